@@ -1,0 +1,40 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace strivo {
+
+// Result of a file operation: ok, or a short reason fit for a message.
+struct FileResult {
+    bool ok = false;
+    std::string error;
+
+    explicit operator bool() const { return ok; }
+};
+
+// Replaces `path` with `content` so that a crash, a full disk or a write error
+// leaves either the old file or the new one, never a mix: the bytes go to a
+// temporary file in the same folder, which is flushed to disk and renamed over
+// the target only when complete. An existing file keeps its permission bits;
+// a new file gets `newFileMode`.
+FileResult WriteFileAtomically(const std::filesystem::path& path, std::string_view content,
+                               std::filesystem::perms newFileMode);
+
+// Creates `path` with `content` only if nothing exists there yet; the file
+// appears complete or not at all. Fails, touching nothing, when the path exists
+// in any form (even as a file that cannot be read).
+FileResult CreateNewFile(const std::filesystem::path& path, std::string_view content,
+                         std::filesystem::perms mode);
+
+// Reads a whole file. `exists` tells a missing file apart from one that
+// exists but cannot be read.
+struct FileContent {
+    bool exists = false;
+    bool ok = false;
+    std::string bytes;
+};
+FileContent ReadWholeFile(const std::filesystem::path& path);
+
+}  // namespace strivo

@@ -1,0 +1,96 @@
+#include "settings/Settings.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <system_error>
+
+#include "settings/IniFile.h"
+
+namespace strivo {
+namespace {
+
+constexpr std::string_view kServiceSection = "nike+";
+constexpr std::string_view kSiteSection = "kelvora";
+
+// The credentials are read into buffers of 100 bytes; the optional keys may
+// hold a path, so they get room for one.
+constexpr std::size_t kValueBuffer = 100;
+constexpr std::size_t kPathBuffer = 4096;
+
+constexpr auto kOwnerOnly = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write;
+
+int ReadPort(const IniFile& ini, std::string_view section, std::string_view key, int fallback) {
+    const std::string text = ini.Read(section, key, {}, kValueBuffer);
+    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos) {
+        return fallback;
+    }
+    const int port = std::stoi(text);
+    return port >= 1 && port <= 65535 ? port : fallback;
+}
+
+std::filesystem::path ExecutableFolder() {
+    std::error_code error;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::filesystem::current_path(error) : exe.parent_path();
+}
+
+}  // namespace
+
+std::filesystem::path SettingsPathFor(const std::filesystem::path& executableFolder) {
+    if (::access(executableFolder.c_str(), W_OK) == 0) {
+        return executableFolder / "config.ini";
+    }
+    std::filesystem::path base;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/') {
+        base = xdg;
+    } else if (const char* home = std::getenv("HOME"); home && home[0] != '\0') {
+        base = std::filesystem::path(home) / ".config";
+    } else {
+        return executableFolder / "config.ini";
+    }
+    const std::filesystem::path folder = base / "strivo";
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    return folder / "config.ini";
+}
+
+std::filesystem::path DefaultSettingsPath() {
+    return SettingsPathFor(ExecutableFolder());
+}
+
+Settings LoadSettings(const std::filesystem::path& path) {
+    // CreateNewFile refuses to touch a path that exists in any form.
+    CreateNewFile(path, kDefaultSettingsContent, kOwnerOnly);
+
+    const IniFile ini(path);
+    Settings settings;
+    settings.serviceUser = ini.Read(kServiceSection, "user", {}, kValueBuffer);
+    settings.servicePassword = ini.Read(kServiceSection, "pwd", {}, kValueBuffer);
+    settings.siteUser = ini.Read(kSiteSection, "user", {}, kValueBuffer);
+    settings.sitePassword = ini.Read(kSiteSection, "pwd", {}, kValueBuffer);
+
+    const auto readHost = [&](std::string_view section, const std::string& fallback) {
+        std::string host = ini.Read(section, "host", {}, kPathBuffer);
+        return host.empty() ? fallback : host;
+    };
+    settings.serviceHost = readHost(kServiceSection, settings.serviceHost);
+    settings.serviceHttpsPort = ReadPort(ini, kServiceSection, "https_port", settings.serviceHttpsPort);
+    settings.serviceHttpPort = ReadPort(ini, kServiceSection, "http_port", settings.serviceHttpPort);
+    settings.serviceCaFile = ini.Read(kServiceSection, "cafile", {}, kPathBuffer);
+    settings.siteHost = readHost(kSiteSection, settings.siteHost);
+    settings.siteHttpPort = ReadPort(ini, kSiteSection, "http_port", settings.siteHttpPort);
+    return settings;
+}
+
+FileResult SaveSettings(const std::filesystem::path& path, std::string_view serviceUser,
+                        std::string_view siteUser) {
+    const IniFile ini(path);
+    FileResult result = ini.Write(kServiceSection, "user", serviceUser);
+    if (!result) {
+        return result;
+    }
+    return ini.Write(kSiteSection, "user", siteUser);
+}
+
+}  // namespace strivo

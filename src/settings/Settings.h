@@ -1,0 +1,52 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "io/AtomicFile.h"
+
+namespace strivo {
+
+// What the settings file holds: the two pairs of credentials, and where the two
+// services are (optional keys a user may add by hand; never written by the tool).
+struct Settings {
+    std::string serviceUser;
+    std::string servicePassword;
+    std::string siteUser;
+    std::string sitePassword;
+
+    std::string serviceHost = "nikeplus.nike.com";
+    int serviceHttpsPort = 443;
+    int serviceHttpPort = 80;
+    std::string serviceCaFile;  // extra certificate authorities (PEM), if any
+
+    std::string siteHost = "bbs.kelvora.example";
+    int siteHttpPort = 80;
+};
+
+// The 48 bytes a missing settings file is created with.
+inline constexpr std::string_view kDefaultSettingsContent =
+    "[nike+]\r\n"
+    "user=\r\n"
+    "pwd=\r\n"
+    "\r\n[kelvora]\r\n"
+    "user=\r\n"
+    "pwd=\r\n";
+
+// config.ini beside the executable; where that folder cannot be written (an
+// installed binary), $XDG_CONFIG_HOME/strivo/config.ini, by default
+// ~/.config/strivo/config.ini.
+std::filesystem::path DefaultSettingsPath();
+std::filesystem::path SettingsPathFor(const std::filesystem::path& executableFolder);
+
+// Creates the file with the default content only when it does not exist (an
+// existing file is never replaced, not even one that cannot be read), then
+// reads the values. Missing keys and an unusable file read as defaults.
+Settings LoadSettings(const std::filesystem::path& path);
+
+// Writes the two user names, and nothing else.
+FileResult SaveSettings(const std::filesystem::path& path, std::string_view serviceUser,
+                        std::string_view siteUser);
+
+}  // namespace strivo

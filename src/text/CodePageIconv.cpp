@@ -1,0 +1,155 @@
+#include "text/CodePage.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <stdexcept>
+
+namespace strivo {
+namespace {
+
+// One converter per direction and thread: iconv_t keeps shift state and must
+// not be shared between threads, and iconv_open is too slow to call per text.
+class Converter {
+public:
+    Converter(const char* to, const char* from) : m_handle(iconv_open(to, from)) {
+        if (m_handle == reinterpret_cast<iconv_t>(-1)) {
+            throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
+        }
+    }
+    ~Converter() { iconv_close(m_handle); }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    enum class Stop { Done, Invalid, Incomplete };
+
+    // Converts as much of `in` as it can, appending to `out`. On return `in`
+    // points at the byte that stopped the conversion (or is empty).
+    Stop Convert(std::string_view& in, std::string& out) {
+        iconv(m_handle, nullptr, nullptr, nullptr, nullptr);
+        char* src = const_cast<char*>(in.data());
+        std::size_t srcLeft = in.size();
+        while (srcLeft > 0) {
+            char buffer[4096];
+            char* dst = buffer;
+            std::size_t dstLeft = sizeof buffer;
+            std::size_t rc = iconv(m_handle, &src, &srcLeft, &dst, &dstLeft);
+            out.append(buffer, dst);
+            if (rc != static_cast<std::size_t>(-1)) {
+                continue;
+            }
+            if (errno == E2BIG) {
+                continue;
+            }
+            in = std::string_view(src, srcLeft);
+            return errno == EINVAL ? Stop::Incomplete : Stop::Invalid;
+        }
+        in = {};
+        return Stop::Done;
+    }
+
+private:
+    iconv_t m_handle;
+};
+
+Converter& ToCp936() {
+    thread_local Converter converter("CP936", "UTF-8");
+    return converter;
+}
+
+Converter& FromCp936() {
+    thread_local Converter converter("UTF-8", "CP936");
+    return converter;
+}
+
+// Length of the well-formed UTF-8 sequence at the start of `text`, or 0 when it
+// is not well formed. When it is not, `*badLength` receives the length of the
+// maximal subpart to replace by one U+FFFD (at least 1), as Windows does.
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t* badLength) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    *badLength = 1;
+    if (lead < 0x80) {
+        return 1;
+    }
+    std::size_t length;
+    unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;   // no overlong forms
+        if (lead == 0xED) high = 0x9F;  // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
+    } else {
+        return 0;
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        if (i >= text.size()) {
+            *badLength = i;
+            return 0;
+        }
+        const unsigned char c = byte(i);
+        const bool ok = i == 1 ? (c >= low && c <= high) : (c >= 0x80 && c <= 0xBF);
+        if (!ok) {
+            *badLength = i;
+            return 0;
+        }
+    }
+    return length;
+}
+
+}  // namespace
+
+std::string Utf8ToCp936(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    std::size_t pos = 0;
+    while (pos < utf8.size()) {
+        // Take the longest well-formed run, convert it, then handle what stopped it.
+        std::size_t end = pos;
+        std::size_t badLength = 0;
+        while (end < utf8.size()) {
+            const std::size_t length = Utf8SequenceLength(utf8.substr(end), &badLength);
+            if (length == 0) {
+                break;
+            }
+            end += length;
+        }
+        std::string_view run = utf8.substr(pos, end - pos);
+        while (!run.empty()) {
+            if (ToCp936().Convert(run, out) == Converter::Stop::Done) {
+                break;
+            }
+            // A well-formed character that CP936 lacks.
+            out.push_back('?');
+            std::size_t ignored;
+            run.remove_prefix(Utf8SequenceLength(run, &ignored));
+        }
+        pos = end;
+        if (pos < utf8.size()) {
+            out.push_back('?');  // U+FFFD, which CP936 lacks too
+            pos += badLength;
+        }
+    }
+    return out;
+}
+
+std::string Cp936ToUtf8(std::string_view cp936) {
+    std::string out;
+    out.reserve(cp936.size() * 3 / 2);
+    std::string_view rest = cp936;
+    while (!rest.empty()) {
+        if (FromCp936().Convert(rest, out) == Converter::Stop::Done) {
+            break;
+        }
+        out.push_back('?');
+        rest.remove_prefix(Cp936CharLength(rest, 0));
+    }
+    return out;
+}
+
+}  // namespace strivo

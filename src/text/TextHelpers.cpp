@@ -1,0 +1,119 @@
+#include "text/TextHelpers.h"
+
+#include <cstdint>
+#include <limits>
+
+#include "text/CodePage.h"
+
+namespace strivo {
+namespace {
+
+constexpr std::string_view kHours = "\xD0\xA1\xCA\xB1";  // 小时
+constexpr std::string_view kMinutes = "\xB7\xD6";        // 分
+constexpr std::string_view kSeconds = "\xC3\xEB";        // 秒
+
+constexpr bool IsReserved(unsigned char byte) {
+    constexpr std::string_view reserved = "\"<>%\\^[]`+$,@:;/!#?=&";
+    return reserved.find(static_cast<char>(byte)) != std::string_view::npos;
+}
+
+void AppendHex(std::string& out, unsigned char byte, const char* digits) {
+    out.push_back('%');
+    out.push_back(digits[byte >> 4]);
+    out.push_back(digits[byte & 0x0F]);
+}
+
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// strtol on a 32-bit long: leading white space, an optional sign, digits;
+// out-of-range values clamp to the limits.
+std::int32_t ReadLong32(std::string_view text) {
+    std::size_t pos = 0;
+    while (pos < text.size() && IsSpace(text[pos])) {
+        ++pos;
+    }
+    bool negative = false;
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+        negative = text[pos] == '-';
+        ++pos;
+    }
+    std::int64_t value = 0;
+    constexpr std::int64_t limit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+    for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
+        value = value * 10 + (text[pos] - '0');
+        if (value > limit) {
+            value = limit;
+        }
+    }
+    if (negative) {
+        return static_cast<std::int32_t>(-value);
+    }
+    return static_cast<std::int32_t>(value == limit ? limit - 1 : value);
+}
+
+}  // namespace
+
+std::string TextBetween(std::string_view text, std::string_view startMarker,
+                        std::string_view endMarker) {
+    const std::size_t start = text.find(startMarker);
+    if (start == std::string_view::npos) {
+        return {};
+    }
+    const std::size_t valueBegin = start + startMarker.size();
+    if (endMarker.empty()) {
+        return std::string(text.substr(valueBegin));
+    }
+    const std::size_t end = text.find(endMarker, valueBegin);
+    if (end == std::string_view::npos) {
+        return {};
+    }
+    return std::string(text.substr(valueBegin, end - valueBegin));
+}
+
+void Utf8ToAnsi(std::string& text) {
+    const std::string_view zeroTerminated(text.c_str());
+    text = Utf8ToCp936(zeroTerminated);
+}
+
+std::string FormEncode(std::string& text, unsigned codePage) {
+    const std::string bytes = codePage == kUtf8CodePage ? Cp936ToUtf8(text) : text;
+    // The two passes (reserved characters, then everything outside 0x21..0x7A)
+    // collapse into one: what the first writes always passes the second.
+    std::string encoded;
+    encoded.reserve(bytes.size() * 3);
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte == ' ') {
+            encoded.push_back('+');
+        } else if (IsReserved(byte)) {
+            AppendHex(encoded, byte, "0123456789abcdef");
+        } else if (byte >= 0x21 && byte <= 0x7A) {
+            encoded.push_back(c);
+        } else {
+            AppendHex(encoded, byte, "0123456789ABCDEF");
+        }
+    }
+    text = encoded;
+    return encoded;
+}
+
+std::string FormatDuration(std::string_view milliseconds) {
+    const std::int32_t value = ReadLong32(milliseconds);
+    // Integer division truncates toward zero and % takes the dividend's sign,
+    // as the duration texts of negative values expect.
+    const std::int32_t hours = value / 3600000;
+    const std::int32_t minutes = (value % 3600000) / 60000;
+    const std::int32_t seconds = ((value % 3600000) % 60000) / 1000;
+    std::string out;
+    out += std::to_string(hours);
+    out += kHours;
+    out += std::to_string(minutes);
+    out += kMinutes;
+    out += std::to_string(seconds);
+    out += kSeconds;
+    return out;
+}
+
+}  // namespace strivo
