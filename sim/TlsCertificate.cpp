@@ -1,0 +1,77 @@
+#include "TlsCertificate.h"
+
+#include <openssl/bio.h>
+#include <openssl/bn.h>
+#include <openssl/ec.h>
+#include <openssl/pem.h>
+#include <openssl/rand.h>
+#include <openssl/x509v3.h>
+
+#include <stdexcept>
+
+namespace strivo::sim {
+namespace {
+
+void Check(bool ok, const char* what) {
+    if (!ok) {
+        throw std::runtime_error(std::string("cannot make a certificate: ") + what);
+    }
+}
+
+void AddExtension(X509* certificate, int nid, const char* value) {
+    X509V3_CTX context;
+    X509V3_set_ctx_nodb(&context);
+    X509V3_set_ctx(&context, certificate, certificate, nullptr, nullptr, 0);
+    X509_EXTENSION* extension = X509V3_EXT_conf_nid(nullptr, &context, nid, value);
+    Check(extension != nullptr, "extension");
+    X509_add_ext(certificate, extension, -1);
+    X509_EXTENSION_free(extension);
+}
+
+}  // namespace
+
+TlsCertificate MakeSelfSignedCertificate(const CertificateOptions& options) {
+    std::shared_ptr<EVP_PKEY> key(EVP_EC_gen("P-256"), EVP_PKEY_free);
+    Check(key != nullptr, "key");
+
+    std::shared_ptr<X509> certificate(X509_new(), X509_free);
+    Check(certificate != nullptr, "certificate");
+    X509* cert = certificate.get();
+    X509_set_version(cert, 2);
+
+    unsigned char serial[16];
+    Check(RAND_bytes(serial, sizeof serial) == 1, "serial");
+    serial[0] &= 0x7F;
+    BIGNUM* number = BN_bin2bn(serial, sizeof serial, nullptr);
+    BN_to_ASN1_INTEGER(number, X509_get_serialNumber(cert));
+    BN_free(number);
+
+    X509_gmtime_adj(X509_getm_notBefore(cert), static_cast<long>(options.notBefore.count()));
+    X509_gmtime_adj(X509_getm_notAfter(cert), static_cast<long>(options.notAfter.count()));
+
+    X509_NAME* name = X509_get_subject_name(cert);
+    X509_NAME_add_entry_by_txt(name, "O", MBSTRING_ASC,
+                               reinterpret_cast<const unsigned char*>("Strivo stand-in"), -1, -1, 0);
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
+                               reinterpret_cast<const unsigned char*>(options.commonName.c_str()),
+                               -1, -1, 0);
+    X509_set_issuer_name(cert, name);
+    X509_set_pubkey(cert, key.get());
+
+    AddExtension(cert, NID_basic_constraints, "critical,CA:TRUE");
+    AddExtension(cert, NID_key_usage, "critical,keyCertSign,digitalSignature");
+    AddExtension(cert, NID_subject_key_identifier, "hash");
+    const std::string altName = "DNS:" + options.commonName;
+    AddExtension(cert, NID_subject_alt_name, altName.c_str());
+
+    Check(X509_sign(cert, key.get(), EVP_sha256()) > 0, "signature");
+
+    std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new(BIO_s_mem()), BIO_free);
+    Check(bio && PEM_write_bio_X509(bio.get(), cert) == 1, "PEM");
+    char* data = nullptr;
+    const long size = BIO_get_mem_data(bio.get(), &data);
+
+    return TlsCertificate{certificate, key, std::string(data, static_cast<std::size_t>(size))};
+}
+
+}  // namespace strivo::sim

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <openssl/evp.h>
+#include <openssl/x509.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace strivo::sim {
+
+// A certificate and key made in memory at start-up, so that no key file ever
+// lives in the repository. The certificate is self-signed and marked as a CA,
+// so a client that trusts its PEM trusts the server that presents it.
+struct TlsCertificate {
+    std::shared_ptr<X509> certificate;
+    std::shared_ptr<EVP_PKEY> key;
+    std::string certificatePem;
+};
+
+struct CertificateOptions {
+    std::string commonName = "localhost";
+    std::chrono::seconds notBefore = -std::chrono::hours(1);  // relative to now
+    std::chrono::seconds notAfter = std::chrono::hours(24 * 30);
+};
+
+// Throws std::runtime_error when OpenSSL fails.
+TlsCertificate MakeSelfSignedCertificate(const CertificateOptions& options = {});
+
+}  // namespace strivo::sim
