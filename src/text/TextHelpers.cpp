@@ -99,6 +99,23 @@ std::string FormEncode(std::string& text, unsigned codePage) {
     return encoded;
 }
 
+std::string PercentEncode(std::string_view text) {
+    std::string encoded;
+    encoded.reserve(text.size() * 3);
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool unreserved = (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
+                                (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' ||
+                                byte == '_' || byte == '~';
+        if (unreserved) {
+            encoded.push_back(c);
+        } else {
+            AppendHex(encoded, byte, "0123456789ABCDEF");
+        }
+    }
+    return encoded;
+}
+
 std::string FormatDuration(std::string_view milliseconds) {
     const std::int32_t value = ReadLong32(milliseconds);
     // Integer division truncates toward zero and % takes the dividend's sign,

@@ -29,6 +29,10 @@ void Utf8ToAnsi(std::string& text);
 // UTF-8 first; any other code page sends the CP936 bytes as they are.
 std::string FormEncode(std::string& text, unsigned codePage = kAnsiCodePage);
 
+// Percent-encodes every byte outside A-Z a-z 0-9 - . _ ~ as "%XX" (RFC 3986),
+// for values inside a URL's query.
+std::string PercentEncode(std::string_view text);
+
 // Milliseconds (a decimal number read as a signed 32-bit integer, strtol-style,
 // clamped on overflow) as "<h>小时<m>分<s>秒" in CP936; the part below a second
 // is dropped, and hours are not carried into days.

@@ -96,6 +96,14 @@ TEST(FormEncode, Utf8CodePageSendsUtf8Bytes) {
     EXPECT_EQ(FormEncode(text, kUtf8CodePage), "%E8%B7%91+a");
 }
 
+TEST(PercentEncode, KeepsOnlyUnreservedBytes) {
+    EXPECT_EQ(PercentEncode("run fast & far"), "run%20fast%20%26%20far");
+    EXPECT_EQ(PercentEncode("a+b#c=d%e"), "a%2Bb%23c%3Dd%25e");
+    EXPECT_EQ(PercentEncode("Az09-._~"), "Az09-._~");
+    EXPECT_EQ(PercentEncode("\xC5\xDC"), "%C5%DC");
+    EXPECT_EQ(PercentEncode(""), "");
+}
+
 TEST(FormatDuration, ReadsMillisecondsAsSigned32BitAndTruncates) {
     const std::pair<std::string, std::string> cases[] = {
         {"44604000", "12小时23分24秒"},

@@ -1,0 +1,82 @@
+#include "jobs/RunTable.h"
+
+#include <algorithm>
+
+namespace strivo {
+
+void RunTable::Clear() {
+    Replace({});
+}
+
+void RunTable::Append(std::vector<RunRow> rows) {
+    std::size_t count;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_rows.empty()) {
+            m_rows = std::move(rows);
+        } else {
+            m_rows.insert(m_rows.end(), std::make_move_iterator(rows.begin()),
+                          std::make_move_iterator(rows.end()));
+        }
+        count = m_rows.size();
+    }
+    Notify(count);
+}
+
+void RunTable::Replace(std::vector<RunRow> rows) {
+    std::size_t count;
+    std::vector<RunRow> old;
+    {
+        std::lock_guard lock(m_mutex);
+        old.swap(m_rows);
+        m_rows = std::move(rows);
+        count = m_rows.size();
+    }
+    // `old` is freed here, outside the lock: freeing 100,000 rows takes a while.
+    Notify(count);
+}
+
+std::size_t RunTable::RowCount() const {
+    std::lock_guard lock(m_mutex);
+    return m_rows.size();
+}
+
+std::string RunTable::Cell(std::size_t row, std::size_t column) const {
+    std::lock_guard lock(m_mutex);
+    if (row >= m_rows.size() || column >= kRunColumnCount) {
+        return {};
+    }
+    return m_rows[row][column];
+}
+
+std::vector<RunRow> RunTable::Snapshot() const {
+    std::lock_guard lock(m_mutex);
+    return m_rows;
+}
+
+int RunTable::AddListener(Listener listener) {
+    std::lock_guard lock(m_listenersMutex);
+    const int id = m_nextListenerId++;
+    m_listeners.emplace_back(id, std::make_shared<const Listener>(std::move(listener)));
+    return id;
+}
+
+void RunTable::RemoveListener(int id) {
+    std::lock_guard lock(m_listenersMutex);
+    std::erase_if(m_listeners, [id](const auto& entry) { return entry.first == id; });
+}
+
+void RunTable::Notify(std::size_t rowCount) {
+    std::vector<std::shared_ptr<const Listener>> listeners;
+    {
+        std::lock_guard lock(m_listenersMutex);
+        for (const auto& entry : m_listeners) {
+            listeners.push_back(entry.second);
+        }
+    }
+    for (const auto& listener : listeners) {
+        (*listener)(rowCount);
+    }
+}
+
+}  // namespace strivo

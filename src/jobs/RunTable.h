@@ -1,0 +1,62 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace strivo {
+
+// The columns of a run row, in display order.
+enum RunColumn : std::size_t {
+    kColumnSequence = 0,  // 序号: 1, 2, 3 ...
+    kColumnStartTime,     // 跑步时间: YYYY-MM-DD hh:mm:ss
+    kColumnDistance,      // 距离(KM)
+    kColumnDuration,      // 耗时: <h>小时<m>分<s>秒
+    kColumnCalories,      // 卡路里
+    kColumnSyncTime,      // 上传时间
+    kColumnRunId,         // RunID
+    kRunColumnCount
+};
+
+// Seven CP936 texts.
+using RunRow = std::array<std::string, kRunColumnCount>;
+
+// The run table shared by the run-service worker (fills it), the site worker
+// (reads it), the window's list, the export and the CLI. Every operation is
+// thread-safe and short; none waits for the window. After a change, listeners
+// are called on the changing thread with no lock held, so a listener may read
+// the table (the window only queues an event).
+class RunTable {
+public:
+    using Listener = std::function<void(std::size_t rowCount)>;
+
+    void Clear();
+    void Append(std::vector<RunRow> rows);
+    void Replace(std::vector<RunRow> rows);
+
+    std::size_t RowCount() const;
+    // The cell's text; empty when the row or column does not exist (any more).
+    std::string Cell(std::size_t row, std::size_t column) const;
+    std::vector<RunRow> Snapshot() const;
+
+    // Returns an id for RemoveListener. A listener removed while another thread
+    // changes the table may still be called once by that change.
+    int AddListener(Listener listener);
+    void RemoveListener(int id);
+
+private:
+    void Notify(std::size_t rowCount);
+
+    mutable std::mutex m_mutex;
+    std::vector<RunRow> m_rows;
+
+    std::mutex m_listenersMutex;
+    int m_nextListenerId = 1;
+    std::vector<std::pair<int, std::shared_ptr<const Listener>>> m_listeners;
+};
+
+}  // namespace strivo

@@ -1,0 +1,137 @@
+#include "runservice/RunList.h"
+
+#include <gtest/gtest.h>
+
+#include "../support/Cp936Literal.h"
+
+namespace strivo {
+namespace {
+
+using test::Gbk;
+
+std::string Run(const std::string& id, const std::string& fields) {
+    return "<run id=\"" + id + "\" workoutType=\"standard\">" + fields + "</run>\n";
+}
+
+TEST(TrimTimestamp, DropsTheOffsetAndEveryT) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"2010-04-18T07:05:11+08:00", "2010-04-18 07:05:11"},
+        {"2010-04-18T01:10:42+00:00", "2010-04-18 01:10:42"},
+        {"2010-04-18T07:05+08:00", "2010-04-18 07:05"},             // no seconds
+        {"2010-04-18T07:05:11.250+08:00", "2010-04-18 07:05:11.250"},
+        {"2010-04-18T07:05:11Z", "2010-04-18 07:05:11"},
+        {"2010-04-18T07:05:11-05:00", "2010-04-18 07:05:11"},
+        {"2010-04-18T07:05:11", "2010-04-18 07:05:11"},
+        {"2010-04-18", "2010-04-18"},
+        {"TxT+1", " x "},                                            // every capital T
+        {"at t+1", "at t"},
+        {"", ""},
+    };
+    for (const auto& [input, expected] : cases) {
+        EXPECT_EQ(TrimTimestamp(input), expected) << input;
+    }
+}
+
+TEST(ParseRunList, WorkedExampleGivesItsCells) {
+    const std::string body =
+        "<?xml version=\"1.0\"?><plusService><status>success</status><runList>" +
+        Run("77", "<startTime>2010-04-18T07:05:11+08:00</startTime><distance>5.0321</distance>"
+                  "<duration>1834000</duration><syncTime>2010-04-18T01:10:42+00:00</syncTime>"
+                  "<calories>356</calories><name/><description/>") +
+        Run("78", "<startTime>2010-04-20T06:30:15+08:00</startTime><distance>5.0123</distance>"
+                  "<duration>1510000</duration><calories>350</calories>") +
+        "</runList></plusService>";
+    const std::vector<RunRow> rows = ParseRunList(body);
+    ASSERT_EQ(rows.size(), 2u);
+    const RunRow expected = {"1", "2010-04-18 07:05:11", "5.0321", Gbk("0小时30分34秒"), "356",
+                             "2010-04-18 01:10:42", "77"};
+    EXPECT_EQ(rows[0], expected);
+    EXPECT_EQ(rows[1][kColumnSequence], "2");
+    EXPECT_EQ(rows[1][kColumnRunId], "78");
+}
+
+TEST(ParseRunList, EdgesOfTheRunList) {
+    struct Case {
+        const char* name;
+        std::string body;
+        std::vector<std::string> sequence, ids, calories;
+    };
+    const Case cases[] = {
+        {"no runs", "<status>success</status><runList/>", {}, {}, {}},
+        {"missing calories leaves only that cell empty",
+         Run("1", "<calories>10</calories>") + Run("2", "<distance>1</distance>") +
+             Run("3", "<calories>30</calories>"),
+         {"1", "2", "3"}, {"1", "2", "3"}, {"10", "", "30"}},
+        {"numbered in body order, whatever the times",
+         Run("9", "<startTime>2011-01-01T00:00:00+08:00</startTime>") +
+             Run("8", "<startTime>2010-01-01T00:00:00+08:00</startTime>"),
+         {"1", "2"}, {"9", "8"}, {"", ""}},
+        {"id directly followed by >: runs to the next quote-space",
+         "<run id=\"5\"><note a=\"x\" b=\"y\"/></run>", {"1"}, {"5\"><note a=\"x"}, {""}},
+        {"id with no quote-space after it", "<run id=\"5\"></run>", {"1"}, {""}, {""}},
+        {"cut-off run ends the list, complete runs stay",
+         Run("1", "<calories>1</calories>") + "<run id=\"2\" workoutType=\"x\"><calories>2",
+         {"1"}, {"1"}, {"1"}},
+        {"a run is never counted twice", Run("1", "run id=") + Run("2", ""), {"1", "2"},
+         {"1", "2"}, {"", ""}},
+        {"fields of a later run are not borrowed",
+         Run("1", "") + Run("2", "<calories>7</calories>"), {"1", "2"}, {"1", "2"}, {"", "7"}},
+    };
+    for (const auto& c : cases) {
+        const std::vector<RunRow> rows = ParseRunList(c.body);
+        std::vector<std::string> sequence, ids, calories;
+        for (const auto& row : rows) {
+            sequence.push_back(row[kColumnSequence]);
+            ids.push_back(row[kColumnRunId]);
+            calories.push_back(row[kColumnCalories]);
+        }
+        EXPECT_EQ(sequence, c.sequence) << c.name;
+        EXPECT_EQ(ids, c.ids) << c.name;
+        EXPECT_EQ(calories, c.calories) << c.name;
+    }
+}
+
+TEST(ParseRunList, EmptyFieldsKeepTheirFormats) {
+    const std::vector<RunRow> rows = ParseRunList(Run("1", ""));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][kColumnDuration], Gbk("0小时0分0秒"));
+    EXPECT_EQ(rows[0][kColumnStartTime], "");
+    EXPECT_EQ(rows[0][kColumnSyncTime], "");
+}
+
+TEST(FillRunTable, AddsAllRowsInOneChange) {
+    RunTable table;
+    int changes = 0;
+    table.AddListener([&](std::size_t) { ++changes; });
+    FillRunTable(table, Run("1", "") + Run("2", "") + Run("3", ""));
+    EXPECT_EQ(table.RowCount(), 3u);
+    EXPECT_EQ(changes, 1);
+}
+
+TEST(BuildSummary, FillsTheSentenceFrame) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"<name><![CDATA[ runner7 ]]></name><totalDistance>25.33</totalDistance>"
+         "<totalDuration>44604000</totalDuration><totalCalories>2324</totalCalories>",
+         "runner7，您已完成 25.33 KM，用时 12小时23分24秒，消耗 2324 千卡。"},
+        {"", "，您已完成  KM，用时 0小时0分0秒，消耗  千卡。"},
+        {"<![CDATA[\r\n\t小 明 \n]]><totalDuration>3600000</totalDuration>",
+         "小 明，您已完成  KM，用时 1小时0分0秒，消耗  千卡。"},
+        {"<![CDATA[a]b]]>", "a，您已完成  KM，用时 0小时0分0秒，消耗  千卡。"},
+    };
+    for (const auto& [utf8Body, expected] : cases) {
+        EXPECT_EQ(BuildSummary(Gbk(utf8Body.c_str())), Gbk(expected.c_str())) << utf8Body;
+    }
+}
+
+TEST(BuildSummary, LongSentenceIsCutBetweenCharacters) {
+    std::string name;
+    for (int i = 0; i < 200; ++i) {
+        name += "x跑";  // 3 bytes in CP936: the cut at 250 falls inside a character
+    }
+    const std::string summary = BuildSummary(Gbk(("<![CDATA[" + name + "]]>").c_str()));
+    EXPECT_EQ(summary.size(), 249u);
+    EXPECT_EQ(summary, Gbk(name.c_str()).substr(0, 249));
+}
+
+}  // namespace
+}  // namespace strivo
