@@ -1,0 +1,48 @@
+#include "export/CsvExport.h"
+
+#include <sstream>
+
+namespace strivo {
+namespace {
+
+constexpr std::size_t kExportedColumns = kColumnSyncTime + 1;
+
+void WriteCell(std::ostream& out, const std::string& cell) {
+    if (cell.find_first_of(",\"\r\n") == std::string::npos) {
+        out << cell;
+        return;
+    }
+    out << '"';
+    for (const char c : cell) {
+        if (c == '"') {
+            out << '"';
+        }
+        out << c;
+    }
+    out << '"';
+}
+
+}  // namespace
+
+void WriteCsv(std::ostream& out, const std::vector<RunRow>& rows) {
+    for (const RunRow& row : rows) {
+        for (std::size_t column = 0; column < kExportedColumns; ++column) {
+            if (column > 0) {
+                out << ',';
+            }
+            WriteCell(out, row[column]);
+        }
+        out << "\r\n";
+    }
+}
+
+FileResult ExportCsv(const std::filesystem::path& path, const std::vector<RunRow>& rows) {
+    std::ostringstream content;
+    WriteCsv(content, rows);
+    using std::filesystem::perms;
+    return WriteFileAtomically(path, content.str(),
+                               perms::owner_read | perms::owner_write | perms::group_read |
+                                   perms::others_read);
+}
+
+}  // namespace strivo

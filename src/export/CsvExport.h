@@ -1,0 +1,22 @@
+#pragma once
+
+#include <filesystem>
+#include <ostream>
+#include <vector>
+
+#include "io/AtomicFile.h"
+#include "jobs/RunTable.h"
+
+namespace strivo {
+
+// One line per row: the cells of columns 0 to 5 (not the run id), joined by
+// ",", ended by CR LF, as CP936 bytes, no header. A cell holding a comma, a
+// double quote, CR or LF is quoted (quotes doubled) so it cannot shift the
+// columns after it; every other cell is written exactly as it stands.
+void WriteCsv(std::ostream& out, const std::vector<RunRow>& rows);
+
+// Writes the rows to `path`, creating or replacing it. The earlier file stays
+// untouched unless every byte of the new one reached the disk.
+FileResult ExportCsv(const std::filesystem::path& path, const std::vector<RunRow>& rows);
+
+}  // namespace strivo
