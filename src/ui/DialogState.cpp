@@ -1,0 +1,168 @@
+#include "ui/DialogState.h"
+
+#include "text/CodePage.h"
+
+namespace strivo {
+namespace {
+
+// The dialog's texts, in CP936.
+struct Texts {
+    std::string waiting = Utf8ToCp936("等待");
+    std::string serviceSigningIn = Utf8ToCp936("正在登陆Nike+...");
+    std::string serviceSignedIn = Utf8ToCp936("下载Nike+用户信息...");
+    std::string serviceSignInFailed = Utf8ToCp936("登陆Nike+失败...");
+    std::string downloadingRuns = Utf8ToCp936("下载Nike+跑步数据...");
+    std::string runsDone = Utf8ToCp936("下载Nike+跑步数据成功结束...");
+    std::string runsFailed = Utf8ToCp936("下载Nike+跑步数据失败...");
+    std::string siteSigningIn = Utf8ToCp936("正在登陆 KelvoraStrivo...");
+    std::string syncing = Utf8ToCp936("正在同步Nike+跑步数据到Strivo...");
+    std::string siteSignInFailed = Utf8ToCp936("登陆Kelvora论坛失败...");
+    std::string syncDone = Utf8ToCp936("同步到Strivo成功！");
+    std::string syncFailed = Utf8ToCp936("同步到Strivo失败：");
+    std::string notPosted = Utf8ToCp936("条未上传");
+    std::string exported = Utf8ToCp936("成功导出数据到 ");
+    std::string exportFailed = Utf8ToCp936("导出数据失败，文件没有保存：");
+    std::string noServiceUser = Utf8ToCp936("请输入Nike+登陆邮件地址或用户名。");
+    std::string noServicePassword = Utf8ToCp936("请输入Nike+登陆密码。");
+    std::string noSiteUser = Utf8ToCp936("请输入Kelvora论坛登陆用户名。");
+    std::string noSitePassword = Utf8ToCp936("请输入Kelvora论坛登陆密码。");
+    std::string nothingToExport = Utf8ToCp936("没有任何需要导出的数据！");
+    std::string cannotStartThread = "Cannot Start New Thread";
+};
+
+const Texts& Text() {
+    static const Texts texts;
+    return texts;
+}
+
+}  // namespace
+
+DialogState::DialogState() {
+    m_view.status = Text().waiting;
+}
+
+DialogUpdate DialogState::OnServiceLogin(std::string_view user, std::string_view password) {
+    m_view.summary.clear();
+    DialogUpdate update = Answer();
+    // A text of blanks is not empty.
+    if (user.empty()) {
+        update.message = Text().noServiceUser;
+        update.focus = DialogField::ServiceUser;
+    } else if (password.empty()) {
+        update.message = Text().noServicePassword;
+        update.focus = DialogField::ServicePassword;
+    } else {
+        update.start = JobKind::RunService;
+    }
+    return update;
+}
+
+DialogUpdate DialogState::OnSync(std::string_view user, std::string_view password) {
+    DialogUpdate update = Answer();
+    if (user.empty()) {
+        update.message = Text().noSiteUser;
+        update.focus = DialogField::SiteUser;
+    } else if (password.empty()) {
+        update.message = Text().noSitePassword;
+        update.focus = DialogField::SitePassword;
+    } else {
+        update.start = JobKind::Site;
+    }
+    return update;
+}
+
+DialogUpdate DialogState::OnJobStarted(JobKind kind) {
+    if (kind == JobKind::RunService) {
+        m_view.status = Text().serviceSigningIn;
+        m_view.serviceLoginEnabled = false;
+        m_view.refreshEnabled = false;
+    } else if (kind == JobKind::Site) {
+        m_view.status = Text().siteSigningIn;
+        m_view.syncEnabled = false;
+    }
+    return Answer();
+}
+
+const std::string& DialogState::CannotStartThreadMessage() {
+    return Text().cannotStartThread;
+}
+
+DialogUpdate DialogState::OnReport(const ProgressReport& report) {
+    const bool ok = Succeeded(report.outcome);
+    switch (report.message) {
+        case WM_SERVICE_LOGIN_DONE:
+            if (ok) {
+                m_view.status = Text().serviceSignedIn;
+            } else {
+                m_view.status = Text().serviceSignInFailed;
+                m_view.serviceLoginEnabled = true;
+            }
+            break;
+        case WM_SUMMARY_READY:
+            // The credential fields stay as the user has them now; the worker
+            // has emptied the table itself.
+            m_view.summary = report.summary;
+            m_view.status = Text().downloadingRuns;
+            break;
+        case WM_RUNS_DONE:
+            if (ok) {
+                m_view.status = Text().runsDone;
+                m_view.syncEnabled = true;
+            } else {
+                m_view.status = Text().runsFailed;
+                m_view.serviceLoginEnabled = true;
+            }
+            m_view.refreshEnabled = true;
+            break;
+        case WM_SITE_LOGIN_DONE:
+            if (ok) {
+                m_view.status = Text().syncing;
+            } else {
+                m_view.status = Text().siteSignInFailed;
+                m_view.syncEnabled = true;
+            }
+            break;
+        case WM_SYNC_PROGRESS:
+            m_view.status = Text().syncing + " " + std::to_string(report.count) + "/" +
+                            std::to_string(report.total);
+            break;
+        case WM_SYNC_DONE:
+            if (ok) {
+                m_view.status = Text().syncDone;
+            } else {
+                // Say how many runs did not arrive, and let the user try again.
+                m_view.status = Text().syncFailed + std::to_string(report.count) + "/" +
+                                std::to_string(report.total) + Text().notPosted;
+                m_view.syncEnabled = true;
+            }
+            break;
+    }
+    return Answer();
+}
+
+std::optional<std::string> DialogState::OnExportPressed(std::size_t rowCount) const {
+    if (rowCount == 0) {
+        return Text().nothingToExport;
+    }
+    return std::nullopt;
+}
+
+DialogUpdate DialogState::OnExportStarted() {
+    m_view.exportEnabled = false;
+    return Answer();
+}
+
+DialogUpdate DialogState::OnExportFinished(bool ok, std::string_view path) {
+    m_view.exportEnabled = true;
+    DialogUpdate update;
+    if (ok) {
+        m_view.status = Text().exported + std::string(path);
+        update = Answer();
+    } else {
+        update = Answer();
+        update.message = Text().exportFailed + std::string(path);
+    }
+    return update;
+}
+
+}  // namespace strivo

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "jobs/ProgressMessage.h"
+
+namespace strivo {
+
+// The fields a message box can send the focus back to.
+enum class DialogField { ServiceUser, ServicePassword, SiteUser, SitePassword };
+
+// Which job a button press asks the dialog to start.
+enum class JobKind { None, RunService, Site };
+
+// What the main dialog shows: the status line, the summary line, and which
+// buttons are enabled. All texts are CP936.
+struct DialogView {
+    std::string status;
+    std::string summary;
+    bool serviceLoginEnabled = true;
+    bool refreshEnabled = true;
+    bool syncEnabled = false;
+    bool exportEnabled = true;
+
+    bool operator==(const DialogView&) const = default;
+};
+
+// The answer to one event: the view to apply, plus at most one message box
+// (owned by the dialog, empty caption, no icon, OK button), a field to focus
+// after it, and a job to start.
+struct DialogUpdate {
+    DialogView view;
+    std::optional<std::string> message;
+    std::optional<DialogField> focus;
+    JobKind start = JobKind::None;
+};
+
+// The main dialog's behaviour, without a window: status texts, button states,
+// the summary line and the message boxes, event by event. The dialog forwards
+// its events here and applies the answers.
+class DialogState {
+public:
+    DialogState();
+
+    const DialogView& view() const { return m_view; }
+
+    // Sign-in and refresh share this handler. The summary line is emptied at
+    // once; with both fields filled the answer asks for a run-service job.
+    DialogUpdate OnServiceLogin(std::string_view user, std::string_view password);
+    // With both fields filled the answer asks for a site job.
+    DialogUpdate OnSync(std::string_view user, std::string_view password);
+
+    // The dialog started the job it was asked for.
+    DialogUpdate OnJobStarted(JobKind kind);
+    // No thread could be started: the buttons stay as they were.
+    static const std::string& CannotStartThreadMessage();
+
+    // A worker's report.
+    DialogUpdate OnReport(const ProgressReport& report);
+
+    // The export button: with no rows, a message; otherwise the file chooser
+    // opens and the dialog calls OnExportStarted, then OnExportFinished.
+    std::optional<std::string> OnExportPressed(std::size_t rowCount) const;
+    DialogUpdate OnExportStarted();
+    DialogUpdate OnExportFinished(bool ok, std::string_view path);
+
+private:
+    DialogUpdate Answer() const { return DialogUpdate{m_view, {}, {}, JobKind::None}; }
+
+    DialogView m_view;
+};
+
+}  // namespace strivo

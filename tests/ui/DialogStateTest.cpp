@@ -1,0 +1,158 @@
+#include "ui/DialogState.h"
+
+#include <gtest/gtest.h>
+
+#include "../support/Cp936Literal.h"
+
+namespace strivo {
+namespace {
+
+using test::Gbk;
+
+ProgressReport Report(ProgressMessage message, long outcome = kOutcomeSuccess) {
+    return ProgressReport{message, outcome, {}, 0, 0};
+}
+
+// The buttons after an event: sign-in, refresh, sync, export.
+struct Buttons {
+    bool serviceLogin, refresh, sync, exportButton;
+};
+
+void ExpectView(const DialogView& view, const char* status, Buttons buttons, const char* step) {
+    EXPECT_EQ(view.status, Gbk(status)) << step;
+    EXPECT_EQ(view.serviceLoginEnabled, buttons.serviceLogin) << step;
+    EXPECT_EQ(view.refreshEnabled, buttons.refresh) << step;
+    EXPECT_EQ(view.syncEnabled, buttons.sync) << step;
+    EXPECT_EQ(view.exportEnabled, buttons.exportButton) << step;
+}
+
+TEST(DialogState, DownloadThenSyncStepByStep) {
+    DialogState state;
+    ExpectView(state.view(), "等待", {true, true, false, true}, "first shown");
+
+    DialogUpdate update = state.OnServiceLogin("me@x", "pw");
+    EXPECT_EQ(update.start, JobKind::RunService);
+    ExpectView(state.OnJobStarted(JobKind::RunService).view, "正在登陆Nike+...",
+               {false, false, false, true}, "service job started");
+    ExpectView(state.OnReport(Report(WM_SERVICE_LOGIN_DONE)).view, "下载Nike+用户信息...",
+               {false, false, false, true}, "signed in");
+
+    ProgressReport summary = Report(WM_SUMMARY_READY);
+    summary.summary = Gbk("小明，您已完成 1 KM");
+    update = state.OnReport(summary);
+    ExpectView(update.view, "下载Nike+跑步数据...", {false, false, false, true}, "summary");
+    EXPECT_EQ(update.view.summary, summary.summary);
+
+    ExpectView(state.OnReport(Report(WM_RUNS_DONE)).view, "下载Nike+跑步数据成功结束...",
+               {false, true, true, true}, "runs done: refresh and sync, not sign-in");
+
+    EXPECT_EQ(state.OnSync("site", "pw").start, JobKind::Site);
+    ExpectView(state.OnJobStarted(JobKind::Site).view, "正在登陆 KelvoraStrivo...",
+               {false, true, false, true}, "site job started");
+    ExpectView(state.OnReport(Report(WM_SITE_LOGIN_DONE)).view,
+               "正在同步Nike+跑步数据到Strivo...", {false, true, false, true}, "site signed in");
+
+    ProgressReport progress = Report(WM_SYNC_PROGRESS);
+    progress.count = 3;
+    progress.total = 24;
+    ExpectView(state.OnReport(progress).view, "正在同步Nike+跑步数据到Strivo... 3/24",
+               {false, true, false, true}, "progress");
+
+    ProgressReport done = Report(WM_SYNC_DONE);
+    done.total = 24;
+    ExpectView(state.OnReport(done).view, "同步到Strivo成功！", {false, true, false, true},
+               "sync done: sync stays off");
+    EXPECT_EQ(state.view().summary, summary.summary);
+
+    state.OnServiceLogin("me@x", "pw");
+    EXPECT_EQ(state.view().summary, "") << "a new download empties the summary at once";
+    state.OnJobStarted(JobKind::RunService);
+    state.OnReport(Report(WM_SERVICE_LOGIN_DONE));
+    ExpectView(state.OnReport(Report(WM_RUNS_DONE)).view, "下载Nike+跑步数据成功结束...",
+               {false, true, true, true}, "refresh after sync enables sync again");
+}
+
+TEST(DialogState, FailuresBringBackTheButtonsThatRetry) {
+    struct Case {
+        ProgressMessage message;
+        long outcome;
+        const char* status;
+        Buttons buttons;
+    };
+    // Starting from: a run-service job and a site job both running.
+    const Case cases[] = {
+        {WM_SERVICE_LOGIN_DONE, kOutcomeFailure, "登陆Nike+失败...", {true, false, false, true}},
+        {WM_SERVICE_LOGIN_DONE, 1, "登陆Nike+失败...", {true, false, false, true}},
+        {WM_RUNS_DONE, kOutcomeFailure, "下载Nike+跑步数据失败...", {true, true, false, true}},
+        {WM_RUNS_DONE, 42, "下载Nike+跑步数据失败...", {true, true, false, true}},
+        {WM_SITE_LOGIN_DONE, kOutcomeFailure, "登陆Kelvora论坛失败...", {false, false, true, true}},
+    };
+    for (const auto& c : cases) {
+        DialogState state;
+        state.OnJobStarted(JobKind::RunService);
+        state.OnJobStarted(JobKind::Site);
+        ExpectView(state.OnReport(Report(c.message, c.outcome)).view, c.status, c.buttons,
+                   c.status);
+    }
+}
+
+TEST(DialogState, SyncWithRunsNotPostedSaysHowManyAndAllowsRetry) {
+    DialogState state;
+    state.OnJobStarted(JobKind::Site);
+    ProgressReport done = Report(WM_SYNC_DONE, kOutcomeFailure);
+    done.count = 3;
+    done.total = 24;
+    ExpectView(state.OnReport(done).view, "同步到Strivo失败：3/24条未上传",
+               {true, true, true, true}, "sync failed");
+}
+
+TEST(DialogState, EmptyFieldsAskForInputAndStartNothing) {
+    struct Case {
+        bool service;
+        const char* user;
+        const char* password;
+        const char* message;
+        DialogField focus;
+    };
+    const Case cases[] = {
+        {true, "", "", "请输入Nike+登陆邮件地址或用户名。", DialogField::ServiceUser},
+        {true, "", "pw", "请输入Nike+登陆邮件地址或用户名。", DialogField::ServiceUser},
+        {true, "me", "", "请输入Nike+登陆密码。", DialogField::ServicePassword},
+        {false, "", "", "请输入Kelvora论坛登陆用户名。", DialogField::SiteUser},
+        {false, "me", "", "请输入Kelvora论坛登陆密码。", DialogField::SitePassword},
+    };
+    for (const auto& c : cases) {
+        DialogState state;
+        const DialogView before = state.view();
+        const DialogUpdate update =
+            c.service ? state.OnServiceLogin(c.user, c.password) : state.OnSync(c.user, c.password);
+        EXPECT_EQ(update.start, JobKind::None) << c.message;
+        EXPECT_EQ(update.message, Gbk(c.message));
+        EXPECT_EQ(update.focus, c.focus) << c.message;
+        EXPECT_EQ(update.view, before) << c.message;
+    }
+    DialogState state;
+    EXPECT_EQ(state.OnServiceLogin(" ", " ").start, JobKind::RunService) << "blanks are not empty";
+}
+
+TEST(DialogState, ExportMessagesAndButton) {
+    DialogState state;
+    EXPECT_EQ(state.OnExportPressed(0), Gbk("没有任何需要导出的数据！"));
+    EXPECT_EQ(state.OnExportPressed(3), std::nullopt);
+    EXPECT_FALSE(state.OnExportStarted().view.exportEnabled);
+
+    DialogUpdate update = state.OnExportFinished(true, "/home/me/runs.csv");
+    EXPECT_TRUE(update.view.exportEnabled);
+    EXPECT_EQ(update.view.status, Gbk("成功导出数据到 ") + "/home/me/runs.csv");
+
+    state.OnExportStarted();
+    update = state.OnExportFinished(false, "/full/disk.csv");
+    EXPECT_TRUE(update.view.exportEnabled);
+    EXPECT_EQ(update.view.status, Gbk("成功导出数据到 ") + "/home/me/runs.csv")
+        << "a failed export keeps the status line";
+    ASSERT_TRUE(update.message);
+    EXPECT_NE(update.message->find("/full/disk.csv"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace strivo
