@@ -47,7 +47,12 @@ int RunServiceWorker::RunJob(WorkerJob& job) {
 
     // A session that cannot be opened is a failed sign-in, so the starter's
     // buttons come back.
-    if (!m_session.OpenSession() || !SignIn(userName, password)) {
+    if (!m_session.OpenSession()) {
+        m_failureReason = "cannot open a web session";
+        Report(job, WM_SERVICE_LOGIN_DONE, kOutcomeFailure);
+        return 0;
+    }
+    if (!SignIn(userName, password)) {
         Report(job, WM_SERVICE_LOGIN_DONE, kOutcomeFailure);
         return 0;
     }
@@ -74,7 +79,11 @@ bool RunServiceWorker::SignIn(std::string_view userName, std::string_view passwo
     pathAndQuery += "?login=" + PercentEncode(userName);
     pathAndQuery += "&password=" + PercentEncode(password);
     const HttpResult result = m_session.HttpGet(Url(true, pathAndQuery), kSecureRequestOptions);
-    return Contains(result.Text(), "success");
+    if (!Contains(result.Text(), "success")) {
+        m_failureReason = result.ok ? "user name or password refused" : result.reason;
+        return false;
+    }
+    return true;
 }
 
 void RunServiceWorker::FetchAccountSummary() {
@@ -87,6 +96,7 @@ void RunServiceWorker::FetchAccountSummary() {
 bool RunServiceWorker::DownloadRunList() {
     const HttpResult result = m_session.HttpGet(Url(true, kRunListPath), kSecureRequestOptions);
     if (!Contains(result.Text(), "success")) {
+        m_failureReason = result.ok ? "the run service did not send a run list" : result.reason;
         return false;
     }
     FillRunTable(result.Text());

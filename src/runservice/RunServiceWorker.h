@@ -37,6 +37,8 @@ public:
     void FillRunTable(std::string_view body);
 
     const std::string& summary() const { return m_summary; }
+    // Why the last failed step failed, in a few words (English), for a CLI.
+    const std::string& failureReason() const { return m_failureReason; }
 
 private:
     std::string Url(bool secure, std::string_view pathAndQuery) const;
@@ -45,6 +47,7 @@ private:
     WebSession m_session;
     std::shared_ptr<RunTable> m_runTable;
     std::string m_summary;
+    std::string m_failureReason;
 };
 
 // The thread procedure for a run-service job.

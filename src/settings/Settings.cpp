@@ -49,10 +49,7 @@ std::filesystem::path SettingsPathFor(const std::filesystem::path& executableFol
     } else {
         return executableFolder / "config.ini";
     }
-    const std::filesystem::path folder = base / "strivo";
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    return folder / "config.ini";
+    return base / "strivo" / "config.ini";
 }
 
 std::filesystem::path DefaultSettingsPath() {
@@ -60,9 +57,18 @@ std::filesystem::path DefaultSettingsPath() {
 }
 
 Settings LoadSettings(const std::filesystem::path& path) {
+    // The folder is missing on the first run of an installed binary.
+    std::error_code error;
+    if (path.has_parent_path() && !std::filesystem::exists(path.parent_path(), error)) {
+        std::filesystem::create_directories(path.parent_path(), error);
+        std::filesystem::permissions(path.parent_path(), std::filesystem::perms::owner_all, error);
+    }
     // CreateNewFile refuses to touch a path that exists in any form.
     CreateNewFile(path, kDefaultSettingsContent, kOwnerOnly);
+    return ReadSettings(path);
+}
 
+Settings ReadSettings(const std::filesystem::path& path) {
     const IniFile ini(path);
     Settings settings;
     settings.serviceUser = ini.Read(kServiceSection, "user", {}, kValueBuffer);

@@ -45,6 +45,10 @@ std::filesystem::path SettingsPathFor(const std::filesystem::path& executableFol
 // reads the values. Missing keys and an unusable file read as defaults.
 Settings LoadSettings(const std::filesystem::path& path);
 
+// Reads the values without creating or changing anything; a missing file reads
+// as defaults. For tools that must never write the settings file.
+Settings ReadSettings(const std::filesystem::path& path);
+
 // Writes the two user names, and nothing else.
 FileResult SaveSettings(const std::filesystem::path& path, std::string_view serviceUser,
                         std::string_view siteUser);

@@ -42,7 +42,12 @@ int SiteWorker::RunJob(WorkerJob& job) {
 
     // A session that cannot be opened is a failed sign-in, so the sync button
     // comes back.
-    if (!m_session.OpenSession() || !SignIn(userName, password)) {
+    if (!m_session.OpenSession()) {
+        m_failureReason = "cannot open a web session";
+        Report(job, {WM_SITE_LOGIN_DONE, kOutcomeFailure});
+        return 0;
+    }
+    if (!SignIn(userName, password)) {
         Report(job, {WM_SITE_LOGIN_DONE, kOutcomeFailure});
         return 0;
     }
@@ -89,7 +94,15 @@ bool SiteWorker::SignIn(std::string_view userName, std::string_view password) {
                                BuildSignInBody(m_formHash, cookieTime, encodedUserName,
                                                encodedPassword));
     // A post that failed signed nobody in, whatever its (empty) answer says.
-    return answer.ok && answer.body.find(SignInFailedText()) == std::string::npos;
+    if (!answer.ok) {
+        m_failureReason = answer.reason;
+        return false;
+    }
+    if (answer.body.find(SignInFailedText()) != std::string::npos) {
+        m_failureReason = "user name or password refused";
+        return false;
+    }
+    return true;
 }
 
 int SiteWorker::PostRuns(WorkerJob& job, const std::vector<RunRow>& rows) {
@@ -108,6 +121,7 @@ int SiteWorker::PostRuns(WorkerJob& job, const std::vector<RunRow>& rows) {
                                                    description));
         if (!result.ok) {
             ++notPosted;
+            m_failureReason = result.reason;
         }
         ProgressReport progress{WM_SYNC_PROGRESS, kOutcomeSuccess};
         progress.count = i + 1;

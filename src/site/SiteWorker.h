@@ -35,6 +35,9 @@ public:
     bool SignIn(std::string_view userName, std::string_view password);
 
     const std::string& formHash() const { return m_formHash; }
+    // Why the sign-in or the last failed post failed, in a few words
+    // (English), for a CLI.
+    const std::string& failureReason() const { return m_failureReason; }
 
 private:
     // Posts the rows one after another; returns how many were not posted.
@@ -46,6 +49,7 @@ private:
     WebSession m_session;
     std::shared_ptr<RunTable> m_runTable;
     std::string m_formHash;
+    std::string m_failureReason;
 };
 
 // The thread procedure for a site job.

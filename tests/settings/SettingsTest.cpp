@@ -96,6 +96,13 @@ TEST(Settings, ExistingUnreadablePathIsNeverReplaced) {
     EXPECT_TRUE(std::filesystem::is_directory(path));
 }
 
+TEST(Settings, ReadingNeverCreatesTheFile) {
+    TempFolder folder;
+    const Settings settings = ReadSettings(folder / "config.ini");
+    EXPECT_EQ(settings.serviceHost, "nikeplus.nike.com");
+    EXPECT_FALSE(std::filesystem::exists(folder / "config.ini"));
+}
+
 TEST(Settings, LongFolderPathWorks) {
     TempFolder folder;
     std::filesystem::path deep = folder.path();
@@ -181,9 +188,10 @@ TEST(SettingsPathDeathTest, FallsBackToXdgFolderWhenBesideTheExecutableIsReadOnl
                                 [&] {
                                     ::chmod(folder.c_str(), 0555);
                                     ::setenv("XDG_CONFIG_HOME", (top / "xdg").c_str(), 1);
-                                    return SettingsPathFor(folder) ==
-                                               top / "xdg" / "strivo" / "config.ini" &&
-                                           std::filesystem::is_directory(top / "xdg" / "strivo");
+                                    const auto path = SettingsPathFor(folder);
+                                    LoadSettings(path);
+                                    return path == top / "xdg" / "strivo" / "config.ini" &&
+                                           std::filesystem::is_regular_file(path);
                                 }),
                 ::testing::ExitedWithCode(0), "");
 }
