@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config make
-  libwxgtk3.2-dev
+  libwxgtk3.2-dev libgtk-3-dev
   libcurl4-openssl-dev
   libcpp-httplib-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 namespace strivo {
 
@@ -28,6 +29,12 @@ constexpr bool Succeeded(long outcome) {
 // WM_SYNC_PROGRESS, `count` runs of `total` have been posted so far; for
 // WM_SYNC_DONE, `count` runs of `total` were not posted.
 struct ProgressReport {
+    ProgressReport() = default;
+    ProgressReport(ProgressMessage message, long outcome, std::string summary = {}, int count = 0,
+                   int total = 0)
+        : message(message), outcome(outcome), summary(std::move(summary)), count(count),
+          total(total) {}
+
     ProgressMessage message = WM_SERVICE_LOGIN_DONE;
     long outcome = kOutcomeSuccess;
     std::string summary;

@@ -9,7 +9,7 @@ namespace {
 
 using test::Gbk;
 
-std::string Run(const std::string& id, const std::string& fields) {
+std::string RunXml(const std::string& id, const std::string& fields) {
     return "<run id=\"" + id + "\" workoutType=\"standard\">" + fields + "</run>\n";
 }
 
@@ -35,10 +35,10 @@ TEST(TrimTimestamp, DropsTheOffsetAndEveryT) {
 TEST(ParseRunList, WorkedExampleGivesItsCells) {
     const std::string body =
         "<?xml version=\"1.0\"?><plusService><status>success</status><runList>" +
-        Run("77", "<startTime>2010-04-18T07:05:11+08:00</startTime><distance>5.0321</distance>"
+        RunXml("77", "<startTime>2010-04-18T07:05:11+08:00</startTime><distance>5.0321</distance>"
                   "<duration>1834000</duration><syncTime>2010-04-18T01:10:42+00:00</syncTime>"
                   "<calories>356</calories><name/><description/>") +
-        Run("78", "<startTime>2010-04-20T06:30:15+08:00</startTime><distance>5.0123</distance>"
+        RunXml("78", "<startTime>2010-04-20T06:30:15+08:00</startTime><distance>5.0123</distance>"
                   "<duration>1510000</duration><calories>350</calories>") +
         "</runList></plusService>";
     const std::vector<RunRow> rows = ParseRunList(body);
@@ -59,23 +59,23 @@ TEST(ParseRunList, EdgesOfTheRunList) {
     const Case cases[] = {
         {"no runs", "<status>success</status><runList/>", {}, {}, {}},
         {"missing calories leaves only that cell empty",
-         Run("1", "<calories>10</calories>") + Run("2", "<distance>1</distance>") +
-             Run("3", "<calories>30</calories>"),
+         RunXml("1", "<calories>10</calories>") + RunXml("2", "<distance>1</distance>") +
+             RunXml("3", "<calories>30</calories>"),
          {"1", "2", "3"}, {"1", "2", "3"}, {"10", "", "30"}},
         {"numbered in body order, whatever the times",
-         Run("9", "<startTime>2011-01-01T00:00:00+08:00</startTime>") +
-             Run("8", "<startTime>2010-01-01T00:00:00+08:00</startTime>"),
+         RunXml("9", "<startTime>2011-01-01T00:00:00+08:00</startTime>") +
+             RunXml("8", "<startTime>2010-01-01T00:00:00+08:00</startTime>"),
          {"1", "2"}, {"9", "8"}, {"", ""}},
         {"id directly followed by >: runs to the next quote-space",
          "<run id=\"5\"><note a=\"x\" b=\"y\"/></run>", {"1"}, {"5\"><note a=\"x"}, {""}},
         {"id with no quote-space after it", "<run id=\"5\"></run>", {"1"}, {""}, {""}},
         {"cut-off run ends the list, complete runs stay",
-         Run("1", "<calories>1</calories>") + "<run id=\"2\" workoutType=\"x\"><calories>2",
+         RunXml("1", "<calories>1</calories>") + "<run id=\"2\" workoutType=\"x\"><calories>2",
          {"1"}, {"1"}, {"1"}},
-        {"a run is never counted twice", Run("1", "run id=") + Run("2", ""), {"1", "2"},
+        {"a run is never counted twice", RunXml("1", "run id=") + RunXml("2", ""), {"1", "2"},
          {"1", "2"}, {"", ""}},
         {"fields of a later run are not borrowed",
-         Run("1", "") + Run("2", "<calories>7</calories>"), {"1", "2"}, {"1", "2"}, {"", "7"}},
+         RunXml("1", "") + RunXml("2", "<calories>7</calories>"), {"1", "2"}, {"1", "2"}, {"", "7"}},
     };
     for (const auto& c : cases) {
         const std::vector<RunRow> rows = ParseRunList(c.body);
@@ -92,7 +92,7 @@ TEST(ParseRunList, EdgesOfTheRunList) {
 }
 
 TEST(ParseRunList, EmptyFieldsKeepTheirFormats) {
-    const std::vector<RunRow> rows = ParseRunList(Run("1", ""));
+    const std::vector<RunRow> rows = ParseRunList(RunXml("1", ""));
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0][kColumnDuration], Gbk("0小时0分0秒"));
     EXPECT_EQ(rows[0][kColumnStartTime], "");
@@ -103,7 +103,7 @@ TEST(FillRunTable, AddsAllRowsInOneChange) {
     RunTable table;
     int changes = 0;
     table.AddListener([&](std::size_t) { ++changes; });
-    FillRunTable(table, Run("1", "") + Run("2", "") + Run("3", ""));
+    FillRunTable(table, RunXml("1", "") + RunXml("2", "") + RunXml("3", ""));
     EXPECT_EQ(table.RowCount(), 3u);
     EXPECT_EQ(changes, 1);
 }
@@ -126,7 +126,7 @@ TEST(BuildSummary, FillsTheSentenceFrame) {
 TEST(BuildSummary, LongSentenceIsCutBetweenCharacters) {
     std::string name;
     for (int i = 0; i < 200; ++i) {
-        name += "x跑";  // 3 bytes in CP936: the cut at 250 falls inside a character
+        name += "跑x";  // 3 bytes in CP936: byte 250 is the first of a 跑
     }
     const std::string summary = BuildSummary(Gbk(("<![CDATA[" + name + "]]>").c_str()));
     EXPECT_EQ(summary.size(), 249u);
