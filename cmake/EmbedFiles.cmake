@@ -1,0 +1,26 @@
+# embed_files(target NAMESPACE ns FILES a.png b.png): a static library whose
+# `std::span<const unsigned char> <ns>::EmbeddedFile(std::string_view name)`
+# returns the bytes of each file by its file name, so executables need no
+# resource files beside them.
+function(embed_files target)
+    cmake_parse_arguments(ARG "" "NAMESPACE" "FILES" ${ARGN})
+    set(source "${CMAKE_CURRENT_BINARY_DIR}/${target}.cpp")
+    set(body "#include <span>\n#include <string_view>\n\nnamespace ${ARG_NAMESPACE} {\nnamespace {\n")
+    set(table "")
+    set(index 0)
+    foreach(file IN LISTS ARG_FILES)
+        get_filename_component(name ${file} NAME)
+        file(READ ${file} hex HEX)
+        string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+        string(APPEND body "const unsigned char kFile${index}[] = {${bytes}};\n")
+        string(APPEND table "    {\"${name}\", kFile${index}, sizeof kFile${index}},\n")
+        math(EXPR index "${index} + 1")
+    endforeach()
+    string(APPEND body "struct Entry { std::string_view name; const unsigned char* data; std::size_t size; };\n")
+    string(APPEND body "const Entry kFiles[] = {\n${table}};\n}  // namespace\n\n")
+    string(APPEND body "std::span<const unsigned char> EmbeddedFile(std::string_view name) {\n")
+    string(APPEND body "    for (const Entry& entry : kFiles) {\n        if (entry.name == name) return {entry.data, entry.size};\n    }\n    return {};\n}\n\n}\n")
+    file(GENERATE OUTPUT ${source} CONTENT "${body}")
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${ARG_FILES})
+    add_library(${target} STATIC ${source})
+endfunction()

@@ -1,0 +1,365 @@
+#include "ui/MainDialog.h"
+
+#include <wx/app.h>
+#include <wx/button.h>
+#include <wx/filedlg.h>
+#include <wx/filename.h>
+#include <wx/msgdlg.h>
+#include <wx/statbox.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+#include <wx/utils.h>
+
+#include <system_error>
+
+#include "export/CsvExport.h"
+#include "runservice/RunServiceWorker.h"
+#include "site/SiteWorker.h"
+#include "ui/AboutDialog.h"
+#include "ui/AppIcons.h"
+#include "ui/DialogLayout.h"
+#include "ui/RunListView.h"
+#include "ui/WxText.h"
+
+namespace strivo {
+namespace {
+
+// Queued by the table's listener: the rows changed, the count is the int.
+constexpr int kTableChangedId = 1;
+
+wxString SiteHomePage(const Settings& settings) {
+    wxString url = "http://" + wxString::FromUTF8(settings.siteHost);
+    if (settings.siteHttpPort != 80) {
+        url << ":" << settings.siteHttpPort;
+    }
+    return url;
+}
+
+}  // namespace
+
+wxString MainDialogTitle(bool demo) {
+    wxString title = Utf8("Strivo（Nike+） V2.0422");
+    if (demo) {
+        title += Utf8(" — 演示");
+    }
+    return title;
+}
+
+DialogServices DesktopServices() {
+    DialogServices services;
+    services.showMessage = [](wxWindow* owner, const wxString& text) {
+        wxMessageDialog(owner, text, wxEmptyString, wxOK | wxICON_NONE).ShowModal();
+    };
+    services.showAppMessage = [](const wxString& text) {
+        wxMessageBox(text, wxTheApp ? wxTheApp->GetAppDisplayName() : wxString(),
+                     wxOK | wxICON_EXCLAMATION);
+    };
+    services.chooseCsvFile = [](wxWindow* owner) -> std::optional<wxString> {
+        // No overwrite question: an existing file is replaced.
+        wxFileDialog dialog(owner, wxEmptyString, wxEmptyString, wxEmptyString,
+                            Utf8("Excel文件(*.csv)|*.csv"), wxFD_SAVE);
+        if (dialog.ShowModal() != wxID_OK) {
+            return std::nullopt;
+        }
+        wxString path = dialog.GetPath();
+        if (wxFileName(path).GetExt().empty()) {
+            path += ".csv";  // the default extension
+        }
+        return path;
+    };
+    services.openBrowser = [](const wxString& url) { wxLaunchDefaultBrowser(url); };
+    services.startThread = [](std::jthread& thread, std::function<void(std::stop_token)> body) {
+        try {
+            thread = std::jthread(std::move(body));
+            return true;
+        } catch (const std::system_error&) {
+            return false;
+        }
+    };
+    return services;
+}
+
+MainDialog::MainDialog(wxWindow* parent, MainDialogOptions options, DialogServices services)
+    : wxDialog(parent, wxID_ANY, MainDialogTitle(options.demo), wxDefaultPosition, wxDefaultSize,
+               wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX),
+      m_options(std::move(options)),
+      m_services(std::move(services)) {
+    UseCompactControls();
+    UseDialogFont(this);
+    SetIcons(AppIcons());
+    CreateControls();
+    SetClientSize(ToPixels(this, {0, 0, 432, 299}).GetSize());
+
+    Bind(wxEVT_BUTTON, &MainDialog::OnServiceLogin, this, IDC_SERVICE_LOGIN);
+    Bind(wxEVT_BUTTON, &MainDialog::OnServiceLogin, this, IDC_REFRESH);
+    Bind(wxEVT_BUTTON, &MainDialog::OnSync, this, IDC_SYNC);
+    Bind(wxEVT_BUTTON, &MainDialog::OnExport, this, IDC_EXPORT);
+    Bind(wxEVT_BUTTON, &MainDialog::OnVisitSite, this, IDC_VISIT_SITE);
+    Bind(wxEVT_BUTTON, &MainDialog::OnAbout, this, IDC_ABOUT);
+    Bind(wxEVT_THREAD, &MainDialog::OnWorkerReport, this, WM_SERVICE_LOGIN_DONE, WM_SYNC_PROGRESS);
+    Bind(wxEVT_THREAD, &MainDialog::OnTableChanged, this, kTableChangedId);
+    Bind(wxEVT_CHAR_HOOK, &MainDialog::OnCharHook, this);
+    Bind(wxEVT_CLOSE_WINDOW, &MainDialog::OnClose, this);
+    SetEscapeId(wxID_NONE);
+    SetAffirmativeId(wxID_NONE);
+
+    // Called on whichever thread changed the table: only queue an event.
+    m_tableListener = m_runTable->AddListener([this](std::size_t rowCount) {
+        auto* event = new wxThreadEvent(wxEVT_THREAD, kTableChangedId);
+        event->SetExtraLong(static_cast<long>(rowCount));
+        wxQueueEvent(this, event);
+    });
+
+    LoadSettings();
+    UpdateData(false);
+    Apply(DialogUpdate{m_state.view(), {}, {}, JobKind::None});
+    m_serviceLogin->SetFocus();
+    Centre();
+}
+
+MainDialog::~MainDialog() {
+    StopWorkers();
+}
+
+void MainDialog::CreateControls() {
+    // Created in tab order.
+    const long edit = wxTE_LEFT;
+    m_serviceLogin = new wxButton(this, IDC_SERVICE_LOGIN, Utf8("登陆Nike+"));
+    m_serviceUserField = new wxTextCtrl(this, IDC_SERVICE_USER, {}, {}, {}, edit);
+    m_servicePasswordField = new wxTextCtrl(this, IDC_SERVICE_PASSWORD, {}, {}, {}, edit | wxTE_PASSWORD);
+    m_siteUserField = new wxTextCtrl(this, IDC_SITE_USER, {}, {}, {}, edit);
+    m_sitePasswordField = new wxTextCtrl(this, IDC_SITE_PASSWORD, {}, {}, {}, edit | wxTE_PASSWORD);
+    m_sync = new wxButton(this, IDC_SYNC, Utf8("同步Nike+数据到Strivo"));
+    m_refresh = new wxButton(this, IDC_REFRESH, Utf8("刷新"), {}, {}, wxBU_EXACTFIT);
+    m_export = new wxButton(this, IDC_EXPORT, Utf8("导出"), {}, {}, wxBU_EXACTFIT);
+    m_list = new RunListView(this, IDC_RUN_TABLE, {}, {}, m_runTable);
+    auto* visitSite = new wxButton(this, IDC_VISIT_SITE, Utf8("访问Kelvora网站"), {}, {}, wxBORDER_NONE);
+    auto* about = new wxButton(this, IDC_ABOUT, Utf8("关于..."), {}, {}, wxBORDER_NONE);
+    auto* serviceGroup = new wxStaticBox(this, wxID_ANY, Utf8("# 1，Nike+"));
+    auto* serviceUserLabel = new wxStaticText(this, wxID_ANY, Utf8("用户名： "));
+    auto* servicePasswordLabel = new wxStaticText(this, wxID_ANY, Utf8("密  码： "));
+    auto* dataLabel = new wxStaticText(this, wxID_ANY, Utf8("Nike+ 数据"));
+    auto* siteGroup = new wxStaticBox(this, wxID_ANY, Utf8("# 2，Strivo（Kelvora论坛）"));
+    m_status = new wxStaticText(this, IDC_STATUS, Utf8("等待"), {}, {}, wxST_NO_AUTORESIZE);
+    auto* siteUserLabel = new wxStaticText(this, wxID_ANY, Utf8("用户名： "));
+    auto* sitePasswordLabel = new wxStaticText(this, wxID_ANY, Utf8("密  码： "));
+    m_summary = new wxStaticText(this, IDC_SUMMARY, {}, {}, {},
+                                 wxALIGN_RIGHT | wxST_NO_AUTORESIZE | wxBORDER_STATIC);
+
+    // The group boxes are created after the controls inside them (their tab
+    // order); keep them beneath those controls.
+    serviceGroup->Lower();
+    siteGroup->Lower();
+
+    PlaceAt(m_serviceLogin, {135, 69, 50, 14});
+    PlaceAt(m_serviceUserField, {57, 29, 127, 14});
+    PlaceAt(m_servicePasswordField, {57, 47, 127, 14});
+    PlaceAt(m_siteUserField, {277, 29, 127, 14});
+    PlaceAt(m_sitePasswordField, {277, 47, 127, 14});
+    PlaceAt(m_sync, {304, 67, 100, 14});
+    PlaceAt(m_refresh, {53, 101, 23, 14});
+    PlaceAt(m_export, {79, 101, 23, 14});
+    m_list->SetSize(ToPixels(this, {7, 116, 418, 157}));
+    PlaceAt(visitSite, {293, 278, 72, 14});
+    PlaceAt(about, {375, 278, 50, 14});
+    serviceGroup->SetSize(ToPixels(this, {7, 7, 195, 86}));
+    PlaceAt(serviceUserLabel, {21, 29, 33, 8});
+    PlaceAt(servicePasswordLabel, {21, 47, 33, 8});
+    PlaceAt(dataLabel, {7, 103, 41, 8});
+    siteGroup->SetSize(ToPixels(this, {219, 7, 205, 86}));
+    PlaceAt(m_status, {7, 284, 247, 8});
+    PlaceAt(siteUserLabel, {241, 29, 33, 8});
+    PlaceAt(sitePasswordLabel, {241, 47, 33, 8});
+    PlaceAt(m_summary, {116, 101, 308, 11});
+}
+
+void MainDialog::LoadSettings() {
+    m_settings = strivo::LoadSettings(m_options.settingsPath);
+    m_serviceUser = m_settings.serviceUser;
+    m_servicePassword = m_settings.servicePassword;
+    m_siteUser = m_settings.siteUser;
+    m_sitePassword = m_settings.sitePassword;
+}
+
+void MainDialog::SaveSettings() {
+    // A failed save changes nothing on disk and is not reported.
+    strivo::SaveSettings(m_options.settingsPath, m_serviceUser, m_siteUser);
+}
+
+void MainDialog::UpdateData(bool fromFields) {
+    if (fromFields) {
+        m_serviceUser = FromWx(m_serviceUserField->GetValue());
+        m_servicePassword = FromWx(m_servicePasswordField->GetValue());
+        m_siteUser = FromWx(m_siteUserField->GetValue());
+        m_sitePassword = FromWx(m_sitePasswordField->GetValue());
+    } else {
+        m_serviceUserField->ChangeValue(ToWx(m_serviceUser));
+        m_servicePasswordField->ChangeValue(ToWx(m_servicePassword));
+        m_siteUserField->ChangeValue(ToWx(m_siteUser));
+        m_sitePasswordField->ChangeValue(ToWx(m_sitePassword));
+    }
+}
+
+void MainDialog::Apply(const DialogUpdate& update) {
+    const DialogView& view = update.view;
+    const wxString status = ToWx(view.status);
+    if (m_status->GetLabel() != status) {
+        m_status->SetLabel(status);
+    }
+    const wxString summary = ToWx(view.summary);
+    if (m_summary->GetLabel() != summary) {
+        m_summary->SetLabel(summary);
+    }
+    m_serviceLogin->Enable(view.serviceLoginEnabled);
+    m_refresh->Enable(view.refreshEnabled);
+    m_sync->Enable(view.syncEnabled);
+    m_export->Enable(view.exportEnabled);
+    if (update.message) {
+        m_services.showMessage(this, ToWx(*update.message));
+    }
+    if (update.focus) {
+        switch (*update.focus) {
+            case DialogField::ServiceUser: m_serviceUserField->SetFocus(); break;
+            case DialogField::ServicePassword: m_servicePasswordField->SetFocus(); break;
+            case DialogField::SiteUser: m_siteUserField->SetFocus(); break;
+            case DialogField::SitePassword: m_sitePasswordField->SetFocus(); break;
+        }
+    }
+    if (update.start != JobKind::None) {
+        StartJob(update.start);
+    }
+}
+
+void MainDialog::StartJob(JobKind kind) {
+    if (m_closed) {
+        return;
+    }
+    auto job = std::make_unique<WorkerJob>();
+    job->owner = &m_progress;
+    job->runTable = m_runTable;
+    job->userName = kind == JobKind::RunService ? m_serviceUser : m_siteUser;
+    job->password = kind == JobKind::RunService ? m_servicePassword : m_sitePassword;
+
+    WebSessionConfig config = m_options.sessionConfig;
+    config.caFile = m_settings.serviceCaFile;
+    config.caPem = m_options.extraCaPem;
+
+    std::jthread& thread = kind == JobKind::RunService ? m_serviceThread : m_siteThread;
+    // The previous job of this kind has sent its last report: its thread is ending.
+    if (thread.joinable()) {
+        thread.join();
+    }
+    std::function<void(std::stop_token)> body;
+    if (kind == JobKind::RunService) {
+        const RunServiceEndpoint endpoint{m_settings.serviceHost, m_settings.serviceHttpsPort,
+                                          m_settings.serviceHttpPort};
+        body = [job = std::shared_ptr<WorkerJob>(std::move(job)), endpoint,
+                config](std::stop_token stop) mutable {
+            RunServiceWorker worker(*job, endpoint, config, stop);
+            RunServiceThreadProc(std::make_unique<WorkerJob>(std::move(*job)));
+        };
+    } else {
+        const SiteEndpoint endpoint{m_settings.siteHost, m_settings.siteHttpPort};
+        body = [job = std::shared_ptr<WorkerJob>(std::move(job)), endpoint,
+                config](std::stop_token stop) mutable {
+            SiteWorker worker(*job, endpoint, config, stop);
+            SiteThreadProc(std::make_unique<WorkerJob>(std::move(*job)));
+        };
+    }
+    if (!m_services.startThread(thread, std::move(body))) {
+        m_services.showAppMessage(DialogState::CannotStartThreadMessage());
+        return;
+    }
+    Apply(m_state.OnJobStarted(kind));
+}
+
+void MainDialog::StopWorkers() {
+    m_serviceThread.request_stop();
+    m_siteThread.request_stop();
+    if (m_serviceThread.joinable()) {
+        m_serviceThread.join();
+    }
+    if (m_siteThread.joinable()) {
+        m_siteThread.join();
+    }
+    if (m_tableListener != 0) {
+        m_runTable->RemoveListener(m_tableListener);
+        m_tableListener = 0;
+    }
+}
+
+void MainDialog::OnServiceLogin(wxCommandEvent&) {
+    UpdateData(true);
+    Apply(m_state.OnServiceLogin(m_serviceUser, m_servicePassword));
+}
+
+void MainDialog::OnSync(wxCommandEvent&) {
+    UpdateData(true);
+    Apply(m_state.OnSync(m_siteUser, m_sitePassword));
+}
+
+void MainDialog::OnExport(wxCommandEvent&) {
+    // The rows as they are now decide what is written.
+    const std::vector<RunRow> rows = m_runTable->Snapshot();
+    if (const auto message = m_state.OnExportPressed(rows.size())) {
+        m_services.showMessage(this, ToWx(*message));
+        return;
+    }
+    const std::optional<wxString> path = m_services.chooseCsvFile(this);
+    if (!path) {
+        return;
+    }
+    Apply(m_state.OnExportStarted());
+    const wxScopedCharBuffer utf8 = path->ToUTF8();
+    const FileResult written = ExportCsv(std::filesystem::path(utf8.data()), rows);
+    Apply(m_state.OnExportFinished(written.ok, FromWx(*path)));
+}
+
+void MainDialog::OnVisitSite(wxCommandEvent&) {
+    m_services.openBrowser(SiteHomePage(m_settings));
+}
+
+void MainDialog::OnAbout(wxCommandEvent&) {
+    AboutDialog about(this);
+    about.ShowModal();
+}
+
+void MainDialog::OnWorkerReport(wxThreadEvent& event) {
+    Apply(m_state.OnReport(event.GetPayload<ProgressReport>()));
+}
+
+void MainDialog::OnTableChanged(wxThreadEvent&) {
+    // The newest count, not the one of this event: events may queue up.
+    m_list->ShowRows(m_runTable->RowCount());
+}
+
+void MainDialog::OnCharHook(wxKeyEvent& event) {
+    // Enter and Escape never act in this dialog: they press no button and do
+    // not close it. Everything else goes on as usual.
+    switch (event.GetKeyCode()) {
+        case WXK_RETURN:
+        case WXK_NUMPAD_ENTER:
+        case WXK_ESCAPE:
+            return;
+        default:
+            event.Skip();
+    }
+}
+
+void MainDialog::OnClose(wxCloseEvent&) {
+    if (m_closed) {
+        return;
+    }
+    m_closed = true;
+    // Workers are cancelled and joined before the window goes, so none
+    // touches it afterwards.
+    StopWorkers();
+    SaveSettings();
+    if (IsModal()) {
+        EndModal(wxID_CANCEL);
+    } else {
+        Destroy();
+    }
+}
+
+}  // namespace strivo

@@ -1,0 +1,131 @@
+#pragma once
+
+#include <wx/dialog.h>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <thread>
+
+#include "jobs/RunTable.h"
+#include "net/WebSession.h"
+#include "settings/Settings.h"
+#include "ui/DialogProgress.h"
+#include "ui/DialogState.h"
+
+class wxButton;
+class wxStaticText;
+class wxTextCtrl;
+
+namespace strivo {
+
+class RunListView;
+
+// Control ids of the main dialog.
+enum : int {
+    IDC_SERVICE_USER = 1000,
+    IDC_SERVICE_PASSWORD = 1001,
+    IDC_SERVICE_LOGIN = 1002,
+    IDC_RUN_TABLE = 1003,
+    IDC_ABOUT = 1004,
+    IDC_VISIT_SITE = 1005,
+    IDC_STATUS = 1006,
+    IDC_REFRESH = 1007,
+    IDC_SITE_USER = 1008,
+    IDC_EXPORT = 1009,
+    IDC_SYNC = 1010,
+    IDC_SITE_PASSWORD = 1011,
+    IDC_SUMMARY = 1012,
+};
+
+struct MainDialogOptions {
+    std::filesystem::path settingsPath;  // read at start, user names saved at close
+    bool demo = false;                   // the title says so
+    std::string extraCaPem;              // certificate authorities trusted besides the system's
+    WebSessionConfig sessionConfig;      // time-outs, limits, cookie store
+};
+
+// What the dialog asks of the desktop; tests put recorders in their place.
+struct DialogServices {
+    // A message box owned by the dialog: empty caption, no icon, an OK button.
+    std::function<void(wxWindow* owner, const wxString& text)> showMessage;
+    // The application's message box, for "Cannot Start New Thread".
+    std::function<void(const wxString& text)> showAppMessage;
+    // The save dialog; nullopt when cancelled.
+    std::function<std::optional<wxString>(wxWindow* owner)> chooseCsvFile;
+    std::function<void(const wxString& url)> openBrowser;
+    // Starts `body` on `thread`; false when no thread could be started.
+    std::function<bool(std::jthread& thread, std::function<void(std::stop_token)> body)>
+        startThread;
+};
+DialogServices DesktopServices();
+
+// The main window. It forwards every event to DialogState and applies the
+// answers; the jobs run on worker threads it owns and joins.
+class MainDialog : public wxDialog {
+public:
+    MainDialog(wxWindow* parent, MainDialogOptions options,
+               DialogServices services = DesktopServices());
+    ~MainDialog() override;
+
+    // The table the list shows (the workers fill and read it).
+    const std::shared_ptr<RunTable>& runTable() const { return m_runTable; }
+    const DialogState& state() const { return m_state; }
+
+private:
+    void CreateControls();
+    void LoadSettings();
+    void SaveSettings();
+    // true: the fields' texts into the strings; false: the strings into the fields.
+    void UpdateData(bool fromFields);
+    void Apply(const DialogUpdate& update);
+    void StartJob(JobKind kind);
+    void StopWorkers();
+
+    void OnServiceLogin(wxCommandEvent& event);
+    void OnSync(wxCommandEvent& event);
+    void OnExport(wxCommandEvent& event);
+    void OnVisitSite(wxCommandEvent& event);
+    void OnAbout(wxCommandEvent& event);
+    void OnWorkerReport(wxThreadEvent& event);
+    void OnTableChanged(wxThreadEvent& event);
+    void OnCharHook(wxKeyEvent& event);
+    void OnClose(wxCloseEvent& event);
+
+    MainDialogOptions m_options;
+    DialogServices m_services;
+    DialogState m_state;
+    Settings m_settings;
+
+    std::string m_serviceUser;
+    std::string m_servicePassword;
+    std::string m_siteUser;
+    std::string m_sitePassword;
+
+    std::shared_ptr<RunTable> m_runTable = std::make_shared<RunTable>();
+    int m_tableListener = 0;
+    DialogProgress m_progress{this};
+
+    wxButton* m_serviceLogin = nullptr;
+    wxButton* m_refresh = nullptr;
+    wxButton* m_sync = nullptr;
+    wxButton* m_export = nullptr;
+    wxTextCtrl* m_serviceUserField = nullptr;
+    wxTextCtrl* m_servicePasswordField = nullptr;
+    wxTextCtrl* m_siteUserField = nullptr;
+    wxTextCtrl* m_sitePasswordField = nullptr;
+    wxStaticText* m_status = nullptr;
+    wxStaticText* m_summary = nullptr;
+    RunListView* m_list = nullptr;
+
+    // Last, so they are joined before anything they use is destroyed.
+    std::jthread m_serviceThread;
+    std::jthread m_siteThread;
+    bool m_closed = false;
+};
+
+// The title of the main window.
+wxString MainDialogTitle(bool demo);
+
+}  // namespace strivo
