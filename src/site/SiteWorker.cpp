@@ -122,6 +122,11 @@ int SiteWorker::PostRuns(WorkerJob& job, const std::vector<RunRow>& rows) {
         if (!result.ok) {
             ++notPosted;
             m_failureReason = result.reason;
+            if (result.status == 0) {
+                // No answer at all: the site is gone or stuck, and every further
+                // post would wait out its own time-out. The rest are not posted.
+                return notPosted + (total - i - 1);
+            }
         }
         ProgressReport progress{WM_SYNC_PROGRESS, kOutcomeSuccess};
         progress.count = i + 1;
