@@ -1,0 +1,146 @@
+// Posting 1,000 runs to the community-site stand-in: the site worker against
+// the curl command-line tool posting the same bodies over one kept-alive
+// connection to the same stand-in. Prints both rates and their ratio.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <set>
+#include <string>
+
+#include "jobs/RunTable.h"
+#include "sim/CommunitySite.h"
+#include "site/RunLogForm.h"
+#include "site/SiteWorker.h"
+#include "text/CodePage.h"
+#include "text/TextHelpers.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kRuns = 1000;
+
+class NoProgress : public strivo::ProgressSink {
+public:
+    void Post(strivo::ProgressReport) override {}
+};
+
+std::vector<strivo::RunRow> MakeRows() {
+    std::vector<strivo::RunRow> rows;
+    for (int i = 1; i <= kRuns; ++i) {
+        rows.push_back({std::to_string(i), "2010-04-20 06:30:15", "5.0123",
+                        strivo::Utf8ToCp936("0小时25分10秒"), "350", "2010-04-20 08:00:00",
+                        std::to_string(1100000000 + i)});
+    }
+    return rows;
+}
+
+std::string Run(const std::string& command) {
+    std::string output;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        std::size_t got;
+        while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+            output.append(buffer, got);
+        }
+        ::pclose(pipe);
+    }
+    return output;
+}
+
+// Escapes a value for a curl config file's double-quoted string.
+std::string Quoted(const std::string& value) {
+    std::string quoted = "\"";
+    for (const char c : value) {
+        if (c == '"' || c == '\\') quoted += '\\';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+}  // namespace
+
+int main() {
+    strivo::sim::CommunitySite site(strivo::sim::DemoSiteAccount());
+    site.Start();
+    const std::string base = "http://127.0.0.1:" + std::to_string(site.port());
+    const std::vector<strivo::RunRow> rows = MakeRows();
+
+    // Strivo: the site worker signs in (three requests) and posts every row.
+    auto table = std::make_shared<strivo::RunTable>();
+    table->Replace(rows);
+    NoProgress progress;
+    strivo::WorkerJob job;
+    job.owner = &progress;
+    job.userName = site.account().user;
+    job.password = site.account().password;
+    job.runTable = table;
+    strivo::WebSessionConfig config;
+    config.cookies = strivo::MakeCookieStore();
+    strivo::SiteWorker worker(job, {"127.0.0.1", site.port()}, config);
+    const auto strivoStart = Clock::now();
+    const int ok = worker.RunJob(job);
+    const double strivoSeconds = std::chrono::duration<double>(Clock::now() - strivoStart).count();
+    if (!ok || site.entries().size() != kRuns) {
+        std::cerr << "the site worker did not post every run\n";
+        return 1;
+    }
+
+    // curl: sign in with a cookie jar, then one invocation posting all bodies.
+    char folderPattern[] = "/tmp/strivo-bench-XXXXXX";
+    const std::string folder = ::mkdtemp(folderPattern);
+    const std::string jar = folder + "/cookies";
+    const std::string form = Run("curl -s -c " + jar + " '" + base + "/logging.php?action=login'");
+    const std::string token = strivo::TextBetween(form, "formhash\" value=\"", "\"");
+    std::string user = site.account().user;
+    std::string password = site.account().password;
+    {
+        std::ofstream signIn(folder + "/signin");
+        signIn << strivo::BuildSignInBody(token, "2592000", strivo::FormEncode(user),
+                                          strivo::FormEncode(password));
+    }
+    Run("curl -s -b " + jar + " -c " + jar + " --data-binary @" + folder + "/signin '" + base +
+        "/logging.php?action=login&loginsubmit=true' -o /dev/null");
+
+    std::string description = strivo::RunLogDescription();
+    strivo::FormEncode(description);
+    {
+        std::ofstream curlConfig(folder + "/posts");
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            if (i > 0) curlConfig << "next\n";
+            curlConfig << "url = " << Quoted(base + "/runlogger.php?action=deal_add") << "\n"
+                       << "data-binary = "
+                       << Quoted(strivo::BuildRunLogBody(token, rows[i], description)) << "\n"
+                       << "header = \"Content-Type: application/x-www-form-urlencoded\"\n"
+                       << "cookie = " << Quoted(jar) << "\n"
+                       << "output = \"/dev/null\"\n";
+        }
+    }
+    const auto curlStart = Clock::now();
+    Run("curl -s -K " + folder + "/posts");
+    const double curlSeconds = std::chrono::duration<double>(Clock::now() - curlStart).count();
+    std::system(("rm -rf " + folder).c_str());
+    if (site.entries().size() != 2 * kRuns) {
+        std::cerr << "curl did not post every run (" << site.entries().size() - kRuns << ")\n";
+        return 1;
+    }
+
+    // Connections used: each request logs the client's port.
+    std::set<int> strivoPorts, curlPorts;
+    int posts = 0;
+    for (const auto& request : site.requests()) {
+        if (request.path == "/runlogger.php") {
+            (posts++ < kRuns ? strivoPorts : curlPorts).insert(request.remotePort);
+        }
+    }
+
+    const double strivoRate = kRuns / strivoSeconds;
+    const double curlRate = kRuns / curlSeconds;
+    std::printf("strivo: %d runs in %.3f s, %.0f posts/s, %zu connection(s)\n", kRuns,
+                strivoSeconds, strivoRate, strivoPorts.size());
+    std::printf("curl:   %d runs in %.3f s, %.0f posts/s, %zu connection(s)\n", kRuns, curlSeconds,
+                curlRate, curlPorts.size());
+    std::printf("ratio strivo/curl: %.2f (target at least 0.80)\n", strivoRate / curlRate);
+    return 0;
+}
