@@ -13,7 +13,7 @@ SANITIZER_ENV := \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp:print_suppressions=0
 
-.PHONY: all deps build test demo asan clean
+.PHONY: all deps build test demo asan screenshot clean
 
 all: build
 
@@ -35,6 +35,11 @@ asan: deps
 		-DSTRIVO_SANITIZE=address,undefined -DSTRIVO_BUILD_BENCHMARKS=OFF >/dev/null
 	@cmake --build $(ASAN_DIR) -j $(JOBS)
 	@cd $(ASAN_DIR) && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS)
+
+screenshot: build
+	@mkdir -p docs
+	@scripts/with-display.sh $(BUILD_DIR)/tests/ui/strivo_screenshot docs/screenshot.png
+	@echo "docs/screenshot.png written"
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR)

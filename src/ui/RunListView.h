@@ -18,9 +18,10 @@ public:
     // Called on the dialog's thread when the table has changed.
     void ShowRows(std::size_t rowCount);
 
-private:
+protected:
     wxString OnGetItemText(long item, long column) const override;
 
+private:
     std::shared_ptr<RunTable> m_table;
 };
 
