@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace strivo {
+
+// Turns a response body into the text the workers were written against, the
+// way the old framework's line reader handed it over: every CR byte is dropped;
+// what remains is taken in reads of at most kReadLimit bytes that end after a
+// LF; within one read a zero byte ends the text taken from that read; every LF
+// is written as CR LF. Bytes arrive in pieces of any size, so a read may span
+// several pieces. No network, no state beyond the current read.
+class BodyLineReader {
+public:
+    static constexpr std::size_t kReadLimit = 4094;
+
+    void Append(std::string_view bytes);
+    const std::string& Text() const { return m_text; }
+    std::string TakeText() { return std::move(m_text); }  // the reader is done with
+
+private:
+    std::string m_text;
+    std::size_t m_readLength = 0;  // CR-free bytes taken by the current read
+    bool m_readCut = false;        // a zero byte ended the current read's text
+};
+
+}  // namespace strivo

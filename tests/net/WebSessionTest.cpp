@@ -1,0 +1,285 @@
+#include "net/WebSession.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <stop_token>
+#include <thread>
+
+#include "RawServer.h"
+#include "ServerThread.h"
+
+namespace strivo {
+namespace {
+
+using namespace std::chrono_literals;
+using namespace std::string_literals;
+using Clock = std::chrono::steady_clock;
+using Request = httplib::Request;
+using Response = httplib::Response;
+using test::RawServer;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+constexpr auto kOrdinary = kOrdinaryRequestOptions;
+
+const std::string kLongLine(10000, 'x');
+const std::pair<std::string, std::string> kBodies[] = {
+    // as sent, as returned
+    {"a\r\nb\nc", "a\r\nb\r\nc"},
+    {"a\rb", "ab"},
+    {kLongLine, kLongLine},
+    {"ab\0cd\nef"s, "abef"},
+};
+
+std::string UrlOf(int port) {
+    return "http://127.0.0.1:" + std::to_string(port) + "/";
+}
+
+std::size_t Count(const std::string& text, std::string_view part) {
+    std::size_t count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+// One loopback server with a route for each case; it notes the client port of every request.
+class WebSessionTest : public ::testing::Test {
+protected:
+    WebSessionTest() {
+        setenv("no_proxy", "127.0.0.1", 1);  // loopback directly, even behind a proxy
+        m_config.cookies = MakeCookieStore();
+        Route(R"(/status/(\d+))", [](const Request& req, Response& res) {
+            res.status = std::stoi(req.matches[1]);
+            res.set_content(
+                req.method + " " + req.body + "|" + req.get_header_value("Content-Length"),
+                "text/plain");
+        });
+        Route(R"(/hops/(\d+))", [](const Request& req, Response& res) {
+            const int left = std::stoi(req.matches[1]);
+            left == 0 ? res.set_content("arrived", "text/plain")
+                      : res.set_redirect("/hops/" + std::to_string(left - 1));
+        });
+        Route("/loop", [](const Request&, Response& res) { res.set_redirect("/loop"); });
+        Route(R"(/body/(\d))", [](const Request& req, Response& res) {
+            res.set_content(kBodies[std::stoi(req.matches[1])].first, "text/plain");
+        });
+        Route(R"(/cookie/(\w+))", [](const Request& req, Response& res) {
+            res.set_header("Set-Cookie", req.matches[1].str() + "=1; Path=/");
+            res.set_redirect("/whoami");
+        });
+        Route("/whoami", [](const Request& req, Response& res) {
+            res.set_content(req.get_header_value("Cookie"), "text/plain");
+        });
+        Route(R"(/sized/(\d+))", [](const Request& req, Response& res) {
+            res.set_content(std::string(std::stoul(req.matches[1]), 'x'), "text/plain");
+        });
+        Route(R"(/(chunked|trickle)/(\d+))", [](const Request& req, Response& res) {
+            const bool trickle = req.matches[1] == "trickle";
+            const std::size_t size = std::stoul(req.matches[2]);
+            res.set_chunked_content_provider(
+                "text/plain", [=](std::size_t at, httplib::DataSink& out) {
+                    std::this_thread::sleep_for(trickle ? 50ms : 0ms);
+                    return at < size ? out.write("x", 1) : (out.done(), true);
+                });
+        });
+        m_server.set_logger([this](const Request& req, const Response&) {
+            std::lock_guard lock(m_mutex);
+            m_clientPorts.insert(req.remote_port);
+            ++m_requests;
+        });
+        m_server.set_keep_alive_max_count(1000).set_tcp_nodelay(true);
+        m_running.emplace(m_server);
+    }
+
+    void Route(const char* pattern, httplib::Server::Handler handler) {
+        m_server.Get(pattern, handler);
+        m_server.Post(pattern, handler);
+    }
+    std::string Url(std::string_view path) const { return m_running->Url(path); }
+    std::unique_ptr<WebSession> Open(std::stop_token stop = {}) const {
+        auto session = std::make_unique<WebSession>(m_config, std::move(stop));
+        EXPECT_TRUE(session->OpenSession());
+        return session;
+    }
+
+    WebSessionConfig m_config;
+    std::mutex m_mutex;
+    std::set<int> m_clientPorts;
+    int m_requests = 0;
+    httplib::Server m_server;
+    std::optional<test::ServerThread> m_running;  // last: stopped before what handlers use
+};
+
+TEST_F(WebSessionTest, OnlyAFinal200Succeeds) {
+    const struct {
+        const char* path;
+        long status;
+        const char* text;
+        const char* reason;  // empty when ok
+    } cases[] = {
+        {"/status/200", 200, "GET |", ""},
+        {"/status/404", 404, "", "status 404"},
+        {"/status/500", 500, "", "status 500"},
+        {"/hops/1", 200, "arrived", ""},
+        {"/hops/10", 200, "arrived", ""},
+        {"/hops/11", 302, "", "too many redirects"},
+        {"/loop", 302, "", "too many redirects"},
+        {"/sized/0", 200, "", ""},  // ok tells an empty answer from a failure
+    };
+    auto session = Open();
+    for (const auto& c : cases) {
+        const HttpResult result = session->HttpGet(Url(c.path), kOrdinary);
+        EXPECT_EQ(result.ok, *c.reason == '\0') << c.path;
+        EXPECT_EQ(result.status, c.status) << c.path;
+        EXPECT_EQ(result.Text(), c.text) << c.path;
+        EXPECT_EQ(result.reason, c.reason) << c.path;
+    }
+}
+
+TEST_F(WebSessionTest, BodiesArriveByTheLineRules) {
+    auto session = Open();
+    for (std::size_t i = 0; i < std::size(kBodies); ++i) {
+        EXPECT_EQ(session->HttpGet(Url("/body/" + std::to_string(i)), kOrdinary).Text(),
+                  kBodies[i].second);
+    }
+}
+
+TEST_F(WebSessionTest, PostSendsTheFormByteForByte) {
+    auto session = Open();
+    EXPECT_EQ(session->HttpPostForm(Url("/status/200"), "u=%D5%C5&p=a+b").Text(),
+              "POST u=%D5%C5&p=a+b|14");
+    EXPECT_EQ(session->HttpPostForm(Url("/status/200"), "").Text(), "POST |0");
+}
+
+TEST_F(WebSessionTest, FixedHeaderLinesInOrderAndContentTypeOnlyOnPost) {
+    RawServer server("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
+    auto session = Open();
+    ASSERT_TRUE(session->HttpGet(UrlOf(server.Port()), kOrdinary).ok);
+    ASSERT_TRUE(session->HttpPostForm(UrlOf(server.Port()), "a=1").ok);
+    // Large enough that libcurl would otherwise wait for "100 Continue".
+    ASSERT_TRUE(session->HttpPostForm(UrlOf(server.Port()), std::string(2 << 20, 'x')).ok);
+    const auto heads = server.Heads();
+    ASSERT_EQ(heads.size(), 3u);
+    for (const std::string& head : heads) {
+        const bool post = head.starts_with("POST");
+        const auto type = head.find("\nContent-Type: application/x-www-form-urlencoded\r\n");
+        const auto accept = head.find("\nAccept: */*\r\n");
+        const auto agent =
+            head.find("\nUser-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)\r\n");
+        EXPECT_EQ(Count(head, "Content-Type:"), post ? 1u : 0u) << head;
+        EXPECT_EQ(Count(head, "Accept:") + Count(head, "User-Agent:"), 2u) << head;
+        EXPECT_EQ(Count(head, "Expect:"), 0u) << head;
+        EXPECT_TRUE(accept < agent && agent != std::string::npos) << head;
+        EXPECT_TRUE(!post || type < accept) << head;
+    }
+}
+
+TEST_F(WebSessionTest, CookiesReachEverySessionOfTheProcessOnAnyThread) {
+    const WebSessionConfig isolated = m_config;
+    m_config.cookies = nullptr;  // the process's store, as the workers have it
+    std::thread([&] { Open()->HttpGet(Url("/cookie/strivo_first"), kOrdinary); }).join();
+    std::thread([&] {
+        auto session = Open();
+        // Sent by the redirect's own target, and by a later request.
+        const std::string seen = session->HttpGet(Url("/cookie/strivo_second"), kOrdinary).Text();
+        EXPECT_THAT(seen, HasSubstr("strivo_first=1"));
+        EXPECT_THAT(seen, HasSubstr("strivo_second=1"));
+        EXPECT_THAT(session->HttpGet(Url("/whoami"), kOrdinary).Text(), HasSubstr("strivo_second"));
+    }).join();
+    m_config = isolated;
+    EXPECT_THAT(Open()->HttpGet(Url("/whoami"), kOrdinary).Text(), Not(HasSubstr("strivo")));
+}
+
+TEST_F(WebSessionTest, StallAndSizeLimitsFail) {
+    RawServer silent;
+    m_config.stallLimit = 400ms;
+    m_config.maxBodyBytes = 1000;
+    auto session = Open();
+    const auto start = Clock::now();
+    EXPECT_EQ(session->HttpGet(UrlOf(silent.Port()), kOrdinary).reason, "time-out");
+    EXPECT_GE(Clock::now() - start, 400ms);
+    EXPECT_LT(Clock::now() - start, 5s);
+    // One second in all, but never 400 ms without a byte.
+    EXPECT_EQ(session->HttpGet(Url("/trickle/20"), kOrdinary).Text(), std::string(20, 'x'));
+    for (const char* path : {"/sized/1000", "/chunked/1000"}) {
+        EXPECT_TRUE(session->HttpGet(Url(path), kOrdinary).ok) << path;
+    }
+    for (const char* path : {"/sized/1001", "/chunked/100000"}) {
+        EXPECT_EQ(session->HttpGet(Url(path), kOrdinary).reason, "too large") << path;
+    }
+}
+
+TEST_F(WebSessionTest, ClosedPortFailsAfterOneRetry) {
+    const auto start = Clock::now();
+    EXPECT_EQ(Open()->HttpGet(UrlOf(RawServer::ClosedPort()), kOrdinary).reason,
+              "connection refused");
+    EXPECT_GE(Clock::now() - start, 900ms);  // the retry waited its second
+    EXPECT_LT(Clock::now() - start, 2s);
+}
+
+TEST_F(WebSessionTest, StopFromAnotherThreadEndsTheRequestAndEveryLaterOne) {
+    RawServer silent;
+    m_config.connectRetryDelay = 60s;  // as long as the stall limit: only the stop ends either
+    for (const int port : {silent.Port(), RawServer::ClosedPort()}) {
+        std::stop_source stop;
+        auto session = Open(stop.get_token());
+        Clock::time_point stoppedAt;
+        std::thread stopper([&] {
+            std::this_thread::sleep_for(200ms);
+            stoppedAt = Clock::now();
+            stop.request_stop();
+        });
+        EXPECT_EQ(session->HttpGet(UrlOf(port), kOrdinary).reason, "cancelled") << port;
+        const auto endedAt = Clock::now();
+        stopper.join();
+        EXPECT_LT(endedAt - stoppedAt, 1s) << port;
+        EXPECT_EQ(session->HttpGet(Url("/status/200"), kOrdinary).reason, "cancelled");
+    }
+    std::lock_guard lock(m_mutex);
+    EXPECT_EQ(m_requests, 0);
+}
+
+TEST_F(WebSessionTest, HundredRequestsOfASessionUseOneConnection) {
+    auto session = Open();
+    for (int i = 0; i < 100; ++i) {
+        const bool post = i % 10 == 9;
+        const HttpResult result = post ? session->HttpPostForm(Url("/status/200"), "n=1")
+                                       : session->HttpGet(Url("/status/200"), kOrdinary);
+        ASSERT_EQ(result.Text(), post ? "POST n=1|3" : "GET |") << i;
+    }
+    std::lock_guard lock(m_mutex);
+    EXPECT_EQ(m_clientPorts.size(), 1u);
+}
+
+TEST_F(WebSessionTest, ClosingIsHarmlessAndRequestsNeedAnOpenSession) {
+    WebSession session(m_config);
+    EXPECT_TRUE(session.CloseRequest() && session.CloseRequest());
+    EXPECT_TRUE(session.CloseAll() && session.CloseAll());
+    EXPECT_EQ(session.HttpGet(Url("/status/200"), kOrdinary).reason, "no session");
+    ASSERT_TRUE(session.OpenSession());
+    EXPECT_TRUE(session.HttpGet(Url("/status/200"), kOrdinary).ok);
+    EXPECT_TRUE(session.CloseRequest() && session.CloseAll());
+    EXPECT_EQ(session.HttpPostForm(Url("/status/200"), "a=1").reason, "no session");
+    EXPECT_TRUE(session.CloseAll());
+}
+
+TEST_F(WebSessionTest, PlainRequestsGoThroughTheEnvironmentsProxy) {
+    RawServer proxy("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+    setenv("http_proxy", UrlOf(proxy.Port()).c_str(), 1);
+    const HttpResult result = Open()->HttpGet("http://strivo.invalid/runs?page=1", kOrdinary);
+    unsetenv("http_proxy");
+    EXPECT_EQ(result.Text(), "ok");
+    EXPECT_THAT(proxy.Heads(), ::testing::ElementsAre(::testing::StartsWith(
+                                   "GET http://strivo.invalid/runs?page=1 HTTP/1.1\r\n")));
+}
+
+}  // namespace
+}  // namespace strivo
