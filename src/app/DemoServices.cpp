@@ -52,17 +52,20 @@ std::filesystem::path DemoServices::WriteSettingsFile(const std::filesystem::pat
     const std::filesystem::path caFile = folder / "demo-ca.pem";
     std::ofstream(caFile) << certificatePem();
     const std::filesystem::path path = folder / "config.ini";
-    const IniFile ini(path);
-    ini.Write("nike+", "user", settings.serviceUser);
-    ini.Write("nike+", "pwd", settings.servicePassword);
-    ini.Write("nike+", "host", settings.serviceHost);
-    ini.Write("nike+", "https_port", std::to_string(settings.serviceHttpsPort));
-    ini.Write("nike+", "http_port", std::to_string(settings.serviceHttpPort));
-    ini.Write("nike+", "cafile", caFile.string());
-    ini.Write("kelvora", "user", settings.siteUser);
-    ini.Write("kelvora", "pwd", settings.sitePassword);
-    ini.Write("kelvora", "host", settings.siteHost);
-    ini.Write("kelvora", "http_port", std::to_string(settings.siteHttpPort));
+    const std::string httpsPort = std::to_string(settings.serviceHttpsPort);
+    const std::string httpPort = std::to_string(settings.serviceHttpPort);
+    const std::string sitePort = std::to_string(settings.siteHttpPort);
+    const std::string ca = caFile.string();
+    IniFile(path).Write({{"nike+", "user", settings.serviceUser},
+                         {"nike+", "pwd", settings.servicePassword},
+                         {"nike+", "host", settings.serviceHost},
+                         {"nike+", "https_port", httpsPort},
+                         {"nike+", "http_port", httpPort},
+                         {"nike+", "cafile", ca},
+                         {"kelvora", "user", settings.siteUser},
+                         {"kelvora", "pwd", settings.sitePassword},
+                         {"kelvora", "host", settings.siteHost},
+                         {"kelvora", "http_port", sitePort}});
     return path;
 }
 

@@ -234,11 +234,19 @@ std::string IniFile::Read(std::string_view section, std::string_view key,
 
 FileResult IniFile::Write(std::string_view section, std::string_view key,
                           std::string_view value) const {
+    return Write({IniChange{section, key, value}});
+}
+
+FileResult IniFile::Write(std::initializer_list<IniChange> changes) const {
     const FileContent file = ReadWholeFile(m_path);
     if (file.exists && !file.ok) {
         return {false, "cannot read " + m_path.string()};
     }
-    return WriteFileAtomically(m_path, WriteTo(file.bytes, section, key, value),
+    std::string content = file.bytes;
+    for (const IniChange& change : changes) {
+        content = WriteTo(content, change.section, change.key, change.value);
+    }
+    return WriteFileAtomically(m_path, content,
                                std::filesystem::perms::owner_read |
                                    std::filesystem::perms::owner_write);
 }

@@ -2,12 +2,20 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
 #include "io/AtomicFile.h"
 
 namespace strivo {
+
+// One key to write: section, key, value.
+struct IniChange {
+    std::string_view section;
+    std::string_view key;
+    std::string_view value;
+};
 
 // One initialisation file, read and written one key at a time under the rules
 // of the Windows private-profile functions:
@@ -34,6 +42,8 @@ public:
     // leaves the file as it was. A file that exists but cannot be read is left
     // alone and the write fails.
     FileResult Write(std::string_view section, std::string_view key, std::string_view value) const;
+    // Several keys in one replacement of the file: all of them or none.
+    FileResult Write(std::initializer_list<IniChange> changes) const;
 
     // The same rules on file contents in memory.
     static std::string ReadFrom(std::string_view content, std::string_view section,

@@ -91,12 +91,10 @@ Settings ReadSettings(const std::filesystem::path& path) {
 
 FileResult SaveSettings(const std::filesystem::path& path, std::string_view serviceUser,
                         std::string_view siteUser) {
-    const IniFile ini(path);
-    FileResult result = ini.Write(kServiceSection, "user", serviceUser);
-    if (!result) {
-        return result;
-    }
-    return ini.Write(kSiteSection, "user", siteUser);
+    // Both names in one replacement of the file, so that a crash between
+    // them cannot leave one new and one old.
+    return IniFile(path).Write(
+        {{kServiceSection, "user", serviceUser}, {kSiteSection, "user", siteUser}});
 }
 
 }  // namespace strivo
