@@ -1,0 +1,274 @@
+#include "HttpEndpoint.h"
+
+#include <httplib.h>
+
+#ifdef __linux__
+#include <dirent.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#endif
+
+#include <cstdlib>
+#include <stdexcept>
+
+namespace strivo::sim {
+namespace {
+
+// Idle keep-alive connections each hold a pool thread until they time out, so
+// the pool is larger than cpp-httplib's default of 8.
+constexpr std::size_t kThreads = 16;
+constexpr time_t kKeepAliveSeconds = 10;
+// cpp-httplib closes a connection after 5 requests by default; a client must
+// be able to post thousands of runs over one connection.
+constexpr std::size_t kKeepAliveRequests = 1000000;
+
+// cpp-httplib's stop() closes the listening socket but lets idle keep-alive
+// connections wait out their time-out. Shutting down every socket accepted on
+// our port ends them at once: their wait sees end-of-file and returns.
+void ShutdownConnections(int port) {
+#ifdef __linux__
+    DIR* directory = opendir("/proc/self/fd");
+    if (directory == nullptr) {
+        return;
+    }
+    while (const dirent* entry = readdir(directory)) {
+        if (entry->d_name[0] < '0' || entry->d_name[0] > '9') {
+            continue;
+        }
+        const int fd = std::atoi(entry->d_name);
+        sockaddr_in local{};
+        socklen_t length = sizeof local;
+        if (fd == dirfd(directory) ||
+            getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) != 0 ||
+            local.sin_family != AF_INET || ntohs(local.sin_port) != port ||
+            local.sin_addr.s_addr != htonl(INADDR_LOOPBACK)) {
+            continue;
+        }
+        sockaddr_in peer{};
+        length = sizeof peer;
+        if (getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) == 0) {
+            shutdown(fd, SHUT_RDWR);
+        }
+    }
+    closedir(directory);
+#else
+    (void)port;  // connections then close when their keep-alive time runs out
+#endif
+}
+
+void ResizeBody(std::string& body, std::size_t size) {
+    if (body.size() >= size) {
+        body.resize(size);
+        return;
+    }
+    const std::size_t extra = size - body.size();
+    constexpr std::size_t commentFrame = 7;  // "<!--" and "-->"
+    if (extra >= commentFrame) {
+        body += "<!--" + std::string(extra - commentFrame, '.') + "-->";
+    } else {
+        body.append(extra, ' ');
+    }
+}
+
+Reply StatusReply(int status) {
+    const std::string code = std::to_string(status);
+    return Reply{status,
+                 "text/html",
+                 "<html><head><title>" + code + "</title></head><body><h1>Status " + code +
+                     "</h1></body></html>\n",
+                 {}};
+}
+
+bool IsPseudoHeader(const std::string& name) {
+    // cpp-httplib files the connection's addresses among the request headers.
+    return name == "REMOTE_ADDR" || name == "REMOTE_PORT" || name == "LOCAL_ADDR" ||
+           name == "LOCAL_PORT";
+}
+
+}  // namespace
+
+HttpEndpoint::HttpEndpoint(RequestLog& log, FaultSet& faults, const TlsCertificate* certificate)
+    : m_log(log), m_faults(faults), m_certificate(certificate) {}
+
+HttpEndpoint::~HttpEndpoint() {
+    Stop();
+}
+
+void HttpEndpoint::Handle(const std::string& method, const std::string& path,
+                          RouteHandler handler) {
+    m_routes[{method, path}] = std::move(handler);
+}
+
+void HttpEndpoint::Inspect(const std::string& path, std::function<std::string()> json) {
+    m_inspection[path] = std::move(json);
+}
+
+void HttpEndpoint::Start(int port) {
+    if (m_server) {
+        return;
+    }
+    std::unique_ptr<httplib::Server> server;
+    if (m_certificate != nullptr) {
+        server = std::make_unique<httplib::SSLServer>(m_certificate->certificate.get(),
+                                                      m_certificate->key.get());
+    } else {
+        server = std::make_unique<httplib::Server>();
+    }
+    if (!server->is_valid()) {
+        throw std::runtime_error("cannot set up the TLS server");
+    }
+    server->new_task_queue = [] { return new httplib::ThreadPool(kThreads); };
+    server->set_keep_alive_max_count(kKeepAliveRequests);
+    server->set_keep_alive_timeout(kKeepAliveSeconds);
+    // Headers and body go out in two writes; without this the second waits for
+    // the client's delayed acknowledgement, some 40 ms per request.
+    server->set_tcp_nodelay(true);
+    // cpp-httplib's default adds SO_REUSEPORT, which lets a second server bind
+    // a busy port and silently share its connections. Only SO_REUSEADDR here,
+    // so a restart can take the port back from connections in TIME_WAIT.
+    server->set_socket_options([](socket_t sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
+    const auto serve = [this](const httplib::Request& req, httplib::Response& res) {
+        Serve(req, res);
+    };
+    server->Get(".*", serve);
+    server->Post(".*", serve);
+    server->Put(".*", serve);
+    server->Patch(".*", serve);
+    server->Delete(".*", serve);
+    server->Options(".*", serve);
+
+    const int bound = port == 0 ? server->bind_to_any_port("127.0.0.1")
+                                : (server->bind_to_port("127.0.0.1", port) ? port : -1);
+    if (bound <= 0) {
+        throw std::runtime_error("cannot listen on 127.0.0.1:" + std::to_string(port));
+    }
+    {
+        std::lock_guard lock(m_stopMutex);
+        m_stopping = false;
+    }
+    m_port = bound;
+    m_server = std::move(server);
+    m_listenEnded = false;
+    m_thread = std::thread([this, server = m_server.get()] {
+        server->listen_after_bind();
+        m_listenEnded = true;
+    });
+    // stop() does nothing until the accept loop runs, so wait for it.
+    while (!m_server->is_running() && !m_listenEnded) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (!m_server->is_running()) {
+        m_thread.join();
+        m_server.reset();
+        throw std::runtime_error("cannot serve on 127.0.0.1:" + std::to_string(bound));
+    }
+}
+
+void HttpEndpoint::Stop() {
+    if (!m_server) {
+        return;
+    }
+    m_server->stop();
+    ShutdownConnections(m_port);
+    // Woken after the connections are gone, a delayed answer has nowhere to go.
+    {
+        std::lock_guard lock(m_stopMutex);
+        m_stopping = true;
+    }
+    m_stopWake.notify_all();
+    m_thread.join();
+    m_server.reset();
+}
+
+void HttpEndpoint::WaitUnlessStopping(std::chrono::milliseconds delay) {
+    std::unique_lock lock(m_stopMutex);
+    m_stopWake.wait_for(lock, delay, [this] { return m_stopping; });
+}
+
+Reply HttpEndpoint::Dispatch(const LoggedRequest& request) const {
+    const std::string method = request.method == "HEAD" ? "GET" : request.method;
+    const auto route = m_routes.find({method, request.path});
+    if (route != m_routes.end()) {
+        return route->second(request);
+    }
+    std::string allowed;
+    for (const auto& [key, handler] : m_routes) {
+        if (key.second == request.path) {
+            allowed += allowed.empty() ? key.first : ", " + key.first;
+        }
+    }
+    if (allowed.empty()) {
+        return StatusReply(404);
+    }
+    Reply reply = StatusReply(405);
+    reply.headers.emplace_back("Allow", allowed);
+    return reply;
+}
+
+void HttpEndpoint::Serve(const httplib::Request& req, httplib::Response& res) {
+    LoggedRequest request;
+    request.method = req.method;
+    const std::size_t question = req.target.find('?');
+    request.path = req.target.substr(0, question);
+    if (question != std::string::npos) {
+        request.query = req.target.substr(question + 1);
+    }
+    for (const auto& [name, value] : req.headers) {
+        if (!IsPseudoHeader(name)) {
+            request.headers.emplace_back(name, value);
+        }
+    }
+    request.body = req.body;
+    request.secure = m_certificate != nullptr;
+    request.remotePort = req.remote_port;
+
+    const auto inspection = m_inspection.find(request.path);
+    if (inspection != m_inspection.end() && (req.method == "GET" || req.method == "HEAD")) {
+        res.set_content(inspection->second(), "application/json; charset=utf-8");
+        return;
+    }
+
+    const FaultActions faults = m_faults.Take(request.path, request.query);
+    if (faults.delay.count() > 0) {
+        WaitUnlessStopping(faults.delay);
+    }
+    Reply reply = faults.status != 0     ? StatusReply(faults.status)
+                  : faults.redirectLoop ? StatusReply(302)
+                                        : Dispatch(request);
+    if (faults.redirectLoop && faults.status == 0) {
+        reply.headers.emplace_back("Location", req.target);
+    }
+    if (faults.bodySize != 0) {
+        ResizeBody(reply.body, faults.bodySize);
+    }
+    if (faults.cutAfterBytes != 0 && reply.body.size() > faults.cutAfterBytes) {
+        reply.body.resize(faults.cutAfterBytes);
+    }
+
+    // Logged before the answer goes out, so a client that has its answer
+    // finds its request in the log.
+    request.status = reply.status;
+    m_log.Add(std::move(request));
+
+    res.status = reply.status;
+    for (const auto& [name, value] : reply.headers) {
+        res.set_header(name, value);
+    }
+    if (faults.closeMidBody) {
+        auto body = std::make_shared<std::string>(std::move(reply.body));
+        res.set_content_provider(body->size(), reply.contentType,
+                                 [body](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                     if (offset == 0 && body->size() / 2 > 0) {
+                                         sink.write(body->data(), body->size() / 2);
+                                     }
+                                     return false;  // cpp-httplib then closes the connection
+                                 });
+    } else {
+        res.set_content(reply.body, reply.contentType);
+    }
+}
+
+}  // namespace strivo::sim

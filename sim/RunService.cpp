@@ -1,0 +1,279 @@
+#include "RunService.h"
+
+#include <algorithm>
+#include <mutex>
+#include <optional>
+#include <random>
+
+#include "HttpEndpoint.h"
+#include "Json.h"
+#include "RequestParsing.h"
+#include "TlsCertificate.h"
+#include "text/CodePage.h"
+
+namespace strivo::sim {
+namespace {
+
+constexpr const char* kSignInPath = "/nikeplus/v1/services/widget/generate_pin.jsp";
+constexpr const char* kUserDataPath = "/nikeplus/v1/services/app/get_user_data.jsp";
+constexpr const char* kRunListPath = "/nikeplus/v1/services/app/run_list.jsp";
+constexpr const char* kXmlType = "text/xml; charset=UTF-8";
+constexpr const char* kXmlDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+
+std::string XmlEscape(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out.push_back(c);
+        }
+    }
+    return out;
+}
+
+// The word "success" must appear nowhere in here, not even inside another word.
+Reply Failure(std::string_view errorCode, std::string_view message) {
+    return Reply{200,
+                 kXmlType,
+                 std::string(kXmlDeclaration) + "<plusService>\n<status>failure</status>\n" +
+                     "<serviceException errorCode=\"" + std::string(errorCode) + "\">" +
+                     std::string(message) + "</serviceException>\n</plusService>\n",
+                 {}};
+}
+
+std::string UserDataXml(const ServiceAccount& account) {
+    const RunTotals totals = SumRuns(account.runs);
+    std::string xml = kXmlDeclaration;
+    xml += "<plusService>\n<status>success</status>\n";
+    xml += "<user id=\"1048576\" externalProfileID=\"strivo-sim\">\n";
+    // The blanks around the name are part of what the service sends.
+    xml += "<screenName><![CDATA[  " + account.screenName + "  ]]></screenName>\n";
+    xml += "<status>active</status>\n</user>\n<userTotals>\n";
+    xml += "<totalDistance>" + FormatDistanceUnits(totals.distanceTenThousandthsKm) +
+           "</totalDistance>\n";
+    xml += "<totalDuration>" + std::to_string(totals.durationMs) + "</totalDuration>\n";
+    xml += "<totalCalories>" + std::to_string(totals.calories) + "</totalCalories>\n";
+    xml += "<totalRuns>" + std::to_string(totals.runs) + "</totalRuns>\n";
+    xml += "<totalRunsWithRoutes>0</totalRunsWithRoutes>\n";
+    xml += "<totalCardioDistance>0.0000</totalCardioDistance>\n";
+    xml += "<totalCardioDuration>0</totalCardioDuration>\n</userTotals>\n";
+    xml +=
+        "<userOptions><distanceUnit>km</distanceUnit><dateFormat>YYYY-MM-DD</dateFormat>"
+        "<startWeek>Mo</startWeek></userOptions>\n</plusService>\n";
+    return xml;
+}
+
+std::string RunListXml(const ServiceAccount& account) {
+    const RunTotals totals = SumRuns(account.runs);
+    std::string xml = kXmlDeclaration;
+    xml += "<plusService>\n<status>success</status>\n";
+    // The summary comes before the runs on purpose: a client that looks for a
+    // run's fields outside that run's element picks up the summary's.
+    xml += "<runListSummary>\n<runs>" + std::to_string(totals.runs) + "</runs>\n<distance>" +
+           FormatDistanceUnits(totals.distanceTenThousandthsKm) + "</distance>\n<duration>" +
+           std::to_string(totals.durationMs) + "</duration>\n<calories>" +
+           std::to_string(totals.calories) + "</calories>\n</runListSummary>\n";
+    xml += "<runList endIndex=\"-1\" startIndex=\"0\">\n";
+    for (const Run& run : account.runs) {
+        // Clients end the id at the quote that a blank follows.
+        xml += "<run id=\"" + XmlEscape(run.id) + "\" workoutType=\"" + XmlEscape(run.workoutType) +
+               "\">\n";
+        xml += "<startTime>" + XmlEscape(run.startTime) + "</startTime>\n";
+        xml += "<distance>" + FormatDistance(run.distanceKm) + "</distance>\n";
+        xml += "<duration>" + std::to_string(run.durationMs) + "</duration>\n";
+        xml += "<syncTime>" + XmlEscape(run.syncTime) + "</syncTime>\n";
+        xml += "<calories>" + std::to_string(run.calories) + "</calories>\n";
+        xml +=
+            "<name><![CDATA[]]></name>\n<description/>\n<howFelt>3</howFelt>\n"
+            "<weather>1</weather>\n<terrain>1</terrain>\n<intensity/>\n"
+            "<equipmentType>iPod</equipmentType>\n</run>\n";
+    }
+    xml += "</runList>\n</plusService>\n";
+    return xml;
+}
+
+}  // namespace
+
+struct RunService::Impl {
+    Impl(ServiceAccount serviceAccount, RunServiceOptions serviceOptions)
+        : account(std::move(serviceAccount)),
+          options(std::move(serviceOptions)),
+          certificate(MakeSelfSignedCertificate()),
+          log(options.requestLogLimit),
+          userDataXml(UserDataXml(account)),
+          runListXml(RunListXml(account)),
+          rng(std::random_device{}()) {
+        for (const Fault& fault : options.faults) {
+            faults.Add(fault);
+        }
+    }
+
+    bool HasSession(const LoggedRequest& request) const {
+        const std::optional<std::string> cookie =
+            FindCookie(request.headers, kServiceSessionCookie);
+        std::lock_guard lock(mutex);
+        return cookie &&
+               std::find(sessionIds.begin(), sessionIds.end(), *cookie) != sessionIds.end();
+    }
+
+    Reply SignIn(const LoggedRequest& request) {
+        const FieldList query = ParseFields(request.query);
+        const std::optional<std::string> login = FindField(query, "login");
+        const std::optional<std::string> password = FindField(query, "password");
+        if (!login || !password || *login != account.login || *password != account.password) {
+            return Failure("InvalidLogin", "The login or the password is wrong.");
+        }
+        std::string id;
+        {
+            std::lock_guard lock(mutex);
+            static constexpr char digits[] = "0123456789abcdef";
+            for (int i = 0; i < 32; ++i) {
+                id.push_back(digits[rng() % 16]);
+            }
+            sessionIds.push_back(id);
+        }
+        Reply reply{200,
+                    kXmlType,
+                    std::string(kXmlDeclaration) +
+                        "<plusService>\n<status>success</status>\n<pin>" + id.substr(0, 16) +
+                        "</pin>\n</plusService>\n",
+                    {}};
+        reply.headers.emplace_back(
+            "Set-Cookie", std::string(kServiceSessionCookie) + "=" + id + "; Path=/; HttpOnly");
+        return reply;
+    }
+
+    Reply UserData(const LoggedRequest& request) const {
+        if (!HasSession(request)) {
+            return Failure("NotSignedIn", "Sign in first.");
+        }
+        return Reply{200, kXmlType, userDataXml, {}};
+    }
+
+    Reply RunList(const LoggedRequest& request) const {
+        if (!HasSession(request)) {
+            return Failure("NotSignedIn", "Sign in first.");
+        }
+        return Reply{200, kXmlType, runListXml, {}};
+    }
+
+    std::string AccountJson() const {
+        const RunTotals totals = SumRuns(account.runs);
+        return "{\"login\":" + JsonString(account.login) +
+               ",\"screenName\":" + JsonString(Utf8ToCp936(account.screenName)) +
+               ",\"runs\":" + std::to_string(totals.runs) + ",\"totalDistance\":\"" +
+               FormatDistanceUnits(totals.distanceTenThousandthsKm) +
+               "\",\"totalDuration\":" + std::to_string(totals.durationMs) +
+               ",\"totalCalories\":" + std::to_string(totals.calories) + "}\n";
+    }
+
+    std::string SessionsJson() const {
+        std::lock_guard lock(mutex);
+        std::string json = "[";
+        for (std::size_t i = 0; i < sessionIds.size(); ++i) {
+            json += (i == 0 ? "" : ",") + JsonString(sessionIds[i]);
+        }
+        return json + "]\n";
+    }
+
+    const ServiceAccount account;
+    const RunServiceOptions options;
+    const TlsCertificate certificate;
+    RequestLog log;
+    FaultSet faults;
+    const std::string userDataXml;
+    const std::string runListXml;
+
+    mutable std::mutex mutex;
+    std::mt19937_64 rng;
+    std::vector<std::string> sessionIds;
+
+    HttpEndpoint https{log, faults, &certificate};
+    HttpEndpoint http{log, faults, nullptr};
+};
+
+RunService::RunService(ServiceAccount account, RunServiceOptions options)
+    : m_impl(std::make_unique<Impl>(std::move(account), std::move(options))) {
+    Impl& impl = *m_impl;
+    impl.https.Handle("GET", kSignInPath,
+                      [&impl](const LoggedRequest& r) { return impl.SignIn(r); });
+    impl.https.Handle("GET", kRunListPath,
+                      [&impl](const LoggedRequest& r) { return impl.RunList(r); });
+    impl.http.Handle("GET", kUserDataPath,
+                     [&impl](const LoggedRequest& r) { return impl.UserData(r); });
+    if (impl.options.inspection) {
+        impl.http.Inspect("/__sim/requests", [&impl] { return RequestsJson(impl.log.Snapshot()); });
+        impl.http.Inspect("/__sim/sessions", [&impl] { return impl.SessionsJson(); });
+        impl.http.Inspect("/__sim/account", [&impl] { return impl.AccountJson(); });
+    }
+}
+
+RunService::~RunService() {
+    Stop();
+}
+
+void RunService::Start() {
+    m_impl->https.Start(m_impl->options.httpsPort);
+    try {
+        m_impl->http.Start(m_impl->options.httpPort);
+    } catch (...) {
+        m_impl->https.Stop();
+        throw;
+    }
+}
+
+void RunService::Stop() {
+    m_impl->https.Stop();
+    m_impl->http.Stop();
+}
+
+int RunService::httpsPort() const {
+    return m_impl->https.port();
+}
+
+int RunService::httpPort() const {
+    return m_impl->http.port();
+}
+
+const std::string& RunService::certificatePem() const {
+    return m_impl->certificate.certificatePem;
+}
+
+const ServiceAccount& RunService::account() const {
+    return m_impl->account;
+}
+
+std::vector<LoggedRequest> RunService::requests() const {
+    return m_impl->log.Snapshot();
+}
+
+void RunService::ClearRequests() {
+    m_impl->log.Clear();
+}
+
+std::vector<std::string> RunService::sessions() const {
+    std::lock_guard lock(m_impl->mutex);
+    return m_impl->sessionIds;
+}
+
+void RunService::AddFault(Fault fault) {
+    m_impl->faults.Add(std::move(fault));
+}
+
+void RunService::ClearFaults() {
+    m_impl->faults.Clear();
+}
+
+}  // namespace strivo::sim

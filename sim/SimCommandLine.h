@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Accounts.h"
+#include "Inspection.h"
+
+// The command line of strivo-sim.
+namespace strivo::sim {
+
+struct SimArguments {
+    std::optional<int> runs;
+    std::optional<std::uint64_t> seed;
+    std::string runsFile;
+    int httpsPort = 0;
+    int httpPort = 0;
+    int sitePort = 0;
+    std::string caOut;
+    std::vector<Fault> faults;
+    bool help = false;
+};
+
+// `args` without the program name; "--name value" and "--name=value" both
+// work. Throws std::invalid_argument with a message for the user.
+SimArguments ParseSimArguments(const std::vector<std::string>& args);
+
+// The demo accounts, changed by --runs-file, then by --runs and --seed
+// (generated runs; 24 when only --seed is given, seed 1 when only --runs).
+Accounts AccountsFor(const SimArguments& arguments);
+
+std::string SimUsage();
+
+}  // namespace strivo::sim

@@ -1,0 +1,54 @@
+#include "StandIns.h"
+
+#include <fstream>
+#include <stdexcept>
+
+namespace strivo::sim {
+
+StandIns::StandIns() : StandIns(DemoAccounts()) {}
+
+StandIns::StandIns(Accounts accounts, StandInsOptions options)
+    : service(std::move(accounts.service), std::move(options.service)),
+      site(std::move(accounts.site), std::move(options.site)) {}
+
+void StandIns::Start() {
+    service.Start();
+    try {
+        site.Start();
+    } catch (...) {
+        service.Stop();
+        throw;
+    }
+}
+
+void StandIns::Stop() {
+    service.Stop();
+    site.Stop();
+}
+
+void StandIns::AddFault(const Fault& fault) {
+    service.AddFault(fault);
+    site.AddFault(fault);
+}
+
+void StandIns::WriteCertificate(const std::string& path) const {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << service.certificatePem();
+    file.close();
+    if (!file) {
+        throw std::runtime_error("cannot write the certificate to " + path);
+    }
+}
+
+std::string StandIns::SettingsLines(const std::string& caFile) const {
+    std::string lines =
+        "[nike+]\nhost=127.0.0.1\nhttps_port=" + std::to_string(service.httpsPort()) +
+        "\nhttp_port=" + std::to_string(service.httpPort()) + "\n";
+    if (!caFile.empty()) {
+        lines += "cafile=" + caFile + "\n";
+    }
+    lines += "[kelvora]\nhost=127.0.0.1\nhttp_port=" + std::to_string(site.port()) + "\n";
+    return lines;
+}
+
+}  // namespace strivo::sim

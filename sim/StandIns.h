@@ -1,0 +1,47 @@
+#pragma once
+
+#include <string>
+
+#include "Accounts.h"
+#include "CommunitySite.h"
+#include "RunService.h"
+
+// Both stand-ins together, as strivo-sim, `--demo` and end-to-end tests use them:
+//
+//   strivo::sim::StandIns standIns;          // demo accounts, ephemeral ports
+//   standIns.Start();
+//   standIns.service.httpsPort(); standIns.service.httpPort();
+//   standIns.site.port(); standIns.service.certificatePem();
+namespace strivo::sim {
+
+struct StandInsOptions {
+    RunServiceOptions service;
+    CommunitySiteOptions site;
+};
+
+struct StandIns {
+    StandIns();  // the demo accounts
+    explicit StandIns(Accounts accounts, StandInsOptions options = {});
+
+    // Starts both; throws std::runtime_error (and leaves both stopped) when a
+    // port cannot be bound.
+    void Start();
+    void Stop();
+
+    // A fault for both stand-ins; their paths differ, so it acts where its
+    // path is served. Each counts its own requests.
+    void AddFault(const Fault& fault);
+
+    // Writes the run service's certificate as PEM, the client's "cafile".
+    void WriteCertificate(const std::string& path) const;
+
+    // The config.ini lines that point the tool at the stand-ins:
+    //   [nike+] host, https_port, http_port, cafile; [kelvora] host, http_port.
+    // Without a `caFile` the cafile line is left out.
+    std::string SettingsLines(const std::string& caFile) const;
+
+    RunService service;
+    CommunitySite site;
+};
+
+}  // namespace strivo::sim
