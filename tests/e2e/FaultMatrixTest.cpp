@@ -1,0 +1,259 @@
+// What happens when each stage of a download or a sync meets each kind of
+// network failure. The table below is the documentation: the reports the
+// worker sends, the status line the window then shows, which buttons let the
+// user try again, and whether runs reached the site.
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <set>
+
+#include "../support/Cp936Literal.h"
+#include "../support/RecordingSink.h"
+#include "runservice/RunServiceWorker.h"
+#include "sim/CommunitySite.h"
+#include "sim/RunService.h"
+#include "site/SiteWorker.h"
+#include "ui/DialogState.h"
+
+namespace strivo {
+namespace {
+
+using namespace std::chrono_literals;
+using test::Gbk;
+
+enum class Stage { ServiceSignIn, AccountData, RunList, SiteSignIn, RunLogPosts };
+enum class Failure {
+    Status500,
+    Status403,
+    ClosedMidBody,
+    NoAnswer,      // the answer never comes: the stall limit ends it
+    TooLarge,      // a body over the size limit
+    ServerGone,    // nothing listens any more
+    Untrusted,     // a certificate nobody vouches for (secure requests only)
+    RedirectLoop,
+};
+
+struct Row {
+    Stage stage;
+    Failure failure;
+    const char* reports;  // messages:outcomes, as the worker sent them
+    const char* status;   // the window's status line afterwards
+    bool signIn, refresh, sync;  // buttons enabled afterwards
+};
+
+constexpr const char* kServiceFailed = "1026:-1";
+constexpr const char* kSummaryFailedButRuns = "1026:0 1027:0 1028:0";
+constexpr const char* kRunsFailed = "1026:0 1027:0 1028:-1";
+constexpr const char* kSiteFailed = "1029:-1";
+constexpr const char* kPostsFailed = "1029:0 1030:-1";
+
+// clang-format off
+const Row kMatrix[] = {
+    // A failed sign-in: nothing more is asked; only the sign-in button returns.
+    {Stage::ServiceSignIn, Failure::Status500,     kServiceFailed, "登陆Nike+失败...", true, false, false},
+    {Stage::ServiceSignIn, Failure::Status403,     kServiceFailed, "登陆Nike+失败...", true, false, false},
+    {Stage::ServiceSignIn, Failure::ClosedMidBody, kServiceFailed, "登陆Nike+失败...", true, false, false},
+    {Stage::ServiceSignIn, Failure::NoAnswer,      kServiceFailed, "登陆Nike+失败...", true, false, false},
+    {Stage::ServiceSignIn, Failure::TooLarge,      kServiceFailed, "登陆Nike+失败...", true, false, false},
+    {Stage::ServiceSignIn, Failure::ServerGone,    kServiceFailed, "登陆Nike+失败...", true, false, false},
+    {Stage::ServiceSignIn, Failure::Untrusted,     kServiceFailed, "登陆Nike+失败...", true, false, false},
+    {Stage::ServiceSignIn, Failure::RedirectLoop,  kServiceFailed, "登陆Nike+失败...", true, false, false},
+    // Account data that does not arrive leaves the summary's values empty; the
+    // runs still come.
+    {Stage::AccountData, Failure::Status500,     kSummaryFailedButRuns, "下载Nike+跑步数据成功结束...", false, true, true},
+    {Stage::AccountData, Failure::Status403,     kSummaryFailedButRuns, "下载Nike+跑步数据成功结束...", false, true, true},
+    {Stage::AccountData, Failure::ClosedMidBody, kSummaryFailedButRuns, "下载Nike+跑步数据成功结束...", false, true, true},
+    {Stage::AccountData, Failure::NoAnswer,      kSummaryFailedButRuns, "下载Nike+跑步数据成功结束...", false, true, true},
+    {Stage::AccountData, Failure::TooLarge,      kSummaryFailedButRuns, "下载Nike+跑步数据成功结束...", false, true, true},
+    {Stage::AccountData, Failure::ServerGone,    kSummaryFailedButRuns, "下载Nike+跑步数据成功结束...", false, true, true},
+    {Stage::AccountData, Failure::RedirectLoop,  kSummaryFailedButRuns, "下载Nike+跑步数据成功结束...", false, true, true},
+    // A run list that does not arrive whole leaves the table empty.
+    {Stage::RunList, Failure::Status500,     kRunsFailed, "下载Nike+跑步数据失败...", true, true, false},
+    {Stage::RunList, Failure::Status403,     kRunsFailed, "下载Nike+跑步数据失败...", true, true, false},
+    {Stage::RunList, Failure::ClosedMidBody, kRunsFailed, "下载Nike+跑步数据失败...", true, true, false},
+    {Stage::RunList, Failure::NoAnswer,      kRunsFailed, "下载Nike+跑步数据失败...", true, true, false},
+    {Stage::RunList, Failure::TooLarge,      kRunsFailed, "下载Nike+跑步数据失败...", true, true, false},
+    {Stage::RunList, Failure::ServerGone,    kRunsFailed, "下载Nike+跑步数据失败...", true, true, false},
+    {Stage::RunList, Failure::RedirectLoop,  kRunsFailed, "下载Nike+跑步数据失败...", true, true, false},
+    // A failed site sign-in posts nothing; sync comes back.
+    {Stage::SiteSignIn, Failure::Status500,     kSiteFailed, "登陆Kelvora论坛失败...", false, true, true},
+    {Stage::SiteSignIn, Failure::Status403,     kSiteFailed, "登陆Kelvora论坛失败...", false, true, true},
+    {Stage::SiteSignIn, Failure::ClosedMidBody, kSiteFailed, "登陆Kelvora论坛失败...", false, true, true},
+    {Stage::SiteSignIn, Failure::NoAnswer,      kSiteFailed, "登陆Kelvora论坛失败...", false, true, true},
+    {Stage::SiteSignIn, Failure::TooLarge,      kSiteFailed, "登陆Kelvora论坛失败...", false, true, true},
+    {Stage::SiteSignIn, Failure::ServerGone,    kSiteFailed, "登陆Kelvora论坛失败...", false, true, true},
+    {Stage::SiteSignIn, Failure::RedirectLoop,  kSiteFailed, "登陆Kelvora论坛失败...", false, true, true},
+    // Posts that fail are counted and said; sync comes back to try again.
+    {Stage::RunLogPosts, Failure::Status500,     kPostsFailed, "同步到Strivo失败：24/24条未上传", false, true, true},
+    {Stage::RunLogPosts, Failure::Status403,     kPostsFailed, "同步到Strivo失败：24/24条未上传", false, true, true},
+    {Stage::RunLogPosts, Failure::ClosedMidBody, kPostsFailed, "同步到Strivo失败：24/24条未上传", false, true, true},
+    {Stage::RunLogPosts, Failure::NoAnswer,      kPostsFailed, "同步到Strivo失败：24/24条未上传", false, true, true},
+    {Stage::RunLogPosts, Failure::TooLarge,      kPostsFailed, "同步到Strivo失败：24/24条未上传", false, true, true},
+    {Stage::RunLogPosts, Failure::ServerGone,    kPostsFailed, "同步到Strivo失败：24/24条未上传", false, true, true},
+    {Stage::RunLogPosts, Failure::RedirectLoop,  kPostsFailed, "同步到Strivo失败：24/24条未上传", false, true, true},
+};
+// clang-format on
+
+constexpr auto kStallLimit = 500ms;
+constexpr std::size_t kBodyLimit = 64 * 1024;
+
+const char* PathOf(Stage stage) {
+    switch (stage) {
+        case Stage::ServiceSignIn: return "/nikeplus/v1/services/widget/generate_pin.jsp";
+        case Stage::AccountData: return "/nikeplus/v1/services/app/get_user_data.jsp";
+        case Stage::RunList: return "/nikeplus/v1/services/app/run_list.jsp";
+        case Stage::SiteSignIn: return "/logging.php?action=login&loginsubmit=true";
+        case Stage::RunLogPosts: return "/runlogger.php";
+    }
+    return "";
+}
+
+sim::Fault FaultFor(Stage stage, Failure failure) {
+    sim::Fault fault{.path = PathOf(stage)};
+    switch (failure) {
+        case Failure::Status500: fault.status = 500; break;
+        case Failure::Status403: fault.status = 403; break;
+        case Failure::ClosedMidBody: fault.closeMidBody = true; break;
+        case Failure::NoAnswer: fault.delay = 5s; break;
+        case Failure::TooLarge: fault.bodySize = 4 * kBodyLimit; break;
+        case Failure::RedirectLoop: fault.redirectLoop = true; break;
+        case Failure::ServerGone:
+        case Failure::Untrusted: break;
+    }
+    return fault;
+}
+
+// A port on which nothing listens.
+int ClosedPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+std::string Describe(const Row& row) {
+    static const char* const stages[] = {"ServiceSignIn", "AccountData", "RunList", "SiteSignIn",
+                                         "RunLogPosts"};
+    static const char* const failures[] = {"Status500",  "Status403",  "ClosedMidBody",
+                                           "NoAnswer",   "TooLarge",   "ServerGone",
+                                           "Untrusted",  "RedirectLoop"};
+    return std::string(stages[static_cast<int>(row.stage)]) + "_" +
+           failures[static_cast<int>(row.failure)];
+}
+
+void PrintTo(const Row& row, std::ostream* out) {
+    *out << Describe(row);
+}
+
+class FaultMatrixTest : public ::testing::TestWithParam<Row> {};
+
+TEST_P(FaultMatrixTest, EndsInTimeWithTheRightReportAndButtons) {
+    const Row& row = GetParam();
+    sim::RunService service(sim::DemoServiceAccount());
+    service.Start();
+    sim::CommunitySite site(sim::DemoSiteAccount());
+    site.Start();
+
+    WebSessionConfig config;
+    config.caPem = service.certificatePem();
+    config.cookies = MakeCookieStore();
+    config.stallLimit = kStallLimit;
+    config.maxBodyBytes = kBodyLimit;
+    RunServiceEndpoint serviceEndpoint{"127.0.0.1", service.httpsPort(), service.httpPort()};
+    SiteEndpoint siteEndpoint{"127.0.0.1", site.port()};
+    auto table = std::make_shared<RunTable>();
+    DialogState dialog;
+    const bool siteStage = row.stage == Stage::SiteSignIn || row.stage == Stage::RunLogPosts;
+
+    if (siteStage) {
+        // A good download first, so that there are runs to post.
+        test::RecordingSink download;
+        WorkerJob job{&download, nullptr, service.account().login, service.account().password,
+                      table};
+        dialog.OnJobStarted(JobKind::RunService);
+        RunServiceWorker(job, serviceEndpoint, config).RunJob(job);
+        for (const auto& report : download.reports()) {
+            dialog.OnReport(report);
+        }
+        ASSERT_EQ(table->RowCount(), 24u);
+    }
+
+    test::RecordingSink sink;
+    if (row.failure == Failure::ServerGone) {
+        switch (row.stage) {
+            case Stage::ServiceSignIn: serviceEndpoint.httpsPort = ClosedPort(); break;
+            case Stage::AccountData: serviceEndpoint.httpPort = ClosedPort(); break;
+            case Stage::SiteSignIn: siteEndpoint.httpPort = ClosedPort(); break;
+            case Stage::RunList:
+                sink.onReport = [&](const ProgressReport& report) {
+                    if (report.message == WM_SUMMARY_READY) service.Stop();
+                };
+                break;
+            case Stage::RunLogPosts:
+                sink.onReport = [&](const ProgressReport& report) {
+                    if (report.message == WM_SITE_LOGIN_DONE) site.Stop();
+                };
+                break;
+        }
+    } else if (row.failure == Failure::Untrusted) {
+        config.caPem.clear();
+    } else if (siteStage) {
+        site.AddFault(FaultFor(row.stage, row.failure));
+    } else {
+        service.AddFault(FaultFor(row.stage, row.failure));
+    }
+
+    const auto started = std::chrono::steady_clock::now();
+    WorkerJob job{&sink, nullptr, {}, {}, table};
+    if (siteStage) {
+        job.userName = site.account().user;
+        job.password = site.account().password;
+        dialog.OnJobStarted(JobKind::Site);
+        SiteWorker(job, siteEndpoint, config).RunJob(job);
+    } else {
+        job.userName = service.account().login;
+        job.password = service.account().password;
+        dialog.OnJobStarted(JobKind::RunService);
+        RunServiceWorker(job, serviceEndpoint, config).RunJob(job);
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 10s) << Describe(row);
+
+    EXPECT_EQ(sink.Trace(), row.reports) << Describe(row);
+    for (const auto& report : sink.reports()) {
+        dialog.OnReport(report);
+    }
+    EXPECT_EQ(dialog.view().status, Gbk(row.status)) << Describe(row);
+    EXPECT_EQ(dialog.view().serviceLoginEnabled, row.signIn) << Describe(row);
+    EXPECT_EQ(dialog.view().refreshEnabled, row.refresh) << Describe(row);
+    EXPECT_EQ(dialog.view().syncEnabled, row.sync) << Describe(row);
+
+    if (row.stage == Stage::RunList) {
+        EXPECT_EQ(table->RowCount(), 0u) << "no partial run list shown: " << Describe(row);
+    }
+    if (row.stage == Stage::AccountData) {
+        EXPECT_EQ(table->RowCount(), 24u) << Describe(row);
+    }
+    // Nothing is ever posted twice, and a failed sign-in posts nothing.
+    std::set<std::string> ids;
+    for (const auto& entry : site.entries()) {
+        EXPECT_TRUE(ids.insert(entry.Field("nikerunid")).second) << Describe(row);
+    }
+    if (row.stage == Stage::SiteSignIn) {
+        EXPECT_TRUE(ids.empty()) << Describe(row);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryStageAndFailure, FaultMatrixTest, ::testing::ValuesIn(kMatrix),
+                         [](const ::testing::TestParamInfo<Row>& info) {
+                             return Describe(info.param);
+                         });
+
+}  // namespace
+}  // namespace strivo
