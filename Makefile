@@ -5,6 +5,7 @@
 
 BUILD_DIR ?= build
 ASAN_DIR  ?= build-asan
+TSAN_DIR  ?= build-tsan
 JOBS      ?= $(shell nproc)
 CMAKE_GEN := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
@@ -13,7 +14,7 @@ SANITIZER_ENV := \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp:print_suppressions=0
 
-.PHONY: all deps build test demo asan screenshot clean
+.PHONY: all deps build test demo asan tsan screenshot clean
 
 all: build
 
@@ -36,10 +37,21 @@ asan: deps
 	@cmake --build $(ASAN_DIR) -j $(JOBS)
 	@cd $(ASAN_DIR) && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS)
 
+# The thread checker on the tests where threads meet: both workers against the
+# stand-ins, cancelling, the run table, the web sessions and the window.
+TSAN_TESTS := Concurrency|FaultMatrix|RunTable|WebSession|SiteWorker|RunServiceWorker|CliTest|WindowTests
+
+tsan: deps
+	@cmake -S . -B $(TSAN_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DSTRIVO_SANITIZE=thread -DSTRIVO_BUILD_BENCHMARKS=OFF >/dev/null
+	@cmake --build $(TSAN_DIR) -j $(JOBS)
+	@cd $(TSAN_DIR) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/scripts/tsan.supp" \
+		ctest --output-on-failure -j $(JOBS) -R '$(TSAN_TESTS)'
+
 screenshot: build
 	@mkdir -p docs
 	@scripts/with-display.sh $(BUILD_DIR)/tests/ui/strivo_screenshot docs/screenshot.png
 	@echo "docs/screenshot.png written"
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(TSAN_DIR)
