@@ -4,6 +4,7 @@
 #include <wx/button.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
+#include <wx/menu.h>
 #include <wx/msgdlg.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
@@ -109,6 +110,15 @@ MainDialog::MainDialog(wxWindow* parent, MainDialogOptions options, DialogServic
         event->SetExtraLong(static_cast<long>(rowCount));
         wxQueueEvent(this, event);
     });
+
+#ifdef __WXMSW__
+    // GTK gives a dialog no system menu; where there is one, it opens the about box too.
+    if (wxMenu* systemMenu = MSWGetSystemMenu()) {
+        systemMenu->AppendSeparator();
+        systemMenu->Append(IDM_ABOUTBOX, Utf8("关于 Strivo(&A)..."));
+        Bind(wxEVT_MENU, &MainDialog::OnAbout, this, IDM_ABOUTBOX);
+    }
+#endif
 
     LoadSettings();
     UpdateData(false);

@@ -37,6 +37,7 @@ enum : int {
     IDC_SYNC = 1010,
     IDC_SITE_PASSWORD = 1011,
     IDC_SUMMARY = 1012,
+    IDM_ABOUTBOX = 0x0010,  // the about entry of the system menu, where there is one
 };
 
 struct MainDialogOptions {

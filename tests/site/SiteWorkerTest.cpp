@@ -111,6 +111,22 @@ TEST_F(SiteWorkerTest, UserNameAndPasswordAreFormEncoded) {
         << requests[2].body;
 }
 
+TEST(SiteWorkerNames, ChineseUserNameWithBlankAndAmpersandSignsIn) {
+    sim::CommunitySite site(sim::SiteAccount{Gbk("跑 者&1"), Gbk("密 码&")});
+    site.Start();
+    test::RecordingSink sink;
+    WorkerJob job{&sink, nullptr, Gbk("跑 者&1"), Gbk("密 码&"), std::make_shared<RunTable>()};
+    WebSessionConfig config;
+    config.cookies = MakeCookieStore();
+    EXPECT_EQ(SiteWorker(job, {"127.0.0.1", site.port()}, config).RunJob(job), 1);
+    EXPECT_EQ(sink.Trace(), "1029:0 1030:0");
+    const auto requests = site.requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_NE(requests[2].body.find("&username=%C5%DC+%D5%DF%261&password=%C3%DC+%C2%EB%26&"),
+              std::string::npos)
+        << requests[2].body;
+}
+
 TEST_F(SiteWorkerTest, FailedSignInPostsNothing) {
     struct Case {
         const char* name;
