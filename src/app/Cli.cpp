@@ -218,11 +218,8 @@ private:
 
     int Download() {
         CliProgress progress(m_env.err);
-        WorkerJob job;
-        job.owner = &progress;
-        job.userName = m_settings.serviceUser;
-        job.password = m_settings.servicePassword;
-        job.runTable = m_table;
+        WorkerJob job{&progress, nullptr, m_settings.serviceUser, m_settings.servicePassword,
+                      m_table};
         RunServiceWorker worker(job,
                                 {m_settings.serviceHost, m_settings.serviceHttpsPort,
                                  m_settings.serviceHttpPort},
@@ -261,11 +258,7 @@ private:
 
     int Sync() {
         CliProgress progress(m_env.err);
-        WorkerJob job;
-        job.owner = &progress;
-        job.userName = m_settings.siteUser;
-        job.password = m_settings.sitePassword;
-        job.runTable = m_table;
+        WorkerJob job{&progress, nullptr, m_settings.siteUser, m_settings.sitePassword, m_table};
         SiteWorker worker(job, {m_settings.siteHost, m_settings.siteHttpPort}, m_sessionConfig);
         worker.RunJob(job);
 

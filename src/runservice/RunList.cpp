@@ -25,20 +25,6 @@ bool EndsWithNegativeOffset(std::string_view text) {
            IsDigit(tail[4]) && IsDigit(tail[5]);
 }
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && IsBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
 // The fixed pieces of the summary sentence, in CP936.
 struct SummaryFrame {
     std::string completed = Utf8ToCp936("，您已完成 ");

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "text/CodePage.h"
+#include "text/TextHelpers.h"
 
 namespace strivo {
 namespace {
@@ -12,15 +13,8 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 
-// Trail bytes are 0x40 and above, so trimming blanks never cuts a character.
 std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && IsBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
+    return TrimBlanks(text);
 }
 
 char FoldAscii(char c) {

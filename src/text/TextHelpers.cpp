@@ -72,6 +72,16 @@ std::string TextBetween(std::string_view text, std::string_view startMarker,
     return std::string(text.substr(valueBegin, end - valueBegin));
 }
 
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && IsSpace(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && IsSpace(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
 void Utf8ToAnsi(std::string& text) {
     const std::string_view zeroTerminated(text.c_str());
     text = Utf8ToCp936(zeroTerminated);

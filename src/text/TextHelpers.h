@@ -18,6 +18,10 @@ constexpr unsigned kUtf8CodePage = 65001;
 std::string TextBetween(std::string_view text, std::string_view startMarker,
                         std::string_view endMarker);
 
+// `text` without blanks (space, tab, CR, LF, VT, FF) at either end. Trail
+// bytes of CP936 are never blanks, so this never cuts a character.
+std::string_view TrimBlanks(std::string_view text);
+
 // Replaces UTF-8 `text` (up to its first zero byte) by its CP936 conversion.
 void Utf8ToAnsi(std::string& text);
 
