@@ -6,6 +6,8 @@
 BUILD_DIR ?= build
 ASAN_DIR  ?= build-asan
 TSAN_DIR  ?= build-tsan
+FUZZ_DIR  ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS      ?= $(shell nproc)
 CMAKE_GEN := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
@@ -14,7 +16,7 @@ SANITIZER_ENV := \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp:print_suppressions=0
 
-.PHONY: all deps build test demo asan tsan screenshot clean
+.PHONY: all deps build test demo asan tsan fuzz screenshot clean
 
 all: build
 
@@ -48,10 +50,14 @@ tsan: deps
 	@cd $(TSAN_DIR) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/scripts/tsan.supp" \
 		ctest --output-on-failure -j $(JOBS) -R '$(TSAN_TESTS)'
 
+# Every libFuzzer target for FUZZ_SECONDS on its checked-in corpus (clang 14).
+fuzz: deps
+	@FUZZ_BUILD_DIR=$(FUZZ_DIR) JOBS=$(JOBS) scripts/fuzz.sh $(FUZZ_SECONDS)
+
 screenshot: build
 	@mkdir -p docs
 	@scripts/with-display.sh $(BUILD_DIR)/tests/ui/strivo_screenshot docs/screenshot.png
 	@echo "docs/screenshot.png written"
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(TSAN_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(TSAN_DIR) $(FUZZ_DIR)

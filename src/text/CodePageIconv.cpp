@@ -102,6 +102,13 @@ std::size_t Utf8SequenceLength(std::string_view text, std::size_t* badLength) {
     return length;
 }
 
+// glibc's converters drop the tag characters U+E0000..U+E007F without a word;
+// Windows writes "?" for them as for any other character CP936 lacks.
+bool IsTagCharacter(std::string_view sequence) {
+    return sequence.size() == 4 && sequence[0] == '\xF3' && sequence[1] == '\xA0' &&
+           (sequence[2] == '\x80' || sequence[2] == '\x81');
+}
+
 }  // namespace
 
 std::string Utf8ToCp936(std::string_view utf8) {
@@ -115,6 +122,10 @@ std::string Utf8ToCp936(std::string_view utf8) {
         while (end < utf8.size()) {
             const std::size_t length = Utf8SequenceLength(utf8.substr(end), &badLength);
             if (length == 0) {
+                break;
+            }
+            if (IsTagCharacter(utf8.substr(end, length))) {
+                badLength = length;
                 break;
             }
             end += length;
@@ -131,7 +142,7 @@ std::string Utf8ToCp936(std::string_view utf8) {
         }
         pos = end;
         if (pos < utf8.size()) {
-            out.push_back('?');  // U+FFFD, which CP936 lacks too
+            out.push_back('?');  // U+FFFD or a tag character, which CP936 lacks too
             pos += badLength;
         }
     }

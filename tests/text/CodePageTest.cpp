@@ -19,6 +19,8 @@ TEST(Utf8ToCp936, ReplacesWhatCannotBeRepresented) {
         {"\xED\xA0\x80", "???"},                // UTF-16 surrogate
         {"\xF4\x90\x80\x80", "????"},           // above U+10FFFF
         {"\x80\x80", "??"},                     // stray continuation bytes
+        // Tag characters U+E0000 and U+E007F (as in flag emoji): glibc's iconv drops them.
+        {"a\xF3\xA0\x80\x80\xF3\xA0\x81\xBFz", "a??z"},
     };
     for (const auto& [utf8, expected] : cases) {
         EXPECT_EQ(Utf8ToCp936(utf8), expected);

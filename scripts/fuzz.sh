@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets (fuzz/) with clang 14 and runs each of them for
+# SECONDS (default 60) on its checked-in corpus. Exits non-zero when any target
+# finds a crash, a sanitizer report, a broken property, a leak or a hang; the
+# input that did it is kept under <build>/fuzz-artifacts/ to reproduce with
+#   <build>/fuzz/strivo_fuzz_<target> <artifact>
+#
+# Usage: scripts/fuzz.sh [SECONDS]
+# Environment: FUZZ_BUILD_DIR (default build-fuzz), JOBS (default 2),
+#              FUZZ_TARGETS (names to run, e.g. "ini_file csv_export"; default all).
+# Installs nothing: clang-14 and libclang-rt-14-dev must be there (make deps).
+set -euo pipefail
+
+seconds=${1:-60}
+if ! [[ "$seconds" =~ ^[1-9][0-9]*$ ]]; then
+  echo "usage: $0 [SECONDS]" >&2
+  exit 2
+fi
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${FUZZ_BUILD_DIR:-$root/build-fuzz}
+jobs=${JOBS:-2}
+
+if ! command -v clang-14 >/dev/null || ! command -v clang++-14 >/dev/null; then
+  echo "fuzz: clang-14 is not installed; install the packages clang-14 and libclang-rt-14-dev" >&2
+  echo "      (scripts/install-deps.sh does)" >&2
+  exit 2
+fi
+probe=$(mktemp -d)
+trap 'rm -rf "$probe"' EXIT
+echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }' \
+  >"$probe/probe.cpp"
+if ! clang++-14 -fsanitize=fuzzer,address,undefined "$probe/probe.cpp" -o "$probe/probe" 2>/dev/null; then
+  echo "fuzz: clang++-14 cannot link a libFuzzer target; install libclang-rt-14-dev" >&2
+  exit 2
+fi
+
+echo "== building the fuzz targets in $build"
+CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$build" -G Ninja \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DSTRIVO_FUZZ=ON -DSTRIVO_SANITIZE=address,undefined,fuzzer-no-link \
+  -DSTRIVO_BUILD_TESTS=OFF -DSTRIVO_BUILD_BENCHMARKS=OFF >/dev/null
+cmake --build "$build" --target strivo_fuzzers -j "$jobs"
+
+targets=()
+if [[ -n "${FUZZ_TARGETS:-}" ]]; then
+  read -r -a targets <<<"$FUZZ_TARGETS"
+else
+  for corpus in "$root"/fuzz/corpus/*/; do
+    targets+=("$(basename "$corpus")")
+  done
+fi
+
+artifacts="$build/fuzz-artifacts"
+logs="$build/fuzz-logs"
+mkdir -p "$artifacts" "$logs"
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_stack_use_after_return=1:strict_string_checks=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1}
+
+failed=()
+summary=()
+for target in "${targets[@]}"; do
+  exe="$build/fuzz/strivo_fuzz_$target"
+  corpus="$root/fuzz/corpus/$target"
+  if [[ ! -x "$exe" || ! -d "$corpus" ]]; then
+    echo "fuzz: target $target has no executable ($exe) or no corpus ($corpus)" >&2
+    failed+=("$target")
+    summary+=("$(printf '%-16s %14s  %s' "$target" "-" "NOT BUILT")")
+    continue
+  fi
+  # New inputs go to the first directory only: the checked-in corpus is read, never grown.
+  work="$probe/$target"
+  mkdir -p "$work"
+  log="$logs/$target.log"
+  echo "== $target: ${seconds}s"
+  status=0
+  "$exe" "$work" "$corpus" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 \
+    -rss_limit_mb=2048 -artifact_prefix="$artifacts/$target-" >"$log" 2>&1 || status=$?
+  executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
+  if [[ $status -eq 0 ]]; then
+    summary+=("$(printf '%-16s %14s  %s' "$target" "${executions:-?}" "ok")")
+  else
+    failed+=("$target")
+    summary+=("$(printf '%-16s %14s  %s' "$target" "${executions:-?}" "FOUND (exit $status)")")
+    echo "---- $target failed (exit $status); end of $log:" >&2
+    tail -n 40 "$log" >&2
+    echo "---- inputs kept: $(ls "$artifacts" | grep "^$target-" | tr '\n' ' ')" >&2
+  fi
+  rm -rf "$work"
+done
+
+echo
+printf '%-16s %14s  %s\n' target executions result
+printf '%s\n' "${summary[@]}"
+if [[ ${#failed[@]} -gt 0 ]]; then
+  echo "fuzz: findings in: ${failed[*]} (inputs in $artifacts, logs in $logs)" >&2
+  exit 1
+fi
