@@ -47,6 +47,10 @@ std::string DemoServices::siteUrl() const {
     return "http://127.0.0.1:" + std::to_string(m_impl->site.port()) + "/index.php";
 }
 
+std::size_t DemoServices::siteEntryCount() const {
+    return m_impl->site.entries().size();
+}
+
 std::filesystem::path DemoServices::WriteSettingsFile(const std::filesystem::path& folder) const {
     const Settings& settings = m_impl->settings;
     const std::filesystem::path caFile = folder / "demo-ca.pem";

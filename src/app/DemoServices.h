@@ -23,6 +23,8 @@ public:
     const std::string& certificatePem() const;
     // The community site's home page.
     std::string siteUrl() const;
+    // How many run-log entries the demo site holds.
+    std::size_t siteEntryCount() const;
 
     // Writes a settings file in `folder` (with the certificate beside it)
     // that points a client at the stand-ins with the demo accounts, and

@@ -131,6 +131,7 @@ TEST_F(MainDialogTest, DownloadSyncAndExportAgainstTheStandIns) {
 
     Press(IDC_SYNC);
     ASSERT_TRUE(WaitForStatus("同步到Strivo成功！")) << Status();
+    EXPECT_EQ(demo.siteEntryCount(), 24u) << "every run is on the site";
 
     m_recorded.csvPath = wxString::FromUTF8((m_folder / "runs.csv").string());
     Press(IDC_EXPORT);
