@@ -235,7 +235,7 @@ void HttpEndpoint::Serve(const httplib::Request& req, httplib::Response& res) {
     if (faults.delay.count() > 0) {
         WaitUnlessStopping(faults.delay);
     }
-    Reply reply = faults.status != 0     ? StatusReply(faults.status)
+    Reply reply = faults.status != 0    ? StatusReply(faults.status)
                   : faults.redirectLoop ? StatusReply(302)
                                         : Dispatch(request);
     if (faults.redirectLoop && faults.status == 0) {

@@ -51,7 +51,8 @@ TlsCertificate MakeSelfSignedCertificate(const CertificateOptions& options) {
 
     X509_NAME* name = X509_get_subject_name(cert);
     X509_NAME_add_entry_by_txt(name, "O", MBSTRING_ASC,
-                               reinterpret_cast<const unsigned char*>("Strivo stand-in"), -1, -1, 0);
+                               reinterpret_cast<const unsigned char*>("Strivo stand-in"), -1, -1,
+                               0);
     X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
                                reinterpret_cast<const unsigned char*>(options.commonName.c_str()),
                                -1, -1, 0);

@@ -53,7 +53,8 @@ std::string Run(const std::string& command) {
 std::string Quoted(const std::string& value) {
     std::string quoted = "\"";
     for (const char c : value) {
-        if (c == '"' || c == '\\') quoted += '\\';
+        if (c == '"' || c == '\\')
+            quoted += '\\';
         quoted += c;
     }
     return quoted + "\"";
@@ -108,7 +109,8 @@ int main() {
     {
         std::ofstream curlConfig(folder + "/posts");
         for (std::size_t i = 0; i < rows.size(); ++i) {
-            if (i > 0) curlConfig << "next\n";
+            if (i > 0)
+                curlConfig << "next\n";
             curlConfig << "url = " << Quoted(base + "/runlogger.php?action=deal_add") << "\n"
                        << "data-binary = "
                        << Quoted(strivo::BuildRunLogBody(token, rows[i], description)) << "\n"

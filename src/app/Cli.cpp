@@ -65,11 +65,13 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
             options.dryRun = true;
         } else if (arg == "--csv") {
             const auto file = value();
-            if (!file) return std::nullopt;
+            if (!file)
+                return std::nullopt;
             options.csv = *file;
         } else if (arg == "--config") {
             const auto file = value();
-            if (!file) return std::nullopt;
+            if (!file)
+                return std::nullopt;
             options.config = *file;
         } else if ((arg == "download" || arg == "sync") && options.command.empty()) {
             options.command = arg;
@@ -135,8 +137,8 @@ public:
                           << written.error << "\n";
                 return kExitFailed;
             }
-            m_env.err << "Saved " << m_table->RowCount() << " runs to "
-                      << m_options.csv->string() << "\n";
+            m_env.err << "Saved " << m_table->RowCount() << " runs to " << m_options.csv->string()
+                      << "\n";
         }
         if (m_options.command != "sync") {
             return kExitDone;
@@ -153,8 +155,7 @@ private:
             try {
                 m_demo = std::make_unique<DemoServices>();
             } catch (const std::exception& error) {
-                m_env.err << "strivo-cli: cannot start the demo services: " << error.what()
-                          << "\n";
+                m_env.err << "strivo-cli: cannot start the demo services: " << error.what() << "\n";
                 return kExitFailed;
             }
             m_settings = m_demo->settings();
@@ -178,16 +179,16 @@ private:
             return Missing("Nike+ user name", "[nike+] user in " + source);
         }
         if (!ResolvePassword(m_settings.servicePassword, "STRIVO_NIKE_PASSWORD", "Nike+")) {
-            return Missing("Nike+ password", "[nike+] pwd in " + source +
-                                                 ", or STRIVO_NIKE_PASSWORD");
+            return Missing("Nike+ password",
+                           "[nike+] pwd in " + source + ", or STRIVO_NIKE_PASSWORD");
         }
         if (needSite && m_settings.siteUser.empty()) {
             return Missing("Kelvora user name", "[kelvora] user in " + source);
         }
         if (needSite &&
             !ResolvePassword(m_settings.sitePassword, "STRIVO_SITE_PASSWORD", "Kelvora")) {
-            return Missing("Kelvora password", "[kelvora] pwd in " + source +
-                                                   ", or STRIVO_SITE_PASSWORD");
+            return Missing("Kelvora password",
+                           "[kelvora] pwd in " + source + ", or STRIVO_SITE_PASSWORD");
         }
         return kExitDone;
     }
@@ -202,7 +203,8 @@ private:
         if (!password.empty()) {
             return true;
         }
-        if (auto value = m_env.getenv ? m_env.getenv(variable) : std::nullopt; value && !value->empty()) {
+        if (auto value = m_env.getenv ? m_env.getenv(variable) : std::nullopt;
+            value && !value->empty()) {
             password = Utf8ToCp936(*value);
             return true;
         }
@@ -220,10 +222,9 @@ private:
         CliProgress progress(m_env.err);
         WorkerJob job{&progress, nullptr, m_settings.serviceUser, m_settings.servicePassword,
                       m_table};
-        RunServiceWorker worker(job,
-                                {m_settings.serviceHost, m_settings.serviceHttpsPort,
-                                 m_settings.serviceHttpPort},
-                                m_sessionConfig);
+        RunServiceWorker worker(
+            job, {m_settings.serviceHost, m_settings.serviceHttpsPort, m_settings.serviceHttpPort},
+            m_sessionConfig);
         worker.RunJob(job);
 
         const ProgressReport* signedIn = progress.Find(WM_SERVICE_LOGIN_DONE);
@@ -236,8 +237,8 @@ private:
         }
         const ProgressReport* runs = progress.Find(WM_RUNS_DONE);
         if (!runs || !Succeeded(runs->outcome)) {
-            m_env.err << "strivo-cli: downloading the run list failed: "
-                      << worker.failureReason() << "\n";
+            m_env.err << "strivo-cli: downloading the run list failed: " << worker.failureReason()
+                      << "\n";
             return kExitFailed;
         }
         m_env.out << FormatRunTable(m_table->Snapshot());

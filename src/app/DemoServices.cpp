@@ -1,9 +1,9 @@
 #include "app/DemoServices.h"
 
+#include "settings/IniFile.h"
 #include "sim/Accounts.h"
 #include "sim/CommunitySite.h"
 #include "sim/RunService.h"
-#include "settings/IniFile.h"
 #include "text/CodePage.h"
 
 #include <fstream>

@@ -36,7 +36,8 @@ bool SyncApp::OnInit() {
         try {
             m_demoServices = std::make_unique<DemoServices>();
         } catch (const std::exception& error) {
-            wxMessageBox(wxString::FromUTF8(error.what()), GetAppDisplayName(), wxOK | wxICON_ERROR);
+            wxMessageBox(wxString::FromUTF8(error.what()), GetAppDisplayName(),
+                         wxOK | wxICON_ERROR);
             return false;
         }
         std::string pattern =

@@ -17,8 +17,8 @@ std::size_t DisplayWidth(const std::string& cp936) {
 
 std::string FormatRunTable(const std::vector<RunRow>& rows) {
     static const std::array<std::string, kRunColumnCount> titles = {
-        Utf8ToCp936("序号"),     Utf8ToCp936("跑步时间"), Utf8ToCp936("距离(KM)"),
-        Utf8ToCp936("耗时"),     Utf8ToCp936("卡路里"),   Utf8ToCp936("上传时间"),
+        Utf8ToCp936("序号"), Utf8ToCp936("跑步时间"), Utf8ToCp936("距离(KM)"),
+        Utf8ToCp936("耗时"), Utf8ToCp936("卡路里"),   Utf8ToCp936("上传时间"),
         Utf8ToCp936("RunID")};
 
     std::array<std::size_t, kRunColumnCount> widths{};

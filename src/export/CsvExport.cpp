@@ -40,9 +40,9 @@ FileResult ExportCsv(const std::filesystem::path& path, const std::vector<RunRow
     std::ostringstream content;
     WriteCsv(content, rows);
     using std::filesystem::perms;
-    return WriteFileAtomically(path, content.str(),
-                               perms::owner_read | perms::owner_write | perms::group_read |
-                                   perms::others_read);
+    return WriteFileAtomically(
+        path, content.str(),
+        perms::owner_read | perms::owner_write | perms::group_read | perms::others_read);
 }
 
 }  // namespace strivo

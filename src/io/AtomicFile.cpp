@@ -65,8 +65,8 @@ void SyncFolder(const std::filesystem::path& folder) {
 
 // Writes `content` to a new temporary file beside `path`, flushed to disk.
 // On success `*temporary` names it; on failure nothing is left behind.
-FileResult WriteTemporary(const std::filesystem::path& path, std::string_view content,
-                          mode_t mode, std::string* temporary) {
+FileResult WriteTemporary(const std::filesystem::path& path, std::string_view content, mode_t mode,
+                          std::string* temporary) {
     *temporary = (FolderOf(path) / ("." + path.filename().string() + ".XXXXXX")).string();
     FileDescriptor fd(::mkstemp(temporary->data()));
     if (fd.get() < 0) {

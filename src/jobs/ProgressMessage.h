@@ -32,7 +32,10 @@ struct ProgressReport {
     ProgressReport() = default;
     ProgressReport(ProgressMessage message, long outcome, std::string summary = {}, int count = 0,
                    int total = 0)
-        : message(message), outcome(outcome), summary(std::move(summary)), count(count),
+        : message(message),
+          outcome(outcome),
+          summary(std::move(summary)),
+          count(count),
           total(total) {}
 
     ProgressMessage message = WM_SERVICE_LOGIN_DONE;

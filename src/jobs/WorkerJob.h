@@ -21,11 +21,11 @@ public:
 // on. User name and password are CP936 bytes as typed, carried whole.
 class WorkerJob {
 public:
-    ProgressSink* owner = nullptr;        // receives every report
-    Worker* worker = nullptr;             // set by the worker's constructor
+    ProgressSink* owner = nullptr;  // receives every report
+    Worker* worker = nullptr;       // set by the worker's constructor
     std::string userName;
     std::string password;
-    std::shared_ptr<RunTable> runTable;   // filled by the run service, read by the site
+    std::shared_ptr<RunTable> runTable;  // filled by the run service, read by the site
 };
 
 // The body of a worker thread: runs the job's worker once, frees the job,

@@ -88,7 +88,8 @@ bool RunServiceWorker::SignIn(std::string_view userName, std::string_view passwo
 
 void RunServiceWorker::FetchAccountSummary() {
     // A failed request still gives the sentence its frame, with empty values.
-    std::string body = m_session.HttpGet(Url(false, kAccountDataPath), kOrdinaryRequestOptions).Text();
+    std::string body =
+        m_session.HttpGet(Url(false, kAccountDataPath), kOrdinaryRequestOptions).Text();
     Utf8ToAnsi(body);
     m_summary = BuildSummary(body);
 }

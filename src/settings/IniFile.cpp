@@ -48,10 +48,10 @@ struct Line {
     std::size_t contentEnd = 0;  // before the line end ("\r\n" or "\n")
     std::size_t end = 0;         // after the line end
     LineKind kind = LineKind::Blank;
-    std::string_view name;           // section or key name, trimmed
-    std::size_t valueBegin = 0;      // key lines: where the value starts (after "=")
+    std::string_view name;       // section or key name, trimmed
+    std::size_t valueBegin = 0;  // key lines: where the value starts (after "=")
     bool hasEquals = false;
-    std::size_t nameEnd = 0;         // key lines: end of the trimmed key
+    std::size_t nameEnd = 0;  // key lines: end of the trimmed key
 };
 
 Line ParseLine(std::string_view content, std::size_t begin) {
@@ -240,9 +240,8 @@ FileResult IniFile::Write(std::initializer_list<IniChange> changes) const {
     for (const IniChange& change : changes) {
         content = WriteTo(content, change.section, change.key, change.value);
     }
-    return WriteFileAtomically(m_path, content,
-                               std::filesystem::perms::owner_read |
-                                   std::filesystem::perms::owner_write);
+    return WriteFileAtomically(
+        m_path, content, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
 }  // namespace strivo

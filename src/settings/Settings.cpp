@@ -18,11 +18,13 @@ constexpr std::string_view kSiteSection = "kelvora";
 constexpr std::size_t kValueBuffer = 100;
 constexpr std::size_t kPathBuffer = 4096;
 
-constexpr auto kOwnerOnly = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write;
+constexpr auto kOwnerOnly =
+    std::filesystem::perms::owner_read | std::filesystem::perms::owner_write;
 
 int ReadPort(const IniFile& ini, std::string_view section, std::string_view key, int fallback) {
     const std::string text = ini.Read(section, key, {}, kValueBuffer);
-    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos) {
+    if (text.empty() || text.size() > 5 ||
+        text.find_first_not_of("0123456789") != std::string::npos) {
         return fallback;
     }
     const int port = std::stoi(text);
@@ -81,8 +83,10 @@ Settings ReadSettings(const std::filesystem::path& path) {
         return host.empty() ? fallback : host;
     };
     settings.serviceHost = readHost(kServiceSection, settings.serviceHost);
-    settings.serviceHttpsPort = ReadPort(ini, kServiceSection, "https_port", settings.serviceHttpsPort);
-    settings.serviceHttpPort = ReadPort(ini, kServiceSection, "http_port", settings.serviceHttpPort);
+    settings.serviceHttpsPort =
+        ReadPort(ini, kServiceSection, "https_port", settings.serviceHttpsPort);
+    settings.serviceHttpPort =
+        ReadPort(ini, kServiceSection, "http_port", settings.serviceHttpPort);
     settings.serviceCaFile = ini.Read(kServiceSection, "cafile", {}, kPathBuffer);
     settings.siteHost = readHost(kSiteSection, settings.siteHost);
     settings.siteHttpPort = ReadPort(ini, kSiteSection, "http_port", settings.siteHttpPort);

@@ -89,10 +89,9 @@ bool SiteWorker::SignIn(std::string_view userName, std::string_view password) {
     const std::string cookieTime =
         TextBetween(TextBetween(form, "cookietime", "/>"), "value=\"", "\"");
 
-    const HttpResult answer =
-        m_session.HttpPostForm(Url("/logging.php?action=login&loginsubmit=true"),
-                               BuildSignInBody(m_formHash, cookieTime, encodedUserName,
-                                               encodedPassword));
+    const HttpResult answer = m_session.HttpPostForm(
+        Url("/logging.php?action=login&loginsubmit=true"),
+        BuildSignInBody(m_formHash, cookieTime, encodedUserName, encodedPassword));
     // A post that failed signed nobody in, whatever its (empty) answer says.
     if (!answer.ok) {
         m_failureReason = answer.reason;
@@ -115,10 +114,9 @@ int SiteWorker::PostRuns(WorkerJob& job, const std::vector<RunRow>& rows) {
         if (m_stop.stop_requested()) {
             return notPosted + (total - i);
         }
-        const HttpResult result =
-            m_session.HttpPostForm(Url("/runlogger.php?action=deal_add"),
-                                   BuildRunLogBody(m_formHash, rows[static_cast<std::size_t>(i)],
-                                                   description));
+        const HttpResult result = m_session.HttpPostForm(
+            Url("/runlogger.php?action=deal_add"),
+            BuildRunLogBody(m_formHash, rows[static_cast<std::size_t>(i)], description));
         if (!result.ok) {
             ++notPosted;
             m_failureReason = result.reason;

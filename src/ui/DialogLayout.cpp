@@ -80,10 +80,11 @@ void UseCompactControls() {
     }
     done = true;
     GtkCssProvider* provider = gtk_css_provider_new();
-    gtk_css_provider_load_from_data(provider,
-                                    "entry { min-height: 0; padding-top: 1px; padding-bottom: 1px; }\n"
-                                    "button { min-height: 0; padding: 1px 6px; }\n",
-                                    -1, nullptr);
+    gtk_css_provider_load_from_data(
+        provider,
+        "entry { min-height: 0; padding-top: 1px; padding-bottom: 1px; }\n"
+        "button { min-height: 0; padding: 1px 6px; }\n",
+        -1, nullptr);
     gtk_style_context_add_provider_for_screen(gdk_screen_get_default(),
                                               GTK_STYLE_PROVIDER(provider),
                                               GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);

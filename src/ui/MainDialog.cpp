@@ -136,14 +136,16 @@ void MainDialog::CreateControls() {
     const long edit = wxTE_LEFT;
     m_serviceLogin = new wxButton(this, IDC_SERVICE_LOGIN, Utf8("登陆Nike+"));
     m_serviceUserField = new wxTextCtrl(this, IDC_SERVICE_USER, {}, {}, {}, edit);
-    m_servicePasswordField = new wxTextCtrl(this, IDC_SERVICE_PASSWORD, {}, {}, {}, edit | wxTE_PASSWORD);
+    m_servicePasswordField =
+        new wxTextCtrl(this, IDC_SERVICE_PASSWORD, {}, {}, {}, edit | wxTE_PASSWORD);
     m_siteUserField = new wxTextCtrl(this, IDC_SITE_USER, {}, {}, {}, edit);
     m_sitePasswordField = new wxTextCtrl(this, IDC_SITE_PASSWORD, {}, {}, {}, edit | wxTE_PASSWORD);
     m_sync = new wxButton(this, IDC_SYNC, Utf8("同步Nike+数据到Strivo"));
     m_refresh = new wxButton(this, IDC_REFRESH, Utf8("刷新"), {}, {}, wxBU_EXACTFIT);
     m_export = new wxButton(this, IDC_EXPORT, Utf8("导出"), {}, {}, wxBU_EXACTFIT);
     m_list = new RunListView(this, IDC_RUN_TABLE, {}, {}, m_runTable);
-    auto* visitSite = new wxButton(this, IDC_VISIT_SITE, Utf8("访问Kelvora网站"), {}, {}, wxBORDER_NONE);
+    auto* visitSite =
+        new wxButton(this, IDC_VISIT_SITE, Utf8("访问Kelvora网站"), {}, {}, wxBORDER_NONE);
     auto* about = new wxButton(this, IDC_ABOUT, Utf8("关于..."), {}, {}, wxBORDER_NONE);
     auto* serviceGroup = new wxStaticBox(this, wxID_ANY, Utf8("# 1，Nike+"));
     auto* serviceUserLabel = new wxStaticText(this, wxID_ANY, Utf8("用户名： "));
@@ -229,10 +231,18 @@ void MainDialog::Apply(const DialogUpdate& update) {
     }
     if (update.focus) {
         switch (*update.focus) {
-            case DialogField::ServiceUser: m_serviceUserField->SetFocus(); break;
-            case DialogField::ServicePassword: m_servicePasswordField->SetFocus(); break;
-            case DialogField::SiteUser: m_siteUserField->SetFocus(); break;
-            case DialogField::SitePassword: m_sitePasswordField->SetFocus(); break;
+            case DialogField::ServiceUser:
+                m_serviceUserField->SetFocus();
+                break;
+            case DialogField::ServicePassword:
+                m_servicePasswordField->SetFocus();
+                break;
+            case DialogField::SiteUser:
+                m_siteUserField->SetFocus();
+                break;
+            case DialogField::SitePassword:
+                m_sitePasswordField->SetFocus();
+                break;
         }
     }
     if (update.start != JobKind::None) {

@@ -45,18 +45,21 @@ protected:
         return WriteConfig(m_service.account().password, m_site.account().password);
     }
 
-    int Run(std::vector<std::string> args,
-            std::map<std::string, std::string> environment = {}) {
+    int Run(std::vector<std::string> args, std::map<std::string, std::string> environment = {}) {
         m_out.str({});
         m_err.str({});
-        CliEnvironment env{m_out, m_err,
-                           [environment](std::string_view name) -> std::optional<std::string> {
-                               const auto found = environment.find(std::string(name));
-                               if (found == environment.end()) return std::nullopt;
-                               return found->second;
-                           },
-                           [](std::string_view) -> std::optional<std::string> { return std::nullopt; },
-                           m_folder / "default.ini", {}};
+        CliEnvironment env{
+            m_out,
+            m_err,
+            [environment](std::string_view name) -> std::optional<std::string> {
+                const auto found = environment.find(std::string(name));
+                if (found == environment.end())
+                    return std::nullopt;
+                return found->second;
+            },
+            [](std::string_view) -> std::optional<std::string> { return std::nullopt; },
+            m_folder / "default.ini",
+            {}};
         env.sessionConfig.cookies = MakeCookieStore();
         const int status = RunCli(args, env);
         m_printed += m_out.str() + m_err.str();
@@ -133,15 +136,21 @@ TEST_F(CliTest, FailuresAndUsageErrorsExitWithTheirCodes) {
     test::WriteFile(noPassword, "[nike+]\r\nuser=me\r\n");
     const Case cases[] = {
         {"wrong password", {"download", "--config", wrongCopy.string()}, 1, "sign-in failed"},
-        {"missing password, no terminal", {"download", "--config", noPassword.string()}, 2,
+        {"missing password, no terminal",
+         {"download", "--config", noPassword.string()},
+         2,
          "no Nike+ password"},
-        {"missing settings file", {"download", "--config", (m_folder / "none.ini").string()}, 2,
+        {"missing settings file",
+         {"download", "--config", (m_folder / "none.ini").string()},
+         2,
          "cannot read the settings file"},
         {"no command", {}, 2, "Usage"},
         {"unknown option", {"download", "--fast"}, 2, "unknown argument: --fast"},
         {"missing value", {"download", "--csv"}, 2, "--csv needs a value"},
         {"dry run without sync", {"download", "--dry-run"}, 2, "--dry-run goes with sync"},
-        {"unwritable CSV", {"download", "--config", good, "--csv", "/proc/nope/x.csv"}, 1,
+        {"unwritable CSV",
+         {"download", "--config", good, "--csv", "/proc/nope/x.csv"},
+         1,
          "cannot write /proc/nope/x.csv"},
     };
     for (const auto& c : cases) {

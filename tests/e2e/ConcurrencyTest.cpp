@@ -120,8 +120,10 @@ TEST_F(ConcurrencyTest, CancellingEachStageEndsTheJobPromptly) {
         JobKind kind;
         int reportsBeforeStop;  // 0: stop during the first request
     };
-    const Case cases[] = {{JobKind::RunService, 0}, {JobKind::RunService, 1},
-                          {JobKind::RunService, 2}, {JobKind::Site, 0},
+    const Case cases[] = {{JobKind::RunService, 0},
+                          {JobKind::RunService, 1},
+                          {JobKind::RunService, 2},
+                          {JobKind::Site, 0},
                           {JobKind::Site, 1}};
     for (const auto& c : cases) {
         if (c.kind == JobKind::Site && m_table->RowCount() == 0) {
@@ -144,8 +146,9 @@ TEST_F(ConcurrencyTest, CancellingEachStageEndsTheJobPromptly) {
         const auto all = sink.reports();
         ASSERT_FALSE(all.empty());
         const ProgressReport& last = all.back();
-        const bool endsService = last.message == WM_RUNS_DONE ||
-                                 (last.message == WM_SERVICE_LOGIN_DONE && !Succeeded(last.outcome));
+        const bool endsService =
+            last.message == WM_RUNS_DONE ||
+            (last.message == WM_SERVICE_LOGIN_DONE && !Succeeded(last.outcome));
         const bool endsSite = last.message == WM_SYNC_DONE ||
                               (last.message == WM_SITE_LOGIN_DONE && !Succeeded(last.outcome));
         EXPECT_TRUE(c.kind == JobKind::RunService ? endsService : endsSite) << sink.Trace(true);

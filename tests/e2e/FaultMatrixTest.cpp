@@ -28,18 +28,18 @@ enum class Failure {
     Status500,
     Status403,
     ClosedMidBody,
-    NoAnswer,      // the answer never comes: the stall limit ends it
-    TooLarge,      // a body over the size limit
-    ServerGone,    // nothing listens any more
-    Untrusted,     // a certificate nobody vouches for (secure requests only)
+    NoAnswer,    // the answer never comes: the stall limit ends it
+    TooLarge,    // a body over the size limit
+    ServerGone,  // nothing listens any more
+    Untrusted,   // a certificate nobody vouches for (secure requests only)
     RedirectLoop,
 };
 
 struct Row {
     Stage stage;
     Failure failure;
-    const char* reports;  // messages:outcomes, as the worker sent them
-    const char* status;   // the window's status line afterwards
+    const char* reports;         // messages:outcomes, as the worker sent them
+    const char* status;          // the window's status line afterwards
     bool signIn, refresh, sync;  // buttons enabled afterwards
 };
 
@@ -101,11 +101,16 @@ constexpr std::size_t kBodyLimit = 64 * 1024;
 
 const char* PathOf(Stage stage) {
     switch (stage) {
-        case Stage::ServiceSignIn: return "/nikeplus/v1/services/widget/generate_pin.jsp";
-        case Stage::AccountData: return "/nikeplus/v1/services/app/get_user_data.jsp";
-        case Stage::RunList: return "/nikeplus/v1/services/app/run_list.jsp";
-        case Stage::SiteSignIn: return "/logging.php?action=login&loginsubmit=true";
-        case Stage::RunLogPosts: return "/runlogger.php";
+        case Stage::ServiceSignIn:
+            return "/nikeplus/v1/services/widget/generate_pin.jsp";
+        case Stage::AccountData:
+            return "/nikeplus/v1/services/app/get_user_data.jsp";
+        case Stage::RunList:
+            return "/nikeplus/v1/services/app/run_list.jsp";
+        case Stage::SiteSignIn:
+            return "/logging.php?action=login&loginsubmit=true";
+        case Stage::RunLogPosts:
+            return "/runlogger.php";
     }
     return "";
 }
@@ -113,14 +118,27 @@ const char* PathOf(Stage stage) {
 sim::Fault FaultFor(Stage stage, Failure failure) {
     sim::Fault fault{.path = PathOf(stage)};
     switch (failure) {
-        case Failure::Status500: fault.status = 500; break;
-        case Failure::Status403: fault.status = 403; break;
-        case Failure::ClosedMidBody: fault.closeMidBody = true; break;
-        case Failure::NoAnswer: fault.delay = 8s; break;
-        case Failure::TooLarge: fault.bodySize = 4 * kBodyLimit; break;
-        case Failure::RedirectLoop: fault.redirectLoop = true; break;
+        case Failure::Status500:
+            fault.status = 500;
+            break;
+        case Failure::Status403:
+            fault.status = 403;
+            break;
+        case Failure::ClosedMidBody:
+            fault.closeMidBody = true;
+            break;
+        case Failure::NoAnswer:
+            fault.delay = 8s;
+            break;
+        case Failure::TooLarge:
+            fault.bodySize = 4 * kBodyLimit;
+            break;
+        case Failure::RedirectLoop:
+            fault.redirectLoop = true;
+            break;
         case Failure::ServerGone:
-        case Failure::Untrusted: break;
+        case Failure::Untrusted:
+            break;
     }
     return fault;
 }
@@ -141,9 +159,9 @@ int ClosedPort() {
 std::string Describe(const Row& row) {
     static const char* const stages[] = {"ServiceSignIn", "AccountData", "RunList", "SiteSignIn",
                                          "RunLogPosts"};
-    static const char* const failures[] = {"Status500",  "Status403",  "ClosedMidBody",
-                                           "NoAnswer",   "TooLarge",   "ServerGone",
-                                           "Untrusted",  "RedirectLoop"};
+    static const char* const failures[] = {"Status500", "Status403",   "ClosedMidBody",
+                                           "NoAnswer",  "TooLarge",    "ServerGone",
+                                           "Untrusted", "RedirectLoop"};
     return std::string(stages[static_cast<int>(row.stage)]) + "_" +
            failures[static_cast<int>(row.failure)];
 }
@@ -188,17 +206,25 @@ TEST_P(FaultMatrixTest, EndsInTimeWithTheRightReportAndButtons) {
     test::RecordingSink sink;
     if (row.failure == Failure::ServerGone) {
         switch (row.stage) {
-            case Stage::ServiceSignIn: serviceEndpoint.httpsPort = ClosedPort(); break;
-            case Stage::AccountData: serviceEndpoint.httpPort = ClosedPort(); break;
-            case Stage::SiteSignIn: siteEndpoint.httpPort = ClosedPort(); break;
+            case Stage::ServiceSignIn:
+                serviceEndpoint.httpsPort = ClosedPort();
+                break;
+            case Stage::AccountData:
+                serviceEndpoint.httpPort = ClosedPort();
+                break;
+            case Stage::SiteSignIn:
+                siteEndpoint.httpPort = ClosedPort();
+                break;
             case Stage::RunList:
                 sink.onReport = [&](const ProgressReport& report) {
-                    if (report.message == WM_SUMMARY_READY) service.Stop();
+                    if (report.message == WM_SUMMARY_READY)
+                        service.Stop();
                 };
                 break;
             case Stage::RunLogPosts:
                 sink.onReport = [&](const ProgressReport& report) {
-                    if (report.message == WM_SITE_LOGIN_DONE) site.Stop();
+                    if (report.message == WM_SITE_LOGIN_DONE)
+                        site.Stop();
                 };
                 break;
         }

@@ -19,10 +19,12 @@ std::string Csv(const std::vector<RunRow>& rows) {
 }
 
 TEST(WriteCsv, WritesColumnsZeroToFivePerLine) {
-    const RunRow example = {"1", "2010-04-20 06:30:15", "5.0123", Gbk("0小时25分10秒"), "350",
-                            "2010-04-20 08:00:00", "815"};
+    const RunRow example = {"1",   "2010-04-20 06:30:15", "5.0123", Gbk("0小时25分10秒"),
+                            "350", "2010-04-20 08:00:00", "815"};
     EXPECT_EQ(Csv({example}),
-              "1,2010-04-20 06:30:15,5.0123,0\xD0\xA1\xCA\xB1" "25\xB7\xD6" "10\xC3\xEB,350,"
+              "1,2010-04-20 06:30:15,5.0123,0\xD0\xA1\xCA\xB1"
+              "25\xB7\xD6"
+              "10\xC3\xEB,350,"
               "2010-04-20 08:00:00\r\n");
     EXPECT_EQ(Csv({RunRow{}}), ",,,,,\r\n");
     EXPECT_EQ(Csv({}), "");
@@ -35,8 +37,7 @@ TEST(WriteCsv, WritesColumnsZeroToFivePerLine) {
 
 TEST(WriteCsv, QuotesOnlyCellsThatWouldBreakTheLine) {
     const RunRow row = {"1", "a,b", "say \"hi\"", "two\r\nlines", "plain text", "\xC5\xDC", "x"};
-    EXPECT_EQ(Csv({row}),
-              "1,\"a,b\",\"say \"\"hi\"\"\",\"two\r\nlines\",plain text,\xC5\xDC\r\n");
+    EXPECT_EQ(Csv({row}), "1,\"a,b\",\"say \"\"hi\"\"\",\"two\r\nlines\",plain text,\xC5\xDC\r\n");
 }
 
 TEST(ExportCsv, ReplacesAnExistingFile) {

@@ -17,13 +17,13 @@ TEST(TrimTimestamp, DropsTheOffsetAndEveryT) {
     const std::pair<std::string, std::string> cases[] = {
         {"2010-04-18T07:05:11+08:00", "2010-04-18 07:05:11"},
         {"2010-04-18T01:10:42+00:00", "2010-04-18 01:10:42"},
-        {"2010-04-18T07:05+08:00", "2010-04-18 07:05"},             // no seconds
+        {"2010-04-18T07:05+08:00", "2010-04-18 07:05"},  // no seconds
         {"2010-04-18T07:05:11.250+08:00", "2010-04-18 07:05:11.250"},
         {"2010-04-18T07:05:11Z", "2010-04-18 07:05:11"},
         {"2010-04-18T07:05:11-05:00", "2010-04-18 07:05:11"},
         {"2010-04-18T07:05:11", "2010-04-18 07:05:11"},
         {"2010-04-18", "2010-04-18"},
-        {"TxT+1", " x "},                                            // every capital T
+        {"TxT+1", " x "},  // every capital T
         {"at t+1", "at t"},
         {"", ""},
     };
@@ -35,16 +35,18 @@ TEST(TrimTimestamp, DropsTheOffsetAndEveryT) {
 TEST(ParseRunList, WorkedExampleGivesItsCells) {
     const std::string body =
         "<?xml version=\"1.0\"?><plusService><status>success</status><runList>" +
-        RunXml("77", "<startTime>2010-04-18T07:05:11+08:00</startTime><distance>5.0321</distance>"
-                  "<duration>1834000</duration><syncTime>2010-04-18T01:10:42+00:00</syncTime>"
-                  "<calories>356</calories><name/><description/>") +
-        RunXml("78", "<startTime>2010-04-20T06:30:15+08:00</startTime><distance>5.0123</distance>"
-                  "<duration>1510000</duration><calories>350</calories>") +
+        RunXml("77",
+               "<startTime>2010-04-18T07:05:11+08:00</startTime><distance>5.0321</distance>"
+               "<duration>1834000</duration><syncTime>2010-04-18T01:10:42+00:00</syncTime>"
+               "<calories>356</calories><name/><description/>") +
+        RunXml("78",
+               "<startTime>2010-04-20T06:30:15+08:00</startTime><distance>5.0123</distance>"
+               "<duration>1510000</duration><calories>350</calories>") +
         "</runList></plusService>";
     const std::vector<RunRow> rows = ParseRunList(body);
     ASSERT_EQ(rows.size(), 2u);
-    const RunRow expected = {"1", "2010-04-18 07:05:11", "5.0321", Gbk("0小时30分34秒"), "356",
-                             "2010-04-18 01:10:42", "77"};
+    const RunRow expected = {"1",   "2010-04-18 07:05:11", "5.0321", Gbk("0小时30分34秒"),
+                             "356", "2010-04-18 01:10:42", "77"};
     EXPECT_EQ(rows[0], expected);
     EXPECT_EQ(rows[1][kColumnSequence], "2");
     EXPECT_EQ(rows[1][kColumnRunId], "78");
@@ -61,21 +63,36 @@ TEST(ParseRunList, EdgesOfTheRunList) {
         {"missing calories leaves only that cell empty",
          RunXml("1", "<calories>10</calories>") + RunXml("2", "<distance>1</distance>") +
              RunXml("3", "<calories>30</calories>"),
-         {"1", "2", "3"}, {"1", "2", "3"}, {"10", "", "30"}},
+         {"1", "2", "3"},
+         {"1", "2", "3"},
+         {"10", "", "30"}},
         {"numbered in body order, whatever the times",
          RunXml("9", "<startTime>2011-01-01T00:00:00+08:00</startTime>") +
              RunXml("8", "<startTime>2010-01-01T00:00:00+08:00</startTime>"),
-         {"1", "2"}, {"9", "8"}, {"", ""}},
+         {"1", "2"},
+         {"9", "8"},
+         {"", ""}},
         {"id directly followed by >: runs to the next quote-space",
-         "<run id=\"5\"><note a=\"x\" b=\"y\"/></run>", {"1"}, {"5\"><note a=\"x"}, {""}},
+         "<run id=\"5\"><note a=\"x\" b=\"y\"/></run>",
+         {"1"},
+         {"5\"><note a=\"x"},
+         {""}},
         {"id with no quote-space after it", "<run id=\"5\"></run>", {"1"}, {""}, {""}},
         {"cut-off run ends the list, complete runs stay",
          RunXml("1", "<calories>1</calories>") + "<run id=\"2\" workoutType=\"x\"><calories>2",
-         {"1"}, {"1"}, {"1"}},
-        {"a run is never counted twice", RunXml("1", "run id=") + RunXml("2", ""), {"1", "2"},
-         {"1", "2"}, {"", ""}},
+         {"1"},
+         {"1"},
+         {"1"}},
+        {"a run is never counted twice",
+         RunXml("1", "run id=") + RunXml("2", ""),
+         {"1", "2"},
+         {"1", "2"},
+         {"", ""}},
         {"fields of a later run are not borrowed",
-         RunXml("1", "") + RunXml("2", "<calories>7</calories>"), {"1", "2"}, {"1", "2"}, {"", "7"}},
+         RunXml("1", "") + RunXml("2", "<calories>7</calories>"),
+         {"1", "2"},
+         {"1", "2"},
+         {"", "7"}},
     };
     for (const auto& c : cases) {
         const std::vector<RunRow> rows = ParseRunList(c.body);

@@ -35,9 +35,7 @@ protected:
         return worker.RunJob(job);
     }
 
-    int RunDemoJob() {
-        return RunJob(m_service.account().login, m_service.account().password);
-    }
+    int RunDemoJob() { return RunJob(m_service.account().login, m_service.account().password); }
 
     sim::RunService m_service;
     test::RecordingSink m_sink;
@@ -139,8 +137,7 @@ TEST_F(RunServiceWorkerTest, CutOffRunListKeepsTheCompleteRuns) {
 TEST_F(RunServiceWorkerTest, SessionThatCannotOpenIsAFailedSignIn) {
     std::stop_source stopped;
     stopped.request_stop();
-    EXPECT_EQ(RunJob(m_service.account().login, m_service.account().password,
-                     stopped.get_token()),
+    EXPECT_EQ(RunJob(m_service.account().login, m_service.account().password, stopped.get_token()),
               0);
     EXPECT_EQ(m_sink.Trace(), "1026:-1");
     EXPECT_TRUE(m_service.requests().empty());

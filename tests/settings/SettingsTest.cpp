@@ -20,8 +20,7 @@ TEST(Settings, FirstRunCreatesTheDefaultFileForItsOwnerOnly) {
     const auto path = folder / "config.ini";
     const Settings settings = LoadSettings(path);
 
-    const std::string expected =
-        "[nike+]\r\nuser=\r\npwd=\r\n\r\n[kelvora]\r\nuser=\r\npwd=\r\n";
+    const std::string expected = "[nike+]\r\nuser=\r\npwd=\r\n\r\n[kelvora]\r\nuser=\r\npwd=\r\n";
     EXPECT_EQ(ReadFile(path), expected);
     EXPECT_EQ(expected.size(), 48u);
     EXPECT_EQ(settings.serviceUser, "");

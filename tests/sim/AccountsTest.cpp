@@ -116,7 +116,7 @@ TEST(SimAccounts, FileKeysOverrideDefaultsAndRunsReplaceThem) {
         "run = 78|basic|2010-04-19T07:00:00Z|3|900000|2010-04-19T00:30:00+00:00|200\n",
         DemoAccounts());
     EXPECT_EQ(parsed.service.login, "runner@example.com");
-    EXPECT_EQ(parsed.service.password, Gbk("密码 b&c=d"));  // what Strivo sends
+    EXPECT_EQ(parsed.service.password, Gbk("密码 b&c=d"));                  // what Strivo sends
     EXPECT_EQ(parsed.service.screenName, DemoServiceAccount().screenName);  // kept
     EXPECT_EQ(parsed.site.user, Gbk("跑者"));
     EXPECT_EQ(parsed.site.password, DemoSiteAccount().password);  // kept

@@ -37,8 +37,8 @@ TEST(BuildRunLogBody, WorkedExampleByteForByte) {
     FormEncode(description);
     ASSERT_EQ(description, "Nike%2b%CD%AC%B2%BD");
 
-    const RunRow row = {"1", "2010-04-20 06:30:15", "5.0123", Gbk("0小时25分10秒"), "350",
-                        "2010-04-20 08:00:00", "815"};
+    const RunRow row = {"1",   "2010-04-20 06:30:15", "5.0123", Gbk("0小时25分10秒"),
+                        "350", "2010-04-20 08:00:00", "815"};
     EXPECT_EQ(BuildRunLogBody("f00d", row, description),
               "formhash=f00d&dtevent=2010-04-20+06%3a30%3a15&typeevent=1&weather=1&tempor=1"
               "&distance=5.0123&tchour=0&tcminute=25&tcsecond=10&addr=&nikerunid=815"

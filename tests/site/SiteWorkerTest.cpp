@@ -4,8 +4,8 @@
 
 #include "../support/Cp936Literal.h"
 #include "../support/RecordingSink.h"
-#include "site/RunLogForm.h"
 #include "sim/CommunitySite.h"
+#include "site/RunLogForm.h"
 #include "text/TextHelpers.h"
 
 namespace strivo {
@@ -14,8 +14,13 @@ namespace {
 using test::Gbk;
 
 RunRow Row(int n) {
-    return {std::to_string(n), "2010-04-20 06:30:" + std::to_string(10 + n), "5.0123",
-            Gbk("0小时25分10秒"), "350", "2010-04-20 08:00:00", std::to_string(800 + n)};
+    return {std::to_string(n),
+            "2010-04-20 06:30:" + std::to_string(10 + n),
+            "5.0123",
+            Gbk("0小时25分10秒"),
+            "350",
+            "2010-04-20 08:00:00",
+            std::to_string(800 + n)};
 }
 
 class SiteWorkerTest : public ::testing::Test {
@@ -159,7 +164,9 @@ TEST_F(SiteWorkerTest, FailedSignInPostsNothing) {
     // The form without markers was still posted, with both values empty.
     const auto requests = m_site.requests();
     ASSERT_EQ(requests.size(), 3u);
-    EXPECT_EQ(requests[2].body.rfind("formhash=&cookietime=&loginfield=username&questionid=0&username=", 0), 0u);
+    EXPECT_EQ(requests[2].body.rfind(
+                  "formhash=&cookietime=&loginfield=username&questionid=0&username=", 0),
+              0u);
 }
 
 TEST_F(SiteWorkerTest, EmptyTablePostsNothing) {

@@ -13,7 +13,8 @@ namespace strivo::test {
 class TempFolder {
 public:
     TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "strivo-test-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "strivo-test-XXXXXX").string();
         m_path = ::mkdtemp(pattern.data());
     }
     ~TempFolder() {

@@ -23,7 +23,7 @@ TEST(TextBetween, TakesFirstStartMarkerAndFirstEndMarkerAfterIt) {
         {"x=1;y=2", "y=", "", "2"},            // empty end marker: the rest of the text
         {"x=1;y=2", "z=", "", ""},
         {Gbk("3小时4分5秒"), "", Gbk("小时"), "3"},  // empty start marker matches at 0
-        {"<a>12", "<a>", "</a>", ""},          // no end marker: nothing, not the rest
+        {"<a>12", "<a>", "</a>", ""},                // no end marker: nothing, not the rest
         {"", "", "", ""},
         {"abc", "", "", "abc"},
         {"a<b>", "<b>", "x", ""},
@@ -53,7 +53,8 @@ std::string ExpectedEncoding(unsigned byte) {
         return buffer;
     }
     const bool plain = (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
-                       (byte >= '0' && byte <= '9') || std::string("'()*-._").find(byte) != std::string::npos;
+                       (byte >= '0' && byte <= '9') ||
+                       std::string("'()*-._").find(byte) != std::string::npos;
     if (plain) {
         return std::string(1, static_cast<char>(byte));
     }
@@ -76,9 +77,9 @@ TEST(FormEncode, WorkedExamples) {
         {"{x}~", "%7Bx%7D%7E"},
         {"\t", "%09"},
         {"\n", "%0A"},
-        {"\xC5\xDC", "%C5%DC"},                                     // 跑
-        {"\x85\x5E", "%85%5e"},                                     // 區: trail byte is "^"
-        {"Nike+\xCD\xAC\xB2\xBD", "Nike%2b%CD%AC%B2%BD"},           // Nike+同步
+        {"\xC5\xDC", "%C5%DC"},                            // 跑
+        {"\x85\x5E", "%85%5e"},                            // 區: trail byte is "^"
+        {"Nike+\xCD\xAC\xB2\xBD", "Nike%2b%CD%AC%B2%BD"},  // Nike+同步
         {"2010-04-20 06:30:15", "2010-04-20+06%3a30%3a15"},
         {"", ""},
         {"AZaz09'()*-._", "AZaz09'()*-._"},
@@ -120,7 +121,7 @@ TEST(FormatDuration, ReadsMillisecondsAsSigned32BitAndTruncates) {
         {"abc", "0小时0分0秒"},
         {"+7000x", "0小时0分7秒"},
         {"2147483647", "596小时31分23秒"},
-        {"99999999999", "596小时31分23秒"},    // clamps like strtol
+        {"99999999999", "596小时31分23秒"},  // clamps like strtol
         {"-99999999999", "-596小时-31分-23秒"},
     };
     for (const auto& [input, expected] : cases) {

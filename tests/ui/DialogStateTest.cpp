@@ -49,8 +49,8 @@ TEST(DialogState, DownloadThenSyncStepByStep) {
     EXPECT_EQ(state.OnSync("site", "pw").start, JobKind::Site);
     ExpectView(state.OnJobStarted(JobKind::Site).view, "正在登陆 KelvoraStrivo...",
                {false, true, false, true}, "site job started");
-    ExpectView(state.OnReport(Report(WM_SITE_LOGIN_DONE)).view,
-               "正在同步Nike+跑步数据到Strivo...", {false, true, false, true}, "site signed in");
+    ExpectView(state.OnReport(Report(WM_SITE_LOGIN_DONE)).view, "正在同步Nike+跑步数据到Strivo...",
+               {false, true, false, true}, "site signed in");
 
     ProgressReport progress = Report(WM_SYNC_PROGRESS);
     progress.count = 3;

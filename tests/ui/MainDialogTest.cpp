@@ -196,11 +196,11 @@ TEST_F(MainDialogTest, ClosingDuringALongSyncIsCleanAndQuick) {
 
     std::ofstream(m_folder / "ca.pem") << service.certificatePem();
     test::WriteFile(m_folder / "config.ini",
-                    "[nike+]\r\nuser=" + Utf8ToCp936(account.login) + "\r\npwd=" +
-                        Utf8ToCp936(account.password) + "\r\nhost=127.0.0.1\r\nhttps_port=" +
-                        std::to_string(service.httpsPort()) + "\r\nhttp_port=" +
-                        std::to_string(service.httpPort()) + "\r\ncafile=" +
-                        (m_folder / "ca.pem").string() + "\r\n[kelvora]\r\nuser=" +
+                    "[nike+]\r\nuser=" + Utf8ToCp936(account.login) +
+                        "\r\npwd=" + Utf8ToCp936(account.password) +
+                        "\r\nhost=127.0.0.1\r\nhttps_port=" + std::to_string(service.httpsPort()) +
+                        "\r\nhttp_port=" + std::to_string(service.httpPort()) +
+                        "\r\ncafile=" + (m_folder / "ca.pem").string() + "\r\n[kelvora]\r\nuser=" +
                         site.account().user + "\r\npwd=" + site.account().password +
                         "\r\nhost=127.0.0.1\r\nhttp_port=" + std::to_string(site.port()) + "\r\n");
     Open(m_folder / "config.ini");
