@@ -20,30 +20,6 @@ std::string Gbk(std::string_view utf8) {
     return Utf8ToCp936(utf8);
 }
 
-// Byte by byte is safe for CP936: no trail byte is one of the escaped characters.
-std::string HtmlEscape(std::string_view cp936) {
-    std::string out;
-    for (const char c : cp936) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out.push_back(c);
-        }
-    }
-    return out;
-}
-
 Reply Page(int status, std::string_view titleUtf8, const std::string& bodyCp936) {
     return Reply{status,
                  kPageType,
@@ -133,7 +109,7 @@ struct CommunitySite::Impl {
             std::lock_guard lock(mutex);
             const SiteSession* session = FindSession(request);
             if (session != nullptr && session->signedIn) {
-                menu = "<p>" + HtmlEscape(account.user) +
+                menu = "<p>" + MarkupEscape(account.user) +
                        Gbk(" | <a href=\"/runlogger.php\">我的跑步日志</a>") +
                        " | <a href=\"/logging.php?action=logout&amp;formhash=" + session->token +
                        Gbk("\">退出</a></p>\n");
@@ -205,7 +181,7 @@ struct CommunitySite::Impl {
         }
         session->signedIn = true;
         Reply reply = Page(200, "提示信息",
-                           Gbk("<p>欢迎您回来，") + HtmlEscape(account.user) +
+                           Gbk("<p>欢迎您回来，") + MarkupEscape(account.user) +
                                Gbk("。</p>\n<p><a href=\"/index.php\">进入首页</a> | "
                                    "<a href=\"/runlogger.php\">跑步日志</a></p>\n"));
         const int cookieTime = ReadCookieTime(FindField(fields, "cookietime"));
@@ -269,13 +245,13 @@ struct CommunitySite::Impl {
             for (std::size_t i = 0; i < entryList.size(); ++i) {
                 const LogEntry& entry = entryList[i];
                 rows += "<tr><td>" + std::to_string(i + 1) + "</td><td>" +
-                        HtmlEscape(entry.Field("dtevent")) + "</td><td>" +
-                        HtmlEscape(entry.Field("distance")) + "</td><td>" +
-                        HtmlEscape(entry.Field("tchour")) + Gbk("小时") +
-                        HtmlEscape(entry.Field("tcminute")) + Gbk("分") +
-                        HtmlEscape(entry.Field("tcsecond")) + Gbk("秒") + "</td><td>" +
-                        HtmlEscape(entry.Field("nikerunid")) + "</td><td>" +
-                        HtmlEscape(entry.Field("descrip")) + "</td></tr>\n";
+                        MarkupEscape(entry.Field("dtevent")) + "</td><td>" +
+                        MarkupEscape(entry.Field("distance")) + "</td><td>" +
+                        MarkupEscape(entry.Field("tchour")) + Gbk("小时") +
+                        MarkupEscape(entry.Field("tcminute")) + Gbk("分") +
+                        MarkupEscape(entry.Field("tcsecond")) + Gbk("秒") + "</td><td>" +
+                        MarkupEscape(entry.Field("nikerunid")) + "</td><td>" +
+                        MarkupEscape(entry.Field("descrip")) + "</td></tr>\n";
             }
             if (entryList.empty()) {
                 rows = Gbk("<tr><td colspan=\"6\">还没有跑步记录。</td></tr>\n");

@@ -271,4 +271,27 @@ void HttpEndpoint::Serve(const httplib::Request& req, httplib::Response& res) {
     }
 }
 
+std::string MarkupEscape(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out.push_back(c);
+        }
+    }
+    return out;
+}
+
 }  // namespace strivo::sim

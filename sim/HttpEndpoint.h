@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <utility>
 
@@ -24,6 +25,10 @@ struct Response;
 namespace strivo::sim {
 
 // An answer as a route gives it; faults are applied afterwards.
+// Escapes & < > " for XML and HTML text. Byte by byte is safe for UTF-8 and
+// CP936 alike: no trail byte is one of the escaped characters.
+std::string MarkupEscape(std::string_view text);
+
 struct Reply {
     int status = 200;
     std::string contentType = "text/html";

@@ -20,29 +20,6 @@ constexpr const char* kRunListPath = "/nikeplus/v1/services/app/run_list.jsp";
 constexpr const char* kXmlType = "text/xml; charset=UTF-8";
 constexpr const char* kXmlDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
 
-std::string XmlEscape(std::string_view text) {
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out.push_back(c);
-        }
-    }
-    return out;
-}
-
 // The word "success" must appear nowhere in here, not even inside another word.
 Reply Failure(std::string_view errorCode, std::string_view message) {
     return Reply{200,
@@ -88,12 +65,12 @@ std::string RunListXml(const ServiceAccount& account) {
     xml += "<runList endIndex=\"-1\" startIndex=\"0\">\n";
     for (const Run& run : account.runs) {
         // Clients end the id at the quote that a blank follows.
-        xml += "<run id=\"" + XmlEscape(run.id) + "\" workoutType=\"" + XmlEscape(run.workoutType) +
-               "\">\n";
-        xml += "<startTime>" + XmlEscape(run.startTime) + "</startTime>\n";
+        xml += "<run id=\"" + MarkupEscape(run.id) + "\" workoutType=\"" +
+               MarkupEscape(run.workoutType) + "\">\n";
+        xml += "<startTime>" + MarkupEscape(run.startTime) + "</startTime>\n";
         xml += "<distance>" + FormatDistance(run.distanceKm) + "</distance>\n";
         xml += "<duration>" + std::to_string(run.durationMs) + "</duration>\n";
-        xml += "<syncTime>" + XmlEscape(run.syncTime) + "</syncTime>\n";
+        xml += "<syncTime>" + MarkupEscape(run.syncTime) + "</syncTime>\n";
         xml += "<calories>" + std::to_string(run.calories) + "</calories>\n";
         xml +=
             "<name><![CDATA[]]></name>\n<description/>\n<howFelt>3</howFelt>\n"
