@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "../support/Cp936Literal.h"
+#include "../support/EventPump.h"
 #include "../support/TempFolder.h"
 #include "app/DemoServices.h"
 #include "sim/CommunitySite.h"
@@ -91,16 +92,7 @@ protected:
     // Runs the event loop until `done` or the time is up.
     template <typename Predicate>
     bool Pump(std::chrono::milliseconds limit, Predicate done) {
-        const auto until = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < until) {
-            wxTheApp->ProcessPendingEvents();
-            wxYield();
-            if (done()) {
-                return true;
-            }
-            std::this_thread::sleep_for(5ms);
-        }
-        return done();
+        return test::PumpEventsUntil(limit, done);
     }
 
     bool WaitForStatus(const char* utf8, std::chrono::milliseconds limit = 20s) {

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "../support/EventPump.h"
 #include "../support/TempFolder.h"
 #include "app/DemoServices.h"
 #include "ui/MainDialog.h"
@@ -21,16 +22,7 @@ namespace {
 using namespace std::chrono_literals;
 
 bool PumpUntil(const std::function<bool()>& done, std::chrono::seconds limit) {
-    const auto until = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < until) {
-        wxTheApp->ProcessPendingEvents();
-        wxYield();
-        if (done()) {
-            return true;
-        }
-        std::this_thread::sleep_for(10ms);
-    }
-    return false;
+    return strivo::test::PumpEventsUntil(limit, done);
 }
 
 }  // namespace
