@@ -56,7 +56,8 @@ fuzz: deps
 
 screenshot: build
 	@mkdir -p docs
-	@scripts/with-display.sh $(BUILD_DIR)/tests/ui/strivo_screenshot docs/screenshot.png
+	@STRIVO_SCREENSHOT=$(CURDIR)/docs/screenshot.png scripts/with-display.sh \
+		$(BUILD_DIR)/tests/ui/strivo_window_tests --gtest_filter='*Demo*' >/dev/null
 	@echo "docs/screenshot.png written"
 
 clean:

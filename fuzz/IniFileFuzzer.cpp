@@ -146,6 +146,18 @@ void CheckLinesKept(std::string_view before, std::string_view after, std::string
     }
 }
 
+std::string ReadFrom(std::string_view content, std::string_view section, std::string_view key,
+                     std::string_view defaultValue = {}, std::size_t bufferSize = 100) {
+    return IniFile(std::string(content)).Read(section, key, defaultValue, bufferSize);
+}
+
+std::string WriteTo(std::string_view content, std::string_view section, std::string_view key,
+                    std::string_view value) {
+    IniFile ini{std::string(content)};
+    ini.Write(section, key, value);
+    return ini.content();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -154,26 +166,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view otherSection = parts[3], otherKey = parts[4], content = parts[5];
 
     // Any names and values, usable or not, must neither crash nor overrun.
-    const std::string written = IniFile::WriteTo(content, section, key, value);
+    const std::string written = WriteTo(content, section, key, value);
     const auto context = [&] {
         return "section=" + Printable(section) + " key=" + Printable(key) +
                " value=" + Printable(value) + "\nbefore=" + Printable(content, 600) +
                "\nafter=" + Printable(written, 600);
     };
-    FUZZ_CHECK(IniFile::ReadFrom(content, otherSection, otherKey).size() <= 99, context());
+    FUZZ_CHECK(ReadFrom(content, otherSection, otherKey).size() <= 99, context());
 
     if (!IsUsableName(section) || !IsUsableName(key) || !IsReadableValue(value)) {
         return 0;
     }
     constexpr std::string_view kMissing = "\x01missing";
-    FUZZ_CHECK(IniFile::ReadFrom(written, section, key, kMissing) == value, context());
-    FUZZ_CHECK(IniFile::WriteTo(written, section, key, value) == written, context());
+    FUZZ_CHECK(ReadFrom(written, section, key, kMissing) == value, context());
+    FUZZ_CHECK(WriteTo(written, section, key, value) == written, context());
     CheckLinesKept(content, written, value, context);
 
     const bool sameKey = Folded(section) == Folded(otherSection) && Folded(key) == Folded(otherKey);
     if (!sameKey) {
-        FUZZ_CHECK(IniFile::ReadFrom(written, otherSection, otherKey, kMissing, 4096) ==
-                       IniFile::ReadFrom(content, otherSection, otherKey, kMissing, 4096),
+        FUZZ_CHECK(ReadFrom(written, otherSection, otherKey, kMissing, 4096) ==
+                       ReadFrom(content, otherSection, otherKey, kMissing, 4096),
                    context() + "\nother section=" + Printable(otherSection) +
                        " other key=" + Printable(otherKey));
     }

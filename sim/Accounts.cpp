@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "text/CodePage.h"
+#include "text/TextHelpers.h"
 
 namespace strivo::sim {
 namespace {
@@ -54,21 +55,12 @@ std::string FormatTimestamp(Seconds time, std::string_view offset) {
     return std::string(buffer) + std::string(offset);
 }
 
-std::string_view Trim(std::string_view text) {
-    constexpr std::string_view blanks = " \t\r\n\v\f";
-    const std::size_t begin = text.find_first_not_of(blanks);
-    if (begin == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(begin, text.find_last_not_of(blanks) - begin + 1);
-}
-
 std::vector<std::string_view> SplitRunLine(std::string_view value) {
     std::vector<std::string_view> parts;
     std::size_t begin = 0;
     while (true) {
         const std::size_t bar = value.find('|', begin);
-        parts.push_back(Trim(value.substr(begin, bar - begin)));
+        parts.push_back(TrimBlanks(value.substr(begin, bar - begin)));
         if (bar == std::string_view::npos) {
             return parts;
         }
@@ -198,7 +190,7 @@ Accounts ParseAccounts(std::string_view text, Accounts defaults) {
         if (end == std::string_view::npos) {
             end = text.size();
         }
-        const std::string_view line = Trim(text.substr(begin, end - begin));
+        const std::string_view line = TrimBlanks(text.substr(begin, end - begin));
         begin = end + 1;
         ++lineNumber;
         if (line.empty() || line.front() == '#') {
@@ -209,10 +201,10 @@ Accounts ParseAccounts(std::string_view text, Accounts defaults) {
             if (equals == std::string_view::npos) {
                 throw std::runtime_error("expected \"key = value\"");
             }
-            const std::string_view key = Trim(line.substr(0, equals));
-            const std::string value(Trim(line.substr(equals + 1)));
+            const std::string_view key = TrimBlanks(line.substr(0, equals));
+            const std::string value(TrimBlanks(line.substr(equals + 1)));
             if (key == "login") {
-                accounts.service.login = Utf8ToCp936(value);
+                accounts.service.user = Utf8ToCp936(value);
             } else if (key == "password") {
                 accounts.service.password = Utf8ToCp936(value);
             } else if (key == "screen_name") {

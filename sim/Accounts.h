@@ -21,11 +21,11 @@ struct Run {
     int calories = 0;
 };
 
-// Login and password are compared byte for byte with what the sign-in URL
+// User and password are compared byte for byte with what the sign-in URL
 // decodes to; Strivo sends code page 936, so that is what they hold. The
 // screen name is UTF-8, as the service sends it.
 struct ServiceAccount {
-    std::string login;
+    std::string user;
     std::string password;
     std::string screenName;
     std::vector<Run> runs;

@@ -1,9 +1,28 @@
 #include "FaultSet.h"
 
+#include <charconv>
+#include <stdexcept>
 #include <string>
+#include <type_traits>
 
 namespace strivo::sim {
 namespace {
+
+template <typename Number>
+Number ReadCount(std::string_view key, std::string_view value) {
+    Number number{};
+    const char* end = value.data() + value.size();
+    const auto result = std::from_chars(value.data(), end, number);
+    bool negative = false;
+    if constexpr (std::is_signed_v<Number>) {
+        negative = number < 0;
+    }
+    if (value.empty() || result.ec != std::errc() || result.ptr != end || negative) {
+        throw std::invalid_argument("fault: " + std::string(key) + " needs a number, not \"" +
+                                    std::string(value) + "\"");
+    }
+    return number;
+}
 
 bool Matches(const Fault& fault, std::string_view path, std::string_view query) {
     if (fault.path == "*") {
@@ -22,11 +41,6 @@ bool Matches(const Fault& fault, std::string_view path, std::string_view query) 
 void FaultSet::Add(Fault fault) {
     std::lock_guard lock(m_mutex);
     m_faults.push_back(Counted{std::move(fault)});
-}
-
-void FaultSet::Clear() {
-    std::lock_guard lock(m_mutex);
-    m_faults.clear();
 }
 
 FaultActions FaultSet::Take(std::string_view path, std::string_view query) {
@@ -56,6 +70,54 @@ FaultActions FaultSet::Take(std::string_view path, std::string_view query) {
         }
     }
     return actions;
+}
+
+Fault ParseFault(std::string_view text) {
+    Fault fault;
+    std::size_t comma = text.find(',');
+    fault.path = std::string(text.substr(0, comma));
+    if (fault.path.empty() || (fault.path != "*" && fault.path.front() != '/')) {
+        throw std::invalid_argument("fault: starts with a path such as /index.php, or *");
+    }
+    bool acts = false;
+    while (comma != std::string_view::npos) {
+        const std::size_t begin = comma + 1;
+        comma = text.find(',', begin);
+        const std::string_view piece = text.substr(begin, comma - begin);
+        const std::size_t equals = piece.find('=');
+        const std::string_view key = piece.substr(0, equals);
+        const std::string_view value =
+            equals == std::string_view::npos ? std::string_view() : piece.substr(equals + 1);
+        if (key == "close" && equals == std::string_view::npos) {
+            fault.closeMidBody = acts = true;
+        } else if (key == "redirect" && equals == std::string_view::npos) {
+            fault.redirectLoop = acts = true;
+        } else if (key == "on") {
+            fault.onRequest = ReadCount<int>(key, value);
+        } else if (key == "status") {
+            fault.status = ReadCount<int>(key, value);
+            if (fault.status < 100 || fault.status > 599) {
+                throw std::invalid_argument("fault: status must lie in 100..599");
+            }
+            acts = true;
+        } else if (key == "delay") {
+            fault.delay = std::chrono::milliseconds(ReadCount<long long>(key, value));
+            acts = acts || fault.delay.count() > 0;
+        } else if (key == "cut") {
+            fault.cutAfterBytes = ReadCount<std::size_t>(key, value);
+            acts = acts || fault.cutAfterBytes > 0;
+        } else if (key == "size") {
+            fault.bodySize = ReadCount<std::size_t>(key, value);
+            acts = acts || fault.bodySize > 0;
+        } else {
+            throw std::invalid_argument("fault: unknown piece \"" + std::string(piece) + "\"");
+        }
+    }
+    if (!acts) {
+        throw std::invalid_argument(
+            "fault: give at least one of status=N, delay=MS, close, cut=M, size=N, redirect");
+    }
+    return fault;
 }
 
 }  // namespace strivo::sim

@@ -1,14 +1,12 @@
 #pragma once
 
-#include <chrono>
 #include <cstddef>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
-// What tests see of a stand-in's traffic, and the faults they can make it
-// produce. Shared by RunService and CommunitySite.
+// What tests see of a stand-in's traffic. Shared by RunService and Site.
 namespace strivo::sim {
 
 using HeaderList = std::vector<std::pair<std::string, std::string>>;
@@ -26,41 +24,5 @@ struct LoggedRequest {
     bool secure = false;  // came over TLS
     int remotePort = 0;   // the client's port: requests with one port shared one connection
 };
-
-// Something a stand-in does wrong on purpose. A fault applies to the requests
-// whose path equals `path` ("/runlogger.php"); a `path` holding "?" must equal
-// path and query ("/logging.php?action=login"); "*" matches every request.
-// Each fault counts the requests it matches from the moment it is added and
-// acts on the `onRequest`-th of them only (1-based), or on every one for 0.
-// When it acts, in this order:
-//   delay         the answer waits this long (Stop() cuts the wait short);
-//   status        the answer is this status with a short HTML body, and the
-//                 request is not handled: no sign-in, no stored entry;
-//   bodySize      the body is padded (inside a trailing comment, no line
-//                 feed) or cut to exactly this many bytes;
-//   cutAfterBytes the body ends after this many bytes, as a complete answer
-//                 with a matching Content-Length;
-//   closeMidBody  the headers announce the whole body, half of it is sent and
-//                 the connection is closed;
-//   redirectLoop  the answer is 302 back to the same URL, and the request is
-//                 not handled (a client following redirects never gets out).
-// When several faults act on one request, delays add up, the first status
-// wins, the smallest cut and the last size apply.
-struct Fault {
-    std::string path;
-    int onRequest = 0;
-    int status = 0;
-    std::chrono::milliseconds delay{0};
-    bool closeMidBody = false;
-    std::size_t cutAfterBytes = 0;
-    std::size_t bodySize = 0;
-    bool redirectLoop = false;
-};
-
-// The flag form of a fault, as strivo-sim takes it:
-//   PATH[,on=K][,status=N][,delay=MS][,close][,cut=M][,size=N][,redirect]
-// e.g. "/nikeplus/v1/services/app/run_list.jsp,cut=300" or "*,delay=250".
-// Throws std::invalid_argument when a piece is unknown or no action is given.
-Fault ParseFault(std::string_view text);
 
 }  // namespace strivo::sim

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "text/TextHelpers.h"
+
 namespace strivo::sim {
 namespace {
 
@@ -25,14 +27,6 @@ char Lower(char c) {
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
                                               [](char x, char y) { return Lower(x) == Lower(y); });
-}
-
-std::string_view Trim(std::string_view text) {
-    const std::size_t begin = text.find_first_not_of(" \t");
-    if (begin == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(begin, text.find_last_not_of(" \t") - begin + 1);
 }
 
 }  // namespace
@@ -100,8 +94,8 @@ std::optional<std::string> FindCookie(const HeaderList& headers, std::string_vie
             rest = semicolon == std::string_view::npos ? std::string_view()
                                                        : rest.substr(semicolon + 1);
             const std::size_t equals = pair.find('=');
-            if (equals != std::string_view::npos && Trim(pair.substr(0, equals)) == name) {
-                return std::string(Trim(pair.substr(equals + 1)));
+            if (equals != std::string_view::npos && TrimBlanks(pair.substr(0, equals)) == name) {
+                return std::string(TrimBlanks(pair.substr(equals + 1)));
             }
         }
     }
@@ -118,7 +112,7 @@ std::string HeaderValue(const HeaderList& headers, std::string_view name) {
 }
 
 bool IsFormContentType(std::string_view contentType) {
-    const std::string_view mediaType = Trim(contentType.substr(0, contentType.find(';')));
+    const std::string_view mediaType = TrimBlanks(contentType.substr(0, contentType.find(';')));
     return EqualsIgnoringCase(mediaType, "application/x-www-form-urlencoded");
 }
 

@@ -84,18 +84,16 @@ std::string RunListXml(const ServiceAccount& account) {
 }  // namespace
 
 struct RunService::Impl {
-    Impl(ServiceAccount serviceAccount, RunServiceOptions serviceOptions)
+    Impl(ServiceAccount serviceAccount, RunServiceOptions serviceOptions, RequestLog& requestLog,
+         FaultSet& faultSet)
         : account(std::move(serviceAccount)),
           options(std::move(serviceOptions)),
           certificate(MakeSelfSignedCertificate()),
-          log(options.requestLogLimit),
+          log(requestLog),
+          faults(faultSet),
           userDataXml(UserDataXml(account)),
           runListXml(RunListXml(account)),
-          rng(std::random_device{}()) {
-        for (const Fault& fault : options.faults) {
-            faults.Add(fault);
-        }
-    }
+          rng(std::random_device{}()) {}
 
     bool HasSession(const LoggedRequest& request) const {
         const std::optional<std::string> cookie =
@@ -109,7 +107,7 @@ struct RunService::Impl {
         const FieldList query = ParseFields(request.query);
         const std::optional<std::string> login = FindField(query, "login");
         const std::optional<std::string> password = FindField(query, "password");
-        if (!login || !password || *login != account.login || *password != account.password) {
+        if (!login || !password || *login != account.user || *password != account.password) {
             return Failure("InvalidLogin", "The login or the password is wrong.");
         }
         std::string id;
@@ -148,7 +146,7 @@ struct RunService::Impl {
 
     std::string AccountJson() const {
         const RunTotals totals = SumRuns(account.runs);
-        return "{\"login\":" + JsonString(account.login) +
+        return "{\"login\":" + JsonString(account.user) +
                ",\"screenName\":" + JsonString(Utf8ToCp936(account.screenName)) +
                ",\"runs\":" + std::to_string(totals.runs) + ",\"totalDistance\":\"" +
                FormatDistanceUnits(totals.distanceTenThousandthsKm) +
@@ -168,8 +166,8 @@ struct RunService::Impl {
     const ServiceAccount account;
     const RunServiceOptions options;
     const TlsCertificate certificate;
-    RequestLog log;
-    FaultSet faults;
+    RequestLog& log;
+    FaultSet& faults;
     const std::string userDataXml;
     const std::string runListXml;
 
@@ -182,7 +180,8 @@ struct RunService::Impl {
 };
 
 RunService::RunService(ServiceAccount account, RunServiceOptions options)
-    : m_impl(std::make_unique<Impl>(std::move(account), std::move(options))) {
+    : StandIn(options),
+      m_impl(std::make_unique<Impl>(std::move(account), std::move(options), m_log, m_faults)) {
     Impl& impl = *m_impl;
     impl.https.Handle("GET", kSignInPath,
                       [&impl](const LoggedRequest& r) { return impl.SignIn(r); });
@@ -232,25 +231,9 @@ const ServiceAccount& RunService::account() const {
     return m_impl->account;
 }
 
-std::vector<LoggedRequest> RunService::requests() const {
-    return m_impl->log.Snapshot();
-}
-
-void RunService::ClearRequests() {
-    m_impl->log.Clear();
-}
-
 std::vector<std::string> RunService::sessions() const {
     std::lock_guard lock(m_impl->mutex);
     return m_impl->sessionIds;
-}
-
-void RunService::AddFault(Fault fault) {
-    m_impl->faults.Add(std::move(fault));
-}
-
-void RunService::ClearFaults() {
-    m_impl->faults.Clear();
 }
 
 }  // namespace strivo::sim

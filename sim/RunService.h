@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "Accounts.h"
-#include "Inspection.h"
+#include "StandIn.h"
 
 // A stand-in for the Nike+ run service, on 127.0.0.1:
 //
@@ -39,15 +39,13 @@ namespace strivo::sim {
 
 inline constexpr std::string_view kServiceSessionCookie = "nikeplus_session";
 
-struct RunServiceOptions {
+struct RunServiceOptions : StandInOptions {
     int httpsPort = 0;  // 0: an ephemeral port
     int httpPort = 0;
-    bool inspection = false;
-    std::vector<Fault> faults;
-    std::size_t requestLogLimit = 10000;  // the latest requests kept
 };
 
-class RunService {
+// Requests of both ports are logged together (`secure` tells them apart).
+class RunService : public StandIn {
 public:
     // Makes the TLS certificate at once; nothing listens before Start().
     explicit RunService(ServiceAccount account, RunServiceOptions options = {});
@@ -68,14 +66,8 @@ public:
     const std::string& certificatePem() const;
     const ServiceAccount& account() const;
 
-    // Requests of both ports in order of arrival (`secure` tells them apart).
-    std::vector<LoggedRequest> requests() const;
-    void ClearRequests();
     // Values of the session cookies handed out, oldest first.
     std::vector<std::string> sessions() const;
-
-    void AddFault(Fault fault);
-    void ClearFaults();
 
 private:
     struct Impl;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "Accounts.h"
-#include "Inspection.h"
+#include "FaultSet.h"
 
 // The command line of strivo-sim.
 namespace strivo::sim {

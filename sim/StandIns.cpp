@@ -51,4 +51,18 @@ std::string StandIns::SettingsLines(const std::string& caFile) const {
     return lines;
 }
 
+Settings StandIns::ClientSettings() const {
+    Settings settings;
+    settings.serviceUser = service.account().user;
+    settings.servicePassword = service.account().password;
+    settings.siteUser = site.account().user;
+    settings.sitePassword = site.account().password;
+    settings.serviceHost = "127.0.0.1";
+    settings.serviceHttpsPort = service.httpsPort();
+    settings.serviceHttpPort = service.httpPort();
+    settings.siteHost = "127.0.0.1";
+    settings.sitePort = site.port();
+    return settings;
+}
+
 }  // namespace strivo::sim

@@ -3,8 +3,9 @@
 #include <string>
 
 #include "Accounts.h"
-#include "CommunitySite.h"
 #include "RunService.h"
+#include "Site.h"
+#include "settings/Settings.h"
 
 // Both stand-ins together, as strivo-sim, `--demo` and end-to-end tests use them:
 //
@@ -16,7 +17,7 @@ namespace strivo::sim {
 
 struct StandInsOptions {
     RunServiceOptions service;
-    CommunitySiteOptions site;
+    SiteOptions site;
 };
 
 struct StandIns {
@@ -40,8 +41,12 @@ struct StandIns {
     // Without a `caFile` the cafile line is left out.
     std::string SettingsLines(const std::string& caFile) const;
 
+    // The same, with the accounts' credentials, for a client in this process;
+    // it must trust the service's certificate (its caPem).
+    Settings ClientSettings() const;
+
     RunService service;
-    CommunitySite site;
+    Site site;
 };
 
 }  // namespace strivo::sim

@@ -26,7 +26,7 @@ void PrintSummary(const StandIns& standIns, const std::string& caFile) {
               << "Run service (Nike+)\n"
               << "  https port " << service.httpsPort() << "   sign-in and run list\n"
               << "  http port  " << service.httpPort() << "   account data\n"
-              << "  login      " << strivo::Cp936ToUtf8(service.account().login) << "\n"
+              << "  login      " << strivo::Cp936ToUtf8(service.account().user) << "\n"
               << "  password   " << strivo::Cp936ToUtf8(service.account().password) << "\n"
               << "  name       " << service.account().screenName << ", "
               << service.account().runs.size() << " runs\n"

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "jobs/RunTable.h"
-#include "sim/CommunitySite.h"
+#include "sim/Site.h"
 #include "site/RunLogForm.h"
 #include "site/SiteWorker.h"
 #include "text/CodePage.h"
@@ -29,9 +29,10 @@ public:
 std::vector<strivo::RunRow> MakeRows() {
     std::vector<strivo::RunRow> rows;
     for (int i = 1; i <= kRuns; ++i) {
-        rows.push_back({std::to_string(i), "2010-04-20 06:30:15", "5.0123",
-                        strivo::Utf8ToCp936("0小时25分10秒"), "350", "2010-04-20 08:00:00",
-                        std::to_string(1100000000 + i)});
+        rows.push_back({{std::to_string(i), "2010-04-20 06:30:15", "5.0123",
+                         strivo::Utf8ToCp936("0小时25分10秒"), "350", "2010-04-20 08:00:00",
+                         std::to_string(1100000000 + i)},
+                        1510000});
     }
     return rows;
 }
@@ -63,7 +64,7 @@ std::string Quoted(const std::string& value) {
 }  // namespace
 
 int main() {
-    strivo::sim::CommunitySite site(strivo::sim::DemoSiteAccount());
+    strivo::sim::Site site(strivo::sim::DemoSiteAccount());
     site.Start();
     const std::string base = "http://127.0.0.1:" + std::to_string(site.port());
     const std::vector<strivo::RunRow> rows = MakeRows();
@@ -72,18 +73,17 @@ int main() {
     auto table = std::make_shared<strivo::RunTable>();
     table->Replace(rows);
     NoProgress progress;
-    strivo::WorkerJob job;
-    job.owner = &progress;
-    job.userName = site.account().user;
-    job.password = site.account().password;
-    job.runTable = table;
+    strivo::Settings settings;
+    settings.siteUser = site.account().user;
+    settings.sitePassword = site.account().password;
+    settings.siteHost = "127.0.0.1";
+    settings.sitePort = site.port();
     strivo::WebSessionConfig config;
     config.cookies = strivo::MakeCookieStore();
-    strivo::SiteWorker worker(job, {"127.0.0.1", site.port()}, config);
     const auto strivoStart = Clock::now();
-    const int ok = worker.RunJob(job);
+    strivo::StartSync(settings, config, progress, table).join();
     const double strivoSeconds = std::chrono::duration<double>(Clock::now() - strivoStart).count();
-    if (!ok || site.entries().size() != kRuns) {
+    if (site.entries().size() != kRuns) {
         std::cerr << "the site worker did not post every run\n";
         return 1;
     }
@@ -94,18 +94,15 @@ int main() {
     const std::string jar = folder + "/cookies";
     const std::string form = Run("curl -s -c " + jar + " '" + base + "/logging.php?action=login'");
     const std::string token = strivo::TextBetween(form, "formhash\" value=\"", "\"");
-    std::string user = site.account().user;
-    std::string password = site.account().password;
     {
         std::ofstream signIn(folder + "/signin");
-        signIn << strivo::BuildSignInBody(token, "2592000", strivo::FormEncode(user),
-                                          strivo::FormEncode(password));
+        signIn << strivo::BuildSignInBody(token, "2592000", strivo::FormEncode(site.account().user),
+                                          strivo::FormEncode(site.account().password));
     }
     Run("curl -s -b " + jar + " -c " + jar + " --data-binary @" + folder + "/signin '" + base +
         "/logging.php?action=login&loginsubmit=true' -o /dev/null");
 
-    std::string description = strivo::RunLogDescription();
-    strivo::FormEncode(description);
+    const std::string& description = strivo::EncodedRunLogDescription();
     {
         std::ofstream curlConfig(folder + "/posts");
         for (std::size_t i = 0; i < rows.size(); ++i) {

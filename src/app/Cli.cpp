@@ -3,7 +3,6 @@
 #include <memory>
 #include <optional>
 
-#include "app/DemoServices.h"
 #include "app/TerminalTable.h"
 #include "export/CsvExport.h"
 #include "jobs/RunTable.h"
@@ -12,7 +11,10 @@
 #include "site/RunLogForm.h"
 #include "site/SiteWorker.h"
 #include "text/CodePage.h"
-#include "text/TextHelpers.h"
+
+#if STRIVO_STAND_INS
+#include "sim/StandIns.h"
+#endif
 
 namespace strivo {
 namespace {
@@ -94,13 +96,14 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
     return options;
 }
 
-// Keeps the reports of a worker run on this thread; prints sync progress.
+// Keeps the reports of a job; prints sync progress as it comes.
 class CliProgress : public ProgressSink {
 public:
     explicit CliProgress(std::ostream& err) : m_err(err) {}
+    // On the job's thread; the reports are read after it has been joined.
     void Post(ProgressReport report) override {
         if (report.message == WM_SYNC_PROGRESS) {
-            m_err << report.count << "/" << report.total << "\n";
+            m_err << report.processed << "/" << report.total << "\n";
             m_err.flush();
         }
         m_reports.push_back(std::move(report));
@@ -152,15 +155,21 @@ private:
         m_sessionConfig = m_env.sessionConfig;
         std::string source;
         if (m_options.demo) {
+#if STRIVO_STAND_INS
             try {
-                m_demo = std::make_unique<DemoServices>();
+                m_demo = std::make_unique<sim::StandIns>();
+                m_demo->Start();
             } catch (const std::exception& error) {
                 m_env.err << "strivo-cli: cannot start the demo services: " << error.what() << "\n";
                 return kExitFailed;
             }
-            m_settings = m_demo->settings();
-            m_sessionConfig.caPem = m_demo->certificatePem();
+            m_settings = m_demo->ClientSettings();
+            m_sessionConfig.caPem = m_demo->service.certificatePem();
             source = "the demo settings";
+#else
+            m_env.err << "strivo-cli: this build has no demo services\n";
+            return kExitUsage;
+#endif
         } else {
             const std::filesystem::path path =
                 m_options.config ? *m_options.config : m_env.defaultSettingsPath;
@@ -170,7 +179,6 @@ private:
                 return kExitUsage;
             }
             m_settings = ReadSettings(path);
-            m_sessionConfig.caFile = m_settings.serviceCaFile;
             source = path.string();
         }
 
@@ -220,16 +228,12 @@ private:
 
     int Download() {
         CliProgress progress(m_env.err);
-        WorkerJob job{&progress, nullptr, m_settings.serviceUser, m_settings.servicePassword,
-                      m_table};
-        RunServiceWorker worker(
-            job, {m_settings.serviceHost, m_settings.serviceHttpsPort, m_settings.serviceHttpPort},
-            m_sessionConfig);
-        worker.RunJob(job);
+        StartDownload(m_settings, m_sessionConfig, progress, m_table).join();
 
         const ProgressReport* signedIn = progress.Find(WM_SERVICE_LOGIN_DONE);
         if (!signedIn || !Succeeded(signedIn->outcome)) {
-            m_env.err << "strivo-cli: Nike+ sign-in failed: " << worker.failureReason() << "\n";
+            m_env.err << "strivo-cli: Nike+ sign-in failed: " << (signedIn ? signedIn->reason : "")
+                      << "\n";
             return kExitFailed;
         }
         if (const ProgressReport* summary = progress.Find(WM_SUMMARY_READY)) {
@@ -237,8 +241,8 @@ private:
         }
         const ProgressReport* runs = progress.Find(WM_RUNS_DONE);
         if (!runs || !Succeeded(runs->outcome)) {
-            m_env.err << "strivo-cli: downloading the run list failed: " << worker.failureReason()
-                      << "\n";
+            m_env.err << "strivo-cli: downloading the run list failed: "
+                      << (runs ? runs->reason : "") << "\n";
             return kExitFailed;
         }
         m_env.out << FormatRunTable(m_table->Snapshot());
@@ -247,33 +251,30 @@ private:
     }
 
     int DryRun() {
-        std::string description = RunLogDescription();
-        FormEncode(description);
         const std::vector<RunRow> rows = m_table->Snapshot();
         m_env.out << "\nWould post " << rows.size() << " runs:\n";
         for (const RunRow& row : rows) {
-            m_env.out << Cp936ToUtf8(BuildRunLogBody("<formhash>", row, description)) << "\n";
+            m_env.out << Cp936ToUtf8(BuildRunLogBody("<formhash>", row, EncodedRunLogDescription()))
+                      << "\n";
         }
         return kExitDone;
     }
 
     int Sync() {
         CliProgress progress(m_env.err);
-        WorkerJob job{&progress, nullptr, m_settings.siteUser, m_settings.sitePassword, m_table};
-        SiteWorker worker(job, {m_settings.siteHost, m_settings.siteHttpPort}, m_sessionConfig);
-        worker.RunJob(job);
+        StartSync(m_settings, m_sessionConfig, progress, m_table).join();
 
         const ProgressReport* signedIn = progress.Find(WM_SITE_LOGIN_DONE);
         if (!signedIn || !Succeeded(signedIn->outcome)) {
-            m_env.err << "strivo-cli: Kelvora sign-in failed: " << worker.failureReason() << "\n";
+            m_env.err << "strivo-cli: Kelvora sign-in failed: "
+                      << (signedIn ? signedIn->reason : "") << "\n";
             return kExitFailed;
         }
         const ProgressReport* done = progress.Find(WM_SYNC_DONE);
         if (!done || !Succeeded(done->outcome)) {
-            const int notPosted = done ? done->count : 0;
-            const int total = done ? done->total : 0;
-            m_env.err << "strivo-cli: " << notPosted << " of " << total
-                      << " runs were not posted: " << worker.failureReason() << "\n";
+            m_env.err << "strivo-cli: " << (done ? done->notPosted : 0) << " of "
+                      << (done ? done->total : 0)
+                      << " runs were not posted: " << (done ? done->reason : "") << "\n";
             return kExitFailed;
         }
         m_env.out << "\nPosted " << done->total << " runs to the Kelvora run log.\n";
@@ -282,7 +283,9 @@ private:
 
     const Options& m_options;
     CliEnvironment& m_env;
-    std::unique_ptr<DemoServices> m_demo;  // before the workers that use it
+#if STRIVO_STAND_INS
+    std::unique_ptr<sim::StandIns> m_demo;  // before the jobs that use it
+#endif
     Settings m_settings;
     WebSessionConfig m_sessionConfig;
     std::shared_ptr<RunTable> m_table = std::make_shared<RunTable>();

@@ -16,10 +16,10 @@ std::size_t DisplayWidth(const std::string& cp936) {
 }
 
 std::string FormatRunTable(const std::vector<RunRow>& rows) {
-    static const std::array<std::string, kRunColumnCount> titles = {
-        Utf8ToCp936("序号"), Utf8ToCp936("跑步时间"), Utf8ToCp936("距离(KM)"),
-        Utf8ToCp936("耗时"), Utf8ToCp936("卡路里"),   Utf8ToCp936("上传时间"),
-        Utf8ToCp936("RunID")};
+    std::array<std::string, kRunColumnCount> titles;
+    for (std::size_t c = 0; c < kRunColumnCount; ++c) {
+        titles[c] = Utf8ToCp936(kRunColumnTitles[c]);
+    }
 
     std::array<std::size_t, kRunColumnCount> widths{};
     for (std::size_t c = 0; c < kRunColumnCount; ++c) {
@@ -42,7 +42,7 @@ std::string FormatRunTable(const std::vector<RunRow>& rows) {
     };
     appendLine(titles);
     for (const RunRow& row : rows) {
-        appendLine(row);
+        appendLine(row.cells);
     }
     return out;
 }

@@ -1,13 +1,11 @@
 #pragma once
 
 #include <string>
-#include <utility>
 
 namespace strivo {
 
-// The reports a worker sends to whoever started it. The values are the window
-// messages the workers have always used (WM_USER + 2 ... + 6), plus one of our
-// own for progress while posting runs.
+// The reports a worker sends to whoever started it: the window messages
+// WM_USER + 2 ... + 6, and one more for progress while posting runs.
 enum ProgressMessage : int {
     WM_SERVICE_LOGIN_DONE = 1026,  // after the run-service sign-in; outcome
     WM_SUMMARY_READY = 1027,       // the summary sentence is in the report
@@ -25,24 +23,15 @@ constexpr bool Succeeded(long outcome) {
     return outcome == kOutcomeSuccess;
 }
 
-// One report. `summary` is set for WM_SUMMARY_READY (CP936). For
-// WM_SYNC_PROGRESS, `count` runs of `total` have been posted so far; for
-// WM_SYNC_DONE, `count` runs of `total` were not posted.
+// One report.
 struct ProgressReport {
-    ProgressReport() = default;
-    ProgressReport(ProgressMessage message, long outcome, std::string summary = {}, int count = 0,
-                   int total = 0)
-        : message(message),
-          outcome(outcome),
-          summary(std::move(summary)),
-          count(count),
-          total(total) {}
-
     ProgressMessage message = WM_SERVICE_LOGIN_DONE;
     long outcome = kOutcomeSuccess;
-    std::string summary;
-    int count = 0;
-    int total = 0;
+    std::string summary;  // WM_SUMMARY_READY: the sentence (CP936)
+    std::string reason;   // a failure: why, in a few English words, for the CLI
+    int total = 0;        // WM_SYNC_PROGRESS and WM_SYNC_DONE: runs to post
+    int processed = 0;    // WM_SYNC_PROGRESS: runs handled so far
+    int notPosted = 0;    // WM_SYNC_DONE: runs that did not reach the run log
 };
 
 // Where a worker sends its reports: the window queues events, the CLI prints,

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -22,8 +23,20 @@ enum RunColumn : std::size_t {
     kRunColumnCount
 };
 
-// Seven CP936 texts.
-using RunRow = std::array<std::string, kRunColumnCount>;
+// The column titles of the window's list and the terminal table, in UTF-8.
+inline constexpr std::array<const char*, kRunColumnCount> kRunColumnTitles = {
+    "序号", "跑步时间", "距离(KM)", "耗时", "卡路里", "上传时间", "RunID"};
+
+// One run: seven CP936 texts, and the number of milliseconds the duration
+// cell was made from (the run log takes hours, minutes and seconds from it).
+struct RunRow {
+    std::array<std::string, kRunColumnCount> cells;
+    std::int32_t durationMs = 0;
+
+    std::string& operator[](std::size_t column) { return cells[column]; }
+    const std::string& operator[](std::size_t column) const { return cells[column]; }
+    bool operator==(const RunRow&) const = default;
+};
 
 // The run table shared by the run-service worker (fills it), the site worker
 // (reads it), the window's list, the export and the CLI. Every operation is

@@ -7,12 +7,12 @@
 
 namespace strivo {
 
-// Turns a response body into the text the workers were written against, the
-// way the old framework's line reader handed it over: every CR byte is dropped;
-// what remains is taken in reads of at most kReadLimit bytes that end after a
-// LF; within one read a zero byte ends the text taken from that read; every LF
-// is written as CR LF. Bytes arrive in pieces of any size, so a read may span
-// several pieces. No network, no state beyond the current read.
+// Turns a response body into the text the workers read, line by line: every
+// CR byte is dropped; what remains is taken in reads of at most kReadLimit
+// bytes that end after a LF; within one read a zero byte ends the text taken
+// from that read; every LF is written as CR LF. Bytes arrive in pieces of any
+// size, so a read may span several pieces. No network, no state beyond the
+// current read.
 class BodyLineReader {
 public:
     static constexpr std::size_t kReadLimit = 4094;

@@ -1,14 +1,11 @@
 #include "net/WebSession.h"
 
-#include <cerrno>
 #include <condition_variable>
 #include <new>
 #include <utility>
 
 #include "net/BodyLineReader.h"
-#include "net/CurlTransfer.h"
-#include "net/RequestUrl.h"
-#include "net/TrustedCertificates.h"
+#include "net/Transport.h"
 
 namespace strivo {
 namespace {
@@ -19,63 +16,59 @@ constexpr const char* kUserAgent = "User-Agent: Mozilla/4.0 (compatible; MSIE 6.
 // A large POST would otherwise wait for "100 Continue", which old servers never send.
 constexpr const char* kNoExpect = "Expect:";
 
-HttpResult Failure(std::string reason, long status = 0) {
-    HttpResult result;
-    result.status = status;
-    result.reason = std::move(reason);
-    return result;
+std::string ReasonFor(TransferError error, long status) {
+    switch (error) {
+        case TransferError::None:
+            return {};
+        case TransferError::Cancelled:
+            return "cancelled";
+        case TransferError::Stalled:
+        case TransferError::ConnectTimeout:
+            return "time-out";
+        case TransferError::TooLarge:
+            return "too large";
+        case TransferError::Status:
+            return "status " + std::to_string(status);
+        case TransferError::ConnectionRefused:
+            return "connection refused";
+        case TransferError::CannotConnect:
+            return "cannot connect";
+        case TransferError::UnknownHost:
+            return "unknown host";
+        case TransferError::TooManyRedirects:
+            return "too many redirects";
+        case TransferError::RedirectRefused:
+            return "redirect refused";
+        case TransferError::Tls:
+            return "TLS";
+        case TransferError::ConnectionLost:
+            return "connection lost";
+        case TransferError::BadUrl:
+            return "bad URL";
+        case TransferError::NoSession:
+            return "no session";
+        case TransferError::OutOfMemory:
+            return "out of memory";
+        case TransferError::Other:
+            break;
+    }
+    return "network error";
 }
 
-std::string ReasonFor(const TransferOutcome& outcome) {
-    if (outcome.cancelled) {
-        return "cancelled";
-    }
-    if (outcome.stalled) {
-        return "time-out";
-    }
-    if (outcome.tooLarge) {
-        return "too large";
-    }
-    if (outcome.statusNot200 || (outcome.code == CURLE_OK && outcome.status != 200)) {
-        return "status " + std::to_string(outcome.status);
-    }
-    switch (outcome.code) {
-        case CURLE_COULDNT_CONNECT:
-            return outcome.osErrno == ECONNREFUSED ? "connection refused" : "cannot connect";
-        case CURLE_OPERATION_TIMEDOUT:
-            return "time-out";
-        case CURLE_COULDNT_RESOLVE_HOST:
-        case CURLE_COULDNT_RESOLVE_PROXY:
-            return "unknown host";
-        case CURLE_TOO_MANY_REDIRECTS:
-            return "too many redirects";
-        case CURLE_UNSUPPORTED_PROTOCOL:  // only a redirect can lead to another protocol
-            return "redirect refused";
-        case CURLE_SSL_CONNECT_ERROR:
-        case CURLE_PEER_FAILED_VERIFICATION:
-        case CURLE_SSL_CERTPROBLEM:
-        case CURLE_SSL_CIPHER:
-        case CURLE_SSL_CACERT_BADFILE:
-        case CURLE_SSL_ISSUER_ERROR:
-        case CURLE_SSL_ENGINE_INITFAILED:
-            return "TLS";
-        case CURLE_GOT_NOTHING:
-        case CURLE_RECV_ERROR:
-        case CURLE_SEND_ERROR:
-        case CURLE_PARTIAL_FILE:
-            return "connection lost";
-        case CURLE_OUT_OF_MEMORY:
-            return "out of memory";
-        default:
-            return "network error";
-    }
+HttpResult Failure(TransferError error, long status = 0) {
+    HttpResult result;
+    result.status = status;
+    result.error = error;
+    result.reason = ReasonFor(error, status);
+    return result;
 }
 
 // Tried again only when the first hop never reached the server: nothing was
 // sent, so a form cannot be posted twice.
 bool IsConnectFailure(const TransferOutcome& outcome) {
-    return !outcome.cancelled && !outcome.stalled && outcome.redirects == 0 &&
-           (outcome.code == CURLE_COULDNT_CONNECT || outcome.code == CURLE_OPERATION_TIMEDOUT);
+    return outcome.redirects == 0 && (outcome.error == TransferError::ConnectionRefused ||
+                                      outcome.error == TransferError::CannotConnect ||
+                                      outcome.error == TransferError::ConnectTimeout);
 }
 
 }  // namespace
@@ -97,9 +90,9 @@ WebSession::~WebSession() {
 }
 
 void WebSession::Wake::operator()() const noexcept {
-    std::lock_guard lock(session->m_transferMutex);
-    if (session->m_transfer) {
-        session->m_transfer->Wake();
+    std::lock_guard lock(session->m_transportMutex);
+    if (session->m_transport) {
+        session->m_transport->Wake();
     }
 }
 
@@ -107,28 +100,23 @@ bool WebSession::OpenSession() {
     if (m_stop.stop_requested()) {
         return false;
     }
-    if (m_transfer) {
+    if (m_transport) {
         return true;
     }
     try {
-        auto trusted = TrustedCertificates::Load(m_config.caFile, m_config.caPem);
-        if (!trusted) {
+        auto transport = MakeTransport(m_config);
+        if (!transport) {
             return false;
         }
-        auto transfer = CurlTransfer::Create(
-            m_config, std::make_shared<const TrustedCertificates>(std::move(*trusted)));
-        if (!transfer) {
-            return false;
-        }
-        std::lock_guard lock(m_transferMutex);
-        m_transfer = std::move(transfer);
+        std::lock_guard lock(m_transportMutex);
+        m_transport = std::move(transport);
     } catch (const std::bad_alloc&) {
         return false;
     }
     return true;
 }
 
-HttpResult WebSession::HttpGet(std::string_view url, std::uint32_t options) {
+HttpResult WebSession::HttpGet(std::string_view url, RequestOptions options) {
     return Request(url, options, nullptr);
 }
 
@@ -136,37 +124,22 @@ HttpResult WebSession::HttpPostForm(std::string_view url, std::string_view body)
     return Request(url, kOrdinaryRequestOptions, &body);
 }
 
-bool WebSession::CloseRequest() {
-    return true;
+void WebSession::CloseAll() {
+    std::unique_ptr<Transport> closing;
+    std::lock_guard lock(m_transportMutex);
+    closing = std::move(m_transport);
 }
 
-bool WebSession::CloseAll() {
-    std::unique_ptr<CurlTransfer> closing;
-    {
-        std::lock_guard lock(m_transferMutex);
-        closing = std::move(m_transfer);
-    }
-    return true;
-}
-
-HttpResult WebSession::Request(std::string_view url, std::uint32_t options,
+HttpResult WebSession::Request(std::string_view url, RequestOptions options,
                                const std::string_view* form) {
     if (m_stop.stop_requested()) {
-        return Failure("cancelled");
+        return Failure(TransferError::Cancelled);
     }
-    if (!m_transfer) {
-        return Failure("no session");
+    if (!m_transport) {
+        return Failure(TransferError::NoSession);
     }
-    TransferRequest request;
-    request.secure = (options & INTERNET_FLAG_SECURE) != 0;
-    request.verifyHostName = (options & INTERNET_FLAG_IGNORE_CERT_CN_INVALID) == 0;
-    auto target = RequestUrl(url, request.secure);
-    if (!target) {
-        return Failure("bad URL");
-    }
-    request.url = std::move(*target);
-    request.form = form;
-    // The request carries no header of these names yet; ours replace libcurl's own.
+    TransferRequest request{url, options, form, {}};
+    // The request carries no header of these names yet; ours replace the transport's own.
     if (form != nullptr) {
         request.headers.emplace_back(kFormContentType);
     }
@@ -177,23 +150,26 @@ HttpResult WebSession::Request(std::string_view url, std::uint32_t options,
     try {
         for (int attempt = 0;; ++attempt) {
             BodyLineReader body;
-            const TransferOutcome outcome = m_transfer->Perform(request, m_stop, body);
-            if (outcome.code == CURLE_OK && outcome.status == 200) {
+            const TransferOutcome outcome = m_transport->Perform(request, m_stop, body);
+            if (outcome.error == TransferError::None && outcome.status == 200) {
                 HttpResult result;
                 result.ok = true;
                 result.status = outcome.status;
                 result.body = body.TakeText();
                 return result;
             }
+            if (outcome.error == TransferError::None) {
+                return Failure(TransferError::Status, outcome.status);
+            }
             if (!IsConnectFailure(outcome) || attempt >= m_config.connectRetries) {
-                return Failure(ReasonFor(outcome), outcome.status);
+                return Failure(outcome.error, outcome.status);
             }
             if (!WaitBeforeRetry()) {
-                return Failure("cancelled");
+                return Failure(TransferError::Cancelled);
             }
         }
     } catch (const std::bad_alloc&) {
-        return Failure("out of memory");
+        return Failure(TransferError::OutOfMemory);
     }
 }
 

@@ -2,29 +2,24 @@
 
 #include <chrono>
 #include <cstddef>
-#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <stop_token>
 #include <string>
 #include <string_view>
 
-// The workers' HTTP client. Nothing of the library underneath shows here, so
-// that a Windows build can put the platform's internet library in its place.
+// The workers' HTTP client. Nothing of the transport underneath shows here:
+// libcurl on Linux, the platform's internet library on Windows.
 namespace strivo {
 
-// Request option flags, under the names the workers use.
-inline constexpr std::uint32_t INTERNET_FLAG_RELOAD = 0x80000000;  // always asked of the server
-inline constexpr std::uint32_t INTERNET_FLAG_EXISTING_CONNECT = 0x20000000;  // connection reused
-inline constexpr std::uint32_t INTERNET_FLAG_NO_CACHE_WRITE = 0x04000000;
-inline constexpr std::uint32_t INTERNET_FLAG_SECURE = 0x00800000;  // TLS, chain and dates verified
-inline constexpr std::uint32_t INTERNET_FLAG_IGNORE_CERT_CN_INVALID = 0x00001000;  // any host name
-
-inline constexpr std::uint32_t kOrdinaryRequestOptions =
-    INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_NO_CACHE_WRITE;
-inline constexpr std::uint32_t kSecureRequestOptions =
-    kOrdinaryRequestOptions | INTERNET_FLAG_SECURE | INTERNET_FLAG_IGNORE_CERT_CN_INVALID;
-static_assert(kOrdinaryRequestOptions == 0xA4000000 && kSecureRequestOptions == 0xA4801000);
+// How a request goes out. A secure request speaks TLS on whatever port its
+// URL names and verifies the server's chain and dates.
+struct RequestOptions {
+    bool secure = false;
+    bool verifyHostName = true;  // the certificate must name the host
+};
+inline constexpr RequestOptions kOrdinaryRequestOptions{};
+inline constexpr RequestOptions kSecureRequestOptions{.secure = true, .verifyHostName = false};
 
 // Cookies that responses set, sent with later requests to the same host by every
 // session that holds the same store, on any thread.
@@ -43,17 +38,39 @@ struct WebSessionConfig {
     std::shared_ptr<CookieStore> cookies;         // null: ProcessCookieStore()
 };
 
+// Why a request did not give a complete status-200 answer.
+enum class TransferError {
+    None,
+    Cancelled,
+    Stalled,            // no byte moved for the stall limit
+    TooLarge,           // the body passed the size limit
+    Status,             // a final status other than 200; its body is not read
+    ConnectionRefused,  // nothing listens on the port
+    CannotConnect,
+    ConnectTimeout,
+    UnknownHost,
+    TooManyRedirects,
+    RedirectRefused,  // to another scheme than allowed
+    Tls,
+    ConnectionLost,  // the connection broke before the answer was complete
+    BadUrl,
+    NoSession,
+    OutOfMemory,
+    Other,
+};
+
 struct HttpResult {
-    bool ok = false;     // a response with status 200 arrived whole
-    long status = 0;     // final status; 0 when no response
-    std::string body;    // CR LF line ends (see BodyLineReader); empty unless ok
-    std::string reason;  // why not ok, for a CLI; never shown in the window
+    bool ok = false;   // a response with status 200 arrived whole
+    long status = 0;   // final status; 0 when no response
+    std::string body;  // CR LF line ends (see BodyLineReader); empty unless ok
+    TransferError error = TransferError::None;
+    std::string reason;  // why not ok, in a few English words
 
     // What the workers test: the body when ok, else an empty text.
     const std::string& Text() const;
 };
 
-class CurlTransfer;
+class Transport;
 
 // One worker's session: requests run one after another on the worker's thread
 // and reuse the session's connections. Stopping `stop`, from any thread, ends a
@@ -67,12 +84,10 @@ public:
 
     // False when stopped, or when the extra CAs cannot be read.
     bool OpenSession();
-    HttpResult HttpGet(std::string_view url, std::uint32_t options);
+    HttpResult HttpGet(std::string_view url, RequestOptions options);
     HttpResult HttpPostForm(std::string_view url, std::string_view body);  // ordinary options
-    // Each request releases its own objects when it ends, a failed one too, so
-    // nothing is left to close; the connection stays open for the next request.
-    bool CloseRequest();
-    bool CloseAll();  // closes the connections; later requests fail until OpenSession
+    // Closes the connections; later requests fail until OpenSession.
+    void CloseAll();
 
 private:
     struct Wake {
@@ -80,14 +95,14 @@ private:
         void operator()() const noexcept;  // on the thread that requests the stop
     };
 
-    HttpResult Request(std::string_view url, std::uint32_t options, const std::string_view* form);
+    HttpResult Request(std::string_view url, RequestOptions options, const std::string_view* form);
     bool WaitBeforeRetry() const;
 
     WebSessionConfig m_config;
     std::stop_token m_stop;
-    std::unique_ptr<CurlTransfer> m_transfer;  // null while no session is open
-    std::mutex m_transferMutex;                // m_transfer is replaced while a stop may wake it
-    std::stop_callback<Wake> m_onStop;         // last, so it is gone before the members above
+    std::unique_ptr<Transport> m_transport;  // null while no session is open
+    std::mutex m_transportMutex;             // m_transport is replaced while a stop may wake it
+    std::stop_callback<Wake> m_onStop;       // last, so it is gone before the members above
 };
 
 }  // namespace strivo

@@ -67,7 +67,8 @@ std::vector<RunRow> ParseRunList(std::string_view body) {
         row[kColumnSequence] = std::to_string(rows.size());
         row[kColumnStartTime] = TrimTimestamp(TextBetween(run, "<startTime>", "</"));
         row[kColumnDistance] = TextBetween(run, "<distance>", "</");
-        row[kColumnDuration] = FormatDuration(TextBetween(run, "<duration>", "</"));
+        row.durationMs = ReadMilliseconds(TextBetween(run, "<duration>", "</"));
+        row[kColumnDuration] = FormatDuration(row.durationMs);
         row[kColumnCalories] = TextBetween(run, "<calories>", "</");
         row[kColumnSyncTime] = TrimTimestamp(TextBetween(run, "<syncTime>", "</"));
         row[kColumnRunId] = TextBetween(run, "\"", "\" ");

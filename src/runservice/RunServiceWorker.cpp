@@ -1,6 +1,7 @@
 #include "runservice/RunServiceWorker.h"
 
 #include "runservice/RunList.h"
+#include "text/CodePage.h"
 #include "text/TextHelpers.h"
 
 namespace strivo {
@@ -14,71 +15,76 @@ bool Contains(std::string_view text, std::string_view word) {
     return text.find(word) != std::string_view::npos;
 }
 
-void Report(WorkerJob& job, ProgressMessage message, long outcome, std::string summary = {}) {
-    if (job.owner) {
-        job.owner->Post({message, outcome, std::move(summary)});
-    }
-}
+// Signs in to the run service, builds the summary sentence and fills the run
+// table, for one download. Reaches the outside only through its progress sink
+// and the run table.
+class RunServiceWorker {
+public:
+    // Host, ports and credentials come from `settings`.
+    RunServiceWorker(const Settings& settings, WebSessionConfig sessionConfig,
+                     std::stop_token stop = {});
+
+    // Reports WM_SERVICE_LOGIN_DONE, then WM_SUMMARY_READY and WM_RUNS_DONE
+    // unless the sign-in failed; true when every step succeeded.
+    bool RunJob(ProgressSink& sink, RunTable& table);
+
+private:
+    bool SignIn();
+    std::string FetchAccountSummary();
+    bool DownloadRunList(RunTable& table);
+
+    const Settings m_settings;
+    WebSession m_session;
+    std::string m_failureReason;  // why the last failed step failed, for the report
+};
 
 }  // namespace
 
-RunServiceWorker::RunServiceWorker(WorkerJob& job, RunServiceEndpoint endpoint,
-                                   WebSessionConfig sessionConfig, std::stop_token stop)
-    : m_endpoint(std::move(endpoint)), m_session(std::move(sessionConfig), std::move(stop)) {
-    job.worker = this;
-}
+RunServiceWorker::RunServiceWorker(const Settings& settings, WebSessionConfig sessionConfig,
+                                   std::stop_token stop)
+    : m_settings(settings), m_session(std::move(sessionConfig), std::move(stop)) {}
 
-std::string RunServiceWorker::Url(bool secure, std::string_view pathAndQuery) const {
-    const int port = secure ? m_endpoint.httpsPort : m_endpoint.httpPort;
-    const int defaultPort = secure ? 443 : 80;
-    std::string url = secure ? "https://" : "http://";
-    url += m_endpoint.host;
-    if (port != defaultPort) {
-        url += ":" + std::to_string(port);
-    }
-    url += pathAndQuery;
-    return url;
-}
-
-int RunServiceWorker::RunJob(WorkerJob& job) {
-    const std::string userName = job.userName;
-    const std::string password = job.password;
-    m_runTable = job.runTable;
-
+bool RunServiceWorker::RunJob(ProgressSink& sink, RunTable& table) {
+    const auto report = [&](ProgressMessage message, long outcome, std::string summary = {}) {
+        ProgressReport progress{message, outcome, std::move(summary)};
+        if (!Succeeded(outcome)) {
+            progress.reason = m_failureReason;
+        }
+        sink.Post(std::move(progress));
+    };
     // A session that cannot be opened is a failed sign-in, so the starter's
     // buttons come back.
     if (!m_session.OpenSession()) {
         m_failureReason = "cannot open a web session";
-        Report(job, WM_SERVICE_LOGIN_DONE, kOutcomeFailure);
-        return 0;
+        report(WM_SERVICE_LOGIN_DONE, kOutcomeFailure);
+        return false;
     }
-    if (!SignIn(userName, password)) {
-        Report(job, WM_SERVICE_LOGIN_DONE, kOutcomeFailure);
-        return 0;
+    if (!SignIn()) {
+        report(WM_SERVICE_LOGIN_DONE, kOutcomeFailure);
+        return false;
     }
-    Report(job, WM_SERVICE_LOGIN_DONE, kOutcomeSuccess);
+    report(WM_SERVICE_LOGIN_DONE, kOutcomeSuccess);
 
-    FetchAccountSummary();
+    std::string summary = FetchAccountSummary();
     // Emptied here rather than by whoever shows the table, so emptying and
     // filling happen in order on this thread.
-    if (m_runTable) {
-        m_runTable->Clear();
-    }
-    Report(job, WM_SUMMARY_READY, kOutcomeSuccess, m_summary);
+    table.Clear();
+    report(WM_SUMMARY_READY, kOutcomeSuccess, std::move(summary));
 
-    if (!DownloadRunList()) {
-        Report(job, WM_RUNS_DONE, kOutcomeFailure);
-        return 0;
+    if (!DownloadRunList(table)) {
+        report(WM_RUNS_DONE, kOutcomeFailure);
+        return false;
     }
-    Report(job, WM_RUNS_DONE, kOutcomeSuccess);
-    return 1;
+    report(WM_RUNS_DONE, kOutcomeSuccess);
+    return true;
 }
 
-bool RunServiceWorker::SignIn(std::string_view userName, std::string_view password) {
+bool RunServiceWorker::SignIn() {
     std::string pathAndQuery(kSignInPath);
-    pathAndQuery += "?login=" + PercentEncode(userName);
-    pathAndQuery += "&password=" + PercentEncode(password);
-    const HttpResult result = m_session.HttpGet(Url(true, pathAndQuery), kSecureRequestOptions);
+    pathAndQuery += "?login=" + PercentEncode(m_settings.serviceUser);
+    pathAndQuery += "&password=" + PercentEncode(m_settings.servicePassword);
+    const HttpResult result =
+        m_session.HttpGet(ServiceUrl(m_settings, true, pathAndQuery), kSecureRequestOptions);
     if (!Contains(result.Text(), "success")) {
         m_failureReason = result.ok ? "user name or password refused" : result.reason;
         return false;
@@ -86,32 +92,32 @@ bool RunServiceWorker::SignIn(std::string_view userName, std::string_view passwo
     return true;
 }
 
-void RunServiceWorker::FetchAccountSummary() {
+std::string RunServiceWorker::FetchAccountSummary() {
     // A failed request still gives the sentence its frame, with empty values.
-    std::string body =
-        m_session.HttpGet(Url(false, kAccountDataPath), kOrdinaryRequestOptions).Text();
-    Utf8ToAnsi(body);
-    m_summary = BuildSummary(body);
+    const HttpResult result =
+        m_session.HttpGet(ServiceUrl(m_settings, false, kAccountDataPath), kOrdinaryRequestOptions);
+    // The account data is UTF-8; no zero byte comes through the line reader.
+    return BuildSummary(Utf8ToCp936(result.Text()));
 }
 
-bool RunServiceWorker::DownloadRunList() {
-    const HttpResult result = m_session.HttpGet(Url(true, kRunListPath), kSecureRequestOptions);
+bool RunServiceWorker::DownloadRunList(RunTable& table) {
+    const HttpResult result =
+        m_session.HttpGet(ServiceUrl(m_settings, true, kRunListPath), kSecureRequestOptions);
     if (!Contains(result.Text(), "success")) {
         m_failureReason = result.ok ? "the run service did not send a run list" : result.reason;
         return false;
     }
-    FillRunTable(result.Text());
+    FillRunTable(table, result.Text());
     return true;
 }
 
-void RunServiceWorker::FillRunTable(std::string_view body) {
-    if (m_runTable) {
-        strivo::FillRunTable(*m_runTable, body);
-    }
-}
-
-unsigned RunServiceThreadProc(std::unique_ptr<WorkerJob> job) {
-    return WorkerThreadProc(std::move(job));
+std::jthread StartDownload(const Settings& settings, WebSessionConfig sessionConfig,
+                           ProgressSink& sink, std::shared_ptr<RunTable> table) {
+    sessionConfig.caFile = settings.serviceCaFile;
+    return std::jthread([settings, config = std::move(sessionConfig), &sink,
+                         table = std::move(table)](std::stop_token stop) mutable {
+        RunServiceWorker(settings, std::move(config), std::move(stop)).RunJob(sink, *table);
+    });
 }
 
 }  // namespace strivo

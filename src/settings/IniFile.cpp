@@ -13,10 +13,6 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 
-std::string_view Trim(std::string_view text) {
-    return TrimBlanks(text);
-}
-
 char FoldAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -42,8 +38,10 @@ bool NamesEqual(std::string_view a, std::string_view b) {
 
 enum class LineKind { Blank, Comment, Section, Key, Other };
 
+}  // namespace
+
 // One line of the file, as positions into the content.
-struct Line {
+struct IniFile::Line {
     std::size_t begin = 0;
     std::size_t contentEnd = 0;  // before the line end ("\r\n" or "\n")
     std::size_t end = 0;         // after the line end
@@ -53,6 +51,10 @@ struct Line {
     bool hasEquals = false;
     std::size_t nameEnd = 0;  // key lines: end of the trimmed key
 };
+
+namespace {
+
+using Line = IniFile::Line;
 
 Line ParseLine(std::string_view content, std::size_t begin) {
     Line line;
@@ -64,7 +66,7 @@ Line ParseLine(std::string_view content, std::size_t begin) {
         --line.contentEnd;
     }
     const std::string_view text = content.substr(begin, line.contentEnd - begin);
-    const std::string_view trimmed = Trim(text);
+    const std::string_view trimmed = TrimBlanks(text);
     if (trimmed.empty()) {
         return line;
     }
@@ -87,13 +89,13 @@ Line ParseLine(std::string_view content, std::size_t begin) {
             return line;
         }
         line.kind = LineKind::Section;
-        line.name = Trim(trimmed.substr(1, *close - 1));
+        line.name = TrimBlanks(trimmed.substr(1, *close - 1));
         return line;
     }
     line.kind = LineKind::Key;
     const std::size_t offset = begin + static_cast<std::size_t>(trimmed.data() - text.data());
     const std::size_t equals = trimmed.find('=');  // "=" is never a trail byte
-    const std::string_view key = Trim(trimmed.substr(0, equals));
+    const std::string_view key = TrimBlanks(trimmed.substr(0, equals));
     line.name = key;
     line.nameEnd = offset + static_cast<std::size_t>(key.data() - trimmed.data()) + key.size();
     if (equals != std::string_view::npos) {
@@ -124,8 +126,8 @@ struct Lookup {
 
 Lookup Find(const std::vector<Line>& lines, std::string_view section, std::string_view key) {
     Lookup found;
-    const std::string_view wantedSection = Trim(section);
-    const std::string_view wantedKey = Trim(key);
+    const std::string_view wantedSection = TrimBlanks(section);
+    const std::string_view wantedKey = TrimBlanks(key);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const Line& line = lines[i];
         if (line.kind == LineKind::Section) {
@@ -155,19 +157,25 @@ std::string_view LineEnding(std::string_view content) {
 
 }  // namespace
 
-std::string IniFile::ReadFrom(std::string_view content, std::string_view section,
-                              std::string_view key, std::string_view defaultValue,
-                              std::size_t bufferSize) {
+IniFile::IniFile(std::string content)
+    : m_content(std::move(content)), m_lines(ParseLines(m_content)) {}
+
+IniFile::~IniFile() = default;
+IniFile::IniFile(const IniFile&) = default;
+IniFile& IniFile::operator=(const IniFile&) = default;
+
+std::string IniFile::Read(std::string_view section, std::string_view key,
+                          std::string_view defaultValue, std::size_t bufferSize) const {
     if (bufferSize == 0) {
         return {};
     }
-    const std::vector<Line> lines = ParseLines(content);
-    const Lookup found = Find(lines, section, key);
+    const Lookup found = Find(m_lines, section, key);
     std::string_view value = defaultValue;
     if (found.key) {
-        const Line& line = lines[*found.key];
+        const Line& line = m_lines[*found.key];
+        const std::string_view content = m_content;
         value = line.hasEquals
-                    ? Trim(content.substr(line.valueBegin, line.contentEnd - line.valueBegin))
+                    ? TrimBlanks(content.substr(line.valueBegin, line.contentEnd - line.valueBegin))
                     : std::string_view{};
         if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
             value.back() == value.front()) {
@@ -177,71 +185,39 @@ std::string IniFile::ReadFrom(std::string_view content, std::string_view section
     return std::string(value.substr(0, bufferSize - 1));
 }
 
-std::string IniFile::WriteTo(std::string_view content, std::string_view section,
-                             std::string_view key, std::string_view value) {
+void IniFile::Write(std::string_view section, std::string_view key, std::string_view value) {
     // A value never spans lines: a line break would end it and start a new key.
     value = value.substr(0, value.find_first_of("\r\n"));
-    const std::vector<Line> lines = ParseLines(content);
-    const Lookup found = Find(lines, section, key);
-    const std::string_view eol = LineEnding(content);
-    std::string out(content);
+    const Lookup found = Find(m_lines, section, key);
+    const std::string_view eol = LineEnding(m_content);
+    std::string& out = m_content;
 
     if (found.key) {
-        const Line& line = lines[*found.key];
+        const Line& line = m_lines[*found.key];
         if (line.hasEquals) {
             out.replace(line.valueBegin, line.contentEnd - line.valueBegin, value);
         } else {
             out.replace(line.nameEnd, line.contentEnd - line.nameEnd, "=" + std::string(value));
         }
-        return out;
-    }
-
-    std::string keyLine = std::string(Trim(key)) + "=" + std::string(value);
-    if (found.section) {
-        const Line& after = lines[found.lastKey ? *found.lastKey : *found.section];
+    } else if (found.section) {
+        const Line& after = m_lines[found.lastKey ? *found.lastKey : *found.section];
         std::string insert;
-        if (content[after.end - 1] != '\n') {
+        if (out[after.end - 1] != '\n') {
             insert += eol;  // the last line of the file has no line end yet
         }
-        insert += keyLine;
+        insert += std::string(TrimBlanks(key)) + "=" + std::string(value);
         insert += eol;
         out.insert(after.end, insert);
-        return out;
-    }
-
-    if (!out.empty() && out.back() != '\n') {
+    } else {
+        if (!out.empty() && out.back() != '\n') {
+            out += eol;
+        }
+        out += "[" + std::string(TrimBlanks(section)) + "]";
+        out += eol;
+        out += std::string(TrimBlanks(key)) + "=" + std::string(value);
         out += eol;
     }
-    out += "[" + std::string(Trim(section)) + "]";
-    out += eol;
-    out += keyLine;
-    out += eol;
-    return out;
-}
-
-std::string IniFile::Read(std::string_view section, std::string_view key,
-                          std::string_view defaultValue, std::size_t bufferSize) const {
-    const FileContent file = ReadWholeFile(m_path);
-    return ReadFrom(file.ok ? std::string_view(file.bytes) : std::string_view{}, section, key,
-                    defaultValue, bufferSize);
-}
-
-FileResult IniFile::Write(std::string_view section, std::string_view key,
-                          std::string_view value) const {
-    return Write({IniChange{section, key, value}});
-}
-
-FileResult IniFile::Write(std::initializer_list<IniChange> changes) const {
-    const FileContent file = ReadWholeFile(m_path);
-    if (file.exists && !file.ok) {
-        return {false, "cannot read " + m_path.string()};
-    }
-    std::string content = file.bytes;
-    for (const IniChange& change : changes) {
-        content = WriteTo(content, change.section, change.key, change.value);
-    }
-    return WriteFileAtomically(
-        m_path, content, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    m_lines = ParseLines(m_content);
 }
 
 }  // namespace strivo

@@ -31,6 +31,16 @@ int ReadPort(const IniFile& ini, std::string_view section, std::string_view key,
     return port >= 1 && port <= 65535 ? port : fallback;
 }
 
+std::string Url(bool secure, std::string_view host, int port, std::string_view pathAndQuery) {
+    std::string url = secure ? "https://" : "http://";
+    url += host;
+    if (port != (secure ? 443 : 80)) {
+        url += ":" + std::to_string(port);
+    }
+    url += pathAndQuery;
+    return url;
+}
+
 std::filesystem::path ExecutableFolder() {
     std::error_code error;
     const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
@@ -71,7 +81,8 @@ Settings LoadSettings(const std::filesystem::path& path) {
 }
 
 Settings ReadSettings(const std::filesystem::path& path) {
-    const IniFile ini(path);
+    FileContent file = ReadWholeFile(path);
+    const IniFile ini(file.ok ? std::move(file.bytes) : std::string());
     Settings settings;
     settings.serviceUser = ini.Read(kServiceSection, "user", {}, kValueBuffer);
     settings.servicePassword = ini.Read(kServiceSection, "pwd", {}, kValueBuffer);
@@ -89,16 +100,31 @@ Settings ReadSettings(const std::filesystem::path& path) {
         ReadPort(ini, kServiceSection, "http_port", settings.serviceHttpPort);
     settings.serviceCaFile = ini.Read(kServiceSection, "cafile", {}, kPathBuffer);
     settings.siteHost = readHost(kSiteSection, settings.siteHost);
-    settings.siteHttpPort = ReadPort(ini, kSiteSection, "http_port", settings.siteHttpPort);
+    settings.sitePort = ReadPort(ini, kSiteSection, "http_port", settings.sitePort);
     return settings;
 }
 
 FileResult SaveSettings(const std::filesystem::path& path, std::string_view serviceUser,
                         std::string_view siteUser) {
+    FileContent file = ReadWholeFile(path);
+    if (file.exists && !file.ok) {
+        return {false, "cannot read " + path.string()};
+    }
     // Both names in one replacement of the file, so that a crash between
     // them cannot leave one new and one old.
-    return IniFile(path).Write(
-        {{kServiceSection, "user", serviceUser}, {kSiteSection, "user", siteUser}});
+    IniFile ini(std::move(file.bytes));
+    ini.Write(kServiceSection, "user", serviceUser);
+    ini.Write(kSiteSection, "user", siteUser);
+    return WriteFileAtomically(path, ini.content(), kOwnerOnly);
+}
+
+std::string ServiceUrl(const Settings& settings, bool secure, std::string_view pathAndQuery) {
+    return Url(secure, settings.serviceHost,
+               secure ? settings.serviceHttpsPort : settings.serviceHttpPort, pathAndQuery);
+}
+
+std::string SiteUrl(const Settings& settings, std::string_view pathAndQuery) {
+    return Url(false, settings.siteHost, settings.sitePort, pathAndQuery);
 }
 
 }  // namespace strivo

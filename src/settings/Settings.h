@@ -22,7 +22,7 @@ struct Settings {
     std::string serviceCaFile;  // extra certificate authorities (PEM), if any
 
     std::string siteHost = "bbs.kelvora.example";
-    int siteHttpPort = 80;
+    int sitePort = 80;  // plain HTTP
 };
 
 // The 48 bytes a missing settings file is created with.
@@ -52,5 +52,11 @@ Settings ReadSettings(const std::filesystem::path& path);
 // Writes the two user names, and nothing else.
 FileResult SaveSettings(const std::filesystem::path& path, std::string_view serviceUser,
                         std::string_view siteUser);
+
+// Where requests go: the scheme, the host and, when it is not the scheme's
+// default, the port, followed by `pathAndQuery` ("/index.php?x=1", or "" for
+// the bare address).
+std::string ServiceUrl(const Settings& settings, bool secure, std::string_view pathAndQuery);
+std::string SiteUrl(const Settings& settings, std::string_view pathAndQuery);
 
 }  // namespace strivo

@@ -7,26 +7,18 @@
 
 namespace strivo {
 
-// The hours, minutes and seconds of a duration cell "<h>小时<m>分<s>秒".
-// A part whose markers are missing is empty.
-struct DurationParts {
-    std::string hours;
-    std::string minutes;
-    std::string seconds;
-};
-DurationParts SplitDuration(std::string_view duration);
-
 // The sign-in form body. The token and cookie time go in as read from the
 // sign-in page; user name and password must already be form-encoded.
 std::string BuildSignInBody(std::string_view formHash, std::string_view cookieTime,
-                            std::string_view encodedUserName, std::string_view encodedPassword);
+                            std::string_view encodedUser, std::string_view encodedPassword);
 
-// The run-log body for one row. Only the start time is form-encoded here; the
+// The run-log body for one row: hours, minutes and seconds come from the
+// row's milliseconds. Only the start time is form-encoded here; the
 // description comes encoded (it is the same for every row).
 std::string BuildRunLogBody(std::string_view formHash, const RunRow& row,
                             std::string_view encodedDescription);
 
-// "Nike+同步" in CP936, the description of every run-log entry.
-const std::string& RunLogDescription();
+// "Nike+同步" in CP936, form-encoded: the description of every run-log entry.
+const std::string& EncodedRunLogDescription();
 
 }  // namespace strivo

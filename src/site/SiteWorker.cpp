@@ -12,86 +12,93 @@ const std::string& SignInFailedText() {
     return text;
 }
 
-void Report(WorkerJob& job, ProgressReport report) {
-    if (job.owner) {
-        job.owner->Post(std::move(report));
-    }
-}
+// Signs in to the community site and posts every row of the run table to its
+// run log, for one sync. Reaches the outside only through its progress sink
+// and the run table.
+class SiteWorker {
+public:
+    // Host, port and credentials come from `settings`.
+    SiteWorker(const Settings& settings, WebSessionConfig sessionConfig, std::stop_token stop = {});
+
+    // Reports WM_SITE_LOGIN_DONE, then (signed in) WM_SYNC_PROGRESS after each
+    // post and WM_SYNC_DONE; true when every run was posted.
+    bool RunJob(ProgressSink& sink, const RunTable& table);
+
+private:
+    // Signs out a site session that is still open, then signs in through the
+    // site's form; sets the form token.
+    bool SignIn();
+    // Posts the rows one after another; returns how many were not posted.
+    int PostRuns(ProgressSink& sink, const std::vector<RunRow>& rows);
+
+    const Settings m_settings;
+    std::stop_token m_stop;
+    WebSession m_session;
+    std::string m_formHash;
+    std::string m_failureReason;  // why the sign-in or the last failed post failed
+};
 
 }  // namespace
 
-SiteWorker::SiteWorker(WorkerJob& job, SiteEndpoint endpoint, WebSessionConfig sessionConfig,
+SiteWorker::SiteWorker(const Settings& settings, WebSessionConfig sessionConfig,
                        std::stop_token stop)
-    : m_endpoint(std::move(endpoint)), m_stop(stop), m_session(std::move(sessionConfig), stop) {
-    job.worker = this;
-}
+    : m_settings(settings), m_stop(stop), m_session(std::move(sessionConfig), stop) {}
 
-std::string SiteWorker::Url(std::string_view pathAndQuery) const {
-    std::string url = "http://" + m_endpoint.host;
-    if (m_endpoint.httpPort != 80) {
-        url += ":" + std::to_string(m_endpoint.httpPort);
-    }
-    url += pathAndQuery;
-    return url;
-}
-
-int SiteWorker::RunJob(WorkerJob& job) {
-    const std::string userName = job.userName;
-    const std::string password = job.password;
-    m_runTable = job.runTable;
-
+bool SiteWorker::RunJob(ProgressSink& sink, const RunTable& table) {
     // A session that cannot be opened is a failed sign-in, so the sync button
     // comes back.
     if (!m_session.OpenSession()) {
-        m_failureReason = "cannot open a web session";
-        Report(job, {WM_SITE_LOGIN_DONE, kOutcomeFailure});
-        return 0;
+        sink.Post({.message = WM_SITE_LOGIN_DONE,
+                   .outcome = kOutcomeFailure,
+                   .reason = "cannot open a web session"});
+        return false;
     }
-    if (!SignIn(userName, password)) {
-        Report(job, {WM_SITE_LOGIN_DONE, kOutcomeFailure});
-        return 0;
+    if (!SignIn()) {
+        sink.Post(
+            {.message = WM_SITE_LOGIN_DONE, .outcome = kOutcomeFailure, .reason = m_failureReason});
+        return false;
     }
-    Report(job, {WM_SITE_LOGIN_DONE, kOutcomeSuccess});
+    sink.Post({.message = WM_SITE_LOGIN_DONE});
 
     // One snapshot for the whole loop: rows that change meanwhile cannot make
     // it read past the end.
-    const std::vector<RunRow> rows = m_runTable ? m_runTable->Snapshot() : std::vector<RunRow>{};
-    const int total = static_cast<int>(rows.size());
-    const int notPosted = PostRuns(job, rows);
+    const std::vector<RunRow> rows = table.Snapshot();
+    const int notPosted = PostRuns(sink, rows);
     m_session.CloseAll();
 
-    ProgressReport done{WM_SYNC_DONE, notPosted == 0 ? kOutcomeSuccess : kOutcomeFailure};
-    done.count = notPosted;
-    done.total = total;
-    Report(job, done);
-    return notPosted == 0 ? 1 : 0;
+    ProgressReport done{
+        .message = WM_SYNC_DONE, .total = static_cast<int>(rows.size()), .notPosted = notPosted};
+    if (notPosted != 0) {
+        done.outcome = kOutcomeFailure;
+        done.reason = m_failureReason;
+    }
+    sink.Post(std::move(done));
+    return notPosted == 0;
 }
 
-bool SiteWorker::SignIn(std::string_view userName, std::string_view password) {
-    std::string encodedUserName(userName);
-    FormEncode(encodedUserName);
-    // Form-encoded like the user name, so that "&", "%", "+" and spaces arrive
-    // as typed.
-    std::string encodedPassword(password);
-    FormEncode(encodedPassword);
-
+bool SiteWorker::SignIn() {
     // The cookie store outlives sessions: an earlier sign-in may still be open.
-    const std::string home = m_session.HttpGet(Url("/index.php"), kOrdinaryRequestOptions).Text();
+    const std::string home =
+        m_session.HttpGet(SiteUrl(m_settings, "/index.php"), kOrdinaryRequestOptions).Text();
     if (home.find("formhash=") != std::string::npos) {
         const std::string token = TextBetween(home, "formhash=", "\"");
-        m_session.HttpGet(Url("/logging.php?action=logout&formhash=" + token),
+        m_session.HttpGet(SiteUrl(m_settings, "/logging.php?action=logout&formhash=" + token),
                           kOrdinaryRequestOptions);
     }
 
     const std::string form =
-        m_session.HttpGet(Url("/logging.php?action=login"), kOrdinaryRequestOptions).Text();
+        m_session.HttpGet(SiteUrl(m_settings, "/logging.php?action=login"), kOrdinaryRequestOptions)
+            .Text();
     m_formHash = TextBetween(form, "formhash\" value=\"", "\"");
     const std::string cookieTime =
         TextBetween(TextBetween(form, "cookietime", "/>"), "value=\"", "\"");
 
+    // The password is form-encoded like the user name, so that "&", "%", "+"
+    // and spaces arrive as typed.
     const HttpResult answer = m_session.HttpPostForm(
-        Url("/logging.php?action=login&loginsubmit=true"),
-        BuildSignInBody(m_formHash, cookieTime, encodedUserName, encodedPassword));
+        SiteUrl(m_settings, "/logging.php?action=login&loginsubmit=true"),
+        BuildSignInBody(m_formHash, cookieTime, FormEncode(m_settings.siteUser),
+                        FormEncode(m_settings.sitePassword)));
     // A post that failed signed nobody in, whatever its (empty) answer says.
     if (!answer.ok) {
         m_failureReason = answer.reason;
@@ -104,19 +111,17 @@ bool SiteWorker::SignIn(std::string_view userName, std::string_view password) {
     return true;
 }
 
-int SiteWorker::PostRuns(WorkerJob& job, const std::vector<RunRow>& rows) {
+int SiteWorker::PostRuns(ProgressSink& sink, const std::vector<RunRow>& rows) {
     const int total = static_cast<int>(rows.size());
-    std::string description = RunLogDescription();
-    FormEncode(description);
-
+    const std::string url = SiteUrl(m_settings, "/runlogger.php?action=deal_add");
     int notPosted = 0;
     for (int i = 0; i < total; ++i) {
         if (m_stop.stop_requested()) {
             return notPosted + (total - i);
         }
         const HttpResult result = m_session.HttpPostForm(
-            Url("/runlogger.php?action=deal_add"),
-            BuildRunLogBody(m_formHash, rows[static_cast<std::size_t>(i)], description));
+            url, BuildRunLogBody(m_formHash, rows[static_cast<std::size_t>(i)],
+                                 EncodedRunLogDescription()));
         if (!result.ok) {
             ++notPosted;
             m_failureReason = result.reason;
@@ -126,16 +131,18 @@ int SiteWorker::PostRuns(WorkerJob& job, const std::vector<RunRow>& rows) {
                 return notPosted + (total - i - 1);
             }
         }
-        ProgressReport progress{WM_SYNC_PROGRESS, kOutcomeSuccess};
-        progress.count = i + 1;
-        progress.total = total;
-        Report(job, progress);
+        sink.Post({.message = WM_SYNC_PROGRESS, .total = total, .processed = i + 1});
     }
     return notPosted;
 }
 
-unsigned SiteThreadProc(std::unique_ptr<WorkerJob> job) {
-    return WorkerThreadProc(std::move(job));
+std::jthread StartSync(const Settings& settings, WebSessionConfig sessionConfig, ProgressSink& sink,
+                       std::shared_ptr<const RunTable> table) {
+    sessionConfig.caFile = settings.serviceCaFile;
+    return std::jthread([settings, config = std::move(sessionConfig), &sink,
+                         table = std::move(table)](std::stop_token stop) mutable {
+        SiteWorker(settings, std::move(config), std::move(stop)).RunJob(sink, *table);
+    });
 }
 
 }  // namespace strivo

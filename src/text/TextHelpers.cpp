@@ -3,8 +3,6 @@
 #include <cstdint>
 #include <limits>
 
-#include "text/CodePage.h"
-
 namespace strivo {
 namespace {
 
@@ -27,9 +25,9 @@ bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-// strtol on a 32-bit long: leading white space, an optional sign, digits;
-// out-of-range values clamp to the limits.
-std::int32_t ReadLong32(std::string_view text) {
+}  // namespace
+
+std::int32_t ReadMilliseconds(std::string_view text) {
     std::size_t pos = 0;
     while (pos < text.size() && IsSpace(text[pos])) {
         ++pos;
@@ -52,8 +50,6 @@ std::int32_t ReadLong32(std::string_view text) {
     }
     return static_cast<std::int32_t>(value == limit ? limit - 1 : value);
 }
-
-}  // namespace
 
 std::string TextBetween(std::string_view text, std::string_view startMarker,
                         std::string_view endMarker) {
@@ -82,18 +78,12 @@ std::string_view TrimBlanks(std::string_view text) {
     return text;
 }
 
-void Utf8ToAnsi(std::string& text) {
-    const std::string_view zeroTerminated(text.c_str());
-    text = Utf8ToCp936(zeroTerminated);
-}
-
-std::string FormEncode(std::string& text, unsigned codePage) {
-    const std::string bytes = codePage == kUtf8CodePage ? Cp936ToUtf8(text) : text;
+std::string FormEncode(std::string_view text) {
     // The two passes (reserved characters, then everything outside 0x21..0x7A)
     // collapse into one: what the first writes always passes the second.
     std::string encoded;
-    encoded.reserve(bytes.size() * 3);
-    for (const char c : bytes) {
+    encoded.reserve(text.size() * 3);
+    for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte == ' ') {
             encoded.push_back('+');
@@ -105,7 +95,6 @@ std::string FormEncode(std::string& text, unsigned codePage) {
             AppendHex(encoded, byte, "0123456789ABCDEF");
         }
     }
-    text = encoded;
     return encoded;
 }
 
@@ -126,21 +115,27 @@ std::string PercentEncode(std::string_view text) {
     return encoded;
 }
 
-std::string FormatDuration(std::string_view milliseconds) {
-    const std::int32_t value = ReadLong32(milliseconds);
+Duration SplitMilliseconds(std::int32_t milliseconds) {
     // Integer division truncates toward zero and % takes the dividend's sign,
     // as the duration texts of negative values expect.
-    const std::int32_t hours = value / 3600000;
-    const std::int32_t minutes = (value % 3600000) / 60000;
-    const std::int32_t seconds = ((value % 3600000) % 60000) / 1000;
+    return {milliseconds / 3600000, (milliseconds % 3600000) / 60000,
+            ((milliseconds % 3600000) % 60000) / 1000};
+}
+
+std::string FormatDuration(std::int32_t milliseconds) {
+    const Duration duration = SplitMilliseconds(milliseconds);
     std::string out;
-    out += std::to_string(hours);
+    out += std::to_string(duration.hours);
     out += kHours;
-    out += std::to_string(minutes);
+    out += std::to_string(duration.minutes);
     out += kMinutes;
-    out += std::to_string(seconds);
+    out += std::to_string(duration.seconds);
     out += kSeconds;
     return out;
+}
+
+std::string FormatDuration(std::string_view milliseconds) {
+    return FormatDuration(ReadMilliseconds(milliseconds));
 }
 
 }  // namespace strivo

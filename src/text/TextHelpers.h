@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -7,10 +8,6 @@
 // Every text is a CP936 byte string; positions and lengths count bytes. None of
 // them keeps state, so any thread may call them.
 namespace strivo {
-
-// Code pages as the workers name them.
-constexpr unsigned kAnsiCodePage = 0;  // the system's code page, 936
-constexpr unsigned kUtf8CodePage = 65001;
 
 // The bytes between the first `startMarker` and the first `endMarker` at or
 // after the end of it. Empty when either is missing. An empty end marker takes
@@ -22,24 +19,33 @@ std::string TextBetween(std::string_view text, std::string_view startMarker,
 // bytes of CP936 are never blanks, so this never cuts a character.
 std::string_view TrimBlanks(std::string_view text);
 
-// Replaces UTF-8 `text` (up to its first zero byte) by its CP936 conversion.
-void Utf8ToAnsi(std::string& text);
-
 // Form-encodes one value: a space becomes "+", the 21 other reserved characters
 // " < > % \ ^ [ ] ` + $ , @ : ; / ! # ? = & become "%" and two lowercase hex
 // digits, bytes 0x21..0x7A otherwise stand for themselves, and every other byte
-// becomes "%" and two uppercase hex digits. `text` is replaced by the encoded
-// value, which is also returned. With kUtf8CodePage the value is converted to
-// UTF-8 first; any other code page sends the CP936 bytes as they are.
-std::string FormEncode(std::string& text, unsigned codePage = kAnsiCodePage);
+// becomes "%" and two uppercase hex digits. Byte by byte: the CP936 bytes are
+// sent as they are.
+std::string FormEncode(std::string_view text);
 
 // Percent-encodes every byte outside A-Z a-z 0-9 - . _ ~ as "%XX" (RFC 3986),
 // for values inside a URL's query.
 std::string PercentEncode(std::string_view text);
 
-// Milliseconds (a decimal number read as a signed 32-bit integer, strtol-style,
-// clamped on overflow) as "<h>小时<m>分<s>秒" in CP936; the part below a second
-// is dropped, and hours are not carried into days.
+// The leading decimal number of `text` as strtol on a 32-bit long reads it:
+// leading white space, an optional sign, digits; out-of-range values clamp to
+// the limits; no digits give 0.
+std::int32_t ReadMilliseconds(std::string_view text);
+
+// Whole hours, minutes and seconds; the part below a second is dropped, and
+// hours are not carried into days. Negative values give negative parts.
+struct Duration {
+    std::int32_t hours = 0;
+    std::int32_t minutes = 0;
+    std::int32_t seconds = 0;
+};
+Duration SplitMilliseconds(std::int32_t milliseconds);
+
+// "<h>小时<m>分<s>秒" in CP936; from text, the number as ReadMilliseconds reads it.
+std::string FormatDuration(std::int32_t milliseconds);
 std::string FormatDuration(std::string_view milliseconds);
 
 }  // namespace strivo

@@ -43,30 +43,26 @@ DialogState::DialogState() {
 
 DialogUpdate DialogState::OnServiceLogin(std::string_view user, std::string_view password) {
     m_view.summary.clear();
-    DialogUpdate update = Answer();
-    // A text of blanks is not empty.
-    if (user.empty()) {
-        update.message = Text().noServiceUser;
-        update.focus = DialogField::ServiceUser;
-    } else if (password.empty()) {
-        update.message = Text().noServicePassword;
-        update.focus = DialogField::ServicePassword;
-    } else {
-        update.start = JobKind::RunService;
-    }
-    return update;
+    return AskForJob(JobKind::RunService, user, password);
 }
 
 DialogUpdate DialogState::OnSync(std::string_view user, std::string_view password) {
+    return AskForJob(JobKind::Site, user, password);
+}
+
+DialogUpdate DialogState::AskForJob(JobKind kind, std::string_view user,
+                                    std::string_view password) const {
+    const bool service = kind == JobKind::RunService;
     DialogUpdate update = Answer();
+    // A text of blanks is not empty.
     if (user.empty()) {
-        update.message = Text().noSiteUser;
-        update.focus = DialogField::SiteUser;
+        update.message = service ? Text().noServiceUser : Text().noSiteUser;
+        update.focus = service ? DialogField::ServiceUser : DialogField::SiteUser;
     } else if (password.empty()) {
-        update.message = Text().noSitePassword;
-        update.focus = DialogField::SitePassword;
+        update.message = service ? Text().noServicePassword : Text().noSitePassword;
+        update.focus = service ? DialogField::ServicePassword : DialogField::SitePassword;
     } else {
-        update.start = JobKind::Site;
+        update.start = kind;
     }
     return update;
 }
@@ -123,7 +119,7 @@ DialogUpdate DialogState::OnReport(const ProgressReport& report) {
             }
             break;
         case WM_SYNC_PROGRESS:
-            m_view.status = Text().syncing + " " + std::to_string(report.count) + "/" +
+            m_view.status = Text().syncing + " " + std::to_string(report.processed) + "/" +
                             std::to_string(report.total);
             break;
         case WM_SYNC_DONE:
@@ -131,7 +127,7 @@ DialogUpdate DialogState::OnReport(const ProgressReport& report) {
                 m_view.status = Text().syncDone;
             } else {
                 // Say how many runs did not arrive, and let the user try again.
-                m_view.status = Text().syncFailed + std::to_string(report.count) + "/" +
+                m_view.status = Text().syncFailed + std::to_string(report.notPosted) + "/" +
                                 std::to_string(report.total) + Text().notPosted;
                 m_view.syncEnabled = true;
             }

@@ -67,6 +67,8 @@ public:
     DialogUpdate OnExportFinished(bool ok, std::string_view path);
 
 private:
+    // With both fields filled the answer asks for a `kind` job; else it asks for the missing one.
+    DialogUpdate AskForJob(JobKind kind, std::string_view user, std::string_view password) const;
     DialogUpdate Answer() const { return DialogUpdate{m_view, {}, {}, JobKind::None}; }
 
     DialogView m_view;

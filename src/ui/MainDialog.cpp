@@ -28,14 +28,6 @@ namespace {
 // Queued by the table's listener: the rows changed, the count is the int.
 constexpr int kTableChangedId = 1;
 
-wxString SiteHomePage(const Settings& settings) {
-    wxString url = "http://" + wxString::FromUTF8(settings.siteHost);
-    if (settings.siteHttpPort != 80) {
-        url << ":" << settings.siteHttpPort;
-    }
-    return url;
-}
-
 }  // namespace
 
 wxString MainDialogTitle(bool demo) {
@@ -69,14 +61,8 @@ DialogServices DesktopServices() {
         return path;
     };
     services.openBrowser = [](const wxString& url) { wxLaunchDefaultBrowser(url); };
-    services.startThread = [](std::jthread& thread, std::function<void(std::stop_token)> body) {
-        try {
-            thread = std::jthread(std::move(body));
-            return true;
-        } catch (const std::system_error&) {
-            return false;
-        }
-    };
+    services.startDownload = StartDownload;
+    services.startSync = StartSync;
     return services;
 }
 
@@ -186,7 +172,8 @@ void MainDialog::CreateControls() {
 }
 
 void MainDialog::LoadSettings() {
-    m_settings = strivo::LoadSettings(m_options.settingsPath);
+    m_settings =
+        m_options.settings ? *m_options.settings : strivo::LoadSettings(m_options.settingsPath);
     m_serviceUser = m_settings.serviceUser;
     m_servicePassword = m_settings.servicePassword;
     m_siteUser = m_settings.siteUser;
@@ -195,7 +182,9 @@ void MainDialog::LoadSettings() {
 
 void MainDialog::SaveSettings() {
     // A failed save changes nothing on disk and is not reported.
-    strivo::SaveSettings(m_options.settingsPath, m_serviceUser, m_siteUser);
+    if (!m_options.settings) {
+        strivo::SaveSettings(m_options.settingsPath, m_serviceUser, m_siteUser);
+    }
 }
 
 void MainDialog::UpdateData(bool fromFields) {
@@ -254,39 +243,25 @@ void MainDialog::StartJob(JobKind kind) {
     if (m_closed) {
         return;
     }
-    auto job = std::make_unique<WorkerJob>();
-    job->owner = &m_progress;
-    job->runTable = m_runTable;
-    job->userName = kind == JobKind::RunService ? m_serviceUser : m_siteUser;
-    job->password = kind == JobKind::RunService ? m_servicePassword : m_sitePassword;
-
-    WebSessionConfig config = m_options.sessionConfig;
-    config.caFile = m_settings.serviceCaFile;
-    config.caPem = m_options.extraCaPem;
+    // The job's credentials are the ones just taken from the fields.
+    Settings settings = m_settings;
+    settings.serviceUser = m_serviceUser;
+    settings.servicePassword = m_servicePassword;
+    settings.siteUser = m_siteUser;
+    settings.sitePassword = m_sitePassword;
 
     std::jthread& thread = kind == JobKind::RunService ? m_serviceThread : m_siteThread;
     // The previous job of this kind has sent its last report: its thread is ending.
     if (thread.joinable()) {
         thread.join();
     }
-    std::function<void(std::stop_token)> body;
-    if (kind == JobKind::RunService) {
-        const RunServiceEndpoint endpoint{m_settings.serviceHost, m_settings.serviceHttpsPort,
-                                          m_settings.serviceHttpPort};
-        body = [job = std::shared_ptr<WorkerJob>(std::move(job)), endpoint,
-                config](std::stop_token stop) mutable {
-            RunServiceWorker worker(*job, endpoint, config, stop);
-            RunServiceThreadProc(std::make_unique<WorkerJob>(std::move(*job)));
-        };
-    } else {
-        const SiteEndpoint endpoint{m_settings.siteHost, m_settings.siteHttpPort};
-        body = [job = std::shared_ptr<WorkerJob>(std::move(job)), endpoint,
-                config](std::stop_token stop) mutable {
-            SiteWorker worker(*job, endpoint, config, stop);
-            SiteThreadProc(std::make_unique<WorkerJob>(std::move(*job)));
-        };
-    }
-    if (!m_services.startThread(thread, std::move(body))) {
+    try {
+        thread =
+            kind == JobKind::RunService
+                ? m_services.startDownload(settings, m_options.sessionConfig, m_progress,
+                                           m_runTable)
+                : m_services.startSync(settings, m_options.sessionConfig, m_progress, m_runTable);
+    } catch (const std::system_error&) {
         m_services.showAppMessage(DialogState::CannotStartThreadMessage());
         return;
     }
@@ -336,7 +311,7 @@ void MainDialog::OnExport(wxCommandEvent&) {
 }
 
 void MainDialog::OnVisitSite(wxCommandEvent&) {
-    m_services.openBrowser(SiteHomePage(m_settings));
+    m_services.openBrowser(wxString::FromUTF8(SiteUrl(m_settings, "")));
 }
 
 void MainDialog::OnAbout(wxCommandEvent&) {

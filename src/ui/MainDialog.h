@@ -42,9 +42,9 @@ enum : int {
 
 struct MainDialogOptions {
     std::filesystem::path settingsPath;  // read at start, user names saved at close
+    std::optional<Settings> settings;    // in place of the file (the demo): nothing is saved
     bool demo = false;                   // the title says so
-    std::string extraCaPem;              // certificate authorities trusted besides the system's
-    WebSessionConfig sessionConfig;      // time-outs, limits, cookie store
+    WebSessionConfig sessionConfig;      // extra CAs, time-outs, limits, cookie store
 };
 
 // What the dialog asks of the desktop; tests put recorders in their place.
@@ -56,9 +56,13 @@ struct DialogServices {
     // The save dialog; nullopt when cancelled.
     std::function<std::optional<wxString>(wxWindow* owner)> chooseCsvFile;
     std::function<void(const wxString& url)> openBrowser;
-    // Starts `body` on `thread`; false when no thread could be started.
-    std::function<bool(std::jthread& thread, std::function<void(std::stop_token)> body)>
-        startThread;
+    // The jobs' launchers; they throw std::system_error when no thread starts.
+    std::function<std::jthread(const Settings&, WebSessionConfig, ProgressSink&,
+                               std::shared_ptr<RunTable>)>
+        startDownload;
+    std::function<std::jthread(const Settings&, WebSessionConfig, ProgressSink&,
+                               std::shared_ptr<const RunTable>)>
+        startSync;
 };
 DialogServices DesktopServices();
 
@@ -69,10 +73,6 @@ public:
     MainDialog(wxWindow* parent, MainDialogOptions options,
                DialogServices services = DesktopServices());
     ~MainDialog() override;
-
-    // The table the list shows (the workers fill and read it).
-    const std::shared_ptr<RunTable>& runTable() const { return m_runTable; }
-    const DialogState& state() const { return m_state; }
 
 private:
     void CreateControls();

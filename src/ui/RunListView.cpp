@@ -5,15 +5,7 @@
 namespace strivo {
 namespace {
 
-struct Column {
-    const char* title;
-    int width;
-};
-
-constexpr Column kColumns[kRunColumnCount] = {
-    {"序号", 50},   {"跑步时间", 140}, {"距离(KM)", 70}, {"耗时", 110},
-    {"卡路里", 60}, {"上传时间", 140}, {"RunID", 50},
-};
+constexpr int kColumnWidths[kRunColumnCount] = {50, 140, 70, 110, 60, 140, 50};
 
 }  // namespace
 
@@ -24,7 +16,7 @@ RunListView::RunListView(wxWindow* parent, wxWindowID id, const wxPoint& positio
                  wxLC_REPORT | wxLC_VIRTUAL | wxLC_HRULES | wxLC_VRULES | wxBORDER_THEME),
       m_table(std::move(table)) {
     for (std::size_t c = 0; c < kRunColumnCount; ++c) {
-        AppendColumn(Utf8(kColumns[c].title), wxLIST_FORMAT_LEFT, kColumns[c].width);
+        AppendColumn(Utf8(kRunColumnTitles[c]), wxLIST_FORMAT_LEFT, kColumnWidths[c]);
     }
 }
 

@@ -2,47 +2,27 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
 
-#include "../support/Cp936Literal.h"
-#include "../support/TempFolder.h"
-#include "sim/CommunitySite.h"
-#include "sim/RunService.h"
+#include "../support/StandInServices.h"
 
 namespace strivo {
 namespace {
 
 class CliTest : public ::testing::Test {
 protected:
-    CliTest() : m_service(sim::DemoServiceAccount()), m_site(sim::DemoSiteAccount()) {
-        m_service.Start();
-        m_site.Start();
-        std::ofstream(m_folder / "ca.pem") << m_service.certificatePem();
-    }
-
     // A settings file pointing at the stand-ins; empty passwords leave the key out.
     std::filesystem::path WriteConfig(const std::string& servicePassword,
                                       const std::string& sitePassword) {
-        std::string text = "[nike+]\r\nuser=" + m_service.account().login + "\r\n";
-        if (!servicePassword.empty()) {
-            text += "pwd=" + servicePassword + "\r\n";
-        }
-        text += "host=127.0.0.1\r\nhttps_port=" + std::to_string(m_service.httpsPort()) +
-                "\r\nhttp_port=" + std::to_string(m_service.httpPort()) +
-                "\r\ncafile=" + (m_folder / "ca.pem").string() + "\r\n";
-        text += "[kelvora]\r\nuser=" + m_site.account().user + "\r\n";
-        if (!sitePassword.empty()) {
-            text += "pwd=" + sitePassword + "\r\n";
-        }
-        text += "host=127.0.0.1\r\nhttp_port=" + std::to_string(m_site.port()) + "\r\n";
-        const auto path = m_folder / "config.ini";
-        test::WriteFile(path, text);
-        return path;
+        Settings settings = m_services.settings();
+        settings.servicePassword = servicePassword;
+        settings.sitePassword = sitePassword;
+        return m_services.WriteSettingsFile(m_folder.path(), settings);
     }
 
     std::filesystem::path WriteDemoConfig() {
-        return WriteConfig(m_service.account().password, m_site.account().password);
+        return WriteConfig(m_services.settings().servicePassword,
+                           m_services.settings().sitePassword);
     }
 
     int Run(std::vector<std::string> args, std::map<std::string, std::string> environment = {}) {
@@ -61,16 +41,14 @@ protected:
             m_folder / "default.ini",
             {}};
         env.sessionConfig.cookies = MakeCookieStore();
-        const int status = RunCli(args, env);
-        m_printed += m_out.str() + m_err.str();
-        return status;
+        return RunCli(args, env);
     }
 
     test::TempFolder m_folder;
-    sim::RunService m_service;
-    sim::CommunitySite m_site;
+    test::StandInServices m_services;
+    sim::RunService& m_service = m_services.service;
+    sim::Site& m_site = m_services.site;
     std::ostringstream m_out, m_err;
-    std::string m_printed;  // everything any run printed
 };
 
 TEST_F(CliTest, DownloadPrintsSummaryAndTableAndWritesCsv) {
@@ -86,8 +64,12 @@ TEST_F(CliTest, DownloadPrintsSummaryAndTableAndWritesCsv) {
     EXPECT_TRUE(m_site.requests().empty()) << "download never touches the site";
 }
 
-TEST_F(CliTest, SyncLeavesEveryRunOnTheSite) {
-    EXPECT_EQ(Run({"sync", "--config", WriteDemoConfig().string()}), 0) << m_err.str();
+TEST_F(CliTest, SyncWithPasswordsFromTheEnvironmentLeavesEveryRunOnTheSite) {
+    EXPECT_EQ(Run({"sync", "--config", WriteConfig("", "").string()},
+                  {{"STRIVO_NIKE_PASSWORD", m_service.account().password},
+                   {"STRIVO_SITE_PASSWORD", "run log&1"}}),
+              0)
+        << m_err.str();
     EXPECT_EQ(m_site.entries().size(), 24u);
     EXPECT_NE(m_err.str().find("24/24"), std::string::npos);
     EXPECT_NE(m_out.str().find("Posted 24 runs"), std::string::npos);
@@ -106,72 +88,34 @@ TEST_F(CliTest, DryRunPrintsBodiesAndPostsNothing) {
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n') >= 24 + 25, true);
 }
 
-TEST_F(CliTest, PasswordsFromTheEnvironment) {
-    const auto config = WriteConfig("", "");
-    EXPECT_EQ(Run({"sync", "--config", config.string()},
-                  {{"STRIVO_NIKE_PASSWORD", m_service.account().password},
-                   {"STRIVO_SITE_PASSWORD", "run log&1"}}),
-              0)
-        << m_err.str();
-    EXPECT_EQ(m_site.entries().size(), 24u);
-}
-
 TEST_F(CliTest, FailuresAndUsageErrorsExitWithTheirCodes) {
-    struct Case {
-        const char* name;
+    const auto wrong = m_folder / "wrong.ini";
+    std::filesystem::rename(WriteConfig("not-it", ""), wrong);
+    const auto good = WriteDemoConfig().string();
+    const auto noPassword = m_folder / "nopwd.ini";
+    test::WriteFile(noPassword, "[nike+]\r\nuser=me\r\n");
+    const struct {
         std::vector<std::string> args;
         int status;
         const char* says;
-    };
-    const auto good = WriteDemoConfig().string();
-    const auto wrongCopy = m_folder / "wrong.ini";
-    test::WriteFile(wrongCopy, test::ReadFile(good));
-    {
-        std::string text = test::ReadFile(wrongCopy);
-        text.replace(text.find("pwd=" + m_service.account().password),
-                     4 + m_service.account().password.size(), "pwd=not-it");
-        test::WriteFile(wrongCopy, text);
-    }
-    const auto noPassword = m_folder / "nopwd.ini";
-    test::WriteFile(noPassword, "[nike+]\r\nuser=me\r\n");
-    const Case cases[] = {
-        {"wrong password", {"download", "--config", wrongCopy.string()}, 1, "sign-in failed"},
-        {"missing password, no terminal",
-         {"download", "--config", noPassword.string()},
-         2,
-         "no Nike+ password"},
-        {"missing settings file",
-         {"download", "--config", (m_folder / "none.ini").string()},
-         2,
-         "cannot read the settings file"},
-        {"no command", {}, 2, "Usage"},
-        {"unknown option", {"download", "--fast"}, 2, "unknown argument: --fast"},
-        {"missing value", {"download", "--csv"}, 2, "--csv needs a value"},
-        {"dry run without sync", {"download", "--dry-run"}, 2, "--dry-run goes with sync"},
-        {"unwritable CSV",
-         {"download", "--config", good, "--csv", "/proc/nope/x.csv"},
-         1,
-         "cannot write /proc/nope/x.csv"},
+    } cases[] = {
+        // clang-format off
+        {{"download", "--config", wrong.string()}, 1, "sign-in failed"},
+        {{"download", "--config", noPassword.string()}, 2, "no Nike+ password"},
+        {{"download", "--config", (m_folder / "none.ini").string()}, 2, "cannot read the settings file"},
+        {{}, 2, "Usage"},
+        {{"download", "--fast"}, 2, "unknown argument: --fast"},
+        {{"download", "--csv"}, 2, "--csv needs a value"},
+        {{"download", "--dry-run"}, 2, "--dry-run goes with sync"},
+        {{"download", "--config", good, "--csv", "/proc/nope/x.csv"}, 1, "cannot write /proc/nope/x.csv"},
+        // clang-format on
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(Run(c.args), c.status) << c.name << ": " << m_err.str();
-        EXPECT_NE(m_err.str().find(c.says), std::string::npos) << c.name << ": " << m_err.str();
+        EXPECT_EQ(Run(c.args), c.status) << c.says << ": " << m_err.str();
+        EXPECT_NE(m_err.str().find(c.says), std::string::npos) << c.says << ": " << m_err.str();
     }
     EXPECT_EQ(Run({"--help"}), 0);
     EXPECT_NE(m_out.str().find("Usage"), std::string::npos);
-}
-
-TEST_F(CliTest, NoOutputEverHoldsAPassword) {
-    const auto config = WriteDemoConfig();
-    Run({"sync", "--config", config.string()});
-    Run({"sync", "--dry-run", "--config", config.string()});
-    m_service.AddFault({.path = "/nikeplus/v1/services/app/run_list.jsp", .status = 500});
-    Run({"download", "--config", config.string()});
-    for (const std::string& password :
-         {m_service.account().password, test::Gbk("run log&1"), std::string("run log&1")}) {
-        EXPECT_EQ(m_printed.find(password), std::string::npos) << password;
-    }
-    EXPECT_EQ(m_printed.find("run+log%261"), std::string::npos);
 }
 
 }  // namespace

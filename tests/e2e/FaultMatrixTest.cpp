@@ -11,9 +11,8 @@
 
 #include "../support/Cp936Literal.h"
 #include "../support/RecordingSink.h"
+#include "../support/StandInServices.h"
 #include "runservice/RunServiceWorker.h"
-#include "sim/CommunitySite.h"
-#include "sim/RunService.h"
 #include "site/SiteWorker.h"
 #include "ui/DialogState.h"
 
@@ -21,7 +20,7 @@ namespace strivo {
 namespace {
 
 using namespace std::chrono_literals;
-using test::Gbk;
+using test::Cp936;
 
 enum class Stage { ServiceSignIn, AccountData, RunList, SiteSignIn, RunLogPosts };
 enum class Failure {
@@ -99,47 +98,19 @@ const Row kMatrix[] = {
 constexpr auto kStallLimit = 2s;  // room for slow builds (thread checker) under load
 constexpr std::size_t kBodyLimit = 64 * 1024;
 
-const char* PathOf(Stage stage) {
-    switch (stage) {
-        case Stage::ServiceSignIn:
-            return "/nikeplus/v1/services/widget/generate_pin.jsp";
-        case Stage::AccountData:
-            return "/nikeplus/v1/services/app/get_user_data.jsp";
-        case Stage::RunList:
-            return "/nikeplus/v1/services/app/run_list.jsp";
-        case Stage::SiteSignIn:
-            return "/logging.php?action=login&loginsubmit=true";
-        case Stage::RunLogPosts:
-            return "/runlogger.php";
-    }
-    return "";
-}
+// The request each stage fails at, by Stage.
+const char* const kPaths[] = {"/nikeplus/v1/services/widget/generate_pin.jsp",
+                              "/nikeplus/v1/services/app/get_user_data.jsp",
+                              "/nikeplus/v1/services/app/run_list.jsp",
+                              "/logging.php?action=login&loginsubmit=true", "/runlogger.php"};
 
 sim::Fault FaultFor(Stage stage, Failure failure) {
-    sim::Fault fault{.path = PathOf(stage)};
-    switch (failure) {
-        case Failure::Status500:
-            fault.status = 500;
-            break;
-        case Failure::Status403:
-            fault.status = 403;
-            break;
-        case Failure::ClosedMidBody:
-            fault.closeMidBody = true;
-            break;
-        case Failure::NoAnswer:
-            fault.delay = 8s;
-            break;
-        case Failure::TooLarge:
-            fault.bodySize = 4 * kBodyLimit;
-            break;
-        case Failure::RedirectLoop:
-            fault.redirectLoop = true;
-            break;
-        case Failure::ServerGone:
-        case Failure::Untrusted:
-            break;
-    }
+    sim::Fault fault{.path = kPaths[static_cast<int>(stage)]};
+    fault.status = failure == Failure::Status500 ? 500 : failure == Failure::Status403 ? 403 : 0;
+    fault.closeMidBody = failure == Failure::ClosedMidBody;
+    fault.delay = failure == Failure::NoAnswer ? 8s : 0s;
+    fault.bodySize = failure == Failure::TooLarge ? 4 * kBodyLimit : 0;
+    fault.redirectLoop = failure == Failure::RedirectLoop;
     return fault;
 }
 
@@ -174,18 +145,13 @@ class FaultMatrixTest : public ::testing::TestWithParam<Row> {};
 
 TEST_P(FaultMatrixTest, EndsInTimeWithTheRightReportAndButtons) {
     const Row& row = GetParam();
-    sim::RunService service(sim::DemoServiceAccount());
-    service.Start();
-    sim::CommunitySite site(sim::DemoSiteAccount());
-    site.Start();
-
-    WebSessionConfig config;
-    config.caPem = service.certificatePem();
-    config.cookies = MakeCookieStore();
+    test::StandInServices services;
+    sim::RunService& service = services.service;
+    sim::Site& site = services.site;
+    Settings settings = services.settings();
+    WebSessionConfig config = services.config();
     config.stallLimit = kStallLimit;
     config.maxBodyBytes = kBodyLimit;
-    RunServiceEndpoint serviceEndpoint{"127.0.0.1", service.httpsPort(), service.httpPort()};
-    SiteEndpoint siteEndpoint{"127.0.0.1", site.port()};
     auto table = std::make_shared<RunTable>();
     DialogState dialog;
     const bool siteStage = row.stage == Stage::SiteSignIn || row.stage == Stage::RunLogPosts;
@@ -193,10 +159,8 @@ TEST_P(FaultMatrixTest, EndsInTimeWithTheRightReportAndButtons) {
     if (siteStage) {
         // A good download first, so that there are runs to post.
         test::RecordingSink download;
-        WorkerJob job{&download, nullptr, service.account().login, service.account().password,
-                      table};
         dialog.OnJobStarted(JobKind::RunService);
-        RunServiceWorker(job, serviceEndpoint, config).RunJob(job);
+        StartDownload(settings, config, download, table).join();
         for (const auto& report : download.reports()) {
             dialog.OnReport(report);
         }
@@ -207,13 +171,13 @@ TEST_P(FaultMatrixTest, EndsInTimeWithTheRightReportAndButtons) {
     if (row.failure == Failure::ServerGone) {
         switch (row.stage) {
             case Stage::ServiceSignIn:
-                serviceEndpoint.httpsPort = ClosedPort();
+                settings.serviceHttpsPort = ClosedPort();
                 break;
             case Stage::AccountData:
-                serviceEndpoint.httpPort = ClosedPort();
+                settings.serviceHttpPort = ClosedPort();
                 break;
             case Stage::SiteSignIn:
-                siteEndpoint.httpPort = ClosedPort();
+                settings.sitePort = ClosedPort();
                 break;
             case Stage::RunList:
                 sink.onReport = [&](const ProgressReport& report) {
@@ -237,42 +201,35 @@ TEST_P(FaultMatrixTest, EndsInTimeWithTheRightReportAndButtons) {
     }
 
     const auto started = std::chrono::steady_clock::now();
-    WorkerJob job{&sink, nullptr, {}, {}, table};
-    if (siteStage) {
-        job.userName = site.account().user;
-        job.password = site.account().password;
-        dialog.OnJobStarted(JobKind::Site);
-        SiteWorker(job, siteEndpoint, config).RunJob(job);
-    } else {
-        job.userName = service.account().login;
-        job.password = service.account().password;
-        dialog.OnJobStarted(JobKind::RunService);
-        RunServiceWorker(job, serviceEndpoint, config).RunJob(job);
-    }
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 15s) << Describe(row);
+    dialog.OnJobStarted(siteStage ? JobKind::Site : JobKind::RunService);
+    (siteStage ? StartSync(settings, config, sink, table)
+               : StartDownload(settings, config, sink, table))
+        .join();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 15s);
 
-    EXPECT_EQ(sink.Trace(), row.reports) << Describe(row);
+    EXPECT_EQ(sink.Trace(), row.reports);
     for (const auto& report : sink.reports()) {
         dialog.OnReport(report);
     }
-    EXPECT_EQ(dialog.view().status, Gbk(row.status)) << Describe(row);
-    EXPECT_EQ(dialog.view().serviceLoginEnabled, row.signIn) << Describe(row);
-    EXPECT_EQ(dialog.view().refreshEnabled, row.refresh) << Describe(row);
-    EXPECT_EQ(dialog.view().syncEnabled, row.sync) << Describe(row);
+    EXPECT_EQ(dialog.view().status, Cp936(row.status));
+    EXPECT_EQ(dialog.view().serviceLoginEnabled, row.signIn);
+    EXPECT_EQ(dialog.view().refreshEnabled, row.refresh);
+    EXPECT_EQ(dialog.view().syncEnabled, row.sync);
 
     if (row.stage == Stage::RunList) {
-        EXPECT_EQ(table->RowCount(), 0u) << "no partial run list shown: " << Describe(row);
+        EXPECT_EQ(table->RowCount(), 0u) << "no partial run list shown";
     }
     if (row.stage == Stage::AccountData) {
-        EXPECT_EQ(table->RowCount(), 24u) << Describe(row);
+        EXPECT_EQ(table->RowCount(), 24u);
+        EXPECT_EQ(dialog.view().summary, Cp936("，您已完成  KM，用时 0小时0分0秒，消耗  千卡。"));
     }
     // Nothing is ever posted twice, and a failed sign-in posts nothing.
     std::set<std::string> ids;
     for (const auto& entry : site.entries()) {
-        EXPECT_TRUE(ids.insert(entry.Field("nikerunid")).second) << Describe(row);
+        EXPECT_TRUE(ids.insert(entry.Field("nikerunid")).second);
     }
     if (row.stage == Stage::SiteSignIn) {
-        EXPECT_TRUE(ids.empty()) << Describe(row);
+        EXPECT_TRUE(ids.empty());
     }
 }
 

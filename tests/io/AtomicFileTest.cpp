@@ -40,23 +40,5 @@ TEST(WriteFileAtomically, FailureLeavesTheOldFileAndSaysWhy) {
     EXPECT_TRUE(std::filesystem::is_directory(directory));
 }
 
-TEST(CreateNewFile, NeverTouchesAnExistingPath) {
-    TempFolder folder;
-    const auto path = folder / "config.ini";
-    ASSERT_TRUE(CreateNewFile(path, "first", perms::owner_read | perms::owner_write));
-    EXPECT_FALSE(CreateNewFile(path, "second", perms::owner_read | perms::owner_write));
-    EXPECT_EQ(ReadFile(path), "first");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
-}
-
-TEST(ReadWholeFile, TellsMissingFromUnreadable) {
-    TempFolder folder;
-    const FileContent missing = ReadWholeFile(folder / "none");
-    EXPECT_FALSE(missing.exists);
-    const FileContent directory = ReadWholeFile(folder.path());
-    EXPECT_TRUE(directory.exists);
-    EXPECT_FALSE(directory.ok);
-}
-
 }  // namespace
 }  // namespace strivo

@@ -23,10 +23,9 @@ TEST(Settings, FirstRunCreatesTheDefaultFileForItsOwnerOnly) {
     const std::string expected = "[nike+]\r\nuser=\r\npwd=\r\n\r\n[kelvora]\r\nuser=\r\npwd=\r\n";
     EXPECT_EQ(ReadFile(path), expected);
     EXPECT_EQ(expected.size(), 48u);
-    EXPECT_EQ(settings.serviceUser, "");
-    EXPECT_EQ(settings.servicePassword, "");
-    EXPECT_EQ(settings.siteUser, "");
-    EXPECT_EQ(settings.sitePassword, "");
+    EXPECT_EQ(
+        settings.serviceUser + settings.servicePassword + settings.siteUser + settings.sitePassword,
+        "");
 
     struct stat info {};
     ASSERT_EQ(::stat(path.c_str(), &info), 0);
@@ -54,145 +53,99 @@ TEST(Settings, HandFilledFileIsReadAndOnlyUserNamesAreSaved) {
               "[kelvora]\r\nuser=\xB2\xBD\r\npwd=site pwd\r\n");
 }
 
-TEST(Settings, LongValueReadsAsItsFirst99Bytes) {
+TEST(Settings, LongValuesAreCutAndOptionalKeysPointAtOtherServers) {
     TempFolder folder;
     const auto path = folder / "config.ini";
-    WriteFile(path, "[nike+]\r\nuser=" + std::string(120, 'u') + "\r\n");
-    EXPECT_EQ(LoadSettings(path).serviceUser, std::string(99, 'u'));
-}
-
-TEST(Settings, RemovedSectionComesBackWithUserOnly) {
-    TempFolder folder;
-    const auto path = folder / "config.ini";
-    WriteFile(path, "[nike+]\r\nuser=\r\npwd=\r\n");
-    LoadSettings(path);
-    ASSERT_TRUE(SaveSettings(path, "a", "b"));
-    EXPECT_EQ(ReadFile(path), "[nike+]\r\nuser=a\r\npwd=\r\n[kelvora]\r\nuser=b\r\n");
-}
-
-TEST(Settings, OptionalKeysPointAtOtherServers) {
-    TempFolder folder;
-    const auto path = folder / "config.ini";
-    WriteFile(path,
-              "[nike+]\nhost=127.0.0.1\nhttps_port=8443\nhttp_port=99999\ncafile=/tmp/ca.pem\n"
-              "[kelvora]\nhost=\nhttp_port=8080\n");
+    WriteFile(path, "[nike+]\nuser=" + std::string(120, 'u') +
+                        "\nhost=127.0.0.1\nhttps_port=8443\nhttp_port=99999\ncafile=/tmp/ca.pem\n"
+                        "[kelvora]\nhost=\nhttp_port=8080\n");
     const Settings settings = LoadSettings(path);
+    EXPECT_EQ(settings.serviceUser, std::string(99, 'u'));
     EXPECT_EQ(settings.serviceHost, "127.0.0.1");
     EXPECT_EQ(settings.serviceHttpsPort, 8443);
     EXPECT_EQ(settings.serviceHttpPort, 80) << "an impossible port falls back to the default";
     EXPECT_EQ(settings.serviceCaFile, "/tmp/ca.pem");
     EXPECT_EQ(settings.siteHost, "bbs.kelvora.example") << "an empty host falls back";
-    EXPECT_EQ(settings.siteHttpPort, 8080);
+    EXPECT_EQ(settings.sitePort, 8080);
+    EXPECT_EQ(ServiceUrl(settings, true, "/x?y=1"), "https://127.0.0.1:8443/x?y=1");
+    EXPECT_EQ(SiteUrl(settings, ""), "http://bbs.kelvora.example:8080");
+    EXPECT_EQ(SiteUrl(Settings{}, "/index.php"), "http://bbs.kelvora.example/index.php");
+
+    // A section removed by hand comes back with its user name only.
+    WriteFile(path, "[nike+]\r\nuser=\r\npwd=\r\n");
+    ASSERT_TRUE(SaveSettings(path, "a", "b"));
+    EXPECT_EQ(ReadFile(path), "[nike+]\r\nuser=a\r\npwd=\r\n[kelvora]\r\nuser=b\r\n");
 }
 
-TEST(Settings, ExistingUnreadablePathIsNeverReplaced) {
+TEST(Settings, ExistingUnreadablePathIsNeverReplacedAndReadingCreatesNothing) {
     TempFolder folder;
     const auto path = folder / "config.ini";
+    EXPECT_EQ(ReadSettings(path).serviceHost, "nikeplus.nike.com");
+    EXPECT_FALSE(std::filesystem::exists(path));
     std::filesystem::create_directory(path);  // exists, cannot be read as a file, even by root
-    const Settings settings = LoadSettings(path);
-    EXPECT_EQ(settings.serviceUser, "");
+    EXPECT_EQ(LoadSettings(path).serviceUser, "");
     EXPECT_FALSE(SaveSettings(path, "a", "b"));
     EXPECT_TRUE(std::filesystem::is_directory(path));
 }
 
-TEST(Settings, ReadingNeverCreatesTheFile) {
-    TempFolder folder;
-    const Settings settings = ReadSettings(folder / "config.ini");
-    EXPECT_EQ(settings.serviceHost, "nikeplus.nike.com");
-    EXPECT_FALSE(std::filesystem::exists(folder / "config.ini"));
-}
-
-TEST(Settings, LongFolderPathWorks) {
-    TempFolder folder;
-    std::filesystem::path deep = folder.path();
-    for (int i = 0; i < 12; ++i) {
-        deep /= std::string(40, static_cast<char>('a' + i));
-    }
-    std::filesystem::create_directories(deep);
-    const auto path = deep / "config.ini";
-    ASSERT_GT(path.string().size(), 260u);
-    LoadSettings(path);
-    ASSERT_TRUE(SaveSettings(path, "u", "v"));
-    EXPECT_EQ(LoadSettings(path).siteUser, "v");
-}
-
 // Permission checks do not apply to root, so the checks that rely on them run
-// in a child process that drops to an unprivileged user first.
-void RunUnprivileged(const std::filesystem::path& folder, const std::function<bool()>& check) {
-    if (::geteuid() == 0) {
-        if (::chown(folder.c_str(), 65534, 65534) != 0 || ::setgid(65534) != 0 ||
-            ::setuid(65534) != 0) {
-            std::_Exit(2);
-        }
-    }
-    std::_Exit(check() ? 0 : 1);
-}
-
-TEST(SettingsDeathTest, ReadOnlyFolderLoadsAndSavesQuietlyLosingNothing) {
-    TempFolder top;
+// in a child process that drops to an unprivileged user first, in a folder
+// "app" of its own.
+void ExpectUnprivileged(const TempFolder& top,
+                        const std::function<bool(const std::filesystem::path&)>& check) {
     const auto folder = top / "app";
-    std::filesystem::create_directory(folder);
-    ::chmod(top.path().c_str(), 0755);
-    const auto path = folder / "config.ini";
-    EXPECT_EXIT(RunUnprivileged(folder,
-                                [&] {
-                                    const std::string before = "[nike+]\r\nuser=kept\r\n";
-                                    WriteFile(path, before);
-                                    ::chmod(folder.c_str(), 0555);
-                                    const Settings settings = LoadSettings(path);
-                                    const bool saved = bool(SaveSettings(path, "lost", "lost"));
-                                    return settings.serviceUser == "kept" && !saved &&
-                                           ReadFile(path) == before;
-                                }),
-                ::testing::ExitedWithCode(0), "");
-
-    const auto missing = top / "empty";
-    std::filesystem::create_directory(missing);
-    EXPECT_EXIT(RunUnprivileged(missing,
-                                [&] {
-                                    ::chmod(missing.c_str(), 0555);
-                                    const Settings settings = LoadSettings(missing / "config.ini");
-                                    return settings.serviceUser.empty() &&
-                                           !SaveSettings(missing / "config.ini", "a", "b") &&
-                                           !std::filesystem::exists(missing / "config.ini");
-                                }),
-                ::testing::ExitedWithCode(0), "");
-}
-
-TEST(SettingsDeathTest, UnreadableFileIsNotReplaced) {
-    TempFolder top;
-    const auto folder = top / "app";
-    std::filesystem::create_directory(folder);
-    ::chmod(top.path().c_str(), 0755);
-    const auto path = folder / "config.ini";
-    EXPECT_EXIT(RunUnprivileged(folder,
-                                [&] {
-                                    WriteFile(path, "[nike+]\r\nuser=mine\r\n");
-                                    ::chmod(path.c_str(), 0200);
-                                    LoadSettings(path);
-                                    const bool saved = bool(SaveSettings(path, "x", "y"));
-                                    ::chmod(path.c_str(), 0600);
-                                    return !saved && ReadFile(path) == "[nike+]\r\nuser=mine\r\n";
-                                }),
-                ::testing::ExitedWithCode(0), "");
-}
-
-TEST(SettingsPathDeathTest, FallsBackToXdgFolderWhenBesideTheExecutableIsReadOnly) {
-    TempFolder top;
-    const auto folder = top / "bin";
     std::filesystem::create_directory(folder);
     ::chmod(top.path().c_str(), 0777);
-    EXPECT_EQ(SettingsPathFor(folder), folder / "config.ini");
-    EXPECT_EXIT(RunUnprivileged(folder,
-                                [&] {
-                                    ::chmod(folder.c_str(), 0555);
-                                    ::setenv("XDG_CONFIG_HOME", (top / "xdg").c_str(), 1);
-                                    const auto path = SettingsPathFor(folder);
-                                    LoadSettings(path);
-                                    return path == top / "xdg" / "strivo" / "config.ini" &&
-                                           std::filesystem::is_regular_file(path);
-                                }),
-                ::testing::ExitedWithCode(0), "");
+    const auto run = [&] {
+        if (::geteuid() == 0 && (::chown(folder.c_str(), 65534, 65534) != 0 ||
+                                 ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+            std::_Exit(2);
+        }
+        std::_Exit(check(folder) ? 0 : 1);
+    };
+    EXPECT_EXIT(run(), ::testing::ExitedWithCode(0), "");
+}
+
+TEST(SettingsDeathTest, ReadOnlyFolderOrFileLosesNothing) {
+    TempFolder top;
+    ExpectUnprivileged(top, [](const std::filesystem::path& folder) {
+        const auto path = folder / "config.ini";
+        const std::string before = "[nike+]\r\nuser=kept\r\n";
+        WriteFile(path, before);
+        ::chmod(folder.c_str(), 0555);
+        return LoadSettings(path).serviceUser == "kept" && !SaveSettings(path, "lost", "lost") &&
+               ReadFile(path) == before;
+    });
+    TempFolder empty;
+    ExpectUnprivileged(empty, [](const std::filesystem::path& folder) {
+        ::chmod(folder.c_str(), 0555);
+        return LoadSettings(folder / "config.ini").serviceUser.empty() &&
+               !SaveSettings(folder / "config.ini", "a", "b") &&
+               !std::filesystem::exists(folder / "config.ini");
+    });
+    TempFolder unreadable;
+    ExpectUnprivileged(unreadable, [](const std::filesystem::path& folder) {
+        const auto path = folder / "config.ini";
+        WriteFile(path, "[nike+]\r\nuser=mine\r\n");
+        ::chmod(path.c_str(), 0200);
+        LoadSettings(path);
+        const bool saved = bool(SaveSettings(path, "x", "y"));
+        ::chmod(path.c_str(), 0600);
+        return !saved && ReadFile(path) == "[nike+]\r\nuser=mine\r\n";
+    });
+}
+
+TEST(SettingsDeathTest, FallsBackToXdgFolderWhenBesideTheExecutableIsReadOnly) {
+    TempFolder top;
+    EXPECT_EQ(SettingsPathFor(top.path()), top / "config.ini");
+    ExpectUnprivileged(top, [&](const std::filesystem::path& folder) {
+        ::chmod(folder.c_str(), 0555);
+        ::setenv("XDG_CONFIG_HOME", (top / "xdg").c_str(), 1);
+        const auto path = SettingsPathFor(folder);
+        LoadSettings(path);
+        return path == top / "xdg" / "strivo" / "config.ini" &&
+               std::filesystem::is_regular_file(path);
+    });
 }
 
 }  // namespace

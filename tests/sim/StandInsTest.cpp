@@ -1,89 +1,135 @@
-#include "sim/StandIns.h"
-
+// What the end-to-end tests cannot see: that the stand-ins are strict, so a
+// client that sends the wrong thing fails there as it would against the real
+// services; and strivo-sim's inputs.
 #include <gtest/gtest.h>
-
-#include <cstdio>
-#include <fstream>
-#include <sstream>
-#include <stdexcept>
+#include <httplib.h>
 
 #include "../support/Cp936Literal.h"
-#include "SimClients.h"
+#include "sim/SimCommandLine.h"
+#include "sim/StandIns.h"
+#include "text/TextHelpers.h"
 
 namespace strivo::sim {
 namespace {
 
-using strivo::test::Gbk;
+using strivo::test::Cp936;
 
-TEST(SimStandIns, SettingsLinesAndCertificatePointAClientAtBoth) {
+constexpr const char* kForm = "application/x-www-form-urlencoded";
+
+// A client of the site that keeps its cookie.
+struct Visitor {
+    explicit Visitor(int port) : client("127.0.0.1", port) { client.set_url_encode(false); }
+
+    httplib::Result Send(const std::string& path, const std::string* body = nullptr,
+                         const char* type = kForm) {
+        httplib::Headers headers;
+        if (!cookie.empty()) {
+            headers.emplace("Cookie", cookie);
+        }
+        auto result = body ? client.Post(path, headers, *body, type) : client.Get(path, headers);
+        if (result && result->has_header("Set-Cookie")) {
+            const std::string set = result->get_header_value("Set-Cookie");
+            cookie = set.substr(0, set.find(';'));
+        }
+        return result;
+    }
+    std::string Token() {
+        return TextBetween(Send("/logging.php?action=login")->body, "formhash\" value=\"", "\"");
+    }
+
+    httplib::Client client;
+    std::string cookie;
+};
+
+std::string SignInBody(const std::string& token, const std::string& user,
+                       const std::string& password, const char* field = "username",
+                       const char* question = "0") {
+    return "formhash=" + token + "&cookietime=2592000&loginfield=" + field +
+           "&questionid=" + question + "&username=" + FormEncode(user) +
+           "&password=" + FormEncode(password) + "&answer=";
+}
+
+TEST(StandIns, SiteSignsInOnlyTheRightFormOfTheRightSession) {
     StandIns standIns;
     standIns.Start();
-    const std::string lines = standIns.SettingsLines("/tmp/ca.pem");
-    const std::string expected =
-        "[nike+]\nhost=127.0.0.1\nhttps_port=" + std::to_string(standIns.service.httpsPort()) +
-        "\nhttp_port=" + std::to_string(standIns.service.httpPort()) +
-        "\ncafile=/tmp/ca.pem\n[kelvora]\nhost=127.0.0.1\nhttp_port=" +
-        std::to_string(standIns.site.port()) + "\n";
-    EXPECT_EQ(lines, expected);
-    EXPECT_EQ(standIns.SettingsLines("").find("cafile"), std::string::npos);
-
-    const std::string path = ::testing::TempDir() + "strivo-sim-ca.pem";
-    standIns.WriteCertificate(path);
-    std::ifstream file(path);
-    std::stringstream written;
-    written << file.rdbuf();
-    EXPECT_EQ(written.str(), standIns.service.certificatePem());
-    EXPECT_TRUE(written.str().starts_with("-----BEGIN CERTIFICATE-----"));
-    std::remove(path.c_str());
-
-    EXPECT_FALSE(test::SignInToService(standIns.service).empty());
+    const std::string user = standIns.site.account().user;
+    const std::string password = standIns.site.account().password;
+    const auto signIn = [&](auto makeBody, const char* type = kForm, bool keepCookie = true) {
+        Visitor visitor(standIns.site.port());
+        const std::string token = visitor.Token();
+        if (!keepCookie) {
+            visitor.cookie.clear();
+        }
+        const std::string body = makeBody(token);
+        const auto answer = visitor.Send("/logging.php?action=login&loginsubmit=true", &body, type);
+        return answer && answer->body.find(Cp936("登录失败")) == std::string::npos;
+    };
+    EXPECT_TRUE(signIn([&](auto& t) { return SignInBody(t, user, password); }));
+    EXPECT_FALSE(signIn([&](auto& t) { return SignInBody(t, user, "run log&2"); }));
+    EXPECT_FALSE(signIn([&](auto&) { return SignInBody("deadbeef", user, password); }));
+    EXPECT_FALSE(signIn([&](auto& t) { return SignInBody(t, user, password, "username", "1"); }));
+    EXPECT_FALSE(signIn([&](auto& t) { return SignInBody(t, user, password); }, "text/plain"));
+    EXPECT_FALSE(signIn([&](auto& t) { return SignInBody(t, user, password); }, kForm, false));
+    EXPECT_FALSE(signIn([&](auto& t) {  // a password sent as typed loses what follows "&"
+        return SignInBody(t, user, "") + "&password=" + password;
+    }));
 }
 
-TEST(SimStandIns, ABusyPortIsReportedAndLeavesNothingRunning) {
-    CommunitySite first(DemoSiteAccount());
-    first.Start();
-    StandInsOptions options;
-    options.site.port = first.port();
-    StandIns second(DemoAccounts(), options);
-    EXPECT_THROW(second.Start(), std::runtime_error);
-    // The run service started first was stopped again.
-    httplib::Client client("127.0.0.1", second.service.httpPort());
-    EXPECT_FALSE(client.Get("/nikeplus/v1/services/app/get_user_data.jsp"));
-}
-
-TEST(SimStandIns, InspectionPagesServeJsonInUtf8) {
-    StandInsOptions options;
-    options.service.inspection = true;
-    options.site.inspection = true;
-    StandIns standIns(DemoAccounts(), options);
+TEST(StandIns, RunLogTakesPostsOnlyWithTheSignedInSessionsToken) {
+    StandIns standIns;
     standIns.Start();
-    test::SiteVisitor visitor(standIns.site.port());
-    visitor.SignIn(standIns.site.account().user, standIns.site.account().password);
+    Visitor visitor(standIns.site.port());
+    const auto post = [&](Visitor& from, const std::string& token, const char* type = kForm) {
+        const std::string body = "formhash=" + token + "&nikerunid=1";
+        return from.Send("/runlogger.php?action=deal_add", &body, type)->status;
+    };
+    const std::string body =
+        SignInBody(visitor.Token(), standIns.site.account().user, standIns.site.account().password);
+    visitor.Send("/logging.php?action=login&loginsubmit=true", &body);
     const std::string token = standIns.site.sessions().back().token;
-    visitor.Post("/runlogger.php?action=deal_add",
-                 "formhash=" + token + "&nikerunid=77&descrip=Nike%2b%CD%AC%B2%BD");
+    EXPECT_EQ(post(visitor, "0badf00d"), 403);
+    EXPECT_EQ(post(visitor, token, "text/plain"), 403);
+    EXPECT_TRUE(standIns.site.entries().empty());
+    EXPECT_EQ(post(visitor, token), 200);
+    EXPECT_EQ(standIns.site.entries().size(), 1u);
+}
 
-    const auto entries = visitor.Get("/__sim/entries");
-    ASSERT_TRUE(entries);
-    EXPECT_EQ(entries->get_header_value("Content-Type"), "application/json; charset=utf-8");
-    EXPECT_NE(entries->body.find("[\"descrip\",\"Nike+同步\"]"), std::string::npos)
-        << entries->body;
-    EXPECT_NE(entries->body.find("\"rawBody\":\"formhash=" + token), std::string::npos);
+TEST(StandIns, ServiceDataNeedsTheSessionCookie) {
+    StandIns standIns;
+    standIns.Start();
+    httplib::Client plain("127.0.0.1", standIns.service.httpPort());
+    for (const char* cookie : {"", "nikeplus_session=forged"}) {
+        const auto data =
+            plain.Get("/nikeplus/v1/services/app/get_user_data.jsp", {{"Cookie", cookie}});
+        ASSERT_TRUE(data);
+        EXPECT_EQ(data->body.find("success"), std::string::npos) << cookie;
+    }
+}
 
-    const auto sessions = visitor.Get("/__sim/sessions");
-    EXPECT_NE(sessions->body.find("\"token\":\"" + token + "\",\"signedIn\":true"),
-              std::string::npos);
-    // Inspection is not traffic: it is neither logged nor faulted.
-    const auto requests = visitor.Get("/__sim/requests");
-    EXPECT_EQ(requests->body.find("/__sim/"), std::string::npos);
-    EXPECT_NE(requests->body.find("\"path\":\"/runlogger.php\",\"query\":\"action=deal_add\""),
-              std::string::npos);
-
-    httplib::Client service("127.0.0.1", standIns.service.httpPort());
-    const auto account = service.Get("/__sim/account");
-    ASSERT_TRUE(account);
-    EXPECT_NE(account->body.find("\"screenName\":\"晨跑的小李\""), std::string::npos);
-    EXPECT_NE(account->body.find("\"runs\":24"), std::string::npos);
+TEST(StandIns, AccountsFileCommandLineAndFaultFlags) {
+    const Accounts parsed = ParseAccounts(
+        "# a comment\n\npassword = 密码 b&c=d\r\nrun = 77 | standard | 2010-04-18T07:05:11+08:00 "
+        "| 5.0321 | 1834000 | 2010-04-18T01:10:42+00:00 | 356\n",
+        DemoAccounts());
+    EXPECT_EQ(parsed.service.password, Cp936("密码 b&c=d"));
+    EXPECT_EQ(parsed.site.password, DemoSiteAccount().password);
+    ASSERT_EQ(parsed.service.runs.size(), 1u);
+    EXPECT_EQ(parsed.service.runs[0].durationMs, 1834000);
+    for (const char* bad :
+         {"nonsense\n", "colour = red\n", "run = 1 | basic | t | 5 | 100 | s\n"}) {
+        EXPECT_THROW(ParseAccounts(bad, DemoAccounts()), std::runtime_error) << bad;
+    }
+    const SimArguments arguments = ParseSimArguments(
+        {"--runs", "100", "--seed=9", "--fault", "/runlogger.php,on=2,status=500,delay=250,close"});
+    EXPECT_EQ(arguments.runs, 100);
+    EXPECT_EQ(arguments.seed, 9u);
+    ASSERT_EQ(arguments.faults.size(), 1u);
+    EXPECT_EQ(arguments.faults[0].onRequest, 2);
+    EXPECT_EQ(arguments.faults[0].delay, std::chrono::milliseconds(250));
+    EXPECT_TRUE(arguments.faults[0].closeMidBody);
+    for (const char* bad : {"index.php,status=500", "/index.php", "/index.php,status=5000"}) {
+        EXPECT_THROW(ParseFault(bad), std::invalid_argument) << bad;
+    }
 }
 
 }  // namespace

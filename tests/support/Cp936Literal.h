@@ -7,7 +7,7 @@
 namespace strivo::test {
 
 // Tests write Chinese text in UTF-8 source; the system works on CP936 bytes.
-inline std::string Gbk(const char* utf8) {
+inline std::string Cp936(const char* utf8) {
     return Utf8ToCp936(utf8);
 }
 

@@ -31,15 +31,12 @@ public:
     std::string Trace(bool withProgress = false) const {
         std::string trace;
         for (const auto& report : reports()) {
-            if (report.message == WM_SYNC_PROGRESS && !withProgress) {
-                continue;
+            if (report.message != WM_SYNC_PROGRESS || withProgress) {
+                trace +=
+                    std::to_string(report.message) + ":" + std::to_string(report.outcome) + " ";
             }
-            if (!trace.empty()) {
-                trace += ' ';
-            }
-            trace += std::to_string(report.message) + ":" + std::to_string(report.outcome);
         }
-        return trace;
+        return trace.substr(0, trace.size() - !trace.empty());
     }
 
 private:

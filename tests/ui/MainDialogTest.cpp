@@ -1,31 +1,30 @@
+// The main window driven through its controls, under a private X server when
+// there is no display (scripts/with-display.sh); without any, the tests skip.
 #include "ui/MainDialog.h"
 
 #include <gtest/gtest.h>
 #include <wx/app.h>
 #include <wx/button.h>
+#include <wx/dcclient.h>
+#include <wx/dcmemory.h>
+#include <wx/init.h>
 #include <wx/listctrl.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
 #include <chrono>
-#include <fstream>
+#include <cstdlib>
 #include <thread>
 
-#include "../support/Cp936Literal.h"
-#include "../support/EventPump.h"
-#include "../support/TempFolder.h"
-#include "app/DemoServices.h"
-#include "sim/CommunitySite.h"
-#include "sim/RunService.h"
+#include "../support/StandInServices.h"
 #include "ui/WxText.h"
-
-bool HaveDisplay();
 
 namespace strivo {
 namespace {
 
+bool g_haveDisplay = false;
+
 using namespace std::chrono_literals;
-using test::Gbk;
 
 // What the dialog asked of the desktop.
 struct Recorded {
@@ -45,9 +44,13 @@ DialogServices RecordingServices(Recorded& recorded) {
     };
     services.chooseCsvFile = [&recorded](wxWindow*) { return recorded.csvPath; };
     services.openBrowser = [](const wxString&) {};
-    auto start = services.startThread;
-    services.startThread = [&recorded, start](std::jthread& thread, auto body) {
-        return !recorded.failThreadStart && start(thread, std::move(body));
+    auto start = services.startDownload;
+    services.startDownload = [&recorded, start](auto&&... arguments) {
+        if (recorded.failThreadStart) {
+            throw std::system_error(
+                std::make_error_code(std::errc::resource_unavailable_try_again));
+        }
+        return start(arguments...);
     };
     return services;
 }
@@ -55,8 +58,8 @@ DialogServices RecordingServices(Recorded& recorded) {
 class MainDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!HaveDisplay()) {
-            GTEST_SKIP() << "no X display";
+        if (!g_haveDisplay) {
+            GTEST_SKIP() << "no X display could be opened";
         }
     }
 
@@ -67,10 +70,13 @@ protected:
         }
     }
 
-    void Open(const std::filesystem::path& settingsPath) {
-        MainDialogOptions options;
-        options.settingsPath = settingsPath;
-        options.sessionConfig.cookies = MakeCookieStore();
+    // Settings from the file at `settingsPath`, or (the demo) in memory.
+    void Open(const std::filesystem::path& settingsPath, const test::StandInServices& services,
+              bool demo = false) {
+        MainDialogOptions options{settingsPath, {}, demo, services.config()};
+        if (demo) {
+            options.settings = services.settings();
+        }
         m_dialog = new MainDialog(nullptr, options, RecordingServices(m_recorded));
         m_dialog->Show();
         Pump(100ms, [] { return false; });
@@ -89,10 +95,18 @@ protected:
 
     wxString Status() { return Control<wxStaticText>(IDC_STATUS)->GetLabel(); }
 
-    // Runs the event loop until `done` or the time is up.
+    // Runs the event loop until `done` holds or the time is up; says whether it held.
     template <typename Predicate>
     bool Pump(std::chrono::milliseconds limit, Predicate done) {
-        return test::PumpEventsUntil(limit, done);
+        for (const auto until = std::chrono::steady_clock::now() + limit;
+             std::chrono::steady_clock::now() < until; std::this_thread::sleep_for(5ms)) {
+            wxTheApp->ProcessPendingEvents();
+            wxYield();
+            if (done()) {
+                return true;
+            }
+        }
+        return done();
     }
 
     bool WaitForStatus(const char* utf8, std::chrono::milliseconds limit = 20s) {
@@ -100,17 +114,34 @@ protected:
         return Pump(limit, [&] { return Status() == wanted; });
     }
 
+    // With STRIVO_SCREENSHOT set, the window's picture goes to that PNG file
+    // (`make screenshot`).
+    void SaveScreenshot() {
+        const char* path = std::getenv("STRIVO_SCREENSHOT");
+        if (path == nullptr) {
+            return;
+        }
+        Pump(1s, [] { return false; });
+        wxClientDC screen(m_dialog);
+        const wxSize size = m_dialog->GetClientSize();
+        wxBitmap picture(size);
+        wxMemoryDC memory(picture);
+        memory.Blit(0, 0, size.x, size.y, &screen, 0, 0);
+        memory.SelectObject(wxNullBitmap);
+        EXPECT_TRUE(picture.SaveFile(path, wxBITMAP_TYPE_PNG)) << path;
+    }
+
     test::TempFolder m_folder;
     Recorded m_recorded;
     MainDialog* m_dialog = nullptr;
 };
 
-TEST_F(MainDialogTest, DownloadSyncAndExportAgainstTheStandIns) {
-    DemoServices demo;
-    Open(demo.WriteSettingsFile(m_folder.path()));
+TEST_F(MainDialogTest, DemoDownloadSyncAndExport) {
+    test::StandInServices demo;
+    Open({}, demo, true);
     EXPECT_EQ(Status(), Utf8("等待"));
     EXPECT_FALSE(Control<wxButton>(IDC_SYNC)->IsEnabled());
-    EXPECT_EQ(m_dialog->GetTitle(), Utf8("Strivo（Nike+） V2.0422"));
+    EXPECT_EQ(m_dialog->GetTitle(), Utf8("Strivo（Nike+） V2.0422 — 演示"));
 
     Press(IDC_SERVICE_LOGIN);
     ASSERT_TRUE(WaitForStatus("下载Nike+跑步数据成功结束...")) << Status();
@@ -123,7 +154,8 @@ TEST_F(MainDialogTest, DownloadSyncAndExportAgainstTheStandIns) {
 
     Press(IDC_SYNC);
     ASSERT_TRUE(WaitForStatus("同步到Strivo成功！")) << Status();
-    EXPECT_EQ(demo.siteEntryCount(), 24u) << "every run is on the site";
+    EXPECT_EQ(demo.site.entries().size(), 24u) << "every run is on the site";
+    SaveScreenshot();
 
     m_recorded.csvPath = wxString::FromUTF8((m_folder / "runs.csv").string());
     Press(IDC_EXPORT);
@@ -133,69 +165,40 @@ TEST_F(MainDialogTest, DownloadSyncAndExportAgainstTheStandIns) {
     EXPECT_TRUE(m_recorded.messages.empty());
 }
 
-TEST_F(MainDialogTest, EmptyFieldsAskAndNothingStarts) {
-    Open(m_folder / "config.ini");
+TEST_F(MainDialogTest, EmptyFieldsNoThreadAndKeysLeaveTheButtons) {
+    Open(m_folder / "config.ini", test::StandInServices());
+    EXPECT_EQ(m_dialog->GetTitle(), Utf8("Strivo（Nike+） V2.0422"));
     Press(IDC_REFRESH);
-    ASSERT_EQ(m_recorded.messages.size(), 1u);
-    EXPECT_EQ(m_recorded.messages[0], Utf8("请输入Nike+登陆邮件地址或用户名。"));
-    EXPECT_EQ(Status(), Utf8("等待"));
-
     Press(IDC_EXPORT);
-    ASSERT_EQ(m_recorded.messages.size(), 2u);
-    EXPECT_EQ(m_recorded.messages[1], Utf8("没有任何需要导出的数据！"));
-}
-
-TEST_F(MainDialogTest, ThreadThatCannotStartLeavesTheButtons) {
-    test::WriteFile(m_folder / "config.ini", "[nike+]\r\nuser=a\r\npwd=b\r\n");
-    Open(m_folder / "config.ini");
-    m_recorded.failThreadStart = true;
-    Press(IDC_SERVICE_LOGIN);
-    ASSERT_EQ(m_recorded.appMessages.size(), 1u);
-    EXPECT_EQ(m_recorded.appMessages[0], "Cannot Start New Thread");
-    EXPECT_TRUE(Control<wxButton>(IDC_SERVICE_LOGIN)->IsEnabled());
-    EXPECT_TRUE(Control<wxButton>(IDC_REFRESH)->IsEnabled());
-    EXPECT_EQ(Status(), Utf8("等待"));
-}
-
-TEST_F(MainDialogTest, EnterAndEscapeAreDropped) {
-    Open(m_folder / "config.ini");
-    for (const int key : {WXK_RETURN, WXK_NUMPAD_ENTER, WXK_ESCAPE}) {
+    EXPECT_EQ(m_recorded.messages, (std::vector<wxString>{Utf8("请输入Nike+登陆邮件地址或用户名。"),
+                                                          Utf8("没有任何需要导出的数据！")}));
+    // Enter and Escape go no further; the space bar still presses a focused button.
+    for (const int key : {WXK_RETURN, WXK_NUMPAD_ENTER, WXK_ESCAPE, WXK_SPACE}) {
         wxKeyEvent event(wxEVT_CHAR_HOOK);
         event.m_keyCode = key;
         event.SetEventObject(m_dialog);
         m_dialog->GetEventHandler()->ProcessEvent(event);
-        EXPECT_FALSE(event.GetSkipped()) << "key " << key << " must go no further";
+        EXPECT_EQ(event.GetSkipped(), key == WXK_SPACE) << "key " << key;
     }
-    wxKeyEvent space(wxEVT_CHAR_HOOK);
-    space.m_keyCode = WXK_SPACE;
-    m_dialog->GetEventHandler()->ProcessEvent(space);
-    EXPECT_TRUE(space.GetSkipped()) << "the space bar still presses a focused button";
+    Control<wxTextCtrl>(IDC_SERVICE_USER)->ChangeValue("a");
+    Control<wxTextCtrl>(IDC_SERVICE_PASSWORD)->ChangeValue("b");
+    m_recorded.failThreadStart = true;
+    Press(IDC_SERVICE_LOGIN);
+    EXPECT_EQ(m_recorded.appMessages, std::vector<wxString>{"Cannot Start New Thread"});
+    EXPECT_TRUE(Control<wxButton>(IDC_SERVICE_LOGIN)->IsEnabled());
+    EXPECT_TRUE(Control<wxButton>(IDC_REFRESH)->IsEnabled());
+    EXPECT_EQ(Status(), Utf8("等待"));
     Pump(100ms, [] { return false; });
     EXPECT_TRUE(m_dialog->IsShown());
 }
 
 TEST_F(MainDialogTest, ClosingDuringALongSyncIsCleanAndQuick) {
-    sim::ServiceAccount account = sim::DemoServiceAccount();
-    account.runs = sim::GenerateRuns(2000, 7);
-    sim::RunService service(account);
-    service.Start();
-    sim::CommunitySite site(sim::DemoSiteAccount());
-    sim::Fault slow;
-    slow.path = "/runlogger.php";
-    slow.delay = 20ms;
-    site.AddFault(slow);
-    site.Start();
-
-    std::ofstream(m_folder / "ca.pem") << service.certificatePem();
-    test::WriteFile(m_folder / "config.ini",
-                    "[nike+]\r\nuser=" + Utf8ToCp936(account.login) +
-                        "\r\npwd=" + Utf8ToCp936(account.password) +
-                        "\r\nhost=127.0.0.1\r\nhttps_port=" + std::to_string(service.httpsPort()) +
-                        "\r\nhttp_port=" + std::to_string(service.httpPort()) +
-                        "\r\ncafile=" + (m_folder / "ca.pem").string() + "\r\n[kelvora]\r\nuser=" +
-                        site.account().user + "\r\npwd=" + site.account().password +
-                        "\r\nhost=127.0.0.1\r\nhttp_port=" + std::to_string(site.port()) + "\r\n");
-    Open(m_folder / "config.ini");
+    sim::Accounts accounts = sim::DemoAccounts();
+    accounts.service.runs = sim::GenerateRuns(2000, 7);
+    test::StandInServices services(accounts);
+    sim::Site& site = services.site;
+    site.AddFault({.path = "/runlogger.php", .delay = 20ms});
+    Open(services.WriteSettingsFile(m_folder.path(), services.settings()), services);
     Press(IDC_SERVICE_LOGIN);
     ASSERT_TRUE(WaitForStatus("下载Nike+跑步数据成功结束...")) << Status();
     Press(IDC_SYNC);
@@ -207,11 +210,22 @@ TEST_F(MainDialogTest, ClosingDuringALongSyncIsCleanAndQuick) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
     Pump(100ms, [] { return false; });
     EXPECT_LT(site.entries().size(), 2000u);
-    EXPECT_EQ(test::ReadFile(m_folder / "config.ini").find("user=" + Utf8ToCp936(account.login)) !=
-                  std::string::npos,
-              true)
+    EXPECT_NE(test::ReadFile(m_folder / "config.ini").find("user=" + accounts.service.user),
+              std::string::npos)
         << "the user names are saved when the window goes";
 }
 
 }  // namespace
 }  // namespace strivo
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    wxApp::SetInstance(new wxApp());
+    strivo::g_haveDisplay = wxEntryStart(argc, argv) && wxTheApp->CallOnInit();
+    const int status = RUN_ALL_TESTS();
+    if (strivo::g_haveDisplay) {
+        wxTheApp->OnExit();
+        wxEntryCleanup();
+    }
+    return status;
+}

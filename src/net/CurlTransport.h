@@ -6,63 +6,46 @@
 #include <cstddef>
 #include <memory>
 #include <stop_token>
-#include <string>
-#include <string_view>
-#include <vector>
 
-#include "net/WebSession.h"
+#include "net/Transport.h"
 
 namespace strivo {
 
-class BodyLineReader;
-class CookieStore;
 class TrustedCertificates;
 
-struct TransferRequest {
-    std::string url;      // scheme already chosen by the options
-    bool secure = false;  // redirects may lead to https only
-    bool verifyHostName = true;
-    const std::string_view* form = nullptr;  // a POST body; null for GET
-    std::vector<std::string> headers;        // in the order they are sent
+struct CurlEasyDeleter {
+    void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
 };
-
-struct TransferOutcome {
-    CURLcode code = CURLE_OK;
-    long status = 0;
-    long redirects = 0;
-    long osErrno = 0;
-    bool cancelled = false;
-    bool stalled = false;
-    bool tooLarge = false;
-    bool statusNot200 = false;  // the body of such an answer is not read
+struct CurlMultiDeleter {
+    void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
 };
+using CurlEasy = std::unique_ptr<CURL, CurlEasyDeleter>;
+using CurlMulti = std::unique_ptr<CURLM, CurlMultiDeleter>;
 
 // One libcurl easy handle driven by a multi handle of its own, both kept for a
 // session's life: the multi handle holds the connections, so requests to one
 // server reuse one, and its poll can be woken from another thread to cancel.
-// Perform runs on the session's thread; Wake may be called from any thread.
-class CurlTransfer {
+class CurlTransport final : public Transport {
 public:
     // Null when libcurl cannot make the handles.
-    static std::unique_ptr<CurlTransfer> Create(const WebSessionConfig& config,
-                                                std::shared_ptr<const TrustedCertificates> trusted);
-    ~CurlTransfer();
-    CurlTransfer(const CurlTransfer&) = delete;
-    CurlTransfer& operator=(const CurlTransfer&) = delete;
+    static std::unique_ptr<CurlTransport> Create(
+        const WebSessionConfig& config, std::shared_ptr<const TrustedCertificates> trusted);
 
-    // The status-200 body goes into `body` as it arrives.
     TransferOutcome Perform(const TransferRequest& request, std::stop_token stop,
-                            BodyLineReader& body);
-    void Wake();
+                            BodyLineReader& body) override;
+    void Wake() override;
 
 private:
     using Clock = std::chrono::steady_clock;
 
-    CurlTransfer(const WebSessionConfig& config,
-                 std::shared_ptr<const TrustedCertificates> trusted);
+    // What ended a transfer early, seen by the callbacks.
+    enum class Abort { None, Cancelled, Stalled, TooLarge, Status };
+
+    CurlTransport(const WebSessionConfig& config,
+                  std::shared_ptr<const TrustedCertificates> trusted);
     bool Stalled() const { return Clock::now() - m_lastActivity > m_stallLimit; }
     int PollMilliseconds() const;
-    void Run();
+    CURLcode Run();
 
     static std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* self);
     static std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* self);
@@ -74,8 +57,8 @@ private:
     std::shared_ptr<const TrustedCertificates> m_trusted;
     std::chrono::milliseconds m_stallLimit;
     std::size_t m_maxBodyBytes;
-    CURL* m_easy = nullptr;
-    CURLM* m_multi = nullptr;
+    CurlEasy m_easy;
+    CurlMulti m_multi;  // after the easy handle, so it is cleaned up first
 
     // State of the transfer in flight.
     std::stop_token m_stop;
@@ -84,7 +67,7 @@ private:
     curl_off_t m_downNow = 0;
     curl_off_t m_upNow = 0;
     Clock::time_point m_lastActivity;
-    TransferOutcome m_outcome;
+    Abort m_abort = Abort::None;
 };
 
 }  // namespace strivo

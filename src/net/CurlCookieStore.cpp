@@ -1,4 +1,4 @@
-#include "net/CookieStore.h"
+#include "net/CurlCookieStore.h"
 
 #include <new>
 
@@ -8,18 +8,19 @@
 namespace strivo {
 
 CookieStore::CookieStore() {
-    if (!EnsureCurlReady() || (m_share = curl_share_init()) == nullptr) {
+    if (!EnsureCurlReady()) {
         throw std::bad_alloc();
     }
-    curl_share_setopt(m_share, CURLSHOPT_LOCKFUNC, &CookieStore::Lock);
-    curl_share_setopt(m_share, CURLSHOPT_UNLOCKFUNC, &CookieStore::Unlock);
-    curl_share_setopt(m_share, CURLSHOPT_USERDATA, this);
-    curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
-    curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
-}
-
-CookieStore::~CookieStore() {
-    curl_share_cleanup(m_share);
+    m_share.reset(curl_share_init());
+    if (!m_share) {
+        throw std::bad_alloc();
+    }
+    CURLSH* share = m_share.get();
+    curl_share_setopt(share, CURLSHOPT_LOCKFUNC, &CookieStore::Lock);
+    curl_share_setopt(share, CURLSHOPT_UNLOCKFUNC, &CookieStore::Unlock);
+    curl_share_setopt(share, CURLSHOPT_USERDATA, this);
+    curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
+    curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
 }
 
 void CookieStore::Lock(CURL* /*easy*/, curl_lock_data data, curl_lock_access /*access*/,

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "Accounts.h"
-#include "Inspection.h"
+#include "StandIn.h"
 
 // A stand-in for the Kelvora community site: one plain-HTTP port on
 // 127.0.0.1, pages in code page 936 ("text/html; charset=gbk"). Form fields and
@@ -55,20 +55,17 @@ struct SiteSession {
     bool signedIn = false;
 };
 
-struct CommunitySiteOptions {
+struct SiteOptions : StandInOptions {
     int port = 0;  // 0: an ephemeral port
-    bool inspection = false;
-    std::vector<Fault> faults;
-    std::size_t requestLogLimit = 10000;  // the latest requests kept
 };
 
-class CommunitySite {
+class Site : public StandIn {
 public:
-    explicit CommunitySite(SiteAccount account, CommunitySiteOptions options = {});
-    ~CommunitySite();
+    explicit Site(SiteAccount account, SiteOptions options = {});
+    ~Site();
 
-    CommunitySite(const CommunitySite&) = delete;
-    CommunitySite& operator=(const CommunitySite&) = delete;
+    Site(const Site&) = delete;
+    Site& operator=(const Site&) = delete;
 
     // Throws std::runtime_error when the port cannot be bound.
     void Start();
@@ -79,13 +76,7 @@ public:
     const SiteAccount& account() const;
 
     std::vector<LogEntry> entries() const;
-    void ClearEntries();
-    std::vector<LoggedRequest> requests() const;
-    void ClearRequests();
     std::vector<SiteSession> sessions() const;  // oldest first
-
-    void AddFault(Fault fault);
-    void ClearFaults();
 
 private:
     struct Impl;

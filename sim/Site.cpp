@@ -1,4 +1,4 @@
-#include "CommunitySite.h"
+#include "Site.h"
 
 #include <charconv>
 #include <mutex>
@@ -16,7 +16,7 @@ namespace {
 constexpr const char* kPageType = "text/html; charset=gbk";
 
 // Page texts are written here in UTF-8 and served in code page 936.
-std::string Gbk(std::string_view utf8) {
+std::string Cp936(std::string_view utf8) {
     return Utf8ToCp936(utf8);
 }
 
@@ -25,13 +25,13 @@ Reply Page(int status, std::string_view titleUtf8, const std::string& bodyCp936)
                  kPageType,
                  "<!DOCTYPE html>\n<html>\n<head>\n<meta http-equiv=\"Content-Type\" "
                  "content=\"text/html; charset=gbk\" />\n<title>" +
-                     Gbk(titleUtf8) + Gbk(" - Kelvora 跑步社区") + "</title>\n</head>\n<body>\n" +
-                     bodyCp936 + "</body>\n</html>\n",
+                     Cp936(titleUtf8) + Cp936(" - Kelvora 跑步社区") +
+                     "</title>\n</head>\n<body>\n" + bodyCp936 + "</body>\n</html>\n",
                  {}};
 }
 
 Reply BadRequest() {
-    return Page(400, "请求无效", Gbk("<p>未定义操作，请返回。</p>\n"));
+    return Page(400, "请求无效", Cp936("<p>未定义操作，请返回。</p>\n"));
 }
 
 std::string SessionCookie(const std::string& id, int maxAge) {
@@ -61,16 +61,14 @@ std::string LogEntry::Field(std::string_view name) const {
     return {};
 }
 
-struct CommunitySite::Impl {
-    Impl(SiteAccount siteAccount, CommunitySiteOptions siteOptions)
+struct Site::Impl {
+    Impl(SiteAccount siteAccount, SiteOptions siteOptions, RequestLog& requestLog,
+         FaultSet& faultSet)
         : account(std::move(siteAccount)),
           options(std::move(siteOptions)),
-          log(options.requestLogLimit),
-          rng(std::random_device{}()) {
-        for (const Fault& fault : options.faults) {
-            faults.Add(fault);
-        }
-    }
+          log(requestLog),
+          faults(faultSet),
+          rng(std::random_device{}()) {}
 
     // Callers hold `mutex`.
     SiteSession* FindSession(const LoggedRequest& request) {
@@ -110,18 +108,18 @@ struct CommunitySite::Impl {
             const SiteSession* session = FindSession(request);
             if (session != nullptr && session->signedIn) {
                 menu = "<p>" + MarkupEscape(account.user) +
-                       Gbk(" | <a href=\"/runlogger.php\">我的跑步日志</a>") +
+                       Cp936(" | <a href=\"/runlogger.php\">我的跑步日志</a>") +
                        " | <a href=\"/logging.php?action=logout&amp;formhash=" + session->token +
-                       Gbk("\">退出</a></p>\n");
+                       Cp936("\">退出</a></p>\n");
             } else {
-                menu =
-                    Gbk("<p><a href=\"/logging.php?action=login\">登录</a> | "
-                        "<a href=\"/runlogger.php\">跑步日志</a></p>\n");
+                menu = Cp936(
+                    "<p><a href=\"/logging.php?action=login\">登录</a> | "
+                    "<a href=\"/runlogger.php\">跑步日志</a></p>\n");
             }
         }
         return Page(200, "首页",
-                    Gbk("<h1>Kelvora 跑步社区</h1>\n") + menu +
-                        Gbk("<p>记录每一次奔跑，和跑友们一起进步。</p>\n"));
+                    Cp936("<h1>Kelvora 跑步社区</h1>\n") + menu +
+                        Cp936("<p>记录每一次奔跑，和跑友们一起进步。</p>\n"));
     }
 
     Reply SignInForm(const LoggedRequest& request) {
@@ -140,14 +138,15 @@ struct CommunitySite::Impl {
         // The hidden formhash field and the cookietime checkbox come first of
         // their names on the page: clients cut their values out by position.
         std::string form =
-            Gbk("<h1>登录</h1>\n") +
+            Cp936("<h1>登录</h1>\n") +
             "<form method=\"post\" name=\"login\" "
             "action=\"/logging.php?action=login&amp;loginsubmit=true\">\n"
             "<input type=\"hidden\" name=\"formhash\" value=\"" +
             token +
             "\" />\n"
             "<input type=\"hidden\" name=\"loginfield\" value=\"username\" />\n" +
-            Gbk("<p><label>用户名 <input type=\"text\" name=\"username\" size=\"25\" "
+            Cp936(
+                "<p><label>用户名 <input type=\"text\" name=\"username\" size=\"25\" "
                 "/></label></p>\n"
                 "<p><label>密码 <input type=\"password\" name=\"password\" size=\"25\" "
                 "/></label></p>\n"
@@ -176,14 +175,14 @@ struct CommunitySite::Impl {
                               FindField(fields, "password") == account.password;
         if (!accepted) {
             return Page(200, "提示信息",
-                        Gbk("<p>登录失败，请检查用户名、密码和表单后重试。</p>\n"
-                            "<p><a href=\"/logging.php?action=login\">返回登录</a></p>\n"));
+                        Cp936("<p>登录失败，请检查用户名、密码和表单后重试。</p>\n"
+                              "<p><a href=\"/logging.php?action=login\">返回登录</a></p>\n"));
         }
         session->signedIn = true;
         Reply reply = Page(200, "提示信息",
-                           Gbk("<p>欢迎您回来，") + MarkupEscape(account.user) +
-                               Gbk("。</p>\n<p><a href=\"/index.php\">进入首页</a> | "
-                                   "<a href=\"/runlogger.php\">跑步日志</a></p>\n"));
+                           Cp936("<p>欢迎您回来，") + MarkupEscape(account.user) +
+                               Cp936("。</p>\n<p><a href=\"/index.php\">进入首页</a> | "
+                                     "<a href=\"/runlogger.php\">跑步日志</a></p>\n"));
         const int cookieTime = ReadCookieTime(FindField(fields, "cookietime"));
         if (cookieTime > 0) {
             reply.headers.emplace_back("Set-Cookie", SessionCookie(session->id, cookieTime));
@@ -196,11 +195,11 @@ struct CommunitySite::Impl {
         SiteSession* session = FindSession(request);
         if (session == nullptr || !session->signedIn ||
             FindField(query, "formhash") != session->token) {
-            return Page(200, "提示信息", Gbk("<p>请求来路不正确，未能退出。</p>\n"));
+            return Page(200, "提示信息", Cp936("<p>请求来路不正确，未能退出。</p>\n"));
         }
         session->signedIn = false;
         return Page(200, "提示信息",
-                    Gbk("<p>您已退出登录。</p>\n<p><a href=\"/index.php\">返回首页</a></p>\n"));
+                    Cp936("<p>您已退出登录。</p>\n<p><a href=\"/index.php\">返回首页</a></p>\n"));
     }
 
     Reply Logging(const LoggedRequest& request) {
@@ -230,12 +229,12 @@ struct CommunitySite::Impl {
         const SiteSession* session = FindSession(request);
         if (session == nullptr || !session->signedIn ||
             FindField(fields, "formhash") != session->token) {
-            return Page(403, "提示信息", Gbk("<p>您无权进行当前操作，请先登录。</p>\n"));
+            return Page(403, "提示信息", Cp936("<p>您无权进行当前操作，请先登录。</p>\n"));
         }
         entryList.push_back(LogEntry{std::move(fields), request.body});
         return Page(
             200, "提示信息",
-            Gbk("<p>跑步日志已添加。</p>\n<p><a href=\"/runlogger.php\">查看跑步日志</a></p>\n"));
+            Cp936("<p>跑步日志已添加。</p>\n<p><a href=\"/runlogger.php\">查看跑步日志</a></p>\n"));
     }
 
     Reply RunLog() {
@@ -247,21 +246,22 @@ struct CommunitySite::Impl {
                 rows += "<tr><td>" + std::to_string(i + 1) + "</td><td>" +
                         MarkupEscape(entry.Field("dtevent")) + "</td><td>" +
                         MarkupEscape(entry.Field("distance")) + "</td><td>" +
-                        MarkupEscape(entry.Field("tchour")) + Gbk("小时") +
-                        MarkupEscape(entry.Field("tcminute")) + Gbk("分") +
-                        MarkupEscape(entry.Field("tcsecond")) + Gbk("秒") + "</td><td>" +
+                        MarkupEscape(entry.Field("tchour")) + Cp936("小时") +
+                        MarkupEscape(entry.Field("tcminute")) + Cp936("分") +
+                        MarkupEscape(entry.Field("tcsecond")) + Cp936("秒") + "</td><td>" +
                         MarkupEscape(entry.Field("nikerunid")) + "</td><td>" +
                         MarkupEscape(entry.Field("descrip")) + "</td></tr>\n";
             }
             if (entryList.empty()) {
-                rows = Gbk("<tr><td colspan=\"6\">还没有跑步记录。</td></tr>\n");
+                rows = Cp936("<tr><td colspan=\"6\">还没有跑步记录。</td></tr>\n");
             }
         }
-        return Page(200, "跑步日志",
-                    Gbk("<h1>跑步日志</h1>\n<p><a href=\"/index.php\">返回首页</a></p>\n"
-                        "<table border=\"1\">\n<tr><th>序号</th><th>跑步时间</th><th>距离(KM)</th>"
-                        "<th>耗时</th><th>RunID</th><th>说明</th></tr>\n") +
-                        rows + "</table>\n");
+        return Page(
+            200, "跑步日志",
+            Cp936("<h1>跑步日志</h1>\n<p><a href=\"/index.php\">返回首页</a></p>\n"
+                  "<table border=\"1\">\n<tr><th>序号</th><th>跑步时间</th><th>距离(KM)</th>"
+                  "<th>耗时</th><th>RunID</th><th>说明</th></tr>\n") +
+                rows + "</table>\n");
     }
 
     std::string EntriesJson() const {
@@ -292,9 +292,9 @@ struct CommunitySite::Impl {
     }
 
     const SiteAccount account;
-    const CommunitySiteOptions options;
-    RequestLog log;
-    FaultSet faults;
+    const SiteOptions options;
+    RequestLog& log;
+    FaultSet& faults;
 
     mutable std::mutex mutex;
     std::mt19937_64 rng;
@@ -304,8 +304,9 @@ struct CommunitySite::Impl {
     HttpEndpoint http{log, faults, nullptr};
 };
 
-CommunitySite::CommunitySite(SiteAccount account, CommunitySiteOptions options)
-    : m_impl(std::make_unique<Impl>(std::move(account), std::move(options))) {
+Site::Site(SiteAccount account, SiteOptions options)
+    : StandIn(options),
+      m_impl(std::make_unique<Impl>(std::move(account), std::move(options), m_log, m_faults)) {
     Impl& impl = *m_impl;
     const RouteHandler home = [&impl](const LoggedRequest& r) { return impl.Home(r); };
     const RouteHandler logging = [&impl](const LoggedRequest& r) { return impl.Logging(r); };
@@ -324,55 +325,34 @@ CommunitySite::CommunitySite(SiteAccount account, CommunitySiteOptions options)
     }
 }
 
-CommunitySite::~CommunitySite() {
+Site::~Site() {
     Stop();
 }
 
-void CommunitySite::Start() {
+void Site::Start() {
     m_impl->http.Start(m_impl->options.port);
 }
 
-void CommunitySite::Stop() {
+void Site::Stop() {
     m_impl->http.Stop();
 }
 
-int CommunitySite::port() const {
+int Site::port() const {
     return m_impl->http.port();
 }
 
-const SiteAccount& CommunitySite::account() const {
+const SiteAccount& Site::account() const {
     return m_impl->account;
 }
 
-std::vector<LogEntry> CommunitySite::entries() const {
+std::vector<LogEntry> Site::entries() const {
     std::lock_guard lock(m_impl->mutex);
     return m_impl->entryList;
 }
 
-void CommunitySite::ClearEntries() {
-    std::lock_guard lock(m_impl->mutex);
-    m_impl->entryList.clear();
-}
-
-std::vector<LoggedRequest> CommunitySite::requests() const {
-    return m_impl->log.Snapshot();
-}
-
-void CommunitySite::ClearRequests() {
-    m_impl->log.Clear();
-}
-
-std::vector<SiteSession> CommunitySite::sessions() const {
+std::vector<SiteSession> Site::sessions() const {
     std::lock_guard lock(m_impl->mutex);
     return m_impl->sessionList;
-}
-
-void CommunitySite::AddFault(Fault fault) {
-    m_impl->faults.Add(std::move(fault));
-}
-
-void CommunitySite::ClearFaults() {
-    m_impl->faults.Clear();
 }
 
 }  // namespace strivo::sim

@@ -1,0 +1,289 @@
+#include "net/CurlTransport.h"
+
+#include <openssl/ssl.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <optional>
+#include <string>
+
+#include "net/BodyLineReader.h"
+#include "net/CurlCookieStore.h"
+#include "net/CurlGlobal.h"
+#include "net/RequestUrl.h"
+#include "net/TrustedCertificates.h"
+
+namespace strivo {
+namespace {
+
+// Longest wait between two looks at the stall limit; a stop wakes the poll at once.
+constexpr std::chrono::milliseconds kLongestPoll{250};
+
+struct HeaderListDeleter {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+
+TransferError ErrorFor(CURLcode code, long osErrno) {
+    switch (code) {
+        case CURLE_OK:
+            return TransferError::None;
+        case CURLE_COULDNT_CONNECT:
+            return osErrno == ECONNREFUSED ? TransferError::ConnectionRefused
+                                           : TransferError::CannotConnect;
+        case CURLE_OPERATION_TIMEDOUT:  // no overall time-out is set: the connect's
+            return TransferError::ConnectTimeout;
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_RESOLVE_PROXY:
+            return TransferError::UnknownHost;
+        case CURLE_TOO_MANY_REDIRECTS:
+            return TransferError::TooManyRedirects;
+        case CURLE_UNSUPPORTED_PROTOCOL:  // only a redirect can lead to another protocol
+            return TransferError::RedirectRefused;
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CERTPROBLEM:
+        case CURLE_SSL_CIPHER:
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SSL_ISSUER_ERROR:
+        case CURLE_SSL_ENGINE_INITFAILED:
+            return TransferError::Tls;
+        case CURLE_GOT_NOTHING:
+        case CURLE_RECV_ERROR:
+        case CURLE_SEND_ERROR:
+        case CURLE_PARTIAL_FILE:
+            return TransferError::ConnectionLost;
+        case CURLE_URL_MALFORMAT:
+            return TransferError::BadUrl;
+        case CURLE_OUT_OF_MEMORY:
+            return TransferError::OutOfMemory;
+        default:
+            return TransferError::Other;
+    }
+}
+
+}  // namespace
+
+std::unique_ptr<Transport> MakeTransport(const WebSessionConfig& config) {
+    auto trusted = TrustedCertificates::Load(config.caFile, config.caPem);
+    if (!trusted) {
+        return nullptr;
+    }
+    return CurlTransport::Create(config,
+                                 std::make_shared<const TrustedCertificates>(std::move(*trusted)));
+}
+
+std::unique_ptr<CurlTransport> CurlTransport::Create(
+    const WebSessionConfig& config, std::shared_ptr<const TrustedCertificates> trusted) {
+    if (!EnsureCurlReady()) {
+        return nullptr;
+    }
+    std::unique_ptr<CurlTransport> transport(new CurlTransport(config, std::move(trusted)));
+    if (!transport->m_easy || !transport->m_multi) {
+        return nullptr;
+    }
+    return transport;
+}
+
+CurlTransport::CurlTransport(const WebSessionConfig& config,
+                             std::shared_ptr<const TrustedCertificates> trusted)
+    : m_cookies(config.cookies),
+      m_trusted(std::move(trusted)),
+      m_stallLimit(config.stallLimit),
+      m_maxBodyBytes(config.maxBodyBytes),
+      m_easy(curl_easy_init()),
+      m_multi(curl_multi_init()) {
+    if (!m_easy || !m_multi) {
+        return;
+    }
+    CURL* easy = m_easy.get();
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_SHARE, m_cookies->Handle());
+    curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");  // the cookie engine, in memory only
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
+                     static_cast<long>(config.connectTimeout.count()));
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CurlTransport::OnBody);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &CurlTransport::OnHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &CurlTransport::OnProgress);
+    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
+    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+    if (!m_trusted->Empty()) {
+        // CURLOPT_CAINFO would replace the system's bundle; these come on top of it.
+        curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, &CurlTransport::OnSslContext);
+        curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, this);
+    }
+}
+
+void CurlTransport::Wake() {
+    curl_multi_wakeup(m_multi.get());
+}
+
+TransferOutcome CurlTransport::Perform(const TransferRequest& request, std::stop_token stop,
+                                       BodyLineReader& body) {
+    m_stop = std::move(stop);
+    m_body = &body;
+    m_received = 0;
+    m_downNow = 0;
+    m_upNow = 0;
+    m_lastActivity = Clock::now();
+    m_abort = Abort::None;
+
+    TransferOutcome outcome;
+    const std::optional<std::string> url = RequestUrl(request.url, request.options.secure);
+    if (!url) {
+        outcome.error = TransferError::BadUrl;
+        return outcome;
+    }
+    curl_slist* list = nullptr;
+    for (const auto& line : request.headers) {
+        curl_slist* longer = curl_slist_append(list, line.c_str());
+        if (longer == nullptr) {
+            curl_slist_free_all(list);
+            outcome.error = TransferError::OutOfMemory;
+            return outcome;
+        }
+        list = longer;
+    }
+    const std::unique_ptr<curl_slist, HeaderListDeleter> headers(list);
+    CURL* easy = m_easy.get();
+    curl_easy_setopt(easy, CURLOPT_URL, url->c_str());
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers.get());
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, request.options.verifyHostName ? 2L : 0L);
+    // A secure request followed to plain HTTP would send the session's cookies in clear.
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR,
+                     request.options.secure ? "https" : "http,https");
+    if (request.form != nullptr) {
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE,
+                         static_cast<curl_off_t>(request.form->size()));
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDS,
+                         request.form->empty() ? "" : request.form->data());
+    } else {
+        curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+    }
+
+    CURLcode code = CURLE_OUT_OF_MEMORY;
+    long osErrno = 0;
+    if (curl_multi_add_handle(m_multi.get(), easy) == CURLM_OK) {
+        code = Run();
+        curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &outcome.status);
+        curl_easy_getinfo(easy, CURLINFO_REDIRECT_COUNT, &outcome.redirects);
+        curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osErrno);
+        // Taking the handle out mid-transfer also closes that connection.
+        curl_multi_remove_handle(m_multi.get(), easy);
+    }
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
+    m_body = nullptr;
+
+    switch (m_abort) {
+        case Abort::Cancelled:
+            outcome.error = TransferError::Cancelled;
+            break;
+        case Abort::Stalled:
+            outcome.error = TransferError::Stalled;
+            break;
+        case Abort::TooLarge:
+            outcome.error = TransferError::TooLarge;
+            break;
+        case Abort::Status:
+            outcome.error = TransferError::Status;
+            break;
+        case Abort::None:
+            outcome.error = ErrorFor(code, osErrno);
+            break;
+    }
+    return outcome;
+}
+
+CURLcode CurlTransport::Run() {
+    for (;;) {
+        int running = 0;
+        if (curl_multi_perform(m_multi.get(), &running) != CURLM_OK) {
+            return CURLE_OUT_OF_MEMORY;
+        }
+        int queued = 0;
+        while (const CURLMsg* message = curl_multi_info_read(m_multi.get(), &queued)) {
+            if (message->msg == CURLMSG_DONE && message->easy_handle == m_easy.get()) {
+                return message->data.result;
+            }
+        }
+        // The progress callback sees these too, but only while libcurl calls it.
+        if (m_stop.stop_requested()) {
+            m_abort = Abort::Cancelled;
+            return CURLE_ABORTED_BY_CALLBACK;
+        }
+        if (Stalled()) {
+            m_abort = Abort::Stalled;
+            return CURLE_ABORTED_BY_CALLBACK;
+        }
+        curl_multi_poll(m_multi.get(), nullptr, 0, PollMilliseconds(), nullptr);
+    }
+}
+
+int CurlTransport::PollMilliseconds() const {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        m_lastActivity + m_stallLimit - Clock::now());
+    return static_cast<int>(
+        std::clamp(left + std::chrono::milliseconds(1), std::chrono::milliseconds(1), kLongestPoll)
+            .count());
+}
+
+std::size_t CurlTransport::OnBody(char* data, std::size_t size, std::size_t count, void* self) {
+    auto& transfer = *static_cast<CurlTransport*>(self);
+    const std::size_t length = size * count;
+    transfer.m_lastActivity = Clock::now();
+    long status = 0;
+    curl_easy_getinfo(transfer.m_easy.get(), CURLINFO_RESPONSE_CODE, &status);
+    if (status != 200) {
+        transfer.m_abort = Abort::Status;
+        return CURL_WRITEFUNC_ERROR;
+    }
+    curl_off_t announced = -1;
+    curl_easy_getinfo(transfer.m_easy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+    if (length > transfer.m_maxBodyBytes - transfer.m_received ||
+        (announced > 0 && static_cast<std::size_t>(announced) > transfer.m_maxBodyBytes)) {
+        transfer.m_abort = Abort::TooLarge;
+        return CURL_WRITEFUNC_ERROR;
+    }
+    transfer.m_received += length;
+    transfer.m_body->Append(std::string_view(data, length));
+    return length;
+}
+
+std::size_t CurlTransport::OnHeader(char* /*data*/, std::size_t size, std::size_t count,
+                                    void* self) {
+    static_cast<CurlTransport*>(self)->m_lastActivity = Clock::now();
+    return size * count;
+}
+
+int CurlTransport::OnProgress(void* self, curl_off_t /*downTotal*/, curl_off_t downNow,
+                              curl_off_t /*upTotal*/, curl_off_t upNow) {
+    auto& transfer = *static_cast<CurlTransport*>(self);
+    if (downNow != transfer.m_downNow || upNow != transfer.m_upNow) {
+        transfer.m_downNow = downNow;
+        transfer.m_upNow = upNow;
+        transfer.m_lastActivity = Clock::now();
+    }
+    if (transfer.m_stop.stop_requested()) {
+        transfer.m_abort = Abort::Cancelled;
+        return 1;
+    }
+    if (transfer.Stalled()) {
+        transfer.m_abort = Abort::Stalled;
+        return 1;
+    }
+    return 0;
+}
+
+CURLcode CurlTransport::OnSslContext(CURL* /*easy*/, void* sslContext, void* self) {
+    static_cast<CurlTransport*>(self)->m_trusted->AddTo(
+        SSL_CTX_get_cert_store(static_cast<SSL_CTX*>(sslContext)));
+    return CURLE_OK;
+}
+
+}  // namespace strivo

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <memory>
+#include <stop_token>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "net/WebSession.h"
+
+namespace strivo {
+
+class BodyLineReader;
+
+struct TransferRequest {
+    std::string_view url;    // http or https; its scheme gives only the default port
+    RequestOptions options;  // a secure request is redirected to https only
+    const std::string_view* form = nullptr;  // a POST body; null for GET
+    std::vector<std::string> headers;        // in the order they are sent
+};
+
+struct TransferOutcome {
+    TransferError error = TransferError::None;
+    long status = 0;     // final status; 0 when no answer arrived
+    long redirects = 0;  // redirects followed before the outcome
+};
+
+// What carries a session's requests: one connection pool, driven on the
+// session's thread. Perform writes a status-200 body into `body` as it
+// arrives; Wake, from any thread, makes a Perform in flight look at its stop
+// token at once.
+class Transport {
+public:
+    virtual ~Transport() = default;
+    virtual TransferOutcome Perform(const TransferRequest& request, std::stop_token stop,
+                                    BodyLineReader& body) = 0;
+    virtual void Wake() = 0;
+};
+
+// The platform's transport, trusting `config`'s extra CAs besides the
+// system's. Null when it cannot be made (the CAs cannot be read, no memory).
+std::unique_ptr<Transport> MakeTransport(const WebSessionConfig& config);
+
+}  // namespace strivo
