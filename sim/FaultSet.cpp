@@ -61,6 +61,7 @@ FaultActions FaultSet::Take(std::string_view path, std::string_view query) {
         }
         actions.closeMidBody = actions.closeMidBody || fault.closeMidBody;
         actions.redirectLoop = actions.redirectLoop || fault.redirectLoop;
+        actions.drop = actions.drop || fault.drop;
         if (fault.cutAfterBytes != 0 &&
             (actions.cutAfterBytes == 0 || fault.cutAfterBytes < actions.cutAfterBytes)) {
             actions.cutAfterBytes = fault.cutAfterBytes;
@@ -92,6 +93,8 @@ Fault ParseFault(std::string_view text) {
             fault.closeMidBody = acts = true;
         } else if (key == "redirect" && equals == std::string_view::npos) {
             fault.redirectLoop = acts = true;
+        } else if (key == "drop" && equals == std::string_view::npos) {
+            fault.drop = acts = true;
         } else if (key == "on") {
             fault.onRequest = ReadCount<int>(key, value);
         } else if (key == "status") {
@@ -115,7 +118,7 @@ Fault ParseFault(std::string_view text) {
     }
     if (!acts) {
         throw std::invalid_argument(
-            "fault: give at least one of status=N, delay=MS, close, cut=M, size=N, redirect");
+            "fault: give at least one of status=N, delay=MS, close, cut=M, size=N, redirect, drop");
     }
     return fault;
 }

@@ -1,13 +1,12 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <mutex>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
-
-#include <cstddef>
-#include <string>
 
 namespace strivo::sim {
 
@@ -27,7 +26,9 @@ namespace strivo::sim {
 //   closeMidBody  the headers announce the whole body, half of it is sent and
 //                 the connection is closed;
 //   redirectLoop  the answer is 302 back to the same URL, and the request is
-//                 not handled (a client following redirects never gets out).
+//                 not handled (a client following redirects never gets out);
+//   drop          the request is read and handled (a post is stored), then
+//                 the connection is closed without an answer.
 // When several faults act on one request, delays add up, the first status
 // wins, the smallest cut and the last size apply.
 struct Fault {
@@ -39,10 +40,11 @@ struct Fault {
     std::size_t cutAfterBytes = 0;
     std::size_t bodySize = 0;
     bool redirectLoop = false;
+    bool drop = false;
 };
 
 // The flag form of a fault, as strivo-sim takes it:
-//   PATH[,on=K][,status=N][,delay=MS][,close][,cut=M][,size=N][,redirect]
+//   PATH[,on=K][,status=N][,delay=MS][,close][,cut=M][,size=N][,redirect][,drop]
 // e.g. "/nikeplus/v1/services/app/run_list.jsp,cut=300" or "*,delay=250".
 // Throws std::invalid_argument when a piece is unknown or no action is given.
 Fault ParseFault(std::string_view text);
@@ -55,6 +57,7 @@ struct FaultActions {
     std::size_t cutAfterBytes = 0;
     std::size_t bodySize = 0;
     bool redirectLoop = false;
+    bool drop = false;
 };
 
 // The faults of one stand-in, with a request count per fault. Any thread.

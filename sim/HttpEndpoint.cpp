@@ -24,8 +24,9 @@ constexpr std::size_t kKeepAliveRequests = 1000000;
 
 // cpp-httplib's stop() closes the listening socket but lets idle keep-alive
 // connections wait out their time-out. Shutting down every socket accepted on
-// our port ends them at once: their wait sees end-of-file and returns.
-void ShutdownConnections(int port) {
+// our port (or the one from `peerPort` only) ends them at once: their wait
+// sees end-of-file and returns, and an answer still to come goes nowhere.
+void ShutdownConnections(int port, int peerPort = 0) {
 #ifdef __linux__
     DIR* directory = opendir("/proc/self/fd");
     if (directory == nullptr) {
@@ -46,13 +47,15 @@ void ShutdownConnections(int port) {
         }
         sockaddr_in peer{};
         length = sizeof peer;
-        if (getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) == 0) {
+        if (getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) == 0 &&
+            (peerPort == 0 || ntohs(peer.sin_port) == peerPort)) {
             shutdown(fd, SHUT_RDWR);
         }
     }
     closedir(directory);
 #else
     (void)port;  // connections then close when their keep-alive time runs out
+    (void)peerPort;
 #endif
 }
 
@@ -250,8 +253,11 @@ void HttpEndpoint::Serve(const httplib::Request& req, httplib::Response& res) {
 
     // Logged before the answer goes out, so a client that has its answer
     // finds its request in the log.
-    request.status = reply.status;
+    request.status = faults.drop ? 0 : reply.status;
     m_log.Add(std::move(request));
+    if (faults.drop) {
+        ShutdownConnections(m_port, req.remote_port);
+    }
 
     res.status = reply.status;
     for (const auto& [name, value] : reply.headers) {

@@ -20,7 +20,7 @@ struct LoggedRequest {
     std::string query;  // after "?", empty when there was none
     HeaderList headers;
     std::string body;
-    int status = 0;       // the status answered, faults included
+    int status = 0;       // the status answered, faults included; 0 for none
     bool secure = false;  // came over TLS
     int remotePort = 0;   // the client's port: requests with one port shared one connection
 };

@@ -95,7 +95,7 @@ Serves stand-ins for the Nike+ run service and the Kelvora community site on
   --site-port P      community site (default: any free port)
   --ca-out FILE      write the run service's certificate (PEM) to FILE
   --fault FAULT      misbehave on purpose; repeatable. FAULT is
-                     PATH[,on=K][,status=N][,delay=MS][,close][,cut=M][,size=N][,redirect]
+                     PATH[,on=K][,status=N][,delay=MS][,close][,cut=M][,size=N][,redirect][,drop]
                      e.g. --fault /runlogger.php,on=2,status=500
                           --fault /nikeplus/v1/services/app/run_list.jsp,cut=300
                           --fault '*,delay=250'

@@ -1,5 +1,6 @@
 #include "app/Cli.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -8,6 +9,7 @@
 #include "jobs/RunTable.h"
 #include "runservice/RunServiceWorker.h"
 #include "settings/Settings.h"
+#include "site/PostedRuns.h"
 #include "site/RunLogForm.h"
 #include "site/SiteWorker.h"
 #include "text/CodePage.h"
@@ -21,16 +23,18 @@ namespace {
 
 constexpr std::string_view kUsage =
     "Usage: strivo-cli download [--csv FILE] [--config FILE] [--demo]\n"
-    "       strivo-cli sync [--csv FILE] [--dry-run] [--config FILE] [--demo]\n"
+    "       strivo-cli sync [--csv FILE] [--dry-run] [--all] [--config FILE] [--demo]\n"
     "       strivo-cli --help | --version\n"
     "\n"
     "  download   sign in to Nike+, print the summary and the run table\n"
-    "  sync       download, then post every run to the Kelvora run log\n"
+    "  sync       download, then post the runs the Kelvora run log does not have yet\n"
     "  --csv FILE also save the run table as CSV (code page 936)\n"
-    "  --dry-run  print each run-log entry that sync would post; post nothing\n"
+    "  --dry-run  print what sync would do with each run; post nothing\n"
+    "  --all      post every run, also those posted before\n"
     "  --config FILE  settings file to read (default: the window's config.ini)\n"
     "  --demo     use built-in demo services and accounts; no settings file\n"
     "\n"
+    "Posted runs are recorded in posted-runs.txt beside the settings file.\n"
     "Passwords come from the settings file, else STRIVO_NIKE_PASSWORD and\n"
     "STRIVO_SITE_PASSWORD, else a prompt when run from a terminal.\n"
     "Exit status: 0 done, 1 a sign-in, download, export or post failed, 2 usage or settings.\n";
@@ -40,6 +44,7 @@ struct Options {
     std::optional<std::filesystem::path> csv;
     std::optional<std::filesystem::path> config;
     bool dryRun = false;
+    bool all = false;
     bool demo = false;
     bool help = false;
     bool version = false;
@@ -65,6 +70,8 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
             options.demo = true;
         } else if (arg == "--dry-run") {
             options.dryRun = true;
+        } else if (arg == "--all") {
+            options.all = true;
         } else if (arg == "--csv") {
             const auto file = value();
             if (!file)
@@ -89,8 +96,8 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
         error = "say download or sync";
         return std::nullopt;
     }
-    if (options.dryRun && options.command != "sync") {
-        error = "--dry-run goes with sync";
+    if ((options.dryRun || options.all) && options.command != "sync") {
+        error = std::string(options.dryRun ? "--dry-run" : "--all") + " goes with sync";
         return std::nullopt;
     }
     return options;
@@ -179,6 +186,7 @@ private:
                 return kExitUsage;
             }
             m_settings = ReadSettings(path);
+            m_postedRuns = std::make_shared<PostedRuns>(PostedRunsPathFor(path));
             source = path.string();
         }
 
@@ -251,34 +259,99 @@ private:
     }
 
     int DryRun() {
+        if (const FileResult loaded = m_postedRuns->Load(); !loaded) {
+            m_env.err << "strivo-cli: " << loaded.error << "\n";
+            return kExitFailed;
+        }
+        PrintWarnings(m_postedRuns->warnings());
         const std::vector<RunRow> rows = m_table->Snapshot();
-        m_env.out << "\nWould post " << rows.size() << " runs:\n";
-        for (const RunRow& row : rows) {
-            m_env.out << Cp936ToUtf8(BuildRunLogBody("<formhash>", row, EncodedRunLogDescription()))
-                      << "\n";
+        const std::vector<PlannedRun> plan =
+            PlanSync(rows, *m_postedRuns, m_settings, m_options.all);
+        const auto posts = std::count_if(plan.begin(), plan.end(), [](const PlannedRun& run) {
+            return run.action == RunAction::Post;
+        });
+        m_env.out << "\nWould post " << posts << " of " << rows.size() << " runs:\n";
+        for (const PlannedRun& run : plan) {
+            const std::string& runId = (*run.row)[kColumnRunId];
+            switch (run.action) {
+                case RunAction::Post:
+                    m_env.out << "post  "
+                              << Cp936ToUtf8(BuildRunLogBody("<formhash>", *run.row,
+                                                             EncodedRunLogDescription()));
+                    break;
+                case RunAction::AlreadyPosted:
+                    m_env.out << "skip (posted " << run.postedOn << ")  " << Cp936ToUtf8(runId);
+                    break;
+                case RunAction::Twice:
+                    m_env.out << "skip (twice in the list)  " << Cp936ToUtf8(runId);
+                    break;
+                case RunAction::WithoutId:
+                    m_env.out << "skip (no RunID)  row "
+                              << Cp936ToUtf8((*run.row)[kColumnSequence]);
+                    break;
+            }
+            m_env.out << "\n";
         }
         return kExitDone;
     }
 
     int Sync() {
         CliProgress progress(m_env.err);
-        StartSync(m_settings, m_sessionConfig, progress, m_table).join();
+        StartSync(m_settings, m_sessionConfig, progress, m_table, {m_postedRuns, m_options.all})
+            .join();
 
         const ProgressReport* signedIn = progress.Find(WM_SITE_LOGIN_DONE);
-        if (!signedIn || !Succeeded(signedIn->outcome)) {
+        const ProgressReport* done = progress.Find(WM_SYNC_DONE);
+        PrintWarnings(signedIn ? signedIn->warnings
+                      : done   ? done->warnings
+                               : std::vector<std::string>{});
+        if (!done && (!signedIn || !Succeeded(signedIn->outcome))) {
             m_env.err << "strivo-cli: Kelvora sign-in failed: "
                       << (signedIn ? signedIn->reason : "") << "\n";
             return kExitFailed;
         }
-        const ProgressReport* done = progress.Find(WM_SYNC_DONE);
-        if (!done || !Succeeded(done->outcome)) {
-            m_env.err << "strivo-cli: " << (done ? done->notPosted : 0) << " of "
-                      << (done ? done->total : 0)
-                      << " runs were not posted: " << (done ? done->reason : "") << "\n";
+        if (!done) {
             return kExitFailed;
         }
-        m_env.out << "\nPosted " << done->total << " runs to the Kelvora run log.\n";
+        if (!Succeeded(done->outcome)) {
+            m_env.err << "strivo-cli: " << done->notPosted << " of " << done->total
+                      << " runs were not posted: " << done->reason;
+            if (!done->failedIds.empty()) {
+                m_env.err << "; failed: " << Cp936ToUtf8(Join(done->failedIds));
+            }
+            if (!done->unconfirmedIds.empty()) {
+                m_env.err << "; sent without an answer, check the Kelvora run log: "
+                          << Cp936ToUtf8(Join(done->unconfirmedIds));
+            }
+            m_env.err << "\n";
+            return kExitFailed;
+        }
+        if (done->total > 0) {
+            m_env.out << "\nPosted " << done->total << " runs to the Kelvora run log; "
+                      << done->alreadyPosted << " were there already.\n";
+        } else {
+            m_env.out << "\nNothing new to post: " << done->alreadyPosted
+                      << " runs were on the Kelvora run log already.\n";
+        }
+        if (done->withoutId > 0) {
+            m_env.out << done->withoutId << " rows without a RunID were not posted.\n";
+        }
         return kExitDone;
+    }
+
+    void PrintWarnings(const std::vector<std::string>& warnings) {
+        for (const std::string& warning : warnings) {
+            m_env.err << "strivo-cli: warning: " << m_postedRuns->file().string() << ": " << warning
+                      << "\n";
+        }
+    }
+
+    static std::string Join(const std::vector<std::string>& runIds) {
+        std::string joined;
+        for (const std::string& runId : runIds) {
+            joined += (joined.empty() ? "" : " ") + runId;
+        }
+        return joined;
     }
 
     const Options& m_options;
@@ -289,6 +362,8 @@ private:
     Settings m_settings;
     WebSessionConfig m_sessionConfig;
     std::shared_ptr<RunTable> m_table = std::make_shared<RunTable>();
+    // Beside the settings file; the demo's lives in memory.
+    std::shared_ptr<PostedRuns> m_postedRuns = std::make_shared<PostedRuns>();
 };
 
 }  // namespace

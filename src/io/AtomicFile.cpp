@@ -139,6 +139,50 @@ FileResult CreateNewFile(const std::filesystem::path& path, std::string_view con
     return {true, {}};
 }
 
+AppendOnlyFile::~AppendOnlyFile() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+}
+
+FileResult AppendOnlyFile::Open(const std::filesystem::path& path, std::filesystem::perms mode) {
+    FileDescriptor fd(
+        ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, static_cast<mode_t>(mode)));
+    if (fd.get() < 0) {
+        return {false, Reason("cannot open", errno)};
+    }
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return {false, "not a regular file: " + path.string()};
+    }
+    char last = '\n';
+    if (info.st_size > 0 && ::pread(fd.get(), &last, 1, info.st_size - 1) != 1) {
+        return {false, Reason("cannot read", errno)};
+    }
+    if (last != '\n' && (!WriteAll(fd.get(), "\n") || ::fdatasync(fd.get()) != 0)) {
+        return {false, Reason("cannot write", errno)};
+    }
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+    m_fd = fd.release();
+    SyncFolder(FolderOf(path));  // a file just created keeps its name after a power cut
+    return {true, {}};
+}
+
+FileResult AppendOnlyFile::Append(std::string_view line) {
+    if (m_fd < 0) {
+        return {false, "not open"};
+    }
+    if (!WriteAll(m_fd, line)) {
+        return {false, Reason("cannot write", errno)};
+    }
+    if (::fdatasync(m_fd) != 0) {
+        return {false, Reason("cannot flush to disk", errno)};
+    }
+    return {true, {}};
+}
+
 FileContent ReadWholeFile(const std::filesystem::path& path) {
     FileContent result;
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));

@@ -28,6 +28,28 @@ FileResult WriteFileAtomically(const std::filesystem::path& path, std::string_vi
 FileResult CreateNewFile(const std::filesystem::path& path, std::string_view content,
                          std::filesystem::perms mode);
 
+// A file that only grows, one line at a time. Each Append reaches the disk
+// before it returns, so a crash, a kill or a power cut keeps every line
+// appended before it; at worst the line being written is cut short.
+class AppendOnlyFile {
+public:
+    AppendOnlyFile() = default;
+    ~AppendOnlyFile();
+    AppendOnlyFile(const AppendOnlyFile&) = delete;
+    AppendOnlyFile& operator=(const AppendOnlyFile&) = delete;
+
+    // Opens `path` for appending, creating it with `mode` when missing. A last
+    // line left without its line end (a write cut short) is ended first, so the
+    // next line starts on a line of its own.
+    FileResult Open(const std::filesystem::path& path, std::filesystem::perms mode);
+    bool IsOpen() const { return m_fd >= 0; }
+    // Appends `line` (with its line end) in one write, then flushes it to disk.
+    FileResult Append(std::string_view line);
+
+private:
+    int m_fd = -1;
+};
+
 // Reads a whole file. `exists` tells a missing file apart from one that
 // exists but cannot be read.
 struct FileContent {

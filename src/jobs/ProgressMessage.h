@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace strivo {
 
@@ -31,7 +32,16 @@ struct ProgressReport {
     std::string reason;   // a failure: why, in a few English words, for the CLI
     int total = 0;        // WM_SYNC_PROGRESS and WM_SYNC_DONE: runs to post
     int processed = 0;    // WM_SYNC_PROGRESS: runs handled so far
-    int notPosted = 0;    // WM_SYNC_DONE: runs that did not reach the run log
+
+    // WM_SYNC_DONE.
+    int notPosted = 0;                        // runs to post that the site did not confirm
+    int alreadyPosted = 0;                    // runs the site has already: not posted again
+    int withoutId = 0;                        // rows without a RunID: never posted
+    std::vector<std::string> failedIds;       // not posted
+    std::vector<std::string> unconfirmedIds;  // sent without an answer: may be on the site
+    // The first report of a sync: lines of the record of posted runs that
+    // were skipped.
+    std::vector<std::string> warnings;
 };
 
 // Where a worker sends its reports: the window queues events, the CLI prints,

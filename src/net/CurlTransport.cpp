@@ -51,6 +51,7 @@ TransferError ErrorFor(CURLcode code, long osErrno) {
         case CURLE_RECV_ERROR:
         case CURLE_SEND_ERROR:
         case CURLE_PARTIAL_FILE:
+        case CURLE_SEND_FAIL_REWIND:  // it would have sent a POST again: see Perform
             return TransferError::ConnectionLost;
         case CURLE_URL_MALFORMAT:
             return TransferError::BadUrl;
@@ -158,11 +159,18 @@ TransferOutcome CurlTransport::Perform(const TransferRequest& request, std::stop
     // A secure request followed to plain HTTP would send the session's cookies in clear.
     curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR,
                      request.options.secure ? "https" : "http,https");
+    m_form = request.form != nullptr ? *request.form : std::string_view();
+    m_formTaken = 0;
     if (request.form != nullptr) {
+        // The body comes from a read function with no way to rewind it. When a
+        // kept-alive connection dies after the request went out, libcurl would
+        // send the request again on a fresh one; without a rewind it fails
+        // instead (CURLE_SEND_FAIL_REWIND), and the post is not made twice.
+        curl_easy_setopt(easy, CURLOPT_POST, 1L);
+        curl_easy_setopt(easy, CURLOPT_READFUNCTION, &CurlTransport::OnRead);
+        curl_easy_setopt(easy, CURLOPT_READDATA, this);
         curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE,
                          static_cast<curl_off_t>(request.form->size()));
-        curl_easy_setopt(easy, CURLOPT_POSTFIELDS,
-                         request.form->empty() ? "" : request.form->data());
     } else {
         curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
     }
@@ -174,6 +182,10 @@ TransferOutcome CurlTransport::Perform(const TransferRequest& request, std::stop
         curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &outcome.status);
         curl_easy_getinfo(easy, CURLINFO_REDIRECT_COUNT, &outcome.redirects);
         curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osErrno);
+        long headerBytes = 0;
+        curl_easy_getinfo(easy, CURLINFO_REQUEST_SIZE, &headerBytes);
+        outcome.requestSent = request.form != nullptr && m_formTaken == m_form.size() &&
+                              (m_formTaken > 0 || headerBytes > 0);
         // Taking the handle out mid-transfer also closes that connection.
         curl_multi_remove_handle(m_multi.get(), easy);
     }
@@ -239,7 +251,7 @@ std::size_t CurlTransport::OnBody(char* data, std::size_t size, std::size_t coun
     transfer.m_lastActivity = Clock::now();
     long status = 0;
     curl_easy_getinfo(transfer.m_easy.get(), CURLINFO_RESPONSE_CODE, &status);
-    if (status != 200) {
+    if (status < 200 || status > 299) {
         transfer.m_abort = Abort::Status;
         return CURL_WRITEFUNC_ERROR;
     }
@@ -252,6 +264,15 @@ std::size_t CurlTransport::OnBody(char* data, std::size_t size, std::size_t coun
     }
     transfer.m_received += length;
     transfer.m_body->Append(std::string_view(data, length));
+    return length;
+}
+
+std::size_t CurlTransport::OnRead(char* buffer, std::size_t size, std::size_t count, void* self) {
+    auto& transport = *static_cast<CurlTransport*>(self);
+    const std::size_t length =
+        std::min(size * count, transport.m_form.size() - transport.m_formTaken);
+    std::copy_n(transport.m_form.data() + transport.m_formTaken, length, buffer);
+    transport.m_formTaken += length;
     return length;
 }
 

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <memory>
 #include <stop_token>
+#include <string_view>
 
 #include "net/Transport.h"
 
@@ -48,6 +49,7 @@ private:
     CURLcode Run();
 
     static std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* self);
+    static std::size_t OnRead(char* buffer, std::size_t size, std::size_t count, void* self);
     static std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* self);
     static int OnProgress(void* self, curl_off_t downTotal, curl_off_t downNow, curl_off_t upTotal,
                           curl_off_t upNow);
@@ -63,6 +65,8 @@ private:
     // State of the transfer in flight.
     std::stop_token m_stop;
     BodyLineReader* m_body = nullptr;
+    std::string_view m_form;  // a POST body, and how much of it libcurl has taken
+    std::size_t m_formTaken = 0;
     std::size_t m_received = 0;
     curl_off_t m_downNow = 0;
     curl_off_t m_upNow = 0;

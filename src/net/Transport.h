@@ -21,14 +21,16 @@ struct TransferRequest {
 
 struct TransferOutcome {
     TransferError error = TransferError::None;
-    long status = 0;     // final status; 0 when no answer arrived
-    long redirects = 0;  // redirects followed before the outcome
+    long status = 0;           // final status; 0 when no answer arrived
+    long redirects = 0;        // redirects followed before the outcome
+    bool requestSent = false;  // a POST went out whole: the server may have acted on it
 };
 
 // What carries a session's requests: one connection pool, driven on the
-// session's thread. Perform writes a status-200 body into `body` as it
-// arrives; Wake, from any thread, makes a Perform in flight look at its stop
-// token at once.
+// session's thread. Perform writes a 2xx body into `body` as it arrives, and
+// never sends a POST a second time, not even on a kept-alive connection that
+// turns out to be dead: the server may have acted on the first. Wake, from
+// any thread, makes a Perform in flight look at its stop token at once.
 class Transport {
 public:
     virtual ~Transport() = default;

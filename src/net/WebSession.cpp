@@ -63,6 +63,12 @@ HttpResult Failure(TransferError error, long status = 0) {
     return result;
 }
 
+// The server answered, even if not with what was wanted.
+bool Answered(TransferError error) {
+    return error == TransferError::None || error == TransferError::Status ||
+           error == TransferError::TooManyRedirects || error == TransferError::RedirectRefused;
+}
+
 // Tried again only when the first hop never reached the server: nothing was
 // sent, so a form cannot be posted twice.
 bool IsConnectFailure(const TransferOutcome& outcome) {
@@ -156,13 +162,16 @@ HttpResult WebSession::Request(std::string_view url, RequestOptions options,
                 result.ok = true;
                 result.status = outcome.status;
                 result.body = body.TakeText();
+                result.answered = true;
                 return result;
             }
-            if (outcome.error == TransferError::None) {
-                return Failure(TransferError::Status, outcome.status);
-            }
             if (!IsConnectFailure(outcome) || attempt >= m_config.connectRetries) {
-                return Failure(outcome.error, outcome.status);
+                HttpResult result = Failure(
+                    outcome.error == TransferError::None ? TransferError::Status : outcome.error,
+                    outcome.status);
+                result.answered = Answered(outcome.error);
+                result.mayHaveArrived = !result.answered && outcome.requestSent;
+                return result;
             }
             if (!WaitBeforeRetry()) {
                 return Failure(TransferError::Cancelled);

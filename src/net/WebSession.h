@@ -65,6 +65,10 @@ struct HttpResult {
     std::string body;  // CR LF line ends (see BodyLineReader); empty unless ok
     TransferError error = TransferError::None;
     std::string reason;  // why not ok, in a few English words
+    // A final answer arrived whole (a status other than 2xx without its body).
+    bool answered = false;
+    // No whole answer, but the form went out whole: the server may have it.
+    bool mayHaveArrived = false;
 
     // What the workers test: the body when ok, else an empty text.
     const std::string& Text() const;

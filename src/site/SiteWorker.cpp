@@ -1,5 +1,6 @@
 #include "site/SiteWorker.h"
 
+#include "site/PostedRuns.h"
 #include "site/RunLogForm.h"
 #include "text/CodePage.h"
 #include "text/TextHelpers.h"
@@ -12,26 +13,28 @@ const std::string& SignInFailedText() {
     return text;
 }
 
-// Signs in to the community site and posts every row of the run table to its
-// run log, for one sync. Reaches the outside only through its progress sink
-// and the run table.
+// Signs in to the community site and posts the runs of the run table that
+// the record of posted runs does not hold yet, for one sync. Reaches the
+// outside only through its progress sink, the run table and the record.
 class SiteWorker {
 public:
     // Host, port and credentials come from `settings`.
-    SiteWorker(const Settings& settings, WebSessionConfig sessionConfig, std::stop_token stop = {});
+    SiteWorker(const Settings& settings, WebSessionConfig sessionConfig, SyncOptions options,
+               std::stop_token stop = {});
 
     // Reports WM_SITE_LOGIN_DONE, then (signed in) WM_SYNC_PROGRESS after each
-    // post and WM_SYNC_DONE; true when every run was posted.
+    // post and WM_SYNC_DONE; true when every run to post was confirmed.
     bool RunJob(ProgressSink& sink, const RunTable& table);
 
 private:
     // Signs out a site session that is still open, then signs in through the
     // site's form; sets the form token.
     bool SignIn();
-    // Posts the rows one after another; returns how many were not posted.
-    int PostRuns(ProgressSink& sink, const std::vector<RunRow>& rows);
+    // Posts the runs one after another, recording each one the site confirms.
+    void PostRuns(ProgressSink& sink, const std::vector<const RunRow*>& runs, ProgressReport& done);
 
     const Settings m_settings;
+    const SyncOptions m_options;
     std::stop_token m_stop;
     WebSession m_session;
     std::string m_formHash;
@@ -41,39 +44,65 @@ private:
 }  // namespace
 
 SiteWorker::SiteWorker(const Settings& settings, WebSessionConfig sessionConfig,
-                       std::stop_token stop)
-    : m_settings(settings), m_stop(stop), m_session(std::move(sessionConfig), stop) {}
+                       SyncOptions options, std::stop_token stop)
+    : m_settings(settings),
+      m_options(std::move(options)),
+      m_stop(stop),
+      m_session(std::move(sessionConfig), stop) {}
 
 bool SiteWorker::RunJob(ProgressSink& sink, const RunTable& table) {
-    // A session that cannot be opened is a failed sign-in, so the sync button
-    // comes back.
-    if (!m_session.OpenSession()) {
-        sink.Post({.message = WM_SITE_LOGIN_DONE,
-                   .outcome = kOutcomeFailure,
-                   .reason = "cannot open a web session"});
-        return false;
-    }
-    if (!SignIn()) {
-        sink.Post(
-            {.message = WM_SITE_LOGIN_DONE, .outcome = kOutcomeFailure, .reason = m_failureReason});
-        return false;
-    }
-    sink.Post({.message = WM_SITE_LOGIN_DONE});
+    PostedRuns& record = *m_options.record;
+    const FileResult opened = record.Open();
 
-    // One snapshot for the whole loop: rows that change meanwhile cannot make
+    // One snapshot for the whole sync: rows that change meanwhile cannot make
     // it read past the end.
     const std::vector<RunRow> rows = table.Snapshot();
-    const int notPosted = PostRuns(sink, rows);
-    m_session.CloseAll();
+    std::vector<const RunRow*> toPost;
+    ProgressReport done{.message = WM_SYNC_DONE};
+    for (const PlannedRun& planned : PlanSync(rows, record, m_settings, m_options.postAll)) {
+        if (planned.action == RunAction::Post) {
+            toPost.push_back(planned.row);
+        } else if (planned.action == RunAction::WithoutId) {
+            ++done.withoutId;
+        } else {
+            ++done.alreadyPosted;
+        }
+    }
+    done.total = static_cast<int>(toPost.size());
 
-    ProgressReport done{
-        .message = WM_SYNC_DONE, .total = static_cast<int>(rows.size()), .notPosted = notPosted};
-    if (notPosted != 0) {
+    // A record that cannot be written fails the sync before anything is posted.
+    if (!opened) {
+        done.outcome = kOutcomeFailure;
+        done.reason = opened.error;
+        for (const RunRow* row : toPost) {
+            done.failedIds.push_back((*row)[kColumnRunId]);
+        }
+        done.notPosted = done.total;
+        done.warnings = record.warnings();
+        sink.Post(std::move(done));
+        return false;
+    }
+    // A session that cannot be opened is a failed sign-in, so the sync button
+    // comes back.
+    ProgressReport signedIn{.message = WM_SITE_LOGIN_DONE, .warnings = record.warnings()};
+    if (!m_session.OpenSession() || !SignIn()) {
+        signedIn.outcome = kOutcomeFailure;
+        signedIn.reason = m_failureReason.empty() ? "cannot open a web session" : m_failureReason;
+        sink.Post(std::move(signedIn));
+        return false;
+    }
+    sink.Post(std::move(signedIn));
+
+    PostRuns(sink, toPost, done);
+    m_session.CloseAll();
+    done.notPosted = static_cast<int>(done.failedIds.size() + done.unconfirmedIds.size());
+    if (done.notPosted != 0 || !m_failureReason.empty()) {
         done.outcome = kOutcomeFailure;
         done.reason = m_failureReason;
     }
+    const bool allPosted = Succeeded(done.outcome);
     sink.Post(std::move(done));
-    return notPosted == 0;
+    return allPosted;
 }
 
 bool SiteWorker::SignIn() {
@@ -111,37 +140,55 @@ bool SiteWorker::SignIn() {
     return true;
 }
 
-int SiteWorker::PostRuns(ProgressSink& sink, const std::vector<RunRow>& rows) {
-    const int total = static_cast<int>(rows.size());
+void SiteWorker::PostRuns(ProgressSink& sink, const std::vector<const RunRow*>& runs,
+                          ProgressReport& done) {
+    const int total = static_cast<int>(runs.size());
     const std::string url = SiteUrl(m_settings, "/runlogger.php?action=deal_add");
-    int notPosted = 0;
+    bool stopped = false;
     for (int i = 0; i < total; ++i) {
-        if (m_stop.stop_requested()) {
-            return notPosted + (total - i);
+        const RunRow& row = *runs[static_cast<std::size_t>(i)];
+        const std::string& runId = row[kColumnRunId];
+        if (stopped || m_stop.stop_requested()) {
+            done.failedIds.push_back(runId);
+            continue;
         }
         const HttpResult result = m_session.HttpPostForm(
-            url, BuildRunLogBody(m_formHash, rows[static_cast<std::size_t>(i)],
-                                 EncodedRunLogDescription()));
-        if (!result.ok) {
-            ++notPosted;
-            m_failureReason = result.reason;
-            if (result.status == 0) {
-                // No answer at all: the site is gone or stuck, and every further
-                // post would wait out its own time-out. The rest are not posted.
-                return notPosted + (total - i - 1);
+            url, BuildRunLogBody(m_formHash, row, EncodedRunLogDescription()));
+        if (result.answered && result.status / 100 == 2) {
+            if (FileResult recorded = m_options.record->Add(m_settings, runId); !recorded) {
+                // The site has this run but the record does not; every further
+                // post would widen the gap.
+                m_failureReason = recorded.error;
+                stopped = true;
             }
+        } else if (result.mayHaveArrived) {
+            // The site may have it: it is not recorded (the next sync posts it
+            // again), and nothing more is posted while the site is in doubt.
+            done.unconfirmedIds.push_back(runId);
+            m_failureReason = result.reason;
+            stopped = true;
+        } else {
+            done.failedIds.push_back(runId);
+            m_failureReason = result.reason;
+            // No answer at all: the site is gone or stuck, and every further
+            // post would wait out its own time-out.
+            stopped = result.status == 0;
         }
         sink.Post({.message = WM_SYNC_PROGRESS, .total = total, .processed = i + 1});
     }
-    return notPosted;
 }
 
 std::jthread StartSync(const Settings& settings, WebSessionConfig sessionConfig, ProgressSink& sink,
-                       std::shared_ptr<const RunTable> table) {
+                       std::shared_ptr<const RunTable> table, SyncOptions options) {
     sessionConfig.caFile = settings.serviceCaFile;
+    if (!options.record) {
+        options.record = std::make_shared<PostedRuns>();
+    }
     return std::jthread([settings, config = std::move(sessionConfig), &sink,
-                         table = std::move(table)](std::stop_token stop) mutable {
-        SiteWorker(settings, std::move(config), std::move(stop)).RunJob(sink, *table);
+                         table = std::move(table),
+                         options = std::move(options)](std::stop_token stop) mutable {
+        SiteWorker(settings, std::move(config), std::move(options), std::move(stop))
+            .RunJob(sink, *table);
     });
 }
 

@@ -13,10 +13,21 @@
 
 namespace strivo {
 
+class PostedRuns;
+
+struct SyncOptions {
+    // The runs the site confirmed before; null: a record in memory for this
+    // sync only. Every run the site confirms is added.
+    std::shared_ptr<PostedRuns> record;
+    bool postAll = false;  // post the runs the record holds too
+};
+
 // Starts a sync on a thread of its own; `sink` and `table` must outlive it.
-// Stopping the thread cancels the post in flight and posts no more. Throws
+// It posts each run of the table once (not a row without a RunID, nor a run
+// the record holds), and never sends a post a second time. Stopping the
+// thread cancels the post in flight and posts no more. Throws
 // std::system_error when no thread can be started.
 std::jthread StartSync(const Settings& settings, WebSessionConfig sessionConfig, ProgressSink& sink,
-                       std::shared_ptr<const RunTable> table);
+                       std::shared_ptr<const RunTable> table, SyncOptions options = {});
 
 }  // namespace strivo

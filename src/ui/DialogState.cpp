@@ -18,8 +18,16 @@ struct Texts {
     std::string syncing = Utf8ToCp936("正在同步Nike+跑步数据到Strivo...");
     std::string siteSignInFailed = Utf8ToCp936("登陆Kelvora论坛失败...");
     std::string syncDone = Utf8ToCp936("同步到Strivo成功！");
+    std::string postedNow = Utf8ToCp936("本次上传");
+    std::string nothingNew = Utf8ToCp936("没有新的跑步数据");
+    std::string postedBefore = Utf8ToCp936("，之前已上传");
+    std::string runs = Utf8ToCp936("条");
+    std::string withoutId = Utf8ToCp936("条没有RunID");
     std::string syncFailed = Utf8ToCp936("同步到Strivo失败：");
     std::string notPosted = Utf8ToCp936("条未上传");
+    std::string unconfirmed = Utf8ToCp936("，其中");
+    std::string checkOnSite = Utf8ToCp936("条结果未知，请在网站上核对");
+    std::string comma = Utf8ToCp936("，");
     std::string exported = Utf8ToCp936("成功导出数据到 ");
     std::string exportFailed = Utf8ToCp936("导出数据失败，文件没有保存：");
     std::string noServiceUser = Utf8ToCp936("请输入Nike+登陆邮件地址或用户名。");
@@ -33,6 +41,30 @@ struct Texts {
 const Texts& Text() {
     static const Texts texts;
     return texts;
+}
+
+// "同步到Strivo成功！本次上传3条，之前已上传21条", "同步到Strivo失败：3/24条未上传，
+// 其中1条结果未知，请在网站上核对", with rows without a RunID counted after.
+std::string SyncDoneText(const ProgressReport& report) {
+    const Texts& text = Text();
+    std::string status;
+    if (Succeeded(report.outcome)) {
+        status = text.syncDone;
+        status += report.total > 0 ? text.postedNow + std::to_string(report.total) + text.runs
+                                   : text.nothingNew;
+        status += text.postedBefore + std::to_string(report.alreadyPosted) + text.runs;
+    } else {
+        status = text.syncFailed + std::to_string(report.notPosted) + "/" +
+                 std::to_string(report.total) + text.notPosted;
+        if (!report.unconfirmedIds.empty()) {
+            status +=
+                text.unconfirmed + std::to_string(report.unconfirmedIds.size()) + text.checkOnSite;
+        }
+    }
+    if (report.withoutId > 0) {
+        status += text.comma + std::to_string(report.withoutId) + text.withoutId;
+    }
+    return status;
 }
 
 }  // namespace
@@ -123,13 +155,9 @@ DialogUpdate DialogState::OnReport(const ProgressReport& report) {
                             std::to_string(report.total);
             break;
         case WM_SYNC_DONE:
-            if (ok) {
-                m_view.status = Text().syncDone;
-            } else {
-                // Say how many runs did not arrive, and let the user try again.
-                m_view.status = Text().syncFailed + std::to_string(report.notPosted) + "/" +
-                                std::to_string(report.total) + Text().notPosted;
-                m_view.syncEnabled = true;
+            m_view.status = SyncDoneText(report);
+            if (!ok) {
+                m_view.syncEnabled = true;  // a retry posts only what is missing
             }
             break;
     }

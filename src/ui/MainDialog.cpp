@@ -15,6 +15,7 @@
 
 #include "export/CsvExport.h"
 #include "runservice/RunServiceWorker.h"
+#include "site/PostedRuns.h"
 #include "site/SiteWorker.h"
 #include "ui/AboutDialog.h"
 #include "ui/AppIcons.h"
@@ -174,6 +175,9 @@ void MainDialog::CreateControls() {
 void MainDialog::LoadSettings() {
     m_settings =
         m_options.settings ? *m_options.settings : strivo::LoadSettings(m_options.settingsPath);
+    // The demo's record lives as long as the window, like its stand-ins.
+    m_postedRuns = std::make_shared<PostedRuns>(
+        m_options.settings ? std::filesystem::path() : PostedRunsPathFor(m_options.settingsPath));
     m_serviceUser = m_settings.serviceUser;
     m_servicePassword = m_settings.servicePassword;
     m_siteUser = m_settings.siteUser;
@@ -256,11 +260,11 @@ void MainDialog::StartJob(JobKind kind) {
         thread.join();
     }
     try {
-        thread =
-            kind == JobKind::RunService
-                ? m_services.startDownload(settings, m_options.sessionConfig, m_progress,
-                                           m_runTable)
-                : m_services.startSync(settings, m_options.sessionConfig, m_progress, m_runTable);
+        thread = kind == JobKind::RunService
+                     ? m_services.startDownload(settings, m_options.sessionConfig, m_progress,
+                                                m_runTable)
+                     : m_services.startSync(settings, m_options.sessionConfig, m_progress,
+                                            m_runTable, {m_postedRuns});
     } catch (const std::system_error&) {
         m_services.showAppMessage(DialogState::CannotStartThreadMessage());
         return;

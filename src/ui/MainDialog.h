@@ -11,6 +11,7 @@
 #include "jobs/RunTable.h"
 #include "net/WebSession.h"
 #include "settings/Settings.h"
+#include "site/SiteWorker.h"
 #include "ui/DialogProgress.h"
 #include "ui/DialogState.h"
 
@@ -61,7 +62,7 @@ struct DialogServices {
                                std::shared_ptr<RunTable>)>
         startDownload;
     std::function<std::jthread(const Settings&, WebSessionConfig, ProgressSink&,
-                               std::shared_ptr<const RunTable>)>
+                               std::shared_ptr<const RunTable>, SyncOptions)>
         startSync;
 };
 DialogServices DesktopServices();
@@ -105,6 +106,7 @@ private:
     std::string m_sitePassword;
 
     std::shared_ptr<RunTable> m_runTable = std::make_shared<RunTable>();
+    std::shared_ptr<PostedRuns> m_postedRuns;  // beside the settings file, or in memory
     int m_tableListener = 0;
     DialogProgress m_progress{this};
 

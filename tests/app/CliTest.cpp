@@ -75,6 +75,26 @@ TEST_F(CliTest, SyncWithPasswordsFromTheEnvironmentLeavesEveryRunOnTheSite) {
     EXPECT_NE(m_out.str().find("Posted 24 runs"), std::string::npos);
 }
 
+TEST_F(CliTest, SyncFollowsTheRecordOfPostedRunsUnlessAll) {
+    const std::string config = WriteDemoConfig().string();
+    const std::string third = m_service.account().runs[2].id;
+    m_site.AddFault({.path = "/runlogger.php", .onRequest = 3, .status = 500});
+    EXPECT_EQ(Run({"sync", "--config", config}), 1);
+    EXPECT_NE(m_err.str().find("1 of 24 runs were not posted: status 500; failed: " + third),
+              std::string::npos)
+        << m_err.str();
+    EXPECT_EQ(Run({"sync", "--dry-run", "--config", config}), 0);
+    EXPECT_NE(m_out.str().find("Would post 1 of 24 runs:"), std::string::npos) << m_out.str();
+    EXPECT_NE(m_out.str().find("\nskip (posted 20"), std::string::npos);
+    EXPECT_NE(m_out.str().find("\npost  formhash=<formhash>&"), std::string::npos);
+    EXPECT_EQ(Run({"sync", "--config", config}), 0);
+    EXPECT_EQ(Run({"sync", "--config", config}), 0);
+    EXPECT_NE(m_out.str().find("Nothing new to post: 24 runs"), std::string::npos);
+    EXPECT_EQ(m_site.entries().size(), 24u);
+    EXPECT_EQ(Run({"sync", "--all", "--config", config}), 0);
+    EXPECT_EQ(m_site.entries().size(), 48u);
+}
+
 TEST_F(CliTest, DryRunPrintsBodiesAndPostsNothing) {
     // No site password is needed for a dry run.
     EXPECT_EQ(Run({"sync", "--dry-run", "--config",

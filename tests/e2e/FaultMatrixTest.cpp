@@ -32,6 +32,7 @@ enum class Failure {
     ServerGone,  // nothing listens any more
     Untrusted,   // a certificate nobody vouches for (secure requests only)
     RedirectLoop,
+    Dropped,  // the request is read and handled, the connection closed without an answer
 };
 
 struct Row {
@@ -47,6 +48,8 @@ constexpr const char* kSummaryFailedButRuns = "1026:0 1027:0 1028:0";
 constexpr const char* kRunsFailed = "1026:0 1027:0 1028:-1";
 constexpr const char* kSiteFailed = "1029:-1";
 constexpr const char* kPostsFailed = "1029:0 1030:-1";
+constexpr const char* kUnconfirmed =
+    "同步到Strivo失败：24/24条未上传，其中1条结果未知，请在网站上核对";
 
 // clang-format off
 const Row kMatrix[] = {
@@ -84,14 +87,16 @@ const Row kMatrix[] = {
     {Stage::SiteSignIn, Failure::TooLarge,      kSiteFailed, "登陆Kelvora论坛失败...", false, true, true},
     {Stage::SiteSignIn, Failure::ServerGone,    kSiteFailed, "登陆Kelvora论坛失败...", false, true, true},
     {Stage::SiteSignIn, Failure::RedirectLoop,  kSiteFailed, "登陆Kelvora论坛失败...", false, true, true},
-    // Posts that fail are counted and said; sync comes back to try again.
+    // Posts that fail are counted and said; sync comes back to try again. A post
+    // without a whole answer may be on the site: the sync stops there.
     {Stage::RunLogPosts, Failure::Status500,     kPostsFailed, "同步到Strivo失败：24/24条未上传", false, true, true},
     {Stage::RunLogPosts, Failure::Status403,     kPostsFailed, "同步到Strivo失败：24/24条未上传", false, true, true},
-    {Stage::RunLogPosts, Failure::ClosedMidBody, kPostsFailed, "同步到Strivo失败：24/24条未上传", false, true, true},
-    {Stage::RunLogPosts, Failure::NoAnswer,      kPostsFailed, "同步到Strivo失败：24/24条未上传", false, true, true},
-    {Stage::RunLogPosts, Failure::TooLarge,      kPostsFailed, "同步到Strivo失败：24/24条未上传", false, true, true},
+    {Stage::RunLogPosts, Failure::ClosedMidBody, kPostsFailed, kUnconfirmed, false, true, true},
+    {Stage::RunLogPosts, Failure::NoAnswer,      kPostsFailed, kUnconfirmed, false, true, true},
+    {Stage::RunLogPosts, Failure::TooLarge,      kPostsFailed, kUnconfirmed, false, true, true},
     {Stage::RunLogPosts, Failure::ServerGone,    kPostsFailed, "同步到Strivo失败：24/24条未上传", false, true, true},
     {Stage::RunLogPosts, Failure::RedirectLoop,  kPostsFailed, "同步到Strivo失败：24/24条未上传", false, true, true},
+    {Stage::RunLogPosts, Failure::Dropped,       kPostsFailed, kUnconfirmed, false, true, true},
 };
 // clang-format on
 
@@ -111,6 +116,7 @@ sim::Fault FaultFor(Stage stage, Failure failure) {
     fault.delay = failure == Failure::NoAnswer ? 8s : 0s;
     fault.bodySize = failure == Failure::TooLarge ? 4 * kBodyLimit : 0;
     fault.redirectLoop = failure == Failure::RedirectLoop;
+    fault.drop = failure == Failure::Dropped;
     return fault;
 }
 
@@ -130,9 +136,9 @@ int ClosedPort() {
 std::string Describe(const Row& row) {
     static const char* const stages[] = {"ServiceSignIn", "AccountData", "RunList", "SiteSignIn",
                                          "RunLogPosts"};
-    static const char* const failures[] = {"Status500", "Status403",   "ClosedMidBody",
-                                           "NoAnswer",  "TooLarge",    "ServerGone",
-                                           "Untrusted", "RedirectLoop"};
+    static const char* const failures[] = {"Status500", "Status403",    "ClosedMidBody",
+                                           "NoAnswer",  "TooLarge",     "ServerGone",
+                                           "Untrusted", "RedirectLoop", "Dropped"};
     return std::string(stages[static_cast<int>(row.stage)]) + "_" +
            failures[static_cast<int>(row.failure)];
 }

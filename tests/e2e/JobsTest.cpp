@@ -5,6 +5,7 @@
 #include "../support/RecordingSink.h"
 #include "../support/StandInServices.h"
 #include "runservice/RunServiceWorker.h"
+#include "site/PostedRuns.h"
 #include "site/SiteWorker.h"
 
 namespace strivo {
@@ -40,20 +41,31 @@ protected:
         return sink.Trace();
     }
 
-    std::string Sync(Settings settings, int rows) {
-        std::vector<RunRow> table;
+    // Syncs rows 1 to `rows`, or `table`, with the test's record of posted runs.
+    std::string Sync(Settings settings, int rows, std::vector<RunRow> table = {}) {
         for (int i = 1; i <= rows; ++i) {
             table.push_back(Row(i));
         }
         m_table->Replace(std::move(table));
         test::RecordingSink sink;
-        StartSync(settings, m_services.config(), sink, m_table).join();
+        StartSync(settings, m_services.config(), sink, m_table, {m_record}).join();
         m_reports = sink.reports();
         return sink.Trace(true);
     }
 
+    // The RunIDs of the run log, in the order posted.
+    std::string SiteIds() {
+        std::string ids;
+        for (const auto& entry : m_services.site.entries()) {
+            ids += entry.Field("nikerunid") + " ";
+        }
+        return ids;
+    }
+
+    test::TempFolder m_folder;
     test::StandInServices m_services{OneRun()};
     std::shared_ptr<RunTable> m_table = std::make_shared<RunTable>();
+    std::shared_ptr<PostedRuns> m_record = std::make_shared<PostedRuns>(m_folder / "posted.txt");
     std::vector<ProgressReport> m_reports;
     std::size_t m_rowsAtSummary = 99;
     std::string m_summary;
@@ -138,6 +150,48 @@ TEST_F(JobsTest, SignInFormWithoutMarkersIsStillPostedWithEmptyValues) {
     EXPECT_EQ(m_services.site.requests().back().body.rfind(
                   "formhash=&cookietime=&loginfield=username&questionid=0&username=", 0),
               0u);
+}
+
+TEST_F(JobsTest, EachRunReachesTheSiteOnceWhateverTheRetries) {
+    m_services.site.AddFault({.path = "/runlogger.php", .onRequest = 2, .status = 500});
+    m_services.site.AddFault({.path = "/runlogger.php", .onRequest = 4, .status = 500});
+    EXPECT_EQ(Sync(m_services.settings(), 5).substr(42), "1030:-1");
+    EXPECT_EQ(m_reports.back().failedIds, (std::vector<std::string>{"802", "804"}));
+    // The retry posts exactly the two that failed.
+    EXPECT_EQ(Sync(m_services.settings(), 5), "1029:0 1031:0 1031:0 1030:0");
+    EXPECT_EQ(m_reports.back().alreadyPosted, 3);
+    // Nothing new: nothing is posted, and the report says so.
+    EXPECT_EQ(Sync(m_services.settings(), 5), "1029:0 1030:0");
+    EXPECT_EQ(m_reports.back().total, 0);
+    EXPECT_EQ(m_reports.back().alreadyPosted, 5);
+    // A run twice in the list goes once; a row without a RunID never.
+    EXPECT_EQ(Sync(m_services.settings(), 0, {Row(6), Row(6), RunRow{{"7"}}, Row(8)}),
+              "1029:0 1031:0 1031:0 1030:0");
+    EXPECT_EQ(m_reports.back().withoutId, 1);
+    EXPECT_EQ(SiteIds(), "801 803 805 802 804 806 808 ");
+    // Recorded on disk: a record read afresh knows every run.
+    PostedRuns reread(m_record->file());
+    ASSERT_TRUE(reread.Load());
+    EXPECT_TRUE(reread.PostedOn(m_services.settings(), "808"));
+    EXPECT_FALSE(reread.PostedOn(m_services.settings(), "809"));
+}
+
+TEST_F(JobsTest, APostWithoutAnAnswerIsNeverSentAgainWithinTheSync) {
+    m_services.site.AddFault({.path = "/runlogger.php", .onRequest = 2, .drop = true});
+    EXPECT_EQ(Sync(m_services.settings(), 3), "1029:0 1031:0 1031:0 1030:-1");
+    EXPECT_EQ(m_reports.back().unconfirmedIds, std::vector<std::string>{"802"});
+    EXPECT_EQ(m_reports.back().failedIds, std::vector<std::string>{"803"});
+    EXPECT_EQ(SiteIds(), "801 802 ");
+    // Not recorded: the next sync posts it again, with the one never tried.
+    Sync(m_services.settings(), 3);
+    EXPECT_EQ(SiteIds(), "801 802 802 803 ");
+}
+
+TEST_F(JobsTest, ARecordThatCannotBeWrittenStopsTheSyncBeforeAnyPost) {
+    m_record = std::make_shared<PostedRuns>(m_folder / "missing" / "posted.txt");
+    EXPECT_EQ(Sync(m_services.settings(), 2), "1030:-1");
+    EXPECT_NE(m_reports.back().reason.find("missing/posted.txt"), std::string::npos);
+    EXPECT_TRUE(m_services.site.requests().empty());
 }
 
 }  // namespace

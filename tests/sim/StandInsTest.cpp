@@ -119,14 +119,15 @@ TEST(StandIns, AccountsFileCommandLineAndFaultFlags) {
          {"nonsense\n", "colour = red\n", "run = 1 | basic | t | 5 | 100 | s\n"}) {
         EXPECT_THROW(ParseAccounts(bad, DemoAccounts()), std::runtime_error) << bad;
     }
-    const SimArguments arguments = ParseSimArguments(
-        {"--runs", "100", "--seed=9", "--fault", "/runlogger.php,on=2,status=500,delay=250,close"});
+    const SimArguments arguments =
+        ParseSimArguments({"--runs", "100", "--seed=9", "--fault",
+                           "/runlogger.php,on=2,status=500,delay=250,close,drop"});
     EXPECT_EQ(arguments.runs, 100);
     EXPECT_EQ(arguments.seed, 9u);
     ASSERT_EQ(arguments.faults.size(), 1u);
     EXPECT_EQ(arguments.faults[0].onRequest, 2);
     EXPECT_EQ(arguments.faults[0].delay, std::chrono::milliseconds(250));
-    EXPECT_TRUE(arguments.faults[0].closeMidBody);
+    EXPECT_TRUE(arguments.faults[0].closeMidBody && arguments.faults[0].drop);
     for (const char* bad : {"index.php,status=500", "/index.php", "/index.php,status=5000"}) {
         EXPECT_THROW(ParseFault(bad), std::invalid_argument) << bad;
     }

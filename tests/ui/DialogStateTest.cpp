@@ -60,8 +60,8 @@ TEST(DialogState, DownloadThenSyncStepByStep) {
 
     ProgressReport done = Report(WM_SYNC_DONE);
     done.total = 24;
-    ExpectView(state.OnReport(done).view, "同步到Strivo成功！", {false, true, false, true},
-               "sync done: sync stays off");
+    ExpectView(state.OnReport(done).view, "同步到Strivo成功！本次上传24条，之前已上传0条",
+               {false, true, false, true}, "sync done: sync stays off");
     EXPECT_EQ(state.view().summary, summary.summary);
 
     state.OnServiceLogin("me@x", "pw");
@@ -95,14 +95,30 @@ TEST(DialogState, FailuresBringBackTheButtonsThatRetry) {
     }
 }
 
-TEST(DialogState, SyncWithRunsNotPostedSaysHowManyAndAllowsRetry) {
-    DialogState state;
-    state.OnJobStarted(JobKind::Site);
-    ProgressReport done = Report(WM_SYNC_DONE, kOutcomeFailure);
-    done.notPosted = 3;
-    done.total = 24;
-    ExpectView(state.OnReport(done).view, "同步到Strivo失败：3/24条未上传",
-               {true, true, true, true}, "sync failed");
+TEST(DialogState, SyncEndSaysWhatWasPostedAndWhatIsInDoubt) {
+    const struct {
+        long outcome;
+        int total, notPosted, alreadyPosted, withoutId, unconfirmed;
+        const char* status;
+    } cases[] = {
+        {0, 3, 0, 21, 0, 0, "同步到Strivo成功！本次上传3条，之前已上传21条"},
+        {0, 0, 0, 24, 0, 0, "同步到Strivo成功！没有新的跑步数据，之前已上传24条"},
+        {0, 2, 0, 0, 1, 0, "同步到Strivo成功！本次上传2条，之前已上传0条，1条没有RunID"},
+        {-1, 24, 3, 0, 0, 0, "同步到Strivo失败：3/24条未上传"},
+        {-1, 24, 3, 0, 0, 1, "同步到Strivo失败：3/24条未上传，其中1条结果未知，请在网站上核对"},
+    };
+    for (const auto& c : cases) {
+        DialogState state;
+        state.OnJobStarted(JobKind::Site);
+        ProgressReport done = Report(WM_SYNC_DONE, c.outcome);
+        done.total = c.total;
+        done.notPosted = c.notPosted;
+        done.alreadyPosted = c.alreadyPosted;
+        done.withoutId = c.withoutId;
+        done.unconfirmedIds.resize(static_cast<std::size_t>(c.unconfirmed));
+        ExpectView(state.OnReport(done).view, c.status, {true, true, c.outcome != 0, true},
+                   c.status);  // a failed sync may be tried again
+    }
 }
 
 TEST(DialogState, EmptyFieldsAskForInputAndStartNothing) {

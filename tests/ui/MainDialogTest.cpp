@@ -153,7 +153,7 @@ TEST_F(MainDialogTest, DemoDownloadSyncAndExport) {
     EXPECT_TRUE(Control<wxStaticText>(IDC_SUMMARY)->GetLabel().Contains(Utf8("您已完成")));
 
     Press(IDC_SYNC);
-    ASSERT_TRUE(WaitForStatus("同步到Strivo成功！")) << Status();
+    ASSERT_TRUE(WaitForStatus("同步到Strivo成功！本次上传24条，之前已上传0条")) << Status();
     EXPECT_EQ(demo.site.entries().size(), 24u) << "every run is on the site";
     SaveScreenshot();
 

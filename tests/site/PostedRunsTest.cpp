@@ -1,0 +1,49 @@
+#include "site/PostedRuns.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "../support/TempFolder.h"
+
+namespace strivo {
+namespace {
+
+TEST(PostedRuns, DamagedLinesAreSkippedAndTheNextRecordStartsOnALineOfItsOwn) {
+    test::TempFolder folder;
+    const auto file = folder / "posted-runs.txt";
+    Settings settings;
+    settings.siteUser = "\xC0\xEE u";
+    test::WriteFile(
+        file,
+        "# comment\n"
+        "bbs.kelvora.example%3A80 %C0%EE%20u 77 2026-12-01T08:00:00Z\r\n"  // Windows line end
+        "bbs.kelvora.example%3A80 %C0%EE%20u 78 2026-12-01T08:00:00Z\n"
+        "bbs.kelvora.example%3A80 %C0%EE%20u 79\n"                 // no time
+        "other.example%3A80 %C0%EE%20u 80 2026-12-01T08:00:00Z\n"  // another site
+        "bbs.kelvora.example%3A80 %C0%EE%20u 81 2026-12-01T0");    // cut short
+    PostedRuns record(file);
+    ASSERT_TRUE(record.Open());
+    EXPECT_EQ(record.warnings(),
+              (std::vector<std::string>{"line 4: not a record of a posted run, skipped",
+                                        "line 6: not a record of a posted run, skipped"}));
+    EXPECT_EQ(record.PostedOn(settings, "77"), "2026-12-01");
+    EXPECT_TRUE(record.PostedOn(settings, "78"));
+    for (const char* runId : {"79", "80", "81"}) {
+        EXPECT_FALSE(record.PostedOn(settings, runId)) << runId;
+    }
+    ASSERT_TRUE(record.Add(settings, "82&x"));
+
+    PostedRuns reread(file);
+    ASSERT_TRUE(reread.Load());
+    EXPECT_TRUE(reread.PostedOn(settings, "82&x"));
+    EXPECT_EQ(reread.warnings().size(), 2u);
+
+    PostedRuns fresh(folder / "new.txt");
+    ASSERT_TRUE(fresh.Open());
+    struct stat info {};
+    ::stat((folder / "new.txt").c_str(), &info);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+}  // namespace
+}  // namespace strivo
