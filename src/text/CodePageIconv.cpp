@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <stdexcept>
 
+#include "text/Utf8Sequence.h"
+
 namespace strivo {
 namespace {
 
@@ -62,50 +64,6 @@ Converter& FromCp936() {
     return converter;
 }
 
-// Length of the well-formed UTF-8 sequence at the start of `text`, or 0 when it
-// is not well formed. When it is not, `*badLength` receives the length of the
-// maximal subpart to replace by one U+FFFD (at least 1), as Windows does.
-std::size_t Utf8SequenceLength(std::string_view text, std::size_t* badLength) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(0);
-    *badLength = 1;
-    if (lead < 0x80) {
-        return 1;
-    }
-    std::size_t length;
-    unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0)
-            low = 0xA0;  // no overlong forms
-        if (lead == 0xED)
-            high = 0x9F;  // no surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0)
-            low = 0x90;
-        if (lead == 0xF4)
-            high = 0x8F;  // nothing above U+10FFFF
-    } else {
-        return 0;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        if (i >= text.size()) {
-            *badLength = i;
-            return 0;
-        }
-        const unsigned char c = byte(i);
-        const bool ok = i == 1 ? (c >= low && c <= high) : (c >= 0x80 && c <= 0xBF);
-        if (!ok) {
-            *badLength = i;
-            return 0;
-        }
-    }
-    return length;
-}
-
 // glibc's converters drop the tag characters U+E0000..U+E007F without a word;
 // Windows writes "?" for them as for any other character CP936 lacks.
 bool IsTagCharacter(std::string_view sequence) {
@@ -124,7 +82,7 @@ std::string Utf8ToCp936(std::string_view utf8) {
         std::size_t end = pos;
         std::size_t badLength = 0;
         while (end < utf8.size()) {
-            const std::size_t length = Utf8SequenceLength(utf8.substr(end), &badLength);
+            const std::size_t length = detail::Utf8SequenceLength(utf8.substr(end), &badLength);
             if (length == 0) {
                 break;
             }
@@ -142,7 +100,7 @@ std::string Utf8ToCp936(std::string_view utf8) {
             // A well-formed character that CP936 lacks.
             out.push_back('?');
             std::size_t ignored;
-            run.remove_prefix(Utf8SequenceLength(run, &ignored));
+            run.remove_prefix(detail::Utf8SequenceLength(run, &ignored));
         }
         pos = end;
         if (pos < utf8.size()) {
