@@ -1,5 +1,6 @@
 #include "FaultSet.h"
 
+#include <algorithm>
 #include <charconv>
 #include <stdexcept>
 #include <string>
@@ -62,6 +63,8 @@ FaultActions FaultSet::Take(std::string_view path, std::string_view query) {
         actions.closeMidBody = actions.closeMidBody || fault.closeMidBody;
         actions.redirectLoop = actions.redirectLoop || fault.redirectLoop;
         actions.drop = actions.drop || fault.drop;
+        actions.endless = actions.endless || fault.endless;
+        actions.drip = std::max(actions.drip, fault.drip);
         if (fault.cutAfterBytes != 0 &&
             (actions.cutAfterBytes == 0 || fault.cutAfterBytes < actions.cutAfterBytes)) {
             actions.cutAfterBytes = fault.cutAfterBytes;
@@ -95,6 +98,11 @@ Fault ParseFault(std::string_view text) {
             fault.redirectLoop = acts = true;
         } else if (key == "drop" && equals == std::string_view::npos) {
             fault.drop = acts = true;
+        } else if (key == "endless" && equals == std::string_view::npos) {
+            fault.endless = acts = true;
+        } else if (key == "drip") {
+            fault.drip = std::chrono::milliseconds(ReadCount<long long>(key, value));
+            acts = acts || fault.drip.count() > 0;
         } else if (key == "on") {
             fault.onRequest = ReadCount<int>(key, value);
         } else if (key == "status") {
@@ -118,7 +126,8 @@ Fault ParseFault(std::string_view text) {
     }
     if (!acts) {
         throw std::invalid_argument(
-            "fault: give at least one of status=N, delay=MS, close, cut=M, size=N, redirect, drop");
+            "fault: give at least one of status=N, delay=MS, close, cut=M, size=N, redirect, drop, "
+            "drip=MS, endless");
     }
     return fault;
 }

@@ -28,7 +28,9 @@ namespace strivo::sim {
 //   redirectLoop  the answer is 302 back to the same URL, and the request is
 //                 not handled (a client following redirects never gets out);
 //   drop          the request is read and handled (a post is stored), then
-//                 the connection is closed without an answer.
+//                 the connection is closed without an answer;
+//   drip          the body goes out one byte at a time, this long apart;
+//   endless       the body never ends: filler follows it for ever.
 // When several faults act on one request, delays add up, the first status
 // wins, the smallest cut and the last size apply.
 struct Fault {
@@ -41,10 +43,13 @@ struct Fault {
     std::size_t bodySize = 0;
     bool redirectLoop = false;
     bool drop = false;
+    std::chrono::milliseconds drip{0};
+    bool endless = false;
 };
 
 // The flag form of a fault, as strivo-sim takes it:
 //   PATH[,on=K][,status=N][,delay=MS][,close][,cut=M][,size=N][,redirect][,drop]
+//       [,drip=MS][,endless]
 // e.g. "/nikeplus/v1/services/app/run_list.jsp,cut=300" or "*,delay=250".
 // Throws std::invalid_argument when a piece is unknown or no action is given.
 Fault ParseFault(std::string_view text);
@@ -58,6 +63,8 @@ struct FaultActions {
     std::size_t bodySize = 0;
     bool redirectLoop = false;
     bool drop = false;
+    std::chrono::milliseconds drip{0};
+    bool endless = false;
 };
 
 // The faults of one stand-in, with a request count per fault. Any thread.

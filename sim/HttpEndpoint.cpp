@@ -186,9 +186,9 @@ void HttpEndpoint::Stop() {
     m_server.reset();
 }
 
-void HttpEndpoint::WaitUnlessStopping(std::chrono::milliseconds delay) {
+bool HttpEndpoint::WaitUnlessStopping(std::chrono::milliseconds delay) {
     std::unique_lock lock(m_stopMutex);
-    m_stopWake.wait_for(lock, delay, [this] { return m_stopping; });
+    return m_stopWake.wait_for(lock, delay, [this] { return m_stopping; });
 }
 
 Reply HttpEndpoint::Dispatch(const LoggedRequest& request) const {
@@ -263,7 +263,26 @@ void HttpEndpoint::Serve(const httplib::Request& req, httplib::Response& res) {
     for (const auto& [name, value] : reply.headers) {
         res.set_header(name, value);
     }
-    if (faults.closeMidBody) {
+    if (faults.drip.count() > 0 || faults.endless) {
+        auto body = std::make_shared<std::string>(std::move(reply.body));
+        res.set_chunked_content_provider(
+            reply.contentType, [this, body, faults](std::size_t offset, httplib::DataSink& sink) {
+                if (faults.drip.count() > 0 && WaitUnlessStopping(faults.drip)) {
+                    return false;
+                }
+                const std::size_t piece = faults.drip.count() > 0 ? 1 : 65536;
+                if (offset < body->size()) {
+                    return sink.write(body->data() + offset,
+                                      std::min(piece, body->size() - offset));
+                }
+                if (faults.endless) {
+                    static const std::string filler(65536, '.');
+                    return sink.write(filler.data(), piece);
+                }
+                sink.done();
+                return true;
+            });
+    } else if (faults.closeMidBody) {
         auto body = std::make_shared<std::string>(std::move(reply.body));
         res.set_content_provider(body->size(), reply.contentType,
                                  [body](std::size_t offset, std::size_t, httplib::DataSink& sink) {

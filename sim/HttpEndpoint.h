@@ -72,8 +72,8 @@ public:
 private:
     void Serve(const httplib::Request& req, httplib::Response& res);
     Reply Dispatch(const LoggedRequest& request) const;
-    // Waits for `delay`, or until Stop().
-    void WaitUnlessStopping(std::chrono::milliseconds delay);
+    // Waits for `delay`, or until Stop(); true when stopping.
+    bool WaitUnlessStopping(std::chrono::milliseconds delay);
 
     RequestLog& m_log;
     FaultSet& m_faults;

@@ -88,7 +88,7 @@ struct RunService::Impl {
          FaultSet& faultSet)
         : account(std::move(serviceAccount)),
           options(std::move(serviceOptions)),
-          certificate(MakeSelfSignedCertificate()),
+          certificate(MakeSelfSignedCertificate({options.certificateNames})),
           log(requestLog),
           faults(faultSet),
           userDataXml(UserDataXml(account)),
@@ -187,8 +187,10 @@ RunService::RunService(ServiceAccount account, RunServiceOptions options)
                       [&impl](const LoggedRequest& r) { return impl.SignIn(r); });
     impl.https.Handle("GET", kRunListPath,
                       [&impl](const LoggedRequest& r) { return impl.RunList(r); });
-    impl.http.Handle("GET", kUserDataPath,
-                     [&impl](const LoggedRequest& r) { return impl.UserData(r); });
+    for (HttpEndpoint* endpoint : {&impl.https, &impl.http}) {
+        endpoint->Handle("GET", kUserDataPath,
+                         [&impl](const LoggedRequest& r) { return impl.UserData(r); });
+    }
     if (impl.options.inspection) {
         impl.http.Inspect("/__sim/requests", [&impl] { return RequestsJson(impl.log.Snapshot()); });
         impl.http.Inspect("/__sim/sessions", [&impl] { return impl.SessionsJson(); });

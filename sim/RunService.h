@@ -15,26 +15,26 @@
 //     GET /nikeplus/v1/services/widget/generate_pin.jsp?login=L&password=P
 //         L and P are decoded like any query ("%XX", "+") and compared byte for
 //         byte. Right: 200, <status>success</status> and the cookie
-//         "nikeplus_session" (Path=/; HttpOnly; not Secure, for the account
-//         data comes over plain HTTP). Wrong: 200, <status>failure</status>,
-//         no cookie.
-//     GET /nikeplus/v1/services/app/run_list.jsp
-//         With the cookie: 200, <status>success</status> and one
-//         <run id="…" workoutType="…"> … </run> per run, in the account's
-//         order: startTime, distance (four decimals), duration (ms),
-//         syncTime, calories, and elements clients ignore.
-//   plain HTTP port:
+//         "nikeplus_session" (Path=/; HttpOnly). Wrong: 200,
+//         <status>failure</status>, no cookie.
 //     GET /nikeplus/v1/services/app/get_user_data.jsp
 //         With the cookie: 200, UTF-8 XML whose first CDATA section is the
 //         screen name with blanks around it, and <totalDistance> (km, four
 //         decimals), <totalDuration> (ms) and <totalCalories>, the sums over
 //         the runs.
+//     GET /nikeplus/v1/services/app/run_list.jsp
+//         With the cookie: 200, <status>success</status> and one
+//         <run id="…" workoutType="…"> … </run> per run, in the account's
+//         order: startTime, distance (four decimals), duration (ms),
+//         syncTime, calories, and elements clients ignore.
+//   plain HTTP port: the account data too, as older clients asked for it.
 //
 // Without the cookie every data request gets 200 and <status>failure</status>
 // with no data. No failure body holds the word "success" anywhere, since
-// clients look for it in the whole body. Each path is served on its own port
-// only; the other port answers 404. With `inspection`, the plain port also
-// serves /__sim/requests, /__sim/sessions and /__sim/account as JSON.
+// clients look for it in the whole body. The sign-in and the run list are
+// served on the HTTPS port only; the other port answers 404. With
+// `inspection`, the plain port also serves /__sim/requests, /__sim/sessions
+// and /__sim/account as JSON.
 namespace strivo::sim {
 
 inline constexpr std::string_view kServiceSessionCookie = "nikeplus_session";
@@ -42,6 +42,8 @@ inline constexpr std::string_view kServiceSessionCookie = "nikeplus_session";
 struct RunServiceOptions : StandInOptions {
     int httpsPort = 0;  // 0: an ephemeral port
     int httpPort = 0;
+    // The names its certificate is made for: clients check the host they ask.
+    std::vector<std::string> certificateNames{"localhost", "127.0.0.1", "::1"};
 };
 
 // Requests of both ports are logged together (`secure` tells them apart).

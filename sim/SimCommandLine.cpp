@@ -61,6 +61,8 @@ SimArguments ParseSimArguments(const std::vector<std::string>& args) {
             arguments.sitePort = ReadPort(option, value);
         } else if (option == "--ca-out") {
             arguments.caOut = value;
+        } else if (option == "--host") {
+            arguments.host = value;
         } else if (option == "--fault") {
             arguments.faults.push_back(ParseFault(value));
         } else {
@@ -90,12 +92,15 @@ Serves stand-ins for the Nike+ run service and the Kelvora community site on
   --runs N           N generated runs instead of the demo account's 24
   --seed S           seed of the generated runs (default 1)
   --runs-file FILE   accounts and runs from FILE (format in sim/README.md)
-  --https-port P     run service, sign-in and run list (default: any free port)
-  --http-port P      run service, account data (default: any free port)
+  --https-port P     run service (default: any free port)
+  --http-port P      run service, plain: account data for old clients, inspection
+  --host NAME        a further host name in the run service's certificate
+                     (it names localhost, 127.0.0.1 and ::1)
   --site-port P      community site (default: any free port)
   --ca-out FILE      write the run service's certificate (PEM) to FILE
   --fault FAULT      misbehave on purpose; repeatable. FAULT is
-                     PATH[,on=K][,status=N][,delay=MS][,close][,cut=M][,size=N][,redirect][,drop]
+                     PATH[,on=K][,status=N][,delay=MS][,close][,cut=M][,size=N][,redirect]
+                         [,drop][,drip=MS][,endless]
                      e.g. --fault /runlogger.php,on=2,status=500
                           --fault /nikeplus/v1/services/app/run_list.jsp,cut=300
                           --fault '*,delay=250'

@@ -19,6 +19,7 @@ struct SimArguments {
     int httpPort = 0;
     int sitePort = 0;
     std::string caOut;
+    std::string host;  // a further name for the run service's certificate
     std::vector<Fault> faults;
     bool help = false;
 };

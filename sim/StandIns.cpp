@@ -40,10 +40,9 @@ void StandIns::WriteCertificate(const std::string& path) const {
     }
 }
 
-std::string StandIns::SettingsLines(const std::string& caFile) const {
+std::string StandIns::SettingsLines(const std::string& caFile, const std::string& host) const {
     std::string lines =
-        "[nike+]\nhost=127.0.0.1\nhttps_port=" + std::to_string(service.httpsPort()) +
-        "\nhttp_port=" + std::to_string(service.httpPort()) + "\n";
+        "[nike+]\nhost=" + host + "\nhttps_port=" + std::to_string(service.httpsPort()) + "\n";
     if (!caFile.empty()) {
         lines += "cafile=" + caFile + "\n";
     }
@@ -59,7 +58,6 @@ Settings StandIns::ClientSettings() const {
     settings.sitePassword = site.account().password;
     settings.serviceHost = "127.0.0.1";
     settings.serviceHttpsPort = service.httpsPort();
-    settings.serviceHttpPort = service.httpPort();
     settings.siteHost = "127.0.0.1";
     settings.sitePort = site.port();
     return settings;

@@ -37,9 +37,11 @@ struct StandIns {
     void WriteCertificate(const std::string& path) const;
 
     // The config.ini lines that point the tool at the stand-ins:
-    //   [nike+] host, https_port, http_port, cafile; [kelvora] host, http_port.
-    // Without a `caFile` the cafile line is left out.
-    std::string SettingsLines(const std::string& caFile) const;
+    //   [nike+] host, https_port, cafile; [kelvora] host, http_port.
+    // Without a `caFile` the cafile line is left out. `host` must be a name
+    // the run service's certificate holds.
+    std::string SettingsLines(const std::string& caFile,
+                              const std::string& host = "127.0.0.1") const;
 
     // The same, with the accounts' credentials, for a client in this process;
     // it must trust the service's certificate (its caPem).

@@ -7,6 +7,8 @@
 #include <openssl/rand.h>
 #include <openssl/x509v3.h>
 
+#include <arpa/inet.h>
+
 #include <stdexcept>
 
 namespace strivo::sim {
@@ -54,7 +56,7 @@ TlsCertificate MakeSelfSignedCertificate(const CertificateOptions& options) {
                                reinterpret_cast<const unsigned char*>("Strivo stand-in"), -1, -1,
                                0);
     X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
-                               reinterpret_cast<const unsigned char*>(options.commonName.c_str()),
+                               reinterpret_cast<const unsigned char*>(options.names.at(0).c_str()),
                                -1, -1, 0);
     X509_set_issuer_name(cert, name);
     X509_set_pubkey(cert, key.get());
@@ -62,7 +64,13 @@ TlsCertificate MakeSelfSignedCertificate(const CertificateOptions& options) {
     AddExtension(cert, NID_basic_constraints, "critical,CA:TRUE");
     AddExtension(cert, NID_key_usage, "critical,keyCertSign,digitalSignature");
     AddExtension(cert, NID_subject_key_identifier, "hash");
-    const std::string altName = "DNS:" + options.commonName;
+    std::string altName;
+    for (const std::string& name : options.names) {
+        in6_addr address{};
+        const bool ip = inet_pton(AF_INET, name.c_str(), &address) == 1 ||
+                        inet_pton(AF_INET6, name.c_str(), &address) == 1;
+        altName += (altName.empty() ? "" : ",") + std::string(ip ? "IP:" : "DNS:") + name;
+    }
     AddExtension(cert, NID_subject_alt_name, altName.c_str());
 
     Check(X509_sign(cert, key.get(), EVP_sha256()) > 0, "signature");

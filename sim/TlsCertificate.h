@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace strivo::sim {
 
@@ -20,7 +21,9 @@ struct TlsCertificate {
 };
 
 struct CertificateOptions {
-    std::string commonName = "localhost";
+    // The names it is for: the first is its common name, every one a subject
+    // alternative name (an IP address as such).
+    std::vector<std::string> names{"localhost", "127.0.0.1", "::1"};
     std::chrono::seconds notBefore = -std::chrono::hours(1);  // relative to now
     std::chrono::seconds notAfter = std::chrono::hours(24 * 30);
 };

@@ -17,15 +17,15 @@ namespace {
 
 using strivo::sim::StandIns;
 
-void PrintSummary(const StandIns& standIns, const std::string& caFile) {
+void PrintSummary(const StandIns& standIns, const std::string& caFile, const std::string& host) {
     const auto& service = standIns.service;
     const auto& site = standIns.site;
     const std::string siteUrl = "http://127.0.0.1:" + std::to_string(site.port());
     const std::string inspectUrl = "http://127.0.0.1:" + std::to_string(service.httpPort());
     std::cout << "strivo-sim is serving on 127.0.0.1 (Ctrl+C stops it).\n\n"
               << "Run service (Nike+)\n"
-              << "  https port " << service.httpsPort() << "   sign-in and run list\n"
-              << "  http port  " << service.httpPort() << "   account data\n"
+              << "  https port " << service.httpsPort() << "   sign-in, account data, run list\n"
+              << "  http port  " << service.httpPort() << "   inspection\n"
               << "  login      " << strivo::Cp936ToUtf8(service.account().user) << "\n"
               << "  password   " << strivo::Cp936ToUtf8(service.account().password) << "\n"
               << "  name       " << service.account().screenName << ", "
@@ -40,7 +40,7 @@ void PrintSummary(const StandIns& standIns, const std::string& caFile) {
               << "  inspect    " << siteUrl
               << "/__sim/entries, /__sim/requests, /__sim/sessions\n\n"
               << "Settings for config.ini:\n"
-              << standIns.SettingsLines(caFile);
+              << standIns.SettingsLines(caFile, host);
     if (caFile.empty()) {
         std::cout << "; the tool needs the certificate as cafile: start with --ca-out FILE\n";
     }
@@ -76,6 +76,9 @@ int main(int argc, char** argv) {
     StandInsOptions options;
     options.service.httpsPort = arguments.httpsPort;
     options.service.httpPort = arguments.httpPort;
+    if (!arguments.host.empty()) {
+        options.service.certificateNames.push_back(arguments.host);
+    }
     options.service.inspection = true;
     options.service.faults = arguments.faults;
     options.site.port = arguments.sitePort;
@@ -90,7 +93,7 @@ int main(int argc, char** argv) {
             caFile = std::filesystem::absolute(arguments.caOut).string();
             standIns.WriteCertificate(caFile);
         }
-        PrintSummary(standIns, caFile);
+        PrintSummary(standIns, caFile, arguments.host.empty() ? "127.0.0.1" : arguments.host);
 
         int received = 0;
         sigwait(&stopSignals, &received);

@@ -96,8 +96,8 @@ int main() {
     const std::string token = strivo::TextBetween(form, "formhash\" value=\"", "\"");
     {
         std::ofstream signIn(folder + "/signin");
-        signIn << strivo::BuildSignInBody(token, "2592000", strivo::FormEncode(site.account().user),
-                                          strivo::FormEncode(site.account().password));
+        signIn << strivo::BuildSignInBody(token, "2592000", site.account().user,
+                                          site.account().password);
     }
     Run("curl -s -b " + jar + " -c " + jar + " --data-binary @" + folder + "/signin '" + base +
         "/logging.php?action=login&loginsubmit=true' -o /dev/null");

@@ -28,7 +28,7 @@ constexpr std::string_view kUsage =
     "\n"
     "  download   sign in to Nike+, print the summary and the run table\n"
     "  sync       download, then post the runs the Kelvora run log does not have yet\n"
-    "  --csv FILE also save the run table as CSV (code page 936)\n"
+    "  --csv FILE also save the run table as CSV (code page 936); - for standard output\n"
     "  --dry-run  print what sync would do with each run; post nothing\n"
     "  --all      post every run, also those posted before\n"
     "  --config FILE  settings file to read (default: the window's config.ini)\n"
@@ -140,7 +140,10 @@ public:
         if (const int status = Download(); status != kExitDone) {
             return status;
         }
-        if (m_options.csv) {
+        if (CsvToStandardOutput()) {
+            WriteCsv(m_env.out, m_table->Snapshot());
+            m_env.out.flush();
+        } else if (m_options.csv) {
             const FileResult written = ExportCsv(*m_options.csv, m_table->Snapshot());
             if (!written) {
                 m_env.err << "strivo-cli: cannot write " << m_options.csv->string() << ": "
@@ -157,6 +160,11 @@ public:
     }
 
 private:
+    // `--csv -`: standard output carries the CSV alone; what a person reads
+    // goes to standard error.
+    bool CsvToStandardOutput() const { return m_options.csv && *m_options.csv == "-"; }
+    std::ostream& Out() { return CsvToStandardOutput() ? m_env.err : m_env.out; }
+
     // Reads settings and resolves every credential before any network work.
     int LoadConfiguration() {
         m_sessionConfig = m_env.sessionConfig;
@@ -186,6 +194,17 @@ private:
                 return kExitUsage;
             }
             m_settings = ReadSettings(path);
+            for (const SettingsProblem& problem : m_settings.problems) {
+                m_env.err << "strivo-cli: " << path.string() << ": " << problem.key << "="
+                          << problem.value
+                          << (problem.kind == SettingsProblem::Kind::NotAPort
+                                  ? ": not a port (1 to 65535)"
+                                  : ": no such file")
+                          << "\n";
+            }
+            if (!m_settings.problems.empty()) {
+                return kExitUsage;
+            }
             m_postedRuns = std::make_shared<PostedRuns>(PostedRunsPathFor(path));
             source = path.string();
         }
@@ -245,7 +264,7 @@ private:
             return kExitFailed;
         }
         if (const ProgressReport* summary = progress.Find(WM_SUMMARY_READY)) {
-            m_env.out << Cp936ToUtf8(summary->summary) << "\n\n";
+            Out() << ForTerminal(summary->summary) << "\n\n";
         }
         const ProgressReport* runs = progress.Find(WM_RUNS_DONE);
         if (!runs || !Succeeded(runs->outcome)) {
@@ -253,8 +272,8 @@ private:
                       << (runs ? runs->reason : "") << "\n";
             return kExitFailed;
         }
-        m_env.out << FormatRunTable(m_table->Snapshot());
-        m_env.out.flush();
+        Out() << FormatRunTable(m_table->Snapshot());
+        Out().flush();
         return kExitDone;
     }
 
@@ -270,27 +289,27 @@ private:
         const auto posts = std::count_if(plan.begin(), plan.end(), [](const PlannedRun& run) {
             return run.action == RunAction::Post;
         });
-        m_env.out << "\nWould post " << posts << " of " << rows.size() << " runs:\n";
+        Out() << "\nWould post " << posts << " of " << rows.size() << " runs:\n";
         for (const PlannedRun& run : plan) {
             const std::string& runId = (*run.row)[kColumnRunId];
             switch (run.action) {
                 case RunAction::Post:
-                    m_env.out << "post  "
-                              << Cp936ToUtf8(BuildRunLogBody("<formhash>", *run.row,
-                                                             EncodedRunLogDescription()));
+                    // The site's token is known only once signed in.
+                    Out() << "post  formhash=<formhash>"
+                          << ForTerminal(BuildRunLogBody("", *run.row, EncodedRunLogDescription())
+                                             .substr(std::string_view("formhash=").size()));
                     break;
                 case RunAction::AlreadyPosted:
-                    m_env.out << "skip (posted " << run.postedOn << ")  " << Cp936ToUtf8(runId);
+                    Out() << "skip (posted " << run.postedOn << ")  " << ForTerminal(runId);
                     break;
                 case RunAction::Twice:
-                    m_env.out << "skip (twice in the list)  " << Cp936ToUtf8(runId);
+                    Out() << "skip (twice in the list)  " << ForTerminal(runId);
                     break;
                 case RunAction::WithoutId:
-                    m_env.out << "skip (no RunID)  row "
-                              << Cp936ToUtf8((*run.row)[kColumnSequence]);
+                    Out() << "skip (no RunID)  row " << ForTerminal((*run.row)[kColumnSequence]);
                     break;
             }
-            m_env.out << "\n";
+            Out() << "\n";
         }
         return kExitDone;
     }
@@ -317,24 +336,24 @@ private:
             m_env.err << "strivo-cli: " << done->notPosted << " of " << done->total
                       << " runs were not posted: " << done->reason;
             if (!done->failedIds.empty()) {
-                m_env.err << "; failed: " << Cp936ToUtf8(Join(done->failedIds));
+                m_env.err << "; failed: " << ForTerminal(Join(done->failedIds));
             }
             if (!done->unconfirmedIds.empty()) {
                 m_env.err << "; sent without an answer, check the Kelvora run log: "
-                          << Cp936ToUtf8(Join(done->unconfirmedIds));
+                          << ForTerminal(Join(done->unconfirmedIds));
             }
             m_env.err << "\n";
             return kExitFailed;
         }
         if (done->total > 0) {
-            m_env.out << "\nPosted " << done->total << " runs to the Kelvora run log; "
-                      << done->alreadyPosted << " were there already.\n";
+            Out() << "\nPosted " << done->total << " runs to the Kelvora run log; "
+                  << done->alreadyPosted << " were there already.\n";
         } else {
-            m_env.out << "\nNothing new to post: " << done->alreadyPosted
-                      << " runs were on the Kelvora run log already.\n";
+            Out() << "\nNothing new to post: " << done->alreadyPosted
+                  << " runs were on the Kelvora run log already.\n";
         }
         if (done->withoutId > 0) {
-            m_env.out << done->withoutId << " rows without a RunID were not posted.\n";
+            Out() << done->withoutId << " rows without a RunID were not posted.\n";
         }
         return kExitDone;
     }

@@ -1,13 +1,27 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
+#include <map>
 
 #include "app/Cli.h"
+#include "app/Process.h"
 #include "settings/Settings.h"
 
 namespace {
+
+termios g_savedTerminal{};
+
+// Ctrl+C at the prompt: the terminal echoes again before the process ends.
+void RestoreTerminalAndDie(int signal) {
+    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &g_savedTerminal);
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
 
 // Reads one line from the terminal with echo off.
 std::optional<std::string> ReadPasswordFromTerminal(std::string_view prompt) {
@@ -15,17 +29,26 @@ std::optional<std::string> ReadPasswordFromTerminal(std::string_view prompt) {
         return std::nullopt;
     }
     std::cerr << prompt << std::flush;
-    termios saved{};
-    const bool haveTerminal = ::tcgetattr(STDIN_FILENO, &saved) == 0;
+    const bool haveTerminal = ::tcgetattr(STDIN_FILENO, &g_savedTerminal) == 0;
+    struct sigaction restore {};
+    restore.sa_handler = RestoreTerminalAndDie;
+    struct sigaction before[3]{};
+    constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
     if (haveTerminal) {
-        termios quiet = saved;
+        for (int i = 0; i < 3; ++i) {
+            ::sigaction(kSignals[i], &restore, &before[i]);
+        }
+        termios quiet = g_savedTerminal;
         quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
         ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
     }
     std::string line;
     const bool got = static_cast<bool>(std::getline(std::cin, line));
     if (haveTerminal) {
-        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &g_savedTerminal);
+        for (int i = 0; i < 3; ++i) {
+            ::sigaction(kSignals[i], &before[i], nullptr);
+        }
     }
     std::cerr << "\n";
     if (!got) {
@@ -37,16 +60,33 @@ std::optional<std::string> ReadPasswordFromTerminal(std::string_view prompt) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    strivo::PrepareProcess();
+    // Read once and taken out of the environment at once.
+    std::map<std::string, std::string, std::less<>> passwords;
+    for (const char* name : {"STRIVO_NIKE_PASSWORD", "STRIVO_SITE_PASSWORD"}) {
+        if (auto value = strivo::TakeEnvironmentVariable(name)) {
+            passwords.emplace(name, std::move(*value));
+        }
+    }
     strivo::CliEnvironment env{
         std::cout,
         std::cerr,
-        [](std::string_view name) -> std::optional<std::string> {
-            const char* value = std::getenv(std::string(name).c_str());
-            return value ? std::optional<std::string>(value) : std::nullopt;
+        [&passwords](std::string_view name) -> std::optional<std::string> {
+            const auto found = passwords.find(name);
+            return found != passwords.end() ? std::optional<std::string>(found->second)
+                                            : std::nullopt;
         },
         ReadPasswordFromTerminal,
         strivo::DefaultSettingsPath(),
         {},
     };
-    return strivo::RunCli(std::vector<std::string>(argv + 1, argv + argc), env);
+    int status = strivo::RunCli(std::vector<std::string>(argv + 1, argv + argc), env);
+    // A closed pipe or a full disk on standard output is said after the work is done.
+    std::cout.flush();
+    if (!std::cout) {
+        std::cerr << "strivo-cli: cannot write to standard output: " << std::strerror(errno)
+                  << "\n";
+        status = status == 0 ? 1 : status;
+    }
+    return status;
 }

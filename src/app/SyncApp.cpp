@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "app/Process.h"
 #include "settings/Settings.h"
 #include "ui/MainDialog.h"
 #include "ui/WxText.h"
@@ -44,6 +45,7 @@ bool SyncApp::OnCmdLineParsed(wxCmdLineParser& parser) {
 }
 
 bool SyncApp::OnInit() {
+    PrepareProcess();
     if (!wxApp::OnInit()) {
         return false;
     }

@@ -15,6 +15,20 @@ std::size_t DisplayWidth(const std::string& cp936) {
     return width;
 }
 
+std::string ForTerminal(std::string_view cp936) {
+    std::string utf8 = Cp936ToUtf8(cp936);
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        if (byte < 0x20 || byte == 0x7F) {
+            utf8[i] = '?';
+        } else if (byte == 0xC2 && i + 1 < utf8.size() &&
+                   static_cast<unsigned char>(utf8[i + 1]) < 0xA0) {
+            utf8.replace(i, 2, "?");  // U+0080..U+009F
+        }
+    }
+    return utf8;
+}
+
 std::string FormatRunTable(const std::vector<RunRow>& rows) {
     std::array<std::string, kRunColumnCount> titles;
     for (std::size_t c = 0; c < kRunColumnCount; ++c) {
@@ -37,7 +51,7 @@ std::string FormatRunTable(const std::vector<RunRow>& rows) {
                 line.append(widths[c] - DisplayWidth(cells[c]) + 2, ' ');
             }
         }
-        out += Cp936ToUtf8(line);
+        out += ForTerminal(line);
         out += '\n';
     };
     appendLine(titles);

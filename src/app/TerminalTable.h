@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "jobs/RunTable.h"
@@ -10,6 +11,11 @@ namespace strivo {
 // The run table as UTF-8 text for a terminal: a title line, then one line per
 // row, columns aligned by display width (a Chinese character takes two).
 std::string FormatRunTable(const std::vector<RunRow>& rows);
+
+// CP936 text from the network as UTF-8 for a terminal, with every control
+// character (C0, DEL, C1) shown as "?": nothing it holds can move the cursor,
+// retitle the window or reach the clipboard.
+std::string ForTerminal(std::string_view cp936);
 
 // Display width of a CP936 text: one per single byte, two per double-byte character.
 std::size_t DisplayWidth(const std::string& cp936);

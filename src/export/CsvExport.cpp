@@ -1,13 +1,51 @@
 #include "export/CsvExport.h"
 
 #include <sstream>
+#include <string_view>
+
+#include "text/TextHelpers.h"
 
 namespace strivo {
 namespace {
 
 constexpr std::size_t kExportedColumns = kColumnSyncTime + 1;
 
-void WriteCell(std::ostream& out, const std::string& cell) {
+bool IsDigits(std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// "-12", "+3.5": a number a spreadsheet reads as one.
+bool IsPlainNumber(std::string_view text) {
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+        text.remove_prefix(1);
+    }
+    const std::size_t dot = text.find('.');
+    return IsDigits(text.substr(0, dot)) &&
+           (dot == std::string_view::npos || IsDigits(text.substr(dot + 1)));
+}
+
+// "-1小时-2分-3秒", as a negative number of milliseconds is shown.
+bool IsDuration(std::string_view text) {
+    for (const std::string_view unit : {kHours, kMinutes, kSeconds}) {
+        const std::size_t at = text.find(unit);
+        if (at == std::string_view::npos || !IsPlainNumber(text.substr(0, at))) {
+            return false;
+        }
+        text.remove_prefix(at + unit.size());
+    }
+    return text.empty();
+}
+
+// A spreadsheet runs a cell that starts like a formula; an apostrophe in
+// front makes it text. Numbers and durations stay as they are.
+bool LooksLikeAFormula(std::string_view cell) {
+    return !cell.empty() &&
+           std::string_view("=+-@\t\r").find(cell.front()) != std::string_view::npos &&
+           !IsPlainNumber(cell) && !IsDuration(cell);
+}
+
+void WriteCell(std::ostream& out, const std::string& text) {
+    const std::string cell = LooksLikeAFormula(text) ? "'" + text : text;
     if (cell.find_first_of(",\"\r\n") == std::string::npos) {
         out << cell;
         return;
@@ -39,10 +77,11 @@ void WriteCsv(std::ostream& out, const std::vector<RunRow>& rows) {
 FileResult ExportCsv(const std::filesystem::path& path, const std::vector<RunRow>& rows) {
     std::ostringstream content;
     WriteCsv(content, rows);
+    // Like any new document: readable and writable by all, less the umask.
     using std::filesystem::perms;
-    return WriteFileAtomically(
-        path, content.str(),
-        perms::owner_read | perms::owner_write | perms::group_read | perms::others_read);
+    return WriteFileAtomically(path, content.str(),
+                               perms::owner_read | perms::owner_write | perms::group_read |
+                                   perms::group_write | perms::others_read | perms::others_write);
 }
 
 }  // namespace strivo

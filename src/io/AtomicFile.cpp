@@ -4,9 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 namespace strivo {
@@ -48,10 +52,6 @@ bool WriteAll(int fd, std::string_view content) {
     return true;
 }
 
-}  // namespace
-
-namespace {
-
 std::filesystem::path FolderOf(const std::filesystem::path& path) {
     return path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
 }
@@ -63,57 +63,127 @@ void SyncFolder(const std::filesystem::path& folder) {
     }
 }
 
-// Writes `content` to a new temporary file beside `path`, flushed to disk.
-// On success `*temporary` names it; on failure nothing is left behind.
-FileResult WriteTemporary(const std::filesystem::path& path, std::string_view content, mode_t mode,
-                          std::string* temporary) {
-    *temporary = (FolderOf(path) / ("." + path.filename().string() + ".XXXXXX")).string();
-    FileDescriptor fd(::mkstemp(temporary->data()));
-    if (fd.get() < 0) {
-        return {false, Reason("cannot create a file in the folder", errno)};
+// The temporary files being written, for the signal handler to remove; a
+// few slots, as only a few saves run at once.
+std::array<std::atomic<const char*>, 8> g_temporaries{};
+
+void RemoveTemporariesAndDie(int signal) {
+    for (auto& slot : g_temporaries) {
+        if (const char* path = slot.load()) {
+            ::unlink(path);
+        }
     }
-    const auto fail = [&](const char* what) {
-        const int error = errno;
-        ::unlink(temporary->c_str());
-        return FileResult{false, Reason(what, error)};
-    };
-    if (::fchmod(fd.get(), mode) != 0) {
-        return fail("cannot set permissions");
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
+// A temporary file beside `target`: written and flushed to disk, then put in
+// the target's place by the caller. Removed unless put in place, also when
+// the process is interrupted meanwhile.
+class Temporary {
+public:
+    explicit Temporary(const std::filesystem::path& target)
+        : m_path((FolderOf(target) / ("." + target.filename().string() + ".XXXXXX")).string()) {}
+    ~Temporary() {
+        if (m_slot != nullptr) {
+            m_slot->store(nullptr);
+        }
+        if (m_created) {
+            ::unlink(m_path.c_str());
+        }
     }
-    if (!WriteAll(fd.get(), content)) {
-        return fail("cannot write");
+    Temporary(const Temporary&) = delete;
+    Temporary& operator=(const Temporary&) = delete;
+
+    const std::string& path() const { return m_path; }
+
+    FileResult Write(std::string_view content, mode_t mode) {
+        FileDescriptor fd(::mkstemp(m_path.data()));
+        if (fd.get() < 0) {
+            return {false, Reason("cannot create a file in the folder", errno)};
+        }
+        m_created = true;
+        for (auto& slot : g_temporaries) {
+            const char* empty = nullptr;
+            if (slot.compare_exchange_strong(empty, m_path.c_str())) {
+                m_slot = &slot;
+                break;
+            }
+        }
+        if (::fchmod(fd.get(), mode) != 0) {
+            return {false, Reason("cannot set permissions", errno)};
+        }
+        if (!WriteAll(fd.get(), content)) {
+            return {false, Reason("cannot write", errno)};
+        }
+        if (::fsync(fd.get()) != 0) {
+            return {false, Reason("cannot flush to disk", errno)};
+        }
+        if (::close(fd.release()) != 0) {
+            return {false, Reason("cannot close", errno)};
+        }
+        return {true, {}};
     }
-    if (::fsync(fd.get()) != 0) {
-        return fail("cannot flush to disk");
+
+private:
+    std::string m_path;
+    bool m_created = false;
+    std::atomic<const char*>* m_slot = nullptr;
+};
+
+// What a path names once its symbolic links are followed; a missing file
+// stays where the last link points.
+std::optional<std::filesystem::path> FollowLinks(std::filesystem::path path) {
+    for (int links = 0; links < 40; ++links) {
+        std::error_code error;
+        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(path, error))) {
+            return path;
+        }
+        const std::filesystem::path next = std::filesystem::read_symlink(path, error);
+        if (error) {
+            return std::nullopt;
+        }
+        path = next.is_absolute() ? next : FolderOf(path) / next;
     }
-    if (::close(fd.release()) != 0) {
-        return fail("cannot close");
+    return std::nullopt;
+}
+
+mode_t CurrentUmask() {
+    const FileContent status = ReadWholeFile("/proc/self/status");
+    const std::size_t at = status.bytes.find("Umask:");
+    if (at == std::string::npos) {
+        return 022;
     }
-    return {true, {}};
+    return static_cast<mode_t>(std::strtoul(status.bytes.c_str() + at + 6, nullptr, 8));
 }
 
 }  // namespace
 
 FileResult WriteFileAtomically(const std::filesystem::path& path, std::string_view content,
                                std::filesystem::perms newFileMode) {
-    mode_t mode = static_cast<mode_t>(newFileMode);
+    // A link (a dotfile kept elsewhere, say) is followed: the file it names
+    // is replaced, and the link stays.
+    const std::optional<std::filesystem::path> target = FollowLinks(path);
+    if (!target) {
+        return {false, "cannot follow the links of " + path.string()};
+    }
+    mode_t mode = static_cast<mode_t>(newFileMode) & ~CurrentUmask();
     struct stat existing {};
-    if (::stat(path.c_str(), &existing) == 0) {
+    if (::stat(target->c_str(), &existing) == 0) {
+        // Devices, pipes and folders are left alone.
         if (!S_ISREG(existing.st_mode)) {
-            return {false, "not a regular file: " + path.string()};
+            return {false, "not a regular file: " + target->string()};
         }
         mode = existing.st_mode & 07777;
     }
-    std::string temporary;
-    if (FileResult written = WriteTemporary(path, content, mode, &temporary); !written) {
+    Temporary temporary(*target);
+    if (FileResult written = temporary.Write(content, mode); !written) {
         return written;
     }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        return {false, Reason("cannot replace the file", error)};
+    if (::rename(temporary.path().c_str(), target->c_str()) != 0) {
+        return {false, Reason("cannot replace the file", errno)};
     }
-    SyncFolder(FolderOf(path));
+    SyncFolder(FolderOf(*target));
     return {true, {}};
 }
 
@@ -123,20 +193,27 @@ FileResult CreateNewFile(const std::filesystem::path& path, std::string_view con
     if (::lstat(path.c_str(), &existing) == 0) {
         return {false, "already exists: " + path.string()};
     }
-    std::string temporary;
-    if (FileResult written = WriteTemporary(path, content, static_cast<mode_t>(mode), &temporary);
-        !written) {
+    Temporary temporary(path);
+    if (FileResult written = temporary.Write(content, static_cast<mode_t>(mode)); !written) {
         return written;
     }
     // link() fails when the target exists, so a file created meanwhile is kept.
-    const int linked = ::link(temporary.c_str(), path.c_str());
-    const int error = errno;
-    ::unlink(temporary.c_str());
-    if (linked != 0) {
-        return {false, Reason("cannot create the file", error)};
+    if (::link(temporary.path().c_str(), path.c_str()) != 0) {
+        return {false, Reason("cannot create the file", errno)};
     }
     SyncFolder(FolderOf(path));
     return {true, {}};
+}
+
+void RemoveTemporaryFilesOnSignals() {
+    struct sigaction action {};
+    action.sa_handler = RemoveTemporariesAndDie;
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        ::sigaction(signal, &action, nullptr);
+    }
+    // A write past the file size limit then fails, and is reported, instead
+    // of ending the process with the temporary file left behind.
+    ::signal(SIGXFSZ, SIG_IGN);
 }
 
 AppendOnlyFile::~AppendOnlyFile() {

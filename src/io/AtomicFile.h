@@ -17,8 +17,10 @@ struct FileResult {
 // Replaces `path` with `content` so that a crash, a full disk or a write error
 // leaves either the old file or the new one, never a mix: the bytes go to a
 // temporary file in the same folder, which is flushed to disk and renamed over
-// the target only when complete. An existing file keeps its permission bits;
-// a new file gets `newFileMode`.
+// the target only when complete. A symbolic link is followed and kept; a
+// target that is not a regular file (a device, a pipe, a folder) is refused.
+// An existing file keeps its permission bits; a new file gets `newFileMode`
+// less the umask.
 FileResult WriteFileAtomically(const std::filesystem::path& path, std::string_view content,
                                std::filesystem::perms newFileMode);
 
@@ -49,6 +51,11 @@ public:
 private:
     int m_fd = -1;
 };
+
+// From now on SIGINT, SIGTERM and SIGHUP remove the temporary file of a save
+// in progress before the process ends, and a file too large for the file
+// size limit fails its write instead of ending the process.
+void RemoveTemporaryFilesOnSignals();
 
 // Reads a whole file. `exists` tells a missing file apart from one that
 // exists but cannot be read.

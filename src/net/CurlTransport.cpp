@@ -89,7 +89,7 @@ CurlTransport::CurlTransport(const WebSessionConfig& config,
                              std::shared_ptr<const TrustedCertificates> trusted)
     : m_cookies(config.cookies),
       m_trusted(std::move(trusted)),
-      m_stallLimit(config.stallLimit),
+      m_config(config),
       m_maxBodyBytes(config.maxBodyBytes),
       m_easy(curl_easy_init()),
       m_multi(curl_multi_init()) {
@@ -107,6 +107,7 @@ CurlTransport::CurlTransport(const WebSessionConfig& config,
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
                      static_cast<long>(config.connectTimeout.count()));
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);  // the certificate must name the host
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CurlTransport::OnBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &CurlTransport::OnHeader);
@@ -130,9 +131,8 @@ TransferOutcome CurlTransport::Perform(const TransferRequest& request, std::stop
     m_stop = std::move(stop);
     m_body = &body;
     m_received = 0;
-    m_downNow = 0;
-    m_upNow = 0;
-    m_lastActivity = Clock::now();
+    m_moved = 0;
+    m_clock.emplace(m_config, request.options.deadline);
     m_abort = Abort::None;
 
     TransferOutcome outcome;
@@ -155,7 +155,6 @@ TransferOutcome CurlTransport::Perform(const TransferRequest& request, std::stop
     CURL* easy = m_easy.get();
     curl_easy_setopt(easy, CURLOPT_URL, url->c_str());
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers.get());
-    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, request.options.verifyHostName ? 2L : 0L);
     // A secure request followed to plain HTTP would send the session's cookies in clear.
     curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR,
                      request.options.secure ? "https" : "http,https");
@@ -196,8 +195,8 @@ TransferOutcome CurlTransport::Perform(const TransferRequest& request, std::stop
         case Abort::Cancelled:
             outcome.error = TransferError::Cancelled;
             break;
-        case Abort::Stalled:
-            outcome.error = TransferError::Stalled;
+        case Abort::TimedOut:
+            outcome.error = TransferError::TimedOut;
             break;
         case Abort::TooLarge:
             outcome.error = TransferError::TooLarge;
@@ -225,21 +224,30 @@ CURLcode CurlTransport::Run() {
             }
         }
         // The progress callback sees these too, but only while libcurl calls it.
-        if (m_stop.stop_requested()) {
-            m_abort = Abort::Cancelled;
-            return CURLE_ABORTED_BY_CALLBACK;
-        }
-        if (Stalled()) {
-            m_abort = Abort::Stalled;
+        if (Ending()) {
             return CURLE_ABORTED_BY_CALLBACK;
         }
         curl_multi_poll(m_multi.get(), nullptr, 0, PollMilliseconds(), nullptr);
     }
 }
 
+bool CurlTransport::Ending() {
+    if (m_stop.stop_requested()) {
+        m_abort = Abort::Cancelled;
+    } else if (m_clock->Exceeded()) {
+        m_abort = Abort::TimedOut;
+    }
+    return m_abort != Abort::None;
+}
+
+void CurlTransport::Count(std::size_t bytes) {
+    m_moved += bytes;
+    m_clock->Moved(m_moved);
+}
+
 int CurlTransport::PollMilliseconds() const {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        m_lastActivity + m_stallLimit - Clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(m_clock->StallAt() - Clock::now());
     return static_cast<int>(
         std::clamp(left + std::chrono::milliseconds(1), std::chrono::milliseconds(1), kLongestPoll)
             .count());
@@ -248,7 +256,7 @@ int CurlTransport::PollMilliseconds() const {
 std::size_t CurlTransport::OnBody(char* data, std::size_t size, std::size_t count, void* self) {
     auto& transfer = *static_cast<CurlTransport*>(self);
     const std::size_t length = size * count;
-    transfer.m_lastActivity = Clock::now();
+    transfer.Count(length);
     long status = 0;
     curl_easy_getinfo(transfer.m_easy.get(), CURLINFO_RESPONSE_CODE, &status);
     if (status < 200 || status > 299) {
@@ -273,32 +281,19 @@ std::size_t CurlTransport::OnRead(char* buffer, std::size_t size, std::size_t co
         std::min(size * count, transport.m_form.size() - transport.m_formTaken);
     std::copy_n(transport.m_form.data() + transport.m_formTaken, length, buffer);
     transport.m_formTaken += length;
+    transport.Count(length);
     return length;
 }
 
 std::size_t CurlTransport::OnHeader(char* /*data*/, std::size_t size, std::size_t count,
                                     void* self) {
-    static_cast<CurlTransport*>(self)->m_lastActivity = Clock::now();
+    static_cast<CurlTransport*>(self)->Count(size * count);
     return size * count;
 }
 
-int CurlTransport::OnProgress(void* self, curl_off_t /*downTotal*/, curl_off_t downNow,
-                              curl_off_t /*upTotal*/, curl_off_t upNow) {
-    auto& transfer = *static_cast<CurlTransport*>(self);
-    if (downNow != transfer.m_downNow || upNow != transfer.m_upNow) {
-        transfer.m_downNow = downNow;
-        transfer.m_upNow = upNow;
-        transfer.m_lastActivity = Clock::now();
-    }
-    if (transfer.m_stop.stop_requested()) {
-        transfer.m_abort = Abort::Cancelled;
-        return 1;
-    }
-    if (transfer.Stalled()) {
-        transfer.m_abort = Abort::Stalled;
-        return 1;
-    }
-    return 0;
+int CurlTransport::OnProgress(void* self, curl_off_t /*downTotal*/, curl_off_t /*downNow*/,
+                              curl_off_t /*upTotal*/, curl_off_t /*upNow*/) {
+    return static_cast<CurlTransport*>(self)->Ending() ? 1 : 0;
 }
 
 CURLcode CurlTransport::OnSslContext(CURL* /*easy*/, void* sslContext, void* self) {

@@ -4,10 +4,13 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <stop_token>
 #include <string_view>
 
+#include "net/TransferLimits.h"
 #include "net/Transport.h"
 
 namespace strivo {
@@ -40,11 +43,13 @@ private:
     using Clock = std::chrono::steady_clock;
 
     // What ended a transfer early, seen by the callbacks.
-    enum class Abort { None, Cancelled, Stalled, TooLarge, Status };
+    enum class Abort { None, Cancelled, TimedOut, TooLarge, Status };
 
     CurlTransport(const WebSessionConfig& config,
                   std::shared_ptr<const TrustedCertificates> trusted);
-    bool Stalled() const { return Clock::now() - m_lastActivity > m_stallLimit; }
+    // True, and the abort noted, when the transfer is cancelled or out of time.
+    bool Ending();
+    void Count(std::size_t bytes);
     int PollMilliseconds() const;
     CURLcode Run();
 
@@ -57,7 +62,7 @@ private:
 
     std::shared_ptr<CookieStore> m_cookies;  // outlives the easy handle that uses it
     std::shared_ptr<const TrustedCertificates> m_trusted;
-    std::chrono::milliseconds m_stallLimit;
+    WebSessionConfig m_config;  // stall and rate limits
     std::size_t m_maxBodyBytes;
     CurlEasy m_easy;
     CurlMulti m_multi;  // after the easy handle, so it is cleaned up first
@@ -68,9 +73,8 @@ private:
     std::string_view m_form;  // a POST body, and how much of it libcurl has taken
     std::size_t m_formTaken = 0;
     std::size_t m_received = 0;
-    curl_off_t m_downNow = 0;
-    curl_off_t m_upNow = 0;
-    Clock::time_point m_lastActivity;
+    std::uint64_t m_moved = 0;  // bytes both ways, headers included
+    std::optional<TransferLimits> m_clock;
     Abort m_abort = Abort::None;
 };
 

@@ -22,7 +22,7 @@ std::string ReasonFor(TransferError error, long status) {
             return {};
         case TransferError::Cancelled:
             return "cancelled";
-        case TransferError::Stalled:
+        case TransferError::TimedOut:
         case TransferError::ConnectTimeout:
             return "time-out";
         case TransferError::TooLarge:

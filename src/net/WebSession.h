@@ -13,13 +13,14 @@
 namespace strivo {
 
 // How a request goes out. A secure request speaks TLS on whatever port its
-// URL names and verifies the server's chain and dates.
+// URL names and verifies the server's chain, dates and host name. Every
+// request ends by its deadline, connecting and redirects included.
 struct RequestOptions {
     bool secure = false;
-    bool verifyHostName = true;  // the certificate must name the host
+    std::chrono::milliseconds deadline{120000};
 };
 inline constexpr RequestOptions kOrdinaryRequestOptions{};
-inline constexpr RequestOptions kSecureRequestOptions{.secure = true, .verifyHostName = false};
+inline constexpr RequestOptions kSecureRequestOptions{.secure = true};
 
 // Cookies that responses set, sent with later requests to the same host by every
 // session that holds the same store, on any thread.
@@ -34,15 +35,18 @@ struct WebSessionConfig {
     std::chrono::milliseconds connectRetryDelay{1000};
     int connectRetries = 1;
     std::chrono::milliseconds stallLimit{60000};  // no byte moving for this long: fail
-    std::size_t maxBodyBytes = 64u << 20;         // bytes received of one response body
-    std::shared_ptr<CookieStore> cookies;         // null: ProcessCookieStore()
+    // Fewer bytes than minRate per second over the last rateWindow: fail.
+    std::size_t minRate = 1024;
+    std::chrono::milliseconds rateWindow{60000};
+    std::size_t maxBodyBytes = 64u << 20;  // bytes received of one response body
+    std::shared_ptr<CookieStore> cookies;  // null: ProcessCookieStore()
 };
 
 // Why a request did not give a complete status-200 answer.
 enum class TransferError {
     None,
     Cancelled,
-    Stalled,            // no byte moved for the stall limit
+    TimedOut,           // stalled, too slow, or past its deadline
     TooLarge,           // the body passed the size limit
     Status,             // a final status other than 200; its body is not read
     ConnectionRefused,  // nothing listens on the port

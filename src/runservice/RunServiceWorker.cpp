@@ -10,6 +10,8 @@ namespace {
 constexpr std::string_view kSignInPath = "/nikeplus/v1/services/widget/generate_pin.jsp";
 constexpr std::string_view kAccountDataPath = "/nikeplus/v1/services/app/get_user_data.jsp";
 constexpr std::string_view kRunListPath = "/nikeplus/v1/services/app/run_list.jsp";
+// A long run list may take its time, but not for ever.
+constexpr RequestOptions kRunListOptions{.secure = true, .deadline = std::chrono::minutes(15)};
 
 bool Contains(std::string_view text, std::string_view word) {
     return text.find(word) != std::string_view::npos;
@@ -84,7 +86,7 @@ bool RunServiceWorker::SignIn() {
     pathAndQuery += "?login=" + PercentEncode(m_settings.serviceUser);
     pathAndQuery += "&password=" + PercentEncode(m_settings.servicePassword);
     const HttpResult result =
-        m_session.HttpGet(ServiceUrl(m_settings, true, pathAndQuery), kSecureRequestOptions);
+        m_session.HttpGet(ServiceUrl(m_settings, pathAndQuery), kSecureRequestOptions);
     if (!Contains(result.Text(), "success")) {
         m_failureReason = result.ok ? "user name or password refused" : result.reason;
         return false;
@@ -95,14 +97,14 @@ bool RunServiceWorker::SignIn() {
 std::string RunServiceWorker::FetchAccountSummary() {
     // A failed request still gives the sentence its frame, with empty values.
     const HttpResult result =
-        m_session.HttpGet(ServiceUrl(m_settings, false, kAccountDataPath), kOrdinaryRequestOptions);
+        m_session.HttpGet(ServiceUrl(m_settings, kAccountDataPath), kSecureRequestOptions);
     // The account data is UTF-8; no zero byte comes through the line reader.
     return BuildSummary(Utf8ToCp936(result.Text()));
 }
 
 bool RunServiceWorker::DownloadRunList(RunTable& table) {
     const HttpResult result =
-        m_session.HttpGet(ServiceUrl(m_settings, true, kRunListPath), kSecureRequestOptions);
+        m_session.HttpGet(ServiceUrl(m_settings, kRunListPath), kRunListOptions);
     if (!Contains(result.Text(), "success")) {
         m_failureReason = result.ok ? "the run service did not send a run list" : result.reason;
         return false;

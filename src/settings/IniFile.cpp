@@ -161,8 +161,16 @@ IniFile::IniFile(std::string content)
     : m_content(std::move(content)), m_lines(ParseLines(m_content)) {}
 
 IniFile::~IniFile() = default;
-IniFile::IniFile(const IniFile&) = default;
-IniFile& IniFile::operator=(const IniFile&) = default;
+// The parsed lines point into the content: a copy parses its own.
+IniFile::IniFile(const IniFile& other) : IniFile(other.m_content) {}
+
+IniFile& IniFile::operator=(const IniFile& other) {
+    if (this != &other) {
+        m_content = other.m_content;
+        m_lines = ParseLines(m_content);
+    }
+    return *this;
+}
 
 std::string IniFile::Read(std::string_view section, std::string_view key,
                           std::string_view defaultValue, std::size_t bufferSize) const {

@@ -2,10 +2,12 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <system_error>
 
 #include "settings/IniFile.h"
+#include "text/CodePage.h"
 
 namespace strivo {
 namespace {
@@ -21,14 +23,57 @@ constexpr std::size_t kPathBuffer = 4096;
 constexpr auto kOwnerOnly =
     std::filesystem::perms::owner_read | std::filesystem::perms::owner_write;
 
-int ReadPort(const IniFile& ini, std::string_view section, std::string_view key, int fallback) {
-    const std::string text = ini.Read(section, key, {}, kValueBuffer);
-    if (text.empty() || text.size() > 5 ||
-        text.find_first_not_of("0123456789") != std::string::npos) {
+// A settings file as a text editor left it: a UTF-8 file (one with a
+// byte-order mark, or valid UTF-8 holding non-ASCII text) or, as the tool
+// writes it, code page 936.
+struct SettingsText {
+    explicit SettingsText(std::string content) {
+        if (content.starts_with(kByteOrderMark)) {
+            bom = true;
+            content.erase(0, kByteOrderMark.size());
+        }
+        utf8 = bom || (IsUtf8(content) && std::any_of(content.begin(), content.end(),
+                                                      [](char c) { return c & 0x80; }));
+        ini = IniFile(std::move(content));
+    }
+
+    // A user name or password in CP936, cut to what a read into `buffer`
+    // bytes keeps.
+    std::string Read(std::string_view section, std::string_view key, std::size_t buffer) const {
+        if (!utf8) {
+            return ini.Read(section, key, {}, buffer);
+        }
+        const std::string value = Utf8ToCp936(ini.Read(section, key, {}, kPathBuffer));
+        return std::string(Cp936Prefix(value, buffer - 1));
+    }
+    void Write(std::string_view section, std::string_view key, std::string_view cp936) {
+        ini.Write(section, key, utf8 ? Cp936ToUtf8(cp936) : std::string(cp936));
+    }
+    std::string Content() const {
+        return (bom ? std::string(kByteOrderMark) : std::string()) + ini.content();
+    }
+
+    static constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    bool bom = false;
+    bool utf8 = false;
+    IniFile ini;
+};
+
+// The port a key names; a value that is no port is a problem, not a default.
+int ReadPort(const SettingsText& text, std::string_view section, std::string_view key, int fallback,
+             std::vector<SettingsProblem>& problems) {
+    const std::string value = text.Read(section, key, kValueBuffer);
+    if (value.empty()) {
         return fallback;
     }
-    const int port = std::stoi(text);
-    return port >= 1 && port <= 65535 ? port : fallback;
+    if (value.size() <= 5 && value.find_first_not_of("0123456789") == std::string::npos) {
+        if (const int port = std::stoi(value); port >= 1 && port <= 65535) {
+            return port;
+        }
+    }
+    problems.push_back({"[" + std::string(section) + "] " + std::string(key), value,
+                        SettingsProblem::Kind::NotAPort});
+    return fallback;
 }
 
 std::string Url(bool secure, std::string_view host, int port, std::string_view pathAndQuery) {
@@ -82,25 +127,33 @@ Settings LoadSettings(const std::filesystem::path& path) {
 
 Settings ReadSettings(const std::filesystem::path& path) {
     FileContent file = ReadWholeFile(path);
-    const IniFile ini(file.ok ? std::move(file.bytes) : std::string());
+    const SettingsText text(file.ok ? std::move(file.bytes) : std::string());
     Settings settings;
-    settings.serviceUser = ini.Read(kServiceSection, "user", {}, kValueBuffer);
-    settings.servicePassword = ini.Read(kServiceSection, "pwd", {}, kValueBuffer);
-    settings.siteUser = ini.Read(kSiteSection, "user", {}, kValueBuffer);
-    settings.sitePassword = ini.Read(kSiteSection, "pwd", {}, kValueBuffer);
+    settings.serviceUser = text.Read(kServiceSection, "user", kValueBuffer);
+    settings.servicePassword = text.Read(kServiceSection, "pwd", kValueBuffer);
+    settings.siteUser = text.Read(kSiteSection, "user", kValueBuffer);
+    settings.sitePassword = text.Read(kSiteSection, "pwd", kValueBuffer);
 
+    // Hosts and paths are taken as bytes: a file name is the file system's.
     const auto readHost = [&](std::string_view section, const std::string& fallback) {
-        std::string host = ini.Read(section, "host", {}, kPathBuffer);
+        std::string host = text.ini.Read(section, "host", {}, kPathBuffer);
         return host.empty() ? fallback : host;
     };
+    // [nike+] http_port, from older files, is no longer used: every request to
+    // the run service goes over HTTPS.
     settings.serviceHost = readHost(kServiceSection, settings.serviceHost);
     settings.serviceHttpsPort =
-        ReadPort(ini, kServiceSection, "https_port", settings.serviceHttpsPort);
-    settings.serviceHttpPort =
-        ReadPort(ini, kServiceSection, "http_port", settings.serviceHttpPort);
-    settings.serviceCaFile = ini.Read(kServiceSection, "cafile", {}, kPathBuffer);
+        ReadPort(text, kServiceSection, "https_port", settings.serviceHttpsPort, settings.problems);
+    settings.serviceCaFile = text.ini.Read(kServiceSection, "cafile", {}, kPathBuffer);
+    std::error_code error;
+    if (!settings.serviceCaFile.empty() &&
+        !std::filesystem::is_regular_file(settings.serviceCaFile, error)) {
+        settings.problems.push_back(
+            {"[nike+] cafile", settings.serviceCaFile, SettingsProblem::Kind::NoSuchFile});
+    }
     settings.siteHost = readHost(kSiteSection, settings.siteHost);
-    settings.sitePort = ReadPort(ini, kSiteSection, "http_port", settings.sitePort);
+    settings.sitePort =
+        ReadPort(text, kSiteSection, "http_port", settings.sitePort, settings.problems);
     return settings;
 }
 
@@ -111,16 +164,16 @@ FileResult SaveSettings(const std::filesystem::path& path, std::string_view serv
         return {false, "cannot read " + path.string()};
     }
     // Both names in one replacement of the file, so that a crash between
-    // them cannot leave one new and one old.
-    IniFile ini(std::move(file.bytes));
-    ini.Write(kServiceSection, "user", serviceUser);
-    ini.Write(kSiteSection, "user", siteUser);
-    return WriteFileAtomically(path, ini.content(), kOwnerOnly);
+    // them cannot leave one new and one old. The file keeps its encoding,
+    // byte-order mark and line ends.
+    SettingsText text(std::move(file.bytes));
+    text.Write(kServiceSection, "user", serviceUser);
+    text.Write(kSiteSection, "user", siteUser);
+    return WriteFileAtomically(path, text.Content(), kOwnerOnly);
 }
 
-std::string ServiceUrl(const Settings& settings, bool secure, std::string_view pathAndQuery) {
-    return Url(secure, settings.serviceHost,
-               secure ? settings.serviceHttpsPort : settings.serviceHttpPort, pathAndQuery);
+std::string ServiceUrl(const Settings& settings, std::string_view pathAndQuery) {
+    return Url(true, settings.serviceHost, settings.serviceHttpsPort, pathAndQuery);
 }
 
 std::string SiteUrl(const Settings& settings, std::string_view pathAndQuery) {

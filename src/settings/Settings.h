@@ -3,10 +3,19 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "io/AtomicFile.h"
 
 namespace strivo {
+
+// A value in the settings file that cannot be used.
+struct SettingsProblem {
+    enum class Kind { NotAPort, NoSuchFile };
+    std::string key;    // "[nike+] https_port"
+    std::string value;  // as the file holds it
+    Kind kind;
+};
 
 // What the settings file holds: the two pairs of credentials, and where the two
 // services are (optional keys a user may add by hand; never written by the tool).
@@ -18,11 +27,14 @@ struct Settings {
 
     std::string serviceHost = "nikeplus.nike.com";
     int serviceHttpsPort = 443;
-    int serviceHttpPort = 80;
     std::string serviceCaFile;  // extra certificate authorities (PEM), if any
 
     std::string siteHost = "bbs.kelvora.example";
     int sitePort = 80;  // plain HTTP
+
+    // Values the file holds that cannot be used, such as a port of 99999; the
+    // defaults stand in their place, and no job should start on them.
+    std::vector<SettingsProblem> problems;
 };
 
 // The 48 bytes a missing settings file is created with.
@@ -56,7 +68,7 @@ FileResult SaveSettings(const std::filesystem::path& path, std::string_view serv
 // Where requests go: the scheme, the host and, when it is not the scheme's
 // default, the port, followed by `pathAndQuery` ("/index.php?x=1", or "" for
 // the bare address).
-std::string ServiceUrl(const Settings& settings, bool secure, std::string_view pathAndQuery);
+std::string ServiceUrl(const Settings& settings, std::string_view pathAndQuery);  // always HTTPS
 std::string SiteUrl(const Settings& settings, std::string_view pathAndQuery);
 
 }  // namespace strivo

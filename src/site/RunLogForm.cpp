@@ -6,15 +6,15 @@
 namespace strivo {
 
 std::string BuildSignInBody(std::string_view formHash, std::string_view cookieTime,
-                            std::string_view encodedUser, std::string_view encodedPassword) {
+                            std::string_view user, std::string_view password) {
     std::string body = "formhash=";
-    body += formHash;
+    body += FormEncode(formHash);
     body += "&cookietime=";
-    body += cookieTime;
+    body += FormEncode(cookieTime);
     body += "&loginfield=username&questionid=0&username=";
-    body += encodedUser;
+    body += FormEncode(user);
     body += "&password=";
-    body += encodedPassword;
+    body += FormEncode(password);
     body += "&answer=";
     return body;
 }
@@ -23,19 +23,19 @@ std::string BuildRunLogBody(std::string_view formHash, const RunRow& row,
                             std::string_view encodedDescription) {
     const Duration duration = SplitMilliseconds(row.durationMs);
     std::string body = "formhash=";
-    body += formHash;
+    body += FormEncode(formHash);
     body += "&dtevent=";
     body += FormEncode(row[kColumnStartTime]);
     body += "&typeevent=1&weather=1&tempor=1&distance=";
-    body += row[kColumnDistance];
+    body += FormEncode(row[kColumnDistance]);
     body += "&tchour=";
-    body += std::to_string(duration.hours);
+    body += FormEncode(std::to_string(duration.hours));
     body += "&tcminute=";
-    body += std::to_string(duration.minutes);
+    body += FormEncode(std::to_string(duration.minutes));
     body += "&tcsecond=";
-    body += std::to_string(duration.seconds);
+    body += FormEncode(std::to_string(duration.seconds));
     body += "&addr=&nikerunid=";
-    body += row[kColumnRunId];
+    body += FormEncode(row[kColumnRunId]);
     body += "&descrip=";
     body += encodedDescription;
     return body;

@@ -7,14 +7,15 @@
 
 namespace strivo {
 
-// The sign-in form body. The token and cookie time go in as read from the
-// sign-in page; user name and password must already be form-encoded.
+// The sign-in form body, every value form-encoded: the token and cookie time
+// as read from the sign-in page, the user name and password as typed.
 std::string BuildSignInBody(std::string_view formHash, std::string_view cookieTime,
-                            std::string_view encodedUser, std::string_view encodedPassword);
+                            std::string_view user, std::string_view password);
 
-// The run-log body for one row: hours, minutes and seconds come from the
-// row's milliseconds. Only the start time is form-encoded here; the
-// description comes encoded (it is the same for every row).
+// The run-log body for one row, every value form-encoded, so that no value
+// from the network can add a field of its own; ordinary values (digits, ".",
+// "-") go as they are. Hours, minutes and seconds come from the row's
+// milliseconds; the description comes encoded (it is the same for every row).
 std::string BuildRunLogBody(std::string_view formHash, const RunRow& row,
                             std::string_view encodedDescription);
 

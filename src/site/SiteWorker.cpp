@@ -110,7 +110,8 @@ bool SiteWorker::SignIn() {
     const std::string home =
         m_session.HttpGet(SiteUrl(m_settings, "/index.php"), kOrdinaryRequestOptions).Text();
     if (home.find("formhash=") != std::string::npos) {
-        const std::string token = TextBetween(home, "formhash=", "\"");
+        // Encoded, so that a token from the page cannot add a query field.
+        const std::string token = FormEncode(TextBetween(home, "formhash=", "\""));
         m_session.HttpGet(SiteUrl(m_settings, "/logging.php?action=logout&formhash=" + token),
                           kOrdinaryRequestOptions);
     }
@@ -122,12 +123,9 @@ bool SiteWorker::SignIn() {
     const std::string cookieTime =
         TextBetween(TextBetween(form, "cookietime", "/>"), "value=\"", "\"");
 
-    // The password is form-encoded like the user name, so that "&", "%", "+"
-    // and spaces arrive as typed.
     const HttpResult answer = m_session.HttpPostForm(
         SiteUrl(m_settings, "/logging.php?action=login&loginsubmit=true"),
-        BuildSignInBody(m_formHash, cookieTime, FormEncode(m_settings.siteUser),
-                        FormEncode(m_settings.sitePassword)));
+        BuildSignInBody(m_formHash, cookieTime, m_settings.siteUser, m_settings.sitePassword));
     // A post that failed signed nobody in, whatever its (empty) answer says.
     if (!answer.ok) {
         m_failureReason = answer.reason;

@@ -74,4 +74,15 @@ std::size_t Utf8SequenceLength(std::string_view text, std::size_t* badLength) {
 
 }  // namespace detail
 
+bool IsUtf8(std::string_view text) {
+    for (std::size_t pos = 0, ignored = 0; pos < text.size();) {
+        const std::size_t length = detail::Utf8SequenceLength(text.substr(pos), &ignored);
+        if (length == 0) {
+            return false;
+        }
+        pos += length;
+    }
+    return true;
+}
+
 }  // namespace strivo

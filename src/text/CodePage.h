@@ -33,6 +33,9 @@ constexpr bool IsCp936TrailByte(unsigned char byte) {
     return byte >= 0x40 && byte <= 0xFE && byte != 0x7F;
 }
 
+// True when `text` is well-formed UTF-8 throughout.
+bool IsUtf8(std::string_view text);
+
 // Length of the character starting at `pos`: 2 for a lead byte followed by a
 // trail byte, otherwise 1.
 std::size_t Cp936CharLength(std::string_view text, std::size_t pos);

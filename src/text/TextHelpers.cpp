@@ -6,10 +6,6 @@
 namespace strivo {
 namespace {
 
-constexpr std::string_view kHours = "\xD0\xA1\xCA\xB1";  // 小时
-constexpr std::string_view kMinutes = "\xB7\xD6";        // 分
-constexpr std::string_view kSeconds = "\xC3\xEB";        // 秒
-
 constexpr bool IsReserved(unsigned char byte) {
     constexpr std::string_view reserved = "\"<>%\\^[]`+$,@:;/!#?=&";
     return reserved.find(static_cast<char>(byte)) != std::string_view::npos;

@@ -44,6 +44,11 @@ struct Duration {
 };
 Duration SplitMilliseconds(std::int32_t milliseconds);
 
+// The unit words of a duration, in CP936.
+inline constexpr std::string_view kHours = "\xD0\xA1\xCA\xB1";  // 小时
+inline constexpr std::string_view kMinutes = "\xB7\xD6";        // 分
+inline constexpr std::string_view kSeconds = "\xC3\xEB";        // 秒
+
 // "<h>小时<m>分<s>秒" in CP936; from text, the number as ReadMilliseconds reads it.
 std::string FormatDuration(std::int32_t milliseconds);
 std::string FormatDuration(std::string_view milliseconds);

@@ -36,6 +36,9 @@ struct Texts {
     std::string noSitePassword = Utf8ToCp936("请输入Kelvora论坛登陆密码。");
     std::string nothingToExport = Utf8ToCp936("没有任何需要导出的数据！");
     std::string cannotStartThread = "Cannot Start New Thread";
+    std::string badSettings = Utf8ToCp936("配置文件中有无法使用的设置，请修改后重新打开：");
+    std::string notAPort = Utf8ToCp936("：不是端口号（1-65535）");
+    std::string noSuchFile = Utf8ToCp936("：文件不存在");
 };
 
 const Texts& Text() {
@@ -113,6 +116,16 @@ DialogUpdate DialogState::OnJobStarted(JobKind kind) {
 
 const std::string& DialogState::CannotStartThreadMessage() {
     return Text().cannotStartThread;
+}
+
+std::string DialogState::SettingsProblemsMessage(const std::vector<SettingsProblem>& problems) {
+    std::string message = Text().badSettings;
+    for (const SettingsProblem& problem : problems) {
+        message +=
+            "\n" + problem.key + "=" + problem.value +
+            (problem.kind == SettingsProblem::Kind::NotAPort ? Text().notAPort : Text().noSuchFile);
+    }
+    return message;
 }
 
 DialogUpdate DialogState::OnReport(const ProgressReport& report) {

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "jobs/ProgressMessage.h"
+#include "settings/Settings.h"
 
 namespace strivo {
 
@@ -56,6 +57,8 @@ public:
     DialogUpdate OnJobStarted(JobKind kind);
     // No thread could be started: the buttons stay as they were.
     static const std::string& CannotStartThreadMessage();
+    // Values of the settings file that cannot be used, one line each.
+    static std::string SettingsProblemsMessage(const std::vector<SettingsProblem>& problems);
 
     // A worker's report.
     DialogUpdate OnReport(const ProgressReport& report);

@@ -112,6 +112,13 @@ MainDialog::MainDialog(wxWindow* parent, MainDialogOptions options, DialogServic
     Apply(DialogUpdate{m_state.view(), {}, {}, JobKind::None});
     m_serviceLogin->SetFocus();
     Centre();
+    if (!m_settings.problems.empty()) {
+        CallAfter([this] { ShowSettingsProblems(); });
+    }
+}
+
+void MainDialog::ShowSettingsProblems() {
+    m_services.showMessage(this, ToWx(DialogState::SettingsProblemsMessage(m_settings.problems)));
 }
 
 MainDialog::~MainDialog() {
@@ -245,6 +252,11 @@ void MainDialog::Apply(const DialogUpdate& update) {
 
 void MainDialog::StartJob(JobKind kind) {
     if (m_closed) {
+        return;
+    }
+    // No request goes to a host or port the user did not mean.
+    if (!m_settings.problems.empty()) {
+        ShowSettingsProblems();
         return;
     }
     // The job's credentials are the ones just taken from the fields.

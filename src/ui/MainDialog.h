@@ -83,6 +83,7 @@ private:
     void UpdateData(bool fromFields);
     void Apply(const DialogUpdate& update);
     void StartJob(JobKind kind);
+    void ShowSettingsProblems();
     void StopWorkers();
 
     void OnServiceLogin(wxCommandEvent& event);

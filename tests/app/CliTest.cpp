@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "../support/StandInServices.h"
+#include "app/TerminalTable.h"
 
 namespace strivo {
 namespace {
@@ -62,6 +63,18 @@ TEST_F(CliTest, DownloadPrintsSummaryAndTableAndWritesCsv) {
     EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 24);
     EXPECT_EQ(file.rfind("1,2010-", 0), 0u);
     EXPECT_TRUE(m_site.requests().empty()) << "download never touches the site";
+    // "-": standard output carries the CSV alone.
+    EXPECT_EQ(Run({"download", "--config", WriteDemoConfig().string(), "--csv", "-"}), 0);
+    EXPECT_EQ(m_out.str(), file);
+    EXPECT_NE(m_err.str().find("序号  跑步时间"), std::string::npos);
+}
+
+TEST(ForTerminal, NoControlCharacterFromTheNetworkReachesTheTerminal) {
+    EXPECT_EQ(ForTerminal("a\x1b]0;x\x07"
+                          "b\x7f\r\n\xC5\xDC"),
+              "a?]0;x?b???跑");
+    const std::string table = FormatRunTable({RunRow{{"1", "\x1b[2J", "", "", "", "", "7"}}});
+    EXPECT_EQ(table.find('\x1b'), std::string::npos);
 }
 
 TEST_F(CliTest, SyncWithPasswordsFromTheEnvironmentLeavesEveryRunOnTheSite) {
@@ -114,6 +127,8 @@ TEST_F(CliTest, FailuresAndUsageErrorsExitWithTheirCodes) {
     const auto good = WriteDemoConfig().string();
     const auto noPassword = m_folder / "nopwd.ini";
     test::WriteFile(noPassword, "[nike+]\r\nuser=me\r\n");
+    const auto badPort = m_folder / "port.ini";
+    test::WriteFile(badPort, "[nike+]\r\nuser=me\r\nhttps_port=99999\r\n");
     const struct {
         std::vector<std::string> args;
         int status;
@@ -122,6 +137,7 @@ TEST_F(CliTest, FailuresAndUsageErrorsExitWithTheirCodes) {
         // clang-format off
         {{"download", "--config", wrong.string()}, 1, "sign-in failed"},
         {{"download", "--config", noPassword.string()}, 2, "no Nike+ password"},
+        {{"download", "--config", badPort.string()}, 2, "[nike+] https_port=99999: not a port"},
         {{"download", "--config", (m_folder / "none.ini").string()}, 2, "cannot read the settings file"},
         {{}, 2, "Usage"},
         {{"download", "--fast"}, 2, "unknown argument: --fast"},

@@ -28,9 +28,11 @@ enum class Failure {
     Status403,
     ClosedMidBody,
     NoAnswer,    // the answer never comes: the stall limit ends it
+    Dripping,    // the answer comes a byte at a time: the minimum rate ends it
     TooLarge,    // a body over the size limit
     ServerGone,  // nothing listens any more
     Untrusted,   // a certificate nobody vouches for (secure requests only)
+    WrongName,   // a trusted certificate for another host
     RedirectLoop,
     Dropped,  // the request is read and handled, the connection closed without an answer
 };
@@ -58,24 +60,27 @@ const Row kMatrix[] = {
     {Stage::ServiceSignIn, Failure::Status403,     kServiceFailed, "登陆Nike+失败...", true, false, false},
     {Stage::ServiceSignIn, Failure::ClosedMidBody, kServiceFailed, "登陆Nike+失败...", true, false, false},
     {Stage::ServiceSignIn, Failure::NoAnswer,      kServiceFailed, "登陆Nike+失败...", true, false, false},
+    {Stage::ServiceSignIn, Failure::Dripping,      kServiceFailed, "登陆Nike+失败...", true, false, false},
     {Stage::ServiceSignIn, Failure::TooLarge,      kServiceFailed, "登陆Nike+失败...", true, false, false},
     {Stage::ServiceSignIn, Failure::ServerGone,    kServiceFailed, "登陆Nike+失败...", true, false, false},
     {Stage::ServiceSignIn, Failure::Untrusted,     kServiceFailed, "登陆Nike+失败...", true, false, false},
+    {Stage::ServiceSignIn, Failure::WrongName,     kServiceFailed, "登陆Nike+失败...", true, false, false},
     {Stage::ServiceSignIn, Failure::RedirectLoop,  kServiceFailed, "登陆Nike+失败...", true, false, false},
     // Account data that does not arrive leaves the summary's values empty; the
-    // runs still come.
+    // runs still come, unless the server went with it.
     {Stage::AccountData, Failure::Status500,     kSummaryFailedButRuns, "下载Nike+跑步数据成功结束...", false, true, true},
     {Stage::AccountData, Failure::Status403,     kSummaryFailedButRuns, "下载Nike+跑步数据成功结束...", false, true, true},
     {Stage::AccountData, Failure::ClosedMidBody, kSummaryFailedButRuns, "下载Nike+跑步数据成功结束...", false, true, true},
     {Stage::AccountData, Failure::NoAnswer,      kSummaryFailedButRuns, "下载Nike+跑步数据成功结束...", false, true, true},
     {Stage::AccountData, Failure::TooLarge,      kSummaryFailedButRuns, "下载Nike+跑步数据成功结束...", false, true, true},
-    {Stage::AccountData, Failure::ServerGone,    kSummaryFailedButRuns, "下载Nike+跑步数据成功结束...", false, true, true},
+    {Stage::AccountData, Failure::ServerGone,    kRunsFailed, "下载Nike+跑步数据失败...", true, true, false},
     {Stage::AccountData, Failure::RedirectLoop,  kSummaryFailedButRuns, "下载Nike+跑步数据成功结束...", false, true, true},
     // A run list that does not arrive whole leaves the table empty.
     {Stage::RunList, Failure::Status500,     kRunsFailed, "下载Nike+跑步数据失败...", true, true, false},
     {Stage::RunList, Failure::Status403,     kRunsFailed, "下载Nike+跑步数据失败...", true, true, false},
     {Stage::RunList, Failure::ClosedMidBody, kRunsFailed, "下载Nike+跑步数据失败...", true, true, false},
     {Stage::RunList, Failure::NoAnswer,      kRunsFailed, "下载Nike+跑步数据失败...", true, true, false},
+    {Stage::RunList, Failure::Dripping,      kRunsFailed, "下载Nike+跑步数据失败...", true, true, false},
     {Stage::RunList, Failure::TooLarge,      kRunsFailed, "下载Nike+跑步数据失败...", true, true, false},
     {Stage::RunList, Failure::ServerGone,    kRunsFailed, "下载Nike+跑步数据失败...", true, true, false},
     {Stage::RunList, Failure::RedirectLoop,  kRunsFailed, "下载Nike+跑步数据失败...", true, true, false},
@@ -93,6 +98,7 @@ const Row kMatrix[] = {
     {Stage::RunLogPosts, Failure::Status403,     kPostsFailed, "同步到Strivo失败：24/24条未上传", false, true, true},
     {Stage::RunLogPosts, Failure::ClosedMidBody, kPostsFailed, kUnconfirmed, false, true, true},
     {Stage::RunLogPosts, Failure::NoAnswer,      kPostsFailed, kUnconfirmed, false, true, true},
+    {Stage::RunLogPosts, Failure::Dripping,      kPostsFailed, kUnconfirmed, false, true, true},
     {Stage::RunLogPosts, Failure::TooLarge,      kPostsFailed, kUnconfirmed, false, true, true},
     {Stage::RunLogPosts, Failure::ServerGone,    kPostsFailed, "同步到Strivo失败：24/24条未上传", false, true, true},
     {Stage::RunLogPosts, Failure::RedirectLoop,  kPostsFailed, "同步到Strivo失败：24/24条未上传", false, true, true},
@@ -117,6 +123,7 @@ sim::Fault FaultFor(Stage stage, Failure failure) {
     fault.bodySize = failure == Failure::TooLarge ? 4 * kBodyLimit : 0;
     fault.redirectLoop = failure == Failure::RedirectLoop;
     fault.drop = failure == Failure::Dropped;
+    fault.drip = failure == Failure::Dripping ? 200ms : 0ms;
     return fault;
 }
 
@@ -136,9 +143,9 @@ int ClosedPort() {
 std::string Describe(const Row& row) {
     static const char* const stages[] = {"ServiceSignIn", "AccountData", "RunList", "SiteSignIn",
                                          "RunLogPosts"};
-    static const char* const failures[] = {"Status500", "Status403",    "ClosedMidBody",
-                                           "NoAnswer",  "TooLarge",     "ServerGone",
-                                           "Untrusted", "RedirectLoop", "Dropped"};
+    static const char* const failures[] = {
+        "Status500",  "Status403", "ClosedMidBody", "NoAnswer",     "Dripping", "TooLarge",
+        "ServerGone", "Untrusted", "WrongName",     "RedirectLoop", "Dropped"};
     return std::string(stages[static_cast<int>(row.stage)]) + "_" +
            failures[static_cast<int>(row.failure)];
 }
@@ -151,12 +158,17 @@ class FaultMatrixTest : public ::testing::TestWithParam<Row> {};
 
 TEST_P(FaultMatrixTest, EndsInTimeWithTheRightReportAndButtons) {
     const Row& row = GetParam();
-    test::StandInServices services;
+    sim::StandInsOptions options;
+    if (row.failure == Failure::WrongName) {
+        options.service.certificateNames = {"strivo-test.invalid"};
+    }
+    test::StandInServices services(sim::DemoAccounts(), options);
     sim::RunService& service = services.service;
     sim::Site& site = services.site;
     Settings settings = services.settings();
     WebSessionConfig config = services.config();
     config.stallLimit = kStallLimit;
+    config.rateWindow = 1s;
     config.maxBodyBytes = kBodyLimit;
     auto table = std::make_shared<RunTable>();
     DialogState dialog;
@@ -180,7 +192,10 @@ TEST_P(FaultMatrixTest, EndsInTimeWithTheRightReportAndButtons) {
                 settings.serviceHttpsPort = ClosedPort();
                 break;
             case Stage::AccountData:
-                settings.serviceHttpPort = ClosedPort();
+                sink.onReport = [&](const ProgressReport& report) {
+                    if (report.message == WM_SERVICE_LOGIN_DONE)
+                        service.Stop();
+                };
                 break;
             case Stage::SiteSignIn:
                 settings.sitePort = ClosedPort();
@@ -222,10 +237,10 @@ TEST_P(FaultMatrixTest, EndsInTimeWithTheRightReportAndButtons) {
     EXPECT_EQ(dialog.view().refreshEnabled, row.refresh);
     EXPECT_EQ(dialog.view().syncEnabled, row.sync);
 
-    if (row.stage == Stage::RunList) {
+    if (std::string_view(row.reports) == kRunsFailed) {
         EXPECT_EQ(table->RowCount(), 0u) << "no partial run list shown";
     }
-    if (row.stage == Stage::AccountData) {
+    if (std::string_view(row.reports) == kSummaryFailedButRuns) {
         EXPECT_EQ(table->RowCount(), 24u);
         EXPECT_EQ(dialog.view().summary, Cp936("，您已完成  KM，用时 0小时0分0秒，消耗  千卡。"));
     }

@@ -73,14 +73,17 @@ protected:
 
 TEST_F(JobsTest, DownloadSignsInEncodedAndFillsAnEmptiedTable) {
     m_table->Append({RunRow{{"old"}}});  // left from an earlier download
-    EXPECT_EQ(Download(m_services.settings()), "1026:0 1027:0 1028:0");
+    EXPECT_EQ(Download(m_services.settings()), "1026:0 1027:0 1028:0") << m_reports[0].reason;
     EXPECT_EQ(m_rowsAtSummary, 0u) << "the table is emptied before the summary";
     EXPECT_EQ(m_summary,
               Cp936("晨跑的小李，您已完成 5.0321 KM，用时 0小时30分34秒，消耗 356 千卡。"));
     ASSERT_EQ(m_table->RowCount(), 1u);  // the row's cells: RunListTest
     EXPECT_EQ(m_table->Snapshot()[0].durationMs, 1834000);
-    EXPECT_EQ(m_services.service.requests()[0].query,
-              "login=demo.runner%40strivo.example&password=spring%20run%26go");
+    const auto requests = m_services.service.requests();
+    EXPECT_EQ(requests[0].query, "login=demo.runner%40strivo.example&password=spring%20run%26go");
+    for (const auto& request : requests) {  // the cookie never travels in clear
+        EXPECT_TRUE(request.secure && request.remotePort == requests[0].remotePort) << request.path;
+    }
 }
 
 TEST_F(JobsTest, FailedSignInsStopAtOnceAndSayWhy) {

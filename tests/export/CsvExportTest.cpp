@@ -30,5 +30,12 @@ TEST(WriteCsv, QuotesOnlyCellsThatWouldBreakTheLine) {
     EXPECT_EQ(Csv({row}), "1,\"a,b\",\"say \"\"hi\"\"\",\"two\r\nlines\",plain text,\xC5\xDC\r\n");
 }
 
+TEST(WriteCsv, CellsASpreadsheetWouldRunStartWithAnApostrophe) {
+    const RunRow row{
+        {"=1+1", "+cmd|' /C calc'!A0", "-5.5", "@SUM(A1)", "\t1", Cp936("-1小时-2分-3秒")}};
+    EXPECT_EQ(Csv({row}),
+              "'=1+1,'+cmd|' /C calc'!A0,-5.5,'@SUM(A1),'\t1," + Cp936("-1小时-2分-3秒") + "\r\n");
+}
+
 }  // namespace
 }  // namespace strivo

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <mutex>
@@ -44,8 +45,10 @@ public:
         m_thread.join();
     }
 
-    std::string Url(std::string_view path, std::string_view scheme = "http") const {
-        return std::string(scheme) + "://127.0.0.1:" + std::to_string(m_port) + std::string(path);
+    std::string Url(std::string_view path, std::string_view scheme = "http",
+                    std::string_view host = "127.0.0.1") const {
+        return std::string(scheme) + "://" + std::string(host) + ":" + std::to_string(m_port) +
+               std::string(path);
     }
 
 private:
@@ -72,7 +75,7 @@ std::size_t Count(const std::string& text, std::string_view part) {
 class WebSessionTest : public ::testing::Test {
 protected:
     WebSessionTest()
-        : m_certificate(sim::MakeSelfSignedCertificate({"strivo-test.invalid"})),
+        : m_certificate(sim::MakeSelfSignedCertificate({{"localhost"}})),
           m_tls(m_certificate.certificate.get(), m_certificate.key.get()) {
         setenv("no_proxy", "127.0.0.1", 1);  // loopback directly, even behind a proxy
         m_config.cookies = MakeCookieStore();
@@ -116,8 +119,10 @@ protected:
         });
         m_server.set_keep_alive_max_count(1000).set_tcp_nodelay(true);
         m_running.emplace(m_server);
-        m_tls.Get("/ok",
-                  [](const Request&, Response& res) { res.set_content("tls", "text/plain"); });
+        m_tls.Get("/ok", [this](const Request&, Response& res) {
+            ++m_tlsHits;
+            res.set_content("tls", "text/plain");
+        });
         m_tls.Get("/down", [this](const Request&, Response& res) {
             res.set_redirect(m_running->Url("/status/200"));
         });
@@ -141,6 +146,7 @@ protected:
     int m_requests = 0;
     httplib::Server m_server;
     sim::TlsCertificate m_certificate;
+    std::atomic<int> m_tlsHits{0};
     httplib::SSLServer m_tls;
     // Last: stopped before what the handlers use.
     std::optional<ServerThread> m_running;
@@ -229,6 +235,15 @@ TEST_F(WebSessionTest, StallAndSizeLimitsFail) {
     }
 }
 
+TEST_F(WebSessionTest, DripsAndOverlongAnswersEndInATimeOut) {
+    m_config.rateWindow = 300ms;  // 20 bytes a second is far too slow for it
+    EXPECT_EQ(Open()->HttpGet(Url("/trickle/20"), kOrdinary).reason, "time-out");
+    m_config.rateWindow = 60s;
+    const auto start = Clock::now();
+    EXPECT_EQ(Open()->HttpGet(Url("/trickle/20"), {.deadline = 300ms}).reason, "time-out");
+    EXPECT_LT(Clock::now() - start, 700ms);
+}
+
 TEST_F(WebSessionTest, ClosedPortFailsAfterOneRetry) {
     const auto start = Clock::now();
     EXPECT_EQ(Open()->HttpGet(UrlOf(RawServer::ClosedPort()), kOrdinary).reason,
@@ -285,11 +300,14 @@ TEST_F(WebSessionTest, PlainRequestsGoThroughTheEnvironmentsProxy) {
                                    "GET http://strivo.invalid/runs?page=1 HTTP/1.1\r\n")));
 }
 
-TEST_F(WebSessionTest, SecureOptionsChooseTlsAndVerifyTheChainButNotTheName) {
+TEST_F(WebSessionTest, SecureOptionsChooseTlsAndVerifyTheChainAndTheName) {
     WebSessionConfig trusting = m_config;
     trusting.caPem = m_certificate.certificatePem;
     const auto secure = kSecureRequestOptions;
     const auto& tls = *m_tlsRunning;
+    const auto named = [&](const char* path, const char* scheme) {
+        return tls.Url(path, scheme, "localhost");  // the one name on the certificate
+    };
     const struct {
         const WebSessionConfig& config;
         std::string url;
@@ -297,11 +315,12 @@ TEST_F(WebSessionTest, SecureOptionsChooseTlsAndVerifyTheChainButNotTheName) {
         const char* text;
         const char* reason;
     } cases[] = {
-        {trusting, tls.Url("/ok", "https"), secure, "tls", ""},
-        {m_config, tls.Url("/ok", "https"), secure, "", "TLS"},
-        {trusting, tls.Url("/ok", "http"), secure, "tls", ""},
+        {trusting, named("/ok", "https"), secure, "tls", ""},
+        {m_config, named("/ok", "https"), secure, "", "TLS"},
+        {trusting, tls.Url("/ok", "https"), secure, "", "TLS"},  // another name: no request
+        {trusting, named("/ok", "http"), secure, "tls", ""},
         {m_config, m_running->Url("/status/200", "https"), kOrdinary, "GET |", ""},
-        {trusting, tls.Url("/down", "https"), secure, "", "redirect refused"},
+        {trusting, named("/down", "https"), secure, "", "redirect refused"},
     };
     for (const auto& c : cases) {
         WebSession session(c.config);
@@ -310,6 +329,7 @@ TEST_F(WebSessionTest, SecureOptionsChooseTlsAndVerifyTheChainButNotTheName) {
         EXPECT_EQ(result.Text(), c.text) << c.url;
         EXPECT_EQ(result.reason, c.reason) << c.url;
     }
+    EXPECT_EQ(m_tlsHits, 2);
     std::lock_guard lock(m_mutex);
     EXPECT_EQ(m_requests, 1) << "the refused redirect never reached the plain server";
 

@@ -57,24 +57,47 @@ TEST(Settings, LongValuesAreCutAndOptionalKeysPointAtOtherServers) {
     TempFolder folder;
     const auto path = folder / "config.ini";
     WriteFile(path, "[nike+]\nuser=" + std::string(120, 'u') +
-                        "\nhost=127.0.0.1\nhttps_port=8443\nhttp_port=99999\ncafile=/tmp/ca.pem\n"
-                        "[kelvora]\nhost=\nhttp_port=8080\n");
-    const Settings settings = LoadSettings(path);
+                        "\nhost=127.0.0.1\nhttps_port=8443\nhttp_port=99999\ncafile=" +
+                        path.string() + "\n[kelvora]\nhost=\nhttp_port=8080\n");
+    Settings settings = LoadSettings(path);
     EXPECT_EQ(settings.serviceUser, std::string(99, 'u'));
     EXPECT_EQ(settings.serviceHost, "127.0.0.1");
     EXPECT_EQ(settings.serviceHttpsPort, 8443);
-    EXPECT_EQ(settings.serviceHttpPort, 80) << "an impossible port falls back to the default";
-    EXPECT_EQ(settings.serviceCaFile, "/tmp/ca.pem");
+    EXPECT_EQ(settings.serviceCaFile, path.string());
     EXPECT_EQ(settings.siteHost, "bbs.kelvora.example") << "an empty host falls back";
     EXPECT_EQ(settings.sitePort, 8080);
-    EXPECT_EQ(ServiceUrl(settings, true, "/x?y=1"), "https://127.0.0.1:8443/x?y=1");
+    EXPECT_TRUE(settings.problems.empty()) << "[nike+] http_port is read, and no longer used";
+    EXPECT_EQ(ServiceUrl(settings, "/x?y=1"), "https://127.0.0.1:8443/x?y=1");
     EXPECT_EQ(SiteUrl(settings, ""), "http://bbs.kelvora.example:8080");
     EXPECT_EQ(SiteUrl(Settings{}, "/index.php"), "http://bbs.kelvora.example/index.php");
+
+    // Values that cannot be used are named, never replaced by a default unsaid.
+    WriteFile(path,
+              "[nike+]\nhttps_port=99999\ncafile=/nonexistent/ca.pem\n[kelvora]\nhttp_port=x\n");
+    settings = ReadSettings(path);
+    ASSERT_EQ(settings.problems.size(), 3u);
+    EXPECT_EQ(settings.problems[0].key + "=" + settings.problems[0].value,
+              "[nike+] https_port=99999");
+    EXPECT_EQ(settings.problems[1].kind, SettingsProblem::Kind::NoSuchFile);
+    EXPECT_EQ(settings.problems[2].key, "[kelvora] http_port");
 
     // A section removed by hand comes back with its user name only.
     WriteFile(path, "[nike+]\r\nuser=\r\npwd=\r\n");
     ASSERT_TRUE(SaveSettings(path, "a", "b"));
     EXPECT_EQ(ReadFile(path), "[nike+]\r\nuser=a\r\npwd=\r\n[kelvora]\r\nuser=b\r\n");
+}
+
+TEST(Settings, AFileALinuxEditorWroteKeepsItsEncodingMarkAndLineEnds) {
+    TempFolder folder;
+    const auto path = folder / "config.ini";
+    WriteFile(path, "\xEF\xBB\xBF[nike+]\nuser=李\npwd=密码\n[kelvora]\nuser=\n");
+    const Settings settings = ReadSettings(path);
+    EXPECT_EQ(settings.serviceUser, "\xC0\xEE");  // 李 in CP936
+    EXPECT_EQ(settings.servicePassword, "\xC3\xDC\xC2\xEB");
+    ASSERT_TRUE(SaveSettings(path, "\xD5\xC5", "x"));  // 张
+    EXPECT_EQ(ReadFile(path), "\xEF\xBB\xBF[nike+]\nuser=张\npwd=密码\n[kelvora]\nuser=x\n");
+    WriteFile(path, "[nike+]\r\nuser=\xC0\xEE\r\n");  // code page 936, as Strivo writes it
+    EXPECT_EQ(ReadSettings(path).serviceUser, "\xC0\xEE");
 }
 
 TEST(Settings, ExistingUnreadablePathIsNeverReplacedAndReadingCreatesNothing) {

@@ -22,5 +22,14 @@ TEST(BuildRunLogBody, DurationFieldsComeFromTheMilliseconds) {
     }
 }
 
+TEST(BuildRunLogBody, NoValueFromTheNetworkAddsAFieldOfItsOwn) {
+    const RunRow row{{"1", "2010-04-20 06:30:15", "5.0&formhash=EVIL&x=", "", "", "",
+                      "1&descrip=INJECTED&typeevent=9"}};
+    EXPECT_EQ(BuildRunLogBody("t&k=1", row, "d"),
+              "formhash=t%26k%3d1&dtevent=2010-04-20+06%3a30%3a15&typeevent=1&weather=1&tempor=1"
+              "&distance=5.0%26formhash%3dEVIL%26x%3d&tchour=0&tcminute=0&tcsecond=0&addr="
+              "&nikerunid=1%26descrip%3dINJECTED%26typeevent%3d9&descrip=d");
+}
+
 }  // namespace
 }  // namespace strivo

@@ -15,8 +15,9 @@ namespace strivo::test {
 // needs to reach them: settings, and a session configuration that trusts the
 // run service's certificate and keeps its cookies apart from other tests'.
 struct StandInServices {
-    explicit StandInServices(sim::Accounts accounts = sim::DemoAccounts())
-        : standIns(std::move(accounts)) {
+    explicit StandInServices(sim::Accounts accounts = sim::DemoAccounts(),
+                             sim::StandInsOptions options = {})
+        : standIns(std::move(accounts), std::move(options)) {
         standIns.Start();
     }
 
@@ -42,7 +43,6 @@ struct StandInServices {
         }
         text += "host=" + settings.serviceHost +
                 "\r\nhttps_port=" + std::to_string(settings.serviceHttpsPort) +
-                "\r\nhttp_port=" + std::to_string(settings.serviceHttpPort) +
                 "\r\ncafile=" + caFile.string() + "\r\n[kelvora]\r\nuser=" + settings.siteUser +
                 "\r\n";
         if (!settings.sitePassword.empty()) {
