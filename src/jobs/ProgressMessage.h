@@ -24,14 +24,51 @@ constexpr bool Succeeded(long outcome) {
     return outcome == kOutcomeSuccess;
 }
 
+// What made a step fail, as the user is told.
+enum class Failure {
+    None,
+    Refused,          // the user name or the password
+    CannotConnect,    // nothing answers at the address, or the host is unknown
+    BadAddress,       // the settings give no usable address
+    TimedOut,         // no answer in time, or too slow
+    Untrusted,        // no trusted authority vouches for the server's certificate
+    WrongHost,        // the certificate names another host
+    Tls,              // any other failure to set up a secure connection
+    ServerError,      // a status other than 200; ProgressReport::status holds it
+    Redirects,        // a redirect loop, or a redirect to a refused scheme
+    ConnectionLost,   // the connection broke before the answer was whole
+    TooLarge,         // the answer passed the size limit
+    BadAnswer,        // an answer, but not what was asked for
+    CertificateFile,  // the extra CAs named in the settings cannot be read
+    Record,           // the record of posted runs cannot be read or written
+    Cancelled,
+    OutOfMemory,
+    Other,
+};
+
+struct HttpResult;
+
+// Why a step failed.
+struct FailureCause {
+    Failure failure = Failure::None;
+    std::string reason;  // in English, naming the host, file and cause, for the CLI
+    long status = 0;     // Failure::ServerError: the status the server gave
+
+    // Of a request, or of opening a session, that is not ok.
+    static FailureCause Of(const HttpResult& result);
+};
+
 // One report.
 struct ProgressReport {
     ProgressMessage message = WM_SERVICE_LOGIN_DONE;
     long outcome = kOutcomeSuccess;
     std::string summary;  // WM_SUMMARY_READY: the sentence (CP936)
-    std::string reason;   // a failure: why, in a few English words, for the CLI
-    int total = 0;        // WM_SYNC_PROGRESS and WM_SYNC_DONE: runs to post
-    int processed = 0;    // WM_SYNC_PROGRESS: runs handled so far
+    // A failure: see FailureCause.
+    Failure failure = Failure::None;
+    std::string reason;
+    long status = 0;
+    int total = 0;      // WM_SYNC_PROGRESS and WM_SYNC_DONE: runs to post
+    int processed = 0;  // WM_SYNC_PROGRESS: runs handled so far
 
     // WM_SYNC_DONE.
     int notPosted = 0;                        // runs to post that the site did not confirm
@@ -42,6 +79,14 @@ struct ProgressReport {
     // The first report of a sync: lines of the record of posted runs that
     // were skipped.
     std::vector<std::string> warnings;
+
+    // Marks the report failed for `cause`.
+    void Fail(const FailureCause& cause) {
+        outcome = kOutcomeFailure;
+        failure = cause.failure;
+        reason = cause.reason;
+        status = cause.status;
+    }
 };
 
 // Where a worker sends its reports: the window queues events, the CLI prints,

@@ -64,13 +64,19 @@ TransferError ErrorFor(CURLcode code, long osErrno) {
 
 }  // namespace
 
-std::unique_ptr<Transport> MakeTransport(const WebSessionConfig& config) {
-    auto trusted = TrustedCertificates::Load(config.caFile, config.caPem);
+std::unique_ptr<Transport> MakeTransport(const WebSessionConfig& config, TransferOutcome& why) {
+    auto trusted = TrustedCertificates::Load(config.caFile, config.caPem, why.detail);
     if (!trusted) {
+        why.error = TransferError::CertificateFile;
         return nullptr;
     }
-    return CurlTransport::Create(config,
-                                 std::make_shared<const TrustedCertificates>(std::move(*trusted)));
+    auto transport = CurlTransport::Create(
+        config, std::make_shared<const TrustedCertificates>(std::move(*trusted)));
+    if (!transport) {
+        why.error = TransferError::OutOfMemory;
+        why.detail = "libcurl cannot start";
+    }
+    return transport;
 }
 
 std::unique_ptr<CurlTransport> CurlTransport::Create(
@@ -115,6 +121,7 @@ CurlTransport::CurlTransport(const WebSessionConfig& config,
     curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &CurlTransport::OnProgress);
     curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
     curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, m_errorText);
     if (!m_trusted->Empty()) {
         // CURLOPT_CAINFO would replace the system's bundle; these come on top of it.
         curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, &CurlTransport::OnSslContext);
@@ -134,6 +141,7 @@ TransferOutcome CurlTransport::Perform(const TransferRequest& request, std::stop
     m_moved = 0;
     m_clock.emplace(m_config, request.options.deadline);
     m_abort = Abort::None;
+    m_errorText[0] = '\0';
 
     TransferOutcome outcome;
     const std::optional<std::string> url = RequestUrl(request.url, request.options.secure);
@@ -176,11 +184,13 @@ TransferOutcome CurlTransport::Perform(const TransferRequest& request, std::stop
 
     CURLcode code = CURLE_OUT_OF_MEMORY;
     long osErrno = 0;
+    long verifyResult = 0;
     if (curl_multi_add_handle(m_multi.get(), easy) == CURLM_OK) {
         code = Run();
         curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &outcome.status);
         curl_easy_getinfo(easy, CURLINFO_REDIRECT_COUNT, &outcome.redirects);
         curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osErrno);
+        curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &verifyResult);
         long headerBytes = 0;
         curl_easy_getinfo(easy, CURLINFO_REQUEST_SIZE, &headerBytes);
         outcome.requestSent = request.form != nullptr && m_formTaken == m_form.size() &&
@@ -197,6 +207,7 @@ TransferOutcome CurlTransport::Perform(const TransferRequest& request, std::stop
             break;
         case Abort::TimedOut:
             outcome.error = TransferError::TimedOut;
+            outcome.detail = m_clock->Why();
             break;
         case Abort::TooLarge:
             outcome.error = TransferError::TooLarge;
@@ -206,6 +217,19 @@ TransferOutcome CurlTransport::Perform(const TransferRequest& request, std::stop
             break;
         case Abort::None:
             outcome.error = ErrorFor(code, osErrno);
+            // OpenSSL checks the chain during the handshake and leaves its
+            // verdict; libcurl checks the host name itself afterwards, with the
+            // verdict still X509_V_OK or, before libcurl stores it, its own 1.
+            if (code == CURLE_PEER_FAILED_VERIFICATION) {
+                outcome.error =
+                    verifyResult > 1 ? TransferError::Untrusted : TransferError::WrongHost;
+            }
+            // Where the error alone is not enough to act on.
+            if (outcome.error == TransferError::Untrusted ||
+                outcome.error == TransferError::WrongHost || outcome.error == TransferError::Tls ||
+                outcome.error == TransferError::Other) {
+                outcome.detail = m_errorText[0] != '\0' ? m_errorText : curl_easy_strerror(code);
+            }
             break;
     }
     return outcome;

@@ -76,6 +76,7 @@ private:
     std::uint64_t m_moved = 0;  // bytes both ways, headers included
     std::optional<TransferLimits> m_clock;
     Abort m_abort = Abort::None;
+    char m_errorText[CURL_ERROR_SIZE] = {};  // libcurl's words on the last failure
 };
 
 }  // namespace strivo

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <string>
 #include <utility>
 
 #include "net/WebSession.h"
@@ -39,23 +40,37 @@ public:
     }
 
     bool Exceeded(Clock::time_point now = Clock::now()) {
-        if (now - m_lastActivity > m_stallLimit || now > m_deadline) {
-            return true;
+        if (now - m_lastActivity > m_stallLimit) {
+            m_why = "nothing moved for " + Seconds(m_stallLimit);
+        } else if (now > m_deadline) {
+            m_why = "not done within " + Seconds(m_deadline - m_start);
+        } else if (now - m_start >= m_window) {
+            // The bytes moved since the window began: from the last sample before it.
+            while (m_samples.size() >= 2 && m_samples[1].first <= now - m_window) {
+                m_samples.pop_front();
+            }
+            if (m_total - m_samples.front().second < m_minBytesPerWindow) {
+                m_why = "fewer than " + std::to_string(m_minBytesPerWindow) + " bytes in " +
+                        Seconds(m_window);
+            }
         }
-        if (now - m_start < m_window) {
-            return false;
-        }
-        // The bytes moved since the window began: from the last sample before it.
-        while (m_samples.size() >= 2 && m_samples[1].first <= now - m_window) {
-            m_samples.pop_front();
-        }
-        return m_total - m_samples.front().second < m_minBytesPerWindow;
+        return !m_why.empty();
     }
+
+    // Which limit Exceeded found passed, in a few English words.
+    const std::string& Why() const { return m_why; }
 
     // When the stall limit runs out, if nothing moves before.
     Clock::time_point StallAt() const { return m_lastActivity + m_stallLimit; }
 
 private:
+    static std::string Seconds(Clock::duration span) {
+        const auto tenths =
+            std::chrono::duration_cast<std::chrono::milliseconds>(span).count() / 100;
+        return std::to_string(tenths / 10) +
+               (tenths % 10 != 0 ? "." + std::to_string(tenths % 10) : "") + " s";
+    }
+
     std::chrono::milliseconds m_stallLimit;
     std::chrono::milliseconds m_window;
     std::uint64_t m_minBytesPerWindow;
@@ -64,6 +79,7 @@ private:
     Clock::time_point m_lastActivity;
     std::uint64_t m_total = 0;
     std::deque<std::pair<Clock::time_point, std::uint64_t>> m_samples;  // (time, total)
+    std::string m_why;
 };
 
 }  // namespace strivo

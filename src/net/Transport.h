@@ -24,6 +24,7 @@ struct TransferOutcome {
     long status = 0;           // final status; 0 when no answer arrived
     long redirects = 0;        // redirects followed before the outcome
     bool requestSent = false;  // a POST went out whole: the server may have acted on it
+    std::string detail;        // the transport's own words on a failure, if it has any
 };
 
 // What carries a session's requests: one connection pool, driven on the
@@ -40,7 +41,8 @@ public:
 };
 
 // The platform's transport, trusting `config`'s extra CAs besides the
-// system's. Null when it cannot be made (the CAs cannot be read, no memory).
-std::unique_ptr<Transport> MakeTransport(const WebSessionConfig& config);
+// system's. Null when it cannot be made; then `why` holds the error
+// (CertificateFile when the extra CAs cannot be read) and its detail.
+std::unique_ptr<Transport> MakeTransport(const WebSessionConfig& config, TransferOutcome& why);
 
 }  // namespace strivo

@@ -4,22 +4,33 @@
 #include <openssl/err.h>
 #include <openssl/pem.h>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
 namespace strivo {
 
 std::optional<TrustedCertificates> TrustedCertificates::Load(const std::string& pemFile,
-                                                             const std::string& pem) {
+                                                             const std::string& pem,
+                                                             std::string& why) {
     TrustedCertificates trusted;
     if (!pemFile.empty()) {
+        errno = 0;
         std::ifstream in(pemFile, std::ios::binary);
         const std::string text(std::istreambuf_iterator<char>(in), {});
-        if (!in.is_open() || !trusted.AddPem(text)) {
+        if (!in.is_open() || in.bad()) {
+            why = "cannot read the certificate file " + pemFile + ": " +
+                  (errno != 0 ? std::strerror(errno) : "read error");
+            return std::nullopt;
+        }
+        if (!trusted.AddPem(text)) {
+            why = "the certificate file " + pemFile + " holds something else than PEM certificates";
             return std::nullopt;
         }
     }
     if (!pem.empty() && !trusted.AddPem(pem)) {
+        why = "the built-in certificates are damaged";
         return std::nullopt;
     }
     return trusted;

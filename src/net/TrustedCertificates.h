@@ -15,9 +15,10 @@ namespace strivo {
 class TrustedCertificates {
 public:
     // Empty when the file cannot be read or either source holds anything that is
-    // not a certificate; no sources at all give an empty set.
+    // not a certificate, and then `why` says which and why; no sources at all
+    // give an empty set.
     static std::optional<TrustedCertificates> Load(const std::string& pemFile,
-                                                   const std::string& pem);
+                                                   const std::string& pem, std::string& why);
 
     bool Empty() const { return m_certificates.empty(); }
     void AddTo(X509_STORE* store) const;  // any thread

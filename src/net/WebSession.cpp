@@ -16,7 +16,8 @@ constexpr const char* kUserAgent = "User-Agent: Mozilla/4.0 (compatible; MSIE 6.
 // A large POST would otherwise wait for "100 Continue", which old servers never send.
 constexpr const char* kNoExpect = "Expect:";
 
-std::string ReasonFor(TransferError error, long status) {
+// What went wrong, in a few English words.
+std::string CauseOf(TransferError error, long status) {
     switch (error) {
         case TransferError::None:
             return {};
@@ -26,7 +27,7 @@ std::string ReasonFor(TransferError error, long status) {
         case TransferError::ConnectTimeout:
             return "time-out";
         case TransferError::TooLarge:
-            return "too large";
+            return "answer too large";
         case TransferError::Status:
             return "status " + std::to_string(status);
         case TransferError::ConnectionRefused:
@@ -39,14 +40,20 @@ std::string ReasonFor(TransferError error, long status) {
             return "too many redirects";
         case TransferError::RedirectRefused:
             return "redirect refused";
+        case TransferError::Untrusted:
+            return "certificate not trusted";
+        case TransferError::WrongHost:
+            return "certificate for another host";
         case TransferError::Tls:
-            return "TLS";
+            return "TLS handshake failed";
         case TransferError::ConnectionLost:
             return "connection lost";
         case TransferError::BadUrl:
             return "bad URL";
         case TransferError::NoSession:
             return "no session";
+        case TransferError::CertificateFile:
+            return "extra certificates unusable";
         case TransferError::OutOfMemory:
             return "out of memory";
         case TransferError::Other:
@@ -55,11 +62,28 @@ std::string ReasonFor(TransferError error, long status) {
     return "network error";
 }
 
-HttpResult Failure(TransferError error, long status = 0) {
+// "host:port" of a URL, as written in it; empty when it names none.
+std::string_view HostOf(std::string_view url) {
+    const auto scheme = url.find("://");
+    if (scheme == std::string_view::npos) {
+        return {};
+    }
+    url.remove_prefix(scheme + 3);
+    url = url.substr(0, url.find_first_of("/?#"));
+    return url.substr(url.find('@') + 1);  // never the user and password of a URL
+}
+
+// "localhost:8443: connection refused (Failed to connect to localhost port 8443)".
+HttpResult Failure(std::string_view url, TransferError error, long status = 0,
+                   std::string_view detail = {}) {
     HttpResult result;
     result.status = status;
     result.error = error;
-    result.reason = ReasonFor(error, status);
+    const std::string_view host = HostOf(url);
+    result.reason = std::string(host) + (host.empty() ? "" : ": ") + CauseOf(error, status);
+    if (!detail.empty()) {
+        result.reason += " (" + std::string(detail) + ")";
+    }
     return result;
 }
 
@@ -102,24 +126,30 @@ void WebSession::Wake::operator()() const noexcept {
     }
 }
 
-bool WebSession::OpenSession() {
+HttpResult WebSession::OpenSession() {
     if (m_stop.stop_requested()) {
-        return false;
+        return Failure({}, TransferError::Cancelled);
     }
+    HttpResult opened;
+    opened.ok = true;
     if (m_transport) {
-        return true;
+        return opened;
     }
     try {
-        auto transport = MakeTransport(m_config);
+        TransferOutcome why;
+        auto transport = MakeTransport(m_config, why);
         if (!transport) {
-            return false;
+            // The file's name and the cause say it all.
+            HttpResult failed = Failure({}, why.error);
+            failed.reason = why.detail.empty() ? failed.reason : why.detail;
+            return failed;
         }
         std::lock_guard lock(m_transportMutex);
         m_transport = std::move(transport);
     } catch (const std::bad_alloc&) {
-        return false;
+        return Failure({}, TransferError::OutOfMemory);
     }
-    return true;
+    return opened;
 }
 
 HttpResult WebSession::HttpGet(std::string_view url, RequestOptions options) {
@@ -139,10 +169,10 @@ void WebSession::CloseAll() {
 HttpResult WebSession::Request(std::string_view url, RequestOptions options,
                                const std::string_view* form) {
     if (m_stop.stop_requested()) {
-        return Failure(TransferError::Cancelled);
+        return Failure(url, TransferError::Cancelled);
     }
     if (!m_transport) {
-        return Failure(TransferError::NoSession);
+        return Failure(url, TransferError::NoSession);
     }
     TransferRequest request{url, options, form, {}};
     // The request carries no header of these names yet; ours replace the transport's own.
@@ -167,18 +197,19 @@ HttpResult WebSession::Request(std::string_view url, RequestOptions options,
             }
             if (!IsConnectFailure(outcome) || attempt >= m_config.connectRetries) {
                 HttpResult result = Failure(
+                    url,
                     outcome.error == TransferError::None ? TransferError::Status : outcome.error,
-                    outcome.status);
+                    outcome.status, outcome.detail);
                 result.answered = Answered(outcome.error);
                 result.mayHaveArrived = !result.answered && outcome.requestSent;
                 return result;
             }
             if (!WaitBeforeRetry()) {
-                return Failure(TransferError::Cancelled);
+                return Failure(url, TransferError::Cancelled);
             }
         }
     } catch (const std::bad_alloc&) {
-        return Failure(TransferError::OutOfMemory);
+        return Failure(url, TransferError::OutOfMemory);
     }
 }
 

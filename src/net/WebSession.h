@@ -55,10 +55,13 @@ enum class TransferError {
     UnknownHost,
     TooManyRedirects,
     RedirectRefused,  // to another scheme than allowed
-    Tls,
-    ConnectionLost,  // the connection broke before the answer was complete
+    Untrusted,        // no trusted authority vouches for the server's certificate
+    WrongHost,        // a trusted certificate, for another host name
+    Tls,              // any other failure of the TLS handshake
+    ConnectionLost,   // the connection broke before the answer was complete
     BadUrl,
     NoSession,
+    CertificateFile,  // the extra CAs cannot be read
     OutOfMemory,
     Other,
 };
@@ -68,7 +71,9 @@ struct HttpResult {
     long status = 0;   // final status; 0 when no response
     std::string body;  // CR LF line ends (see BodyLineReader); empty unless ok
     TransferError error = TransferError::None;
-    std::string reason;  // why not ok, in a few English words
+    // Why not ok, in English: the host, the cause and the transport's own
+    // words, e.g. "localhost:8443: connection refused".
+    std::string reason;
     // A final answer arrived whole (a status other than 2xx without its body).
     bool answered = false;
     // No whole answer, but the form went out whole: the server may have it.
@@ -90,8 +95,9 @@ public:
     WebSession(const WebSession&) = delete;
     WebSession& operator=(const WebSession&) = delete;
 
-    // False when stopped, or when the extra CAs cannot be read.
-    bool OpenSession();
+    // Not ok when stopped (Cancelled) or when the extra CAs cannot be read
+    // (CertificateFile, the reason naming the file and the cause).
+    HttpResult OpenSession();
     HttpResult HttpGet(std::string_view url, RequestOptions options);
     HttpResult HttpPostForm(std::string_view url, std::string_view body);  // ordinary options
     // Closes the connections; later requests fail until OpenSession.

@@ -37,7 +37,7 @@ private:
 
     const Settings m_settings;
     WebSession m_session;
-    std::string m_failureReason;  // why the last failed step failed, for the report
+    FailureCause m_failure;  // why the last failed step failed, for the report
 };
 
 }  // namespace
@@ -50,14 +50,14 @@ bool RunServiceWorker::RunJob(ProgressSink& sink, RunTable& table) {
     const auto report = [&](ProgressMessage message, long outcome, std::string summary = {}) {
         ProgressReport progress{message, outcome, std::move(summary)};
         if (!Succeeded(outcome)) {
-            progress.reason = m_failureReason;
+            progress.Fail(m_failure);
         }
         sink.Post(std::move(progress));
     };
     // A session that cannot be opened is a failed sign-in, so the starter's
     // buttons come back.
-    if (!m_session.OpenSession()) {
-        m_failureReason = "cannot open a web session";
+    if (const HttpResult opened = m_session.OpenSession(); !opened.ok) {
+        m_failure = FailureCause::Of(opened);
         report(WM_SERVICE_LOGIN_DONE, kOutcomeFailure);
         return false;
     }
@@ -88,7 +88,8 @@ bool RunServiceWorker::SignIn() {
     const HttpResult result =
         m_session.HttpGet(ServiceUrl(m_settings, pathAndQuery), kSecureRequestOptions);
     if (!Contains(result.Text(), "success")) {
-        m_failureReason = result.ok ? "user name or password refused" : result.reason;
+        m_failure = result.ok ? FailureCause{Failure::Refused, "user name or password refused"}
+                              : FailureCause::Of(result);
         return false;
     }
     return true;
@@ -106,7 +107,9 @@ bool RunServiceWorker::DownloadRunList(RunTable& table) {
     const HttpResult result =
         m_session.HttpGet(ServiceUrl(m_settings, kRunListPath), kRunListOptions);
     if (!Contains(result.Text(), "success")) {
-        m_failureReason = result.ok ? "the run service did not send a run list" : result.reason;
+        m_failure =
+            result.ok ? FailureCause{Failure::BadAnswer, "the run service did not send a run list"}
+                      : FailureCause::Of(result);
         return false;
     }
     FillRunTable(table, result.Text());

@@ -38,7 +38,7 @@ private:
     std::stop_token m_stop;
     WebSession m_session;
     std::string m_formHash;
-    std::string m_failureReason;  // why the sign-in or the last failed post failed
+    FailureCause m_failure;  // why the sign-in or the last failed post failed
 };
 
 }  // namespace
@@ -72,8 +72,7 @@ bool SiteWorker::RunJob(ProgressSink& sink, const RunTable& table) {
 
     // A record that cannot be written fails the sync before anything is posted.
     if (!opened) {
-        done.outcome = kOutcomeFailure;
-        done.reason = opened.error;
+        done.Fail({Failure::Record, opened.error});
         for (const RunRow* row : toPost) {
             done.failedIds.push_back((*row)[kColumnRunId]);
         }
@@ -85,9 +84,11 @@ bool SiteWorker::RunJob(ProgressSink& sink, const RunTable& table) {
     // A session that cannot be opened is a failed sign-in, so the sync button
     // comes back.
     ProgressReport signedIn{.message = WM_SITE_LOGIN_DONE, .warnings = record.warnings()};
-    if (!m_session.OpenSession() || !SignIn()) {
-        signedIn.outcome = kOutcomeFailure;
-        signedIn.reason = m_failureReason.empty() ? "cannot open a web session" : m_failureReason;
+    if (const HttpResult session = m_session.OpenSession(); !session.ok) {
+        m_failure = FailureCause::Of(session);
+    }
+    if (m_failure.failure != Failure::None || !SignIn()) {
+        signedIn.Fail(m_failure);
         sink.Post(std::move(signedIn));
         return false;
     }
@@ -96,9 +97,8 @@ bool SiteWorker::RunJob(ProgressSink& sink, const RunTable& table) {
     PostRuns(sink, toPost, done);
     m_session.CloseAll();
     done.notPosted = static_cast<int>(done.failedIds.size() + done.unconfirmedIds.size());
-    if (done.notPosted != 0 || !m_failureReason.empty()) {
-        done.outcome = kOutcomeFailure;
-        done.reason = m_failureReason;
+    if (done.notPosted != 0 || m_failure.failure != Failure::None) {
+        done.Fail(m_failure);
     }
     const bool allPosted = Succeeded(done.outcome);
     sink.Post(std::move(done));
@@ -128,11 +128,11 @@ bool SiteWorker::SignIn() {
         BuildSignInBody(m_formHash, cookieTime, m_settings.siteUser, m_settings.sitePassword));
     // A post that failed signed nobody in, whatever its (empty) answer says.
     if (!answer.ok) {
-        m_failureReason = answer.reason;
+        m_failure = FailureCause::Of(answer);
         return false;
     }
     if (answer.body.find(SignInFailedText()) != std::string::npos) {
-        m_failureReason = "user name or password refused";
+        m_failure = {Failure::Refused, "user name or password refused"};
         return false;
     }
     return true;
@@ -146,7 +146,11 @@ void SiteWorker::PostRuns(ProgressSink& sink, const std::vector<const RunRow*>& 
     for (int i = 0; i < total; ++i) {
         const RunRow& row = *runs[static_cast<std::size_t>(i)];
         const std::string& runId = row[kColumnRunId];
-        if (stopped || m_stop.stop_requested()) {
+        if (!stopped && m_stop.stop_requested()) {
+            m_failure = {Failure::Cancelled, "cancelled"};
+            stopped = true;
+        }
+        if (stopped) {
             done.failedIds.push_back(runId);
             continue;
         }
@@ -156,18 +160,18 @@ void SiteWorker::PostRuns(ProgressSink& sink, const std::vector<const RunRow*>& 
             if (FileResult recorded = m_options.record->Add(m_settings, runId); !recorded) {
                 // The site has this run but the record does not; every further
                 // post would widen the gap.
-                m_failureReason = recorded.error;
+                m_failure = {Failure::Record, recorded.error};
                 stopped = true;
             }
         } else if (result.mayHaveArrived) {
             // The site may have it: it is not recorded (the next sync posts it
             // again), and nothing more is posted while the site is in doubt.
             done.unconfirmedIds.push_back(runId);
-            m_failureReason = result.reason;
+            m_failure = FailureCause::Of(result);
             stopped = true;
         } else {
             done.failedIds.push_back(runId);
-            m_failureReason = result.reason;
+            m_failure = FailureCause::Of(result);
             // No answer at all: the site is gone or stuck, and every further
             // post would wait out its own time-out.
             stopped = result.status == 0;

@@ -46,6 +46,66 @@ const Texts& Text() {
     return texts;
 }
 
+// Why a step failed, as the status line says it after the failure's text.
+std::string ReasonText(const ProgressReport& report) {
+    const char* reason = nullptr;
+    switch (report.failure) {
+        case Failure::None:
+            return {};
+        case Failure::Refused:
+            reason = "用户名或密码错误";
+            break;
+        case Failure::CannotConnect:
+            reason = "无法连接服务器";
+            break;
+        case Failure::BadAddress:
+            reason = "服务器地址无效";
+            break;
+        case Failure::TimedOut:
+            reason = "连接超时";
+            break;
+        case Failure::Untrusted:
+            reason = "服务器证书不可信";
+            break;
+        case Failure::WrongHost:
+            reason = "服务器证书与地址不符";
+            break;
+        case Failure::Tls:
+            reason = "无法建立安全连接";
+            break;
+        case Failure::ServerError:
+            return Utf8ToCp936("（服务器错误 " + std::to_string(report.status) + "）");
+        case Failure::Redirects:
+            reason = "服务器重定向出错";
+            break;
+        case Failure::ConnectionLost:
+            reason = "连接中断";
+            break;
+        case Failure::TooLarge:
+            reason = "服务器返回的数据过大";
+            break;
+        case Failure::BadAnswer:
+            reason = "服务器返回的数据无法识别";
+            break;
+        case Failure::CertificateFile:
+            reason = "无法读取证书文件";
+            break;
+        case Failure::Record:
+            reason = "无法写入上传记录";
+            break;
+        case Failure::Cancelled:
+            reason = "已取消";
+            break;
+        case Failure::OutOfMemory:
+            reason = "内存不足";
+            break;
+        case Failure::Other:
+            reason = "网络错误";
+            break;
+    }
+    return Utf8ToCp936(std::string("（") + reason + "）");
+}
+
 // "同步到Strivo成功！本次上传3条，之前已上传21条", "同步到Strivo失败：3/24条未上传，
 // 其中1条结果未知，请在网站上核对", with rows without a RunID counted after.
 std::string SyncDoneText(const ProgressReport& report) {
@@ -63,6 +123,7 @@ std::string SyncDoneText(const ProgressReport& report) {
             status +=
                 text.unconfirmed + std::to_string(report.unconfirmedIds.size()) + text.checkOnSite;
         }
+        status += ReasonText(report);
     }
     if (report.withoutId > 0) {
         status += text.comma + std::to_string(report.withoutId) + text.withoutId;
@@ -135,7 +196,7 @@ DialogUpdate DialogState::OnReport(const ProgressReport& report) {
             if (ok) {
                 m_view.status = Text().serviceSignedIn;
             } else {
-                m_view.status = Text().serviceSignInFailed;
+                m_view.status = Text().serviceSignInFailed + ReasonText(report);
                 m_view.serviceLoginEnabled = true;
             }
             break;
@@ -150,7 +211,7 @@ DialogUpdate DialogState::OnReport(const ProgressReport& report) {
                 m_view.status = Text().runsDone;
                 m_view.syncEnabled = true;
             } else {
-                m_view.status = Text().runsFailed;
+                m_view.status = Text().runsFailed + ReasonText(report);
                 m_view.serviceLoginEnabled = true;
             }
             m_view.refreshEnabled = true;
@@ -159,7 +220,7 @@ DialogUpdate DialogState::OnReport(const ProgressReport& report) {
             if (ok) {
                 m_view.status = Text().syncing;
             } else {
-                m_view.status = Text().siteSignInFailed;
+                m_view.status = Text().siteSignInFailed + ReasonText(report);
                 m_view.syncEnabled = true;
             }
             break;

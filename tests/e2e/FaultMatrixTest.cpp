@@ -41,7 +41,8 @@ struct Row {
     Stage stage;
     Failure failure;
     const char* reports;         // messages:outcomes, as the worker sent them
-    const char* status;          // the window's status line afterwards
+    const char* status;          // the window's status line afterwards,
+    const char* reason;          // and the reason it gives after it
     bool signIn, refresh, sync;  // buttons enabled afterwards
 };
 
@@ -56,53 +57,53 @@ constexpr const char* kUnconfirmed =
 // clang-format off
 const Row kMatrix[] = {
     // A failed sign-in: nothing more is asked; only the sign-in button returns.
-    {Stage::ServiceSignIn, Failure::Status500,     kServiceFailed, "登陆Nike+失败...", true, false, false},
-    {Stage::ServiceSignIn, Failure::Status403,     kServiceFailed, "登陆Nike+失败...", true, false, false},
-    {Stage::ServiceSignIn, Failure::ClosedMidBody, kServiceFailed, "登陆Nike+失败...", true, false, false},
-    {Stage::ServiceSignIn, Failure::NoAnswer,      kServiceFailed, "登陆Nike+失败...", true, false, false},
-    {Stage::ServiceSignIn, Failure::Dripping,      kServiceFailed, "登陆Nike+失败...", true, false, false},
-    {Stage::ServiceSignIn, Failure::TooLarge,      kServiceFailed, "登陆Nike+失败...", true, false, false},
-    {Stage::ServiceSignIn, Failure::ServerGone,    kServiceFailed, "登陆Nike+失败...", true, false, false},
-    {Stage::ServiceSignIn, Failure::Untrusted,     kServiceFailed, "登陆Nike+失败...", true, false, false},
-    {Stage::ServiceSignIn, Failure::WrongName,     kServiceFailed, "登陆Nike+失败...", true, false, false},
-    {Stage::ServiceSignIn, Failure::RedirectLoop,  kServiceFailed, "登陆Nike+失败...", true, false, false},
+    {Stage::ServiceSignIn, Failure::Status500,     kServiceFailed, "登陆Nike+失败...", "服务器错误 500", true, false, false},
+    {Stage::ServiceSignIn, Failure::Status403,     kServiceFailed, "登陆Nike+失败...", "服务器错误 403", true, false, false},
+    {Stage::ServiceSignIn, Failure::ClosedMidBody, kServiceFailed, "登陆Nike+失败...", "连接中断", true, false, false},
+    {Stage::ServiceSignIn, Failure::NoAnswer,      kServiceFailed, "登陆Nike+失败...", "连接超时", true, false, false},
+    {Stage::ServiceSignIn, Failure::Dripping,      kServiceFailed, "登陆Nike+失败...", "连接超时", true, false, false},
+    {Stage::ServiceSignIn, Failure::TooLarge,      kServiceFailed, "登陆Nike+失败...", "服务器返回的数据过大", true, false, false},
+    {Stage::ServiceSignIn, Failure::ServerGone,    kServiceFailed, "登陆Nike+失败...", "无法连接服务器", true, false, false},
+    {Stage::ServiceSignIn, Failure::Untrusted,     kServiceFailed, "登陆Nike+失败...", "服务器证书不可信", true, false, false},
+    {Stage::ServiceSignIn, Failure::WrongName,     kServiceFailed, "登陆Nike+失败...", "服务器证书与地址不符", true, false, false},
+    {Stage::ServiceSignIn, Failure::RedirectLoop,  kServiceFailed, "登陆Nike+失败...", "服务器重定向出错", true, false, false},
     // Account data that does not arrive leaves the summary's values empty; the
     // runs still come, unless the server went with it.
-    {Stage::AccountData, Failure::Status500,     kSummaryFailedButRuns, "下载Nike+跑步数据成功结束...", false, true, true},
-    {Stage::AccountData, Failure::Status403,     kSummaryFailedButRuns, "下载Nike+跑步数据成功结束...", false, true, true},
-    {Stage::AccountData, Failure::ClosedMidBody, kSummaryFailedButRuns, "下载Nike+跑步数据成功结束...", false, true, true},
-    {Stage::AccountData, Failure::NoAnswer,      kSummaryFailedButRuns, "下载Nike+跑步数据成功结束...", false, true, true},
-    {Stage::AccountData, Failure::TooLarge,      kSummaryFailedButRuns, "下载Nike+跑步数据成功结束...", false, true, true},
-    {Stage::AccountData, Failure::ServerGone,    kRunsFailed, "下载Nike+跑步数据失败...", true, true, false},
-    {Stage::AccountData, Failure::RedirectLoop,  kSummaryFailedButRuns, "下载Nike+跑步数据成功结束...", false, true, true},
+    {Stage::AccountData, Failure::Status500,     kSummaryFailedButRuns, "下载Nike+跑步数据成功结束...", "", false, true, true},
+    {Stage::AccountData, Failure::Status403,     kSummaryFailedButRuns, "下载Nike+跑步数据成功结束...", "", false, true, true},
+    {Stage::AccountData, Failure::ClosedMidBody, kSummaryFailedButRuns, "下载Nike+跑步数据成功结束...", "", false, true, true},
+    {Stage::AccountData, Failure::NoAnswer,      kSummaryFailedButRuns, "下载Nike+跑步数据成功结束...", "", false, true, true},
+    {Stage::AccountData, Failure::TooLarge,      kSummaryFailedButRuns, "下载Nike+跑步数据成功结束...", "", false, true, true},
+    {Stage::AccountData, Failure::ServerGone,    kRunsFailed, "下载Nike+跑步数据失败...", "无法连接服务器", true, true, false},
+    {Stage::AccountData, Failure::RedirectLoop,  kSummaryFailedButRuns, "下载Nike+跑步数据成功结束...", "", false, true, true},
     // A run list that does not arrive whole leaves the table empty.
-    {Stage::RunList, Failure::Status500,     kRunsFailed, "下载Nike+跑步数据失败...", true, true, false},
-    {Stage::RunList, Failure::Status403,     kRunsFailed, "下载Nike+跑步数据失败...", true, true, false},
-    {Stage::RunList, Failure::ClosedMidBody, kRunsFailed, "下载Nike+跑步数据失败...", true, true, false},
-    {Stage::RunList, Failure::NoAnswer,      kRunsFailed, "下载Nike+跑步数据失败...", true, true, false},
-    {Stage::RunList, Failure::Dripping,      kRunsFailed, "下载Nike+跑步数据失败...", true, true, false},
-    {Stage::RunList, Failure::TooLarge,      kRunsFailed, "下载Nike+跑步数据失败...", true, true, false},
-    {Stage::RunList, Failure::ServerGone,    kRunsFailed, "下载Nike+跑步数据失败...", true, true, false},
-    {Stage::RunList, Failure::RedirectLoop,  kRunsFailed, "下载Nike+跑步数据失败...", true, true, false},
+    {Stage::RunList, Failure::Status500,     kRunsFailed, "下载Nike+跑步数据失败...", "服务器错误 500", true, true, false},
+    {Stage::RunList, Failure::Status403,     kRunsFailed, "下载Nike+跑步数据失败...", "服务器错误 403", true, true, false},
+    {Stage::RunList, Failure::ClosedMidBody, kRunsFailed, "下载Nike+跑步数据失败...", "连接中断", true, true, false},
+    {Stage::RunList, Failure::NoAnswer,      kRunsFailed, "下载Nike+跑步数据失败...", "连接超时", true, true, false},
+    {Stage::RunList, Failure::Dripping,      kRunsFailed, "下载Nike+跑步数据失败...", "连接超时", true, true, false},
+    {Stage::RunList, Failure::TooLarge,      kRunsFailed, "下载Nike+跑步数据失败...", "服务器返回的数据过大", true, true, false},
+    {Stage::RunList, Failure::ServerGone,    kRunsFailed, "下载Nike+跑步数据失败...", "无法连接服务器", true, true, false},
+    {Stage::RunList, Failure::RedirectLoop,  kRunsFailed, "下载Nike+跑步数据失败...", "服务器重定向出错", true, true, false},
     // A failed site sign-in posts nothing; sync comes back.
-    {Stage::SiteSignIn, Failure::Status500,     kSiteFailed, "登陆Kelvora论坛失败...", false, true, true},
-    {Stage::SiteSignIn, Failure::Status403,     kSiteFailed, "登陆Kelvora论坛失败...", false, true, true},
-    {Stage::SiteSignIn, Failure::ClosedMidBody, kSiteFailed, "登陆Kelvora论坛失败...", false, true, true},
-    {Stage::SiteSignIn, Failure::NoAnswer,      kSiteFailed, "登陆Kelvora论坛失败...", false, true, true},
-    {Stage::SiteSignIn, Failure::TooLarge,      kSiteFailed, "登陆Kelvora论坛失败...", false, true, true},
-    {Stage::SiteSignIn, Failure::ServerGone,    kSiteFailed, "登陆Kelvora论坛失败...", false, true, true},
-    {Stage::SiteSignIn, Failure::RedirectLoop,  kSiteFailed, "登陆Kelvora论坛失败...", false, true, true},
+    {Stage::SiteSignIn, Failure::Status500,     kSiteFailed, "登陆Kelvora论坛失败...", "服务器错误 500", false, true, true},
+    {Stage::SiteSignIn, Failure::Status403,     kSiteFailed, "登陆Kelvora论坛失败...", "服务器错误 403", false, true, true},
+    {Stage::SiteSignIn, Failure::ClosedMidBody, kSiteFailed, "登陆Kelvora论坛失败...", "连接中断", false, true, true},
+    {Stage::SiteSignIn, Failure::NoAnswer,      kSiteFailed, "登陆Kelvora论坛失败...", "连接超时", false, true, true},
+    {Stage::SiteSignIn, Failure::TooLarge,      kSiteFailed, "登陆Kelvora论坛失败...", "服务器返回的数据过大", false, true, true},
+    {Stage::SiteSignIn, Failure::ServerGone,    kSiteFailed, "登陆Kelvora论坛失败...", "无法连接服务器", false, true, true},
+    {Stage::SiteSignIn, Failure::RedirectLoop,  kSiteFailed, "登陆Kelvora论坛失败...", "服务器重定向出错", false, true, true},
     // Posts that fail are counted and said; sync comes back to try again. A post
     // without a whole answer may be on the site: the sync stops there.
-    {Stage::RunLogPosts, Failure::Status500,     kPostsFailed, "同步到Strivo失败：24/24条未上传", false, true, true},
-    {Stage::RunLogPosts, Failure::Status403,     kPostsFailed, "同步到Strivo失败：24/24条未上传", false, true, true},
-    {Stage::RunLogPosts, Failure::ClosedMidBody, kPostsFailed, kUnconfirmed, false, true, true},
-    {Stage::RunLogPosts, Failure::NoAnswer,      kPostsFailed, kUnconfirmed, false, true, true},
-    {Stage::RunLogPosts, Failure::Dripping,      kPostsFailed, kUnconfirmed, false, true, true},
-    {Stage::RunLogPosts, Failure::TooLarge,      kPostsFailed, kUnconfirmed, false, true, true},
-    {Stage::RunLogPosts, Failure::ServerGone,    kPostsFailed, "同步到Strivo失败：24/24条未上传", false, true, true},
-    {Stage::RunLogPosts, Failure::RedirectLoop,  kPostsFailed, "同步到Strivo失败：24/24条未上传", false, true, true},
-    {Stage::RunLogPosts, Failure::Dropped,       kPostsFailed, kUnconfirmed, false, true, true},
+    {Stage::RunLogPosts, Failure::Status500,     kPostsFailed, "同步到Strivo失败：24/24条未上传", "服务器错误 500", false, true, true},
+    {Stage::RunLogPosts, Failure::Status403,     kPostsFailed, "同步到Strivo失败：24/24条未上传", "服务器错误 403", false, true, true},
+    {Stage::RunLogPosts, Failure::ClosedMidBody, kPostsFailed, kUnconfirmed, "连接中断", false, true, true},
+    {Stage::RunLogPosts, Failure::NoAnswer,      kPostsFailed, kUnconfirmed, "连接超时", false, true, true},
+    {Stage::RunLogPosts, Failure::Dripping,      kPostsFailed, kUnconfirmed, "连接超时", false, true, true},
+    {Stage::RunLogPosts, Failure::TooLarge,      kPostsFailed, kUnconfirmed, "服务器返回的数据过大", false, true, true},
+    {Stage::RunLogPosts, Failure::ServerGone,    kPostsFailed, "同步到Strivo失败：24/24条未上传", "无法连接服务器", false, true, true},
+    {Stage::RunLogPosts, Failure::RedirectLoop,  kPostsFailed, "同步到Strivo失败：24/24条未上传", "服务器重定向出错", false, true, true},
+    {Stage::RunLogPosts, Failure::Dropped,       kPostsFailed, kUnconfirmed, "连接中断", false, true, true},
 };
 // clang-format on
 
@@ -232,7 +233,8 @@ TEST_P(FaultMatrixTest, EndsInTimeWithTheRightReportAndButtons) {
     for (const auto& report : sink.reports()) {
         dialog.OnReport(report);
     }
-    EXPECT_EQ(dialog.view().status, Cp936(row.status));
+    const std::string reason = *row.reason ? "（" + std::string(row.reason) + "）" : "";
+    EXPECT_EQ(dialog.view().status, Cp936((row.status + reason).c_str()));
     EXPECT_EQ(dialog.view().serviceLoginEnabled, row.signIn);
     EXPECT_EQ(dialog.view().refreshEnabled, row.refresh);
     EXPECT_EQ(dialog.view().syncEnabled, row.sync);

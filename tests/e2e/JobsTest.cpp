@@ -90,12 +90,13 @@ TEST_F(JobsTest, FailedSignInsStopAtOnceAndSayWhy) {
     Settings wrong = m_services.settings();
     wrong.servicePassword = "wrong";
     EXPECT_EQ(Download(wrong), "1026:-1");
-    EXPECT_EQ(m_reports[0].reason, "user name or password refused");
+    EXPECT_EQ(m_reports[0].failure, Failure::Refused);
     EXPECT_EQ(m_services.service.requests().size(), 1u) << "nothing asked after a failed sign-in";
 
     wrong = m_services.settings();
     wrong.sitePassword = "wrong";
     EXPECT_EQ(Sync(wrong, 2), "1029:-1");
+    EXPECT_EQ(m_reports[0].failure, Failure::Refused);
     EXPECT_TRUE(m_services.site.entries().empty());
 
     // Extra CAs that cannot be read keep the session shut: a failed sign-in, no request.
@@ -103,7 +104,9 @@ TEST_F(JobsTest, FailedSignInsStopAtOnceAndSayWhy) {
     Settings noCa = m_services.settings();
     noCa.serviceCaFile = "/nonexistent/ca.pem";
     EXPECT_EQ(Download(noCa), "1026:-1");
-    EXPECT_EQ(m_reports[0].reason, "cannot open a web session");
+    EXPECT_EQ(m_reports[0].reason,
+              "cannot read the certificate file /nonexistent/ca.pem: No such file or directory");
+    EXPECT_EQ(m_reports[0].failure, Failure::CertificateFile);
     EXPECT_EQ(Sync(noCa, 2), "1029:-1");
     EXPECT_TRUE(m_services.service.requests().empty());
 }
@@ -143,7 +146,8 @@ TEST_F(JobsTest, RefusedPostIsCountedAndTheRestArrive) {
     const ProgressReport& done = m_reports.back();
     EXPECT_EQ(done.notPosted, 1);
     EXPECT_EQ(done.total, 5);
-    EXPECT_EQ(done.reason, "status 500");
+    EXPECT_EQ(done.failure, Failure::ServerError);
+    EXPECT_EQ(done.status, 500);
     EXPECT_EQ(m_services.site.entries().size(), 4u);
 }
 
@@ -194,6 +198,7 @@ TEST_F(JobsTest, ARecordThatCannotBeWrittenStopsTheSyncBeforeAnyPost) {
     m_record = std::make_shared<PostedRuns>(m_folder / "missing" / "posted.txt");
     EXPECT_EQ(Sync(m_services.settings(), 2), "1030:-1");
     EXPECT_NE(m_reports.back().reason.find("missing/posted.txt"), std::string::npos);
+    EXPECT_EQ(m_reports.back().failure, Failure::Record);
     EXPECT_TRUE(m_services.site.requests().empty());
 }
 

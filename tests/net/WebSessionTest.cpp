@@ -136,7 +136,7 @@ protected:
     std::string Url(std::string_view path) const { return m_running->Url(path); }
     std::unique_ptr<WebSession> Open(std::stop_token stop = {}) const {
         auto session = std::make_unique<WebSession>(m_config, std::move(stop));
-        EXPECT_TRUE(session->OpenSession());
+        EXPECT_TRUE(session->OpenSession().ok);
         return session;
     }
 
@@ -158,22 +158,22 @@ TEST_F(WebSessionTest, OnlyAFinal200Succeeds) {
         const char* path;
         long status;
         const char* text;
-        const char* reason;  // empty when ok
+        TransferError error;
     } cases[] = {
-        {"/status/200", 200, "GET |", ""},
-        {"/status/500", 500, "", "status 500"},
-        {"/hops/10", 200, "arrived", ""},
-        {"/hops/11", 302, "", "too many redirects"},
-        {"/sized/0", 200, "", ""},             // ok tells an empty answer from a failure
-        {"/lines", 200, "a\r\nb\r\ncdf", ""},  // by BodyLineReader's rules
+        {"/status/200", 200, "GET |", TransferError::None},
+        {"/status/500", 500, "", TransferError::Status},
+        {"/hops/10", 200, "arrived", TransferError::None},
+        {"/hops/11", 302, "", TransferError::TooManyRedirects},
+        {"/sized/0", 200, "", TransferError::None},  // ok tells an empty answer from a failure
+        {"/lines", 200, "a\r\nb\r\ncdf", TransferError::None},  // by BodyLineReader's rules
     };
     auto session = Open();
     for (const auto& c : cases) {
         const HttpResult result = session->HttpGet(Url(c.path), kOrdinary);
-        EXPECT_EQ(result.ok, *c.reason == '\0') << c.path;
+        EXPECT_EQ(result.ok, c.error == TransferError::None) << c.path;
         EXPECT_EQ(result.status, c.status) << c.path;
         EXPECT_EQ(result.Text(), c.text) << c.path;
-        EXPECT_EQ(result.reason, c.reason) << c.path;
+        EXPECT_EQ(result.error, c.error) << c.path;
     }
 }
 
@@ -222,7 +222,9 @@ TEST_F(WebSessionTest, StallAndSizeLimitsFail) {
     m_config.maxBodyBytes = 1000;
     auto session = Open();
     const auto start = Clock::now();
-    EXPECT_EQ(session->HttpGet(UrlOf(silent.Port()), kOrdinary).reason, "time-out");
+    EXPECT_EQ(
+        session->HttpGet(UrlOf(silent.Port()), kOrdinary).reason,
+        "127.0.0.1:" + std::to_string(silent.Port()) + ": time-out (nothing moved for 0.4 s)");
     EXPECT_GE(Clock::now() - start, 400ms);
     EXPECT_LT(Clock::now() - start, 5s);
     // One second in all, but never 400 ms without a byte.
@@ -231,23 +233,25 @@ TEST_F(WebSessionTest, StallAndSizeLimitsFail) {
         EXPECT_TRUE(session->HttpGet(Url(path), kOrdinary).ok) << path;
     }
     for (const char* path : {"/sized/1001", "/chunked/100000"}) {
-        EXPECT_EQ(session->HttpGet(Url(path), kOrdinary).reason, "too large") << path;
+        EXPECT_EQ(session->HttpGet(Url(path), kOrdinary).error, TransferError::TooLarge) << path;
     }
 }
 
 TEST_F(WebSessionTest, DripsAndOverlongAnswersEndInATimeOut) {
     m_config.rateWindow = 300ms;  // 20 bytes a second is far too slow for it
-    EXPECT_EQ(Open()->HttpGet(Url("/trickle/20"), kOrdinary).reason, "time-out");
+    EXPECT_EQ(Open()->HttpGet(Url("/trickle/20"), kOrdinary).error, TransferError::TimedOut);
     m_config.rateWindow = 60s;
     const auto start = Clock::now();
-    EXPECT_EQ(Open()->HttpGet(Url("/trickle/20"), {.deadline = 300ms}).reason, "time-out");
+    EXPECT_EQ(Open()->HttpGet(Url("/trickle/20"), {.deadline = 300ms}).error,
+              TransferError::TimedOut);
     EXPECT_LT(Clock::now() - start, 700ms);
 }
 
 TEST_F(WebSessionTest, ClosedPortFailsAfterOneRetry) {
     const auto start = Clock::now();
-    EXPECT_EQ(Open()->HttpGet(UrlOf(RawServer::ClosedPort()), kOrdinary).reason,
-              "connection refused");
+    const int port = RawServer::ClosedPort();
+    EXPECT_EQ(Open()->HttpGet(UrlOf(port), kOrdinary).reason,
+              "127.0.0.1:" + std::to_string(port) + ": connection refused");
     EXPECT_GE(Clock::now() - start, 900ms);  // the retry waited its second
     EXPECT_LT(Clock::now() - start, 2s);
 }
@@ -264,11 +268,11 @@ TEST_F(WebSessionTest, StopFromAnotherThreadEndsTheRequestAndEveryLaterOne) {
             stoppedAt = Clock::now();
             stop.request_stop();
         });
-        EXPECT_EQ(session->HttpGet(UrlOf(port), kOrdinary).reason, "cancelled") << port;
+        EXPECT_EQ(session->HttpGet(UrlOf(port), kOrdinary).error, TransferError::Cancelled) << port;
         const auto endedAt = Clock::now();
         stopper.join();
         EXPECT_LT(endedAt - stoppedAt, 1s) << port;
-        EXPECT_EQ(session->HttpGet(Url("/status/200"), kOrdinary).reason, "cancelled");
+        EXPECT_EQ(session->HttpGet(Url("/status/200"), kOrdinary).error, TransferError::Cancelled);
     }
     std::lock_guard lock(m_mutex);
     EXPECT_EQ(m_requests, 0);
@@ -313,28 +317,40 @@ TEST_F(WebSessionTest, SecureOptionsChooseTlsAndVerifyTheChainAndTheName) {
         std::string url;
         RequestOptions options;
         const char* text;
-        const char* reason;
+        TransferError error;
+        const char* reason;  // how the reason begins
     } cases[] = {
-        {trusting, named("/ok", "https"), secure, "tls", ""},
-        {m_config, named("/ok", "https"), secure, "", "TLS"},
-        {trusting, tls.Url("/ok", "https"), secure, "", "TLS"},  // another name: no request
-        {trusting, named("/ok", "http"), secure, "tls", ""},
-        {m_config, m_running->Url("/status/200", "https"), kOrdinary, "GET |", ""},
-        {trusting, named("/down", "https"), secure, "", "redirect refused"},
+        {trusting, named("/ok", "https"), secure, "tls", TransferError::None, ""},
+        {m_config, named("/ok", "https"), secure, "", TransferError::Untrusted,
+         "certificate not trusted (SSL certificate problem: "},
+        // Another name: no request.
+        {trusting, tls.Url("/ok", "https"), secure, "", TransferError::WrongHost,
+         "certificate for another host (SSL: no alternative certificate subject name"},
+        {trusting, named("/ok", "http"), secure, "tls", TransferError::None, ""},
+        {m_config, m_running->Url("/status/200", "https"), kOrdinary, "GET |", TransferError::None,
+         ""},
+        {trusting, named("/down", "https"), secure, "", TransferError::RedirectRefused,
+         "redirect refused"},
     };
     for (const auto& c : cases) {
         WebSession session(c.config);
-        ASSERT_TRUE(session.OpenSession());
+        ASSERT_TRUE(session.OpenSession().ok);
         const HttpResult result = session.HttpGet(c.url, c.options);
         EXPECT_EQ(result.Text(), c.text) << c.url;
-        EXPECT_EQ(result.reason, c.reason) << c.url;
+        EXPECT_EQ(result.error, c.error) << c.url;
+        if (c.error != TransferError::None) {
+            EXPECT_THAT(result.reason, HasSubstr(std::string(": ") + c.reason)) << c.url;
+        }
     }
     EXPECT_EQ(m_tlsHits, 2);
     std::lock_guard lock(m_mutex);
     EXPECT_EQ(m_requests, 1) << "the refused redirect never reached the plain server";
 
     trusting.caPem = m_certificate.certificatePem.substr(0, 200);  // cut short
-    EXPECT_FALSE(WebSession(trusting).OpenSession());
+    EXPECT_EQ(WebSession(trusting).OpenSession().error, TransferError::CertificateFile);
+    trusting.caFile = "/no/such/ca.pem";
+    EXPECT_EQ(WebSession(trusting).OpenSession().reason,
+              "cannot read the certificate file /no/such/ca.pem: No such file or directory");
 }
 
 }  // namespace

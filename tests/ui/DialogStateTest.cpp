@@ -76,22 +76,37 @@ TEST(DialogState, FailuresBringBackTheButtonsThatRetry) {
     struct Case {
         ProgressMessage message;
         long outcome;
+        Failure failure;
         const char* status;
         Buttons buttons;
     };
     // Starting from: a run-service job and a site job both running.
-    // Any non-zero outcome is a failure; -1 is in the fault matrix.
+    // Any non-zero outcome is a failure; -1 is in the fault matrix, with the
+    // reasons of network failures.
     const Case cases[] = {
-        {WM_SERVICE_LOGIN_DONE, 1, "登陆Nike+失败...", {true, false, false, true}},
-        {WM_RUNS_DONE, 42, "下载Nike+跑步数据失败...", {true, true, false, true}},
-        {WM_SITE_LOGIN_DONE, kOutcomeFailure, "登陆Kelvora论坛失败...", {false, false, true, true}},
+        {WM_SERVICE_LOGIN_DONE,
+         1,
+         Failure::Refused,
+         "登陆Nike+失败...（用户名或密码错误）",
+         {true, false, false, true}},
+        {WM_RUNS_DONE,
+         42,
+         Failure::BadAnswer,
+         "下载Nike+跑步数据失败...（服务器返回的数据无法识别）",
+         {true, true, false, true}},
+        {WM_SITE_LOGIN_DONE,
+         kOutcomeFailure,
+         Failure::CertificateFile,
+         "登陆Kelvora论坛失败...（无法读取证书文件）",
+         {false, false, true, true}},
     };
     for (const auto& c : cases) {
         DialogState state;
         state.OnJobStarted(JobKind::RunService);
         state.OnJobStarted(JobKind::Site);
-        ExpectView(state.OnReport(Report(c.message, c.outcome)).view, c.status, c.buttons,
-                   c.status);
+        ProgressReport report = Report(c.message, c.outcome);
+        report.failure = c.failure;
+        ExpectView(state.OnReport(report).view, c.status, c.buttons, c.status);
     }
 }
 
@@ -106,6 +121,7 @@ TEST(DialogState, SyncEndSaysWhatWasPostedAndWhatIsInDoubt) {
         {0, 2, 0, 0, 1, 0, "同步到Strivo成功！本次上传2条，之前已上传0条，1条没有RunID"},
         {-1, 24, 3, 0, 0, 0, "同步到Strivo失败：3/24条未上传"},
         {-1, 24, 3, 0, 0, 1, "同步到Strivo失败：3/24条未上传，其中1条结果未知，请在网站上核对"},
+        {-1, 24, 24, 0, 2, 0, "同步到Strivo失败：24/24条未上传（无法写入上传记录），2条没有RunID"},
     };
     for (const auto& c : cases) {
         DialogState state;
@@ -116,6 +132,7 @@ TEST(DialogState, SyncEndSaysWhatWasPostedAndWhatIsInDoubt) {
         done.alreadyPosted = c.alreadyPosted;
         done.withoutId = c.withoutId;
         done.unconfirmedIds.resize(static_cast<std::size_t>(c.unconfirmed));
+        done.failure = c.withoutId == 2 ? Failure::Record : Failure::None;
         ExpectView(state.OnReport(done).view, c.status, {true, true, c.outcome != 0, true},
                    c.status);  // a failed sync may be tried again
     }
