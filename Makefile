@@ -56,9 +56,9 @@ fuzz: deps
 
 screenshot: build
 	@mkdir -p docs
-	@STRIVO_SCREENSHOT=$(CURDIR)/docs/screenshot.png scripts/with-display.sh \
-		$(BUILD_DIR)/tests/ui/strivo_window_tests --gtest_filter='*Demo*' >/dev/null
-	@echo "docs/screenshot.png written"
+	@STRIVO_SCREENSHOTS=$(CURDIR)/docs scripts/with-display.sh \
+		$(BUILD_DIR)/tests/ui/strivo_window_tests >/dev/null
+	@echo "docs/window-signed-in.png and docs/window-sync-failed.png written"
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(TSAN_DIR) $(FUZZ_DIR)

@@ -4,8 +4,8 @@ set -euo pipefail
 build_dir=${1:-build}
 window="$build_dir/src/app/strivo"
 if [[ ! -x "$window" ]]; then
-  echo "The Strivo window is not built yet: the desktop window has not been written so far." >&2
-  echo "Nothing to open; 'make test' builds and tests what exists." >&2
+  echo "The Strivo window was not built: wxWidgets or GTK was not found ('make deps' installs them)." >&2
+  echo "The command-line tool works without them: $build_dir/src/app/strivo-cli sync --demo" >&2
   exit 1
 fi
 if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then

@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
     Clock::time_point notified;
     table->AddListener([&](std::size_t) { notified = Clock::now(); });
     table->Replace(std::move(rows));
-    list->ShowRows(table->RowCount());
+    list->TableChanged(table->RowCount());
     list->Update();
     wxTheApp->Yield();
     std::printf("notification to repainted list: %.2f ms, %ld cells asked\n",

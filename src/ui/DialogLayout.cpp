@@ -1,5 +1,6 @@
 #include "ui/DialogLayout.h"
 
+#include <wx/display.h>
 #include <wx/font.h>
 #include <wx/fontenum.h>
 
@@ -72,6 +73,69 @@ void PlaceAt(wxWindow* control, const DialogRect& rect) {
     control->SetSize(pixels);
 }
 
+void LevelWith(wxWindow* label, const wxWindow* field) {
+    const wxRect box = field->GetRect();
+    label->Move(label->GetPosition().x, box.y + (box.height - label->GetSize().y) / 2);
+}
+
+void DrawFrame(wxWindow* control) {
+#ifdef __WXGTK__
+    gtk_style_context_add_class(gtk_widget_get_style_context(control->GetHandle()),
+                                "strivo-framed");
+#else
+    (void)control;  // wxBORDER_STATIC draws it
+#endif
+}
+
+wxString FitPath(const wxWindow* label, const wxString& prefix, const wxString& path) {
+    const int width = label->GetSize().x;
+    const auto fits = [&](const wxString& text) { return label->GetTextExtent(text).x <= width; };
+    if (fits(prefix + path)) {
+        return prefix + path;
+    }
+    const std::size_t nameAt = path.find_last_of("/\\");
+    const wxString folder = nameAt == wxString::npos ? wxString() : path.substr(0, nameAt);
+    const wxString name = path.substr(folder.length());
+    const auto cut = [&](std::size_t removed) {
+        const std::size_t kept = folder.length() - removed;
+        return prefix + folder.substr(0, (kept + 1) / 2) + wxString::FromUTF8("…") +
+               folder.substr(folder.length() - kept / 2) + name;
+    };
+    // The fewest characters removed that make it fit; all of them if none do.
+    std::size_t low = 1;
+    std::size_t high = folder.length();
+    while (low < high) {
+        const std::size_t middle = (low + high) / 2;
+        if (fits(cut(middle))) {
+            high = middle;
+        } else {
+            low = middle + 1;
+        }
+    }
+    return folder.empty() ? prefix + path : cut(high);
+}
+
+void FitOnScreenWhenShown(wxWindow* dialog) {
+    dialog->CallAfter([dialog] {
+        const wxRect area = wxDisplay(dialog).GetClientArea();
+        const auto fit = [&](int width, int height) {
+            return wxSize(std::min(width, area.width * 9 / 10),
+                          std::min(height, area.height * 9 / 10));
+        };
+#ifdef __WXGTK__
+        // A native dialog's size is known only on the GTK side.
+        GtkWindow* window = GTK_WINDOW(dialog->GetHandle());
+        int width = 0;
+        int height = 0;
+        gtk_window_get_size(window, &width, &height);
+        const wxSize size = fit(width, height);
+        gtk_window_resize(window, size.x, size.y);
+#else
+        dialog->SetSize(fit(dialog->GetSize().x, dialog->GetSize().y));
+#endif
+    });
+}
+
 void UseCompactControls() {
 #ifdef __WXGTK__
     static bool done = false;
@@ -83,7 +147,10 @@ void UseCompactControls() {
     gtk_css_provider_load_from_data(
         provider,
         "entry { min-height: 0; padding-top: 1px; padding-bottom: 1px; }\n"
-        "button { min-height: 0; padding: 1px 6px; }\n",
+        "button { min-height: 0; padding: 1px 6px; }\n"
+        // A group box's title stands clear of the frame's corner.
+        "frame > label { margin-left: 6px; margin-right: 3px; }\n"
+        ".strivo-framed { border: 1px solid @borders; padding: 0 2px; }\n",
         -1, nullptr);
     gtk_style_context_add_provider_for_screen(gdk_screen_get_default(),
                                               GTK_STYLE_PROVIDER(provider),

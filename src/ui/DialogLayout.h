@@ -18,6 +18,22 @@ void UseDialogFont(wxWindow* dialog);
 // its best size.
 void PlaceAt(wxWindow* control, const DialogRect& rect);
 
+// Moves `label` up or down so that its text sits level with `field`'s.
+void LevelWith(wxWindow* label, const wxWindow* field);
+
+// Draws a thin sunken frame around a static control, as wxBORDER_STATIC does
+// where the platform draws it.
+void DrawFrame(wxWindow* control);
+
+// `prefix` and `path` as one line for `label`: when too wide, the middle of
+// the path's folder gives way to "…", and the file name stays whole.
+wxString FitPath(const wxWindow* label, const wxString& prefix, const wxString& path);
+
+// Once `dialog` shows (modal: call before ShowModal), shrinks it to the
+// screen's work area where it would be larger; GTK's file chooser otherwise
+// keeps its buttons off a small screen.
+void FitOnScreenWhenShown(wxWindow* dialog);
+
 // A rectangle in pixels of the dialog's font.
 wxRect ToPixels(const wxWindow* dialog, const DialogRect& rect);
 

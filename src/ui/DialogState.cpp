@@ -35,6 +35,7 @@ struct Texts {
     std::string noSiteUser = Utf8ToCp936("请输入Kelvora论坛登陆用户名。");
     std::string noSitePassword = Utf8ToCp936("请输入Kelvora论坛登陆密码。");
     std::string nothingToExport = Utf8ToCp936("没有任何需要导出的数据！");
+    std::string noBrowser = Utf8ToCp936("无法启动浏览器，请手动访问 ");
     std::string cannotStartThread = "Cannot Start New Thread";
     std::string badSettings = Utf8ToCp936("配置文件中有无法使用的设置，请修改后重新打开：");
     std::string notAPort = Utf8ToCp936("：不是端口号（1-65535）");
@@ -261,6 +262,11 @@ DialogUpdate DialogState::OnExportFinished(bool ok, std::string_view path) {
         update.message = Text().exportFailed + std::string(path);
     }
     return update;
+}
+
+DialogUpdate DialogState::OnBrowserFailed(std::string_view url) {
+    m_view.status = Text().noBrowser + std::string(url);
+    return Answer();
 }
 
 }  // namespace strivo

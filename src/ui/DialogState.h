@@ -69,6 +69,9 @@ public:
     DialogUpdate OnExportStarted();
     DialogUpdate OnExportFinished(bool ok, std::string_view path);
 
+    // No browser could be started for the site's address `url`.
+    DialogUpdate OnBrowserFailed(std::string_view url);
+
 private:
     // With both fields filled the answer asks for a `kind` job; else it asks for the missing one.
     DialogUpdate AskForJob(JobKind kind, std::string_view user, std::string_view password) const;

@@ -4,6 +4,7 @@
 #include <wx/button.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
+#include <wx/log.h>
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
 #include <wx/statbox.h>
@@ -50,8 +51,9 @@ DialogServices DesktopServices() {
     };
     services.chooseCsvFile = [](wxWindow* owner) -> std::optional<wxString> {
         // No overwrite question: an existing file is replaced.
-        wxFileDialog dialog(owner, wxEmptyString, wxEmptyString, wxEmptyString,
+        wxFileDialog dialog(owner, Utf8("导出数据"), wxEmptyString, wxEmptyString,
                             Utf8("Excel文件(*.csv)|*.csv"), wxFD_SAVE);
+        FitOnScreenWhenShown(&dialog);
         if (dialog.ShowModal() != wxID_OK) {
             return std::nullopt;
         }
@@ -61,7 +63,10 @@ DialogServices DesktopServices() {
         }
         return path;
     };
-    services.openBrowser = [](const wxString& url) { wxLaunchDefaultBrowser(url); };
+    services.openBrowser = [](const wxString& url) {
+        const wxLogNull noEnglishBox;  // the status line says it, in Chinese
+        return wxLaunchDefaultBrowser(url);
+    };
     services.startDownload = StartDownload;
     services.startSync = StartSync;
     return services;
@@ -177,6 +182,12 @@ void MainDialog::CreateControls() {
     PlaceAt(siteUserLabel, {241, 29, 33, 8});
     PlaceAt(sitePasswordLabel, {241, 47, 33, 8});
     PlaceAt(m_summary, {116, 101, 308, 11});
+    DrawFrame(m_summary);
+    LevelWith(serviceUserLabel, m_serviceUserField);
+    LevelWith(servicePasswordLabel, m_servicePasswordField);
+    LevelWith(siteUserLabel, m_siteUserField);
+    LevelWith(sitePasswordLabel, m_sitePasswordField);
+    LevelWith(dataLabel, m_refresh);
 }
 
 void MainDialog::LoadSettings() {
@@ -214,9 +225,10 @@ void MainDialog::UpdateData(bool fromFields) {
 
 void MainDialog::Apply(const DialogUpdate& update) {
     const DialogView& view = update.view;
-    const wxString status = ToWx(view.status);
-    if (m_status->GetLabel() != status) {
-        m_status->SetLabel(status);
+    if (m_shownStatus != view.status) {
+        m_shownStatus = view.status;
+        m_status->SetLabel(ToWx(view.status));
+        m_status->UnsetToolTip();
     }
     const wxString summary = ToWx(view.summary);
     if (m_summary->GetLabel() != summary) {
@@ -324,10 +336,20 @@ void MainDialog::OnExport(wxCommandEvent&) {
     const wxScopedCharBuffer utf8 = path->ToUTF8();
     const FileResult written = ExportCsv(std::filesystem::path(utf8.data()), rows);
     Apply(m_state.OnExportFinished(written.ok, FromWx(*path)));
+    if (written.ok) {
+        // One line keeps the file's name in sight; the whole path is a hover away.
+        const wxString text = ToWx(m_shownStatus);
+        const wxString prefix = text.substr(0, text.length() - path->length());
+        m_status->SetLabel(FitPath(m_status, prefix, *path));
+        m_status->SetToolTip(text);
+    }
 }
 
 void MainDialog::OnVisitSite(wxCommandEvent&) {
-    m_services.openBrowser(wxString::FromUTF8(SiteUrl(m_settings, "")));
+    const std::string url = SiteUrl(m_settings, "");  // CP936, as the settings are
+    if (!m_services.openBrowser(ToWx(url))) {
+        Apply(m_state.OnBrowserFailed(url));
+    }
 }
 
 void MainDialog::OnAbout(wxCommandEvent&) {
@@ -339,9 +361,8 @@ void MainDialog::OnWorkerReport(wxThreadEvent& event) {
     Apply(m_state.OnReport(event.GetPayload<ProgressReport>()));
 }
 
-void MainDialog::OnTableChanged(wxThreadEvent&) {
-    // The newest count, not the one of this event: events may queue up.
-    m_list->ShowRows(m_runTable->RowCount());
+void MainDialog::OnTableChanged(wxThreadEvent& event) {
+    m_list->TableChanged(static_cast<std::size_t>(event.GetExtraLong()));
 }
 
 void MainDialog::OnCharHook(wxKeyEvent& event) {

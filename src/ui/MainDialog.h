@@ -56,7 +56,8 @@ struct DialogServices {
     std::function<void(const wxString& text)> showAppMessage;
     // The save dialog; nullopt when cancelled.
     std::function<std::optional<wxString>(wxWindow* owner)> chooseCsvFile;
-    std::function<void(const wxString& url)> openBrowser;
+    // False when no browser could be started.
+    std::function<bool(const wxString& url)> openBrowser;
     // The jobs' launchers; they throw std::system_error when no thread starts.
     std::function<std::jthread(const Settings&, WebSessionConfig, ProgressSink&,
                                std::shared_ptr<RunTable>)>
@@ -120,6 +121,7 @@ private:
     wxTextCtrl* m_siteUserField = nullptr;
     wxTextCtrl* m_sitePasswordField = nullptr;
     wxStaticText* m_status = nullptr;
+    std::string m_shownStatus;  // the view's status the line shows, perhaps shortened
     wxStaticText* m_summary = nullptr;
     RunListView* m_list = nullptr;
 

@@ -1,5 +1,9 @@
 #include "ui/RunListView.h"
 
+#include <wx/settings.h>
+
+#include <algorithm>
+
 #include "ui/WxText.h"
 
 namespace strivo {
@@ -18,11 +22,75 @@ RunListView::RunListView(wxWindow* parent, wxWindowID id, const wxPoint& positio
     for (std::size_t c = 0; c < kRunColumnCount; ++c) {
         AppendColumn(Utf8(kRunColumnTitles[c]), wxLIST_FORMAT_LEFT, kColumnWidths[c]);
     }
+    // The list draws keyboard focus around its current row only, and a new
+    // list has none: give it the first, so tabbing in shows where the keys act.
+    Bind(wxEVT_SET_FOCUS, [this](wxFocusEvent& event) {
+        if (GetItemCount() > 0 && GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_FOCUSED) < 0) {
+            SetItemState(0, wxLIST_STATE_FOCUSED, wxLIST_STATE_FOCUSED);
+        }
+        event.Skip();
+    });
 }
 
-void RunListView::ShowRows(std::size_t rowCount) {
+void RunListView::TableChanged(std::size_t changedTo) {
+    if (changedTo < m_measured) {
+        m_measured = 0;
+        m_longestId.clear();
+    }
+    const std::size_t measuredBefore = m_measured;
+    const std::size_t longestBefore = m_longestId.size();
+    const std::size_t rowCount = m_table->RowCount();
+    for (; m_measured < rowCount; ++m_measured) {
+        std::string id = m_table->Cell(m_measured, kColumnRunId);
+        if (id.size() > m_longestId.size()) {
+            m_longestId = std::move(id);
+        }
+    }
+    // Widths are set again only when a new list starts or an id grows, so
+    // that a column the user resized stays as it is.
+    if (measuredBefore == 0 || m_longestId.size() > longestBefore) {
+        FitColumns();
+    }
     SetItemCount(static_cast<long>(rowCount));
     Refresh();
+}
+
+void RunListView::FitColumns() {
+    const int margin = GetTextExtent("00").x;
+    std::array<int, kRunColumnCount> widths{};
+    std::array<int, kRunColumnCount> needed{};
+    for (std::size_t c = 0; c < kRunColumnCount; ++c) {
+        needed[c] = GetTextExtent(Utf8(kRunColumnTitles[c])).x + margin;
+    }
+    // Every cell but the RunID has a fixed form: the first rows show its width.
+    const std::size_t sample = std::min<std::size_t>(m_measured, 200);
+    for (std::size_t row = 0; row < sample; ++row) {
+        for (std::size_t c = 0; c < kRunColumnCount; ++c) {
+            if (c != kColumnRunId) {
+                needed[c] =
+                    std::max(needed[c], GetTextExtent(ToWx(m_table->Cell(row, c))).x + margin);
+            }
+        }
+    }
+    needed[kColumnRunId] =
+        std::max(needed[kColumnRunId], GetTextExtent(ToWx(m_longestId)).x + margin);
+    int total = 0;
+    for (std::size_t c = 0; c < kRunColumnCount; ++c) {
+        widths[c] = std::max(kColumnWidths[c], needed[c]);
+        total += widths[c];
+    }
+    // Too wide for the list: columns wider than their texts give up the difference.
+    int excess = total - (GetClientSize().x - wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, this));
+    for (std::size_t c = 0; c < kRunColumnCount && excess > 0; ++c) {
+        const int spare = std::min(excess, widths[c] - needed[c]);
+        if (spare > 0) {
+            widths[c] -= spare;
+            excess -= spare;
+        }
+    }
+    for (std::size_t c = 0; c < kRunColumnCount; ++c) {
+        SetColumnWidth(static_cast<int>(c), widths[c]);
+    }
 }
 
 wxString RunListView::OnGetItemText(long item, long column) const {

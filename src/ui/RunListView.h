@@ -15,14 +15,22 @@ public:
     RunListView(wxWindow* parent, wxWindowID id, const wxPoint& position, const wxSize& size,
                 std::shared_ptr<RunTable> table);
 
-    // Called on the dialog's thread when the table has changed.
-    void ShowRows(std::size_t rowCount);
+    // Called on the dialog's thread for each change of the table, with the
+    // row count that change left; the table may have moved on since.
+    void TableChanged(std::size_t changedTo);
 
 protected:
     wxString OnGetItemText(long item, long column) const override;
 
 private:
+    // Every text whole where the list is wide enough; else as wide as they can be.
+    void FitColumns();
+
     std::shared_ptr<RunTable> m_table;
+    // The RunID column is as wide as the longest id of the rows measured so
+    // far; rows are only appended until the table is emptied.
+    std::size_t m_measured = 0;
+    std::string m_longestId;
 };
 
 }  // namespace strivo

@@ -32,6 +32,7 @@ struct Recorded {
     std::vector<wxString> appMessages;
     std::optional<wxString> csvPath;
     bool failThreadStart = false;
+    bool haveBrowser = true;
 };
 
 DialogServices RecordingServices(Recorded& recorded) {
@@ -43,7 +44,7 @@ DialogServices RecordingServices(Recorded& recorded) {
         recorded.appMessages.push_back(text);
     };
     services.chooseCsvFile = [&recorded](wxWindow*) { return recorded.csvPath; };
-    services.openBrowser = [](const wxString&) {};
+    services.openBrowser = [&recorded](const wxString&) { return recorded.haveBrowser; };
     auto start = services.startDownload;
     services.startDownload = [&recorded, start](auto&&... arguments) {
         if (recorded.failThreadStart) {
@@ -114,11 +115,11 @@ protected:
         return Pump(limit, [&] { return Status() == wanted; });
     }
 
-    // With STRIVO_SCREENSHOT set, the window's picture goes to that PNG file
-    // (`make screenshot`).
-    void SaveScreenshot() {
-        const char* path = std::getenv("STRIVO_SCREENSHOT");
-        if (path == nullptr) {
+    // With STRIVO_SCREENSHOTS naming a folder, the window's picture goes to
+    // `name`.png there (`make screenshot`).
+    void SaveScreenshot(const char* name) {
+        const char* folder = std::getenv("STRIVO_SCREENSHOTS");
+        if (folder == nullptr) {
             return;
         }
         Pump(1s, [] { return false; });
@@ -128,6 +129,7 @@ protected:
         wxMemoryDC memory(picture);
         memory.Blit(0, 0, size.x, size.y, &screen, 0, 0);
         memory.SelectObject(wxNullBitmap);
+        const std::string path = std::string(folder) + "/" + name + ".png";
         EXPECT_TRUE(picture.SaveFile(path, wxBITMAP_TYPE_PNG)) << path;
     }
 
@@ -151,18 +153,60 @@ TEST_F(MainDialogTest, DemoDownloadSyncAndExport) {
     EXPECT_TRUE(Control<wxButton>(IDC_SYNC)->IsEnabled());
     EXPECT_FALSE(Control<wxButton>(IDC_SERVICE_LOGIN)->IsEnabled());
     EXPECT_TRUE(Control<wxStaticText>(IDC_SUMMARY)->GetLabel().Contains(Utf8("您已完成")));
+    // Whole RunIDs, however long.
+    int widest = 0;
+    for (long row = 0; row < list->GetItemCount(); ++row) {
+        widest = std::max(widest, list->GetTextExtent(list->GetItemText(row, kColumnRunId)).x);
+    }
+    EXPECT_GT(list->GetColumnWidth(kColumnRunId), widest);
+    list->SetFocus();
+    Pump(300ms, [] { return false; });
+    EXPECT_EQ(list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_FOCUSED), 0);
+    SaveScreenshot("window-signed-in");
 
     Press(IDC_SYNC);
     ASSERT_TRUE(WaitForStatus("同步到Strivo成功！本次上传24条，之前已上传0条")) << Status();
     EXPECT_EQ(demo.site.entries().size(), 24u) << "every run is on the site";
-    SaveScreenshot();
 
-    m_recorded.csvPath = wxString::FromUTF8((m_folder / "runs.csv").string());
+    // A long path keeps the file's name in sight on one line.
+    const auto folder = m_folder / std::string(60, 'a') / std::string(60, 'b');
+    std::filesystem::create_directories(folder);
+    const wxString path = wxString::FromUTF8((folder / "runs.csv").string());
+    m_recorded.csvPath = path;
     Press(IDC_EXPORT);
-    EXPECT_EQ(Status(), Utf8("成功导出数据到 ") + *m_recorded.csvPath);
-    const std::string csv = test::ReadFile(m_folder / "runs.csv");
+    auto* status = Control<wxStaticText>(IDC_STATUS);
+    EXPECT_TRUE(Status().StartsWith(Utf8("成功导出数据到 ") + path.substr(0, 4))) << Status();
+    EXPECT_TRUE(Status().Contains(Utf8("…")) && Status().EndsWith("b/runs.csv")) << Status();
+    EXPECT_LE(status->GetTextExtent(Status()).x, status->GetSize().x);
+    EXPECT_EQ(status->GetToolTipText(), Utf8("成功导出数据到 ") + path);
+    const std::string csv = test::ReadFile(folder / "runs.csv");
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 24);
     EXPECT_TRUE(m_recorded.messages.empty());
+
+    m_recorded.haveBrowser = false;
+    Press(IDC_VISIT_SITE);
+    EXPECT_EQ(Status(), Utf8("无法启动浏览器，请手动访问 ") +
+                            wxString::FromUTF8(SiteUrl(demo.settings(), "")));
+}
+
+TEST_F(MainDialogTest, FailuresSayWhyInTheStatusLine) {
+    test::StandInServices services;
+    Settings settings = services.settings();
+    settings.servicePassword = "wrong";
+    Open(services.WriteSettingsFile(m_folder.path(), settings), services);
+    Control<wxTextCtrl>(IDC_SERVICE_PASSWORD)->ChangeValue("wrong");
+    Press(IDC_SERVICE_LOGIN);
+    EXPECT_TRUE(WaitForStatus("登陆Nike+失败...（用户名或密码错误）")) << Status();
+
+    Control<wxTextCtrl>(IDC_SERVICE_PASSWORD)->ChangeValue(services.settings().servicePassword);
+    Press(IDC_SERVICE_LOGIN);
+    ASSERT_TRUE(WaitForStatus("下载Nike+跑步数据成功结束...")) << Status();
+    Control<wxTextCtrl>(IDC_SITE_PASSWORD)->ChangeValue(services.settings().sitePassword);
+    services.site.AddFault({.path = "/runlogger.php", .onRequest = 3, .status = 500});
+    Press(IDC_SYNC);
+    EXPECT_TRUE(WaitForStatus("同步到Strivo失败：1/24条未上传（服务器错误 500）")) << Status();
+    EXPECT_TRUE(Control<wxButton>(IDC_SYNC)->IsEnabled());
+    SaveScreenshot("window-sync-failed");
 }
 
 TEST_F(MainDialogTest, EmptyFieldsNoThreadAndKeysLeaveTheButtons) {
