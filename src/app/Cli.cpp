@@ -22,21 +22,21 @@ namespace strivo {
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: strivo-cli download [--csv FILE] [--config FILE] [--demo]\n"
-    "       strivo-cli sync [--csv FILE] [--dry-run] [--all] [--config FILE] [--demo]\n"
+    "Usage: strivo-cli download [--csv=FILE] [--config=FILE | --demo]\n"
+    "       strivo-cli sync [--csv=FILE] [--dry-run] [--all] [--config=FILE | --demo]\n"
     "       strivo-cli --help | --version\n"
     "\n"
-    "  download   sign in to Nike+, print the summary and the run table\n"
-    "  sync       download, then post the runs the Kelvora run log does not have yet\n"
-    "  --csv FILE also save the run table as CSV (code page 936); - for standard output\n"
-    "  --dry-run  print what sync would do with each run; post nothing\n"
-    "  --all      post every run, also those posted before\n"
-    "  --config FILE  settings file to read (default: the window's config.ini)\n"
-    "  --demo     use built-in demo services and accounts; no settings file\n"
+    "  download       sign in to Nike+, print the summary and the run table\n"
+    "  sync           download, then post the runs the Kelvora run log does not have yet\n"
+    "  --csv=FILE     also save the run table as CSV (code page 936); - for standard output\n"
+    "  --dry-run      print what sync would do with each run; post nothing\n"
+    "  --all          post every run, also those posted before\n"
+    "  --config=FILE  settings file to read (default: the window's config.ini)\n"
+    "  --demo         use built-in demo services and accounts; no settings file\n"
     "\n"
     "Posted runs are recorded in posted-runs.txt beside the settings file.\n"
-    "Passwords come from the settings file, else STRIVO_NIKE_PASSWORD and\n"
-    "STRIVO_SITE_PASSWORD, else a prompt when run from a terminal.\n"
+    "Passwords come from STRIVO_NIKE_PASSWORD and STRIVO_SITE_PASSWORD, else from\n"
+    "the settings file, else from a prompt when run from a terminal.\n"
     "Exit status: 0 done, 1 a sign-in, download, export or post failed, 2 usage or settings.\n";
 
 struct Options {
@@ -50,42 +50,51 @@ struct Options {
     bool version = false;
 };
 
-// Parses the arguments; on a usage error says why in `error`.
+constexpr struct {
+    std::string_view name;
+    bool Options::*member;
+} kSwitches[] = {{"--help", &Options::help},       {"-h", &Options::help},
+                 {"--version", &Options::version}, {"--demo", &Options::demo},
+                 {"--dry-run", &Options::dryRun},  {"--all", &Options::all}};
+
+constexpr struct {
+    std::string_view name;
+    std::optional<std::filesystem::path> Options::*member;
+} kFileOptions[] = {{"--csv", &Options::csv}, {"--config", &Options::config}};
+
+// Parses the arguments; on a usage error says why in `error`. A file option
+// takes its value GNU's two ways: --csv=FILE or --csv FILE.
 std::optional<Options> ParseArguments(const std::vector<std::string>& args, std::string& error) {
     Options options;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const auto value = [&]() -> std::optional<std::string> {
-            if (i + 1 >= args.size()) {
-                error = arg + " needs a value";
+        std::string_view name = args[i];
+        std::optional<std::string> attached;
+        if (const auto equals = name.find('='); name.starts_with("--") && equals != name.npos) {
+            attached = args[i].substr(equals + 1);
+            name = name.substr(0, equals);
+        }
+        const auto named = [&](const auto& option) { return option.name == name; };
+        if (const auto* option = std::ranges::find_if(kSwitches, named);
+            option != std::end(kSwitches)) {
+            if (attached) {
+                error = std::string(name) + " takes no value";
                 return std::nullopt;
             }
-            return args[++i];
-        };
-        if (arg == "--help" || arg == "-h") {
-            options.help = true;
-        } else if (arg == "--version") {
-            options.version = true;
-        } else if (arg == "--demo") {
-            options.demo = true;
-        } else if (arg == "--dry-run") {
-            options.dryRun = true;
-        } else if (arg == "--all") {
-            options.all = true;
-        } else if (arg == "--csv") {
-            const auto file = value();
-            if (!file)
+            options.*option->member = true;
+        } else if (const auto* fileOption = std::ranges::find_if(kFileOptions, named);
+                   fileOption != std::end(kFileOptions)) {
+            if (!attached && i + 1 < args.size()) {
+                attached = args[++i];
+            }
+            if (!attached || attached->empty()) {
+                error = std::string(name) + " needs a value";
                 return std::nullopt;
-            options.csv = *file;
-        } else if (arg == "--config") {
-            const auto file = value();
-            if (!file)
-                return std::nullopt;
-            options.config = *file;
-        } else if ((arg == "download" || arg == "sync") && options.command.empty()) {
-            options.command = arg;
+            }
+            options.*fileOption->member = *attached;
+        } else if ((name == "download" || name == "sync") && options.command.empty()) {
+            options.command = name;
         } else {
-            error = "unknown argument: " + arg;
+            error = "unknown argument: " + args[i];
             return std::nullopt;
         }
     }
@@ -98,6 +107,10 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
     }
     if ((options.dryRun || options.all) && options.command != "sync") {
         error = std::string(options.dryRun ? "--dry-run" : "--all") + " goes with sync";
+        return std::nullopt;
+    }
+    if (options.demo && options.config) {
+        error = "--demo and --config do not go together: the demo has settings of its own";
         return std::nullopt;
     }
     return options;
@@ -214,8 +227,7 @@ private:
             return Missing("Nike+ user name", "[nike+] user in " + source);
         }
         if (!ResolvePassword(m_settings.servicePassword, "STRIVO_NIKE_PASSWORD", "Nike+")) {
-            return Missing("Nike+ password",
-                           "[nike+] pwd in " + source + ", or STRIVO_NIKE_PASSWORD");
+            return Missing("Nike+ password", "STRIVO_NIKE_PASSWORD, or [nike+] pwd in " + source);
         }
         if (needSite && m_settings.siteUser.empty()) {
             return Missing("Kelvora user name", "[kelvora] user in " + source);
@@ -223,7 +235,7 @@ private:
         if (needSite &&
             !ResolvePassword(m_settings.sitePassword, "STRIVO_SITE_PASSWORD", "Kelvora")) {
             return Missing("Kelvora password",
-                           "[kelvora] pwd in " + source + ", or STRIVO_SITE_PASSWORD");
+                           "STRIVO_SITE_PASSWORD, or [kelvora] pwd in " + source);
         }
         return kExitDone;
     }
@@ -233,14 +245,17 @@ private:
         return kExitUsage;
     }
 
+    // The environment comes before the settings file, so that a script can
+    // give another password without editing the file; the demo's accounts
+    // are its own.
     bool ResolvePassword(std::string& password, std::string_view variable,
                          std::string_view service) {
-        if (!password.empty()) {
-            return true;
-        }
-        if (auto value = m_env.getenv ? m_env.getenv(variable) : std::nullopt;
+        if (auto value = m_env.getenv && !m_options.demo ? m_env.getenv(variable) : std::nullopt;
             value && !value->empty()) {
             password = Utf8ToCp936(*value);
+            return true;
+        }
+        if (!password.empty()) {
             return true;
         }
         if (m_env.readPassword) {

@@ -28,8 +28,8 @@ struct CliEnvironment {
 
 enum CliExit : int { kExitDone = 0, kExitFailed = 1, kExitUsage = 2 };
 
-// strivo-cli download [--csv FILE] | sync [--csv FILE] [--dry-run],
-// with --config FILE, --demo, --help, --version.
+// strivo-cli download [--csv=FILE] | sync [--csv=FILE] [--dry-run] [--all],
+// with --config=FILE or --demo; --help, --version.
 int RunCli(const std::vector<std::string>& args, CliEnvironment& env);
 
 }  // namespace strivo
