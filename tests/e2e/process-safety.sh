@@ -3,6 +3,7 @@
 # core file, Ctrl-C at the password prompt leaves the terminal echoing, and a
 # closed pipe does not cut a sync short.
 set -u
+export LC_ALL=C  # its checks read English
 cli=$1
 sim=$2
 dir=$(mktemp -d)
