@@ -150,17 +150,28 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
     return options;
 }
 
-// Keeps the reports of a job; prints sync progress as it comes.
+// Keeps the reports of a job; shows sync progress as it comes: on a terminal
+// one line rewritten in place, in a log a line per run.
 class CliProgress : public ProgressSink {
 public:
-    explicit CliProgress(std::ostream& err) : m_err(err) {}
+    CliProgress(std::ostream& err, bool terminal) : m_err(err), m_terminal(terminal) {}
     // On the job's thread; the reports are read after it has been joined.
     void Post(ProgressReport report) override {
         if (report.message == WM_SYNC_PROGRESS) {
-            m_err << report.processed << "/" << report.total << "\n";
+            const std::string line = Fill(Tr("posting {0}/{1}"), report.processed, report.total);
+            // Back to the line's start, and erase it to its end (ECMA-48 EL).
+            m_err << (m_terminal ? "\r\x1b[K" + line : line + "\n");
             m_err.flush();
+            m_lineOpen = m_terminal;
         }
         m_reports.push_back(std::move(report));
+    }
+    // Ends the line that progress rewrote, before anything else is said.
+    void EndLine() {
+        if (m_lineOpen) {
+            m_err << "\n";
+            m_lineOpen = false;
+        }
     }
     const ProgressReport* Find(ProgressMessage message) const {
         for (const auto& report : m_reports) {
@@ -173,6 +184,8 @@ public:
 
 private:
     std::ostream& m_err;
+    const bool m_terminal;
+    bool m_lineOpen = false;
     std::vector<ProgressReport> m_reports;
 };
 
@@ -308,7 +321,7 @@ private:
     }
 
     int Download() {
-        CliProgress progress(m_env.err);
+        CliProgress progress(m_env.err, m_env.stderrIsTerminal);
         StartDownload(m_settings, m_sessionConfig, progress, m_table).join();
 
         const ProgressReport* signedIn = progress.Find(WM_SERVICE_LOGIN_DONE);
@@ -372,9 +385,10 @@ private:
     }
 
     int Sync() {
-        CliProgress progress(m_env.err);
+        CliProgress progress(m_env.err, m_env.stderrIsTerminal);
         StartSync(m_settings, m_sessionConfig, progress, m_table, {m_postedRuns, m_options.all})
             .join();
+        progress.EndLine();
 
         const ProgressReport* signedIn = progress.Find(WM_SITE_LOGIN_DONE);
         const ProgressReport* done = progress.Find(WM_SYNC_DONE);

@@ -24,6 +24,8 @@ struct CliEnvironment {
     std::filesystem::path defaultSettingsPath;
     // Time-outs, limits and cookie store for every web session of the run.
     WebSessionConfig sessionConfig;
+    // Progress on a terminal rewrites one line; in a log it adds a line per run.
+    bool stderrIsTerminal = false;
 };
 
 enum CliExit : int { kExitDone = 0, kExitFailed = 1, kExitUsage = 2 };

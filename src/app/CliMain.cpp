@@ -95,6 +95,7 @@ int main(int argc, char** argv) {
         ReadPasswordFromTerminal,
         strivo::DefaultSettingsPath(),
         {},
+        ::isatty(STDERR_FILENO) == 1,
     };
     int status = strivo::RunCli(std::vector<std::string>(argv + 1, argv + argc), env);
     // A closed pipe or a full disk on standard output is said after the work is done.

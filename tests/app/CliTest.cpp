@@ -85,8 +85,10 @@ TEST_F(CliTest, SyncWithPasswordsFromTheEnvironmentOverTheFileLeavesEveryRunOnTh
               0)
         << m_err.str();
     EXPECT_EQ(m_site.entries().size(), 24u);
-    EXPECT_NE(m_err.str().find("24/24"), std::string::npos);
+    EXPECT_NE(m_err.str().find("\nposting 23/24\nposting 24/24\n"), std::string::npos);
     EXPECT_NE(m_out.str().find("Posted 24 runs"), std::string::npos);
+    EXPECT_EQ(Run({"download", "--demo"}, {{"STRIVO_NIKE_PASSWORD", "not-it"}}), 0)
+        << "the demo keeps its own accounts";
 }
 
 TEST_F(CliTest, SyncFollowsTheRecordOfPostedRunsUnlessAll) {

@@ -33,6 +33,6 @@ grep -Eq '(^| )echo( |$)' <<<"$out" || fail "echo stays off after Ctrl-C"
 "$cli" sync --demo 2>"$dir/err" | true
 status=${PIPESTATUS[0]}
 [[ $status == 1 ]] || fail "exit status $status"
-grep -q '^24/24$' "$dir/err" || fail "the sync was cut short"
+grep -q "^posting 24/24$" "$dir/err" || fail "the sync was cut short"
 grep -q 'cannot write to standard output' "$dir/err" || fail "the failed write was not said"
 echo "passed"
