@@ -62,13 +62,17 @@ std::optional<std::string> ReadPasswordFromTerminal(std::string_view prompt) {
 
 // Messages follow the user's locale, and nothing else does: numbers, dates
 // and the code-page conversions keep the C locale's rules, and what the CLI
-// prints is UTF-8 under any locale.
+// prints is UTF-8 under any locale. The catalogs are the build tree's for the
+// binary built there; an installed binary finds <prefix>/share/locale from
+// its own folder, so that the installed tree may move.
 void UseTheUsersLanguage() {
     std::setlocale(LC_MESSAGES, "");
     std::error_code error;
-    const bool inBuildTree = std::filesystem::equivalent("/proc/self/exe", STRIVO_BUILD_CLI, error);
-    ::bindtextdomain(strivo::kTextDomain,
-                     inBuildTree ? STRIVO_BUILD_LOCALE_DIR : STRIVO_LOCALE_DIR);
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    const std::string folder = std::filesystem::equivalent(self, STRIVO_BUILD_CLI, error)
+                                   ? STRIVO_BUILD_LOCALE_DIR
+                                   : (self.parent_path() / STRIVO_LOCALE_DIR_FROM_BIN).string();
+    ::bindtextdomain(strivo::kTextDomain, folder.c_str());
     ::bind_textdomain_codeset(strivo::kTextDomain, "UTF-8");
 }
 
