@@ -11,7 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-wqy-microhei imagemagick
   curl
-  gettext locales desktop-file-utils
+  gettext locales groff-base desktop-file-utils
   clang-14 libclang-rt-14-dev
 )
 
