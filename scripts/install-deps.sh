@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-wqy-microhei imagemagick
   curl
+  gettext locales groff-base desktop-file-utils
   clang-14 libclang-rt-14-dev
 )
 

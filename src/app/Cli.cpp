@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "app/TerminalTable.h"
+#include "app/Translate.h"
 #include "export/CsvExport.h"
 #include "jobs/RunTable.h"
 #include "runservice/RunServiceWorker.h"
@@ -21,23 +22,56 @@
 namespace strivo {
 namespace {
 
-constexpr std::string_view kUsage =
-    "Usage: strivo-cli download [--csv FILE] [--config FILE] [--demo]\n"
-    "       strivo-cli sync [--csv FILE] [--dry-run] [--all] [--config FILE] [--demo]\n"
-    "       strivo-cli --help | --version\n"
-    "\n"
-    "  download   sign in to Nike+, print the summary and the run table\n"
-    "  sync       download, then post the runs the Kelvora run log does not have yet\n"
-    "  --csv FILE also save the run table as CSV (code page 936); - for standard output\n"
-    "  --dry-run  print what sync would do with each run; post nothing\n"
-    "  --all      post every run, also those posted before\n"
-    "  --config FILE  settings file to read (default: the window's config.ini)\n"
-    "  --demo     use built-in demo services and accounts; no settings file\n"
-    "\n"
-    "Posted runs are recorded in posted-runs.txt beside the settings file.\n"
-    "Passwords come from the settings file, else STRIVO_NIKE_PASSWORD and\n"
-    "STRIVO_SITE_PASSWORD, else a prompt when run from a terminal.\n"
-    "Exit status: 0 done, 1 a sign-in, download, export or post failed, 2 usage or settings.\n";
+// The synopsis, said again under a usage error.
+constexpr const char* kSynopsis =
+    N_("Usage: strivo-cli download [--csv=FILE] [--config=FILE | --demo]\n"
+       "       strivo-cli sync [--csv=FILE] [--dry-run] [--all] [--config=FILE | --demo]\n"
+       "       strivo-cli --help | --version\n");
+
+// What --help lists: a command or an option, and what it does. The first
+// column stays English: it is what one types.
+constexpr struct {
+    const char* item;  // nullptr: a blank line
+    const char* description;
+} kHelpRows[] = {
+    {"download", N_("sign in to Nike+, print the summary and the run table")},
+    {"sync", N_("download, then post the runs the run log does not have yet")},
+    {nullptr, nullptr},
+    {"--csv=FILE", N_("also save the run table as CSV; - for standard output")},
+    {"--dry-run", N_("print what sync would do with each run; post nothing")},
+    {"--all", N_("post every run, also those posted before")},
+    {"--config=FILE", N_("settings file to read (default: the window's config.ini)")},
+    {"--demo", N_("use built-in demo services and accounts; no settings file")},
+    {"--help", N_("print this help and exit")},
+    {"--version", N_("print the version and exit")},
+};
+
+std::string Help() {
+    std::size_t width = 0;
+    for (const auto& row : kHelpRows) {
+        width = std::max(width, row.item ? std::string_view(row.item).size() : 0);
+    }
+    std::string help = std::string(Tr(kSynopsis)) + "\n" +
+                       Tr("Signs in to Nike+ and prints your summary and runs; sync then copies\n"
+                          "the runs to your Kelvora run log.\n") +
+                       "\n";
+    for (const auto& row : kHelpRows) {
+        if (row.item) {
+            help += "  " + std::string(row.item) +
+                    std::string(width + 2 - std::string_view(row.item).size(), ' ') +
+                    Tr(row.description);
+        }
+        help += "\n";
+    }
+    return help + "\n" +
+           Tr("Passwords come from STRIVO_NIKE_PASSWORD and STRIVO_SITE_PASSWORD, else from\n"
+              "the settings file, else from a prompt when run in a terminal. Posted runs\n"
+              "are recorded in posted-runs.txt beside the settings file. The CSV file is\n"
+              "in code page 936 (GBK), as Excel reads it.\n"
+              "\n"
+              "Exit status: 0 done; 1 a sign-in, the download, the export or a post failed;\n"
+              "2 a usage or settings error.\n");
+}
 
 struct Options {
     std::string command;
@@ -50,42 +84,51 @@ struct Options {
     bool version = false;
 };
 
-// Parses the arguments; on a usage error says why in `error`.
+constexpr struct {
+    std::string_view name;
+    bool Options::*member;
+} kSwitches[] = {{"--help", &Options::help},       {"-h", &Options::help},
+                 {"--version", &Options::version}, {"--demo", &Options::demo},
+                 {"--dry-run", &Options::dryRun},  {"--all", &Options::all}};
+
+constexpr struct {
+    std::string_view name;
+    std::optional<std::filesystem::path> Options::*member;
+} kFileOptions[] = {{"--csv", &Options::csv}, {"--config", &Options::config}};
+
+// Parses the arguments; on a usage error says why in `error`. A file option
+// takes its value GNU's two ways: --csv=FILE or --csv FILE.
 std::optional<Options> ParseArguments(const std::vector<std::string>& args, std::string& error) {
     Options options;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const auto value = [&]() -> std::optional<std::string> {
-            if (i + 1 >= args.size()) {
-                error = arg + " needs a value";
+        std::string_view name = args[i];
+        std::optional<std::string> attached;
+        if (const auto equals = name.find('='); name.starts_with("--") && equals != name.npos) {
+            attached = args[i].substr(equals + 1);
+            name = name.substr(0, equals);
+        }
+        const auto named = [&](const auto& option) { return option.name == name; };
+        if (const auto* option = std::ranges::find_if(kSwitches, named);
+            option != std::end(kSwitches)) {
+            if (attached) {
+                error = Fill(Tr("{0} takes no value"), name);
                 return std::nullopt;
             }
-            return args[++i];
-        };
-        if (arg == "--help" || arg == "-h") {
-            options.help = true;
-        } else if (arg == "--version") {
-            options.version = true;
-        } else if (arg == "--demo") {
-            options.demo = true;
-        } else if (arg == "--dry-run") {
-            options.dryRun = true;
-        } else if (arg == "--all") {
-            options.all = true;
-        } else if (arg == "--csv") {
-            const auto file = value();
-            if (!file)
+            options.*option->member = true;
+        } else if (const auto* fileOption = std::ranges::find_if(kFileOptions, named);
+                   fileOption != std::end(kFileOptions)) {
+            if (!attached && i + 1 < args.size()) {
+                attached = args[++i];
+            }
+            if (!attached || attached->empty()) {
+                error = Fill(Tr("{0} needs a value"), name);
                 return std::nullopt;
-            options.csv = *file;
-        } else if (arg == "--config") {
-            const auto file = value();
-            if (!file)
-                return std::nullopt;
-            options.config = *file;
-        } else if ((arg == "download" || arg == "sync") && options.command.empty()) {
-            options.command = arg;
+            }
+            options.*fileOption->member = *attached;
+        } else if ((name == "download" || name == "sync") && options.command.empty()) {
+            options.command = name;
         } else {
-            error = "unknown argument: " + arg;
+            error = Fill(Tr("unknown argument: {0}"), args[i]);
             return std::nullopt;
         }
     }
@@ -93,27 +136,42 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
         return options;
     }
     if (options.command.empty()) {
-        error = "say download or sync";
+        error = Tr("say download or sync");
         return std::nullopt;
     }
     if ((options.dryRun || options.all) && options.command != "sync") {
-        error = std::string(options.dryRun ? "--dry-run" : "--all") + " goes with sync";
+        error = Fill(Tr("{0} goes with sync"), options.dryRun ? "--dry-run" : "--all");
+        return std::nullopt;
+    }
+    if (options.demo && options.config) {
+        error = Tr("--demo and --config do not go together: the demo has settings of its own");
         return std::nullopt;
     }
     return options;
 }
 
-// Keeps the reports of a job; prints sync progress as it comes.
+// Keeps the reports of a job; shows sync progress as it comes: on a terminal
+// one line rewritten in place, in a log a line per run.
 class CliProgress : public ProgressSink {
 public:
-    explicit CliProgress(std::ostream& err) : m_err(err) {}
+    CliProgress(std::ostream& err, bool terminal) : m_err(err), m_terminal(terminal) {}
     // On the job's thread; the reports are read after it has been joined.
     void Post(ProgressReport report) override {
         if (report.message == WM_SYNC_PROGRESS) {
-            m_err << report.processed << "/" << report.total << "\n";
+            const std::string line = Fill(Tr("posting {0}/{1}"), report.processed, report.total);
+            // Back to the line's start, and erase it to its end (ECMA-48 EL).
+            m_err << (m_terminal ? "\r\x1b[K" + line : line + "\n");
             m_err.flush();
+            m_lineOpen = m_terminal;
         }
         m_reports.push_back(std::move(report));
+    }
+    // Ends the line that progress rewrote, before anything else is said.
+    void EndLine() {
+        if (m_lineOpen) {
+            m_err << "\n";
+            m_lineOpen = false;
+        }
     }
     const ProgressReport* Find(ProgressMessage message) const {
         for (const auto& report : m_reports) {
@@ -126,6 +184,8 @@ public:
 
 private:
     std::ostream& m_err;
+    const bool m_terminal;
+    bool m_lineOpen = false;
     std::vector<ProgressReport> m_reports;
 };
 
@@ -146,11 +206,12 @@ public:
         } else if (m_options.csv) {
             const FileResult written = ExportCsv(*m_options.csv, m_table->Snapshot());
             if (!written) {
-                m_env.err << "strivo-cli: cannot write " << m_options.csv->string() << ": "
-                          << written.error << "\n";
+                Error(Fill(Tr("cannot write {0}: {1}"), m_options.csv->string(), written.error));
                 return kExitFailed;
             }
-            m_env.err << "Saved " << m_table->RowCount() << " runs to " << m_options.csv->string()
+            const std::size_t rows = m_table->RowCount();
+            m_env.err << Fill(TrN("Saved {0} run to {1}", "Saved {0} runs to {1}", rows), rows,
+                              m_options.csv->string())
                       << "\n";
         }
         if (m_options.command != "sync") {
@@ -175,14 +236,14 @@ private:
                 m_demo = std::make_unique<sim::StandIns>();
                 m_demo->Start();
             } catch (const std::exception& error) {
-                m_env.err << "strivo-cli: cannot start the demo services: " << error.what() << "\n";
+                Error(Fill(Tr("cannot start the demo services: {0}"), error.what()));
                 return kExitFailed;
             }
             m_settings = m_demo->ClientSettings();
             m_sessionConfig.caPem = m_demo->service.certificatePem();
-            source = "the demo settings";
+            source = Tr("the demo settings");
 #else
-            m_env.err << "strivo-cli: this build has no demo services\n";
+            Error(Tr("this build has no demo services"));
             return kExitUsage;
 #endif
         } else {
@@ -190,17 +251,15 @@ private:
                 m_options.config ? *m_options.config : m_env.defaultSettingsPath;
             std::error_code error;
             if (m_options.config && !std::filesystem::is_regular_file(path, error)) {
-                m_env.err << "strivo-cli: cannot read the settings file " << path.string() << "\n";
+                Error(Fill(Tr("cannot read the settings file {0}"), path.string()));
                 return kExitUsage;
             }
             m_settings = ReadSettings(path);
             for (const SettingsProblem& problem : m_settings.problems) {
-                m_env.err << "strivo-cli: " << path.string() << ": " << problem.key << "="
-                          << problem.value
-                          << (problem.kind == SettingsProblem::Kind::NotAPort
-                                  ? ": not a port (1 to 65535)"
-                                  : ": no such file")
-                          << "\n";
+                Error(Fill(problem.kind == SettingsProblem::Kind::NotAPort
+                               ? Tr("{0}: {1}={2}: not a port (1 to 65535)")
+                               : Tr("{0}: {1}={2}: no such file"),
+                           path.string(), problem.key, problem.value));
             }
             if (!m_settings.problems.empty()) {
                 return kExitUsage;
@@ -211,41 +270,49 @@ private:
 
         const bool needSite = m_options.command == "sync" && !m_options.dryRun;
         if (m_settings.serviceUser.empty()) {
-            return Missing("Nike+ user name", "[nike+] user in " + source);
+            return Missing(Tr("no Nike+ user name; set [nike+] user in {0}"), source);
         }
-        if (!ResolvePassword(m_settings.servicePassword, "STRIVO_NIKE_PASSWORD", "Nike+")) {
-            return Missing("Nike+ password",
-                           "[nike+] pwd in " + source + ", or STRIVO_NIKE_PASSWORD");
+        if (!ResolvePassword(m_settings.servicePassword, "STRIVO_NIKE_PASSWORD",
+                             Tr("Nike+ password: "))) {
+            return Missing(Tr("no Nike+ password; set STRIVO_NIKE_PASSWORD, or [nike+] pwd in {0}"),
+                           source);
         }
         if (needSite && m_settings.siteUser.empty()) {
-            return Missing("Kelvora user name", "[kelvora] user in " + source);
+            return Missing(Tr("no Kelvora user name; set [kelvora] user in {0}"), source);
         }
-        if (needSite &&
-            !ResolvePassword(m_settings.sitePassword, "STRIVO_SITE_PASSWORD", "Kelvora")) {
-            return Missing("Kelvora password",
-                           "[kelvora] pwd in " + source + ", or STRIVO_SITE_PASSWORD");
+        if (needSite && !ResolvePassword(m_settings.sitePassword, "STRIVO_SITE_PASSWORD",
+                                         Tr("Kelvora password: "))) {
+            return Missing(
+                Tr("no Kelvora password; set STRIVO_SITE_PASSWORD, or [kelvora] pwd in {0}"),
+                source);
         }
         return kExitDone;
     }
 
-    int Missing(const std::string& what, const std::string& where) {
-        m_env.err << "strivo-cli: no " << what << "; set " << where << "\n";
+    int Missing(const char* sentence, const std::string& source) {
+        Error(Fill(sentence, source));
         return kExitUsage;
     }
 
+    void Error(const std::string& sentence) {
+        m_env.err << "strivo-cli: " << sentence << "\n";
+    }
+
+    // The environment comes before the settings file, so that a script can
+    // give another password without editing the file; the demo's accounts
+    // are its own.
     bool ResolvePassword(std::string& password, std::string_view variable,
-                         std::string_view service) {
-        if (!password.empty()) {
-            return true;
-        }
-        if (auto value = m_env.getenv ? m_env.getenv(variable) : std::nullopt;
+                         std::string_view prompt) {
+        if (auto value = m_env.getenv && !m_options.demo ? m_env.getenv(variable) : std::nullopt;
             value && !value->empty()) {
             password = Utf8ToCp936(*value);
             return true;
         }
+        if (!password.empty()) {
+            return true;
+        }
         if (m_env.readPassword) {
-            if (auto typed = m_env.readPassword(std::string(service) + " password: ");
-                typed && !typed->empty()) {
+            if (auto typed = m_env.readPassword(prompt); typed && !typed->empty()) {
                 password = Utf8ToCp936(*typed);
                 return true;
             }
@@ -254,13 +321,12 @@ private:
     }
 
     int Download() {
-        CliProgress progress(m_env.err);
+        CliProgress progress(m_env.err, m_env.stderrIsTerminal);
         StartDownload(m_settings, m_sessionConfig, progress, m_table).join();
 
         const ProgressReport* signedIn = progress.Find(WM_SERVICE_LOGIN_DONE);
         if (!signedIn || !Succeeded(signedIn->outcome)) {
-            m_env.err << "strivo-cli: Nike+ sign-in failed: " << (signedIn ? signedIn->reason : "")
-                      << "\n";
+            Error(Fill(Tr("Nike+ sign-in failed: {0}"), signedIn ? signedIn->reason : ""));
             return kExitFailed;
         }
         if (const ProgressReport* summary = progress.Find(WM_SUMMARY_READY)) {
@@ -268,8 +334,7 @@ private:
         }
         const ProgressReport* runs = progress.Find(WM_RUNS_DONE);
         if (!runs || !Succeeded(runs->outcome)) {
-            m_env.err << "strivo-cli: downloading the run list failed: "
-                      << (runs ? runs->reason : "") << "\n";
+            Error(Fill(Tr("downloading the run list failed: {0}"), runs ? runs->reason : ""));
             return kExitFailed;
         }
         Out() << FormatRunTable(m_table->Snapshot());
@@ -279,7 +344,7 @@ private:
 
     int DryRun() {
         if (const FileResult loaded = m_postedRuns->Load(); !loaded) {
-            m_env.err << "strivo-cli: " << loaded.error << "\n";
+            Error(loaded.error);
             return kExitFailed;
         }
         PrintWarnings(m_postedRuns->warnings());
@@ -289,24 +354,29 @@ private:
         const auto posts = std::count_if(plan.begin(), plan.end(), [](const PlannedRun& run) {
             return run.action == RunAction::Post;
         });
-        Out() << "\nWould post " << posts << " of " << rows.size() << " runs:\n";
+        Out() << "\n"
+              << Fill(TrN("Would post {0} of {1} run:", "Would post {0} of {1} runs:", rows.size()),
+                      posts, rows.size())
+              << "\n";
         for (const PlannedRun& run : plan) {
             const std::string& runId = (*run.row)[kColumnRunId];
             switch (run.action) {
                 case RunAction::Post:
                     // The site's token is known only once signed in.
-                    Out() << "post  formhash=<formhash>"
+                    Out() << Tr("post") << "  formhash=<formhash>"
                           << ForTerminal(BuildRunLogBody("", *run.row, EncodedRunLogDescription())
                                              .substr(std::string_view("formhash=").size()));
                     break;
                 case RunAction::AlreadyPosted:
-                    Out() << "skip (posted " << run.postedOn << ")  " << ForTerminal(runId);
+                    Out() << Fill(Tr("skip (posted {0})"), run.postedOn) << "  "
+                          << ForTerminal(runId);
                     break;
                 case RunAction::Twice:
-                    Out() << "skip (twice in the list)  " << ForTerminal(runId);
+                    Out() << Tr("skip (twice in the list)") << "  " << ForTerminal(runId);
                     break;
                 case RunAction::WithoutId:
-                    Out() << "skip (no RunID)  row " << ForTerminal((*run.row)[kColumnSequence]);
+                    Out() << Fill(Tr("skip (no RunID)  row {0}"),
+                                  ForTerminal((*run.row)[kColumnSequence]));
                     break;
             }
             Out() << "\n";
@@ -315,9 +385,10 @@ private:
     }
 
     int Sync() {
-        CliProgress progress(m_env.err);
+        CliProgress progress(m_env.err, m_env.stderrIsTerminal);
         StartSync(m_settings, m_sessionConfig, progress, m_table, {m_postedRuns, m_options.all})
             .join();
+        progress.EndLine();
 
         const ProgressReport* signedIn = progress.Find(WM_SITE_LOGIN_DONE);
         const ProgressReport* done = progress.Find(WM_SYNC_DONE);
@@ -325,43 +396,53 @@ private:
                       : done   ? done->warnings
                                : std::vector<std::string>{});
         if (!done && (!signedIn || !Succeeded(signedIn->outcome))) {
-            m_env.err << "strivo-cli: Kelvora sign-in failed: "
-                      << (signedIn ? signedIn->reason : "") << "\n";
+            Error(Fill(Tr("Kelvora sign-in failed: {0}"), signedIn ? signedIn->reason : ""));
             return kExitFailed;
         }
         if (!done) {
             return kExitFailed;
         }
         if (!Succeeded(done->outcome)) {
-            m_env.err << "strivo-cli: " << done->notPosted << " of " << done->total
-                      << " runs were not posted: " << done->reason;
+            std::string sentence = Fill(TrN("{0} of {1} run was not posted: {2}",
+                                            "{0} of {1} runs were not posted: {2}", done->total),
+                                        done->notPosted, done->total, done->reason);
             if (!done->failedIds.empty()) {
-                m_env.err << "; failed: " << ForTerminal(Join(done->failedIds));
+                sentence += Fill(Tr("; failed: {0}"), ForTerminal(Join(done->failedIds)));
             }
             if (!done->unconfirmedIds.empty()) {
-                m_env.err << "; sent without an answer, check the Kelvora run log: "
-                          << ForTerminal(Join(done->unconfirmedIds));
+                sentence += Fill(Tr("; sent without an answer, check the Kelvora run log: {0}"),
+                                 ForTerminal(Join(done->unconfirmedIds)));
             }
-            m_env.err << "\n";
+            Error(sentence);
             return kExitFailed;
         }
+        Out() << "\n";
         if (done->total > 0) {
-            Out() << "\nPosted " << done->total << " runs to the Kelvora run log; "
-                  << done->alreadyPosted << " were there already.\n";
+            Out() << Fill(TrN("Posted {0} run to the Kelvora run log",
+                              "Posted {0} runs to the Kelvora run log", done->total),
+                          done->total)
+                  << Fill(TrN("; {0} was there already.", "; {0} were there already.",
+                              done->alreadyPosted),
+                          done->alreadyPosted);
         } else {
-            Out() << "\nNothing new to post: " << done->alreadyPosted
-                  << " runs were on the Kelvora run log already.\n";
+            Out() << Fill(TrN("Nothing new to post: {0} run was on the Kelvora run log already.",
+                              "Nothing new to post: {0} runs were on the Kelvora run log already.",
+                              done->alreadyPosted),
+                          done->alreadyPosted);
         }
+        Out() << "\n";
         if (done->withoutId > 0) {
-            Out() << done->withoutId << " rows without a RunID were not posted.\n";
+            Out() << Fill(TrN("{0} row without a RunID was not posted.",
+                              "{0} rows without a RunID were not posted.", done->withoutId),
+                          done->withoutId)
+                  << "\n";
         }
         return kExitDone;
     }
 
     void PrintWarnings(const std::vector<std::string>& warnings) {
         for (const std::string& warning : warnings) {
-            m_env.err << "strivo-cli: warning: " << m_postedRuns->file().string() << ": " << warning
-                      << "\n";
+            Error(Fill(Tr("warning: {0}: {1}"), m_postedRuns->file().string(), warning));
         }
     }
 
@@ -391,15 +472,16 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     std::string error;
     const std::optional<Options> options = ParseArguments(args, error);
     if (!options) {
-        env.err << "strivo-cli: " << error << "\n\n" << kUsage;
+        env.err << "strivo-cli: " << error << "\n"
+                << Tr(kSynopsis) << Tr("Try 'strivo-cli --help' for more information.\n");
         return kExitUsage;
     }
     if (options->help) {
-        env.out << kUsage;
+        env.out << Help();
         return kExitDone;
     }
     if (options->version) {
-        env.out << "strivo-cli 2.0422\n";
+        env.out << "strivo-cli " STRIVO_VERSION "\n";
         return kExitDone;
     }
     return CliRun(*options, env).Run();

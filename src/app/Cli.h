@@ -24,12 +24,14 @@ struct CliEnvironment {
     std::filesystem::path defaultSettingsPath;
     // Time-outs, limits and cookie store for every web session of the run.
     WebSessionConfig sessionConfig;
+    // Progress on a terminal rewrites one line; in a log it adds a line per run.
+    bool stderrIsTerminal = false;
 };
 
 enum CliExit : int { kExitDone = 0, kExitFailed = 1, kExitUsage = 2 };
 
-// strivo-cli download [--csv FILE] | sync [--csv FILE] [--dry-run],
-// with --config FILE, --demo, --help, --version.
+// strivo-cli download [--csv=FILE] | sync [--csv=FILE] [--dry-run] [--all],
+// with --config=FILE or --demo; --help, --version.
 int RunCli(const std::vector<std::string>& args, CliEnvironment& env);
 
 }  // namespace strivo

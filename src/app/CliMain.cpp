@@ -1,7 +1,9 @@
+#include <libintl.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <clocale>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +12,7 @@
 
 #include "app/Cli.h"
 #include "app/Process.h"
+#include "app/Translate.h"
 #include "settings/Settings.h"
 
 namespace {
@@ -57,10 +60,27 @@ std::optional<std::string> ReadPasswordFromTerminal(std::string_view prompt) {
     return line;
 }
 
+// Messages follow the user's locale, and nothing else does: numbers, dates
+// and the code-page conversions keep the C locale's rules, and what the CLI
+// prints is UTF-8 under any locale. The catalogs are the build tree's for the
+// binary built there; an installed binary finds <prefix>/share/locale from
+// its own folder, so that the installed tree may move.
+void UseTheUsersLanguage() {
+    std::setlocale(LC_MESSAGES, "");
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    const std::string folder = std::filesystem::equivalent(self, STRIVO_BUILD_CLI, error)
+                                   ? STRIVO_BUILD_LOCALE_DIR
+                                   : (self.parent_path() / STRIVO_LOCALE_DIR_FROM_BIN).string();
+    ::bindtextdomain(strivo::kTextDomain, folder.c_str());
+    ::bind_textdomain_codeset(strivo::kTextDomain, "UTF-8");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     strivo::PrepareProcess();
+    UseTheUsersLanguage();
     // Read once and taken out of the environment at once.
     std::map<std::string, std::string, std::less<>> passwords;
     for (const char* name : {"STRIVO_NIKE_PASSWORD", "STRIVO_SITE_PASSWORD"}) {
@@ -79,13 +99,15 @@ int main(int argc, char** argv) {
         ReadPasswordFromTerminal,
         strivo::DefaultSettingsPath(),
         {},
+        ::isatty(STDERR_FILENO) == 1,
     };
     int status = strivo::RunCli(std::vector<std::string>(argv + 1, argv + argc), env);
     // A closed pipe or a full disk on standard output is said after the work is done.
     std::cout.flush();
     if (!std::cout) {
-        std::cerr << "strivo-cli: cannot write to standard output: " << std::strerror(errno)
-                  << "\n";
+        const std::string why = std::strerror(errno);
+        std::cerr << "strivo-cli: "
+                  << strivo::Fill(strivo::Tr("cannot write to standard output: {0}"), why) << "\n";
         status = status == 0 ? 1 : status;
     }
     return status;

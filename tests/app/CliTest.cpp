@@ -54,7 +54,8 @@ protected:
 
 TEST_F(CliTest, DownloadPrintsSummaryAndTableAndWritesCsv) {
     const auto csv = m_folder / "runs.csv";
-    EXPECT_EQ(Run({"download", "--config", WriteDemoConfig().string(), "--csv", csv.string()}), 0)
+    EXPECT_EQ(Run({"download", "--config=" + WriteDemoConfig().string(), "--csv=" + csv.string()}),
+              0)
         << m_err.str();
     const std::string out = m_out.str();
     EXPECT_EQ(out.rfind("晨跑的小李，您已完成 ", 0), 0u) << out;
@@ -77,15 +78,17 @@ TEST(ForTerminal, NoControlCharacterFromTheNetworkReachesTheTerminal) {
     EXPECT_EQ(table.find('\x1b'), std::string::npos);
 }
 
-TEST_F(CliTest, SyncWithPasswordsFromTheEnvironmentLeavesEveryRunOnTheSite) {
-    EXPECT_EQ(Run({"sync", "--config", WriteConfig("", "").string()},
+TEST_F(CliTest, SyncWithPasswordsFromTheEnvironmentOverTheFileLeavesEveryRunOnTheSite) {
+    EXPECT_EQ(Run({"sync", "--config", WriteConfig("not-it", "not-it").string()},
                   {{"STRIVO_NIKE_PASSWORD", m_service.account().password},
                    {"STRIVO_SITE_PASSWORD", "run log&1"}}),
               0)
         << m_err.str();
     EXPECT_EQ(m_site.entries().size(), 24u);
-    EXPECT_NE(m_err.str().find("24/24"), std::string::npos);
+    EXPECT_NE(m_err.str().find("\nposting 23/24\nposting 24/24\n"), std::string::npos);
     EXPECT_NE(m_out.str().find("Posted 24 runs"), std::string::npos);
+    EXPECT_EQ(Run({"download", "--demo"}, {{"STRIVO_NIKE_PASSWORD", "not-it"}}), 0)
+        << "the demo keeps its own accounts";
 }
 
 TEST_F(CliTest, SyncFollowsTheRecordOfPostedRunsUnlessAll) {
@@ -141,6 +144,7 @@ TEST_F(CliTest, FailuresAndUsageErrorsExitWithTheirCodes) {
         {{"download", "--fast"}, 2, "unknown argument: --fast"},
         {{"download", "--csv"}, 2, "--csv needs a value"},
         {{"download", "--dry-run"}, 2, "--dry-run goes with sync"},
+        {{"download", "--demo", "--config", good}, 2, "--demo and --config do not go together"},
         {{"download", "--config", good, "--csv", "/proc/nope/x.csv"}, 1, "cannot write /proc/nope/x.csv"},
         // clang-format on
     };
