@@ -169,7 +169,9 @@ TEST_P(FaultMatrixTest, EndsInTimeWithTheRightReportAndButtons) {
     Settings settings = services.settings();
     WebSessionConfig config = services.config();
     config.stallLimit = kStallLimit;
-    config.rateWindow = 1s;
+    if (row.failure == Failure::Dripping) {
+        config.rateWindow = 1s;  // elsewhere a loaded machine could seem to drip
+    }
     config.maxBodyBytes = kBodyLimit;
     auto table = std::make_shared<RunTable>();
     DialogState dialog;
