@@ -8,8 +8,8 @@
 // Every text inside Strivo is a CP936 byte string; UTF-8 appears only at the
 // edges (widgets, terminal, the run service's account data). This header is the
 // one place that knows how to cross that edge. On Linux it is implemented with
-// glibc's iconv (CodePageIconv.cpp); a Windows build implements the same
-// functions with MultiByteToWideChar / WideCharToMultiByte.
+// glibc's iconv (CodePageIconv.cpp), on Windows with MultiByteToWideChar /
+// WideCharToMultiByte (CodePageWin.cpp); both follow the rules below.
 //
 // Both directions reproduce what the Windows converters do with flags 0:
 //   - a character that code page 936 cannot represent becomes "?";
@@ -17,6 +17,9 @@
 //     on the way into CP936;
 //   - an invalid CP936 byte pair decodes to "?": two bytes are skipped when a lead
 //     byte is followed by a valid trail byte, otherwise one.
+// Two exceptions to the Windows converters: no best-fit substitutes are made
+// (U+00C0 becomes "?", not the "a-grave" of CP936), and the user-defined areas,
+// which Windows maps to private-use characters U+E000..U+F8FF, are unassigned.
 // No input ever shortens the output: conversion continues after every bad byte.
 namespace strivo {
 
