@@ -2,11 +2,13 @@
 #   make test   install what is missing, build, run every test
 #   make demo   install what is missing, build, open the window against the demo services
 #   make asan   the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer
+#   make windows-test   the cross build for Windows (what it holds so far), tested under Wine
 
 BUILD_DIR ?= build
 ASAN_DIR  ?= build-asan
 TSAN_DIR  ?= build-tsan
 FUZZ_DIR  ?= build-fuzz
+WINDOWS_DIR ?= build-windows
 FUZZ_SECONDS ?= 60
 JOBS      ?= $(shell nproc)
 CMAKE_GEN := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
@@ -16,7 +18,7 @@ SANITIZER_ENV := \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp:print_suppressions=0
 
-.PHONY: all deps build test demo asan tsan fuzz screenshot clean
+.PHONY: all deps deps-windows build test demo asan tsan fuzz screenshot windows-test clean
 
 all: build
 
@@ -60,5 +62,14 @@ screenshot: build
 		$(BUILD_DIR)/tests/ui/strivo_window_tests >/dev/null
 	@echo "docs/window-signed-in.png and docs/window-sync-failed.png written"
 
+deps-windows:
+	@scripts/install-deps.sh windows
+
+windows-test: deps-windows
+	@cmake -S . -B $(WINDOWS_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake >/dev/null
+	@cmake --build $(WINDOWS_DIR) -j $(JOBS)
+	@cd $(WINDOWS_DIR) && ctest --output-on-failure -j $(JOBS)
+
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(TSAN_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(TSAN_DIR) $(FUZZ_DIR) $(WINDOWS_DIR)

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need.
 # Does nothing when every package is already present.
+#   scripts/install-deps.sh           the Linux build
+#   scripts/install-deps.sh windows   the cross build for Windows and Wine to test it
 set -euo pipefail
 
 packages=(
@@ -14,6 +16,10 @@ packages=(
   gettext locales groff-base desktop-file-utils
   clang-14 libclang-rt-14-dev
 )
+if [[ "${1:-}" == "windows" ]]; then
+  # Only the cross build: none of the Linux libraries above are linked into it.
+  packages=(cmake ninja-build make g++-mingw-w64-x86-64-posix wine64 googletest zip)
+fi
 
 missing=()
 for package in "${packages[@]}"; do
