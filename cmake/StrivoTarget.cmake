@@ -21,6 +21,10 @@ function(strivo_test name)
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} GTest::gtest GTest::gmock GTest::gtest_main)
     strivo_warnings(${name})
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+    set(filter)
+    if(STRIVO_TEST_FILTER)  # tests that do not apply to the platform
+        set(filter TEST_FILTER "${STRIVO_TEST_FILTER}")
+    endif()
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 ${filter}
                          PROPERTIES TIMEOUT 120)
 endfunction()

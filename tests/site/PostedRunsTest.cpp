@@ -40,9 +40,11 @@ TEST(PostedRuns, DamagedLinesAreSkippedAndTheNextRecordStartsOnALineOfItsOwn) {
 
     PostedRuns fresh(folder / "new.txt");
     ASSERT_TRUE(fresh.Open());
+#ifndef _WIN32  // a Windows file takes its folder's access list, not mode bits
     struct stat info {};
     ::stat((folder / "new.txt").c_str(), &info);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
+#endif
 }
 
 }  // namespace

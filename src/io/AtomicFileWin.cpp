@@ -1,0 +1,336 @@
+// The Windows implementation of io/AtomicFile.h. Files are opened so that
+// others may read, write and rename them meanwhile, as POSIX files may be.
+
+// windows.h comes before every other Windows header.
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <utility>
+
+#include "io/AtomicFile.h"
+
+namespace strivo {
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+std::string Reason(const char* what, DWORD error) {
+    return std::string(what) + ": " + std::system_category().message(static_cast<int>(error));
+}
+
+class Handle {
+public:
+    explicit Handle(HANDLE handle) : m_handle(handle) {}
+    ~Handle() {
+        if (valid()) {
+            CloseHandle(m_handle);
+        }
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    bool valid() const { return m_handle != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return m_handle; }
+    HANDLE release() { return std::exchange(m_handle, INVALID_HANDLE_VALUE); }
+
+private:
+    HANDLE m_handle;
+};
+
+bool WriteAll(HANDLE file, std::string_view content) {
+    while (!content.empty()) {
+        DWORD written = 0;
+        const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(content.size(), 1u << 30));
+        if (!WriteFile(file, content.data(), piece, &written, nullptr) || written == 0) {
+            return false;
+        }
+        content.remove_prefix(written);
+    }
+    return true;
+}
+
+// Read-only is the one permission bit a Windows file has.
+DWORD AttributesFor(std::filesystem::perms mode) {
+    return (mode & std::filesystem::perms::owner_write) == std::filesystem::perms::none
+               ? FILE_ATTRIBUTE_READONLY
+               : FILE_ATTRIBUTE_NORMAL;
+}
+
+// Paths in messages are UTF-8, as everything the CLI prints.
+std::string Utf8(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+// A file on a disk, not a folder, a device (NUL, CON) or a pipe.
+bool IsRegularFile(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    return GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &info) &&
+           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// What a path names once its links (symbolic links, junctions) are
+// followed; a link that leads nowhere cannot be followed.
+std::optional<std::filesystem::path> FollowLinks(const std::filesystem::path& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        return path;
+    }
+    Handle file(CreateFileW(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file.valid()) {
+        return std::nullopt;
+    }
+    std::wstring target(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetFinalPathNameByHandleW(
+            file.get(), target.data(), static_cast<DWORD>(target.size()), FILE_NAME_NORMALIZED);
+        if (length == 0) {
+            return std::nullopt;
+        }
+        if (length < target.size()) {
+            target.resize(length);
+            return std::filesystem::path(target);
+        }
+        target.resize(length);
+    }
+}
+
+// The temporary files being written, for the console handler to remove; a
+// few slots, as only a few saves run at once.
+std::array<std::atomic<const wchar_t*>, 8> g_temporaries{};
+
+// Called on a thread of its own when the console closes or Ctrl+C comes.
+BOOL WINAPI RemoveTemporaries(DWORD /*event*/) {
+    for (auto& slot : g_temporaries) {
+        if (const wchar_t* path = slot.load()) {
+            DeleteFileW(path);  // gone once the writer's handle closes with the process
+        }
+    }
+    return FALSE;  // the default handler ends the process
+}
+
+// A temporary file beside `target`: written and flushed to disk, then put in
+// the target's place by the caller. Removed unless put in place, also when
+// the console ends the process meanwhile.
+class Temporary {
+public:
+    explicit Temporary(const std::filesystem::path& target) : m_target(target) {}
+    ~Temporary() {
+        if (m_slot != nullptr) {
+            m_slot->store(nullptr);
+        }
+        if (m_created && !m_placed) {
+            SetFileAttributesW(m_path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(m_path.c_str());
+        }
+    }
+    Temporary(const Temporary&) = delete;
+    Temporary& operator=(const Temporary&) = delete;
+
+    const std::filesystem::path& path() const { return m_path; }
+    void Placed() { m_placed = true; }
+
+    // Read-only is set after the bytes are in; the file is made writable first.
+    FileResult Write(std::string_view content, DWORD attributes) {
+        static std::atomic<unsigned> counter{0};
+        const std::filesystem::path folder =
+            m_target.has_parent_path() ? m_target.parent_path() : std::filesystem::path(".");
+        for (int attempt = 0;; ++attempt) {
+            m_path = folder / (L"." + m_target.filename().wstring() + L"." +
+                               std::to_wstring(GetCurrentProcessId()) + L"." +
+                               std::to_wstring(counter++) + L".tmp");
+            // Shared for deletion, so that the console handler can remove it.
+            Handle file(CreateFileW(m_path.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (!file.valid()) {
+                const DWORD error = GetLastError();
+                if (error == ERROR_FILE_EXISTS && attempt < 100) {
+                    continue;
+                }
+                return {false, Reason("cannot create a file in the folder", error)};
+            }
+            m_created = true;
+            for (auto& slot : g_temporaries) {
+                const wchar_t* empty = nullptr;
+                if (slot.compare_exchange_strong(empty, m_path.c_str())) {
+                    m_slot = &slot;
+                    break;
+                }
+            }
+            if (!WriteAll(file.get(), content)) {
+                return {false, Reason("cannot write", GetLastError())};
+            }
+            if (!FlushFileBuffers(file.get())) {
+                return {false, Reason("cannot flush to disk", GetLastError())};
+            }
+            CloseHandle(file.release());
+            if (attributes != FILE_ATTRIBUTE_NORMAL) {
+                SetFileAttributesW(m_path.c_str(), attributes);
+            }
+            return {true, {}};
+        }
+    }
+
+private:
+    std::filesystem::path m_target;
+    std::filesystem::path m_path;
+    bool m_created = false;
+    bool m_placed = false;
+    std::atomic<const wchar_t*>* m_slot = nullptr;
+};
+
+}  // namespace
+
+FileResult WriteFileAtomically(const std::filesystem::path& path, std::string_view content,
+                               std::filesystem::perms newFileMode) {
+    // A link is followed: the file it names is replaced, and the link stays.
+    const std::optional<std::filesystem::path> target = FollowLinks(path);
+    if (!target) {
+        return {false, "cannot follow the links of " + Utf8(path)};
+    }
+    DWORD attributes = AttributesFor(newFileMode);
+    // Opened, not only looked up: a device such as NUL has no attributes to tell.
+    Handle existing(CreateFileW(target->c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (existing.valid()) {
+        if (!IsRegularFile(existing.get())) {
+            return {false, "not a regular file: " + Utf8(*target)};
+        }
+        if ((GetFileAttributesW(target->c_str()) & FILE_ATTRIBUTE_READONLY) != 0) {
+            return {false, "read-only file: " + Utf8(*target)};
+        }
+        attributes = FILE_ATTRIBUTE_NORMAL;
+    }
+    CloseHandle(existing.release());
+    Temporary temporary(*target);
+    if (FileResult written = temporary.Write(content, attributes); !written) {
+        return written;
+    }
+    // The rename reaches the disk before it returns.
+    if (!MoveFileExW(temporary.path().c_str(), target->c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return {false, Reason("cannot replace the file", GetLastError())};
+    }
+    temporary.Placed();
+    return {true, {}};
+}
+
+FileResult CreateNewFile(const std::filesystem::path& path, std::string_view content,
+                         std::filesystem::perms mode) {
+    // A link counts as existing, even one that leads nowhere.
+    if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES ||
+        (GetLastError() != ERROR_FILE_NOT_FOUND && GetLastError() != ERROR_PATH_NOT_FOUND)) {
+        return {false, "already exists: " + Utf8(path)};
+    }
+    Temporary temporary(path);
+    if (FileResult written = temporary.Write(content, AttributesFor(mode)); !written) {
+        return written;
+    }
+    // Without MOVEFILE_REPLACE_EXISTING the move fails when the target exists,
+    // so a file created meanwhile is kept.
+    if (!MoveFileExW(temporary.path().c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        return {false, Reason("cannot create the file", GetLastError())};
+    }
+    temporary.Placed();
+    return {true, {}};
+}
+
+void RemoveTemporaryFilesOnSignals() {
+    SetConsoleCtrlHandler(RemoveTemporaries, TRUE);
+}
+
+// m_fd is a C run-time descriptor that owns the file's handle.
+AppendOnlyFile::~AppendOnlyFile() {
+    if (m_fd >= 0) {
+        _close(m_fd);
+    }
+}
+
+FileResult AppendOnlyFile::Open(const std::filesystem::path& path, std::filesystem::perms mode) {
+    // FILE_APPEND_DATA without FILE_WRITE_DATA: every write lands at the end.
+    Handle file(CreateFileW(path.c_str(), FILE_APPEND_DATA | GENERIC_READ, kShareAll, nullptr,
+                            OPEN_ALWAYS, AttributesFor(mode), nullptr));
+    if (!file.valid()) {
+        return {false, Reason("cannot open", GetLastError())};
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!IsRegularFile(file.get()) || !GetFileInformationByHandle(file.get(), &info)) {
+        return {false, "not a regular file: " + Utf8(path)};
+    }
+    const std::uint64_t size =
+        (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    char last = '\n';
+    if (size > 0) {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(size - 1);
+        at.OffsetHigh = static_cast<DWORD>((size - 1) >> 32);
+        DWORD got = 0;
+        if (!ReadFile(file.get(), &last, 1, &got, &at) || got != 1) {
+            return {false, Reason("cannot read", GetLastError())};
+        }
+    }
+    if (last != '\n' && (!WriteAll(file.get(), "\n") || !FlushFileBuffers(file.get()))) {
+        return {false, Reason("cannot write", GetLastError())};
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file.get()), _O_APPEND | _O_BINARY);
+    if (fd < 0) {
+        return {false, "cannot open: no descriptor left"};
+    }
+    file.release();
+    if (m_fd >= 0) {
+        _close(m_fd);
+    }
+    m_fd = fd;
+    return {true, {}};
+}
+
+FileResult AppendOnlyFile::Append(std::string_view line) {
+    if (m_fd < 0) {
+        return {false, "not open"};
+    }
+    const auto file = reinterpret_cast<HANDLE>(_get_osfhandle(m_fd));
+    if (!WriteAll(file, line)) {
+        return {false, Reason("cannot write", GetLastError())};
+    }
+    if (!FlushFileBuffers(file)) {
+        return {false, Reason("cannot flush to disk", GetLastError())};
+    }
+    return {true, {}};
+}
+
+FileContent ReadWholeFile(const std::filesystem::path& path) {
+    FileContent result;
+    Handle file(CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) {
+        const DWORD error = GetLastError();
+        result.exists = error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+        return result;
+    }
+    result.exists = true;
+    char buffer[65536];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) {
+            result.bytes.clear();
+            return result;
+        }
+        if (got == 0) {
+            break;
+        }
+        result.bytes.append(buffer, got);
+    }
+    result.ok = true;
+    return result;
+}
+
+}  // namespace strivo
