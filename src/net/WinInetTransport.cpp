@@ -1,0 +1,578 @@
+// The Windows transport: WinINet, synchronous, one request handle at a time.
+// windows.h comes before every other Windows header.
+#include <windows.h>
+
+#include <wininet.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "net/BodyLineReader.h"
+#include "net/TransferLimits.h"
+#include "net/Transport.h"
+
+namespace strivo {
+
+// WinINet keeps one cookie store for the whole process, shared by every
+// session: the store both sign-ins rely on. An "isolated" store is therefore
+// the same store; tests that need isolation run on Linux.
+class CookieStore {};
+
+std::shared_ptr<CookieStore> ProcessCookieStore() {
+    static const auto* const store = new std::shared_ptr<CookieStore>(MakeCookieStore());
+    return *store;
+}
+
+std::shared_ptr<CookieStore> MakeCookieStore() {
+    return std::make_shared<CookieStore>();
+}
+
+namespace {
+
+constexpr int kMaxRedirects = 10;
+constexpr DWORD kReadChunk = 16384;
+// How often the watch looks at the limits; a stop closes the handles at once.
+constexpr std::chrono::milliseconds kLook{250};
+
+struct Url {
+    bool secureScheme = false;
+    std::string host;
+    INTERNET_PORT port = 0;
+    std::string object;  // path and query
+};
+
+std::optional<Url> CrackUrl(const std::string& text) {
+    char host[INTERNET_MAX_HOST_NAME_LENGTH] = {};
+    std::string path(text.size() + 1, '\0');
+    std::string extra(text.size() + 1, '\0');
+    URL_COMPONENTSA parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.lpszHostName = host;
+    parts.dwHostNameLength = sizeof host;
+    parts.lpszUrlPath = path.data();
+    parts.dwUrlPathLength = static_cast<DWORD>(path.size());
+    parts.lpszExtraInfo = extra.data();
+    parts.dwExtraInfoLength = static_cast<DWORD>(extra.size());
+    if (!InternetCrackUrlA(text.c_str(), static_cast<DWORD>(text.size()), 0, &parts) ||
+        (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) ||
+        host[0] == '\0') {
+        return std::nullopt;
+    }
+    Url url;
+    url.secureScheme = parts.nScheme == INTERNET_SCHEME_HTTPS;
+    url.host = host;
+    url.port = parts.nPort;
+    url.object = std::string(path.c_str()) + extra.c_str();
+    if (url.object.empty()) {
+        url.object = "/";
+    }
+    return url;
+}
+
+// What WinINet's last error means for the workers.
+TransferError ErrorFor(DWORD error, bool connected) {
+    switch (error) {
+        case ERROR_INTERNET_NAME_NOT_RESOLVED:
+            return TransferError::UnknownHost;
+        case ERROR_INTERNET_CANNOT_CONNECT:
+            return TransferError::ConnectionRefused;
+        case ERROR_INTERNET_TIMEOUT:
+            return connected ? TransferError::TimedOut : TransferError::ConnectTimeout;
+        case ERROR_INTERNET_CONNECTION_ABORTED:
+        case ERROR_INTERNET_CONNECTION_RESET:
+        case ERROR_HTTP_INVALID_SERVER_RESPONSE:
+        case ERROR_INTERNET_FORCE_RETRY:
+            return TransferError::ConnectionLost;
+        // The chain, its dates or its revocation: no trusted authority vouches.
+        case ERROR_INTERNET_INVALID_CA:
+        case ERROR_INTERNET_SEC_CERT_DATE_INVALID:
+        case ERROR_INTERNET_SEC_CERT_ERRORS:
+        case ERROR_INTERNET_SEC_CERT_REV_FAILED:
+        case ERROR_INTERNET_SEC_CERT_REVOKED:
+        case ERROR_INTERNET_SEC_CERT_NO_REV:
+        case ERROR_INTERNET_SEC_INVALID_CERT:
+            return TransferError::Untrusted;
+        case ERROR_INTERNET_SEC_CERT_CN_INVALID:
+            return TransferError::WrongHost;
+        case ERROR_INTERNET_SECURITY_CHANNEL_ERROR:
+        case ERROR_INTERNET_CLIENT_AUTH_CERT_NEEDED:
+            return TransferError::Tls;
+        case ERROR_INTERNET_INVALID_URL:
+        case ERROR_INTERNET_UNRECOGNIZED_SCHEME:
+            return TransferError::BadUrl;
+        case ERROR_NOT_ENOUGH_MEMORY:
+        case ERROR_OUTOFMEMORY:
+            return TransferError::OutOfMemory;
+        default:
+            return TransferError::Other;
+    }
+}
+
+// WinINet's words on an error, for the failures whose kind alone is not
+// enough to act on: "WinINet 12045: certificate authority not trusted".
+std::string DetailFor(DWORD error) {
+    const char* text = "";
+    switch (error) {
+        case ERROR_INTERNET_INVALID_CA:
+            text = ": certificate authority not trusted";
+            break;
+        case ERROR_INTERNET_SEC_CERT_DATE_INVALID:
+            text = ": certificate expired or not yet valid";
+            break;
+        case ERROR_INTERNET_SEC_CERT_CN_INVALID:
+            text = ": certificate name does not match the host";
+            break;
+        case ERROR_INTERNET_SEC_CERT_REVOKED:
+            text = ": certificate revoked";
+            break;
+        case ERROR_INTERNET_SEC_CERT_REV_FAILED:
+        case ERROR_INTERNET_SEC_CERT_NO_REV:
+            text = ": revocation not checked";
+            break;
+        case ERROR_INTERNET_SEC_CERT_ERRORS:
+        case ERROR_INTERNET_SEC_INVALID_CERT:
+            text = ": certificate invalid";
+            break;
+        case ERROR_INTERNET_SECURITY_CHANNEL_ERROR:
+            text = ": secure channel error";
+            break;
+        case ERROR_INTERNET_CLIENT_AUTH_CERT_NEEDED:
+            text = ": client certificate required";
+            break;
+        case ERROR_INTERNET_TIMEOUT:
+            text = ": timed out";
+            break;
+        default:
+            break;
+    }
+    return "WinINet " + std::to_string(error) + text;
+}
+
+DWORD QueryNumber(HINTERNET request, DWORD what, DWORD fallback) {
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    return HttpQueryInfoA(request, what | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr)
+               ? value
+               : fallback;
+}
+
+std::optional<std::string> QueryText(HINTERNET request, DWORD what) {
+    std::string text(256, '\0');
+    for (;;) {
+        DWORD size = static_cast<DWORD>(text.size());
+        if (HttpQueryInfoA(request, what, text.data(), &size, nullptr)) {
+            text.resize(size);
+            return text;
+        }
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+            return std::nullopt;
+        }
+        text.resize(size + 1);
+    }
+}
+
+// `location` made absolute against `base`.
+std::optional<std::string> Resolve(const std::string& base, const std::string& location) {
+    std::string combined(base.size() + location.size() + 64, '\0');
+    DWORD size = static_cast<DWORD>(combined.size());
+    if (!InternetCombineUrlA(base.c_str(), location.c_str(), combined.data(), &size,
+                             ICU_NO_ENCODE)) {
+        return std::nullopt;
+    }
+    combined.resize(size);
+    return combined;
+}
+
+bool IsRedirect(DWORD status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+class WinInetTransport final : public Transport {
+public:
+    explicit WinInetTransport(const WebSessionConfig& config) : m_config(config) {
+        // The User-Agent line comes from the session's headers, which replace this.
+        m_session = InternetOpenA("Strivo", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+        if (m_session == nullptr) {
+            return;
+        }
+        SetOption(INTERNET_OPTION_CONNECT_TIMEOUT, config.connectTimeout.count());
+        SetOption(INTERNET_OPTION_CONNECT_RETRIES, 1);  // WebSession retries itself
+        // A backstop: the watch ends a stalled send or read a little earlier.
+        SetOption(INTERNET_OPTION_SEND_TIMEOUT, config.stallLimit.count() + 1000);
+        SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, config.stallLimit.count() + 1000);
+        InternetSetStatusCallbackA(m_session, &WinInetTransport::OnStatus);
+        m_watch = std::thread([this] { Watch(); });
+    }
+
+    ~WinInetTransport() override {
+        {
+            std::lock_guard lock(m_mutex);
+            m_closing = true;
+        }
+        m_changed.notify_all();
+        if (m_watch.joinable()) {
+            m_watch.join();
+        }
+        CloseRequest();
+        if (m_session != nullptr) {
+            InternetCloseHandle(m_session);
+        }
+    }
+
+    bool Ready() const { return m_session != nullptr; }
+
+    TransferOutcome Perform(const TransferRequest& request, std::stop_token stop,
+                            BodyLineReader& body) override;
+
+    // Closing the handles of the request in flight makes the blocking call on
+    // them return at once; Perform then sees its stop token.
+    void Wake() override {
+        std::lock_guard lock(m_mutex);
+        CloseHandles();
+    }
+
+private:
+    // One request, redirects not followed: status, or an error.
+    struct Hop {
+        TransferError error = TransferError::None;
+        DWORD status = 0;
+        DWORD code = 0;  // WinINet's error, if any
+    };
+
+    void SetOption(DWORD option, long long value) {
+        DWORD number = static_cast<DWORD>(std::clamp<long long>(value, 1, 0x7fffffff));
+        InternetSetOptionA(m_session, option, &number, sizeof number);
+    }
+
+    Hop Send(const std::string& url, bool secure, const TransferRequest& request,
+             const std::string_view* form, bool* requestSent);
+    Hop ReadBody(BodyLineReader& body);
+    Hop Failed(DWORD code);
+
+    // Synchronous WinINet calls block; a blocking call returns once its
+    // handles are closed. The watch does that when a limit passes.
+    void Watch() {
+        std::unique_lock lock(m_mutex);
+        while (!m_closing) {
+            if (m_clock && !m_timedOut && Exceeded()) {
+                m_timedOut = true;
+                CloseHandles();
+            }
+            m_changed.wait_for(lock, kLook);
+        }
+    }
+    // Without a lock: WinINet may call back while a handle closes under it.
+    void Count(std::size_t bytes) { m_moved += bytes; }
+    // Called with m_mutex held, while a request is in flight.
+    bool Exceeded() {
+        m_clock->Moved(m_moved.load());
+        return m_clock->Exceeded();
+    }
+    // Called with m_mutex held.
+    void CloseHandles() {
+        if (m_request != nullptr) {
+            InternetCloseHandle(m_request);
+            m_request = nullptr;
+        }
+        if (m_connect != nullptr) {
+            InternetCloseHandle(m_connect);
+            m_connect = nullptr;
+        }
+    }
+    void CloseRequest() {
+        std::lock_guard lock(m_mutex);
+        CloseHandles();
+    }
+    HINTERNET Request() {
+        std::lock_guard lock(m_mutex);
+        return m_request;
+    }
+
+    static void CALLBACK OnStatus(HINTERNET handle, DWORD_PTR context, DWORD status, void* info,
+                                  DWORD length);
+
+    const WebSessionConfig m_config;
+    HINTERNET m_session = nullptr;
+    std::mutex m_mutex;  // what follows is shared with Wake and the watch
+    std::condition_variable m_changed;
+    HINTERNET m_connect = nullptr;
+    HINTERNET m_request = nullptr;
+    std::optional<TransferLimits> m_clock;  // while a request is in flight
+    std::atomic<std::uint64_t> m_moved{0};  // bytes both ways, headers included
+    bool m_timedOut = false;
+    bool m_closing = false;
+    std::thread m_watch;  // started once the session is open
+
+    // Seen only on the thread of Perform.
+    std::stop_token m_stop;
+    bool m_connected = false;  // the current hop reached the server
+};
+
+// On the thread of the synchronous call; the context is the transport.
+void CALLBACK WinInetTransport::OnStatus(HINTERNET, DWORD_PTR context, DWORD status, void* info,
+                                         DWORD length) {
+    auto* transport = reinterpret_cast<WinInetTransport*>(context);
+    if (transport == nullptr) {
+        return;
+    }
+    if (status == INTERNET_STATUS_CONNECTED_TO_SERVER) {
+        transport->m_connected = true;
+    } else if ((status == INTERNET_STATUS_REQUEST_SENT ||
+                status == INTERNET_STATUS_RESPONSE_RECEIVED) &&
+               info != nullptr && length == sizeof(DWORD)) {
+        transport->Count(*static_cast<const DWORD*>(info));
+    }
+}
+
+TransferOutcome WinInetTransport::Perform(const TransferRequest& request, std::stop_token stop,
+                                          BodyLineReader& body) {
+    m_stop = std::move(stop);
+    {
+        std::lock_guard lock(m_mutex);
+        m_clock.emplace(m_config, request.options.deadline);
+        m_moved = 0;
+        m_timedOut = false;
+    }
+    TransferOutcome outcome;
+    Hop hop;
+    // A URL ends at its first zero byte.
+    std::string url(request.url.substr(0, request.url.find('\0')));
+    bool secure = request.options.secure;
+    const std::string_view* form = request.form;
+    for (;;) {
+        hop = Send(url, secure, request, form, &outcome.requestSent);
+        outcome.status = static_cast<long>(hop.status);
+        if (hop.error != TransferError::None) {
+            break;
+        }
+        if (IsRedirect(hop.status)) {
+            const auto location = QueryText(Request(), HTTP_QUERY_LOCATION);
+            const auto next = location ? Resolve(url, *location) : std::nullopt;
+            const auto target = next ? CrackUrl(*next) : std::nullopt;
+            if (!target) {
+                hop.error = TransferError::RedirectRefused;
+                break;
+            }
+            if (++outcome.redirects > kMaxRedirects) {
+                hop.error = TransferError::TooManyRedirects;
+                break;
+            }
+            // A secure request followed to plain HTTP would send its cookies in clear.
+            if (secure && !target->secureScheme) {
+                hop.error = TransferError::RedirectRefused;
+                break;
+            }
+            if (form != nullptr && (hop.status == 307 || hop.status == 308)) {
+                // Following would post the form a second time.
+                hop.error = TransferError::ConnectionLost;
+                break;
+            }
+            form = nullptr;  // 301, 302 and 303 turn a post into a GET, as browsers do
+            url = *next;
+            secure = target->secureScheme;
+            CloseRequest();
+            continue;
+        }
+        if (hop.status < 200 || hop.status > 299) {
+            hop.error = TransferError::Status;
+            break;
+        }
+        hop = ReadBody(body);
+        break;
+    }
+    CloseRequest();
+    outcome.error = hop.error;
+    std::lock_guard lock(m_mutex);
+    if (hop.error != TransferError::None && m_stop.stop_requested()) {
+        outcome.error = TransferError::Cancelled;
+    } else if (hop.error != TransferError::None && (m_timedOut || Exceeded())) {
+        // The watch closed the handles, or WinINet's own time-out came first.
+        outcome.error = TransferError::TimedOut;
+        outcome.detail = m_clock->Why();
+    } else if (outcome.error == TransferError::Untrusted ||
+               outcome.error == TransferError::WrongHost || outcome.error == TransferError::Tls ||
+               outcome.error == TransferError::TimedOut || outcome.error == TransferError::Other) {
+        outcome.detail = DetailFor(hop.code);
+    }
+    m_clock.reset();
+    return outcome;
+}
+
+WinInetTransport::Hop WinInetTransport::Failed(DWORD code) {
+    Hop hop;
+    hop.code = code;
+    hop.error = ErrorFor(code, m_connected);
+    return hop;
+}
+
+WinInetTransport::Hop WinInetTransport::Send(const std::string& url, bool secure,
+                                             const TransferRequest& request,
+                                             const std::string_view* form, bool* requestSent) {
+    Hop hop;
+    const std::optional<Url> parts = CrackUrl(url);
+    if (!parts) {
+        hop.error = TransferError::BadUrl;
+        return hop;
+    }
+    // The scheme of the URL gives only the default port; the options give
+    // TLS, which always checks the chain, the dates and the host name.
+    DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI |
+                  INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_KEEP_CONNECTION |
+                  INTERNET_FLAG_NO_AUTH;
+    if (secure) {
+        flags |= INTERNET_FLAG_SECURE;
+    }
+    const auto context = reinterpret_cast<DWORD_PTR>(this);
+    HINTERNET connect = InternetConnectA(m_session, parts->host.c_str(), parts->port, nullptr,
+                                         nullptr, INTERNET_SERVICE_HTTP, 0, context);
+    HINTERNET handle =
+        connect == nullptr
+            ? nullptr
+            : HttpOpenRequestA(connect, form != nullptr ? "POST" : "GET", parts->object.c_str(),
+                               "HTTP/1.1", nullptr, nullptr, flags, context);
+    const DWORD openError = GetLastError();
+    {
+        std::lock_guard lock(m_mutex);
+        m_connect = connect;
+        m_request = handle;
+        // A stop or a time-out that came before the handles were known closes them now.
+        if (m_stop.stop_requested() || m_timedOut) {
+            CloseHandles();
+            hop.error = TransferError::Cancelled;
+            return hop;
+        }
+    }
+    if (handle == nullptr) {
+        return Failed(openError);
+    }
+    for (const std::string& line : request.headers) {
+        const auto colon = line.find(':');
+        const bool empty = colon == std::string::npos ||
+                           line.find_first_not_of(' ', colon + 1) == std::string::npos;
+        // "Name:" removes WinINet's own header of that name; others replace it.
+        HttpAddRequestHeadersA(
+            handle, line.c_str(), static_cast<DWORD>(line.size()),
+            empty ? HTTP_ADDREQ_FLAG_REPLACE : HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE);
+    }
+
+    m_connected = false;
+    BOOL sent = FALSE;
+    if (form == nullptr) {
+        // WinINet sends a GET again on a fresh connection when a kept-alive
+        // one turns out dead: harmless for a GET.
+        sent = HttpSendRequestA(handle, nullptr, 0, nullptr, 0);
+    } else {
+        // HttpSendRequest would send a post again in that case, and the server
+        // may have acted on the first. Sent this way, the body goes out once,
+        // and a connection that dies gives no answer (status 0) instead.
+        INTERNET_BUFFERSA buffers{};
+        buffers.dwStructSize = sizeof buffers;
+        buffers.dwBufferTotal = static_cast<DWORD>(form->size());
+        sent = HttpSendRequestExA(handle, &buffers, nullptr, 0, context);
+        std::size_t written = 0;
+        while (sent && written < form->size()) {
+            DWORD piece = 0;
+            const DWORD want =
+                static_cast<DWORD>(std::min<std::size_t>(form->size() - written, kReadChunk));
+            sent = InternetWriteFile(handle, form->data() + written, want, &piece);
+            if (sent && piece == 0) {
+                sent = FALSE;
+            }
+            written += piece;
+            Count(piece);
+        }
+        if (sent) {
+            *requestSent = true;
+            sent = HttpEndRequestA(handle, nullptr, 0, context);
+        }
+    }
+    if (!sent) {
+        hop = Failed(GetLastError());
+        if (hop.error == TransferError::Other && *requestSent) {
+            hop.error = TransferError::ConnectionLost;
+        }
+        return hop;
+    }
+    hop.status = QueryNumber(handle, HTTP_QUERY_STATUS_CODE, 0);
+    if (hop.status == 0) {
+        hop.error = TransferError::ConnectionLost;  // no answer at all
+    }
+    return hop;
+}
+
+WinInetTransport::Hop WinInetTransport::ReadBody(BodyLineReader& body) {
+    Hop hop;
+    HINTERNET handle = Request();
+    if (handle == nullptr) {
+        hop.error = TransferError::Cancelled;
+        return hop;
+    }
+    // Absent: the body ends with the connection or with its last chunk.
+    const DWORD announced = QueryNumber(handle, HTTP_QUERY_CONTENT_LENGTH, MAXDWORD);
+    if (announced != MAXDWORD && announced > m_config.maxBodyBytes) {
+        hop.error = TransferError::TooLarge;
+        return hop;
+    }
+    std::string buffer(kReadChunk, '\0');
+    std::size_t received = 0;
+    for (;;) {
+        // A read waits to fill its buffer; asking first what has come lets a
+        // slow answer show each piece to the limits as it arrives.
+        DWORD ready = 0;
+        DWORD got = 0;
+        if (!InternetQueryDataAvailable(handle, &ready, 0, 0) ||
+            !InternetReadFile(handle, buffer.data(), std::clamp<DWORD>(ready, 1, kReadChunk),
+                              &got)) {
+            hop = Failed(GetLastError());
+            if (hop.error == TransferError::Other) {
+                hop.error = TransferError::ConnectionLost;
+            }
+            return hop;
+        }
+        if (got == 0) {
+            // WinINet ends the body without an error when the connection
+            // closes early; the announced length tells.
+            if (announced != MAXDWORD && received != announced) {
+                hop.error = TransferError::ConnectionLost;
+            }
+            return hop;
+        }
+        Count(got);
+        if (got > m_config.maxBodyBytes - received) {
+            hop.error = TransferError::TooLarge;
+            return hop;
+        }
+        received += got;
+        body.Append(std::string_view(buffer.data(), got));
+    }
+}
+
+}  // namespace
+
+std::unique_ptr<Transport> MakeTransport(const WebSessionConfig& config, TransferOutcome& why) {
+    // WinINet checks a server's chain against the Windows store only, and
+    // offers no point between the handshake and sending the request (with
+    // the password in it) to check it against other authorities. Extra
+    // authorities are refused rather than silently left out.
+    if (!config.caFile.empty() || !config.caPem.empty()) {
+        why.error = TransferError::CertificateFile;
+        why.detail = (config.caFile.empty() ? std::string("extra certificates") : config.caFile) +
+                     ": not used on Windows, which trusts only the authorities in its "
+                     "certificate store; import the authority there and remove cafile";
+        return nullptr;
+    }
+    auto transport = std::make_unique<WinInetTransport>(config);
+    if (!transport->Ready()) {
+        why.error = TransferError::Other;
+        why.detail = DetailFor(GetLastError());
+        return nullptr;
+    }
+    return transport;
+}
+
+}  // namespace strivo
