@@ -1,0 +1,173 @@
+// strivo-cli.exe: the arguments, the environment and the console are UTF-16
+// on Windows; the CLI speaks UTF-8. A console gets its text through
+// WriteConsoleW, so Chinese shows whatever its code page; a pipe or a file
+// gets UTF-8 bytes.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <iostream>
+#include <streambuf>
+
+#include "app/Cli.h"
+#include "settings/Settings.h"
+
+namespace {
+
+std::string ToUtf8(std::wstring_view wide) {
+    if (wide.empty()) {
+        return {};
+    }
+    const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                           nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(),
+                        length, nullptr, nullptr);
+    return text;
+}
+
+std::wstring ToWide(std::string_view utf8) {
+    if (utf8.empty()) {
+        return {};
+    }
+    const int length =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring text(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(),
+                        length);
+    return text;
+}
+
+// Collects UTF-8 and hands it on in whole characters at each flush.
+class HandleBuffer : public std::streambuf {
+public:
+    explicit HandleBuffer(DWORD which) : m_handle(GetStdHandle(which)) {
+        DWORD mode = 0;
+        m_console = m_handle != nullptr && m_handle != INVALID_HANDLE_VALUE &&
+                    GetConsoleMode(m_handle, &mode);
+    }
+    ~HandleBuffer() override { sync(); }
+
+protected:
+    int_type overflow(int_type c) override {
+        if (c != traits_type::eof()) {
+            m_pending.push_back(static_cast<char>(c));
+            if (m_pending.size() >= 4096) {
+                sync();
+            }
+        }
+        return traits_type::not_eof(c);
+    }
+    std::streamsize xsputn(const char* text, std::streamsize count) override {
+        m_pending.append(text, static_cast<std::size_t>(count));
+        if (m_pending.size() >= 4096) {
+            sync();
+        }
+        return count;
+    }
+    int sync() override {
+        // A character cut at the end waits for its other bytes.
+        std::size_t whole = m_pending.size();
+        std::size_t back = 0;
+        while (back < 3 && back < whole &&
+               (static_cast<unsigned char>(m_pending[whole - 1 - back]) & 0xC0) == 0x80) {
+            ++back;
+        }
+        if (back < whole) {
+            const auto lead = static_cast<unsigned char>(m_pending[whole - 1 - back]);
+            const std::size_t need = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+            if (need > back + 1) {
+                whole -= back + 1;
+            }
+        }
+        Write(std::string_view(m_pending).substr(0, whole));
+        m_pending.erase(0, whole);
+        return 0;
+    }
+
+private:
+    void Write(std::string_view text) {
+        if (text.empty() || m_handle == nullptr || m_handle == INVALID_HANDLE_VALUE) {
+            return;
+        }
+        DWORD done = 0;
+        if (m_console) {
+            const std::wstring wide = ToWide(text);
+            WriteConsoleW(m_handle, wide.data(), static_cast<DWORD>(wide.size()), &done, nullptr);
+        } else {
+            WriteFile(m_handle, text.data(), static_cast<DWORD>(text.size()), &done, nullptr);
+        }
+    }
+
+    HANDLE m_handle;
+    bool m_console = false;
+    std::string m_pending;
+};
+
+std::optional<std::string> GetEnvironment(std::string_view name) {
+    const std::wstring wideName = ToWide(name);
+    const DWORD length = GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
+    if (length == 0) {
+        return std::nullopt;
+    }
+    std::wstring value(length, L'\0');
+    value.resize(GetEnvironmentVariableW(wideName.c_str(), value.data(), length));
+    return ToUtf8(value);
+}
+
+// Reads one line from the console with echo off; nullopt without a console.
+std::optional<std::string> ReadPasswordFromConsole(std::ostream& err, std::string_view prompt) {
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD saved = 0;
+    if (input == INVALID_HANDLE_VALUE || !GetConsoleMode(input, &saved)) {
+        return std::nullopt;
+    }
+    err << prompt << std::flush;
+    SetConsoleMode(input, (saved & ~static_cast<DWORD>(ENABLE_ECHO_INPUT)) | ENABLE_LINE_INPUT);
+    std::wstring line;
+    wchar_t buffer[256];
+    DWORD got = 0;
+    bool ok = false;
+    while (ReadConsoleW(input, buffer, 256, &got, nullptr) && got > 0) {
+        line.append(buffer, got);
+        if (line.find(L'\n') != std::wstring::npos) {
+            ok = true;
+            break;
+        }
+    }
+    SetConsoleMode(input, saved);
+    err << "\n" << std::flush;
+    if (!ok) {
+        return std::nullopt;
+    }
+    line.resize(line.find_first_of(L"\r\n"));
+    return ToUtf8(line);
+}
+
+}  // namespace
+
+int main() {
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> args;
+    for (int i = 1; wide != nullptr && i < count; ++i) {
+        args.push_back(ToUtf8(wide[i]));
+    }
+    LocalFree(wide);
+
+    HandleBuffer outBuffer(STD_OUTPUT_HANDLE);
+    HandleBuffer errBuffer(STD_ERROR_HANDLE);
+    std::ostream out(&outBuffer);
+    std::ostream err(&errBuffer);
+    strivo::CliEnvironment env{
+        out,
+        err,
+        GetEnvironment,
+        [&err](std::string_view prompt) { return ReadPasswordFromConsole(err, prompt); },
+        strivo::DefaultSettingsPath(),
+        {},
+    };
+    const int status = strivo::RunCli(args, env);
+    out.flush();
+    err.flush();
+    return status;
+}
