@@ -73,6 +73,16 @@ std::string Help() {
               "2 a usage or settings error.\n");
 }
 
+// The arguments and the output are UTF-8; a path's narrow form is not on
+// Windows, where it follows the C library's code page.
+std::filesystem::path PathFromUtf8(const std::string& text) {
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+std::string Utf8Path(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 struct Options {
     std::string command;
     std::optional<std::filesystem::path> csv;
@@ -124,7 +134,7 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
                 error = Fill(Tr("{0} needs a value"), name);
                 return std::nullopt;
             }
-            options.*fileOption->member = *attached;
+            options.*fileOption->member = PathFromUtf8(*attached);
         } else if ((name == "download" || name == "sync") && options.command.empty()) {
             options.command = name;
         } else {
@@ -206,12 +216,12 @@ public:
         } else if (m_options.csv) {
             const FileResult written = ExportCsv(*m_options.csv, m_table->Snapshot());
             if (!written) {
-                Error(Fill(Tr("cannot write {0}: {1}"), m_options.csv->string(), written.error));
+                Error(Fill(Tr("cannot write {0}: {1}"), Utf8Path(*m_options.csv), written.error));
                 return kExitFailed;
             }
             const std::size_t rows = m_table->RowCount();
             m_env.err << Fill(TrN("Saved {0} run to {1}", "Saved {0} runs to {1}", rows), rows,
-                              m_options.csv->string())
+                              Utf8Path(*m_options.csv))
                       << "\n";
         }
         if (m_options.command != "sync") {
@@ -251,7 +261,7 @@ private:
                 m_options.config ? *m_options.config : m_env.defaultSettingsPath;
             std::error_code error;
             if (m_options.config && !std::filesystem::is_regular_file(path, error)) {
-                Error(Fill(Tr("cannot read the settings file {0}"), path.string()));
+                Error(Fill(Tr("cannot read the settings file {0}"), Utf8Path(path)));
                 return kExitUsage;
             }
             m_settings = ReadSettings(path);
@@ -259,13 +269,13 @@ private:
                 Error(Fill(problem.kind == SettingsProblem::Kind::NotAPort
                                ? Tr("{0}: {1}={2}: not a port (1 to 65535)")
                                : Tr("{0}: {1}={2}: no such file"),
-                           path.string(), problem.key, problem.value));
+                           Utf8Path(path), problem.key, problem.value));
             }
             if (!m_settings.problems.empty()) {
                 return kExitUsage;
             }
             m_postedRuns = std::make_shared<PostedRuns>(PostedRunsPathFor(path));
-            source = path.string();
+            source = Utf8Path(path);
         }
 
         const bool needSite = m_options.command == "sync" && !m_options.dryRun;
@@ -442,7 +452,7 @@ private:
 
     void PrintWarnings(const std::vector<std::string>& warnings) {
         for (const std::string& warning : warnings) {
-            Error(Fill(Tr("warning: {0}: {1}"), m_postedRuns->file().string(), warning));
+            Error(Fill(Tr("warning: {0}: {1}"), Utf8Path(m_postedRuns->file()), warning));
         }
     }
 
