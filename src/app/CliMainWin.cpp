@@ -2,7 +2,9 @@
 // on Windows; the CLI speaks UTF-8. A console gets its text through
 // WriteConsoleW, so Chinese shows whatever its code page; a pipe or a file
 // gets UTF-8 bytes.
+// windows.h comes before every other Windows header.
 #include <windows.h>
+
 #include <shellapi.h>
 
 #include <iostream>
@@ -20,8 +22,8 @@ std::string ToUtf8(std::wstring_view wide) {
     const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
                                            nullptr, 0, nullptr, nullptr);
     std::string text(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(),
-                        length, nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), length,
+                        nullptr, nullptr);
     return text;
 }
 

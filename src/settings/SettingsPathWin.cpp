@@ -1,5 +1,7 @@
-#include <shlobj.h>
+// windows.h comes before every other Windows header.
 #include <windows.h>
+
+#include <shlobj.h>
 
 #include <string>
 
@@ -11,7 +13,8 @@ namespace {
 std::filesystem::path ExecutableFolder() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        const DWORD length =
+            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
         if (length == 0) {
             return std::filesystem::current_path();
         }
