@@ -1,0 +1,22 @@
+// Ids of the Windows resources, shared by res/strivo.rc and the dialog code.
+#pragma once
+
+#define IDD_ABOUTBOX 100
+#define IDS_ABOUTBOX 101
+#define IDD_MAIN 102
+#define IDR_MAINFRAME 128
+#define IDM_ABOUTBOX 0x0010
+
+#define IDC_SERVICE_USER 1000
+#define IDC_SERVICE_PASSWORD 1001
+#define IDC_SERVICE_LOGIN 1002
+#define IDC_RUN_TABLE 1003
+#define IDC_ABOUT 1004
+#define IDC_VISIT_SITE 1005
+#define IDC_STATUS 1006
+#define IDC_REFRESH 1007
+#define IDC_SITE_USER 1008
+#define IDC_EXPORT 1009
+#define IDC_SYNC 1010
+#define IDC_SITE_PASSWORD 1011
+#define IDC_SUMMARY 1012
