@@ -1,0 +1,159 @@
+// Drives strivo.exe as a user would, through the window's own messages, and
+// checks what it shows: drive_window STRIVO.EXE CSV-PATH [SHOT-FLAG]
+// With SHOT-FLAG it prints "SHOT x y width height" once the table is filled
+// and waits for that file to appear, so that a screenshot can be taken.
+
+// windows.h comes before every other Windows header.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <thread>
+#include <utility>
+
+namespace {
+
+const wchar_t* const kTitle = L"Strivo（Nike+） V2.0422";
+int g_failures = 0;
+
+HWND g_status = nullptr;
+std::wstring Text(HWND window);
+
+void Check(bool ok, const char* what) {
+    if (!ok) {
+        const std::wstring status = Text(g_status);
+        char shown[1024] = {};
+        WideCharToMultiByte(CP_UTF8, 0, status.c_str(), -1, shown, sizeof shown, nullptr, nullptr);
+        std::printf("FAILED: %s (status: %s)\n", what, shown);
+        ++g_failures;
+    }
+}
+
+bool WaitFor(const std::function<bool()>& done, int seconds = 30) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return true;
+}
+
+std::wstring Text(HWND window) {
+    wchar_t text[512] = {};
+    SendMessageW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+void Type(HWND dialog, int id, const wchar_t* text) {
+    SendMessageW(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+}
+
+bool Enabled(HWND dialog, int id) {
+    return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE;
+}
+
+// The save dialog the export button opened.
+HWND FileChooser(HWND owner) {
+    HWND found = nullptr;
+    std::pair<HWND, HWND*> search(owner, &found);
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto* pair = reinterpret_cast<std::pair<HWND, HWND*>*>(data);
+            if (window != pair->first && GetWindow(window, GW_OWNER) == pair->first &&
+                IsWindowVisible(window)) {
+                *pair->second = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return found;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 3) {
+        std::printf("usage: drive_window STRIVO.EXE CSV-PATH [SHOT-FLAG]\n");
+        return 2;
+    }
+    STARTUPINFOW startup{sizeof startup};
+    PROCESS_INFORMATION process{};
+    std::wstring command = L"\"" + std::wstring(argv[1]) + L"\"";
+    if (!CreateProcessW(argv[1], command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        std::printf("FAILED: cannot start strivo.exe\n");
+        return 1;
+    }
+    HWND dialog = nullptr;
+    // Visible once its controls are made and initialised.
+    WaitFor([&] {
+        dialog = FindWindowW(L"#32770", kTitle);
+        return dialog != nullptr && IsWindowVisible(dialog);
+    });
+    if (dialog == nullptr) {
+        std::printf("FAILED: no main window\n");
+        TerminateProcess(process.hProcess, 1);
+        return 1;
+    }
+    g_status = GetDlgItem(dialog, 1006);
+    const auto status = [&] { return Text(g_status); };
+    Check(status() == L"等待", "the status line starts at 等待");
+    Check(!Enabled(dialog, 1010), "sync starts disabled");
+
+    // Sign in and fill the table.
+    Type(dialog, 1000, L"demo.runner@strivo.example");
+    Type(dialog, 1001, L"spring run&go");
+    SendMessageW(GetDlgItem(dialog, 1002), BM_CLICK, 0, 0);
+    Check(WaitFor([&] { return status() == L"下载Nike+跑步数据成功结束..."; }),
+          "the download ends with 下载Nike+跑步数据成功结束...");
+    const HWND list = GetDlgItem(dialog, 1003);
+    Check(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == 24, "the table holds the 24 runs");
+    Check(Text(GetDlgItem(dialog, 1012)).find(L"晨跑的小李") == 0, "the summary names the runner");
+    Check(!Enabled(dialog, 1002) && Enabled(dialog, 1007) && Enabled(dialog, 1010),
+          "after the download: sign-in off, refresh and sync on");
+
+    // Post the runs.
+    Type(dialog, 1008, L"李昞赟");
+    Type(dialog, 1011, L"run log&1");
+    SendMessageW(GetDlgItem(dialog, 1010), BM_CLICK, 0, 0);
+    Check(WaitFor([&] { return status().find(L"同步到Strivo") == 0; }), "the sync ends");
+    Check(status() == L"同步到Strivo成功！本次上传24条，之前已上传0条",
+          "the sync posted all 24 runs");
+    Check(!Enabled(dialog, 1010), "sync stays off after a sync");
+
+    // Export through the save dialog.
+    PostMessageW(GetDlgItem(dialog, 1009), BM_CLICK, 0, 0);
+    HWND chooser = nullptr;
+    Check(WaitFor([&] { return (chooser = FileChooser(dialog)) != nullptr; }),
+          "export opens the save dialog");
+    if (chooser != nullptr) {
+        HWND name = GetDlgItem(chooser, 0x47C);  // the file name box
+        if (name == nullptr) {
+            name = GetDlgItem(chooser, 0x480);
+        }
+        SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[2]));
+        PostMessageW(GetDlgItem(chooser, IDOK), BM_CLICK, 0, 0);
+        Check(WaitFor([&] { return status().find(L"成功导出数据到 ") == 0; }),
+              "the export says 成功导出数据到");
+    }
+
+    if (argc > 3) {
+        RECT box{};
+        GetWindowRect(dialog, &box);
+        std::printf("SHOT %ld %ld %ld %ld\n", box.left, box.top, box.right - box.left,
+                    box.bottom - box.top);
+        std::fflush(stdout);
+        WaitFor([&] { return GetFileAttributesW(argv[3]) != INVALID_FILE_ATTRIBUTES; });
+    }
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+    Check(WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0, "the window closes");
+    std::printf("%s\n", g_failures == 0 ? "window: all checks passed" : "window: checks failed");
+    return g_failures == 0 ? 0 : 1;
+}

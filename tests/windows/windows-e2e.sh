@@ -1,0 +1,142 @@
+#!/usr/bin/env bash
+# strivo-cli.exe and strivo.exe under Wine against the Linux stand-ins:
+#   tests/windows/windows-e2e.sh BUILD-WINDOWS STRIVO-SIM [SCREENSHOT.png]
+# Each case starts its own strivo-sim (on ports it announces) and reaches it
+# as localhost: Wine's name check does not match IP-address SANs. The
+# stand-ins' CA goes into the Wine prefix's ROOT store, never a real one.
+set -uo pipefail
+build=$(cd "$1" && pwd)
+sim=$2
+shot=${3:-}
+here=$(cd "$(dirname "$0")" && pwd)
+prefix=$build/wine-prefix-e2e
+work=$build/e2e-work
+wine=("$here/../../scripts/wine-run.sh" "$prefix")
+cli=$build/src/app/strivo-cli.exe
+failures=0 passes=0
+rm -rf "$work" && mkdir -p "$work"
+winpath() { local p=${1//\//\\}; echo "Z:$p"; }
+check() {  # check NAME COMMAND...: one line per check, as CTest's summary counts
+  if "${@:2}"; then passes=$((passes + 1)); else echo "FAILED: $1"; failures=$((failures + 1)); fi
+}
+sims=()
+trap 'kill "${sims[@]}" 2>/dev/null; WINEPREFIX=$prefix /usr/lib/wine/wineserver -k 2>/dev/null' EXIT
+
+# start_sim NAME [OPTION...]: a stand-in pair in $work/NAME; sets the ports.
+start_sim() {
+  local dir=$work/$1
+  mkdir -p "$dir"
+  "$sim" --ca-out "$dir/ca.pem" "${@:2}" >"$dir/sim.log" 2>&1 &
+  sims+=($!)
+  for _ in $(seq 50); do grep -q '^http_port=' "$dir/sim.log" 2>/dev/null && break; sleep 0.1; done
+  https=$(sed -n 's/^https_port=//p' "$dir/sim.log")
+  site=$(sed -n 's/^http_port=//p' "$dir/sim.log")
+}
+# config DIR [CREDENTIALS [HOST]]: config.ini for the last stand-ins, with or
+# without the demo credentials, the run service reached by HOST (localhost).
+config() {
+  local user="" pwd="" siteuser="" sitepwd="" host=${3:-localhost}
+  if [[ ${2:-yes} == yes ]]; then
+    user=demo.runner@strivo.example pwd='spring run&go'
+    siteuser=$(printf '李昞赟' | iconv -f UTF-8 -t GBK) sitepwd='run log&1'
+  fi
+  printf '[nike+]\r\nuser=%s\r\npwd=%s\r\nhost=%s\r\nhttps_port=%s\r\n[kelvora]\r\nuser=%s\r\npwd=%s\r\nhost=localhost\r\nhttp_port=%s\r\n' \
+    "$user" "$pwd" "$host" "$https" "$siteuser" "$sitepwd" "$site" >"$1/config.ini"
+}
+trust() { "${wine[@]}" "$build/tests/windows/add_root_certificate.exe" "$(winpath "$1/ca.pem")"; }
+run_cli() { (cd "$1" && "${wine[@]}" "$cli" "${@:2}" --config config.ini >out.txt 2>err.txt); }
+posts() { curl -s "http://127.0.0.1:$site/__sim/requests" | grep -o '"method":"POST","path":"/runlogger.php"' | wc -l; }
+
+# A fresh prefix, its dialog font mapped to a CJK font that Debian ships.
+"${wine[@]}" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 宋体 /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
+"${wine[@]}" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v SimSun /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
+
+# A name that reaches the stand-ins but that their certificate does not
+# hold: 127.0.0.1 written as one number.
+other_name=2130706433
+
+# A run list that drips (a byte every half second) fails by the rate limit
+# after its 60 s window; it runs meanwhile beside the other cases.
+start_sim drip --fault /nikeplus/v1/services/app/run_list.jsp,drip=500 && d=$work/drip &&
+  config "$d" && trust "$d"
+drip_started=$SECONDS
+run_cli "$d" download &
+dripping=$!
+
+# The whole road: download with CSV, sync, a second sync that posts nothing.
+start_sim road && d=$work/road && config "$d" && trust "$d"
+check "download exits 0" run_cli "$d" download --csv 跑步.csv
+check "the summary and 24 rows in UTF-8" grep -q '晨跑的小李.*184.3754 KM' "$d/out.txt"
+check "24 runs in the table" test "$(grep -c '^[0-9]' "$d/out.txt")" = 24
+check "the CSV is code page 936 under its Chinese name" \
+  bash -c "iconv -f GBK -t UTF-8 '$d/跑步.csv' | head -1 | grep -q '^1,2010-03-07 06:48:38,12.4675,1小时15分54秒,'"
+check "sync exits 0" run_cli "$d" sync
+check "sync posted 24 runs" grep -q 'Posted 24 runs' "$d/out.txt"
+check "the site has 24 entries" test "$(posts)" = 24
+check "a second sync posts nothing" run_cli "$d" sync
+check "the record of posted runs holds them" grep -q 'Nothing new to post: 24' "$d/out.txt"
+check "no post was made twice" test "$(posts)" = 24
+
+# Faults that reach the Windows transport.
+start_sim drop --fault /runlogger.php,on=2,drop && d=$work/drop && config "$d" && trust "$d"
+run_cli "$d" sync
+check "a dropped post is reported as sent without an answer" \
+  grep -q 'sent without an answer, check the Kelvora run log: 1100347275$' "$d/err.txt"
+check "and never sent again" test "$(posts)" = 2
+start_sim status --fault /nikeplus/v1/services/app/run_list.jsp,status=500 && d=$work/status &&
+  config "$d" && trust "$d"
+run_cli "$d" download
+check "a status 500 fails the download" grep -q 'run list failed: .*: status 500$' "$d/err.txt"
+start_sim cut --fault /nikeplus/v1/services/app/run_list.jsp,close && d=$work/cut && config "$d" &&
+  trust "$d"
+run_cli "$d" download
+check "a body cut short fails the download" grep -q 'run list failed: .*: connection lost$' "$d/err.txt"
+start_sim loop --fault /logging.php,redirect && d=$work/loop && config "$d" && trust "$d"
+run_cli "$d" sync
+check "a redirect loop fails the site sign-in" \
+  grep -q 'Kelvora sign-in failed: .*: too many redirects$' "$d/err.txt"
+start_sim wronghost && d=$work/wronghost && config "$d" yes "$other_name" && trust "$d"
+run_cli "$d" download
+check "a trusted certificate for another name is refused" \
+  grep -q 'Nike+ sign-in failed: .*: certificate for another host (WinINet 12038' "$d/err.txt"
+start_sim untrusted && d=$work/untrusted && config "$d"
+run_cli "$d" download
+check "a CA that Windows does not trust is refused" \
+  grep -q 'Nike+ sign-in failed: .*: certificate not trusted (WinINet 12045' "$d/err.txt"
+sed -i 's/^https_port=.*$/&\ncafile=ca.pem\r/' "$d/config.ini"
+run_cli "$d" download
+check "a cafile is refused, not left out" \
+  grep -q 'Nike+ sign-in failed: .*ca.pem: not used on Windows' "$d/err.txt"
+kill "${sims[-1]}" && wait "${sims[-1]}" 2>/dev/null
+config "$d"
+run_cli "$d" download
+check "a server that is gone fails the sign-in" \
+  grep -q 'Nike+ sign-in failed: .*: connection refused$' "$d/err.txt"
+
+wait $dripping
+check "the dripping run list fails" test $? = 1
+check "by the rate limit, within 90 s" test $((SECONDS - drip_started)) -lt 90
+check "and says so" grep -q 'run list failed: .*: time-out (fewer than 61440 bytes in 60 s)$' \
+  "$work/drip/err.txt"
+
+# The window, driven through its own messages.
+start_sim window && d=$work/window && config "$d" no && trust "$d"
+cp "$build/src/app/strivo.exe" "$d/"
+rm -f "$d/shot.flag"
+(cd "$d" && "${wine[@]}" "$build/tests/windows/drive_window.exe" "$(winpath "$d/strivo.exe")" \
+   "$(winpath "$d/runs.csv")" ${shot:+"$(winpath "$d/shot.flag")"} >window.txt 2>&1) &
+driver=$!
+if [[ -n $shot ]]; then
+  for _ in $(seq 600); do grep -qs '^SHOT' "$d/window.txt" && break; sleep 0.1; done
+  read -r _ x y w h < <(grep '^SHOT' "$d/window.txt")
+  sleep 1
+  import -window root -crop "${w}x${h}+${x}+${y}" +repage "$shot" && echo "wrote $shot"
+  touch "$d/shot.flag"
+fi
+check "the window test passes" wait $driver
+grep -v "^SHOT" "$d/window.txt"
+check "the window's export wrote 24 lines" test "$(wc -l <"$d/runs.csv")" = 24
+check "the window saved the user names" grep -q 'user=demo.runner@strivo.example' "$d/config.ini"
+
+echo "$passes passed, $failures failed"
+[[ $failures == 0 ]]
