@@ -18,7 +18,9 @@ packages=(
 )
 if [[ "${1:-}" == "windows" ]]; then
   # Only the cross build: none of the Linux libraries above are linked into it.
-  packages=(cmake ninja-build make g++-mingw-w64-x86-64-posix wine64 googletest zip)
+  # Xvfb, a CJK font and ImageMagick for the window under Wine and its screenshot.
+  packages=(cmake ninja-build make g++-mingw-w64-x86-64-posix wine64 googletest zip
+            xvfb xauth fonts-wqy-microhei imagemagick curl)
 fi
 
 missing=()
