@@ -12,31 +12,16 @@
 
 #include "app/Cli.h"
 #include "settings/Settings.h"
+#include "text/WideText.h"
 
 namespace {
 
 std::string ToUtf8(std::wstring_view wide) {
-    if (wide.empty()) {
-        return {};
-    }
-    const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                           nullptr, 0, nullptr, nullptr);
-    std::string text(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), length,
-                        nullptr, nullptr);
-    return text;
+    return strivo::NarrowFrom(wide, CP_UTF8);
 }
 
 std::wstring ToWide(std::string_view utf8) {
-    if (utf8.empty()) {
-        return {};
-    }
-    const int length =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring text(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(),
-                        length);
-    return text;
+    return strivo::WideFrom(utf8, CP_UTF8);
 }
 
 // Collects UTF-8 and hands it on in whole characters at each flush.

@@ -18,6 +18,7 @@
 #include "settings/Settings.h"
 #include "site/PostedRuns.h"
 #include "site/SiteWorker.h"
+#include "text/WideText.h"
 #include "ui/DialogState.h"
 #include "ui/win32/MainWindow.h"
 #include "ui/win32/Resource.h"
@@ -31,27 +32,11 @@ constexpr int kColumnWidths[kRunColumnCount] = {50, 140, 70, 110, 60, 140, 50};
 constexpr UINT kCodePage = 936;  // the dialog's texts and the credentials
 
 std::wstring Wide(std::string_view text, UINT codePage = kCodePage) {
-    if (text.empty()) {
-        return {};
-    }
-    const int length =
-        MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                        length);
-    return wide;
+    return WideFrom(text, codePage);
 }
 
 std::string Narrow(std::wstring_view wide) {
-    if (wide.empty()) {
-        return {};
-    }
-    const int length = WideCharToMultiByte(kCodePage, 0, wide.data(), static_cast<int>(wide.size()),
-                                           nullptr, 0, nullptr, nullptr);
-    std::string text(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(kCodePage, 0, wide.data(), static_cast<int>(wide.size()), text.data(),
-                        length, nullptr, nullptr);
-    return text;
+    return NarrowFrom(wide, kCodePage);
 }
 
 std::wstring ItemText(HWND dialog, int id) {
