@@ -8,9 +8,13 @@
 #include <shellapi.h>
 
 #include <iostream>
+#include <map>
 #include <streambuf>
+#include <system_error>
 
 #include "app/Cli.h"
+#include "app/Process.h"
+#include "app/Translate.h"
 #include "settings/Settings.h"
 #include "text/WideText.h"
 
@@ -28,11 +32,24 @@ std::wstring ToWide(std::string_view utf8) {
 class HandleBuffer : public std::streambuf {
 public:
     explicit HandleBuffer(DWORD which) : m_handle(GetStdHandle(which)) {
-        DWORD mode = 0;
         m_console = m_handle != nullptr && m_handle != INVALID_HANDLE_VALUE &&
-                    GetConsoleMode(m_handle, &mode);
+                    GetConsoleMode(m_handle, &m_mode);
+        // Progress rewrites its line with an escape sequence that a console
+        // follows only when asked to (Windows 10 on).
+        m_terminal =
+            m_console && SetConsoleMode(m_handle, m_mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
     }
-    ~HandleBuffer() override { sync(); }
+    ~HandleBuffer() override {
+        sync();
+        if (m_terminal) {
+            SetConsoleMode(m_handle, m_mode);
+        }
+    }
+
+    // A console that follows the terminal's escape sequences.
+    bool IsTerminal() const { return m_terminal; }
+    // Why the last write failed, as Windows says it.
+    DWORD LastError() const { return m_error; }
 
 protected:
     int_type overflow(int_type c) override {
@@ -66,40 +83,41 @@ protected:
                 whole -= back + 1;
             }
         }
-        Write(std::string_view(m_pending).substr(0, whole));
+        const bool written = Write(std::string_view(m_pending).substr(0, whole));
         m_pending.erase(0, whole);
-        return 0;
+        return written ? 0 : -1;
     }
 
 private:
-    void Write(std::string_view text) {
+    // False when the text could not go out (a closed pipe, a full disk).
+    bool Write(std::string_view text) {
         if (text.empty() || m_handle == nullptr || m_handle == INVALID_HANDLE_VALUE) {
-            return;
+            return true;
         }
         DWORD done = 0;
+        bool written = false;
         if (m_console) {
             const std::wstring wide = ToWide(text);
-            WriteConsoleW(m_handle, wide.data(), static_cast<DWORD>(wide.size()), &done, nullptr);
+            written = WriteConsoleW(m_handle, wide.data(), static_cast<DWORD>(wide.size()), &done,
+                                    nullptr) != FALSE;
         } else {
-            WriteFile(m_handle, text.data(), static_cast<DWORD>(text.size()), &done, nullptr);
+            written =
+                WriteFile(m_handle, text.data(), static_cast<DWORD>(text.size()), &done, nullptr) &&
+                done == text.size();
         }
+        if (!written) {
+            m_error = GetLastError();
+        }
+        return written;
     }
 
     HANDLE m_handle;
+    DWORD m_mode = 0;
     bool m_console = false;
+    bool m_terminal = false;
+    DWORD m_error = ERROR_SUCCESS;
     std::string m_pending;
 };
-
-std::optional<std::string> GetEnvironment(std::string_view name) {
-    const std::wstring wideName = ToWide(name);
-    const DWORD length = GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
-    if (length == 0) {
-        return std::nullopt;
-    }
-    std::wstring value(length, L'\0');
-    value.resize(GetEnvironmentVariableW(wideName.c_str(), value.data(), length));
-    return ToUtf8(value);
-}
 
 // Reads one line from the console with echo off; nullopt without a console.
 std::optional<std::string> ReadPasswordFromConsole(std::ostream& err, std::string_view prompt) {
@@ -133,6 +151,14 @@ std::optional<std::string> ReadPasswordFromConsole(std::ostream& err, std::strin
 }  // namespace
 
 int main() {
+    strivo::PrepareProcess();
+    // Read once and taken out of the environment at once.
+    std::map<std::string, std::string, std::less<>> passwords;
+    for (const char* name : {"STRIVO_NIKE_PASSWORD", "STRIVO_SITE_PASSWORD"}) {
+        if (auto value = strivo::TakeEnvironmentVariable(name)) {
+            passwords.emplace(name, std::move(*value));
+        }
+    }
     int count = 0;
     wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
     std::vector<std::string> args;
@@ -148,13 +174,26 @@ int main() {
     strivo::CliEnvironment env{
         out,
         err,
-        GetEnvironment,
+        [&passwords](std::string_view name) -> std::optional<std::string> {
+            const auto found = passwords.find(name);
+            return found != passwords.end() ? std::optional<std::string>(found->second)
+                                            : std::nullopt;
+        },
         [&err](std::string_view prompt) { return ReadPasswordFromConsole(err, prompt); },
         strivo::DefaultSettingsPath(),
         {},
+        errBuffer.IsTerminal(),
     };
-    const int status = strivo::RunCli(args, env);
+    int status = strivo::RunCli(args, env);
+    // A closed pipe or a full disk on standard output is said after the work is done.
     out.flush();
+    if (!out) {
+        const std::string why =
+            std::system_category().message(static_cast<int>(outBuffer.LastError()));
+        err << "strivo-cli: "
+            << strivo::Fill(strivo::Tr("cannot write to standard output: {0}"), why) << "\n";
+        status = status == 0 ? 1 : status;
+    }
     err.flush();
     return status;
 }
