@@ -43,7 +43,12 @@ config() {
   printf '[nike+]\r\nuser=%s\r\npwd=%s\r\nhost=%s\r\nhttps_port=%s\r\n[kelvora]\r\nuser=%s\r\npwd=%s\r\nhost=localhost\r\nhttp_port=%s\r\n' \
     "$user" "$pwd" "$host" "$https" "$siteuser" "$sitepwd" "$site" >"$1/config.ini"
 }
-trust() { "${wine[@]}" "$build/tests/windows/add_root_certificate.exe" "$(winpath "$1/ca.pem")"; }
+# trust DIR: the stand-ins' CA into the prefix's roots; a second try, and a
+# line saying so, should the first not take (a prefix still settling).
+trust() {
+  local add=("${wine[@]}" "$build/tests/windows/add_root_certificate.exe" "$(winpath "$1/ca.pem")")
+  "${add[@]}" || { sleep 1 && "${add[@]}"; } || echo "FAILED: trusting $1/ca.pem"
+}
 run_cli() { (cd "$1" && "${wine[@]}" "$cli" "${@:2}" --config config.ini >out.txt 2>err.txt); }
 posts() { curl -s "http://127.0.0.1:$site/__sim/requests" | grep -o '"method":"POST","path":"/runlogger.php"' | wc -l; }
 
