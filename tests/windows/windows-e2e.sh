@@ -47,7 +47,7 @@ config() {
 # line saying so, should the first not take (a prefix still settling).
 trust() {
   local add=("${wine[@]}" "$build/tests/windows/add_root_certificate.exe" "$(winpath "$1/ca.pem")")
-  "${add[@]}" || { sleep 1 && "${add[@]}"; } || echo "FAILED: trusting $1/ca.pem"
+  "${add[@]}" || { sleep 1 && "${add[@]}"; } || check "trusting $1/ca.pem" false
 }
 run_cli() { (cd "$1" && "${wine[@]}" "$cli" "${@:2}" --config config.ini >out.txt 2>err.txt); }
 posts() { curl -s "http://127.0.0.1:$site/__sim/requests" | grep -o '"method":"POST","path":"/runlogger.php"' | wc -l; }
