@@ -9,10 +9,9 @@
 #include <string_view>
 
 #include "net/Transport.h"
+#include "net/TrustedCertificates.h"
 
 namespace strivo {
-
-class TrustedCertificates;
 
 struct CurlEasyDeleter {
     void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
@@ -57,6 +56,7 @@ private:
 
     std::shared_ptr<CookieStore> m_cookies;  // outlives the easy handle that uses it
     std::shared_ptr<const TrustedCertificates> m_trusted;
+    SystemCertificates m_system;
     std::chrono::milliseconds m_stallLimit;
     std::size_t m_maxBodyBytes;
     CurlEasy m_easy;
