@@ -22,7 +22,11 @@ public:
     std::string TakeText() { return std::move(m_text); }  // the reader is done with
 
 private:
+    // Writes the text of `bytes` from `out` on; returns where it ended.
+    char* Convert(std::string_view bytes, char* out);
+
     std::string m_text;
+    std::string m_piece;           // room for the text of one piece
     std::size_t m_readLength = 0;  // CR-free bytes taken by the current read
     bool m_readCut = false;        // a zero byte ended the current read's text
 };
