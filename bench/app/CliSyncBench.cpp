@@ -55,7 +55,7 @@ std::string WriteCurlPipeline(const strivo::Settings& settings,
     const std::string runList =
         Output(secure + "-c " + dir + "/prepare.txt " + ShellQuoted(signIn) + " -o /dev/null && " +
                secure + "-b " + dir + "/prepare.txt " + ShellQuoted(runListUrl));
-    const std::vector<strivo::RunRow> rows = strivo::ParseRunList(runList);
+    const strivo::RunRows rows = strivo::ParseRunList(runList);
     {
         std::ofstream posts(folder / "posts.template");
         for (std::size_t i = 0; i < rows.size(); ++i) {

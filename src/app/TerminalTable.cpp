@@ -7,7 +7,7 @@
 
 namespace strivo {
 
-std::size_t DisplayWidth(const std::string& cp936) {
+std::size_t DisplayWidth(std::string_view cp936) {
     std::size_t width = 0;
     for (std::size_t pos = 0; pos < cp936.size(); pos += Cp936CharLength(cp936, pos)) {
         width += Cp936CharLength(cp936, pos);
@@ -15,7 +15,7 @@ std::size_t DisplayWidth(const std::string& cp936) {
     return width;
 }
 
-std::string FormatRunTable(const std::vector<RunRow>& rows) {
+std::string FormatRunTable(const RunRows& rows) {
     std::array<std::string, kRunColumnCount> titles;
     for (std::size_t c = 0; c < kRunColumnCount; ++c) {
         titles[c] = Utf8ToCp936(kRunColumnTitles[c]);
@@ -29,7 +29,7 @@ std::string FormatRunTable(const std::vector<RunRow>& rows) {
         }
     }
     std::string out;
-    const auto appendLine = [&](const std::array<std::string, kRunColumnCount>& cells) {
+    const auto appendLine = [&](const auto& cells) {
         std::string line;
         for (std::size_t c = 0; c < kRunColumnCount; ++c) {
             line += cells[c];
@@ -42,7 +42,7 @@ std::string FormatRunTable(const std::vector<RunRow>& rows) {
     };
     appendLine(titles);
     for (const RunRow& row : rows) {
-        appendLine(row.cells);
+        appendLine(row);
     }
     return out;
 }

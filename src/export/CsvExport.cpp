@@ -7,8 +7,8 @@ namespace {
 
 constexpr std::size_t kExportedColumns = kColumnSyncTime + 1;
 
-void WriteCell(std::ostream& out, const std::string& cell) {
-    if (cell.find_first_of(",\"\r\n") == std::string::npos) {
+void WriteCell(std::ostream& out, std::string_view cell) {
+    if (cell.find_first_of(",\"\r\n") == std::string_view::npos) {
         out << cell;
         return;
     }
@@ -24,7 +24,7 @@ void WriteCell(std::ostream& out, const std::string& cell) {
 
 }  // namespace
 
-void WriteCsv(std::ostream& out, const std::vector<RunRow>& rows) {
+void WriteCsv(std::ostream& out, const RunRows& rows) {
     for (const RunRow& row : rows) {
         for (std::size_t column = 0; column < kExportedColumns; ++column) {
             if (column > 0) {
@@ -36,7 +36,7 @@ void WriteCsv(std::ostream& out, const std::vector<RunRow>& rows) {
     }
 }
 
-FileResult ExportCsv(const std::filesystem::path& path, const std::vector<RunRow>& rows) {
+FileResult ExportCsv(const std::filesystem::path& path, const RunRows& rows) {
     std::ostringstream content;
     WriteCsv(content, rows);
     using std::filesystem::perms;

@@ -54,8 +54,9 @@ std::string TrimTimestamp(std::string_view timestamp) {
     return trimmed;
 }
 
-std::vector<RunRow> ParseRunList(std::string_view body) {
-    std::vector<RunRow> rows;
+RunRows ParseRunList(std::string_view body) {
+    RunRows::Builder rows;
+    std::int64_t count = 0;
     std::size_t start = body.find(kRunStart);
     while (start != std::string_view::npos) {
         const std::size_t end = body.find(kRunEnd, start);
@@ -63,18 +64,20 @@ std::vector<RunRow> ParseRunList(std::string_view body) {
             break;  // cut off: no sound place to go on from
         }
         const std::string_view run = body.substr(start, end - start);
-        RunRow& row = rows.emplace_back();
-        row[kColumnSequence] = std::to_string(rows.size());
-        row[kColumnStartTime] = TrimTimestamp(TextBetween(run, "<startTime>", "</"));
-        row[kColumnDistance] = TextBetween(run, "<distance>", "</");
-        row.durationMs = ReadMilliseconds(TextBetween(run, "<duration>", "</"));
-        row[kColumnDuration] = FormatDuration(row.durationMs);
-        row[kColumnCalories] = TextBetween(run, "<calories>", "</");
-        row[kColumnSyncTime] = TrimTimestamp(TextBetween(run, "<syncTime>", "</"));
-        row[kColumnRunId] = TextBetween(run, "\"", "\" ");
+        const std::int32_t durationMs = ReadMilliseconds(TextBetween(run, "<duration>", "</"));
+        const std::string cells[kRunColumnCount] = {
+            std::to_string(++count),
+            TrimTimestamp(TextBetween(run, "<startTime>", "</")),
+            TextBetween(run, "<distance>", "</"),
+            FormatDuration(durationMs),
+            TextBetween(run, "<calories>", "</"),
+            TrimTimestamp(TextBetween(run, "<syncTime>", "</")),
+            TextBetween(run, "\"", "\" ")};
+        rows.Add(
+            {{cells[0], cells[1], cells[2], cells[3], cells[4], cells[5], cells[6]}, durationMs});
         start = body.find(kRunStart, end);
     }
-    return rows;
+    return rows.Finish();
 }
 
 void FillRunTable(RunTable& table, std::string_view body) {

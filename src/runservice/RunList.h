@@ -2,7 +2,6 @@
 
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "jobs/RunTable.h"
 
@@ -17,7 +16,7 @@ std::string TrimTimestamp(std::string_view timestamp);
 // order; fields are looked up inside each run only. A run without its
 // "</run>" (a cut-off answer) ends the list; the complete runs before it stay.
 // Linear in the size of the body.
-std::vector<RunRow> ParseRunList(std::string_view body);
+RunRows ParseRunList(std::string_view body);
 
 // Parses the whole body, then adds all its rows to the table in one step.
 void FillRunTable(RunTable& table, std::string_view body);

@@ -6,11 +6,8 @@ namespace strivo {
 namespace {
 
 RunRow Row(int n) {
-    RunRow row;
-    for (std::size_t c = 0; c < kRunColumnCount; ++c) {
-        row[c] = std::to_string(n) + ":" + std::to_string(c);
-    }
-    return row;
+    const std::string p = std::to_string(n) + ":";
+    return {p + "0", p + "1", p + "2", p + "3", p + "4", p + "5", p + "6"};
 }
 
 TEST(RunTable, KeepsInsertionOrderAndReadsEmptyOutsideItsRows) {
