@@ -21,7 +21,12 @@ void BodyLineReader::Append(std::string_view bytes) {
     if (m_piece.size() < room) {
         m_piece.resize(room);
     }
-    m_text.append(m_piece.data(), Convert(bytes, m_piece.data()));
+    const std::string_view text(m_piece.data(), Convert(bytes, m_piece.data()) - m_piece.data());
+    if (m_sink) {
+        m_sink(text);
+    } else {
+        m_text += text;
+    }
 }
 
 char* BodyLineReader::Convert(std::string_view bytes, char* out) {

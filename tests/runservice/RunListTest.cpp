@@ -88,6 +88,23 @@ TEST(ParseRunList, EdgesOfTheRunList) {
     }
 }
 
+TEST(RunListReader, ReadsTheWholeTextsRowsWhateverPiecesItComesIn) {
+    const std::string body = "<status>suc" + RunXml("1", "<calories>10</calories>") + "cess" +
+                             RunXml("2", "<distance>1</distance>run id=</dist") +
+                             "<run id=\"5\"><note a=\"x\" b=\"y\"/></run>" + RunXml("6", "") +
+                             "<run id=\"7\" workoutType=\"x\"><calories>2";
+    for (const std::size_t piece : {1u, 2u, 6u, 7u, 40u}) {
+        RunListReader reader;
+        for (std::size_t at = 0; at < body.size(); at += piece) {
+            reader.Feed(std::string_view(body).substr(at, piece));
+        }
+        EXPECT_FALSE(reader.SaysSuccess()) << piece;
+        reader.Feed("success");
+        EXPECT_TRUE(reader.SaysSuccess()) << piece;
+        EXPECT_EQ(reader.Finish(), ParseRunList(body)) << piece;
+    }
+}
+
 TEST(FillRunTable, AddsAllRowsInOneChange) {
     RunTable table;
     int changes = 0;
