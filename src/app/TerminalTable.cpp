@@ -6,13 +6,17 @@
 #include "text/CodePage.h"
 
 namespace strivo {
+namespace {
+
+// Lines are converted to UTF-8 this many bytes at a time, not one by one.
+constexpr std::size_t kBatchBytes = 64 << 10;
+
+}  // namespace
 
 std::size_t DisplayWidth(std::string_view cp936) {
-    std::size_t width = 0;
-    for (std::size_t pos = 0; pos < cp936.size(); pos += Cp936CharLength(cp936, pos)) {
-        width += Cp936CharLength(cp936, pos);
-    }
-    return width;
+    // A single byte takes one column and a double-byte character two: as many
+    // as the text has bytes.
+    return cp936.size();
 }
 
 std::string FormatRunTable(const RunRows& rows) {
@@ -24,26 +28,38 @@ std::string FormatRunTable(const RunRows& rows) {
     std::array<std::size_t, kRunColumnCount> widths{};
     for (std::size_t c = 0; c < kRunColumnCount; ++c) {
         widths[c] = DisplayWidth(titles[c]);
-        for (const RunRow& row : rows) {
+    }
+    std::size_t lineBytes = 1;
+    for (const RunRow& row : rows) {
+        for (std::size_t c = 0; c < kRunColumnCount; ++c) {
             widths[c] = std::max(widths[c], DisplayWidth(row[c]));
         }
     }
+    for (const std::size_t width : widths) {
+        lineBytes += width + 2;
+    }
     std::string out;
+    out.reserve((rows.size() + 1) * lineBytes * 3 / 2);  // a Chinese character: 2 bytes, then 3
+    std::string lines;
     const auto appendLine = [&](const auto& cells) {
-        std::string line;
         for (std::size_t c = 0; c < kRunColumnCount; ++c) {
-            line += cells[c];
+            const std::string_view cell = cells[c];
+            lines += cell;
             if (c + 1 < kRunColumnCount) {
-                line.append(widths[c] - DisplayWidth(cells[c]) + 2, ' ');
+                lines.append(widths[c] - DisplayWidth(cell) + 2, ' ');
             }
         }
-        out += Cp936ToUtf8(line);
-        out += '\n';
+        lines += '\n';
+        if (lines.size() >= kBatchBytes) {
+            out += Cp936ToUtf8(lines);
+            lines.clear();
+        }
     };
     appendLine(titles);
     for (const RunRow& row : rows) {
         appendLine(row);
     }
+    out += Cp936ToUtf8(lines);
     return out;
 }
 
