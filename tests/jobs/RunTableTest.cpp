@@ -22,6 +22,17 @@ TEST(RunTable, KeepsInsertionOrderAndReadsEmptyOutsideItsRows) {
     EXPECT_EQ(table.Snapshot(), std::vector<RunRow>{Row(9)});
 }
 
+TEST(RunTable, RowsTooLongToHoldInsideKeepEveryCellThroughCopies) {
+    const std::string longCell(300, 'x');
+    RunRow row = {"1", longCell, "", longCell + "y"};
+    RunTable table;
+    table.Append({row, std::move(row), Row(2)});
+    const RunRow copied = table.Snapshot()[1];
+    EXPECT_EQ(std::string(copied[kColumnDistance]) + "|" + std::string(copied[kColumnDuration]),
+              "|" + longCell + "y");
+    EXPECT_EQ(table.Cell(0, kColumnStartTime), longCell);
+}
+
 TEST(RunTable, ListenerMayReadTheTableItWasCalledFor) {
     RunTable table;
     std::vector<std::size_t> counts;
