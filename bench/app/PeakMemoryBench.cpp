@@ -104,10 +104,12 @@ int main(int argc, char** argv) {
             windowPeak = window.status == 0 ? Mebibytes(window.peakKibibytes) : -1;
         }
         const double body = static_cast<double>(bodyBytes) / (1 << 20);
-        std::printf("%-8d %12.1f %14.1f %12.2f %16.1f%s\n", runs, body,
-                    cli.status == 0 ? Mebibytes(cli.peakKibibytes) : -1,
-                    Mebibytes(cli.peakKibibytes) / body, windowPeak,
-                    display ? "" : " (no display)");
+        const std::string perBody =
+            runs == kManyRuns ? std::to_string(Mebibytes(cli.peakKibibytes) / body).substr(0, 4)
+                              : "-";
+        std::printf("%-8d %12.1f %14.1f %12s %16.1f%s\n", runs, body,
+                    cli.status == 0 ? Mebibytes(cli.peakKibibytes) : -1, perBody.c_str(),
+                    windowPeak, display ? "" : " (no display)");
     }
     std::printf("targets at %d runs: CLI at most %.0f times the body, window at most %.0f MiB\n",
                 kManyRuns, kCliTargetPerBodyByte, kWindowTargetMebibytes);
