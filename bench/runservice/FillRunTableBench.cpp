@@ -101,6 +101,16 @@ void BM_FillRunTable(benchmark::State& state) {
     TimeFill(state, [](RunTable& table, std::string_view body) { FillRunTable(table, body); });
 }
 
+// What printing, exporting or posting costs before its first row: a snapshot
+// of the table the run list filled.
+void BM_Snapshot(benchmark::State& state) {
+    RunTable table;
+    FillRunTable(table, MakeRunList(static_cast<int>(state.range(0))));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(table.Snapshot());
+    }
+}
+
 // Medians of five runs of half a second: the machine may be busy with builds.
 #define RUN_COUNTS                      \
     Arg(100)                            \
@@ -114,6 +124,7 @@ void BM_FillRunTable(benchmark::State& state) {
 BENCHMARK(BM_ScanForRuns)->RUN_COUNTS;
 BENCHMARK(BM_DownloadPath)->RUN_COUNTS;
 BENCHMARK(BM_FillRunTable)->RUN_COUNTS;
+BENCHMARK(BM_Snapshot)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
 // Prints as usual and keeps each median's time per run for the closing lines.
 class RatioReporter : public benchmark::ConsoleReporter {
