@@ -168,7 +168,7 @@ void RunListReader::Feed(std::string_view text) {
             m_carried.erase(0, end - kRunStart.size());
             m_inRun = true;
         } else {
-            before = std::move(m_carried);
+            before.swap(m_carried);
         }
     }
     std::size_t from = 0;
