@@ -2,6 +2,7 @@
 // RFC 4180 reader, as the same six cells per row. Input: the cells, separated
 // by NUL bytes, seven to a row (the last row filled up with empty cells).
 #include <algorithm>
+#include <array>
 #include <optional>
 #include <sstream>
 
@@ -68,13 +69,15 @@ std::optional<std::vector<Record>> ReadCsv(std::string_view text) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::vector<strivo::RunRow> rows;
     std::string_view rest = strivo::fuzz::AsText(data, size);
-    for (std::size_t cell = 0; !rest.empty(); ++cell) {
-        if (cell % strivo::kRunColumnCount == 0) {
-            rows.emplace_back();
+    while (!rest.empty()) {
+        // Seven zero-separated cells make a row; those the input lacks stay empty.
+        std::array<std::string_view, strivo::kRunColumnCount> cells{};
+        for (std::size_t cell = 0; cell < cells.size() && !rest.empty(); ++cell) {
+            const std::size_t end = std::min(rest.find('\0'), rest.size());
+            cells[cell] = rest.substr(0, end);
+            rest.remove_prefix(std::min(end + 1, rest.size()));
         }
-        const std::size_t end = std::min(rest.find('\0'), rest.size());
-        rows.back()[cell % strivo::kRunColumnCount] = std::string(rest.substr(0, end));
-        rest.remove_prefix(std::min(end + 1, rest.size()));
+        rows.emplace_back(cells, 0);
     }
 
     std::ostringstream out;

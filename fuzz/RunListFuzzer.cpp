@@ -36,7 +36,7 @@ bool IsDuration(std::string_view cell) {
     return cell.empty();
 }
 
-void CheckRows(std::string_view body, const std::vector<strivo::RunRow>& rows) {
+void CheckRows(std::string_view body, const strivo::RunRows& rows) {
     const auto context = [&] {
         return "rows=" + std::to_string(rows.size()) + " body=" + Printable(body, 400);
     };
@@ -71,7 +71,7 @@ void CheckRows(std::string_view body, const std::vector<strivo::RunRow>& rows) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view body = strivo::fuzz::AsText(data, size);
 
-    const std::vector<strivo::RunRow> rows = strivo::ParseRunList(body);
+    const strivo::RunRows rows = strivo::ParseRunList(body);
     CheckRows(body, rows);
 
     strivo::RunTable table;
@@ -81,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // An answer cut off anywhere shows the complete runs before the cut, the
     // same as the whole answer shows them, and nothing more.
     const std::size_t cut = size == 0 ? 0 : data[0] * size / 256;
-    const std::vector<strivo::RunRow> cutRows = strivo::ParseRunList(body.substr(0, cut));
+    const strivo::RunRows cutRows = strivo::ParseRunList(body.substr(0, cut));
     FUZZ_CHECK(
         cutRows.size() <= rows.size() && std::equal(cutRows.begin(), cutRows.end(), rows.begin()),
         "cut at " + std::to_string(cut) + " of " + Printable(body, 400));

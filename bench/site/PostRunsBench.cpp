@@ -9,6 +9,7 @@
 #include <set>
 #include <string>
 
+#include "../support/Shell.h"
 #include "jobs/RunTable.h"
 #include "sim/Site.h"
 #include "site/RunLogForm.h"
@@ -17,6 +18,9 @@
 #include "text/TextHelpers.h"
 
 namespace {
+
+using strivo::bench::CurlQuoted;
+using strivo::bench::Output;
 
 using Clock = std::chrono::steady_clock;
 constexpr int kRuns = 1000;
@@ -35,30 +39,6 @@ std::vector<strivo::RunRow> MakeRows() {
                         1510000});
     }
     return rows;
-}
-
-std::string Run(const std::string& command) {
-    std::string output;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        std::size_t got;
-        while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-            output.append(buffer, got);
-        }
-        ::pclose(pipe);
-    }
-    return output;
-}
-
-// Escapes a value for a curl config file's double-quoted string.
-std::string Quoted(const std::string& value) {
-    std::string quoted = "\"";
-    for (const char c : value) {
-        if (c == '"' || c == '\\')
-            quoted += '\\';
-        quoted += c;
-    }
-    return quoted + "\"";
 }
 
 }  // namespace
@@ -92,15 +72,16 @@ int main() {
     char folderPattern[] = "/tmp/strivo-bench-XXXXXX";
     const std::string folder = ::mkdtemp(folderPattern);
     const std::string jar = folder + "/cookies";
-    const std::string form = Run("curl -s -c " + jar + " '" + base + "/logging.php?action=login'");
+    const std::string form =
+        Output("curl -s -c " + jar + " '" + base + "/logging.php?action=login'");
     const std::string token = strivo::TextBetween(form, "formhash\" value=\"", "\"");
     {
         std::ofstream signIn(folder + "/signin");
         signIn << strivo::BuildSignInBody(token, "2592000", site.account().user,
                                           site.account().password);
     }
-    Run("curl -s -b " + jar + " -c " + jar + " --data-binary @" + folder + "/signin '" + base +
-        "/logging.php?action=login&loginsubmit=true' -o /dev/null");
+    Output("curl -s -b " + jar + " -c " + jar + " --data-binary @" + folder + "/signin '" + base +
+           "/logging.php?action=login&loginsubmit=true' -o /dev/null");
 
     const std::string& description = strivo::EncodedRunLogDescription();
     {
@@ -108,16 +89,16 @@ int main() {
         for (std::size_t i = 0; i < rows.size(); ++i) {
             if (i > 0)
                 curlConfig << "next\n";
-            curlConfig << "url = " << Quoted(base + "/runlogger.php?action=deal_add") << "\n"
+            curlConfig << "url = " << CurlQuoted(base + "/runlogger.php?action=deal_add") << "\n"
                        << "data-binary = "
-                       << Quoted(strivo::BuildRunLogBody(token, rows[i], description)) << "\n"
+                       << CurlQuoted(strivo::BuildRunLogBody(token, rows[i], description)) << "\n"
                        << "header = \"Content-Type: application/x-www-form-urlencoded\"\n"
-                       << "cookie = " << Quoted(jar) << "\n"
+                       << "cookie = " << CurlQuoted(jar) << "\n"
                        << "output = \"/dev/null\"\n";
         }
     }
     const auto curlStart = Clock::now();
-    Run("curl -s -K " + folder + "/posts");
+    Output("curl -s -K " + folder + "/posts");
     const double curlSeconds = std::chrono::duration<double>(Clock::now() - curlStart).count();
     std::system(("rm -rf " + folder).c_str());
     if (site.entries().size() != 2 * kRuns) {

@@ -358,7 +358,7 @@ private:
             return kExitFailed;
         }
         PrintWarnings(m_postedRuns->warnings());
-        const std::vector<RunRow> rows = m_table->Snapshot();
+        const RunRows rows = m_table->Snapshot();
         const std::vector<PlannedRun> plan =
             PlanSync(rows, *m_postedRuns, m_settings, m_options.all);
         const auto posts = std::count_if(plan.begin(), plan.end(), [](const PlannedRun& run) {
@@ -369,7 +369,7 @@ private:
                       posts, rows.size())
               << "\n";
         for (const PlannedRun& run : plan) {
-            const std::string& runId = (*run.row)[kColumnRunId];
+            const std::string_view runId = (*run.row)[kColumnRunId];
             switch (run.action) {
                 case RunAction::Post:
                     // The site's token is known only once signed in.

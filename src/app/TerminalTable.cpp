@@ -6,20 +6,18 @@
 #include "text/CodePage.h"
 
 namespace strivo {
+namespace {
 
-std::size_t DisplayWidth(const std::string& cp936) {
-    std::size_t width = 0;
-    for (std::size_t pos = 0; pos < cp936.size(); pos += Cp936CharLength(cp936, pos)) {
-        width += Cp936CharLength(cp936, pos);
-    }
-    return width;
-}
+// Lines are converted to UTF-8 this many bytes at a time, not one by one.
+constexpr std::size_t kBatchBytes = 64 << 10;
 
-std::string ForTerminal(std::string_view cp936) {
+// Controls, C0 and C1, become "?", so that no text from the network moves the
+// cursor or retitles the terminal; with `keepLineEnds`, '\n' stays.
+std::string SafeUtf8(std::string_view cp936, bool keepLineEnds) {
     std::string utf8 = Cp936ToUtf8(cp936);
     for (std::size_t i = 0; i < utf8.size(); ++i) {
         const auto byte = static_cast<unsigned char>(utf8[i]);
-        if (byte < 0x20 || byte == 0x7F) {
+        if ((byte < 0x20 && !(keepLineEnds && byte == '\n')) || byte == 0x7F) {
             utf8[i] = '?';
         } else if (byte == 0xC2 && i + 1 < utf8.size() &&
                    static_cast<unsigned char>(utf8[i + 1]) < 0xA0) {
@@ -29,7 +27,19 @@ std::string ForTerminal(std::string_view cp936) {
     return utf8;
 }
 
-std::string FormatRunTable(const std::vector<RunRow>& rows) {
+}  // namespace
+
+std::size_t DisplayWidth(std::string_view cp936) {
+    // A single byte takes one column and a double-byte character two: as many
+    // as the text has bytes.
+    return cp936.size();
+}
+
+std::string ForTerminal(std::string_view cp936) {
+    return SafeUtf8(cp936, false);
+}
+
+std::string FormatRunTable(const RunRows& rows) {
     std::array<std::string, kRunColumnCount> titles;
     for (std::size_t c = 0; c < kRunColumnCount; ++c) {
         titles[c] = Utf8ToCp936(kRunColumnTitles[c]);
@@ -38,26 +48,44 @@ std::string FormatRunTable(const std::vector<RunRow>& rows) {
     std::array<std::size_t, kRunColumnCount> widths{};
     for (std::size_t c = 0; c < kRunColumnCount; ++c) {
         widths[c] = DisplayWidth(titles[c]);
-        for (const RunRow& row : rows) {
+    }
+    std::size_t lineBytes = 1;
+    for (const RunRow& row : rows) {
+        for (std::size_t c = 0; c < kRunColumnCount; ++c) {
             widths[c] = std::max(widths[c], DisplayWidth(row[c]));
         }
     }
+    for (const std::size_t width : widths) {
+        lineBytes += width + 2;
+    }
     std::string out;
-    const auto appendLine = [&](const std::array<std::string, kRunColumnCount>& cells) {
-        std::string line;
+    out.reserve((rows.size() + 1) * lineBytes * 3 / 2);  // a Chinese character: 2 bytes, then 3
+    std::string lines;
+    const auto appendLine = [&](const auto& cells) {
         for (std::size_t c = 0; c < kRunColumnCount; ++c) {
-            line += cells[c];
+            const std::string_view cell = cells[c];
+            const std::size_t at = lines.size();
+            lines += cell;
+            // A line end inside a cell would break the table; the batch keeps them.
+            if (cell.find('\n') != std::string_view::npos) {
+                std::replace(lines.begin() + static_cast<std::ptrdiff_t>(at), lines.end(), '\n',
+                             '?');
+            }
             if (c + 1 < kRunColumnCount) {
-                line.append(widths[c] - DisplayWidth(cells[c]) + 2, ' ');
+                lines.append(widths[c] - DisplayWidth(cell) + 2, ' ');
             }
         }
-        out += ForTerminal(line);
-        out += '\n';
+        lines += '\n';
+        if (lines.size() >= kBatchBytes) {
+            out += SafeUtf8(lines, true);
+            lines.clear();
+        }
     };
     appendLine(titles);
     for (const RunRow& row : rows) {
-        appendLine(row.cells);
+        appendLine(row);
     }
+    out += SafeUtf8(lines, true);
     return out;
 }
 

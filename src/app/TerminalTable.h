@@ -10,7 +10,7 @@ namespace strivo {
 
 // The run table as UTF-8 text for a terminal: a title line, then one line per
 // row, columns aligned by display width (a Chinese character takes two).
-std::string FormatRunTable(const std::vector<RunRow>& rows);
+std::string FormatRunTable(const RunRows& rows);
 
 // CP936 text from the network as UTF-8 for a terminal, with every control
 // character (C0, DEL, C1) shown as "?": nothing it holds can move the cursor,
@@ -18,6 +18,6 @@ std::string FormatRunTable(const std::vector<RunRow>& rows);
 std::string ForTerminal(std::string_view cp936);
 
 // Display width of a CP936 text: one per single byte, two per double-byte character.
-std::size_t DisplayWidth(const std::string& cp936);
+std::size_t DisplayWidth(std::string_view cp936);
 
 }  // namespace strivo

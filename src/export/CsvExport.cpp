@@ -44,13 +44,13 @@ bool LooksLikeAFormula(std::string_view cell) {
            !IsPlainNumber(cell) && !IsDuration(cell);
 }
 
-void WriteCell(std::ostream& out, const std::string& text) {
-    const std::string cell = LooksLikeAFormula(text) ? "'" + text : text;
-    if (cell.find_first_of(",\"\r\n") == std::string::npos) {
-        out << cell;
+void WriteCell(std::ostream& out, std::string_view cell) {
+    const char* const formula = LooksLikeAFormula(cell) ? "'" : "";
+    if (cell.find_first_of(",\"\r\n") == std::string_view::npos) {
+        out << formula << cell;
         return;
     }
-    out << '"';
+    out << '"' << formula;
     for (const char c : cell) {
         if (c == '"') {
             out << '"';
@@ -62,7 +62,7 @@ void WriteCell(std::ostream& out, const std::string& text) {
 
 }  // namespace
 
-void WriteCsv(std::ostream& out, const std::vector<RunRow>& rows) {
+void WriteCsv(std::ostream& out, const RunRows& rows) {
     for (const RunRow& row : rows) {
         for (std::size_t column = 0; column < kExportedColumns; ++column) {
             if (column > 0) {
@@ -74,7 +74,7 @@ void WriteCsv(std::ostream& out, const std::vector<RunRow>& rows) {
     }
 }
 
-FileResult ExportCsv(const std::filesystem::path& path, const std::vector<RunRow>& rows) {
+FileResult ExportCsv(const std::filesystem::path& path, const RunRows& rows) {
     std::ostringstream content;
     WriteCsv(content, rows);
     // Like any new document: readable and writable by all, less the umask.

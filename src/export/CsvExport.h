@@ -13,10 +13,10 @@ namespace strivo {
 // ",", ended by CR LF, as CP936 bytes, no header. A cell holding a comma, a
 // double quote, CR or LF is quoted (quotes doubled) so it cannot shift the
 // columns after it; every other cell is written exactly as it stands.
-void WriteCsv(std::ostream& out, const std::vector<RunRow>& rows);
+void WriteCsv(std::ostream& out, const RunRows& rows);
 
 // Writes the rows to `path`, creating or replacing it. The earlier file stays
 // untouched unless every byte of the new one reached the disk.
-FileResult ExportCsv(const std::filesystem::path& path, const std::vector<RunRow>& rows);
+FileResult ExportCsv(const std::filesystem::path& path, const RunRows& rows);
 
 }  // namespace strivo

@@ -8,27 +8,22 @@ void RunTable::Clear() {
     Replace({});
 }
 
-void RunTable::Append(std::vector<RunRow> rows) {
+void RunTable::Append(const RunRows& rows) {
     std::size_t count;
     {
         std::lock_guard lock(m_mutex);
-        if (m_rows.empty()) {
-            m_rows = std::move(rows);
-        } else {
-            m_rows.insert(m_rows.end(), std::make_move_iterator(rows.begin()),
-                          std::make_move_iterator(rows.end()));
-        }
+        m_rows.Append(rows);
         count = m_rows.size();
     }
     Notify(count);
 }
 
-void RunTable::Replace(std::vector<RunRow> rows) {
+void RunTable::Replace(RunRows rows) {
     std::size_t count;
-    std::vector<RunRow> old;
+    RunRows old;
     {
         std::lock_guard lock(m_mutex);
-        old.swap(m_rows);
+        std::swap(old, m_rows);
         m_rows = std::move(rows);
         count = m_rows.size();
     }
@@ -46,10 +41,10 @@ std::string RunTable::Cell(std::size_t row, std::size_t column) const {
     if (row >= m_rows.size() || column >= kRunColumnCount) {
         return {};
     }
-    return m_rows[row][column];
+    return std::string(m_rows[row][column]);
 }
 
-std::vector<RunRow> RunTable::Snapshot() const {
+RunRows RunTable::Snapshot() const {
     std::lock_guard lock(m_mutex);
     return m_rows;
 }

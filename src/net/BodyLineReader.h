@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -16,13 +17,23 @@ namespace strivo {
 class BodyLineReader {
 public:
     static constexpr std::size_t kReadLimit = 4094;
+    // Receives the text of each piece as soon as it is made.
+    using Sink = std::function<void(std::string_view text)>;
+
+    BodyLineReader() = default;  // keeps the text, for Text()
+    explicit BodyLineReader(Sink sink) : m_sink(std::move(sink)) {}
 
     void Append(std::string_view bytes);
     const std::string& Text() const { return m_text; }
     std::string TakeText() { return std::move(m_text); }  // the reader is done with
 
 private:
+    // Writes the text of `bytes` from `out` on; returns where it ended.
+    char* Convert(std::string_view bytes, char* out);
+
+    Sink m_sink;
     std::string m_text;
+    std::string m_piece;           // room for the text of one piece
     std::size_t m_readLength = 0;  // CR-free bytes taken by the current read
     bool m_readCut = false;        // a zero byte ended the current read's text
 };

@@ -122,11 +122,20 @@ CurlTransport::CurlTransport(const WebSessionConfig& config,
     curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
     curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, m_errorText);
-    if (!m_trusted->Empty()) {
-        // CURLOPT_CAINFO would replace the system's bundle; these come on top of it.
-        curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, &CurlTransport::OnSslContext);
-        curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, this);
-    }
+    // Reading the system's certificate authorities takes longer than a
+    // handshake, and libcurl would read them for every connection: the process
+    // reads them once, and OnSslContext gives each connection the store of
+    // them and the extra ones.
+    char* systemFile = nullptr;
+    char* systemFolder = nullptr;
+    curl_easy_getinfo(easy, CURLINFO_CAINFO, &systemFile);
+    curl_easy_getinfo(easy, CURLINFO_CAPATH, &systemFolder);
+    m_system = {systemFile != nullptr ? systemFile : "",
+                systemFolder != nullptr ? systemFolder : ""};
+    curl_easy_setopt(easy, CURLOPT_CAINFO, nullptr);
+    curl_easy_setopt(easy, CURLOPT_CAPATH, nullptr);
+    curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, &CurlTransport::OnSslContext);
+    curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, this);
 }
 
 void CurlTransport::Wake() {
@@ -321,8 +330,12 @@ int CurlTransport::OnProgress(void* self, curl_off_t /*downTotal*/, curl_off_t /
 }
 
 CURLcode CurlTransport::OnSslContext(CURL* /*easy*/, void* sslContext, void* self) {
-    static_cast<CurlTransport*>(self)->m_trusted->AddTo(
-        SSL_CTX_get_cert_store(static_cast<SSL_CTX*>(sslContext)));
+    const auto& transport = *static_cast<CurlTransport*>(self);
+    const std::shared_ptr<X509_STORE> store = transport.m_trusted->Store(transport.m_system);
+    if (!store) {
+        return CURLE_SSL_CACERT_BADFILE;  // what libcurl says when it cannot read them
+    }
+    SSL_CTX_set1_cert_store(static_cast<SSL_CTX*>(sslContext), store.get());
     return CURLE_OK;
 }
 

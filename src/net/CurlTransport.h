@@ -12,10 +12,9 @@
 
 #include "net/TransferLimits.h"
 #include "net/Transport.h"
+#include "net/TrustedCertificates.h"
 
 namespace strivo {
-
-class TrustedCertificates;
 
 struct CurlEasyDeleter {
     void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
@@ -62,6 +61,7 @@ private:
 
     std::shared_ptr<CookieStore> m_cookies;  // outlives the easy handle that uses it
     std::shared_ptr<const TrustedCertificates> m_trusted;
+    SystemCertificates m_system;
     WebSessionConfig m_config;  // stall and rate limits
     std::size_t m_maxBodyBytes;
     CurlEasy m_easy;

@@ -3,13 +3,66 @@
 #include <openssl/bio.h>
 #include <openssl/err.h>
 #include <openssl/pem.h>
+#include <openssl/x509_vfy.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 
 namespace strivo {
+namespace {
+
+using Certificates = std::vector<std::shared_ptr<X509>>;
+
+std::shared_ptr<X509> SharedReference(X509* certificate) {
+    X509_up_ref(certificate);
+    return {certificate, X509_free};
+}
+
+// The system's certificates the process has read, and the store it made last.
+struct ProcessTrust {
+    std::mutex mutex;
+    SystemCertificates readFrom;
+    std::optional<Certificates> system;
+    Certificates extras;  // the store's, besides the system's
+    std::shared_ptr<X509_STORE> store;
+};
+
+ProcessTrust& Process() {
+    static ProcessTrust trust;
+    return trust;
+}
+
+// The certificates of the system's file, read the way libcurl reads it.
+std::optional<Certificates> ReadSystemFile(const std::string& file) {
+    Certificates certificates;
+    if (file.empty()) {
+        return certificates;
+    }
+    const std::unique_ptr<X509_STORE, decltype(&X509_STORE_free)> loaded(X509_STORE_new(),
+                                                                         X509_STORE_free);
+    if (!loaded || X509_STORE_load_file(loaded.get(), file.c_str()) != 1) {
+        ERR_clear_error();
+        return std::nullopt;
+    }
+    const STACK_OF(X509_OBJECT)* objects = X509_STORE_get0_objects(loaded.get());
+    for (int i = 0; i < sk_X509_OBJECT_num(objects); ++i) {
+        if (X509* certificate = X509_OBJECT_get0_X509(sk_X509_OBJECT_value(objects, i))) {
+            certificates.push_back(SharedReference(certificate));
+        }
+    }
+    return certificates;
+}
+
+bool Same(const Certificates& a, const Certificates& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](const auto& x, const auto& y) { return X509_cmp(x.get(), y.get()) == 0; });
+}
+
+}  // namespace
 
 std::optional<TrustedCertificates> TrustedCertificates::Load(const std::string& pemFile,
                                                              const std::string& pem,
@@ -54,11 +107,41 @@ bool TrustedCertificates::AddPem(const std::string& pem) {
     return added > 0 && clean;
 }
 
-void TrustedCertificates::AddTo(X509_STORE* store) const {
-    for (const auto& certificate : m_certificates) {
-        // A certificate the store holds already is not an error.
-        X509_STORE_add_cert(store, certificate.get());
+std::shared_ptr<X509_STORE> TrustedCertificates::Store(const SystemCertificates& system) const {
+    ProcessTrust& process = Process();
+    std::lock_guard lock(process.mutex);
+    if (!process.system || process.readFrom != system) {
+        process.store.reset();
+        process.readFrom = system;
+        process.system = ReadSystemFile(system.file);
+        if (!process.system) {
+            return nullptr;  // read again next time, as libcurl would
+        }
     }
+    if (process.store && Same(process.extras, m_certificates)) {
+        return process.store;
+    }
+    std::shared_ptr<X509_STORE> store(X509_STORE_new(), X509_STORE_free);
+    if (!store) {
+        return nullptr;
+    }
+    // A certificate the store holds already is not an error.
+    for (const Certificates* certificates :
+         {&m_certificates, static_cast<const Certificates*>(&*process.system)}) {
+        for (const auto& certificate : *certificates) {
+            X509_STORE_add_cert(store.get(), certificate.get());
+        }
+    }
+    if (!system.folder.empty() && X509_STORE_load_path(store.get(), system.folder.c_str()) != 1) {
+        ERR_clear_error();
+        return nullptr;
+    }
+    // libcurl sets these on any store it verifies a peer with, this one too;
+    // set here, its setting changes nothing in a store other threads use.
+    X509_STORE_set_flags(store.get(), X509_V_FLAG_TRUSTED_FIRST | X509_V_FLAG_PARTIAL_CHAIN);
+    process.extras = m_certificates;
+    process.store = store;
+    return store;
 }
 
 }  // namespace strivo

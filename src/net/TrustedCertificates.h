@@ -9,9 +9,16 @@
 
 namespace strivo {
 
-// Certificate authorities trusted in addition to the system's store: those of a
-// PEM file named in the settings and of PEM bytes in memory (the demo services).
-// Loaded once per session; added to each new TLS connection's store.
+// Where the system keeps its certificate authorities, as libcurl was built to
+// read them: a PEM file and a folder of hashed names (either may be empty).
+struct SystemCertificates {
+    std::string file;
+    std::string folder;
+    bool operator==(const SystemCertificates&) const = default;
+};
+
+// Certificate authorities trusted in addition to the system's: those of a PEM
+// file named in the settings and of PEM bytes in memory (the demo services).
 class TrustedCertificates {
 public:
     // Empty when the file cannot be read or either source holds anything that is
@@ -20,8 +27,12 @@ public:
     static std::optional<TrustedCertificates> Load(const std::string& pemFile,
                                                    const std::string& pem, std::string& why);
 
-    bool Empty() const { return m_certificates.empty(); }
-    void AddTo(X509_STORE* store) const;  // any thread
+    // A store trusting the system's authorities and these, with the chain
+    // checks libcurl sets on a store of its own. Reading the system's file
+    // costs more than a handshake, so it is read once per process, and one
+    // store serves every connection while the same certificates are asked for.
+    // Null when the system's file or folder cannot be read. Any thread.
+    std::shared_ptr<X509_STORE> Store(const SystemCertificates& system) const;
 
 private:
     bool AddPem(const std::string& pem);

@@ -156,6 +156,11 @@ HttpResult WebSession::HttpGet(std::string_view url, RequestOptions options) {
     return Request(url, options, nullptr);
 }
 
+HttpResult WebSession::HttpGet(std::string_view url, RequestOptions options,
+                               const std::function<void(std::string_view text)>& sink) {
+    return Request(url, options, nullptr, &sink);
+}
+
 HttpResult WebSession::HttpPostForm(std::string_view url, std::string_view body) {
     return Request(url, kOrdinaryRequestOptions, &body);
 }
@@ -167,7 +172,8 @@ void WebSession::CloseAll() {
 }
 
 HttpResult WebSession::Request(std::string_view url, RequestOptions options,
-                               const std::string_view* form) {
+                               const std::string_view* form,
+                               const std::function<void(std::string_view text)>* sink) {
     if (m_stop.stop_requested()) {
         return Failure(url, TransferError::Cancelled);
     }
@@ -185,7 +191,7 @@ HttpResult WebSession::Request(std::string_view url, RequestOptions options,
 
     try {
         for (int attempt = 0;; ++attempt) {
-            BodyLineReader body;
+            BodyLineReader body = sink != nullptr ? BodyLineReader(*sink) : BodyLineReader();
             const TransferOutcome outcome = m_transport->Perform(request, m_stop, body);
             if (outcome.error == TransferError::None && outcome.status == 200) {
                 HttpResult result;

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <stop_token>
@@ -99,6 +100,11 @@ public:
     // (CertificateFile, the reason naming the file and the cause).
     HttpResult OpenSession();
     HttpResult HttpGet(std::string_view url, RequestOptions options);
+    // The same, but the body's text goes to `sink` piece by piece as it
+    // arrives, not into the result, so a long answer is never held whole.
+    // When the result is not ok, what the sink got is to be thrown away.
+    HttpResult HttpGet(std::string_view url, RequestOptions options,
+                       const std::function<void(std::string_view text)>& sink);
     HttpResult HttpPostForm(std::string_view url, std::string_view body);  // ordinary options
     // Closes the connections; later requests fail until OpenSession.
     void CloseAll();
@@ -109,7 +115,8 @@ private:
         void operator()() const noexcept;  // on the thread that requests the stop
     };
 
-    HttpResult Request(std::string_view url, RequestOptions options, const std::string_view* form);
+    HttpResult Request(std::string_view url, RequestOptions options, const std::string_view* form,
+                       const std::function<void(std::string_view text)>* sink = nullptr);
     bool WaitBeforeRetry() const;
 
     WebSessionConfig m_config;

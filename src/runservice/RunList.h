@@ -1,8 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "jobs/RunTable.h"
 
@@ -13,11 +13,40 @@ namespace strivo {
 // "-hh:mm" is dropped like "+hh:mm", so such times keep their date and time.
 std::string TrimTimestamp(std::string_view timestamp);
 
-// One row per "run id=" ... "</run>" in the run list, numbered from 1 in body
-// order; fields are looked up inside each run only. A run without its
-// "</run>" (a cut-off answer) ends the list; the complete runs before it stay.
-// Linear in the size of the body.
-std::vector<RunRow> ParseRunList(std::string_view body);
+// Reads a run list as it arrives, in pieces of any size, without holding
+// more of it than the run it is in: one row per "run id=" ... "</run>",
+// numbered from 1 in body order; fields are looked up inside each run only.
+// A run without its "</run>" (a cut-off answer) ends the list; the complete
+// runs before it stay. Linear in the size of the text.
+class RunListReader {
+public:
+    void Feed(std::string_view text);
+    // Whether "success" stands anywhere in the text so far: the service's
+    // answer with a run list, not an error page.
+    bool SaysSuccess() const { return m_success; }
+    // The rows of the complete runs; the reader starts again empty.
+    RunRows Finish();
+
+private:
+    // Reads the run starting at `start` into a row; returns where its
+    // "</run>" is, or npos (and makes no row) when `text` ends first.
+    std::size_t ReadRun(std::string_view text, std::size_t start);
+    // Reads the runs from `from` on; returns where it found no further run
+    // start, or the end of `text` when the text ends inside a run.
+    std::size_t ReadRuns(std::string_view text, std::size_t from);
+    void LookForSuccess(std::string_view text);
+
+    RunRows::Builder m_rows;
+    std::int64_t m_count = 0;
+    std::string m_carried;  // the end of the text so far, where a run may begin or has begun
+    bool m_inRun = false;   // m_carried starts with "run id="
+    bool m_success = false;
+    std::string m_successTail;            // the last bytes, where "success" may begin
+    std::string m_startTime, m_syncTime;  // room for the trimmed times
+};
+
+// The rows of a whole run list.
+RunRows ParseRunList(std::string_view body);
 
 // Parses the whole body, then adds all its rows to the table in one step.
 void FillRunTable(RunTable& table, std::string_view body);

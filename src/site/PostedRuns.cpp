@@ -189,13 +189,13 @@ std::filesystem::path PostedRunsPathFor(const std::filesystem::path& settingsFil
     return settingsFile.parent_path() / "posted-runs.txt";
 }
 
-std::vector<PlannedRun> PlanSync(const std::vector<RunRow>& rows, const PostedRuns& record,
+std::vector<PlannedRun> PlanSync(const RunRows& rows, const PostedRuns& record,
                                  const Settings& settings, bool postAll) {
     std::vector<PlannedRun> plan;
     plan.reserve(rows.size());
     std::set<std::string_view> seen;
     for (const RunRow& row : rows) {
-        const std::string& runId = row[kColumnRunId];
+        const std::string_view runId = row[kColumnRunId];
         PlannedRun planned{&row, RunAction::Post, {}};
         if (runId.empty()) {
             planned.action = RunAction::WithoutId;

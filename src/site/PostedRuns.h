@@ -64,7 +64,7 @@ struct PlannedRun {
 };
 // A row without a RunID is never posted; a RunID seen before in the list is
 // posted once; one the record holds is posted again only with `postAll`.
-std::vector<PlannedRun> PlanSync(const std::vector<RunRow>& rows, const PostedRuns& record,
+std::vector<PlannedRun> PlanSync(const RunRows& rows, const PostedRuns& record,
                                  const Settings& settings, bool postAll);
 
 }  // namespace strivo

@@ -56,7 +56,7 @@ bool SiteWorker::RunJob(ProgressSink& sink, const RunTable& table) {
 
     // One snapshot for the whole sync: rows that change meanwhile cannot make
     // it read past the end.
-    const std::vector<RunRow> rows = table.Snapshot();
+    const RunRows rows = table.Snapshot();
     std::vector<const RunRow*> toPost;
     ProgressReport done{.message = WM_SYNC_DONE};
     for (const PlannedRun& planned : PlanSync(rows, record, m_settings, m_options.postAll)) {
@@ -74,7 +74,7 @@ bool SiteWorker::RunJob(ProgressSink& sink, const RunTable& table) {
     if (!opened) {
         done.Fail({Failure::Record, opened.error});
         for (const RunRow* row : toPost) {
-            done.failedIds.push_back((*row)[kColumnRunId]);
+            done.failedIds.emplace_back((*row)[kColumnRunId]);
         }
         done.notPosted = done.total;
         done.warnings = record.warnings();
@@ -145,13 +145,13 @@ void SiteWorker::PostRuns(ProgressSink& sink, const std::vector<const RunRow*>& 
     bool stopped = false;
     for (int i = 0; i < total; ++i) {
         const RunRow& row = *runs[static_cast<std::size_t>(i)];
-        const std::string& runId = row[kColumnRunId];
+        const std::string_view runId = row[kColumnRunId];
         if (!stopped && m_stop.stop_requested()) {
             m_failure = {Failure::Cancelled, "cancelled"};
             stopped = true;
         }
         if (stopped) {
-            done.failedIds.push_back(runId);
+            done.failedIds.emplace_back(runId);
             continue;
         }
         const HttpResult result = m_session.HttpPostForm(
@@ -166,11 +166,11 @@ void SiteWorker::PostRuns(ProgressSink& sink, const std::vector<const RunRow*>& 
         } else if (result.mayHaveArrived) {
             // The site may have it: it is not recorded (the next sync posts it
             // again), and nothing more is posted while the site is in doubt.
-            done.unconfirmedIds.push_back(runId);
+            done.unconfirmedIds.emplace_back(runId);
             m_failure = FailureCause::Of(result);
             stopped = true;
         } else {
-            done.failedIds.push_back(runId);
+            done.failedIds.emplace_back(runId);
             m_failure = FailureCause::Of(result);
             // No answer at all: the site is gone or stuck, and every further
             // post would wait out its own time-out.

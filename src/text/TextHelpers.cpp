@@ -1,7 +1,10 @@
 #include "text/TextHelpers.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <limits>
+#include <utility>
 
 namespace strivo {
 namespace {
@@ -119,15 +122,17 @@ Duration SplitMilliseconds(std::int32_t milliseconds) {
 }
 
 std::string FormatDuration(std::int32_t milliseconds) {
+    // Made in place: a run list of 100,000 runs formats as many durations.
     const Duration duration = SplitMilliseconds(milliseconds);
-    std::string out;
-    out += std::to_string(duration.hours);
-    out += kHours;
-    out += std::to_string(duration.minutes);
-    out += kMinutes;
-    out += std::to_string(duration.seconds);
-    out += kSeconds;
-    return out;
+    char text[3 * 11 + kHours.size() + kMinutes.size() + kSeconds.size()];  // 11: -2147483648
+    char* at = text;
+    for (const auto& [number, unit] : {std::pair{duration.hours, kHours},
+                                       {duration.minutes, kMinutes},
+                                       {duration.seconds, kSeconds}}) {
+        at = std::to_chars(at, text + sizeof text, number).ptr;
+        at = std::copy(unit.begin(), unit.end(), at);
+    }
+    return std::string(text, at);
 }
 
 std::string FormatDuration(std::string_view milliseconds) {

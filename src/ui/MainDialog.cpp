@@ -323,7 +323,7 @@ void MainDialog::OnSync(wxCommandEvent&) {
 
 void MainDialog::OnExport(wxCommandEvent&) {
     // The rows as they are now decide what is written.
-    const std::vector<RunRow> rows = m_runTable->Snapshot();
+    const RunRows rows = m_runTable->Snapshot();
     if (const auto message = m_state.OnExportPressed(rows.size())) {
         m_services.showMessage(this, ToWx(*message));
         return;

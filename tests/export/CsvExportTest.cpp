@@ -11,7 +11,7 @@ namespace {
 
 using test::Cp936;
 
-std::string Csv(const std::vector<RunRow>& rows) {
+std::string Csv(const RunRows& rows) {
     std::ostringstream out;
     WriteCsv(out, rows);
     return out.str();

@@ -6,11 +6,8 @@ namespace strivo {
 namespace {
 
 RunRow Row(int n) {
-    RunRow row;
-    for (std::size_t c = 0; c < kRunColumnCount; ++c) {
-        row[c] = std::to_string(n) + ":" + std::to_string(c);
-    }
-    return row;
+    const std::string p = std::to_string(n) + ":";
+    return {p + "0", p + "1", p + "2", p + "3", p + "4", p + "5", p + "6"};
 }
 
 TEST(RunTable, KeepsInsertionOrderAndReadsEmptyOutsideItsRows) {
@@ -23,6 +20,17 @@ TEST(RunTable, KeepsInsertionOrderAndReadsEmptyOutsideItsRows) {
     EXPECT_EQ(table.Cell(0, kRunColumnCount), "");
     table.Replace({Row(9)});
     EXPECT_EQ(table.Snapshot(), std::vector<RunRow>{Row(9)});
+}
+
+TEST(RunTable, RowsTooLongToHoldInsideKeepEveryCellThroughCopies) {
+    const std::string longCell(300, 'x');
+    RunRow row = {"1", longCell, "", longCell + "y"};
+    RunTable table;
+    table.Append({row, std::move(row), Row(2)});
+    const RunRow copied = table.Snapshot()[1];
+    EXPECT_EQ(std::string(copied[kColumnDistance]) + "|" + std::string(copied[kColumnDuration]),
+              "|" + longCell + "y");
+    EXPECT_EQ(table.Cell(0, kColumnStartTime), longCell);
 }
 
 TEST(RunTable, ListenerMayReadTheTableItWasCalledFor) {

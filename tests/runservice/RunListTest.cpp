@@ -42,7 +42,7 @@ TEST(ParseRunList, WorkedExampleGivesItsCells) {
                "<startTime>2010-04-20T06:30:15+08:00</startTime><distance>5.0123</distance>"
                "<duration>1510000</duration><calories>350</calories>") +
         "</runList></plusService>";
-    const std::vector<RunRow> rows = ParseRunList(body);
+    const RunRows rows = ParseRunList(body);
     ASSERT_EQ(rows.size(), 2u);
     const RunRow expected = {{"1", "2010-04-18 07:05:11", "5.0321", Cp936("0小时30分34秒"), "356",
                               "2010-04-18 01:10:42", "77"},
@@ -80,11 +80,28 @@ TEST(ParseRunList, EdgesOfTheRunList) {
     for (const auto& c : cases) {
         std::string rows;
         for (const auto& row : ParseRunList(c.body)) {
-            rows +=
-                row[kColumnSequence] + ":" + row[kColumnRunId] + ":" + row[kColumnCalories] + " ";
+            rows += std::string(row[kColumnSequence]) + ":" + std::string(row[kColumnRunId]) + ":" +
+                    std::string(row[kColumnCalories]) + " ";
             EXPECT_EQ(row[kColumnDuration], Cp936("0小时0分0秒")) << c.name;  // empty, formatted
         }
         EXPECT_EQ(rows, c.rows) << c.name;
+    }
+}
+
+TEST(RunListReader, ReadsTheWholeTextsRowsWhateverPiecesItComesIn) {
+    const std::string body = "<status>suc" + RunXml("1", "<calories>10</calories>") + "cess" +
+                             RunXml("2", "<distance>1</distance>run id=</dist") +
+                             "<run id=\"5\"><note a=\"x\" b=\"y\"/></run>" + RunXml("6", "") +
+                             "<run id=\"7\" workoutType=\"x\"><calories>2";
+    for (const std::size_t piece : {1u, 2u, 6u, 7u, 40u}) {
+        RunListReader reader;
+        for (std::size_t at = 0; at < body.size(); at += piece) {
+            reader.Feed(std::string_view(body).substr(at, piece));
+        }
+        EXPECT_FALSE(reader.SaysSuccess()) << piece;
+        reader.Feed("success");
+        EXPECT_TRUE(reader.SaysSuccess()) << piece;
+        EXPECT_EQ(reader.Finish(), ParseRunList(body)) << piece;
     }
 }
 

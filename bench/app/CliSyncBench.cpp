@@ -1,0 +1,145 @@
+// A whole sync of 1,000 runs: `strivo-cli sync --all` against a shell
+// pipeline of curl commands making the same requests to the same stand-ins
+// (the Nike+ sign-in, account data and run list, the Kelvora sign-in, then
+// every post over one kept-alive connection). The post bodies for curl are
+// made beforehand; only the token from the sign-in form is put in while it
+// runs. Rounds alternate between the two; medians and their ratio are printed.
+// Strivo flushes its record of posted runs to disk after each post, which
+// curl has no counterpart for: the rounds keep that record in memory-backed
+// /dev/shm, and one more sync with the record on disk shows what the flushes
+// cost on this machine.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "../support/Shell.h"
+#include "../support/StandInProcess.h"
+#include "runservice/RunList.h"
+#include "site/RunLogForm.h"
+#include "text/TextHelpers.h"
+
+namespace {
+
+using strivo::bench::CurlQuoted;
+using strivo::bench::Median;
+using strivo::bench::Output;
+using strivo::bench::RunChild;
+using strivo::bench::ShellQuoted;
+
+constexpr int kRuns = 1000;
+constexpr int kRounds = 5;
+constexpr double kTarget = 0.6;
+constexpr const char* kToken = "@TOKEN@";
+
+// The curl pipeline's script and the post template it fills in, in `folder`.
+std::string WriteCurlPipeline(const strivo::Settings& settings,
+                              const strivo::test::TempFolder& folder) {
+    const std::string service = "localhost:" + std::to_string(settings.serviceHttpsPort);
+    const std::string secure = "curl -s --cacert " + ShellQuoted(settings.serviceCaFile) +
+                               " --resolve " + service + ":127.0.0.1 ";
+    const std::string site = "http://127.0.0.1:" + std::to_string(settings.sitePort);
+    const std::string signIn = "https://" + service +
+                               "/nikeplus/v1/services/widget/generate_pin.jsp?login=" +
+                               strivo::PercentEncode(settings.serviceUser) +
+                               "&password=" + strivo::PercentEncode(settings.servicePassword);
+    const std::string runListUrl = "https://" + service + "/nikeplus/v1/services/app/run_list.jsp";
+
+    // The posts, from the run list as the service sends it.
+    const std::string dir = folder.path().string();
+    const std::string runList =
+        Output(secure + "-c " + dir + "/prepare.txt " + ShellQuoted(signIn) + " -o /dev/null && " +
+               secure + "-b " + dir + "/prepare.txt " + ShellQuoted(runListUrl));
+    const strivo::RunRows rows = strivo::ParseRunList(runList);
+    {
+        std::ofstream posts(folder / "posts.template");
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            if (i > 0)
+                posts << "next\n";
+            posts << "url = " << CurlQuoted(site + "/runlogger.php?action=deal_add") << "\n"
+                  << "data-binary = "
+                  << CurlQuoted(strivo::BuildRunLogBody(kToken, rows[i],
+                                                        strivo::EncodedRunLogDescription()))
+                  << "\n"
+                  << "header = \"Content-Type: application/x-www-form-urlencoded\"\n"
+                  << "cookie = \"" << dir << "/site.txt\"\n"
+                  << "output = \"/dev/null\"\nwrite-out = \"%{http_code}\\n\"\n";
+        }
+    }
+    const std::string signInBody =
+        strivo::BuildSignInBody(kToken, "2592000", strivo::FormEncode(settings.siteUser),
+                                strivo::FormEncode(settings.sitePassword));
+
+    const std::string script = folder.path() / "sync.sh";
+    std::ofstream out(script);
+    out << "set -e\ncd " << ShellQuoted(dir) << "\nrm -f service.txt site.txt\n"
+        << secure << "-c service.txt " << ShellQuoted(signIn) << " -o /dev/null\n"
+        << secure << "-b service.txt https://" << service
+        << "/nikeplus/v1/services/app/get_user_data.jsp -o /dev/null\n"
+        << secure << "-b service.txt " << ShellQuoted(runListUrl) << " -o runs.xml\n"
+        << "curl -s -c site.txt -b site.txt " << site << "/index.php -o /dev/null\n"
+        << "token=$(curl -s -c site.txt -b site.txt '" << site << "/logging.php?action=login'"
+        << " | sed -n 's/.*name=\"formhash\" value=\"\\([0-9a-f]*\\)\".*/\\1/p')\n"
+        << "body=" << ShellQuoted(signInBody) << "\n"
+        << "curl -s -c site.txt -b site.txt '" << site
+        << "/logging.php?action=login&loginsubmit=true' --data-binary \"${body/" << kToken
+        << "/$token}\" -o /dev/null\n"
+        << "sed \"s/" << kToken << "/$token/\" posts.template > posts.cfg\n"
+        << "curl -s -K posts.cfg\n";
+    return script;
+}
+
+}  // namespace
+
+int main() {
+    using Clock = std::chrono::steady_clock;
+    const std::filesystem::path disk = std::filesystem::temp_directory_path();
+    if (std::filesystem::is_directory("/dev/shm")) {
+        ::setenv("TMPDIR", "/dev/shm", 1);
+    }
+    strivo::test::TempFolder folder;
+    strivo::bench::StandInProcess standIns(kRuns, folder.path());
+    const std::string script = WriteCurlPipeline(standIns.settings(), folder);
+
+    std::vector<double> strivoSeconds, curlSeconds;
+    for (int round = 0; round < kRounds; ++round) {
+        const auto sync =
+            RunChild(STRIVO_CLI, {"sync", "--all", "--config", standIns.settingsFile().string()});
+        if (sync.status != 0) {
+            std::fprintf(stderr, "strivo-cli sync failed (%d)\n", sync.status);
+            return 1;
+        }
+        strivoSeconds.push_back(sync.seconds);
+
+        const auto start = Clock::now();
+        const std::string codes = Output("bash " + script);
+        curlSeconds.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+        std::size_t posted = 0;
+        for (std::size_t at = 0; (at = codes.find("200\n", at)) != std::string::npos; at += 4) {
+            ++posted;
+        }
+        if (posted != kRuns) {
+            std::fprintf(stderr, "the curl pipeline posted %zu of %d runs\n", posted, kRuns);
+            return 1;
+        }
+    }
+    ::setenv("TMPDIR", disk.c_str(), 1);
+    strivo::test::TempFolder diskFolder;
+    std::filesystem::copy_file(standIns.settingsFile(), diskFolder / "config.ini");
+    const auto onDisk =
+        RunChild(STRIVO_CLI, {"sync", "--all", "--config", (diskFolder / "config.ini").string()});
+
+    const double strivoMedian = Median(strivoSeconds);
+    const double curlMedian = Median(curlSeconds);
+    std::printf("sync of %d runs, median of %d rounds\n", kRuns, kRounds);
+    std::printf("strivo-cli sync:  %.3f s\n", strivoMedian);
+    std::printf("curl pipeline:    %.3f s\n", curlMedian);
+    std::printf("ratio strivo/curl: %.2f (target at most %.2f)\n", strivoMedian / curlMedian,
+                kTarget);
+    std::printf("strivo-cli sync with its record in %s: %.3f s\n", disk.c_str(), onDisk.seconds);
+    return 0;
+}
