@@ -392,7 +392,7 @@ void MainWindow::StartJob(JobKind kind) {
 
 void MainWindow::OnExport() {
     // The rows as they are now decide what is written.
-    const std::vector<RunRow> rows = m_runTable->Snapshot();
+    const RunRows rows = m_runTable->Snapshot();
     if (const auto message = m_state.OnExportPressed(rows.size())) {
         MessageBoxW(m_dialog, Wide(*message).c_str(), L"", MB_OK);
         return;
