@@ -347,7 +347,7 @@ private:
             Error(Fill(Tr("downloading the run list failed: {0}"), runs ? runs->reason : ""));
             return kExitFailed;
         }
-        Out() << FormatRunTable(m_table->Snapshot());
+        WriteRunTable(Out(), m_table->Snapshot());
         Out().flush();
         return kExitDone;
     }

@@ -39,7 +39,7 @@ std::string ForTerminal(std::string_view cp936) {
     return SafeUtf8(cp936, false);
 }
 
-std::string FormatRunTable(const RunRows& rows) {
+void WriteRunTable(std::ostream& out, const RunRows& rows) {
     std::array<std::string, kRunColumnCount> titles;
     for (std::size_t c = 0; c < kRunColumnCount; ++c) {
         titles[c] = Utf8ToCp936(kRunColumnTitles[c]);
@@ -58,9 +58,8 @@ std::string FormatRunTable(const RunRows& rows) {
     for (const std::size_t width : widths) {
         lineBytes += width + 2;
     }
-    std::string out;
-    out.reserve((rows.size() + 1) * lineBytes * 3 / 2);  // a Chinese character: 2 bytes, then 3
     std::string lines;
+    lines.reserve(kBatchBytes + lineBytes);
     const auto appendLine = [&](const auto& cells) {
         for (std::size_t c = 0; c < kRunColumnCount; ++c) {
             const std::string_view cell = cells[c];
@@ -77,7 +76,7 @@ std::string FormatRunTable(const RunRows& rows) {
         }
         lines += '\n';
         if (lines.size() >= kBatchBytes) {
-            out += SafeUtf8(lines, true);
+            out << SafeUtf8(lines, true);
             lines.clear();
         }
     };
@@ -85,8 +84,7 @@ std::string FormatRunTable(const RunRows& rows) {
     for (const RunRow& row : rows) {
         appendLine(row);
     }
-    out += SafeUtf8(lines, true);
-    return out;
+    out << SafeUtf8(lines, true);
 }
 
 }  // namespace strivo

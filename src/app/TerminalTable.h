@@ -1,5 +1,6 @@
 #pragma once
 
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,7 +11,8 @@ namespace strivo {
 
 // The run table as UTF-8 text for a terminal: a title line, then one line per
 // row, columns aligned by display width (a Chinese character takes two).
-std::string FormatRunTable(const RunRows& rows);
+// Written a batch of lines at a time: a long list is never held as text whole.
+void WriteRunTable(std::ostream& out, const RunRows& rows);
 
 // CP936 text from the network as UTF-8 for a terminal, with every control
 // character (C0, DEL, C1) shown as "?": nothing it holds can move the cursor,

@@ -39,11 +39,13 @@ void RunListView::TableChanged(std::size_t changedTo) {
     }
     const std::size_t measuredBefore = m_measured;
     const std::size_t longestBefore = m_longestId.size();
-    const std::size_t rowCount = m_table->RowCount();
+    // A snapshot shares the rows: no lock and no copy per row.
+    const RunRows rows = m_table->Snapshot();
+    const std::size_t rowCount = rows.size();
     for (; m_measured < rowCount; ++m_measured) {
-        std::string id = m_table->Cell(m_measured, kColumnRunId);
+        const std::string_view id = rows[m_measured][kColumnRunId];
         if (id.size() > m_longestId.size()) {
-            m_longestId = std::move(id);
+            m_longestId = id;
         }
     }
     // Widths are set again only when a new list starts or an id grows, so
