@@ -120,7 +120,9 @@ private:
     std::string m_servicePassword;
     std::string m_siteUser;
     std::string m_sitePassword;
-    std::wstring m_cell;  // the text a list-view item asked for last
+    std::wstring m_cell;         // the text a list-view item asked for last
+    std::size_t m_measured = 0;  // rows whose RunID the column's width has seen
+    std::string m_longestId;
 
     std::shared_ptr<RunTable> m_runTable = std::make_shared<RunTable>();
     std::shared_ptr<PostedRuns> m_postedRuns;
@@ -416,8 +418,25 @@ void MainWindow::OnExport() {
 }
 
 void MainWindow::OnTableChanged() {
-    // The newest count, not the one of the message: messages may queue up.
-    ListView_SetItemCountEx(m_list, static_cast<int>(m_runTable->RowCount()),
+    // The newest rows, not the count of the message: messages may queue up.
+    const RunRows rows = m_runTable->Snapshot();
+    if (rows.size() < m_measured) {  // emptied since: a new list
+        m_measured = 0;
+        m_longestId.clear();
+        ListView_SetColumnWidth(m_list, kColumnRunId, kColumnWidths[kColumnRunId]);
+    }
+    // The RunID column as wide as the longest id, with the cell's margins.
+    for (; m_measured < rows.size(); ++m_measured) {
+        const std::string_view id = rows[m_measured][kColumnRunId];
+        if (id.size() > m_longestId.size()) {
+            m_longestId = id;
+            const int wanted = ListView_GetStringWidth(m_list, Wide(m_longestId).c_str()) + 16;
+            if (ListView_GetColumnWidth(m_list, kColumnRunId) < wanted) {
+                ListView_SetColumnWidth(m_list, kColumnRunId, wanted);
+            }
+        }
+    }
+    ListView_SetItemCountEx(m_list, static_cast<int>(rows.size()),
                             LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
     InvalidateRect(m_list, nullptr, FALSE);
 }
