@@ -272,23 +272,16 @@ void MainDialog::StartJob(JobKind kind) {
         return;
     }
     // The job's credentials are the ones just taken from the fields.
-    Settings settings = m_settings;
-    settings.serviceUser = m_serviceUser;
-    settings.servicePassword = m_servicePassword;
-    settings.siteUser = m_siteUser;
-    settings.sitePassword = m_sitePassword;
-
-    std::jthread& thread = kind == JobKind::RunService ? m_serviceThread : m_siteThread;
-    // The previous job of this kind has sent its last report: its thread is ending.
-    if (thread.joinable()) {
-        thread.join();
-    }
+    const Settings settings =
+        JobSettings(m_settings, m_serviceUser, m_servicePassword, m_siteUser, m_sitePassword);
     try {
-        thread = kind == JobKind::RunService
-                     ? m_services.startDownload(settings, m_options.sessionConfig, m_progress,
-                                                m_runTable)
-                     : m_services.startSync(settings, m_options.sessionConfig, m_progress,
-                                            m_runTable, {m_postedRuns});
+        m_jobs.Start(kind, [&] {
+            return kind == JobKind::RunService
+                       ? m_services.startDownload(settings, m_options.sessionConfig, m_progress,
+                                                  m_runTable)
+                       : m_services.startSync(settings, m_options.sessionConfig, m_progress,
+                                              m_runTable, {m_postedRuns});
+        });
     } catch (const std::system_error&) {
         m_services.showAppMessage(DialogState::CannotStartThreadMessage());
         return;
@@ -297,14 +290,7 @@ void MainDialog::StartJob(JobKind kind) {
 }
 
 void MainDialog::StopWorkers() {
-    m_serviceThread.request_stop();
-    m_siteThread.request_stop();
-    if (m_serviceThread.joinable()) {
-        m_serviceThread.join();
-    }
-    if (m_siteThread.joinable()) {
-        m_siteThread.join();
-    }
+    m_jobs.StopAll();
     if (m_tableListener != 0) {
         m_runTable->RemoveListener(m_tableListener);
         m_tableListener = 0;

@@ -14,6 +14,7 @@
 #include "site/SiteWorker.h"
 #include "ui/DialogProgress.h"
 #include "ui/DialogState.h"
+#include "ui/JobThreads.h"
 
 class wxButton;
 class wxStaticText;
@@ -126,8 +127,7 @@ private:
     RunListView* m_list = nullptr;
 
     // Last, so they are joined before anything they use is destroyed.
-    std::jthread m_serviceThread;
-    std::jthread m_siteThread;
+    JobThreads m_jobs;
     bool m_closed = false;
 };
 

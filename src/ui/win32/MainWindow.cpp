@@ -20,6 +20,7 @@
 #include "site/SiteWorker.h"
 #include "text/WideText.h"
 #include "ui/DialogState.h"
+#include "ui/JobThreads.h"
 #include "ui/win32/MainWindow.h"
 #include "ui/win32/Resource.h"
 
@@ -130,8 +131,7 @@ private:
     WindowProgress m_progress;
 
     // Last, so they are joined before anything they use is destroyed.
-    std::jthread m_serviceThread;
-    std::jthread m_siteThread;
+    JobThreads m_jobs;
     bool m_closed = false;
 };
 
@@ -368,22 +368,15 @@ void MainWindow::StartJob(JobKind kind) {
         return;
     }
     // The job's credentials are the ones just taken from the fields.
-    Settings settings = m_settings;
-    settings.serviceUser = m_serviceUser;
-    settings.servicePassword = m_servicePassword;
-    settings.siteUser = m_siteUser;
-    settings.sitePassword = m_sitePassword;
-
-    std::jthread& thread = kind == JobKind::RunService ? m_serviceThread : m_siteThread;
-    // The previous job of this kind has sent its last report: its thread is ending.
-    if (thread.joinable()) {
-        thread.join();
-    }
+    const Settings settings =
+        JobSettings(m_settings, m_serviceUser, m_servicePassword, m_siteUser, m_sitePassword);
     try {
-        thread = kind == JobKind::RunService
-                     ? StartDownload(settings, m_options.sessionConfig, m_progress, m_runTable)
-                     : StartSync(settings, m_options.sessionConfig, m_progress, m_runTable,
-                                 {m_postedRuns});
+        m_jobs.Start(kind, [&] {
+            return kind == JobKind::RunService
+                       ? StartDownload(settings, m_options.sessionConfig, m_progress, m_runTable)
+                       : StartSync(settings, m_options.sessionConfig, m_progress, m_runTable,
+                                   {m_postedRuns});
+        });
     } catch (const std::system_error&) {
         MessageBoxW(m_dialog, Wide(DialogState::CannotStartThreadMessage()).c_str(),
                     L"Strivo（Nike+）", MB_OK | MB_ICONEXCLAMATION);
@@ -451,14 +444,7 @@ void MainWindow::OnGetItemText(NMLVDISPINFOW& info) {
 }
 
 void MainWindow::StopWorkers() {
-    m_serviceThread.request_stop();
-    m_siteThread.request_stop();
-    if (m_serviceThread.joinable()) {
-        m_serviceThread.join();
-    }
-    if (m_siteThread.joinable()) {
-        m_siteThread.join();
-    }
+    m_jobs.StopAll();
     if (m_tableListener != 0) {
         m_runTable->RemoveListener(m_tableListener);
         m_tableListener = 0;
