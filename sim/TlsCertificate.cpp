@@ -9,6 +9,7 @@
 
 #include <arpa/inet.h>
 
+#include <cstdio>
 #include <stdexcept>
 
 namespace strivo::sim {
@@ -51,10 +52,14 @@ TlsCertificate MakeSelfSignedCertificate(const CertificateOptions& options) {
     X509_gmtime_adj(X509_getm_notBefore(cert), static_cast<long>(options.notBefore.count()));
     X509_gmtime_adj(X509_getm_notAfter(cert), static_cast<long>(options.notAfter.count()));
 
+    // Each certificate its own name: a store that holds several (a test
+    // prefix's trusted roots) must never take one for another by its name.
+    char organisation[64];
+    std::snprintf(organisation, sizeof organisation, "Strivo stand-in %02x%02x%02x%02x", serial[1],
+                  serial[2], serial[3], serial[4]);
     X509_NAME* name = X509_get_subject_name(cert);
     X509_NAME_add_entry_by_txt(name, "O", MBSTRING_ASC,
-                               reinterpret_cast<const unsigned char*>("Strivo stand-in"), -1, -1,
-                               0);
+                               reinterpret_cast<const unsigned char*>(organisation), -1, -1, 0);
     X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
                                reinterpret_cast<const unsigned char*>(options.names.at(0).c_str()),
                                -1, -1, 0);

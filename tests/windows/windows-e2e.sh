@@ -22,20 +22,22 @@ check() {  # check NAME COMMAND...: one line per check, as CTest's summary count
 sims=()
 trap 'kill "${sims[@]}" 2>/dev/null; WINEPREFIX=$prefix /usr/lib/wine/wineserver -k 2>/dev/null' EXIT
 
-# start_sim NAME [OPTION...]: a stand-in pair in $work/NAME; sets the ports.
+# start_sim NAME [OPTION...]: a stand-in pair in $work/NAME, announcing its ports there.
+declare -A sim_pid
 start_sim() {
   local dir=$work/$1
   mkdir -p "$dir"
   "$sim" --ca-out "$dir/ca.pem" "${@:2}" >"$dir/sim.log" 2>&1 &
   sims+=($!)
+  sim_pid[$1]=$!
   for _ in $(seq 50); do grep -q '^http_port=' "$dir/sim.log" 2>/dev/null && break; sleep 0.1; done
-  https=$(sed -n 's/^https_port=//p' "$dir/sim.log")
-  site=$(sed -n 's/^http_port=//p' "$dir/sim.log")
 }
-# config DIR [CREDENTIALS [HOST]]: config.ini for the last stand-ins, with or
+# config DIR [CREDENTIALS [HOST]]: config.ini for DIR's stand-ins, with or
 # without the demo credentials, the run service reached by HOST (localhost).
 config() {
   local user="" pwd="" siteuser="" sitepwd="" host=${3:-localhost}
+  https=$(sed -n 's/^https_port=//p' "$1/sim.log")
+  site=$(sed -n 's/^http_port=//p' "$1/sim.log")
   if [[ ${2:-yes} == yes ]]; then
     user=demo.runner@strivo.example pwd='spring run&go'
     siteuser=$(printf '李昞赟' | iconv -f UTF-8 -t GBK) sitepwd='run log&1'
@@ -60,16 +62,29 @@ posts() { curl -s "http://127.0.0.1:$site/__sim/requests" | grep -o '"method":"P
 # hold: 127.0.0.1 written as one number.
 other_name=2130706433
 
+# Every case's stand-ins first, and their CAs trusted, one after another
+# and before any Strivo runs: a root added while another process reads the
+# store does not always take under Wine.
+start_sim drip --fault /nikeplus/v1/services/app/run_list.jsp,drip=500
+start_sim road
+start_sim drop --fault /runlogger.php,on=2,drop
+start_sim status --fault /nikeplus/v1/services/app/run_list.jsp,status=500
+start_sim cut --fault /nikeplus/v1/services/app/run_list.jsp,close
+start_sim loop --fault /logging.php,redirect
+start_sim wronghost
+start_sim untrusted
+start_sim window
+for name in drip road drop status cut loop wronghost window; do trust "$work/$name"; done
+
 # A run list that drips (a byte every half second) fails by the rate limit
 # after its 60 s window; it runs meanwhile beside the other cases.
-start_sim drip --fault /nikeplus/v1/services/app/run_list.jsp,drip=500 && d=$work/drip &&
-  config "$d" && trust "$d"
+d=$work/drip && config "$d"
 drip_started=$SECONDS
 run_cli "$d" download &
 dripping=$!
 
 # The whole road: download with CSV, sync, a second sync that posts nothing.
-start_sim road && d=$work/road && config "$d" && trust "$d"
+d=$work/road && config "$d"
 check "download exits 0" run_cli "$d" download --csv 跑步.csv
 check "the summary and 24 rows in UTF-8" grep -q '晨跑的小李.*184.3754 KM' "$d/out.txt"
 check "24 runs in the table" test "$(grep -c '^[0-9]' "$d/out.txt")" = 24
@@ -83,28 +98,26 @@ check "the record of posted runs holds them" grep -q 'Nothing new to post: 24' "
 check "no post was made twice" test "$(posts)" = 24
 
 # Faults that reach the Windows transport.
-start_sim drop --fault /runlogger.php,on=2,drop && d=$work/drop && config "$d" && trust "$d"
+d=$work/drop && config "$d"
 run_cli "$d" sync
 check "a dropped post is reported as sent without an answer" \
   grep -q 'sent without an answer, check the Kelvora run log: 1100347275$' "$d/err.txt"
 check "and never sent again" test "$(posts)" = 2
-start_sim status --fault /nikeplus/v1/services/app/run_list.jsp,status=500 && d=$work/status &&
-  config "$d" && trust "$d"
+d=$work/status && config "$d"
 run_cli "$d" download
 check "a status 500 fails the download" grep -q 'run list failed: .*: status 500$' "$d/err.txt"
-start_sim cut --fault /nikeplus/v1/services/app/run_list.jsp,close && d=$work/cut && config "$d" &&
-  trust "$d"
+d=$work/cut && config "$d"
 run_cli "$d" download
 check "a body cut short fails the download" grep -q 'run list failed: .*: connection lost$' "$d/err.txt"
-start_sim loop --fault /logging.php,redirect && d=$work/loop && config "$d" && trust "$d"
+d=$work/loop && config "$d"
 run_cli "$d" sync
 check "a redirect loop fails the site sign-in" \
   grep -q 'Kelvora sign-in failed: .*: too many redirects$' "$d/err.txt"
-start_sim wronghost && d=$work/wronghost && config "$d" yes "$other_name" && trust "$d"
+d=$work/wronghost && config "$d" yes "$other_name"
 run_cli "$d" download
 check "a trusted certificate for another name is refused" \
   grep -q 'Nike+ sign-in failed: .*: certificate for another host (WinINet 12038' "$d/err.txt"
-start_sim untrusted && d=$work/untrusted && config "$d"
+d=$work/untrusted && config "$d"
 run_cli "$d" download
 check "a CA that Windows does not trust is refused" \
   grep -q 'Nike+ sign-in failed: .*: certificate not trusted (WinINet 12045' "$d/err.txt"
@@ -112,7 +125,7 @@ sed -i 's/^https_port=.*$/&\ncafile=ca.pem\r/' "$d/config.ini"
 run_cli "$d" download
 check "a cafile is refused, not left out" \
   grep -q 'Nike+ sign-in failed: .*ca.pem: not used on Windows' "$d/err.txt"
-kill "${sims[-1]}" && wait "${sims[-1]}" 2>/dev/null
+kill "${sim_pid[untrusted]}" && wait "${sim_pid[untrusted]}" 2>/dev/null
 config "$d"
 run_cli "$d" download
 check "a server that is gone fails the sign-in" \
@@ -125,7 +138,7 @@ check "and says so" grep -q 'run list failed: .*: time-out (fewer than 61440 byt
   "$work/drip/err.txt"
 
 # The window, driven through its own messages.
-start_sim window && d=$work/window && config "$d" no && trust "$d"
+d=$work/window && config "$d" no
 cp "$build/src/app/strivo.exe" "$d/"
 rm -f "$d/shot.flag"
 (cd "$d" && "${wine[@]}" "$build/tests/windows/drive_window.exe" "$(winpath "$d/strivo.exe")" \
