@@ -115,6 +115,7 @@ int wmain(int argc, wchar_t** argv) {
           "the download ends with 下载Nike+跑步数据成功结束...");
     const HWND list = GetDlgItem(dialog, 1003);
     Check(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == 24, "the table holds the 24 runs");
+    Check(SendMessageW(list, LVM_GETCOLUMNWIDTH, 6, 0) > 50, "the RunID column fits the ids");
     Check(Text(GetDlgItem(dialog, 1012)).find(L"晨跑的小李") == 0, "the summary names the runner");
     Check(!Enabled(dialog, 1002) && Enabled(dialog, 1007) && Enabled(dialog, 1010),
           "after the download: sign-in off, refresh and sync on");

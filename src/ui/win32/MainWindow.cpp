@@ -36,6 +36,18 @@ std::wstring Wide(std::string_view text, UINT codePage = kCodePage) {
     return WideFrom(text, codePage);
 }
 
+// Pixels `text` takes in `window`'s font (Wine's LVM_GETSTRINGWIDTH counts far too few).
+int TextWidth(HWND window, const std::wstring& text) {
+    HDC dc = GetDC(window);
+    const HGDIOBJ before =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, before);
+    ReleaseDC(window, dc);
+    return size.cx;
+}
+
 std::string Narrow(std::wstring_view wide) {
     return NarrowFrom(wide, kCodePage);
 }
@@ -423,7 +435,7 @@ void MainWindow::OnTableChanged() {
         const std::string_view id = rows[m_measured][kColumnRunId];
         if (id.size() > m_longestId.size()) {
             m_longestId = id;
-            const int wanted = ListView_GetStringWidth(m_list, Wide(m_longestId).c_str()) + 16;
+            const int wanted = TextWidth(m_list, Wide(m_longestId)) + 16;
             if (ListView_GetColumnWidth(m_list, kColumnRunId) < wanted) {
                 ListView_SetColumnWidth(m_list, kColumnRunId, wanted);
             }
