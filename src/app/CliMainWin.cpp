@@ -55,16 +55,16 @@ protected:
     int_type overflow(int_type c) override {
         if (c != traits_type::eof()) {
             m_pending.push_back(static_cast<char>(c));
-            if (m_pending.size() >= 4096) {
-                sync();
+            if (m_pending.size() >= 4096 && sync() != 0) {
+                return traits_type::eof();
             }
         }
         return traits_type::not_eof(c);
     }
     std::streamsize xsputn(const char* text, std::streamsize count) override {
         m_pending.append(text, static_cast<std::size_t>(count));
-        if (m_pending.size() >= 4096) {
-            sync();
+        if (m_pending.size() >= 4096 && sync() != 0) {
+            return 0;
         }
         return count;
     }
@@ -83,16 +83,17 @@ protected:
                 whole -= back + 1;
             }
         }
-        const bool written = Write(std::string_view(m_pending).substr(0, whole));
+        Write(std::string_view(m_pending).substr(0, whole));
         m_pending.erase(0, whole);
-        return written ? 0 : -1;
+        // A failed write fails every later flush too, so the end reports it.
+        return m_failed ? -1 : 0;
     }
 
 private:
-    // False when the text could not go out (a closed pipe, a full disk).
-    bool Write(std::string_view text) {
+    // Notes when the text could not go out (a closed pipe, a full disk).
+    void Write(std::string_view text) {
         if (text.empty() || m_handle == nullptr || m_handle == INVALID_HANDLE_VALUE) {
-            return true;
+            return;
         }
         DWORD done = 0;
         bool written = false;
@@ -106,15 +107,16 @@ private:
                 done == text.size();
         }
         if (!written) {
+            m_failed = true;
             m_error = GetLastError();
         }
-        return written;
     }
 
     HANDLE m_handle;
     DWORD m_mode = 0;
     bool m_console = false;
     bool m_terminal = false;
+    bool m_failed = false;
     DWORD m_error = ERROR_SUCCESS;
     std::string m_pending;
 };

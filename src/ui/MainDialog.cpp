@@ -15,9 +15,7 @@
 #include <system_error>
 
 #include "export/CsvExport.h"
-#include "runservice/RunServiceWorker.h"
 #include "site/PostedRuns.h"
-#include "site/SiteWorker.h"
 #include "ui/AboutDialog.h"
 #include "ui/AppIcons.h"
 #include "ui/DialogLayout.h"
@@ -67,8 +65,6 @@ DialogServices DesktopServices() {
         const wxLogNull noEnglishBox;  // the status line says it, in Chinese
         return wxLaunchDefaultBrowser(url);
     };
-    services.startDownload = StartDownload;
-    services.startSync = StartSync;
     return services;
 }
 
@@ -196,30 +192,26 @@ void MainDialog::LoadSettings() {
     // The demo's record lives as long as the window, like its stand-ins.
     m_postedRuns = std::make_shared<PostedRuns>(
         m_options.settings ? std::filesystem::path() : PostedRunsPathFor(m_options.settingsPath));
-    m_serviceUser = m_settings.serviceUser;
-    m_servicePassword = m_settings.servicePassword;
-    m_siteUser = m_settings.siteUser;
-    m_sitePassword = m_settings.sitePassword;
 }
 
 void MainDialog::SaveSettings() {
     // A failed save changes nothing on disk and is not reported.
     if (!m_options.settings) {
-        strivo::SaveSettings(m_options.settingsPath, m_serviceUser, m_siteUser);
+        strivo::SaveSettings(m_options.settingsPath, m_settings.serviceUser, m_settings.siteUser);
     }
 }
 
 void MainDialog::UpdateData(bool fromFields) {
     if (fromFields) {
-        m_serviceUser = FromWx(m_serviceUserField->GetValue());
-        m_servicePassword = FromWx(m_servicePasswordField->GetValue());
-        m_siteUser = FromWx(m_siteUserField->GetValue());
-        m_sitePassword = FromWx(m_sitePasswordField->GetValue());
+        m_settings.serviceUser = FromWx(m_serviceUserField->GetValue());
+        m_settings.servicePassword = FromWx(m_servicePasswordField->GetValue());
+        m_settings.siteUser = FromWx(m_siteUserField->GetValue());
+        m_settings.sitePassword = FromWx(m_sitePasswordField->GetValue());
     } else {
-        m_serviceUserField->ChangeValue(ToWx(m_serviceUser));
-        m_servicePasswordField->ChangeValue(ToWx(m_servicePassword));
-        m_siteUserField->ChangeValue(ToWx(m_siteUser));
-        m_sitePasswordField->ChangeValue(ToWx(m_sitePassword));
+        m_serviceUserField->ChangeValue(ToWx(m_settings.serviceUser));
+        m_servicePasswordField->ChangeValue(ToWx(m_settings.servicePassword));
+        m_siteUserField->ChangeValue(ToWx(m_settings.siteUser));
+        m_sitePasswordField->ChangeValue(ToWx(m_settings.sitePassword));
     }
 }
 
@@ -271,17 +263,8 @@ void MainDialog::StartJob(JobKind kind) {
         ShowSettingsProblems();
         return;
     }
-    // The job's credentials are the ones just taken from the fields.
-    const Settings settings =
-        JobSettings(m_settings, m_serviceUser, m_servicePassword, m_siteUser, m_sitePassword);
     try {
-        m_jobs.Start(kind, [&] {
-            return kind == JobKind::RunService
-                       ? m_services.startDownload(settings, m_options.sessionConfig, m_progress,
-                                                  m_runTable)
-                       : m_services.startSync(settings, m_options.sessionConfig, m_progress,
-                                              m_runTable, {m_postedRuns});
-        });
+        m_jobs.Start(kind, m_settings, m_options.sessionConfig, m_postedRuns);
     } catch (const std::system_error&) {
         m_services.showAppMessage(DialogState::CannotStartThreadMessage());
         return;
@@ -299,12 +282,12 @@ void MainDialog::StopWorkers() {
 
 void MainDialog::OnServiceLogin(wxCommandEvent&) {
     UpdateData(true);
-    Apply(m_state.OnServiceLogin(m_serviceUser, m_servicePassword));
+    Apply(m_state.OnServiceLogin(m_settings.serviceUser, m_settings.servicePassword));
 }
 
 void MainDialog::OnSync(wxCommandEvent&) {
     UpdateData(true);
-    Apply(m_state.OnSync(m_siteUser, m_sitePassword));
+    Apply(m_state.OnSync(m_settings.siteUser, m_settings.sitePassword));
 }
 
 void MainDialog::OnExport(wxCommandEvent&) {

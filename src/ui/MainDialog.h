@@ -6,12 +6,10 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <thread>
 
 #include "jobs/RunTable.h"
 #include "net/WebSession.h"
 #include "settings/Settings.h"
-#include "site/SiteWorker.h"
 #include "ui/DialogProgress.h"
 #include "ui/DialogState.h"
 #include "ui/JobThreads.h"
@@ -59,13 +57,7 @@ struct DialogServices {
     std::function<std::optional<wxString>(wxWindow* owner)> chooseCsvFile;
     // False when no browser could be started.
     std::function<bool(const wxString& url)> openBrowser;
-    // The jobs' launchers; they throw std::system_error when no thread starts.
-    std::function<std::jthread(const Settings&, WebSessionConfig, ProgressSink&,
-                               std::shared_ptr<RunTable>)>
-        startDownload;
-    std::function<std::jthread(const Settings&, WebSessionConfig, ProgressSink&,
-                               std::shared_ptr<const RunTable>, SyncOptions)>
-        startSync;
+    JobLaunchers jobs;
 };
 DialogServices DesktopServices();
 
@@ -101,12 +93,7 @@ private:
     MainDialogOptions m_options;
     DialogServices m_services;
     DialogState m_state;
-    Settings m_settings;
-
-    std::string m_serviceUser;
-    std::string m_servicePassword;
-    std::string m_siteUser;
-    std::string m_sitePassword;
+    Settings m_settings;  // with the credentials the fields hold
 
     std::shared_ptr<RunTable> m_runTable = std::make_shared<RunTable>();
     std::shared_ptr<PostedRuns> m_postedRuns;  // beside the settings file, or in memory
@@ -127,7 +114,7 @@ private:
     RunListView* m_list = nullptr;
 
     // Last, so they are joined before anything they use is destroyed.
-    JobThreads m_jobs;
+    JobThreads m_jobs{m_progress, m_runTable, m_services.jobs};
     bool m_closed = false;
 };
 

@@ -7,11 +7,6 @@
 #include "ui/WxText.h"
 
 namespace strivo {
-namespace {
-
-constexpr int kColumnWidths[kRunColumnCount] = {50, 140, 70, 110, 60, 140, 50};
-
-}  // namespace
 
 RunListView::RunListView(wxWindow* parent, wxWindowID id, const wxPoint& position,
                          const wxSize& size, std::shared_ptr<RunTable> table)
@@ -20,7 +15,7 @@ RunListView::RunListView(wxWindow* parent, wxWindowID id, const wxPoint& positio
                  wxLC_REPORT | wxLC_VIRTUAL | wxLC_HRULES | wxLC_VRULES | wxBORDER_THEME),
       m_table(std::move(table)) {
     for (std::size_t c = 0; c < kRunColumnCount; ++c) {
-        AppendColumn(Utf8(kRunColumnTitles[c]), wxLIST_FORMAT_LEFT, kColumnWidths[c]);
+        AppendColumn(Utf8(kRunColumnTitles[c]), wxLIST_FORMAT_LEFT, kRunColumnWidths[c]);
     }
     // The list draws keyboard focus around its current row only, and a new
     // list has none: give it the first, so tabbing in shows where the keys act.
@@ -33,27 +28,15 @@ RunListView::RunListView(wxWindow* parent, wxWindowID id, const wxPoint& positio
 }
 
 void RunListView::TableChanged(std::size_t changedTo) {
-    if (changedTo < m_measured) {
-        m_measured = 0;
-        m_longestId.clear();
-    }
-    const std::size_t measuredBefore = m_measured;
-    const std::size_t longestBefore = m_longestId.size();
     // A snapshot shares the rows: no lock and no copy per row.
-    const RunRows rows = m_table->Snapshot();
-    const std::size_t rowCount = rows.size();
-    for (; m_measured < rowCount; ++m_measured) {
-        const std::string_view id = rows[m_measured][kColumnRunId];
-        if (id.size() > m_longestId.size()) {
-            m_longestId = id;
-        }
-    }
+    m_rows = m_table->Snapshot();
+    const LongestRunId::Change change = m_longestId.Measure(changedTo, m_rows);
     // Widths are set again only when a new list starts or an id grows, so
     // that a column the user resized stays as it is.
-    if (measuredBefore == 0 || m_longestId.size() > longestBefore) {
+    if (change.newList || change.longer) {
         FitColumns();
     }
-    SetItemCount(static_cast<long>(rowCount));
+    SetItemCount(static_cast<long>(m_rows.size()));
     Refresh();
 }
 
@@ -65,20 +48,19 @@ void RunListView::FitColumns() {
         needed[c] = GetTextExtent(Utf8(kRunColumnTitles[c])).x + margin;
     }
     // Every cell but the RunID has a fixed form: the first rows show its width.
-    const std::size_t sample = std::min<std::size_t>(m_measured, 200);
+    const std::size_t sample = std::min<std::size_t>(m_rows.size(), 200);
     for (std::size_t row = 0; row < sample; ++row) {
         for (std::size_t c = 0; c < kRunColumnCount; ++c) {
             if (c != kColumnRunId) {
-                needed[c] =
-                    std::max(needed[c], GetTextExtent(ToWx(m_table->Cell(row, c))).x + margin);
+                needed[c] = std::max(needed[c], GetTextExtent(ToWx(m_rows[row][c])).x + margin);
             }
         }
     }
     needed[kColumnRunId] =
-        std::max(needed[kColumnRunId], GetTextExtent(ToWx(m_longestId)).x + margin);
+        std::max(needed[kColumnRunId], GetTextExtent(ToWx(m_longestId.id())).x + margin);
     int total = 0;
     for (std::size_t c = 0; c < kRunColumnCount; ++c) {
-        widths[c] = std::max(kColumnWidths[c], needed[c]);
+        widths[c] = std::max(kRunColumnWidths[c], needed[c]);
         total += widths[c];
     }
     // Too wide for the list: columns wider than their texts give up the difference.
@@ -96,7 +78,9 @@ void RunListView::FitColumns() {
 }
 
 wxString RunListView::OnGetItemText(long item, long column) const {
-    return ToWx(m_table->Cell(static_cast<std::size_t>(item), static_cast<std::size_t>(column)));
+    // The rows the item count came from; the table may have moved on since.
+    const auto row = static_cast<std::size_t>(item);
+    return row < m_rows.size() ? ToWx(m_rows[row][static_cast<std::size_t>(column)]) : wxString();
 }
 
 }  // namespace strivo

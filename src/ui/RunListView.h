@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "jobs/RunTable.h"
+#include "ui/RunColumns.h"
 
 namespace strivo {
 
@@ -27,10 +28,8 @@ private:
     void FitColumns();
 
     std::shared_ptr<RunTable> m_table;
-    // The RunID column is as wide as the longest id of the rows measured so
-    // far; rows are only appended until the table is emptied.
-    std::size_t m_measured = 0;
-    std::string m_longestId;
+    RunRows m_rows;  // the table as the list last showed it
+    LongestRunId m_longestId;
 };
 
 }  // namespace strivo

@@ -45,8 +45,8 @@ DialogServices RecordingServices(Recorded& recorded) {
     };
     services.chooseCsvFile = [&recorded](wxWindow*) { return recorded.csvPath; };
     services.openBrowser = [&recorded](const wxString&) { return recorded.haveBrowser; };
-    auto start = services.startDownload;
-    services.startDownload = [&recorded, start](auto&&... arguments) {
+    auto start = services.jobs.download;
+    services.jobs.download = [&recorded, start](auto&&... arguments) {
         if (recorded.failThreadStart) {
             throw std::system_error(
                 std::make_error_code(std::errc::resource_unavailable_try_again));

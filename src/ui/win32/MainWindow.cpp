@@ -11,16 +11,14 @@
 #include <deque>
 #include <mutex>
 #include <system_error>
-#include <thread>
 
 #include "export/CsvExport.h"
-#include "runservice/RunServiceWorker.h"
 #include "settings/Settings.h"
 #include "site/PostedRuns.h"
-#include "site/SiteWorker.h"
 #include "text/WideText.h"
 #include "ui/DialogState.h"
 #include "ui/JobThreads.h"
+#include "ui/RunColumns.h"
 #include "ui/win32/MainWindow.h"
 #include "ui/win32/Resource.h"
 
@@ -29,8 +27,7 @@ namespace {
 
 constexpr UINT kTableChanged = WM_APP + 1;          // the run table has a new row count
 constexpr UINT kShowSettingsProblems = WM_APP + 2;  // once the window shows
-constexpr int kColumnWidths[kRunColumnCount] = {50, 140, 70, 110, 60, 140, 50};
-constexpr UINT kCodePage = 936;  // the dialog's texts and the credentials
+constexpr UINT kCodePage = 936;                     // the dialog's texts and the credentials
 
 std::wstring Wide(std::string_view text, UINT codePage = kCodePage) {
     return WideFrom(text, codePage);
@@ -71,11 +68,13 @@ public:
     void Post(ProgressReport report) override {
         const UINT message = static_cast<UINT>(report.message);
         const auto outcome = static_cast<LPARAM>(report.outcome);
-        {
-            std::lock_guard lock(m_mutex);
-            m_reports.push_back(std::move(report));
+        // Queued and posted under one lock: with a download and a sync both
+        // reporting, the queue's order must be the messages' order.
+        std::lock_guard lock(m_mutex);
+        m_reports.push_back(std::move(report));
+        if (!PostMessageW(m_window, message, 0, outcome)) {
+            m_reports.pop_back();  // no message will come for it
         }
-        PostMessageW(m_window, message, 0, outcome);
     }
 
     // The report of `message`; one made from the message alone when none is
@@ -114,7 +113,7 @@ private:
     void OnCommand(int id);
     void OnClose();
     void OnExport();
-    void OnTableChanged();
+    void OnTableChanged(std::size_t changedTo);
     void OnGetItemText(NMLVDISPINFOW& info);
 
     void UpdateData(bool fromFields);
@@ -128,14 +127,10 @@ private:
     HWND m_dialog = nullptr;
     HWND m_list = nullptr;
     DialogState m_state;
-    Settings m_settings;
-    std::string m_serviceUser;
-    std::string m_servicePassword;
-    std::string m_siteUser;
-    std::string m_sitePassword;
-    std::wstring m_cell;         // the text a list-view item asked for last
-    std::size_t m_measured = 0;  // rows whose RunID the column's width has seen
-    std::string m_longestId;
+    Settings m_settings;  // with the credentials the fields hold
+    std::wstring m_cell;  // the text a list-view item asked for last
+    RunRows m_rows;       // the table as the list last showed it
+    LongestRunId m_longestId;
 
     std::shared_ptr<RunTable> m_runTable = std::make_shared<RunTable>();
     std::shared_ptr<PostedRuns> m_postedRuns;
@@ -143,7 +138,7 @@ private:
     WindowProgress m_progress;
 
     // Last, so they are joined before anything they use is destroyed.
-    JobThreads m_jobs;
+    JobThreads m_jobs{m_progress, m_runTable};
     bool m_closed = false;
 };
 
@@ -205,7 +200,7 @@ void MainWindow::OnInitDialog() {
         LVCOLUMNW column{};
         column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
         column.fmt = LVCFMT_LEFT;
-        column.cx = kColumnWidths[c];
+        column.cx = kRunColumnWidths[c];
         column.pszText = title.data();
         column.iSubItem = static_cast<int>(c);
         SendMessageW(m_list, LVM_INSERTCOLUMNW, c, reinterpret_cast<LPARAM>(&column));
@@ -215,14 +210,10 @@ void MainWindow::OnInitDialog() {
     // Called on whichever thread changed the table: only post.
     const HWND dialog = m_dialog;
     m_tableListener = m_runTable->AddListener(
-        [dialog](std::size_t) { PostMessageW(dialog, kTableChanged, 0, 0); });
+        [dialog](std::size_t rowCount) { PostMessageW(dialog, kTableChanged, rowCount, 0); });
 
     m_settings = LoadSettings(m_options.settingsPath);
     m_postedRuns = std::make_shared<PostedRuns>(PostedRunsPathFor(m_options.settingsPath));
-    m_serviceUser = m_settings.serviceUser;
-    m_servicePassword = m_settings.servicePassword;
-    m_siteUser = m_settings.siteUser;
-    m_sitePassword = m_settings.sitePassword;
     UpdateData(false);
     Apply(DialogUpdate{m_state.view(), {}, {}, JobKind::None});
     SetFocus(GetDlgItem(m_dialog, IDC_SERVICE_LOGIN));
@@ -264,7 +255,7 @@ INT_PTR MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             PostQuitMessage(0);
             return TRUE;
         case kTableChanged:
-            OnTableChanged();
+            OnTableChanged(static_cast<std::size_t>(wParam));
             return TRUE;
         case kShowSettingsProblems:
             ShowSettingsProblems();
@@ -289,11 +280,11 @@ void MainWindow::OnCommand(int id) {
         case IDC_SERVICE_LOGIN:
         case IDC_REFRESH:
             UpdateData(true);
-            Apply(m_state.OnServiceLogin(m_serviceUser, m_servicePassword));
+            Apply(m_state.OnServiceLogin(m_settings.serviceUser, m_settings.servicePassword));
             break;
         case IDC_SYNC:
             UpdateData(true);
-            Apply(m_state.OnSync(m_siteUser, m_sitePassword));
+            Apply(m_state.OnSync(m_settings.siteUser, m_settings.sitePassword));
             break;
         case IDC_EXPORT:
             OnExport();
@@ -329,10 +320,10 @@ void MainWindow::UpdateData(bool fromFields) {
     const struct {
         int id;
         std::string* text;
-    } fields[] = {{IDC_SERVICE_USER, &m_serviceUser},
-                  {IDC_SERVICE_PASSWORD, &m_servicePassword},
-                  {IDC_SITE_USER, &m_siteUser},
-                  {IDC_SITE_PASSWORD, &m_sitePassword}};
+    } fields[] = {{IDC_SERVICE_USER, &m_settings.serviceUser},
+                  {IDC_SERVICE_PASSWORD, &m_settings.servicePassword},
+                  {IDC_SITE_USER, &m_settings.siteUser},
+                  {IDC_SITE_PASSWORD, &m_settings.sitePassword}};
     for (const auto& field : fields) {
         if (fromFields) {
             *field.text = Narrow(ItemText(m_dialog, field.id));
@@ -379,16 +370,8 @@ void MainWindow::StartJob(JobKind kind) {
         ShowSettingsProblems();
         return;
     }
-    // The job's credentials are the ones just taken from the fields.
-    const Settings settings =
-        JobSettings(m_settings, m_serviceUser, m_servicePassword, m_siteUser, m_sitePassword);
     try {
-        m_jobs.Start(kind, [&] {
-            return kind == JobKind::RunService
-                       ? StartDownload(settings, m_options.sessionConfig, m_progress, m_runTable)
-                       : StartSync(settings, m_options.sessionConfig, m_progress, m_runTable,
-                                   {m_postedRuns});
-        });
+        m_jobs.Start(kind, m_settings, m_options.sessionConfig, m_postedRuns);
     } catch (const std::system_error&) {
         MessageBoxW(m_dialog, Wide(DialogState::CannotStartThreadMessage()).c_str(),
                     L"Strivo（Nike+）", MB_OK | MB_ICONEXCLAMATION);
@@ -422,26 +405,21 @@ void MainWindow::OnExport() {
     Apply(m_state.OnExportFinished(written.ok, Narrow(file)));
 }
 
-void MainWindow::OnTableChanged() {
-    // The newest rows, not the count of the message: messages may queue up.
-    const RunRows rows = m_runTable->Snapshot();
-    if (rows.size() < m_measured) {  // emptied since: a new list
-        m_measured = 0;
-        m_longestId.clear();
-        ListView_SetColumnWidth(m_list, kColumnRunId, kColumnWidths[kColumnRunId]);
+void MainWindow::OnTableChanged(std::size_t changedTo) {
+    // The newest rows, not just the count of the message: messages may queue up.
+    m_rows = m_runTable->Snapshot();
+    const LongestRunId::Change change = m_longestId.Measure(changedTo, m_rows);
+    if (change.newList) {
+        ListView_SetColumnWidth(m_list, kColumnRunId, kRunColumnWidths[kColumnRunId]);
     }
     // The RunID column as wide as the longest id, with the cell's margins.
-    for (; m_measured < rows.size(); ++m_measured) {
-        const std::string_view id = rows[m_measured][kColumnRunId];
-        if (id.size() > m_longestId.size()) {
-            m_longestId = id;
-            const int wanted = TextWidth(m_list, Wide(m_longestId)) + 16;
-            if (ListView_GetColumnWidth(m_list, kColumnRunId) < wanted) {
-                ListView_SetColumnWidth(m_list, kColumnRunId, wanted);
-            }
+    if (change.longer) {
+        const int wanted = TextWidth(m_list, Wide(m_longestId.id())) + 16;
+        if (ListView_GetColumnWidth(m_list, kColumnRunId) < wanted) {
+            ListView_SetColumnWidth(m_list, kColumnRunId, wanted);
         }
     }
-    ListView_SetItemCountEx(m_list, static_cast<int>(rows.size()),
+    ListView_SetItemCountEx(m_list, static_cast<int>(m_rows.size()),
                             LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
     InvalidateRect(m_list, nullptr, FALSE);
 }
@@ -450,8 +428,10 @@ void MainWindow::OnGetItemText(NMLVDISPINFOW& info) {
     if ((info.item.mask & LVIF_TEXT) == 0 || info.item.cchTextMax <= 0) {
         return;
     }
-    m_cell = Wide(m_runTable->Cell(static_cast<std::size_t>(info.item.iItem),
-                                   static_cast<std::size_t>(info.item.iSubItem)));
+    // The rows the item count came from; the table may have moved on since.
+    const auto row = static_cast<std::size_t>(info.item.iItem);
+    m_cell = row < m_rows.size() ? Wide(m_rows[row][static_cast<std::size_t>(info.item.iSubItem)])
+                                 : std::wstring();
     lstrcpynW(info.item.pszText, m_cell.c_str(), info.item.cchTextMax);
 }
 
@@ -472,7 +452,7 @@ void MainWindow::OnClose() {
     // touches it afterwards.
     StopWorkers();
     // A failed save changes nothing on disk and is not reported.
-    SaveSettings(m_options.settingsPath, m_serviceUser, m_siteUser);
+    SaveSettings(m_options.settingsPath, m_settings.serviceUser, m_settings.siteUser);
     DestroyWindow(m_dialog);
 }
 
