@@ -33,8 +33,7 @@ std::optional<std::string> RequestUrl(std::string_view url, bool secure) {
         return std::nullopt;
     }
     std::unique_ptr<CURLU, UrlDeleter> parsed(curl_url());
-    // A URL ends at its first zero byte, as the workers' zero-terminated texts did.
-    const std::string text(url.substr(0, url.find('\0')));
+    const std::string text(url);
     if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, text.c_str(), 0) != CURLUE_OK) {
         return std::nullopt;
     }

@@ -320,7 +320,9 @@ std::size_t CurlTransport::OnRead(char* buffer, std::size_t size, std::size_t co
 
 std::size_t CurlTransport::OnHeader(char* /*data*/, std::size_t size, std::size_t count,
                                     void* self) {
-    static_cast<CurlTransport*>(self)->Count(size * count);
+    auto& transfer = *static_cast<CurlTransport*>(self);
+    transfer.m_clock->AnswerStarted();
+    transfer.Count(size * count);
     return size * count;
 }
 

@@ -12,7 +12,8 @@ namespace strivo {
 
 // The time limits of one transfer, whatever carries it: no byte moving for
 // the stall limit, fewer than minRate bytes a second over the last rate
-// window (a server that drips), or past the request's deadline.
+// window once the answer began (a server that drips), or past the request's
+// deadline.
 class TransferLimits {
 public:
     using Clock = std::chrono::steady_clock;
@@ -26,6 +27,7 @@ public:
           m_start(start),
           m_deadline(start + deadline),
           m_lastActivity(start),
+          m_rateStart(start),
           m_samples{{start, 0}} {}
 
     // All the bytes moved so far, both ways, headers included.
@@ -39,12 +41,22 @@ public:
         }
     }
 
+    // The server's answer began. The time it took to think before, which the
+    // stall limit bounds, is not held against its rate.
+    void AnswerStarted(Clock::time_point now = Clock::now()) {
+        if (!m_answered) {
+            m_answered = true;
+            m_rateStart = now;
+            m_samples = {{now, m_total}};
+        }
+    }
+
     bool Exceeded(Clock::time_point now = Clock::now()) {
         if (now - m_lastActivity > m_stallLimit) {
             m_why = "nothing moved for " + Seconds(m_stallLimit);
         } else if (now > m_deadline) {
             m_why = "not done within " + Seconds(m_deadline - m_start);
-        } else if (now - m_start >= m_window) {
+        } else if (now - m_rateStart >= m_window) {
             // The bytes moved since the window began: from the last sample before it.
             while (m_samples.size() >= 2 && m_samples[1].first <= now - m_window) {
                 m_samples.pop_front();
@@ -77,6 +89,8 @@ private:
     Clock::time_point m_start;
     Clock::time_point m_deadline;
     Clock::time_point m_lastActivity;
+    Clock::time_point m_rateStart;
+    bool m_answered = false;
     std::uint64_t m_total = 0;
     std::deque<std::pair<Clock::time_point, std::uint64_t>> m_samples;  // (time, total)
     std::string m_why;

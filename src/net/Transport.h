@@ -13,7 +13,7 @@ namespace strivo {
 class BodyLineReader;
 
 struct TransferRequest {
-    std::string_view url;    // http or https; its scheme gives only the default port
+    std::string_view url;    // http or https, no zero byte; its scheme gives only the default port
     RequestOptions options;  // a secure request is redirected to https only
     const std::string_view* form = nullptr;  // a POST body; null for GET
     std::vector<std::string> headers;        // in the order they are sent

@@ -32,7 +32,9 @@ struct ProcessTrust {
 };
 
 ProcessTrust& Process() {
-    static ProcessTrust trust;
+    // Never destroyed: a worker thread may still be shaking hands while
+    // statics go away at exit.
+    static ProcessTrust& trust = *new ProcessTrust;
     return trust;
 }
 
@@ -133,6 +135,12 @@ std::shared_ptr<X509_STORE> TrustedCertificates::Store(const SystemCertificates&
         }
     }
     if (!system.folder.empty() && X509_STORE_load_path(store.get(), system.folder.c_str()) != 1) {
+        ERR_clear_error();
+        return nullptr;
+    }
+    // A libcurl built without a bundle or folder of its own falls back on OpenSSL's.
+    if (system.file.empty() && system.folder.empty() &&
+        X509_STORE_set_default_paths(store.get()) != 1) {
         ERR_clear_error();
         return nullptr;
     }

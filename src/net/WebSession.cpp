@@ -96,9 +96,10 @@ bool Answered(TransferError error) {
 // Tried again only when the first hop never reached the server: nothing was
 // sent, so a form cannot be posted twice.
 bool IsConnectFailure(const TransferOutcome& outcome) {
-    return outcome.redirects == 0 && (outcome.error == TransferError::ConnectionRefused ||
-                                      outcome.error == TransferError::CannotConnect ||
-                                      outcome.error == TransferError::ConnectTimeout);
+    return outcome.redirects == 0 && !outcome.requestSent &&
+           (outcome.error == TransferError::ConnectionRefused ||
+            outcome.error == TransferError::CannotConnect ||
+            outcome.error == TransferError::ConnectTimeout);
 }
 
 }  // namespace
@@ -174,6 +175,8 @@ void WebSession::CloseAll() {
 HttpResult WebSession::Request(std::string_view url, RequestOptions options,
                                const std::string_view* form,
                                const std::function<void(std::string_view text)>* sink) {
+    // A URL ends at its first zero byte, as the workers' zero-terminated texts did.
+    url = url.substr(0, url.find('\0'));
     if (m_stop.stop_requested()) {
         return Failure(url, TransferError::Cancelled);
     }

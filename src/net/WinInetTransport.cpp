@@ -259,7 +259,11 @@ private:
     void Watch() {
         std::unique_lock lock(m_mutex);
         while (!m_closing) {
-            if (m_clock && !m_timedOut && Exceeded()) {
+            if (!m_clock) {  // nothing in flight: nothing to look at
+                m_changed.wait(lock, [this] { return m_closing || m_clock.has_value(); });
+                continue;
+            }
+            if (!m_timedOut && Exceeded()) {
                 m_timedOut = true;
                 CloseHandles();
             }
@@ -268,6 +272,12 @@ private:
     }
     // Without a lock: WinINet may call back while a handle closes under it.
     void Count(std::size_t bytes) { m_moved += bytes; }
+    // The answer's headers are in.
+    void AnswerStarted() {
+        std::lock_guard lock(m_mutex);
+        m_clock->Moved(m_moved.load());
+        m_clock->AnswerStarted();
+    }
     // Called with m_mutex held, while a request is in flight.
     bool Exceeded() {
         m_clock->Moved(m_moved.load());
@@ -311,6 +321,9 @@ private:
     // Seen only on the thread of Perform.
     std::stop_token m_stop;
     bool m_connected = false;  // the current hop reached the server
+    // WinINet's status callback counts the bytes of the headers only; those
+    // of a body are counted where they are written or read.
+    bool m_countStatus = false;
 };
 
 // On the thread of the synchronous call; the context is the transport.
@@ -320,11 +333,12 @@ void CALLBACK WinInetTransport::OnStatus(HINTERNET, DWORD_PTR context, DWORD sta
     if (transport == nullptr) {
         return;
     }
-    if (status == INTERNET_STATUS_CONNECTED_TO_SERVER) {
+    // A kept-alive connection is reached without a CONNECTED_TO_SERVER.
+    if (status == INTERNET_STATUS_CONNECTED_TO_SERVER || status == INTERNET_STATUS_REQUEST_SENT) {
         transport->m_connected = true;
-    } else if ((status == INTERNET_STATUS_REQUEST_SENT ||
-                status == INTERNET_STATUS_RESPONSE_RECEIVED) &&
-               info != nullptr && length == sizeof(DWORD)) {
+    }
+    if ((status == INTERNET_STATUS_REQUEST_SENT || status == INTERNET_STATUS_RESPONSE_RECEIVED) &&
+        transport->m_countStatus && info != nullptr && length == sizeof(DWORD)) {
         transport->Count(*static_cast<const DWORD*>(info));
     }
 }
@@ -338,10 +352,10 @@ TransferOutcome WinInetTransport::Perform(const TransferRequest& request, std::s
         m_moved = 0;
         m_timedOut = false;
     }
+    m_changed.notify_all();  // the watch looks again
     TransferOutcome outcome;
     Hop hop;
-    // A URL ends at its first zero byte.
-    std::string url(request.url.substr(0, request.url.find('\0')));
+    std::string url(request.url);
     bool secure = request.options.secure;
     const std::string_view* form = request.form;
     for (;;) {
@@ -461,6 +475,7 @@ WinInetTransport::Hop WinInetTransport::Send(const std::string& url, bool secure
     }
 
     m_connected = false;
+    m_countStatus = true;
     BOOL sent = FALSE;
     if (form == nullptr) {
         // WinINet sends a GET again on a fresh connection when a kept-alive
@@ -474,6 +489,7 @@ WinInetTransport::Hop WinInetTransport::Send(const std::string& url, bool secure
         buffers.dwStructSize = sizeof buffers;
         buffers.dwBufferTotal = static_cast<DWORD>(form->size());
         sent = HttpSendRequestExA(handle, &buffers, nullptr, 0, context);
+        m_countStatus = false;
         std::size_t written = 0;
         while (sent && written < form->size()) {
             DWORD piece = 0;
@@ -488,9 +504,11 @@ WinInetTransport::Hop WinInetTransport::Send(const std::string& url, bool secure
         }
         if (sent) {
             *requestSent = true;
+            m_countStatus = true;
             sent = HttpEndRequestA(handle, nullptr, 0, context);
         }
     }
+    m_countStatus = false;
     if (!sent) {
         hop = Failed(GetLastError());
         if (hop.error == TransferError::Other && *requestSent) {
@@ -501,6 +519,8 @@ WinInetTransport::Hop WinInetTransport::Send(const std::string& url, bool secure
     hop.status = QueryNumber(handle, HTTP_QUERY_STATUS_CODE, 0);
     if (hop.status == 0) {
         hop.error = TransferError::ConnectionLost;  // no answer at all
+    } else {
+        AnswerStarted();
     }
     return hop;
 }
