@@ -420,8 +420,12 @@ private:
                 sentence += Fill(Tr("; failed: {0}"), ForTerminal(Join(done->failedIds)));
             }
             if (!done->unconfirmedIds.empty()) {
-                sentence += Fill(Tr("; sent without an answer, check the Kelvora run log: {0}"),
-                                 ForTerminal(Join(done->unconfirmedIds)));
+                // A record that failed stopped the sync right after the post it could not keep.
+                sentence +=
+                    Fill(done->failure == Failure::Record
+                             ? Tr("; posted but not recorded, check the Kelvora run log: {0}")
+                             : Tr("; sent without an answer, check the Kelvora run log: {0}"),
+                         ForTerminal(Join(done->unconfirmedIds)));
             }
             Error(sentence);
             return kExitFailed;

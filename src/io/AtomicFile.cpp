@@ -1,6 +1,7 @@
 #include "io/AtomicFile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -217,8 +218,13 @@ void RemoveTemporaryFilesOnSignals() {
 }
 
 AppendOnlyFile::~AppendOnlyFile() {
+    Close();
+}
+
+void AppendOnlyFile::Close() {
     if (m_fd >= 0) {
         ::close(m_fd);
+        m_fd = -1;
     }
 }
 
@@ -232,6 +238,10 @@ FileResult AppendOnlyFile::Open(const std::filesystem::path& path, std::filesyst
     if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return {false, "not a regular file: " + path.string()};
     }
+    // A file system without locks cannot keep others out; it still takes lines.
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        return {false, std::string(kFileInUse)};
+    }
     char last = '\n';
     if (info.st_size > 0 && ::pread(fd.get(), &last, 1, info.st_size - 1) != 1) {
         return {false, Reason("cannot read", errno)};
@@ -239,9 +249,7 @@ FileResult AppendOnlyFile::Open(const std::filesystem::path& path, std::filesyst
     if (last != '\n' && (!WriteAll(fd.get(), "\n") || ::fdatasync(fd.get()) != 0)) {
         return {false, Reason("cannot write", errno)};
     }
-    if (m_fd >= 0) {
-        ::close(m_fd);
-    }
+    Close();
     m_fd = fd.release();
     SyncFolder(FolderOf(path));  // a file just created keeps its name after a power cut
     return {true, {}};

@@ -33,6 +33,9 @@ FileResult CreateNewFile(const std::filesystem::path& path, std::string_view con
 // A file that only grows, one line at a time. Each Append reaches the disk
 // before it returns, so a crash, a kill or a power cut keeps every line
 // appended before it; at worst the line being written is cut short.
+// What AppendOnlyFile::Open says while another holds the file.
+inline constexpr std::string_view kFileInUse = "in use by another Strivo";
+
 class AppendOnlyFile {
 public:
     AppendOnlyFile() = default;
@@ -42,8 +45,10 @@ public:
 
     // Opens `path` for appending, creating it with `mode` when missing. A last
     // line left without its line end (a write cut short) is ended first, so the
-    // next line starts on a line of its own.
+    // next line starts on a line of its own. One AppendOnlyFile holds a file at
+    // a time, in any process: Open fails while another does, until it closes.
     FileResult Open(const std::filesystem::path& path, std::filesystem::perms mode);
+    void Close();
     bool IsOpen() const { return m_fd >= 0; }
     // Appends `line` (with its line end) in one write, then flushes it to disk.
     FileResult Append(std::string_view line);

@@ -250,8 +250,13 @@ void RemoveTemporaryFilesOnSignals() {
 
 // m_fd is a C run-time descriptor that owns the file's handle.
 AppendOnlyFile::~AppendOnlyFile() {
+    Close();
+}
+
+void AppendOnlyFile::Close() {
     if (m_fd >= 0) {
         _close(m_fd);
+        m_fd = -1;
     }
 }
 
@@ -265,6 +270,15 @@ FileResult AppendOnlyFile::Open(const std::filesystem::path& path, std::filesyst
     BY_HANDLE_FILE_INFORMATION info{};
     if (!IsRegularFile(file.get()) || !GetFileInformationByHandle(file.get(), &info)) {
         return {false, "not a regular file: " + Utf8(path)};
+    }
+    // The lock is on a byte far past the end, so others can still read the file.
+    OVERLAPPED pastEnd{};
+    pastEnd.Offset = 0xFFFFFFFE;
+    pastEnd.OffsetHigh = 0x7FFFFFFF;
+    if (!LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                    &pastEnd) &&
+        GetLastError() == ERROR_LOCK_VIOLATION) {
+        return {false, std::string(kFileInUse)};
     }
     const std::uint64_t size =
         (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
@@ -286,9 +300,7 @@ FileResult AppendOnlyFile::Open(const std::filesystem::path& path, std::filesyst
         return {false, "cannot open: no descriptor left"};
     }
     file.release();
-    if (m_fd >= 0) {
-        _close(m_fd);
-    }
+    Close();
     m_fd = fd;
     return {true, {}};
 }

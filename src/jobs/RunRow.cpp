@@ -61,6 +61,7 @@ RunRow::RunRow(RunRow&& other) noexcept
     if (!m_large) {
         std::memcpy(m_small, other.m_small, TextSize());
     }
+    other.m_ends = {};  // its text went with it
 }
 
 RunRow& RunRow::operator=(RunRow&& other) noexcept {
@@ -71,6 +72,7 @@ RunRow& RunRow::operator=(RunRow&& other) noexcept {
         if (!m_large) {
             std::memcpy(m_small, other.m_small, TextSize());
         }
+        other.m_ends = {};
     }
     return *this;
 }

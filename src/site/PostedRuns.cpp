@@ -102,6 +102,7 @@ FileResult PostedRuns::LoadLocked(bool* empty) {
     m_postedOn.clear();
     m_warnings.clear();
     std::string_view rest = content.bytes;
+    std::vector<std::string_view> fields;
     for (int number = 1; !rest.empty(); ++number) {
         const std::size_t end = rest.find('\n');
         std::string_view line = rest.substr(0, end);
@@ -112,7 +113,7 @@ FileResult PostedRuns::LoadLocked(bool* empty) {
         if (line.empty() || line.front() == '#') {
             continue;
         }
-        std::vector<std::string_view> fields;
+        fields.clear();
         for (std::size_t at = 0; at <= line.size();) {
             const std::size_t space = std::min(line.find(' ', at), line.size());
             fields.push_back(line.substr(at, space - at));
@@ -138,19 +139,31 @@ FileResult PostedRuns::LoadLocked(bool* empty) {
 FileResult PostedRuns::Open() {
     std::lock_guard lock(m_mutex);
     bool empty = false;
-    FileResult opened = LoadLocked(&empty);
-    if (!opened || m_file.empty()) {
-        return opened;
+    if (m_file.empty()) {
+        return LoadLocked(&empty);
     }
+    // Opened before it is read: that keeps any other sync out, so what is
+    // read stays true until Close. Read even when it could not be opened,
+    // for the failed sync's report.
     using std::filesystem::perms;
-    opened = m_appender.Open(m_file, perms::owner_read | perms::owner_write);
+    FileResult opened = m_appender.Open(m_file, perms::owner_read | perms::owner_write);
+    if (const FileResult loaded = LoadLocked(&empty); !loaded) {
+        m_appender.Close();
+        return loaded;
+    }
     if (opened && empty) {
         opened = m_appender.Append(kHeader);
     }
     if (!opened) {
+        m_appender.Close();
         opened.error = "cannot write " + m_file.string() + ": " + opened.error;
     }
     return opened;
+}
+
+void PostedRuns::Close() {
+    std::lock_guard lock(m_mutex);
+    m_appender.Close();
 }
 
 std::vector<std::string> PostedRuns::warnings() const {

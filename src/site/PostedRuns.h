@@ -29,9 +29,12 @@ public:
 
     // Reads the file again; a missing one is empty.
     FileResult Load();
-    // Loads, then opens the file for appending, creating it readable by its
-    // owner only. Fails, saying why, when the record cannot be written.
+    // Opens the file for appending, creating it readable by its owner only,
+    // then loads it. Fails, saying why, when the record cannot be written,
+    // or while another PostedRuns, in any process, has it open.
     FileResult Open();
+    // Lets another PostedRuns open the file.
+    void Close();
     // The lines the last Load skipped, as "line N: ..." texts.
     std::vector<std::string> warnings() const;
 

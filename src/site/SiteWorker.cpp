@@ -1,5 +1,7 @@
 #include "site/SiteWorker.h"
 
+#include <memory>
+
 #include "site/PostedRuns.h"
 #include "site/RunLogForm.h"
 #include "text/CodePage.h"
@@ -53,6 +55,9 @@ SiteWorker::SiteWorker(const Settings& settings, WebSessionConfig sessionConfig,
 bool SiteWorker::RunJob(ProgressSink& sink, const RunTable& table) {
     PostedRuns& record = *m_options.record;
     const FileResult opened = record.Open();
+    // Other syncs are kept out for as long as this one runs, and no longer.
+    const std::unique_ptr<PostedRuns, void (*)(PostedRuns*)> closing(
+        &record, [](PostedRuns* open) { open->Close(); });
 
     // One snapshot for the whole sync: rows that change meanwhile cannot make
     // it read past the end.
@@ -158,8 +163,10 @@ void SiteWorker::PostRuns(ProgressSink& sink, const std::vector<const RunRow*>& 
             url, BuildRunLogBody(m_formHash, row, EncodedRunLogDescription()));
         if (result.answered && result.status / 100 == 2) {
             if (FileResult recorded = m_options.record->Add(m_settings, runId); !recorded) {
-                // The site has this run but the record does not; every further
-                // post would widen the gap.
+                // The site has this run but the record does not: the user is
+                // told which, as for a post in doubt, and every further post
+                // would widen the gap.
+                done.unconfirmedIds.emplace_back(runId);
                 m_failure = {Failure::Record, recorded.error};
                 stopped = true;
             }

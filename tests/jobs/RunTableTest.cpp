@@ -31,6 +31,7 @@ TEST(RunTable, RowsTooLongToHoldInsideKeepEveryCellThroughCopies) {
     EXPECT_EQ(std::string(copied[kColumnDistance]) + "|" + std::string(copied[kColumnDuration]),
               "|" + longCell + "y");
     EXPECT_EQ(table.Cell(0, kColumnStartTime), longCell);
+    EXPECT_EQ(RunRow(row)[kColumnDuration], "");  // moved from: empty, not read past its end
 }
 
 TEST(RunTable, ListenerMayReadTheTableItWasCalledFor) {

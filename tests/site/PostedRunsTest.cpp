@@ -33,6 +33,11 @@ TEST(PostedRuns, DamagedLinesAreSkippedAndTheNextRecordStartsOnALineOfItsOwn) {
     }
     ASSERT_TRUE(record.Add(settings, "82&x"));
 
+    // One sync at a time, in any process; reading is never kept out.
+    PostedRuns other(file);
+    EXPECT_NE(other.Open().error.find("in use by another Strivo"), std::string::npos);
+    record.Close();
+    ASSERT_TRUE(other.Open());
     PostedRuns reread(file);
     ASSERT_TRUE(reread.Load());
     EXPECT_TRUE(reread.PostedOn(settings, "82&x"));
