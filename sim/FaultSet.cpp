@@ -44,8 +44,8 @@ void FaultSet::Add(Fault fault) {
     m_faults.push_back(Counted{std::move(fault)});
 }
 
-FaultActions FaultSet::Take(std::string_view path, std::string_view query) {
-    FaultActions actions;
+Fault FaultSet::Take(std::string_view path, std::string_view query) {
+    Fault actions;
     std::lock_guard lock(m_mutex);
     for (Counted& counted : m_faults) {
         const Fault& fault = counted.fault;

@@ -54,27 +54,14 @@ struct Fault {
 // Throws std::invalid_argument when a piece is unknown or no action is given.
 Fault ParseFault(std::string_view text);
 
-// What the faults matching one request ask for, combined (rules above).
-struct FaultActions {
-    std::chrono::milliseconds delay{0};
-    int status = 0;
-    bool closeMidBody = false;
-    std::size_t cutAfterBytes = 0;
-    std::size_t bodySize = 0;
-    bool redirectLoop = false;
-    bool drop = false;
-    std::chrono::milliseconds drip{0};
-    bool endless = false;
-};
-
 // The faults of one stand-in, with a request count per fault. Any thread.
 class FaultSet {
 public:
     void Add(Fault fault);
 
     // Counts the request against every matching fault and returns what the
-    // ones due now ask for.
-    FaultActions Take(std::string_view path, std::string_view query);
+    // ones due now ask for, combined (rules above), without path or count.
+    Fault Take(std::string_view path, std::string_view query);
 
 private:
     struct Counted {

@@ -234,7 +234,7 @@ void HttpEndpoint::Serve(const httplib::Request& req, httplib::Response& res) {
         return;
     }
 
-    const FaultActions faults = m_faults.Take(request.path, request.query);
+    const Fault faults = m_faults.Take(request.path, request.query);
     if (faults.delay.count() > 0) {
         WaitUnlessStopping(faults.delay);
     }

@@ -482,6 +482,17 @@ private:
 
 }  // namespace
 
+int ReportOutputFailure(int status, CliEnvironment& env, const std::function<std::string()>& why) {
+    env.out.flush();
+    if (!env.out) {
+        env.err << "strivo-cli: " << Fill(Tr("cannot write to standard output: {0}"), why())
+                << "\n";
+        status = status == kExitDone ? kExitFailed : status;
+    }
+    env.err.flush();
+    return status;
+}
+
 int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     std::string error;
     const std::optional<Options> options = ParseArguments(args, error);

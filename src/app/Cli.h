@@ -34,4 +34,8 @@ enum CliExit : int { kExitDone = 0, kExitFailed = 1, kExitUsage = 2 };
 // with --config=FILE or --demo; --help, --version.
 int RunCli(const std::vector<std::string>& args, CliEnvironment& env);
 
+// After RunCli: a closed pipe or a full disk on standard output is said once
+// the work is done, in `why`'s words, and fails a run that had succeeded.
+int ReportOutputFailure(int status, CliEnvironment& env, const std::function<std::string()>& why);
+
 }  // namespace strivo

@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
-#include <map>
 
 #include "app/Cli.h"
 #include "app/Process.h"
@@ -81,34 +80,15 @@ void UseTheUsersLanguage() {
 int main(int argc, char** argv) {
     strivo::PrepareProcess();
     UseTheUsersLanguage();
-    // Read once and taken out of the environment at once.
-    std::map<std::string, std::string, std::less<>> passwords;
-    for (const char* name : {"STRIVO_NIKE_PASSWORD", "STRIVO_SITE_PASSWORD"}) {
-        if (auto value = strivo::TakeEnvironmentVariable(name)) {
-            passwords.emplace(name, std::move(*value));
-        }
-    }
     strivo::CliEnvironment env{
         std::cout,
         std::cerr,
-        [&passwords](std::string_view name) -> std::optional<std::string> {
-            const auto found = passwords.find(name);
-            return found != passwords.end() ? std::optional<std::string>(found->second)
-                                            : std::nullopt;
-        },
+        strivo::PasswordsFromEnvironment(),
         ReadPasswordFromTerminal,
         strivo::DefaultSettingsPath(),
         {},
         ::isatty(STDERR_FILENO) == 1,
     };
-    int status = strivo::RunCli(std::vector<std::string>(argv + 1, argv + argc), env);
-    // A closed pipe or a full disk on standard output is said after the work is done.
-    std::cout.flush();
-    if (!std::cout) {
-        const std::string why = std::strerror(errno);
-        std::cerr << "strivo-cli: "
-                  << strivo::Fill(strivo::Tr("cannot write to standard output: {0}"), why) << "\n";
-        status = status == 0 ? 1 : status;
-    }
-    return status;
+    const int status = strivo::RunCli(std::vector<std::string>(argv + 1, argv + argc), env);
+    return strivo::ReportOutputFailure(status, env, [] { return std::strerror(errno); });
 }

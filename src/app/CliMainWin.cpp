@@ -8,13 +8,11 @@
 #include <shellapi.h>
 
 #include <iostream>
-#include <map>
 #include <streambuf>
 #include <system_error>
 
 #include "app/Cli.h"
 #include "app/Process.h"
-#include "app/Translate.h"
 #include "settings/Settings.h"
 #include "text/WideText.h"
 
@@ -154,13 +152,7 @@ std::optional<std::string> ReadPasswordFromConsole(std::ostream& err, std::strin
 
 int main() {
     strivo::PrepareProcess();
-    // Read once and taken out of the environment at once.
-    std::map<std::string, std::string, std::less<>> passwords;
-    for (const char* name : {"STRIVO_NIKE_PASSWORD", "STRIVO_SITE_PASSWORD"}) {
-        if (auto value = strivo::TakeEnvironmentVariable(name)) {
-            passwords.emplace(name, std::move(*value));
-        }
-    }
+    auto passwords = strivo::PasswordsFromEnvironment();
     int count = 0;
     wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
     std::vector<std::string> args;
@@ -176,26 +168,14 @@ int main() {
     strivo::CliEnvironment env{
         out,
         err,
-        [&passwords](std::string_view name) -> std::optional<std::string> {
-            const auto found = passwords.find(name);
-            return found != passwords.end() ? std::optional<std::string>(found->second)
-                                            : std::nullopt;
-        },
+        std::move(passwords),
         [&err](std::string_view prompt) { return ReadPasswordFromConsole(err, prompt); },
         strivo::DefaultSettingsPath(),
         {},
         errBuffer.IsTerminal(),
     };
-    int status = strivo::RunCli(args, env);
-    // A closed pipe or a full disk on standard output is said after the work is done.
-    out.flush();
-    if (!out) {
-        const std::string why =
-            std::system_category().message(static_cast<int>(outBuffer.LastError()));
-        err << "strivo-cli: "
-            << strivo::Fill(strivo::Tr("cannot write to standard output: {0}"), why) << "\n";
-        status = status == 0 ? 1 : status;
-    }
-    err.flush();
-    return status;
+    const int status = strivo::RunCli(args, env);
+    return strivo::ReportOutputFailure(status, env, [&outBuffer] {
+        return std::system_category().message(static_cast<int>(outBuffer.LastError()));
+    });
 }

@@ -101,7 +101,7 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (arg == "--version") {
-            std::puts("strivo 2.0422");
+            std::puts("strivo " STRIVO_VERSION);
             return 0;
         }
         if (arg == "--demo" && strivo::kHaveDemo) {

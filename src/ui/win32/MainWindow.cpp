@@ -292,9 +292,8 @@ void MainWindow::OnCommand(int id) {
         case IDC_VISIT_SITE: {
             const std::string url = SiteUrl(m_settings, "");
             // ShellExecute's success is any value above 32.
-            if (reinterpret_cast<INT_PTR>(ShellExecuteW(m_dialog, L"open",
-                                                        Wide(url, CP_UTF8).c_str(), nullptr,
-                                                        nullptr, SW_SHOWNORMAL)) <= 32) {
+            if (reinterpret_cast<INT_PTR>(ShellExecuteW(m_dialog, L"open", Wide(url).c_str(),
+                                                        nullptr, nullptr, SW_SHOWNORMAL)) <= 32) {
                 Apply(m_state.OnBrowserFailed(url));
             }
             break;
