@@ -93,10 +93,8 @@ std::unique_ptr<CurlTransport> CurlTransport::Create(
 
 CurlTransport::CurlTransport(const WebSessionConfig& config,
                              std::shared_ptr<const TrustedCertificates> trusted)
-    : m_cookies(config.cookies),
+    : m_config(config),
       m_trusted(std::move(trusted)),
-      m_config(config),
-      m_maxBodyBytes(config.maxBodyBytes),
       m_easy(curl_easy_init()),
       m_multi(curl_multi_init()) {
     if (!m_easy || !m_multi) {
@@ -104,7 +102,7 @@ CurlTransport::CurlTransport(const WebSessionConfig& config,
     }
     CURL* easy = m_easy.get();
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_SHARE, m_cookies->Handle());
+    curl_easy_setopt(easy, CURLOPT_SHARE, m_config.cookies->Handle());
     curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");  // the cookie engine, in memory only
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
@@ -233,10 +231,7 @@ TransferOutcome CurlTransport::Perform(const TransferRequest& request, std::stop
                 outcome.error =
                     verifyResult > 1 ? TransferError::Untrusted : TransferError::WrongHost;
             }
-            // Where the error alone is not enough to act on.
-            if (outcome.error == TransferError::Untrusted ||
-                outcome.error == TransferError::WrongHost || outcome.error == TransferError::Tls ||
-                outcome.error == TransferError::Other) {
+            if (NeedsDetail(outcome.error)) {
                 outcome.detail = m_errorText[0] != '\0' ? m_errorText : curl_easy_strerror(code);
             }
             break;
@@ -298,8 +293,9 @@ std::size_t CurlTransport::OnBody(char* data, std::size_t size, std::size_t coun
     }
     curl_off_t announced = -1;
     curl_easy_getinfo(transfer.m_easy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
-    if (length > transfer.m_maxBodyBytes - transfer.m_received ||
-        (announced > 0 && static_cast<std::size_t>(announced) > transfer.m_maxBodyBytes)) {
+    const std::size_t limit = transfer.m_config.maxBodyBytes;
+    if (length > limit - transfer.m_received ||
+        (announced > 0 && static_cast<std::size_t>(announced) > limit)) {
         transfer.m_abort = Abort::TooLarge;
         return CURL_WRITEFUNC_ERROR;
     }

@@ -59,11 +59,10 @@ private:
                           curl_off_t upNow);
     static CURLcode OnSslContext(CURL* easy, void* sslContext, void* self);
 
-    std::shared_ptr<CookieStore> m_cookies;  // outlives the easy handle that uses it
+    // Limits, and the cookie store, which outlives the easy handle that uses it.
+    WebSessionConfig m_config;
     std::shared_ptr<const TrustedCertificates> m_trusted;
     SystemCertificates m_system;
-    WebSessionConfig m_config;  // stall and rate limits
-    std::size_t m_maxBodyBytes;
     CurlEasy m_easy;
     CurlMulti m_multi;  // after the easy handle, so it is cleaned up first
 

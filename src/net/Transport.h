@@ -27,6 +27,13 @@ struct TransferOutcome {
     std::string detail;        // the transport's own words on a failure, if it has any
 };
 
+// The errors whose kind alone is not enough to act on: the transport adds its
+// own words in `detail`.
+inline bool NeedsDetail(TransferError error) {
+    return error == TransferError::Untrusted || error == TransferError::WrongHost ||
+           error == TransferError::Tls || error == TransferError::Other;
+}
+
 // What carries a session's requests: one connection pool, driven on the
 // session's thread. Perform writes a 2xx body into `body` as it arrives, and
 // never sends a POST a second time, not even on a kept-alive connection that

@@ -408,9 +408,7 @@ TransferOutcome WinInetTransport::Perform(const TransferRequest& request, std::s
         // The watch closed the handles, or WinINet's own time-out came first.
         outcome.error = TransferError::TimedOut;
         outcome.detail = m_clock->Why();
-    } else if (outcome.error == TransferError::Untrusted ||
-               outcome.error == TransferError::WrongHost || outcome.error == TransferError::Tls ||
-               outcome.error == TransferError::TimedOut || outcome.error == TransferError::Other) {
+    } else if (NeedsDetail(outcome.error)) {
         outcome.detail = DetailFor(hop.code);
     }
     m_clock.reset();
