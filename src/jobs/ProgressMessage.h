@@ -41,6 +41,7 @@ enum class Failure {
     BadAnswer,        // an answer, but not what was asked for
     CertificateFile,  // the extra CAs named in the settings cannot be read
     Record,           // the record of posted runs cannot be read or written
+    RecordInUse,      // another sync, in this process or another, has the record
     Cancelled,
     OutOfMemory,
     Other,

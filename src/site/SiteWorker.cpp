@@ -77,7 +77,8 @@ bool SiteWorker::RunJob(ProgressSink& sink, const RunTable& table) {
 
     // A record that cannot be written fails the sync before anything is posted.
     if (!opened) {
-        done.Fail({Failure::Record, opened.error});
+        done.Fail({opened.error.ends_with(kFileInUse) ? Failure::RecordInUse : Failure::Record,
+                   opened.error});
         for (const RunRow* row : toPost) {
             done.failedIds.emplace_back((*row)[kColumnRunId]);
         }

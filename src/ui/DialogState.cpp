@@ -94,6 +94,9 @@ std::string ReasonText(const ProgressReport& report) {
         case Failure::Record:
             reason = "无法写入上传记录";
             break;
+        case Failure::RecordInUse:
+            reason = "另一个Strivo正在同步";
+            break;
         case Failure::Cancelled:
             reason = "已取消";
             break;

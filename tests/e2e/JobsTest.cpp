@@ -194,7 +194,12 @@ TEST_F(JobsTest, APostWithoutAnAnswerIsNeverSentAgainWithinTheSync) {
     EXPECT_EQ(SiteIds(), "801 802 802 803 ");
 }
 
-TEST_F(JobsTest, ARecordThatCannotBeWrittenStopsTheSyncBeforeAnyPost) {
+TEST_F(JobsTest, ARecordThatCannotBeWrittenOrIsInUseStopsTheSyncBeforeAnyPost) {
+    PostedRuns otherSync(m_record->file());  // a window, or another strivo-cli
+    ASSERT_TRUE(otherSync.Open());
+    EXPECT_EQ(Sync(m_services.settings(), 2), "1030:-1");
+    EXPECT_EQ(m_reports.back().failure, Failure::RecordInUse);
+
     m_record = std::make_shared<PostedRuns>(m_folder / "missing" / "posted.txt");
     EXPECT_EQ(Sync(m_services.settings(), 2), "1030:-1");
     EXPECT_NE(m_reports.back().reason.find("missing/posted.txt"), std::string::npos);
