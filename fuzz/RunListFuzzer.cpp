@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "FuzzSupport.h"
-#include "jobs/RunTable.h"
+#include "rows/RunTable.h"
 #include "runservice/RunList.h"
 
 namespace {

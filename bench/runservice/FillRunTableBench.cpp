@@ -10,7 +10,7 @@
 #include <map>
 #include <string>
 
-#include "jobs/RunTable.h"
+#include "rows/RunTable.h"
 #include "net/BodyLineReader.h"
 #include "runservice/RunList.h"
 

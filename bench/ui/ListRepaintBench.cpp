@@ -8,7 +8,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "jobs/RunTable.h"
+#include "rows/RunTable.h"
 #include "ui/RunListView.h"
 
 namespace {

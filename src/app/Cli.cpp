@@ -7,7 +7,7 @@
 #include "app/TerminalTable.h"
 #include "app/Translate.h"
 #include "export/CsvExport.h"
-#include "jobs/RunTable.h"
+#include "rows/RunTable.h"
 #include "runservice/RunServiceWorker.h"
 #include "settings/Settings.h"
 #include "site/PostedRuns.h"

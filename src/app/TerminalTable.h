@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "jobs/RunTable.h"
+#include "rows/RunTable.h"
 
 namespace strivo {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "io/AtomicFile.h"
-#include "jobs/RunTable.h"
+#include "rows/RunTable.h"
 
 namespace strivo {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "jobs/RunTable.h"
+#include "rows/RunTable.h"
 
 namespace strivo {
 

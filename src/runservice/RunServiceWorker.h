@@ -6,8 +6,8 @@
 #include <string_view>
 #include <thread>
 
-#include "jobs/ProgressMessage.h"
-#include "jobs/RunTable.h"
+#include "rows/ProgressMessage.h"
+#include "rows/RunTable.h"
 #include "net/WebSession.h"
 #include "settings/Settings.h"
 

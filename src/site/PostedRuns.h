@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "io/AtomicFile.h"
-#include "jobs/RunTable.h"
+#include "rows/RunTable.h"
 #include "settings/Settings.h"
 
 namespace strivo {

@@ -2,7 +2,7 @@
 
 #include <wx/event.h>
 
-#include "jobs/ProgressMessage.h"
+#include "rows/ProgressMessage.h"
 
 namespace strivo {
 

@@ -143,16 +143,16 @@ DialogState::DialogState() {
 
 DialogUpdate DialogState::OnServiceLogin(std::string_view user, std::string_view password) {
     m_view.summary.clear();
-    return AskForJob(JobKind::RunService, user, password);
+    return AskForJob(JobKind::Download, user, password);
 }
 
 DialogUpdate DialogState::OnSync(std::string_view user, std::string_view password) {
-    return AskForJob(JobKind::Site, user, password);
+    return AskForJob(JobKind::Sync, user, password);
 }
 
 DialogUpdate DialogState::AskForJob(JobKind kind, std::string_view user,
                                     std::string_view password) const {
-    const bool service = kind == JobKind::RunService;
+    const bool service = kind == JobKind::Download;
     DialogUpdate update = Answer();
     // A text of blanks is not empty.
     if (user.empty()) {
@@ -168,11 +168,11 @@ DialogUpdate DialogState::AskForJob(JobKind kind, std::string_view user,
 }
 
 DialogUpdate DialogState::OnJobStarted(JobKind kind) {
-    if (kind == JobKind::RunService) {
+    if (kind == JobKind::Download) {
         m_view.status = Text().serviceSigningIn;
-        m_view.serviceLoginEnabled = false;
+        m_view.serviceSignInEnabled = false;
         m_view.refreshEnabled = false;
-    } else if (kind == JobKind::Site) {
+    } else if (kind == JobKind::Sync) {
         m_view.status = Text().siteSigningIn;
         m_view.syncEnabled = false;
     }
@@ -201,7 +201,7 @@ DialogUpdate DialogState::OnReport(const ProgressReport& report) {
                 m_view.status = Text().serviceSignedIn;
             } else {
                 m_view.status = Text().serviceSignInFailed + ReasonText(report);
-                m_view.serviceLoginEnabled = true;
+                m_view.serviceSignInEnabled = true;
             }
             break;
         case WM_SUMMARY_READY:
@@ -216,7 +216,7 @@ DialogUpdate DialogState::OnReport(const ProgressReport& report) {
                 m_view.syncEnabled = true;
             } else {
                 m_view.status = Text().runsFailed + ReasonText(report);
-                m_view.serviceLoginEnabled = true;
+                m_view.serviceSignInEnabled = true;
             }
             m_view.refreshEnabled = true;
             break;

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "jobs/ProgressMessage.h"
+#include "rows/ProgressMessage.h"
 #include "settings/Settings.h"
 
 namespace strivo {
@@ -13,14 +13,14 @@ namespace strivo {
 enum class DialogField { ServiceUser, ServicePassword, SiteUser, SitePassword };
 
 // Which job a button press asks the dialog to start.
-enum class JobKind { None, RunService, Site };
+enum class JobKind { None, Download, Sync };
 
 // What the main dialog shows: the status line, the summary line, and which
 // buttons are enabled. All texts are CP936.
 struct DialogView {
     std::string status;
     std::string summary;
-    bool serviceLoginEnabled = true;
+    bool serviceSignInEnabled = true;
     bool refreshEnabled = true;
     bool syncEnabled = false;
     bool exportEnabled = true;

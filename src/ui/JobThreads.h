@@ -4,7 +4,7 @@
 #include <memory>
 #include <thread>
 
-#include "jobs/RunTable.h"
+#include "rows/RunTable.h"
 #include "net/WebSession.h"
 #include "runservice/RunServiceWorker.h"
 #include "settings/Settings.h"
@@ -39,11 +39,11 @@ public:
     // Throws std::system_error when no thread starts.
     void Start(JobKind kind, const Settings& settings, const WebSessionConfig& sessionConfig,
                std::shared_ptr<PostedRuns> posted) {
-        std::jthread& thread = kind == JobKind::RunService ? m_service : m_site;
+        std::jthread& thread = kind == JobKind::Download ? m_service : m_site;
         if (thread.joinable()) {
             thread.join();
         }
-        thread = kind == JobKind::RunService
+        thread = kind == JobKind::Download
                      ? m_launch.download(settings, sessionConfig, m_sink, m_table)
                      : m_launch.sync(settings, sessionConfig, m_sink, m_table, {std::move(posted)});
     }

@@ -111,7 +111,7 @@ MainDialog::MainDialog(wxWindow* parent, MainDialogOptions options, DialogServic
     LoadSettings();
     UpdateData(false);
     Apply(DialogUpdate{m_state.view(), {}, {}, JobKind::None});
-    m_serviceLogin->SetFocus();
+    m_serviceSignIn->SetFocus();
     Centre();
     if (!m_settings.problems.empty()) {
         CallAfter([this] { ShowSettingsProblems(); });
@@ -129,7 +129,7 @@ MainDialog::~MainDialog() {
 void MainDialog::CreateControls() {
     // Created in tab order.
     const long edit = wxTE_LEFT;
-    m_serviceLogin = new wxButton(this, IDC_SERVICE_LOGIN, Utf8("登陆Nike+"));
+    m_serviceSignIn = new wxButton(this, IDC_SERVICE_LOGIN, Utf8("登陆Nike+"));
     m_serviceUserField = new wxTextCtrl(this, IDC_SERVICE_USER, {}, {}, {}, edit);
     m_servicePasswordField =
         new wxTextCtrl(this, IDC_SERVICE_PASSWORD, {}, {}, {}, edit | wxTE_PASSWORD);
@@ -158,7 +158,7 @@ void MainDialog::CreateControls() {
     serviceGroup->Lower();
     siteGroup->Lower();
 
-    PlaceAt(m_serviceLogin, {135, 69, 50, 14});
+    PlaceAt(m_serviceSignIn, {135, 69, 50, 14});
     PlaceAt(m_serviceUserField, {57, 29, 127, 14});
     PlaceAt(m_servicePasswordField, {57, 47, 127, 14});
     PlaceAt(m_siteUserField, {277, 29, 127, 14});
@@ -226,7 +226,7 @@ void MainDialog::Apply(const DialogUpdate& update) {
     if (m_summary->GetLabel() != summary) {
         m_summary->SetLabel(summary);
     }
-    m_serviceLogin->Enable(view.serviceLoginEnabled);
+    m_serviceSignIn->Enable(view.serviceSignInEnabled);
     m_refresh->Enable(view.refreshEnabled);
     m_sync->Enable(view.syncEnabled);
     m_export->Enable(view.exportEnabled);

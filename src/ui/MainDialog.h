@@ -7,7 +7,7 @@
 #include <memory>
 #include <optional>
 
-#include "jobs/RunTable.h"
+#include "rows/RunTable.h"
 #include "net/WebSession.h"
 #include "settings/Settings.h"
 #include "ui/DialogProgress.h"
@@ -100,7 +100,7 @@ private:
     int m_tableListener = 0;
     DialogProgress m_progress{this};
 
-    wxButton* m_serviceLogin = nullptr;
+    wxButton* m_serviceSignIn = nullptr;
     wxButton* m_refresh = nullptr;
     wxButton* m_sync = nullptr;
     wxButton* m_export = nullptr;

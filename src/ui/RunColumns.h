@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "jobs/RunRow.h"
-#include "jobs/RunRows.h"
+#include "rows/RunRow.h"
+#include "rows/RunRows.h"
 
 namespace strivo {
 

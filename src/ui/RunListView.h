@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "jobs/RunTable.h"
+#include "rows/RunTable.h"
 #include "ui/RunColumns.h"
 
 namespace strivo {

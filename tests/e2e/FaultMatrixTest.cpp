@@ -180,7 +180,7 @@ TEST_P(FaultMatrixTest, EndsInTimeWithTheRightReportAndButtons) {
     if (siteStage) {
         // A good download first, so that there are runs to post.
         test::RecordingSink download;
-        dialog.OnJobStarted(JobKind::RunService);
+        dialog.OnJobStarted(JobKind::Download);
         StartDownload(settings, config, download, table).join();
         for (const auto& report : download.reports()) {
             dialog.OnReport(report);
@@ -225,7 +225,7 @@ TEST_P(FaultMatrixTest, EndsInTimeWithTheRightReportAndButtons) {
     }
 
     const auto started = std::chrono::steady_clock::now();
-    dialog.OnJobStarted(siteStage ? JobKind::Site : JobKind::RunService);
+    dialog.OnJobStarted(siteStage ? JobKind::Sync : JobKind::Download);
     (siteStage ? StartSync(settings, config, sink, table)
                : StartDownload(settings, config, sink, table))
         .join();
@@ -237,7 +237,7 @@ TEST_P(FaultMatrixTest, EndsInTimeWithTheRightReportAndButtons) {
     }
     const std::string reason = *row.reason ? "（" + std::string(row.reason) + "）" : "";
     EXPECT_EQ(dialog.view().status, Cp936((row.status + reason).c_str()));
-    EXPECT_EQ(dialog.view().serviceLoginEnabled, row.signIn);
+    EXPECT_EQ(dialog.view().serviceSignInEnabled, row.signIn);
     EXPECT_EQ(dialog.view().refreshEnabled, row.refresh);
     EXPECT_EQ(dialog.view().syncEnabled, row.sync);
 

@@ -4,7 +4,7 @@
 #include <mutex>
 #include <vector>
 
-#include "jobs/ProgressMessage.h"
+#include "rows/ProgressMessage.h"
 
 namespace strivo::test {
 

@@ -20,7 +20,7 @@ struct Buttons {
 
 void ExpectView(const DialogView& view, const char* status, Buttons buttons, const char* step) {
     EXPECT_EQ(view.status, Cp936(status)) << step;
-    EXPECT_EQ(view.serviceLoginEnabled, buttons.serviceLogin) << step;
+    EXPECT_EQ(view.serviceSignInEnabled, buttons.serviceLogin) << step;
     EXPECT_EQ(view.refreshEnabled, buttons.refresh) << step;
     EXPECT_EQ(view.syncEnabled, buttons.sync) << step;
     EXPECT_EQ(view.exportEnabled, buttons.exportButton) << step;
@@ -31,8 +31,8 @@ TEST(DialogState, DownloadThenSyncStepByStep) {
     ExpectView(state.view(), "等待", {true, true, false, true}, "first shown");
 
     DialogUpdate update = state.OnServiceLogin("me@x", "pw");
-    EXPECT_EQ(update.start, JobKind::RunService);
-    ExpectView(state.OnJobStarted(JobKind::RunService).view, "正在登陆Nike+...",
+    EXPECT_EQ(update.start, JobKind::Download);
+    ExpectView(state.OnJobStarted(JobKind::Download).view, "正在登陆Nike+...",
                {false, false, false, true}, "service job started");
     ExpectView(state.OnReport(Report(WM_SERVICE_LOGIN_DONE)).view, "下载Nike+用户信息...",
                {false, false, false, true}, "signed in");
@@ -46,8 +46,8 @@ TEST(DialogState, DownloadThenSyncStepByStep) {
     ExpectView(state.OnReport(Report(WM_RUNS_DONE)).view, "下载Nike+跑步数据成功结束...",
                {false, true, true, true}, "runs done: refresh and sync, not sign-in");
 
-    EXPECT_EQ(state.OnSync("site", "pw").start, JobKind::Site);
-    ExpectView(state.OnJobStarted(JobKind::Site).view, "正在登陆 KelvoraStrivo...",
+    EXPECT_EQ(state.OnSync("site", "pw").start, JobKind::Sync);
+    ExpectView(state.OnJobStarted(JobKind::Sync).view, "正在登陆 KelvoraStrivo...",
                {false, true, false, true}, "site job started");
     ExpectView(state.OnReport(Report(WM_SITE_LOGIN_DONE)).view, "正在同步Nike+跑步数据到Strivo...",
                {false, true, false, true}, "site signed in");
@@ -66,7 +66,7 @@ TEST(DialogState, DownloadThenSyncStepByStep) {
 
     state.OnServiceLogin("me@x", "pw");
     EXPECT_EQ(state.view().summary, "") << "a new download empties the summary at once";
-    state.OnJobStarted(JobKind::RunService);
+    state.OnJobStarted(JobKind::Download);
     state.OnReport(Report(WM_SERVICE_LOGIN_DONE));
     ExpectView(state.OnReport(Report(WM_RUNS_DONE)).view, "下载Nike+跑步数据成功结束...",
                {false, true, true, true}, "refresh after sync enables sync again");
@@ -102,8 +102,8 @@ TEST(DialogState, FailuresBringBackTheButtonsThatRetry) {
     };
     for (const auto& c : cases) {
         DialogState state;
-        state.OnJobStarted(JobKind::RunService);
-        state.OnJobStarted(JobKind::Site);
+        state.OnJobStarted(JobKind::Download);
+        state.OnJobStarted(JobKind::Sync);
         ProgressReport report = Report(c.message, c.outcome);
         report.failure = c.failure;
         ExpectView(state.OnReport(report).view, c.status, c.buttons, c.status);
@@ -125,7 +125,7 @@ TEST(DialogState, SyncEndSaysWhatWasPostedAndWhatIsInDoubt) {
     };
     for (const auto& c : cases) {
         DialogState state;
-        state.OnJobStarted(JobKind::Site);
+        state.OnJobStarted(JobKind::Sync);
         ProgressReport done = Report(WM_SYNC_DONE, c.outcome);
         done.total = c.total;
         done.notPosted = c.notPosted;
@@ -164,7 +164,7 @@ TEST(DialogState, EmptyFieldsAskForInputAndStartNothing) {
         EXPECT_EQ(update.view, before) << c.message;
     }
     DialogState state;
-    EXPECT_EQ(state.OnServiceLogin(" ", " ").start, JobKind::RunService) << "blanks are not empty";
+    EXPECT_EQ(state.OnServiceLogin(" ", " ").start, JobKind::Download) << "blanks are not empty";
 }
 
 TEST(DialogState, FailedExportSaysSoAndKeepsTheStatusLine) {

@@ -343,7 +343,7 @@ void MainWindow::Apply(const DialogUpdate& update) {
     const DialogView& view = update.view;
     SetItemText(IDC_STATUS, view.status);
     SetItemText(IDC_SUMMARY, view.summary);
-    EnableWindow(GetDlgItem(m_dialog, IDC_SERVICE_LOGIN), view.serviceLoginEnabled);
+    EnableWindow(GetDlgItem(m_dialog, IDC_SERVICE_LOGIN), view.serviceSignInEnabled);
     EnableWindow(GetDlgItem(m_dialog, IDC_REFRESH), view.refreshEnabled);
     EnableWindow(GetDlgItem(m_dialog, IDC_SYNC), view.syncEnabled);
     EnableWindow(GetDlgItem(m_dialog, IDC_EXPORT), view.exportEnabled);

@@ -28,10 +28,10 @@ using CurlMulti = std::unique_ptr<CURLM, CurlMultiDeleter>;
 // One libcurl easy handle driven by a multi handle of its own, both kept for a
 // session's life: the multi handle holds the connections, so requests to one
 // server reuse one, and its poll can be woken from another thread to cancel.
-class CurlTransport final : public Transport {
+class TransportCurl final : public Transport {
 public:
     // Null when libcurl cannot make the handles.
-    static std::unique_ptr<CurlTransport> Create(
+    static std::unique_ptr<TransportCurl> Create(
         const WebSessionConfig& config, std::shared_ptr<const TrustedCertificates> trusted);
 
     TransferOutcome Perform(const TransferRequest& request, std::stop_token stop,
@@ -44,7 +44,7 @@ private:
     // What ended a transfer early, seen by the callbacks.
     enum class Abort { None, Cancelled, TimedOut, TooLarge, Status };
 
-    CurlTransport(const WebSessionConfig& config,
+    TransportCurl(const WebSessionConfig& config,
                   std::shared_ptr<const TrustedCertificates> trusted);
     // True, and the abort noted, when the transfer is cancelled or out of time.
     bool Ending();

@@ -1,10 +1,10 @@
-#include "net/RequestUrl.h"
+#include "net/RequestUrlCurl.h"
 
 #include <curl/curl.h>
 
 #include <memory>
 
-#include "net/CurlGlobal.h"
+#include "net/GlobalCurl.h"
 
 namespace strivo {
 namespace {

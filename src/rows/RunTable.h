@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "jobs/RunRows.h"
+#include "rows/RunRows.h"
 
 namespace strivo {
 

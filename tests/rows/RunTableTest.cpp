@@ -1,4 +1,4 @@
-#include "jobs/RunTable.h"
+#include "rows/RunTable.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "net/CurlCookieStore.h"
+#include "net/CookieStoreCurl.h"
 
 #include <new>
 
-#include "net/CurlGlobal.h"
+#include "net/GlobalCurl.h"
 #include "net/WebSession.h"
 
 namespace strivo {

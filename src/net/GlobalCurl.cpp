@@ -1,4 +1,4 @@
-#include "net/CurlGlobal.h"
+#include "net/GlobalCurl.h"
 
 #include <curl/curl.h>
 

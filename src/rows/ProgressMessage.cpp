@@ -1,4 +1,4 @@
-#include "jobs/ProgressMessage.h"
+#include "rows/ProgressMessage.h"
 
 #include "net/WebSession.h"
 

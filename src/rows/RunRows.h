@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "jobs/RunRow.h"
+#include "rows/RunRow.h"
 
 namespace strivo {
 

@@ -1,4 +1,4 @@
-#include "jobs/RunRows.h"
+#include "rows/RunRows.h"
 
 #include <algorithm>
 

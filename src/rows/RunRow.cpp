@@ -1,4 +1,4 @@
-#include "jobs/RunRow.h"
+#include "rows/RunRow.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "net/CurlTransport.h"
+#include "net/TransportCurl.h"
 
 #include <openssl/ssl.h>
 
@@ -8,9 +8,9 @@
 #include <string>
 
 #include "net/BodyLineReader.h"
-#include "net/CurlCookieStore.h"
-#include "net/CurlGlobal.h"
-#include "net/RequestUrl.h"
+#include "net/CookieStoreCurl.h"
+#include "net/GlobalCurl.h"
+#include "net/RequestUrlCurl.h"
 #include "net/TrustedCertificates.h"
 
 namespace strivo {
@@ -70,7 +70,7 @@ std::unique_ptr<Transport> MakeTransport(const WebSessionConfig& config, Transfe
         why.error = TransferError::CertificateFile;
         return nullptr;
     }
-    auto transport = CurlTransport::Create(
+    auto transport = TransportCurl::Create(
         config, std::make_shared<const TrustedCertificates>(std::move(*trusted)));
     if (!transport) {
         why.error = TransferError::OutOfMemory;
@@ -79,19 +79,19 @@ std::unique_ptr<Transport> MakeTransport(const WebSessionConfig& config, Transfe
     return transport;
 }
 
-std::unique_ptr<CurlTransport> CurlTransport::Create(
+std::unique_ptr<TransportCurl> TransportCurl::Create(
     const WebSessionConfig& config, std::shared_ptr<const TrustedCertificates> trusted) {
     if (!EnsureCurlReady()) {
         return nullptr;
     }
-    std::unique_ptr<CurlTransport> transport(new CurlTransport(config, std::move(trusted)));
+    std::unique_ptr<TransportCurl> transport(new TransportCurl(config, std::move(trusted)));
     if (!transport->m_easy || !transport->m_multi) {
         return nullptr;
     }
     return transport;
 }
 
-CurlTransport::CurlTransport(const WebSessionConfig& config,
+TransportCurl::TransportCurl(const WebSessionConfig& config,
                              std::shared_ptr<const TrustedCertificates> trusted)
     : m_config(config),
       m_trusted(std::move(trusted)),
@@ -112,11 +112,11 @@ CurlTransport::CurlTransport(const WebSessionConfig& config,
                      static_cast<long>(config.connectTimeout.count()));
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);  // the certificate must name the host
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CurlTransport::OnBody);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &TransportCurl::OnBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &CurlTransport::OnHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &TransportCurl::OnHeader);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
-    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &CurlTransport::OnProgress);
+    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &TransportCurl::OnProgress);
     curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
     curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, m_errorText);
@@ -132,15 +132,15 @@ CurlTransport::CurlTransport(const WebSessionConfig& config,
                 systemFolder != nullptr ? systemFolder : ""};
     curl_easy_setopt(easy, CURLOPT_CAINFO, nullptr);
     curl_easy_setopt(easy, CURLOPT_CAPATH, nullptr);
-    curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, &CurlTransport::OnSslContext);
+    curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, &TransportCurl::OnSslContext);
     curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, this);
 }
 
-void CurlTransport::Wake() {
+void TransportCurl::Wake() {
     curl_multi_wakeup(m_multi.get());
 }
 
-TransferOutcome CurlTransport::Perform(const TransferRequest& request, std::stop_token stop,
+TransferOutcome TransportCurl::Perform(const TransferRequest& request, std::stop_token stop,
                                        BodyLineReader& body) {
     m_stop = std::move(stop);
     m_body = &body;
@@ -181,7 +181,7 @@ TransferOutcome CurlTransport::Perform(const TransferRequest& request, std::stop
         // send the request again on a fresh one; without a rewind it fails
         // instead (CURLE_SEND_FAIL_REWIND), and the post is not made twice.
         curl_easy_setopt(easy, CURLOPT_POST, 1L);
-        curl_easy_setopt(easy, CURLOPT_READFUNCTION, &CurlTransport::OnRead);
+        curl_easy_setopt(easy, CURLOPT_READFUNCTION, &TransportCurl::OnRead);
         curl_easy_setopt(easy, CURLOPT_READDATA, this);
         curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE,
                          static_cast<curl_off_t>(request.form->size()));
@@ -239,7 +239,7 @@ TransferOutcome CurlTransport::Perform(const TransferRequest& request, std::stop
     return outcome;
 }
 
-CURLcode CurlTransport::Run() {
+CURLcode TransportCurl::Run() {
     for (;;) {
         int running = 0;
         if (curl_multi_perform(m_multi.get(), &running) != CURLM_OK) {
@@ -259,7 +259,7 @@ CURLcode CurlTransport::Run() {
     }
 }
 
-bool CurlTransport::Ending() {
+bool TransportCurl::Ending() {
     if (m_stop.stop_requested()) {
         m_abort = Abort::Cancelled;
     } else if (m_clock->Exceeded()) {
@@ -268,12 +268,12 @@ bool CurlTransport::Ending() {
     return m_abort != Abort::None;
 }
 
-void CurlTransport::Count(std::size_t bytes) {
+void TransportCurl::Count(std::size_t bytes) {
     m_moved += bytes;
     m_clock->Moved(m_moved);
 }
 
-int CurlTransport::PollMilliseconds() const {
+int TransportCurl::PollMilliseconds() const {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(m_clock->StallAt() - Clock::now());
     return static_cast<int>(
@@ -281,8 +281,8 @@ int CurlTransport::PollMilliseconds() const {
             .count());
 }
 
-std::size_t CurlTransport::OnBody(char* data, std::size_t size, std::size_t count, void* self) {
-    auto& transfer = *static_cast<CurlTransport*>(self);
+std::size_t TransportCurl::OnBody(char* data, std::size_t size, std::size_t count, void* self) {
+    auto& transfer = *static_cast<TransportCurl*>(self);
     const std::size_t length = size * count;
     transfer.Count(length);
     long status = 0;
@@ -304,8 +304,8 @@ std::size_t CurlTransport::OnBody(char* data, std::size_t size, std::size_t coun
     return length;
 }
 
-std::size_t CurlTransport::OnRead(char* buffer, std::size_t size, std::size_t count, void* self) {
-    auto& transport = *static_cast<CurlTransport*>(self);
+std::size_t TransportCurl::OnRead(char* buffer, std::size_t size, std::size_t count, void* self) {
+    auto& transport = *static_cast<TransportCurl*>(self);
     const std::size_t length =
         std::min(size * count, transport.m_form.size() - transport.m_formTaken);
     std::copy_n(transport.m_form.data() + transport.m_formTaken, length, buffer);
@@ -314,21 +314,21 @@ std::size_t CurlTransport::OnRead(char* buffer, std::size_t size, std::size_t co
     return length;
 }
 
-std::size_t CurlTransport::OnHeader(char* /*data*/, std::size_t size, std::size_t count,
+std::size_t TransportCurl::OnHeader(char* /*data*/, std::size_t size, std::size_t count,
                                     void* self) {
-    auto& transfer = *static_cast<CurlTransport*>(self);
+    auto& transfer = *static_cast<TransportCurl*>(self);
     transfer.m_clock->AnswerStarted();
     transfer.Count(size * count);
     return size * count;
 }
 
-int CurlTransport::OnProgress(void* self, curl_off_t /*downTotal*/, curl_off_t /*downNow*/,
+int TransportCurl::OnProgress(void* self, curl_off_t /*downTotal*/, curl_off_t /*downNow*/,
                               curl_off_t /*upTotal*/, curl_off_t /*upNow*/) {
-    return static_cast<CurlTransport*>(self)->Ending() ? 1 : 0;
+    return static_cast<TransportCurl*>(self)->Ending() ? 1 : 0;
 }
 
-CURLcode CurlTransport::OnSslContext(CURL* /*easy*/, void* sslContext, void* self) {
-    const auto& transport = *static_cast<CurlTransport*>(self);
+CURLcode TransportCurl::OnSslContext(CURL* /*easy*/, void* sslContext, void* self) {
+    const auto& transport = *static_cast<TransportCurl*>(self);
     const std::shared_ptr<X509_STORE> store = transport.m_trusted->Store(transport.m_system);
     if (!store) {
         return CURLE_SSL_CACERT_BADFILE;  // what libcurl says when it cannot read them

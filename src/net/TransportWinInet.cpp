@@ -192,9 +192,9 @@ bool IsRedirect(DWORD status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-class WinInetTransport final : public Transport {
+class TransportWinInet final : public Transport {
 public:
-    explicit WinInetTransport(const WebSessionConfig& config) : m_config(config) {
+    explicit TransportWinInet(const WebSessionConfig& config) : m_config(config) {
         // The User-Agent line comes from the session's headers, which replace this.
         m_session = InternetOpenA("Strivo", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
         if (m_session == nullptr) {
@@ -205,11 +205,11 @@ public:
         // A backstop: the watch ends a stalled send or read a little earlier.
         SetOption(INTERNET_OPTION_SEND_TIMEOUT, config.stallLimit.count() + 1000);
         SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, config.stallLimit.count() + 1000);
-        InternetSetStatusCallbackA(m_session, &WinInetTransport::OnStatus);
+        InternetSetStatusCallbackA(m_session, &TransportWinInet::OnStatus);
         m_watch = std::thread([this] { Watch(); });
     }
 
-    ~WinInetTransport() override {
+    ~TransportWinInet() override {
         {
             std::lock_guard lock(m_mutex);
             m_closing = true;
@@ -327,9 +327,9 @@ private:
 };
 
 // On the thread of the synchronous call; the context is the transport.
-void CALLBACK WinInetTransport::OnStatus(HINTERNET, DWORD_PTR context, DWORD status, void* info,
+void CALLBACK TransportWinInet::OnStatus(HINTERNET, DWORD_PTR context, DWORD status, void* info,
                                          DWORD length) {
-    auto* transport = reinterpret_cast<WinInetTransport*>(context);
+    auto* transport = reinterpret_cast<TransportWinInet*>(context);
     if (transport == nullptr) {
         return;
     }
@@ -343,7 +343,7 @@ void CALLBACK WinInetTransport::OnStatus(HINTERNET, DWORD_PTR context, DWORD sta
     }
 }
 
-TransferOutcome WinInetTransport::Perform(const TransferRequest& request, std::stop_token stop,
+TransferOutcome TransportWinInet::Perform(const TransferRequest& request, std::stop_token stop,
                                           BodyLineReader& body) {
     m_stop = std::move(stop);
     {
@@ -415,14 +415,14 @@ TransferOutcome WinInetTransport::Perform(const TransferRequest& request, std::s
     return outcome;
 }
 
-WinInetTransport::Hop WinInetTransport::Failed(DWORD code) {
+TransportWinInet::Hop TransportWinInet::Failed(DWORD code) {
     Hop hop;
     hop.code = code;
     hop.error = ErrorFor(code, m_connected);
     return hop;
 }
 
-WinInetTransport::Hop WinInetTransport::Send(const std::string& url, bool secure,
+TransportWinInet::Hop TransportWinInet::Send(const std::string& url, bool secure,
                                              const TransferRequest& request,
                                              const std::string_view* form, bool* requestSent) {
     Hop hop;
@@ -523,7 +523,7 @@ WinInetTransport::Hop WinInetTransport::Send(const std::string& url, bool secure
     return hop;
 }
 
-WinInetTransport::Hop WinInetTransport::ReadBody(BodyLineReader& body) {
+TransportWinInet::Hop TransportWinInet::ReadBody(BodyLineReader& body) {
     Hop hop;
     HINTERNET handle = Request();
     if (handle == nullptr) {
@@ -584,7 +584,7 @@ std::unique_ptr<Transport> MakeTransport(const WebSessionConfig& config, Transfe
                      "certificate store; import the authority there and remove cafile";
         return nullptr;
     }
-    auto transport = std::make_unique<WinInetTransport>(config);
+    auto transport = std::make_unique<TransportWinInet>(config);
     if (!transport->Ready()) {
         why.error = TransferError::Other;
         why.detail = DetailFor(GetLastError());
