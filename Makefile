@@ -44,7 +44,7 @@ asan: deps
 
 # The thread checker on the tests where threads meet: both workers against the
 # stand-ins, cancelling, the run table, the web sessions and the window.
-TSAN_TESTS := Concurrency|FaultMatrix|RunTable|WebSession|JobsTest|CliTest|WindowTests
+TSAN_TESTS := Concurrency|FaultMatrix|RunTable|WebSession|JobsTest|CliTest|WindowTests|WindowController
 
 tsan: deps
 	@cmake -S . -B $(TSAN_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "../support/StandInProcess.h"
-#include "ui/MainDialog.h"
+#include "ui/wx/MainDialog.h"
 
 namespace {
 
@@ -36,9 +36,9 @@ int ShowWindow(int argc, char** argv, const std::string& settingsFile, long runs
     options.settingsPath = settingsFile;
     auto* dialog = new strivo::MainDialog(nullptr, options);
     dialog->Show();
-    wxCommandEvent press(wxEVT_BUTTON, strivo::IDC_SERVICE_LOGIN);
-    dialog->FindWindow(strivo::IDC_SERVICE_LOGIN)->GetEventHandler()->ProcessEvent(press);
-    auto* list = dynamic_cast<wxListCtrl*>(dialog->FindWindow(strivo::IDC_RUN_TABLE));
+    wxCommandEvent press(wxEVT_BUTTON, IDC_SERVICE_LOGIN);
+    dialog->FindWindow(IDC_SERVICE_LOGIN)->GetEventHandler()->ProcessEvent(press);
+    auto* list = dynamic_cast<wxListCtrl*>(dialog->FindWindow(IDC_RUN_TABLE));
     const auto until = std::chrono::steady_clock::now() + 120s;
     while (list->GetItemCount() != runs && std::chrono::steady_clock::now() < until) {
         wxTheApp->ProcessPendingEvents();

@@ -9,7 +9,7 @@
 #include <cstdio>
 
 #include "rows/RunTable.h"
-#include "ui/RunListView.h"
+#include "ui/wx/RunListView.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 
 #include "app/Process.h"
 #include "settings/Settings.h"
-#include "ui/MainDialog.h"
-#include "ui/WxText.h"
+#include "ui/wx/MainDialog.h"
+#include "ui/wx/WxText.h"
 
 #if STRIVO_STAND_INS
 #include "sim/StandIns.h"

@@ -119,12 +119,17 @@ bool RunServiceWorker::DownloadRunList(RunTable& table) {
     return true;
 }
 
+void RunDownload(std::stop_token stop, const Settings& settings, WebSessionConfig sessionConfig,
+                 ProgressSink& sink, RunTable& table) {
+    sessionConfig.caFile = settings.serviceCaFile;
+    RunServiceWorker(settings, std::move(sessionConfig), std::move(stop)).RunJob(sink, table);
+}
+
 std::jthread StartDownload(const Settings& settings, WebSessionConfig sessionConfig,
                            ProgressSink& sink, std::shared_ptr<RunTable> table) {
-    sessionConfig.caFile = settings.serviceCaFile;
     return std::jthread([settings, config = std::move(sessionConfig), &sink,
                          table = std::move(table)](std::stop_token stop) mutable {
-        RunServiceWorker(settings, std::move(config), std::move(stop)).RunJob(sink, *table);
+        RunDownload(std::move(stop), settings, std::move(config), sink, *table);
     });
 }
 

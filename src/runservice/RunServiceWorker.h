@@ -13,6 +13,10 @@
 
 namespace strivo {
 
+// Runs a download on the calling thread until it ends or `stop` is requested.
+void RunDownload(std::stop_token stop, const Settings& settings, WebSessionConfig sessionConfig,
+                 ProgressSink& sink, RunTable& table);
+
 // Starts a download on a thread of its own; `sink` and `table` must outlive
 // it. Stopping the thread cancels the request in flight. Throws
 // std::system_error when no thread can be started.

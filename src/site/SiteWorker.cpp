@@ -188,17 +188,22 @@ void SiteWorker::PostRuns(ProgressSink& sink, const std::vector<const RunRow*>& 
     }
 }
 
-std::jthread StartSync(const Settings& settings, WebSessionConfig sessionConfig, ProgressSink& sink,
-                       std::shared_ptr<const RunTable> table, SyncOptions options) {
+void RunSync(std::stop_token stop, const Settings& settings, WebSessionConfig sessionConfig,
+             ProgressSink& sink, const RunTable& table, SyncOptions options) {
     sessionConfig.caFile = settings.serviceCaFile;
     if (!options.record) {
         options.record = std::make_shared<PostedRuns>();
     }
+    SiteWorker(settings, std::move(sessionConfig), std::move(options), std::move(stop))
+        .RunJob(sink, table);
+}
+
+std::jthread StartSync(const Settings& settings, WebSessionConfig sessionConfig, ProgressSink& sink,
+                       std::shared_ptr<const RunTable> table, SyncOptions options) {
     return std::jthread([settings, config = std::move(sessionConfig), &sink,
                          table = std::move(table),
                          options = std::move(options)](std::stop_token stop) mutable {
-        SiteWorker(settings, std::move(config), std::move(options), std::move(stop))
-            .RunJob(sink, *table);
+        RunSync(std::move(stop), settings, std::move(config), sink, *table, std::move(options));
     });
 }
 

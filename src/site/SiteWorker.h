@@ -22,6 +22,10 @@ struct SyncOptions {
     bool postAll = false;  // post the runs the record holds too
 };
 
+// Runs a sync on the calling thread until it ends or `stop` is requested.
+void RunSync(std::stop_token stop, const Settings& settings, WebSessionConfig sessionConfig,
+             ProgressSink& sink, const RunTable& table, SyncOptions options = {});
+
 // Starts a sync on a thread of its own; `sink` and `table` must outlive it.
 // It posts each run of the table once (not a row without a RunID, nor a run
 // the record holds), and never sends a post a second time. Stopping the

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <stop_token>
 #include <thread>
 
 #include "rows/RunTable.h"
@@ -13,24 +15,27 @@
 
 namespace strivo {
 
-// How a window starts its jobs; tests put recorders in their place. Both
-// throw std::system_error when no thread starts.
+// The jobs a window runs, each on the calling thread until it ends or is
+// stopped; tests put fakes in their place.
 struct JobLaunchers {
-    std::function<std::jthread(const Settings&, WebSessionConfig, ProgressSink&,
-                               std::shared_ptr<RunTable>)>
-        download = StartDownload;
-    std::function<std::jthread(const Settings&, WebSessionConfig, ProgressSink&,
-                               std::shared_ptr<const RunTable>, SyncOptions)>
-        sync = StartSync;
+    std::function<void(std::stop_token, const Settings&, WebSessionConfig, ProgressSink&,
+                       RunTable&)>
+        download = RunDownload;
+    std::function<void(std::stop_token, const Settings&, WebSessionConfig, ProgressSink&,
+                       const RunTable&, SyncOptions)>
+        sync = RunSync;
+    // Throws std::system_error when no thread starts.
+    std::function<std::jthread(std::function<void(std::stop_token)>)> startThread =
+        [](std::function<void(std::stop_token)> body) { return std::jthread(std::move(body)); };
 };
 
-// A window's two worker threads: one run-service job and one site job at a
-// time, both reporting to one sink and working on one table. Both windows
-// (wx and Win32) keep theirs here.
+// A window's two worker threads: one download and one sync at a time, both
+// reporting to one sink and working on one table.
 class JobThreads {
 public:
-    JobThreads(ProgressSink& sink, std::shared_ptr<RunTable> table, JobLaunchers launch = {})
-        : m_sink(sink), m_table(std::move(table)), m_launch(std::move(launch)) {}
+    // `ended` is called on a job's thread as the last thing it does.
+    JobThreads(ProgressSink& sink, std::shared_ptr<RunTable> table, JobLaunchers launch,
+               std::function<void()> ended);
     ~JobThreads() { StopAll(); }
 
     // Starts `kind`'s job with `settings`, after joining the previous job of
@@ -38,33 +43,27 @@ public:
     // download fills the table; the sync posts its rows, recorded in `posted`.
     // Throws std::system_error when no thread starts.
     void Start(JobKind kind, const Settings& settings, const WebSessionConfig& sessionConfig,
-               std::shared_ptr<PostedRuns> posted) {
-        std::jthread& thread = kind == JobKind::Download ? m_service : m_site;
-        if (thread.joinable()) {
-            thread.join();
-        }
-        thread = kind == JobKind::Download
-                     ? m_launch.download(settings, sessionConfig, m_sink, m_table)
-                     : m_launch.sync(settings, sessionConfig, m_sink, m_table, {std::move(posted)});
-    }
+               std::shared_ptr<PostedRuns> posted);
 
+    // Asks both jobs to stop; they end soon after.
+    void RequestStop();
+    // Joins the threads whose jobs have ended; true while another still runs.
+    bool JoinEnded();
     // Cancels both jobs and waits for their threads.
-    void StopAll() {
-        m_service.request_stop();
-        m_site.request_stop();
-        for (std::jthread* thread : {&m_service, &m_site}) {
-            if (thread->joinable()) {
-                thread->join();
-            }
-        }
-    }
+    void StopAll();
 
 private:
+    struct Slot {
+        std::jthread thread;
+        std::atomic<bool> ended{false};
+    };
+
     ProgressSink& m_sink;
     std::shared_ptr<RunTable> m_table;
     JobLaunchers m_launch;
-    std::jthread m_service;
-    std::jthread m_site;
+    std::function<void()> m_ended;
+    Slot m_download;
+    Slot m_sync;
 };
 
 }  // namespace strivo

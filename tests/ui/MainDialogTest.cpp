@@ -1,6 +1,6 @@
 // The main window driven through its controls, under a private X server when
 // there is no display (scripts/with-display.sh); without any, the tests skip.
-#include "ui/MainDialog.h"
+#include "ui/wx/MainDialog.h"
 
 #include <gtest/gtest.h>
 #include <wx/app.h>
@@ -17,7 +17,7 @@
 #include <thread>
 
 #include "../support/StandInServices.h"
-#include "ui/WxText.h"
+#include "ui/wx/WxText.h"
 
 namespace strivo {
 namespace {
@@ -26,35 +26,20 @@ bool g_haveDisplay = false;
 
 using namespace std::chrono_literals;
 
-// What the dialog asked of the desktop.
-struct Recorded {
-    std::vector<wxString> messages;
-    std::vector<wxString> appMessages;
-    std::optional<wxString> csvPath;
-    bool failThreadStart = false;
-    bool haveBrowser = true;
-};
+// The dialog with recorders in place of the desktop's message boxes, file
+// chooser and browser.
+class RecordingDialog : public MainDialog {
+public:
+    using MainDialog::MainDialog;
 
-DialogServices RecordingServices(Recorded& recorded) {
-    DialogServices services = DesktopServices();
-    services.showMessage = [&recorded](wxWindow*, const wxString& text) {
-        recorded.messages.push_back(text);
-    };
-    services.showAppMessage = [&recorded](const wxString& text) {
-        recorded.appMessages.push_back(text);
-    };
-    services.chooseCsvFile = [&recorded](wxWindow*) { return recorded.csvPath; };
-    services.openBrowser = [&recorded](const wxString&) { return recorded.haveBrowser; };
-    auto start = services.jobs.download;
-    services.jobs.download = [&recorded, start](auto&&... arguments) {
-        if (recorded.failThreadStart) {
-            throw std::system_error(
-                std::make_error_code(std::errc::resource_unavailable_try_again));
-        }
-        return start(arguments...);
-    };
-    return services;
-}
+    void ShowMessage(const std::string& text) override { messages.push_back(ToWx(text)); }
+    void ShowAppMessage(const std::string& text) override { messages.push_back(ToWx(text)); }
+    std::optional<ChosenFile> ChooseCsvFile() override { return csvFile; }
+    bool OpenBrowser(const std::string&) override { return false; }
+
+    std::vector<wxString> messages;
+    std::optional<ChosenFile> csvFile;
+};
 
 class MainDialogTest : public ::testing::Test {
 protected:
@@ -74,11 +59,14 @@ protected:
     // Settings from the file at `settingsPath`, or (the demo) in memory.
     void Open(const std::filesystem::path& settingsPath, const test::StandInServices& services,
               bool demo = false) {
-        MainDialogOptions options{settingsPath, {}, demo, services.config()};
+        MainDialogOptions options;
+        options.settingsPath = settingsPath;
+        options.sessionConfig = services.config();
+        options.demo = demo;
         if (demo) {
             options.settings = services.settings();
         }
-        m_dialog = new MainDialog(nullptr, options, RecordingServices(m_recorded));
+        m_dialog = new RecordingDialog(nullptr, options);
         m_dialog->Show();
         Pump(100ms, [] { return false; });
     }
@@ -134,8 +122,7 @@ protected:
     }
 
     test::TempFolder m_folder;
-    Recorded m_recorded;
-    MainDialog* m_dialog = nullptr;
+    RecordingDialog* m_dialog = nullptr;
 };
 
 TEST_F(MainDialogTest, DemoDownloadSyncAndExport) {
@@ -172,7 +159,7 @@ TEST_F(MainDialogTest, DemoDownloadSyncAndExport) {
     const auto folder = m_folder / std::string(60, 'a') / std::string(60, 'b');
     std::filesystem::create_directories(folder);
     const wxString path = wxString::FromUTF8((folder / "runs.csv").string());
-    m_recorded.csvPath = path;
+    m_dialog->csvFile = ChosenFile{folder / "runs.csv", FromWx(path)};
     Press(IDC_EXPORT);
     auto* status = Control<wxStaticText>(IDC_STATUS);
     EXPECT_TRUE(Status().StartsWith(Utf8("成功导出数据到 ") + path.substr(0, 4))) << Status();
@@ -181,9 +168,8 @@ TEST_F(MainDialogTest, DemoDownloadSyncAndExport) {
     EXPECT_EQ(status->GetToolTipText(), Utf8("成功导出数据到 ") + path);
     const std::string csv = test::ReadFile(folder / "runs.csv");
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 24);
-    EXPECT_TRUE(m_recorded.messages.empty());
+    EXPECT_TRUE(m_dialog->messages.empty());
 
-    m_recorded.haveBrowser = false;
     Press(IDC_VISIT_SITE);
     EXPECT_EQ(Status(), Utf8("无法启动浏览器，请手动访问 ") +
                             wxString::FromUTF8(SiteUrl(demo.settings(), "")));
@@ -209,13 +195,9 @@ TEST_F(MainDialogTest, FailuresSayWhyInTheStatusLine) {
     SaveScreenshot("window-sync-failed");
 }
 
-TEST_F(MainDialogTest, EmptyFieldsNoThreadAndKeysLeaveTheButtons) {
+TEST_F(MainDialogTest, EnterAndEscapeNeitherPressNorClose) {
     Open(m_folder / "config.ini", test::StandInServices());
     EXPECT_EQ(m_dialog->GetTitle(), Utf8("Strivo（Nike+） V2.0422"));
-    Press(IDC_REFRESH);
-    Press(IDC_EXPORT);
-    EXPECT_EQ(m_recorded.messages, (std::vector<wxString>{Utf8("请输入Nike+登陆邮件地址或用户名。"),
-                                                          Utf8("没有任何需要导出的数据！")}));
     // Enter and Escape go no further; the space bar still presses a focused button.
     for (const int key : {WXK_RETURN, WXK_NUMPAD_ENTER, WXK_ESCAPE, WXK_SPACE}) {
         wxKeyEvent event(wxEVT_CHAR_HOOK);
@@ -224,14 +206,9 @@ TEST_F(MainDialogTest, EmptyFieldsNoThreadAndKeysLeaveTheButtons) {
         m_dialog->GetEventHandler()->ProcessEvent(event);
         EXPECT_EQ(event.GetSkipped(), key == WXK_SPACE) << "key " << key;
     }
-    Control<wxTextCtrl>(IDC_SERVICE_USER)->ChangeValue("a");
-    Control<wxTextCtrl>(IDC_SERVICE_PASSWORD)->ChangeValue("b");
-    m_recorded.failThreadStart = true;
-    Press(IDC_SERVICE_LOGIN);
-    EXPECT_EQ(m_recorded.appMessages, std::vector<wxString>{"Cannot Start New Thread"});
-    EXPECT_TRUE(Control<wxButton>(IDC_SERVICE_LOGIN)->IsEnabled());
-    EXPECT_TRUE(Control<wxButton>(IDC_REFRESH)->IsEnabled());
-    EXPECT_EQ(Status(), Utf8("等待"));
+    Press(IDC_REFRESH);
+    EXPECT_EQ(m_dialog->messages, std::vector<wxString>{Utf8("请输入Nike+登陆邮件地址或用户名。")})
+        << "the buttons reach the controller";
     Pump(100ms, [] { return false; });
     EXPECT_TRUE(m_dialog->IsShown());
 }
@@ -248,10 +225,15 @@ TEST_F(MainDialogTest, ClosingDuringALongSyncIsCleanAndQuick) {
     Press(IDC_SYNC);
     ASSERT_TRUE(Pump(20s, [&] { return site.entries().size() >= 5; }));
 
+    // The window answers at once and goes when the sync has ended.
     const auto start = std::chrono::steady_clock::now();
     m_dialog->Close();
-    m_dialog = nullptr;
     EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    wxWindow* const dialog = m_dialog;
+    m_dialog = nullptr;
+    EXPECT_TRUE(Pump(5s, [&] {
+        return wxTheApp->IsScheduledForDestruction(dialog) || !wxTopLevelWindows.Find(dialog);
+    }));
     Pump(100ms, [] { return false; });
     EXPECT_LT(site.entries().size(), 2000u);
     EXPECT_NE(test::ReadFile(m_folder / "config.ini").find("user=" + accounts.service.user),

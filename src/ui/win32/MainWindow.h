@@ -1,15 +1,10 @@
 #pragma once
 
-#include <filesystem>
-
-#include "net/WebSession.h"
+#include "ui/WindowController.h"
 
 namespace strivo {
 
-struct MainWindowOptions {
-    std::filesystem::path settingsPath;  // read at start, user names saved at close
-    WebSessionConfig sessionConfig;
-};
+using MainWindowOptions = WindowOptions;
 
 // Shows the main dialog and runs its message loop until it is closed; the
 // process's exit status.

@@ -1,10 +1,10 @@
-#include "ui/RunListView.h"
+#include "ui/wx/RunListView.h"
 
 #include <wx/settings.h>
 
 #include <algorithm>
 
-#include "ui/WxText.h"
+#include "ui/wx/WxText.h"
 
 namespace strivo {
 

@@ -1,11 +1,12 @@
-// Ids of the Windows resources, shared by res/strivo.rc and the dialog code.
+// Ids of the main window's controls and of the Windows resources, read by both
+// front ends and by res/strivo.rc (windres reads only #defines).
 #pragma once
 
 #define IDD_ABOUTBOX 100
 #define IDS_ABOUTBOX 101
 #define IDD_MAIN 102
 #define IDR_MAINFRAME 128
-#define IDM_ABOUTBOX 0x0010
+#define IDM_ABOUTBOX 0x0010  // the about entry of the Win32 window's system menu
 
 #define IDC_SERVICE_USER 1000
 #define IDC_SERVICE_PASSWORD 1001

@@ -1,4 +1,4 @@
-#include "ui/DialogLayout.h"
+#include "ui/wx/DialogLayout.h"
 
 #include <wx/display.h>
 #include <wx/font.h>
@@ -10,7 +10,7 @@
 #include <gtk/gtk.h>
 #endif
 
-#include "ui/WxText.h"
+#include "ui/wx/WxText.h"
 
 namespace strivo {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/AppIcons.h"
+#include "ui/wx/AppIcons.h"
 
 #include <wx/image.h>
 #include <wx/mstream.h>

@@ -1,12 +1,12 @@
-#include "ui/AboutDialog.h"
+#include "ui/wx/AboutDialog.h"
 
 #include <wx/button.h>
 #include <wx/statbmp.h>
 #include <wx/stattext.h>
 
-#include "ui/AppIcons.h"
-#include "ui/DialogLayout.h"
-#include "ui/WxText.h"
+#include "ui/wx/AppIcons.h"
+#include "ui/wx/DialogLayout.h"
+#include "ui/wx/WxText.h"
 
 namespace strivo {
 

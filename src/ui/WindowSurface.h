@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace strivo {
+
+// A file the user chose to save to: its path and the path as the status line
+// shows it (CP936).
+struct ChosenFile {
+    std::filesystem::path path;
+    std::string text;
+};
+
+// What the window controller asks of a front end: the wx dialog, the Win32
+// window, or a test's fake. Controls are named by the ids of ui/ControlIds.h;
+// texts are CP936. Every call but Post comes on the window's thread.
+class WindowSurface {
+public:
+    virtual ~WindowSurface() = default;
+
+    // An edit field's text.
+    virtual std::string Text(int id) = 0;
+    // An edit field's or a label's text.
+    virtual void SetText(int id, const std::string& text) = 0;
+    virtual void SetEnabled(int id, bool enabled) = 0;
+    virtual void Focus(int id) = 0;
+    // The status line shows `status`, which ends with `path`: a front end may
+    // shorten it to fit.
+    virtual void FitStatusPath(const std::string& /*status*/, const std::string& /*path*/) {}
+    // The run table now holds `rowCount` rows.
+    virtual void RowCountChanged(std::size_t rowCount) = 0;
+
+    // A message box owned by the window: empty caption, no icon, an OK button.
+    virtual void ShowMessage(const std::string& text) = 0;
+    // The application's message box: its name as caption, a warning icon.
+    virtual void ShowAppMessage(const std::string& text) = 0;
+    virtual void ShowSettingsProblems(const std::string& text) { ShowMessage(text); }
+    // The save dialog for a CSV file; nullopt when cancelled.
+    virtual std::optional<ChosenFile> ChooseCsvFile() = 0;
+    // False when no browser could be started.
+    virtual bool OpenBrowser(const std::string& url) = 0;
+
+    // Called on any thread: runs `call` on the window's thread, in the order
+    // posted, unless the window is gone by then.
+    virtual void Post(std::function<void()> call) = 0;
+    // Closes the window for good.
+    virtual void CloseWindow() = 0;
+};
+
+}  // namespace strivo

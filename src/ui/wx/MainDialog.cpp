@@ -1,0 +1,211 @@
+#include "ui/wx/MainDialog.h"
+
+#include <wx/app.h>
+#include <wx/button.h>
+#include <wx/filedlg.h>
+#include <wx/filename.h>
+#include <wx/log.h>
+#include <wx/msgdlg.h>
+#include <wx/statbox.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+#include <wx/utils.h>
+
+#include "ui/wx/AboutDialog.h"
+#include "ui/wx/AppIcons.h"
+#include "ui/wx/DialogLayout.h"
+#include "ui/wx/RunListView.h"
+#include "ui/wx/WxText.h"
+
+namespace strivo {
+
+wxString MainDialogTitle(bool demo) {
+    wxString title = Utf8("Strivo（Nike+） V2.0422");
+    if (demo) {
+        title += Utf8(" — 演示");
+    }
+    return title;
+}
+
+MainDialog::MainDialog(wxWindow* parent, MainDialogOptions options)
+    : wxDialog(parent, wxID_ANY, MainDialogTitle(options.demo), wxDefaultPosition, wxDefaultSize,
+               wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX),
+      m_controller(*this, std::move(options)) {
+    UseCompactControls();
+    UseDialogFont(this);
+    SetIcons(AppIcons());
+    CreateControls();
+    SetClientSize(ToPixels(this, {0, 0, 432, 299}).GetSize());
+
+    const auto on = [this](int id, void (WindowController::*handler)()) {
+        Bind(
+            wxEVT_BUTTON, [this, handler](wxCommandEvent&) { (m_controller.*handler)(); }, id);
+    };
+    on(IDC_SERVICE_LOGIN, &WindowController::OnServiceLogin);
+    on(IDC_REFRESH, &WindowController::OnServiceLogin);
+    on(IDC_SYNC, &WindowController::OnSync);
+    on(IDC_EXPORT, &WindowController::OnExport);
+    on(IDC_VISIT_SITE, &WindowController::OnVisitSite);
+    Bind(
+        wxEVT_BUTTON, [this](wxCommandEvent&) { AboutDialog(this).ShowModal(); }, IDC_ABOUT);
+    Bind(wxEVT_CHAR_HOOK, &MainDialog::OnCharHook, this);
+    Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { m_controller.Close(); });
+    SetEscapeId(wxID_NONE);
+    SetAffirmativeId(wxID_NONE);
+
+    m_controller.Start();
+    Centre();
+}
+
+void MainDialog::CreateControls() {
+    const auto button = [this](int id, const char* label, long style = 0) {
+        return new wxButton(this, id, Utf8(label), {}, {}, style);
+    };
+    const auto field = [this](int id, long style = 0) {
+        return new wxTextCtrl(this, id, {}, {}, {}, wxTE_LEFT | style);
+    };
+    const auto label = [this](const char* text) {
+        return new wxStaticText(this, wxID_ANY, Utf8(text));
+    };
+    // Created in tab order.
+    wxButton* signIn = button(IDC_SERVICE_LOGIN, "登陆Nike+");
+    wxTextCtrl* serviceUser = field(IDC_SERVICE_USER);
+    wxTextCtrl* servicePassword = field(IDC_SERVICE_PASSWORD, wxTE_PASSWORD);
+    wxTextCtrl* siteUser = field(IDC_SITE_USER);
+    wxTextCtrl* sitePassword = field(IDC_SITE_PASSWORD, wxTE_PASSWORD);
+    wxButton* sync = button(IDC_SYNC, "同步Nike+数据到Strivo");
+    wxButton* refresh = button(IDC_REFRESH, "刷新", wxBU_EXACTFIT);
+    wxButton* exportButton = button(IDC_EXPORT, "导出", wxBU_EXACTFIT);
+    m_list = new RunListView(this, IDC_RUN_TABLE, {}, {}, m_controller.table());
+    wxButton* visitSite = button(IDC_VISIT_SITE, "访问Kelvora网站", wxBORDER_NONE);
+    wxButton* about = button(IDC_ABOUT, "关于...", wxBORDER_NONE);
+    auto* serviceGroup = new wxStaticBox(this, wxID_ANY, Utf8("# 1，Nike+"));
+    wxStaticText* serviceUserLabel = label("用户名： ");
+    wxStaticText* servicePasswordLabel = label("密  码： ");
+    wxStaticText* dataLabel = label("Nike+ 数据");
+    auto* siteGroup = new wxStaticBox(this, wxID_ANY, Utf8("# 2，Strivo（Kelvora论坛）"));
+    auto* status = new wxStaticText(this, IDC_STATUS, Utf8("等待"), {}, {}, wxST_NO_AUTORESIZE);
+    wxStaticText* siteUserLabel = label("用户名： ");
+    wxStaticText* sitePasswordLabel = label("密  码： ");
+    auto* summary = new wxStaticText(this, IDC_SUMMARY, {}, {}, {},
+                                     wxALIGN_RIGHT | wxST_NO_AUTORESIZE | wxBORDER_STATIC);
+
+    // The group boxes are created after the controls inside them (their tab
+    // order); keep them beneath those controls.
+    serviceGroup->Lower();
+    siteGroup->Lower();
+
+    const std::pair<wxWindow*, DialogRect> places[] = {
+        {signIn, {135, 69, 50, 14}},          {serviceUser, {57, 29, 127, 14}},
+        {servicePassword, {57, 47, 127, 14}}, {siteUser, {277, 29, 127, 14}},
+        {sitePassword, {277, 47, 127, 14}},   {sync, {304, 67, 100, 14}},
+        {refresh, {53, 101, 23, 14}},         {exportButton, {79, 101, 23, 14}},
+        {visitSite, {293, 278, 72, 14}},      {about, {375, 278, 50, 14}},
+        {serviceUserLabel, {21, 29, 33, 8}},  {servicePasswordLabel, {21, 47, 33, 8}},
+        {dataLabel, {7, 103, 41, 8}},         {status, {7, 284, 247, 8}},
+        {siteUserLabel, {241, 29, 33, 8}},    {sitePasswordLabel, {241, 47, 33, 8}},
+        {summary, {116, 101, 308, 11}}};
+    for (const auto& [control, rect] : places) {
+        PlaceAt(control, rect);
+    }
+    m_list->SetSize(ToPixels(this, {7, 116, 418, 157}));
+    serviceGroup->SetSize(ToPixels(this, {7, 7, 195, 86}));
+    siteGroup->SetSize(ToPixels(this, {219, 7, 205, 86}));
+    DrawFrame(summary);
+    LevelWith(serviceUserLabel, serviceUser);
+    LevelWith(servicePasswordLabel, servicePassword);
+    LevelWith(siteUserLabel, siteUser);
+    LevelWith(sitePasswordLabel, sitePassword);
+    LevelWith(dataLabel, refresh);
+}
+
+std::string MainDialog::Text(int id) {
+    return FromWx(static_cast<wxTextCtrl*>(FindWindow(id))->GetValue());
+}
+
+void MainDialog::SetText(int id, const std::string& text) {
+    wxWindow* control = FindWindow(id);
+    if (auto* field = dynamic_cast<wxTextCtrl*>(control)) {
+        field->ChangeValue(ToWx(text));
+    } else {
+        control->SetLabel(ToWx(text));
+        control->UnsetToolTip();
+    }
+}
+
+void MainDialog::SetEnabled(int id, bool enabled) {
+    FindWindow(id)->Enable(enabled);
+}
+
+void MainDialog::Focus(int id) {
+    FindWindow(id)->SetFocus();
+}
+
+void MainDialog::FitStatusPath(const std::string& status, const std::string& path) {
+    // One line keeps the file's name in sight; the whole path is a hover away.
+    wxWindow* line = FindWindow(IDC_STATUS);
+    const wxString text = ToWx(status);
+    const wxString file = ToWx(path);
+    line->SetLabel(FitPath(line, text.substr(0, text.length() - file.length()), file));
+    line->SetToolTip(text);
+}
+
+void MainDialog::RowCountChanged(std::size_t rowCount) {
+    m_list->TableChanged(rowCount);
+}
+
+void MainDialog::ShowMessage(const std::string& text) {
+    wxMessageDialog(this, ToWx(text), wxEmptyString, wxOK | wxICON_NONE).ShowModal();
+}
+
+void MainDialog::ShowAppMessage(const std::string& text) {
+    wxMessageBox(ToWx(text), wxTheApp ? wxTheApp->GetAppDisplayName() : wxString(),
+                 wxOK | wxICON_EXCLAMATION);
+}
+
+std::optional<ChosenFile> MainDialog::ChooseCsvFile() {
+    // No overwrite question: an existing file is replaced.
+    wxFileDialog dialog(this, Utf8("导出数据"), wxEmptyString, wxEmptyString,
+                        Utf8("Excel文件(*.csv)|*.csv"), wxFD_SAVE);
+    FitOnScreenWhenShown(&dialog);
+    if (dialog.ShowModal() != wxID_OK) {
+        return std::nullopt;
+    }
+    wxString path = dialog.GetPath();
+    if (wxFileName(path).GetExt().empty()) {
+        path += ".csv";  // the default extension
+    }
+    return ChosenFile{std::filesystem::path(path.ToUTF8().data()), FromWx(path)};
+}
+
+bool MainDialog::OpenBrowser(const std::string& url) {
+    const wxLogNull noEnglishBox;  // the status line says it, in Chinese
+    return wxLaunchDefaultBrowser(ToWx(url));
+}
+
+void MainDialog::Post(std::function<void()> call) {
+    CallAfter(std::move(call));
+}
+
+void MainDialog::CloseWindow() {
+    if (IsModal()) {
+        EndModal(wxID_CANCEL);
+    } else {
+        Destroy();
+    }
+}
+
+void MainDialog::OnCharHook(wxKeyEvent& event) {
+    // Enter and Escape never act in this dialog: they press no button and do
+    // not close it. Everything else goes on as usual.
+    switch (event.GetKeyCode()) {
+        case WXK_RETURN:
+        case WXK_NUMPAD_ENTER:
+        case WXK_ESCAPE:
+            return;
+        default:
+            event.Skip();
+    }
+}
+
+}  // namespace strivo

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <wx/dialog.h>
+
+#include "ui/ControlIds.h"
+#include "ui/WindowController.h"
+
+namespace strivo {
+
+class RunListView;
+
+struct MainDialogOptions : WindowOptions {
+    bool demo = false;  // the title says so
+};
+
+// The main window on wx: the controls, and the surface its controller drives.
+// Tests override the desktop's parts (message boxes, file chooser, browser).
+class MainDialog : public wxDialog, public WindowSurface {
+public:
+    MainDialog(wxWindow* parent, MainDialogOptions options);
+
+    std::string Text(int id) override;
+    void SetText(int id, const std::string& text) override;
+    void SetEnabled(int id, bool enabled) override;
+    void Focus(int id) override;
+    void FitStatusPath(const std::string& status, const std::string& path) override;
+    void RowCountChanged(std::size_t rowCount) override;
+    void ShowMessage(const std::string& text) override;
+    void ShowAppMessage(const std::string& text) override;
+    std::optional<ChosenFile> ChooseCsvFile() override;
+    bool OpenBrowser(const std::string& url) override;
+    void Post(std::function<void()> call) override;
+    void CloseWindow() override;
+
+private:
+    void CreateControls();
+    void OnCharHook(wxKeyEvent& event);
+
+    RunListView* m_list = nullptr;
+    WindowController m_controller;  // last: its workers end before the controls go
+};
+
+// The title of the main window.
+wxString MainDialogTitle(bool demo);
+
+}  // namespace strivo

@@ -1,0 +1,356 @@
+// The window's logic through a fake surface, without a display; fake jobs
+// stand in for the workers, so no network is needed.
+#include "ui/WindowController.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
+
+#include "../support/Cp936Literal.h"
+#include "../support/TempFolder.h"
+#include "ui/ControlIds.h"
+
+namespace strivo {
+namespace {
+
+using namespace std::chrono_literals;
+using test::Cp936;
+
+// Records what the controller shows; runs posted calls when the test pumps.
+class FakeSurface : public WindowSurface {
+public:
+    std::map<int, std::string> texts;
+    std::map<int, bool> enabled;
+    int focus = 0;
+    std::size_t rowCount = 0;
+    std::string fittedPath;
+    std::vector<std::string> messages;
+    std::vector<std::string> appMessages;
+    std::optional<ChosenFile> chosen;
+    bool haveBrowser = true;
+    std::string openedUrl;
+    int closes = 0;
+    int postsAfterClose = 0;
+
+    std::string Text(int id) override { return texts[id]; }
+    void SetText(int id, const std::string& text) override { texts[id] = text; }
+    void SetEnabled(int id, bool on) override { enabled[id] = on; }
+    void Focus(int id) override { focus = id; }
+    void FitStatusPath(const std::string&, const std::string& path) override { fittedPath = path; }
+    void RowCountChanged(std::size_t rows) override { rowCount = rows; }
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    void ShowAppMessage(const std::string& text) override { appMessages.push_back(text); }
+    std::optional<ChosenFile> ChooseCsvFile() override { return chosen; }
+    bool OpenBrowser(const std::string& url) override {
+        openedUrl = url;
+        return haveBrowser;
+    }
+    void CloseWindow() override {
+        std::lock_guard lock(m_mutex);
+        ++closes;
+    }
+
+    void Post(std::function<void()> call) override {
+        std::lock_guard lock(m_mutex);
+        if (closes > 0) {
+            ++postsAfterClose;  // a worker outlived the window
+        }
+        m_posted.push_back(std::move(call));
+        m_wake.notify_all();
+    }
+
+    // Runs posted calls until `done` holds or `limit` passes; says whether it held.
+    bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
+        const auto until = std::chrono::steady_clock::now() + limit;
+        while (!done()) {
+            std::unique_lock lock(m_mutex);
+            if (!m_wake.wait_until(lock, until, [&] { return !m_posted.empty(); })) {
+                return done();
+            }
+            auto call = std::move(m_posted.front());
+            m_posted.pop_front();
+            lock.unlock();
+            call();
+        }
+        return true;
+    }
+    void Pump(std::chrono::milliseconds limit) {
+        PumpUntil([] { return false; }, limit);
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<std::function<void()>> m_posted;
+};
+
+// Jobs that report as the workers do, at once or once they are let go.
+struct FakeJobs {
+    bool hold = false;  // a job waits until it is stopped and then let go
+    bool failThreadStart = false;
+    std::atomic<int> started{0};
+    std::atomic<bool> running{false};
+    std::atomic<bool> stopSeen{false};
+    std::mutex mutex;
+    std::condition_variable_any letGo;
+    bool released = false;
+    Settings lastSettings;
+    SyncOptions lastSync;
+
+    void Release() {
+        std::lock_guard lock(mutex);
+        released = true;
+        letGo.notify_all();
+    }
+
+    // Called on the job's thread.
+    void Run(std::stop_token stop, const Settings& settings) {
+        {
+            std::unique_lock lock(mutex);
+            lastSettings = settings;
+        }
+        running = true;
+        ++started;
+        if (hold) {
+            std::unique_lock lock(mutex);
+            letGo.wait(lock, stop, [] { return false; });
+            stopSeen = stop.stop_requested();
+            letGo.wait(lock, [&] { return released; });
+        }
+        running = false;
+    }
+
+    JobLaunchers Launchers() {
+        JobLaunchers jobs;
+        jobs.download = [this](std::stop_token stop, const Settings& settings, WebSessionConfig,
+                               ProgressSink& sink, RunTable& table) {
+            sink.Post({.message = WM_SERVICE_LOGIN_DONE});
+            Run(stop, settings);
+            table.Replace({RunRow{"1", "2012-07-01", "5.00", "", "", "", "111"},
+                           RunRow{"2", "2012-07-02", "6.00", "", "", "", "222"}});
+            sink.Post({.message = WM_RUNS_DONE,
+                       .outcome = stop.stop_requested() ? kOutcomeFailure : kOutcomeSuccess});
+        };
+        jobs.sync = [this](std::stop_token stop, const Settings& settings, WebSessionConfig,
+                           ProgressSink& sink, const RunTable& table, SyncOptions options) {
+            lastSync = options;
+            sink.Post({.message = WM_SITE_LOGIN_DONE});
+            Run(stop, settings);
+            sink.Post({.message = WM_SYNC_DONE, .total = static_cast<int>(table.RowCount())});
+        };
+        jobs.startThread = [this, start = jobs.startThread](auto body) {
+            if (failThreadStart) {
+                throw std::system_error(
+                    std::make_error_code(std::errc::resource_unavailable_try_again));
+            }
+            return start(std::move(body));
+        };
+        return jobs;
+    }
+};
+
+// The controller on the fake surface, with fake jobs.
+class Window {
+public:
+    // With `settings`, in memory (nothing is saved); else from config.ini in a folder.
+    WindowController& Open(std::optional<Settings> settings = std::nullopt) {
+        m_controller.emplace(m_surface,
+                             WindowOptions{m_folder / "config.ini", std::move(settings), {}},
+                             m_jobs.Launchers());
+        m_controller->Start();
+        return *m_controller;
+    }
+
+    void FillFields() {
+        m_surface.texts[IDC_SERVICE_USER] = "runner";
+        m_surface.texts[IDC_SERVICE_PASSWORD] = "pw";
+        m_surface.texts[IDC_SITE_USER] = "poster";
+        m_surface.texts[IDC_SITE_PASSWORD] = "pw2";
+    }
+
+    bool WaitForStatus(const char* utf8) {
+        return m_surface.PumpUntil([&] { return Status() == Cp936(utf8); });
+    }
+    std::string Status() { return m_surface.texts[IDC_STATUS]; }
+
+    test::TempFolder m_folder;  // first: the controller saves into it
+    FakeSurface m_surface;
+    FakeJobs m_jobs;
+    std::optional<WindowController> m_controller;
+};
+
+class WindowControllerTest : public ::testing::Test, protected Window {};
+
+TEST_F(WindowControllerTest, DownloadThenSyncRunOnWorkersWithTheFieldsTexts) {
+    Open();
+    EXPECT_EQ(Status(), Cp936("等待"));
+    EXPECT_FALSE(m_surface.enabled[IDC_SYNC]);
+    EXPECT_EQ(m_surface.focus, IDC_SERVICE_LOGIN);
+
+    FillFields();
+    m_controller->OnServiceLogin();
+    EXPECT_FALSE(m_surface.enabled[IDC_SERVICE_LOGIN]) << "disabled while the job runs";
+    ASSERT_TRUE(WaitForStatus("下载Nike+跑步数据成功结束...")) << Status();
+    EXPECT_EQ(m_jobs.lastSettings.serviceUser, "runner");
+    EXPECT_EQ(m_jobs.lastSettings.servicePassword, "pw");
+    EXPECT_TRUE(m_surface.PumpUntil([&] { return m_surface.rowCount == 2; }));
+    EXPECT_TRUE(m_surface.enabled[IDC_SYNC]);
+
+    m_controller->OnSync();
+    ASSERT_TRUE(WaitForStatus("同步到Strivo成功！本次上传2条，之前已上传0条")) << Status();
+    EXPECT_EQ(m_jobs.lastSettings.siteUser, "poster");
+    EXPECT_NE(m_jobs.lastSync.record, nullptr) << "the sync records what it posts";
+    EXPECT_TRUE(m_surface.messages.empty());
+}
+
+TEST_F(WindowControllerTest, EmptyFieldsEmptyTableAndNoThreadStartNothing) {
+    Open();
+    m_controller->OnServiceLogin();
+    m_controller->OnExport();
+    EXPECT_EQ(m_surface.messages,
+              (std::vector<std::string>{Cp936("请输入Nike+登陆邮件地址或用户名。"),
+                                        Cp936("没有任何需要导出的数据！")}));
+    EXPECT_EQ(m_surface.focus, IDC_SERVICE_USER);
+
+    FillFields();
+    m_jobs.failThreadStart = true;
+    m_controller->OnServiceLogin();
+    EXPECT_EQ(m_surface.appMessages, std::vector<std::string>{"Cannot Start New Thread"});
+    EXPECT_TRUE(m_surface.enabled[IDC_SERVICE_LOGIN]);
+    EXPECT_TRUE(m_surface.enabled[IDC_REFRESH]);
+    EXPECT_EQ(Status(), Cp936("等待"));
+    EXPECT_EQ(m_jobs.started, 0);
+}
+
+// The window stays up and working until the job has ended, then the user
+// names are saved and it closes, once; nothing touches it afterwards.
+TEST(WindowController, ClosingStopsTheJobAndClosesWhenItHasEnded) {
+    for (const JobKind kind : {JobKind::None, JobKind::Download, JobKind::Sync}) {
+        SCOPED_TRACE(static_cast<int>(kind));
+        Window window;
+        FakeSurface& surface = window.m_surface;
+        FakeJobs& jobs = window.m_jobs;
+        WindowController& controller = window.Open();
+        window.FillFields();
+        if (kind == JobKind::Sync) {
+            controller.OnServiceLogin();
+            ASSERT_TRUE(window.WaitForStatus("下载Nike+跑步数据成功结束..."));
+        }
+        jobs.hold = true;
+        if (kind == JobKind::Download) {
+            controller.OnServiceLogin();
+        } else if (kind == JobKind::Sync) {
+            controller.OnSync();
+        }
+        ASSERT_TRUE(surface.PumpUntil([&] { return jobs.running == (kind != JobKind::None); }));
+        const int started = jobs.started;
+
+        controller.Close();
+        if (kind != JobKind::None) {
+            ASSERT_TRUE(surface.PumpUntil([&] { return jobs.stopSeen.load(); }));
+            surface.Pump(100ms);
+            EXPECT_EQ(surface.closes, 0) << "closed before the job ended";
+            controller.OnServiceLogin();
+            EXPECT_EQ(jobs.started, started) << "no job starts while closing";
+            jobs.Release();
+            ASSERT_TRUE(surface.PumpUntil([&] { return surface.closes > 0; }));
+        }
+        EXPECT_EQ(surface.closes, 1);
+        controller.Close();
+        surface.Pump(50ms);
+        EXPECT_EQ(surface.closes, 1) << "closing twice closes once";
+        EXPECT_EQ(surface.postsAfterClose, 0);
+        EXPECT_NE(test::ReadFile(window.m_folder / "config.ini").find("user=runner"),
+                  std::string::npos)
+            << "the user names are saved when the window goes";
+    }
+}
+
+TEST_F(WindowControllerTest, DestroyingTheControllerStopsAndJoinsItsJobs) {
+    Open();
+    FillFields();
+    m_jobs.hold = true;
+    m_controller->OnServiceLogin();
+    ASSERT_TRUE(m_surface.PumpUntil([&] { return m_jobs.running.load(); }));
+    m_jobs.Release();  // a job that ends once stopped
+    m_controller.reset();
+    EXPECT_FALSE(m_jobs.running);
+    EXPECT_TRUE(m_jobs.stopSeen);
+}
+
+TEST_F(WindowControllerTest, ExportWritesTheTableOrSaysWhyNot) {
+    struct Case {
+        const char* name;
+        std::optional<std::string> file;  // in the test's folder; nullopt: cancelled
+        bool written;
+    };
+    const Case cases[] = {
+        {"written", "runs.csv", true},
+        {"cannot write", "missing/runs.csv", false},
+        {"chooser cancelled", std::nullopt, false},
+    };
+    Open(Settings{});
+    m_controller->table()->Replace({RunRow{"1", "2012-07-01", "5.00", "", "", "", "111"}});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_surface.messages.clear();
+        m_surface.fittedPath.clear();
+        m_surface.chosen.reset();
+        if (c.file) {
+            const auto path = m_folder / *c.file;
+            m_surface.chosen = ChosenFile{path, path.string()};
+        }
+        m_controller->OnExport();
+        EXPECT_TRUE(m_surface.enabled[IDC_EXPORT]);
+        if (c.written) {
+            EXPECT_EQ(Status(), Cp936("成功导出数据到 ") + m_surface.chosen->text);
+            EXPECT_EQ(m_surface.fittedPath, m_surface.chosen->text);
+            EXPECT_TRUE(m_surface.messages.empty());
+            EXPECT_NE(test::ReadFile(m_surface.chosen->path).find("111"), std::string::npos);
+        } else {
+            EXPECT_EQ(Status(), Cp936("等待"));
+            EXPECT_EQ(m_surface.fittedPath, "");
+            EXPECT_EQ(m_surface.messages,
+                      c.file ? std::vector<std::string>{Cp936("导出数据失败，文件没有保存：") +
+                                                        m_surface.chosen->text}
+                             : std::vector<std::string>{});
+        }
+        m_surface.texts[IDC_STATUS] = Cp936("等待");
+    }
+}
+
+TEST_F(WindowControllerTest, SettingsProblemsAreShownAndNoJobStarts) {
+    Settings settings;
+    settings.problems.push_back({"[nike+] https_port", "99999", SettingsProblem::Kind::NotAPort});
+    Open(settings);
+    EXPECT_TRUE(m_surface.messages.empty()) << "shown once the window shows, not before";
+    ASSERT_TRUE(m_surface.PumpUntil([&] { return m_surface.messages.size() == 1; }));
+    const std::string message = m_surface.messages[0];
+    EXPECT_NE(message.find("99999"), std::string::npos) << message;
+
+    FillFields();
+    m_controller->OnServiceLogin();
+    m_controller->OnSync();
+    EXPECT_EQ(m_surface.messages, std::vector<std::string>(3, message));
+    EXPECT_EQ(m_jobs.started, 0);
+}
+
+TEST_F(WindowControllerTest, VisitSiteOpensTheSiteOrSaysWhereItIs) {
+    Settings settings;
+    settings.siteHost = "bbs.example";
+    Open(settings);
+    m_controller->OnVisitSite();
+    EXPECT_EQ(m_surface.openedUrl, SiteUrl(settings, ""));
+    EXPECT_EQ(Status(), Cp936("等待"));
+
+    m_surface.haveBrowser = false;
+    m_controller->OnVisitSite();
+    EXPECT_EQ(Status(), Cp936("无法启动浏览器，请手动访问 ") + SiteUrl(settings, ""));
+}
+
+}  // namespace
+}  // namespace strivo
