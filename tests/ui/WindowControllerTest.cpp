@@ -97,7 +97,7 @@ struct FakeJobs {
     std::atomic<bool> running{false};
     std::atomic<bool> stopSeen{false};
     std::mutex mutex;
-    std::condition_variable_any letGo;
+    std::condition_variable letGo;
     bool released = false;
     Settings lastSettings;
     SyncOptions lastSync;
@@ -118,8 +118,10 @@ struct FakeJobs {
         ++started;
         if (hold) {
             std::unique_lock lock(mutex);
-            letGo.wait(lock, stop, [] { return false; });
-            stopSeen = stop.stop_requested();
+            while (!stop.stop_requested()) {
+                letGo.wait_for(lock, 5ms);
+            }
+            stopSeen = true;
             letGo.wait(lock, [&] { return released; });
         }
         running = false;
@@ -138,7 +140,10 @@ struct FakeJobs {
         };
         jobs.sync = [this](std::stop_token stop, const Settings& settings, WebSessionConfig,
                            ProgressSink& sink, const RunTable& table, SyncOptions options) {
-            lastSync = options;
+            {
+                std::lock_guard lock(mutex);
+                lastSync = options;
+            }
             sink.Post({.message = WM_SITE_LOGIN_DONE});
             Run(stop, settings);
             sink.Post({.message = WM_SYNC_DONE, .total = static_cast<int>(table.RowCount())});
@@ -157,6 +162,8 @@ struct FakeJobs {
 // The controller on the fake surface, with fake jobs.
 class Window {
 public:
+    ~Window() { m_jobs.Release(); }  // a job held by a failed test ends too
+
     // With `settings`, in memory (nothing is saved); else from config.ini in a folder.
     WindowController& Open(std::optional<Settings> settings = std::nullopt) {
         m_controller.emplace(m_surface,
