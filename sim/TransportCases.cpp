@@ -179,11 +179,11 @@ void AddRoutes(httplib::Server& server, int plainPort) {
 }
 
 int Bind(httplib::Server& server) {
+    server.set_keep_alive_max_count(1000).set_tcp_nodelay(true);  // before the socket is made
     const int port = server.bind_to_any_port("127.0.0.1");
     if (port <= 0) {
         throw std::runtime_error("cannot listen on loopback");
     }
-    server.set_keep_alive_max_count(1000).set_tcp_nodelay(true);
     return port;
 }
 
