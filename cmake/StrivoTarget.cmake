@@ -15,9 +15,10 @@ function(strivo_library name)
     strivo_warnings(${name})
 endfunction()
 
-# strivo_test(name SOURCES ... DEPENDS ...): a GoogleTest binary registered with CTest.
+# strivo_test(name SOURCES ... DEPENDS ... [PROPERTIES ...]): a GoogleTest binary
+# registered with CTest, each case with the test properties given.
 function(strivo_test name)
-    cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS;PROPERTIES" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} GTest::gtest GTest::gmock GTest::gtest_main)
     strivo_warnings(${name})
@@ -26,5 +27,5 @@ function(strivo_test name)
         set(filter TEST_FILTER "${STRIVO_TEST_FILTER}")
     endif()
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 ${filter}
-                         PROPERTIES TIMEOUT 120)
+                         PROPERTIES TIMEOUT 120 ${ARG_PROPERTIES})
 endfunction()

@@ -39,6 +39,10 @@ SimArguments ParseSimArguments(const std::vector<std::string>& args) {
             arguments.help = true;
             continue;
         }
+        if (option == "--transport-cases") {
+            arguments.transportCases = true;
+            continue;
+        }
         std::string value;
         if (inlineValue) {
             value = *inlineValue;
@@ -104,6 +108,8 @@ Serves stand-ins for the Nike+ run service and the Kelvora community site on
                      e.g. --fault /runlogger.php,on=2,status=500
                           --fault /nikeplus/v1/services/app/run_list.jsp,cut=300
                           --fault '*,delay=250'
+  --transport-cases  instead, the servers of the transport suite, their ports on
+                     standard output; --ca-out FILE receives their CA
   --help             this text
 )";
 }

@@ -22,6 +22,7 @@ struct SimArguments {
     std::string host;  // a further name for the run service's certificate
     std::vector<Fault> faults;
     bool help = false;
+    bool transportCases = false;  // the transport suite's servers instead of the stand-ins
 };
 
 // `args` without the program name; "--name value" and "--name=value" both

@@ -11,6 +11,7 @@
 
 #include "SimCommandLine.h"
 #include "StandIns.h"
+#include "TransportCases.h"
 #include "text/CodePage.h"
 
 namespace {
@@ -59,10 +60,22 @@ int main(int argc, char** argv) {
             std::cout << SimUsage();
             return 0;
         }
+        if (arguments.transportCases && arguments.caOut.empty()) {
+            throw std::invalid_argument("--transport-cases needs --ca-out FILE");
+        }
         accounts = AccountsFor(arguments);
     } catch (const std::exception& error) {
         std::cerr << "strivo-sim: " << error.what() << "\n\n" << SimUsage();
         return 2;
+    }
+
+    if (arguments.transportCases) {
+        try {
+            ServeTransportCases(arguments.caOut, std::cout);
+        } catch (const std::exception& error) {
+            std::cerr << "strivo-sim: " << error.what() << "\n";
+            return 1;
+        }
     }
 
     // Blocked before any server thread exists, so every thread inherits the

@@ -188,6 +188,16 @@ std::optional<std::string> Resolve(const std::string& base, const std::string& l
     return combined;
 }
 
+// Whether the request, as it stands, holds a header of that name.
+bool HasHeader(HINTERNET request, const std::string& name) {
+    std::string buffer = name;
+    buffer.resize(std::max<std::size_t>(name.size() + 1, 256));
+    DWORD size = static_cast<DWORD>(buffer.size());
+    return HttpQueryInfoA(request, HTTP_QUERY_CUSTOM | HTTP_QUERY_FLAG_REQUEST_HEADERS,
+                          buffer.data(), &size, nullptr) ||
+           GetLastError() == ERROR_INSUFFICIENT_BUFFER;
+}
+
 bool IsRedirect(DWORD status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
@@ -200,11 +210,11 @@ public:
         if (m_session == nullptr) {
             return;
         }
-        SetOption(INTERNET_OPTION_CONNECT_TIMEOUT, config.connectTimeout.count());
-        SetOption(INTERNET_OPTION_CONNECT_RETRIES, 1);  // WebSession retries itself
+        SetOption(m_session, INTERNET_OPTION_CONNECT_TIMEOUT, config.connectTimeout.count());
+        SetOption(m_session, INTERNET_OPTION_CONNECT_RETRIES, 1);  // WebSession retries itself
         // A backstop: the watch ends a stalled send or read a little earlier.
-        SetOption(INTERNET_OPTION_SEND_TIMEOUT, config.stallLimit.count() + 1000);
-        SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, config.stallLimit.count() + 1000);
+        SetOption(m_session, INTERNET_OPTION_SEND_TIMEOUT, config.stallLimit.count() + 1000);
+        SetOption(m_session, INTERNET_OPTION_RECEIVE_TIMEOUT, config.stallLimit.count() + 1000);
         InternetSetStatusCallbackA(m_session, &TransportWinInet::OnStatus);
         m_watch = std::thread([this] { Watch(); });
     }
@@ -244,9 +254,9 @@ private:
         DWORD code = 0;  // WinINet's error, if any
     };
 
-    void SetOption(DWORD option, long long value) {
+    static void SetOption(HINTERNET handle, DWORD option, long long value) {
         DWORD number = static_cast<DWORD>(std::clamp<long long>(value, 1, 0x7fffffff));
-        InternetSetOptionA(m_session, option, &number, sizeof number);
+        InternetSetOptionA(handle, option, &number, sizeof number);
     }
 
     Hop Send(const std::string& url, bool secure, const TransferRequest& request,
@@ -442,6 +452,12 @@ TransportWinInet::Hop TransportWinInet::Send(const std::string& url, bool secure
     const auto context = reinterpret_cast<DWORD_PTR>(this);
     HINTERNET connect = InternetConnectA(m_session, parts->host.c_str(), parts->port, nullptr,
                                          nullptr, INTERNET_SERVICE_HTTP, 0, context);
+    if (connect != nullptr) {
+        // Again: Wine takes these from the connection, not the session, and
+        // does not end a blocked call when the watch closes its handles.
+        SetOption(connect, INTERNET_OPTION_SEND_TIMEOUT, m_config.stallLimit.count() + 1000);
+        SetOption(connect, INTERNET_OPTION_RECEIVE_TIMEOUT, m_config.stallLimit.count() + 1000);
+    }
     HINTERNET handle =
         connect == nullptr
             ? nullptr
@@ -466,6 +482,9 @@ TransportWinInet::Hop TransportWinInet::Send(const std::string& url, bool secure
         const auto colon = line.find(':');
         const bool empty = colon == std::string::npos ||
                            line.find_first_not_of(' ', colon + 1) == std::string::npos;
+        if (empty && !HasHeader(handle, line.substr(0, colon))) {
+            continue;  // nothing to remove; Wine would send it empty
+        }
         // "Name:" removes WinINet's own header of that name; others replace it.
         HttpAddRequestHeadersA(
             handle, line.c_str(), static_cast<DWORD>(line.size()),
