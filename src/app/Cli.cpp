@@ -336,7 +336,7 @@ private:
 
         const ProgressReport* signedIn = progress.Find(WM_SERVICE_LOGIN_DONE);
         if (!signedIn || !Succeeded(signedIn->outcome)) {
-            Error(Fill(Tr("Nike+ sign-in failed: {0}"), signedIn ? signedIn->reason : ""));
+            Error(Fill(Tr("Nike+ sign-in failed: {0}"), signedIn ? signedIn->cause.reason : ""));
             return kExitFailed;
         }
         if (const ProgressReport* summary = progress.Find(WM_SUMMARY_READY)) {
@@ -344,7 +344,7 @@ private:
         }
         const ProgressReport* runs = progress.Find(WM_RUNS_DONE);
         if (!runs || !Succeeded(runs->outcome)) {
-            Error(Fill(Tr("downloading the run list failed: {0}"), runs ? runs->reason : ""));
+            Error(Fill(Tr("downloading the run list failed: {0}"), runs ? runs->cause.reason : ""));
             return kExitFailed;
         }
         WriteRunTable(Out(), m_table->Snapshot());
@@ -406,7 +406,7 @@ private:
                       : done   ? done->warnings
                                : std::vector<std::string>{});
         if (!done && (!signedIn || !Succeeded(signedIn->outcome))) {
-            Error(Fill(Tr("Kelvora sign-in failed: {0}"), signedIn ? signedIn->reason : ""));
+            Error(Fill(Tr("Kelvora sign-in failed: {0}"), signedIn ? signedIn->cause.reason : ""));
             return kExitFailed;
         }
         if (!done) {
@@ -415,14 +415,14 @@ private:
         if (!Succeeded(done->outcome)) {
             std::string sentence = Fill(TrN("{0} of {1} run was not posted: {2}",
                                             "{0} of {1} runs were not posted: {2}", done->total),
-                                        done->notPosted, done->total, done->reason);
+                                        done->notPosted, done->total, done->cause.reason);
             if (!done->failedIds.empty()) {
                 sentence += Fill(Tr("; failed: {0}"), ForTerminal(Join(done->failedIds)));
             }
             if (!done->unconfirmedIds.empty()) {
                 // A record that failed stopped the sync right after the post it could not keep.
                 sentence +=
-                    Fill(done->failure == Failure::Record
+                    Fill(done->cause.failure == Failure::Record
                              ? Tr("; posted but not recorded, check the Kelvora run log: {0}")
                              : Tr("; sent without an answer, check the Kelvora run log: {0}"),
                          ForTerminal(Join(done->unconfirmedIds)));

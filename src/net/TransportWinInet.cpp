@@ -572,25 +572,22 @@ TransportWinInet::Hop TransportWinInet::ReadBody(BodyLineReader& body) {
 
 }  // namespace
 
-std::unique_ptr<Transport> MakeTransport(const WebSessionConfig& config, TransferOutcome& why) {
+MadeTransport MakeTransport(const WebSessionConfig& config) {
     // WinINet checks a server's chain against the Windows store only, and
     // offers no point between the handshake and sending the request (with
     // the password in it) to check it against other authorities. Extra
     // authorities are refused rather than silently left out.
     if (!config.caFile.empty() || !config.caPem.empty()) {
-        why.error = TransferError::CertificateFile;
-        why.detail = (config.caFile.empty() ? std::string("extra certificates") : config.caFile) +
-                     ": not used on Windows, which trusts only the authorities in its "
-                     "certificate store; import the authority there and remove cafile";
-        return nullptr;
+        return {nullptr, TransferError::CertificateFile,
+                (config.caFile.empty() ? std::string("extra certificates") : config.caFile) +
+                    ": not used on Windows, which trusts only the authorities in its "
+                    "certificate store; import the authority there and remove cafile"};
     }
     auto transport = std::make_unique<TransportWinInet>(config);
     if (!transport->Ready()) {
-        why.error = TransferError::Other;
-        why.detail = DetailFor(GetLastError());
-        return nullptr;
+        return {nullptr, TransferError::Other, DetailFor(GetLastError())};
     }
-    return transport;
+    return {std::move(transport)};
 }
 
 }  // namespace strivo

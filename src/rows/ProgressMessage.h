@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace strivo {
@@ -47,16 +48,11 @@ enum class Failure {
     Other,
 };
 
-struct HttpResult;
-
 // Why a step failed.
 struct FailureCause {
     Failure failure = Failure::None;
     std::string reason;  // in English, naming the host, file and cause, for the CLI
     long status = 0;     // Failure::ServerError: the status the server gave
-
-    // Of a request, or of opening a session, that is not ok.
-    static FailureCause Of(const HttpResult& result);
 };
 
 // One report.
@@ -64,12 +60,9 @@ struct ProgressReport {
     ProgressMessage message = WM_SERVICE_LOGIN_DONE;
     long outcome = kOutcomeSuccess;
     std::string summary;  // WM_SUMMARY_READY: the sentence (CP936)
-    // A failure: see FailureCause.
-    Failure failure = Failure::None;
-    std::string reason;
-    long status = 0;
-    int total = 0;      // WM_SYNC_PROGRESS and WM_SYNC_DONE: runs to post
-    int processed = 0;  // WM_SYNC_PROGRESS: runs handled so far
+    FailureCause cause;   // None unless the step failed
+    int total = 0;        // WM_SYNC_PROGRESS and WM_SYNC_DONE: runs to post
+    int processed = 0;    // WM_SYNC_PROGRESS: runs handled so far
 
     // WM_SYNC_DONE.
     int notPosted = 0;                        // runs to post that the site did not confirm
@@ -82,11 +75,9 @@ struct ProgressReport {
     std::vector<std::string> warnings;
 
     // Marks the report failed for `cause`.
-    void Fail(const FailureCause& cause) {
+    void Fail(FailureCause why) {
         outcome = kOutcomeFailure;
-        failure = cause.failure;
-        reason = cause.reason;
-        status = cause.status;
+        cause = std::move(why);
     }
 };
 

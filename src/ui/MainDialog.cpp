@@ -304,8 +304,8 @@ void MainDialog::OnExport(wxCommandEvent&) {
     Apply(m_state.OnExportStarted());
     const wxScopedCharBuffer utf8 = path->ToUTF8();
     const FileResult written = ExportCsv(std::filesystem::path(utf8.data()), rows);
-    Apply(m_state.OnExportFinished(written.ok, FromWx(*path)));
-    if (written.ok) {
+    Apply(m_state.OnExportFinished(written.ok(), FromWx(*path)));
+    if (written.ok()) {
         // One line keeps the file's name in sight; the whole path is a hover away.
         const wxString text = ToWx(m_shownStatus);
         const wxString prefix = text.substr(0, text.length() - path->length());

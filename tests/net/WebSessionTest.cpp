@@ -136,7 +136,7 @@ protected:
     std::string Url(std::string_view path) const { return m_running->Url(path); }
     std::unique_ptr<WebSession> Open(std::stop_token stop = {}) const {
         auto session = std::make_unique<WebSession>(m_config, std::move(stop));
-        EXPECT_TRUE(session->OpenSession().ok);
+        EXPECT_TRUE(session->OpenSession().ok());
         return session;
     }
 
@@ -170,7 +170,7 @@ TEST_F(WebSessionTest, OnlyAFinal200Succeeds) {
     auto session = Open();
     for (const auto& c : cases) {
         const HttpResult result = session->HttpGet(Url(c.path), kOrdinary);
-        EXPECT_EQ(result.ok, c.error == TransferError::None) << c.path;
+        EXPECT_EQ(result.ok(), c.error == TransferError::None) << c.path;
         EXPECT_EQ(result.status, c.status) << c.path;
         EXPECT_EQ(result.Text(), c.text) << c.path;
         EXPECT_EQ(result.error, c.error) << c.path;
@@ -181,10 +181,10 @@ TEST_F(WebSessionTest, FixedHeaderLinesInOrderAndContentTypeOnlyOnPost) {
     // Closed after each answer, and saying so: no post finds a dying connection.
     RawServer server("HTTP/1.1 200 OK\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
     auto session = Open();
-    ASSERT_TRUE(session->HttpGet(UrlOf(server.Port()), kOrdinary).ok);
-    ASSERT_TRUE(session->HttpPostForm(UrlOf(server.Port()), "a=1").ok);
+    ASSERT_TRUE(session->HttpGet(UrlOf(server.Port()), kOrdinary).ok());
+    ASSERT_TRUE(session->HttpPostForm(UrlOf(server.Port()), "a=1").ok());
     // Large enough that libcurl would otherwise wait for "100 Continue".
-    ASSERT_TRUE(session->HttpPostForm(UrlOf(server.Port()), std::string(2 << 20, 'x')).ok);
+    ASSERT_TRUE(session->HttpPostForm(UrlOf(server.Port()), std::string(2 << 20, 'x')).ok());
     const auto heads = server.Heads();
     ASSERT_EQ(heads.size(), 3u);
     for (const std::string& head : heads) {
@@ -231,7 +231,7 @@ TEST_F(WebSessionTest, StallAndSizeLimitsFail) {
     // One second in all, but never 400 ms without a byte.
     EXPECT_EQ(session->HttpGet(Url("/trickle/20"), kOrdinary).Text(), std::string(20, 'x'));
     for (const char* path : {"/sized/1000", "/chunked/1000"}) {
-        EXPECT_TRUE(session->HttpGet(Url(path), kOrdinary).ok) << path;
+        EXPECT_TRUE(session->HttpGet(Url(path), kOrdinary).ok()) << path;
     }
     for (const char* path : {"/sized/1001", "/chunked/100000"}) {
         EXPECT_EQ(session->HttpGet(Url(path), kOrdinary).error, TransferError::TooLarge) << path;
@@ -335,7 +335,7 @@ TEST_F(WebSessionTest, SecureOptionsChooseTlsAndVerifyTheChainAndTheName) {
     };
     for (const auto& c : cases) {
         WebSession session(c.config);
-        ASSERT_TRUE(session.OpenSession().ok);
+        ASSERT_TRUE(session.OpenSession().ok());
         const HttpResult result = session.HttpGet(c.url, c.options);
         EXPECT_EQ(result.Text(), c.text) << c.url;
         EXPECT_EQ(result.error, c.error) << c.url;

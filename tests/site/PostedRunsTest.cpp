@@ -35,7 +35,9 @@ TEST(PostedRuns, DamagedLinesAreSkippedAndTheNextRecordStartsOnALineOfItsOwn) {
 
     // One sync at a time, in any process; reading is never kept out.
     PostedRuns other(file);
-    EXPECT_NE(other.Open().error.find("in use by another Strivo"), std::string::npos);
+    const FileResult kept = other.Open();
+    EXPECT_EQ(kept.kind, FileError::InUse);
+    EXPECT_EQ(kept.error, "cannot write " + file.string() + ": in use by another Strivo");
     record.Close();
     ASSERT_TRUE(other.Open());
     PostedRuns reread(file);

@@ -401,7 +401,7 @@ void MainWindow::OnExport() {
     }
     Apply(m_state.OnExportStarted());
     const FileResult written = ExportCsv(std::filesystem::path(file), rows);
-    Apply(m_state.OnExportFinished(written.ok, Narrow(file)));
+    Apply(m_state.OnExportFinished(written.ok(), Narrow(file)));
 }
 
 void MainWindow::OnTableChanged(std::size_t changedTo) {
