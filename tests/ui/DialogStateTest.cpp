@@ -114,14 +114,18 @@ TEST(DialogState, SyncEndSaysWhatWasPostedAndWhatIsInDoubt) {
     const struct {
         long outcome;
         int total, notPosted, alreadyPosted, withoutId, unconfirmed;
+        Failure failure;
         const char* status;
     } cases[] = {
-        {0, 3, 0, 21, 0, 0, "同步到Strivo成功！本次上传3条，之前已上传21条"},
-        {0, 0, 0, 24, 0, 0, "同步到Strivo成功！没有新的跑步数据，之前已上传24条"},
-        {0, 2, 0, 0, 1, 0, "同步到Strivo成功！本次上传2条，之前已上传0条，1条没有RunID"},
-        {-1, 24, 3, 0, 0, 0, "同步到Strivo失败：3/24条未上传"},
-        {-1, 24, 3, 0, 0, 1, "同步到Strivo失败：3/24条未上传，其中1条结果未知，请在网站上核对"},
-        {-1, 24, 24, 0, 2, 0, "同步到Strivo失败：24/24条未上传（无法写入上传记录），2条没有RunID"},
+        {0, 3, 0, 21, 0, 0, Failure::None, "同步到Strivo成功！本次上传3条，之前已上传21条"},
+        {0, 0, 0, 24, 0, 0, Failure::None, "同步到Strivo成功！没有新的跑步数据，之前已上传24条"},
+        {0, 2, 0, 0, 1, 0, Failure::None,
+         "同步到Strivo成功！本次上传2条，之前已上传0条，1条没有RunID"},
+        {-1, 24, 3, 0, 0, 0, Failure::None, "同步到Strivo失败：3/24条未上传"},
+        {-1, 24, 3, 0, 0, 1, Failure::None,
+         "同步到Strivo失败：3/24条未上传，其中1条结果未知，请在网站上核对"},
+        {-1, 24, 24, 0, 2, 0, Failure::Record,
+         "同步到Strivo失败：24/24条未上传（无法写入上传记录），2条没有RunID"},
     };
     for (const auto& c : cases) {
         DialogState state;
@@ -132,7 +136,7 @@ TEST(DialogState, SyncEndSaysWhatWasPostedAndWhatIsInDoubt) {
         done.alreadyPosted = c.alreadyPosted;
         done.withoutId = c.withoutId;
         done.unconfirmedIds.resize(static_cast<std::size_t>(c.unconfirmed));
-        done.cause.failure = c.withoutId == 2 ? Failure::Record : Failure::None;
+        done.cause.failure = c.failure;
         ExpectView(state.OnReport(done).view, c.status, {true, true, c.outcome != 0, true},
                    c.status);  // a failed sync may be tried again
     }
