@@ -35,7 +35,7 @@ enum class Failure {
     Untrusted,        // no trusted authority vouches for the server's certificate
     WrongHost,        // the certificate names another host
     Tls,              // any other failure to set up a secure connection
-    ServerError,      // a status other than 200; ProgressReport::status holds it
+    ServerError,      // a status other than 200; FailureCause::status holds it
     Redirects,        // a redirect loop, or a redirect to a refused scheme
     ConnectionLost,   // the connection broke before the answer was whole
     TooLarge,         // the answer passed the size limit
@@ -74,7 +74,7 @@ struct ProgressReport {
     // were skipped.
     std::vector<std::string> warnings;
 
-    // Marks the report failed for `cause`.
+    // Marks the report failed for `why`.
     void Fail(FailureCause why) {
         outcome = kOutcomeFailure;
         cause = std::move(why);
