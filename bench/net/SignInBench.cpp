@@ -37,7 +37,7 @@ double SignIn(const strivo::Settings& settings) {
     config.caFile = settings.serviceCaFile;
     config.cookies = strivo::MakeCookieStore();
     strivo::WebSession session(config);
-    if (!session.OpenSession().ok) {
+    if (!session.OpenSession().ok()) {
         return -1;
     }
     const strivo::HttpResult answer = session.HttpGet(

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/CliArguments.h"
 #include "app/TerminalTable.h"
 #include "app/Translate.h"
 #include "export/CsvExport.h"
@@ -21,144 +22,6 @@
 
 namespace strivo {
 namespace {
-
-// The synopsis, said again under a usage error.
-constexpr const char* kSynopsis =
-    N_("Usage: strivo-cli download [--csv=FILE] [--config=FILE | --demo]\n"
-       "       strivo-cli sync [--csv=FILE] [--dry-run] [--all] [--config=FILE | --demo]\n"
-       "       strivo-cli --help | --version\n");
-
-// What --help lists: a command or an option, and what it does. The first
-// column stays English: it is what one types.
-constexpr struct {
-    const char* item;  // nullptr: a blank line
-    const char* description;
-} kHelpRows[] = {
-    {"download", N_("sign in to Nike+, print the summary and the run table")},
-    {"sync", N_("download, then post the runs the run log does not have yet")},
-    {nullptr, nullptr},
-    {"--csv=FILE", N_("also save the run table as CSV; - for standard output")},
-    {"--dry-run", N_("print what sync would do with each run; post nothing")},
-    {"--all", N_("post every run, also those posted before")},
-    {"--config=FILE", N_("settings file to read (default: the window's config.ini)")},
-    {"--demo", N_("use built-in demo services and accounts; no settings file")},
-    {"--help", N_("print this help and exit")},
-    {"--version", N_("print the version and exit")},
-};
-
-std::string Help() {
-    std::size_t width = 0;
-    for (const auto& row : kHelpRows) {
-        width = std::max(width, row.item ? std::string_view(row.item).size() : 0);
-    }
-    std::string help = std::string(Tr(kSynopsis)) + "\n" +
-                       Tr("Signs in to Nike+ and prints your summary and runs; sync then copies\n"
-                          "the runs to your Kelvora run log.\n") +
-                       "\n";
-    for (const auto& row : kHelpRows) {
-        if (row.item) {
-            help += "  " + std::string(row.item) +
-                    std::string(width + 2 - std::string_view(row.item).size(), ' ') +
-                    Tr(row.description);
-        }
-        help += "\n";
-    }
-    return help + "\n" +
-           Tr("Passwords come from STRIVO_NIKE_PASSWORD and STRIVO_SITE_PASSWORD, else from\n"
-              "the settings file, else from a prompt when run in a terminal. Posted runs\n"
-              "are recorded in posted-runs.txt beside the settings file. The CSV file is\n"
-              "in code page 936 (GBK), as Excel reads it.\n"
-              "\n"
-              "Exit status: 0 done; 1 a sign-in, the download, the export or a post failed;\n"
-              "2 a usage or settings error.\n");
-}
-
-// The arguments and the output are UTF-8; a path's narrow form is not on
-// Windows, where it follows the C library's code page.
-std::filesystem::path PathFromUtf8(const std::string& text) {
-    return std::filesystem::path(std::u8string(text.begin(), text.end()));
-}
-std::string Utf8Path(const std::filesystem::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
-struct Options {
-    std::string command;
-    std::optional<std::filesystem::path> csv;
-    std::optional<std::filesystem::path> config;
-    bool dryRun = false;
-    bool all = false;
-    bool demo = false;
-    bool help = false;
-    bool version = false;
-};
-
-constexpr struct {
-    std::string_view name;
-    bool Options::*member;
-} kSwitches[] = {{"--help", &Options::help},       {"-h", &Options::help},
-                 {"--version", &Options::version}, {"--demo", &Options::demo},
-                 {"--dry-run", &Options::dryRun},  {"--all", &Options::all}};
-
-constexpr struct {
-    std::string_view name;
-    std::optional<std::filesystem::path> Options::*member;
-} kFileOptions[] = {{"--csv", &Options::csv}, {"--config", &Options::config}};
-
-// Parses the arguments; on a usage error says why in `error`. A file option
-// takes its value GNU's two ways: --csv=FILE or --csv FILE.
-std::optional<Options> ParseArguments(const std::vector<std::string>& args, std::string& error) {
-    Options options;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string_view name = args[i];
-        std::optional<std::string> attached;
-        if (const auto equals = name.find('='); name.starts_with("--") && equals != name.npos) {
-            attached = args[i].substr(equals + 1);
-            name = name.substr(0, equals);
-        }
-        const auto named = [&](const auto& option) { return option.name == name; };
-        if (const auto* option = std::ranges::find_if(kSwitches, named);
-            option != std::end(kSwitches)) {
-            if (attached) {
-                error = Fill(Tr("{0} takes no value"), name);
-                return std::nullopt;
-            }
-            options.*option->member = true;
-        } else if (const auto* fileOption = std::ranges::find_if(kFileOptions, named);
-                   fileOption != std::end(kFileOptions)) {
-            if (!attached && i + 1 < args.size()) {
-                attached = args[++i];
-            }
-            if (!attached || attached->empty()) {
-                error = Fill(Tr("{0} needs a value"), name);
-                return std::nullopt;
-            }
-            options.*fileOption->member = PathFromUtf8(*attached);
-        } else if ((name == "download" || name == "sync") && options.command.empty()) {
-            options.command = name;
-        } else {
-            error = Fill(Tr("unknown argument: {0}"), args[i]);
-            return std::nullopt;
-        }
-    }
-    if (options.help || options.version) {
-        return options;
-    }
-    if (options.command.empty()) {
-        error = Tr("say download or sync");
-        return std::nullopt;
-    }
-    if ((options.dryRun || options.all) && options.command != "sync") {
-        error = Fill(Tr("{0} goes with sync"), options.dryRun ? "--dry-run" : "--all");
-        return std::nullopt;
-    }
-    if (options.demo && options.config) {
-        error = Tr("--demo and --config do not go together: the demo has settings of its own");
-        return std::nullopt;
-    }
-    return options;
-}
 
 // Keeps the reports of a job; shows sync progress as it comes: on a terminal
 // one line rewritten in place, in a log a line per run.
@@ -201,7 +64,7 @@ private:
 
 class CliRun {
 public:
-    CliRun(const Options& options, CliEnvironment& env) : m_options(options), m_env(env) {}
+    CliRun(const CliOptions& options, CliEnvironment& env) : m_options(options), m_env(env) {}
 
     int Run() {
         if (const int status = LoadConfiguration(); status != kExitDone) {
@@ -336,7 +199,7 @@ private:
 
         const ProgressReport* signedIn = progress.Find(WM_SERVICE_LOGIN_DONE);
         if (!signedIn || !Succeeded(signedIn->outcome)) {
-            Error(Fill(Tr("Nike+ sign-in failed: {0}"), signedIn ? signedIn->reason : ""));
+            Error(Fill(Tr("Nike+ sign-in failed: {0}"), signedIn ? signedIn->cause.reason : ""));
             return kExitFailed;
         }
         if (const ProgressReport* summary = progress.Find(WM_SUMMARY_READY)) {
@@ -344,7 +207,7 @@ private:
         }
         const ProgressReport* runs = progress.Find(WM_RUNS_DONE);
         if (!runs || !Succeeded(runs->outcome)) {
-            Error(Fill(Tr("downloading the run list failed: {0}"), runs ? runs->reason : ""));
+            Error(Fill(Tr("downloading the run list failed: {0}"), runs ? runs->cause.reason : ""));
             return kExitFailed;
         }
         WriteRunTable(Out(), m_table->Snapshot());
@@ -406,7 +269,7 @@ private:
                       : done   ? done->warnings
                                : std::vector<std::string>{});
         if (!done && (!signedIn || !Succeeded(signedIn->outcome))) {
-            Error(Fill(Tr("Kelvora sign-in failed: {0}"), signedIn ? signedIn->reason : ""));
+            Error(Fill(Tr("Kelvora sign-in failed: {0}"), signedIn ? signedIn->cause.reason : ""));
             return kExitFailed;
         }
         if (!done) {
@@ -415,14 +278,14 @@ private:
         if (!Succeeded(done->outcome)) {
             std::string sentence = Fill(TrN("{0} of {1} run was not posted: {2}",
                                             "{0} of {1} runs were not posted: {2}", done->total),
-                                        done->notPosted, done->total, done->reason);
+                                        done->notPosted, done->total, done->cause.reason);
             if (!done->failedIds.empty()) {
                 sentence += Fill(Tr("; failed: {0}"), ForTerminal(Join(done->failedIds)));
             }
             if (!done->unconfirmedIds.empty()) {
                 // A record that failed stopped the sync right after the post it could not keep.
                 sentence +=
-                    Fill(done->failure == Failure::Record
+                    Fill(done->cause.failure == Failure::Record
                              ? Tr("; posted but not recorded, check the Kelvora run log: {0}")
                              : Tr("; sent without an answer, check the Kelvora run log: {0}"),
                          ForTerminal(Join(done->unconfirmedIds)));
@@ -468,7 +331,7 @@ private:
         return joined;
     }
 
-    const Options& m_options;
+    const CliOptions& m_options;
     CliEnvironment& m_env;
 #if STRIVO_STAND_INS
     std::unique_ptr<sim::StandIns> m_demo;  // before the jobs that use it
@@ -494,11 +357,11 @@ int ReportOutputFailure(int status, CliEnvironment& env, const std::function<std
 }
 
 int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
-    std::string error;
-    const std::optional<Options> options = ParseArguments(args, error);
+    const ParsedArguments parsed = ParseArguments(args);
+    const std::optional<CliOptions>& options = parsed.options;
     if (!options) {
-        env.err << "strivo-cli: " << error << "\n"
-                << Tr(kSynopsis) << Tr("Try 'strivo-cli --help' for more information.\n");
+        env.err << "strivo-cli: " << parsed.error << "\n"
+                << Synopsis() << Tr("Try 'strivo-cli --help' for more information.\n");
         return kExitUsage;
     }
     if (options->help) {

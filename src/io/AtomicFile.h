@@ -6,12 +6,29 @@
 
 namespace strivo {
 
-// Result of a file operation: ok, or a short reason fit for a message.
+// What kept a file operation from succeeding, for the caller to act on.
+enum class FileError {
+    None,
+    InUse,         // another AppendOnlyFile, in this process or another, holds the file
+    NotRegular,    // a device, a pipe or a folder
+    ReadOnly,      // a file marked read-only
+    Exists,        // CreateNewFile: something is there already
+    CannotFollow,  // a symbolic link that leads nowhere, or in a loop
+    CannotCreate,  // the file, or a temporary file beside it
+    CannotOpen,
+    CannotRead,
+    CannotWrite,  // writing, flushing or putting the file in its place
+    NotOpen,
+};
+
+// Result of a file operation: its kind (None when it succeeded) and, on a
+// failure, a short reason fit for a message.
 struct FileResult {
-    bool ok = false;
+    FileError kind = FileError::None;
     std::string error;
 
-    explicit operator bool() const { return ok; }
+    bool ok() const { return kind == FileError::None; }
+    explicit operator bool() const { return ok(); }
 };
 
 // Replaces `path` with `content` so that a crash, a full disk or a write error
@@ -33,9 +50,6 @@ FileResult CreateNewFile(const std::filesystem::path& path, std::string_view con
 // A file that only grows, one line at a time. Each Append reaches the disk
 // before it returns, so a crash, a kill or a power cut keeps every line
 // appended before it; at worst the line being written is cut short.
-// What AppendOnlyFile::Open says while another holds the file.
-inline constexpr std::string_view kFileInUse = "in use by another Strivo";
-
 class AppendOnlyFile {
 public:
     AppendOnlyFile() = default;

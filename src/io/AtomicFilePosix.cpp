@@ -101,7 +101,7 @@ public:
     FileResult Write(std::string_view content, mode_t mode) {
         FileDescriptor fd(::mkstemp(m_path.data()));
         if (fd.get() < 0) {
-            return {false, Reason("cannot create a file in the folder", errno)};
+            return {FileError::CannotCreate, Reason("cannot create a file in the folder", errno)};
         }
         m_created = true;
         for (auto& slot : g_temporaries) {
@@ -112,18 +112,18 @@ public:
             }
         }
         if (::fchmod(fd.get(), mode) != 0) {
-            return {false, Reason("cannot set permissions", errno)};
+            return {FileError::CannotWrite, Reason("cannot set permissions", errno)};
         }
         if (!WriteAll(fd.get(), content)) {
-            return {false, Reason("cannot write", errno)};
+            return {FileError::CannotWrite, Reason("cannot write", errno)};
         }
         if (::fsync(fd.get()) != 0) {
-            return {false, Reason("cannot flush to disk", errno)};
+            return {FileError::CannotWrite, Reason("cannot flush to disk", errno)};
         }
         if (::close(fd.release()) != 0) {
-            return {false, Reason("cannot close", errno)};
+            return {FileError::CannotWrite, Reason("cannot close", errno)};
         }
-        return {true, {}};
+        return {};
     }
 
 private:
@@ -166,14 +166,14 @@ FileResult WriteFileAtomically(const std::filesystem::path& path, std::string_vi
     // is replaced, and the link stays.
     const std::optional<std::filesystem::path> target = FollowLinks(path);
     if (!target) {
-        return {false, "cannot follow the links of " + path.string()};
+        return {FileError::CannotFollow, "cannot follow the links of " + path.string()};
     }
     mode_t mode = static_cast<mode_t>(newFileMode) & ~CurrentUmask();
     struct stat existing {};
     if (::stat(target->c_str(), &existing) == 0) {
         // Devices, pipes and folders are left alone.
         if (!S_ISREG(existing.st_mode)) {
-            return {false, "not a regular file: " + target->string()};
+            return {FileError::NotRegular, "not a regular file: " + target->string()};
         }
         mode = existing.st_mode & 07777;
     }
@@ -182,17 +182,17 @@ FileResult WriteFileAtomically(const std::filesystem::path& path, std::string_vi
         return written;
     }
     if (::rename(temporary.path().c_str(), target->c_str()) != 0) {
-        return {false, Reason("cannot replace the file", errno)};
+        return {FileError::CannotWrite, Reason("cannot replace the file", errno)};
     }
     SyncFolder(FolderOf(*target));
-    return {true, {}};
+    return {};
 }
 
 FileResult CreateNewFile(const std::filesystem::path& path, std::string_view content,
                          std::filesystem::perms mode) {
     struct stat existing {};
     if (::lstat(path.c_str(), &existing) == 0) {
-        return {false, "already exists: " + path.string()};
+        return {FileError::Exists, "already exists: " + path.string()};
     }
     Temporary temporary(path);
     if (FileResult written = temporary.Write(content, static_cast<mode_t>(mode)); !written) {
@@ -200,10 +200,10 @@ FileResult CreateNewFile(const std::filesystem::path& path, std::string_view con
     }
     // link() fails when the target exists, so a file created meanwhile is kept.
     if (::link(temporary.path().c_str(), path.c_str()) != 0) {
-        return {false, Reason("cannot create the file", errno)};
+        return {FileError::CannotCreate, Reason("cannot create the file", errno)};
     }
     SyncFolder(FolderOf(path));
-    return {true, {}};
+    return {};
 }
 
 void RemoveTemporaryFilesOnSignals() {
@@ -232,40 +232,40 @@ FileResult AppendOnlyFile::Open(const std::filesystem::path& path, std::filesyst
     FileDescriptor fd(
         ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, static_cast<mode_t>(mode)));
     if (fd.get() < 0) {
-        return {false, Reason("cannot open", errno)};
+        return {FileError::CannotOpen, Reason("cannot open", errno)};
     }
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        return {false, "not a regular file: " + path.string()};
+        return {FileError::NotRegular, "not a regular file: " + path.string()};
     }
     // A file system without locks cannot keep others out; it still takes lines.
     if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
-        return {false, std::string(kFileInUse)};
+        return {FileError::InUse, "in use by another Strivo"};
     }
     char last = '\n';
     if (info.st_size > 0 && ::pread(fd.get(), &last, 1, info.st_size - 1) != 1) {
-        return {false, Reason("cannot read", errno)};
+        return {FileError::CannotRead, Reason("cannot read", errno)};
     }
     if (last != '\n' && (!WriteAll(fd.get(), "\n") || ::fdatasync(fd.get()) != 0)) {
-        return {false, Reason("cannot write", errno)};
+        return {FileError::CannotWrite, Reason("cannot write", errno)};
     }
     Close();
     m_fd = fd.release();
     SyncFolder(FolderOf(path));  // a file just created keeps its name after a power cut
-    return {true, {}};
+    return {};
 }
 
 FileResult AppendOnlyFile::Append(std::string_view line) {
     if (m_fd < 0) {
-        return {false, "not open"};
+        return {FileError::NotOpen, "not open"};
     }
     if (!WriteAll(m_fd, line)) {
-        return {false, Reason("cannot write", errno)};
+        return {FileError::CannotWrite, Reason("cannot write", errno)};
     }
     if (::fdatasync(m_fd) != 0) {
-        return {false, Reason("cannot flush to disk", errno)};
+        return {FileError::CannotWrite, Reason("cannot flush to disk", errno)};
     }
-    return {true, {}};
+    return {};
 }
 
 FileContent ReadWholeFile(const std::filesystem::path& path) {

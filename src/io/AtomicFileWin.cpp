@@ -156,7 +156,8 @@ public:
                 if (error == ERROR_FILE_EXISTS && attempt < 100) {
                     continue;
                 }
-                return {false, Reason("cannot create a file in the folder", error)};
+                return {FileError::CannotCreate,
+                        Reason("cannot create a file in the folder", error)};
             }
             m_created = true;
             for (auto& slot : g_temporaries) {
@@ -167,16 +168,16 @@ public:
                 }
             }
             if (!WriteAll(file.get(), content)) {
-                return {false, Reason("cannot write", GetLastError())};
+                return {FileError::CannotWrite, Reason("cannot write", GetLastError())};
             }
             if (!FlushFileBuffers(file.get())) {
-                return {false, Reason("cannot flush to disk", GetLastError())};
+                return {FileError::CannotWrite, Reason("cannot flush to disk", GetLastError())};
             }
             CloseHandle(file.release());
             if (attributes != FILE_ATTRIBUTE_NORMAL) {
                 SetFileAttributesW(m_path.c_str(), attributes);
             }
-            return {true, {}};
+            return {};
         }
     }
 
@@ -195,7 +196,7 @@ FileResult WriteFileAtomically(const std::filesystem::path& path, std::string_vi
     // A link is followed: the file it names is replaced, and the link stays.
     const std::optional<std::filesystem::path> target = FollowLinks(path);
     if (!target) {
-        return {false, "cannot follow the links of " + Utf8(path)};
+        return {FileError::CannotFollow, "cannot follow the links of " + Utf8(path)};
     }
     DWORD attributes = AttributesFor(newFileMode);
     // Opened, not only looked up: a device such as NUL has no attributes to tell.
@@ -203,10 +204,10 @@ FileResult WriteFileAtomically(const std::filesystem::path& path, std::string_vi
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (existing.valid()) {
         if (!IsRegularFile(existing.get())) {
-            return {false, "not a regular file: " + Utf8(*target)};
+            return {FileError::NotRegular, "not a regular file: " + Utf8(*target)};
         }
         if ((GetFileAttributesW(target->c_str()) & FILE_ATTRIBUTE_READONLY) != 0) {
-            return {false, "read-only file: " + Utf8(*target)};
+            return {FileError::ReadOnly, "read-only file: " + Utf8(*target)};
         }
         attributes = FILE_ATTRIBUTE_NORMAL;
     }
@@ -218,10 +219,10 @@ FileResult WriteFileAtomically(const std::filesystem::path& path, std::string_vi
     // The rename reaches the disk before it returns.
     if (!MoveFileExW(temporary.path().c_str(), target->c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return {false, Reason("cannot replace the file", GetLastError())};
+        return {FileError::CannotWrite, Reason("cannot replace the file", GetLastError())};
     }
     temporary.Placed();
-    return {true, {}};
+    return {};
 }
 
 FileResult CreateNewFile(const std::filesystem::path& path, std::string_view content,
@@ -229,7 +230,7 @@ FileResult CreateNewFile(const std::filesystem::path& path, std::string_view con
     // A link counts as existing, even one that leads nowhere.
     if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES ||
         (GetLastError() != ERROR_FILE_NOT_FOUND && GetLastError() != ERROR_PATH_NOT_FOUND)) {
-        return {false, "already exists: " + Utf8(path)};
+        return {FileError::Exists, "already exists: " + Utf8(path)};
     }
     Temporary temporary(path);
     if (FileResult written = temporary.Write(content, AttributesFor(mode)); !written) {
@@ -238,10 +239,10 @@ FileResult CreateNewFile(const std::filesystem::path& path, std::string_view con
     // Without MOVEFILE_REPLACE_EXISTING the move fails when the target exists,
     // so a file created meanwhile is kept.
     if (!MoveFileExW(temporary.path().c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH)) {
-        return {false, Reason("cannot create the file", GetLastError())};
+        return {FileError::CannotCreate, Reason("cannot create the file", GetLastError())};
     }
     temporary.Placed();
-    return {true, {}};
+    return {};
 }
 
 void RemoveTemporaryFilesOnSignals() {
@@ -265,11 +266,11 @@ FileResult AppendOnlyFile::Open(const std::filesystem::path& path, std::filesyst
     Handle file(CreateFileW(path.c_str(), FILE_APPEND_DATA | GENERIC_READ, kShareAll, nullptr,
                             OPEN_ALWAYS, AttributesFor(mode), nullptr));
     if (!file.valid()) {
-        return {false, Reason("cannot open", GetLastError())};
+        return {FileError::CannotOpen, Reason("cannot open", GetLastError())};
     }
     BY_HANDLE_FILE_INFORMATION info{};
     if (!IsRegularFile(file.get()) || !GetFileInformationByHandle(file.get(), &info)) {
-        return {false, "not a regular file: " + Utf8(path)};
+        return {FileError::NotRegular, "not a regular file: " + Utf8(path)};
     }
     // The lock is on a byte far past the end, so others can still read the file.
     OVERLAPPED pastEnd{};
@@ -278,7 +279,7 @@ FileResult AppendOnlyFile::Open(const std::filesystem::path& path, std::filesyst
     if (!LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
                     &pastEnd) &&
         GetLastError() == ERROR_LOCK_VIOLATION) {
-        return {false, std::string(kFileInUse)};
+        return {FileError::InUse, "in use by another Strivo"};
     }
     const std::uint64_t size =
         (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
@@ -289,34 +290,34 @@ FileResult AppendOnlyFile::Open(const std::filesystem::path& path, std::filesyst
         at.OffsetHigh = static_cast<DWORD>((size - 1) >> 32);
         DWORD got = 0;
         if (!ReadFile(file.get(), &last, 1, &got, &at) || got != 1) {
-            return {false, Reason("cannot read", GetLastError())};
+            return {FileError::CannotRead, Reason("cannot read", GetLastError())};
         }
     }
     if (last != '\n' && (!WriteAll(file.get(), "\n") || !FlushFileBuffers(file.get()))) {
-        return {false, Reason("cannot write", GetLastError())};
+        return {FileError::CannotWrite, Reason("cannot write", GetLastError())};
     }
     const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file.get()), _O_APPEND | _O_BINARY);
     if (fd < 0) {
-        return {false, "cannot open: no descriptor left"};
+        return {FileError::CannotOpen, "cannot open: no descriptor left"};
     }
     file.release();
     Close();
     m_fd = fd;
-    return {true, {}};
+    return {};
 }
 
 FileResult AppendOnlyFile::Append(std::string_view line) {
     if (m_fd < 0) {
-        return {false, "not open"};
+        return {FileError::NotOpen, "not open"};
     }
     const auto file = reinterpret_cast<HANDLE>(_get_osfhandle(m_fd));
     if (!WriteAll(file, line)) {
-        return {false, Reason("cannot write", GetLastError())};
+        return {FileError::CannotWrite, Reason("cannot write", GetLastError())};
     }
     if (!FlushFileBuffers(file)) {
-        return {false, Reason("cannot flush to disk", GetLastError())};
+        return {FileError::CannotWrite, Reason("cannot flush to disk", GetLastError())};
     }
-    return {true, {}};
+    return {};
 }
 
 FileContent ReadWholeFile(const std::filesystem::path& path) {

@@ -6,33 +6,11 @@
 #include <string_view>
 #include <vector>
 
-#include "net/WebSession.h"
+#include "net/Transfer.h"
 
 namespace strivo {
 
 class BodyLineReader;
-
-struct TransferRequest {
-    std::string_view url;    // http or https, no zero byte; its scheme gives only the default port
-    RequestOptions options;  // a secure request is redirected to https only
-    const std::string_view* form = nullptr;  // a POST body; null for GET
-    std::vector<std::string> headers;        // in the order they are sent
-};
-
-struct TransferOutcome {
-    TransferError error = TransferError::None;
-    long status = 0;           // final status; 0 when no answer arrived
-    long redirects = 0;        // redirects followed before the outcome
-    bool requestSent = false;  // a POST went out whole: the server may have acted on it
-    std::string detail;        // the transport's own words on a failure, if it has any
-};
-
-// The errors whose kind alone is not enough to act on: the transport adds its
-// own words in `detail`.
-inline bool NeedsDetail(TransferError error) {
-    return error == TransferError::Untrusted || error == TransferError::WrongHost ||
-           error == TransferError::Tls || error == TransferError::Other;
-}
 
 // What carries a session's requests: one connection pool, driven on the
 // session's thread. Perform writes a 2xx body into `body` as it arrives, and
@@ -47,9 +25,14 @@ public:
     virtual void Wake() = 0;
 };
 
-// The platform's transport, trusting `config`'s extra CAs besides the
-// system's. Null when it cannot be made; then `why` holds the error
-// (CertificateFile when the extra CAs cannot be read) and its detail.
-std::unique_ptr<Transport> MakeTransport(const WebSessionConfig& config, TransferOutcome& why);
+// A transport, or why none could be made.
+struct MadeTransport {
+    std::unique_ptr<Transport> transport;       // null when it cannot be made
+    TransferError error = TransferError::None;  // then why, CertificateFile when the
+    std::string detail;                         // extra CAs cannot be read, in its words
+};
+
+// The platform's transport, trusting `config`'s extra CAs besides the system's.
+MadeTransport MakeTransport(const WebSessionConfig& config);
 
 }  // namespace strivo

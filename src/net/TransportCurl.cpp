@@ -64,19 +64,17 @@ TransferError ErrorFor(CURLcode code, long osErrno) {
 
 }  // namespace
 
-std::unique_ptr<Transport> MakeTransport(const WebSessionConfig& config, TransferOutcome& why) {
-    auto trusted = TrustedCertificates::Load(config.caFile, config.caPem, why.detail);
-    if (!trusted) {
-        why.error = TransferError::CertificateFile;
-        return nullptr;
+MadeTransport MakeTransport(const WebSessionConfig& config) {
+    LoadedCertificates loaded = TrustedCertificates::Load(config.caFile, config.caPem);
+    if (!loaded.certificates) {
+        return {nullptr, TransferError::CertificateFile, std::move(loaded.why)};
     }
     auto transport = TransportCurl::Create(
-        config, std::make_shared<const TrustedCertificates>(std::move(*trusted)));
+        config, std::make_shared<const TrustedCertificates>(std::move(*loaded.certificates)));
     if (!transport) {
-        why.error = TransferError::OutOfMemory;
-        why.detail = "libcurl cannot start";
+        return {nullptr, TransferError::OutOfMemory, "libcurl cannot start"};
     }
-    return transport;
+    return {std::move(transport)};
 }
 
 std::unique_ptr<TransportCurl> TransportCurl::Create(

@@ -7,12 +7,15 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
 
 #include "net/BodyLineReader.h"
+#include "net/RequestUrlWinInet.h"
+#include "net/TransferErrorWinInet.h"
 #include "net/TransferLimits.h"
 #include "net/Transport.h"
 
@@ -39,120 +42,6 @@ constexpr DWORD kReadChunk = 16384;
 // How often the watch looks at the limits; a stop closes the handles at once.
 constexpr std::chrono::milliseconds kLook{250};
 
-struct Url {
-    bool secureScheme = false;
-    std::string host;
-    INTERNET_PORT port = 0;
-    std::string object;  // path and query
-};
-
-std::optional<Url> CrackUrl(const std::string& text) {
-    char host[INTERNET_MAX_HOST_NAME_LENGTH] = {};
-    std::string path(text.size() + 1, '\0');
-    std::string extra(text.size() + 1, '\0');
-    URL_COMPONENTSA parts{};
-    parts.dwStructSize = sizeof parts;
-    parts.lpszHostName = host;
-    parts.dwHostNameLength = sizeof host;
-    parts.lpszUrlPath = path.data();
-    parts.dwUrlPathLength = static_cast<DWORD>(path.size());
-    parts.lpszExtraInfo = extra.data();
-    parts.dwExtraInfoLength = static_cast<DWORD>(extra.size());
-    if (!InternetCrackUrlA(text.c_str(), static_cast<DWORD>(text.size()), 0, &parts) ||
-        (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) ||
-        host[0] == '\0') {
-        return std::nullopt;
-    }
-    Url url;
-    url.secureScheme = parts.nScheme == INTERNET_SCHEME_HTTPS;
-    url.host = host;
-    url.port = parts.nPort;
-    url.object = std::string(path.c_str()) + extra.c_str();
-    if (url.object.empty()) {
-        url.object = "/";
-    }
-    return url;
-}
-
-// What WinINet's last error means for the workers.
-TransferError ErrorFor(DWORD error, bool connected) {
-    switch (error) {
-        case ERROR_INTERNET_NAME_NOT_RESOLVED:
-            return TransferError::UnknownHost;
-        case ERROR_INTERNET_CANNOT_CONNECT:
-            return TransferError::ConnectionRefused;
-        case ERROR_INTERNET_TIMEOUT:
-            return connected ? TransferError::TimedOut : TransferError::ConnectTimeout;
-        case ERROR_INTERNET_CONNECTION_ABORTED:
-        case ERROR_INTERNET_CONNECTION_RESET:
-        case ERROR_HTTP_INVALID_SERVER_RESPONSE:
-        case ERROR_INTERNET_FORCE_RETRY:
-            return TransferError::ConnectionLost;
-        // The chain, its dates or its revocation: no trusted authority vouches.
-        case ERROR_INTERNET_INVALID_CA:
-        case ERROR_INTERNET_SEC_CERT_DATE_INVALID:
-        case ERROR_INTERNET_SEC_CERT_ERRORS:
-        case ERROR_INTERNET_SEC_CERT_REV_FAILED:
-        case ERROR_INTERNET_SEC_CERT_REVOKED:
-        case ERROR_INTERNET_SEC_CERT_NO_REV:
-        case ERROR_INTERNET_SEC_INVALID_CERT:
-            return TransferError::Untrusted;
-        case ERROR_INTERNET_SEC_CERT_CN_INVALID:
-            return TransferError::WrongHost;
-        case ERROR_INTERNET_SECURITY_CHANNEL_ERROR:
-        case ERROR_INTERNET_CLIENT_AUTH_CERT_NEEDED:
-            return TransferError::Tls;
-        case ERROR_INTERNET_INVALID_URL:
-        case ERROR_INTERNET_UNRECOGNIZED_SCHEME:
-            return TransferError::BadUrl;
-        case ERROR_NOT_ENOUGH_MEMORY:
-        case ERROR_OUTOFMEMORY:
-            return TransferError::OutOfMemory;
-        default:
-            return TransferError::Other;
-    }
-}
-
-// WinINet's words on an error, for the failures whose kind alone is not
-// enough to act on: "WinINet 12045: certificate authority not trusted".
-std::string DetailFor(DWORD error) {
-    const char* text = "";
-    switch (error) {
-        case ERROR_INTERNET_INVALID_CA:
-            text = ": certificate authority not trusted";
-            break;
-        case ERROR_INTERNET_SEC_CERT_DATE_INVALID:
-            text = ": certificate expired or not yet valid";
-            break;
-        case ERROR_INTERNET_SEC_CERT_CN_INVALID:
-            text = ": certificate name does not match the host";
-            break;
-        case ERROR_INTERNET_SEC_CERT_REVOKED:
-            text = ": certificate revoked";
-            break;
-        case ERROR_INTERNET_SEC_CERT_REV_FAILED:
-        case ERROR_INTERNET_SEC_CERT_NO_REV:
-            text = ": revocation not checked";
-            break;
-        case ERROR_INTERNET_SEC_CERT_ERRORS:
-        case ERROR_INTERNET_SEC_INVALID_CERT:
-            text = ": certificate invalid";
-            break;
-        case ERROR_INTERNET_SECURITY_CHANNEL_ERROR:
-            text = ": secure channel error";
-            break;
-        case ERROR_INTERNET_CLIENT_AUTH_CERT_NEEDED:
-            text = ": client certificate required";
-            break;
-        case ERROR_INTERNET_TIMEOUT:
-            text = ": timed out";
-            break;
-        default:
-            break;
-    }
-    return "WinINet " + std::to_string(error) + text;
-}
-
 DWORD QueryNumber(HINTERNET request, DWORD what, DWORD fallback) {
     DWORD value = 0;
     DWORD size = sizeof value;
@@ -176,17 +65,11 @@ std::optional<std::string> QueryText(HINTERNET request, DWORD what) {
     }
 }
 
-// `location` made absolute against `base`.
-std::optional<std::string> Resolve(const std::string& base, const std::string& location) {
-    std::string combined(base.size() + location.size() + 64, '\0');
-    DWORD size = static_cast<DWORD>(combined.size());
-    if (!InternetCombineUrlA(base.c_str(), location.c_str(), combined.data(), &size,
-                             ICU_NO_ENCODE)) {
-        return std::nullopt;
-    }
-    combined.resize(size);
-    return combined;
-}
+// Closes a WinINet handle on every path out, as CurlEasy does a libcurl one.
+struct InternetHandleCloser {
+    void operator()(HINTERNET handle) const { InternetCloseHandle(handle); }
+};
+using InternetHandle = std::unique_ptr<void, InternetHandleCloser>;
 
 // Whether the request, as it stands, holds a header of that name.
 bool HasHeader(HINTERNET request, const std::string& name) {
@@ -206,16 +89,16 @@ class TransportWinInet final : public Transport {
 public:
     explicit TransportWinInet(const WebSessionConfig& config) : m_config(config) {
         // The User-Agent line comes from the session's headers, which replace this.
-        m_session = InternetOpenA("Strivo", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-        if (m_session == nullptr) {
+        m_session.reset(InternetOpenA("Strivo", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+        if (!m_session) {
             return;
         }
-        SetOption(m_session, INTERNET_OPTION_CONNECT_TIMEOUT, config.connectTimeout.count());
-        SetOption(m_session, INTERNET_OPTION_CONNECT_RETRIES, 1);  // WebSession retries itself
+        SetOption(m_session.get(), INTERNET_OPTION_CONNECT_TIMEOUT, config.connectTimeout.count());
+        SetOption(m_session.get(), INTERNET_OPTION_CONNECT_RETRIES, 1);  // WebSession retries itself
         // A backstop: the watch ends a stalled send or read a little earlier.
-        SetOption(m_session, INTERNET_OPTION_SEND_TIMEOUT, config.stallLimit.count() + 1000);
-        SetOption(m_session, INTERNET_OPTION_RECEIVE_TIMEOUT, config.stallLimit.count() + 1000);
-        InternetSetStatusCallbackA(m_session, &TransportWinInet::OnStatus);
+        SetOption(m_session.get(), INTERNET_OPTION_SEND_TIMEOUT, config.stallLimit.count() + 1000);
+        SetOption(m_session.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, config.stallLimit.count() + 1000);
+        InternetSetStatusCallbackA(m_session.get(), &TransportWinInet::OnStatus);
         m_watch = std::thread([this] { Watch(); });
     }
 
@@ -228,10 +111,7 @@ public:
         if (m_watch.joinable()) {
             m_watch.join();
         }
-        CloseRequest();
-        if (m_session != nullptr) {
-            InternetCloseHandle(m_session);
-        }
+        CloseRequest();  // before the session closes
     }
 
     bool Ready() const { return m_session != nullptr; }
@@ -317,8 +197,8 @@ private:
                                   DWORD length);
 
     const WebSessionConfig m_config;
-    HINTERNET m_session = nullptr;
-    std::mutex m_mutex;  // what follows is shared with Wake and the watch
+    InternetHandle m_session;  // closed after the request's handles
+    std::mutex m_mutex;        // what follows is shared with Wake and the watch
     std::condition_variable m_changed;
     HINTERNET m_connect = nullptr;
     HINTERNET m_request = nullptr;
@@ -436,7 +316,7 @@ TransportWinInet::Hop TransportWinInet::Send(const std::string& url, bool secure
                                              const TransferRequest& request,
                                              const std::string_view* form, bool* requestSent) {
     Hop hop;
-    const std::optional<Url> parts = CrackUrl(url);
+    const std::optional<WinInetUrl> parts = CrackUrl(url);
     if (!parts) {
         hop.error = TransferError::BadUrl;
         return hop;
@@ -450,7 +330,7 @@ TransportWinInet::Hop TransportWinInet::Send(const std::string& url, bool secure
         flags |= INTERNET_FLAG_SECURE;
     }
     const auto context = reinterpret_cast<DWORD_PTR>(this);
-    HINTERNET connect = InternetConnectA(m_session, parts->host.c_str(), parts->port, nullptr,
+    HINTERNET connect = InternetConnectA(m_session.get(), parts->host.c_str(), parts->port, nullptr,
                                          nullptr, INTERNET_SERVICE_HTTP, 0, context);
     if (connect != nullptr) {
         // Again: Wine takes these from the connection, not the session, and
@@ -591,25 +471,22 @@ TransportWinInet::Hop TransportWinInet::ReadBody(BodyLineReader& body) {
 
 }  // namespace
 
-std::unique_ptr<Transport> MakeTransport(const WebSessionConfig& config, TransferOutcome& why) {
+MadeTransport MakeTransport(const WebSessionConfig& config) {
     // WinINet checks a server's chain against the Windows store only, and
     // offers no point between the handshake and sending the request (with
     // the password in it) to check it against other authorities. Extra
     // authorities are refused rather than silently left out.
     if (!config.caFile.empty() || !config.caPem.empty()) {
-        why.error = TransferError::CertificateFile;
-        why.detail = (config.caFile.empty() ? std::string("extra certificates") : config.caFile) +
-                     ": not used on Windows, which trusts only the authorities in its "
-                     "certificate store; import the authority there and remove cafile";
-        return nullptr;
+        return {nullptr, TransferError::CertificateFile,
+                (config.caFile.empty() ? std::string("extra certificates") : config.caFile) +
+                    ": not used on Windows, which trusts only the authorities in its "
+                    "certificate store; import the authority there and remove cafile"};
     }
     auto transport = std::make_unique<TransportWinInet>(config);
     if (!transport->Ready()) {
-        why.error = TransferError::Other;
-        why.detail = DetailFor(GetLastError());
-        return nullptr;
+        return {nullptr, TransferError::Other, DetailFor(GetLastError())};
     }
-    return transport;
+    return {std::move(transport)};
 }
 
 }  // namespace strivo

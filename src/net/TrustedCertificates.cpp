@@ -66,29 +66,25 @@ bool Same(const Certificates& a, const Certificates& b) {
 
 }  // namespace
 
-std::optional<TrustedCertificates> TrustedCertificates::Load(const std::string& pemFile,
-                                                             const std::string& pem,
-                                                             std::string& why) {
+LoadedCertificates TrustedCertificates::Load(const std::string& pemFile, const std::string& pem) {
     TrustedCertificates trusted;
     if (!pemFile.empty()) {
         errno = 0;
         std::ifstream in(pemFile, std::ios::binary);
         const std::string text(std::istreambuf_iterator<char>(in), {});
         if (!in.is_open() || in.bad()) {
-            why = "cannot read the certificate file " + pemFile + ": " +
-                  (errno != 0 ? std::strerror(errno) : "read error");
-            return std::nullopt;
+            return {std::nullopt, "cannot read the certificate file " + pemFile + ": " +
+                                      (errno != 0 ? std::strerror(errno) : "read error")};
         }
         if (!trusted.AddPem(text)) {
-            why = "the certificate file " + pemFile + " holds something else than PEM certificates";
-            return std::nullopt;
+            return {std::nullopt, "the certificate file " + pemFile +
+                                      " holds something else than PEM certificates"};
         }
     }
     if (!pem.empty() && !trusted.AddPem(pem)) {
-        why = "the built-in certificates are damaged";
-        return std::nullopt;
+        return {std::nullopt, "the built-in certificates are damaged"};
     }
-    return trusted;
+    return {std::move(trusted), {}};
 }
 
 bool TrustedCertificates::AddPem(const std::string& pem) {

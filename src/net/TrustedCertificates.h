@@ -17,15 +17,15 @@ struct SystemCertificates {
     bool operator==(const SystemCertificates&) const = default;
 };
 
+struct LoadedCertificates;
+
 // Certificate authorities trusted in addition to the system's: those of a PEM
 // file named in the settings and of PEM bytes in memory (the demo services).
 class TrustedCertificates {
 public:
-    // Empty when the file cannot be read or either source holds anything that is
-    // not a certificate, and then `why` says which and why; no sources at all
-    // give an empty set.
-    static std::optional<TrustedCertificates> Load(const std::string& pemFile,
-                                                   const std::string& pem, std::string& why);
+    // None when the file cannot be read or either source holds anything that
+    // is not a certificate; no sources at all give an empty set.
+    static LoadedCertificates Load(const std::string& pemFile, const std::string& pem);
 
     // A store trusting the system's authorities and these, with the chain
     // checks libcurl sets on a store of its own. Reading the system's file
@@ -38,6 +38,12 @@ private:
     bool AddPem(const std::string& pem);
 
     std::vector<std::shared_ptr<X509>> m_certificates;
+};
+
+// The certificates, or why they cannot be loaded.
+struct LoadedCertificates {
+    std::optional<TrustedCertificates> certificates;
+    std::string why;  // when there are none: which source and why
 };
 
 }  // namespace strivo

@@ -87,12 +87,6 @@ HttpResult Failure(std::string_view url, TransferError error, long status = 0,
     return result;
 }
 
-// The server answered, even if not with what was wanted.
-bool Answered(TransferError error) {
-    return error == TransferError::None || error == TransferError::Status ||
-           error == TransferError::TooManyRedirects || error == TransferError::RedirectRefused;
-}
-
 // Tried again only when the first hop never reached the server: nothing was
 // sent, so a form cannot be posted twice.
 bool IsConnectFailure(const TransferOutcome& outcome) {
@@ -104,9 +98,15 @@ bool IsConnectFailure(const TransferOutcome& outcome) {
 
 }  // namespace
 
+// The server answered, even if not with what was wanted.
+bool HttpResult::answered() const {
+    return error == TransferError::None || error == TransferError::Status ||
+           error == TransferError::TooManyRedirects || error == TransferError::RedirectRefused;
+}
+
 const std::string& HttpResult::Text() const {
     static const std::string empty;
-    return ok ? body : empty;
+    return ok() ? body : empty;
 }
 
 WebSession::WebSession(WebSessionConfig config, std::stop_token stop)
@@ -131,26 +131,23 @@ HttpResult WebSession::OpenSession() {
     if (m_stop.stop_requested()) {
         return Failure({}, TransferError::Cancelled);
     }
-    HttpResult opened;
-    opened.ok = true;
     if (m_transport) {
-        return opened;
+        return {};
     }
     try {
-        TransferOutcome why;
-        auto transport = MakeTransport(m_config, why);
-        if (!transport) {
+        MadeTransport made = MakeTransport(m_config);
+        if (!made.transport) {
             // The file's name and the cause say it all.
-            HttpResult failed = Failure({}, why.error);
-            failed.reason = why.detail.empty() ? failed.reason : why.detail;
+            HttpResult failed = Failure({}, made.error);
+            failed.reason = made.detail.empty() ? failed.reason : made.detail;
             return failed;
         }
         std::lock_guard lock(m_transportMutex);
-        m_transport = std::move(transport);
+        m_transport = std::move(made.transport);
     } catch (const std::bad_alloc&) {
         return Failure({}, TransferError::OutOfMemory);
     }
-    return opened;
+    return {};
 }
 
 HttpResult WebSession::HttpGet(std::string_view url, RequestOptions options) {
@@ -198,10 +195,9 @@ HttpResult WebSession::Request(std::string_view url, RequestOptions options,
             const TransferOutcome outcome = m_transport->Perform(request, m_stop, body);
             if (outcome.error == TransferError::None && outcome.status == 200) {
                 HttpResult result;
-                result.ok = true;
                 result.status = outcome.status;
                 result.body = body.TakeText();
-                result.answered = true;
+                result.requestSent = outcome.requestSent;
                 return result;
             }
             if (!IsConnectFailure(outcome) || attempt >= m_config.connectRetries) {
@@ -209,8 +205,7 @@ HttpResult WebSession::Request(std::string_view url, RequestOptions options,
                     url,
                     outcome.error == TransferError::None ? TransferError::Status : outcome.error,
                     outcome.status, outcome.detail);
-                result.answered = Answered(outcome.error);
-                result.mayHaveArrived = !result.answered && outcome.requestSent;
+                result.requestSent = outcome.requestSent;
                 return result;
             }
             if (!WaitBeforeRetry()) {

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <chrono>
-#include <cstddef>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -9,77 +7,27 @@
 #include <string>
 #include <string_view>
 
+#include "net/Transfer.h"
+
 // The workers' HTTP client. Nothing of the transport underneath shows here:
 // libcurl on Linux, the platform's internet library on Windows.
 namespace strivo {
 
-// How a request goes out. A secure request speaks TLS on whatever port its
-// URL names and verifies the server's chain, dates and host name. Every
-// request ends by its deadline, connecting and redirects included.
-struct RequestOptions {
-    bool secure = false;
-    std::chrono::milliseconds deadline{120000};
-};
-inline constexpr RequestOptions kOrdinaryRequestOptions{};
-inline constexpr RequestOptions kSecureRequestOptions{.secure = true};
-
-// Cookies that responses set, sent with later requests to the same host by every
-// session that holds the same store, on any thread.
-class CookieStore;
-std::shared_ptr<CookieStore> ProcessCookieStore();  // the one both sign-ins rely on
-std::shared_ptr<CookieStore> MakeCookieStore();     // an isolated one, for tests
-
-struct WebSessionConfig {
-    std::string caFile;  // PEM file of extra CAs trusted in addition to the system store
-    std::string caPem;   // PEM bytes of extra CAs (the demo services)
-    std::chrono::milliseconds connectTimeout{5000};  // TCP and TLS handshake
-    std::chrono::milliseconds connectRetryDelay{1000};
-    int connectRetries = 1;
-    std::chrono::milliseconds stallLimit{60000};  // no byte moving for this long: fail
-    // Fewer bytes than minRate per second over the last rateWindow: fail.
-    std::size_t minRate = 1024;
-    std::chrono::milliseconds rateWindow{60000};
-    std::size_t maxBodyBytes = 64u << 20;  // bytes received of one response body
-    std::shared_ptr<CookieStore> cookies;  // null: ProcessCookieStore()
-};
-
-// Why a request did not give a complete status-200 answer.
-enum class TransferError {
-    None,
-    Cancelled,
-    TimedOut,           // stalled, too slow, or past its deadline
-    TooLarge,           // the body passed the size limit
-    Status,             // a final status other than 200; its body is not read
-    ConnectionRefused,  // nothing listens on the port
-    CannotConnect,
-    ConnectTimeout,
-    UnknownHost,
-    TooManyRedirects,
-    RedirectRefused,  // to another scheme than allowed
-    Untrusted,        // no trusted authority vouches for the server's certificate
-    WrongHost,        // a trusted certificate, for another host name
-    Tls,              // any other failure of the TLS handshake
-    ConnectionLost,   // the connection broke before the answer was complete
-    BadUrl,
-    NoSession,
-    CertificateFile,  // the extra CAs cannot be read
-    OutOfMemory,
-    Other,
-};
-
 struct HttpResult {
-    bool ok = false;   // a response with status 200 arrived whole
     long status = 0;   // final status; 0 when no response
     std::string body;  // CR LF line ends (see BodyLineReader); empty unless ok
     TransferError error = TransferError::None;
     // Why not ok, in English: the host, the cause and the transport's own
     // words, e.g. "localhost:8443: connection refused".
     std::string reason;
-    // A final answer arrived whole (a status other than 2xx without its body).
-    bool answered = false;
-    // No whole answer, but the form went out whole: the server may have it.
-    bool mayHaveArrived = false;
+    bool requestSent = false;  // a form went out whole
 
+    // A response with status 200 arrived whole (or the session opened).
+    bool ok() const { return error == TransferError::None; }
+    // A final answer arrived whole (a status other than 2xx without its body).
+    bool answered() const;
+    // No whole answer, but the form went out whole: the server may have it.
+    bool mayHaveArrived() const { return !answered() && requestSent; }
     // What the workers test: the body when ok, else an empty text.
     const std::string& Text() const;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace strivo {
@@ -34,7 +35,7 @@ enum class Failure {
     Untrusted,        // no trusted authority vouches for the server's certificate
     WrongHost,        // the certificate names another host
     Tls,              // any other failure to set up a secure connection
-    ServerError,      // a status other than 200; ProgressReport::status holds it
+    ServerError,      // a status other than 200; FailureCause::status holds it
     Redirects,        // a redirect loop, or a redirect to a refused scheme
     ConnectionLost,   // the connection broke before the answer was whole
     TooLarge,         // the answer passed the size limit
@@ -47,16 +48,11 @@ enum class Failure {
     Other,
 };
 
-struct HttpResult;
-
 // Why a step failed.
 struct FailureCause {
     Failure failure = Failure::None;
     std::string reason;  // in English, naming the host, file and cause, for the CLI
     long status = 0;     // Failure::ServerError: the status the server gave
-
-    // Of a request, or of opening a session, that is not ok.
-    static FailureCause Of(const HttpResult& result);
 };
 
 // One report.
@@ -64,12 +60,9 @@ struct ProgressReport {
     ProgressMessage message = WM_SERVICE_LOGIN_DONE;
     long outcome = kOutcomeSuccess;
     std::string summary;  // WM_SUMMARY_READY: the sentence (CP936)
-    // A failure: see FailureCause.
-    Failure failure = Failure::None;
-    std::string reason;
-    long status = 0;
-    int total = 0;      // WM_SYNC_PROGRESS and WM_SYNC_DONE: runs to post
-    int processed = 0;  // WM_SYNC_PROGRESS: runs handled so far
+    FailureCause cause;   // None unless the step failed
+    int total = 0;        // WM_SYNC_PROGRESS and WM_SYNC_DONE: runs to post
+    int processed = 0;    // WM_SYNC_PROGRESS: runs handled so far
 
     // WM_SYNC_DONE.
     int notPosted = 0;                        // runs to post that the site did not confirm
@@ -81,12 +74,10 @@ struct ProgressReport {
     // were skipped.
     std::vector<std::string> warnings;
 
-    // Marks the report failed for `cause`.
-    void Fail(const FailureCause& cause) {
+    // Marks the report failed for `why`.
+    void Fail(FailureCause why) {
         outcome = kOutcomeFailure;
-        failure = cause.failure;
-        reason = cause.reason;
-        status = cause.status;
+        cause = std::move(why);
     }
 };
 

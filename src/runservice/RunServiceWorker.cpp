@@ -1,5 +1,6 @@
 #include "runservice/RunServiceWorker.h"
 
+#include "runservice/RequestFailure.h"
 #include "runservice/RunList.h"
 #include "text/CodePage.h"
 #include "text/TextHelpers.h"
@@ -56,8 +57,8 @@ bool RunServiceWorker::RunJob(ProgressSink& sink, RunTable& table) {
     };
     // A session that cannot be opened is a failed sign-in, so the starter's
     // buttons come back.
-    if (const HttpResult opened = m_session.OpenSession(); !opened.ok) {
-        m_failure = FailureCause::Of(opened);
+    if (const HttpResult opened = m_session.OpenSession(); !opened.ok()) {
+        m_failure = FailureOf(opened);
         report(WM_SERVICE_LOGIN_DONE, kOutcomeFailure);
         return false;
     }
@@ -88,8 +89,8 @@ bool RunServiceWorker::SignIn() {
     const HttpResult result =
         m_session.HttpGet(ServiceUrl(m_settings, pathAndQuery), kSecureRequestOptions);
     if (!Contains(result.Text(), "success")) {
-        m_failure = result.ok ? FailureCause{Failure::Refused, "user name or password refused"}
-                              : FailureCause::Of(result);
+        m_failure = result.ok() ? FailureCause{Failure::Refused, "user name or password refused"}
+                                : FailureOf(result);
         return false;
     }
     return true;
@@ -109,10 +110,10 @@ bool RunServiceWorker::DownloadRunList(RunTable& table) {
     const HttpResult result =
         m_session.HttpGet(ServiceUrl(m_settings, kRunListPath), kRunListOptions,
                           [&runList](std::string_view text) { runList.Feed(text); });
-    if (!result.ok || !runList.SaysSuccess()) {
-        m_failure =
-            result.ok ? FailureCause{Failure::BadAnswer, "the run service did not send a run list"}
-                      : FailureCause::Of(result);
+    if (!result.ok() || !runList.SaysSuccess()) {
+        m_failure = result.ok() ? FailureCause{Failure::BadAnswer,
+                                               "the run service did not send a run list"}
+                                : FailureOf(result);
         return false;
     }
     table.Append(runList.Finish());

@@ -18,7 +18,8 @@ void RunDownload(std::stop_token stop, const Settings& settings, WebSessionConfi
                  ProgressSink& sink, RunTable& table);
 
 // Starts a download on a thread of its own; `sink` and `table` must outlive
-// it. Stopping the thread cancels the request in flight. Throws
+// it. Stopping the thread cancels the request in flight. The session trusts
+// the settings' cafile besides `sessionConfig`'s CAs. Throws
 // std::system_error when no thread can be started.
 std::jthread StartDownload(const Settings& settings, WebSessionConfig sessionConfig,
                            ProgressSink& sink, std::shared_ptr<RunTable> table);

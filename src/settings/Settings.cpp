@@ -133,7 +133,7 @@ FileResult SaveSettings(const std::filesystem::path& path, std::string_view serv
                         std::string_view siteUser) {
     FileContent file = ReadWholeFile(path);
     if (file.exists && !file.ok) {
-        return {false, "cannot read " + path.string()};
+        return {FileError::CannotRead, "cannot read " + path.string()};
     }
     // Both names in one replacement of the file, so that a crash between
     // them cannot leave one new and one old. The file keeps its encoding,

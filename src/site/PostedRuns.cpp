@@ -92,11 +92,11 @@ FileResult PostedRuns::Load() {
 FileResult PostedRuns::LoadLocked(bool* empty) {
     *empty = true;
     if (m_file.empty()) {
-        return {true, {}};
+        return {};
     }
     const FileContent content = ReadWholeFile(m_file);
     if (content.exists && !content.ok) {
-        return {false, "cannot read " + m_file.string()};
+        return {FileError::CannotRead, "cannot read " + m_file.string()};
     }
     *empty = content.bytes.empty();
     m_postedOn.clear();
@@ -133,7 +133,7 @@ FileResult PostedRuns::LoadLocked(bool* empty) {
         }
         m_postedOn.emplace(Key(*site, *user, *runId), std::string(fields[3].substr(0, 10)));
     }
-    return {true, {}};
+    return {};
 }
 
 FileResult PostedRuns::Open() {
@@ -195,7 +195,7 @@ FileResult PostedRuns::Add(const Settings& settings, std::string_view runId) {
         }
     }
     m_postedOn[Key(site, settings.siteUser, runId)] = time.substr(0, 10);
-    return {true, {}};
+    return {};
 }
 
 std::filesystem::path PostedRunsPathFor(const std::filesystem::path& settingsFile) {

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "runservice/RequestFailure.h"
 #include "site/PostedRuns.h"
 #include "site/RunLogForm.h"
 #include "text/CodePage.h"
@@ -77,7 +78,7 @@ bool SiteWorker::RunJob(ProgressSink& sink, const RunTable& table) {
 
     // A record that cannot be written fails the sync before anything is posted.
     if (!opened) {
-        done.Fail({opened.error.ends_with(kFileInUse) ? Failure::RecordInUse : Failure::Record,
+        done.Fail({opened.kind == FileError::InUse ? Failure::RecordInUse : Failure::Record,
                    opened.error});
         for (const RunRow* row : toPost) {
             done.failedIds.emplace_back((*row)[kColumnRunId]);
@@ -90,8 +91,8 @@ bool SiteWorker::RunJob(ProgressSink& sink, const RunTable& table) {
     // A session that cannot be opened is a failed sign-in, so the sync button
     // comes back.
     ProgressReport signedIn{.message = WM_SITE_LOGIN_DONE, .warnings = record.warnings()};
-    if (const HttpResult session = m_session.OpenSession(); !session.ok) {
-        m_failure = FailureCause::Of(session);
+    if (const HttpResult session = m_session.OpenSession(); !session.ok()) {
+        m_failure = FailureOf(session);
     }
     if (m_failure.failure != Failure::None || !SignIn()) {
         signedIn.Fail(m_failure);
@@ -133,8 +134,8 @@ bool SiteWorker::SignIn() {
         SiteUrl(m_settings, "/logging.php?action=login&loginsubmit=true"),
         BuildSignInBody(m_formHash, cookieTime, m_settings.siteUser, m_settings.sitePassword));
     // A post that failed signed nobody in, whatever its (empty) answer says.
-    if (!answer.ok) {
-        m_failure = FailureCause::Of(answer);
+    if (!answer.ok()) {
+        m_failure = FailureOf(answer);
         return false;
     }
     if (answer.body.find(SignInFailedText()) != std::string::npos) {
@@ -162,7 +163,7 @@ void SiteWorker::PostRuns(ProgressSink& sink, const std::vector<const RunRow*>& 
         }
         const HttpResult result = m_session.HttpPostForm(
             url, BuildRunLogBody(m_formHash, row, EncodedRunLogDescription()));
-        if (result.answered && result.status / 100 == 2) {
+        if (result.answered() && result.status / 100 == 2) {
             if (FileResult recorded = m_options.record->Add(m_settings, runId); !recorded) {
                 // The site has this run but the record does not: the user is
                 // told which, as for a post in doubt, and every further post
@@ -171,15 +172,15 @@ void SiteWorker::PostRuns(ProgressSink& sink, const std::vector<const RunRow*>& 
                 m_failure = {Failure::Record, recorded.error};
                 stopped = true;
             }
-        } else if (result.mayHaveArrived) {
+        } else if (result.mayHaveArrived()) {
             // The site may have it: it is not recorded (the next sync posts it
             // again), and nothing more is posted while the site is in doubt.
             done.unconfirmedIds.emplace_back(runId);
-            m_failure = FailureCause::Of(result);
+            m_failure = FailureOf(result);
             stopped = true;
         } else {
             done.failedIds.emplace_back(runId);
-            m_failure = FailureCause::Of(result);
+            m_failure = FailureOf(result);
             // No answer at all: the site is gone or stuck, and every further
             // post would wait out its own time-out.
             stopped = result.status == 0;
@@ -190,7 +191,10 @@ void SiteWorker::PostRuns(ProgressSink& sink, const std::vector<const RunRow*>& 
 
 void RunSync(std::stop_token stop, const Settings& settings, WebSessionConfig sessionConfig,
              ProgressSink& sink, const RunTable& table, SyncOptions options) {
-    sessionConfig.caFile = settings.serviceCaFile;
+    // The site speaks plain HTTP: the run service's authorities are no business
+    // of its session, and a cafile that cannot be read must not keep it shut.
+    sessionConfig.caFile.clear();
+    sessionConfig.caPem.clear();
     if (!options.record) {
         options.record = std::make_shared<PostedRuns>();
     }

@@ -29,8 +29,10 @@ void RunSync(std::stop_token stop, const Settings& settings, WebSessionConfig se
 // Starts a sync on a thread of its own; `sink` and `table` must outlive it.
 // It posts each run of the table once (not a row without a RunID, nor a run
 // the record holds), and never sends a post a second time. Stopping the
-// thread cancels the post in flight and posts no more. Throws
-// std::system_error when no thread can be started.
+// thread cancels the post in flight and posts no more. The site's session
+// takes the time-outs, limits and cookie store of `sessionConfig`, but no
+// extra CAs: those are the run service's. Throws std::system_error when no
+// thread can be started.
 std::jthread StartSync(const Settings& settings, WebSessionConfig sessionConfig, ProgressSink& sink,
                        std::shared_ptr<const RunTable> table, SyncOptions options = {});
 

@@ -50,7 +50,7 @@ const Texts& Text() {
 // Why a step failed, as the status line says it after the failure's text.
 std::string ReasonText(const ProgressReport& report) {
     const char* reason = nullptr;
-    switch (report.failure) {
+    switch (report.cause.failure) {
         case Failure::None:
             return {};
         case Failure::Refused:
@@ -75,7 +75,7 @@ std::string ReasonText(const ProgressReport& report) {
             reason = "无法建立安全连接";
             break;
         case Failure::ServerError:
-            return Utf8ToCp936("（服务器错误 " + std::to_string(report.status) + "）");
+            return Utf8ToCp936("（服务器错误 " + std::to_string(report.cause.status) + "）");
         case Failure::Redirects:
             reason = "服务器重定向出错";
             break;

@@ -135,8 +135,8 @@ void WindowController::OnExport() {
     }
     Apply(m_state.OnExportStarted());
     const FileResult written = ExportCsv(file->path, rows);
-    Apply(m_state.OnExportFinished(written.ok, file->text));
-    if (written.ok) {
+    Apply(m_state.OnExportFinished(written.ok(), file->text));
+    if (written.ok()) {
         m_surface.FitStatusPath(m_state.view().status, file->text);
     }
 }

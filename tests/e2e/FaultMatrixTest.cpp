@@ -23,7 +23,8 @@ using namespace std::chrono_literals;
 using test::Cp936;
 
 enum class Stage { ServiceSignIn, AccountData, RunList, SiteSignIn, RunLogPosts };
-enum class Failure {
+// How the network fails a stage (strivo::Failure is what the user is then told).
+enum class NetFault {
     Status500,
     Status403,
     ClosedMidBody,
@@ -39,7 +40,7 @@ enum class Failure {
 
 struct Row {
     Stage stage;
-    Failure failure;
+    NetFault fault;
     const char* reports;         // messages:outcomes, as the worker sent them
     const char* status;          // the window's status line afterwards,
     const char* reason;          // and the reason it gives after it
@@ -57,53 +58,53 @@ constexpr const char* kUnconfirmed =
 // clang-format off
 const Row kMatrix[] = {
     // A failed sign-in: nothing more is asked; only the sign-in button returns.
-    {Stage::ServiceSignIn, Failure::Status500,     kServiceFailed, "登陆Nike+失败...", "服务器错误 500", true, false, false},
-    {Stage::ServiceSignIn, Failure::Status403,     kServiceFailed, "登陆Nike+失败...", "服务器错误 403", true, false, false},
-    {Stage::ServiceSignIn, Failure::ClosedMidBody, kServiceFailed, "登陆Nike+失败...", "连接中断", true, false, false},
-    {Stage::ServiceSignIn, Failure::NoAnswer,      kServiceFailed, "登陆Nike+失败...", "连接超时", true, false, false},
-    {Stage::ServiceSignIn, Failure::Dripping,      kServiceFailed, "登陆Nike+失败...", "连接超时", true, false, false},
-    {Stage::ServiceSignIn, Failure::TooLarge,      kServiceFailed, "登陆Nike+失败...", "服务器返回的数据过大", true, false, false},
-    {Stage::ServiceSignIn, Failure::ServerGone,    kServiceFailed, "登陆Nike+失败...", "无法连接服务器", true, false, false},
-    {Stage::ServiceSignIn, Failure::Untrusted,     kServiceFailed, "登陆Nike+失败...", "服务器证书不可信", true, false, false},
-    {Stage::ServiceSignIn, Failure::WrongName,     kServiceFailed, "登陆Nike+失败...", "服务器证书与地址不符", true, false, false},
-    {Stage::ServiceSignIn, Failure::RedirectLoop,  kServiceFailed, "登陆Nike+失败...", "服务器重定向出错", true, false, false},
+    {Stage::ServiceSignIn, NetFault::Status500,     kServiceFailed, "登陆Nike+失败...", "服务器错误 500", true, false, false},
+    {Stage::ServiceSignIn, NetFault::Status403,     kServiceFailed, "登陆Nike+失败...", "服务器错误 403", true, false, false},
+    {Stage::ServiceSignIn, NetFault::ClosedMidBody, kServiceFailed, "登陆Nike+失败...", "连接中断", true, false, false},
+    {Stage::ServiceSignIn, NetFault::NoAnswer,      kServiceFailed, "登陆Nike+失败...", "连接超时", true, false, false},
+    {Stage::ServiceSignIn, NetFault::Dripping,      kServiceFailed, "登陆Nike+失败...", "连接超时", true, false, false},
+    {Stage::ServiceSignIn, NetFault::TooLarge,      kServiceFailed, "登陆Nike+失败...", "服务器返回的数据过大", true, false, false},
+    {Stage::ServiceSignIn, NetFault::ServerGone,    kServiceFailed, "登陆Nike+失败...", "无法连接服务器", true, false, false},
+    {Stage::ServiceSignIn, NetFault::Untrusted,     kServiceFailed, "登陆Nike+失败...", "服务器证书不可信", true, false, false},
+    {Stage::ServiceSignIn, NetFault::WrongName,     kServiceFailed, "登陆Nike+失败...", "服务器证书与地址不符", true, false, false},
+    {Stage::ServiceSignIn, NetFault::RedirectLoop,  kServiceFailed, "登陆Nike+失败...", "服务器重定向出错", true, false, false},
     // Account data that does not arrive leaves the summary's values empty; the
     // runs still come, unless the server went with it.
-    {Stage::AccountData, Failure::Status500,     kSummaryFailedButRuns, "下载Nike+跑步数据成功结束...", "", false, true, true},
-    {Stage::AccountData, Failure::Status403,     kSummaryFailedButRuns, "下载Nike+跑步数据成功结束...", "", false, true, true},
-    {Stage::AccountData, Failure::ClosedMidBody, kSummaryFailedButRuns, "下载Nike+跑步数据成功结束...", "", false, true, true},
-    {Stage::AccountData, Failure::NoAnswer,      kSummaryFailedButRuns, "下载Nike+跑步数据成功结束...", "", false, true, true},
-    {Stage::AccountData, Failure::TooLarge,      kSummaryFailedButRuns, "下载Nike+跑步数据成功结束...", "", false, true, true},
-    {Stage::AccountData, Failure::ServerGone,    kRunsFailed, "下载Nike+跑步数据失败...", "无法连接服务器", true, true, false},
-    {Stage::AccountData, Failure::RedirectLoop,  kSummaryFailedButRuns, "下载Nike+跑步数据成功结束...", "", false, true, true},
+    {Stage::AccountData, NetFault::Status500,     kSummaryFailedButRuns, "下载Nike+跑步数据成功结束...", "", false, true, true},
+    {Stage::AccountData, NetFault::Status403,     kSummaryFailedButRuns, "下载Nike+跑步数据成功结束...", "", false, true, true},
+    {Stage::AccountData, NetFault::ClosedMidBody, kSummaryFailedButRuns, "下载Nike+跑步数据成功结束...", "", false, true, true},
+    {Stage::AccountData, NetFault::NoAnswer,      kSummaryFailedButRuns, "下载Nike+跑步数据成功结束...", "", false, true, true},
+    {Stage::AccountData, NetFault::TooLarge,      kSummaryFailedButRuns, "下载Nike+跑步数据成功结束...", "", false, true, true},
+    {Stage::AccountData, NetFault::ServerGone,    kRunsFailed, "下载Nike+跑步数据失败...", "无法连接服务器", true, true, false},
+    {Stage::AccountData, NetFault::RedirectLoop,  kSummaryFailedButRuns, "下载Nike+跑步数据成功结束...", "", false, true, true},
     // A run list that does not arrive whole leaves the table empty.
-    {Stage::RunList, Failure::Status500,     kRunsFailed, "下载Nike+跑步数据失败...", "服务器错误 500", true, true, false},
-    {Stage::RunList, Failure::Status403,     kRunsFailed, "下载Nike+跑步数据失败...", "服务器错误 403", true, true, false},
-    {Stage::RunList, Failure::ClosedMidBody, kRunsFailed, "下载Nike+跑步数据失败...", "连接中断", true, true, false},
-    {Stage::RunList, Failure::NoAnswer,      kRunsFailed, "下载Nike+跑步数据失败...", "连接超时", true, true, false},
-    {Stage::RunList, Failure::Dripping,      kRunsFailed, "下载Nike+跑步数据失败...", "连接超时", true, true, false},
-    {Stage::RunList, Failure::TooLarge,      kRunsFailed, "下载Nike+跑步数据失败...", "服务器返回的数据过大", true, true, false},
-    {Stage::RunList, Failure::ServerGone,    kRunsFailed, "下载Nike+跑步数据失败...", "无法连接服务器", true, true, false},
-    {Stage::RunList, Failure::RedirectLoop,  kRunsFailed, "下载Nike+跑步数据失败...", "服务器重定向出错", true, true, false},
+    {Stage::RunList, NetFault::Status500,     kRunsFailed, "下载Nike+跑步数据失败...", "服务器错误 500", true, true, false},
+    {Stage::RunList, NetFault::Status403,     kRunsFailed, "下载Nike+跑步数据失败...", "服务器错误 403", true, true, false},
+    {Stage::RunList, NetFault::ClosedMidBody, kRunsFailed, "下载Nike+跑步数据失败...", "连接中断", true, true, false},
+    {Stage::RunList, NetFault::NoAnswer,      kRunsFailed, "下载Nike+跑步数据失败...", "连接超时", true, true, false},
+    {Stage::RunList, NetFault::Dripping,      kRunsFailed, "下载Nike+跑步数据失败...", "连接超时", true, true, false},
+    {Stage::RunList, NetFault::TooLarge,      kRunsFailed, "下载Nike+跑步数据失败...", "服务器返回的数据过大", true, true, false},
+    {Stage::RunList, NetFault::ServerGone,    kRunsFailed, "下载Nike+跑步数据失败...", "无法连接服务器", true, true, false},
+    {Stage::RunList, NetFault::RedirectLoop,  kRunsFailed, "下载Nike+跑步数据失败...", "服务器重定向出错", true, true, false},
     // A failed site sign-in posts nothing; sync comes back.
-    {Stage::SiteSignIn, Failure::Status500,     kSiteFailed, "登陆Kelvora论坛失败...", "服务器错误 500", false, true, true},
-    {Stage::SiteSignIn, Failure::Status403,     kSiteFailed, "登陆Kelvora论坛失败...", "服务器错误 403", false, true, true},
-    {Stage::SiteSignIn, Failure::ClosedMidBody, kSiteFailed, "登陆Kelvora论坛失败...", "连接中断", false, true, true},
-    {Stage::SiteSignIn, Failure::NoAnswer,      kSiteFailed, "登陆Kelvora论坛失败...", "连接超时", false, true, true},
-    {Stage::SiteSignIn, Failure::TooLarge,      kSiteFailed, "登陆Kelvora论坛失败...", "服务器返回的数据过大", false, true, true},
-    {Stage::SiteSignIn, Failure::ServerGone,    kSiteFailed, "登陆Kelvora论坛失败...", "无法连接服务器", false, true, true},
-    {Stage::SiteSignIn, Failure::RedirectLoop,  kSiteFailed, "登陆Kelvora论坛失败...", "服务器重定向出错", false, true, true},
+    {Stage::SiteSignIn, NetFault::Status500,     kSiteFailed, "登陆Kelvora论坛失败...", "服务器错误 500", false, true, true},
+    {Stage::SiteSignIn, NetFault::Status403,     kSiteFailed, "登陆Kelvora论坛失败...", "服务器错误 403", false, true, true},
+    {Stage::SiteSignIn, NetFault::ClosedMidBody, kSiteFailed, "登陆Kelvora论坛失败...", "连接中断", false, true, true},
+    {Stage::SiteSignIn, NetFault::NoAnswer,      kSiteFailed, "登陆Kelvora论坛失败...", "连接超时", false, true, true},
+    {Stage::SiteSignIn, NetFault::TooLarge,      kSiteFailed, "登陆Kelvora论坛失败...", "服务器返回的数据过大", false, true, true},
+    {Stage::SiteSignIn, NetFault::ServerGone,    kSiteFailed, "登陆Kelvora论坛失败...", "无法连接服务器", false, true, true},
+    {Stage::SiteSignIn, NetFault::RedirectLoop,  kSiteFailed, "登陆Kelvora论坛失败...", "服务器重定向出错", false, true, true},
     // Posts that fail are counted and said; sync comes back to try again. A post
     // without a whole answer may be on the site: the sync stops there.
-    {Stage::RunLogPosts, Failure::Status500,     kPostsFailed, "同步到Strivo失败：24/24条未上传", "服务器错误 500", false, true, true},
-    {Stage::RunLogPosts, Failure::Status403,     kPostsFailed, "同步到Strivo失败：24/24条未上传", "服务器错误 403", false, true, true},
-    {Stage::RunLogPosts, Failure::ClosedMidBody, kPostsFailed, kUnconfirmed, "连接中断", false, true, true},
-    {Stage::RunLogPosts, Failure::NoAnswer,      kPostsFailed, kUnconfirmed, "连接超时", false, true, true},
-    {Stage::RunLogPosts, Failure::Dripping,      kPostsFailed, kUnconfirmed, "连接超时", false, true, true},
-    {Stage::RunLogPosts, Failure::TooLarge,      kPostsFailed, kUnconfirmed, "服务器返回的数据过大", false, true, true},
-    {Stage::RunLogPosts, Failure::ServerGone,    kPostsFailed, "同步到Strivo失败：24/24条未上传", "无法连接服务器", false, true, true},
-    {Stage::RunLogPosts, Failure::RedirectLoop,  kPostsFailed, "同步到Strivo失败：24/24条未上传", "服务器重定向出错", false, true, true},
-    {Stage::RunLogPosts, Failure::Dropped,       kPostsFailed, kUnconfirmed, "连接中断", false, true, true},
+    {Stage::RunLogPosts, NetFault::Status500,     kPostsFailed, "同步到Strivo失败：24/24条未上传", "服务器错误 500", false, true, true},
+    {Stage::RunLogPosts, NetFault::Status403,     kPostsFailed, "同步到Strivo失败：24/24条未上传", "服务器错误 403", false, true, true},
+    {Stage::RunLogPosts, NetFault::ClosedMidBody, kPostsFailed, kUnconfirmed, "连接中断", false, true, true},
+    {Stage::RunLogPosts, NetFault::NoAnswer,      kPostsFailed, kUnconfirmed, "连接超时", false, true, true},
+    {Stage::RunLogPosts, NetFault::Dripping,      kPostsFailed, kUnconfirmed, "连接超时", false, true, true},
+    {Stage::RunLogPosts, NetFault::TooLarge,      kPostsFailed, kUnconfirmed, "服务器返回的数据过大", false, true, true},
+    {Stage::RunLogPosts, NetFault::ServerGone,    kPostsFailed, "同步到Strivo失败：24/24条未上传", "无法连接服务器", false, true, true},
+    {Stage::RunLogPosts, NetFault::RedirectLoop,  kPostsFailed, "同步到Strivo失败：24/24条未上传", "服务器重定向出错", false, true, true},
+    {Stage::RunLogPosts, NetFault::Dropped,       kPostsFailed, kUnconfirmed, "连接中断", false, true, true},
 };
 // clang-format on
 
@@ -116,15 +117,15 @@ const char* const kPaths[] = {"/nikeplus/v1/services/widget/generate_pin.jsp",
                               "/nikeplus/v1/services/app/run_list.jsp",
                               "/logging.php?action=login&loginsubmit=true", "/runlogger.php"};
 
-sim::Fault FaultFor(Stage stage, Failure failure) {
+sim::Fault FaultFor(Stage stage, NetFault broken) {
     sim::Fault fault{.path = kPaths[static_cast<int>(stage)]};
-    fault.status = failure == Failure::Status500 ? 500 : failure == Failure::Status403 ? 403 : 0;
-    fault.closeMidBody = failure == Failure::ClosedMidBody;
-    fault.delay = failure == Failure::NoAnswer ? 8s : 0s;
-    fault.bodySize = failure == Failure::TooLarge ? 4 * kBodyLimit : 0;
-    fault.redirectLoop = failure == Failure::RedirectLoop;
-    fault.drop = failure == Failure::Dropped;
-    fault.drip = failure == Failure::Dripping ? 200ms : 0ms;
+    fault.status = broken == NetFault::Status500 ? 500 : broken == NetFault::Status403 ? 403 : 0;
+    fault.closeMidBody = broken == NetFault::ClosedMidBody;
+    fault.delay = broken == NetFault::NoAnswer ? 8s : 0s;
+    fault.bodySize = broken == NetFault::TooLarge ? 4 * kBodyLimit : 0;
+    fault.redirectLoop = broken == NetFault::RedirectLoop;
+    fault.drop = broken == NetFault::Dropped;
+    fault.drip = broken == NetFault::Dripping ? 200ms : 0ms;
     return fault;
 }
 
@@ -148,7 +149,7 @@ std::string Describe(const Row& row) {
         "Status500",  "Status403", "ClosedMidBody", "NoAnswer",     "Dripping", "TooLarge",
         "ServerGone", "Untrusted", "WrongName",     "RedirectLoop", "Dropped"};
     return std::string(stages[static_cast<int>(row.stage)]) + "_" +
-           failures[static_cast<int>(row.failure)];
+           failures[static_cast<int>(row.fault)];
 }
 
 void PrintTo(const Row& row, std::ostream* out) {
@@ -160,7 +161,7 @@ class FaultMatrixTest : public ::testing::TestWithParam<Row> {};
 TEST_P(FaultMatrixTest, EndsInTimeWithTheRightReportAndButtons) {
     const Row& row = GetParam();
     sim::StandInsOptions options;
-    if (row.failure == Failure::WrongName) {
+    if (row.fault == NetFault::WrongName) {
         options.service.certificateNames = {"strivo-test.invalid"};
     }
     test::StandInServices services(sim::DemoAccounts(), options);
@@ -169,7 +170,7 @@ TEST_P(FaultMatrixTest, EndsInTimeWithTheRightReportAndButtons) {
     Settings settings = services.settings();
     WebSessionConfig config = services.config();
     config.stallLimit = kStallLimit;
-    if (row.failure == Failure::Dripping) {
+    if (row.fault == NetFault::Dripping) {
         config.rateWindow = 1s;  // elsewhere a loaded machine could seem to drip
     }
     config.maxBodyBytes = kBodyLimit;
@@ -189,7 +190,7 @@ TEST_P(FaultMatrixTest, EndsInTimeWithTheRightReportAndButtons) {
     }
 
     test::RecordingSink sink;
-    if (row.failure == Failure::ServerGone) {
+    if (row.fault == NetFault::ServerGone) {
         switch (row.stage) {
             case Stage::ServiceSignIn:
                 settings.serviceHttpsPort = ClosedPort();
@@ -216,12 +217,12 @@ TEST_P(FaultMatrixTest, EndsInTimeWithTheRightReportAndButtons) {
                 };
                 break;
         }
-    } else if (row.failure == Failure::Untrusted) {
+    } else if (row.fault == NetFault::Untrusted) {
         config.caPem.clear();
     } else if (siteStage) {
-        site.AddFault(FaultFor(row.stage, row.failure));
+        site.AddFault(FaultFor(row.stage, row.fault));
     } else {
-        service.AddFault(FaultFor(row.stage, row.failure));
+        service.AddFault(FaultFor(row.stage, row.fault));
     }
 
     const auto started = std::chrono::steady_clock::now();

@@ -73,7 +73,7 @@ protected:
 
 TEST_F(JobsTest, DownloadSignsInEncodedAndFillsAnEmptiedTable) {
     m_table->Append({RunRow{{"old"}}});  // left from an earlier download
-    EXPECT_EQ(Download(m_services.settings()), "1026:0 1027:0 1028:0") << m_reports[0].reason;
+    EXPECT_EQ(Download(m_services.settings()), "1026:0 1027:0 1028:0") << m_reports[0].cause.reason;
     EXPECT_EQ(m_rowsAtSummary, 0u) << "the table is emptied before the summary";
     EXPECT_EQ(m_summary,
               Cp936("晨跑的小李，您已完成 5.0321 KM，用时 0小时30分34秒，消耗 356 千卡。"));
@@ -90,24 +90,25 @@ TEST_F(JobsTest, FailedSignInsStopAtOnceAndSayWhy) {
     Settings wrong = m_services.settings();
     wrong.servicePassword = "wrong";
     EXPECT_EQ(Download(wrong), "1026:-1");
-    EXPECT_EQ(m_reports[0].failure, Failure::Refused);
+    EXPECT_EQ(m_reports[0].cause.failure, Failure::Refused);
     EXPECT_EQ(m_services.service.requests().size(), 1u) << "nothing asked after a failed sign-in";
 
     wrong = m_services.settings();
     wrong.sitePassword = "wrong";
     EXPECT_EQ(Sync(wrong, 2), "1029:-1");
-    EXPECT_EQ(m_reports[0].failure, Failure::Refused);
+    EXPECT_EQ(m_reports[0].cause.failure, Failure::Refused);
     EXPECT_TRUE(m_services.site.entries().empty());
 
-    // Extra CAs that cannot be read keep the session shut: a failed sign-in, no request.
+    // Extra CAs that cannot be read keep the run service's session shut: a failed
+    // sign-in, no request. They are the run service's: the site still signs in.
     m_services.service.ClearRequests();
     Settings noCa = m_services.settings();
     noCa.serviceCaFile = "/nonexistent/ca.pem";
     EXPECT_EQ(Download(noCa), "1026:-1");
-    EXPECT_EQ(m_reports[0].reason,
+    EXPECT_EQ(m_reports[0].cause.reason,
               "cannot read the certificate file /nonexistent/ca.pem: No such file or directory");
-    EXPECT_EQ(m_reports[0].failure, Failure::CertificateFile);
-    EXPECT_EQ(Sync(noCa, 2), "1029:-1");
+    EXPECT_EQ(m_reports[0].cause.failure, Failure::CertificateFile);
+    EXPECT_EQ(Sync(noCa, 2), "1029:0 1031:0 1031:0 1030:0");
     EXPECT_TRUE(m_services.service.requests().empty());
 }
 
@@ -146,8 +147,8 @@ TEST_F(JobsTest, RefusedPostIsCountedAndTheRestArrive) {
     const ProgressReport& done = m_reports.back();
     EXPECT_EQ(done.notPosted, 1);
     EXPECT_EQ(done.total, 5);
-    EXPECT_EQ(done.failure, Failure::ServerError);
-    EXPECT_EQ(done.status, 500);
+    EXPECT_EQ(done.cause.failure, Failure::ServerError);
+    EXPECT_EQ(done.cause.status, 500);
     EXPECT_EQ(m_services.site.entries().size(), 4u);
 }
 
@@ -198,12 +199,12 @@ TEST_F(JobsTest, ARecordThatCannotBeWrittenOrIsInUseStopsTheSyncBeforeAnyPost) {
     PostedRuns otherSync(m_record->file());  // a window, or another strivo-cli
     ASSERT_TRUE(otherSync.Open());
     EXPECT_EQ(Sync(m_services.settings(), 2), "1030:-1");
-    EXPECT_EQ(m_reports.back().failure, Failure::RecordInUse);
+    EXPECT_EQ(m_reports.back().cause.failure, Failure::RecordInUse);
 
     m_record = std::make_shared<PostedRuns>(m_folder / "missing" / "posted.txt");
     EXPECT_EQ(Sync(m_services.settings(), 2), "1030:-1");
-    EXPECT_NE(m_reports.back().reason.find("missing/posted.txt"), std::string::npos);
-    EXPECT_EQ(m_reports.back().failure, Failure::Record);
+    EXPECT_NE(m_reports.back().cause.reason.find("missing/posted.txt"), std::string::npos);
+    EXPECT_EQ(m_reports.back().cause.failure, Failure::Record);
     EXPECT_TRUE(m_services.site.requests().empty());
 }
 

@@ -44,6 +44,7 @@ TEST(WriteFileAtomically, ReplacesWhatALinkNamesKeepsTheLinkAndLeavesDevicesAlon
     ::mkfifo((folder / "fifo").c_str(), 0600);
     for (const auto& path : {folder / "fifo", std::filesystem::path("/dev/null")}) {
         const FileResult result = WriteFileAtomically(path, "x", perms::owner_read);
+        EXPECT_EQ(result.kind, FileError::NotRegular);
         EXPECT_EQ(result.error, "not a regular file: " + path.string());
     }
     // A new file gets what the umask leaves of the mode asked for.
@@ -85,7 +86,7 @@ TEST(WriteFileAtomically, FailureLeavesTheOldFileAndSaysWhy) {
     TempFolder folder;
     const auto missingFolder = folder / "gone" / "runs.csv";
     const FileResult result = WriteFileAtomically(missingFolder, "x", perms::owner_read);
-    EXPECT_FALSE(result);
+    EXPECT_EQ(result.kind, FileError::CannotCreate);
     EXPECT_FALSE(result.error.empty());
 
     const auto directory = folder / "dir";

@@ -79,7 +79,7 @@ protected:
     std::string Url(std::string_view path) { return Url("http", path); }
     std::unique_ptr<WebSession> Open(std::stop_token stop = {}) const {
         auto session = std::make_unique<WebSession>(m_config, std::move(stop));
-        EXPECT_TRUE(session->OpenSession().ok);
+        EXPECT_TRUE(session->OpenSession().ok());
         return session;
     }
     // How often the servers were asked for `path` (POSTs only on the raw ports).
@@ -110,7 +110,7 @@ TEST_F(WebSessionTest, OnlyAFinal200Succeeds) {
     auto session = Open();
     for (const auto& c : cases) {
         const HttpResult result = session->HttpGet(c.url, kOrdinary);
-        EXPECT_EQ(result.ok, c.error == TransferError::None) << c.url;
+        EXPECT_EQ(result.ok(), c.error == TransferError::None) << c.url;
         EXPECT_EQ(result.status, c.status) << c.url;
         EXPECT_EQ(result.Text(), c.text) << c.url;
         EXPECT_EQ(result.error, c.error) << c.url;
@@ -176,7 +176,7 @@ TEST_F(WebSessionTest, StallAndSizeLimitsFail) {
     // One second in all, but never 400 ms without a byte.
     EXPECT_EQ(session->HttpGet(Url("/trickle/20"), kOrdinary).Text(), std::string(20, 'x'));
     for (const char* path : {"/sized/1000", "/chunked/1000"}) {
-        EXPECT_TRUE(session->HttpGet(Url(path), kOrdinary).ok) << path;
+        EXPECT_TRUE(session->HttpGet(Url(path), kOrdinary).ok()) << path;
     }
     for (const char* path : {"/sized/1001", "/chunked/100000"}) {
         EXPECT_EQ(session->HttpGet(Url(path), kOrdinary).error, TransferError::TooLarge) << path;
@@ -250,12 +250,12 @@ TEST_F(WebSessionTest, APostIsNeverSentTwice) {
     for (const char* server : {"drop", "reuse_drop"}) {
         auto session = Open();
         if (server == std::string("reuse_drop")) {
-            ASSERT_TRUE(session->HttpGet(Url(server, "/first"), kOrdinary).ok);
+            ASSERT_TRUE(session->HttpGet(Url(server, "/first"), kOrdinary).ok());
         }
         const std::string path = Unique("/post");
         const HttpResult result = session->HttpPostForm(Url(server, path), "a=1");
-        EXPECT_FALSE(result.ok) << server;
-        EXPECT_TRUE(result.mayHaveArrived) << server;
+        EXPECT_FALSE(result.ok()) << server;
+        EXPECT_TRUE(result.mayHaveArrived()) << server;
         EXPECT_EQ(result.error, TransferError::ConnectionLost) << server;
         EXPECT_EQ(Counted(path), "1") << server;
     }
@@ -311,7 +311,7 @@ TEST_F(WebSessionTest, SecureOptionsChooseTlsAndVerifyTheChainAndTheName) {
     };
     for (const auto& c : cases) {
         WebSession session(c.config);
-        ASSERT_TRUE(session.OpenSession().ok);
+        ASSERT_TRUE(session.OpenSession().ok());
         const HttpResult result = session.HttpGet(c.url, c.options);
         EXPECT_EQ(result.Text(), c.text) << c.url;
         EXPECT_EQ(result.error, c.error) << c.url;

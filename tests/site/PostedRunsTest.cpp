@@ -8,11 +8,9 @@
 namespace strivo {
 namespace {
 
-TEST(PostedRuns, DamagedLinesAreSkippedAndTheNextRecordStartsOnALineOfItsOwn) {
-    test::TempFolder folder;
+// A record whose last line a crash cut short.
+std::filesystem::path DamagedRecord(const test::TempFolder& folder) {
     const auto file = folder / "posted-runs.txt";
-    Settings settings;
-    settings.siteUser = "\xC0\xEE u";
     test::WriteFile(
         file,
         "# comment\n"
@@ -21,6 +19,14 @@ TEST(PostedRuns, DamagedLinesAreSkippedAndTheNextRecordStartsOnALineOfItsOwn) {
         "bbs.kelvora.example%3A80 %C0%EE%20u 79\n"                 // no time
         "other.example%3A80 %C0%EE%20u 80 2026-12-01T08:00:00Z\n"  // another site
         "bbs.kelvora.example%3A80 %C0%EE%20u 81 2026-12-01T0");    // cut short
+    return file;
+}
+
+TEST(PostedRuns, DamagedLinesAreSkippedAndTheNextRecordStartsOnALineOfItsOwn) {
+    test::TempFolder folder;
+    const auto file = DamagedRecord(folder);
+    Settings settings;
+    settings.siteUser = "\xC0\xEE u";
     PostedRuns record(file);
     ASSERT_TRUE(record.Open());
     EXPECT_EQ(record.warnings(),
@@ -32,17 +38,29 @@ TEST(PostedRuns, DamagedLinesAreSkippedAndTheNextRecordStartsOnALineOfItsOwn) {
         EXPECT_FALSE(record.PostedOn(settings, runId)) << runId;
     }
     ASSERT_TRUE(record.Add(settings, "82&x"));
-
-    // One sync at a time, in any process; reading is never kept out.
-    PostedRuns other(file);
-    EXPECT_NE(other.Open().error.find("in use by another Strivo"), std::string::npos);
     record.Close();
-    ASSERT_TRUE(other.Open());
     PostedRuns reread(file);
     ASSERT_TRUE(reread.Load());
     EXPECT_TRUE(reread.PostedOn(settings, "82&x"));
     EXPECT_EQ(reread.warnings().size(), 2u);
+}
 
+// One sync at a time, in any process; reading is never kept out.
+TEST(PostedRuns, OneOpenAtATimeWhileAnyMayLoad) {
+    test::TempFolder folder;
+    const auto file = DamagedRecord(folder);
+    PostedRuns record(file), other(file);
+    ASSERT_TRUE(record.Open());
+    const FileResult kept = other.Open();
+    EXPECT_EQ(kept.kind, FileError::InUse);
+    EXPECT_EQ(kept.error, "cannot write " + file.string() + ": in use by another Strivo");
+    EXPECT_TRUE(other.Load());
+    record.Close();
+    ASSERT_TRUE(other.Open());
+}
+
+TEST(PostedRuns, ANewRecordIsTheOwnersOnly) {
+    test::TempFolder folder;
     PostedRuns fresh(folder / "new.txt");
     ASSERT_TRUE(fresh.Open());
 #ifndef _WIN32  // a Windows file takes its folder's access list, not mode bits

@@ -105,7 +105,7 @@ TEST(DialogState, FailuresBringBackTheButtonsThatRetry) {
         state.OnJobStarted(JobKind::Download);
         state.OnJobStarted(JobKind::Sync);
         ProgressReport report = Report(c.message, c.outcome);
-        report.failure = c.failure;
+        report.cause.failure = c.failure;
         ExpectView(state.OnReport(report).view, c.status, c.buttons, c.status);
     }
 }
@@ -136,7 +136,7 @@ TEST(DialogState, SyncEndSaysWhatWasPostedAndWhatIsInDoubt) {
         done.alreadyPosted = c.alreadyPosted;
         done.withoutId = c.withoutId;
         done.unconfirmedIds.resize(static_cast<std::size_t>(c.unconfirmed));
-        done.failure = c.failure;
+        done.cause.failure = c.failure;
         ExpectView(state.OnReport(done).view, c.status, {true, true, c.outcome != 0, true},
                    c.status);  // a failed sync may be tried again
     }

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+// What strivo-cli is asked to do, and what it says when asked for help.
+namespace strivo {
+
+struct CliOptions {
+    std::string command;
+    std::optional<std::filesystem::path> csv;
+    std::optional<std::filesystem::path> config;
+    bool dryRun = false;
+    bool all = false;
+    bool demo = false;
+    bool help = false;
+    bool version = false;
+};
+
+// The options, or why the arguments are none (a usage error, translated).
+struct ParsedArguments {
+    std::optional<CliOptions> options;
+    std::string error;
+};
+
+// A file option takes its value GNU's two ways: --csv=FILE or --csv FILE.
+ParsedArguments ParseArguments(const std::vector<std::string>& args);
+
+// The synopsis, said again under a usage error, and the whole --help text.
+std::string Synopsis();
+std::string Help();
+
+// The arguments and the output are UTF-8; a path's narrow form is not on
+// Windows, where it follows the C library's code page.
+std::filesystem::path PathFromUtf8(const std::string& text);
+std::string Utf8Path(const std::filesystem::path& path);
+
+}  // namespace strivo
