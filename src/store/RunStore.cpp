@@ -33,9 +33,13 @@ std::string Lower(std::string text) {
     return text;
 }
 
+// The path in UTF-8: SQLite's file names and the reasons use it.
 std::string PathText(const std::filesystem::path& path) {
-    return path.empty() ? std::string("the in-memory store") : path.u8string().empty() ? "" :
-        std::string(reinterpret_cast<const char*>(path.u8string().c_str()));
+    if (path.empty()) {
+        return "the in-memory store";
+    }
+    const std::u8string utf8 = path.u8string();
+    return std::string(utf8.begin(), utf8.end());
 }
 
 StoreError KindOf(int code) {
@@ -285,10 +289,8 @@ StoreResult RunStore::Open(const std::filesystem::path& path, std::unique_ptr<Ru
     if (const std::string what = NotARegularFile(path); !what.empty()) {
         return {StoreError::NotRegularFile, name + " is " + what + ", not a regular file: left as it is"};
     }
-    std::error_code error;
-    const bool existed = std::filesystem::exists(path, error);
 #ifndef _WIN32
-    if (!existed) {
+    if (std::error_code error; !std::filesystem::exists(path, error)) {
         // Created owner-only before SQLite sees it; its -wal and -shm files
         // take the same mode.
         const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NONBLOCK, 0600);
