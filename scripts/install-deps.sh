@@ -15,12 +15,16 @@ packages=(
   curl
   gettext locales groff-base desktop-file-utils
   clang-14 libclang-rt-14-dev
+  libsqlite3-dev
 )
 if [[ "${1:-}" == "windows" ]]; then
   # Only the cross build: none of the Linux libraries above are linked into it.
   # Xvfb, a CJK font and ImageMagick for the window under Wine and its screenshot.
+  # dpkg-dev, tcl and libsqlite3-dev (its version) to make SQLite's single-file
+  # source from Debian's source package (scripts/sqlite-amalgamation.sh).
   packages=(cmake ninja-build make g++-mingw-w64-x86-64-posix wine64 googletest zip
-            xvfb xauth fonts-wqy-microhei imagemagick curl)
+            xvfb xauth fonts-wqy-microhei imagemagick curl
+            dpkg-dev tcl gcc libsqlite3-dev)
 fi
 
 missing=()

@@ -19,6 +19,7 @@ enum class FileError {
     CannotRead,
     CannotWrite,  // writing, flushing or putting the file in its place
     NotOpen,
+    Missing,  // FileLock without create: nothing there
 };
 
 // Result of a file operation: its kind (None when it succeeded) and, on a
@@ -75,6 +76,29 @@ private:
 // in progress before the process ends, and a file too large for the file
 // size limit fails its write instead of ending the process.
 void RemoveTemporaryFilesOnSignals();
+
+// An exclusive lock on a whole file, held by one FileLock at a time in any
+// process (flock on POSIX, LockFileEx on a byte past the end on Windows, so
+// others may still read the file). It guards work, never the file's bytes.
+class FileLock {
+public:
+    FileLock() = default;
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+    // Takes the lock on `path`, at once or not at all: fails with FileError::InUse
+    // while another holds it. Creates the file with `mode` when missing and
+    // `create` is set; without it a missing file fails with "missing". What is
+    // there must be a regular file; a FIFO or a device is refused without
+    // waiting for a writer.
+    FileResult Lock(const std::filesystem::path& path, std::filesystem::perms mode, bool create);
+    void Unlock();
+    bool IsLocked() const { return m_fd >= 0; }
+
+private:
+    int m_fd = -1;
+};
 
 // Reads a whole file. `exists` tells a missing file apart from one that
 // exists but cannot be read.

@@ -53,6 +53,12 @@ bool WriteAll(int fd, std::string_view content) {
     return true;
 }
 
+// False only while another holds the lock. A file system without locks
+// cannot keep others out; the file is still used.
+bool TryLockExclusive(int fd) {
+    return ::flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
+}
+
 std::filesystem::path FolderOf(const std::filesystem::path& path) {
     return path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
 }
@@ -238,8 +244,7 @@ FileResult AppendOnlyFile::Open(const std::filesystem::path& path, std::filesyst
     if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return {FileError::NotRegular, "not a regular file: " + path.string()};
     }
-    // A file system without locks cannot keep others out; it still takes lines.
-    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    if (!TryLockExclusive(fd.get())) {
         return {FileError::InUse, "in use by another Strivo"};
     }
     char last = '\n';
@@ -265,6 +270,39 @@ FileResult AppendOnlyFile::Append(std::string_view line) {
     if (::fdatasync(m_fd) != 0) {
         return {FileError::CannotWrite, Reason("cannot flush to disk", errno)};
     }
+    return {};
+}
+
+FileLock::~FileLock() {
+    Unlock();
+}
+
+void FileLock::Unlock() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
+
+FileResult FileLock::Lock(const std::filesystem::path& path, std::filesystem::perms mode,
+                          bool create) {
+    // O_NONBLOCK: opening a FIFO would otherwise wait for a writer.
+    FileDescriptor fd(::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | (create ? O_CREAT : 0),
+                             static_cast<mode_t>(mode)));
+    if (fd.get() < 0) {
+        return {errno == ENOENT ? FileError::Missing : FileError::CannotOpen,
+                errno == ENOENT ? "missing: " + path.string()
+                                       : Reason(("cannot open " + path.string()).c_str(), errno)};
+    }
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return {FileError::NotRegular, "not a regular file: " + path.string()};
+    }
+    if (!TryLockExclusive(fd.get())) {
+        return {FileError::InUse, "in use by another Strivo"};
+    }
+    Unlock();
+    m_fd = fd.release();
     return {};
 }
 

@@ -57,6 +57,17 @@ bool WriteAll(HANDLE file, std::string_view content) {
     return true;
 }
 
+// False only while another holds the lock. The lock is on a byte far past
+// the end, so others can still read the file.
+bool TryLockExclusive(HANDLE file) {
+    OVERLAPPED pastEnd{};
+    pastEnd.Offset = 0xFFFFFFFE;
+    pastEnd.OffsetHigh = 0x7FFFFFFF;
+    return LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                      &pastEnd) ||
+           GetLastError() != ERROR_LOCK_VIOLATION;
+}
+
 // Read-only is the one permission bit a Windows file has.
 DWORD AttributesFor(std::filesystem::perms mode) {
     return (mode & std::filesystem::perms::owner_write) == std::filesystem::perms::none
@@ -272,13 +283,7 @@ FileResult AppendOnlyFile::Open(const std::filesystem::path& path, std::filesyst
     if (!IsRegularFile(file.get()) || !GetFileInformationByHandle(file.get(), &info)) {
         return {FileError::NotRegular, "not a regular file: " + Utf8(path)};
     }
-    // The lock is on a byte far past the end, so others can still read the file.
-    OVERLAPPED pastEnd{};
-    pastEnd.Offset = 0xFFFFFFFE;
-    pastEnd.OffsetHigh = 0x7FFFFFFF;
-    if (!LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
-                    &pastEnd) &&
-        GetLastError() == ERROR_LOCK_VIOLATION) {
+    if (!TryLockExclusive(file.get())) {
         return {FileError::InUse, "in use by another Strivo"};
     }
     const std::uint64_t size =
@@ -302,6 +307,43 @@ FileResult AppendOnlyFile::Open(const std::filesystem::path& path, std::filesyst
     }
     file.release();
     Close();
+    m_fd = fd;
+    return {};
+}
+
+FileLock::~FileLock() {
+    Unlock();
+}
+
+void FileLock::Unlock() {
+    if (m_fd >= 0) {
+        _close(m_fd);
+        m_fd = -1;
+    }
+}
+
+FileResult FileLock::Lock(const std::filesystem::path& path, std::filesystem::perms mode,
+                          bool create) {
+    Handle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
+                            create ? OPEN_ALWAYS : OPEN_EXISTING, AttributesFor(mode), nullptr));
+    if (!file.valid()) {
+        const DWORD error = GetLastError();
+        return {error == ERROR_FILE_NOT_FOUND ? FileError::Missing : FileError::CannotOpen,
+                error == ERROR_FILE_NOT_FOUND ? "missing: " + Utf8(path)
+                                                     : Reason(("cannot open " + Utf8(path)).c_str(), error)};
+    }
+    if (!IsRegularFile(file.get())) {
+        return {FileError::NotRegular, "not a regular file: " + Utf8(path)};
+    }
+    if (!TryLockExclusive(file.get())) {
+        return {FileError::InUse, "in use by another Strivo"};
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file.get()), _O_BINARY);
+    if (fd < 0) {
+        return {FileError::CannotOpen, "cannot open: no descriptor left"};
+    }
+    file.release();
+    Unlock();
     m_fd = fd;
     return {};
 }

@@ -12,33 +12,6 @@ namespace {
 constexpr std::string_view kHeader =
     "# Strivo: runs the community site confirmed: site user RunID time\n";
 
-int HexValue(char c) {
-    return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
-}
-
-bool IsUnreserved(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-           c == '.' || c == '_' || c == '~';
-}
-
-// Exactly what PercentEncode writes, decoded; nothing else.
-std::optional<std::string> PercentDecode(std::string_view text) {
-    std::string decoded;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (IsUnreserved(text[i])) {
-            decoded.push_back(text[i]);
-        } else if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-                   HexValue(text[i + 2]) >= 0) {
-            decoded.push_back(
-                static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2])));
-            i += 2;
-        } else {
-            return std::nullopt;
-        }
-    }
-    return decoded;
-}
-
 // "2026-12-07T10:11:12Z": digits where digits belong.
 bool IsTime(std::string_view text) {
     constexpr std::string_view shape = "dddd-dd-ddTdd:dd:ddZ";

@@ -139,4 +139,34 @@ std::string FormatDuration(std::string_view milliseconds) {
     return FormatDuration(ReadMilliseconds(milliseconds));
 }
 
+namespace {
+
+int PercentHexValue(char c) {
+    return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+}
+
+bool IsPercentUnreserved(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_' || c == '~';
+}
+
+}  // namespace
+
+std::optional<std::string> PercentDecode(std::string_view text) {
+    std::string decoded;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (IsPercentUnreserved(text[i])) {
+            decoded.push_back(text[i]);
+        } else if (text[i] == '%' && i + 2 < text.size() && PercentHexValue(text[i + 1]) >= 0 &&
+                   PercentHexValue(text[i + 2]) >= 0) {
+            decoded.push_back(
+                static_cast<char>(PercentHexValue(text[i + 1]) * 16 + PercentHexValue(text[i + 2])));
+            i += 2;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return decoded;
+}
+
 }  // namespace strivo

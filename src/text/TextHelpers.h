@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -29,6 +30,8 @@ std::string FormEncode(std::string_view text);
 // Percent-encodes every byte outside A-Z a-z 0-9 - . _ ~ as "%XX" (RFC 3986),
 // for values inside a URL's query.
 std::string PercentEncode(std::string_view text);
+// Exactly what PercentEncode writes, decoded; anything else is empty.
+std::optional<std::string> PercentDecode(std::string_view text);
 
 // The leading decimal number of `text` as strtol on a 32-bit long reads it:
 // leading white space, an optional sign, digits; out-of-range values clamp to

@@ -1,0 +1,215 @@
+#include "store/StoreText.h"
+
+#include <sqlite3.h>
+
+#include <charconv>
+#include <cstdlib>
+
+#include "text/CodePage.h"
+#include "text/TextHelpers.h"
+
+namespace strivo {
+namespace {
+
+bool IsAscii(std::string_view text) {
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool Digits(std::string_view text, std::size_t at, std::size_t count, int* value) {
+    if (at + count > text.size()) {
+        return false;
+    }
+    int number = 0;
+    for (std::size_t i = at; i < at + count; ++i) {
+        if (text[i] < '0' || text[i] > '9') {
+            return false;
+        }
+        number = number * 10 + (text[i] - '0');
+    }
+    *value = number;
+    return true;
+}
+
+// Days since 1970-01-01 of a date in the proleptic Gregorian calendar.
+std::int64_t DaysFromCivil(int year, int month, int day) {
+    year -= month <= 2;
+    const int era = (year >= 0 ? year : year - 399) / 400;
+    const int yearOfEra = year - era * 400;
+    const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return static_cast<std::int64_t>(era) * 146097 + dayOfEra - 719468;
+}
+
+// FNV-1a, 64 bits, started from whether the bytes are a BLOB.
+std::uint64_t Hash(std::string_view bytes, bool blob) {
+    std::uint64_t hash = blob ? 0x9E3779B97F4A7C15ull : 0xCBF29CE484222325ull;
+    for (const char c : bytes) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001B3ull;
+    }
+    return hash;
+}
+
+}  // namespace
+
+std::uint64_t StoreTextHash(std::string_view cp936) {
+    if (IsAscii(cp936)) {
+        return Hash(cp936, false);
+    }
+    const std::string utf8 = Cp936ToUtf8(cp936);
+    return Utf8ToCp936(utf8) == cp936 ? Hash(utf8, false) : Hash(cp936, true);
+}
+
+std::uint64_t ColumnHash(sqlite3_stmt* statement, int column) {
+    const bool blob = sqlite3_column_type(statement, column) == SQLITE_BLOB;
+    const void* bytes = blob ? sqlite3_column_blob(statement, column)
+                             : static_cast<const void*>(sqlite3_column_text(statement, column));
+    const auto size = static_cast<std::size_t>(sqlite3_column_bytes(statement, column));
+    return Hash(std::string_view(static_cast<const char*>(bytes ? bytes : ""), size), blob);
+}
+
+void BindStoreText(sqlite3_stmt* statement, int index, std::string_view cp936) {
+    if (IsAscii(cp936)) {
+        sqlite3_bind_text(statement, index, cp936.data(), static_cast<int>(cp936.size()),
+                          SQLITE_TRANSIENT);
+        return;
+    }
+    std::string utf8 = Cp936ToUtf8(cp936);
+    if (Utf8ToCp936(utf8) == cp936) {
+        sqlite3_bind_text(statement, index, utf8.data(), static_cast<int>(utf8.size()),
+                          SQLITE_TRANSIENT);
+    } else {
+        sqlite3_bind_blob(statement, index, cp936.data(), static_cast<int>(cp936.size()),
+                          SQLITE_TRANSIENT);
+    }
+}
+
+std::string ColumnStoreText(sqlite3_stmt* statement, int column) {
+    const int type = sqlite3_column_type(statement, column);
+    if (type == SQLITE_BLOB) {
+        const auto* bytes = static_cast<const char*>(sqlite3_column_blob(statement, column));
+        return std::string(bytes, static_cast<std::size_t>(sqlite3_column_bytes(statement, column)));
+    }
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+    const std::string_view utf8(text ? text : "",
+                                static_cast<std::size_t>(sqlite3_column_bytes(statement, column)));
+    return IsAscii(utf8) ? std::string(utf8) : Utf8ToCp936(utf8);
+}
+
+TypedTime ParseServiceTime(std::string_view text) {
+    int year, month, day, hour, minute, second;
+    if (!Digits(text, 0, 4, &year) || text.size() < 19 || text[4] != '-' ||
+        !Digits(text, 5, 2, &month) || text[7] != '-' || !Digits(text, 8, 2, &day) ||
+        (text[10] != 'T' && text[10] != ' ') || !Digits(text, 11, 2, &hour) || text[13] != ':' ||
+        !Digits(text, 14, 2, &minute) || text[16] != ':' || !Digits(text, 17, 2, &second) ||
+        month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) {
+        return {};
+    }
+    std::size_t at = 19;
+    int millis = 0;
+    if (at < text.size() && text[at] == '.') {
+        int scale = 100;
+        for (++at; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at, scale /= 10) {
+            millis += (text[at] - '0') * scale;
+        }
+    }
+    int offset = 0;
+    if (at + 1 == text.size() && text[at] == 'Z') {
+        offset = 0;
+    } else if (int hh, mm; at + 6 == text.size() && (text[at] == '+' || text[at] == '-') &&
+                           Digits(text, at + 1, 2, &hh) && text[at + 3] == ':' &&
+                           Digits(text, at + 4, 2, &mm) && hh < 24 && mm < 60) {
+        offset = (text[at] == '-' ? -1 : 1) * (hh * 60 + mm);
+    } else {
+        return {};
+    }
+    const std::int64_t local =
+        ((DaysFromCivil(year, month, day) * 24 + hour) * 60 + minute) * 60 + second;
+    return {(local - offset * 60) * 1000 + millis, offset};
+}
+
+std::optional<double> ParseDecimal(std::string_view text) {
+    if (text.empty() || text.size() > 64) {
+        return std::nullopt;
+    }
+    bool digit = false, point = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c >= '0' && c <= '9') {
+            digit = true;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else if (!(c == '-' && i == 0)) {
+            return std::nullopt;
+        }
+    }
+    if (!digit) {
+        return std::nullopt;
+    }
+    // strtod, not from_chars: MinGW's library has no floating from_chars.
+    return std::strtod(std::string(text).c_str(), nullptr);
+}
+
+std::optional<std::int64_t> ParseInteger(std::string_view text) {
+    std::int64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+PostedRunsLines ParsePostedRuns(std::string_view content, std::size_t from) {
+    PostedRunsLines result;
+    result.end = from;
+    std::string_view rest = content.substr(std::min(from, content.size()));
+    while (!rest.empty()) {
+        const std::size_t end = rest.find('\n');
+        if (end == std::string_view::npos) {
+            break;  // still being written: next time
+        }
+        std::string_view line = rest.substr(0, end);
+        rest.remove_prefix(end + 1);
+        result.end += end + 1;
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);  // saved by a Windows editor
+        }
+        if (line.empty() || line.front() == '#') {
+            continue;
+        }
+        std::string_view fields[4];
+        int count = 0;
+        for (std::size_t at = 0; at <= line.size() && count <= 4;) {
+            const std::size_t space = std::min(line.find(' ', at), line.size());
+            if (count < 4) {
+                fields[count] = line.substr(at, space - at);
+            }
+            ++count;
+            at = space + 1;
+        }
+        const TypedTime time = count == 4 ? ParseServiceTime(fields[3]) : TypedTime{};
+        std::optional<std::string> site, user, runId;
+        if (time.utcMs && fields[3].back() == 'Z') {
+            site = PercentDecode(fields[0]);
+            user = PercentDecode(fields[1]);
+            runId = PercentDecode(fields[2]);
+        }
+        const std::size_t colon = site ? site->rfind(':') : std::string::npos;
+        const std::optional<std::int64_t> port =
+            colon == std::string::npos ? std::nullopt
+                                       : ParseInteger(std::string_view(*site).substr(colon + 1));
+        if (!port || !user || !runId || runId->empty()) {
+            ++result.badLines;
+            continue;
+        }
+        result.records.push_back({site->substr(0, colon), *port, std::move(*user),
+                                  std::move(*runId), *time.utcMs});
+    }
+    return result;
+}
+
+}  // namespace strivo

@@ -1,0 +1,56 @@
+#pragma once
+
+// The store's own reading and writing of values: CP936 texts in and out of
+// SQLite, the typed values read from the run service's texts, and the lines
+// of posted-runs.txt.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct sqlite3_stmt;
+
+namespace strivo {
+
+// UTF-8 TEXT where the CP936 bytes convert to UTF-8 and back unchanged, else
+// a BLOB of the bytes themselves.
+void BindStoreText(sqlite3_stmt* statement, int index, std::string_view cp936);
+// A hash of what BindStoreText stores for `cp936`, and of what a column
+// holds: equal texts hash alike, so a stored list is compared without
+// reading its texts back.
+std::uint64_t StoreTextHash(std::string_view cp936);
+std::uint64_t ColumnHash(sqlite3_stmt* statement, int column);
+// The CP936 bytes BindStoreText was given.
+std::string ColumnStoreText(sqlite3_stmt* statement, int column);
+
+// "2010-04-18T07:05:11+08:00" (or "...Z", "...-05:00", with or without
+// fractions of a second): the instant and the offset. A time without an
+// offset names no instant: both empty.
+struct TypedTime {
+    std::optional<std::int64_t> utcMs;
+    std::optional<int> offsetMinutes;
+};
+TypedTime ParseServiceTime(std::string_view text);
+// A decimal number written in full ("5.0321"), else empty.
+std::optional<double> ParseDecimal(std::string_view text);
+// Whole digits, optionally signed, else empty.
+std::optional<std::int64_t> ParseInteger(std::string_view text);
+
+// The records of posted-runs.txt from byte `from` on:
+//   bbs.kelvora.example%3A80 %C0%EE 1100309028 2026-12-07T10:11:12Z
+struct PostedRunLine {
+    std::string host;
+    std::int64_t port = 0;
+    std::string user, runId;
+    std::int64_t utcMs = 0;
+};
+struct PostedRunsLines {
+    std::vector<PostedRunLine> records;
+    int badLines = 0;
+    std::size_t end = 0;  // after the last complete line: where the next import starts
+};
+PostedRunsLines ParsePostedRuns(std::string_view content, std::size_t from);
+
+}  // namespace strivo

@@ -1,0 +1,375 @@
+#include "store/RunStore.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <sys/stat.h>
+#ifndef _WIN32
+#include <sys/types.h>
+#include <unistd.h>
+#endif
+
+#include "../support/TempFolder.h"
+#include "io/AtomicFile.h"
+#include "text/CodePage.h"
+
+namespace strivo {
+namespace {
+
+using test::ReadFile;
+using test::TempFolder;
+using test::WriteFile;
+
+const ServiceKey kService{"nikeplus.nike.com", 443};
+const SiteKey kSite{"bbs.kelvora.example", 80, Utf8ToCp936("李")};
+const StoreTime kT0 = StoreTime(std::chrono::seconds(1800000000));
+
+std::unique_ptr<RunStore> OpenAt(const std::filesystem::path& path) {
+    std::unique_ptr<RunStore> store;
+    const StoreResult opened = RunStore::Open(path, &store);
+    EXPECT_TRUE(opened) << opened.reason;
+    return store;
+}
+
+// Runs SQL on a file with SQLite itself, as another program would.
+void ExecuteOn(const std::filesystem::path& path, const char* sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.string().c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close(db);
+}
+
+TEST(RunStore, RunsComeBackByteForByteWithTheirTypedValues) {
+    TempFolder folder;
+    const std::string chinese = Utf8ToCp936("晨跑");
+    const std::string notUtf8 = "\x81\x30\xff";  // bytes CP936 cannot give back through UTF-8
+    const std::vector<DownloadedRun> list = {
+        {"1", "2010-04-18T07:05:11+08:00", "5.0321", "1834000", "321", "2010-04-18T09:00:00Z"},
+        {"2", "2010-04-19T23:30:00.250-05:00", "10", "3600000", chinese, notUtf8},
+        {notUtf8, "2010-04-20 06:00:00", "x", "", "", ""},
+    };
+    {
+        auto store = OpenAt(folder / "strivo.db");
+        ASSERT_TRUE(store->StoreRuns(kService, chinese, list, kT0));
+    }
+    auto store = OpenAt(folder / "strivo.db");
+    const std::vector<StoredRun> runs = store->Runs(kService, chinese);
+    ASSERT_EQ(runs.size(), 3u);
+    // Newest instant first; a time without an offset names no instant.
+    const StoredRun& two = runs[0];
+    EXPECT_EQ(two.runId, "2");
+    EXPECT_EQ(two.startUtcMs, 1271737800250);  // 2010-04-20T04:30:00.250Z
+    EXPECT_EQ(two.startOffsetMinutes, -300);
+    EXPECT_EQ(two.calories, chinese);
+    EXPECT_EQ(two.syncTime, notUtf8);
+    EXPECT_FALSE(two.syncUtcMs);
+    const StoredRun& one = runs[1];
+    EXPECT_EQ(one.startTime, "2010-04-18T07:05:11+08:00");
+    EXPECT_EQ(one.startUtcMs, 1271545511000);
+    EXPECT_EQ(one.startOffsetMinutes, 480);
+    EXPECT_EQ(one.syncUtcMs, 1271581200000);
+    EXPECT_EQ(one.syncOffsetMinutes, 0);
+    EXPECT_DOUBLE_EQ(*one.distanceMetres, 5032.1);
+    EXPECT_EQ(one.distance, "5.0321");
+    EXPECT_EQ(one.durationMs, 1834000);
+    EXPECT_EQ(one.calorieCount, 321);
+    EXPECT_EQ(one.firstSeen, kT0);
+    const StoredRun& three = runs[2];
+    EXPECT_EQ(three.runId, notUtf8);
+    EXPECT_FALSE(three.startUtcMs);
+    EXPECT_FALSE(three.distanceMetres);
+    EXPECT_FALSE(three.durationMs);
+    // Another account, another service: other runs.
+    EXPECT_TRUE(store->Runs(kService, "other").empty());
+    EXPECT_TRUE(store->Runs({"nikeplus.nike.com", 8443}, chinese).empty());
+}
+
+TEST(RunStore, ARunTheServiceStopsListingIsKeptAndComesBack) {
+    auto store = RunStore::OpenInMemory();
+    const std::vector<DownloadedRun> both = {{"1", "a", "1", "1", "1", "s"},
+                                             {"2", "b", "2", "2", "2", "s"}};
+    const std::vector<DownloadedRun> second = {{"2", "b", "2.5", "2", "2", "s"}};
+    const auto t1 = kT0 + std::chrono::hours(1), t2 = kT0 + std::chrono::hours(2);
+    ASSERT_TRUE(store->StoreRuns(kService, "me", both, kT0));
+    ASSERT_TRUE(store->StoreRuns(kService, "me", second, t1));
+    auto runs = store->Runs(kService, "me");
+    ASSERT_EQ(runs.size(), 2u);
+    const auto byId = [&](std::string_view id) {
+        return *std::find_if(runs.begin(), runs.end(), [&](auto& r) { return r.runId == id; });
+    };
+    EXPECT_FALSE(byId("1").inLatestList);
+    EXPECT_EQ(byId("1").lastSeen, kT0);
+    EXPECT_TRUE(byId("2").inLatestList);
+    EXPECT_EQ(byId("2").lastSeen, t1);
+    EXPECT_EQ(byId("2").firstSeen, kT0);
+    EXPECT_EQ(byId("2").distance, "2.5");
+    ASSERT_TRUE(store->StoreRuns(kService, "me", both, t2));
+    runs = store->Runs(kService, "me");
+    EXPECT_TRUE(byId("1").inLatestList);
+    EXPECT_EQ(byId("1").lastSeen, t2);
+    EXPECT_EQ(byId("2").distance, "2");
+}
+
+TEST(RunStore, CreatesAnOwnerOnlyWalDatabaseStampedAsStrivos) {
+    TempFolder folder;
+    const auto path = folder / "strivo.db";
+    { OpenAt(path); }
+#ifndef _WIN32
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+#endif
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.string().c_str(), &db), SQLITE_OK);
+    sqlite3_stmt* read = nullptr;
+    sqlite3_prepare_v2(db,
+                       "SELECT (SELECT application_id FROM pragma_application_id), "
+                       "(SELECT user_version FROM pragma_user_version), "
+                       "(SELECT journal_mode FROM pragma_journal_mode)",
+                       -1, &read, nullptr);
+    ASSERT_EQ(sqlite3_step(read), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(read, 0), kStoreApplicationId);
+    EXPECT_EQ(sqlite3_column_int(read, 1), kStoreSchemaVersion);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(read, 2)), "wal");
+    sqlite3_finalize(read);
+    sqlite3_close(db);
+}
+
+TEST(RunStore, RefusesWhatIsNotItsOwnDatabaseAndLeavesItAsItIs) {
+    struct Case {
+        const char* name;
+        void (*make)(const std::filesystem::path&);
+        StoreError error;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"text file", [](auto& p) { WriteFile(p, "site user run time\n"); }, StoreError::Foreign,
+         "not a database"},
+        {"another program's database",
+         [](auto& p) { ExecuteOn(p, "CREATE TABLE mail(x); PRAGMA application_id=7"); },
+         StoreError::Foreign, "another program"},
+        {"a database without an application id",
+         [](auto& p) { ExecuteOn(p, "CREATE TABLE runs(x)"); }, StoreError::Foreign,
+         "another program"},
+        {"a newer Strivo's store",
+         [](auto& p) {
+             const std::string sql = "CREATE TABLE future(x); PRAGMA application_id=" +
+                                     std::to_string(kStoreApplicationId) + "; PRAGMA user_version=99";
+             ExecuteOn(p, sql.c_str());
+         },
+         StoreError::NewerSchema, "newer Strivo"},
+        {"folder", [](auto& p) { std::filesystem::create_directory(p); },
+         StoreError::NotRegularFile, "a folder"},
+#ifndef _WIN32  // Windows has no FIFOs in its file system, and its links need privileges
+        {"FIFO", [](auto& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); },
+         StoreError::NotRegularFile, "a FIFO"},
+        {"link to /dev/zero", [](auto& p) { std::filesystem::create_symlink("/dev/zero", p); },
+         StoreError::NotRegularFile, "symbolic link"},
+#endif
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder folder;
+        const auto path = folder / "strivo.db";
+        c.make(path);
+        const std::string before = std::filesystem::is_regular_file(path) ? ReadFile(path) : "";
+        std::unique_ptr<RunStore> store;
+        const StoreResult opened = RunStore::Open(path, &store);
+        EXPECT_EQ(opened.error, c.error);
+        EXPECT_NE(opened.reason.find(path.string()), std::string::npos) << opened.reason;
+        EXPECT_NE(opened.reason.find(c.reason), std::string::npos) << opened.reason;
+        EXPECT_FALSE(store);
+        if (std::filesystem::is_regular_file(path)) {
+            EXPECT_EQ(ReadFile(path), before);
+        }
+    }
+}
+
+TEST(RunStore, StorePathIsBesideTheResolvedSettingsFile) {
+    TempFolder folder;
+    std::filesystem::create_directory(folder / "real");
+    WriteFile(folder / "real" / "config.ini", "");
+    EXPECT_EQ(StorePathFor(folder / "real" / "config.ini"),
+              std::filesystem::canonical(folder / "real") / "strivo.db");
+    EXPECT_EQ(StoreLockPathFor(folder / "strivo.db"), folder / "strivo.db.lock");
+#ifndef _WIN32
+    std::filesystem::create_symlink(folder / "real" / "config.ini", folder / "config.ini");
+    EXPECT_EQ(StorePathFor(folder / "config.ini"), StorePathFor(folder / "real" / "config.ini"));
+#endif
+}
+
+PostOutcome Outcome(std::string id, PostResult result, std::string reason = {}) {
+    return {std::move(id), result, std::move(reason), kT0 + std::chrono::minutes(1)};
+}
+
+std::map<std::string, std::string> States(const RunStore& store) {
+    std::map<std::string, std::string> states;
+    for (const auto& [id, post] : store.Posts(kSite)) {
+        states[id] = PostStateName(post.state);
+    }
+    return states;
+}
+
+TEST(RunStore, EachPostIsOneCommitJoiningItsIntentWithTheOutcomeBefore) {
+    TempFolder folder;
+    auto store = OpenAt(folder / "strivo.db");
+    // Under --all: "old" was confirmed before and is posted again.
+    ASSERT_TRUE(store->SettlePosted(kSite, std::vector<std::string>{"old", "old2"}, kT0));
+    const std::uint64_t before = store->commits();
+    ASSERT_TRUE(store->BeginSync(kSite, kT0));
+    ASSERT_TRUE(store->CommitIntent(kSite, "a", kT0));
+    EXPECT_EQ(States(*store)["a"], "sending");
+    ASSERT_TRUE(store->RecordOutcomeAndIntent(kSite, Outcome("a", PostResult::Confirmed), "b", kT0));
+    ASSERT_TRUE(store->RecordOutcomeAndIntent(kSite, Outcome("b", PostResult::NotSent), "c", kT0));
+    ASSERT_TRUE(store->RecordOutcomeAndIntent(kSite, Outcome("c", PostResult::Failed, "HTTP 500"),
+                                              "old", kT0));
+    ASSERT_TRUE(store->RecordOutcomeAndIntent(kSite, Outcome("old", PostResult::Failed), "old2", kT0));
+    ASSERT_TRUE(store->RecordOutcomeAndIntent(kSite, Outcome("old2", PostResult::NotSent), "c", kT0));
+    ASSERT_TRUE(store->RecordOutcomeAndIntent(kSite, Outcome("c", PostResult::NotSent), "d", kT0));
+    ASSERT_TRUE(store->RecordOutcome(kSite, Outcome("d", PostResult::Unknown, "no answer")));
+    EXPECT_EQ(store->commits() - before, 1u + 7u + 1u);  // begin, then N + 1 for N posts
+    const auto posts = store->Posts(kSite);
+    EXPECT_EQ(States(*store), (std::map<std::string, std::string>{{"a", "confirmed"},
+                                                                   {"c", "failed"},
+                                                                   {"d", "unknown"},
+                                                                   {"old", "confirmed"},
+                                                                   {"old2", "confirmed"}}));
+    EXPECT_EQ(posts.at("c").reason, "HTTP 500");  // restored as it was before the intent
+    EXPECT_EQ(posts.at("d").reason, "no answer");
+    EXPECT_EQ(posts.at("old").outcomeAt, kT0);
+    // Another site user has posts of its own.
+    EXPECT_TRUE(store->Posts({kSite.host, kSite.port, "other"}).empty());
+}
+
+TEST(RunStore, APostLeftSendingByADeadSyncIsUnknownToTheNext) {
+    TempFolder folder;
+    {
+        auto store = OpenAt(folder / "strivo.db");
+        ASSERT_TRUE(store->SettlePosted(kSite, std::vector<std::string>{"was-confirmed"}, kT0));
+        ASSERT_TRUE(store->CommitIntent(kSite, "was-confirmed", kT0));
+        ASSERT_TRUE(store->RecordOutcomeAndIntent(
+            kSite, Outcome("was-confirmed", PostResult::Unknown), "in-flight", kT0));
+    }  // killed here
+    auto store = OpenAt(folder / "strivo.db");
+    std::vector<std::string> unknown;
+    ASSERT_TRUE(store->BeginSync(kSite, kT0, &unknown));
+    EXPECT_EQ(unknown, std::vector<std::string>{"in-flight"});
+    EXPECT_EQ(States(*store), (std::map<std::string, std::string>{{"in-flight", "unknown"},
+                                                                   {"was-confirmed", "confirmed"}}));
+}
+
+TEST(RunStore, TheRunnerSettlesHeldRuns) {
+    auto store = RunStore::OpenInMemory();
+    for (const char* id : {"u1", "u2", "u3", "f"}) {
+        store->CommitIntent(kSite, id, kT0);
+        store->RecordOutcome(kSite, Outcome(id, id[0] == 'f' ? PostResult::Failed : PostResult::Unknown));
+    }
+    store->CommitIntent(kSite, "dead", kT0);  // a sync that died: held too
+    int changed = 0;
+    ASSERT_TRUE(store->SettlePosted(kSite, std::vector<std::string>{"u1", "never-posted"}, kT0, &changed));
+    EXPECT_EQ(changed, 2);
+    ASSERT_TRUE(store->SettleRepost(kSite, std::vector<std::string>{"u2"}, &changed));
+    EXPECT_EQ(changed, 1);
+    EXPECT_EQ(States(*store), (std::map<std::string, std::string>{{"dead", "sending"},
+                                                                   {"f", "failed"},
+                                                                   {"never-posted", "confirmed"},
+                                                                   {"u1", "confirmed"},
+                                                                   {"u3", "unknown"}}));
+    auto other = RunStore::OpenInMemory();
+    ASSERT_TRUE(store->SettleAllHeldRepost(kSite, &changed));
+    EXPECT_EQ(changed, 2);
+    EXPECT_EQ(States(*store).count("u3"), 0u);
+    store->CommitIntent(kSite, "u4", kT0);
+    store->RecordOutcome(kSite, Outcome("u4", PostResult::Unknown));
+    ASSERT_TRUE(store->SettleAllHeldPosted(kSite, kT0, &changed));
+    EXPECT_EQ(changed, 1);
+    EXPECT_EQ(States(*store)["u4"], "confirmed");
+    EXPECT_EQ(States(*store)["f"], "failed");
+}
+
+TEST(RunStore, ImportsOlderRecordsOnceAndLinesAddedSince) {
+    TempFolder folder;
+    const auto record = folder / "posted-runs.txt";
+    const std::string user = "%C0%EE";  // 李
+    const std::string first =
+        "# Strivo: runs the community site confirmed: site user RunID time\n"
+        "bbs.kelvora.example%3A80 " + user + " 11 2026-12-07T10:11:12Z\n"
+        "bbs.kelvora.example%3A80 " + user + " 12 2026-12-07T10:11:13Z\n"
+        "garbage\n"
+        "bbs.kelvora.example%3A80 " + user + " 13 2026-12-07T10:11\n"
+        "other.example%3A8080 " + user + " 14 2026-12-07T10:11:14Z\n"
+        "bbs.kelvora.example%3A80 " + user + " 15 2026-12";  // being written
+    WriteFile(record, first);
+    auto store = OpenAt(folder / "strivo.db");
+    store->CommitIntent(kSite, "12", kT0);
+    store->RecordOutcome(kSite, Outcome("12", PostResult::Unknown));
+    const std::vector<std::filesystem::path> files = {record, record, folder / "missing.txt"};
+    std::vector<ImportReport> reports;
+    ASSERT_TRUE(store->ImportPostedRuns(files, &reports));
+    ASSERT_EQ(reports.size(), 2u);  // the same file twice is read once
+    EXPECT_EQ(reports[0].imported, 3);
+    EXPECT_EQ(reports[0].badLines, 2);
+    EXPECT_NE(reports[0].warning.find("2 lines of " + record.string()), std::string::npos);
+    EXPECT_EQ(States(*store), (std::map<std::string, std::string>{{"11", "confirmed"},
+                                                                   {"12", "confirmed"}}));
+    EXPECT_EQ(store->Posts(kSite).at("11").outcomeAt,
+              StoreTime(std::chrono::seconds(1796638272)));
+    EXPECT_EQ(store->Posts({"other.example", 8080, kSite.user}).size(), 1u);
+    EXPECT_EQ(ReadFile(record), first);
+
+    // An older strivo-cli finishes its line and adds one.
+    WriteFile(record, first + "-07T10:11:15Z\nbbs.kelvora.example%3A80 " + user + " 16 2026-12-07T10:12:00Z\n");
+    reports.clear();
+    ASSERT_TRUE(store->ImportPostedRuns(files, &reports));
+    EXPECT_EQ(reports[0].imported, 2);
+    EXPECT_EQ(reports[0].badLines, 0);
+    EXPECT_EQ(States(*store).size(), 4u);
+}
+
+TEST(SyncLock, OneSyncAtATimeAlsoAgainstOlderVersions) {
+    TempFolder folder;
+    const auto store = folder / "strivo.db";
+    const auto record = folder / "posted-runs.txt";
+    WriteFile(record, "");
+    const std::vector<std::filesystem::path> records = {record, folder / "missing.txt", record};
+    SyncLock first, second;
+    ASSERT_TRUE(first.Acquire(store, records));
+    EXPECT_TRUE(std::filesystem::exists(folder / "strivo.db.lock"));
+    EXPECT_FALSE(std::filesystem::exists(store));  // strivo.db itself is never locked
+    const StoreResult refused = second.Acquire(store, records);
+    EXPECT_EQ(refused.error, StoreError::InUse);
+    EXPECT_NE(refused.reason.find("strivo.db.lock"), std::string::npos);
+    first.Release();
+    // An older version syncing holds its record open.
+    AppendOnlyFile older;
+    ASSERT_TRUE(older.Open(record, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write));
+    EXPECT_EQ(second.Acquire(store, records).error, StoreError::InUse);
+    older.Close();
+    EXPECT_TRUE(second.Acquire(store, records));
+    EXPECT_TRUE(second.held());
+}
+
+TEST(RunStore, AFullDiskFailsTheCommitAndChangesNothing) {
+    TempFolder folder;
+    auto store = OpenAt(folder / "strivo.db");
+    ASSERT_TRUE(store->CommitIntent(kSite, "a", kT0));
+    ASSERT_TRUE(store->CapSize(1));
+    std::vector<std::string> ids;
+    std::vector<DownloadedRun> runs;
+    for (int i = 0; i < 2000; ++i) {
+        ids.push_back(std::to_string(i));
+    }
+    for (const std::string& id : ids) {
+        runs.push_back({id, "2010-04-18T07:05:11+08:00", "5.0321", "1834000", "321", "x"});
+    }
+    const StoreResult stored = store->StoreRuns(kService, "me", runs, kT0);
+    EXPECT_EQ(stored.error, StoreError::DiskFull);
+    EXPECT_NE(stored.reason.find((folder / "strivo.db").string()), std::string::npos);
+    EXPECT_TRUE(store->Runs(kService, "me").empty());
+    const StoreResult posted = store->SettlePosted(kSite, ids, kT0);
+    EXPECT_EQ(posted.error, StoreError::DiskFull);
+    EXPECT_EQ(States(*store), (std::map<std::string, std::string>{{"a", "sending"}}));
+}
+
+}  // namespace
+}  // namespace strivo
