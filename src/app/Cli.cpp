@@ -259,7 +259,8 @@ private:
 
     int Sync() {
         CliProgress progress(m_env.err, m_env.stderrIsTerminal);
-        StartSync(m_settings, m_sessionConfig, progress, m_table, {m_postedRuns, m_options.all})
+        StartSync(m_settings, m_sessionConfig, progress, m_table,
+                  {.record = m_postedRuns, .postAll = m_options.all})
             .join();
         progress.EndLine();
 
@@ -285,7 +286,7 @@ private:
             if (!done->unconfirmedIds.empty()) {
                 // A record that failed stopped the sync right after the post it could not keep.
                 sentence +=
-                    Fill(done->cause.failure == Failure::Record
+                    Fill(done->cause.failure == Failure::Store
                              ? Tr("; posted but not recorded, check the Kelvora run log: {0}")
                              : Tr("; sent without an answer, check the Kelvora run log: {0}"),
                          ForTerminal(Join(done->unconfirmedIds)));

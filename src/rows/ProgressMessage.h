@@ -41,8 +41,10 @@ enum class Failure {
     TooLarge,         // the answer passed the size limit
     BadAnswer,        // an answer, but not what was asked for
     CertificateFile,  // the extra CAs named in the settings cannot be read
-    Record,           // the record of posted runs cannot be read or written
-    RecordInUse,      // another sync, in this process or another, has the record
+    Store,            // the run store cannot be opened, read or written
+    StoreInUse,       // another sync, in this process or another, has the store
+    SessionEnded,     // the site answered a post with its sign-in page: signed out
+    Redirected,       // the site answered a post with a redirect: its outcome is unknown
     Cancelled,
     OutOfMemory,
     Other,
@@ -64,14 +66,24 @@ struct ProgressReport {
     int total = 0;        // WM_SYNC_PROGRESS and WM_SYNC_DONE: runs to post
     int processed = 0;    // WM_SYNC_PROGRESS: runs handled so far
 
-    // WM_SYNC_DONE.
-    int notPosted = 0;                        // runs to post that the site did not confirm
-    int alreadyPosted = 0;                    // runs the site has already: not posted again
-    int withoutId = 0;                        // rows without a RunID: never posted
-    std::vector<std::string> failedIds;       // not posted
-    std::vector<std::string> unconfirmedIds;  // sent without an answer: may be on the site
-    // The first report of a sync: lines of the record of posted runs that
-    // were skipped.
+    // WM_SYNC_DONE. Every run of the table to post is in exactly one of:
+    // posted (total - notPosted), failedIds, unconfirmedIds, untriedIds,
+    // unrecordedIds; notPosted counts the four lists.
+    int notPosted = 0;
+    int alreadyPosted = 0;  // confirmed by an earlier sync: not posted again
+    int postedAgain = 0;    // --all: confirmed by an earlier sync, posted again
+    int withoutId = 0;      // rows without a RunID: never posted
+    std::vector<std::string> failedIds;       // the site did not take them: posted next time
+    std::vector<std::string> unconfirmedIds;  // sent without a whole answer: held as unknown
+    std::vector<std::string> untriedIds;      // never sent: the sync stopped before them
+    std::vector<std::string> unrecordedIds;   // confirmed, but the store could not keep it
+    // Unknown since an earlier sync: held back, not posted, until the runner
+    // settles them.
+    std::vector<std::string> heldIds;
+    bool stopped = false;  // a stop was asked for (an interrupt, the window closing)
+    // WM_SITE_LOGIN_DONE, WM_RUNS_DONE, WM_SYNC_DONE: things the user should
+    // know that did not fail the step (an older record's bad lines, runs the
+    // store could not keep).
     std::vector<std::string> warnings;
 
     // Marks the report failed for `why`.

@@ -121,16 +121,19 @@ bool RunServiceWorker::DownloadRunList(RunTable& table) {
 }
 
 void RunDownload(std::stop_token stop, const Settings& settings, WebSessionConfig sessionConfig,
-                 ProgressSink& sink, RunTable& table) {
+                 ProgressSink& sink, RunTable& table, DownloadOptions /*options*/) {
     sessionConfig.caFile = settings.serviceCaFile;
     RunServiceWorker(settings, std::move(sessionConfig), std::move(stop)).RunJob(sink, table);
 }
 
 std::jthread StartDownload(const Settings& settings, WebSessionConfig sessionConfig,
-                           ProgressSink& sink, std::shared_ptr<RunTable> table) {
+                           ProgressSink& sink, std::shared_ptr<RunTable> table,
+                           DownloadOptions options) {
     return std::jthread([settings, config = std::move(sessionConfig), &sink,
-                         table = std::move(table)](std::stop_token stop) mutable {
-        RunDownload(std::move(stop), settings, std::move(config), sink, *table);
+                         table = std::move(table),
+                         options = std::move(options)](std::stop_token stop) mutable {
+        RunDownload(std::move(stop), settings, std::move(config), sink, *table,
+                    std::move(options));
     });
 }
 

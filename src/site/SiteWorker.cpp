@@ -78,7 +78,7 @@ bool SiteWorker::RunJob(ProgressSink& sink, const RunTable& table) {
 
     // A record that cannot be written fails the sync before anything is posted.
     if (!opened) {
-        done.Fail({opened.kind == FileError::InUse ? Failure::RecordInUse : Failure::Record,
+        done.Fail({opened.kind == FileError::InUse ? Failure::StoreInUse : Failure::Store,
                    opened.error});
         for (const RunRow* row : toPost) {
             done.failedIds.emplace_back((*row)[kColumnRunId]);
@@ -169,7 +169,7 @@ void SiteWorker::PostRuns(ProgressSink& sink, const std::vector<const RunRow*>& 
                 // told which, as for a post in doubt, and every further post
                 // would widen the gap.
                 done.unconfirmedIds.emplace_back(runId);
-                m_failure = {Failure::Record, recorded.error};
+                m_failure = {Failure::Store, recorded.error};
                 stopped = true;
             }
         } else if (result.mayHaveArrived()) {

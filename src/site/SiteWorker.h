@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <stop_token>
 #include <string>
@@ -15,11 +16,19 @@ namespace strivo {
 
 class PostedRuns;
 
+class SharedStore;
+
 struct SyncOptions {
     // The runs the site confirmed before; null: a record in memory for this
     // sync only. Every run the site confirms is added.
     std::shared_ptr<PostedRuns> record;
+    // The run store that keeps every post's state; null: one in memory for
+    // this sync only.
+    std::shared_ptr<SharedStore> store;
     bool postAll = false;  // post the runs the record holds too
+    // Once a stop is asked for, the post in flight gets this long to be
+    // answered, so that its outcome is known and kept.
+    std::chrono::milliseconds finishPostInFlight{10000};
 };
 
 // Runs a sync on the calling thread until it ends or `stop` is requested.

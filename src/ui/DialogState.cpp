@@ -91,10 +91,10 @@ std::string ReasonText(const ProgressReport& report) {
         case Failure::CertificateFile:
             reason = "无法读取证书文件";
             break;
-        case Failure::Record:
+        case Failure::Store:
             reason = "无法写入上传记录";
             break;
-        case Failure::RecordInUse:
+        case Failure::StoreInUse:
             reason = "另一个Strivo正在同步";
             break;
         case Failure::Cancelled:

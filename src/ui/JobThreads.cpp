@@ -20,7 +20,7 @@ void JobThreads::Start(JobKind kind, const Settings& settings,
         kind == JobKind::Download
             ? std::function<void(std::stop_token)>(
                   [this, settings, sessionConfig](std::stop_token stop) {
-                      m_launch.download(std::move(stop), settings, sessionConfig, m_sink, *m_table);
+                      m_launch.download(std::move(stop), settings, sessionConfig, m_sink, *m_table, {});
                   })
             : [this, settings, sessionConfig, posted](std::stop_token stop) {
                   m_launch.sync(std::move(stop), settings, sessionConfig, m_sink, *m_table,

@@ -19,7 +19,7 @@ namespace strivo {
 // stopped; tests put fakes in their place.
 struct JobLaunchers {
     std::function<void(std::stop_token, const Settings&, WebSessionConfig, ProgressSink&,
-                       RunTable&)>
+                       RunTable&, DownloadOptions)>
         download = RunDownload;
     std::function<void(std::stop_token, const Settings&, WebSessionConfig, ProgressSink&,
                        const RunTable&, SyncOptions)>

@@ -199,12 +199,12 @@ TEST_F(JobsTest, ARecordThatCannotBeWrittenOrIsInUseStopsTheSyncBeforeAnyPost) {
     PostedRuns otherSync(m_record->file());  // a window, or another strivo-cli
     ASSERT_TRUE(otherSync.Open());
     EXPECT_EQ(Sync(m_services.settings(), 2), "1030:-1");
-    EXPECT_EQ(m_reports.back().cause.failure, Failure::RecordInUse);
+    EXPECT_EQ(m_reports.back().cause.failure, Failure::StoreInUse);
 
     m_record = std::make_shared<PostedRuns>(m_folder / "missing" / "posted.txt");
     EXPECT_EQ(Sync(m_services.settings(), 2), "1030:-1");
     EXPECT_NE(m_reports.back().cause.reason.find("missing/posted.txt"), std::string::npos);
-    EXPECT_EQ(m_reports.back().cause.failure, Failure::Record);
+    EXPECT_EQ(m_reports.back().cause.failure, Failure::Store);
     EXPECT_TRUE(m_services.site.requests().empty());
 }
 

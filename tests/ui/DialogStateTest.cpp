@@ -124,7 +124,7 @@ TEST(DialogState, SyncEndSaysWhatWasPostedAndWhatIsInDoubt) {
         {-1, 24, 3, 0, 0, 0, Failure::None, "同步到Strivo失败：3/24条未上传"},
         {-1, 24, 3, 0, 0, 1, Failure::None,
          "同步到Strivo失败：3/24条未上传，其中1条结果未知，请在网站上核对"},
-        {-1, 24, 24, 0, 2, 0, Failure::Record,
+        {-1, 24, 24, 0, 2, 0, Failure::Store,
          "同步到Strivo失败：24/24条未上传（无法写入上传记录），2条没有RunID"},
     };
     for (const auto& c : cases) {

@@ -130,7 +130,7 @@ struct FakeJobs {
     JobLaunchers Launchers() {
         JobLaunchers jobs;
         jobs.download = [this](std::stop_token stop, const Settings& settings, WebSessionConfig,
-                               ProgressSink& sink, RunTable& table) {
+                               ProgressSink& sink, RunTable& table, DownloadOptions) {
             sink.Post({.message = WM_SERVICE_LOGIN_DONE});
             Run(stop, settings);
             table.Replace({RunRow{"1", "2012-07-01", "5.00", "", "", "", "111"},
