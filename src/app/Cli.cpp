@@ -14,6 +14,7 @@
 #include "site/PostedRuns.h"
 #include "site/RunLogForm.h"
 #include "site/SiteWorker.h"
+#include "store/SharedStore.h"
 #include "text/CodePage.h"
 
 #if STRIVO_STAND_INS
@@ -138,6 +139,7 @@ private:
                 return kExitUsage;
             }
             m_postedRuns = std::make_shared<PostedRuns>(PostedRunsPathFor(path));
+            m_store = SharedStore::ForSettings(path);
             source = Utf8Path(path);
         }
 
@@ -195,7 +197,7 @@ private:
 
     int Download() {
         CliProgress progress(m_env.err, m_env.stderrIsTerminal);
-        StartDownload(m_settings, m_sessionConfig, progress, m_table).join();
+        StartDownload(m_settings, m_sessionConfig, progress, m_table, {.store = m_store}).join();
 
         const ProgressReport* signedIn = progress.Find(WM_SERVICE_LOGIN_DONE);
         if (!signedIn || !Succeeded(signedIn->outcome)) {
@@ -260,7 +262,7 @@ private:
     int Sync() {
         CliProgress progress(m_env.err, m_env.stderrIsTerminal);
         StartSync(m_settings, m_sessionConfig, progress, m_table,
-                  {.record = m_postedRuns, .postAll = m_options.all})
+                  {.record = m_postedRuns, .store = m_store, .postAll = m_options.all})
             .join();
         progress.EndLine();
 
@@ -342,6 +344,8 @@ private:
     std::shared_ptr<RunTable> m_table = std::make_shared<RunTable>();
     // Beside the settings file; the demo's lives in memory.
     std::shared_ptr<PostedRuns> m_postedRuns = std::make_shared<PostedRuns>();
+    // Beside the settings file; the demo's lives in memory.
+    std::shared_ptr<SharedStore> m_store = SharedStore::InMemory();
 };
 
 }  // namespace

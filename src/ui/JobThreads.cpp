@@ -10,22 +10,23 @@ JobThreads::JobThreads(ProgressSink& sink, std::shared_ptr<RunTable> table, JobL
       m_ended(std::move(ended)) {}
 
 void JobThreads::Start(JobKind kind, const Settings& settings,
-                       const WebSessionConfig& sessionConfig, std::shared_ptr<PostedRuns> posted) {
+                       const WebSessionConfig& sessionConfig, std::shared_ptr<PostedRuns> posted,
+                       std::shared_ptr<SharedStore> store) {
     Slot& slot = kind == JobKind::Download ? m_download : m_sync;
     if (slot.thread.joinable()) {
         slot.thread.join();
     }
     slot.ended = false;
-    auto job =
-        kind == JobKind::Download
-            ? std::function<void(std::stop_token)>(
-                  [this, settings, sessionConfig](std::stop_token stop) {
-                      m_launch.download(std::move(stop), settings, sessionConfig, m_sink, *m_table, {});
-                  })
-            : [this, settings, sessionConfig, posted](std::stop_token stop) {
-                  m_launch.sync(std::move(stop), settings, sessionConfig, m_sink, *m_table,
-                                {posted});
-              };
+    auto job = kind == JobKind::Download
+                   ? std::function<void(std::stop_token)>(
+                         [this, settings, sessionConfig, store](std::stop_token stop) {
+                             m_launch.download(std::move(stop), settings, sessionConfig, m_sink,
+                                               *m_table, {.store = store});
+                         })
+                   : [this, settings, sessionConfig, posted, store](std::stop_token stop) {
+                         m_launch.sync(std::move(stop), settings, sessionConfig, m_sink, *m_table,
+                                       {.record = posted, .store = store});
+                     };
     // Called on the job's thread.
     slot.thread = m_launch.startThread([this, &slot, job = std::move(job)](std::stop_token stop) {
         job(std::move(stop));

@@ -6,8 +6,8 @@
 #include <stop_token>
 #include <thread>
 
-#include "rows/RunTable.h"
 #include "net/WebSession.h"
+#include "rows/RunTable.h"
 #include "runservice/RunServiceWorker.h"
 #include "settings/Settings.h"
 #include "site/SiteWorker.h"
@@ -18,8 +18,8 @@ namespace strivo {
 // The jobs a window runs, each on the calling thread until it ends or is
 // stopped; tests put fakes in their place.
 struct JobLaunchers {
-    std::function<void(std::stop_token, const Settings&, WebSessionConfig, ProgressSink&,
-                       RunTable&, DownloadOptions)>
+    std::function<void(std::stop_token, const Settings&, WebSessionConfig, ProgressSink&, RunTable&,
+                       DownloadOptions)>
         download = RunDownload;
     std::function<void(std::stop_token, const Settings&, WebSessionConfig, ProgressSink&,
                        const RunTable&, SyncOptions)>
@@ -43,7 +43,7 @@ public:
     // download fills the table; the sync posts its rows, recorded in `posted`.
     // Throws std::system_error when no thread starts.
     void Start(JobKind kind, const Settings& settings, const WebSessionConfig& sessionConfig,
-               std::shared_ptr<PostedRuns> posted);
+               std::shared_ptr<PostedRuns> posted, std::shared_ptr<SharedStore> store);
 
     // Asks both jobs to stop; they end soon after.
     void RequestStop();

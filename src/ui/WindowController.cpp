@@ -4,6 +4,7 @@
 
 #include "export/CsvExport.h"
 #include "site/PostedRuns.h"
+#include "store/SharedStore.h"
 #include "ui/ControlIds.h"
 
 namespace strivo {
@@ -39,6 +40,9 @@ void WindowController::Start() {
     // The demo's record lives as long as the window, like its stand-ins.
     m_postedRuns = std::make_shared<PostedRuns>(
         m_options.settings ? std::filesystem::path() : PostedRunsPathFor(m_options.settingsPath));
+    // The demo's store lives as long as the window, like its stand-ins.
+    m_store = m_options.settings ? SharedStore::InMemory()
+                                 : SharedStore::ForSettings(m_options.settingsPath);
     UpdateData(false);
     Apply(DialogUpdate{m_state.view(), {}, {}, JobKind::None});
     m_surface.Focus(IDC_SERVICE_LOGIN);
@@ -104,7 +108,7 @@ void WindowController::StartJob(JobKind kind) {
         return;
     }
     try {
-        m_jobs.Start(kind, m_settings, m_options.sessionConfig, m_postedRuns);
+        m_jobs.Start(kind, m_settings, m_options.sessionConfig, m_postedRuns, m_store);
     } catch (const std::system_error&) {
         m_surface.ShowAppMessage(DialogState::CannotStartThreadMessage());
         return;

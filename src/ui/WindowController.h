@@ -14,6 +14,7 @@
 namespace strivo {
 
 class PostedRuns;
+class SharedStore;
 
 struct WindowOptions {
     std::filesystem::path settingsPath;  // read at start, user names saved at close
@@ -68,6 +69,7 @@ private:
     Settings m_settings;                // with the credentials the fields hold
     std::shared_ptr<RunTable> m_table = std::make_shared<RunTable>();
     std::shared_ptr<PostedRuns> m_postedRuns;  // beside the settings file, or in memory
+    std::shared_ptr<SharedStore> m_store;      // beside the settings file, or in memory
     int m_tableListener = 0;
     bool m_closing = false;
     bool m_closed = false;
