@@ -16,6 +16,7 @@ packages=(
   gettext locales groff-base desktop-file-utils
   clang-14 libclang-rt-14-dev
   libsqlite3-dev
+  libxml2-utils librsvg2-bin
 )
 if [[ "${1:-}" == "windows" ]]; then
   # Only the cross build: none of the Linux libraries above are linked into it.

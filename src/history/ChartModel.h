@@ -1,0 +1,71 @@
+#pragma once
+
+// The distance chart as both front ends draw it: the bars' rectangles, their
+// value labels and period labels, worked out once here, so the wx dialog,
+// the GDI dialog and the SVG of `strivo-cli stats --svg` show the same chart.
+//
+// Coordinates are pixels of the chart's content, origin top left. The
+// content is as wide as the bars need and at least the view: a front end
+// scrolls it sideways when it is wider, and draws each text centred on its
+// point (x: centre, y: baseline) in a font of `fontPx` pixels.
+//
+//   ChartLayout layout = LayOutChart(totals.periods, {clientWidth, clientHeight, dpi / 96.0});
+//   on a click at content (x, y): chosen = BarAt(layout, x, y);
+//   the line above the chart: ChartSummaryOf(totals, chosen)
+
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "history/RunTotals.h"
+
+namespace strivo {
+
+struct ChartView {
+    int width = 0;  // of the visible area, pixels
+    int height = 0;
+    double scale = 1.0;  // 1 at 96 DPI, 2 at 192 DPI
+};
+
+struct ChartRect {
+    int x = 0, y = 0, width = 0, height = 0;
+    bool operator==(const ChartRect&) const = default;
+};
+
+struct ChartText {
+    std::string text;  // ASCII
+    int x = 0, y = 0;  // centre, baseline
+};
+
+struct ChartBar {
+    ChartRect bar;     // height 0 for an empty period
+    ChartRect column;  // the bar's whole slot, top to bottom: what a click picks
+    ChartText value;   // distance in km, one decimal: "15.1"
+    ChartText label;   // the period: "2010-W15"
+};
+
+struct ChartLayout {
+    int width = 0, height = 0;  // of the content
+    int fontPx = 12;
+    int axisY = 0;               // the bars stand on this line
+    std::vector<ChartBar> bars;  // one per period, in order
+};
+
+ChartLayout LayOutChart(std::span<const PeriodTotals> periods, const ChartView& view);
+// The period whose column holds the content point, if any.
+std::optional<std::size_t> BarAt(const ChartLayout& layout, int x, int y);
+
+// The line above the chart: the chosen period's figures, or all runs' when
+// none is chosen. The front end puts them into its translated sentence.
+struct ChartSummary {
+    std::string period;  // the label; empty for all runs
+    std::int64_t runs = 0;
+    std::string distanceKm;  // "15.10"
+    std::string time;        // "1:23:45"
+    std::int64_t calories = 0;
+};
+ChartSummary ChartSummaryOf(const RunTotals& totals, std::optional<std::size_t> chosen);
+
+}  // namespace strivo
