@@ -62,6 +62,10 @@ Fault FaultSet::Take(std::string_view path, std::string_view query) {
         }
         actions.closeMidBody = actions.closeMidBody || fault.closeMidBody;
         actions.redirectLoop = actions.redirectLoop || fault.redirectLoop;
+        actions.signInPage = actions.signInPage || fault.signInPage;
+        if (actions.location.empty()) {
+            actions.location = fault.location;
+        }
         actions.drop = actions.drop || fault.drop;
         actions.endless = actions.endless || fault.endless;
         actions.drip = std::max(actions.drip, fault.drip);
@@ -96,6 +100,11 @@ Fault ParseFault(std::string_view text) {
             fault.closeMidBody = acts = true;
         } else if (key == "redirect" && equals == std::string_view::npos) {
             fault.redirectLoop = acts = true;
+        } else if (key == "signin-page" && equals == std::string_view::npos) {
+            fault.signInPage = acts = true;
+        } else if (key == "location" && !value.empty()) {
+            fault.location = std::string(value);
+            acts = true;
         } else if (key == "drop" && equals == std::string_view::npos) {
             fault.drop = acts = true;
         } else if (key == "endless" && equals == std::string_view::npos) {
@@ -126,8 +135,8 @@ Fault ParseFault(std::string_view text) {
     }
     if (!acts) {
         throw std::invalid_argument(
-            "fault: give at least one of status=N, delay=MS, close, cut=M, size=N, redirect, drop, "
-            "drip=MS, endless");
+            "fault: give at least one of status=N, delay=MS, close, cut=M, size=N, redirect, "
+            "location=URL, signin-page, drop, drip=MS, endless");
     }
     return fault;
 }

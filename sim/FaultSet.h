@@ -42,14 +42,16 @@ struct Fault {
     std::size_t cutAfterBytes = 0;
     std::size_t bodySize = 0;
     bool redirectLoop = false;
+    std::string location;
+    bool signInPage = false;
     bool drop = false;
     std::chrono::milliseconds drip{0};
     bool endless = false;
 };
 
 // The flag form of a fault, as strivo-sim takes it:
-//   PATH[,on=K][,status=N][,delay=MS][,close][,cut=M][,size=N][,redirect][,drop]
-//       [,drip=MS][,endless]
+//   PATH[,on=K][,status=N][,delay=MS][,close][,cut=M][,size=N][,redirect]
+//       [,location=URL][,signin-page][,drop][,drip=MS][,endless]
 // e.g. "/nikeplus/v1/services/app/run_list.jsp,cut=300" or "*,delay=250".
 // Throws std::invalid_argument when a piece is unknown or no action is given.
 Fault ParseFault(std::string_view text);

@@ -238,11 +238,25 @@ void HttpEndpoint::Serve(const httplib::Request& req, httplib::Response& res) {
     if (faults.delay.count() > 0) {
         WaitUnlessStopping(faults.delay);
     }
-    Reply reply = faults.status != 0    ? StatusReply(faults.status)
-                  : faults.redirectLoop ? StatusReply(302)
-                                        : Dispatch(request);
-    if (faults.redirectLoop && faults.status == 0) {
-        reply.headers.emplace_back("Location", req.target);
+    Reply reply;
+    if (!faults.location.empty()) {
+        reply = StatusReply(faults.status != 0 ? faults.status : 302);
+        reply.headers.emplace_back("Location", faults.location);
+    } else if (faults.status != 0 || faults.redirectLoop) {
+        reply = StatusReply(faults.status != 0 ? faults.status : 302);
+        if (faults.status == 0) {
+            reply.headers.emplace_back("Location", req.target);
+        }
+    } else if (faults.signInPage) {
+        // The page a browser would be shown, from the site's own handler.
+        LoggedRequest form = request;
+        form.method = "GET";
+        form.path = "/logging.php";
+        form.query = "action=login";
+        form.body.clear();
+        reply = Dispatch(form);
+    } else {
+        reply = Dispatch(request);
     }
     if (faults.bodySize != 0) {
         ResizeBody(reply.body, faults.bodySize);

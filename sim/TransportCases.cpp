@@ -135,6 +135,9 @@ void AddRoutes(httplib::Server& server, int plainPort) {
         left == 0 ? res.set_content("arrived", "text/plain")
                   : res.set_redirect("/hops/" + std::to_string(left - 1));
     });
+    Route(server, R"(/moved/(\w+))", [](const Request& req, Response& res) {
+        res.set_redirect("/count/" + req.matches[1].str());
+    });
     Route(server, "/lines", [](const Request&, Response& res) {
         res.set_content("a\r\nb\nc\rd\0e\nf"s, "text/plain");
     });

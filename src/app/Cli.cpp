@@ -11,7 +11,7 @@
 #include "rows/RunTable.h"
 #include "runservice/RunServiceWorker.h"
 #include "settings/Settings.h"
-#include "site/PostedRuns.h"
+#include "site/SyncPlan.h"
 #include "site/RunLogForm.h"
 #include "site/SiteWorker.h"
 #include "store/SharedStore.h"
@@ -23,6 +23,18 @@
 
 namespace strivo {
 namespace {
+
+// "2026-12-07" (UTC), or "?" without a time.
+std::string Day(const std::optional<StoreTime>& time) {
+    if (!time) {
+        return "?";
+    }
+    const std::chrono::year_month_day day(std::chrono::floor<std::chrono::days>(*time));
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02u", static_cast<int>(day.year()),
+                  static_cast<unsigned>(day.month()), static_cast<unsigned>(day.day()));
+    return text;
+}
 
 // Keeps the reports of a job; shows sync progress as it comes: on a terminal
 // one line rewritten in place, in a log a line per run.
@@ -138,7 +150,6 @@ private:
             if (!m_settings.problems.empty()) {
                 return kExitUsage;
             }
-            m_postedRuns = std::make_shared<PostedRuns>(PostedRunsPathFor(path));
             m_store = SharedStore::ForSettings(path);
             source = Utf8Path(path);
         }
@@ -218,14 +229,17 @@ private:
     }
 
     int DryRun() {
-        if (const FileResult loaded = m_postedRuns->Load(); !loaded) {
-            Error(loaded.error);
+        StoreResult read = m_store->opened();
+        const auto stored = m_store->With([&](RunStore* store) {
+            return store != nullptr ? store->Posts(SiteKeyOf(m_settings), &read)
+                                    : std::unordered_map<std::string, PostRecord>();
+        });
+        if (!read) {
+            Error(read.reason);
             return kExitFailed;
         }
-        PrintWarnings(m_postedRuns->warnings());
         const RunRows rows = m_table->Snapshot();
-        const std::vector<PlannedRun> plan =
-            PlanSync(rows, *m_postedRuns, m_settings, m_options.all);
+        const std::vector<PlannedRun> plan = PlanSync(rows, stored, m_options.all);
         const auto posts = std::count_if(plan.begin(), plan.end(), [](const PlannedRun& run) {
             return run.action == RunAction::Post;
         });
@@ -243,7 +257,11 @@ private:
                                              .substr(std::string_view("formhash=").size()));
                     break;
                 case RunAction::AlreadyPosted:
-                    Out() << Fill(Tr("skip (posted {0})"), run.postedOn) << "  "
+                    Out() << Fill(Tr("skip (posted {0})"), Day(run.since)) << "  "
+                          << ForTerminal(runId);
+                    break;
+                case RunAction::Held:
+                    Out() << Fill(Tr("held (unknown since {0})"), Day(run.since)) << "  "
                           << ForTerminal(runId);
                     break;
                 case RunAction::Twice:
@@ -262,7 +280,7 @@ private:
     int Sync() {
         CliProgress progress(m_env.err, m_env.stderrIsTerminal);
         StartSync(m_settings, m_sessionConfig, progress, m_table,
-                  {.record = m_postedRuns, .store = m_store, .postAll = m_options.all})
+                  {.store = m_store, .postAll = m_options.all})
             .join();
         progress.EndLine();
 
@@ -322,7 +340,7 @@ private:
 
     void PrintWarnings(const std::vector<std::string>& warnings) {
         for (const std::string& warning : warnings) {
-            Error(Fill(Tr("warning: {0}: {1}"), Utf8Path(m_postedRuns->file()), warning));
+            Error(Fill(Tr("warning: {0}"), warning));
         }
     }
 
@@ -342,8 +360,6 @@ private:
     Settings m_settings;
     WebSessionConfig m_sessionConfig;
     std::shared_ptr<RunTable> m_table = std::make_shared<RunTable>();
-    // Beside the settings file; the demo's lives in memory.
-    std::shared_ptr<PostedRuns> m_postedRuns = std::make_shared<PostedRuns>();
     // Beside the settings file; the demo's lives in memory.
     std::shared_ptr<SharedStore> m_store = SharedStore::InMemory();
 };

@@ -17,6 +17,9 @@ namespace strivo {
 struct RequestOptions {
     bool secure = false;
     std::chrono::milliseconds deadline{120000};
+    // False: a 3xx is the final answer, its Location kept, not followed (a
+    // run-log post, whose redirect says nothing of whether it was stored).
+    bool followRedirects = true;
 };
 inline constexpr RequestOptions kOrdinaryRequestOptions{};
 inline constexpr RequestOptions kSecureRequestOptions{.secure = true};
@@ -77,6 +80,7 @@ struct TransferOutcome {
     long status = 0;           // final status; 0 when no answer arrived
     long redirects = 0;        // redirects followed before the outcome
     bool requestSent = false;  // a POST went out whole: the server may have acted on it
+    std::string location;      // a 3xx not followed: its Location header, as sent
     std::string detail;        // the transport's own words on a failure, if it has any
 };
 

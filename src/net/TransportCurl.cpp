@@ -103,7 +103,6 @@ TransportCurl::TransportCurl(const WebSessionConfig& config,
     curl_easy_setopt(easy, CURLOPT_SHARE, m_config.cookies->Handle());
     curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");  // the cookie engine, in memory only
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
     curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
@@ -167,12 +166,14 @@ TransferOutcome TransportCurl::Perform(const TransferRequest& request, std::stop
     const std::unique_ptr<curl_slist, HeaderListDeleter> headers(list);
     CURL* easy = m_easy.get();
     curl_easy_setopt(easy, CURLOPT_URL, url->c_str());
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, request.options.followRedirects ? 1L : 0L);
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers.get());
     // A secure request followed to plain HTTP would send the session's cookies in clear.
     curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR,
                      request.options.secure ? "https" : "http,https");
     m_form = request.form != nullptr ? *request.form : std::string_view();
     m_formTaken = 0;
+    m_location.clear();
     if (request.form != nullptr) {
         // The body comes from a read function with no way to rewind it. When a
         // kept-alive connection dies after the request went out, libcurl would
@@ -196,6 +197,10 @@ TransferOutcome TransportCurl::Perform(const TransferRequest& request, std::stop
         curl_easy_getinfo(easy, CURLINFO_REDIRECT_COUNT, &outcome.redirects);
         curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osErrno);
         curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &verifyResult);
+        if (!request.options.followRedirects && outcome.status / 100 == 3) {
+            // libcurl works out its redirect URL only for an answer read whole.
+            outcome.location = m_location;
+        }
         long headerBytes = 0;
         curl_easy_getinfo(easy, CURLINFO_REQUEST_SIZE, &headerBytes);
         outcome.requestSent = request.form != nullptr && m_formTaken == m_form.size() &&
@@ -312,11 +317,25 @@ std::size_t TransportCurl::OnRead(char* buffer, std::size_t size, std::size_t co
     return length;
 }
 
-std::size_t TransportCurl::OnHeader(char* /*data*/, std::size_t size, std::size_t count,
+std::size_t TransportCurl::OnHeader(char* data, std::size_t size, std::size_t count,
                                     void* self) {
     auto& transfer = *static_cast<TransportCurl*>(self);
     transfer.m_clock->AnswerStarted();
     transfer.Count(size * count);
+    std::string_view line(data, size * count);
+    constexpr std::string_view kLocation = "location:";
+    if (line.starts_with("HTTP/")) {
+        transfer.m_location.clear();  // a new response
+    } else if (line.size() > kLocation.size() &&
+               std::equal(kLocation.begin(), kLocation.end(), line.begin(), [](char a, char b) {
+                   return a == (b >= 'A' && b <= 'Z' ? static_cast<char>(b - 'A' + 'a') : b);
+               })) {
+        line.remove_prefix(kLocation.size());
+        const std::size_t begin = line.find_first_not_of(" \t");
+        const std::size_t end = line.find_last_not_of(" \t\r\n");
+        transfer.m_location =
+            begin == std::string_view::npos ? "" : std::string(line.substr(begin, end - begin + 1));
+    }
     return size * count;
 }
 

@@ -256,6 +256,12 @@ TransferOutcome TransportWinInet::Perform(const TransferRequest& request, std::s
         }
         if (IsRedirect(hop.status)) {
             const auto location = QueryText(Request(), HTTP_QUERY_LOCATION);
+            if (!request.options.followRedirects) {
+                // The final answer: its body is not read, as for any other non-2xx.
+                outcome.location = location.value_or("");
+                hop.error = TransferError::Status;
+                break;
+            }
             const auto next = location ? Resolve(url, *location) : std::nullopt;
             const auto target = next ? CrackUrl(*next) : std::nullopt;
             if (!target) {

@@ -159,8 +159,9 @@ HttpResult WebSession::HttpGet(std::string_view url, RequestOptions options,
     return Request(url, options, nullptr, &sink);
 }
 
-HttpResult WebSession::HttpPostForm(std::string_view url, std::string_view body) {
-    return Request(url, kOrdinaryRequestOptions, &body);
+HttpResult WebSession::HttpPostForm(std::string_view url, std::string_view body,
+                                    RequestOptions options) {
+    return Request(url, options, &body);
 }
 
 void WebSession::CloseAll() {
@@ -206,6 +207,7 @@ HttpResult WebSession::Request(std::string_view url, RequestOptions options,
                     outcome.error == TransferError::None ? TransferError::Status : outcome.error,
                     outcome.status, outcome.detail);
                 result.requestSent = outcome.requestSent;
+                result.location = outcome.location;
                 return result;
             }
             if (!WaitBeforeRetry()) {

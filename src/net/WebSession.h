@@ -21,6 +21,8 @@ struct HttpResult {
     // words, e.g. "localhost:8443: connection refused".
     std::string reason;
     bool requestSent = false;  // a form went out whole
+    // A 3xx not followed (RequestOptions::followRedirects): its Location header, as sent.
+    std::string location;
 
     // A response with status 200 arrived whole (or the session opened).
     bool ok() const { return error == TransferError::None; }
@@ -53,7 +55,8 @@ public:
     // When the result is not ok, what the sink got is to be thrown away.
     HttpResult HttpGet(std::string_view url, RequestOptions options,
                        const std::function<void(std::string_view text)>& sink);
-    HttpResult HttpPostForm(std::string_view url, std::string_view body);  // ordinary options
+    HttpResult HttpPostForm(std::string_view url, std::string_view body,
+                            RequestOptions options = kOrdinaryRequestOptions);
     // Closes the connections; later requests fail until OpenSession.
     void CloseAll();
 

@@ -199,8 +199,38 @@ void RunListReader::Feed(std::string_view text) {
     }
 }
 
-RunRows RunListReader::Finish() {
+DownloadedRun RawRunTexts::operator[](std::size_t run) const {
+    std::string_view texts[kFields];
+    std::size_t begin = run == 0 ? 0 : m_ends[run * kFields - 1];
+    for (std::size_t field = 0; field < kFields; ++field) {
+        const std::size_t end = m_ends[run * kFields + field];
+        texts[field] = std::string_view(m_bytes).substr(begin, end - begin);
+        begin = end;
+    }
+    return {texts[0], texts[1], texts[2], texts[3], texts[4], texts[5]};
+}
+
+std::vector<DownloadedRun> RawRunTexts::Runs() const {
+    std::vector<DownloadedRun> runs;
+    runs.reserve(size());
+    for (std::size_t run = 0; run < size(); ++run) {
+        runs.push_back((*this)[run]);
+    }
+    return runs;
+}
+
+void RawRunTexts::Add(const std::string_view (&texts)[6]) {
+    for (const std::string_view text : texts) {
+        m_bytes += text;
+        m_ends.push_back(m_bytes.size());
+    }
+}
+
+RunRows RunListReader::Finish(RawRunTexts* raw) {
     RunRows rows = m_rows.Finish();
+    if (raw != nullptr) {
+        *raw = std::move(m_raw);
+    }
     *this = RunListReader();
     return rows;
 }
@@ -286,6 +316,8 @@ std::size_t RunListReader::ReadRun(std::string_view text, std::size_t start) {
         TrimTimestampInto(values[kSyncTime], m_syncTime),
         runId};
     m_rows.Emplace(cells, durationMs);
+    m_raw.Add({runId, values[kStartTime], values[kDistance], values[kDuration], values[kCalories],
+               values[kSyncTime]});
     return end;
 }
 

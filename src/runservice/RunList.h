@@ -3,8 +3,10 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "rows/RunTable.h"
+#include "store/RunStore.h"
 
 namespace strivo {
 
@@ -12,6 +14,24 @@ namespace strivo {
 // (no time-zone arithmetic) and every "T" becomes a space. A trailing "Z" or
 // "-hh:mm" is dropped like "+hh:mm", so such times keep their date and time.
 std::string TrimTimestamp(std::string_view timestamp);
+
+// The texts of each complete run of a list exactly as the service sent them,
+// in body order, for the run store. One buffer holds them all, so keeping them
+// costs the table's fill next to nothing.
+class RawRunTexts {
+public:
+    std::size_t size() const { return m_ends.size() / kFields; }
+    // Views into this object: valid while it lives unchanged.
+    DownloadedRun operator[](std::size_t run) const;
+    std::vector<DownloadedRun> Runs() const;
+    // RunID, start time, distance, duration, calories, sync time.
+    void Add(const std::string_view (&texts)[6]);
+
+private:
+    static constexpr std::size_t kFields = 6;
+    std::string m_bytes;
+    std::vector<std::size_t> m_ends;  // where each text ends in m_bytes
+};
 
 // Reads a run list as it arrives, in pieces of any size, without holding
 // more of it than the run it is in: one row per "run id=" ... "</run>",
@@ -24,8 +44,12 @@ public:
     // Whether "success" stands anywhere in the text so far: the service's
     // answer with a run list, not an error page.
     bool SaysSuccess() const { return m_success; }
-    // The rows of the complete runs; the reader starts again empty.
-    RunRows Finish();
+    // Whether the text so far ends outside a run: a list cut off inside one
+    // is not whole, though its complete runs make rows.
+    bool EndsOutsideARun() const { return !m_inRun; }
+    // The rows of the complete runs; the reader starts again empty. `raw`,
+    // if given, receives their texts as sent.
+    RunRows Finish(RawRunTexts* raw = nullptr);
 
 private:
     // Reads the run starting at `start` into a row; returns where its
@@ -37,6 +61,7 @@ private:
     void LookForSuccess(std::string_view text);
 
     RunRows::Builder m_rows;
+    RawRunTexts m_raw;
     std::int64_t m_count = 0;
     std::string m_carried;  // the end of the text so far, where a run may begin or has begun
     bool m_inRun = false;   // m_carried starts with "run id="

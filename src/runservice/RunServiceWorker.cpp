@@ -2,6 +2,7 @@
 
 #include "runservice/RequestFailure.h"
 #include "runservice/RunList.h"
+#include "store/SharedStore.h"
 #include "text/CodePage.h"
 #include "text/TextHelpers.h"
 
@@ -25,7 +26,7 @@ class RunServiceWorker {
 public:
     // Host, ports and credentials come from `settings`.
     RunServiceWorker(const Settings& settings, WebSessionConfig sessionConfig,
-                     std::stop_token stop = {});
+                     DownloadOptions options, std::stop_token stop = {});
 
     // Reports WM_SERVICE_LOGIN_DONE, then WM_SUMMARY_READY and WM_RUNS_DONE
     // unless the sign-in failed; true when every step succeeded.
@@ -35,8 +36,13 @@ private:
     bool SignIn();
     std::string FetchAccountSummary();
     bool DownloadRunList(RunTable& table);
+    // Keeps a whole list in the store; what went wrong is a warning, not a
+    // failure: the table has the runs.
+    void StoreRuns(const RawRunTexts& runs);
 
     const Settings m_settings;
+    const DownloadOptions m_options;
+    std::vector<std::string> m_warnings;  // for WM_RUNS_DONE
     WebSession m_session;
     FailureCause m_failure;  // why the last failed step failed, for the report
 };
@@ -44,14 +50,17 @@ private:
 }  // namespace
 
 RunServiceWorker::RunServiceWorker(const Settings& settings, WebSessionConfig sessionConfig,
-                                   std::stop_token stop)
-    : m_settings(settings), m_session(std::move(sessionConfig), std::move(stop)) {}
+                                   DownloadOptions options, std::stop_token stop)
+    : m_settings(settings), m_options(std::move(options)), m_session(std::move(sessionConfig), std::move(stop)) {}
 
 bool RunServiceWorker::RunJob(ProgressSink& sink, RunTable& table) {
     const auto report = [&](ProgressMessage message, long outcome, std::string summary = {}) {
         ProgressReport progress{message, outcome, std::move(summary)};
         if (!Succeeded(outcome)) {
             progress.Fail(m_failure);
+        }
+        if (message == WM_RUNS_DONE) {
+            progress.warnings = std::move(m_warnings);
         }
         sink.Post(std::move(progress));
     };
@@ -116,14 +125,37 @@ bool RunServiceWorker::DownloadRunList(RunTable& table) {
                                 : FailureOf(result);
         return false;
     }
-    table.Append(runList.Finish());
+    // A list cut off inside a run still fills the table with the runs before
+    // it, but is no whole list to keep.
+    const bool whole = runList.EndsOutsideARun();
+    RawRunTexts raw;
+    table.Append(runList.Finish(&raw));
+    if (whole) {
+        StoreRuns(raw);
+    }
     return true;
 }
 
+void RunServiceWorker::StoreRuns(const RawRunTexts& raw) {
+    if (!m_options.store) {
+        return;
+    }
+    const std::vector<DownloadedRun> runs = raw.Runs();
+    const StoreResult stored = m_options.store->With([&](RunStore* store) {
+        return store != nullptr ? store->StoreRuns(ServiceKeyOf(m_settings), m_settings.serviceUser,
+                                                   runs, std::chrono::system_clock::now())
+                                : m_options.store->opened();
+    });
+    if (!stored) {
+        m_warnings.push_back("the runs were not kept in the run store: " + stored.reason);
+    }
+}
+
 void RunDownload(std::stop_token stop, const Settings& settings, WebSessionConfig sessionConfig,
-                 ProgressSink& sink, RunTable& table, DownloadOptions /*options*/) {
+                 ProgressSink& sink, RunTable& table, DownloadOptions options) {
     sessionConfig.caFile = settings.serviceCaFile;
-    RunServiceWorker(settings, std::move(sessionConfig), std::move(stop)).RunJob(sink, table);
+    RunServiceWorker(settings, std::move(sessionConfig), std::move(options), std::move(stop))
+        .RunJob(sink, table);
 }
 
 std::jthread StartDownload(const Settings& settings, WebSessionConfig sessionConfig,

@@ -14,18 +14,13 @@
 
 namespace strivo {
 
-class PostedRuns;
-
 class SharedStore;
 
 struct SyncOptions {
-    // The runs the site confirmed before; null: a record in memory for this
-    // sync only. Every run the site confirms is added.
-    std::shared_ptr<PostedRuns> record;
     // The run store that keeps every post's state; null: one in memory for
     // this sync only.
     std::shared_ptr<SharedStore> store;
-    bool postAll = false;  // post the runs the record holds too
+    bool postAll = false;  // post the confirmed and the held runs too
     // Once a stop is asked for, the post in flight gets this long to be
     // answered, so that its outcome is known and kept.
     std::chrono::milliseconds finishPostInFlight{10000};
@@ -37,8 +32,11 @@ void RunSync(std::stop_token stop, const Settings& settings, WebSessionConfig se
 
 // Starts a sync on a thread of its own; `sink` and `table` must outlive it.
 // It posts each run of the table once (not a row without a RunID, nor a run
-// the record holds), and never sends a post a second time. Stopping the
-// thread cancels the post in flight and posts no more. The site's session
+// the store holds as confirmed or unknown), and never sends a post a second
+// time. Each post's intent is committed to the store before it goes out.
+// Stopping the thread during the sign-in cancels it at once; during the
+// posts, the post in flight gets options.finishPostInFlight to be answered,
+// its outcome is committed, and no more are posted. The site's session
 // takes the time-outs, limits and cookie store of `sessionConfig`, but no
 // extra CAs: those are the run service's. Throws std::system_error when no
 // thread can be started.

@@ -97,6 +97,12 @@ std::string ReasonText(const ProgressReport& report) {
         case Failure::StoreInUse:
             reason = "另一个Strivo正在同步";
             break;
+        case Failure::SessionEnded:
+            reason = "网站已退出登录";
+            break;
+        case Failure::Redirected:
+            reason = "网站将上传重定向，结果未知";
+            break;
         case Failure::Cancelled:
             reason = "已取消";
             break;

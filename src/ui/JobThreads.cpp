@@ -10,8 +10,7 @@ JobThreads::JobThreads(ProgressSink& sink, std::shared_ptr<RunTable> table, JobL
       m_ended(std::move(ended)) {}
 
 void JobThreads::Start(JobKind kind, const Settings& settings,
-                       const WebSessionConfig& sessionConfig, std::shared_ptr<PostedRuns> posted,
-                       std::shared_ptr<SharedStore> store) {
+                       const WebSessionConfig& sessionConfig, std::shared_ptr<SharedStore> store) {
     Slot& slot = kind == JobKind::Download ? m_download : m_sync;
     if (slot.thread.joinable()) {
         slot.thread.join();
@@ -23,9 +22,9 @@ void JobThreads::Start(JobKind kind, const Settings& settings,
                              m_launch.download(std::move(stop), settings, sessionConfig, m_sink,
                                                *m_table, {.store = store});
                          })
-                   : [this, settings, sessionConfig, posted, store](std::stop_token stop) {
+                   : [this, settings, sessionConfig, store](std::stop_token stop) {
                          m_launch.sync(std::move(stop), settings, sessionConfig, m_sink, *m_table,
-                                       {.record = posted, .store = store});
+                                       {.store = store});
                      };
     // Called on the job's thread.
     slot.thread = m_launch.startThread([this, &slot, job = std::move(job)](std::stop_token stop) {

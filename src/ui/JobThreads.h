@@ -40,10 +40,10 @@ public:
 
     // Starts `kind`'s job with `settings`, after joining the previous job of
     // that kind: it has sent its last report, so its thread is ending. The
-    // download fills the table; the sync posts its rows, recorded in `posted`.
+    // download fills the table; the sync posts its rows, each post kept in `store`.
     // Throws std::system_error when no thread starts.
     void Start(JobKind kind, const Settings& settings, const WebSessionConfig& sessionConfig,
-               std::shared_ptr<PostedRuns> posted, std::shared_ptr<SharedStore> store);
+               std::shared_ptr<SharedStore> store);
 
     // Asks both jobs to stop; they end soon after.
     void RequestStop();

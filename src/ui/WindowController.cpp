@@ -3,7 +3,6 @@
 #include <system_error>
 
 #include "export/CsvExport.h"
-#include "site/PostedRuns.h"
 #include "store/SharedStore.h"
 #include "ui/ControlIds.h"
 
@@ -37,9 +36,6 @@ void WindowController::Start() {
         m_surface.Post([this, rowCount] { m_surface.RowCountChanged(rowCount); });
     });
     m_settings = m_options.settings ? *m_options.settings : LoadSettings(m_options.settingsPath);
-    // The demo's record lives as long as the window, like its stand-ins.
-    m_postedRuns = std::make_shared<PostedRuns>(
-        m_options.settings ? std::filesystem::path() : PostedRunsPathFor(m_options.settingsPath));
     // The demo's store lives as long as the window, like its stand-ins.
     m_store = m_options.settings ? SharedStore::InMemory()
                                  : SharedStore::ForSettings(m_options.settingsPath);
@@ -108,7 +104,7 @@ void WindowController::StartJob(JobKind kind) {
         return;
     }
     try {
-        m_jobs.Start(kind, m_settings, m_options.sessionConfig, m_postedRuns, m_store);
+        m_jobs.Start(kind, m_settings, m_options.sessionConfig, m_store);
     } catch (const std::system_error&) {
         m_surface.ShowAppMessage(DialogState::CannotStartThreadMessage());
         return;

@@ -13,7 +13,6 @@
 
 namespace strivo {
 
-class PostedRuns;
 class SharedStore;
 
 struct WindowOptions {
@@ -68,7 +67,6 @@ private:
     std::optional<DialogView> m_shown;  // what the controls show
     Settings m_settings;                // with the credentials the fields hold
     std::shared_ptr<RunTable> m_table = std::make_shared<RunTable>();
-    std::shared_ptr<PostedRuns> m_postedRuns;  // beside the settings file, or in memory
     std::shared_ptr<SharedStore> m_store;      // beside the settings file, or in memory
     int m_tableListener = 0;
     bool m_closing = false;

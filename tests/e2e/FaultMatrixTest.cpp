@@ -36,6 +36,8 @@ enum class NetFault {
     WrongName,   // a trusted certificate for another host
     RedirectLoop,
     Dropped,  // the request is read and handled, the connection closed without an answer
+    SignedOut,   // a redirect to the sign-in page (run-log posts only)
+    SignInPage,  // a 200 page that is the sign-in form (run-log posts only)
 };
 
 struct Row {
@@ -94,16 +96,20 @@ const Row kMatrix[] = {
     {Stage::SiteSignIn, NetFault::TooLarge,      kSiteFailed, "登陆Kelvora论坛失败...", "服务器返回的数据过大", false, true, true},
     {Stage::SiteSignIn, NetFault::ServerGone,    kSiteFailed, "登陆Kelvora论坛失败...", "无法连接服务器", false, true, true},
     {Stage::SiteSignIn, NetFault::RedirectLoop,  kSiteFailed, "登陆Kelvora论坛失败...", "服务器重定向出错", false, true, true},
-    // Posts that fail are counted and said; sync comes back to try again. A post
-    // without a whole answer may be on the site: the sync stops there.
+    // Posts that fail are counted and said; sync comes back to try again. A
+    // post without a whole answer, or redirected, may be on the site: the
+    // sync stops there and holds it. Three server errors in a row, or a
+    // session the site ended, stop the sync too.
     {Stage::RunLogPosts, NetFault::Status500,     kPostsFailed, "同步到Strivo失败：24/24条未上传", "服务器错误 500", false, true, true},
-    {Stage::RunLogPosts, NetFault::Status403,     kPostsFailed, "同步到Strivo失败：24/24条未上传", "服务器错误 403", false, true, true},
+    {Stage::RunLogPosts, NetFault::Status403,     kPostsFailed, "同步到Strivo失败：24/24条未上传", "网站已退出登录", false, true, true},
+    {Stage::RunLogPosts, NetFault::SignedOut,     kPostsFailed, "同步到Strivo失败：24/24条未上传", "网站已退出登录", false, true, true},
+    {Stage::RunLogPosts, NetFault::SignInPage,    kPostsFailed, "同步到Strivo失败：24/24条未上传", "网站已退出登录", false, true, true},
     {Stage::RunLogPosts, NetFault::ClosedMidBody, kPostsFailed, kUnconfirmed, "连接中断", false, true, true},
     {Stage::RunLogPosts, NetFault::NoAnswer,      kPostsFailed, kUnconfirmed, "连接超时", false, true, true},
     {Stage::RunLogPosts, NetFault::Dripping,      kPostsFailed, kUnconfirmed, "连接超时", false, true, true},
     {Stage::RunLogPosts, NetFault::TooLarge,      kPostsFailed, kUnconfirmed, "服务器返回的数据过大", false, true, true},
     {Stage::RunLogPosts, NetFault::ServerGone,    kPostsFailed, "同步到Strivo失败：24/24条未上传", "无法连接服务器", false, true, true},
-    {Stage::RunLogPosts, NetFault::RedirectLoop,  kPostsFailed, "同步到Strivo失败：24/24条未上传", "服务器重定向出错", false, true, true},
+    {Stage::RunLogPosts, NetFault::RedirectLoop,  kPostsFailed, kUnconfirmed, "网站将上传重定向，结果未知", false, true, true},
     {Stage::RunLogPosts, NetFault::Dropped,       kPostsFailed, kUnconfirmed, "连接中断", false, true, true},
 };
 // clang-format on
@@ -126,6 +132,8 @@ sim::Fault FaultFor(Stage stage, NetFault broken) {
     fault.redirectLoop = broken == NetFault::RedirectLoop;
     fault.drop = broken == NetFault::Dropped;
     fault.drip = broken == NetFault::Dripping ? 200ms : 0ms;
+    fault.location = broken == NetFault::SignedOut ? "/logging.php?action=login" : "";
+    fault.signInPage = broken == NetFault::SignInPage;
     return fault;
 }
 
@@ -147,7 +155,8 @@ std::string Describe(const Row& row) {
                                          "RunLogPosts"};
     static const char* const failures[] = {
         "Status500",  "Status403", "ClosedMidBody", "NoAnswer",     "Dripping", "TooLarge",
-        "ServerGone", "Untrusted", "WrongName",     "RedirectLoop", "Dropped"};
+        "ServerGone", "Untrusted", "WrongName",     "RedirectLoop", "Dropped",  "SignedOut",
+        "SignInPage"};
     return std::string(stages[static_cast<int>(row.stage)]) + "_" +
            failures[static_cast<int>(row.fault)];
 }

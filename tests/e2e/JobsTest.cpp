@@ -1,16 +1,21 @@
 // A download and a sync against the stand-ins, byte for byte on the wire.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <thread>
 
 #include "../support/Cp936Literal.h"
 #include "../support/RecordingSink.h"
 #include "../support/StandInServices.h"
 #include "runservice/RunServiceWorker.h"
-#include "site/PostedRuns.h"
 #include "site/SiteWorker.h"
+#include "store/SharedStore.h"
+#include "text/TextHelpers.h"
 
 namespace strivo {
 namespace {
 
+using namespace std::chrono_literals;
 using test::Cp936;
 
 sim::Accounts OneRun() {
@@ -36,28 +41,46 @@ protected:
                 m_summary = report.summary;
             }
         };
-        StartDownload(settings, m_services.config(), sink, m_table).join();
+        StartDownload(settings, m_services.config(), sink, m_table, {m_store}).join();
         m_reports = sink.reports();
         return sink.Trace();
     }
 
-    // Syncs rows 1 to `rows`, or `table`, with the test's record of posted runs.
-    std::string Sync(Settings settings, int rows, std::vector<RunRow> table = {}) {
+    // Syncs rows 1 to `rows`, or `table`, with the test's store.
+    std::string Sync(Settings settings, int rows, std::vector<RunRow> table = {},
+                     SyncOptions options = {}) {
         for (int i = 1; i <= rows; ++i) {
             table.push_back(Row(i));
         }
         m_table->Replace(std::move(table));
         test::RecordingSink sink;
-        StartSync(settings, m_services.config(), sink, m_table, {m_record}).join();
+        options.store = options.store ? options.store : m_store;
+        StartSync(settings, m_services.config(), sink, m_table, options).join();
         m_reports = sink.reports();
         return sink.Trace(true);
     }
 
-    // The RunIDs of the run log, in the order posted.
-    std::string SiteIds() {
+    // The state of each post the store holds, "801:confirmed 802:unknown ...".
+    std::string PostStates() {
+        const auto posts = m_store->With(
+            [&](RunStore* store) { return store->Posts(SiteKeyOf(m_services.settings())); });
+        std::map<std::string, std::string> sorted;
+        for (const auto& [runId, post] : posts) {
+            sorted[runId] = PostStateName(post.state);
+        }
+        std::string states;
+        for (const auto& [runId, state] : sorted) {
+            states += runId + ":" + state + " ";
+        }
+        return states;
+    }
+
+    // The RunIDs of the run log from entry `from` on, in the order posted.
+    std::string SiteIds(std::size_t from = 0) {
         std::string ids;
-        for (const auto& entry : m_services.site.entries()) {
-            ids += entry.Field("nikerunid") + " ";
+        const auto entries = m_services.site.entries();
+        for (std::size_t i = from; i < entries.size(); ++i) {
+            ids += entries[i].Field("nikerunid") + " ";
         }
         return ids;
     }
@@ -65,7 +88,7 @@ protected:
     test::TempFolder m_folder;
     test::StandInServices m_services{OneRun()};
     std::shared_ptr<RunTable> m_table = std::make_shared<RunTable>();
-    std::shared_ptr<PostedRuns> m_record = std::make_shared<PostedRuns>(m_folder / "posted.txt");
+    std::shared_ptr<SharedStore> m_store = SharedStore::ForSettings(m_folder / "config.ini");
     std::vector<ProgressReport> m_reports;
     std::size_t m_rowsAtSummary = 99;
     std::string m_summary;
@@ -177,35 +200,173 @@ TEST_F(JobsTest, EachRunReachesTheSiteOnceWhateverTheRetries) {
               "1029:0 1031:0 1031:0 1030:0");
     EXPECT_EQ(m_reports.back().withoutId, 1);
     EXPECT_EQ(SiteIds(), "801 803 805 802 804 806 808 ");
-    // Recorded on disk: a record read afresh knows every run.
-    PostedRuns reread(m_record->file());
-    ASSERT_TRUE(reread.Load());
-    EXPECT_TRUE(reread.PostedOn(m_services.settings(), "808"));
-    EXPECT_FALSE(reread.PostedOn(m_services.settings(), "809"));
+    // Kept on disk: a store opened afresh knows every run.
+    m_store = SharedStore::ForSettings(m_folder / "config.ini");
+    EXPECT_EQ(PostStates(),
+              "801:confirmed 802:confirmed 803:confirmed 804:confirmed 805:confirmed "
+              "806:confirmed 808:confirmed ");
+    // --all posts them again, and says so; one durable write per post.
+    const auto commits = [&] { return m_store->With([](RunStore* store) { return store->commits(); }); };
+    const auto before = commits();
+    EXPECT_EQ(Sync(m_services.settings(), 5, {}, {.postAll = true}).substr(42), "1030:0");
+    EXPECT_EQ(m_reports.back().postedAgain, 5);
+    EXPECT_EQ(m_reports.back().alreadyPosted, 0);
+    EXPECT_LE(commits() - before, 5u + 3u);
 }
 
-TEST_F(JobsTest, APostWithoutAnAnswerIsNeverSentAgainWithinTheSync) {
+TEST_F(JobsTest, APostWithoutAnAnswerIsHeldBackUntilSettled) {
     m_services.site.AddFault({.path = "/runlogger.php", .onRequest = 2, .drop = true});
     EXPECT_EQ(Sync(m_services.settings(), 3), "1029:0 1031:0 1031:0 1030:-1");
     EXPECT_EQ(m_reports.back().unconfirmedIds, std::vector<std::string>{"802"});
-    EXPECT_EQ(m_reports.back().failedIds, std::vector<std::string>{"803"});
+    EXPECT_EQ(m_reports.back().untriedIds, std::vector<std::string>{"803"});
     EXPECT_EQ(SiteIds(), "801 802 ");
-    // Not recorded: the next sync posts it again, with the one never tried.
-    Sync(m_services.settings(), 3);
-    EXPECT_EQ(SiteIds(), "801 802 802 803 ");
+    // Held back, not posted again; the one never tried goes now.
+    EXPECT_EQ(Sync(m_services.settings(), 3), "1029:0 1031:0 1030:0");
+    EXPECT_EQ(m_reports.back().heldIds, std::vector<std::string>{"802"});
+    EXPECT_EQ(SiteIds(), "801 802 803 ");
+    EXPECT_EQ(PostStates(), "801:confirmed 802:unknown 803:confirmed ");
 }
 
-TEST_F(JobsTest, ARecordThatCannotBeWrittenOrIsInUseStopsTheSyncBeforeAnyPost) {
-    PostedRuns otherSync(m_record->file());  // a window, or another strivo-cli
-    ASSERT_TRUE(otherSync.Open());
+TEST_F(JobsTest, ASignedOutSessionFailsThePostAndTheNextSyncPostsItAndTheRest) {
+    const sim::Fault signedOut[] = {
+        {.path = "/runlogger.php", .onRequest = 2, .status = 403},
+        {.path = "/runlogger.php", .onRequest = 2, .location = "/logging.php?action=login"},
+        {.path = "/runlogger.php", .onRequest = 2, .signInPage = true},
+    };
+    for (const sim::Fault& fault : signedOut) {
+        const std::size_t before = m_services.site.entries().size();
+        m_store = SharedStore::InMemory();
+        m_services.site.AddFault(fault);
+        EXPECT_EQ(Sync(m_services.settings(), 4), "1029:0 1031:0 1031:0 1030:-1");
+        const ProgressReport& done = m_reports.back();
+        EXPECT_EQ(done.cause.failure, Failure::SessionEnded) << done.cause.reason;
+        EXPECT_NE(done.cause.reason.find("signed the session out"), std::string::npos);
+        EXPECT_EQ(done.failedIds, std::vector<std::string>{"802"});
+        EXPECT_EQ(done.untriedIds, (std::vector<std::string>{"803", "804"}));
+        EXPECT_EQ(PostStates(), "801:confirmed 802:failed ");
+        EXPECT_EQ(Sync(m_services.settings(), 4).substr(7), "1031:0 1031:0 1031:0 1030:0");
+        EXPECT_EQ(SiteIds(before), "801 802 803 804 ");
+    }
+}
+
+TEST_F(JobsTest, AnyOtherRedirectOfAPostHoldsTheRunAsUnknown) {
+    m_services.site.AddFault(
+        {.path = "/runlogger.php", .onRequest = 2, .status = 307, .location = "/runlogger.php?view=1"});
+    EXPECT_EQ(Sync(m_services.settings(), 3), "1029:0 1031:0 1031:0 1030:-1");
+    EXPECT_EQ(m_reports.back().cause.failure, Failure::Redirected);
+    EXPECT_NE(m_reports.back().cause.reason.find("307 to /runlogger.php?view=1)"), std::string::npos)
+        << m_reports.back().cause.reason;
+    EXPECT_EQ(m_reports.back().unconfirmedIds, std::vector<std::string>{"802"});
+    Sync(m_services.settings(), 3);
+    EXPECT_EQ(m_reports.back().heldIds, std::vector<std::string>{"802"});
+    EXPECT_EQ(SiteIds(), "801 803 ");
+}
+
+TEST_F(JobsTest, AStopLetsThePostInFlightFinishForAWhileAndKeepsItsOutcome) {
+    const struct {
+        std::chrono::milliseconds grace;
+        const char* states;
+    } cases[] = {
+        {10s, "801:confirmed 802:confirmed "},  // answered in time: confirmed
+        {100ms, "801:confirmed 802:unknown "},  // cut off: it may be on the site
+    };
+    for (const auto& c : cases) {
+        m_store = SharedStore::InMemory();
+        m_services.site.AddFault({.path = "/runlogger.php", .onRequest = 2, .delay = 1500ms});
+        for (int i = 1; i <= 4; ++i) {
+            m_table->Append({Row(i)});
+        }
+        std::stop_source stop;
+        std::jthread stopper;
+        test::RecordingSink sink;
+        sink.onReport = [&](const ProgressReport& report) {
+            if (report.message == WM_SYNC_PROGRESS && report.processed == 1) {
+                stopper = std::jthread([&] {
+                    std::this_thread::sleep_for(300ms);
+                    stop.request_stop();
+                });
+            }
+        };
+        RunSync(stop.get_token(), m_services.settings(), m_services.config(), sink, *m_table,
+                {.store = m_store, .finishPostInFlight = c.grace});
+        const ProgressReport& done = sink.reports().back();
+        EXPECT_TRUE(done.stopped);
+        EXPECT_EQ(done.untriedIds, (std::vector<std::string>{"803", "804"}));
+        EXPECT_EQ(PostStates(), c.states);
+        m_table->Clear();
+    }
+}
+
+TEST_F(JobsTest, AStoreThatCannotBeUsedOrIsInUseStopsTheSyncBeforeAnyPost) {
+    SyncLock otherSync;  // a window, or another strivo-cli
+    ASSERT_TRUE(otherSync.Acquire(m_store->path()));
     EXPECT_EQ(Sync(m_services.settings(), 2), "1030:-1");
     EXPECT_EQ(m_reports.back().cause.failure, Failure::StoreInUse);
+    EXPECT_EQ(m_reports.back().untriedIds, (std::vector<std::string>{"801", "802"}));
+    otherSync.Release();
 
-    m_record = std::make_shared<PostedRuns>(m_folder / "missing" / "posted.txt");
-    EXPECT_EQ(Sync(m_services.settings(), 2), "1030:-1");
-    EXPECT_NE(m_reports.back().cause.reason.find("missing/posted.txt"), std::string::npos);
-    EXPECT_EQ(m_reports.back().cause.failure, Failure::Store);
+    std::filesystem::create_directories(m_folder / "fifo");
+    ASSERT_EQ(::mkfifo((m_folder / "fifo" / "strivo.db").c_str(), 0600), 0);
+    std::filesystem::create_directories(m_folder / "folder" / "strivo.db");
+    for (const char* folder : {"missing", "fifo", "folder"}) {
+        EXPECT_EQ(Sync(m_services.settings(), 2, {},
+                       {.store = SharedStore::ForSettings(m_folder / folder / "config.ini")}),
+                  "1030:-1");
+        EXPECT_NE(m_reports.back().cause.reason.find(std::string(folder) + "/strivo.db"),
+                  std::string::npos)
+            << m_reports.back().cause.reason;
+        EXPECT_EQ(m_reports.back().cause.failure, Failure::Store);
+    }
     EXPECT_TRUE(m_services.site.requests().empty());
+}
+
+TEST_F(JobsTest, ALinkedConfigAndItsTargetShareOneStoreAndTheOlderRecordsBesideBoth) {
+    const auto real = m_folder / "real";
+    const auto linked = m_folder / "linked";
+    std::filesystem::create_directories(real);
+    std::filesystem::create_directories(linked);
+    test::WriteFile(real / "config.ini", "");
+    std::filesystem::create_symlink(real / "config.ini", linked / "config.ini");
+    // Older versions kept their record beside the path they were given.
+    const Settings settings = m_services.settings();
+    const auto recordLine = [&](const char* runId) {
+        return PercentEncode(settings.siteHost + ":" + std::to_string(settings.sitePort)) + " " +
+               PercentEncode(settings.siteUser) + " " + runId + " 2026-01-02T03:04:05Z\n";
+    };
+    test::WriteFile(linked / "posted-runs.txt", recordLine("801") + "not a record\n");
+    test::WriteFile(real / "posted-runs.txt", recordLine("802"));
+
+    Sync(settings, 4, {}, {.store = SharedStore::ForSettings(linked / "config.ini")});
+    EXPECT_EQ(m_reports.front().warnings.size(), 1u) << "one warning for the bad line";
+    EXPECT_EQ(m_reports.back().alreadyPosted, 2);
+    m_table->Append({Row(5)});
+    Sync(settings, 5, {}, {.store = SharedStore::ForSettings(real / "config.ini")});
+    EXPECT_EQ(m_reports.back().alreadyPosted, 4);
+    EXPECT_EQ(SiteIds(), "803 804 805 ");
+}
+
+TEST_F(JobsTest, AWholeRunListIsKeptAsSentAndACutOneNotAtAll) {
+    const ServiceKey service = ServiceKeyOf(m_services.settings());
+    const auto stored = [&] {
+        return m_store->With([&](RunStore* store) {
+            return store->Runs(service, m_services.settings().serviceUser);
+        });
+    };
+    m_services.service.AddFault(
+        {.path = "/nikeplus/v1/services/app/run_list.jsp", .onRequest = 1, .cutAfterBytes = 300});
+    Download(m_services.settings());
+    EXPECT_TRUE(stored().empty());
+    EXPECT_EQ(Download(m_services.settings()), "1026:0 1027:0 1028:0");
+    const std::vector<StoredRun> runs = stored();
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].startTime, "2010-04-18T07:05:11+08:00");
+    EXPECT_EQ(runs[0].syncTime, "2010-04-18T01:10:42+00:00");
+    EXPECT_EQ(runs[0].durationMs, 1834000);
+    // A store that cannot be used does not fail the download: the user is told.
+    m_store = SharedStore::ForSettings(m_folder / "missing" / "config.ini");
+    EXPECT_EQ(Download(m_services.settings()), "1026:0 1027:0 1028:0");
+    ASSERT_EQ(m_reports.back().warnings.size(), 1u);
+    EXPECT_NE(m_reports.back().warnings[0].find("missing/strivo.db"), std::string::npos);
 }
 
 }  // namespace

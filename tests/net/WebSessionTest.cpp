@@ -261,6 +261,19 @@ TEST_F(WebSessionTest, APostIsNeverSentTwice) {
     }
 }
 
+TEST_F(WebSessionTest, APostThatFollowsNoRedirectEndsAtTheRedirectWithItsLocation) {
+    auto session = Open();
+    const std::string target = Unique("moved");
+    const HttpResult result = session->HttpPostForm(Url("/moved/" + target), "a=1",
+                                                    {.followRedirects = false});
+    EXPECT_EQ(result.status, 302);
+    EXPECT_TRUE(result.answered());
+    EXPECT_TRUE(result.requestSent);
+    EXPECT_FALSE(result.ok());
+    EXPECT_TRUE(result.location.ends_with("/count/" + target)) << result.location;
+    EXPECT_EQ(Counted("/count/" + target), "0") << "the redirect was followed";
+}
+
 TEST_F(WebSessionTest, PlainRequestsGoThroughTheEnvironmentsProxy) {
     if (kWinInet) {
         GTEST_SKIP() << "WinINet takes its proxy from the system's settings, not from http_proxy";

@@ -211,7 +211,7 @@ TEST_F(WindowControllerTest, DownloadThenSyncRunOnWorkersWithTheFieldsTexts) {
     m_controller->OnSync();
     ASSERT_TRUE(WaitForStatus("同步到Strivo成功！本次上传2条，之前已上传0条")) << Status();
     EXPECT_EQ(m_jobs.lastSettings.siteUser, "poster");
-    EXPECT_NE(m_jobs.lastSync.record, nullptr) << "the sync records what it posts";
+    EXPECT_NE(m_jobs.lastSync.store, nullptr) << "the sync keeps what it posts";
     EXPECT_TRUE(m_surface.messages.empty());
 }
 
