@@ -613,8 +613,8 @@ private:
                         break;
                 }
             }
-            Out() << RunLine(run.startTime, run.distance, duration, run.runId) << "  " << state
-                  << "\n";
+            Out() << RunLine(run.startTime, run.distance, duration, run.runId)
+                  << (state.empty() ? "" : "  " + state) << "\n";
         }
         return SaveCsv(rows.Finish());
     }
@@ -626,7 +626,9 @@ private:
             return ForTerminal(cp936) +
                    std::string(width > DisplayWidth(cp936) ? width - DisplayWidth(cp936) : 0, ' ');
         };
-        return pad(start, 25) + "  " + pad(std::string(distance) + " km", 11) + "  " +
+        // A stored start keeps its offset: "2010-03-07T06:48:38+08:00".
+        return pad(start, start.size() > 19 ? 25 : 19) + "  " +
+               pad(std::string(distance) + " km", 11) + "  " +
                pad(duration, 14) + "  " + ForTerminal(runId);
     }
 

@@ -54,7 +54,7 @@ interrupt() {
     sleep "$(printf '0.%03d' $((RANDOM % 1000)))"
   fi
   kill -s "$signal" $pid 2>/dev/null
-  wait $pid
+  { wait $pid; } 2>/dev/null
   status=$?
 }
 
