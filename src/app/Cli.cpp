@@ -76,6 +76,20 @@ struct DryRunStep {
     std::string since;  // AlreadyPosted, Held: the local date
 };
 
+Step StepOf(RunAction action) {
+    switch (action) {
+        case RunAction::Post:
+            return Step::Post;
+        case RunAction::AlreadyPosted:
+            return Step::AlreadyPosted;
+        case RunAction::Twice:
+            return Step::Twice;
+        case RunAction::WithoutId:
+            break;
+    }
+    return Step::WithoutId;
+}
+
 class CliRun {
 public:
     CliRun(const CliOptions& options, CliEnvironment& env) : m_options(options), m_env(env) {}
@@ -276,12 +290,7 @@ private:
         }
         std::vector<DryRunStep> steps;
         for (const PlannedRun& planned : PlanSync(rows, *m_postedRuns, m_settings, m_options.all)) {
-            DryRunStep step{planned.row, planned.action == RunAction::Post ? Step::Post
-                                         : planned.action == RunAction::AlreadyPosted
-                                             ? Step::AlreadyPosted
-                                         : planned.action == RunAction::Twice ? Step::Twice
-                                                                              : Step::WithoutId,
-                            planned.postedOn};
+            DryRunStep step{planned.row, StepOf(planned.action), planned.postedOn};
             const auto post = posts.find(std::string((*planned.row)[kColumnRunId]));
             const bool once = step.action == Step::Post || step.action == Step::AlreadyPosted;
             if (once && !m_options.all && post != posts.end()) {
@@ -392,9 +401,8 @@ private:
         }
         if (interrupt != 0 || (done && done->stopped)) {
             const int posted = done ? done->total - done->notPosted : 0;
-            std::string sentence =
-                Fill(TrN("interrupted: {0} run posted", "interrupted: {0} runs posted", posted),
-                     posted);
+            std::string sentence = Fill(
+                TrN("interrupted: {0} run posted", "interrupted: {0} runs posted", posted), posted);
             if (done && !done->unconfirmedIds.empty()) {
                 sentence += Fill(Tr("; outcome unknown: {0}"), Ids(done->unconfirmedIds));
             }
@@ -419,8 +427,8 @@ private:
                 sentence += Fill(Tr("; failed: {0}"), Ids(done->failedIds));
             }
             if (!done->unconfirmedIds.empty()) {
-                sentence += Fill(Tr("; sent without an answer, held back: {0}"),
-                                 Ids(done->unconfirmedIds));
+                sentence +=
+                    Fill(Tr("; sent without an answer, held back: {0}"), Ids(done->unconfirmedIds));
             }
             if (!done->unrecordedIds.empty()) {
                 sentence += Fill(Tr("; posted but not recorded, check the Kelvora run log: {0}"),
@@ -478,8 +486,9 @@ private:
     }
 
     static std::string SettleAdvice() {
-        return Tr("look at the Kelvora run log, then run 'strivo-cli settle --posted RUNID...' "
-                  "for the runs it shows and 'strivo-cli settle --repost RUNID...' for the others");
+        return Tr(
+            "look at the Kelvora run log, then run 'strivo-cli settle --posted RUNID...' "
+            "for the runs it shows and 'strivo-cli settle --repost RUNID...' for the others");
     }
 
     // Another sync has the store: said, with exit status 75; any other
@@ -539,10 +548,10 @@ private:
             return StoreFailure(settled);
         }
         const auto count = static_cast<unsigned long>(changed);
-        Out() << Fill(m_options.posted
-                          ? TrN("Recorded {0} run as posted.", "Recorded {0} runs as posted.", count)
-                          : TrN("Released {0} run for the next sync.",
-                                "Released {0} runs for the next sync.", count),
+        Out() << Fill(m_options.posted ? TrN("Recorded {0} run as posted.",
+                                             "Recorded {0} runs as posted.", count)
+                                       : TrN("Released {0} run for the next sync.",
+                                             "Released {0} runs for the next sync.", count),
                       changed)
               << "\n";
         if (!unknown.empty()) {
@@ -628,8 +637,8 @@ private:
         };
         // A stored start keeps its offset: "2010-03-07T06:48:38+08:00".
         return pad(start, start.size() > 19 ? 25 : 19) + "  " +
-               pad(std::string(distance) + " km", 11) + "  " +
-               pad(duration, 14) + "  " + ForTerminal(runId);
+               pad(std::string(distance) + " km", 11) + "  " + pad(duration, 14) + "  " +
+               ForTerminal(runId);
     }
 
     // Columns a UTF-8 text takes: two for a character of three bytes or more

@@ -119,8 +119,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
                 return {std::nullopt, Fill(Tr("{0} needs a value"), name)};
             }
             options.*fileOption->member = PathFromUtf8(*attached);
-        } else if ((name == "download" || name == "sync" || name == "runs" ||
-                    name == "settle") &&
+        } else if ((name == "download" || name == "sync" || name == "runs" || name == "settle") &&
                    options.command.empty()) {
             options.command = name;
         } else if (options.command == "settle" && !name.starts_with("-")) {

@@ -147,7 +147,7 @@ private:
     std::mutex m_mutex;
     std::function<void()> m_stop;
     std::thread m_watcher;
-    struct sigaction m_before[3] {};
+    struct sigaction m_before[3]{};
 };
 
 // Messages follow the user's locale, and nothing else does: numbers, dates

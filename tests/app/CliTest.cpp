@@ -190,7 +190,7 @@ TEST_F(CliTest, RunsListsTheStoreWithoutTheNetwork) {
                        "1100309028  posted 20"),
               std::string::npos)
         << out;
-    EXPECT_EQ(test::ReadFile(listed), test::ReadFile(downloaded));
+    EXPECT_TRUE(test::ReadFile(listed) == test::ReadFile(downloaded)) << "the CSV of a download";
 }
 
 TEST_F(CliTest, FailuresAndUsageErrorsExitWithTheirCodes) {
