@@ -1,21 +1,26 @@
 #include "app/Cli.h"
 
 #include <algorithm>
+#include <chrono>
+#include <ctime>
 #include <memory>
 #include <optional>
+#include <set>
 
 #include "app/CliArguments.h"
 #include "app/TerminalTable.h"
 #include "app/Translate.h"
 #include "export/CsvExport.h"
 #include "rows/RunTable.h"
+#include "runservice/RunList.h"
 #include "runservice/RunServiceWorker.h"
 #include "settings/Settings.h"
-#include "site/SyncPlan.h"
 #include "site/RunLogForm.h"
 #include "site/SiteWorker.h"
+#include "site/SyncPlan.h"
 #include "store/SharedStore.h"
 #include "text/CodePage.h"
+#include "text/TextHelpers.h"
 
 #if STRIVO_STAND_INS
 #include "sim/StandIns.h"
@@ -23,18 +28,6 @@
 
 namespace strivo {
 namespace {
-
-// "2026-12-07" (UTC), or "?" without a time.
-std::string Day(const std::optional<StoreTime>& time) {
-    if (!time) {
-        return "?";
-    }
-    const std::chrono::year_month_day day(std::chrono::floor<std::chrono::days>(*time));
-    char text[16];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02u", static_cast<int>(day.year()),
-                  static_cast<unsigned>(day.month()), static_cast<unsigned>(day.day()));
-    return text;
-}
 
 // Keeps the reports of a job; shows sync progress as it comes: on a terminal
 // one line rewritten in place, in a log a line per run.
@@ -83,22 +76,23 @@ public:
         if (const int status = LoadConfiguration(); status != kExitDone) {
             return status;
         }
-        if (const int status = Download(); status != kExitDone) {
+        if (m_options.command == "settle") {
+            return Settle();
+        }
+        if (m_options.command == "runs") {
+            // The demo's store lives in memory: it holds what this run downloads.
+            if (m_options.demo) {
+                if (const int status = Download(/*print=*/false); status != kExitDone) {
+                    return status;
+                }
+            }
+            return ListRuns();
+        }
+        if (const int status = Download(/*print=*/true); status != kExitDone) {
             return status;
         }
-        if (CsvToStandardOutput()) {
-            WriteCsv(m_env.out, m_table->Snapshot());
-            m_env.out.flush();
-        } else if (m_options.csv) {
-            const FileResult written = ExportCsv(*m_options.csv, m_table->Snapshot());
-            if (!written) {
-                Error(Fill(Tr("cannot write {0}: {1}"), Utf8Path(*m_options.csv), written.error));
-                return kExitFailed;
-            }
-            const std::size_t rows = m_table->RowCount();
-            m_env.err << Fill(TrN("Saved {0} run to {1}", "Saved {0} runs to {1}", rows), rows,
-                              Utf8Path(*m_options.csv))
-                      << "\n";
+        if (const int status = SaveCsv(m_table->Snapshot()); status != kExitDone) {
+            return status;
         }
         if (m_options.command != "sync") {
             return kExitDone;
@@ -111,6 +105,23 @@ private:
     // goes to standard error.
     bool CsvToStandardOutput() const { return m_options.csv && *m_options.csv == "-"; }
     std::ostream& Out() { return CsvToStandardOutput() ? m_env.err : m_env.out; }
+
+    int SaveCsv(const RunRows& rows) {
+        if (CsvToStandardOutput()) {
+            WriteCsv(m_env.out, rows);
+            m_env.out.flush();
+        } else if (m_options.csv) {
+            const FileResult written = ExportCsv(*m_options.csv, rows);
+            if (!written) {
+                Error(Fill(Tr("cannot write {0}: {1}"), Utf8Path(*m_options.csv), written.error));
+                return kExitFailed;
+            }
+            m_env.err << Fill(TrN("Saved {0} run to {1}", "Saved {0} runs to {1}", rows.size()),
+                              rows.size(), Utf8Path(*m_options.csv))
+                      << "\n";
+        }
+        return kExitDone;
+    }
 
     // Reads settings and resolves every credential before any network work.
     int LoadConfiguration() {
@@ -150,16 +161,28 @@ private:
             if (!m_settings.problems.empty()) {
                 return kExitUsage;
             }
-            m_store = SharedStore::ForSettings(path);
+            m_storePath = StorePathFor(path);
+            // Listing the runs makes no store where there is none.
+            m_store = m_options.command != "runs" || std::filesystem::exists(m_storePath, error)
+                          ? SharedStore::ForSettings(path)
+                          : nullptr;
             source = Utf8Path(path);
         }
 
         const bool needSite = m_options.command == "sync" && !m_options.dryRun;
+        // Settling and listing read the store only: no sign-in, no password.
+        const bool needService =
+            m_options.command == "download" || m_options.command == "sync" || m_options.demo;
+        if (m_options.command == "settle") {
+            return m_settings.siteUser.empty()
+                       ? Missing(Tr("no Kelvora user name; set [kelvora] user in {0}"), source)
+                       : kExitDone;
+        }
         if (m_settings.serviceUser.empty()) {
             return Missing(Tr("no Nike+ user name; set [nike+] user in {0}"), source);
         }
-        if (!ResolvePassword(m_settings.servicePassword, "STRIVO_NIKE_PASSWORD",
-                             Tr("Nike+ password: "))) {
+        if (needService && !ResolvePassword(m_settings.servicePassword, "STRIVO_NIKE_PASSWORD",
+                                            Tr("Nike+ password: "))) {
             return Missing(Tr("no Nike+ password; set STRIVO_NIKE_PASSWORD, or [nike+] pwd in {0}"),
                            source);
         }
@@ -206,7 +229,7 @@ private:
         return false;
     }
 
-    int Download() {
+    int Download(bool print) {
         CliProgress progress(m_env.err, m_env.stderrIsTerminal);
         StartDownload(m_settings, m_sessionConfig, progress, m_table, {.store = m_store}).join();
 
@@ -215,7 +238,7 @@ private:
             Error(Fill(Tr("Nike+ sign-in failed: {0}"), signedIn ? signedIn->cause.reason : ""));
             return kExitFailed;
         }
-        if (const ProgressReport* summary = progress.Find(WM_SUMMARY_READY)) {
+        if (const ProgressReport* summary = progress.Find(WM_SUMMARY_READY); summary && print) {
             Out() << ForTerminal(summary->summary) << "\n\n";
         }
         const ProgressReport* runs = progress.Find(WM_RUNS_DONE);
@@ -223,8 +246,10 @@ private:
             Error(Fill(Tr("downloading the run list failed: {0}"), runs ? runs->cause.reason : ""));
             return kExitFailed;
         }
-        WriteRunTable(Out(), m_table->Snapshot());
-        Out().flush();
+        if (print) {
+            WriteRunTable(Out(), m_table->Snapshot());
+            Out().flush();
+        }
         return kExitDone;
     }
 
@@ -247,41 +272,61 @@ private:
               << Fill(TrN("Would post {0} of {1} run:", "Would post {0} of {1} runs:", rows.size()),
                       posts, rows.size())
               << "\n";
-        for (const PlannedRun& run : plan) {
-            const std::string_view runId = (*run.row)[kColumnRunId];
-            switch (run.action) {
+        std::vector<std::string> actions;
+        std::size_t width = 0;
+        for (const PlannedRun& step : plan) {
+            switch (step.action) {
                 case RunAction::Post:
-                    // The site's token is known only once signed in.
-                    Out() << Tr("post") << "  formhash=<formhash>"
-                          << ForTerminal(BuildRunLogBody("", *run.row, EncodedRunLogDescription())
-                                             .substr(std::string_view("formhash=").size()));
+                    actions.push_back(Tr("post"));
                     break;
                 case RunAction::AlreadyPosted:
-                    Out() << Fill(Tr("skip (posted {0})"), Day(run.since)) << "  "
-                          << ForTerminal(runId);
+                    actions.push_back(Fill(Tr("skip (posted {0})"), LocalDate(step.since)));
                     break;
                 case RunAction::Held:
-                    Out() << Fill(Tr("held (unknown since {0})"), Day(run.since)) << "  "
-                          << ForTerminal(runId);
+                    actions.push_back(Fill(Tr("held (unknown since {0})"), LocalDate(step.since)));
                     break;
                 case RunAction::Twice:
-                    Out() << Tr("skip (twice in the list)") << "  " << ForTerminal(runId);
+                    actions.push_back(Tr("skip (twice in the list)"));
                     break;
                 case RunAction::WithoutId:
-                    Out() << Fill(Tr("skip (no RunID)  row {0}"),
-                                  ForTerminal((*run.row)[kColumnSequence]));
+                    actions.push_back(Tr("skip (no RunID)"));
                     break;
             }
-            Out() << "\n";
+            width = std::max(width, Utf8Width(actions.back()));
+        }
+        for (std::size_t i = 0; i < plan.size(); ++i) {
+            const RunRow& row = *plan[i].row;
+            Out() << actions[i] << std::string(width + 2 - Utf8Width(actions[i]), ' ')
+                  << RunLine(row[kColumnStartTime], row[kColumnDistance], row[kColumnDuration],
+                             row[kColumnRunId])
+                  << "\n";
+            if (m_options.verbose && plan[i].action == RunAction::Post) {
+                // The site's token is known only once signed in.
+                Out() << "    formhash=<formhash>"
+                      << ForTerminal(BuildRunLogBody("", row, EncodedRunLogDescription())
+                                         .substr(std::string_view("formhash=").size()))
+                      << "\n";
+            }
         }
         return kExitDone;
     }
 
     int Sync() {
         CliProgress progress(m_env.err, m_env.stderrIsTerminal);
-        StartSync(m_settings, m_sessionConfig, progress, m_table,
-                  {.store = m_store, .postAll = m_options.all})
-            .join();
+        int interrupt = 0;
+        {
+            std::jthread job = StartSync(m_settings, m_sessionConfig, progress, m_table,
+                                         {.store = m_store, .postAll = m_options.all});
+            // An interrupt lets the post in flight finish and be kept; no
+            // further post starts.
+            if (m_env.interrupts) {
+                m_env.interrupts->Arm([&job] { job.request_stop(); });
+            }
+            job.join();
+            if (m_env.interrupts) {
+                interrupt = m_env.interrupts->Disarm();
+            }
+        }
         progress.EndLine();
 
         const ProgressReport* signedIn = progress.Find(WM_SITE_LOGIN_DONE);
@@ -289,6 +334,25 @@ private:
         PrintWarnings(signedIn ? signedIn->warnings
                       : done   ? done->warnings
                                : std::vector<std::string>{});
+        for (const ProgressReport* report : {signedIn, done}) {
+            if (report && report->cause.failure == Failure::StoreInUse) {
+                Error(Fill(Tr("{0}; nothing was posted, try again later"), report->cause.reason));
+                return kExitInUse;
+            }
+        }
+        if (interrupt != 0 || (done && done->stopped)) {
+            const int posted = done ? done->total - done->notPosted : 0;
+            std::string sentence = Fill(
+                TrN("interrupted: {0} run posted", "interrupted: {0} runs posted", posted), posted);
+            if (done && !done->unconfirmedIds.empty()) {
+                sentence += Fill(Tr("; outcome unknown: {0}"), Ids(done->unconfirmedIds));
+            }
+            Error(sentence);
+            if (done && !done->unconfirmedIds.empty()) {
+                Error(SettleAdvice());
+            }
+            return kExitInterrupted;
+        }
         if (!done && (!signedIn || !Succeeded(signedIn->outcome))) {
             Error(Fill(Tr("Kelvora sign-in failed: {0}"), signedIn ? signedIn->cause.reason : ""));
             return kExitFailed;
@@ -301,27 +365,37 @@ private:
                                             "{0} of {1} runs were not posted: {2}", done->total),
                                         done->notPosted, done->total, done->cause.reason);
             if (!done->failedIds.empty()) {
-                sentence += Fill(Tr("; failed: {0}"), ForTerminal(Join(done->failedIds)));
+                sentence += Fill(Tr("; failed: {0}"), Ids(done->failedIds));
             }
             if (!done->unconfirmedIds.empty()) {
-                // A record that failed stopped the sync right after the post it could not keep.
                 sentence +=
-                    Fill(done->cause.failure == Failure::Store
-                             ? Tr("; posted but not recorded, check the Kelvora run log: {0}")
-                             : Tr("; sent without an answer, check the Kelvora run log: {0}"),
-                         ForTerminal(Join(done->unconfirmedIds)));
+                    Fill(Tr("; sent without an answer, held back: {0}"), Ids(done->unconfirmedIds));
+            }
+            if (!done->unrecordedIds.empty()) {
+                sentence += Fill(Tr("; posted but not recorded, check the Kelvora run log: {0}"),
+                                 Ids(done->unrecordedIds));
             }
             Error(sentence);
+            WarnHeld(*done);
+            if (!done->unconfirmedIds.empty() && done->heldIds.empty()) {
+                Error(SettleAdvice());
+            }
             return kExitFailed;
         }
         Out() << "\n";
         if (done->total > 0) {
             Out() << Fill(TrN("Posted {0} run to the Kelvora run log",
                               "Posted {0} runs to the Kelvora run log", done->total),
-                          done->total)
-                  << Fill(TrN("; {0} was there already.", "; {0} were there already.",
-                              done->alreadyPosted),
-                          done->alreadyPosted);
+                          done->total);
+            if (m_options.all) {
+                Out() << Fill(TrN("; {0} posted before, posted again.",
+                                  "; {0} posted before, posted again.", done->postedAgain),
+                              done->postedAgain);
+            } else {
+                Out() << Fill(TrN("; {0} was there already.", "; {0} were there already.",
+                                  done->alreadyPosted),
+                              done->alreadyPosted);
+            }
         } else {
             Out() << Fill(TrN("Nothing new to post: {0} run was on the Kelvora run log already.",
                               "Nothing new to post: {0} runs were on the Kelvora run log already.",
@@ -335,7 +409,205 @@ private:
                           done->withoutId)
                   << "\n";
         }
+        WarnHeld(*done);
         return kExitDone;
+    }
+
+    // Runs an earlier sync sent without an answer are not posted again
+    // until the runner says what became of them.
+    void WarnHeld(const ProgressReport& done) {
+        if (done.heldIds.empty()) {
+            return;
+        }
+        Error(Fill(TrN("warning: {0} run held back, sent earlier without an answer: {1}",
+                       "warning: {0} runs held back, sent earlier without an answer: {1}",
+                       done.heldIds.size()),
+                   done.heldIds.size(), Ids(done.heldIds)));
+        Error(SettleAdvice());
+    }
+
+    static std::string SettleAdvice() {
+        return Tr(
+            "look at the Kelvora run log, then run 'strivo-cli settle --posted RUNID...' "
+            "for the runs it shows and 'strivo-cli settle --repost RUNID...' for the others");
+    }
+
+    // Another sync has the store: said, with exit status 75; any other
+    // failure to use it is 1.
+    int StoreFailure(const StoreResult& result) {
+        if (result.error == StoreError::InUse) {
+            Error(Fill(Tr("{0}; nothing was changed, try again later"), result.reason));
+            return kExitInUse;
+        }
+        Error(result.reason);
+        return kExitFailed;
+    }
+
+    int Settle() {
+        if (!m_store->opened()) {
+            return StoreFailure(m_store->opened());
+        }
+        SyncLock lock;
+        if (const StoreResult locked = lock.Acquire(m_store->path(), m_store->olderRecords());
+            !locked) {
+            return StoreFailure(locked);
+        }
+        const SiteKey site = SiteKeyOf(m_settings);
+        std::vector<std::string> runIds;
+        for (const std::string& runId : m_options.runIds) {
+            runIds.push_back(Utf8ToCp936(runId));
+        }
+        std::vector<std::string> unknown;
+        int changed = 0;
+        const StoreResult settled = m_store->With([&](RunStore* store) {
+            StoreResult read;
+            const auto posts = store->Posts(site, &read);
+            std::set<std::string> stored;
+            for (const StoredRun& run :
+                 store->Runs(ServiceKeyOf(m_settings), m_settings.serviceUser, &read)) {
+                stored.insert(run.runId);
+            }
+            if (!read) {
+                return read;
+            }
+            // A run without a post has nothing to release; one confirmed
+            // that the store never saw may be a typing error.
+            for (const std::string& runId : runIds) {
+                if (!posts.contains(runId) && (m_options.repost || !stored.contains(runId))) {
+                    unknown.push_back(runId);
+                }
+            }
+            const auto now = std::chrono::system_clock::now();
+            if (m_options.held) {
+                return m_options.posted ? store->SettleAllHeldPosted(site, now, &changed)
+                                        : store->SettleAllHeldRepost(site, &changed);
+            }
+            return m_options.posted ? store->SettlePosted(site, runIds, now, &changed)
+                                    : store->SettleRepost(site, runIds, &changed);
+        });
+        if (!settled) {
+            return StoreFailure(settled);
+        }
+        const auto count = static_cast<unsigned long>(changed);
+        Out() << Fill(m_options.posted ? TrN("Recorded {0} run as posted.",
+                                             "Recorded {0} runs as posted.", count)
+                                       : TrN("Released {0} run for the next sync.",
+                                             "Released {0} runs for the next sync.", count),
+                      changed)
+              << "\n";
+        if (!unknown.empty()) {
+            Error(Fill(Tr("warning: not known to the store: {0}"), Ids(unknown)));
+        }
+        return kExitDone;
+    }
+
+    // The stored runs of the account, oldest first as the run service lists
+    // them, each with its post's state for the site user.
+    int ListRuns() {
+        std::vector<StoredRun> runs;
+        std::unordered_map<std::string, PostRecord> posts;
+        if (m_store) {
+            if (!m_store->opened()) {
+                return StoreFailure(m_store->opened());
+            }
+            StoreResult read;
+            m_store->With([&](RunStore* store) {
+                runs = store->Runs(ServiceKeyOf(m_settings), m_settings.serviceUser, &read);
+                if (read && !m_settings.siteUser.empty()) {
+                    posts = store->Posts(SiteKeyOf(m_settings), &read);
+                }
+            });
+            if (!read) {
+                return StoreFailure(read);
+            }
+        }
+        std::reverse(runs.begin(), runs.end());
+        const std::string where =
+            m_options.demo ? Tr("the demo's store in memory") : Utf8Path(m_storePath);
+        if (runs.empty()) {
+            Out() << Fill(Tr("Nothing stored yet in {0}; 'strivo-cli download' stores the runs "
+                             "it reads."),
+                          where)
+                  << "\n";
+            return kExitDone;
+        }
+        Out() << Fill(TrN("{0} run stored in {1}:", "{0} runs stored in {1}:", runs.size()),
+                      runs.size(), where)
+              << "\n";
+        RunRows::Builder rows;
+        long long sequence = 0;
+        for (const StoredRun& run : runs) {
+            // The row a download makes of the same texts.
+            const std::string number = std::to_string(++sequence);
+            const std::string start = TrimTimestamp(run.startTime);
+            const std::string duration = FormatDuration(std::string_view(run.duration));
+            const std::string sync = TrimTimestamp(run.syncTime);
+            const std::array<std::string_view, kRunColumnCount> cells = {
+                number, start, run.distance, duration, run.calories, sync, run.runId};
+            rows.Emplace(cells, ReadMilliseconds(run.duration));
+
+            std::string state;
+            if (const auto post = posts.find(run.runId); post != posts.end()) {
+                const PostRecord& record = post->second;
+                switch (record.state) {
+                    case PostState::Confirmed:
+                        state = Fill(Tr("posted {0}"), LocalDate(record.outcomeAt));
+                        break;
+                    case PostState::Sending:
+                    case PostState::Unknown:
+                        state = Fill(Tr("unknown since {0}"), LocalDate(record.intentAt));
+                        break;
+                    case PostState::Failed:
+                        state = Fill(Tr("failed {0}: {1}"), LocalDate(record.outcomeAt),
+                                     ForTerminal(record.reason));
+                        break;
+                }
+            }
+            Out() << RunLine(run.startTime, run.distance, duration, run.runId)
+                  << (state.empty() ? "" : "  " + state) << "\n";
+        }
+        return SaveCsv(rows.Finish());
+    }
+
+    // One run on one line: start time, kilometres, duration, RunID.
+    static std::string RunLine(std::string_view start, std::string_view distance,
+                               std::string_view duration, std::string_view runId) {
+        const auto pad = [](std::string_view cp936, std::size_t width) {
+            return ForTerminal(cp936) +
+                   std::string(width > DisplayWidth(cp936) ? width - DisplayWidth(cp936) : 0, ' ');
+        };
+        // A stored start keeps its offset: "2010-03-07T06:48:38+08:00".
+        return pad(start, start.size() > 19 ? 25 : 19) + "  " +
+               pad(std::string(distance) + " km", 11) + "  " + pad(duration, 14) + "  " +
+               ForTerminal(runId);
+    }
+
+    // Columns a UTF-8 text takes: two for a character of three bytes or more
+    // (Chinese), one for any other.
+    static std::size_t Utf8Width(std::string_view utf8) {
+        std::size_t width = 0;
+        for (const char c : utf8) {
+            const auto byte = static_cast<unsigned char>(c);
+            width += (byte & 0xC0) == 0x80 ? 0 : byte >= 0xE0 ? 2 : 1;
+        }
+        return width;
+    }
+
+    static std::string LocalDate(const std::optional<StoreTime>& at) {
+        if (!at) {
+            return "?";
+        }
+        const std::time_t time = std::chrono::system_clock::to_time_t(*at);
+        const std::tm* local = std::localtime(&time);
+        char text[16] = "?";
+        if (local) {
+            std::strftime(text, sizeof text, "%Y-%m-%d", local);
+        }
+        return text;
+    }
+
+    static std::string Ids(const std::vector<std::string>& runIds) {
+        return ForTerminal(Join(runIds));
     }
 
     void PrintWarnings(const std::vector<std::string>& warnings) {
@@ -361,7 +633,9 @@ private:
     WebSessionConfig m_sessionConfig;
     std::shared_ptr<RunTable> m_table = std::make_shared<RunTable>();
     // Beside the settings file; the demo's lives in memory.
+    // Null for `runs` where there is no store yet.
     std::shared_ptr<SharedStore> m_store = SharedStore::InMemory();
+    std::filesystem::path m_storePath;
 };
 
 }  // namespace

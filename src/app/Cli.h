@@ -12,6 +12,20 @@
 
 namespace strivo {
 
+// Interrupts during a sync (SIGINT, SIGTERM, SIGHUP; on Windows Ctrl+C,
+// Ctrl+Break, the console closing): main installs them, a sync arms them
+// while it posts, so that the post in flight finishes and is kept.
+class Interrupts {
+public:
+    virtual ~Interrupts() = default;
+    // From now on an interrupt calls `stop`, on a thread of its own (never
+    // inside a signal handler).
+    virtual void Arm(std::function<void()> stop) = 0;
+    // After this, `stop` is not called again. Returns the interrupt caught
+    // while armed (a signal number), or 0.
+    virtual int Disarm() = 0;
+};
+
 // What strivo-cli needs from the world, so tests can give it other streams,
 // environment and settings.
 struct CliEnvironment {
@@ -26,12 +40,23 @@ struct CliEnvironment {
     WebSessionConfig sessionConfig;
     // Progress on a terminal rewrites one line; in a log it adds a line per run.
     bool stderrIsTerminal = false;
+    // Null: an interrupt ends the process as it would without strivo-cli's say.
+    Interrupts* interrupts = nullptr;
 };
 
-enum CliExit : int { kExitDone = 0, kExitFailed = 1, kExitUsage = 2 };
+// 75 is EX_TEMPFAIL of sysexits.h; 130 is what a shell shows for a process
+// that SIGINT ended, which strivo-cli returns where it cannot end by the signal.
+enum CliExit : int {
+    kExitDone = 0,
+    kExitFailed = 1,
+    kExitUsage = 2,
+    kExitInUse = 75,
+    kExitInterrupted = 130
+};
 
-// strivo-cli download [--csv=FILE] | sync [--csv=FILE] [--dry-run] [--all],
-// with --config=FILE or --demo; --help, --version.
+// strivo-cli download [--csv=FILE] | sync [--csv=FILE] [--dry-run [--verbose]] [--all]
+// | runs [--csv=FILE] | settle --posted|--repost RUNID...|--held, with
+// --config=FILE or --demo; --help, --version.
 int RunCli(const std::vector<std::string>& args, CliEnvironment& env);
 
 // After RunCli: a closed pipe or a full disk on standard output is said once

@@ -11,7 +11,10 @@ namespace {
 // The synopsis, said again under a usage error.
 constexpr const char* kSynopsis =
     N_("Usage: strivo-cli download [--csv=FILE] [--config=FILE | --demo]\n"
-       "       strivo-cli sync [--csv=FILE] [--dry-run] [--all] [--config=FILE | --demo]\n"
+       "       strivo-cli sync [--csv=FILE] [--dry-run [--verbose]] [--all]\n"
+       "                       [--config=FILE | --demo]\n"
+       "       strivo-cli runs [--csv=FILE] [--config=FILE | --demo]\n"
+       "       strivo-cli settle --posted | --repost RUNID... | --held [--config=FILE]\n"
        "       strivo-cli --help | --version\n");
 
 // What --help lists: a command or an option, and what it does. The first
@@ -22,10 +25,16 @@ constexpr struct {
 } kHelpRows[] = {
     {"download", N_("sign in to Nike+, print the summary and the run table")},
     {"sync", N_("download, then post the runs the run log does not have yet")},
+    {"runs", N_("list the stored runs and their posts; no network")},
+    {"settle", N_("say what became of runs held back with an unknown outcome")},
     {nullptr, nullptr},
     {"--csv=FILE", N_("also save the run table as CSV; - for standard output")},
     {"--dry-run", N_("print what sync would do with each run; post nothing")},
-    {"--all", N_("post every run, also those posted before")},
+    {"--verbose", N_("with --dry-run: also print each run-log entry's form")},
+    {"--all", N_("post every run, also those posted before or held back")},
+    {"--posted", N_("settle: the runs are on the run log; record them as posted")},
+    {"--repost", N_("settle: the runs are not on the run log; post them next sync")},
+    {"--held", N_("settle: every held run, in place of RunIDs")},
     {"--config=FILE", N_("settings file to read (default: the window's config.ini)")},
     {"--demo", N_("use built-in demo services and accounts; no settings file")},
     {"--help", N_("print this help and exit")},
@@ -57,12 +66,14 @@ std::string Help() {
     }
     return help + "\n" +
            Tr("Passwords come from STRIVO_NIKE_PASSWORD and STRIVO_SITE_PASSWORD, else from\n"
-              "the settings file, else from a prompt when run in a terminal. Posted runs\n"
-              "are recorded in posted-runs.txt beside the settings file. The CSV file is\n"
-              "in code page 936 (GBK), as Excel reads it.\n"
+              "the settings file, else from a prompt when run in a terminal. Runs and\n"
+              "posts are kept in strivo.db beside the settings file. A post sent without\n"
+              "an answer is held back: look at the run log, then settle it. The CSV\n"
+              "file is in code page 936 (GBK), as Excel reads it.\n"
               "\n"
-              "Exit status: 0 done; 1 a sign-in, the download, the export or a post failed;\n"
-              "2 a usage or settings error.\n");
+              "Exit status: 0 done; 1 a sign-in, the download, the export, a post or the\n"
+              "store failed; 2 a usage or settings error; 75 another sync is using the\n"
+              "store, try again later; 130 interrupted (SIGINT) after the post in flight.\n");
 }
 
 namespace {
@@ -72,7 +83,9 @@ constexpr struct {
     bool CliOptions::*member;
 } kSwitches[] = {{"--help", &CliOptions::help},       {"-h", &CliOptions::help},
                  {"--version", &CliOptions::version}, {"--demo", &CliOptions::demo},
-                 {"--dry-run", &CliOptions::dryRun},  {"--all", &CliOptions::all}};
+                 {"--dry-run", &CliOptions::dryRun},  {"--all", &CliOptions::all},
+                 {"--verbose", &CliOptions::verbose}, {"--posted", &CliOptions::posted},
+                 {"--repost", &CliOptions::repost},   {"--held", &CliOptions::held}};
 
 constexpr struct {
     std::string_view name;
@@ -106,8 +119,11 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
                 return {std::nullopt, Fill(Tr("{0} needs a value"), name)};
             }
             options.*fileOption->member = PathFromUtf8(*attached);
-        } else if ((name == "download" || name == "sync") && options.command.empty()) {
+        } else if ((name == "download" || name == "sync" || name == "runs" || name == "settle") &&
+                   options.command.empty()) {
             options.command = name;
+        } else if (options.command == "settle" && !name.starts_with("-")) {
+            options.runIds.push_back(args[i]);
         } else {
             return {std::nullopt, Fill(Tr("unknown argument: {0}"), args[i])};
         }
@@ -116,11 +132,33 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
         return {options, {}};
     }
     if (options.command.empty()) {
-        return {std::nullopt, Tr("say download or sync")};
+        return {std::nullopt, Tr("say download, sync, runs or settle")};
     }
     if ((options.dryRun || options.all) && options.command != "sync") {
         return {std::nullopt,
-                Fill(Tr("{0} goes with sync"), options.dryRun ? "--dry-run" : "--all")};
+                Fill(Tr("{0} goes with {1}"), options.dryRun ? "--dry-run" : "--all", "sync")};
+    }
+    if (options.verbose && !options.dryRun) {
+        return {std::nullopt, Fill(Tr("{0} goes with {1}"), "--verbose", "--dry-run")};
+    }
+    if ((options.posted || options.repost || options.held) && options.command != "settle") {
+        return {std::nullopt, Fill(Tr("{0} goes with {1}"),
+                                   options.posted   ? "--posted"
+                                   : options.repost ? "--repost"
+                                                    : "--held",
+                                   "settle")};
+    }
+    if (options.command == "settle") {
+        if (options.posted == options.repost) {
+            return {std::nullopt, Tr("settle needs one of --posted and --repost")};
+        }
+        if (options.held == !options.runIds.empty()) {
+            return {std::nullopt, Tr("settle needs RunIDs or --held, not both")};
+        }
+        if (options.csv || options.demo) {
+            return {std::nullopt, Fill(Tr("{0} goes with {1}"), options.csv ? "--csv" : "--demo",
+                                       "download, sync or runs")};
+        }
     }
     if (options.demo && options.config) {
         return {std::nullopt,

@@ -13,7 +13,13 @@ struct CliOptions {
     std::optional<std::filesystem::path> csv;
     std::optional<std::filesystem::path> config;
     bool dryRun = false;
+    bool verbose = false;
     bool all = false;
+    // settle: --posted or --repost, and the RunIDs or --held.
+    bool posted = false;
+    bool repost = false;
+    bool held = false;
+    std::vector<std::string> runIds;
     bool demo = false;
     bool help = false;
     bool version = false;

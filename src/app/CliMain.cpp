@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <libintl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -8,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <mutex>
+#include <thread>
 
 #include "app/Cli.h"
 #include "app/Process.h"
@@ -59,6 +62,94 @@ std::optional<std::string> ReadPasswordFromTerminal(std::string_view prompt) {
     return line;
 }
 
+// SIGINT, SIGTERM and SIGHUP while a sync posts: the handler only notes the
+// signal and writes a byte to a pipe; a thread reading the pipe asks the sync
+// to stop, which lets the post in flight finish and be kept. A second SIGINT
+// ends the process at once.
+class SignalInterrupts : public strivo::Interrupts {
+public:
+    void Arm(std::function<void()> stop) override {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = std::move(stop);
+        }
+        s_caught = 0;
+        if (::pipe2(s_pipe, O_CLOEXEC) != 0) {
+            return;  // no pipe: interrupts end the process as they always did
+        }
+        m_watcher = std::thread([this] { Watch(); });
+        struct sigaction note {};
+        note.sa_handler = Note;
+        ::sigemptyset(&note.sa_mask);
+        for (int i = 0; i < 3; ++i) {
+            ::sigaction(kSignals[i], &note, &m_before[i]);
+        }
+    }
+
+    int Disarm() override {
+        if (m_watcher.joinable()) {
+            for (int i = 0; i < 3; ++i) {
+                ::sigaction(kSignals[i], &m_before[i], nullptr);
+            }
+            const char quit = 0;
+            while (::write(s_pipe[1], &quit, 1) < 0 && errno == EINTR) {
+            }
+            m_watcher.join();
+            ::close(s_pipe[0]);
+            ::close(s_pipe[1]);
+        }
+        std::lock_guard lock(m_mutex);
+        m_stop = nullptr;
+        return s_caught;
+    }
+
+    // The signal caught while armed, or 0.
+    static int caught() { return s_caught; }
+
+private:
+    static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+    // In the signal handler: async-signal-safe calls only.
+    static void Note(int signal) {
+        if (s_caught == SIGINT && signal == SIGINT) {
+            ::signal(SIGINT, SIG_DFL);
+            ::raise(SIGINT);
+            return;
+        }
+        if (s_caught == 0) {
+            s_caught = signal;
+        }
+        const int saved = errno;
+        const char byte = static_cast<char>(signal);
+        [[maybe_unused]] const auto written = ::write(s_pipe[1], &byte, 1);
+        errno = saved;
+    }
+
+    void Watch() {
+        char byte = 0;
+        while (true) {
+            const ssize_t got = ::read(s_pipe[0], &byte, 1);
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
+            if (got <= 0 || byte == 0) {
+                return;
+            }
+            std::lock_guard lock(m_mutex);
+            if (m_stop) {
+                m_stop();
+            }
+        }
+    }
+
+    static inline volatile sig_atomic_t s_caught = 0;
+    static inline int s_pipe[2] = {-1, -1};
+    std::mutex m_mutex;
+    std::function<void()> m_stop;
+    std::thread m_watcher;
+    struct sigaction m_before[3]{};
+};
+
 // Messages follow the user's locale, and nothing else does: numbers, dates
 // and the code-page conversions keep the C locale's rules, and what the CLI
 // prints is UTF-8 under any locale. The catalogs are the build tree's for the
@@ -89,6 +180,16 @@ int main(int argc, char** argv) {
         {},
         ::isatty(STDERR_FILENO) == 1,
     };
+    SignalInterrupts interrupts;
+    env.interrupts = &interrupts;
     const int status = strivo::RunCli(std::vector<std::string>(argv + 1, argv + argc), env);
-    return strivo::ReportOutputFailure(status, env, [] { return std::strerror(errno); });
+    const int reported =
+        strivo::ReportOutputFailure(status, env, [] { return std::strerror(errno); });
+    // The sync stopped for a signal and kept its outcome: the process ends
+    // by that signal, so that the shell and a supervisor see why.
+    if (const int signal = SignalInterrupts::caught(); signal != 0) {
+        ::signal(signal, SIG_DFL);
+        ::raise(signal);
+    }
+    return reported;
 }

@@ -7,7 +7,9 @@
 
 #include <shellapi.h>
 
+#include <atomic>
 #include <iostream>
+#include <mutex>
 #include <streambuf>
 #include <system_error>
 
@@ -119,6 +121,72 @@ private:
     std::string m_pending;
 };
 
+// Ctrl+C, Ctrl+Break and the console closing while a sync posts. Windows
+// calls the handler on a thread of its own, so it asks the sync to stop
+// there; the post in flight finishes and is kept. A second Ctrl+C ends the
+// process at once. When the console closes, Windows ends the process once
+// the handler returns, and at the latest after its grace of 5 s: the handler
+// waits for the sync's end within that, and a post still unanswered then
+// stays `sending`, held back as unknown by the next sync.
+class ConsoleInterrupts : public strivo::Interrupts {
+public:
+    ConsoleInterrupts() : m_ended(CreateEventW(nullptr, TRUE, FALSE, nullptr)) { s_self = this; }
+    ~ConsoleInterrupts() override {
+        s_self = nullptr;
+        CloseHandle(m_ended);
+    }
+
+    void Arm(std::function<void()> stop) override {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = std::move(stop);
+        }
+        m_caught = 0;
+        ResetEvent(m_ended);
+        SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+    }
+
+    int Disarm() override {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = nullptr;
+        }
+        SetEvent(m_ended);
+        SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
+        return m_caught;
+    }
+
+private:
+    static BOOL WINAPI OnConsoleEvent(DWORD type) {
+        ConsoleInterrupts* self = s_self;
+        if (self == nullptr) {
+            return FALSE;
+        }
+        // The event number plus one, so that Ctrl+C (0) counts as caught.
+        int before = 0;
+        if (!self->m_caught.compare_exchange_strong(before, static_cast<int>(type) + 1) &&
+            type == CTRL_C_EVENT) {
+            return FALSE;  // the second Ctrl+C: the default handler ends the process
+        }
+        {
+            std::lock_guard lock(self->m_mutex);
+            if (self->m_stop) {
+                self->m_stop();
+            }
+        }
+        if (type == CTRL_CLOSE_EVENT || type == CTRL_LOGOFF_EVENT || type == CTRL_SHUTDOWN_EVENT) {
+            WaitForSingleObject(self->m_ended, 4500);
+        }
+        return TRUE;
+    }
+
+    static inline ConsoleInterrupts* s_self = nullptr;
+    HANDLE m_ended;
+    std::atomic<int> m_caught{0};
+    std::mutex m_mutex;
+    std::function<void()> m_stop;
+};
+
 // Reads one line from the console with echo off; nullopt without a console.
 std::optional<std::string> ReadPasswordFromConsole(std::ostream& err, std::string_view prompt) {
     const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
@@ -174,6 +242,8 @@ int main() {
         {},
         errBuffer.IsTerminal(),
     };
+    ConsoleInterrupts interrupts;
+    env.interrupts = &interrupts;
     const int status = strivo::RunCli(args, env);
     return strivo::ReportOutputFailure(status, env, [&outBuffer] {
         return std::system_category().message(static_cast<int>(outBuffer.LastError()));

@@ -143,21 +143,21 @@ private:
 // The first version of the schema; later versions add steps to kMigrations.
 constexpr const char* kSchemaVersion1 = R"sql(
 CREATE TABLE runs(
-    service_host TEXT NOT NULL, service_port INTEGER NOT NULL, account ANY NOT NULL,
-    run_id ANY NOT NULL,
-    start_text ANY NOT NULL, distance_text ANY NOT NULL, duration_text ANY NOT NULL,
-    calories_text ANY NOT NULL, sync_text ANY NOT NULL,
+    service_host TEXT NOT NULL, service_port INTEGER NOT NULL, account BLOB NOT NULL,
+    run_id BLOB NOT NULL,
+    start_text BLOB NOT NULL, distance_text BLOB NOT NULL, duration_text BLOB NOT NULL,
+    calories_text BLOB NOT NULL, sync_text BLOB NOT NULL,
     start_utc_ms INTEGER, start_offset_min INTEGER, distance_m REAL, duration_ms INTEGER,
     calories INTEGER, sync_utc_ms INTEGER, sync_offset_min INTEGER,
     first_seen_ms INTEGER NOT NULL, last_seen_ms INTEGER,
     PRIMARY KEY(service_host, service_port, account, run_id)) WITHOUT ROWID;
 CREATE TABLE listings(
-    service_host TEXT NOT NULL, service_port INTEGER NOT NULL, account ANY NOT NULL,
+    service_host TEXT NOT NULL, service_port INTEGER NOT NULL, account BLOB NOT NULL,
     listed_ms INTEGER NOT NULL,
     PRIMARY KEY(service_host, service_port, account)) WITHOUT ROWID;
 CREATE TABLE posts(
-    site_host TEXT NOT NULL, site_port INTEGER NOT NULL, site_user ANY NOT NULL,
-    run_id ANY NOT NULL,
+    site_host TEXT NOT NULL, site_port INTEGER NOT NULL, site_user BLOB NOT NULL,
+    run_id BLOB NOT NULL,
     state TEXT NOT NULL CHECK(state IN ('sending', 'confirmed', 'failed', 'unknown')),
     intent_ms INTEGER, outcome_ms INTEGER, reason TEXT,
     prior_state TEXT, prior_intent_ms INTEGER, prior_outcome_ms INTEGER, prior_reason TEXT,

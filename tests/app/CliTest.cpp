@@ -6,6 +6,7 @@
 
 #include "../support/StandInServices.h"
 #include "app/TerminalTable.h"
+#include "store/RunStore.h"
 
 namespace strivo {
 namespace {
@@ -93,35 +94,103 @@ TEST_F(CliTest, SyncWithPasswordsFromTheEnvironmentOverTheFileLeavesEveryRunOnTh
         << "the demo keeps its own accounts";
 }
 
-TEST_F(CliTest, SyncFollowsTheRecordOfPostedRunsUnlessAll) {
+TEST_F(CliTest, SyncFollowsTheStoreUnlessAll) {
     const std::string config = WriteDemoConfig().string();
     const std::string third = m_service.account().runs[2].id;
     m_site.AddFault({.path = "/runlogger.php", .onRequest = 3, .status = 500});
     EXPECT_EQ(Run({"sync", "--config", config}), 1);
     EXPECT_NE(m_err.str().find(": status 500; failed: " + third), std::string::npos) << m_err.str();
-    EXPECT_EQ(Run({"sync", "--dry-run", "--config", config}), 0);
-    EXPECT_NE(m_out.str().find("Would post 1 of 24 runs:"), std::string::npos) << m_out.str();
-    EXPECT_NE(m_out.str().find("\nskip (posted 20"), std::string::npos);
-    EXPECT_NE(m_out.str().find("\npost  formhash=<formhash>&"), std::string::npos);
+    // No site password is needed for a dry run; --verbose adds the form.
+    EXPECT_EQ(Run({"sync", "--dry-run", "--verbose", "--config",
+                   WriteConfig(m_service.account().password, "").string()}),
+              0)
+        << m_err.str();
+    const std::string plan = m_out.str();
+    EXPECT_NE(plan.find("Would post 1 of 24 runs:"), std::string::npos) << plan;
+    EXPECT_NE(plan.find("\nskip (posted 20"), std::string::npos);
+    EXPECT_NE(plan.find("\npost                      2010-03-15 18:52:56  3.2044 km    "
+                        "0小时15分47秒   " +
+                        third + "\n    formhash=<formhash>&dtevent=2010-03-15+18%3a52%3a56&"),
+              std::string::npos)
+        << plan;
+    WriteDemoConfig();
     EXPECT_EQ(Run({"sync", "--config", config}), 0);
     EXPECT_EQ(Run({"sync", "--config", config}), 0);
     EXPECT_NE(m_out.str().find("Nothing new to post: 24 runs"), std::string::npos);
     EXPECT_EQ(m_site.entries().size(), 24u);
     EXPECT_EQ(Run({"sync", "--all", "--config", config}), 0);
+    EXPECT_NE(m_out.str().find("Posted 24 runs to the Kelvora run log; 24 posted before, posted "
+                               "again."),
+              std::string::npos)
+        << m_out.str();
     EXPECT_EQ(m_site.entries().size(), 48u);
 }
 
-TEST_F(CliTest, DryRunPrintsBodiesAndPostsNothing) {
-    // No site password is needed for a dry run.
-    EXPECT_EQ(Run({"sync", "--dry-run", "--config",
-                   WriteConfig(m_service.account().password, "").string()}),
-              0)
-        << m_err.str();
-    EXPECT_TRUE(m_site.requests().empty());
+TEST_F(CliTest, SettleDecidesWhatTheNextSyncPosts) {
+    const std::string config = "--config=" + WriteDemoConfig().string();
+    std::vector<std::string> posted = {"settle", "--posted", config};
+    for (const auto& run : m_service.account().runs) {
+        posted.push_back(run.id);
+    }
+    EXPECT_EQ(Run(posted), 0) << m_err.str();
+    EXPECT_NE(m_out.str().find("Recorded 24 runs as posted."), std::string::npos) << m_out.str();
+    EXPECT_NE(m_err.str().find("not known to the store: " + posted[3]), std::string::npos)
+        << "no download stored the runs yet";
+    EXPECT_EQ(Run({"sync", config}), 0) << m_err.str();
+    EXPECT_TRUE(m_site.entries().empty());
+
+    const std::string third = m_service.account().runs[2].id;
+    EXPECT_EQ(Run({"settle", "--repost", third, "1234", config}), 0);
+    EXPECT_NE(m_out.str().find("Released 1 run for the next sync."), std::string::npos);
+    EXPECT_NE(m_err.str().find("not known to the store: 1234\n"), std::string::npos);
+    EXPECT_EQ(Run({"sync", config}), 0) << m_err.str();
+    ASSERT_EQ(m_site.entries().size(), 1u);
+    EXPECT_NE(m_out.str().find("Posted 1 run to the Kelvora run log; 23 were there already."),
+              std::string::npos);
+    EXPECT_EQ(Run({"settle", "--repost", "--held", config}), 0);
+    EXPECT_NE(m_out.str().find("Released 0 runs"), std::string::npos) << "none is held";
+}
+
+TEST_F(CliTest, AnotherSyncHoldingTheStoreRefusesWithSeventyFive) {
+    const auto config = WriteDemoConfig();
+    // Older versions lock their record; a sync of this one takes both locks.
+    const std::filesystem::path older[] = {config.parent_path() / "posted-runs.txt"};
+    test::WriteFile(older[0], "");
+    SyncLock other;
+    ASSERT_TRUE(other.Acquire(StorePathFor(config), older));
+    for (const std::string command : {"sync", "settle"}) {
+        std::vector<std::string> args = {command, "--config", config.string()};
+        if (command == "settle") {
+            args.insert(args.end(), {"--posted", "--held"});
+        }
+        EXPECT_EQ(Run(args), 75) << command << ": " << m_err.str();
+        EXPECT_NE(m_err.str().find("try again later"), std::string::npos) << m_err.str();
+    }
+    EXPECT_TRUE(m_site.entries().empty());
+    other.Release();
+    EXPECT_EQ(Run({"settle", "--posted", "--held", "--config", config.string()}), 0);
+}
+
+TEST_F(CliTest, RunsListsTheStoreWithoutTheNetwork) {
+    const std::string config = WriteDemoConfig().string();
+    const std::string store = StorePathFor(config).string();
+    EXPECT_EQ(Run({"runs", "--config", config}), 0);
+    EXPECT_EQ(m_out.str().rfind("Nothing stored yet in " + store, 0), 0u) << m_out.str();
+    EXPECT_FALSE(std::filesystem::exists(store)) << "listing makes no store";
+
+    const auto downloaded = m_folder / "downloaded.csv";
+    const auto listed = m_folder / "listed.csv";
+    EXPECT_EQ(Run({"download", "--config", config, "--csv", downloaded.string()}), 0);
+    EXPECT_EQ(Run({"settle", "--posted", m_service.account().runs[0].id, "--config", config}), 0);
+    m_services.standIns.Stop();
+    EXPECT_EQ(Run({"runs", "--config", config, "--csv", listed.string()}), 0) << m_err.str();
     const std::string out = m_out.str();
-    EXPECT_NE(out.find("formhash=<formhash>&dtevent=2010-03-07+06%3a48%3a38&"), std::string::npos)
+    EXPECT_EQ(out.rfind("24 runs stored in " + store + ":\n", 0), 0u) << out;
+    EXPECT_NE(out.find("\n2010-03-07T06:48:38+08:00  12.4675 km   1小时15分54秒   "
+                       "1100309028  posted 20"),
+              std::string::npos)
         << out;
-    EXPECT_EQ(std::count(out.begin(), out.end(), '\n') >= 24 + 25, true);
+    EXPECT_TRUE(test::ReadFile(listed) == test::ReadFile(downloaded)) << "the CSV of a download";
 }
 
 TEST_F(CliTest, FailuresAndUsageErrorsExitWithTheirCodes) {
@@ -146,6 +215,10 @@ TEST_F(CliTest, FailuresAndUsageErrorsExitWithTheirCodes) {
         {{"download", "--fast"}, 2, "unknown argument: --fast"},
         {{"download", "--csv"}, 2, "--csv needs a value"},
         {{"download", "--dry-run"}, 2, "--dry-run goes with sync"},
+        {{"sync", "--verbose"}, 2, "--verbose goes with --dry-run"},
+        {{"settle", "--held"}, 2, "settle needs one of --posted and --repost"},
+        {{"settle", "--posted"}, 2, "settle needs RunIDs or --held, not both"},
+        {{"settle", "--repost", "--held", "--config", noPassword.string()}, 2, "no Kelvora user name"},
         {{"download", "--demo", "--config", good}, 2, "--demo and --config do not go together"},
         {{"download", "--config", good, "--csv", "/proc/nope/x.csv"}, 1, "cannot write /proc/nope/x.csv"},
         // clang-format on

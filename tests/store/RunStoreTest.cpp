@@ -45,7 +45,7 @@ TEST(RunStore, RunsComeBackByteForByteWithTheirTypedValues) {
     const std::string notUtf8 = "\x81\x30\xff";  // bytes CP936 cannot give back through UTF-8
     const std::vector<DownloadedRun> list = {
         {"1", "2010-04-18T07:05:11+08:00", "5.0321", "1834000", "321", "2010-04-18T09:00:00Z"},
-        {"2", "2010-04-19T23:30:00.250-05:00", "10", "3600000", chinese, notUtf8},
+        {"2", "2010-04-19T23:30:00.250-05:00", "10.50", "3600000", chinese, notUtf8},
         {notUtf8, "2010-04-20 06:00:00", "x", "", "", ""},
     };
     {
@@ -60,6 +60,7 @@ TEST(RunStore, RunsComeBackByteForByteWithTheirTypedValues) {
     EXPECT_EQ(two.runId, "2");
     EXPECT_EQ(two.startUtcMs, 1271737800250);  // 2010-04-20T04:30:00.250Z
     EXPECT_EQ(two.startOffsetMinutes, -300);
+    EXPECT_EQ(two.distance, "10.50");  // a text, not the number it reads as
     EXPECT_EQ(two.calories, chinese);
     EXPECT_EQ(two.syncTime, notUtf8);
     EXPECT_FALSE(two.syncUtcMs);

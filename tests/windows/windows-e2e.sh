@@ -115,7 +115,7 @@ check "no post was made twice" test "$(posts)" = 24
 d=$work/drop && config "$d"
 run_cli "$d" sync
 check "a dropped post is reported as sent without an answer" \
-  grep -q 'sent without an answer, check the Kelvora run log: 1100347275$' "$d/err.txt"
+  grep -q 'sent without an answer, held back: 1100347275$' "$d/err.txt"
 check "and never sent again" test "$(posts)" = 2
 d=$work/status && config "$d"
 run_cli "$d" download
