@@ -53,7 +53,7 @@ constexpr const char* kRunsFailed = "1026:0 1027:0 1028:-1";
 constexpr const char* kSiteFailed = "1029:-1";
 constexpr const char* kPostsFailed = "1029:0 1030:-1";
 constexpr const char* kUnconfirmed =
-    "同步到Strivo失败：24/24条未上传，其中1条结果未知，请在网站上核对";
+    "同步到Strivo失败：24/24条未上传，其中1条结果未知，请在网站上核对后在列表中标记";
 
 // clang-format off
 const Row kMatrix[] = {
