@@ -211,7 +211,8 @@ SiteKey WindowController::FieldsSite() {
 void WindowController::ShowPostStates() {
     const SiteKey site = FieldsSite();
     auto posts = m_store->With([&site](RunStore* store) {
-        return store != nullptr ? store->Posts(site) : std::unordered_map<std::string, PostRecord>();
+        return store != nullptr ? store->Posts(site)
+                                : std::unordered_map<std::string, PostRecord>();
     });
     m_postStates.clear();
     for (const auto& [runId, post] : posts) {

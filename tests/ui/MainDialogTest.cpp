@@ -185,8 +185,8 @@ TEST_F(MainDialogTest, DemoDownloadSyncAndExport) {
         Pump(50ms, [] { return false; });
     };
     openMenu({}, std::nullopt);
-    EXPECT_EQ(m_dialog->menu,
-              (std::vector<wxString>{Utf8("已在网站上看到，标记为已上传 (off)"), Utf8("重新上传 (off)")}));
+    EXPECT_EQ(m_dialog->menu, (std::vector<wxString>{Utf8("已在网站上看到，标记为已上传 (off)"),
+                                                     Utf8("重新上传 (off)")}));
 
     Press(IDC_SYNC);
     ASSERT_TRUE(WaitForStatus("同步到Strivo成功！本次上传24条，之前已上传0条")) << Status();
@@ -194,7 +194,8 @@ TEST_F(MainDialogTest, DemoDownloadSyncAndExport) {
 
     // Two rows marked as posted, then one released: the state column follows.
     openMenu({0, 1}, 0);
-    EXPECT_EQ(m_dialog->menu, (std::vector<wxString>{Utf8("已在网站上看到，标记为已上传"), Utf8("重新上传")}));
+    EXPECT_EQ(m_dialog->menu,
+              (std::vector<wxString>{Utf8("已在网站上看到，标记为已上传"), Utf8("重新上传")}));
     openMenu({1}, 1);
     EXPECT_EQ(list->GetItemText(0, kColumnPostState), Utf8("已上传"));
     EXPECT_EQ(list->GetItemText(1, kColumnPostState), "");

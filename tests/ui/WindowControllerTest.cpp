@@ -37,7 +37,7 @@ public:
     std::string openedUrl;
     int closes = 0;
     int postsAfterClose = 0;
-    std::vector<MenuItem> menu;        // the list's menu as last shown
+    std::vector<MenuItem> menu;         // the list's menu as last shown
     std::optional<std::size_t> choice;  // what the user chooses in it
 
     std::string Text(int id) override { return texts[id]; }
@@ -100,7 +100,7 @@ private:
 
 // Jobs that report as the workers do, at once or once they are let go.
 struct FakeJobs {
-    bool hold = false;  // a job waits until it is stopped and then let go
+    bool hold = false;                // a job waits until it is stopped and then let go
     std::atomic<bool> finish{false};  // a held job ends without a stop once let go
     bool failThreadStart = false;
     std::atomic<int> started{0};
@@ -318,9 +318,10 @@ TEST_F(WindowControllerTest, DestroyingTheControllerStopsAndJoinsItsJobs) {
 TEST_F(WindowControllerTest, StateColumnAndListMenuSettleTheSelectedRuns) {
     Open(Settings{});
     FillFields();
-    const RunRows rows = {RunRow{"1", "", "", "", "", "", "111"}, RunRow{"2", "", "", "", "", "", "222"},
-                          RunRow{"3", "", "", "", "", "", "333"}, RunRow{"4", "", "", "", "", "", "444"},
-                          RunRow{"5"}};
+    const RunRows rows = {RunRow{"1", "", "", "", "", "", "111"},
+                          RunRow{"2", "", "", "", "", "", "222"},
+                          RunRow{"3", "", "", "", "", "", "333"},
+                          RunRow{"4", "", "", "", "", "", "444"}, RunRow{"5"}};
     m_controller->table()->Replace(rows);
     const auto column = [&] {
         std::string cells;
@@ -330,8 +331,8 @@ TEST_F(WindowControllerTest, StateColumnAndListMenuSettleTheSelectedRuns) {
         return cells;
     };
     // Which items are enabled, for the rows selected.
-    const auto menu = [&](std::vector<std::size_t> selected, std::optional<std::size_t> choice =
-                                                                  std::nullopt) {
+    const auto menu = [&](std::vector<std::size_t> selected,
+                          std::optional<std::size_t> choice = std::nullopt) {
         m_surface.choice = choice;
         m_controller->OnListMenu(selected);
         std::string enabled;
@@ -346,8 +347,10 @@ TEST_F(WindowControllerTest, StateColumnAndListMenuSettleTheSelectedRuns) {
     EXPECT_EQ(menu({4}), "off off ") << "a row without a RunID cannot be settled";
 
     // A sync leaves one run of each state; while it runs nothing is settled.
-    m_jobs.posts = {{"111", PostResult::Confirmed}, {"222", std::nullopt},
-                    {"333", PostResult::Failed},    {"444", PostResult::Unknown}};
+    m_jobs.posts = {{"111", PostResult::Confirmed},
+                    {"222", std::nullopt},
+                    {"333", PostResult::Failed},
+                    {"444", PostResult::Unknown}};
     m_jobs.hold = true;
     m_controller->OnSync();
     ASSERT_TRUE(m_surface.PumpUntil([&] { return m_jobs.running.load(); }));

@@ -10,9 +10,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <initializer_list>
 #include <cstdio>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <thread>
 #include <utility>
@@ -125,10 +125,12 @@ private:
 void ChooseFromListMenu(HWND list, int choice) {
     PostMessageW(list, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), -1);
     HWND menu = nullptr;
-    Check(WaitFor([&] {
-              menu = FindWindowW(L"#32768", nullptr);
-              return menu != nullptr && IsWindowVisible(menu);
-          }, 10),
+    Check(WaitFor(
+              [&] {
+                  menu = FindWindowW(L"#32768", nullptr);
+                  return menu != nullptr && IsWindowVisible(menu);
+              },
+              10),
           "Shift+F10 opens the list's menu");
     if (menu == nullptr) {
         return;
@@ -203,8 +205,7 @@ int wmain(int argc, wchar_t** argv) {
         ListItems items(process.hProcess, list);
         items.Select({0, 1});
         ChooseFromListMenu(list, 1);
-        Check(WaitFor([&] { return items.Text(1, 7) == L"已上传"; }, 10),
-              "marked rows say 已上传");
+        Check(WaitFor([&] { return items.Text(1, 7) == L"已上传"; }, 10), "marked rows say 已上传");
         items.Select({1});
         ChooseFromListMenu(list, 2);
         Check(WaitFor([&] { return items.Text(1, 7).empty(); }, 10), "a released row says nothing");

@@ -6,8 +6,8 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
-#include <windowsx.h>
 #include <shellapi.h>
+#include <windowsx.h>
 
 #include <deque>
 #include <functional>
@@ -316,21 +316,17 @@ void MainWindow::OnGetItemText(NMLVDISPINFOW& info) {
     }
     // The rows the item count came from; the table may have moved on since.
     const auto row = static_cast<std::size_t>(info.item.iItem);
-    m_cell = row < m_rows.size()
-                 ? Wide(m_controller.ListCell(m_rows[row], static_cast<std::size_t>(info.item.iSubItem)))
-                 : std::wstring();
+    m_cell =
+        row < m_rows.size()
+            ? Wide(m_controller.ListCell(m_rows[row], static_cast<std::size_t>(info.item.iSubItem)))
+            : std::wstring();
     lstrcpynW(info.item.pszText, m_cell.c_str(), info.item.cchTextMax);
 }
 
 void MainWindow::OnListMenu(LPARAM at) {
     m_menuAt = {GET_X_LPARAM(at), GET_Y_LPARAM(at)};
-    if (at == -1) {  // from the keyboard: below the focused row, or at the list's corner
-        RECT row{};
-        const int focused = ListView_GetNextItem(m_list, -1, LVNI_FOCUSED);
-        if (focused < 0 || !ListView_GetItemRect(m_list, focused, &row, LVIR_LABEL)) {
-            row = {};
-        }
-        m_menuAt = {row.left, row.bottom};
+    if (at == -1) {  // from the keyboard: at the list's corner
+        m_menuAt = {};
         ClientToScreen(m_list, &m_menuAt);
     }
     std::vector<std::size_t> selected;
@@ -347,8 +343,8 @@ std::optional<std::size_t> MainWindow::ShowListMenu(const std::vector<MenuItem>&
         AppendMenuW(menu, MF_STRING | (items[i].enabled ? 0 : MF_GRAYED), i + 1,
                     Wide(items[i].text).c_str());
     }
-    const int chosen = static_cast<int>(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON,
-                                                       m_menuAt.x, m_menuAt.y, 0, m_dialog, nullptr));
+    const int chosen = static_cast<int>(TrackPopupMenu(
+        menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, m_menuAt.x, m_menuAt.y, 0, m_dialog, nullptr));
     DestroyMenu(menu);
     return chosen > 0 ? std::optional<std::size_t>(chosen - 1) : std::nullopt;
 }

@@ -51,11 +51,10 @@ MainDialog::MainDialog(wxWindow* parent, MainDialogOptions options)
         wxEVT_BUTTON, [this](wxCommandEvent&) { AboutDialog(this).ShowModal(); }, IDC_ABOUT);
     // The right button, the menu key or Shift+F10, on rows or on none.
     m_list->Bind(wxEVT_CONTEXT_MENU, [this](wxContextMenuEvent& event) {
-        const long focused = m_list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_FOCUSED);
-        wxRect row;
-        m_menuAt = event.GetPosition() != wxDefaultPosition ? m_list->ScreenToClient(event.GetPosition())
-                   : focused >= 0 && m_list->GetItemRect(focused, row) ? row.GetBottomLeft()
-                                                                        : wxPoint(0, 0);
+        // From the keyboard: at the list's corner.
+        m_menuAt = event.GetPosition() == wxDefaultPosition
+                       ? wxPoint(0, 0)
+                       : m_list->ScreenToClient(event.GetPosition());
         m_controller.OnListMenu(m_list->SelectedRows());
     });
     FindWindow(IDC_SITE_USER)->Bind(wxEVT_KILL_FOCUS, [this](wxFocusEvent& event) {

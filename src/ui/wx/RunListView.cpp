@@ -96,9 +96,8 @@ void RunListView::FitColumns() {
 wxString RunListView::OnGetItemText(long item, long column) const {
     // The rows the item count came from; the table may have moved on since.
     const auto row = static_cast<std::size_t>(item);
-    return row < m_rows.size()
-               ? ToWx(m_cell(m_rows[row], static_cast<std::size_t>(column)))
-               : wxString();
+    return row < m_rows.size() ? ToWx(m_cell(m_rows[row], static_cast<std::size_t>(column)))
+                               : wxString();
 }
 
 }  // namespace strivo
