@@ -26,7 +26,8 @@ struct Texts {
     std::string syncFailed = Utf8ToCp936("同步到Strivo失败：");
     std::string notPosted = Utf8ToCp936("条未上传");
     std::string unconfirmed = Utf8ToCp936("，其中");
-    std::string checkOnSite = Utf8ToCp936("条结果未知，请在网站上核对");
+    std::string inDoubt = Utf8ToCp936("条结果未知，请在网站上核对后在列表中标记");
+    std::string settleFailed = Utf8ToCp936("标记失败");
     std::string comma = Utf8ToCp936("，");
     std::string exported = Utf8ToCp936("成功导出数据到 ");
     std::string exportFailed = Utf8ToCp936("导出数据失败，文件没有保存：");
@@ -98,10 +99,10 @@ std::string ReasonText(const ProgressReport& report) {
             reason = "另一个Strivo正在同步";
             break;
         case Failure::SessionEnded:
-            reason = "网站已退出登录";
+            reason = "论坛登录已失效";
             break;
         case Failure::Redirected:
-            reason = "网站将上传重定向，结果未知";
+            reason = "论坛返回了重定向";
             break;
         case Failure::Cancelled:
             reason = "已取消";
@@ -117,22 +118,27 @@ std::string ReasonText(const ProgressReport& report) {
 }
 
 // "同步到Strivo成功！本次上传3条，之前已上传21条", "同步到Strivo失败：3/24条未上传，
-// 其中1条结果未知，请在网站上核对", with rows without a RunID counted after.
+// 其中1条结果未知，请在网站上核对后在列表中标记", with rows without a RunID counted after.
 std::string SyncDoneText(const ProgressReport& report) {
     const Texts& text = Text();
+    // Runs held back since an earlier sync and runs sent now without a whole
+    // answer wait alike for the runner to settle them.
+    const std::size_t inDoubt = report.heldIds.size() + report.unconfirmedIds.size();
+    const std::string settle =
+        inDoubt > 0 ? text.comma + std::to_string(inDoubt) + text.inDoubt : std::string();
     std::string status;
     if (Succeeded(report.outcome)) {
         status = text.syncDone;
         status += report.total > 0 ? text.postedNow + std::to_string(report.total) + text.runs
                                    : text.nothingNew;
-        status += text.postedBefore + std::to_string(report.alreadyPosted) + text.runs;
+        status += text.postedBefore + std::to_string(report.alreadyPosted) + text.runs + settle;
     } else {
         status = text.syncFailed + std::to_string(report.notPosted) + "/" +
                  std::to_string(report.total) + text.notPosted;
-        if (!report.unconfirmedIds.empty()) {
-            status +=
-                text.unconfirmed + std::to_string(report.unconfirmedIds.size()) + text.checkOnSite;
-        }
+        // Only runs of this sync are among those not posted.
+        status += report.heldIds.empty() && inDoubt > 0
+                      ? text.unconfirmed + std::to_string(inDoubt) + text.inDoubt
+                      : settle;
         status += ReasonText(report);
     }
     if (report.withoutId > 0) {
@@ -187,6 +193,12 @@ DialogUpdate DialogState::OnJobStarted(JobKind kind) {
 
 const std::string& DialogState::CannotStartThreadMessage() {
     return Text().cannotStartThread;
+}
+
+std::string DialogState::SettleFailedMessage(Failure failure) {
+    ProgressReport report;
+    report.cause.failure = failure;
+    return Text().settleFailed + ReasonText(report);
 }
 
 std::string DialogState::SettingsProblemsMessage(const std::vector<SettingsProblem>& problems) {

@@ -57,6 +57,8 @@ public:
     DialogUpdate OnJobStarted(JobKind kind);
     // No thread could be started: the buttons stay as they were.
     static const std::string& CannotStartThreadMessage();
+    // The runner's settling of runs could not be stored: Failure::Store or StoreInUse.
+    static std::string SettleFailedMessage(Failure failure);
     // Values of the settings file that cannot be used, one line each.
     static std::string SettingsProblemsMessage(const std::vector<SettingsProblem>& problems);
 

@@ -1,5 +1,8 @@
 #include "ui/JobThreads.h"
 
+#include <algorithm>
+#include <array>
+
 namespace strivo {
 
 JobThreads::JobThreads(ProgressSink& sink, std::shared_ptr<RunTable> table, JobLaunchers launch,
@@ -37,6 +40,12 @@ void JobThreads::Start(JobKind kind, const Settings& settings,
 void JobThreads::RequestStop() {
     m_download.thread.request_stop();
     m_sync.thread.request_stop();
+}
+
+bool JobThreads::Running() const {
+    return std::ranges::any_of(std::array{&m_download, &m_sync}, [](const Slot* slot) {
+        return slot->thread.joinable() && !slot->ended;
+    });
 }
 
 bool JobThreads::JoinEnded() {

@@ -47,6 +47,8 @@ public:
 
     // Asks both jobs to stop; they end soon after.
     void RequestStop();
+    // True while a job has not ended.
+    bool Running() const;
     // Joins the threads whose jobs have ended; true while another still runs.
     bool JoinEnded();
     // Cancels both jobs and waits for their threads.

@@ -4,9 +4,32 @@
 
 #include "export/CsvExport.h"
 #include "store/SharedStore.h"
+#include "text/CodePage.h"
 #include "ui/ControlIds.h"
+#include "ui/RunColumns.h"
 
 namespace strivo {
+namespace {
+
+// The state column's text for a post (CP936). A post still `sending` is one
+// whose outcome nobody knows yet.
+const std::string& PostStateText(PostState state) {
+    static const std::string confirmed = Utf8ToCp936("已上传");
+    static const std::string unknown = Utf8ToCp936("结果未知");
+    static const std::string failed = Utf8ToCp936("上传失败");
+    switch (state) {
+        case PostState::Confirmed:
+            return confirmed;
+        case PostState::Failed:
+            return failed;
+        case PostState::Sending:
+        case PostState::Unknown:
+            break;
+    }
+    return unknown;
+}
+
+}  // namespace
 
 WindowController::WindowController(WindowSurface& surface, WindowOptions options, JobLaunchers jobs)
     : m_surface(surface),
@@ -27,6 +50,11 @@ void WindowController::Progress::Post(ProgressReport report) {
     WindowController& controller = m_controller;
     controller.m_surface.Post([&controller, report = std::move(report)] {
         controller.Apply(controller.m_state.OnReport(report));
+        // A sync that starts turns posts left `sending` into unknown ones, and
+        // one that ends has posted: the state column shows both.
+        if (report.message == WM_SITE_LOGIN_DONE || report.message == WM_SYNC_DONE) {
+            controller.ShowPostStates();
+        }
     });
 }
 
@@ -40,6 +68,7 @@ void WindowController::Start() {
     m_store = m_options.settings ? SharedStore::InMemory()
                                  : SharedStore::ForSettings(m_options.settingsPath);
     UpdateData(false);
+    ShowPostStates();
     Apply(DialogUpdate{m_state.view(), {}, {}, JobKind::None});
     m_surface.Focus(IDC_SERVICE_LOGIN);
     if (!m_settings.problems.empty()) {
@@ -69,7 +98,11 @@ void WindowController::UpdateData(bool fromFields) {
 }
 
 void WindowController::Apply(const DialogUpdate& update) {
-    const DialogView& view = update.view;
+    DialogView view = update.view;
+    if (m_closing) {  // nothing starts while the window waits for its jobs to end
+        view.serviceSignInEnabled = view.refreshEnabled = view.syncEnabled = view.exportEnabled =
+            false;
+    }
     if (!m_shown || m_shown->status != view.status) {
         m_surface.SetText(IDC_STATUS, view.status);
     }
@@ -113,16 +146,25 @@ void WindowController::StartJob(JobKind kind) {
 }
 
 void WindowController::OnServiceLogin() {
+    if (m_closing) {
+        return;
+    }
     UpdateData(true);
     Apply(m_state.OnServiceLogin(m_settings.serviceUser, m_settings.servicePassword));
 }
 
 void WindowController::OnSync() {
+    if (m_closing) {
+        return;
+    }
     UpdateData(true);
     Apply(m_state.OnSync(m_settings.siteUser, m_settings.sitePassword));
 }
 
 void WindowController::OnExport() {
+    if (m_closing) {
+        return;
+    }
     // The rows as they are now decide what is written.
     const RunRows rows = m_table->Snapshot();
     if (const auto message = m_state.OnExportPressed(rows.size())) {
@@ -148,12 +190,106 @@ void WindowController::OnVisitSite() {
     }
 }
 
+std::string_view WindowController::ListCell(const RunRow& row, std::size_t column) const {
+    if (column != kColumnPostState) {
+        return row[column];
+    }
+    const auto post = m_postStates.find(std::string(row[kColumnRunId]));
+    return post != m_postStates.end() ? std::string_view(*post->second) : std::string_view();
+}
+
+SiteKey WindowController::FieldsSite() {
+    Settings settings = m_settings;
+    settings.siteUser = m_surface.Text(IDC_SITE_USER);
+    return SiteKeyOf(settings);
+}
+
+void WindowController::ShowPostStates() {
+    const SiteKey site = FieldsSite();
+    auto posts = m_store->With([&site](RunStore* store) {
+        return store != nullptr ? store->Posts(site)
+                                : std::unordered_map<std::string, PostRecord>();
+    });
+    m_postStates.clear();
+    for (const auto& [runId, post] : posts) {
+        m_postStates.emplace(runId, &PostStateText(post.state));
+    }
+    m_surface.PostStatesChanged();
+}
+
+void WindowController::OnSiteUserEdited() {
+    ShowPostStates();
+}
+
+std::span<const WindowController::ListAction> WindowController::ListActions() {
+    static constexpr ListAction kActions[] = {
+        {"已在网站上看到，标记为已上传", true, &WindowController::SettlePosted},
+        {"重新上传", true, &WindowController::SettleRepost},
+    };
+    return kActions;
+}
+
+void WindowController::OnListMenu(std::span<const std::size_t> selectedRows) {
+    const RunRows rows = m_table->Snapshot();
+    std::vector<std::string> runIds;
+    for (const std::size_t row : selectedRows) {
+        if (row < rows.size() && !rows[row][kColumnRunId].empty()) {
+            runIds.emplace_back(rows[row][kColumnRunId]);
+        }
+    }
+    // A job may be posting or replacing these runs; a closing window starts nothing.
+    const bool idle = !m_closing && !m_jobs.Running();
+    std::vector<MenuItem> items;
+    for (const ListAction& action : ListActions()) {
+        items.push_back({Utf8ToCp936(action.text), idle && (!action.needsRow || !runIds.empty())});
+    }
+    const std::optional<std::size_t> chosen = m_surface.ShowListMenu(items);
+    // The menu ran its own loop: the window may have started closing meanwhile.
+    if (chosen && *chosen < items.size() && items[*chosen].enabled && !m_closing) {
+        (this->*ListActions()[*chosen].act)(runIds);
+    }
+}
+
+template <class Change>
+void WindowController::Settle(Change&& settle) {
+    const SiteKey site = FieldsSite();
+    // Like a sync, settling waits for no one: another process's sync refuses it.
+    SyncLock lock;
+    StoreResult result = lock.Acquire(m_store->path(), m_store->olderRecords());
+    if (result) {
+        result = m_store->With([&](RunStore* store) {
+            return store != nullptr ? settle(*store, site) : m_store->opened();
+        });
+    }
+    lock.Release();
+    ShowPostStates();
+    if (!result) {
+        m_surface.ShowMessage(DialogState::SettleFailedMessage(
+            result.error == StoreError::InUse ? Failure::StoreInUse : Failure::Store));
+    }
+}
+
+void WindowController::SettlePosted(std::span<const std::string> runIds) {
+    Settle([runIds](RunStore& store, const SiteKey& site) {
+        return store.SettlePosted(site, runIds, std::chrono::system_clock::now());
+    });
+}
+
+void WindowController::SettleRepost(std::span<const std::string> runIds) {
+    Settle([runIds](RunStore& store, const SiteKey& site) {
+        return store.SettleRepost(site, runIds);
+    });
+}
+
 void WindowController::Close() {
     if (m_closing) {
         return;
     }
     m_closing = true;
     m_jobs.RequestStop();
+    if (m_shown) {
+        Apply(DialogUpdate{*m_shown, {}, {}, JobKind::None});  // every button off
+    }
     CloseWhenJobsEnded();
 }
 

@@ -3,10 +3,16 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "net/WebSession.h"
 #include "rows/RunTable.h"
 #include "settings/Settings.h"
+#include "store/RunStore.h"
 #include "ui/DialogState.h"
 #include "ui/JobThreads.h"
 #include "ui/WindowSurface.h"
@@ -35,12 +41,20 @@ public:
     void Start();
 
     const std::shared_ptr<RunTable>& table() const { return m_table; }
+    // A cell of the list: the row's own text, or (kColumnPostState) the state
+    // of its post for the site user in the field, as the store last said.
+    std::string_view ListCell(const RunRow& row, std::size_t column) const;
 
     // The buttons.
     void OnServiceLogin();
     void OnSync();
     void OnExport();
     void OnVisitSite();
+    // The site user field lost the focus: the state column follows its user.
+    void OnSiteUserEdited();
+    // The user asked for the list's menu with `selectedRows` (indexes into
+    // the table) selected: shows it and does what is chosen.
+    void OnListMenu(std::span<const std::size_t> selectedRows);
     // Asks the jobs to stop; the window closes once they have ended.
     void Close();
 
@@ -59,6 +73,24 @@ private:
     void Apply(const DialogUpdate& update);
     void StartJob(JobKind kind);
     void ShowSettingsProblems();
+    // The site of the settings, for the user now in the site user field.
+    SiteKey FieldsSite();
+    // Reads the state column's posts from the store again.
+    void ShowPostStates();
+    // The list menu's actions, on the selected rows' RunIDs.
+    void SettlePosted(std::span<const std::string> runIds);
+    void SettleRepost(std::span<const std::string> runIds);
+    // Runs `settle` on the store under the sync lock and shows the new states.
+    template <class Change>
+    void Settle(Change&& settle);
+
+    // One item of the list's menu: adding an item is one line in its table.
+    struct ListAction {
+        const char* text;  // UTF-8
+        bool needsRow;     // greyed without a selected row with a RunID
+        void (WindowController::*act)(std::span<const std::string> runIds);
+    };
+    static std::span<const ListAction> ListActions();
     void CloseWhenJobsEnded();
 
     WindowSurface& m_surface;
@@ -68,6 +100,8 @@ private:
     Settings m_settings;                // with the credentials the fields hold
     std::shared_ptr<RunTable> m_table = std::make_shared<RunTable>();
     std::shared_ptr<SharedStore> m_store;      // beside the settings file, or in memory
+    // RunID -> the state column's text, for the runs that have a post.
+    std::unordered_map<std::string, const std::string*> m_postStates;
     int m_tableListener = 0;
     bool m_closing = false;
     bool m_closed = false;

@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace strivo {
 
@@ -13,6 +14,12 @@ namespace strivo {
 struct ChosenFile {
     std::filesystem::path path;
     std::string text;
+};
+
+// One entry of a menu: its text (CP936) and whether it can be chosen.
+struct MenuItem {
+    std::string text;
+    bool enabled = false;
 };
 
 // What the window controller asks of a front end: the wx dialog, the Win32
@@ -33,6 +40,11 @@ public:
     virtual void FitStatusPath(const std::string& /*status*/, const std::string& /*path*/) {}
     // The run table now holds `rowCount` rows.
     virtual void RowCountChanged(std::size_t rowCount) = 0;
+    // The list's state column changed: the list draws it again.
+    virtual void PostStatesChanged() = 0;
+    // The list's menu, where the user asked for it; the index of the item
+    // chosen, or nullopt when none was.
+    virtual std::optional<std::size_t> ShowListMenu(const std::vector<MenuItem>& items) = 0;
 
     // A message box owned by the window: empty caption, no icon, an OK button.
     virtual void ShowMessage(const std::string& text) = 0;

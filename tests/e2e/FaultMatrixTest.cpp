@@ -55,7 +55,7 @@ constexpr const char* kRunsFailed = "1026:0 1027:0 1028:-1";
 constexpr const char* kSiteFailed = "1029:-1";
 constexpr const char* kPostsFailed = "1029:0 1030:-1";
 constexpr const char* kUnconfirmed =
-    "同步到Strivo失败：24/24条未上传，其中1条结果未知，请在网站上核对";
+    "同步到Strivo失败：24/24条未上传，其中1条结果未知，请在网站上核对后在列表中标记";
 
 // clang-format off
 const Row kMatrix[] = {
@@ -101,15 +101,15 @@ const Row kMatrix[] = {
     // sync stops there and holds it. Three server errors in a row, or a
     // session the site ended, stop the sync too.
     {Stage::RunLogPosts, NetFault::Status500,     kPostsFailed, "同步到Strivo失败：24/24条未上传", "服务器错误 500", false, true, true},
-    {Stage::RunLogPosts, NetFault::Status403,     kPostsFailed, "同步到Strivo失败：24/24条未上传", "网站已退出登录", false, true, true},
-    {Stage::RunLogPosts, NetFault::SignedOut,     kPostsFailed, "同步到Strivo失败：24/24条未上传", "网站已退出登录", false, true, true},
-    {Stage::RunLogPosts, NetFault::SignInPage,    kPostsFailed, "同步到Strivo失败：24/24条未上传", "网站已退出登录", false, true, true},
+    {Stage::RunLogPosts, NetFault::Status403,     kPostsFailed, "同步到Strivo失败：24/24条未上传", "论坛登录已失效", false, true, true},
+    {Stage::RunLogPosts, NetFault::SignedOut,     kPostsFailed, "同步到Strivo失败：24/24条未上传", "论坛登录已失效", false, true, true},
+    {Stage::RunLogPosts, NetFault::SignInPage,    kPostsFailed, "同步到Strivo失败：24/24条未上传", "论坛登录已失效", false, true, true},
     {Stage::RunLogPosts, NetFault::ClosedMidBody, kPostsFailed, kUnconfirmed, "连接中断", false, true, true},
     {Stage::RunLogPosts, NetFault::NoAnswer,      kPostsFailed, kUnconfirmed, "连接超时", false, true, true},
     {Stage::RunLogPosts, NetFault::Dripping,      kPostsFailed, kUnconfirmed, "连接超时", false, true, true},
     {Stage::RunLogPosts, NetFault::TooLarge,      kPostsFailed, kUnconfirmed, "服务器返回的数据过大", false, true, true},
     {Stage::RunLogPosts, NetFault::ServerGone,    kPostsFailed, "同步到Strivo失败：24/24条未上传", "无法连接服务器", false, true, true},
-    {Stage::RunLogPosts, NetFault::RedirectLoop,  kPostsFailed, kUnconfirmed, "网站将上传重定向，结果未知", false, true, true},
+    {Stage::RunLogPosts, NetFault::RedirectLoop,  kPostsFailed, kUnconfirmed, "论坛返回了重定向", false, true, true},
     {Stage::RunLogPosts, NetFault::Dropped,       kPostsFailed, kUnconfirmed, "连接中断", false, true, true},
 };
 // clang-format on

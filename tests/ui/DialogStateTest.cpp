@@ -111,20 +111,33 @@ TEST(DialogState, FailuresBringBackTheButtonsThatRetry) {
 }
 
 TEST(DialogState, SyncEndSaysWhatWasPostedAndWhatIsInDoubt) {
+    // unconfirmed: sent now without a whole answer; held: unknown since an
+    // earlier sync, not posted. Both wait for the runner to settle them.
     const struct {
         long outcome;
-        int total, notPosted, alreadyPosted, withoutId, unconfirmed;
+        int total, notPosted, alreadyPosted, withoutId, unconfirmed, held;
         Failure failure;
         const char* status;
     } cases[] = {
-        {0, 3, 0, 21, 0, 0, Failure::None, "同步到Strivo成功！本次上传3条，之前已上传21条"},
-        {0, 0, 0, 24, 0, 0, Failure::None, "同步到Strivo成功！没有新的跑步数据，之前已上传24条"},
-        {0, 2, 0, 0, 1, 0, Failure::None,
+        {0, 3, 0, 21, 0, 0, 0, Failure::None, "同步到Strivo成功！本次上传3条，之前已上传21条"},
+        {0, 0, 0, 24, 0, 0, 0, Failure::None, "同步到Strivo成功！没有新的跑步数据，之前已上传24条"},
+        {0, 2, 0, 0, 1, 0, 0, Failure::None,
          "同步到Strivo成功！本次上传2条，之前已上传0条，1条没有RunID"},
-        {-1, 24, 3, 0, 0, 0, Failure::None, "同步到Strivo失败：3/24条未上传"},
-        {-1, 24, 3, 0, 0, 1, Failure::None,
-         "同步到Strivo失败：3/24条未上传，其中1条结果未知，请在网站上核对"},
-        {-1, 24, 24, 0, 2, 0, Failure::Store,
+        {0, 3, 0, 19, 1, 0, 2, Failure::None,
+         "同步到Strivo成功！本次上传3条，之前已上传19条，2条结果未知，请在网站上核对后在列表中标记"
+         "，"
+         "1条没有RunID"},
+        {0, 0, 0, 23, 0, 0, 1, Failure::None,
+         "同步到Strivo成功！没有新的跑步数据，之前已上传23条，1条结果未知，请在网站上核对后在列表中"
+         "标记"},
+        {-1, 24, 3, 0, 0, 0, 0, Failure::None, "同步到Strivo失败：3/24条未上传"},
+        {-1, 24, 3, 0, 0, 1, 0, Failure::None,
+         "同步到Strivo失败：3/24条未上传，其中1条结果未知，请在网站上核对后在列表中标记"},
+        {-1, 22, 3, 0, 0, 1, 2, Failure::ConnectionLost,
+         "同步到Strivo失败：3/22条未上传，3条结果未知，请在网站上核对后在列表中标记（连接中断）"},
+        {-1, 24, 5, 0, 0, 0, 0, Failure::SessionEnded,
+         "同步到Strivo失败：5/24条未上传（论坛登录已失效）"},
+        {-1, 24, 24, 0, 2, 0, 0, Failure::Store,
          "同步到Strivo失败：24/24条未上传（无法写入上传记录），2条没有RunID"},
     };
     for (const auto& c : cases) {
@@ -136,10 +149,13 @@ TEST(DialogState, SyncEndSaysWhatWasPostedAndWhatIsInDoubt) {
         done.alreadyPosted = c.alreadyPosted;
         done.withoutId = c.withoutId;
         done.unconfirmedIds.resize(static_cast<std::size_t>(c.unconfirmed));
+        done.heldIds.resize(static_cast<std::size_t>(c.held));
         done.cause.failure = c.failure;
         ExpectView(state.OnReport(done).view, c.status, {true, true, c.outcome != 0, true},
                    c.status);  // a failed sync may be tried again
     }
+    EXPECT_EQ(DialogState::SettleFailedMessage(Failure::StoreInUse),
+              Cp936("标记失败（另一个Strivo正在同步）"));
 }
 
 TEST(DialogState, EmptyFieldsAskForInputAndStartNothing) {

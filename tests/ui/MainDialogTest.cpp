@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "../support/StandInServices.h"
+#include "ui/RunColumns.h"
 #include "ui/wx/WxText.h"
 
 namespace strivo {
@@ -36,9 +37,19 @@ public:
     void ShowAppMessage(const std::string& text) override { messages.push_back(ToWx(text)); }
     std::optional<ChosenFile> ChooseCsvFile() override { return csvFile; }
     bool OpenBrowser(const std::string&) override { return false; }
+    // The list's menu: what it offered, and the item the user takes.
+    std::optional<std::size_t> ShowListMenu(const std::vector<MenuItem>& items) override {
+        menu.clear();
+        for (const MenuItem& item : items) {
+            menu.push_back(ToWx(item.text) + (item.enabled ? "" : " (off)"));
+        }
+        return menuChoice;
+    }
 
     std::vector<wxString> messages;
     std::optional<ChosenFile> csvFile;
+    std::vector<wxString> menu;
+    std::optional<std::size_t> menuChoice;
 };
 
 class MainDialogTest : public ::testing::Test {
@@ -146,14 +157,48 @@ TEST_F(MainDialogTest, DemoDownloadSyncAndExport) {
         widest = std::max(widest, list->GetTextExtent(list->GetItemText(row, kColumnRunId)).x);
     }
     EXPECT_GT(list->GetColumnWidth(kColumnRunId), widest);
+    // All eight columns in sight, the state column last.
+    wxListItem title;
+    title.SetMask(wxLIST_MASK_TEXT);
+    list->GetColumn(kColumnPostState, title);
+    EXPECT_EQ(title.GetText(), Utf8("同步状态"));
+    int total = 0;
+    for (std::size_t c = 0; c < kListColumnCount; ++c) {
+        total += list->GetColumnWidth(static_cast<int>(c));
+    }
+    EXPECT_LE(total, list->GetClientSize().x);
     list->SetFocus();
     Pump(300ms, [] { return false; });
     EXPECT_EQ(list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_FOCUSED), 0);
     SaveScreenshot("window-signed-in");
 
+    // The list's menu, as Shift+F10 asks for it, on no row while nothing runs.
+    const auto openMenu = [&](std::vector<long> selected, std::optional<std::size_t> choice) {
+        for (long row = 0; row < list->GetItemCount(); ++row) {
+            const bool on = std::find(selected.begin(), selected.end(), row) != selected.end();
+            list->SetItemState(row, on ? wxLIST_STATE_SELECTED : 0, wxLIST_STATE_SELECTED);
+        }
+        m_dialog->menuChoice = choice;
+        wxContextMenuEvent event(wxEVT_CONTEXT_MENU, list->GetId(), wxDefaultPosition);
+        event.SetEventObject(list);
+        list->GetEventHandler()->ProcessEvent(event);
+        Pump(50ms, [] { return false; });
+    };
+    openMenu({}, std::nullopt);
+    EXPECT_EQ(m_dialog->menu, (std::vector<wxString>{Utf8("已在网站上看到，标记为已上传 (off)"),
+                                                     Utf8("重新上传 (off)")}));
+
     Press(IDC_SYNC);
     ASSERT_TRUE(WaitForStatus("同步到Strivo成功！本次上传24条，之前已上传0条")) << Status();
     EXPECT_EQ(demo.site.entries().size(), 24u) << "every run is on the site";
+
+    // Two rows marked as posted, then one released: the state column follows.
+    openMenu({0, 1}, 0);
+    EXPECT_EQ(m_dialog->menu,
+              (std::vector<wxString>{Utf8("已在网站上看到，标记为已上传"), Utf8("重新上传")}));
+    openMenu({1}, 1);
+    EXPECT_EQ(list->GetItemText(0, kColumnPostState), Utf8("已上传"));
+    EXPECT_EQ(list->GetItemText(1, kColumnPostState), "");
 
     // A long path keeps the file's name in sight on one line.
     const auto folder = m_folder / std::string(60, 'a') / std::string(60, 'b');

@@ -12,7 +12,9 @@
 
 #include "../support/Cp936Literal.h"
 #include "../support/TempFolder.h"
+#include "store/SharedStore.h"
 #include "ui/ControlIds.h"
+#include "ui/RunColumns.h"
 
 namespace strivo {
 namespace {
@@ -35,6 +37,8 @@ public:
     std::string openedUrl;
     int closes = 0;
     int postsAfterClose = 0;
+    std::vector<MenuItem> menu;         // the list's menu as last shown
+    std::optional<std::size_t> choice;  // what the user chooses in it
 
     std::string Text(int id) override { return texts[id]; }
     void SetText(int id, const std::string& text) override { texts[id] = text; }
@@ -42,6 +46,11 @@ public:
     void Focus(int id) override { focus = id; }
     void FitStatusPath(const std::string&, const std::string& path) override { fittedPath = path; }
     void RowCountChanged(std::size_t rows) override { rowCount = rows; }
+    void PostStatesChanged() override {}
+    std::optional<std::size_t> ShowListMenu(const std::vector<MenuItem>& items) override {
+        menu = items;
+        return choice;
+    }
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
     void ShowAppMessage(const std::string& text) override { appMessages.push_back(text); }
     std::optional<ChosenFile> ChooseCsvFile() override { return chosen; }
@@ -91,7 +100,8 @@ private:
 
 // Jobs that report as the workers do, at once or once they are let go.
 struct FakeJobs {
-    bool hold = false;  // a job waits until it is stopped and then let go
+    bool hold = false;                // a job waits until it is stopped and then let go
+    std::atomic<bool> finish{false};  // a held job ends without a stop once let go
     bool failThreadStart = false;
     std::atomic<int> started{0};
     std::atomic<bool> running{false};
@@ -101,6 +111,9 @@ struct FakeJobs {
     bool released = false;
     Settings lastSettings;
     SyncOptions lastSync;
+    // What the sync leaves in the store: a post's outcome, or nullopt for one
+    // still being sent.
+    std::vector<std::pair<std::string, std::optional<PostResult>>> posts;
 
     void Release() {
         std::lock_guard lock(mutex);
@@ -118,10 +131,10 @@ struct FakeJobs {
         ++started;
         if (hold) {
             std::unique_lock lock(mutex);
-            while (!stop.stop_requested()) {
+            while (!stop.stop_requested() && !finish) {
                 letGo.wait_for(lock, 5ms);
             }
-            stopSeen = true;
+            stopSeen = stop.stop_requested();
             letGo.wait(lock, [&] { return released; });
         }
         running = false;
@@ -146,6 +159,15 @@ struct FakeJobs {
             }
             sink.Post({.message = WM_SITE_LOGIN_DONE});
             Run(stop, settings);
+            options.store->With([&](RunStore* store) {
+                const auto now = std::chrono::system_clock::now();
+                for (const auto& [runId, result] : posts) {
+                    store->CommitIntent(SiteKeyOf(settings), runId, now);
+                    if (result) {
+                        store->RecordOutcome(SiteKeyOf(settings), {runId, *result, "", now});
+                    }
+                }
+            });
             sink.Post({.message = WM_SYNC_DONE, .total = static_cast<int>(table.RowCount())});
         };
         jobs.startThread = [this, start = jobs.startThread](auto body) {
@@ -289,6 +311,73 @@ TEST_F(WindowControllerTest, DestroyingTheControllerStopsAndJoinsItsJobs) {
     m_controller.reset();
     EXPECT_FALSE(m_jobs.running);
     EXPECT_TRUE(m_jobs.stopSeen);
+}
+
+// The state column follows the store for the site user in the field; the
+// list's menu settles the selected rows, and only when nothing runs.
+TEST_F(WindowControllerTest, StateColumnAndListMenuSettleTheSelectedRuns) {
+    Open(Settings{});
+    FillFields();
+    const RunRows rows = {RunRow{"1", "", "", "", "", "", "111"},
+                          RunRow{"2", "", "", "", "", "", "222"},
+                          RunRow{"3", "", "", "", "", "", "333"},
+                          RunRow{"4", "", "", "", "", "", "444"}, RunRow{"5"}};
+    m_controller->table()->Replace(rows);
+    const auto column = [&] {
+        std::string cells;
+        for (const RunRow& row : rows) {
+            cells += std::string(m_controller->ListCell(row, kColumnPostState)) + "|";
+        }
+        return cells;
+    };
+    // Which items are enabled, for the rows selected.
+    const auto menu = [&](std::vector<std::size_t> selected,
+                          std::optional<std::size_t> choice = std::nullopt) {
+        m_surface.choice = choice;
+        m_controller->OnListMenu(selected);
+        std::string enabled;
+        for (const MenuItem& item : m_surface.menu) {
+            enabled += item.enabled ? "on " : "off ";
+        }
+        return enabled;
+    };
+    EXPECT_EQ(menu({}), "off off ") << "opens with no row, its items greyed";
+    EXPECT_EQ(m_surface.menu[0].text, Cp936("已在网站上看到，标记为已上传"));
+    EXPECT_EQ(m_surface.menu[1].text, Cp936("重新上传"));
+    EXPECT_EQ(menu({4}), "off off ") << "a row without a RunID cannot be settled";
+
+    // A sync leaves one run of each state; while it runs nothing is settled.
+    m_jobs.posts = {{"111", PostResult::Confirmed},
+                    {"222", std::nullopt},
+                    {"333", PostResult::Failed},
+                    {"444", PostResult::Unknown}};
+    m_jobs.hold = true;
+    m_controller->OnSync();
+    ASSERT_TRUE(m_surface.PumpUntil([&] { return m_jobs.running.load(); }));
+    EXPECT_EQ(menu({0, 1}, 0), "off off ");
+    m_jobs.finish = true;
+    m_jobs.Release();
+    ASSERT_TRUE(WaitForStatus("同步到Strivo成功！本次上传5条，之前已上传0条"));
+    EXPECT_EQ(column(), Cp936("已上传|结果未知|上传失败|结果未知||"));
+    m_surface.Pump(50ms);  // the job's thread ends
+
+    EXPECT_EQ(menu({1, 3, 4}, 0), "on on ") << "marked as posted";
+    EXPECT_EQ(column(), Cp936("已上传|已上传|上传失败|已上传||"));
+    EXPECT_EQ(menu({0, 2}, 1), "on on ") << "released for the next sync";
+    EXPECT_EQ(column(), Cp936("|已上传||已上传||"));
+
+    // Another site user has posted nothing; the column follows the field.
+    m_surface.texts[IDC_SITE_USER] = "someone else";
+    m_controller->OnSiteUserEdited();
+    EXPECT_EQ(column(), "|||||");
+    m_surface.texts[IDC_SITE_USER] = "poster";
+    m_controller->OnSiteUserEdited();
+    EXPECT_EQ(column(), Cp936("|已上传||已上传||"));
+
+    m_controller->Close();
+    EXPECT_EQ(menu({1}, 1), "off off ") << "a closing window starts nothing";
+    EXPECT_EQ(column(), Cp936("|已上传||已上传||"));
+    EXPECT_FALSE(m_surface.enabled[IDC_EXPORT]);
 }
 
 TEST_F(WindowControllerTest, ExportWritesTheTableOrSaysWhyNot) {

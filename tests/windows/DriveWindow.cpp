@@ -8,9 +8,11 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <thread>
 #include <utility>
@@ -76,6 +78,72 @@ HWND FileChooser(HWND owner) {
     return found;
 }
 
+// List-view messages carry pointers: their items and texts live in strivo.exe.
+class ListItems {
+public:
+    ListItems(HANDLE process, HWND list)
+        : m_process(process),
+          m_list(list),
+          m_remote(static_cast<char*>(
+              VirtualAllocEx(process, nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE))) {}
+    ~ListItems() { VirtualFreeEx(m_process, m_remote, 0, MEM_RELEASE); }
+
+    void Select(std::initializer_list<int> rows) {
+        const int count = static_cast<int>(SendMessageW(m_list, LVM_GETITEMCOUNT, 0, 0));
+        for (int row = 0; row < count; ++row) {
+            LVITEMW item{};
+            item.stateMask = LVIS_SELECTED;
+            item.state = std::find(rows.begin(), rows.end(), row) != rows.end() ? LVIS_SELECTED : 0;
+            Send(LVM_SETITEMSTATE, row, item);
+        }
+    }
+
+    std::wstring Text(int row, int column) {
+        LVITEMW item{};
+        item.iSubItem = column;
+        item.pszText = reinterpret_cast<wchar_t*>(m_remote + 1024);
+        item.cchTextMax = 256;
+        Send(LVM_GETITEMTEXTW, row, item);
+        wchar_t text[256] = {};
+        ReadProcessMemory(m_process, m_remote + 1024, text, sizeof text - sizeof(wchar_t), nullptr);
+        return text;
+    }
+
+private:
+    void Send(UINT message, int row, const LVITEMW& item) {
+        WriteProcessMemory(m_process, m_remote, &item, sizeof item, nullptr);
+        SendMessageW(m_list, message, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(m_remote));
+    }
+
+    HANDLE m_process;
+    HWND m_list;
+    char* m_remote;
+};
+
+// Opens the list's menu as Shift+F10 does and takes its `choice`th item
+// (from 1) with the arrow keys and Enter.
+void ChooseFromListMenu(HWND list, int choice) {
+    PostMessageW(list, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), -1);
+    HWND menu = nullptr;
+    Check(WaitFor(
+              [&] {
+                  menu = FindWindowW(L"#32768", nullptr);
+                  return menu != nullptr && IsWindowVisible(menu);
+              },
+              10),
+          "Shift+F10 opens the list's menu");
+    if (menu == nullptr) {
+        return;
+    }
+    // Wine keeps a menu's items in its own process: what each item does is
+    // what the checks after it see.
+    for (int i = 0; i < choice; ++i) {
+        PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
+    }
+    PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+    Check(WaitFor([&] { return !IsWindowVisible(menu); }, 10), "the menu closes");
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -128,6 +196,21 @@ int wmain(int argc, wchar_t** argv) {
     Check(status() == L"同步到Strivo成功！本次上传24条，之前已上传0条",
           "the sync posted all 24 runs");
     Check(!Enabled(dialog, 1010), "sync stays off after a sync");
+
+    // The state column, settled through the list's menu: two rows marked as
+    // posted, then one released for the next sync.
+    const HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+    Check(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0) == 8, "the list has its state column");
+    {
+        ListItems items(process.hProcess, list);
+        items.Select({0, 1});
+        ChooseFromListMenu(list, 1);
+        Check(WaitFor([&] { return items.Text(1, 7) == L"已上传"; }, 10), "marked rows say 已上传");
+        items.Select({1});
+        ChooseFromListMenu(list, 2);
+        Check(WaitFor([&] { return items.Text(1, 7).empty(); }, 10), "a released row says nothing");
+        Check(items.Text(0, 7) == L"已上传", "the other row stays 已上传");
+    }
 
     // Export through the save dialog.
     PostMessageW(GetDlgItem(dialog, 1009), BM_CLICK, 0, 0);

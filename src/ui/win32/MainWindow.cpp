@@ -7,10 +7,12 @@
 #include <commctrl.h>
 #include <commdlg.h>
 #include <shellapi.h>
+#include <windowsx.h>
 
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <vector>
 
 #include "text/WideText.h"
 #include "ui/ControlIds.h"
@@ -67,6 +69,8 @@ public:
     }
     void Focus(int id) override { SetFocus(GetDlgItem(m_dialog, id)); }
     void RowCountChanged(std::size_t rowCount) override;
+    void PostStatesChanged() override { InvalidateRect(m_list, nullptr, FALSE); }
+    std::optional<std::size_t> ShowListMenu(const std::vector<MenuItem>& items) override;
     void ShowMessage(const std::string& text) override {
         MessageBoxW(m_dialog, Wide(text).c_str(), L"", MB_OK);
     }
@@ -99,10 +103,12 @@ private:
     void OnCommand(int id);
     void OnPostedCall();
     void OnGetItemText(NMLVDISPINFOW& info);
+    void OnListMenu(LPARAM at);
 
     HWND m_dialog = nullptr;
     HWND m_list = nullptr;
     std::wstring m_cell;  // the text a list-view item asked for last
+    POINT m_menuAt{};     // where the list's menu opens, on the screen
     RunRows m_rows;       // the table as the list last showed it
     LongestRunId m_longestId;
     std::mutex m_postedMutex;
@@ -164,12 +170,12 @@ void MainWindow::OnInitDialog() {
 
     m_list = GetDlgItem(m_dialog, IDC_RUN_TABLE);
     ListView_SetExtendedListViewStyle(m_list, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-    for (std::size_t c = 0; c < kRunColumnCount; ++c) {
-        std::wstring title = Wide(kRunColumnTitles[c], CP_UTF8);
+    for (std::size_t c = 0; c < kListColumnCount; ++c) {
+        std::wstring title = Wide(kListColumnTitles[c], CP_UTF8);
         LVCOLUMNW column{};
         column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
         column.fmt = LVCFMT_LEFT;
-        column.cx = kRunColumnWidths[c];
+        column.cx = kListColumnWidths[c];
         column.pszText = title.data();
         column.iSubItem = static_cast<int>(c);
         SendMessageW(m_list, LVM_INSERTCOLUMNW, c, reinterpret_cast<LPARAM>(&column));
@@ -182,7 +188,16 @@ INT_PTR MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_COMMAND:
             if (HIWORD(wParam) == BN_CLICKED) {
                 OnCommand(LOWORD(wParam));
+            } else if (HIWORD(wParam) == EN_KILLFOCUS && LOWORD(wParam) == IDC_SITE_USER) {
+                m_controller.OnSiteUserEdited();
             }
+            return TRUE;
+        case WM_CONTEXTMENU:
+            // The right button, the menu key or Shift+F10, on rows or on none.
+            if (reinterpret_cast<HWND>(wParam) != m_list) {
+                return FALSE;
+            }
+            OnListMenu(lParam);
             return TRUE;
         case WM_SYSCOMMAND:
             if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
@@ -281,7 +296,7 @@ void MainWindow::RowCountChanged(std::size_t rowCount) {
     m_rows = m_controller.table()->Snapshot();
     const LongestRunId::Change change = m_longestId.Measure(rowCount, m_rows);
     if (change.newList) {
-        ListView_SetColumnWidth(m_list, kColumnRunId, kRunColumnWidths[kColumnRunId]);
+        ListView_SetColumnWidth(m_list, kColumnRunId, kListColumnWidths[kColumnRunId]);
     }
     // The RunID column as wide as the longest id, with the cell's margins.
     if (change.longer) {
@@ -301,9 +316,37 @@ void MainWindow::OnGetItemText(NMLVDISPINFOW& info) {
     }
     // The rows the item count came from; the table may have moved on since.
     const auto row = static_cast<std::size_t>(info.item.iItem);
-    m_cell = row < m_rows.size() ? Wide(m_rows[row][static_cast<std::size_t>(info.item.iSubItem)])
-                                 : std::wstring();
+    m_cell =
+        row < m_rows.size()
+            ? Wide(m_controller.ListCell(m_rows[row], static_cast<std::size_t>(info.item.iSubItem)))
+            : std::wstring();
     lstrcpynW(info.item.pszText, m_cell.c_str(), info.item.cchTextMax);
+}
+
+void MainWindow::OnListMenu(LPARAM at) {
+    m_menuAt = {GET_X_LPARAM(at), GET_Y_LPARAM(at)};
+    if (at == -1) {  // from the keyboard: at the list's corner
+        m_menuAt = {};
+        ClientToScreen(m_list, &m_menuAt);
+    }
+    std::vector<std::size_t> selected;
+    for (int item = ListView_GetNextItem(m_list, -1, LVNI_SELECTED); item >= 0;
+         item = ListView_GetNextItem(m_list, item, LVNI_SELECTED)) {
+        selected.push_back(static_cast<std::size_t>(item));
+    }
+    m_controller.OnListMenu(selected);
+}
+
+std::optional<std::size_t> MainWindow::ShowListMenu(const std::vector<MenuItem>& items) {
+    const HMENU menu = CreatePopupMenu();
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        AppendMenuW(menu, MF_STRING | (items[i].enabled ? 0 : MF_GRAYED), i + 1,
+                    Wide(items[i].text).c_str());
+    }
+    const int chosen = static_cast<int>(TrackPopupMenu(
+        menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, m_menuAt.x, m_menuAt.y, 0, m_dialog, nullptr));
+    DestroyMenu(menu);
+    return chosen > 0 ? std::optional<std::size_t>(chosen - 1) : std::nullopt;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <wx/filedlg.h>
 #include <wx/filename.h>
 #include <wx/log.h>
+#include <wx/menu.h>
 #include <wx/msgdlg.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
@@ -48,6 +49,18 @@ MainDialog::MainDialog(wxWindow* parent, MainDialogOptions options)
     on(IDC_VISIT_SITE, &WindowController::OnVisitSite);
     Bind(
         wxEVT_BUTTON, [this](wxCommandEvent&) { AboutDialog(this).ShowModal(); }, IDC_ABOUT);
+    // The right button, the menu key or Shift+F10, on rows or on none.
+    m_list->Bind(wxEVT_CONTEXT_MENU, [this](wxContextMenuEvent& event) {
+        // From the keyboard: at the list's corner.
+        m_menuAt = event.GetPosition() == wxDefaultPosition
+                       ? wxPoint(0, 0)
+                       : m_list->ScreenToClient(event.GetPosition());
+        m_controller.OnListMenu(m_list->SelectedRows());
+    });
+    FindWindow(IDC_SITE_USER)->Bind(wxEVT_KILL_FOCUS, [this](wxFocusEvent& event) {
+        m_controller.OnSiteUserEdited();
+        event.Skip();
+    });
     Bind(wxEVT_CHAR_HOOK, &MainDialog::OnCharHook, this);
     Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { m_controller.Close(); });
     SetEscapeId(wxID_NONE);
@@ -76,7 +89,10 @@ void MainDialog::CreateControls() {
     wxButton* sync = button(IDC_SYNC, "同步Nike+数据到Strivo");
     wxButton* refresh = button(IDC_REFRESH, "刷新", wxBU_EXACTFIT);
     wxButton* exportButton = button(IDC_EXPORT, "导出", wxBU_EXACTFIT);
-    m_list = new RunListView(this, IDC_RUN_TABLE, {}, {}, m_controller.table());
+    m_list = new RunListView(this, IDC_RUN_TABLE, {}, {}, m_controller.table(),
+                             [this](const RunRow& row, std::size_t column) {
+                                 return m_controller.ListCell(row, column);
+                             });
     wxButton* visitSite = button(IDC_VISIT_SITE, "访问Kelvora网站", wxBORDER_NONE);
     wxButton* about = button(IDC_ABOUT, "关于...", wxBORDER_NONE);
     auto* serviceGroup = new wxStaticBox(this, wxID_ANY, Utf8("# 1，Nike+"));
@@ -152,6 +168,19 @@ void MainDialog::FitStatusPath(const std::string& status, const std::string& pat
 
 void MainDialog::RowCountChanged(std::size_t rowCount) {
     m_list->TableChanged(rowCount);
+}
+
+void MainDialog::PostStatesChanged() {
+    m_list->Refresh();
+}
+
+std::optional<std::size_t> MainDialog::ShowListMenu(const std::vector<MenuItem>& items) {
+    wxMenu menu;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        menu.Append(static_cast<int>(i) + 1, ToWx(items[i].text))->Enable(items[i].enabled);
+    }
+    const int chosen = m_list->GetPopupMenuSelectionFromUser(menu, m_menuAt);
+    return chosen > 0 ? std::optional<std::size_t>(chosen - 1) : std::nullopt;
 }
 
 void MainDialog::ShowMessage(const std::string& text) {

@@ -25,6 +25,8 @@ public:
     void Focus(int id) override;
     void FitStatusPath(const std::string& status, const std::string& path) override;
     void RowCountChanged(std::size_t rowCount) override;
+    void PostStatesChanged() override;
+    std::optional<std::size_t> ShowListMenu(const std::vector<MenuItem>& items) override;
     void ShowMessage(const std::string& text) override;
     void ShowAppMessage(const std::string& text) override;
     std::optional<ChosenFile> ChooseCsvFile() override;
@@ -37,6 +39,7 @@ private:
     void OnCharHook(wxKeyEvent& event);
 
     RunListView* m_list = nullptr;
+    wxPoint m_menuAt;  // where the list's menu opens, in the list's coordinates
     WindowController m_controller;  // last: its workers end before the controls go
 };
 

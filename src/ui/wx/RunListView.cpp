@@ -9,13 +9,19 @@
 namespace strivo {
 
 RunListView::RunListView(wxWindow* parent, wxWindowID id, const wxPoint& position,
-                         const wxSize& size, std::shared_ptr<RunTable> table)
+                         const wxSize& size, std::shared_ptr<RunTable> table, CellText cell)
     // Grid lines and whole-row selection; several rows selectable; no sorting.
     : wxListCtrl(parent, id, position, size,
                  wxLC_REPORT | wxLC_VIRTUAL | wxLC_HRULES | wxLC_VRULES | wxBORDER_THEME),
-      m_table(std::move(table)) {
-    for (std::size_t c = 0; c < kRunColumnCount; ++c) {
-        AppendColumn(Utf8(kRunColumnTitles[c]), wxLIST_FORMAT_LEFT, kRunColumnWidths[c]);
+      m_table(std::move(table)),
+      m_cell(std::move(cell)) {
+    if (!m_cell) {
+        m_cell = [](const RunRow& row, std::size_t column) {
+            return column < kRunColumnCount ? row[column] : std::string_view();
+        };
+    }
+    for (std::size_t c = 0; c < kListColumnCount; ++c) {
+        AppendColumn(Utf8(kListColumnTitles[c]), wxLIST_FORMAT_LEFT, kListColumnWidths[c]);
     }
     // The list draws keyboard focus around its current row only, and a new
     // list has none: give it the first, so tabbing in shows where the keys act.
@@ -40,12 +46,22 @@ void RunListView::TableChanged(std::size_t changedTo) {
     Refresh();
 }
 
+std::vector<std::size_t> RunListView::SelectedRows() const {
+    std::vector<std::size_t> rows;
+    for (long item = GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); item >= 0;
+         item = GetNextItem(item, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED)) {
+        rows.push_back(static_cast<std::size_t>(item));
+    }
+    return rows;
+}
+
 void RunListView::FitColumns() {
     const int margin = GetTextExtent("00").x;
-    std::array<int, kRunColumnCount> widths{};
-    std::array<int, kRunColumnCount> needed{};
-    for (std::size_t c = 0; c < kRunColumnCount; ++c) {
-        needed[c] = GetTextExtent(Utf8(kRunColumnTitles[c])).x + margin;
+    std::array<int, kListColumnCount> widths{};
+    // The state column's texts are no wider than its title.
+    std::array<int, kListColumnCount> needed{};
+    for (std::size_t c = 0; c < kListColumnCount; ++c) {
+        needed[c] = GetTextExtent(Utf8(kListColumnTitles[c])).x + margin;
     }
     // Every cell but the RunID has a fixed form: the first rows show its width.
     const std::size_t sample = std::min<std::size_t>(m_rows.size(), 200);
@@ -59,20 +75,20 @@ void RunListView::FitColumns() {
     needed[kColumnRunId] =
         std::max(needed[kColumnRunId], GetTextExtent(ToWx(m_longestId.id())).x + margin);
     int total = 0;
-    for (std::size_t c = 0; c < kRunColumnCount; ++c) {
-        widths[c] = std::max(kRunColumnWidths[c], needed[c]);
+    for (std::size_t c = 0; c < kListColumnCount; ++c) {
+        widths[c] = std::max(kListColumnWidths[c], needed[c]);
         total += widths[c];
     }
     // Too wide for the list: columns wider than their texts give up the difference.
     int excess = total - (GetClientSize().x - wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, this));
-    for (std::size_t c = 0; c < kRunColumnCount && excess > 0; ++c) {
+    for (std::size_t c = 0; c < kListColumnCount && excess > 0; ++c) {
         const int spare = std::min(excess, widths[c] - needed[c]);
         if (spare > 0) {
             widths[c] -= spare;
             excess -= spare;
         }
     }
-    for (std::size_t c = 0; c < kRunColumnCount; ++c) {
+    for (std::size_t c = 0; c < kListColumnCount; ++c) {
         SetColumnWidth(static_cast<int>(c), widths[c]);
     }
 }
@@ -80,7 +96,8 @@ void RunListView::FitColumns() {
 wxString RunListView::OnGetItemText(long item, long column) const {
     // The rows the item count came from; the table may have moved on since.
     const auto row = static_cast<std::size_t>(item);
-    return row < m_rows.size() ? ToWx(m_rows[row][static_cast<std::size_t>(column)]) : wxString();
+    return row < m_rows.size() ? ToWx(m_cell(m_rows[row], static_cast<std::size_t>(column)))
+                               : wxString();
 }
 
 }  // namespace strivo
