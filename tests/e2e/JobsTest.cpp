@@ -289,7 +289,7 @@ TEST_F(JobsTest, AStopLetsThePostInFlightFinishForAWhileAndKeepsItsOutcome) {
         };
         RunSync(stop.get_token(), m_services.settings(), m_services.config(), sink, *m_table,
                 {.store = m_store, .finishPostInFlight = c.grace});
-        const ProgressReport& done = sink.reports().back();
+        const ProgressReport done = sink.reports().back();
         EXPECT_TRUE(done.stopped);
         EXPECT_EQ(done.untriedIds, (std::vector<std::string>{"803", "804"}));
         EXPECT_EQ(PostStates(), c.states);
