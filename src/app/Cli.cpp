@@ -11,6 +11,9 @@
 #include "app/TerminalTable.h"
 #include "app/Translate.h"
 #include "export/CsvExport.h"
+#include "history/TcxWriter.h"
+#include "history/TotalsText.h"
+#include "io/AtomicFile.h"
 #include "rows/RunTable.h"
 #include "runservice/RunList.h"
 #include "runservice/RunServiceWorker.h"
@@ -79,14 +82,14 @@ public:
         if (m_options.command == "settle") {
             return Settle();
         }
-        if (m_options.command == "runs") {
+        if (ReadsStoreOnly()) {
             // The demo's store lives in memory: it holds what this run downloads.
             if (m_options.demo) {
                 if (const int status = Download(/*print=*/false); status != kExitDone) {
                     return status;
                 }
             }
-            return ListRuns();
+            return m_options.command == "runs" ? ListRuns() : Stats();
         }
         if (const int status = Download(/*print=*/true); status != kExitDone) {
             return status;
@@ -95,16 +98,82 @@ public:
             return status;
         }
         if (m_options.command != "sync") {
-            return kExitDone;
+            if (!m_options.tcx) {
+                return kExitDone;
+            }
+            // Every stored run, also those the service no longer lists.
+            std::vector<StoredRun> runs;
+            if (const int status = ReadStoredRuns(runs, nullptr); status != kExitDone) {
+                return status;
+            }
+            return SaveTcx(runs);
         }
         return m_options.dryRun ? DryRun() : Sync();
     }
 
 private:
-    // `--csv -`: standard output carries the CSV alone; what a person reads
-    // goes to standard error.
-    bool CsvToStandardOutput() const { return m_options.csv && *m_options.csv == "-"; }
-    std::ostream& Out() { return CsvToStandardOutput() ? m_env.err : m_env.out; }
+    bool ReadsStoreOnly() const {
+        return m_options.command == "runs" || m_options.command == "stats";
+    }
+
+    // `--csv -` (or --tcx, --svg): standard output carries the file alone;
+    // what a person reads goes to standard error.
+    static bool ToStandardOutput(const std::optional<std::filesystem::path>& file) {
+        return file && *file == "-";
+    }
+    bool CsvToStandardOutput() const { return ToStandardOutput(m_options.csv); }
+    std::ostream& Out() {
+        return CsvToStandardOutput() || ToStandardOutput(m_options.tcx) ||
+                       ToStandardOutput(m_options.svg)
+                   ? m_env.err
+                   : m_env.out;
+    }
+
+    // A file of its own making, in full or not at all, or to standard output.
+    int SaveFile(const std::filesystem::path& path, std::string_view content) {
+        if (path == "-") {
+            m_env.out << content;
+            m_env.out.flush();
+            return kExitDone;
+        }
+        // Like any new document: readable and writable by all, less the umask.
+        using std::filesystem::perms;
+        const FileResult written = WriteFileAtomically(
+            path, content,
+            perms::owner_read | perms::owner_write | perms::group_read | perms::group_write |
+                perms::others_read | perms::others_write);
+        if (!written) {
+            Error(Fill(Tr("cannot write {0}: {1}"), Utf8Path(path), written.error));
+            return kExitFailed;
+        }
+        return kExitDone;
+    }
+
+    // Every stored run of the account as TCX; a run it could not write in
+    // full is named, one line each.
+    int SaveTcx(const std::vector<StoredRun>& runs) {
+        if (!m_options.tcx) {
+            return kExitDone;
+        }
+        const TcxFile tcx = WriteTcx(runs);
+        NameProblems(tcx.problems);
+        if (const int status = SaveFile(*m_options.tcx, tcx.text); status != kExitDone) {
+            return status;
+        }
+        if (!ToStandardOutput(m_options.tcx)) {
+            const auto count = static_cast<unsigned long>(tcx.activities);
+            m_env.err << Fill(TrN("Saved {0} run to {1}", "Saved {0} runs to {1}", count),
+                              tcx.activities, Utf8Path(*m_options.tcx))
+                      << "\n";
+        }
+        return kExitDone;
+    }
+
+    void NameProblems(const std::vector<RunProblem>& problems) {
+        for (const RunProblem& problem : problems) {
+            Error(Fill(Tr("warning: run {0}: {1}"), ForTerminal(problem.runId), problem.what));
+        }
+    }
 
     int SaveCsv(const RunRows& rows) {
         if (CsvToStandardOutput()) {
@@ -162,15 +231,15 @@ private:
                 return kExitUsage;
             }
             m_storePath = StorePathFor(path);
-            // Listing the runs makes no store where there is none.
-            m_store = m_options.command != "runs" || std::filesystem::exists(m_storePath, error)
+            // Reading the runs makes no store where there is none.
+            m_store = !ReadsStoreOnly() || std::filesystem::exists(m_storePath, error)
                           ? SharedStore::ForSettings(path)
                           : nullptr;
             source = Utf8Path(path);
         }
 
         const bool needSite = m_options.command == "sync" && !m_options.dryRun;
-        // Settling and listing read the store only: no sign-in, no password.
+        // Settling, listing and totalling read the store only: no sign-in, no password.
         const bool needService =
             m_options.command == "download" || m_options.command == "sync" || m_options.demo;
         if (m_options.command == "settle") {
@@ -501,39 +570,92 @@ private:
         return kExitDone;
     }
 
+    // The stored runs of the account, as the store lists them, and with
+    // `posts` their posts for the site user. No store: no runs.
+    int ReadStoredRuns(std::vector<StoredRun>& runs,
+                       std::unordered_map<std::string, PostRecord>* posts) {
+        if (!m_store) {
+            return kExitDone;
+        }
+        if (!m_store->opened()) {
+            return StoreFailure(m_store->opened());
+        }
+        StoreResult read;
+        m_store->With([&](RunStore* store) {
+            runs = store->Runs(ServiceKeyOf(m_settings), m_settings.serviceUser, &read);
+            if (read && posts && !m_settings.siteUser.empty()) {
+                *posts = store->Posts(SiteKeyOf(m_settings), &read);
+            }
+        });
+        return read ? kExitDone : StoreFailure(read);
+    }
+
+    std::string StoreName() const {
+        return m_options.demo ? Tr("the demo's store in memory") : Utf8Path(m_storePath);
+    }
+
+    // Said in place of runs, listed or totalled, when there are none.
+    void SayNothingStored() {
+        Out() << Fill(Tr("Nothing stored yet in {0}; 'strivo-cli download' stores the runs "
+                         "it reads."),
+                      StoreName())
+              << "\n";
+    }
+
+    void SayRunsStored(std::size_t count) {
+        Out() << Fill(TrN("{0} run stored in {1}:", "{0} runs stored in {1}:", count), count,
+                      StoreName())
+              << "\n";
+    }
+
+    // The distance per period of the stored runs, and with --svg its chart.
+    int Stats() {
+        std::vector<StoredRun> runs;
+        if (const int status = ReadStoredRuns(runs, nullptr); status != kExitDone) {
+            return status;
+        }
+        if (runs.empty()) {
+            SayNothingStored();
+            return kExitDone;
+        }
+        const RunTotals totals = TotalRuns(runs, m_options.by);
+        SayRunsStored(runs.size());
+        for (const std::string& line : TotalsLines(totals.periods)) {
+            Out() << line << "\n";
+        }
+        const auto counted = static_cast<unsigned long>(totals.all.runs);
+        Out() << Fill(TrN("In all: {0} run, {1} km, {2}", "In all: {0} runs, {1} km, {2}", counted),
+                      totals.all.runs, FormatKm(totals.all.distanceMm, 2),
+                      FormatHms(totals.all.durationMs))
+              << "\n";
+        NameProblems(totals.problems);
+        if (m_options.svg) {
+            if (const int status = SaveFile(*m_options.svg, ChartSvg(totals.periods, totals.by));
+                status != kExitDone) {
+                return status;
+            }
+            if (!ToStandardOutput(m_options.svg)) {
+                m_env.err << Fill(Tr("Saved the chart to {0}"), Utf8Path(*m_options.svg)) << "\n";
+            }
+        }
+        return kExitDone;
+    }
+
     // The stored runs of the account, oldest first as the run service lists
     // them, each with its post's state for the site user.
     int ListRuns() {
         std::vector<StoredRun> runs;
         std::unordered_map<std::string, PostRecord> posts;
-        if (m_store) {
-            if (!m_store->opened()) {
-                return StoreFailure(m_store->opened());
-            }
-            StoreResult read;
-            m_store->With([&](RunStore* store) {
-                runs = store->Runs(ServiceKeyOf(m_settings), m_settings.serviceUser, &read);
-                if (read && !m_settings.siteUser.empty()) {
-                    posts = store->Posts(SiteKeyOf(m_settings), &read);
-                }
-            });
-            if (!read) {
-                return StoreFailure(read);
-            }
+        if (const int status = ReadStoredRuns(runs, &posts); status != kExitDone) {
+            return status;
         }
         std::reverse(runs.begin(), runs.end());
-        const std::string where =
-            m_options.demo ? Tr("the demo's store in memory") : Utf8Path(m_storePath);
         if (runs.empty()) {
-            Out() << Fill(Tr("Nothing stored yet in {0}; 'strivo-cli download' stores the runs "
-                             "it reads."),
-                          where)
-                  << "\n";
-            return kExitDone;
+            SayNothingStored();
+            // An empty TCX file says as much to another service.
+            return SaveTcx(runs);
         }
-        Out() << Fill(TrN("{0} run stored in {1}:", "{0} runs stored in {1}:", runs.size()),
-                      runs.size(), where)
-              << "\n";
+        SayRunsStored(runs.size());
         RunRows::Builder rows;
         long long sequence = 0;
         for (const StoredRun& run : runs) {
@@ -566,7 +688,10 @@ private:
             Out() << RunLine(run.startTime, run.distance, duration, run.runId)
                   << (state.empty() ? "" : "  " + state) << "\n";
         }
-        return SaveCsv(rows.Finish());
+        if (const int status = SaveCsv(rows.Finish()); status != kExitDone) {
+            return status;
+        }
+        return SaveTcx(runs);
     }
 
     // One run on one line: start time, kilometres, duration, RunID.

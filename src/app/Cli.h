@@ -54,8 +54,9 @@ enum CliExit : int {
     kExitInterrupted = 130
 };
 
-// strivo-cli download [--csv=FILE] | sync [--csv=FILE] [--dry-run [--verbose]] [--all]
-// | runs [--csv=FILE] | settle --posted|--repost RUNID...|--held, with
+// strivo-cli download [--csv=FILE] [--tcx=FILE] | sync [--csv=FILE] [--dry-run [--verbose]]
+// [--all] | runs [--csv=FILE] [--tcx=FILE] | stats [--by=week|month|year] [--svg=FILE]
+// | settle --posted|--repost RUNID...|--held, with
 // --config=FILE or --demo; --help, --version.
 int RunCli(const std::vector<std::string>& args, CliEnvironment& env);
 

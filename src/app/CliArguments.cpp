@@ -10,10 +10,11 @@ namespace {
 
 // The synopsis, said again under a usage error.
 constexpr const char* kSynopsis =
-    N_("Usage: strivo-cli download [--csv=FILE] [--config=FILE | --demo]\n"
+    N_("Usage: strivo-cli download [--csv=FILE] [--tcx=FILE] [--config=FILE | --demo]\n"
        "       strivo-cli sync [--csv=FILE] [--dry-run [--verbose]] [--all]\n"
        "                       [--config=FILE | --demo]\n"
-       "       strivo-cli runs [--csv=FILE] [--config=FILE | --demo]\n"
+       "       strivo-cli runs [--csv=FILE] [--tcx=FILE] [--config=FILE | --demo]\n"
+       "       strivo-cli stats [--by=week|month|year] [--svg=FILE] [--config=FILE | --demo]\n"
        "       strivo-cli settle --posted | --repost RUNID... | --held [--config=FILE]\n"
        "       strivo-cli --help | --version\n");
 
@@ -26,9 +27,13 @@ constexpr struct {
     {"download", N_("sign in to Nike+, print the summary and the run table")},
     {"sync", N_("download, then post the runs the run log does not have yet")},
     {"runs", N_("list the stored runs and their posts; no network")},
+    {"stats", N_("print the stored distance per week, month or year; no network")},
     {"settle", N_("say what became of runs held back with an unknown outcome")},
     {nullptr, nullptr},
     {"--csv=FILE", N_("also save the run table as CSV; - for standard output")},
+    {"--tcx=FILE", N_("also save every stored run as TCX; - for standard output")},
+    {"--by=PERIOD", N_("stats: total per week (default), month or year")},
+    {"--svg=FILE", N_("stats: also save the chart as SVG; - for standard output")},
     {"--dry-run", N_("print what sync would do with each run; post nothing")},
     {"--verbose", N_("with --dry-run: also print each run-log entry's form")},
     {"--all", N_("post every run, also those posted before or held back")},
@@ -90,7 +95,12 @@ constexpr struct {
 constexpr struct {
     std::string_view name;
     std::optional<std::filesystem::path> CliOptions::*member;
-} kFileOptions[] = {{"--csv", &CliOptions::csv}, {"--config", &CliOptions::config}};
+} kFileOptions[] = {{"--csv", &CliOptions::csv},
+                   {"--tcx", &CliOptions::tcx},
+                   {"--svg", &CliOptions::svg},
+                   {"--config", &CliOptions::config}};
+
+constexpr std::string_view kCommands[] = {"download", "sync", "runs", "stats", "settle"};
 
 }  // namespace
 
@@ -111,15 +121,25 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
             }
             options.*option->member = true;
         } else if (const auto* fileOption = std::ranges::find_if(kFileOptions, named);
-                   fileOption != std::end(kFileOptions)) {
+                   fileOption != std::end(kFileOptions) || name == "--by") {
             if (!attached && i + 1 < args.size()) {
                 attached = args[++i];
             }
             if (!attached || attached->empty()) {
                 return {std::nullopt, Fill(Tr("{0} needs a value"), name)};
             }
-            options.*fileOption->member = PathFromUtf8(*attached);
-        } else if ((name == "download" || name == "sync" || name == "runs" || name == "settle") &&
+            if (name == "--by") {
+                const std::optional<PeriodKind> by = ParsePeriodKind(*attached);
+                if (!by) {
+                    return {std::nullopt, Fill(Tr("--by takes week, month or year, not {0}"),
+                                               *attached)};
+                }
+                options.by = *by;
+                options.byGiven = true;
+            } else {
+                options.*fileOption->member = PathFromUtf8(*attached);
+            }
+        } else if (std::ranges::find(kCommands, name) != std::end(kCommands) &&
                    options.command.empty()) {
             options.command = name;
         } else if (options.command == "settle" && !name.starts_with("-")) {
@@ -132,7 +152,24 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
         return {options, {}};
     }
     if (options.command.empty()) {
-        return {std::nullopt, Tr("say download, sync, runs or settle")};
+        return {std::nullopt, Tr("say download, sync, runs, stats or settle")};
+    }
+    if (options.tcx && options.command != "runs" && options.command != "download") {
+        return {std::nullopt, Fill(Tr("{0} goes with {1}"), "--tcx", "runs or download")};
+    }
+    if ((options.svg || options.byGiven) && options.command != "stats") {
+        return {std::nullopt,
+                Fill(Tr("{0} goes with {1}"), options.svg ? "--svg" : "--by", "stats")};
+    }
+    if (options.csv && options.command == "stats") {
+        return {std::nullopt, Fill(Tr("{0} goes with {1}"), "--csv", "download, sync or runs")};
+    }
+    // Standard output carries one file alone.
+    const auto toStandardOutput = [](const std::optional<std::filesystem::path>& file) {
+        return file && *file == "-";
+    };
+    if (toStandardOutput(options.csv) && toStandardOutput(options.tcx)) {
+        return {std::nullopt, Tr("--csv and --tcx cannot both write to standard output")};
     }
     if ((options.dryRun || options.all) && options.command != "sync") {
         return {std::nullopt,
@@ -157,7 +194,8 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
         }
         if (options.csv || options.demo) {
             return {std::nullopt, Fill(Tr("{0} goes with {1}"), options.csv ? "--csv" : "--demo",
-                                       "download, sync or runs")};
+                                       options.csv ? "download, sync or runs"
+                                                   : "download, sync, runs or stats")};
         }
     }
     if (options.demo && options.config) {

@@ -5,12 +5,18 @@
 #include <string>
 #include <vector>
 
+#include "history/RunTotals.h"
+
 // What strivo-cli is asked to do, and what it says when asked for help.
 namespace strivo {
 
 struct CliOptions {
     std::string command;
     std::optional<std::filesystem::path> csv;
+    std::optional<std::filesystem::path> tcx;  // runs, download
+    std::optional<std::filesystem::path> svg;  // stats
+    PeriodKind by = PeriodKind::Week;          // stats
+    bool byGiven = false;
     std::optional<std::filesystem::path> config;
     bool dryRun = false;
     bool verbose = false;
@@ -31,7 +37,7 @@ struct ParsedArguments {
     std::string error;
 };
 
-// A file option takes its value GNU's two ways: --csv=FILE or --csv FILE.
+// An option with a value takes it GNU's two ways: --csv=FILE or --csv FILE.
 ParsedArguments ParseArguments(const std::vector<std::string>& args);
 
 // The synopsis, said again under a usage error, and the whole --help text.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <sstream>
 
 #include "../support/StandInServices.h"
@@ -171,12 +172,22 @@ TEST_F(CliTest, AnotherSyncHoldingTheStoreRefusesWithSeventyFive) {
     EXPECT_EQ(Run({"settle", "--posted", "--held", "--config", config.string()}), 0);
 }
 
-TEST_F(CliTest, RunsListsTheStoreWithoutTheNetwork) {
+// A tool from Debian the test checks a file with, where it is installed.
+bool Accepts(const std::string& command, const std::filesystem::path& file) {
+    return std::system((command + " '" + file.string() + "' >/dev/null").c_str()) == 0;
+}
+bool Have(const std::string& tool) {
+    return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+TEST_F(CliTest, RunsAndStatsReadTheStoreWithoutTheNetwork) {
     const std::string config = WriteDemoConfig().string();
     const std::string store = StorePathFor(config).string();
-    EXPECT_EQ(Run({"runs", "--config", config}), 0);
-    EXPECT_EQ(m_out.str().rfind("Nothing stored yet in " + store, 0), 0u) << m_out.str();
-    EXPECT_FALSE(std::filesystem::exists(store)) << "listing makes no store";
+    for (const char* command : {"runs", "stats"}) {
+        EXPECT_EQ(Run({command, "--config", config}), 0) << command;
+        EXPECT_EQ(m_out.str().rfind("Nothing stored yet in " + store, 0), 0u) << m_out.str();
+    }
+    EXPECT_FALSE(std::filesystem::exists(store)) << "reading makes no store";
 
     const auto downloaded = m_folder / "downloaded.csv";
     const auto listed = m_folder / "listed.csv";
@@ -191,6 +202,32 @@ TEST_F(CliTest, RunsListsTheStoreWithoutTheNetwork) {
               std::string::npos)
         << out;
     EXPECT_TRUE(test::ReadFile(listed) == test::ReadFile(downloaded)) << "the CSV of a download";
+
+    const auto tcx = m_folder / "runs.tcx";
+    EXPECT_EQ(Run({"runs", "--config", config, "--tcx=" + tcx.string()}), 0) << m_err.str();
+    EXPECT_NE(m_err.str().find("Saved 24 runs to " + tcx.string()), std::string::npos);
+    const std::string text = test::ReadFile(tcx);
+    std::size_t activities = 0;
+    for (auto at = text.find("<Activity Sport=\"Running\">"); at != std::string::npos;
+         at = text.find("<Activity Sport=\"Running\">", at + 1)) {
+        ++activities;
+    }
+    EXPECT_EQ(activities, 24u);
+    EXPECT_NE(text.find("<Notes>1100309028</Notes>"), std::string::npos);
+    if (Have("xmllint")) {
+        EXPECT_TRUE(Accepts("xmllint --noout", tcx)) << text;
+    }
+
+    const auto svg = m_folder / "weeks.svg";
+    EXPECT_EQ(Run({"stats", "--by", "week", "--config", config, "--svg", svg.string()}), 0)
+        << m_err.str();
+    const std::string totals = m_out.str();
+    EXPECT_EQ(totals.rfind("24 runs stored in " + store + ":\n2010-W09 ", 0), 0u) << totals;
+    EXPECT_NE(totals.find("\nIn all: 24 runs, "), std::string::npos) << totals;
+    EXPECT_EQ(m_err.str(), "Saved the chart to " + svg.string() + "\n");
+    if (Have("rsvg-convert")) {
+        EXPECT_TRUE(Accepts("rsvg-convert -o '" + (m_folder / "weeks.png").string() + "'", svg));
+    }
 }
 
 TEST_F(CliTest, FailuresAndUsageErrorsExitWithTheirCodes) {
@@ -221,6 +258,11 @@ TEST_F(CliTest, FailuresAndUsageErrorsExitWithTheirCodes) {
         {{"settle", "--repost", "--held", "--config", noPassword.string()}, 2, "no Kelvora user name"},
         {{"download", "--demo", "--config", good}, 2, "--demo and --config do not go together"},
         {{"download", "--config", good, "--csv", "/proc/nope/x.csv"}, 1, "cannot write /proc/nope/x.csv"},
+        {{"runs", "--config", good, "--tcx", "/proc/nope/x.tcx"}, 1, "cannot write /proc/nope/x.tcx"},
+        {{"stats", "--by=fortnight"}, 2, "--by takes week, month or year, not fortnight"},
+        {{"sync", "--tcx=-"}, 2, "--tcx goes with runs or download"},
+        {{"runs", "--svg=x.svg"}, 2, "--svg goes with stats"},
+        {{"runs", "--csv=-", "--tcx=-"}, 2, "cannot both write to standard output"},
         // clang-format on
     };
     for (const auto& c : cases) {

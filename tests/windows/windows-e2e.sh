@@ -170,5 +170,18 @@ grep -v "^SHOT" "$d/window.txt"
 check "the window's export wrote 24 lines" test "$(wc -l <"$d/runs.csv")" = 24
 check "the window saved the user names" grep -q 'user=demo.runner@strivo.example' "$d/config.ini"
 
+# The store without the network: the road's stand-ins stopped after its syncs.
+d=$work/road
+kill "${sim_pid[road]}" 2>/dev/null && wait "${sim_pid[road]}" 2>/dev/null
+check "runs exits 0 offline" run_once "$d" runs
+check "runs lists the 24 stored runs" grep -q '^24 runs stored in ' "$d/out.txt"
+check "stats exits 0 offline" run_once "$d" stats --by=month
+check "stats counts the 24 runs" grep -q '^In all: 24 runs, 184.38 km, 17:04:16' "$d/out.txt"
+check "runs --tcx exits 0 offline" run_once "$d" runs --tcx 跑步.tcx
+check "the TCX holds 24 activities" test "$(grep -c '<Activity Sport="Running">' "$d/跑步.tcx")" = 24
+if command -v xmllint >/dev/null; then
+  check "the TCX is well formed" xmllint --noout "$d/跑步.tcx"
+fi
+
 echo "$passes passed, $failures failed"
 [[ $failures == 0 ]]
