@@ -8,6 +8,11 @@
 // curl has no counterpart for: the rounds keep that record in memory-backed
 // /dev/shm, and one more sync with the record on disk shows what the flushes
 // cost on this machine.
+// First, the same sync in this process, with the workers strivo-cli runs and a
+// fresh store on disk, counts the store's commits: the download's, and the
+// posting's for N posts (at most N + 3: the import of older records, the
+// start, one per post joining its intent with the outcome before it, and the
+// last outcome).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -19,8 +24,12 @@
 
 #include "../support/Shell.h"
 #include "../support/StandInProcess.h"
+#include "rows/RunTable.h"
 #include "runservice/RunList.h"
+#include "runservice/RunServiceWorker.h"
 #include "site/RunLogForm.h"
+#include "site/SiteWorker.h"
+#include "store/SharedStore.h"
 #include "text/TextHelpers.h"
 
 namespace {
@@ -93,6 +102,44 @@ std::string WriteCurlPipeline(const strivo::Settings& settings,
     return script;
 }
 
+// Keeps the sync's last report.
+class LastReport : public strivo::ProgressSink {
+public:
+    void Post(strivo::ProgressReport report) override {
+        if (report.message == strivo::WM_SYNC_DONE) {
+            done = std::move(report);
+        }
+    }
+    strivo::ProgressReport done;
+};
+
+struct Commits {
+    std::uint64_t download = 0, sync = 0;
+    int posted = 0;
+};
+
+// A download and a sync into a new strivo.db beside `settingsFile`, as
+// strivo-cli sync makes them.
+Commits CountCommits(const std::filesystem::path& settingsFile) {
+    const strivo::Settings settings = strivo::ReadSettings(settingsFile);
+    const auto store = strivo::SharedStore::ForSettings(settingsFile);
+    const auto commits = [&store] {
+        return store->With([](strivo::RunStore* opened) { return opened ? opened->commits() : 0; });
+    };
+    strivo::WebSessionConfig config;
+    config.cookies = strivo::MakeCookieStore();
+    LastReport sink;
+    auto table = std::make_shared<strivo::RunTable>();
+    Commits counted;
+    const std::uint64_t opened = commits();
+    strivo::StartDownload(settings, config, sink, table, {.store = store}).join();
+    counted.download = commits() - opened;
+    strivo::StartSync(settings, config, sink, table, {.store = store}).join();
+    counted.sync = commits() - opened - counted.download;
+    counted.posted = sink.done.total - sink.done.notPosted;
+    return counted;
+}
+
 }  // namespace
 
 int main() {
@@ -104,6 +151,22 @@ int main() {
     strivo::test::TempFolder folder;
     strivo::bench::StandInProcess standIns(kRuns, folder.path());
     const std::string script = WriteCurlPipeline(standIns.settings(), folder);
+
+    // On disk, where the commits cost what they cost a runner.
+    {
+        const std::string rounds = std::filesystem::temp_directory_path();
+        ::setenv("TMPDIR", disk.c_str(), 1);
+        strivo::test::TempFolder countFolder;
+        ::setenv("TMPDIR", rounds.c_str(), 1);
+        std::filesystem::copy_file(standIns.settingsFile(), countFolder / "config.ini");
+        const Commits commits = CountCommits(countFolder / "config.ini");
+        const std::uint64_t most = static_cast<std::uint64_t>(commits.posted) + 3;
+        std::printf("store commits of a sync of %d runs into a new store: download %llu; "
+                    "posting %llu for %d posts (at most %llu: %s)\n",
+                    kRuns, static_cast<unsigned long long>(commits.download),
+                    static_cast<unsigned long long>(commits.sync), commits.posted,
+                    static_cast<unsigned long long>(most), commits.sync <= most ? "ok" : "MORE");
+    }
 
     std::vector<double> strivoSeconds, curlSeconds;
     for (int round = 0; round < kRounds; ++round) {

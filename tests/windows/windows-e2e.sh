@@ -67,6 +67,14 @@ run_cli() {
   return $status
 }
 posts() { curl -s "http://127.0.0.1:$site/__sim/requests" | grep -o '"method":"POST","path":"/runlogger.php"' | wc -l; }
+# on_site RUNID: how many entries of RUNID the site holds.
+on_site() { curl -s "http://127.0.0.1:$site/__sim/entries" | grep -c "\[\"nikerunid\",\"$1\"\]"; }
+# each_once: the site holds each of the 24 runs, once.
+each_once() {
+  local ids
+  ids=$(curl -s "http://127.0.0.1:$site/__sim/entries" | grep -o '\["nikerunid","[0-9]*"\]')
+  [[ $(wc -l <<<"$ids") == 24 && $(sort -u <<<"$ids" | wc -l) == 24 ]]
+}
 
 # A fresh prefix, its dialog font mapped to a CJK font that Debian ships.
 "${wine[@]}" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 宋体 /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
@@ -81,14 +89,19 @@ other_name=2130706433
 # store does not always take under Wine.
 start_sim drip --fault /nikeplus/v1/services/app/run_list.jsp,drip=500
 start_sim road
-start_sim drop --fault /runlogger.php,on=2,drop
+start_sim drop --fault /runlogger.php,on=3,drop
+start_sim ended-403 --fault /runlogger.php,on=3,status=403
+start_sim ended-302 --fault '/runlogger.php,on=3,location=/logging.php?action=login'
+start_sim ended-form --fault /runlogger.php,on=3,signin-page
+start_sim interrupt --fault /runlogger.php,on=3,delay=3000
 start_sim status --fault /nikeplus/v1/services/app/run_list.jsp,status=500
 start_sim cut --fault /nikeplus/v1/services/app/run_list.jsp,close
 start_sim loop --fault /logging.php,redirect
 start_sim wronghost
 start_sim untrusted
 start_sim window
-for name in drip road drop status cut loop wronghost window; do trust "$work/$name"; done
+for name in drip road drop ended-403 ended-302 ended-form interrupt status cut loop wronghost \
+            window; do trust "$work/$name"; done
 
 # A run list that drips (a byte every half second) fails by the rate limit
 # after its 60 s window; it runs meanwhile beside the other cases.
@@ -111,12 +124,68 @@ check "a second sync posts nothing" run_cli "$d" sync
 check "the record of posted runs holds them" grep -q 'Nothing new to post: 24' "$d/out.txt"
 check "no post was made twice" test "$(posts)" = 24
 
-# Faults that reach the Windows transport.
+# The store and the hold-back: the third post is stored by the site but
+# never answered. Its run is held back, named, until the runner settles it.
 d=$work/drop && config "$d"
 run_cli "$d" sync
-check "a dropped post is reported as sent without an answer" \
-  grep -q 'sent without an answer, held back: 1100347275$' "$d/err.txt"
-check "and never sent again" test "$(posts)" = 2
+check "a dropped post fails the sync" test $? = 1
+check "and is named as sent without an answer" \
+  grep -q 'sent without an answer, held back: 1100425294$' "$d/err.txt"
+check "the store lies beside config.ini" test -f "$d/strivo.db"
+run_cli "$d" sync
+check "the next sync exits 0" test $? = 0
+check "and warns of the held run" \
+  grep -q 'warning: 1 run held back, sent earlier without an answer: 1100425294$' "$d/err.txt"
+check "it posted the others, not the held one" test "$(posts)" = 24
+check "so the site holds each run once" each_once
+check "settle --posted exits 0" run_cli "$d" settle --posted 1100425294
+check "and records it" grep -q '^Recorded 1 run as posted\.$' "$d/out.txt"
+run_cli "$d" sync
+check "a settled run is not posted" grep -q 'Nothing new to post: 24' "$d/out.txt"
+check "nor is anything else" test "$(posts)" = 24
+check "settle --repost exits 0" run_cli "$d" settle --repost 1100425294
+run_cli "$d" sync
+check "a released run is posted again, alone" grep -q '^Posted 1 run to the Kelvora' "$d/out.txt"
+check "the site has it twice, as asked" test "$(on_site 1100425294)" = 2
+check "and one post more" test "$(posts)" = 25
+
+# A site that ended the session answers the third post with 403, a redirect
+# to its sign-in page or the sign-in page itself: the sync fails, the run is
+# not recorded as posted, and the next sync posts it and the rest.
+for name in ended-403 ended-302 ended-form; do
+  d=$work/$name && config "$d"
+  run_cli "$d" sync
+  check "$name: the sync fails" test $? = 1
+  check "$name: it says the session ended" \
+    grep -q 'signed the session out: it answered the post of run 1100425294 with' "$d/err.txt"
+  check "$name: the next sync exits 0" run_cli "$d" sync
+  check "$name: it posts that run and the rest" grep -q '^Posted 22 runs to the Kelvora' "$d/out.txt"
+  check "$name: the site holds each run once" each_once
+done
+
+# Ctrl+C while the third post waits for its answer: the post is answered and
+# kept, no other starts, and the next sync does not post it again.
+d=$work/interrupt && config "$d"
+rm -f "$d/flag"
+(cd "$d" && "${wine[@]}" "$build/tests/windows/interrupt_child.exe" "$(winpath "$d/flag")" \
+   "$(winpath "$cli")" sync --config config.ini >out.txt 2>err.txt) &
+interrupted=$!
+for _ in $(seq 600); do [[ $(posts) -ge 2 ]] && break; sleep 0.1; done
+sleep 1 && touch "$d/flag"
+wait $interrupted
+status=$?
+if [[ $status == 3 ]] && grep -q '^interrupt_child:' "$d/err.txt"; then
+  echo "skipped: Ctrl+C under Wine: $(grep '^interrupt_child:' "$d/err.txt")"
+else
+  check "Ctrl+C ends the sync with status 130" test $status = 130
+  check "and says how far it got" grep -q 'interrupted: 3 runs posted$' "$d/err.txt"
+  check "the post in flight was answered" test "$(posts)" = 3
+  check "the next sync exits 0" run_cli "$d" sync
+  check "and posts the others only" grep -q '^Posted 21 runs to the Kelvora run log; 3 were' "$d/out.txt"
+  check "so the site holds each run once" each_once
+fi
+
+# Faults that reach the Windows transport.
 d=$work/status && config "$d"
 run_cli "$d" download
 check "a status 500 fails the download" grep -q 'run list failed: .*: status 500$' "$d/err.txt"
