@@ -767,9 +767,18 @@ StoreResult RunStore::SettleAllHeldRepost(const SiteKey& site, int* changed) {
 
 StoreResult RunStore::ImportPostedRuns(std::span<const std::filesystem::path> files,
                                        std::vector<ImportReport>* reports) {
-    StoreTransaction transaction(*this);
-    if (!transaction.begun()) {
-        return transaction.begun();
+    // Most stores have no older record beside them: then nothing is written,
+    // and a sync's commits stay one per post.
+    const bool anyRecord = std::ranges::any_of(files, [](const std::filesystem::path& file) {
+        std::error_code error;
+        return std::filesystem::is_regular_file(file, error);
+    });
+    std::optional<StoreTransaction> transaction;
+    if (anyRecord) {
+        transaction.emplace(*this);
+        if (!transaction->begun()) {
+            return transaction->begun();
+        }
     }
     Statement offset(m_db, "SELECT imported_bytes FROM imports WHERE path=?");
     Statement remember(m_db, "INSERT OR REPLACE INTO imports VALUES(?, ?)");
@@ -829,7 +838,7 @@ StoreResult RunStore::ImportPostedRuns(std::span<const std::filesystem::path> fi
             reports->push_back(std::move(report));
         }
     }
-    return transaction.Commit();
+    return transaction ? transaction->Commit() : StoreResult{};
 }
 
 // --- The sync lock ---
