@@ -40,8 +40,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     auto table = std::make_shared<strivo::RunTable>();
+    strivo::ListRows shown(table);
     auto* frame = new wxFrame(nullptr, wxID_ANY, "bench", wxDefaultPosition, wxSize(700, 400));
-    auto* list = new CountingListView(frame, wxID_ANY, wxDefaultPosition, wxDefaultSize, table);
+    auto* list = new CountingListView(frame, wxID_ANY, wxDefaultPosition, wxDefaultSize, shown);
     frame->Show();
     wxTheApp->Yield();
 
@@ -56,7 +57,7 @@ int main(int argc, char** argv) {
     Clock::time_point notified;
     table->AddListener([&](std::size_t) { notified = Clock::now(); });
     table->Replace(std::move(rows));
-    list->TableChanged(table->RowCount());
+    list->RowsChanged(shown.Update(table->RowCount()));
     list->Update();
     wxTheApp->Yield();
     std::printf("notification to repainted list: %.2f ms, %ld cells asked\n",

@@ -48,20 +48,24 @@ WindowController::~WindowController() {
 // Called on the worker's thread.
 void WindowController::Progress::Post(ProgressReport report) {
     WindowController& controller = m_controller;
-    controller.m_surface.Post([&controller, report = std::move(report)] {
-        controller.Apply(controller.m_state.OnReport(report));
-        // A sync that starts turns posts left `sending` into unknown ones, and
-        // one that ends has posted: the state column shows both.
-        if (report.message == WM_SITE_LOGIN_DONE || report.message == WM_SYNC_DONE) {
-            controller.ShowPostStates();
-        }
-    });
+    controller.m_surface.Post(
+        [&controller, report = std::move(report)] { controller.OnReport(report); });
+}
+
+void WindowController::OnReport(const ProgressReport& report) {
+    Apply(m_state.OnReport(report));
+    // A sync that starts turns posts left `sending` into unknown ones, and
+    // one that ends has posted: the state column shows both.
+    if (report.message == WM_SITE_LOGIN_DONE || report.message == WM_SYNC_DONE) {
+        ShowPostStates();
+    }
 }
 
 void WindowController::Start() {
     // Called on whichever thread changed the table: only post.
     m_tableListener = m_table->AddListener([this](std::size_t rowCount) {
-        m_surface.Post([this, rowCount] { m_surface.RowCountChanged(rowCount); });
+        m_surface.Post(
+            [this, rowCount] { m_surface.ListChanged(m_list, m_list.Update(rowCount)); });
     });
     m_settings = m_options.settings ? *m_options.settings : LoadSettings(m_options.settingsPath);
     // The demo's store lives as long as the window, like its stand-ins.
@@ -145,6 +149,26 @@ void WindowController::StartJob(JobKind kind) {
     Apply(m_state.OnJobStarted(kind));
 }
 
+bool WindowController::OnButton(int id) {
+    switch (id) {
+        case IDC_SERVICE_LOGIN:
+        case IDC_REFRESH:
+            OnServiceLogin();
+            return true;
+        case IDC_SYNC:
+            OnSync();
+            return true;
+        case IDC_EXPORT:
+            OnExport();
+            return true;
+        case IDC_VISIT_SITE:
+            OnVisitSite();
+            return true;
+        default:
+            return false;
+    }
+}
+
 void WindowController::OnServiceLogin() {
     if (m_closing) {
         return;
@@ -190,14 +214,6 @@ void WindowController::OnVisitSite() {
     }
 }
 
-std::string_view WindowController::ListCell(const RunRow& row, std::size_t column) const {
-    if (column != kColumnPostState) {
-        return row[column];
-    }
-    const auto post = m_postStates.find(std::string(row[kColumnRunId]));
-    return post != m_postStates.end() ? std::string_view(*post->second) : std::string_view();
-}
-
 SiteKey WindowController::FieldsSite() {
     Settings settings = m_settings;
     settings.siteUser = m_surface.Text(IDC_SITE_USER);
@@ -210,10 +226,11 @@ void WindowController::ShowPostStates() {
         return store != nullptr ? store->Posts(site)
                                 : std::unordered_map<std::string, PostRecord>();
     });
-    m_postStates.clear();
+    std::unordered_map<std::string, const std::string*> states;
     for (const auto& [runId, post] : posts) {
-        m_postStates.emplace(runId, &PostStateText(post.state));
+        states.emplace(runId, &PostStateText(post.state));
     }
+    m_list.SetPostStates(std::move(states));
     m_surface.PostStatesChanged();
 }
 

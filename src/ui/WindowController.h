@@ -15,6 +15,7 @@
 #include "store/RunStore.h"
 #include "ui/DialogState.h"
 #include "ui/JobThreads.h"
+#include "ui/ListRows.h"
 #include "ui/WindowSurface.h"
 
 namespace strivo {
@@ -41,11 +42,12 @@ public:
     void Start();
 
     const std::shared_ptr<RunTable>& table() const { return m_table; }
-    // A cell of the list: the row's own text, or (kColumnPostState) the state
-    // of its post for the site user in the field, as the store last said.
-    std::string_view ListCell(const RunRow& row, std::size_t column) const;
+    // The rows the list shows; the state column is the state of each run's
+    // post for the site user in the field, as the store last said.
+    const ListRows& list() const { return m_list; }
 
-    // The buttons.
+    // A button of the window; false for one the front end handles itself.
+    bool OnButton(int id);
     void OnServiceLogin();
     void OnSync();
     void OnExport();
@@ -57,6 +59,8 @@ public:
     void OnListMenu(std::span<const std::size_t> selectedRows);
     // Asks the jobs to stop; the window closes once they have ended.
     void Close();
+    // A worker's report, or one a window message from elsewhere makes.
+    void OnReport(const ProgressReport& report);
 
 private:
     class Progress : public ProgressSink {
@@ -99,9 +103,8 @@ private:
     std::optional<DialogView> m_shown;  // what the controls show
     Settings m_settings;                // with the credentials the fields hold
     std::shared_ptr<RunTable> m_table = std::make_shared<RunTable>();
-    std::shared_ptr<SharedStore> m_store;      // beside the settings file, or in memory
-    // RunID -> the state column's text, for the runs that have a post.
-    std::unordered_map<std::string, const std::string*> m_postStates;
+    std::shared_ptr<SharedStore> m_store;  // beside the settings file, or in memory
+    ListRows m_list{m_table};
     int m_tableListener = 0;
     bool m_closing = false;
     bool m_closed = false;

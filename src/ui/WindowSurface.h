@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "ui/ListRows.h"
+
 namespace strivo {
 
 // A file the user chose to save to: its path and the path as the status line
@@ -38,8 +40,9 @@ public:
     // The status line shows `status`, which ends with `path`: a front end may
     // shorten it to fit.
     virtual void FitStatusPath(const std::string& /*status*/, const std::string& /*path*/) {}
-    // The run table now holds `rowCount` rows.
-    virtual void RowCountChanged(std::size_t rowCount) = 0;
+    // The list's rows changed: the list shows `rows`' count, and may widen
+    // its RunID column to `rows.longestId()`.
+    virtual void ListChanged(const ListRows& rows, ListRows::Change change) = 0;
     // The list's state column changed: the list draws it again.
     virtual void PostStatesChanged() = 0;
     // The list's menu, where the user asked for it; the index of the item

@@ -45,7 +45,7 @@ public:
     void SetEnabled(int id, bool on) override { enabled[id] = on; }
     void Focus(int id) override { focus = id; }
     void FitStatusPath(const std::string&, const std::string& path) override { fittedPath = path; }
-    void RowCountChanged(std::size_t rows) override { rowCount = rows; }
+    void ListChanged(const ListRows& rows, ListRows::Change) override { rowCount = rows.size(); }
     void PostStatesChanged() override {}
     std::optional<std::size_t> ShowListMenu(const std::vector<MenuItem>& items) override {
         menu = items;
@@ -326,7 +326,7 @@ TEST_F(WindowControllerTest, StateColumnAndListMenuSettleTheSelectedRuns) {
     const auto column = [&] {
         std::string cells;
         for (const RunRow& row : rows) {
-            cells += std::string(m_controller->ListCell(row, kColumnPostState)) + "|";
+            cells += std::string(m_controller->list().Cell(row, kColumnPostState)) + "|";
         }
         return cells;
     };

@@ -9,13 +9,11 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
-#include <deque>
-#include <functional>
-#include <mutex>
 #include <vector>
 
 #include "text/WideText.h"
 #include "ui/ControlIds.h"
+#include "ui/PostedCalls.h"
 #include "ui/RunColumns.h"
 #include "ui/WindowController.h"
 #include "ui/win32/MainWindow.h"
@@ -68,7 +66,7 @@ public:
         EnableWindow(GetDlgItem(m_dialog, id), enabled);
     }
     void Focus(int id) override { SetFocus(GetDlgItem(m_dialog, id)); }
-    void RowCountChanged(std::size_t rowCount) override;
+    void ListChanged(const ListRows& rows, ListRows::Change change) override;
     void PostStatesChanged() override { InvalidateRect(m_list, nullptr, FALSE); }
     std::optional<std::size_t> ShowListMenu(const std::vector<MenuItem>& items) override;
     void ShowMessage(const std::string& text) override {
@@ -86,11 +84,8 @@ public:
     }
     // Called on any thread.
     void Post(std::function<void()> call) override {
-        std::lock_guard lock(m_postedMutex);
-        m_posted.push_back(std::move(call));
-        if (!PostMessageW(m_dialog, kPostedCall, 0, 0)) {
-            m_posted.pop_back();  // the window is gone
-        }
+        m_posted.Post(std::move(call),
+                      [this] { return PostMessageW(m_dialog, kPostedCall, 0, 0); });
     }
     void CloseWindow() override { DestroyWindow(m_dialog); }
 
@@ -101,7 +96,6 @@ private:
     void OnInitDialog();
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnCommand(int id);
-    void OnPostedCall();
     void OnGetItemText(NMLVDISPINFOW& info);
     void OnListMenu(LPARAM at);
 
@@ -109,10 +103,7 @@ private:
     HWND m_list = nullptr;
     std::wstring m_cell;  // the text a list-view item asked for last
     POINT m_menuAt{};     // where the list's menu opens, on the screen
-    RunRows m_rows;       // the table as the list last showed it
-    LongestRunId m_longestId;
-    std::mutex m_postedMutex;
-    std::deque<std::function<void()>> m_posted;
+    PostedCalls m_posted;
 
     WindowController m_controller;  // last: its workers end before the rest goes
 };
@@ -172,12 +163,11 @@ void MainWindow::OnInitDialog() {
     ListView_SetExtendedListViewStyle(m_list, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
     for (std::size_t c = 0; c < kListColumnCount; ++c) {
         std::wstring title = Wide(kListColumnTitles[c], CP_UTF8);
-        LVCOLUMNW column{};
-        column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-        column.fmt = LVCFMT_LEFT;
-        column.cx = kListColumnWidths[c];
-        column.pszText = title.data();
-        column.iSubItem = static_cast<int>(c);
+        LVCOLUMNW column{.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM,
+                         .fmt = LVCFMT_LEFT,
+                         .cx = kListColumnWidths[c],
+                         .pszText = title.data(),
+                         .iSubItem = static_cast<int>(c)};
         SendMessageW(m_list, LVM_INSERTCOLUMNW, c, reinterpret_cast<LPARAM>(&column));
     }
     m_controller.Start();
@@ -222,47 +212,30 @@ INT_PTR MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case kPostedCall:
             // Handled here, not before dispatch, so that none is lost while a
             // message box or the file chooser runs its own loop.
-            OnPostedCall();
+            m_posted.RunOldest();
+            return TRUE;
+        case WM_SERVICE_LOGIN_DONE:
+        case WM_SUMMARY_READY:
+        case WM_RUNS_DONE:
+        case WM_SITE_LOGIN_DONE:
+        case WM_SYNC_DONE:
+        case WM_SYNC_PROGRESS:
+            // Posted from elsewhere: the report is the message alone.
+            m_controller.OnReport(ProgressReport{.message = static_cast<ProgressMessage>(message),
+                                                 .outcome = static_cast<long>(lParam)});
             return TRUE;
         default:
             return FALSE;
     }
 }
 
-void MainWindow::OnPostedCall() {
-    std::function<void()> call;
-    {
-        std::lock_guard lock(m_postedMutex);
-        if (m_posted.empty()) {
-            return;
-        }
-        call = std::move(m_posted.front());
-        m_posted.pop_front();
-    }
-    call();
-}
-
 void MainWindow::OnCommand(int id) {
-    switch (id) {
-        case IDC_SERVICE_LOGIN:
-        case IDC_REFRESH:
-            m_controller.OnServiceLogin();
-            break;
-        case IDC_SYNC:
-            m_controller.OnSync();
-            break;
-        case IDC_EXPORT:
-            m_controller.OnExport();
-            break;
-        case IDC_VISIT_SITE:
-            m_controller.OnVisitSite();
-            break;
-        case IDC_ABOUT:
-            DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_ABOUTBOX), m_dialog,
-                            &MainWindow::AboutProc, 0);
-            break;
-        default:
-            break;  // IDOK and IDCANCEL: Enter and Escape do nothing
+    // IDOK and IDCANCEL, from Enter and Escape, do nothing.
+    if (id == IDC_ABOUT) {
+        DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_ABOUTBOX), m_dialog,
+                        &MainWindow::AboutProc, 0);
+    } else {
+        m_controller.OnButton(id);
     }
 }
 
@@ -291,21 +264,18 @@ std::optional<ChosenFile> MainWindow::ChooseCsvFile() {
     return ChosenFile{std::filesystem::path(file), Narrow(file)};
 }
 
-void MainWindow::RowCountChanged(std::size_t rowCount) {
-    // The newest rows, not just the count of the message: messages may queue up.
-    m_rows = m_controller.table()->Snapshot();
-    const LongestRunId::Change change = m_longestId.Measure(rowCount, m_rows);
+void MainWindow::ListChanged(const ListRows& rows, ListRows::Change change) {
     if (change.newList) {
         ListView_SetColumnWidth(m_list, kColumnRunId, kListColumnWidths[kColumnRunId]);
     }
     // The RunID column as wide as the longest id, with the cell's margins.
     if (change.longer) {
-        const int wanted = TextWidth(m_list, Wide(m_longestId.id())) + 16;
+        const int wanted = TextWidth(m_list, Wide(rows.longestId())) + 16;
         if (ListView_GetColumnWidth(m_list, kColumnRunId) < wanted) {
             ListView_SetColumnWidth(m_list, kColumnRunId, wanted);
         }
     }
-    ListView_SetItemCountEx(m_list, static_cast<int>(m_rows.size()),
+    ListView_SetItemCountEx(m_list, static_cast<int>(rows.size()),
                             LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
     InvalidateRect(m_list, nullptr, FALSE);
 }
@@ -314,12 +284,8 @@ void MainWindow::OnGetItemText(NMLVDISPINFOW& info) {
     if ((info.item.mask & LVIF_TEXT) == 0 || info.item.cchTextMax <= 0) {
         return;
     }
-    // The rows the item count came from; the table may have moved on since.
-    const auto row = static_cast<std::size_t>(info.item.iItem);
-    m_cell =
-        row < m_rows.size()
-            ? Wide(m_controller.ListCell(m_rows[row], static_cast<std::size_t>(info.item.iSubItem)))
-            : std::wstring();
+    m_cell = Wide(m_controller.list().Cell(static_cast<std::size_t>(info.item.iItem),
+                                           static_cast<std::size_t>(info.item.iSubItem)));
     lstrcpynW(info.item.pszText, m_cell.c_str(), info.item.cchTextMax);
 }
 

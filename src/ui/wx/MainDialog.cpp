@@ -15,7 +15,6 @@
 #include "ui/wx/AboutDialog.h"
 #include "ui/wx/AppIcons.h"
 #include "ui/wx/DialogLayout.h"
-#include "ui/wx/RunListView.h"
 #include "ui/wx/WxText.h"
 
 namespace strivo {
@@ -38,17 +37,13 @@ MainDialog::MainDialog(wxWindow* parent, MainDialogOptions options)
     CreateControls();
     SetClientSize(ToPixels(this, {0, 0, 432, 299}).GetSize());
 
-    const auto on = [this](int id, void (WindowController::*handler)()) {
-        Bind(
-            wxEVT_BUTTON, [this, handler](wxCommandEvent&) { (m_controller.*handler)(); }, id);
-    };
-    on(IDC_SERVICE_LOGIN, &WindowController::OnServiceLogin);
-    on(IDC_REFRESH, &WindowController::OnServiceLogin);
-    on(IDC_SYNC, &WindowController::OnSync);
-    on(IDC_EXPORT, &WindowController::OnExport);
-    on(IDC_VISIT_SITE, &WindowController::OnVisitSite);
-    Bind(
-        wxEVT_BUTTON, [this](wxCommandEvent&) { AboutDialog(this).ShowModal(); }, IDC_ABOUT);
+    Bind(wxEVT_BUTTON, [this](wxCommandEvent& event) {
+        if (event.GetId() == IDC_ABOUT) {
+            AboutDialog(this).ShowModal();
+        } else if (!m_controller.OnButton(event.GetId())) {
+            event.Skip();
+        }
+    });
     // The right button, the menu key or Shift+F10, on rows or on none.
     m_list->Bind(wxEVT_CONTEXT_MENU, [this](wxContextMenuEvent& event) {
         // From the keyboard: at the list's corner.
@@ -89,10 +84,7 @@ void MainDialog::CreateControls() {
     wxButton* sync = button(IDC_SYNC, "同步Nike+数据到Strivo");
     wxButton* refresh = button(IDC_REFRESH, "刷新", wxBU_EXACTFIT);
     wxButton* exportButton = button(IDC_EXPORT, "导出", wxBU_EXACTFIT);
-    m_list = new RunListView(this, IDC_RUN_TABLE, {}, {}, m_controller.table(),
-                             [this](const RunRow& row, std::size_t column) {
-                                 return m_controller.ListCell(row, column);
-                             });
+    m_list = new RunListView(this, IDC_RUN_TABLE, {}, {}, m_controller.list());
     wxButton* visitSite = button(IDC_VISIT_SITE, "访问Kelvora网站", wxBORDER_NONE);
     wxButton* about = button(IDC_ABOUT, "关于...", wxBORDER_NONE);
     auto* serviceGroup = new wxStaticBox(this, wxID_ANY, Utf8("# 1，Nike+"));
@@ -149,14 +141,6 @@ void MainDialog::SetText(int id, const std::string& text) {
     }
 }
 
-void MainDialog::SetEnabled(int id, bool enabled) {
-    FindWindow(id)->Enable(enabled);
-}
-
-void MainDialog::Focus(int id) {
-    FindWindow(id)->SetFocus();
-}
-
 void MainDialog::FitStatusPath(const std::string& status, const std::string& path) {
     // One line keeps the file's name in sight; the whole path is a hover away.
     wxWindow* line = FindWindow(IDC_STATUS);
@@ -164,14 +148,6 @@ void MainDialog::FitStatusPath(const std::string& status, const std::string& pat
     const wxString file = ToWx(path);
     line->SetLabel(FitPath(line, text.substr(0, text.length() - file.length()), file));
     line->SetToolTip(text);
-}
-
-void MainDialog::RowCountChanged(std::size_t rowCount) {
-    m_list->TableChanged(rowCount);
-}
-
-void MainDialog::PostStatesChanged() {
-    m_list->Refresh();
 }
 
 std::optional<std::size_t> MainDialog::ShowListMenu(const std::vector<MenuItem>& items) {
@@ -210,10 +186,6 @@ std::optional<ChosenFile> MainDialog::ChooseCsvFile() {
 bool MainDialog::OpenBrowser(const std::string& url) {
     const wxLogNull noEnglishBox;  // the status line says it, in Chinese
     return wxLaunchDefaultBrowser(ToWx(url));
-}
-
-void MainDialog::Post(std::function<void()> call) {
-    CallAfter(std::move(call));
 }
 
 void MainDialog::CloseWindow() {

@@ -4,10 +4,9 @@
 
 #include "ui/ControlIds.h"
 #include "ui/WindowController.h"
+#include "ui/wx/RunListView.h"
 
 namespace strivo {
-
-class RunListView;
 
 struct MainDialogOptions : WindowOptions {
     bool demo = false;  // the title says so
@@ -21,17 +20,19 @@ public:
 
     std::string Text(int id) override;
     void SetText(int id, const std::string& text) override;
-    void SetEnabled(int id, bool enabled) override;
-    void Focus(int id) override;
+    void SetEnabled(int id, bool enabled) override { FindWindow(id)->Enable(enabled); }
+    void Focus(int id) override { FindWindow(id)->SetFocus(); }
     void FitStatusPath(const std::string& status, const std::string& path) override;
-    void RowCountChanged(std::size_t rowCount) override;
-    void PostStatesChanged() override;
+    void ListChanged(const ListRows&, ListRows::Change change) override {
+        m_list->RowsChanged(change);
+    }
+    void PostStatesChanged() override { m_list->Refresh(); }
     std::optional<std::size_t> ShowListMenu(const std::vector<MenuItem>& items) override;
     void ShowMessage(const std::string& text) override;
     void ShowAppMessage(const std::string& text) override;
     std::optional<ChosenFile> ChooseCsvFile() override;
     bool OpenBrowser(const std::string& url) override;
-    void Post(std::function<void()> call) override;
+    void Post(std::function<void()> call) override { CallAfter(std::move(call)); }
     void CloseWindow() override;
 
 private:
@@ -39,7 +40,7 @@ private:
     void OnCharHook(wxKeyEvent& event);
 
     RunListView* m_list = nullptr;
-    wxPoint m_menuAt;  // where the list's menu opens, in the list's coordinates
+    wxPoint m_menuAt;               // where the list's menu opens, in the list's coordinates
     WindowController m_controller;  // last: its workers end before the controls go
 };
 
