@@ -199,31 +199,23 @@ void RunListReader::Feed(std::string_view text) {
     }
 }
 
-DownloadedRun RawRunTexts::operator[](std::size_t run) const {
-    std::string_view texts[kFields];
-    std::size_t begin = run == 0 ? 0 : m_ends[run * kFields - 1];
-    for (std::size_t field = 0; field < kFields; ++field) {
-        const std::size_t end = m_ends[run * kFields + field];
-        texts[field] = std::string_view(m_bytes).substr(begin, end - begin);
-        begin = end;
-    }
-    return {texts[0], texts[1], texts[2], texts[3], texts[4], texts[5]};
-}
-
-std::vector<DownloadedRun> RawRunTexts::Runs() const {
-    std::vector<DownloadedRun> runs;
-    runs.reserve(size());
-    for (std::size_t run = 0; run < size(); ++run) {
-        runs.push_back((*this)[run]);
-    }
-    return runs;
-}
-
 void RawRunTexts::Add(const std::string_view (&texts)[6]) {
+    std::size_t length = 0;
     for (const std::string_view text : texts) {
-        m_bytes += text;
-        m_ends.push_back(m_bytes.size());
+        length += text.size();
     }
+    if (length > static_cast<std::size_t>(m_end - m_next)) {
+        const std::size_t size = std::max(kBlockSize, length);
+        m_blocks.push_back(std::make_unique_for_overwrite<char[]>(size));
+        m_next = m_blocks.back().get();
+        m_end = m_next + size;
+    }
+    std::string_view copies[6];
+    for (std::size_t field = 0; field < 6; ++field) {
+        m_next = std::copy(texts[field].begin(), texts[field].end(), m_next);
+        copies[field] = std::string_view(m_next - texts[field].size(), texts[field].size());
+    }
+    m_runs.push_back({copies[0], copies[1], copies[2], copies[3], copies[4], copies[5]});
 }
 
 RunRows RunListReader::Finish(RawRunTexts* raw) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,21 +18,25 @@ namespace strivo {
 std::string TrimTimestamp(std::string_view timestamp);
 
 // The texts of each complete run of a list exactly as the service sent them,
-// in body order, for the run store. One buffer holds them all, so keeping them
-// costs the table's fill next to nothing.
+// in body order, for the run store. They are copied into blocks that never
+// move, so keeping them costs the table's fill no reallocation of what came
+// before.
 class RawRunTexts {
 public:
-    std::size_t size() const { return m_ends.size() / kFields; }
-    // Views into this object: valid while it lives unchanged.
-    DownloadedRun operator[](std::size_t run) const;
-    std::vector<DownloadedRun> Runs() const;
+    std::size_t size() const { return m_runs.size(); }
+    // Views into this object: valid while it lives.
+    DownloadedRun operator[](std::size_t run) const { return m_runs[run]; }
+    std::vector<DownloadedRun> Runs() const { return {m_runs.begin(), m_runs.end()}; }
     // RunID, start time, distance, duration, calories, sync time.
     void Add(const std::string_view (&texts)[6]);
 
 private:
-    static constexpr std::size_t kFields = 6;
-    std::string m_bytes;
-    std::vector<std::size_t> m_ends;  // where each text ends in m_bytes
+    static constexpr std::size_t kBlockSize = 64 * 1024;
+
+    std::vector<std::unique_ptr<char[]>> m_blocks;
+    char* m_next = nullptr;  // the free end of the last block
+    char* m_end = nullptr;
+    std::deque<DownloadedRun> m_runs;
 };
 
 // Reads a run list as it arrives, in pieces of any size, without holding
