@@ -1,10 +1,8 @@
 #include <fcntl.h>
-#include <libintl.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <clocale>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -150,27 +148,16 @@ private:
     struct sigaction m_before[3]{};
 };
 
-// Messages follow the user's locale, and nothing else does: numbers, dates
-// and the code-page conversions keep the C locale's rules, and what the CLI
-// prints is UTF-8 under any locale. The catalogs are the build tree's for the
-// binary built there; an installed binary finds <prefix>/share/locale from
-// its own folder, so that the installed tree may move.
-void UseTheUsersLanguage() {
-    std::setlocale(LC_MESSAGES, "");
-    std::error_code error;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    const std::string folder = std::filesystem::equivalent(self, STRIVO_BUILD_CLI, error)
-                                   ? STRIVO_BUILD_LOCALE_DIR
-                                   : (self.parent_path() / STRIVO_LOCALE_DIR_FROM_BIN).string();
-    ::bindtextdomain(strivo::kTextDomain, folder.c_str());
-    ::bind_textdomain_codeset(strivo::kTextDomain, "UTF-8");
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     strivo::PrepareProcess();
-    UseTheUsersLanguage();
+    // Messages follow the user's language as gettext reads it, and nothing
+    // else follows the locale: numbers, dates and the code-page conversions
+    // keep the C locale's rules, and what the CLI prints is UTF-8 under any
+    // locale.
+    strivo::UseLanguages(
+        strivo::LanguagesFromEnvironment([](const char* name) { return std::getenv(name); }));
     strivo::CliEnvironment env{
         std::cout,
         std::cerr,

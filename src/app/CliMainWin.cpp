@@ -7,6 +7,7 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <atomic>
 #include <iostream>
 #include <mutex>
@@ -15,6 +16,7 @@
 
 #include "app/Cli.h"
 #include "app/Process.h"
+#include "app/Translate.h"
 #include "settings/Settings.h"
 #include "text/WideText.h"
 
@@ -216,10 +218,24 @@ std::optional<std::string> ReadPasswordFromConsole(std::ostream& err, std::strin
     return ToUtf8(line);
 }
 
+// The user's UI language as a catalog names it ("zh-CN" becomes "zh_CN");
+// none when Windows cannot name it.
+std::vector<std::string> UiLanguages() {
+    wchar_t name[LOCALE_NAME_MAX_LENGTH] = {};
+    if (LCIDToLocaleName(MAKELCID(GetUserDefaultUILanguage(), SORT_DEFAULT), name,
+                         LOCALE_NAME_MAX_LENGTH, 0) == 0) {
+        return {};
+    }
+    std::string language = ToUtf8(name);
+    std::replace(language.begin(), language.end(), '-', '_');
+    return {language};
+}
+
 }  // namespace
 
 int main() {
     strivo::PrepareProcess();
+    strivo::UseLanguages(UiLanguages());
     auto passwords = strivo::PasswordsFromEnvironment();
     int count = 0;
     wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);

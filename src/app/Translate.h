@@ -1,39 +1,52 @@
 #pragma once
 
-// strivo-cli's sentences in the user's language, from the catalogs of the
-// text domain "strivo-cli" through the C library's gettext. Without libintl
-// (the MinGW build) and in a process that did not bind the domain (the unit
-// tests) they stay English.
+// strivo-cli's sentences in the user's language, from the catalogs compiled
+// into the program from po/*.po (cmake/CompileCatalogs.cmake), so that a
+// copied or installed program keeps them. Until main picks a language (and
+// in the unit tests) they stay English.
 
+#include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#if STRIVO_GETTEXT
-#include <libintl.h>
-#endif
-
 namespace strivo {
 
-inline constexpr const char* kTextDomain = "strivo-cli";
+// One translated sentence: its English forms and the translated forms, as
+// many as the catalog's plural rule has.
+struct CatalogMessage {
+    const char* english;
+    const char* englishPlural;  // null for a sentence without plural forms
+    const char* forms[6];
+};
+
+struct MessageCatalog {
+    const char* language;  // "zh_CN": the .po file's name
+    unsigned long formCount;
+    unsigned long (*plural)(unsigned long n);  // the header's Plural-Forms
+    std::span<const CatalogMessage> messages;
+};
+
+// The catalogs compiled in (made at build time).
+std::span<const MessageCatalog> BuiltInCatalogs();
+
+// The languages gettext would try for messages, in order, from the
+// environment: LANGUAGE's list, unless the locale that LC_ALL, LC_MESSAGES
+// or LANG names (the first one set) is C, else that locale.
+std::vector<std::string> LanguagesFromEnvironment(
+    const std::function<const char*(const char*)>& getenv);
+
+// Translates from now on into the first of `languages` ("zh_CN.UTF-8",
+// "zh_CN", "zh") that a catalog answers to; "C", or none, keeps English.
+// Called before any thread that translates starts.
+void UseLanguages(const std::vector<std::string>& languages);
 
 // The translation of an English sentence.
-inline const char* Tr(const char* english) {
-#if STRIVO_GETTEXT
-    return ::dgettext(kTextDomain, english);
-#else
-    return english;
-#endif
-}
+const char* Tr(const char* english);
 
 // The translation of the form that goes with `count`.
-inline const char* TrN(const char* one, const char* many, unsigned long count) {
-#if STRIVO_GETTEXT
-    return ::dngettext(kTextDomain, one, many, count);
-#else
-    return count == 1 ? one : many;
-#endif
-}
+const char* TrN(const char* one, const char* many, unsigned long count);
 
 // Marks a sentence for the catalogs where it cannot be translated yet (a
 // table built before main); Tr translates it where it is used.

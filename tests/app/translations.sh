@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Every sentence strivo-cli can print has a translation in each catalog, and
-# every translation keeps the placeholders ({0}, {1}, ...) of its sentence.
+# Every sentence the code translates (Tr, TrN, N_ in any source under src/)
+# has a translation in each catalog, and every translation keeps the
+# placeholders ({0}, {1}, ...) of its sentence.
 set -euo pipefail
 cd "$1"
 pot=$(mktemp)
 trap 'rm -f "$pot"' EXIT
 xgettext --language=C++ --from-code=UTF-8 --keyword=Tr --keyword=TrN:1,2 --keyword=N_ \
-         --no-wrap --package-name=strivo-cli -o - src/app/Cli.cpp src/app/CliArguments.cpp src/app/CliMain.cpp |
+         --no-wrap --package-name=strivo-cli -o - $(grep -rlE --include='*.cpp' --include='*.h' '\b(Tr|TrN|N_)\(' src) |
   sed -e 's/charset=CHARSET/charset=UTF-8/' -e '/^msgid ".*{[0-9]}/i #, python-brace-format' >"$pot"
 status=0
 for po in po/*.po; do
