@@ -46,9 +46,9 @@ inline constexpr std::string_view kDefaultSettingsContent =
     "user=\r\n"
     "pwd=\r\n";
 
-// config.ini beside the executable; where that folder cannot be written (an
-// installed binary), $XDG_CONFIG_HOME/strivo/config.ini, by default
-// ~/.config/strivo/config.ini.
+// config.ini beside the executable; where that folder cannot be written or
+// lies under /usr (an installed binary), $XDG_CONFIG_HOME/strivo/config.ini,
+// by default ~/.config/strivo/config.ini.
 std::filesystem::path DefaultSettingsPath();
 std::filesystem::path SettingsPathFor(const std::filesystem::path& executableFolder);
 

@@ -161,6 +161,8 @@ TEST(SettingsDeathTest, ReadOnlyFolderOrFileLosesNothing) {
 TEST(SettingsDeathTest, FallsBackToXdgFolderWhenBesideTheExecutableIsReadOnly) {
     TempFolder top;
     EXPECT_EQ(SettingsPathFor(top.path()), top / "config.ini");
+    // Installed, even root's copy (a folder it may write) never writes beside itself.
+    EXPECT_NE(SettingsPathFor("/usr/bin").parent_path(), "/usr/bin");
     ExpectUnprivileged(top, [&](const std::filesystem::path& folder) {
         ::chmod(folder.c_str(), 0555);
         ::setenv("XDG_CONFIG_HOME", (top / "xdg").c_str(), 1);
