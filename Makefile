@@ -4,6 +4,8 @@
 #   make asan   the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer
 #   make windows        dist/strivo-VERSION-windows-x64.zip, cross-built with MinGW-w64
 #   make windows-test   the Windows build's tests under Wine, end to end against the stand-ins
+#   make deb            dist/strivo_VERSION_amd64.deb, made by CPack from the Linux build
+#   make deb-test       that package unpacked and run, lintian, and its AppStream metadata
 
 BUILD_DIR ?= build
 ASAN_DIR  ?= build-asan
@@ -19,7 +21,7 @@ SANITIZER_ENV := \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp:print_suppressions=0
 
-.PHONY: all deps deps-windows build test demo asan tsan fuzz screenshot windows windows-build windows-test clean
+.PHONY: all deps deps-windows build test demo asan tsan fuzz screenshot windows windows-build windows-test deb deb-test clean
 
 all: build
 
@@ -80,21 +82,33 @@ windows-build: deps-windows
 		-DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake >/dev/null
 	@cmake --build $(WINDOWS_DIR) -j $(JOBS)
 
-# Both programs stripped, with a read-me in Windows line ends. Only Windows'
-# own DLLs may stand in their import tables.
+# Both programs stripped, with a read-me and the licence in Windows line ends.
+# Only Windows' own DLLs may stand in their import tables.
 windows: windows-build
 	@rm -rf $(WINDOWS_DIR)/zip && mkdir -p $(WINDOWS_DIR)/zip dist
 	@x86_64-w64-mingw32-strip -o $(WINDOWS_DIR)/zip/strivo.exe $(WINDOWS_DIR)/src/app/strivo.exe
 	@x86_64-w64-mingw32-strip -o $(WINDOWS_DIR)/zip/strivo-cli.exe $(WINDOWS_DIR)/src/app/strivo-cli.exe
 	@sed 's/$$/\r/' res/README-windows.txt > $(WINDOWS_DIR)/zip/README.txt
+	@sed 's/$$/\r/' LICENSE > $(WINDOWS_DIR)/zip/LICENSE.txt
 	@! x86_64-w64-mingw32-objdump -p $(WINDOWS_DIR)/zip/*.exe | grep 'DLL Name' | \
 		grep -viE ' (kernel32|user32|gdi32|comctl32|comdlg32|shell32|wininet|msvcrt|advapi32|ole32)\.dll$$'
-	@rm -f $(WINDOWS_ZIP) && cd $(WINDOWS_DIR)/zip && zip -qX ../../$(WINDOWS_ZIP) strivo.exe strivo-cli.exe README.txt
+	@rm -f $(WINDOWS_ZIP) && cd $(WINDOWS_DIR)/zip && zip -qX ../../$(WINDOWS_ZIP) strivo.exe strivo-cli.exe README.txt LICENSE.txt
 	@echo "$(WINDOWS_ZIP) written"
 
 # The stand-ins are Linux programs: the Linux build brings strivo-sim.
 windows-test: build windows-build
 	@cd $(WINDOWS_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# The Debian package, from the Linux build (cmake/DebianPackage.cmake).
+DEB := dist/strivo_$(VERSION)_$(shell dpkg --print-architecture).deb
+deb: build
+	@mkdir -p dist
+	@cd $(BUILD_DIR) && cpack -G DEB >/dev/null
+	@echo "$(DEB) written"
+
+# Unpacked, run, and checked by lintian and appstreamcli, as CI does.
+deb-test: deb
+	@scripts/check-deb.sh $(DEB)
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(TSAN_DIR) $(FUZZ_DIR) $(WINDOWS_DIR)

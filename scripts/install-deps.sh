@@ -17,6 +17,7 @@ packages=(
   clang-14 libclang-rt-14-dev
   libsqlite3-dev
   libxml2-utils librsvg2-bin
+  dpkg-dev file lintian appstream
 )
 if [[ "${1:-}" == "windows" ]]; then
   # Only the cross build: none of the Linux libraries above are linked into it.
