@@ -252,5 +252,14 @@ if command -v xmllint >/dev/null; then
   check "the TCX is well formed" xmllint --noout "$d/跑步.tcx"
 fi
 
+# Under a Chinese UI language strivo-cli.exe says its failures in Chinese.
+# Wine takes the language from the locale, built here in a scratch folder.
+d=$work/chinese && mkdir -p "$d" && printf '[nike+]\r\nhttps_port=0\r\n' >"$d/config.ini"
+check "the zh_CN.UTF-8 locale builds" localedef -i zh_CN -f UTF-8 "$d/zh_CN.UTF-8"
+(cd "$d" && LOCPATH=$d LC_ALL= LANG=zh_CN.UTF-8 "${wine[@]}" "$cli" download --config config.ini \
+   >out.txt 2>err.txt)
+check "a bad port exits 2" test $? = 2
+check "and is said in Chinese" grep -q 'https_port=0：不是端口号' "$d/err.txt"
+
 echo "$passes passed, $failures failed"
 [[ $failures == 0 ]]
