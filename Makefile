@@ -87,14 +87,18 @@ windows: windows-build
 	@x86_64-w64-mingw32-strip -o $(WINDOWS_DIR)/zip/strivo.exe $(WINDOWS_DIR)/src/app/strivo.exe
 	@x86_64-w64-mingw32-strip -o $(WINDOWS_DIR)/zip/strivo-cli.exe $(WINDOWS_DIR)/src/app/strivo-cli.exe
 	@sed 's/$$/\r/' res/README-windows.txt > $(WINDOWS_DIR)/zip/README.txt
+	@if [ -f LICENSE ]; then sed 's/$$/\r/' LICENSE > $(WINDOWS_DIR)/zip/LICENSE.txt; fi
 	@! x86_64-w64-mingw32-objdump -p $(WINDOWS_DIR)/zip/*.exe | grep 'DLL Name' | \
 		grep -viE ' (kernel32|user32|gdi32|comctl32|comdlg32|shell32|wininet|msvcrt|advapi32|ole32)\.dll$$'
-	@rm -f $(WINDOWS_ZIP) && cd $(WINDOWS_DIR)/zip && zip -qX ../../$(WINDOWS_ZIP) strivo.exe strivo-cli.exe README.txt
+	@rm -f $(WINDOWS_ZIP) && cd $(WINDOWS_DIR)/zip && zip -qX ../../$(WINDOWS_ZIP) *
 	@echo "$(WINDOWS_ZIP) written"
 
 # The stand-ins are Linux programs: the Linux build brings strivo-sim.
+# The demo window's screenshot, taken on the way, goes to docs/.
 windows-test: build windows-build
 	@cd $(WINDOWS_DIR) && ctest --output-on-failure -j $(JOBS)
+	@if [ -f $(WINDOWS_DIR)/window-demo.png ]; then \
+		mkdir -p docs && cp $(WINDOWS_DIR)/window-demo.png docs/window-windows-demo.png; fi
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(TSAN_DIR) $(FUZZ_DIR) $(WINDOWS_DIR)
