@@ -6,6 +6,11 @@
 
 #include "HttpEndpoint.h"
 
+// Never made here; complete only so that the endpoint's members can go.
+namespace httplib {
+class Server {};
+}  // namespace httplib
+
 namespace strivo::sim {
 
 HttpEndpoint::HttpEndpoint(const Routes& routes, const TlsCertificate* certificate)

@@ -119,7 +119,8 @@ TEST(StandIns, InProcessTransportCarriesCookiesAndFaults) {
     const auto get = [&](const std::string& url) {
         WebSession session(config);
         session.OpenSession();
-        return session.HttpGet(url, kSecureRequestOptions);
+        return session.HttpGet(url, url.starts_with("https") ? kSecureRequestOptions
+                                                             : kOrdinaryRequestOptions);
     };
     EXPECT_NE(get(ServiceUrl(settings, "/nikeplus/v1/services/widget/generate_pin.jsp?login=" +
                                            FormEncode(settings.serviceUser) + "&password=" +
