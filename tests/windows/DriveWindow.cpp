@@ -205,7 +205,7 @@ int DriveDemo(const wchar_t* program, const wchar_t* shotFlag) {
     SendMessageW(GetDlgItem(dialog, 1007), BM_CLICK, 0, 0);
     Check(WaitFor([&] { return Enabled(dialog, 1010); }), "a refresh brings back sync");
     SendMessageW(GetDlgItem(dialog, 1010), BM_CLICK, 0, 0);
-    Check(WaitFor([&] { return status() == L"同步到Strivo成功！本次上传0条，之前已上传24条"; }),
+    Check(WaitFor([&] { return status() == L"同步到Strivo成功！没有新的跑步数据，之前已上传24条"; }),
           "a second sync in the same session posts none");
     if (shotFlag != nullptr) {
         Shot(dialog, shotFlag);
