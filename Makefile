@@ -96,8 +96,11 @@ windows: windows-build
 	@echo "$(WINDOWS_ZIP) written"
 
 # The stand-ins are Linux programs: the Linux build brings strivo-sim.
+# The demo window's screenshot, taken on the way, goes to docs/.
 windows-test: build windows-build
 	@cd $(WINDOWS_DIR) && ctest --output-on-failure -j $(JOBS)
+	@if [ -f $(WINDOWS_DIR)/window-demo.png ]; then \
+		mkdir -p docs && cp $(WINDOWS_DIR)/window-demo.png docs/window-windows-demo.png; fi
 
 # The Debian package, from the Linux build (cmake/DebianPackage.cmake).
 DEB := dist/strivo_$(VERSION)_$(shell dpkg --print-architecture).deb

@@ -59,29 +59,6 @@ void ShutdownConnections(int port, int peerPort = 0) {
 #endif
 }
 
-void ResizeBody(std::string& body, std::size_t size) {
-    if (body.size() >= size) {
-        body.resize(size);
-        return;
-    }
-    const std::size_t extra = size - body.size();
-    constexpr std::size_t commentFrame = 7;  // "<!--" and "-->"
-    if (extra >= commentFrame) {
-        body += "<!--" + std::string(extra - commentFrame, '.') + "-->";
-    } else {
-        body.append(extra, ' ');
-    }
-}
-
-Reply StatusReply(int status) {
-    const std::string code = std::to_string(status);
-    return Reply{status,
-                 "text/html",
-                 "<html><head><title>" + code + "</title></head><body><h1>Status " + code +
-                     "</h1></body></html>\n",
-                 {}};
-}
-
 bool IsPseudoHeader(const std::string& name) {
     // cpp-httplib files the connection's addresses among the request headers.
     return name == "REMOTE_ADDR" || name == "REMOTE_PORT" || name == "LOCAL_ADDR" ||
@@ -90,20 +67,11 @@ bool IsPseudoHeader(const std::string& name) {
 
 }  // namespace
 
-HttpEndpoint::HttpEndpoint(RequestLog& log, FaultSet& faults, const TlsCertificate* certificate)
-    : m_log(log), m_faults(faults), m_certificate(certificate) {}
+HttpEndpoint::HttpEndpoint(const Routes& routes, const TlsCertificate* certificate)
+    : m_routes(routes), m_certificate(certificate) {}
 
 HttpEndpoint::~HttpEndpoint() {
     Stop();
-}
-
-void HttpEndpoint::Handle(const std::string& method, const std::string& path,
-                          RouteHandler handler) {
-    m_routes[{method, path}] = std::move(handler);
-}
-
-void HttpEndpoint::Inspect(const std::string& path, std::function<std::string()> json) {
-    m_inspection[path] = std::move(json);
 }
 
 void HttpEndpoint::Start(int port) {
@@ -191,26 +159,6 @@ bool HttpEndpoint::WaitUnlessStopping(std::chrono::milliseconds delay) {
     return m_stopWake.wait_for(lock, delay, [this] { return m_stopping; });
 }
 
-Reply HttpEndpoint::Dispatch(const LoggedRequest& request) const {
-    const std::string method = request.method == "HEAD" ? "GET" : request.method;
-    const auto route = m_routes.find({method, request.path});
-    if (route != m_routes.end()) {
-        return route->second(request);
-    }
-    std::string allowed;
-    for (const auto& [key, handler] : m_routes) {
-        if (key.second == request.path) {
-            allowed += allowed.empty() ? key.first : ", " + key.first;
-        }
-    }
-    if (allowed.empty()) {
-        return StatusReply(404);
-    }
-    Reply reply = StatusReply(405);
-    reply.headers.emplace_back("Allow", allowed);
-    return reply;
-}
-
 void HttpEndpoint::Serve(const httplib::Request& req, httplib::Response& res) {
     LoggedRequest request;
     request.method = req.method;
@@ -225,50 +173,14 @@ void HttpEndpoint::Serve(const httplib::Request& req, httplib::Response& res) {
         }
     }
     request.body = req.body;
-    request.secure = m_certificate != nullptr;
     request.remotePort = req.remote_port;
 
-    const auto inspection = m_inspection.find(request.path);
-    if (inspection != m_inspection.end() && (req.method == "GET" || req.method == "HEAD")) {
-        res.set_content(inspection->second(), "application/json; charset=utf-8");
-        return;
-    }
-
-    const Fault faults = m_faults.Take(request.path, request.query);
-    if (faults.delay.count() > 0) {
-        WaitUnlessStopping(faults.delay);
-    }
-    Reply reply;
-    if (!faults.location.empty()) {
-        reply = StatusReply(faults.status != 0 ? faults.status : 302);
-        reply.headers.emplace_back("Location", faults.location);
-    } else if (faults.status != 0 || faults.redirectLoop) {
-        reply = StatusReply(faults.status != 0 ? faults.status : 302);
-        if (faults.status == 0) {
-            reply.headers.emplace_back("Location", req.target);
-        }
-    } else if (faults.signInPage) {
-        // The page a browser would be shown, from the site's own handler.
-        LoggedRequest form = request;
-        form.method = "GET";
-        form.path = "/logging.php";
-        form.query = "action=login";
-        form.body.clear();
-        reply = Dispatch(form);
-    } else {
-        reply = Dispatch(request);
-    }
-    if (faults.bodySize != 0) {
-        ResizeBody(reply.body, faults.bodySize);
-    }
-    if (faults.cutAfterBytes != 0 && reply.body.size() > faults.cutAfterBytes) {
-        reply.body.resize(faults.cutAfterBytes);
-    }
-
-    // Logged before the answer goes out, so a client that has its answer
-    // finds its request in the log.
-    request.status = faults.drop ? 0 : reply.status;
-    m_log.Add(std::move(request));
+    Answer answer =
+        m_routes.Respond(std::move(request), [this](std::chrono::milliseconds delay) {
+            WaitUnlessStopping(delay);
+        });
+    Reply& reply = answer.reply;
+    const Fault& faults = answer.faults;
     if (faults.drop) {
         ShutdownConnections(m_port, req.remote_port);
     }
@@ -308,29 +220,6 @@ void HttpEndpoint::Serve(const httplib::Request& req, httplib::Response& res) {
     } else {
         res.set_content(reply.body, reply.contentType);
     }
-}
-
-std::string MarkupEscape(std::string_view text) {
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out.push_back(c);
-        }
-    }
-    return out;
 }
 
 }  // namespace strivo::sim

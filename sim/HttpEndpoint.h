@@ -11,9 +11,7 @@
 #include <thread>
 #include <utility>
 
-#include "FaultSet.h"
-#include "Inspection.h"
-#include "RequestLog.h"
+#include "Routes.h"
 #include "TlsCertificate.h"
 
 namespace httplib {
@@ -24,41 +22,20 @@ struct Response;
 
 namespace strivo::sim {
 
-// An answer as a route gives it; faults are applied afterwards.
-// Escapes & < > " for XML and HTML text. Byte by byte is safe for UTF-8 and
-// CP936 alike: no trail byte is one of the escaped characters.
-std::string MarkupEscape(std::string_view text);
-
-struct Reply {
-    int status = 200;
-    std::string contentType = "text/html";
-    std::string body;
-    HeaderList headers;  // Set-Cookie may appear more than once
-};
-
-using RouteHandler = std::function<Reply(const LoggedRequest& request)>;
-
-// One listening port on 127.0.0.1, plain or TLS, over cpp-httplib (which only
-// this class's source includes). Every request goes through one dispatcher:
-// it logs the request, applies the faults and calls the route for the exact
-// method and path; an unknown path gets 404, a known path with another method
-// 405. Paths under "/__sim/" registered with Inspect() are neither logged nor
-// faulted. Connections stay open for many requests (HTTP/1.1 keep-alive).
+// Serves one port's Routes on 127.0.0.1, plain or TLS, over cpp-httplib (which
+// only this class's source includes). Connections stay open for many requests
+// (HTTP/1.1 keep-alive). Handlers run on the server's threads, several at once.
 //
-// Routes are registered before Start(); handlers run on the server's threads,
-// several at once.
+// A build without cpp-httplib (MinGW) binds nothing: Start() gives the
+// endpoint a port number that only the in-process transport knows it by.
 class HttpEndpoint {
 public:
-    // `certificate` null: plain HTTP. The log and faults belong to the owner
-    // and outlive the endpoint.
-    HttpEndpoint(RequestLog& log, FaultSet& faults, const TlsCertificate* certificate);
+    // `certificate` null: plain HTTP. The routes outlive the endpoint.
+    HttpEndpoint(const Routes& routes, const TlsCertificate* certificate);
     ~HttpEndpoint();
 
     HttpEndpoint(const HttpEndpoint&) = delete;
     HttpEndpoint& operator=(const HttpEndpoint&) = delete;
-
-    void Handle(const std::string& method, const std::string& path, RouteHandler handler);
-    void Inspect(const std::string& path, std::function<std::string()> json);
 
     // Binds 127.0.0.1:`port` (0: an ephemeral port) and serves on a thread of
     // its own. Throws std::runtime_error when the port cannot be bound.
@@ -71,15 +48,11 @@ public:
 
 private:
     void Serve(const httplib::Request& req, httplib::Response& res);
-    Reply Dispatch(const LoggedRequest& request) const;
     // Waits for `delay`, or until Stop(); true when stopping.
     bool WaitUnlessStopping(std::chrono::milliseconds delay);
 
-    RequestLog& m_log;
-    FaultSet& m_faults;
+    const Routes& m_routes;
     const TlsCertificate* m_certificate;
-    std::map<std::pair<std::string, std::string>, RouteHandler> m_routes;  // (method, path)
-    std::map<std::string, std::function<std::string()>> m_inspection;
 
     std::unique_ptr<httplib::Server> m_server;
     std::thread m_thread;

@@ -175,26 +175,28 @@ struct RunService::Impl {
     std::mt19937_64 rng;
     std::vector<std::string> sessionIds;
 
-    HttpEndpoint https{log, faults, &certificate};
-    HttpEndpoint http{log, faults, nullptr};
+    Routes secureRoutes{log, faults, true};
+    Routes plainRoutes{log, faults, false};
+    HttpEndpoint https{secureRoutes, &certificate};
+    HttpEndpoint http{plainRoutes, nullptr};
 };
 
 RunService::RunService(ServiceAccount account, RunServiceOptions options)
     : StandIn(options),
       m_impl(std::make_unique<Impl>(std::move(account), std::move(options), m_log, m_faults)) {
     Impl& impl = *m_impl;
-    impl.https.Handle("GET", kSignInPath,
-                      [&impl](const LoggedRequest& r) { return impl.SignIn(r); });
-    impl.https.Handle("GET", kRunListPath,
-                      [&impl](const LoggedRequest& r) { return impl.RunList(r); });
-    for (HttpEndpoint* endpoint : {&impl.https, &impl.http}) {
-        endpoint->Handle("GET", kUserDataPath,
+    impl.secureRoutes.Handle("GET", kSignInPath,
+                             [&impl](const LoggedRequest& r) { return impl.SignIn(r); });
+    impl.secureRoutes.Handle("GET", kRunListPath,
+                             [&impl](const LoggedRequest& r) { return impl.RunList(r); });
+    for (Routes* routes : {&impl.secureRoutes, &impl.plainRoutes}) {
+        routes->Handle("GET", kUserDataPath,
                          [&impl](const LoggedRequest& r) { return impl.UserData(r); });
     }
     if (impl.options.inspection) {
-        impl.http.Inspect("/__sim/requests", [&impl] { return RequestsJson(impl.log.Snapshot()); });
-        impl.http.Inspect("/__sim/sessions", [&impl] { return impl.SessionsJson(); });
-        impl.http.Inspect("/__sim/account", [&impl] { return impl.AccountJson(); });
+        impl.plainRoutes.Inspect("/__sim/requests", [&impl] { return RequestsJson(impl.log.Snapshot()); });
+        impl.plainRoutes.Inspect("/__sim/sessions", [&impl] { return impl.SessionsJson(); });
+        impl.plainRoutes.Inspect("/__sim/account", [&impl] { return impl.AccountJson(); });
     }
 }
 
@@ -227,6 +229,12 @@ int RunService::httpPort() const {
 
 const std::string& RunService::certificatePem() const {
     return m_impl->certificate.certificatePem;
+}
+
+const Routes* RunService::RoutesAt(int port) const {
+    return port == httpsPort() ? &m_impl->secureRoutes
+           : port == httpPort() ? &m_impl->plainRoutes
+                                : nullptr;
 }
 
 const ServiceAccount& RunService::account() const {

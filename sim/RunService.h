@@ -37,6 +37,8 @@
 // and /__sim/account as JSON.
 namespace strivo::sim {
 
+class Routes;
+
 inline constexpr std::string_view kServiceSessionCookie = "nikeplus_session";
 
 struct RunServiceOptions : StandInOptions {
@@ -67,6 +69,9 @@ public:
     // trusted authorities (its subject and DNS name are "localhost").
     const std::string& certificatePem() const;
     const ServiceAccount& account() const;
+    // The routes served on `port` once started, or null: what the in-process
+    // transport hands its requests to.
+    const Routes* RoutesAt(int port) const;
 
     // Values of the session cookies handed out, oldest first.
     std::vector<std::string> sessions() const;

@@ -301,7 +301,8 @@ struct Site::Impl {
     std::vector<SiteSession> sessionList;
     std::vector<LogEntry> entryList;
 
-    HttpEndpoint http{log, faults, nullptr};
+    Routes routes{log, faults, false};
+    HttpEndpoint http{routes, nullptr};
 };
 
 Site::Site(SiteAccount account, SiteOptions options)
@@ -310,18 +311,18 @@ Site::Site(SiteAccount account, SiteOptions options)
     Impl& impl = *m_impl;
     const RouteHandler home = [&impl](const LoggedRequest& r) { return impl.Home(r); };
     const RouteHandler logging = [&impl](const LoggedRequest& r) { return impl.Logging(r); };
-    impl.http.Handle("GET", "/", home);
-    impl.http.Handle("GET", "/index.php", home);
-    impl.http.Handle("GET", "/logging.php", logging);
-    impl.http.Handle("POST", "/logging.php", logging);
-    impl.http.Handle("GET", "/runlogger.php",
+    impl.routes.Handle("GET", "/", home);
+    impl.routes.Handle("GET", "/index.php", home);
+    impl.routes.Handle("GET", "/logging.php", logging);
+    impl.routes.Handle("POST", "/logging.php", logging);
+    impl.routes.Handle("GET", "/runlogger.php",
                      [&impl](const LoggedRequest&) { return impl.RunLog(); });
-    impl.http.Handle("POST", "/runlogger.php",
+    impl.routes.Handle("POST", "/runlogger.php",
                      [&impl](const LoggedRequest& r) { return impl.AddRun(r); });
     if (impl.options.inspection) {
-        impl.http.Inspect("/__sim/entries", [&impl] { return impl.EntriesJson(); });
-        impl.http.Inspect("/__sim/requests", [&impl] { return RequestsJson(impl.log.Snapshot()); });
-        impl.http.Inspect("/__sim/sessions", [&impl] { return impl.SessionsJson(); });
+        impl.routes.Inspect("/__sim/entries", [&impl] { return impl.EntriesJson(); });
+        impl.routes.Inspect("/__sim/requests", [&impl] { return RequestsJson(impl.log.Snapshot()); });
+        impl.routes.Inspect("/__sim/sessions", [&impl] { return impl.SessionsJson(); });
     }
 }
 
@@ -339,6 +340,10 @@ void Site::Stop() {
 
 int Site::port() const {
     return m_impl->http.port();
+}
+
+const Routes* Site::RoutesAt(int port) const {
+    return port == this->port() ? &m_impl->routes : nullptr;
 }
 
 const SiteAccount& Site::account() const {

@@ -38,6 +38,8 @@
 // and /__sim/sessions serve the same as JSON (UTF-8).
 namespace strivo::sim {
 
+class Routes;
+
 inline constexpr std::string_view kSiteSessionCookie = "kelvora_sid";
 
 // One accepted run-log post: its fields decoded, in the order of the body.
@@ -74,6 +76,9 @@ public:
 
     int port() const;
     const SiteAccount& account() const;
+    // The routes served on `port` once started, or null: what the in-process
+    // transport hands its requests to.
+    const Routes* RoutesAt(int port) const;
 
     std::vector<LogEntry> entries() const;
     std::vector<SiteSession> sessions() const;  // oldest first

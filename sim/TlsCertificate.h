@@ -1,13 +1,15 @@
 #pragma once
 
-#include <openssl/evp.h>
-#include <openssl/x509.h>
-
 #include <chrono>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+// OpenSSL's types, named without its headers: a build without OpenSSL (MinGW)
+// makes no certificate, and its in-process demo needs none.
+struct x509_st;
+struct evp_pkey_st;
 
 namespace strivo::sim {
 
@@ -15,8 +17,8 @@ namespace strivo::sim {
 // lives in the repository. The certificate is self-signed and marked as a CA,
 // so a client that trusts its PEM trusts the server that presents it.
 struct TlsCertificate {
-    std::shared_ptr<X509> certificate;
-    std::shared_ptr<EVP_PKEY> key;
+    std::shared_ptr<x509_st> certificate;
+    std::shared_ptr<evp_pkey_st> key;
     std::string certificatePem;
 };
 

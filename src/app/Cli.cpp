@@ -26,6 +26,7 @@
 #include "text/TextHelpers.h"
 
 #if STRIVO_STAND_INS
+#include "sim/DemoConnection.h"
 #include "sim/StandIns.h"
 #endif
 
@@ -206,7 +207,7 @@ private:
                 return kExitFailed;
             }
             m_settings = m_demo->ClientSettings();
-            m_sessionConfig.caPem = m_demo->service.certificatePem();
+            sim::ConnectToStandIns(*m_demo, m_sessionConfig);
             source = Tr("the demo settings");
 #else
             Error(Tr("this build has no demo services"));
@@ -224,7 +225,11 @@ private:
             for (const SettingsProblem& problem : m_settings.problems) {
                 Error(Fill(problem.kind == SettingsProblem::Kind::NotAPort
                                ? Tr("{0}: {1}={2}: not a port (1 to 65535)")
-                               : Tr("{0}: {1}={2}: no such file"),
+                           : problem.kind == SettingsProblem::Kind::NoSuchFile
+                               ? Tr("{0}: {1}={2}: no such file")
+                               : Tr("{0}: {1}={2}: not used on Windows, which trusts only the "
+                                    "authorities in its certificate store; import the authority "
+                                    "there and remove the line"),
                            Utf8Path(path), problem.key, problem.value));
             }
             if (!m_settings.problems.empty()) {

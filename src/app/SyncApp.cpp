@@ -12,6 +12,7 @@
 #include "ui/wx/WxText.h"
 
 #if STRIVO_STAND_INS
+#include "sim/DemoConnection.h"
 #include "sim/StandIns.h"
 #endif
 
@@ -70,7 +71,7 @@ bool SyncApp::OnInit() {
         }
         options.demo = true;
         options.settings = m_demoServices->ClientSettings();
-        options.sessionConfig.caPem = m_demoServices->service.certificatePem();
+        sim::ConnectToStandIns(*m_demoServices, options.sessionConfig);
     }
 #endif
     auto* dialog = new MainDialog(nullptr, std::move(options));

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -27,10 +28,12 @@ inline constexpr RequestOptions kSecureRequestOptions{.secure = true};
 // Cookies that responses set, sent with later requests to the same host by every
 // session that holds the same store, on any thread.
 class CookieStore;
+class Transport;
 std::shared_ptr<CookieStore> ProcessCookieStore();  // the one both sign-ins rely on
 std::shared_ptr<CookieStore> MakeCookieStore();     // an isolated one, for tests
 
 struct WebSessionConfig {
+    using TransportMaker = std::function<std::unique_ptr<Transport>(const WebSessionConfig&)>;
     std::string caFile;  // PEM file of extra CAs trusted in addition to the system store
     std::string caPem;   // PEM bytes of extra CAs (the demo services)
     std::chrono::milliseconds connectTimeout{5000};  // TCP and TLS handshake
@@ -42,6 +45,9 @@ struct WebSessionConfig {
     std::chrono::milliseconds rateWindow{60000};
     std::size_t maxBodyBytes = 64u << 20;  // bytes received of one response body
     std::shared_ptr<CookieStore> cookies;  // null: ProcessCookieStore()
+    // Null: the platform's transport. The demo's in-process stand-ins set
+    // their own; no settings file can.
+    TransportMaker makeTransport;
 };
 
 // Why a request did not give a complete status-200 answer.

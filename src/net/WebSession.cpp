@@ -135,7 +135,9 @@ HttpResult WebSession::OpenSession() {
         return {};
     }
     try {
-        MadeTransport made = MakeTransport(m_config);
+        MadeTransport made = m_config.makeTransport
+                                 ? MadeTransport{m_config.makeTransport(m_config)}
+                                 : MakeTransport(m_config);
         if (!made.transport) {
             // The file's name and the cause say it all.
             HttpResult failed = Failure({}, made.error);

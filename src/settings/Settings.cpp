@@ -118,8 +118,11 @@ Settings ReadSettings(const std::filesystem::path& path) {
         ReadPort(text, kServiceSection, "https_port", settings.serviceHttpsPort, settings.problems);
     settings.serviceCaFile = text.ini.Read(kServiceSection, "cafile", {}, kPathBuffer);
     std::error_code error;
-    if (!settings.serviceCaFile.empty() &&
-        !std::filesystem::is_regular_file(settings.serviceCaFile, error)) {
+    if (!settings.serviceCaFile.empty() && !CaFileUsable()) {
+        settings.problems.push_back(
+            {"[nike+] cafile", settings.serviceCaFile, SettingsProblem::Kind::CaFileNotUsed});
+    } else if (!settings.serviceCaFile.empty() &&
+               !std::filesystem::is_regular_file(settings.serviceCaFile, error)) {
         settings.problems.push_back(
             {"[nike+] cafile", settings.serviceCaFile, SettingsProblem::Kind::NoSuchFile});
     }

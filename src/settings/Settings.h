@@ -11,7 +11,8 @@ namespace strivo {
 
 // A value in the settings file that cannot be used.
 struct SettingsProblem {
-    enum class Kind { NotAPort, NoSuchFile };
+    // CaFileNotUsed: a cafile where the platform trusts only its own store.
+    enum class Kind { NotAPort, NoSuchFile, CaFileNotUsed };
     std::string key;    // "[nike+] https_port"
     std::string value;  // as the file holds it
     Kind kind;
@@ -50,6 +51,9 @@ inline constexpr std::string_view kDefaultSettingsContent =
 // lies under /usr (an installed binary), $XDG_CONFIG_HOME/strivo/config.ini,
 // by default ~/.config/strivo/config.ini.
 std::filesystem::path DefaultSettingsPath();
+// Whether "[nike+] cafile" can be used here: not on Windows, whose internet
+// library trusts the authorities in the Windows store only.
+bool CaFileUsable();
 std::filesystem::path SettingsPathFor(const std::filesystem::path& executableFolder);
 
 // Creates the file with the default content only when it does not exist (an

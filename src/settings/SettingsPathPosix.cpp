@@ -55,4 +55,8 @@ std::filesystem::path DefaultSettingsPath() {
     return SettingsPathFor(ExecutableFolder());
 }
 
+bool CaFileUsable() {
+    return true;
+}
+
 }  // namespace strivo

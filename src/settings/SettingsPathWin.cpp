@@ -57,4 +57,8 @@ std::filesystem::path DefaultSettingsPath() {
     return SettingsPathFor(ExecutableFolder());
 }
 
+bool CaFileUsable() {
+    return false;
+}
+
 }  // namespace strivo

@@ -41,6 +41,9 @@ struct Texts {
     std::string badSettings = Utf8ToCp936("配置文件中有无法使用的设置，请修改后重新打开：");
     std::string notAPort = Utf8ToCp936("：不是端口号（1-65535）");
     std::string noSuchFile = Utf8ToCp936("：文件不存在");
+    std::string caFileNotUsed = Utf8ToCp936(
+        "：Windows 不使用 cafile，只信任 Windows 证书存储中的证书颁发机构；"
+        "请把该机构导入证书存储，并删除这一行");
 };
 
 const Texts& Text() {
@@ -206,7 +209,9 @@ std::string DialogState::SettingsProblemsMessage(const std::vector<SettingsProbl
     for (const SettingsProblem& problem : problems) {
         message +=
             "\n" + problem.key + "=" + problem.value +
-            (problem.kind == SettingsProblem::Kind::NotAPort ? Text().notAPort : Text().noSuchFile);
+            (problem.kind == SettingsProblem::Kind::NotAPort     ? Text().notAPort
+             : problem.kind == SettingsProblem::Kind::NoSuchFile ? Text().noSuchFile
+                                                                 : Text().caFileNotUsed);
     }
     return message;
 }

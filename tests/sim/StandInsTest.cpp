@@ -5,6 +5,8 @@
 #include <httplib.h>
 
 #include "../support/Cp936Literal.h"
+#include "net/WebSession.h"
+#include "sim/InProcessTransport.h"
 #include "sim/SimCommandLine.h"
 #include "sim/StandIns.h"
 #include "text/TextHelpers.h"
@@ -104,6 +106,37 @@ TEST(StandIns, ServiceDataNeedsTheSessionCookie) {
         ASSERT_TRUE(data);
         EXPECT_EQ(data->body.find("success"), std::string::npos) << cookie;
     }
+}
+
+// The demo's transport on Windows, here where it can be watched: the cookies
+// of one session reach the next, and faults end requests as a socket would.
+TEST(StandIns, InProcessTransportCarriesCookiesAndFaults) {
+    StandIns standIns;
+    standIns.Start();
+    const Settings settings = standIns.ClientSettings();
+    WebSessionConfig config;
+    config.makeTransport = InProcessTransports(standIns);
+    const auto get = [&](const std::string& url) {
+        WebSession session(config);
+        session.OpenSession();
+        return session.HttpGet(url, url.starts_with("https") ? kSecureRequestOptions
+                                                             : kOrdinaryRequestOptions);
+    };
+    EXPECT_NE(get(ServiceUrl(settings, "/nikeplus/v1/services/widget/generate_pin.jsp?login=" +
+                                           FormEncode(settings.serviceUser) + "&password=" +
+                                           FormEncode(settings.servicePassword)))
+                  .Text()
+                  .find("success"),
+              std::string::npos);
+    const std::string runList = ServiceUrl(settings, "/nikeplus/v1/services/app/run_list.jsp");
+    EXPECT_NE(get(runList).Text().find("<run id="), std::string::npos) << "the cookie came along";
+    standIns.AddFault(Fault{.path = "/nikeplus/v1/services/app/run_list.jsp", .endless = true});
+    EXPECT_EQ(get(runList).error, TransferError::TooLarge);
+    standIns.AddFault(Fault{.path = "/index.php", .redirectLoop = true});
+    EXPECT_EQ(get(SiteUrl(settings, "/index.php")).error, TransferError::TooManyRedirects);
+    EXPECT_EQ(get("http://127.0.0.1:" + std::to_string(settings.serviceHttpsPort) + "/").error,
+              TransferError::ConnectionRefused)
+        << "plain HTTP to the TLS port";
 }
 
 TEST(StandIns, AccountsFileCommandLineAndFaultFlags) {

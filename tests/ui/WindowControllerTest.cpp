@@ -424,11 +424,14 @@ TEST_F(WindowControllerTest, ExportWritesTheTableOrSaysWhyNot) {
 TEST_F(WindowControllerTest, SettingsProblemsAreShownAndNoJobStarts) {
     Settings settings;
     settings.problems.push_back({"[nike+] https_port", "99999", SettingsProblem::Kind::NotAPort});
+    settings.problems.push_back({"[nike+] cafile", "ca.pem", SettingsProblem::Kind::CaFileNotUsed});
     Open(settings);
     EXPECT_TRUE(m_surface.messages.empty()) << "shown once the window shows, not before";
     ASSERT_TRUE(m_surface.PumpUntil([&] { return m_surface.messages.size() == 1; }));
     const std::string message = m_surface.messages[0];
     EXPECT_NE(message.find("99999"), std::string::npos) << message;
+    EXPECT_NE(message.find("[nike+] cafile=ca.pem" + Cp936("：Windows 不使用 cafile")),
+              std::string::npos);
 
     FillFields();
     m_controller->OnServiceLogin();

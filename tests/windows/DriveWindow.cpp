@@ -2,6 +2,9 @@
 // checks what it shows: drive_window STRIVO.EXE CSV-PATH [SHOT-FLAG]
 // With SHOT-FLAG it prints "SHOT x y width height" once the table is filled
 // and waits for that file to appear, so that a screenshot can be taken.
+//   drive_window --demo STRIVO.EXE [SHOT-FLAG]
+// runs `strivo.exe --demo`: signs in, syncs, and syncs once more after a
+// refresh, which posts nothing.
 
 // windows.h comes before every other Windows header.
 #include <windows.h>
@@ -144,30 +147,87 @@ void ChooseFromListMenu(HWND list, int choice) {
     Check(WaitFor([&] { return !IsWindowVisible(menu); }, 10), "the menu closes");
 }
 
-}  // namespace
-
-int wmain(int argc, wchar_t** argv) {
-    if (argc < 3) {
-        std::printf("usage: drive_window STRIVO.EXE CSV-PATH [SHOT-FLAG]\n");
-        return 2;
-    }
+// Starts `command` and waits for its main window, visible once its controls
+// are made and initialised; null when none shows.
+HWND Launch(const wchar_t* program, std::wstring command, const std::wstring& title,
+            PROCESS_INFORMATION& process) {
     STARTUPINFOW startup{sizeof startup};
-    PROCESS_INFORMATION process{};
-    std::wstring command = L"\"" + std::wstring(argv[1]) + L"\"";
-    if (!CreateProcessW(argv[1], command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+    if (!CreateProcessW(program, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process)) {
         std::printf("FAILED: cannot start strivo.exe\n");
-        return 1;
+        return nullptr;
     }
     HWND dialog = nullptr;
-    // Visible once its controls are made and initialised.
     WaitFor([&] {
-        dialog = FindWindowW(L"#32770", kTitle);
+        dialog = FindWindowW(L"#32770", title.c_str());
         return dialog != nullptr && IsWindowVisible(dialog);
     });
     if (dialog == nullptr) {
         std::printf("FAILED: no main window\n");
         TerminateProcess(process.hProcess, 1);
+    }
+    return dialog;
+}
+
+void Shot(HWND dialog, const wchar_t* flag) {
+    RECT box{};
+    GetWindowRect(dialog, &box);
+    std::printf("SHOT %ld %ld %ld %ld\n", box.left, box.top, box.right - box.left,
+                box.bottom - box.top);
+    std::fflush(stdout);
+    WaitFor([&] { return GetFileAttributesW(flag) != INVALID_FILE_ATTRIBUTES; });
+}
+
+int Finish(HWND dialog, const PROCESS_INFORMATION& process, const char* name) {
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+    Check(WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0, "the window closes");
+    std::printf("%s: %s\n", name, g_failures == 0 ? "all checks passed" : "checks failed");
+    return g_failures == 0 ? 0 : 1;
+}
+
+// The demo's fields come filled with its accounts; its stand-ins live in
+// strivo.exe, so one session's second sync finds every run posted.
+int DriveDemo(const wchar_t* program, const wchar_t* shotFlag) {
+    PROCESS_INFORMATION process{};
+    const HWND dialog = Launch(program, L"\"" + std::wstring(program) + L"\" --demo",
+                               std::wstring(kTitle) + L" — 演示", process);
+    if (dialog == nullptr) {
+        return 1;
+    }
+    g_status = GetDlgItem(dialog, 1006);
+    const auto status = [&] { return Text(g_status); };
+    SendMessageW(GetDlgItem(dialog, 1002), BM_CLICK, 0, 0);
+    Check(WaitFor([&] { return status() == L"下载Nike+跑步数据成功结束..."; }),
+          "the demo's download ends");
+    SendMessageW(GetDlgItem(dialog, 1010), BM_CLICK, 0, 0);
+    Check(WaitFor([&] { return status() == L"同步到Strivo成功！本次上传24条，之前已上传0条"; }),
+          "the demo's sync posts all 24 runs");
+    SendMessageW(GetDlgItem(dialog, 1007), BM_CLICK, 0, 0);
+    Check(WaitFor([&] { return Enabled(dialog, 1010); }), "a refresh brings back sync");
+    SendMessageW(GetDlgItem(dialog, 1010), BM_CLICK, 0, 0);
+    Check(WaitFor([&] { return status() == L"同步到Strivo成功！没有新的跑步数据，之前已上传24条"; }),
+          "a second sync in the same session posts none");
+    if (shotFlag != nullptr) {
+        Shot(dialog, shotFlag);
+    }
+    return Finish(dialog, process, "demo window");
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc >= 3 && std::wstring(argv[1]) == L"--demo") {
+        return DriveDemo(argv[2], argc > 3 ? argv[3] : nullptr);
+    }
+    if (argc < 3) {
+        std::printf("usage: drive_window STRIVO.EXE CSV-PATH [SHOT-FLAG]\n"
+                    "       drive_window --demo STRIVO.EXE [SHOT-FLAG]\n");
+        return 2;
+    }
+    PROCESS_INFORMATION process{};
+    const HWND dialog =
+        Launch(argv[1], L"\"" + std::wstring(argv[1]) + L"\"", kTitle, process);
+    if (dialog == nullptr) {
         return 1;
     }
     g_status = GetDlgItem(dialog, 1006);
@@ -229,15 +289,7 @@ int wmain(int argc, wchar_t** argv) {
     }
 
     if (argc > 3) {
-        RECT box{};
-        GetWindowRect(dialog, &box);
-        std::printf("SHOT %ld %ld %ld %ld\n", box.left, box.top, box.right - box.left,
-                    box.bottom - box.top);
-        std::fflush(stdout);
-        WaitFor([&] { return GetFileAttributesW(argv[3]) != INVALID_FILE_ATTRIBUTES; });
+        Shot(dialog, argv[3]);
     }
-    PostMessageW(dialog, WM_CLOSE, 0, 0);
-    Check(WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0, "the window closes");
-    std::printf("%s\n", g_failures == 0 ? "window: all checks passed" : "window: checks failed");
-    return g_failures == 0 ? 0 : 1;
+    return Finish(dialog, process, "window");
 }

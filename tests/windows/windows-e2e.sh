@@ -88,6 +88,7 @@ other_name=2130706433
 # and before any Strivo runs: a root added while another process reads the
 # store does not always take under Wine.
 start_sim drip --fault /nikeplus/v1/services/app/run_list.jsp,drip=500
+start_sim endless --fault /nikeplus/v1/services/app/run_list.jsp,endless
 start_sim road
 start_sim drop --fault /runlogger.php,on=3,drop
 start_sim ended-403 --fault /runlogger.php,on=3,status=403
@@ -100,8 +101,46 @@ start_sim loop --fault /logging.php,redirect
 start_sim wronghost
 start_sim untrusted
 start_sim window
-for name in drip road drop ended-403 ended-302 ended-form interrupt status cut loop wronghost \
+for name in drip endless road drop ended-403 ended-302 ended-form interrupt status cut loop wronghost \
             window; do trust "$work/$name"; done
+
+# The demo: the stand-ins inside strivo-cli.exe and strivo.exe, reached with
+# no socket; no settings file, the store in memory, nothing left behind, and
+# not a byte added to a certificate store.
+cert_stores() {
+  local key
+  for key in 'HKCU\Software\Microsoft\SystemCertificates' 'HKLM\Software\Microsoft\SystemCertificates'; do
+    "${wine[@]}" reg export "$key" "$(winpath "$work/stores.reg")" /y >/dev/null 2>&1 &&
+      cat "$work/stores.reg"
+  done
+}
+d=$work/demo && mkdir -p "$d"
+cert_stores >"$work/stores-before.txt"
+beside_before=$(ls -a "$build/src/app")
+(cd "$d" && "${wine[@]}" "$cli" sync --demo >"$work/demo-out.txt" 2>"$work/demo-err.txt")
+check "sync --demo exits 0" test $? = 0
+check "and posts the 24 demo runs" grep -q '^Posted 24 runs to the Kelvora' "$work/demo-out.txt"
+demo_shot=()
+command -v import >/dev/null && demo_shot=("$(winpath "$work/demo-shot.flag")")
+(cd "$d" && "${wine[@]}" "$build/tests/windows/drive_window.exe" --demo \
+   "$(winpath "$build/src/app/strivo.exe")" "${demo_shot[@]}" >"$work/demo-window.txt" 2>&1) &
+driver=$!
+if [[ ${#demo_shot[@]} == 1 ]]; then
+  for _ in $(seq 600); do grep -qs '^SHOT' "$work/demo-window.txt" && break; sleep 0.1; done
+  read -r _ x y w h < <(grep '^SHOT' "$work/demo-window.txt")
+  sleep 1
+  import -window root -crop "${w}x${h}+${x}+${y}" +repage "$build/window-demo.png"
+  touch "$work/demo-shot.flag"
+fi
+check "the demo window signs in and syncs twice, the second posting none" wait $driver
+grep -v "^SHOT" "$work/demo-window.txt"
+check "the demo leaves nothing where it ran" test -z "$(ls -A "$d")"
+check "nor beside the programs" test "$(ls -a "$build/src/app")" = "$beside_before"
+check "nor in %APPDATA%" bash -c "! compgen -G '$prefix/drive_c/users/*/AppData/Roaming/Strivo'"
+cert_stores >"$work/stores-after.txt"
+check "the certificate stores are as before the demo" \
+  cmp -s "$work/stores-before.txt" "$work/stores-after.txt"
+check "and were read" test -s "$work/stores-after.txt"
 
 # A run list that drips (a byte every half second) fails by the rate limit
 # after its 60 s window; it runs meanwhile beside the other cases.
@@ -109,6 +148,11 @@ d=$work/drip && config "$d"
 drip_started=$SECONDS
 run_cli "$d" download &
 dripping=$!
+# A run list that never ends is cut at the size limit, meanwhile too.
+d=$work/endless && config "$d"
+endless_started=$SECONDS
+(run_cli "$d" download; echo "$((SECONDS - endless_started))" >"$d/seconds") &
+endless=$!
 
 # The whole road: download with CSV, sync, a second sync that posts nothing.
 d=$work/road && config "$d"
@@ -206,13 +250,19 @@ check "a CA that Windows does not trust is refused" \
   grep -q 'Nike+ sign-in failed: .*: certificate not trusted (WinINet 12045' "$d/err.txt"
 sed -i 's/^https_port=.*$/&\ncafile=ca.pem\r/' "$d/config.ini"
 run_cli "$d" download
-check "a cafile is refused, not left out" \
-  grep -q 'Nike+ sign-in failed: .*ca.pem: not used on Windows' "$d/err.txt"
+check "a cafile is a settings problem: exit 2" test $? = 2
+check "naming the line, before any request" \
+  grep -q 'config.ini: \[nike+\] cafile=ca.pem: not used on Windows, .*remove the line$' "$d/err.txt"
 kill "${sim_pid[untrusted]}" && wait "${sim_pid[untrusted]}" 2>/dev/null
 config "$d"
 run_cli "$d" download
 check "a server that is gone fails the sign-in" \
   grep -q 'Nike+ sign-in failed: .*: connection refused$' "$d/err.txt"
+
+wait $endless
+check "an endless run list fails the download" \
+  grep -q 'run list failed: .*: answer too large$' "$work/endless/err.txt"
+echo "note: the endless run list was cut after $(cat "$work/endless/seconds") s"
 
 wait $dripping
 check "the dripping run list fails" test $? = 1

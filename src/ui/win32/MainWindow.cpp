@@ -54,7 +54,8 @@ std::wstring ItemText(HWND dialog, int id) {
 
 class MainWindow : public WindowSurface {
 public:
-    explicit MainWindow(WindowOptions options) : m_controller(*this, std::move(options)) {}
+    explicit MainWindow(MainWindowOptions options)
+        : m_demo(options.demo), m_controller(*this, std::move(options)) {}
 
     int Run();
 
@@ -104,6 +105,7 @@ private:
     std::wstring m_cell;  // the text a list-view item asked for last
     POINT m_menuAt{};     // where the list's menu opens, on the screen
     PostedCalls m_posted;
+    const bool m_demo;
 
     WindowController m_controller;  // last: its workers end before the rest goes
 };
@@ -144,6 +146,11 @@ INT_PTR CALLBACK MainWindow::DialogProc(HWND dialog, UINT message, WPARAM wParam
 }
 
 void MainWindow::OnInitDialog() {
+    if (m_demo) {
+        std::wstring title(GetWindowTextLengthW(m_dialog) + 1, L'\0');
+        title.resize(GetWindowTextW(m_dialog, title.data(), static_cast<int>(title.size())));
+        SetWindowTextW(m_dialog, (title + L" — 演示").c_str());
+    }
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     const auto icon = [&](int size) {
         return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,

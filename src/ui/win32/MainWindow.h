@@ -4,7 +4,9 @@
 
 namespace strivo {
 
-using MainWindowOptions = WindowOptions;
+struct MainWindowOptions : WindowOptions {
+    bool demo = false;  // the title says so
+};
 
 // Shows the main dialog and runs its message loop until it is closed; the
 // process's exit status.
