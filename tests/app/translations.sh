@@ -6,7 +6,8 @@ cd "$1"
 pot=$(mktemp)
 trap 'rm -f "$pot"' EXIT
 xgettext --language=C++ --from-code=UTF-8 --keyword=Tr --keyword=TrN:1,2 --keyword=N_ \
-         --no-wrap --package-name=strivo-cli -o - src/app/Cli.cpp src/app/CliArguments.cpp src/app/CliMain.cpp |
+         --no-wrap --package-name=strivo-cli -o - \
+         src/app/Cli.cpp src/app/CliArguments.cpp src/app/CliMain.cpp src/app/Translate.cpp |
   sed -e 's/charset=CHARSET/charset=UTF-8/' -e '/^msgid ".*{[0-9]}/i #, python-brace-format' >"$pot"
 status=0
 for po in po/*.po; do

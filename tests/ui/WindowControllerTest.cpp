@@ -429,6 +429,7 @@ TEST_F(WindowControllerTest, SettingsProblemsAreShownAndNoJobStarts) {
     ASSERT_TRUE(m_surface.PumpUntil([&] { return m_surface.messages.size() == 1; }));
     const std::string message = m_surface.messages[0];
     EXPECT_NE(message.find("99999"), std::string::npos) << message;
+    EXPECT_NE(message.find("config.ini"), std::string::npos) << "names the file: " << message;
 
     FillFields();
     m_controller->OnServiceLogin();
