@@ -123,6 +123,10 @@ std::optional<std::string> Split(std::string_view text, std::string_view separat
     if (separator == ": " && newLeft != left && newRight == right && HasWords(right)) {
         return newLeft + " (" + newRight + ")";
     }
+    // Two reasons in the user's words are joined in theirs.
+    if (separator == "; " && (newLeft != left || newRight != right)) {
+        return newLeft + Tr("; ") + newRight;
+    }
     return newLeft + std::string(separator) + newRight;
 }
 

@@ -81,6 +81,15 @@ TEST(ForTerminal, NoControlCharacterFromTheNetworkReachesTheTerminal) {
     WriteRunTable(written, {RunRow{{"1", "\x1b[2J", "", "", "", "", "7"}}});
     const std::string table = written.str();
     EXPECT_EQ(table.find('\x1b'), std::string::npos);
+
+    // One wide cell widens no other row: the table stays within twice its body.
+    const std::string wide(1 << 20, 'x');
+    std::vector<RunRow> rows(500, RunRow{{"", "", "", "", "", "", ""}});
+    rows[0] = RunRow{{"1", "", "", "", "", "", wide}};
+    written.str({});
+    WriteRunTable(written, RunRows(rows));
+    EXPECT_LT(written.str().size(), 2u << 20);
+    EXPECT_NE(written.str().find("xxx…\n"), std::string::npos) << "a cut cell ends in …";
 }
 
 TEST_F(CliTest, SyncWithPasswordsFromTheEnvironmentOverTheFileLeavesEveryRunOnTheSite) {
