@@ -33,23 +33,59 @@
 namespace strivo {
 namespace {
 
-// Keeps the reports of a job; shows sync progress as it comes: on a terminal
-// one line rewritten in place, in a log a line per run.
+// Keeps the reports of a job; shows what it does as it goes: on a terminal
+// one line rewritten in place, in a log a line per run posted, and with
+// --quiet nothing.
 class CliProgress : public ProgressSink {
 public:
-    CliProgress(std::ostream& err, bool terminal) : m_err(err), m_terminal(terminal) {}
+    CliProgress(std::ostream& err, bool terminal, bool quiet)
+        : m_err(err), m_terminal(terminal), m_quiet(quiet) {}
     // On the job's thread; the reports are read after it has been joined.
     void Post(ProgressReport report) override {
-        if (report.message == WM_SYNC_PROGRESS) {
+        if (report.message == WM_SYNC_PROGRESS && !m_quiet) {
             const std::string line = Fill(Tr("posting {0}/{1}"), report.processed, report.total);
-            // Back to the line's start, and erase it to its end (ECMA-48 EL).
-            m_err << (m_terminal ? "\r\x1b[K" + line : line + "\n");
-            m_err.flush();
-            m_lineOpen = m_terminal;
+            if (m_terminal) {
+                Status(line);
+            } else {
+                m_err << line << "\n";
+                m_err.flush();
+            }
+        }
+        if (report.message == WM_SITE_LOGIN_DONE) {
+            Clear();
+        }
+        if (report.message == WM_SERVICE_LOGIN_DONE && Succeeded(report.outcome)) {
+            Status(Tr("downloading the run list…"));
         }
         m_reports.push_back(std::move(report));
     }
-    // Ends the line that progress rewrote, before anything else is said.
+    // On the job's thread: the run list's bytes so far, said by the tenth of a megabyte.
+    void RunListBytes(std::size_t bytes) {
+        const std::size_t tenths = bytes / 100000;
+        if (tenths != m_tenths) {
+            m_tenths = tenths;
+            Status(Fill(Tr("downloading the run list… {0} MB"),
+                        std::to_string(tenths / 10) + "." + std::to_string(tenths % 10)));
+        }
+    }
+    // What is being done, in place of what was said before; on a terminal only.
+    void Status(const std::string& line) {
+        if (m_terminal && !m_quiet) {
+            // Back to the line's start, and erase it to its end (ECMA-48 EL).
+            m_err << "\r\x1b[K" << line;
+            m_err.flush();
+            m_lineOpen = true;
+        }
+    }
+    // Erases what Status said, before anything else is said.
+    void Clear() {
+        if (m_lineOpen) {
+            m_err << "\r\x1b[K";
+            m_err.flush();
+            m_lineOpen = false;
+        }
+    }
+    // Ends the line that progress rewrote, keeping it, before anything else is said.
     void EndLine() {
         if (m_lineOpen) {
             m_err << "\n";
@@ -68,7 +104,9 @@ public:
 private:
     std::ostream& m_err;
     const bool m_terminal;
+    const bool m_quiet;
     bool m_lineOpen = false;
+    std::size_t m_tenths = 0;
     std::vector<ProgressReport> m_reports;
 };
 
@@ -92,7 +130,9 @@ public:
             }
             return m_options.command == "runs" ? ListRuns() : Stats();
         }
-        if (const int status = Download(/*print=*/true); status != kExitDone) {
+        // A quiet sync says its outcome alone.
+        const bool print = !(m_options.quiet && m_options.command == "sync");
+        if (const int status = Download(print); status != kExitDone) {
             return status;
         }
         if (const int status = SaveCsv(m_table->Snapshot()); status != kExitDone) {
@@ -144,7 +184,7 @@ private:
             perms::owner_read | perms::owner_write | perms::group_read | perms::group_write |
                 perms::others_read | perms::others_write);
         if (!written) {
-            Error(Fill(Tr("cannot write {0}: {1}"), Utf8Path(path), written.error));
+            Error(Fill(Tr("cannot write {0}: {1}"), Utf8Path(path), TrReason(written.error)));
             return kExitFailed;
         }
         return kExitDone;
@@ -161,7 +201,7 @@ private:
         if (const int status = SaveFile(*m_options.tcx, tcx.text); status != kExitDone) {
             return status;
         }
-        if (!ToStandardOutput(m_options.tcx)) {
+        if (!ToStandardOutput(m_options.tcx) && !m_options.quiet) {
             const auto count = static_cast<unsigned long>(tcx.activities);
             m_env.err << Fill(TrN("Saved {0} run to {1}", "Saved {0} runs to {1}", count),
                               tcx.activities, Utf8Path(*m_options.tcx))
@@ -172,7 +212,7 @@ private:
 
     void NameProblems(const std::vector<RunProblem>& problems) {
         for (const RunProblem& problem : problems) {
-            Error(Fill(Tr("warning: run {0}: {1}"), ForTerminal(problem.runId), problem.what));
+            Error(Fill(Tr("warning: run {0}: {1}"), ForTerminal(problem.runId), TrReason(problem.what)));
         }
     }
 
@@ -183,12 +223,14 @@ private:
         } else if (m_options.csv) {
             const FileResult written = ExportCsv(*m_options.csv, rows);
             if (!written) {
-                Error(Fill(Tr("cannot write {0}: {1}"), Utf8Path(*m_options.csv), written.error));
+                Error(Fill(Tr("cannot write {0}: {1}"), Utf8Path(*m_options.csv), TrReason(written.error)));
                 return kExitFailed;
             }
-            m_env.err << Fill(TrN("Saved {0} run to {1}", "Saved {0} runs to {1}", rows.size()),
-                              rows.size(), Utf8Path(*m_options.csv))
-                      << "\n";
+            if (!m_options.quiet) {
+                m_env.err << Fill(TrN("Saved {0} run to {1}", "Saved {0} runs to {1}", rows.size()),
+                                  rows.size(), Utf8Path(*m_options.csv))
+                          << "\n";
+            }
         }
         return kExitDone;
     }
@@ -217,6 +259,15 @@ private:
             const std::filesystem::path path =
                 m_options.config ? *m_options.config : m_env.defaultSettingsPath;
             std::error_code error;
+            if (!std::filesystem::exists(path, error) && !error) {
+                // A first run: the file to make, and what goes in it.
+                Error(Fill(Tr("the settings file {0} does not exist; create it with these lines:"),
+                           Utf8Path(path)));
+                m_env.err << "[nike+]\nuser=" << Tr("NAME") << "\npwd=" << Tr("PASSWORD")
+                          << "\n[kelvora]\nuser=" << Tr("NAME") << "\npwd=" << Tr("PASSWORD")
+                          << "\n";
+                return kExitUsage;
+            }
             if (m_options.config && !std::filesystem::is_regular_file(path, error)) {
                 Error(Fill(Tr("cannot read the settings file {0}"), Utf8Path(path)));
                 return kExitUsage;
@@ -242,6 +293,7 @@ private:
                           : nullptr;
             source = Utf8Path(path);
         }
+        m_source = source;
 
         const bool needSite = m_options.command == "sync" && !m_options.dryRun;
         // Settling, listing and totalling read the store only: no sign-in, no password.
@@ -304,12 +356,21 @@ private:
     }
 
     int Download(bool print) {
-        CliProgress progress(m_env.err, m_env.stderrIsTerminal);
-        StartDownload(m_settings, m_sessionConfig, progress, m_table, {.store = m_store}).join();
+        CliProgress progress(m_env.err, m_env.stderrIsTerminal, m_options.quiet);
+        progress.Status(Tr("signing in to Nike+…"));
+        StartDownload(m_settings, m_sessionConfig, progress, m_table,
+                      {.store = m_store,
+                       .onRunListBytes = [&progress](std::size_t bytes) {
+                           progress.RunListBytes(bytes);
+                       }})
+            .join();
+        progress.Clear();
 
         const ProgressReport* signedIn = progress.Find(WM_SERVICE_LOGIN_DONE);
         if (!signedIn || !Succeeded(signedIn->outcome)) {
-            Error(Fill(Tr("Nike+ sign-in failed: {0}"), signedIn ? signedIn->cause.reason : ""));
+            Error(Fill(Tr("Nike+ sign-in failed: {0}"),
+                       signedIn ? TrReason(signedIn->cause.reason) : ""));
+            Error(NextStep(signedIn ? signedIn->cause.failure : Failure::Other, /*site=*/false));
             return kExitFailed;
         }
         if (const ProgressReport* summary = progress.Find(WM_SUMMARY_READY); summary && print) {
@@ -317,7 +378,9 @@ private:
         }
         const ProgressReport* runs = progress.Find(WM_RUNS_DONE);
         if (!runs || !Succeeded(runs->outcome)) {
-            Error(Fill(Tr("downloading the run list failed: {0}"), runs ? runs->cause.reason : ""));
+            Error(Fill(Tr("downloading the run list failed: {0}"),
+                       runs ? TrReason(runs->cause.reason) : ""));
+            Error(NextStep(runs ? runs->cause.failure : Failure::Other, /*site=*/false));
             return kExitFailed;
         }
         if (print) {
@@ -334,7 +397,7 @@ private:
                                     : std::unordered_map<std::string, PostRecord>();
         });
         if (!read) {
-            Error(read.reason);
+            Error(TrReason(read.reason));
             return kExitFailed;
         }
         const RunRows rows = m_table->Snapshot();
@@ -386,7 +449,8 @@ private:
     }
 
     int Sync() {
-        CliProgress progress(m_env.err, m_env.stderrIsTerminal);
+        CliProgress progress(m_env.err, m_env.stderrIsTerminal, m_options.quiet);
+        progress.Status(Tr("signing in to Kelvora…"));
         int interrupt = 0;
         {
             std::jthread job = StartSync(m_settings, m_sessionConfig, progress, m_table,
@@ -410,7 +474,7 @@ private:
                                : std::vector<std::string>{});
         for (const ProgressReport* report : {signedIn, done}) {
             if (report && report->cause.failure == Failure::StoreInUse) {
-                Error(Fill(Tr("{0}; nothing was posted, try again later"), report->cause.reason));
+                Error(Fill(Tr("{0}; nothing was posted, try again later"), TrReason(report->cause.reason)));
                 return kExitInUse;
             }
         }
@@ -422,61 +486,70 @@ private:
                 sentence += Fill(Tr("; outcome unknown: {0}"), Ids(done->unconfirmedIds));
             }
             Error(sentence);
+            if (done) {
+                NameUnposted(*done, /*withUnconfirmed=*/false);
+            }
             if (done && !done->unconfirmedIds.empty()) {
                 Error(SettleAdvice());
             }
             return kExitInterrupted;
         }
         if (!done && (!signedIn || !Succeeded(signedIn->outcome))) {
-            Error(Fill(Tr("Kelvora sign-in failed: {0}"), signedIn ? signedIn->cause.reason : ""));
+            Error(Fill(Tr("Kelvora sign-in failed: {0}"),
+                       signedIn ? TrReason(signedIn->cause.reason) : ""));
+            Error(NextStep(signedIn ? signedIn->cause.failure : Failure::Other, /*site=*/true));
             return kExitFailed;
         }
         if (!done) {
             return kExitFailed;
         }
         if (!Succeeded(done->outcome)) {
-            std::string sentence = Fill(TrN("{0} of {1} run was not posted: {2}",
-                                            "{0} of {1} runs were not posted: {2}", done->total),
-                                        done->notPosted, done->total, done->cause.reason);
-            if (!done->failedIds.empty()) {
-                sentence += Fill(Tr("; failed: {0}"), Ids(done->failedIds));
-            }
-            if (!done->unconfirmedIds.empty()) {
-                sentence +=
-                    Fill(Tr("; sent without an answer, held back: {0}"), Ids(done->unconfirmedIds));
-            }
-            if (!done->unrecordedIds.empty()) {
-                sentence += Fill(Tr("; posted but not recorded, check the Kelvora run log: {0}"),
-                                 Ids(done->unrecordedIds));
-            }
-            Error(sentence);
-            WarnHeld(*done);
-            if (!done->unconfirmedIds.empty() && done->heldIds.empty()) {
-                Error(SettleAdvice());
-            }
+            // Counted from the lists, so that the counts add up whatever stopped the sync.
+            const auto total = static_cast<unsigned long>(done->total);
+            const auto posted = static_cast<long long>(
+                total - done->failedIds.size() - done->unconfirmedIds.size() -
+                done->untriedIds.size() - done->unrecordedIds.size());
+            Error(Fill(Tr("the sync failed: {0}"), TrReason(done->cause.reason)));
+            Error(Fill(TrN("{0} of {1} run posted and recorded", "{0} of {1} runs posted and recorded",
+                           total),
+                       posted, done->total));
+            NameUnposted(*done, /*withUnconfirmed=*/true);
+            WarnHeld(*done, /*advise=*/false);
+            const bool toCheck = !done->unconfirmedIds.empty() || !done->heldIds.empty() ||
+                                 !done->unrecordedIds.empty() ||
+                                 done->cause.failure == Failure::Redirected;
+            Error(toCheck ? SettleAdvice() : NextStep(done->cause.failure, /*site=*/true));
             return kExitFailed;
         }
-        Out() << "\n";
+        std::string result;
         if (done->total > 0) {
-            Out() << Fill(TrN("Posted {0} run to the Kelvora run log",
+            result = Fill(TrN("Posted {0} run to the Kelvora run log",
                               "Posted {0} runs to the Kelvora run log", done->total),
                           done->total);
             if (m_options.all) {
-                Out() << Fill(TrN("; {0} posted before, posted again.",
-                                  "; {0} posted before, posted again.", done->postedAgain),
-                              done->postedAgain);
+                result += Fill(TrN("; {0} posted before, posted again.",
+                                   "; {0} posted before, posted again.", done->postedAgain),
+                               done->postedAgain);
             } else {
-                Out() << Fill(TrN("; {0} was there already.", "; {0} were there already.",
-                                  done->alreadyPosted),
-                              done->alreadyPosted);
+                result += Fill(TrN("; {0} was there already.", "; {0} were there already.",
+                                   done->alreadyPosted),
+                               done->alreadyPosted);
             }
         } else {
-            Out() << Fill(TrN("Nothing new to post: {0} run was on the Kelvora run log already.",
+            result = Fill(TrN("Nothing new to post: {0} run was on the Kelvora run log already.",
                               "Nothing new to post: {0} runs were on the Kelvora run log already.",
                               done->alreadyPosted),
                           done->alreadyPosted);
         }
-        Out() << "\n";
+        if (!m_options.quiet) {
+            Out() << "\n";
+        }
+        Out() << result << "\n";
+        Out().flush();
+        // Standard output closed early (`| head -1`): the outcome is still said.
+        if (!Out()) {
+            m_env.err << result << "\n";
+        }
         if (done->withoutId > 0) {
             Out() << Fill(TrN("{0} row without a RunID was not posted.",
                               "{0} rows without a RunID were not posted.", done->withoutId),
@@ -489,7 +562,7 @@ private:
 
     // Runs an earlier sync sent without an answer are not posted again
     // until the runner says what became of them.
-    void WarnHeld(const ProgressReport& done) {
+    void WarnHeld(const ProgressReport& done, bool advise = true) {
         if (done.heldIds.empty()) {
             return;
         }
@@ -497,7 +570,49 @@ private:
                        "warning: {0} runs held back, sent earlier without an answer: {1}",
                        done.heldIds.size()),
                    done.heldIds.size(), Ids(done.heldIds)));
-        Error(SettleAdvice());
+        if (advise) {
+            Error(SettleAdvice());
+        }
+    }
+
+    // The runs a sync did not post, one line for each way it left them.
+    void NameUnposted(const ProgressReport& done, bool withUnconfirmed) {
+        const auto name = [this](const char* sentence, const std::vector<std::string>& runIds) {
+            if (!runIds.empty()) {
+                Error(Fill(Tr(sentence), Ids(runIds)));
+            }
+        };
+        name(N_("failed, the next sync posts them again: {0}"), done.failedIds);
+        if (withUnconfirmed) {
+            name(N_("sent without an answer, held back: {0}"), done.unconfirmedIds);
+        }
+        name(N_("not tried, the next sync posts them: {0}"), done.untriedIds);
+        name(N_("posted but not recorded, check the Kelvora run log: {0}"), done.unrecordedIds);
+    }
+
+    // The one line that ends a failure: what the runner can do about it.
+    std::string NextStep(Failure failure, bool site) const {
+        switch (failure) {
+            case Failure::Refused:
+                return site ? Fill(Tr("fix the Kelvora user name or password in {0} "
+                                      "([kelvora] user, pwd) or STRIVO_SITE_PASSWORD"),
+                                   m_source)
+                            : Fill(Tr("fix the Nike+ user name or password in {0} "
+                                      "([nike+] user, pwd) or STRIVO_NIKE_PASSWORD"),
+                                   m_source);
+            case Failure::BadAddress:
+            case Failure::Untrusted:
+            case Failure::WrongHost:
+            case Failure::Tls:
+            case Failure::CertificateFile:
+                return site ? Fill(Tr("check host and http_port in [kelvora] of {0}"), m_source)
+                            : Fill(Tr("check host, https_port and cafile in [nike+] of {0}"),
+                                   m_source);
+            case Failure::Store:
+                return Fill(Tr("make room on the disk or fix {0}, then try again"), StoreName());
+            default:
+                return Tr("try again later");
+        }
     }
 
     static std::string SettleAdvice() {
@@ -510,10 +625,10 @@ private:
     // failure to use it is 1.
     int StoreFailure(const StoreResult& result) {
         if (result.error == StoreError::InUse) {
-            Error(Fill(Tr("{0}; nothing was changed, try again later"), result.reason));
+            Error(Fill(Tr("{0}; nothing was changed, try again later"), TrReason(result.reason)));
             return kExitInUse;
         }
-        Error(result.reason);
+        Error(TrReason(result.reason));
         return kExitFailed;
     }
 
@@ -639,7 +754,7 @@ private:
                 status != kExitDone) {
                 return status;
             }
-            if (!ToStandardOutput(m_options.svg)) {
+            if (!ToStandardOutput(m_options.svg) && !m_options.quiet) {
                 m_env.err << Fill(Tr("Saved the chart to {0}"), Utf8Path(*m_options.svg)) << "\n";
             }
         }
@@ -686,7 +801,7 @@ private:
                         break;
                     case PostState::Failed:
                         state = Fill(Tr("failed {0}: {1}"), LocalDate(record.outcomeAt),
-                                     ForTerminal(record.reason));
+                                     ForTerminal(TrReason(record.reason)));
                         break;
                 }
             }
@@ -742,7 +857,7 @@ private:
 
     void PrintWarnings(const std::vector<std::string>& warnings) {
         for (const std::string& warning : warnings) {
-            Error(Fill(Tr("warning: {0}"), warning));
+            Error(Fill(Tr("warning: {0}"), TrReason(warning)));
         }
     }
 
@@ -766,6 +881,7 @@ private:
     // Null for `runs` where there is no store yet.
     std::shared_ptr<SharedStore> m_store = SharedStore::InMemory();
     std::filesystem::path m_storePath;
+    std::string m_source;  // the settings file's name, or the demo's
 };
 
 }  // namespace

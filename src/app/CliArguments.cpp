@@ -10,8 +10,8 @@ namespace {
 
 // The synopsis, said again under a usage error.
 constexpr const char* kSynopsis =
-    N_("Usage: strivo-cli download [--csv=FILE] [--tcx=FILE] [--config=FILE | --demo]\n"
-       "       strivo-cli sync [--csv=FILE] [--dry-run [--verbose]] [--all]\n"
+    N_("Usage: strivo-cli download [--csv=FILE] [--tcx=FILE] [--quiet] [--config=FILE | --demo]\n"
+       "       strivo-cli sync [--csv=FILE] [--dry-run [--verbose]] [--all] [--quiet]\n"
        "                       [--config=FILE | --demo]\n"
        "       strivo-cli runs [--csv=FILE] [--tcx=FILE] [--config=FILE | --demo]\n"
        "       strivo-cli stats [--by=week|month|year] [--svg=FILE] [--config=FILE | --demo]\n"
@@ -37,6 +37,7 @@ constexpr struct {
     {"--dry-run", N_("print what sync would do with each run; post nothing")},
     {"--verbose", N_("with --dry-run: also print each run-log entry's form")},
     {"--all", N_("post every run, also those posted before or held back")},
+    {"--quiet", N_("print only the result line and errors; no progress")},
     {"--posted", N_("settle: the runs are on the run log; record them as posted")},
     {"--repost", N_("settle: the runs are not on the run log; post them next sync")},
     {"--held", N_("settle: every held run, in place of RunIDs")},
@@ -89,7 +90,8 @@ constexpr struct {
 } kSwitches[] = {{"--help", &CliOptions::help},       {"-h", &CliOptions::help},
                  {"--version", &CliOptions::version}, {"--demo", &CliOptions::demo},
                  {"--dry-run", &CliOptions::dryRun},  {"--all", &CliOptions::all},
-                 {"--verbose", &CliOptions::verbose}, {"--posted", &CliOptions::posted},
+                 {"--verbose", &CliOptions::verbose}, {"--quiet", &CliOptions::quiet},
+                 {"-q", &CliOptions::quiet},          {"--posted", &CliOptions::posted},
                  {"--repost", &CliOptions::repost},   {"--held", &CliOptions::held}};
 
 constexpr struct {

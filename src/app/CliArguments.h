@@ -20,6 +20,7 @@ struct CliOptions {
     std::optional<std::filesystem::path> config;
     bool dryRun = false;
     bool verbose = false;
+    bool quiet = false;  // the result line and errors only
     bool all = false;
     // settle: --posted or --repost, and the RunIDs or --held.
     bool posted = false;

@@ -1,12 +1,15 @@
 #include <fcntl.h>
+#include <libintl.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <clocale>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <iterator>
 #include <mutex>
 #include <thread>
 
@@ -18,12 +21,33 @@
 namespace {
 
 termios g_savedTerminal{};
+termios g_quietTerminal{};
 
-// Ctrl+C at the prompt: the terminal echoes again before the process ends.
+// Ctrl+C, Ctrl+\ at the prompt: the terminal echoes again before the process ends.
 void RestoreTerminalAndDie(int signal) {
     ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &g_savedTerminal);
     ::signal(signal, SIG_DFL);
     ::raise(signal);
+}
+
+// Ctrl+Z at the prompt: the shell gets a terminal that echoes; after `fg`
+// echo goes off again for the rest of the password. In the signal handler:
+// async-signal-safe calls only.
+void RestoreTerminalAndStop(int signal) {
+    const int saved = errno;
+    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &g_savedTerminal);
+    struct sigaction stop {};
+    stop.sa_handler = SIG_DFL;
+    struct sigaction mine {};
+    ::sigaction(signal, &stop, &mine);
+    sigset_t unblock;
+    ::sigemptyset(&unblock);
+    ::sigaddset(&unblock, signal);
+    ::sigprocmask(SIG_UNBLOCK, &unblock, nullptr);
+    ::raise(signal);  // stops here until SIGCONT
+    ::sigaction(signal, &mine, nullptr);
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &g_quietTerminal);
+    errno = saved;
 }
 
 // Reads one line from the terminal with echo off.
@@ -33,23 +57,28 @@ std::optional<std::string> ReadPasswordFromTerminal(std::string_view prompt) {
     }
     std::cerr << prompt << std::flush;
     const bool haveTerminal = ::tcgetattr(STDIN_FILENO, &g_savedTerminal) == 0;
-    struct sigaction restore {};
-    restore.sa_handler = RestoreTerminalAndDie;
-    struct sigaction before[3]{};
-    constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+    constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP};
+    constexpr int kCount = std::size(kSignals);
+    struct sigaction before[kCount]{};
     if (haveTerminal) {
-        for (int i = 0; i < 3; ++i) {
+        for (int i = 0; i < kCount; ++i) {
+            struct sigaction restore {};
+            restore.sa_handler =
+                kSignals[i] == SIGTSTP ? RestoreTerminalAndStop : RestoreTerminalAndDie;
+            // The read goes on after a stop.
+            restore.sa_flags = kSignals[i] == SIGTSTP ? SA_RESTART : 0;
+            ::sigemptyset(&restore.sa_mask);
             ::sigaction(kSignals[i], &restore, &before[i]);
         }
-        termios quiet = g_savedTerminal;
-        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+        g_quietTerminal = g_savedTerminal;
+        g_quietTerminal.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &g_quietTerminal);
     }
     std::string line;
     const bool got = static_cast<bool>(std::getline(std::cin, line));
     if (haveTerminal) {
         ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &g_savedTerminal);
-        for (int i = 0; i < 3; ++i) {
+        for (int i = 0; i < kCount; ++i) {
             ::sigaction(kSignals[i], &before[i], nullptr);
         }
     }
@@ -158,6 +187,10 @@ int main(int argc, char** argv) {
     // locale.
     strivo::UseLanguages(
         strivo::LanguagesFromEnvironment([](const char* name) { return std::getenv(name); }));
+    // The system's own texts (strerror) come in the user's words too, and in
+    // UTF-8 like everything else printed, whatever LC_CTYPE says.
+    std::setlocale(LC_MESSAGES, "");
+    ::bind_textdomain_codeset("libc", "UTF-8");
     strivo::CliEnvironment env{
         std::cout,
         std::cerr,

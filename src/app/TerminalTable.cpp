@@ -11,6 +11,30 @@ namespace {
 // Lines are converted to UTF-8 this many bytes at a time, not one by one.
 constexpr std::size_t kBatchBytes = 64 << 10;
 
+// The widest a column gets: seven of them fit a wide terminal. A longer cell
+// is cut and ends in "…"; the CSV keeps it whole.
+constexpr std::size_t kMaxColumnWidth = 30;
+constexpr std::string_view kEllipsis = "\xA1\xAD";  // "…" in code page 936
+
+// `cell` cut to kMaxColumnWidth columns at a character's boundary.
+std::string_view Capped(std::string_view cell, std::string& cut) {
+    if (DisplayWidth(cell) <= kMaxColumnWidth) {
+        return cell;
+    }
+    std::size_t end = 0;
+    while (end < cell.size()) {
+        const std::size_t next =
+            end + (static_cast<unsigned char>(cell[end]) >= 0x81 && end + 1 < cell.size() ? 2 : 1);
+        if (next > kMaxColumnWidth - kEllipsis.size()) {
+            break;
+        }
+        end = next;
+    }
+    cut.assign(cell.substr(0, end));
+    cut += kEllipsis;
+    return cut;
+}
+
 // Controls, C0 and C1, become "?", so that no text from the network moves the
 // cursor or retitles the terminal; with `keepLineEnds`, '\n' stays.
 std::string SafeUtf8(std::string_view cp936, bool keepLineEnds) {
@@ -52,7 +76,7 @@ void WriteRunTable(std::ostream& out, const RunRows& rows) {
     std::size_t lineBytes = 1;
     for (const RunRow& row : rows) {
         for (std::size_t c = 0; c < kRunColumnCount; ++c) {
-            widths[c] = std::max(widths[c], DisplayWidth(row[c]));
+            widths[c] = std::max(widths[c], std::min(DisplayWidth(row[c]), kMaxColumnWidth));
         }
     }
     for (const std::size_t width : widths) {
@@ -60,9 +84,10 @@ void WriteRunTable(std::ostream& out, const RunRows& rows) {
     }
     std::string lines;
     lines.reserve(kBatchBytes + lineBytes);
+    std::string cut;
     const auto appendLine = [&](const auto& cells) {
         for (std::size_t c = 0; c < kRunColumnCount; ++c) {
-            const std::string_view cell = cells[c];
+            const std::string_view cell = Capped(cells[c], cut);
             const std::size_t at = lines.size();
             lines += cell;
             // A line end inside a cell would break the table; the batch keeps them.

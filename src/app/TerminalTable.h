@@ -10,7 +10,8 @@
 namespace strivo {
 
 // The run table as UTF-8 text for a terminal: a title line, then one line per
-// row, columns aligned by display width (a Chinese character takes two).
+// row, columns aligned by display width (a Chinese character takes two), a
+// cell wider than a column may be cut to end in "…".
 // Written a batch of lines at a time: a long list is never held as text whole.
 void WriteRunTable(std::ostream& out, const RunRows& rows);
 

@@ -116,9 +116,15 @@ std::string RunServiceWorker::FetchAccountSummary() {
 bool RunServiceWorker::DownloadRunList(RunTable& table) {
     // Read as it arrives: 100,000 runs are 38 MB of text, never held whole.
     RunListReader runList;
-    const HttpResult result =
-        m_session.HttpGet(ServiceUrl(m_settings, kRunListPath), kRunListOptions,
-                          [&runList](std::string_view text) { runList.Feed(text); });
+    std::size_t bytes = 0;
+    const HttpResult result = m_session.HttpGet(
+        ServiceUrl(m_settings, kRunListPath), kRunListOptions, [&](std::string_view text) {
+            runList.Feed(text);
+            bytes += text.size();
+            if (m_options.onRunListBytes) {
+                m_options.onRunListBytes(bytes);
+            }
+        });
     if (!result.ok() || !runList.SaysSuccess()) {
         m_failure = result.ok() ? FailureCause{Failure::BadAnswer,
                                                "the run service did not send a run list"}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <stop_token>
 #include <string>
@@ -19,6 +20,8 @@ struct DownloadOptions {
     // Where a list read in full is kept, after the table is filled; null: it
     // is not kept.
     std::shared_ptr<SharedStore> store;
+    // On the worker's thread, as the run list arrives: the bytes read so far.
+    std::function<void(std::size_t bytes)> onRunListBytes;
 };
 
 // Runs a download on the calling thread until it ends or `stop` is requested.

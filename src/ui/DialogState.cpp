@@ -204,8 +204,10 @@ std::string DialogState::SettleFailedMessage(Failure failure) {
     return Text().settleFailed + ReasonText(report);
 }
 
-std::string DialogState::SettingsProblemsMessage(const std::vector<SettingsProblem>& problems) {
-    std::string message = Text().badSettings;
+std::string DialogState::SettingsProblemsMessage(const std::vector<SettingsProblem>& problems,
+                                                 std::string_view settingsFile) {
+    // The file first, so that the runner knows which one to open.
+    std::string message = Text().badSettings + "\n" + std::string(settingsFile);
     for (const SettingsProblem& problem : problems) {
         message +=
             "\n" + problem.key + "=" + problem.value +

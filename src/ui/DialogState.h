@@ -60,7 +60,9 @@ public:
     // The runner's settling of runs could not be stored: Failure::Store or StoreInUse.
     static std::string SettleFailedMessage(Failure failure);
     // Values of the settings file that cannot be used, one line each.
-    static std::string SettingsProblemsMessage(const std::vector<SettingsProblem>& problems);
+    // `settingsFile`: the file's name in code page 936.
+    static std::string SettingsProblemsMessage(const std::vector<SettingsProblem>& problems,
+                                               std::string_view settingsFile);
 
     // A worker's report.
     DialogUpdate OnReport(const ProgressReport& report);

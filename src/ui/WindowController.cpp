@@ -81,7 +81,9 @@ void WindowController::Start() {
 }
 
 void WindowController::ShowSettingsProblems() {
-    m_surface.ShowSettingsProblems(DialogState::SettingsProblemsMessage(m_settings.problems));
+    const std::u8string file = m_options.settingsPath.u8string();
+    m_surface.ShowSettingsProblems(DialogState::SettingsProblemsMessage(
+        m_settings.problems, Utf8ToCp936(std::string(file.begin(), file.end()))));
 }
 
 void WindowController::UpdateData(bool fromFields) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 
@@ -81,6 +82,15 @@ TEST(ForTerminal, NoControlCharacterFromTheNetworkReachesTheTerminal) {
     WriteRunTable(written, {RunRow{{"1", "\x1b[2J", "", "", "", "", "7"}}});
     const std::string table = written.str();
     EXPECT_EQ(table.find('\x1b'), std::string::npos);
+
+    // One wide cell widens no other row: the table stays within twice its body.
+    const std::string wide(1 << 20, 'x');
+    std::vector<RunRow> rows(500, RunRow{{"", "", "", "", "", "", ""}});
+    rows[0] = RunRow{{"1", "", "", "", "", "", wide}};
+    written.str({});
+    WriteRunTable(written, RunRows(rows));
+    EXPECT_LT(written.str().size(), 2u << 20);
+    EXPECT_NE(written.str().find("xxx…\n"), std::string::npos) << "a cut cell ends in …";
 }
 
 // The language follows the variables as gettext reads them; plural forms
@@ -129,7 +139,11 @@ TEST_F(CliTest, SyncFollowsTheStoreUnlessAll) {
     const std::string third = m_service.account().runs[2].id;
     m_site.AddFault({.path = "/runlogger.php", .onRequest = 3, .status = 500});
     EXPECT_EQ(Run({"sync", "--config", config}), 1);
-    EXPECT_NE(m_err.str().find(": status 500; failed: " + third), std::string::npos) << m_err.str();
+    EXPECT_NE(m_err.str().find(": status 500\nstrivo-cli: 23 of 24 runs posted and recorded\n"
+                               "strivo-cli: failed, the next sync posts them again: " +
+                               third + "\nstrivo-cli: try again later\n"),
+              std::string::npos)
+        << m_err.str();
     // No site password is needed for a dry run; --verbose adds the form.
     EXPECT_EQ(Run({"sync", "--dry-run", "--verbose", "--config",
                    WriteConfig(m_service.account().password, "").string()}),
@@ -154,6 +168,22 @@ TEST_F(CliTest, SyncFollowsTheStoreUnlessAll) {
               std::string::npos)
         << m_out.str();
     EXPECT_EQ(m_site.entries().size(), 48u);
+}
+
+TEST_F(CliTest, ThreeServerErrorsInARowStopTheSyncAndNameTheRunsLeft) {
+    m_site.AddFault({.path = "/runlogger.php", .status = 503});
+    EXPECT_EQ(Run({"sync", "--quiet", "--config", WriteDemoConfig().string()}), 1);
+    const auto posts = std::ranges::count_if(
+        m_site.requests(), [](const auto& request) { return request.path == "/runlogger.php"; });
+    EXPECT_EQ(posts, 3) << "not 24";
+    std::string left;
+    for (std::size_t i = 3; i < 24; ++i) {
+        left += (left.empty() ? "" : " ") + m_service.account().runs[i].id;
+    }
+    const std::string err = m_err.str();
+    EXPECT_NE(err.find("3 posts in a row with a server error, so the sync stopped\n"), std::string::npos) << err;
+    EXPECT_NE(err.find("not tried, the next sync posts them: " + left + "\n"), std::string::npos) << err;
+    EXPECT_TRUE(m_out.str().empty()) << "--quiet: " << m_out.str();
 }
 
 TEST_F(CliTest, SettleDecidesWhatTheNextSyncPosts) {
@@ -273,10 +303,12 @@ TEST_F(CliTest, FailuresAndUsageErrorsExitWithTheirCodes) {
         const char* says;
     } cases[] = {
         // clang-format off
-        {{"download", "--config", wrong.string()}, 1, "sign-in failed"},
+        {{"download", "--config", wrong.string()}, 1, "sign-in failed: user name or password refused\n"
+                                                     "strivo-cli: fix the Nike+ user name or password in "},
         {{"download", "--config", noPassword.string()}, 2, "no Nike+ password"},
         {{"download", "--config", badPort.string()}, 2, "[nike+] https_port=99999: not a port"},
-        {{"download", "--config", (m_folder / "none.ini").string()}, 2, "cannot read the settings file"},
+        {{"download", "--config", (m_folder / "none.ini").string()}, 2, "none.ini does not exist; create it with these lines:\n[nike+]\nuser="},
+        {{"download", "--config", m_folder.path().string()}, 2, "cannot read the settings file"},
         {{}, 2, "Usage"},
         {{"download", "--fast"}, 2, "unknown argument: --fast"},
         {{"download", "--csv"}, 2, "--csv needs a value"},

@@ -432,6 +432,7 @@ TEST_F(WindowControllerTest, SettingsProblemsAreShownAndNoJobStarts) {
     EXPECT_NE(message.find("99999"), std::string::npos) << message;
     EXPECT_NE(message.find("[nike+] cafile=ca.pem" + Cp936("：Windows 不使用 cafile")),
               std::string::npos);
+    EXPECT_NE(message.find("config.ini"), std::string::npos) << "names the file: " << message;
 
     FillFields();
     m_controller->OnServiceLogin();

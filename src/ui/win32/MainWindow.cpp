@@ -21,6 +21,30 @@
 namespace strivo {
 namespace {
 
+// A message box's button says 确定, as the About box's does, whatever the
+// language of Windows: a hook names it as the box comes up.
+HHOOK g_messageBoxHook = nullptr;
+
+LRESULT CALLBACK NameTheButton(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE) {
+        SetDlgItemTextW(reinterpret_cast<HWND>(wParam), IDOK, L"确定");
+        UnhookWindowsHookEx(g_messageBoxHook);
+        g_messageBoxHook = nullptr;
+        return 0;
+    }
+    return CallNextHookEx(g_messageBoxHook, code, wParam, lParam);
+}
+
+int ChineseMessageBox(HWND owner, const std::wstring& text, const wchar_t* title, UINT type) {
+    g_messageBoxHook = SetWindowsHookExW(WH_CBT, NameTheButton, nullptr, GetCurrentThreadId());
+    const int chosen = MessageBoxW(owner, text.c_str(), title, type);
+    if (g_messageBoxHook) {
+        UnhookWindowsHookEx(g_messageBoxHook);
+        g_messageBoxHook = nullptr;
+    }
+    return chosen;
+}
+
 constexpr UINT kPostedCall = WM_APP + 1;  // a call posted to the window's thread
 constexpr UINT kCodePage = 936;           // the dialog's texts and the credentials
 
@@ -71,10 +95,10 @@ public:
     void PostStatesChanged() override { InvalidateRect(m_list, nullptr, FALSE); }
     std::optional<std::size_t> ShowListMenu(const std::vector<MenuItem>& items) override;
     void ShowMessage(const std::string& text) override {
-        MessageBoxW(m_dialog, Wide(text).c_str(), L"", MB_OK);
+        ChineseMessageBox(m_dialog, Wide(text), L"", MB_OK);
     }
     void ShowAppMessage(const std::string& text) override {
-        MessageBoxW(m_dialog, Wide(text).c_str(), L"Strivo（Nike+）", MB_OK | MB_ICONEXCLAMATION);
+        ChineseMessageBox(m_dialog, Wide(text), L"Strivo（Nike+）", MB_OK | MB_ICONEXCLAMATION);
     }
     void ShowSettingsProblems(const std::string& text) override { ShowAppMessage(text); }
     std::optional<ChosenFile> ChooseCsvFile() override;

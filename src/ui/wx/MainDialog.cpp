@@ -160,12 +160,16 @@ std::optional<std::size_t> MainDialog::ShowListMenu(const std::vector<MenuItem>&
 }
 
 void MainDialog::ShowMessage(const std::string& text) {
-    wxMessageDialog(this, ToWx(text), wxEmptyString, wxOK | wxICON_NONE).ShowModal();
+    wxMessageDialog box(this, ToWx(text), wxEmptyString, wxOK | wxICON_NONE);
+    box.SetOKLabel(Utf8("确定"));  // as the About box: the window speaks Chinese
+    box.ShowModal();
 }
 
 void MainDialog::ShowAppMessage(const std::string& text) {
-    wxMessageBox(ToWx(text), wxTheApp ? wxTheApp->GetAppDisplayName() : wxString(),
-                 wxOK | wxICON_EXCLAMATION);
+    wxMessageDialog box(this, ToWx(text), wxTheApp ? wxTheApp->GetAppDisplayName() : wxString(),
+                        wxOK | wxICON_EXCLAMATION);
+    box.SetOKLabel(Utf8("确定"));
+    box.ShowModal();
 }
 
 std::optional<ChosenFile> MainDialog::ChooseCsvFile() {
