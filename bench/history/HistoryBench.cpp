@@ -10,7 +10,6 @@
 #include "history/ChartModel.h"
 #include "history/TcxWriter.h"
 #include "history/TotalsText.h"
-#include "runservice/RunList.h"
 #include "ui/StatsChart.h"
 
 namespace {
@@ -83,9 +82,7 @@ void ChartDialogOpens(benchmark::State& state) {
         store->StoreRuns(service, "runner", list, std::chrono::system_clock::now());
     }
     for (auto _ : state) {
-        std::vector<strivo::StoredRun> runs = store->Runs(service, "runner");
-        strivo::OrderByStart(runs);
-        strivo::StatsChart chart(std::move(runs));
+        strivo::StatsChart chart(store->Runs(service, "runner"));
         chart.Resize({1280, 720, 2.0});
         CountingCanvas canvas;
         chart.Paint(canvas, chart.layout().width - 1280, chart.layout().width);

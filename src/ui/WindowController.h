@@ -92,9 +92,9 @@ private:
     void ShowStoredRuns(std::span<const std::string> runIds);
     void ShowStats(std::span<const std::string> runIds);
     void ExportTcx(std::span<const std::string> runIds);
-    // The stored runs of the account in the field, by UTC start; a message
-    // and nullopt when the store cannot be read.
-    std::optional<std::vector<StoredRun>> ReadStoredRuns();
+    // The stored runs of the account in the field, by UTC start if `ordered`;
+    // a message and nullopt when the store cannot be read.
+    std::optional<std::vector<StoredRun>> ReadStoredRuns(bool ordered = true);
     // The store's runs of the account by RunID, read once per list.
     const std::unordered_map<std::string, StoredRun>& RunsById();
     // Runs `settle` on the store under the sync lock and shows the new states.
