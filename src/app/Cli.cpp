@@ -769,25 +769,16 @@ private:
         if (const int status = ReadStoredRuns(runs, &posts); status != kExitDone) {
             return status;
         }
-        std::reverse(runs.begin(), runs.end());
+        OrderByStart(runs);
         if (runs.empty()) {
             SayNothingStored();
             // An empty TCX file says as much to another service.
             return SaveTcx(runs);
         }
         SayRunsStored(runs.size());
-        RunRows::Builder rows;
-        long long sequence = 0;
+        const RunRows rows = RowsOfStoredRuns(runs);
         for (const StoredRun& run : runs) {
-            // The row a download makes of the same texts.
-            const std::string number = std::to_string(++sequence);
-            const std::string start = TrimTimestamp(run.startTime);
             const std::string duration = FormatDuration(std::string_view(run.duration));
-            const std::string sync = TrimTimestamp(run.syncTime);
-            const std::array<std::string_view, kRunColumnCount> cells = {
-                number, start, run.distance, duration, run.calories, sync, run.runId};
-            rows.Emplace(cells, ReadMilliseconds(run.duration));
-
             std::string state;
             if (const auto post = posts.find(run.runId); post != posts.end()) {
                 const PostRecord& record = post->second;
@@ -808,7 +799,7 @@ private:
             Out() << RunLine(run.startTime, run.distance, duration, run.runId)
                   << (state.empty() ? "" : "  " + state) << "\n";
         }
-        if (const int status = SaveCsv(rows.Finish()); status != kExitDone) {
+        if (const int status = SaveCsv(rows); status != kExitDone) {
             return status;
         }
         return SaveTcx(runs);

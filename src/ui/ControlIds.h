@@ -21,3 +21,9 @@
 #define IDC_SYNC 1010
 #define IDC_SITE_PASSWORD 1011
 #define IDC_SUMMARY 1012
+
+// The statistics dialog.
+#define IDD_STATS 103
+#define IDC_STATS_PERIOD 1013
+#define IDC_STATS_LINE 1014
+#define IDC_STATS_CHART 1015

@@ -29,6 +29,10 @@ struct Texts {
     std::string inDoubt = Utf8ToCp936("条结果未知，请在网站上核对后在列表中标记");
     std::string settleFailed = Utf8ToCp936("标记失败");
     std::string comma = Utf8ToCp936("，");
+    std::string storedRuns = Utf8ToCp936("本机保存的跑步记录 ");
+    std::string lastDownloaded = Utf8ToCp936(" 条，最近一次下载于 ");
+    std::string neverDownloaded = Utf8ToCp936(" 条");
+    std::string storeReadFailed = Utf8ToCp936("无法读取本机保存的跑步记录");
     std::string exported = Utf8ToCp936("成功导出数据到 ");
     std::string exportFailed = Utf8ToCp936("导出数据失败，文件没有保存：");
     std::string noServiceUser = Utf8ToCp936("请输入Nike+登陆邮件地址或用户名。");
@@ -290,6 +294,20 @@ DialogUpdate DialogState::OnExportFinished(bool ok, std::string_view path) {
         update.message = Text().exportFailed + std::string(path);
     }
     return update;
+}
+
+DialogUpdate DialogState::OnStoredRunsShown(std::size_t count, std::string_view downloaded) {
+    m_view.summary = Text().storedRuns + std::to_string(count) +
+                     (downloaded.empty() ? Text().neverDownloaded
+                                         : Text().lastDownloaded + std::string(downloaded));
+    m_view.syncEnabled = count > 0;
+    return Answer();
+}
+
+std::string DialogState::StoreReadFailedMessage(Failure failure) {
+    ProgressReport report;
+    report.cause.failure = failure;
+    return Text().storeReadFailed + ReasonText(report);
 }
 
 DialogUpdate DialogState::OnBrowserFailed(std::string_view url) {

@@ -73,6 +73,13 @@ public:
     DialogUpdate OnExportStarted();
     DialogUpdate OnExportFinished(bool ok, std::string_view path);
 
+    // The table now shows `count` stored runs, of a list last downloaded at
+    // `downloaded` (local time, CP936; empty when never): the summary line says
+    // so, and sync works on them as on downloaded rows.
+    DialogUpdate OnStoredRunsShown(std::size_t count, std::string_view downloaded);
+    // The store could not be read: why, as a message.
+    static std::string StoreReadFailedMessage(Failure failure);
+
     // No browser could be started for the site's address `url`.
     DialogUpdate OnBrowserFailed(std::string_view url);
 

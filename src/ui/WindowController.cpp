@@ -1,8 +1,13 @@
 #include "ui/WindowController.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
 #include <system_error>
 
 #include "export/CsvExport.h"
+#include "history/TcxWriter.h"
+#include "runservice/RunList.h"
 #include "store/SharedStore.h"
 #include "text/CodePage.h"
 #include "ui/ControlIds.h"
@@ -27,6 +32,43 @@ const std::string& PostStateText(PostState state) {
             break;
     }
     return unknown;
+}
+
+// "2010-04-18T10:00:00+08:00": the instant at `offsetMinutes` from UTC.
+std::string AtOffset(std::int64_t utcMs, int offsetMinutes) {
+    const std::int64_t seconds = FloorDiv(utcMs, 1000) + std::int64_t{offsetMinutes} * 60;
+    const CivilDate date = CivilFromDays(FloorDiv(seconds, 86400));
+    const std::int64_t inDay = seconds - FloorDiv(seconds, 86400) * 86400;
+    const int offset = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
+    char text[40];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", date.year,
+                  date.month, date.day, static_cast<int>(inDay / 3600),
+                  static_cast<int>(inDay / 60 % 60), static_cast<int>(inDay % 60),
+                  offsetMinutes < 0 ? '-' : '+', offset / 60, offset % 60);
+    return text;
+}
+
+// A row's tooltip: the times as the service sent them, offsets and all (as
+// `strivo-cli runs` prints them), and the sync in the runner's local time,
+// which is the offset the run started in.
+std::string RunTimesTip(const StoredRun& run) {
+    std::string tip = Utf8ToCp936("开始时间：") + run.startTime + "\n" +
+                      Utf8ToCp936("同步时间：") + run.syncTime;
+    if (run.syncUtcMs && run.startOffsetMinutes) {
+        tip += Utf8ToCp936("（跑步者当地时间 ") + AtOffset(*run.syncUtcMs, *run.startOffsetMinutes) +
+               Utf8ToCp936("）");
+    }
+    return tip;
+}
+
+// "2010-04-18 07:05" in this machine's time zone.
+std::string LocalMinute(StoreTime at) {
+    const std::time_t time = std::chrono::system_clock::to_time_t(at);
+    char text[32] = {};
+    if (const std::tm* local = std::localtime(&time)) {
+        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", local);
+    }
+    return text;
 }
 
 }  // namespace
@@ -59,13 +101,21 @@ void WindowController::OnReport(const ProgressReport& report) {
     if (report.message == WM_SITE_LOGIN_DONE || report.message == WM_SYNC_DONE) {
         ShowPostStates();
     }
+    if (report.message == WM_RUNS_DONE) {
+        m_runsById.reset();  // the download has stored its runs
+    }
 }
 
 void WindowController::Start() {
     // Called on whichever thread changed the table: only post.
     m_tableListener = m_table->AddListener([this](std::size_t rowCount) {
-        m_surface.Post(
-            [this, rowCount] { m_surface.ListChanged(m_list, m_list.Update(rowCount)); });
+        m_surface.Post([this, rowCount] {
+            const ListRows::Change change = m_list.Update(rowCount);
+            if (change.newList) {
+                m_runsById.reset();
+            }
+            m_surface.ListChanged(m_list, change);
+        });
     });
     m_settings = m_options.settings ? *m_options.settings : LoadSettings(m_options.settingsPath);
     // The demo's store lives as long as the window, like its stand-ins.
@@ -244,6 +294,9 @@ std::span<const WindowController::ListAction> WindowController::ListActions() {
     static constexpr ListAction kActions[] = {
         {"已在网站上看到，标记为已上传", true, &WindowController::SettlePosted},
         {"重新上传", true, &WindowController::SettleRepost},
+        {"显示本机保存的跑步记录", false, &WindowController::ShowStoredRuns},
+        {"跑量统计…", false, &WindowController::ShowStats},
+        {"导出TCX…", false, &WindowController::ExportTcx},
     };
     return kActions;
 }
@@ -298,6 +351,101 @@ void WindowController::SettleRepost(std::span<const std::string> runIds) {
     Settle([runIds](RunStore& store, const SiteKey& site) {
         return store.SettleRepost(site, runIds);
     });
+}
+
+std::optional<std::vector<StoredRun>> WindowController::ReadStoredRuns(bool ordered) {
+    Settings settings = m_settings;
+    settings.serviceUser = m_surface.Text(IDC_SERVICE_USER);
+    StoreResult read = m_store->opened();
+    auto runs = m_store->With([&](RunStore* store) {
+        return store != nullptr ? store->Runs(ServiceKeyOf(settings), settings.serviceUser, &read)
+                                : std::vector<StoredRun>();
+    });
+    if (!read) {
+        m_surface.ShowMessage(DialogState::StoreReadFailedMessage(
+            read.error == StoreError::InUse ? Failure::StoreInUse : Failure::Store));
+        return std::nullopt;
+    }
+    if (ordered) {
+        OrderByStart(runs);
+    }
+    return runs;
+}
+
+const std::unordered_map<std::string, StoredRun>& WindowController::RunsById() {
+    if (!m_runsById) {
+        m_runsById.emplace();
+        const Settings& settings = m_settings;
+        m_store->With([&](RunStore* store) {
+            if (store != nullptr) {
+                for (StoredRun& run : store->Runs(ServiceKeyOf(settings), settings.serviceUser)) {
+                    m_runsById->emplace(run.runId, std::move(run));
+                }
+            }
+        });
+    }
+    return *m_runsById;
+}
+
+std::string WindowController::RowTip(std::size_t row) {
+    const RunRows rows = m_table->Snapshot();
+    if (row >= rows.size()) {
+        return {};
+    }
+    const auto& runs = RunsById();
+    const auto run = runs.find(std::string(rows[row][kColumnRunId]));
+    return run != runs.end() ? RunTimesTip(run->second) : std::string();
+}
+
+void WindowController::ShowStoredRuns(std::span<const std::string>) {
+    auto runs = ReadStoredRuns();
+    if (!runs) {
+        return;
+    }
+    // The account whose runs the table shows is the one the tooltips look up.
+    m_settings.serviceUser = m_surface.Text(IDC_SERVICE_USER);
+    StoreTime downloaded{};
+    for (const StoredRun& run : *runs) {
+        downloaded = std::max(downloaded, run.lastSeen);
+    }
+    m_table->Replace(RowsOfStoredRuns(*runs));
+    m_runsById.reset();
+    Apply(m_state.OnStoredRunsShown(runs->size(),
+                                    runs->empty() ? std::string() : LocalMinute(downloaded)));
+}
+
+void WindowController::ShowStats(std::span<const std::string>) {
+    // Totals need no order: 100,000 runs are not sorted for nothing.
+    if (auto runs = ReadStoredRuns(/*ordered=*/false)) {
+        StatsChart chart(std::move(*runs));
+        m_surface.ShowStats(chart);
+    }
+}
+
+void WindowController::ExportTcx(std::span<const std::string>) {
+    const RunRows rows = m_table->Snapshot();
+    if (const auto message = m_state.OnExportPressed(rows.size())) {
+        m_surface.ShowMessage(*message);
+        return;
+    }
+    const std::optional<ChosenFile> file = m_surface.ChooseTcxFile();
+    if (!file) {
+        return;
+    }
+    // The table's rows, each with what the store holds of it.
+    std::vector<StoredRun> runs;
+    const auto& stored = RunsById();
+    for (const RunRow& row : rows) {
+        if (const auto run = stored.find(std::string(row[kColumnRunId])); run != stored.end()) {
+            runs.push_back(run->second);
+        }
+    }
+    Apply(m_state.OnExportStarted());
+    const FileResult written = ExportDocument(file->path, WriteTcx(runs).text);
+    Apply(m_state.OnExportFinished(written.ok(), file->text));
+    if (written.ok()) {
+        m_surface.FitStatusPath(m_state.view().status, file->text);
+    }
 }
 
 void WindowController::Close() {

@@ -57,6 +57,9 @@ public:
     // The user asked for the list's menu with `selectedRows` (indexes into
     // the table) selected: shows it and does what is chosen.
     void OnListMenu(std::span<const std::size_t> selectedRows);
+    // The tooltip of a row (CP936): its start and sync times with their
+    // offsets, as stored; empty for a row the store does not hold.
+    std::string RowTip(std::size_t row);
     // Asks the jobs to stop; the window closes once they have ended.
     void Close();
     // A worker's report, or one a window message from elsewhere makes.
@@ -84,6 +87,16 @@ private:
     // The list menu's actions, on the selected rows' RunIDs.
     void SettlePosted(std::span<const std::string> runIds);
     void SettleRepost(std::span<const std::string> runIds);
+    // The list menu's actions on the stored runs of the account in the
+    // Nike+ user field; nothing goes over the network.
+    void ShowStoredRuns(std::span<const std::string> runIds);
+    void ShowStats(std::span<const std::string> runIds);
+    void ExportTcx(std::span<const std::string> runIds);
+    // The stored runs of the account in the field, by UTC start if `ordered`;
+    // a message and nullopt when the store cannot be read.
+    std::optional<std::vector<StoredRun>> ReadStoredRuns(bool ordered = true);
+    // The store's runs of the account by RunID, read once per list.
+    const std::unordered_map<std::string, StoredRun>& RunsById();
     // Runs `settle` on the store under the sync lock and shows the new states.
     template <class Change>
     void Settle(Change&& settle);
@@ -106,6 +119,7 @@ private:
     std::shared_ptr<SharedStore> m_store;  // beside the settings file, or in memory
     ListRows m_list{m_table};
     int m_tableListener = 0;
+    std::optional<std::unordered_map<std::string, StoredRun>> m_runsById;
     bool m_closing = false;
     bool m_closed = false;
     Progress m_progress{*this};

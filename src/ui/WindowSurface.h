@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ui/ListRows.h"
+#include "ui/StatsChart.h"
 
 namespace strivo {
 
@@ -56,6 +57,10 @@ public:
     virtual void ShowSettingsProblems(const std::string& text) { ShowMessage(text); }
     // The save dialog for a CSV file; nullopt when cancelled.
     virtual std::optional<ChosenFile> ChooseCsvFile() = 0;
+    // The save dialog for a TCX file (its own, default name runs.tcx); nullopt when cancelled.
+    virtual std::optional<ChosenFile> ChooseTcxFile() = 0;
+    // The statistics dialog over `chart`, modal; returns once it is closed.
+    virtual void ShowStats(StatsChart& chart) = 0;
     // False when no browser could be started.
     virtual bool OpenBrowser(const std::string& url) = 0;
 

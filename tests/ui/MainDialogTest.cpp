@@ -18,6 +18,7 @@
 
 #include "../support/StandInServices.h"
 #include "ui/RunColumns.h"
+#include "ui/wx/StatsDialog.h"
 #include "ui/wx/WxText.h"
 
 namespace strivo {
@@ -36,6 +37,13 @@ public:
     void ShowMessage(const std::string& text) override { messages.push_back(ToWx(text)); }
     void ShowAppMessage(const std::string& text) override { messages.push_back(ToWx(text)); }
     std::optional<ChosenFile> ChooseCsvFile() override { return csvFile; }
+    std::optional<ChosenFile> ChooseTcxFile() override { return csvFile; }
+    // The real dialog, shown until the test has looked at it.
+    void ShowStats(StatsChart& chart) override {
+        StatsDialog dialog(this, chart);
+        dialog.Show();
+        onStats(dialog);
+    }
     bool OpenBrowser(const std::string&) override { return false; }
     // The list's menu: what it offered, and the item the user takes.
     std::optional<std::size_t> ShowListMenu(const std::vector<MenuItem>& items) override {
@@ -50,6 +58,7 @@ public:
     std::optional<ChosenFile> csvFile;
     std::vector<wxString> menu;
     std::optional<std::size_t> menuChoice;
+    std::function<void(wxDialog&)> onStats;
 };
 
 class MainDialogTest : public ::testing::Test {
@@ -116,14 +125,15 @@ protected:
 
     // With STRIVO_SCREENSHOTS naming a folder, the window's picture goes to
     // `name`.png there (`make screenshot`).
-    void SaveScreenshot(const char* name) {
+    void SaveScreenshot(const char* name, wxWindow* window = nullptr) {
         const char* folder = std::getenv("STRIVO_SCREENSHOTS");
         if (folder == nullptr) {
             return;
         }
         Pump(1s, [] { return false; });
-        wxClientDC screen(m_dialog);
-        const wxSize size = m_dialog->GetClientSize();
+        window = window != nullptr ? window : m_dialog;
+        wxClientDC screen(window);
+        const wxSize size = window->GetClientSize();
         wxBitmap picture(size);
         wxMemoryDC memory(picture);
         memory.Blit(0, 0, size.x, size.y, &screen, 0, 0);
@@ -186,7 +196,9 @@ TEST_F(MainDialogTest, DemoDownloadSyncAndExport) {
     };
     openMenu({}, std::nullopt);
     EXPECT_EQ(m_dialog->menu, (std::vector<wxString>{Utf8("已在网站上看到，标记为已上传 (off)"),
-                                                     Utf8("重新上传 (off)")}));
+                                                     Utf8("重新上传 (off)"),
+                                                     Utf8("显示本机保存的跑步记录"),
+                                                     Utf8("跑量统计…"), Utf8("导出TCX…")}));
 
     Press(IDC_SYNC);
     ASSERT_TRUE(WaitForStatus("同步到Strivo成功！本次上传24条，之前已上传0条")) << Status();
@@ -194,8 +206,7 @@ TEST_F(MainDialogTest, DemoDownloadSyncAndExport) {
 
     // Two rows marked as posted, then one released: the state column follows.
     openMenu({0, 1}, 0);
-    EXPECT_EQ(m_dialog->menu,
-              (std::vector<wxString>{Utf8("已在网站上看到，标记为已上传"), Utf8("重新上传")}));
+    EXPECT_EQ(m_dialog->menu.at(1), Utf8("重新上传"));
     openMenu({1}, 1);
     EXPECT_EQ(list->GetItemText(0, kColumnPostState), Utf8("已上传"));
     EXPECT_EQ(list->GetItemText(1, kColumnPostState), "");
@@ -214,6 +225,31 @@ TEST_F(MainDialogTest, DemoDownloadSyncAndExport) {
     const std::string csv = test::ReadFile(folder / "runs.csv");
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 24);
     EXPECT_TRUE(m_dialog->messages.empty());
+
+    // The stored runs in place of the downloaded ones: the same rows, the
+    // same file; the sync posts the one run released above.
+    list->DeleteAllItems();
+    openMenu({}, 2);
+    EXPECT_TRUE(Pump(5s, [&] { return list->GetItemCount() == 24; }));
+    EXPECT_TRUE(Control<wxStaticText>(IDC_SUMMARY)->GetLabel().StartsWith(Utf8("本机保存的跑步记录 24 条")));
+    Press(IDC_EXPORT);
+    EXPECT_EQ(test::ReadFile(folder / "runs.csv"), csv);
+    Press(IDC_SYNC);
+    ASSERT_TRUE(WaitForStatus("同步到Strivo成功！本次上传1条，之前已上传23条")) << Status();
+    m_dialog->onStats = [&](wxDialog& stats) {
+        Pump(300ms, [] { return false; });
+        const wxString line = dynamic_cast<wxStaticText*>(stats.GetChildren()[1])->GetLabel();
+        EXPECT_TRUE(line.StartsWith(Utf8("全部：24 次，184.38 公里"))) << line;
+        SaveScreenshot("stats-dialog-linux", &stats);
+    };
+    openMenu({}, 3);
+    openMenu({}, 4);  // TCX, into the file chosen last
+    const std::string tcx = test::ReadFile(folder / "runs.csv");
+    std::size_t activities = 0;
+    for (std::size_t at = 0; (at = tcx.find("<Activity ", at)) != std::string::npos; ++at) {
+        ++activities;
+    }
+    EXPECT_EQ(activities, 24u);
 
     Press(IDC_VISIT_SITE);
     EXPECT_EQ(Status(), Utf8("无法启动浏览器，请手动访问 ") +

@@ -39,6 +39,7 @@ public:
     int postsAfterClose = 0;
     std::vector<MenuItem> menu;         // the list's menu as last shown
     std::optional<std::size_t> choice;  // what the user chooses in it
+    std::string statsLine;              // the statistics dialog's, after a click on the first bar
 
     std::string Text(int id) override { return texts[id]; }
     void SetText(int id, const std::string& text) override { texts[id] = text; }
@@ -54,6 +55,12 @@ public:
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
     void ShowAppMessage(const std::string& text) override { appMessages.push_back(text); }
     std::optional<ChosenFile> ChooseCsvFile() override { return chosen; }
+    std::optional<ChosenFile> ChooseTcxFile() override { return chosen; }
+    void ShowStats(StatsChart& chart) override {
+        chart.Resize({400, 300, 1.0});
+        chart.Click(chart.layout().bars.at(0).column.x, 10);
+        statsLine = chart.SummaryLine();
+    }
     bool OpenBrowser(const std::string& url) override {
         openedUrl = url;
         return haveBrowser;
@@ -341,10 +348,10 @@ TEST_F(WindowControllerTest, StateColumnAndListMenuSettleTheSelectedRuns) {
         }
         return enabled;
     };
-    EXPECT_EQ(menu({}), "off off ") << "opens with no row, its items greyed";
+    EXPECT_EQ(menu({}), "off off on on on ") << "opens with no row, its items greyed";
     EXPECT_EQ(m_surface.menu[0].text, Cp936("已在网站上看到，标记为已上传"));
     EXPECT_EQ(m_surface.menu[1].text, Cp936("重新上传"));
-    EXPECT_EQ(menu({4}), "off off ") << "a row without a RunID cannot be settled";
+    EXPECT_EQ(menu({4}), "off off on on on ") << "a row without a RunID cannot be settled";
 
     // A sync leaves one run of each state; while it runs nothing is settled.
     m_jobs.posts = {{"111", PostResult::Confirmed},
@@ -354,16 +361,16 @@ TEST_F(WindowControllerTest, StateColumnAndListMenuSettleTheSelectedRuns) {
     m_jobs.hold = true;
     m_controller->OnSync();
     ASSERT_TRUE(m_surface.PumpUntil([&] { return m_jobs.running.load(); }));
-    EXPECT_EQ(menu({0, 1}, 0), "off off ");
+    EXPECT_EQ(menu({0, 1}, 2), "off off off off off ") << "nor the store shown";
     m_jobs.finish = true;
     m_jobs.Release();
     ASSERT_TRUE(WaitForStatus("同步到Strivo成功！本次上传5条，之前已上传0条"));
     EXPECT_EQ(column(), Cp936("已上传|结果未知|上传失败|结果未知||"));
     m_surface.Pump(50ms);  // the job's thread ends
 
-    EXPECT_EQ(menu({1, 3, 4}, 0), "on on ") << "marked as posted";
+    EXPECT_EQ(menu({1, 3, 4}, 0), "on on on on on ") << "marked as posted";
     EXPECT_EQ(column(), Cp936("已上传|已上传|上传失败|已上传||"));
-    EXPECT_EQ(menu({0, 2}, 1), "on on ") << "released for the next sync";
+    EXPECT_EQ(menu({0, 2}, 1), "on on on on on ") << "released for the next sync";
     EXPECT_EQ(column(), Cp936("|已上传||已上传||"));
 
     // Another site user has posted nothing; the column follows the field.
@@ -375,7 +382,7 @@ TEST_F(WindowControllerTest, StateColumnAndListMenuSettleTheSelectedRuns) {
     EXPECT_EQ(column(), Cp936("|已上传||已上传||"));
 
     m_controller->Close();
-    EXPECT_EQ(menu({1}, 1), "off off ") << "a closing window starts nothing";
+    EXPECT_EQ(menu({1}, 1), "off off off off off ") << "a closing window starts nothing";
     EXPECT_EQ(column(), Cp936("|已上传||已上传||"));
     EXPECT_FALSE(m_surface.enabled[IDC_EXPORT]);
 }
@@ -419,6 +426,61 @@ TEST_F(WindowControllerTest, ExportWritesTheTableOrSaysWhyNot) {
         }
         m_surface.texts[IDC_STATUS] = Cp936("等待");
     }
+}
+
+// The list's menu fills the table from the store, with no job: the rows a
+// download makes of the same texts, by UTC start and then first seen; CSV,
+// TCX and sync take them as downloaded rows.
+TEST_F(WindowControllerTest, StoredRunsFillTheTableOfflineAndExportAndSyncAsDownloaded) {
+    {
+        std::unique_ptr<RunStore> store;
+        ASSERT_TRUE(RunStore::Open(StorePathFor(m_folder / "config.ini"), &store));
+        const DownloadedRun a{"222", "2010-04-18T07:05:11+08:00", "5.0321", "1834000", "321",
+                              "2010-04-18T02:00:00Z"};
+        const DownloadedRun b{"111", "2010-04-17T23:05:11Z", "2.5", "600000", "99", ""};
+        const DownloadedRun c{"333", "2010-04-10T08:00:00-05:00", "3.1", "abc", "200", ""};
+        const DownloadedRun first[] = {a, c}, later[] = {b, a, c};
+        const StoreTime t = std::chrono::system_clock::now();
+        ASSERT_TRUE(store->StoreRuns(ServiceKeyOf(Settings{}), "runner", first, t - 1h));
+        ASSERT_TRUE(store->StoreRuns(ServiceKeyOf(Settings{}), "runner", later, t));
+    }
+    Open();
+    EXPECT_EQ(m_surface.rowCount, 0u) << "start-up shows an empty table";
+    FillFields();
+    m_surface.choice = 2;
+    m_controller->OnListMenu({});
+    ASSERT_EQ(m_surface.menu.at(2).text, Cp936("显示本机保存的跑步记录"));
+    EXPECT_TRUE(m_surface.PumpUntil([&] { return m_surface.rowCount == 3; }));
+    EXPECT_EQ(m_jobs.started, 0) << "nothing is sent";
+    EXPECT_EQ(m_surface.texts[IDC_SUMMARY].rfind(Cp936("本机保存的跑步记录 3 条，最近一次下载于 20"), 0),
+              0u);
+    EXPECT_EQ(m_controller->RowTip(1),
+              Cp936("开始时间：2010-04-18T07:05:11+08:00\n同步时间：2010-04-18T02:00:00Z"
+                    "（跑步者当地时间 2010-04-18T10:00:00+08:00）"));
+
+    const auto path = m_folder / "runs.csv";
+    m_surface.chosen = ChosenFile{path, path.string()};
+    m_controller->OnExport();
+    EXPECT_EQ(test::ReadFile(path),
+              Cp936("1,2010-04-10 08:00:00,3.1,0小时0分0秒,200,\r\n"
+                    "2,2010-04-18 07:05:11,5.0321,0小时30分34秒,321,2010-04-18 02:00:00\r\n"
+                    "3,2010-04-17 23:05:11,2.5,0小时10分0秒,99,\r\n"));
+    const auto tcx = m_folder / "runs.tcx";
+    m_surface.chosen = ChosenFile{tcx, tcx.string()};
+    m_surface.choice = 4;
+    m_controller->OnListMenu({});
+    EXPECT_EQ(Status(), Cp936("成功导出数据到 ") + tcx.string());
+    const std::string file = test::ReadFile(tcx);
+    EXPECT_NE(file.find("<Id>2010-04-17T23:05:11Z</Id>"), std::string::npos) << file;
+    EXPECT_NE(file.find("<Id>2010-04-17T23:05:12Z</Id>"), std::string::npos) << "unique Ids";
+
+    m_surface.choice = 3;
+    m_controller->OnListMenu({});
+    EXPECT_EQ(m_surface.statsLine, Cp936("2010-W14：1 次，3.10 公里，0:00:00，200 卡路里"));
+
+    ASSERT_TRUE(m_surface.enabled[IDC_SYNC]);
+    m_controller->OnSync();
+    ASSERT_TRUE(WaitForStatus("同步到Strivo成功！本次上传3条，之前已上传0条")) << Status();
 }
 
 TEST_F(WindowControllerTest, SettingsProblemsAreShownAndNoJobStarts) {

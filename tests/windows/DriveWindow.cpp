@@ -1,10 +1,11 @@
 // Drives strivo.exe as a user would, through the window's own messages, and
 // checks what it shows: drive_window STRIVO.EXE CSV-PATH [SHOT-FLAG]
-// With SHOT-FLAG it prints "SHOT x y width height" once the table is filled
-// and waits for that file to appear, so that a screenshot can be taken.
+// With SHOT-FLAG it prints "SHOT NAME x y width height" once the main window
+// ("window") and the statistics dialog ("stats") are worth a picture, and
+// waits for SHOT-FLAG.NAME to appear, so that a screenshot can be taken.
 //   drive_window --demo STRIVO.EXE [SHOT-FLAG]
 // runs `strivo.exe --demo`: signs in, syncs, and syncs once more after a
-// refresh, which posts nothing.
+// refresh, which posts nothing; its picture is named "demo".
 
 // windows.h comes before every other Windows header.
 #include <windows.h>
@@ -169,13 +170,14 @@ HWND Launch(const wchar_t* program, std::wstring command, const std::wstring& ti
     return dialog;
 }
 
-void Shot(HWND dialog, const wchar_t* flag) {
+void Shot(HWND window, const wchar_t* flag, const wchar_t* name) {
     RECT box{};
-    GetWindowRect(dialog, &box);
-    std::printf("SHOT %ld %ld %ld %ld\n", box.left, box.top, box.right - box.left,
+    GetWindowRect(window, &box);
+    std::printf("SHOT %ls %ld %ld %ld %ld\n", name, box.left, box.top, box.right - box.left,
                 box.bottom - box.top);
     std::fflush(stdout);
-    WaitFor([&] { return GetFileAttributesW(flag) != INVALID_FILE_ATTRIBUTES; });
+    const std::wstring file = std::wstring(flag) + L"." + name;
+    WaitFor([&] { return GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES; });
 }
 
 int Finish(HWND dialog, const PROCESS_INFORMATION& process, const char* name) {
@@ -208,7 +210,7 @@ int DriveDemo(const wchar_t* program, const wchar_t* shotFlag) {
     Check(WaitFor([&] { return status() == L"同步到Strivo成功！没有新的跑步数据，之前已上传24条"; }),
           "a second sync in the same session posts none");
     if (shotFlag != nullptr) {
-        Shot(dialog, shotFlag);
+        Shot(dialog, shotFlag, L"demo");
     }
     return Finish(dialog, process, "demo window");
 }
@@ -272,24 +274,70 @@ int wmain(int argc, wchar_t** argv) {
         Check(items.Text(0, 7) == L"已上传", "the other row stays 已上传");
     }
 
-    // Export through the save dialog.
-    PostMessageW(GetDlgItem(dialog, 1009), BM_CLICK, 0, 0);
-    HWND chooser = nullptr;
-    Check(WaitFor([&] { return (chooser = FileChooser(dialog)) != nullptr; }),
-          "export opens the save dialog");
-    if (chooser != nullptr) {
+    // Export through a save dialog, opened by `open`, into `path`.
+    const auto saveAs = [&](const std::function<void()>& open, const std::wstring& path) {
+        open();
+        HWND chooser = nullptr;
+        Check(WaitFor([&] { return (chooser = FileChooser(dialog)) != nullptr; }),
+              "export opens the save dialog");
+        if (chooser == nullptr) {
+            return;
+        }
         HWND name = GetDlgItem(chooser, 0x47C);  // the file name box
         if (name == nullptr) {
             name = GetDlgItem(chooser, 0x480);
         }
-        SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[2]));
+        SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
         PostMessageW(GetDlgItem(chooser, IDOK), BM_CLICK, 0, 0);
-        Check(WaitFor([&] { return status().find(L"成功导出数据到 ") == 0; }),
+        Check(WaitFor([&] { return status() == L"成功导出数据到 " + path; }),
               "the export says 成功导出数据到");
-    }
+    };
+    const auto exportCsv = [&] { PostMessageW(GetDlgItem(dialog, 1009), BM_CLICK, 0, 0); };
+    const std::wstring csv = argv[2];
+    saveAs(exportCsv, csv);
+    const auto shot = [&](const wchar_t* name, HWND window) {
+        if (argc > 3) {
+            Shot(window, argv[3], name);
+        }
+    };
+    shot(L"window", dialog);
 
-    if (argc > 3) {
-        Shot(dialog, argv[3]);
+    // The stored runs through the list's menu: the same rows, so the same
+    // file; a sync posts the one released above; their totals; a TCX file.
+    const std::wstring stem = csv.substr(0, csv.size() - 4);
+    ListItems items(process.hProcess, list);
+    items.Select({0});
+    ChooseFromListMenu(list, 3);
+    Check(WaitFor([&] { return Text(GetDlgItem(dialog, 1012)).find(L"本机保存的跑步记录 24 条") == 0; },
+                  10),
+          "the summary says the table shows 24 stored runs");
+    Check(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == 24, "the table holds the 24 stored runs");
+    saveAs(exportCsv, stem + L"-stored.csv");
+    SendMessageW(GetDlgItem(dialog, 1010), BM_CLICK, 0, 0);
+    Check(WaitFor([&] { return status() == L"同步到Strivo成功！本次上传1条，之前已上传23条"; }),
+          "a sync of the stored rows posts the released run");
+
+    ChooseFromListMenu(list, 4);
+    HWND stats = nullptr;
+    Check(WaitFor([&] {
+              stats = FindWindowW(L"#32770", L"跑量统计");
+              return stats != nullptr && IsWindowVisible(stats);
+          }),
+          "the statistics dialog opens");
+    if (stats != nullptr) {
+        const HWND line = GetDlgItem(stats, 1014);
+        Check(Text(line).find(L"全部：24 次，184.38 公里") == 0, "its line counts all 24 runs");
+        RECT chart{};
+        GetClientRect(GetDlgItem(stats, 1015), &chart);
+        PostMessageW(GetDlgItem(stats, 1015), WM_LBUTTONDOWN, MK_LBUTTON,
+                     MAKELPARAM(chart.right - 20, chart.bottom / 2));
+        Check(WaitFor([&] { return Text(line).find(L"2010-W") == 0; }, 10),
+              "a click on a bar gives that week's figures");
+        shot(L"stats", stats);
+        PostMessageW(stats, WM_CLOSE, 0, 0);
+        Check(WaitFor([&] { return !IsWindow(stats); }, 10), "the statistics dialog closes");
     }
+    saveAs([&] { ChooseFromListMenu(list, 5); }, stem + L".tcx");
+
     return Finish(dialog, process, "window");
 }

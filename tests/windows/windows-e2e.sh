@@ -127,10 +127,10 @@ command -v import >/dev/null && demo_shot=("$(winpath "$work/demo-shot.flag")")
 driver=$!
 if [[ ${#demo_shot[@]} == 1 ]]; then
   for _ in $(seq 600); do grep -qs '^SHOT' "$work/demo-window.txt" && break; sleep 0.1; done
-  read -r _ x y w h < <(grep '^SHOT' "$work/demo-window.txt")
+  read -r _ _ x y w h < <(grep '^SHOT' "$work/demo-window.txt")
   sleep 1
   import -window root -crop "${w}x${h}+${x}+${y}" +repage "$build/window-demo.png"
-  touch "$work/demo-shot.flag"
+  touch "$work/demo-shot.flag.demo"
 fi
 check "the demo window signs in and syncs twice, the second posting none" wait $driver
 grep -v "^SHOT" "$work/demo-window.txt"
@@ -278,15 +278,22 @@ rm -f "$d/shot.flag"
    "$(winpath "$d/runs.csv")" ${shot:+"$(winpath "$d/shot.flag")"} >window.txt 2>&1) &
 driver=$!
 if [[ -n $shot ]]; then
-  for _ in $(seq 600); do grep -qs '^SHOT' "$d/window.txt" && break; sleep 0.1; done
-  read -r _ x y w h < <(grep '^SHOT' "$d/window.txt")
-  sleep 1
-  import -window root -crop "${w}x${h}+${x}+${y}" +repage "$shot" && echo "wrote $shot"
-  touch "$d/shot.flag"
+  # The main window into SCREENSHOT.png, the statistics dialog beside it.
+  for name in window stats; do
+    png=$shot && [[ $name == stats ]] && png=$(dirname "$shot")/stats-dialog-windows.png
+    for _ in $(seq 900); do grep -qs "^SHOT $name" "$d/window.txt" && break; sleep 0.1; done
+    read -r _ _ x y w h < <(grep "^SHOT $name" "$d/window.txt")
+    sleep 1
+    import -window root -crop "${w}x${h}+${x}+${y}" +repage "$png" && echo "wrote $png"
+    touch "$d/shot.flag.$name"
+  done
 fi
 check "the window test passes" wait $driver
 grep -v "^SHOT" "$d/window.txt"
 check "the window's export wrote 24 lines" test "$(wc -l <"$d/runs.csv")" = 24
+check "the stored rows export the same bytes" cmp "$d/runs.csv" "$d/runs-stored.csv"
+check "the window's TCX holds 24 activities" \
+  test "$(grep -c '<Activity Sport="Running">' "$d/runs.tcx")" = 24
 check "the window saved the user names" grep -q 'user=demo.runner@strivo.example' "$d/config.ini"
 
 # The store without the network: the road's stand-ins stopped after its syncs.

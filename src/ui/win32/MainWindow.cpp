@@ -17,6 +17,7 @@
 #include "ui/RunColumns.h"
 #include "ui/WindowController.h"
 #include "ui/win32/MainWindow.h"
+#include "ui/win32/StatsWindow.h"
 
 namespace strivo {
 namespace {
@@ -101,7 +102,13 @@ public:
         ChineseMessageBox(m_dialog, Wide(text), L"Strivo（Nike+）", MB_OK | MB_ICONEXCLAMATION);
     }
     void ShowSettingsProblems(const std::string& text) override { ShowAppMessage(text); }
-    std::optional<ChosenFile> ChooseCsvFile() override;
+    std::optional<ChosenFile> ChooseCsvFile() override {
+        return ChooseFile(L"Excel文件(*.csv)\0*.csv\0", L"csv", L"");
+    }
+    std::optional<ChosenFile> ChooseTcxFile() override {
+        return ChooseFile(L"TCX文件(*.tcx)\0*.tcx\0", L"tcx", L"runs.tcx");
+    }
+    void ShowStats(StatsChart& chart) override { ShowStatsWindow(m_dialog, chart); }
     bool OpenBrowser(const std::string& url) override {
         // ShellExecute's success is any value above 32.
         return reinterpret_cast<INT_PTR>(ShellExecuteW(m_dialog, L"open", Wide(url).c_str(),
@@ -123,6 +130,8 @@ private:
     void OnCommand(int id);
     void OnGetItemText(NMLVDISPINFOW& info);
     void OnListMenu(LPARAM at);
+    std::optional<ChosenFile> ChooseFile(const wchar_t* filter, const wchar_t* extension,
+                                         const wchar_t* name);
 
     HWND m_dialog = nullptr;
     HWND m_list = nullptr;
@@ -191,7 +200,8 @@ void MainWindow::OnInitDialog() {
     }
 
     m_list = GetDlgItem(m_dialog, IDC_RUN_TABLE);
-    ListView_SetExtendedListViewStyle(m_list, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
+    ListView_SetExtendedListViewStyle(m_list,
+                                      LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_INFOTIP);
     for (std::size_t c = 0; c < kListColumnCount; ++c) {
         std::wstring title = Wide(kListColumnTitles[c], CP_UTF8);
         LVCOLUMNW column{.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM,
@@ -230,6 +240,12 @@ INT_PTR MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             auto* header = reinterpret_cast<NMHDR*>(lParam);
             if (header->idFrom == IDC_RUN_TABLE && header->code == LVN_GETDISPINFOW) {
                 OnGetItemText(*reinterpret_cast<NMLVDISPINFOW*>(lParam));
+                return TRUE;
+            }
+            if (header->idFrom == IDC_RUN_TABLE && header->code == LVN_GETINFOTIPW) {
+                auto& tip = *reinterpret_cast<NMLVGETINFOTIPW*>(lParam);
+                m_cell = Wide(m_controller.RowTip(static_cast<std::size_t>(tip.iItem)));
+                lstrcpynW(tip.pszText, m_cell.c_str(), tip.cchTextMax);
                 return TRUE;
             }
             return FALSE;
@@ -278,15 +294,17 @@ INT_PTR CALLBACK MainWindow::AboutProc(HWND dialog, UINT message, WPARAM wParam,
     return message == WM_INITDIALOG;
 }
 
-std::optional<ChosenFile> MainWindow::ChooseCsvFile() {
+std::optional<ChosenFile> MainWindow::ChooseFile(const wchar_t* filter, const wchar_t* extension,
+                                                 const wchar_t* name) {
     wchar_t file[MAX_PATH] = {};
+    lstrcpynW(file, name, MAX_PATH);
     OPENFILENAMEW chooser{};
     chooser.lStructSize = sizeof chooser;
     chooser.hwndOwner = m_dialog;
-    chooser.lpstrFilter = L"Excel文件(*.csv)\0*.csv\0";
+    chooser.lpstrFilter = filter;
     chooser.lpstrFile = file;
     chooser.nMaxFile = MAX_PATH;
-    chooser.lpstrDefExt = L"csv";
+    chooser.lpstrDefExt = extension;
     // No overwrite question: an existing file is replaced.
     chooser.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
     if (!GetSaveFileNameW(&chooser)) {

@@ -15,6 +15,7 @@
 #include "ui/wx/AboutDialog.h"
 #include "ui/wx/AppIcons.h"
 #include "ui/wx/DialogLayout.h"
+#include "ui/wx/StatsDialog.h"
 #include "ui/wx/WxText.h"
 
 namespace strivo {
@@ -84,7 +85,8 @@ void MainDialog::CreateControls() {
     wxButton* sync = button(IDC_SYNC, "同步Nike+数据到Strivo");
     wxButton* refresh = button(IDC_REFRESH, "刷新", wxBU_EXACTFIT);
     wxButton* exportButton = button(IDC_EXPORT, "导出", wxBU_EXACTFIT);
-    m_list = new RunListView(this, IDC_RUN_TABLE, {}, {}, m_controller.list());
+    m_list = new RunListView(this, IDC_RUN_TABLE, {}, {}, m_controller.list(),
+                             [this](std::size_t row) { return m_controller.RowTip(row); });
     wxButton* visitSite = button(IDC_VISIT_SITE, "访问Kelvora网站", wxBORDER_NONE);
     wxButton* about = button(IDC_ABOUT, "关于...", wxBORDER_NONE);
     auto* serviceGroup = new wxStaticBox(this, wxID_ANY, Utf8("# 1，Nike+"));
@@ -173,18 +175,30 @@ void MainDialog::ShowAppMessage(const std::string& text) {
 }
 
 std::optional<ChosenFile> MainDialog::ChooseCsvFile() {
+    return ChooseFile("导出数据", "Excel文件(*.csv)|*.csv", "", ".csv");
+}
+
+std::optional<ChosenFile> MainDialog::ChooseTcxFile() {
+    return ChooseFile("导出TCX", "TCX文件(*.tcx)|*.tcx", "runs.tcx", ".tcx");
+}
+
+std::optional<ChosenFile> MainDialog::ChooseFile(const char* title, const char* wildcard,
+                                                 const char* name, const char* extension) {
     // No overwrite question: an existing file is replaced.
-    wxFileDialog dialog(this, Utf8("导出数据"), wxEmptyString, wxEmptyString,
-                        Utf8("Excel文件(*.csv)|*.csv"), wxFD_SAVE);
+    wxFileDialog dialog(this, Utf8(title), wxEmptyString, Utf8(name), Utf8(wildcard), wxFD_SAVE);
     FitOnScreenWhenShown(&dialog);
     if (dialog.ShowModal() != wxID_OK) {
         return std::nullopt;
     }
     wxString path = dialog.GetPath();
     if (wxFileName(path).GetExt().empty()) {
-        path += ".csv";  // the default extension
+        path += extension;  // the default extension
     }
     return ChosenFile{std::filesystem::path(path.ToUTF8().data()), FromWx(path)};
+}
+
+void MainDialog::ShowStats(StatsChart& chart) {
+    StatsDialog(this, chart).ShowModal();
 }
 
 bool MainDialog::OpenBrowser(const std::string& url) {

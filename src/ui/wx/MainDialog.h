@@ -31,6 +31,8 @@ public:
     void ShowMessage(const std::string& text) override;
     void ShowAppMessage(const std::string& text) override;
     std::optional<ChosenFile> ChooseCsvFile() override;
+    std::optional<ChosenFile> ChooseTcxFile() override;
+    void ShowStats(StatsChart& chart) override;
     bool OpenBrowser(const std::string& url) override;
     void Post(std::function<void()> call) override { CallAfter(std::move(call)); }
     void CloseWindow() override;
@@ -38,6 +40,8 @@ public:
 private:
     void CreateControls();
     void OnCharHook(wxKeyEvent& event);
+    std::optional<ChosenFile> ChooseFile(const char* title, const char* wildcard,
+                                         const char* name, const char* extension);
 
     RunListView* m_list = nullptr;
     wxPoint m_menuAt;               // where the list's menu opens, in the list's coordinates

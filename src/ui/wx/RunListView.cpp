@@ -7,11 +7,13 @@
 namespace strivo {
 
 RunListView::RunListView(wxWindow* parent, wxWindowID id, const wxPoint& position,
-                         const wxSize& size, const ListRows& rows)
+                         const wxSize& size, const ListRows& rows,
+                         std::function<std::string(std::size_t)> tip)
     // Grid lines and whole-row selection; several rows selectable; no sorting.
     : wxListCtrl(parent, id, position, size,
                  wxLC_REPORT | wxLC_VIRTUAL | wxLC_HRULES | wxLC_VRULES | wxBORDER_THEME),
-      m_rows(rows) {
+      m_rows(rows),
+      m_tip(std::move(tip)) {
     for (std::size_t c = 0; c < kListColumnCount; ++c) {
         AppendColumn(Utf8(kListColumnTitles[c]), wxLIST_FORMAT_LEFT, kListColumnWidths[c]);
     }
@@ -23,6 +25,22 @@ RunListView::RunListView(wxWindow* parent, wxWindowID id, const wxPoint& positio
         }
         event.Skip();
     });
+    // The rows are drawn by a child window, which gets the mouse and shows the tooltip.
+    for (wxWindow* child : GetChildren()) {
+        if (child->GetClassInfo()->GetClassName() != wxString("wxListMainWindow")) {
+            continue;
+        }
+        child->Bind(wxEVT_MOTION, [this, child](wxMouseEvent& event) {
+            int flags = 0;
+            const long row = HitTest(event.GetPosition(), flags);
+            if (row != m_tipRow && m_tip) {
+                m_tipRow = row;
+                child->SetToolTip(row >= 0 ? ToWx(m_tip(static_cast<std::size_t>(row)))
+                                           : wxString());
+            }
+            event.Skip();
+        });
+    }
 }
 
 void RunListView::RowsChanged(ListRows::Change change) {

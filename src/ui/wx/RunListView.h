@@ -2,6 +2,8 @@
 
 #include <wx/listctrl.h>
 
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "ui/ListRows.h"
@@ -12,8 +14,9 @@ namespace strivo {
 // it shows, so 100,000 rows cost nothing until scrolled to.
 class RunListView : public wxListCtrl {
 public:
+    // `tip` gives a row's tooltip (CP936).
     RunListView(wxWindow* parent, wxWindowID id, const wxPoint& position, const wxSize& size,
-                const ListRows& rows);
+                const ListRows& rows, std::function<std::string(std::size_t)> tip = {});
 
     // Called on the dialog's thread once `rows` has taken a change of the table.
     void RowsChanged(ListRows::Change change);
@@ -25,6 +28,8 @@ protected:
 
 private:
     const ListRows& m_rows;
+    std::function<std::string(std::size_t)> m_tip;
+    long m_tipRow = -1;  // the row whose tooltip shows
 };
 
 }  // namespace strivo
