@@ -99,7 +99,7 @@ start_sim cut --fault /nikeplus/v1/services/app/run_list.jsp,close
 start_sim loop --fault /logging.php,redirect
 start_sim wronghost
 start_sim untrusted
-start_sim window
+start_sim window --fault /runlogger.php,on=25,drop
 for name in drip road drop ended-403 ended-302 ended-form interrupt status cut loop wronghost \
             window; do trust "$work/$name"; done
 
