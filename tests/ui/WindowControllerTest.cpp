@@ -13,9 +13,9 @@
 #include "../support/Cp936Literal.h"
 #include "../support/TempFolder.h"
 #include "store/SharedStore.h"
-#include "ui/StatusLine.h"
 #include "ui/ControlIds.h"
 #include "ui/RunColumns.h"
+#include "ui/StatusLine.h"
 
 namespace strivo {
 namespace {
@@ -387,25 +387,19 @@ TEST_F(WindowControllerTest, StateColumnAndListMenuSettleTheSelectedRuns) {
 
 TEST(StatusLine, TheMiddleGivesWayAndTheStartTheReasonAndTheFileNameStay) {
     const std::string failed =
-        Cp936("同步到Strivo失败：22/24条未上传，其中1条结果未知，请在网站上核对后在列表中标记（连接中断）");
-    const std::string exported = Cp936("成功导出数据到 ") + "/home/" + std::string(40, 'a') + "/runs.csv";
-    const struct {
-        const std::string& status;
-        std::optional<std::size_t> pathAt;
-        std::size_t width;  // bytes
-        std::string shown;
-    } cases[] = {
-        {failed, std::nullopt, 200, failed},
-        {failed, std::nullopt, 50, Cp936("同步到Strivo失败…上核对后在列表中标记（连接中断）")},
-        // The reason alone is too wide: the middle of the whole text goes.
-        {failed, std::nullopt, 10, Cp936("同步…断）")},
-        {exported, exported.size() - 55, 40, Cp936("成功导出数据到 /home/a…aaaaaaa/runs.csv")},
+        Cp936("同步到Strivo失败：22/24条未上传，其中1条结果未知，请在网站上核对（连接中断）");
+    const std::string exported =
+        Cp936("成功导出数据到 /home/") + std::string(40, 'a') + "/runs.csv";
+    const auto fit = [](const std::string& status, std::optional<std::size_t> pathAt,
+                        std::size_t width) {
+        return FitStatusLine(status, pathAt,
+                             [&](const std::string& text) { return text.size() <= width; });
     };
-    for (const auto& c : cases) {
-        const std::string shown = FitStatusLine(
-            c.status, c.pathAt, [&](const std::string& text) { return text.size() <= c.width; });
-        EXPECT_EQ(shown, c.shown) << c.width;
-    }
+    EXPECT_EQ(fit(failed, std::nullopt, 200), failed);
+    EXPECT_EQ(fit(failed, std::nullopt, 40), Cp936("同步到Striv…请在网站上核对（连接中断）"));
+    EXPECT_EQ(fit(failed, std::nullopt, 10), Cp936("同步…断）"));  // the reason alone is too wide
+    EXPECT_EQ(fit(exported, exported.size() - 55, 40),
+              Cp936("成功导出数据到 /home/a…aaaaaaa/runs.csv"));
 }
 
 TEST_F(WindowControllerTest, ExportWritesTheTableOrSaysWhyNot) {
