@@ -304,7 +304,7 @@ void MainWindow::ListChanged(const ListRows& rows, ListRows::Change change) {
     }
     // The RunID column as wide as the longest id, with the cell's margins.
     if (change.longer) {
-        const int wanted = TextWidth(m_list, Wide(rows.longestId())) + 16;
+        const int wanted = strivo::TextWidth(m_list, Wide(rows.longestId())) + 16;
         if (ListView_GetColumnWidth(m_list, kColumnRunId) < wanted) {
             ListView_SetColumnWidth(m_list, kColumnRunId, wanted);
         }
