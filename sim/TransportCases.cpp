@@ -176,6 +176,10 @@ void AddRoutes(httplib::Server& server, int plainPort) {
         res.set_content(std::to_string(g_tally.Counted(req.get_param_value("path"))),
                         "text/plain");
     });
+    Route(server, R"(/temporary/(\w+))", [](const Request& req, Response& res) {
+        res.set_redirect("/count/" + req.matches[1].str(), 307);
+        res.set_content("see /count/" + req.matches[1].str(), "text/plain");
+    });
     Route(server, "/down", [plainPort](const Request&, Response& res) {
         res.set_redirect("http://localhost:" + std::to_string(plainPort) + "/count/down");
     });
@@ -239,6 +243,15 @@ void ServeTransportCases(const std::string& caFile, std::ostream& out) {
     out << "cut_port=" << ServeRaw([](int connection) {
         ReadRequest(connection);
         Send(connection, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n0123456789");
+    }) << "\n";
+    // Answers with a flood of headers, 400 KB of them, then a short body.
+    out << "flood_port=" << ServeRaw([](int connection) {
+        ReadRequest(connection);
+        std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n";
+        for (int i = 0; i < 8000; ++i) {
+            head += "X-Flood-" + std::to_string(i) + ": " + std::string(40, 'f') + "\r\n";
+        }
+        Send(connection, head + "\r\nok");
     }) << "\n";
     out << "ready" << std::endl;
     for (;;) {

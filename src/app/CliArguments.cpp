@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "app/Translate.h"
+#include "io/AtomicFile.h"
 
 namespace strivo {
 namespace {
@@ -165,6 +166,18 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     }
     if (options.csv && options.command == "stats") {
         return {std::nullopt, Fill(Tr("{0} goes with {1}"), "--csv", "download, sync or runs")};
+    }
+    // A descriptor's link shows the file behind it, which must not be replaced:
+    // standard output is written as "-" is, any other is refused.
+    for (auto* file : {&options.csv, &options.tcx, &options.svg}) {
+        if (const auto descriptor = *file ? DescriptorNamed(**file) : std::nullopt) {
+            if (*descriptor != 1) {
+                return {std::nullopt,
+                        Fill(Tr("{0} is an open descriptor, not a file; - writes to standard output"),
+                             Utf8Path(**file))};
+            }
+            **file = "-";
+        }
     }
     // Standard output carries one file alone.
     const auto toStandardOutput = [](const std::optional<std::filesystem::path>& file) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -32,11 +33,19 @@ struct FileResult {
     explicit operator bool() const { return ok(); }
 };
 
+// What a path names when it leads, through any links, to an open descriptor
+// (/dev/stdout, /dev/fd/N, /proc/self/fd/N): the descriptor's number in this
+// process, or -1 for another process's; nullopt for a path to a file. The file
+// such a link shows is the one the descriptor was opened on, and whoever
+// opened it chose how it is written (appended to, say): it is never replaced.
+std::optional<int> DescriptorNamed(const std::filesystem::path& path);
+
 // Replaces `path` with `content` so that a crash, a full disk or a write error
 // leaves either the old file or the new one, never a mix: the bytes go to a
 // temporary file in the same folder, which is flushed to disk and renamed over
 // the target only when complete. A symbolic link is followed and kept; a
-// target that is not a regular file (a device, a pipe, a folder) is refused.
+// target that is not a regular file (a device, a pipe, a folder, a descriptor)
+// is refused.
 // An existing file keeps its permission bits; a new file gets `newFileMode`
 // less the umask.
 FileResult WriteFileAtomically(const std::filesystem::path& path, std::string_view content,

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace strivo {
 namespace {
@@ -155,6 +156,14 @@ std::optional<std::filesystem::path> FollowLinks(std::filesystem::path path) {
     return std::nullopt;
 }
 
+// Where a link's own name lies once the folders above it are resolved: a
+// folder link (/dev/fd) leads into /proc as surely as a file link does.
+std::filesystem::path ResolvedFolder(const std::filesystem::path& path) {
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::weakly_canonical(FolderOf(path), error);
+    return (error ? std::filesystem::absolute(FolderOf(path), error) : folder) / path.filename();
+}
+
 mode_t CurrentUmask() {
     const FileContent status = ReadWholeFile("/proc/self/status");
     const std::size_t at = status.bytes.find("Umask:");
@@ -166,6 +175,36 @@ mode_t CurrentUmask() {
 
 }  // namespace
 
+std::optional<int> DescriptorNamed(const std::filesystem::path& path) {
+    std::filesystem::path hop = path;
+    for (int links = 0; links < 40; ++links) {
+        const std::filesystem::path at = ResolvedFolder(hop).lexically_normal();
+        // /proc/PID/fd/N, /proc/self/fd/N, /proc/PID/task/TID/fd/N.
+        auto part = at.begin();
+        if (at.is_absolute() && ++part != at.end() && *part == "proc") {
+            std::vector<std::string> rest(++part, at.end());
+            if (rest.size() >= 3 && rest[rest.size() - 2] == "fd") {
+                const std::string& owner = rest.front();
+                const bool ours =
+                    owner == "self" || owner == "thread-self" || owner == std::to_string(::getpid());
+                char* end = nullptr;
+                const long number = std::strtol(rest.back().c_str(), &end, 10);
+                return ours && *end == '\0' && number >= 0 ? static_cast<int>(number) : -1;
+            }
+        }
+        std::error_code error;
+        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(hop, error))) {
+            return std::nullopt;
+        }
+        const std::filesystem::path next = std::filesystem::read_symlink(hop, error);
+        if (error) {
+            return std::nullopt;
+        }
+        hop = next.is_absolute() ? next : FolderOf(hop) / next;
+    }
+    return std::nullopt;
+}
+
 FileResult WriteFileAtomically(const std::filesystem::path& path, std::string_view content,
                                std::filesystem::perms newFileMode) {
     // A link (a dotfile kept elsewhere, say) is followed: the file it names
@@ -173,6 +212,9 @@ FileResult WriteFileAtomically(const std::filesystem::path& path, std::string_vi
     const std::optional<std::filesystem::path> target = FollowLinks(path);
     if (!target) {
         return {FileError::CannotFollow, "cannot follow the links of " + path.string()};
+    }
+    if (DescriptorNamed(path)) {
+        return {FileError::NotRegular, "a descriptor, not a file: " + path.string()};
     }
     mode_t mode = static_cast<mode_t>(newFileMode) & ~CurrentUmask();
     struct stat existing {};

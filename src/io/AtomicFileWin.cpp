@@ -202,6 +202,11 @@ private:
 
 }  // namespace
 
+// Windows names no descriptor by a path.
+std::optional<int> DescriptorNamed(const std::filesystem::path& /*path*/) {
+    return std::nullopt;
+}
+
 FileResult WriteFileAtomically(const std::filesystem::path& path, std::string_view content,
                                std::filesystem::perms newFileMode) {
     // A link is followed: the file it names is replaced, and the link stays.

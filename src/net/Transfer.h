@@ -21,6 +21,10 @@ struct RequestOptions {
     // False: a 3xx is the final answer, its Location kept, not followed (a
     // run-log post, whose redirect says nothing of whether it was stored).
     bool followRedirects = true;
+    // A kept-alive connection that the server closed as the request went out
+    // gives no answer: try once more on a fresh connection. Only for a post
+    // that changes nothing on the server (a sign-in); never for a run-log post.
+    bool retryOnFreshConnection = false;
 };
 inline constexpr RequestOptions kOrdinaryRequestOptions{};
 inline constexpr RequestOptions kSecureRequestOptions{.secure = true};
@@ -50,12 +54,16 @@ struct WebSessionConfig {
     TransportMaker makeTransport;
 };
 
+// The most bytes of headers an answer may bring, redirects included, as a
+// browser allows: more is a flood, not an answer.
+inline constexpr std::size_t kMaxHeaderBytes = 256u << 10;
+
 // Why a request did not give a complete status-200 answer.
 enum class TransferError {
     None,
     Cancelled,
     TimedOut,           // stalled, too slow, or past its deadline
-    TooLarge,           // the body passed the size limit
+    TooLarge,           // the body, or the headers, passed the size limit
     Status,             // a final status other than 200; its body is not read
     ConnectionRefused,  // nothing listens on the port
     CannotConnect,
@@ -88,6 +96,7 @@ struct TransferOutcome {
     bool requestSent = false;  // a POST went out whole: the server may have acted on it
     std::string location;      // a 3xx not followed: its Location header, as sent
     std::string detail;        // the transport's own words on a failure, if it has any
+    bool reusedConnection = false;  // it went out on a kept-alive connection
 };
 
 // The errors whose kind alone is not enough to act on: the transport adds its

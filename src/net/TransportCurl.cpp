@@ -174,6 +174,8 @@ TransferOutcome TransportCurl::Perform(const TransferRequest& request, std::stop
     m_form = request.form != nullptr ? *request.form : std::string_view();
     m_formTaken = 0;
     m_location.clear();
+    m_headerBytes = 0;
+    m_headEnded = true;
     if (request.form != nullptr) {
         // The body comes from a read function with no way to rewind it. When a
         // kept-alive connection dies after the request went out, libcurl would
@@ -197,6 +199,12 @@ TransferOutcome TransportCurl::Perform(const TransferRequest& request, std::stop
         curl_easy_getinfo(easy, CURLINFO_REDIRECT_COUNT, &outcome.redirects);
         curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osErrno);
         curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &verifyResult);
+        long connects = 0;
+        curl_easy_getinfo(easy, CURLINFO_NUM_CONNECTS, &connects);
+        // libcurl wants to rewind a post only to send it again on a fresh
+        // connection when the kept-alive one died, or to follow a redirect.
+        outcome.reusedConnection =
+            connects == 0 || (code == CURLE_SEND_FAIL_REWIND && outcome.status == 0);
         if (!request.options.followRedirects && outcome.status / 100 == 3) {
             // libcurl works out its redirect URL only for an answer read whole.
             outcome.location = m_location;
@@ -227,9 +235,19 @@ TransferOutcome TransportCurl::Perform(const TransferRequest& request, std::stop
             break;
         case Abort::None:
             outcome.error = ErrorFor(code, osErrno);
+            // libcurl refuses a header line longer than it holds as "out of memory".
+            if (code == CURLE_OUT_OF_MEMORY && !m_headEnded) {
+                outcome.error = TransferError::TooLarge;
+            }
             // OpenSSL checks the chain during the handshake and leaves its
             // verdict; libcurl checks the host name itself afterwards, with the
             // verdict still X509_V_OK or, before libcurl stores it, its own 1.
+            if (code == CURLE_SEND_FAIL_REWIND && outcome.status / 100 == 3) {
+                // A 307 or 308 keeps the method: following it would post the form again.
+                outcome.error = TransferError::RedirectRefused;
+                outcome.location = m_location;
+                outcome.detail = std::to_string(outcome.status) + " to " + m_location;
+            }
             if (code == CURLE_PEER_FAILED_VERIFICATION) {
                 outcome.error =
                     verifyResult > 1 ? TransferError::Untrusted : TransferError::WrongHost;
@@ -323,9 +341,19 @@ std::size_t TransportCurl::OnHeader(char* data, std::size_t size, std::size_t co
     transfer.m_clock->AnswerStarted();
     transfer.Count(size * count);
     std::string_view line(data, size * count);
+    // Counted here, short of libcurl's own limit, which it reports as a
+    // receive error, as if the connection broke.
+    transfer.m_headerBytes += line.size();
+    if (transfer.m_headerBytes > kMaxHeaderBytes) {
+        transfer.m_abort = Abort::TooLarge;
+        return 0;
+    }
     constexpr std::string_view kLocation = "location:";
     if (line.starts_with("HTTP/")) {
         transfer.m_location.clear();  // a new response
+        transfer.m_headEnded = false;
+    } else if (line == "\r\n" || line == "\n") {
+        transfer.m_headEnded = true;
     } else if (line.size() > kLocation.size() &&
                std::equal(kLocation.begin(), kLocation.end(), line.begin(), [](char a, char b) {
                    return a == (b >= 'A' && b <= 'Z' ? static_cast<char>(b - 'A' + 'a') : b);

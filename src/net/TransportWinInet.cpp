@@ -211,6 +211,7 @@ private:
     // Seen only on the thread of Perform.
     std::stop_token m_stop;
     bool m_connected = false;  // the current hop reached the server
+    bool m_newConnection = false;  // the current hop made a connection of its own
     // WinINet's status callback counts the bytes of the headers only; those
     // of a body are counted where they are written or read.
     bool m_countStatus = false;
@@ -226,6 +227,9 @@ void CALLBACK TransportWinInet::OnStatus(HINTERNET, DWORD_PTR context, DWORD sta
     // A kept-alive connection is reached without a CONNECTED_TO_SERVER.
     if (status == INTERNET_STATUS_CONNECTED_TO_SERVER || status == INTERNET_STATUS_REQUEST_SENT) {
         transport->m_connected = true;
+    }
+    if (status == INTERNET_STATUS_CONNECTED_TO_SERVER) {
+        transport->m_newConnection = true;
     }
     if ((status == INTERNET_STATUS_REQUEST_SENT || status == INTERNET_STATUS_RESPONSE_RECEIVED) &&
         transport->m_countStatus && info != nullptr && length == sizeof(DWORD)) {
@@ -251,6 +255,9 @@ TransferOutcome TransportWinInet::Perform(const TransferRequest& request, std::s
     for (;;) {
         hop = Send(url, secure, request, form, &outcome.requestSent);
         outcome.status = static_cast<long>(hop.status);
+        if (outcome.redirects == 0) {
+            outcome.reusedConnection = !m_newConnection;
+        }
         if (hop.error != TransferError::None) {
             break;
         }
@@ -279,7 +286,9 @@ TransferOutcome TransportWinInet::Perform(const TransferRequest& request, std::s
             }
             if (form != nullptr && (hop.status == 307 || hop.status == 308)) {
                 // Following would post the form a second time.
-                hop.error = TransferError::ConnectionLost;
+                hop.error = TransferError::RedirectRefused;
+                outcome.location = location.value_or("");
+                outcome.detail = std::to_string(hop.status) + " to " + outcome.location;
                 break;
             }
             form = nullptr;  // 301, 302 and 303 turn a post into a GET, as browsers do
@@ -378,6 +387,7 @@ TransportWinInet::Hop TransportWinInet::Send(const std::string& url, bool secure
     }
 
     m_connected = false;
+    m_newConnection = false;
     m_countStatus = true;
     BOOL sent = FALSE;
     if (form == nullptr) {
@@ -424,6 +434,12 @@ TransportWinInet::Hop TransportWinInet::Send(const std::string& url, bool secure
         hop.error = TransferError::ConnectionLost;  // no answer at all
     } else {
         AnswerStarted();
+        // WinINet takes in headers without end; libcurl stops at its limit.
+        DWORD headerBytes = 0;
+        if (!HttpQueryInfoA(handle, HTTP_QUERY_RAW_HEADERS_CRLF, nullptr, &headerBytes, nullptr) &&
+            GetLastError() == ERROR_INSUFFICIENT_BUFFER && headerBytes > kMaxHeaderBytes) {
+            hop.error = TransferError::TooLarge;
+        }
     }
     return hop;
 }

@@ -96,6 +96,14 @@ bool IsConnectFailure(const TransferOutcome& outcome) {
             outcome.error == TransferError::ConnectTimeout);
 }
 
+// A post that the server's end of a kept-alive connection cut off: closed as
+// the post went out, with no answer. A fresh connection would have been
+// answered.
+bool IsStaleConnection(const TransferOutcome& outcome) {
+    return outcome.reusedConnection && outcome.redirects == 0 && outcome.status == 0 &&
+           outcome.error == TransferError::ConnectionLost;
+}
+
 }  // namespace
 
 // The server answered, even if not with what was wanted.
@@ -193,6 +201,7 @@ HttpResult WebSession::Request(std::string_view url, RequestOptions options,
     request.headers.emplace_back(kNoExpect);
 
     try {
+        bool freshConnectionTried = false;
         for (int attempt = 0;; ++attempt) {
             BodyLineReader body = sink != nullptr ? BodyLineReader(*sink) : BodyLineReader();
             const TransferOutcome outcome = m_transport->Perform(request, m_stop, body);
@@ -202,6 +211,18 @@ HttpResult WebSession::Request(std::string_view url, RequestOptions options,
                 result.body = body.TakeText();
                 result.requestSent = outcome.requestSent;
                 return result;
+            }
+            if (options.retryOnFreshConnection && !freshConnectionTried &&
+                IsStaleConnection(outcome)) {
+                // A new transport holds no connection to reuse; the cookies
+                // live apart from it.
+                freshConnectionTried = true;
+                --attempt;
+                CloseAll();
+                if (const HttpResult opened = OpenSession(); !opened.ok()) {
+                    return opened;
+                }
+                continue;
             }
             if (!IsConnectFailure(outcome) || attempt >= m_config.connectRetries) {
                 HttpResult result = Failure(

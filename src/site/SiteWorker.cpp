@@ -210,7 +210,8 @@ bool SiteWorker::SignIn() {
 
     const HttpResult answer = m_session.HttpPostForm(
         SiteUrl(m_settings, "/logging.php?action=login&loginsubmit=true"),
-        BuildSignInBody(m_formHash, cookieTime, m_settings.siteUser, m_settings.sitePassword));
+        BuildSignInBody(m_formHash, cookieTime, m_settings.siteUser, m_settings.sitePassword),
+        {.retryOnFreshConnection = true});  // signing in again changes nothing on the site
     // A post that failed signed nobody in, whatever its (empty) answer says.
     if (!answer.ok()) {
         m_failure = FailureOf(answer);

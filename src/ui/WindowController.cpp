@@ -12,6 +12,7 @@
 #include "text/CodePage.h"
 #include "ui/ControlIds.h"
 #include "ui/RunColumns.h"
+#include "ui/StatusLine.h"
 
 namespace strivo {
 namespace {
@@ -160,7 +161,7 @@ void WindowController::Apply(const DialogUpdate& update) {
             false;
     }
     if (!m_shown || m_shown->status != view.status) {
-        m_surface.SetText(IDC_STATUS, view.status);
+        ShowStatus(view.status);
     }
     if (!m_shown || m_shown->summary != view.summary) {
         m_surface.SetText(IDC_SUMMARY, view.summary);
@@ -255,8 +256,19 @@ void WindowController::OnExport() {
     const FileResult written = ExportCsv(file->path, rows);
     Apply(m_state.OnExportFinished(written.ok(), file->text));
     if (written.ok()) {
-        m_surface.FitStatusPath(m_state.view().status, file->text);
+        const std::string& status = m_state.view().status;
+        ShowStatus(status, status.size() - file->text.size());
     }
+}
+
+void WindowController::ShowStatus(const std::string& status, std::optional<std::size_t> pathAt) {
+    const int width = m_surface.Width(IDC_STATUS);
+    const std::string shown =
+        width <= 0 ? status : FitStatusLine(status, pathAt, [&](const std::string& text) {
+            return m_surface.TextWidth(IDC_STATUS, text) <= width;
+        });
+    m_surface.SetText(IDC_STATUS, shown);
+    m_surface.SetToolTip(IDC_STATUS, shown == status ? std::string() : status);
 }
 
 void WindowController::OnVisitSite() {

@@ -78,6 +78,9 @@ private:
     // true: the fields' texts into the settings; false: the settings into the fields.
     void UpdateData(bool fromFields);
     void Apply(const DialogUpdate& update);
+    // The status line: `status` cut to fit it (a path from `pathAt` on), and
+    // whole in its tooltip when cut.
+    void ShowStatus(const std::string& status, std::optional<std::size_t> pathAt = std::nullopt);
     void StartJob(JobKind kind);
     void ShowSettingsProblems();
     // The site of the settings, for the user now in the site user field.

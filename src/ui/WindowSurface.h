@@ -38,9 +38,12 @@ public:
     virtual void SetText(int id, const std::string& text) = 0;
     virtual void SetEnabled(int id, bool enabled) = 0;
     virtual void Focus(int id) = 0;
-    // The status line shows `status`, which ends with `path`: a front end may
-    // shorten it to fit.
-    virtual void FitStatusPath(const std::string& /*status*/, const std::string& /*path*/) {}
+    // Pixels `text` takes in a control's font, and the control's width; a
+    // width of 0 fits any text.
+    virtual int TextWidth(int /*id*/, const std::string& /*text*/) { return 0; }
+    virtual int Width(int /*id*/) { return 0; }
+    // A label's tooltip; empty: none.
+    virtual void SetToolTip(int /*id*/, const std::string& /*text*/) {}
     // The list's rows changed: the list shows `rows`' count, and may widen
     // its RunID column to `rows.longestId()`.
     virtual void ListChanged(const ListRows& rows, ListRows::Change change) = 0;

@@ -15,6 +15,7 @@
 #include "store/SharedStore.h"
 #include "ui/ControlIds.h"
 #include "ui/RunColumns.h"
+#include "ui/StatusLine.h"
 
 namespace strivo {
 namespace {
@@ -29,7 +30,8 @@ public:
     std::map<int, bool> enabled;
     int focus = 0;
     std::size_t rowCount = 0;
-    std::string fittedPath;
+    int statusWidth = 1000;
+    std::map<int, std::string> toolTips;
     std::vector<std::string> messages;
     std::vector<std::string> appMessages;
     std::optional<ChosenFile> chosen;
@@ -45,7 +47,10 @@ public:
     void SetText(int id, const std::string& text) override { texts[id] = text; }
     void SetEnabled(int id, bool on) override { enabled[id] = on; }
     void Focus(int id) override { focus = id; }
-    void FitStatusPath(const std::string&, const std::string& path) override { fittedPath = path; }
+    // A byte a pixel.
+    int TextWidth(int, const std::string& text) override { return static_cast<int>(text.size()); }
+    int Width(int id) override { return id == IDC_STATUS ? statusWidth : 0; }
+    void SetToolTip(int id, const std::string& text) override { toolTips[id] = text; }
     void ListChanged(const ListRows& rows, ListRows::Change) override { rowCount = rows.size(); }
     void PostStatesChanged() override {}
     std::optional<std::size_t> ShowListMenu(const std::vector<MenuItem>& items) override {
@@ -387,6 +392,23 @@ TEST_F(WindowControllerTest, StateColumnAndListMenuSettleTheSelectedRuns) {
     EXPECT_FALSE(m_surface.enabled[IDC_EXPORT]);
 }
 
+TEST(StatusLine, TheMiddleGivesWayAndTheStartTheReasonAndTheFileNameStay) {
+    const std::string failed =
+        Cp936("同步到Strivo失败：22/24条未上传，其中1条结果未知，请在网站上核对（连接中断）");
+    const std::string exported =
+        Cp936("成功导出数据到 /home/") + std::string(40, 'a') + "/runs.csv";
+    const auto fit = [](const std::string& status, std::optional<std::size_t> pathAt,
+                        std::size_t width) {
+        return FitStatusLine(status, pathAt,
+                             [&](const std::string& text) { return text.size() <= width; });
+    };
+    EXPECT_EQ(fit(failed, std::nullopt, 200), failed);
+    EXPECT_EQ(fit(failed, std::nullopt, 40), Cp936("同步到Striv…请在网站上核对（连接中断）"));
+    EXPECT_EQ(fit(failed, std::nullopt, 10), Cp936("同步…断）"));  // the reason alone is too wide
+    EXPECT_EQ(fit(exported, exported.size() - 55, 40),
+              Cp936("成功导出数据到 /home/a…aaaaaaa/runs.csv"));
+}
+
 TEST_F(WindowControllerTest, ExportWritesTheTableOrSaysWhyNot) {
     struct Case {
         const char* name;
@@ -403,7 +425,6 @@ TEST_F(WindowControllerTest, ExportWritesTheTableOrSaysWhyNot) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         m_surface.messages.clear();
-        m_surface.fittedPath.clear();
         m_surface.chosen.reset();
         if (c.file) {
             const auto path = m_folder / *c.file;
@@ -413,12 +434,10 @@ TEST_F(WindowControllerTest, ExportWritesTheTableOrSaysWhyNot) {
         EXPECT_TRUE(m_surface.enabled[IDC_EXPORT]);
         if (c.written) {
             EXPECT_EQ(Status(), Cp936("成功导出数据到 ") + m_surface.chosen->text);
-            EXPECT_EQ(m_surface.fittedPath, m_surface.chosen->text);
             EXPECT_TRUE(m_surface.messages.empty());
             EXPECT_NE(test::ReadFile(m_surface.chosen->path).find("2012-07-01"), std::string::npos);
         } else {
             EXPECT_EQ(Status(), Cp936("等待"));
-            EXPECT_EQ(m_surface.fittedPath, "");
             EXPECT_EQ(m_surface.messages,
                       c.file ? std::vector<std::string>{Cp936("导出数据失败，文件没有保存：") +
                                                         m_surface.chosen->text}

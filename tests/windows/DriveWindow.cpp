@@ -300,7 +300,6 @@ int wmain(int argc, wchar_t** argv) {
             Shot(window, argv[3], name);
         }
     };
-    shot(L"window", dialog);
 
     // The stored runs through the list's menu: the same rows, so the same
     // file; a sync posts the one released above; their totals; a TCX file.
@@ -338,6 +337,19 @@ int wmain(int argc, wchar_t** argv) {
         Check(WaitFor([&] { return !IsWindow(stats); }, 10), "the statistics dialog closes");
     }
     saveAs([&] { ChooseFromListMenu(list, 5); }, stem + L".tcx");
+
+    // One run released again, and the stand-in drops its post (the 26th):
+    // the status line is too long, and its reason stays in sight.
+    SendMessageW(GetDlgItem(dialog, 1007), BM_CLICK, 0, 0);
+    Check(WaitFor([&] { return Enabled(dialog, 1010); }), "a new download brings sync back");
+    items.Select({2});
+    ChooseFromListMenu(list, 2);
+    Check(WaitFor([&] { return items.Text(2, 7).empty(); }, 10), "the released row says nothing");
+    SendMessageW(GetDlgItem(dialog, 1010), BM_CLICK, 0, 0);
+    Check(WaitFor([&] { return status().find(L"同步到Strivo失败") == 0; }), "the last sync fails");
+    Check(status().find(L"…") != std::wstring::npos && status().ends_with(L"（连接中断）"),
+          "the status line gives way in its middle, and its reason stays whole");
+    shot(L"window", dialog);
 
     return Finish(dialog, process, "window");
 }

@@ -100,7 +100,7 @@ start_sim cut --fault /nikeplus/v1/services/app/run_list.jsp,close
 start_sim loop --fault /logging.php,redirect
 start_sim wronghost
 start_sim untrusted
-start_sim window
+start_sim window --fault /runlogger.php,on=26,drop
 for name in drip endless road drop ended-403 ended-302 ended-form interrupt status cut loop wronghost \
             window; do trust "$work/$name"; done
 
@@ -278,8 +278,8 @@ rm -f "$d/shot.flag"
    "$(winpath "$d/runs.csv")" ${shot:+"$(winpath "$d/shot.flag")"} >window.txt 2>&1) &
 driver=$!
 if [[ -n $shot ]]; then
-  # The main window into SCREENSHOT.png, the statistics dialog beside it.
-  for name in window stats; do
+  # The statistics dialog beside SCREENSHOT.png, then the main window into it.
+  for name in stats window; do
     png=$shot && [[ $name == stats ]] && png=$(dirname "$shot")/stats-dialog-windows.png
     for _ in $(seq 900); do grep -qs "^SHOT $name" "$d/window.txt" && break; sleep 0.1; done
     read -r _ _ x y w h < <(grep "^SHOT $name" "$d/window.txt")

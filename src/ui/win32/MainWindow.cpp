@@ -92,6 +92,15 @@ public:
         EnableWindow(GetDlgItem(m_dialog, id), enabled);
     }
     void Focus(int id) override { SetFocus(GetDlgItem(m_dialog, id)); }
+    int TextWidth(int id, const std::string& text) override {
+        return strivo::TextWidth(GetDlgItem(m_dialog, id), Wide(text));
+    }
+    int Width(int id) override {
+        RECT rect{};
+        GetClientRect(GetDlgItem(m_dialog, id), &rect);
+        return rect.right - rect.left;
+    }
+    void SetToolTip(int id, const std::string& text) override;
     void ListChanged(const ListRows& rows, ListRows::Change change) override;
     void PostStatesChanged() override { InvalidateRect(m_list, nullptr, FALSE); }
     std::optional<std::size_t> ShowListMenu(const std::vector<MenuItem>& items) override;
@@ -135,6 +144,7 @@ private:
 
     HWND m_dialog = nullptr;
     HWND m_list = nullptr;
+    HWND m_tooltips = nullptr;  // made with the first tooltip
     std::wstring m_cell;  // the text a list-view item asked for last
     POINT m_menuAt{};     // where the list's menu opens, on the screen
     PostedCalls m_posted;
@@ -142,6 +152,30 @@ private:
 
     WindowController m_controller;  // last: its workers end before the rest goes
 };
+
+void MainWindow::SetToolTip(int id, const std::string& text) {
+    const HWND control = GetDlgItem(m_dialog, id);
+    if (m_tooltips == nullptr) {
+        m_tooltips = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr,
+                                     WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                                     CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_dialog, nullptr,
+                                     GetModuleHandleW(nullptr), nullptr);
+        SendMessageW(m_tooltips, TTM_SETMAXTIPWIDTH, 0, 600);  // a long text wraps
+    }
+    // A label lets the mouse through to the dialog unless it notifies.
+    SetWindowLongPtrW(control, GWL_STYLE, GetWindowLongPtrW(control, GWL_STYLE) | SS_NOTIFY);
+    std::wstring wide = Wide(text);
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = m_dialog;
+    tool.uId = reinterpret_cast<UINT_PTR>(control);
+    tool.lpszText = wide.data();
+    SendMessageW(m_tooltips, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    if (!text.empty()) {
+        SendMessageW(m_tooltips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+}
 
 int MainWindow::Run() {
     m_dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MAIN), nullptr,
@@ -319,7 +353,7 @@ void MainWindow::ListChanged(const ListRows& rows, ListRows::Change change) {
     }
     // The RunID column as wide as the longest id, with the cell's margins.
     if (change.longer) {
-        const int wanted = TextWidth(m_list, Wide(rows.longestId())) + 16;
+        const int wanted = strivo::TextWidth(m_list, Wide(rows.longestId())) + 16;
         if (ListView_GetColumnWidth(m_list, kColumnRunId) < wanted) {
             ListView_SetColumnWidth(m_list, kColumnRunId, wanted);
         }

@@ -87,34 +87,6 @@ void DrawFrame(wxWindow* control) {
 #endif
 }
 
-wxString FitPath(const wxWindow* label, const wxString& prefix, const wxString& path) {
-    const int width = label->GetSize().x;
-    const auto fits = [&](const wxString& text) { return label->GetTextExtent(text).x <= width; };
-    if (fits(prefix + path)) {
-        return prefix + path;
-    }
-    const std::size_t nameAt = path.find_last_of("/\\");
-    const wxString folder = nameAt == wxString::npos ? wxString() : path.substr(0, nameAt);
-    const wxString name = path.substr(folder.length());
-    const auto cut = [&](std::size_t removed) {
-        const std::size_t kept = folder.length() - removed;
-        return prefix + folder.substr(0, (kept + 1) / 2) + wxString::FromUTF8("…") +
-               folder.substr(folder.length() - kept / 2) + name;
-    };
-    // The fewest characters removed that make it fit; all of them if none do.
-    std::size_t low = 1;
-    std::size_t high = folder.length();
-    while (low < high) {
-        const std::size_t middle = (low + high) / 2;
-        if (fits(cut(middle))) {
-            high = middle;
-        } else {
-            low = middle + 1;
-        }
-    }
-    return folder.empty() ? prefix + path : cut(high);
-}
-
 void FitOnScreenWhenShown(wxWindow* dialog) {
     dialog->CallAfter([dialog] {
         const wxRect area = wxDisplay(dialog).GetClientArea();

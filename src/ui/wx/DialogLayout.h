@@ -25,10 +25,6 @@ void LevelWith(wxWindow* label, const wxWindow* field);
 // where the platform draws it.
 void DrawFrame(wxWindow* control);
 
-// `prefix` and `path` as one line for `label`: when too wide, the middle of
-// the path's folder gives way to "…", and the file name stays whole.
-wxString FitPath(const wxWindow* label, const wxString& prefix, const wxString& path);
-
 // Once `dialog` shows (modal: call before ShowModal), shrinks it to the
 // screen's work area where it would be larger; GTK's file chooser otherwise
 // keeps its buttons off a small screen.

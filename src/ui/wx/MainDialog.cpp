@@ -143,13 +143,13 @@ void MainDialog::SetText(int id, const std::string& text) {
     }
 }
 
-void MainDialog::FitStatusPath(const std::string& status, const std::string& path) {
-    // One line keeps the file's name in sight; the whole path is a hover away.
-    wxWindow* line = FindWindow(IDC_STATUS);
-    const wxString text = ToWx(status);
-    const wxString file = ToWx(path);
-    line->SetLabel(FitPath(line, text.substr(0, text.length() - file.length()), file));
-    line->SetToolTip(text);
+int MainDialog::TextWidth(int id, const std::string& text) {
+    return FindWindow(id)->GetTextExtent(ToWx(text)).x;
+}
+
+void MainDialog::SetToolTip(int id, const std::string& text) {
+    wxWindow* control = FindWindow(id);
+    text.empty() ? control->UnsetToolTip() : control->SetToolTip(ToWx(text));
 }
 
 std::optional<std::size_t> MainDialog::ShowListMenu(const std::vector<MenuItem>& items) {

@@ -22,7 +22,9 @@ public:
     void SetText(int id, const std::string& text) override;
     void SetEnabled(int id, bool enabled) override { FindWindow(id)->Enable(enabled); }
     void Focus(int id) override { FindWindow(id)->SetFocus(); }
-    void FitStatusPath(const std::string& status, const std::string& path) override;
+    int TextWidth(int id, const std::string& text) override;
+    int Width(int id) override { return FindWindow(id)->GetSize().x; }
+    void SetToolTip(int id, const std::string& text) override;
     void ListChanged(const ListRows&, ListRows::Change change) override {
         m_list->RowsChanged(change);
     }
