@@ -253,11 +253,14 @@ void WindowController::OnExport() {
         return;
     }
     Apply(m_state.OnExportStarted());
-    const FileResult written = ExportCsv(file->path, rows);
-    Apply(m_state.OnExportFinished(written.ok(), file->text));
+    ShowExported(ExportCsv(file->path, rows), file->text);
+}
+
+void WindowController::ShowExported(const FileResult& written, const std::string& shownPath) {
+    Apply(m_state.OnExportFinished(written.ok(), shownPath));
     if (written.ok()) {
         const std::string& status = m_state.view().status;
-        ShowStatus(status, status.size() - file->text.size());
+        ShowStatus(status, status.size() - shownPath.size());
     }
 }
 
@@ -453,11 +456,7 @@ void WindowController::ExportTcx(std::span<const std::string>) {
         }
     }
     Apply(m_state.OnExportStarted());
-    const FileResult written = ExportDocument(file->path, WriteTcx(runs).text);
-    Apply(m_state.OnExportFinished(written.ok(), file->text));
-    if (written.ok()) {
-        m_surface.FitStatusPath(m_state.view().status, file->text);
-    }
+    ShowExported(ExportDocument(file->path, WriteTcx(runs).text), file->text);
 }
 
 void WindowController::Close() {

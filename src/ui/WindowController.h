@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "io/AtomicFile.h"
 #include "net/WebSession.h"
 #include "rows/RunTable.h"
 #include "settings/Settings.h"
@@ -81,6 +82,8 @@ private:
     // The status line: `status` cut to fit it (a path from `pathAt` on), and
     // whole in its tooltip when cut.
     void ShowStatus(const std::string& status, std::optional<std::size_t> pathAt = std::nullopt);
+    // The end of an export: the status line says where the file went.
+    void ShowExported(const FileResult& written, const std::string& shownPath);
     void StartJob(JobKind kind);
     void ShowSettingsProblems();
     // The site of the settings, for the user now in the site user field.
