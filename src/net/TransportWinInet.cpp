@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "net/BodyLineReader.h"
 #include "net/RequestUrlWinInet.h"
@@ -112,6 +113,11 @@ public:
             m_watch.join();
         }
         CloseRequest();  // before the session closes
+        if (m_closers->load() != 0) {
+            // Closing the session would read a request that a closer has
+            // not taken yet to its end, here; the process's end frees it.
+            static_cast<void>(m_session.release());
+        }
     }
 
     bool Ready() const { return m_session != nullptr; }
@@ -173,15 +179,29 @@ private:
         m_clock->Moved(m_moved.load());
         return m_clock->Exceeded();
     }
-    // Called with m_mutex held.
+    // Called with m_mutex held. Closing a request whose answer was not read
+    // to its end makes WinINet (Wine's) read the rest first, to keep the
+    // connection; an endless answer would hold that call, and the lock, for
+    // ever. Such a request is closed by a thread of its own.
     void CloseHandles() {
-        if (m_request != nullptr) {
-            InternetCloseHandle(m_request);
-            m_request = nullptr;
-        }
-        if (m_connect != nullptr) {
-            InternetCloseHandle(m_connect);
-            m_connect = nullptr;
+        const HINTERNET request = std::exchange(m_request, nullptr);
+        const HINTERNET connect = std::exchange(m_connect, nullptr);
+        const auto close = [request, connect] {
+            if (request != nullptr) {
+                InternetCloseHandle(request);
+            }
+            if (connect != nullptr) {
+                InternetCloseHandle(connect);
+            }
+        };
+        if (request != nullptr && !m_answerRead) {
+            ++*m_closers;
+            std::thread([close, closers = m_closers] {
+                close();
+                --*closers;
+            }).detach();
+        } else {
+            close();
         }
     }
     void CloseRequest() {
@@ -205,6 +225,9 @@ private:
     std::optional<TransferLimits> m_clock;  // while a request is in flight
     std::atomic<std::uint64_t> m_moved{0};  // bytes both ways, headers included
     bool m_timedOut = false;
+    bool m_answerRead = false;  // the request's answer was read to its end
+    // Requests being closed by a thread of their own.
+    std::shared_ptr<std::atomic<int>> m_closers = std::make_shared<std::atomic<int>>(0);
     bool m_closing = false;
     std::thread m_watch;  // started once the session is open
 
@@ -363,6 +386,7 @@ TransportWinInet::Hop TransportWinInet::Send(const std::string& url, bool secure
         std::lock_guard lock(m_mutex);
         m_connect = connect;
         m_request = handle;
+        m_answerRead = false;
         // A stop or a time-out that came before the handles were known closes them now.
         if (m_stop.stop_requested() || m_timedOut) {
             CloseHandles();
@@ -474,6 +498,10 @@ TransportWinInet::Hop TransportWinInet::ReadBody(BodyLineReader& body) {
             return hop;
         }
         if (got == 0) {
+            {
+                std::lock_guard lock(m_mutex);
+                m_answerRead = true;
+            }
             // WinINet ends the body without an error when the connection
             // closes early; the announced length tells.
             if (announced != MAXDWORD && received != announced) {

@@ -262,7 +262,7 @@ check "a server that is gone fails the sign-in" \
 wait $endless
 check "an endless run list fails the download" \
   grep -q 'run list failed: .*: answer too large$' "$work/endless/err.txt"
-echo "note: the endless run list was cut after $(cat "$work/endless/seconds") s"
+check "and is cut in under 10 s ($(cat "$work/endless/seconds") s)" test "$(cat "$work/endless/seconds")" -lt 10
 
 wait $dripping
 check "the dripping run list fails" test $? = 1
