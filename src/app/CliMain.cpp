@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <libintl.h>
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -204,7 +205,13 @@ int main(int argc, char** argv) {
     env.interrupts = &interrupts;
     const int status = strivo::RunCli(std::vector<std::string>(argv + 1, argv + argc), env);
     const int reported =
-        strivo::ReportOutputFailure(status, env, [] { return std::strerror(errno); });
+        strivo::ReportOutputFailure(status, env, [] {
+            // The stream keeps no errno of its failed write; a pipe whose
+            // reader has gone is the usual cause, and poll tells it.
+            pollfd out{STDOUT_FILENO, 0, 0};
+            const bool readerGone = ::poll(&out, 1, 0) == 1 && (out.revents & POLLERR) != 0;
+            return std::strerror(readerGone ? EPIPE : errno);
+        });
     // The sync stopped for a signal and kept its outcome: the process ends
     // by that signal, so that the shell and a supervisor see why.
     if (const int signal = SignalInterrupts::caught(); signal != 0) {
