@@ -290,10 +290,10 @@ int wmain(int argc, wchar_t** argv) {
         SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
         PostMessageW(GetDlgItem(chooser, IDOK), BM_CLICK, 0, 0);
         // A long path gives way in its middle; its file name stays.
-        const std::wstring name = path.substr(path.find_last_of(L"\\/") + 1);
+        const std::wstring file = path.substr(path.find_last_of(L"\\/") + 1);
         Check(WaitFor([&] {
                   const std::wstring shown = status();
-                  return shown.starts_with(L"成功导出数据到 ") && shown.ends_with(name);
+                  return shown.starts_with(L"成功导出数据到 ") && shown.ends_with(file);
               }),
               "the export says 成功导出数据到");
     };
