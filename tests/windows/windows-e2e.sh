@@ -55,15 +55,17 @@ trust() {
 run_once() { (cd "$1" && "${wine[@]}" "$cli" "${@:2}" --config config.ini >out.txt 2>err.txt); }
 # run_cli DIR ARGS...: strivo-cli.exe with DIR's config.ini. Now and then Wine's
 # chain engine does not see a root added moments before (12045 for a trusted
-# root); that case is trusted again and run once more, and says so.
+# root); that case is trusted again and run again, up to three times, and says so.
 run_cli() {
   run_once "$@" && return 0
-  local status=$?
-  if [[ -f $1/trusted ]] && grep -q '(WinINet 12045' "$1/err.txt"; then
+  local status=$? try
+  for try in 1 2 3; do
+    [[ -f $1/trusted ]] && grep -q '(WinINet 12045' "$1/err.txt" || break
     echo "note: $(basename "$1"): a trusted root was not seen; trusted again" >&2
+    sleep "$try"
     trust "$1" && run_once "$@" && return 0
     status=$?
-  fi
+  done
   return $status
 }
 posts() { curl -s "http://127.0.0.1:$site/__sim/requests" | grep -o '"method":"POST","path":"/runlogger.php"' | wc -l; }
