@@ -1,5 +1,7 @@
 #include "Routes.h"
 
+#include "text/TextHelpers.h"
+
 namespace strivo::sim {
 namespace {
 
@@ -107,24 +109,7 @@ Answer Routes::Respond(LoggedRequest request,
 
 std::string MarkupEscape(std::string_view text) {
     std::string out;
-    for (const char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out.push_back(c);
-        }
-    }
+    AppendMarkupEscaped(out, text, /*forXml=*/false);
     return out;
 }
 

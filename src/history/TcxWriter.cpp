@@ -5,40 +5,12 @@
 #include <tuple>
 
 #include "text/CodePage.h"
+#include "text/TextHelpers.h"
 
 namespace strivo {
 namespace {
 
 constexpr std::int64_t kMaxCalories = 65535;
-
-// The text of an element; characters XML 1.0 forbids (C0 controls but tab,
-// line feed and carriage return) are dropped.
-void AppendEscaped(std::string& out, std::string_view utf8) {
-    for (const char c : utf8) {
-        const auto byte = static_cast<unsigned char>(c);
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\r':
-                out += "&#13;";
-                break;  // a parser would turn a raw one into \n
-            default:
-                if (byte >= 0x20 || c == '\t' || c == '\n') {
-                    out += c;
-                }
-        }
-    }
-}
 
 struct Placed {
     const StoredRun* run;
@@ -152,7 +124,7 @@ TcxFile WriteTcx(std::span<const StoredRun> runs) {
         out += "</Time><DistanceMeters>";
         out += metres;
         out += "</DistanceMeters></Trackpoint>\n        </Track>\n      </Lap>\n      <Notes>";
-        AppendEscaped(out, Cp936ToUtf8(run.runId));
+        AppendMarkupEscaped(out, Cp936ToUtf8(run.runId), /*forXml=*/true);
         out += "</Notes>\n    </Activity>\n";
         ++file.activities;
     }

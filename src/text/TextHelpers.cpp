@@ -169,4 +169,29 @@ std::optional<std::string> PercentDecode(std::string_view text) {
     return decoded;
 }
 
+void AppendMarkupEscaped(std::string& out, std::string_view text, bool forXml) {
+    for (const char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                if (!forXml || static_cast<unsigned char>(c) >= 0x20 || c == '\t' || c == '\n') {
+                    out += c;
+                } else if (c == '\r') {
+                    out += "&#13;";
+                }
+        }
+    }
+}
+
 }  // namespace strivo

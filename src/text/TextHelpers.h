@@ -52,6 +52,12 @@ inline constexpr std::string_view kHours = "\xD0\xA1\xCA\xB1";  // 小时
 inline constexpr std::string_view kMinutes = "\xB7\xD6";        // 分
 inline constexpr std::string_view kSeconds = "\xC3\xEB";        // 秒
 
+// `text` appended to `out` as markup text: & < > " become entities. With
+// `forXml`, a CR becomes "&#13;" (a parser would read a raw one as LF) and the
+// other C0 controls XML 1.0 forbids (all but tab and LF) are dropped; without
+// it they stay, as HTML takes them.
+void AppendMarkupEscaped(std::string& out, std::string_view text, bool forXml);
+
 // "<h>小时<m>分<s>秒" in CP936; from text, the number as ReadMilliseconds reads it.
 std::string FormatDuration(std::int32_t milliseconds);
 std::string FormatDuration(std::string_view milliseconds);
