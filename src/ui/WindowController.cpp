@@ -242,18 +242,28 @@ void WindowController::OnExport() {
     if (m_closing) {
         return;
     }
+    const auto chosen = ChooseExport(&WindowSurface::ChooseCsvFile);
+    if (!chosen) {
+        return;
+    }
+    const auto& [rows, file] = *chosen;
+    Apply(m_state.OnExportStarted());
+    ShowExported(ExportCsv(file.path, rows), file.text);
+}
+
+std::optional<std::pair<RunRows, ChosenFile>> WindowController::ChooseExport(
+    std::optional<ChosenFile> (WindowSurface::*choose)()) {
     // The rows as they are now decide what is written.
-    const RunRows rows = m_table->Snapshot();
+    RunRows rows = m_table->Snapshot();
     if (const auto message = m_state.OnExportPressed(rows.size())) {
         m_surface.ShowMessage(*message);
-        return;
+        return std::nullopt;
     }
-    const std::optional<ChosenFile> file = m_surface.ChooseCsvFile();
+    std::optional<ChosenFile> file = (m_surface.*choose)();
     if (!file) {
-        return;
+        return std::nullopt;
     }
-    Apply(m_state.OnExportStarted());
-    ShowExported(ExportCsv(file->path, rows), file->text);
+    return std::pair{std::move(rows), std::move(*file)};
 }
 
 void WindowController::ShowExported(const FileResult& written, const std::string& shownPath) {
@@ -438,15 +448,11 @@ void WindowController::ShowStats(std::span<const std::string>) {
 }
 
 void WindowController::ExportTcx(std::span<const std::string>) {
-    const RunRows rows = m_table->Snapshot();
-    if (const auto message = m_state.OnExportPressed(rows.size())) {
-        m_surface.ShowMessage(*message);
+    const auto chosen = ChooseExport(&WindowSurface::ChooseTcxFile);
+    if (!chosen) {
         return;
     }
-    const std::optional<ChosenFile> file = m_surface.ChooseTcxFile();
-    if (!file) {
-        return;
-    }
+    const auto& [rows, file] = *chosen;
     // The table's rows, each with what the store holds of it.
     std::vector<StoredRun> runs;
     const auto& stored = RunsById();
@@ -456,7 +462,7 @@ void WindowController::ExportTcx(std::span<const std::string>) {
         }
     }
     Apply(m_state.OnExportStarted());
-    ShowExported(ExportDocument(file->path, WriteTcx(runs).text), file->text);
+    ShowExported(ExportDocument(file.path, WriteTcx(runs).text), file.text);
 }
 
 void WindowController::Close() {

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "io/AtomicFile.h"
@@ -82,6 +83,10 @@ private:
     // The status line: `status` cut to fit it (a path from `pathAt` on), and
     // whole in its tooltip when cut.
     void ShowStatus(const std::string& status, std::optional<std::size_t> pathAt = std::nullopt);
+    // The table's rows and the file the runner chose for them; nothing when
+    // there are no rows (the runner is told) or the chooser was cancelled.
+    std::optional<std::pair<RunRows, ChosenFile>> ChooseExport(
+        std::optional<ChosenFile> (WindowSurface::*choose)());
     // The end of an export: the status line says where the file went.
     void ShowExported(const FileResult& written, const std::string& shownPath);
     void StartJob(JobKind kind);
