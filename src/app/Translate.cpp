@@ -258,6 +258,12 @@ std::string Translated(std::string_view text, int depth) {
 }  // namespace
 
 std::string TrReason(std::string_view english) {
+    // Matching backtracks over the text; a reason that long carries a
+    // server's bytes, not a sentence of ours, and stays as it is.
+    constexpr std::size_t kLongest = 2048;
+    if (g_catalog.load() == nullptr || english.size() > kLongest) {
+        return std::string(english);
+    }
     return Translated(english, 0);
 }
 
