@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace strivo {
+
+// The formats a run can be read from.
+enum class RunFileFormat { Gpx, Tcx, Fit, Csv };
+
+// One run read from a file: what every format gives, in one shape.
+struct ImportedRun {
+    std::int64_t startUtcMs = 0;
+    // Minutes east of UTC where the run started: from the file where it says
+    // (FIT's local timestamp), else empty and the importer uses the machine's
+    // time zone for that instant.
+    std::optional<int> offsetMinutes;
+    double distanceMetres = 0;
+    std::int64_t durationMs = 0;
+    std::optional<std::int64_t> calories;
+};
+
+// What one file holds: its runs, and how many activities of other sports it
+// skipped (counted, never dropped silently).
+struct RunFile {
+    RunFileFormat format = RunFileFormat::Gpx;
+    std::vector<ImportedRun> runs;
+    int otherSports = 0;
+};
+
+}  // namespace strivo
