@@ -121,7 +121,7 @@ foreach(po IN LISTS catalogs)
 endforeach()
 
 string(CONCAT source "// Made by cmake/CompileCatalogs.cmake from po/*.po at build time; edit those.\n"
-           "#include \"app/Translate.h\"\n\nnamespace strivo {\nnamespace {\n\n${body}"
+           "#include \"text/Catalog.h\"\n\nnamespace strivo {\nnamespace {\n\n${body}"
            "const MessageCatalog kCatalogs[] = {\n${table}    {nullptr, 0, nullptr, {}},\n};\n\n"
            "}  // namespace\n\n"
            "std::span<const MessageCatalog> BuiltInCatalogs() {\n"

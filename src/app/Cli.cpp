@@ -9,7 +9,7 @@
 
 #include "app/CliArguments.h"
 #include "app/TerminalTable.h"
-#include "app/Translate.h"
+#include "text/Catalog.h"
 #include "export/CsvExport.h"
 #include "history/TcxWriter.h"
 #include "history/TotalsText.h"

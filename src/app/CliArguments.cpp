@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "app/Translate.h"
+#include "text/Catalog.h"
 #include "io/AtomicFile.h"
 
 namespace strivo {

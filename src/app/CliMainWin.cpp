@@ -16,7 +16,7 @@
 
 #include "app/Cli.h"
 #include "app/Process.h"
-#include "app/Translate.h"
+#include "text/Catalog.h"
 #include "settings/Settings.h"
 #include "text/WideText.h"
 

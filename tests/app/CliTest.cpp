@@ -8,7 +8,7 @@
 
 #include "../support/StandInServices.h"
 #include "app/TerminalTable.h"
-#include "app/Translate.h"
+#include "text/Catalog.h"
 #include "store/RunStore.h"
 
 namespace strivo {

@@ -6,8 +6,8 @@ set -euo pipefail
 cd "$1"
 pot=$(mktemp)
 trap 'rm -f "$pot"' EXIT
-xgettext --language=C++ --from-code=UTF-8 --keyword=Tr --keyword=TrN:1,2 --keyword=N_ \
-         --no-wrap --package-name=strivo-cli -o - $(grep -rlE --include='*.cpp' --include='*.h' '\b(Tr|TrN|N_)\(' src) |
+xgettext --language=C++ --from-code=UTF-8 --keyword=Tr --keyword=TrN:1,2 --keyword=N_ --keyword=Zh \
+         --no-wrap --package-name=strivo-cli -o - $(grep -rlE --include='*.cpp' --include='*.h' '\b(Tr|TrN|N_|Zh)\(' src) |
   sed -e 's/charset=CHARSET/charset=UTF-8/' -e '/^msgid ".*{[0-9]}/i #, python-brace-format' >"$pot"
 status=0
 for po in po/*.po; do

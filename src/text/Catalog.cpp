@@ -1,4 +1,4 @@
-#include "app/Translate.h"
+#include "text/Catalog.h"
 
 #include <algorithm>
 #include <array>
@@ -79,13 +79,37 @@ void UseLanguages(const std::vector<std::string>& languages) {
     }
 }
 
+const MessageCatalog* CatalogInUse() {
+    return g_catalog;
+}
+
+const MessageCatalog* ChineseCatalog() {
+    static const MessageCatalog* const chinese = [] {
+        for (const MessageCatalog& catalog : BuiltInCatalogs()) {
+            if (std::string_view(catalog.language) == "zh_CN") {
+                return &catalog;
+            }
+        }
+        return static_cast<const MessageCatalog*>(nullptr);
+    }();
+    return chinese;
+}
+
 const char* Tr(const char* english) {
-    const CatalogMessage* message = Find(g_catalog, english);
+    return TrIn(g_catalog, english);
+}
+
+const char* TrIn(const MessageCatalog* catalog, const char* english) {
+    const CatalogMessage* message = Find(catalog, english);
     return message != nullptr ? message->forms[0] : english;
 }
 
 const char* TrN(const char* one, const char* many, unsigned long count) {
-    const MessageCatalog* catalog = g_catalog;
+    return TrNIn(g_catalog, one, many, count);
+}
+
+const char* TrNIn(const MessageCatalog* catalog, const char* one, const char* many,
+                  unsigned long count) {
     const CatalogMessage* message = Find(catalog, one);
     if (message == nullptr || message->englishPlural == nullptr) {
         return count == 1 ? one : many;

@@ -1,9 +1,10 @@
 #pragma once
 
-// strivo-cli's sentences in the user's language, from the catalogs compiled
-// into the program from po/*.po (cmake/CompileCatalogs.cmake), so that a
-// copied or installed program keeps them. Until main picks a language (and
-// in the unit tests) they stay English.
+// The one catalogue of the program's words, compiled into it from po/*.po
+// (cmake/CompileCatalogs.cmake), so that a copied or installed program keeps
+// them. strivo-cli speaks the user's language: until main picks one (and in
+// the unit tests) it stays English. The window speaks Chinese whatever the
+// locale: its words come from the zh_CN catalogue always (Zh).
 
 #include <functional>
 #include <span>
@@ -42,11 +43,23 @@ std::vector<std::string> LanguagesFromEnvironment(
 // Called before any thread that translates starts.
 void UseLanguages(const std::vector<std::string>& languages);
 
-// The translation of an English sentence.
+// The catalogue in use (null: English), and the window's.
+const MessageCatalog* CatalogInUse();
+const MessageCatalog* ChineseCatalog();
+
+// The translation of an English sentence, in the catalogue in use or in `catalog`.
 const char* Tr(const char* english);
+const char* TrIn(const MessageCatalog* catalog, const char* english);
 
 // The translation of the form that goes with `count`.
 const char* TrN(const char* one, const char* many, unsigned long count);
+const char* TrNIn(const MessageCatalog* catalog, const char* one, const char* many,
+                  unsigned long count);
+
+// A window text (UTF-8), in Chinese whatever the locale.
+inline const char* Zh(const char* english) {
+    return TrIn(ChineseCatalog(), english);
+}
 
 // Marks a sentence for the catalogs where it cannot be translated yet (a
 // table built before main); Tr translates it where it is used.
