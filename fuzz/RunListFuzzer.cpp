@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "FuzzSupport.h"
-#include "rows/RunTable.h"
+#include "model/RunTable.h"
 #include "runservice/RunList.h"
 
 namespace {

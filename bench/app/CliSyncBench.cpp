@@ -24,7 +24,7 @@
 
 #include "../support/Shell.h"
 #include "../support/StandInProcess.h"
-#include "rows/RunTable.h"
+#include "model/RunTable.h"
 #include "runservice/RunList.h"
 #include "runservice/RunServiceWorker.h"
 #include "site/RunLogForm.h"

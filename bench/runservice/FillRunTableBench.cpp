@@ -10,7 +10,7 @@
 #include <map>
 #include <string>
 
-#include "rows/RunTable.h"
+#include "model/RunTable.h"
 #include "net/BodyLineReader.h"
 #include "runservice/RunList.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "../support/Shell.h"
-#include "rows/RunTable.h"
+#include "model/RunTable.h"
 #include "sim/Site.h"
 #include "site/RunLogForm.h"
 #include "site/SiteWorker.h"

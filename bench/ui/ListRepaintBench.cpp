@@ -8,7 +8,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "rows/RunTable.h"
+#include "model/RunTable.h"
 #include "ui/wx/RunListView.h"
 
 namespace {

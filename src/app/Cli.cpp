@@ -14,7 +14,7 @@
 #include "history/TcxWriter.h"
 #include "history/TotalsText.h"
 #include "io/AtomicFile.h"
-#include "rows/RunTable.h"
+#include "model/RunTable.h"
 #include "runservice/RunList.h"
 #include "runservice/RunServiceWorker.h"
 #include "settings/Settings.h"

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "rows/RunTable.h"
+#include "model/RunTable.h"
 
 namespace strivo {
 

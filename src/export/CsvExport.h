@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "io/AtomicFile.h"
-#include "rows/RunTable.h"
+#include "model/RunTable.h"
 
 namespace strivo {
 

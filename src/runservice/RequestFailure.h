@@ -1,7 +1,7 @@
 #pragma once
 
 #include "net/WebSession.h"
-#include "rows/ProgressMessage.h"
+#include "model/Progress.h"
 
 namespace strivo {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "rows/RunTable.h"
+#include "model/RunTable.h"
 #include "store/RunStore.h"
 
 namespace strivo {

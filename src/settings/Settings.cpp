@@ -5,6 +5,7 @@
 
 #include "settings/IniFile.h"
 #include "text/CodePage.h"
+#include "text/TextHelpers.h"
 
 namespace strivo {
 namespace {
@@ -153,6 +154,14 @@ std::string ServiceUrl(const Settings& settings, std::string_view pathAndQuery) 
 
 std::string SiteUrl(const Settings& settings, std::string_view pathAndQuery) {
     return Url(false, settings.siteHost, settings.sitePort, pathAndQuery);
+}
+
+ServiceKey ServiceKeyOf(const Settings& settings) {
+    return {LowerAscii(settings.serviceHost), settings.serviceHttpsPort};
+}
+
+SiteKey SiteKeyOf(const Settings& settings) {
+    return {LowerAscii(settings.siteHost), settings.sitePort, settings.siteUser};
 }
 
 }  // namespace strivo

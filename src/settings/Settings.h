@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "io/AtomicFile.h"
+#include "model/Runs.h"
 
 namespace strivo {
 
@@ -74,5 +75,9 @@ FileResult SaveSettings(const std::filesystem::path& path, std::string_view serv
 // the bare address).
 std::string ServiceUrl(const Settings& settings, std::string_view pathAndQuery);  // always HTTPS
 std::string SiteUrl(const Settings& settings, std::string_view pathAndQuery);
+
+// The keys the store files runs and posts under for these settings.
+ServiceKey ServiceKeyOf(const Settings& settings);
+SiteKey SiteKeyOf(const Settings& settings);
 
 }  // namespace strivo

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "rows/RunTable.h"
+#include "model/RunTable.h"
 
 namespace strivo {
 

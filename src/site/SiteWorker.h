@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "rows/ProgressMessage.h"
-#include "rows/RunTable.h"
+#include "model/Progress.h"
+#include "model/RunTable.h"
 #include "net/WebSession.h"
 #include "settings/Settings.h"
 

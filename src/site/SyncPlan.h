@@ -5,7 +5,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "rows/RunTable.h"
+#include "model/RunTable.h"
 #include "store/RunStore.h"
 
 namespace strivo {

@@ -26,13 +26,6 @@ StoreTime FromMillis(std::int64_t ms) {
     return StoreTime(std::chrono::duration_cast<StoreTime::duration>(std::chrono::milliseconds(ms)));
 }
 
-std::string Lower(std::string text) {
-    for (char& c : text) {
-        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    }
-    return text;
-}
-
 // The path in UTF-8: SQLite's file names and the reasons use it.
 std::string PathText(const std::filesystem::path& path) {
     if (path.empty()) {
@@ -207,10 +200,6 @@ std::string NotARegularFile(const std::filesystem::path& path) {
 
 }  // namespace
 
-const char* PostStateName(PostState state) {
-    return kPostStates[static_cast<int>(state)];
-}
-
 std::filesystem::path StorePathFor(const std::filesystem::path& settingsPath) {
     std::error_code error;
     std::filesystem::path resolved = std::filesystem::weakly_canonical(settingsPath, error);
@@ -224,14 +213,6 @@ std::filesystem::path StoreLockPathFor(const std::filesystem::path& storePath) {
     std::filesystem::path lock = storePath;
     lock += ".lock";
     return lock;
-}
-
-ServiceKey ServiceKeyOf(const Settings& settings) {
-    return {Lower(settings.serviceHost), settings.serviceHttpsPort};
-}
-
-SiteKey SiteKeyOf(const Settings& settings) {
-    return {Lower(settings.siteHost), settings.sitePort, settings.siteUser};
 }
 
 // A transaction that rolls back unless committed; BEGIN IMMEDIATE takes the

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "io/AtomicFile.h"
-#include "settings/Settings.h"
+#include "model/Runs.h"
 
 struct sqlite3;
 
@@ -69,67 +69,17 @@ struct StoreResult {
     explicit operator bool() const { return error == StoreError::None; }
 };
 
-using StoreTime = std::chrono::system_clock::time_point;
-
 // strivo.db beside the settings file, symbolic links resolved, so syncing
 // through a link and through the real path use one store.
 std::filesystem::path StorePathFor(const std::filesystem::path& settingsPath);
 // strivo.db.lock beside the store.
 std::filesystem::path StoreLockPathFor(const std::filesystem::path& storePath);
 
-// Where runs come from: the run service's host (lower case) and port.
-struct ServiceKey {
-    std::string host;
-    int port = 0;
-};
-// Where runs go: the community site's host (lower case), port and user.
-struct SiteKey {
-    std::string host;
-    int port = 0;
-    std::string user;
-};
-ServiceKey ServiceKeyOf(const Settings& settings);
-SiteKey SiteKeyOf(const Settings& settings);
 
-// One run of a downloaded list, the texts exactly as the service sent them
-// ("2010-04-18T07:05:11+08:00", "5.0321" km, "1834000" ms, "321", ...).
-struct DownloadedRun {
-    std::string_view runId, startTime, distance, duration, calories, syncTime;
-};
 
-// A stored run: the texts as sent and what the store read from them.
-struct StoredRun {
-    std::string runId, startTime, distance, duration, calories, syncTime;
-    std::optional<std::int64_t> startUtcMs, syncUtcMs;  // without an offset, no instant
-    std::optional<int> startOffsetMinutes, syncOffsetMinutes;
-    std::optional<double> distanceMetres;
-    std::optional<std::int64_t> durationMs, calorieCount;
-    StoreTime firstSeen, lastSeen;
-    bool inLatestList = false;  // false: the service stopped listing it
-};
 
-enum class PostState { Sending, Confirmed, Failed, Unknown };
-const char* PostStateName(PostState state);  // "sending", "confirmed", ...
 
-struct PostRecord {
-    PostState state = PostState::Sending;
-    std::optional<StoreTime> intentAt, outcomeAt;
-    std::string reason;  // why it failed, or why its outcome is unknown
-};
 
-// How a post ended, as the sync saw it.
-enum class PostResult {
-    Confirmed,  // the site answered the post itself with 2xx
-    Failed,     // any other answer, or no connection: posted again next time
-    Unknown,    // sent, no complete answer: held back until settled
-    NotSent,    // the request never left: the intent is undone
-};
-struct PostOutcome {
-    std::string runId;
-    PostResult result = PostResult::Confirmed;
-    std::string reason;
-    StoreTime at;
-};
 
 struct ImportReport {
     int imported = 0;   // lines read as confirmed posts this time

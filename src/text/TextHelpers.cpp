@@ -141,8 +141,9 @@ std::string FormatDuration(std::string_view milliseconds) {
 
 namespace {
 
+// PercentEncode writes upper-case digits only.
 int PercentHexValue(char c) {
-    return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    return c >= 'a' && c <= 'f' ? -1 : HexDigitValue(c);
 }
 
 bool IsPercentUnreserved(char c) {
@@ -192,6 +193,28 @@ void AppendMarkupEscaped(std::string& out, std::string_view text, bool forXml) {
                 }
         }
     }
+}
+
+char LowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string LowerAscii(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) {
+        c = LowerAscii(c);
+    }
+    return lower;
+}
+
+int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if ((c | 0x20) >= 'a' && (c | 0x20) <= 'f') {
+        return (c | 0x20) - 'a' + 10;
+    }
+    return -1;
 }
 
 }  // namespace strivo

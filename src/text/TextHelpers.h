@@ -62,4 +62,12 @@ void AppendMarkupEscaped(std::string& out, std::string_view text, bool forXml);
 std::string FormatDuration(std::int32_t milliseconds);
 std::string FormatDuration(std::string_view milliseconds);
 
+// ASCII letters in lower case; every other byte as it is (CP936 trail
+// bytes included, which a locale's tolower might change).
+char LowerAscii(char c);
+std::string LowerAscii(std::string_view text);
+
+// The value of a hexadecimal digit, either case; -1 for any other byte.
+int HexDigitValue(char c);
+
 }  // namespace strivo

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "rows/ProgressMessage.h"
+#include "model/Progress.h"
 #include "settings/Settings.h"
 
 namespace strivo {

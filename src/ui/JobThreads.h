@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "net/WebSession.h"
-#include "rows/RunTable.h"
+#include "model/RunTable.h"
 #include "runservice/RunServiceWorker.h"
 #include "settings/Settings.h"
 #include "site/SiteWorker.h"

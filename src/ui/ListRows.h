@@ -8,7 +8,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "rows/RunTable.h"
+#include "model/RunTable.h"
 #include "ui/RunColumns.h"
 
 namespace strivo {

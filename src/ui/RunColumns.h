@@ -4,7 +4,7 @@
 #include <array>
 #include <cstddef>
 
-#include "rows/RunRow.h"
+#include "model/RunRow.h"
 
 namespace strivo {
 

@@ -12,7 +12,7 @@
 
 #include "io/AtomicFile.h"
 #include "net/WebSession.h"
-#include "rows/RunTable.h"
+#include "model/RunTable.h"
 #include "settings/Settings.h"
 #include "store/RunStore.h"
 #include "ui/DialogState.h"

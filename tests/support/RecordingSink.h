@@ -4,7 +4,7 @@
 #include <mutex>
 #include <vector>
 
-#include "rows/ProgressMessage.h"
+#include "model/Progress.h"
 
 namespace strivo::test {
 

@@ -1,4 +1,4 @@
-#include "rows/RunTable.h"
+#include "model/RunTable.h"
 
 #include <algorithm>
 

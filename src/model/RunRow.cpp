@@ -1,4 +1,4 @@
-#include "rows/RunRow.h"
+#include "model/RunRow.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "rows/RunRows.h"
+#include "model/RunRows.h"
 
 #include <algorithm>
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "rows/RunRow.h"
+#include "model/RunRow.h"
 
 namespace strivo {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "rows/RunRows.h"
+#include "model/RunRows.h"
 
 namespace strivo {
 

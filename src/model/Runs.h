@@ -1,0 +1,68 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The runs and the run-log posts as every floor speaks of them.
+namespace strivo {
+
+using StoreTime = std::chrono::system_clock::time_point;
+
+// Where runs come from: the run service's host (lower case) and port.
+struct ServiceKey {
+    std::string host;
+    int port = 0;
+};
+// Where runs go: the community site's host (lower case), port and user.
+struct SiteKey {
+    std::string host;
+    int port = 0;
+    std::string user;
+};
+
+// One run of a downloaded list, the texts exactly as the service sent them
+// ("2010-04-18T07:05:11+08:00", "5.0321" km, "1834000" ms, "321", ...).
+struct DownloadedRun {
+    std::string_view runId, startTime, distance, duration, calories, syncTime;
+};
+
+// A stored run: the texts as sent and what the store read from them.
+struct StoredRun {
+    std::string runId, startTime, distance, duration, calories, syncTime;
+    std::optional<std::int64_t> startUtcMs, syncUtcMs;  // without an offset, no instant
+    std::optional<int> startOffsetMinutes, syncOffsetMinutes;
+    std::optional<double> distanceMetres;
+    std::optional<std::int64_t> durationMs, calorieCount;
+    StoreTime firstSeen, lastSeen;
+    bool inLatestList = false;  // false: the service stopped listing it
+};
+
+enum class PostState { Sending, Confirmed, Failed, Unknown };
+const char* PostStateName(PostState state);  // "sending", "confirmed", ...
+
+struct PostRecord {
+    PostState state = PostState::Sending;
+    std::optional<StoreTime> intentAt, outcomeAt;
+    // Why it failed, or why its outcome is unknown: a Problem's key
+    // (model/ProblemKey.h), or the words of an older version.
+    std::string reason;
+};
+
+// How a post ended, as the sync saw it.
+enum class PostResult {
+    Confirmed,  // the site answered the post itself with 2xx
+    Failed,     // any other answer, or no connection: posted again next time
+    Unknown,    // sent, no complete answer: held back until settled
+    NotSent,    // the request never left: the intent is undone
+};
+struct PostOutcome {
+    std::string runId;
+    PostResult result = PostResult::Confirmed;
+    std::string reason;  // as PostRecord::reason
+    StoreTime at;
+};
+
+}  // namespace strivo
