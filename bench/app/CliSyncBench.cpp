@@ -26,10 +26,10 @@
 #include "../support/StandInProcess.h"
 #include "model/RunTable.h"
 #include "runservice/RunList.h"
-#include "runservice/RunServiceWorker.h"
+#include "jobs/Download.h"
 #include "site/RunLogForm.h"
-#include "site/SiteWorker.h"
-#include "store/SharedStore.h"
+#include "jobs/Sync.h"
+#include "store/RunStore.h"
 #include "text/TextHelpers.h"
 
 namespace {
@@ -101,15 +101,10 @@ std::string WriteCurlPipeline(const strivo::Settings& settings,
     return script;
 }
 
-// Keeps the sync's last report.
-class LastReport : public strivo::ProgressSink {
+// Hears nothing: the counts come from the jobs' results.
+class NoReports : public strivo::ProgressSink {
 public:
-    void Post(strivo::ProgressReport report) override {
-        if (report.message == strivo::WM_SYNC_DONE) {
-            done = std::move(report);
-        }
-    }
-    strivo::ProgressReport done;
+    void Post(strivo::ProgressReport) override {}
 };
 
 struct Commits {
@@ -120,22 +115,20 @@ struct Commits {
 // A download and a sync into a new strivo.db beside `settingsFile`, as
 // strivo-cli sync makes them.
 Commits CountCommits(const std::filesystem::path& settingsFile) {
-    const strivo::Settings settings = strivo::ReadSettings(settingsFile);
-    const auto store = strivo::SharedStore::ForSettings(settingsFile);
-    const auto commits = [&store] {
-        return store->With([](strivo::RunStore* opened) { return opened ? opened->commits() : 0; });
-    };
     strivo::WebSessionConfig config;
     config.cookies = strivo::MakeCookieStore();
-    LastReport sink;
-    auto table = std::make_shared<strivo::RunTable>();
+    const strivo::jobs::Workspace where =
+        strivo::jobs::ForSettingsFile(settingsFile, strivo::ReadSettings(settingsFile), config);
+    const auto commits = [] { return strivo::RunStore::CommitsInProcess(); };
+    NoReports sink;
+    strivo::RunTable table;
     Commits counted;
     const std::uint64_t opened = commits();
-    strivo::StartDownload(settings, config, sink, table, {.store = store}).join();
+    (void)strivo::jobs::Download(where, table, sink);
     counted.download = commits() - opened;
-    strivo::StartSync(settings, config, sink, table, {.store = store}).join();
+    const strivo::SyncTally tally = strivo::jobs::Sync(where, table.Snapshot(), sink);
     counted.sync = commits() - opened - counted.download;
-    counted.posted = sink.done.total - sink.done.notPosted;
+    counted.posted = tally.total - tally.notPosted;
     return counted;
 }
 

@@ -72,7 +72,7 @@ public:
 
 void ChartDialogOpens(benchmark::State& state) {
     const strivo::ServiceKey service{"nikeplus.nike.com", 443};
-    const auto store = strivo::RunStore::OpenInMemory();
+    const auto store = *strivo::RunStore::OpenInMemory("history-bench");
     {
         std::vector<strivo::DownloadedRun> list;
         for (const strivo::StoredRun& run : Runs()) {
@@ -82,7 +82,7 @@ void ChartDialogOpens(benchmark::State& state) {
         store->StoreRuns(service, "runner", list, std::chrono::system_clock::now());
     }
     for (auto _ : state) {
-        strivo::StatsChart chart(store->Runs(service, "runner"));
+        strivo::StatsChart chart(*store->Runs(service, "runner"));
         chart.Resize({1280, 720, 2.0});
         CountingCanvas canvas;
         chart.Paint(canvas, chart.layout().width - 1280, chart.layout().width);

@@ -13,7 +13,7 @@
 #include "model/RunTable.h"
 #include "sim/Site.h"
 #include "site/RunLogForm.h"
-#include "site/SiteWorker.h"
+#include "jobs/Sync.h"
 #include "text/CodePage.h"
 #include "text/TextHelpers.h"
 
@@ -60,8 +60,9 @@ int main() {
     settings.sitePort = site.port();
     strivo::WebSessionConfig config;
     config.cookies = strivo::MakeCookieStore();
+    const strivo::jobs::Workspace where = *strivo::jobs::InMemory(settings, config);
     const auto strivoStart = Clock::now();
-    strivo::StartSync(settings, config, progress, table).join();
+    strivo::jobs::Sync(where, table->Snapshot(), progress);
     const double strivoSeconds = std::chrono::duration<double>(Clock::now() - strivoStart).count();
     if (site.entries().size() != kRuns) {
         std::cerr << "the site worker did not post every run\n";

@@ -47,11 +47,11 @@ std::filesystem::path FreshFolder() {
 }
 
 std::unique_ptr<strivo::RunStore> OpenStore(const std::filesystem::path& folder) {
-    std::unique_ptr<strivo::RunStore> store;
-    if (!strivo::RunStore::Open(folder / "strivo.db", &store)) {
+    auto store = strivo::RunStore::Open(folder / "strivo.db");
+    if (!store) {
         std::abort();
     }
-    return store;
+    return std::move(*store);
 }
 
 void StoreNewList(benchmark::State& state) {

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "net/WebSession.h"
+#include "jobs/Workspace.h"
 
 namespace strivo {
 

@@ -74,13 +74,13 @@ void WriteCsv(std::ostream& out, const RunRows& rows) {
     }
 }
 
-FileResult ExportCsv(const std::filesystem::path& path, const RunRows& rows) {
+Outcome ExportCsv(const std::filesystem::path& path, const RunRows& rows) {
     std::ostringstream content;
     WriteCsv(content, rows);
     return ExportDocument(path, content.str());
 }
 
-FileResult ExportDocument(const std::filesystem::path& path, std::string_view content) {
+Outcome ExportDocument(const std::filesystem::path& path, std::string_view content) {
     // Like any new document: readable and writable by all, less the umask.
     using std::filesystem::perms;
     return WriteFileAtomically(path, content,

@@ -18,8 +18,8 @@ void WriteCsv(std::ostream& out, const RunRows& rows);
 
 // Writes the rows to `path`, creating or replacing it. The earlier file stays
 // untouched unless every byte of the new one reached the disk.
-FileResult ExportCsv(const std::filesystem::path& path, const RunRows& rows);
+Outcome ExportCsv(const std::filesystem::path& path, const RunRows& rows);
 // The same for any document the window exports (the TCX file).
-FileResult ExportDocument(const std::filesystem::path& path, std::string_view content);
+Outcome ExportDocument(const std::filesystem::path& path, std::string_view content);
 
 }  // namespace strivo

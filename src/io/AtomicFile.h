@@ -5,33 +5,15 @@
 #include <string>
 #include <string_view>
 
+#include "model/Result.h"
+
 namespace strivo {
 
-// What kept a file operation from succeeding, for the caller to act on.
-enum class FileError {
-    None,
-    InUse,         // another AppendOnlyFile, in this process or another, holds the file
-    NotRegular,    // a device, a pipe or a folder
-    ReadOnly,      // a file marked read-only
-    Exists,        // CreateNewFile: something is there already
-    CannotFollow,  // a symbolic link that leads nowhere, or in a loop
-    CannotCreate,  // the file, or a temporary file beside it
-    CannotOpen,
-    CannotRead,
-    CannotWrite,  // writing, flushing or putting the file in its place
-    NotOpen,
-    Missing,  // FileLock without create: nothing there
-};
+// A path in UTF-8, as every message and SQLite take it.
+std::string PathText(const std::filesystem::path& path);
 
-// Result of a file operation: its kind (None when it succeeded) and, on a
-// failure, a short reason fit for a message.
-struct FileResult {
-    FileError kind = FileError::None;
-    std::string error;
-
-    bool ok() const { return kind == FileError::None; }
-    explicit operator bool() const { return ok(); }
-};
+// What a path named when it led to an open descriptor: FileNotRegular's {1}.
+inline constexpr const char* kKindDescriptor = "descriptor";
 
 // What a path names when it leads, through any links, to an open descriptor
 // (/dev/stdout, /dev/fd/N, /proc/self/fd/N): the descriptor's number in this
@@ -48,13 +30,13 @@ std::optional<int> DescriptorNamed(const std::filesystem::path& path);
 // is refused.
 // An existing file keeps its permission bits; a new file gets `newFileMode`
 // less the umask.
-FileResult WriteFileAtomically(const std::filesystem::path& path, std::string_view content,
+Outcome WriteFileAtomically(const std::filesystem::path& path, std::string_view content,
                                std::filesystem::perms newFileMode);
 
 // Creates `path` with `content` only if nothing exists there yet; the file
 // appears complete or not at all. Fails, touching nothing, when the path exists
 // in any form (even as a file that cannot be read).
-FileResult CreateNewFile(const std::filesystem::path& path, std::string_view content,
+Outcome CreateNewFile(const std::filesystem::path& path, std::string_view content,
                          std::filesystem::perms mode);
 
 // A file that only grows, one line at a time. Each Append reaches the disk
@@ -71,14 +53,15 @@ public:
     // line left without its line end (a write cut short) is ended first, so the
     // next line starts on a line of its own. One AppendOnlyFile holds a file at
     // a time, in any process: Open fails while another does, until it closes.
-    FileResult Open(const std::filesystem::path& path, std::filesystem::perms mode);
+    Outcome Open(const std::filesystem::path& path, std::filesystem::perms mode);
     void Close();
     bool IsOpen() const { return m_fd >= 0; }
     // Appends `line` (with its line end) in one write, then flushes it to disk.
-    FileResult Append(std::string_view line);
+    Outcome Append(std::string_view line);
 
 private:
     int m_fd = -1;
+    std::filesystem::path m_path;
 };
 
 // From now on SIGINT, SIGTERM and SIGHUP remove the temporary file of a save
@@ -96,12 +79,12 @@ public:
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
 
-    // Takes the lock on `path`, at once or not at all: fails with FileError::InUse
+    // Takes the lock on `path`, at once or not at all: fails with FileInUse
     // while another holds it. Creates the file with `mode` when missing and
-    // `create` is set; without it a missing file fails with "missing". What is
+    // `create` is set; without it a missing file fails with FileMissing. What is
     // there must be a regular file; a FIFO or a device is refused without
     // waiting for a writer.
-    FileResult Lock(const std::filesystem::path& path, std::filesystem::perms mode, bool create);
+    Outcome Lock(const std::filesystem::path& path, std::filesystem::perms mode, bool create);
     void Unlock();
     bool IsLocked() const { return m_fd >= 0; }
 
@@ -109,13 +92,8 @@ private:
     int m_fd = -1;
 };
 
-// Reads a whole file. `exists` tells a missing file apart from one that
+// Reads a whole file; FileMissing tells a missing file apart from one that
 // exists but cannot be read.
-struct FileContent {
-    bool exists = false;
-    bool ok = false;
-    std::string bytes;
-};
-FileContent ReadWholeFile(const std::filesystem::path& path);
+Result<std::string> ReadWholeFile(const std::filesystem::path& path);
 
 }  // namespace strivo

@@ -18,8 +18,27 @@
 namespace strivo {
 namespace {
 
-std::string Reason(const char* what, int error) {
-    return std::string(what) + ": " + std::strerror(error);
+// The problem of `path`, in the system's words for `error`; a full disk and
+// the file size limit are problems of their own.
+Problem Fail(ProblemCode code, const std::filesystem::path& path, int error) {
+    if (error == ENOSPC || error == EDQUOT) {
+        code = ProblemCode::FileDiskFull;
+    } else if (error == EFBIG) {
+        code = ProblemCode::FileTooLarge;
+    } else if (error == EMFILE || error == ENFILE) {
+        code = ProblemCode::FileNoDescriptor;
+    }
+    return Problem(code, {PathText(path)}, std::strerror(error));
+}
+
+Problem NotRegular(const std::filesystem::path& path, mode_t mode) {
+    const char* kind = S_ISDIR(mode)                    ? kKindFolder
+                       : S_ISFIFO(mode)                 ? kKindFifo
+                       : S_ISCHR(mode) || S_ISBLK(mode) ? kKindDevice
+                       : S_ISSOCK(mode)                 ? kKindSocket
+                       : S_ISLNK(mode)                  ? kKindSymlink
+                                                        : kKindOther;
+    return Problem(ProblemCode::FileNotRegular, {PathText(path), kind});
 }
 
 // Closes a descriptor on every path out.
@@ -91,7 +110,8 @@ void RemoveTemporariesAndDie(int signal) {
 class Temporary {
 public:
     explicit Temporary(const std::filesystem::path& target)
-        : m_path((FolderOf(target) / ("." + target.filename().string() + ".XXXXXX")).string()) {}
+        : m_target(target),
+          m_path((FolderOf(target) / ("." + target.filename().string() + ".XXXXXX")).string()) {}
     ~Temporary() {
         if (m_slot != nullptr) {
             m_slot->store(nullptr);
@@ -105,10 +125,10 @@ public:
 
     const std::string& path() const { return m_path; }
 
-    FileResult Write(std::string_view content, mode_t mode) {
+    Outcome Write(std::string_view content, mode_t mode) {
         FileDescriptor fd(::mkstemp(m_path.data()));
         if (fd.get() < 0) {
-            return {FileError::CannotCreate, Reason("cannot create a file in the folder", errno)};
+            return Fail(ProblemCode::FileCannotCreateTemporary, m_target, errno);
         }
         m_created = true;
         for (auto& slot : g_temporaries) {
@@ -119,21 +139,22 @@ public:
             }
         }
         if (::fchmod(fd.get(), mode) != 0) {
-            return {FileError::CannotWrite, Reason("cannot set permissions", errno)};
+            return Fail(ProblemCode::FileCannotSetPermissions, m_target, errno);
         }
         if (!WriteAll(fd.get(), content)) {
-            return {FileError::CannotWrite, Reason("cannot write", errno)};
+            return Fail(ProblemCode::FileCannotWrite, m_target, errno);
         }
         if (::fsync(fd.get()) != 0) {
-            return {FileError::CannotWrite, Reason("cannot flush to disk", errno)};
+            return Fail(ProblemCode::FileCannotFlush, m_target, errno);
         }
         if (::close(fd.release()) != 0) {
-            return {FileError::CannotWrite, Reason("cannot close", errno)};
+            return Fail(ProblemCode::FileCannotClose, m_target, errno);
         }
         return {};
     }
 
 private:
+    std::filesystem::path m_target;
     std::string m_path;
     bool m_created = false;
     std::atomic<const char*>* m_slot = nullptr;
@@ -165,12 +186,12 @@ std::filesystem::path ResolvedFolder(const std::filesystem::path& path) {
 }
 
 mode_t CurrentUmask() {
-    const FileContent status = ReadWholeFile("/proc/self/status");
-    const std::size_t at = status.bytes.find("Umask:");
+    const Result<std::string> status = ReadWholeFile("/proc/self/status");
+    const std::size_t at = status ? status->find("Umask:") : std::string::npos;
     if (at == std::string::npos) {
         return 022;
     }
-    return static_cast<mode_t>(std::strtoul(status.bytes.c_str() + at + 6, nullptr, 8));
+    return static_cast<mode_t>(std::strtoul(status->c_str() + at + 6, nullptr, 8));
 }
 
 }  // namespace
@@ -205,50 +226,51 @@ std::optional<int> DescriptorNamed(const std::filesystem::path& path) {
     return std::nullopt;
 }
 
-FileResult WriteFileAtomically(const std::filesystem::path& path, std::string_view content,
+Outcome WriteFileAtomically(const std::filesystem::path& path, std::string_view content,
                                std::filesystem::perms newFileMode) {
     // A link (a dotfile kept elsewhere, say) is followed: the file it names
     // is replaced, and the link stays.
     const std::optional<std::filesystem::path> target = FollowLinks(path);
     if (!target) {
-        return {FileError::CannotFollow, "cannot follow the links of " + path.string()};
+        return Problem(ProblemCode::FileCannotFollow, {PathText(path)});
     }
     if (DescriptorNamed(path)) {
-        return {FileError::NotRegular, "a descriptor, not a file: " + path.string()};
+        return Problem(ProblemCode::FileNotRegular, {PathText(path), kKindDescriptor});
     }
     mode_t mode = static_cast<mode_t>(newFileMode) & ~CurrentUmask();
     struct stat existing {};
     if (::stat(target->c_str(), &existing) == 0) {
         // Devices, pipes and folders are left alone.
         if (!S_ISREG(existing.st_mode)) {
-            return {FileError::NotRegular, "not a regular file: " + target->string()};
+            return NotRegular(*target, existing.st_mode);
         }
         mode = existing.st_mode & 07777;
     }
     Temporary temporary(*target);
-    if (FileResult written = temporary.Write(content, mode); !written) {
+    if (Outcome written = temporary.Write(content, mode); !written) {
         return written;
     }
     if (::rename(temporary.path().c_str(), target->c_str()) != 0) {
-        return {FileError::CannotWrite, Reason("cannot replace the file", errno)};
+        return Fail(ProblemCode::FileCannotReplace, *target, errno);
     }
     SyncFolder(FolderOf(*target));
     return {};
 }
 
-FileResult CreateNewFile(const std::filesystem::path& path, std::string_view content,
+Outcome CreateNewFile(const std::filesystem::path& path, std::string_view content,
                          std::filesystem::perms mode) {
     struct stat existing {};
     if (::lstat(path.c_str(), &existing) == 0) {
-        return {FileError::Exists, "already exists: " + path.string()};
+        return Problem(ProblemCode::FileExists, {PathText(path)});
     }
     Temporary temporary(path);
-    if (FileResult written = temporary.Write(content, static_cast<mode_t>(mode)); !written) {
+    if (Outcome written = temporary.Write(content, static_cast<mode_t>(mode)); !written) {
         return written;
     }
     // link() fails when the target exists, so a file created meanwhile is kept.
     if (::link(temporary.path().c_str(), path.c_str()) != 0) {
-        return {FileError::CannotCreate, Reason("cannot create the file", errno)};
+        return Fail(errno == EEXIST ? ProblemCode::FileExists : ProblemCode::FileCannotCreate, path,
+                    errno);
     }
     SyncFolder(FolderOf(path));
     return {};
@@ -276,41 +298,42 @@ void AppendOnlyFile::Close() {
     }
 }
 
-FileResult AppendOnlyFile::Open(const std::filesystem::path& path, std::filesystem::perms mode) {
+Outcome AppendOnlyFile::Open(const std::filesystem::path& path, std::filesystem::perms mode) {
     FileDescriptor fd(
         ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, static_cast<mode_t>(mode)));
     if (fd.get() < 0) {
-        return {FileError::CannotOpen, Reason("cannot open", errno)};
+        return Fail(ProblemCode::FileCannotOpen, path, errno);
     }
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        return {FileError::NotRegular, "not a regular file: " + path.string()};
+        return NotRegular(path, info.st_mode);
     }
     if (!TryLockExclusive(fd.get())) {
-        return {FileError::InUse, "in use by another Strivo"};
+        return Problem(ProblemCode::FileInUse, {PathText(path)});
     }
     char last = '\n';
     if (info.st_size > 0 && ::pread(fd.get(), &last, 1, info.st_size - 1) != 1) {
-        return {FileError::CannotRead, Reason("cannot read", errno)};
+        return Fail(ProblemCode::FileCannotRead, path, errno);
     }
     if (last != '\n' && (!WriteAll(fd.get(), "\n") || ::fdatasync(fd.get()) != 0)) {
-        return {FileError::CannotWrite, Reason("cannot write", errno)};
+        return Fail(ProblemCode::FileCannotWrite, path, errno);
     }
     Close();
     m_fd = fd.release();
+    m_path = path;
     SyncFolder(FolderOf(path));  // a file just created keeps its name after a power cut
     return {};
 }
 
-FileResult AppendOnlyFile::Append(std::string_view line) {
+Outcome AppendOnlyFile::Append(std::string_view line) {
     if (m_fd < 0) {
-        return {FileError::NotOpen, "not open"};
+        return Problem(ProblemCode::FileNotOpen, {PathText(m_path)});
     }
     if (!WriteAll(m_fd, line)) {
-        return {FileError::CannotWrite, Reason("cannot write", errno)};
+        return Fail(ProblemCode::FileCannotWrite, m_path, errno);
     }
     if (::fdatasync(m_fd) != 0) {
-        return {FileError::CannotWrite, Reason("cannot flush to disk", errno)};
+        return Fail(ProblemCode::FileCannotFlush, m_path, errno);
     }
     return {};
 }
@@ -326,36 +349,35 @@ void FileLock::Unlock() {
     }
 }
 
-FileResult FileLock::Lock(const std::filesystem::path& path, std::filesystem::perms mode,
+Outcome FileLock::Lock(const std::filesystem::path& path, std::filesystem::perms mode,
                           bool create) {
     // O_NONBLOCK: opening a FIFO would otherwise wait for a writer.
     FileDescriptor fd(::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | (create ? O_CREAT : 0),
                              static_cast<mode_t>(mode)));
     if (fd.get() < 0) {
-        return {errno == ENOENT ? FileError::Missing : FileError::CannotOpen,
-                errno == ENOENT ? "missing: " + path.string()
-                                       : Reason(("cannot open " + path.string()).c_str(), errno)};
+        return errno == ENOENT ? Problem(ProblemCode::FileMissing, {PathText(path)})
+                               : Fail(ProblemCode::FileCannotOpen, path, errno);
     }
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        return {FileError::NotRegular, "not a regular file: " + path.string()};
+        return NotRegular(path, info.st_mode);
     }
     if (!TryLockExclusive(fd.get())) {
-        return {FileError::InUse, "in use by another Strivo"};
+        return Problem(ProblemCode::FileInUse, {PathText(path)});
     }
     Unlock();
     m_fd = fd.release();
     return {};
 }
 
-FileContent ReadWholeFile(const std::filesystem::path& path) {
-    FileContent result;
+Result<std::string> ReadWholeFile(const std::filesystem::path& path) {
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) {
-        result.exists = errno != ENOENT && errno != ENOTDIR;
-        return result;
+        return errno == ENOENT || errno == ENOTDIR
+                   ? Problem(ProblemCode::FileMissing, {PathText(path)})
+                   : Fail(ProblemCode::FileCannotRead, path, errno);
     }
-    result.exists = true;
+    std::string bytes;
     char buffer[65536];
     for (;;) {
         const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
@@ -363,16 +385,14 @@ FileContent ReadWholeFile(const std::filesystem::path& path) {
             if (errno == EINTR) {
                 continue;
             }
-            result.bytes.clear();
-            return result;
+            return Fail(ProblemCode::FileCannotRead, path, errno);
         }
         if (got == 0) {
             break;
         }
-        result.bytes.append(buffer, static_cast<std::size_t>(got));
+        bytes.append(buffer, static_cast<std::size_t>(got));
     }
-    result.ok = true;
-    return result;
+    return bytes;
 }
 
 }  // namespace strivo

@@ -23,8 +23,27 @@ namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-std::string Reason(const char* what, DWORD error) {
-    return std::string(what) + ": " + std::system_category().message(static_cast<int>(error));
+// The problem of `path`, in the system's words for `error`; a full disk is
+// a problem of its own.
+Problem Fail(ProblemCode code, const std::filesystem::path& path, DWORD error) {
+    if (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) {
+        code = ProblemCode::FileDiskFull;
+    } else if (error == ERROR_TOO_MANY_OPEN_FILES) {
+        code = ProblemCode::FileNoDescriptor;
+    }
+    return Problem(code, {PathText(path)},
+                   std::system_category().message(static_cast<int>(error)));
+}
+
+// What a handle that is no regular file names.
+Problem NotRegular(const std::filesystem::path& path, HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    const char* kind = GetFileType(file) != FILE_TYPE_DISK ? kKindDevice
+                       : GetFileInformationByHandle(file, &info) &&
+                               (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+                           ? kKindFolder
+                           : kKindOther;
+    return Problem(ProblemCode::FileNotRegular, {PathText(path), kind});
 }
 
 class Handle {
@@ -73,12 +92,6 @@ DWORD AttributesFor(std::filesystem::perms mode) {
     return (mode & std::filesystem::perms::owner_write) == std::filesystem::perms::none
                ? FILE_ATTRIBUTE_READONLY
                : FILE_ATTRIBUTE_NORMAL;
-}
-
-// Paths in messages are UTF-8, as everything the CLI prints.
-std::string Utf8(const std::filesystem::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
 }
 
 // A file on a disk, not a folder, a device (NUL, CON) or a pipe.
@@ -151,7 +164,7 @@ public:
     void Placed() { m_placed = true; }
 
     // Read-only is set after the bytes are in; the file is made writable first.
-    FileResult Write(std::string_view content, DWORD attributes) {
+    Outcome Write(std::string_view content, DWORD attributes) {
         static std::atomic<unsigned> counter{0};
         const std::filesystem::path folder =
             m_target.has_parent_path() ? m_target.parent_path() : std::filesystem::path(".");
@@ -167,8 +180,7 @@ public:
                 if (error == ERROR_FILE_EXISTS && attempt < 100) {
                     continue;
                 }
-                return {FileError::CannotCreate,
-                        Reason("cannot create a file in the folder", error)};
+                return Fail(ProblemCode::FileCannotCreateTemporary, m_target, error);
             }
             m_created = true;
             for (auto& slot : g_temporaries) {
@@ -179,10 +191,10 @@ public:
                 }
             }
             if (!WriteAll(file.get(), content)) {
-                return {FileError::CannotWrite, Reason("cannot write", GetLastError())};
+                return Fail(ProblemCode::FileCannotWrite, m_target, GetLastError());
             }
             if (!FlushFileBuffers(file.get())) {
-                return {FileError::CannotWrite, Reason("cannot flush to disk", GetLastError())};
+                return Fail(ProblemCode::FileCannotFlush, m_target, GetLastError());
             }
             CloseHandle(file.release());
             if (attributes != FILE_ATTRIBUTE_NORMAL) {
@@ -207,12 +219,12 @@ std::optional<int> DescriptorNamed(const std::filesystem::path& /*path*/) {
     return std::nullopt;
 }
 
-FileResult WriteFileAtomically(const std::filesystem::path& path, std::string_view content,
+Outcome WriteFileAtomically(const std::filesystem::path& path, std::string_view content,
                                std::filesystem::perms newFileMode) {
     // A link is followed: the file it names is replaced, and the link stays.
     const std::optional<std::filesystem::path> target = FollowLinks(path);
     if (!target) {
-        return {FileError::CannotFollow, "cannot follow the links of " + Utf8(path)};
+        return Problem(ProblemCode::FileCannotFollow, {PathText(path)});
     }
     DWORD attributes = AttributesFor(newFileMode);
     // Opened, not only looked up: a device such as NUL has no attributes to tell.
@@ -220,42 +232,46 @@ FileResult WriteFileAtomically(const std::filesystem::path& path, std::string_vi
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (existing.valid()) {
         if (!IsRegularFile(existing.get())) {
-            return {FileError::NotRegular, "not a regular file: " + Utf8(*target)};
+            return NotRegular(*target, existing.get());
         }
         if ((GetFileAttributesW(target->c_str()) & FILE_ATTRIBUTE_READONLY) != 0) {
-            return {FileError::ReadOnly, "read-only file: " + Utf8(*target)};
+            return Problem(ProblemCode::FileReadOnly, {PathText(*target)});
         }
         attributes = FILE_ATTRIBUTE_NORMAL;
     }
     CloseHandle(existing.release());
     Temporary temporary(*target);
-    if (FileResult written = temporary.Write(content, attributes); !written) {
+    if (Outcome written = temporary.Write(content, attributes); !written) {
         return written;
     }
     // The rename reaches the disk before it returns.
     if (!MoveFileExW(temporary.path().c_str(), target->c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return {FileError::CannotWrite, Reason("cannot replace the file", GetLastError())};
+        return Fail(ProblemCode::FileCannotReplace, *target, GetLastError());
     }
     temporary.Placed();
     return {};
 }
 
-FileResult CreateNewFile(const std::filesystem::path& path, std::string_view content,
+Outcome CreateNewFile(const std::filesystem::path& path, std::string_view content,
                          std::filesystem::perms mode) {
     // A link counts as existing, even one that leads nowhere.
     if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES ||
         (GetLastError() != ERROR_FILE_NOT_FOUND && GetLastError() != ERROR_PATH_NOT_FOUND)) {
-        return {FileError::Exists, "already exists: " + Utf8(path)};
+        return Problem(ProblemCode::FileExists, {PathText(path)});
     }
     Temporary temporary(path);
-    if (FileResult written = temporary.Write(content, AttributesFor(mode)); !written) {
+    if (Outcome written = temporary.Write(content, AttributesFor(mode)); !written) {
         return written;
     }
     // Without MOVEFILE_REPLACE_EXISTING the move fails when the target exists,
     // so a file created meanwhile is kept.
     if (!MoveFileExW(temporary.path().c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH)) {
-        return {FileError::CannotCreate, Reason("cannot create the file", GetLastError())};
+        const DWORD error = GetLastError();
+        return Fail(error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS
+                        ? ProblemCode::FileExists
+                        : ProblemCode::FileCannotCreate,
+                    path, error);
     }
     temporary.Placed();
     return {};
@@ -277,19 +293,19 @@ void AppendOnlyFile::Close() {
     }
 }
 
-FileResult AppendOnlyFile::Open(const std::filesystem::path& path, std::filesystem::perms mode) {
+Outcome AppendOnlyFile::Open(const std::filesystem::path& path, std::filesystem::perms mode) {
     // FILE_APPEND_DATA without FILE_WRITE_DATA: every write lands at the end.
     Handle file(CreateFileW(path.c_str(), FILE_APPEND_DATA | GENERIC_READ, kShareAll, nullptr,
                             OPEN_ALWAYS, AttributesFor(mode), nullptr));
     if (!file.valid()) {
-        return {FileError::CannotOpen, Reason("cannot open", GetLastError())};
+        return Fail(ProblemCode::FileCannotOpen, path, GetLastError());
     }
     BY_HANDLE_FILE_INFORMATION info{};
     if (!IsRegularFile(file.get()) || !GetFileInformationByHandle(file.get(), &info)) {
-        return {FileError::NotRegular, "not a regular file: " + Utf8(path)};
+        return NotRegular(path, file.get());
     }
     if (!TryLockExclusive(file.get())) {
-        return {FileError::InUse, "in use by another Strivo"};
+        return Problem(ProblemCode::FileInUse, {PathText(path)});
     }
     const std::uint64_t size =
         (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
@@ -300,19 +316,20 @@ FileResult AppendOnlyFile::Open(const std::filesystem::path& path, std::filesyst
         at.OffsetHigh = static_cast<DWORD>((size - 1) >> 32);
         DWORD got = 0;
         if (!ReadFile(file.get(), &last, 1, &got, &at) || got != 1) {
-            return {FileError::CannotRead, Reason("cannot read", GetLastError())};
+            return Fail(ProblemCode::FileCannotRead, path, GetLastError());
         }
     }
     if (last != '\n' && (!WriteAll(file.get(), "\n") || !FlushFileBuffers(file.get()))) {
-        return {FileError::CannotWrite, Reason("cannot write", GetLastError())};
+        return Fail(ProblemCode::FileCannotWrite, path, GetLastError());
     }
     const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file.get()), _O_APPEND | _O_BINARY);
     if (fd < 0) {
-        return {FileError::CannotOpen, "cannot open: no descriptor left"};
+        return Problem(ProblemCode::FileNoDescriptor, {PathText(path)});
     }
     file.release();
     Close();
     m_fd = fd;
+    m_path = path;
     return {};
 }
 
@@ -327,25 +344,24 @@ void FileLock::Unlock() {
     }
 }
 
-FileResult FileLock::Lock(const std::filesystem::path& path, std::filesystem::perms mode,
+Outcome FileLock::Lock(const std::filesystem::path& path, std::filesystem::perms mode,
                           bool create) {
     Handle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
                             create ? OPEN_ALWAYS : OPEN_EXISTING, AttributesFor(mode), nullptr));
     if (!file.valid()) {
         const DWORD error = GetLastError();
-        return {error == ERROR_FILE_NOT_FOUND ? FileError::Missing : FileError::CannotOpen,
-                error == ERROR_FILE_NOT_FOUND ? "missing: " + Utf8(path)
-                                                     : Reason(("cannot open " + Utf8(path)).c_str(), error)};
+        return error == ERROR_FILE_NOT_FOUND ? Problem(ProblemCode::FileMissing, {PathText(path)})
+                                             : Fail(ProblemCode::FileCannotOpen, path, error);
     }
     if (!IsRegularFile(file.get())) {
-        return {FileError::NotRegular, "not a regular file: " + Utf8(path)};
+        return NotRegular(path, file.get());
     }
     if (!TryLockExclusive(file.get())) {
-        return {FileError::InUse, "in use by another Strivo"};
+        return Problem(ProblemCode::FileInUse, {PathText(path)});
     }
     const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file.get()), _O_BINARY);
     if (fd < 0) {
-        return {FileError::CannotOpen, "cannot open: no descriptor left"};
+        return Problem(ProblemCode::FileNoDescriptor, {PathText(path)});
     }
     file.release();
     Unlock();
@@ -353,44 +369,42 @@ FileResult FileLock::Lock(const std::filesystem::path& path, std::filesystem::pe
     return {};
 }
 
-FileResult AppendOnlyFile::Append(std::string_view line) {
+Outcome AppendOnlyFile::Append(std::string_view line) {
     if (m_fd < 0) {
-        return {FileError::NotOpen, "not open"};
+        return Problem(ProblemCode::FileNotOpen, {PathText(m_path)});
     }
     const auto file = reinterpret_cast<HANDLE>(_get_osfhandle(m_fd));
     if (!WriteAll(file, line)) {
-        return {FileError::CannotWrite, Reason("cannot write", GetLastError())};
+        return Fail(ProblemCode::FileCannotWrite, m_path, GetLastError());
     }
     if (!FlushFileBuffers(file)) {
-        return {FileError::CannotWrite, Reason("cannot flush to disk", GetLastError())};
+        return Fail(ProblemCode::FileCannotFlush, m_path, GetLastError());
     }
     return {};
 }
 
-FileContent ReadWholeFile(const std::filesystem::path& path) {
-    FileContent result;
+Result<std::string> ReadWholeFile(const std::filesystem::path& path) {
     Handle file(CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) {
         const DWORD error = GetLastError();
-        result.exists = error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
-        return result;
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                   ? Problem(ProblemCode::FileMissing, {PathText(path)})
+                   : Fail(ProblemCode::FileCannotRead, path, error);
     }
-    result.exists = true;
+    std::string bytes;
     char buffer[65536];
     for (;;) {
         DWORD got = 0;
         if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) {
-            result.bytes.clear();
-            return result;
+            return Fail(ProblemCode::FileCannotRead, path, GetLastError());
         }
         if (got == 0) {
             break;
         }
-        result.bytes.append(buffer, got);
+        bytes.append(buffer, got);
     }
-    result.ok = true;
-    return result;
+    return bytes;
 }
 
 }  // namespace strivo

@@ -12,7 +12,8 @@ namespace strivo {
 // values it carries, in order; a face turns a Problem into words through the
 // one catalogue (model/ProblemWords.h), never the other way round.
 enum class ProblemCode {
-    None,
+    None,   // failed, for no reason anyone gave (a window message from outside)
+    Words,  // `detail` holds the words of an older version, kept as they are
 
     // --- The network (net/): {0} "host:port" as the URL names it, or empty;
     // `detail` the transport's own words, if it has any.
@@ -38,10 +39,15 @@ enum class ProblemCode {
     NetOther,
     CertificateFileUnreadable,  // {0} the file
     CertificateFileNotPem,      // {0} the file
+    CertificateFileNotUsed,     // {0} the file, or empty for the built-in ones (Windows)
     BuiltInCertificatesDamaged,
     TransportCannotStart,
 
-    // --- The two services (runservice/, site/).
+    // --- The two services (runservice/, site/), and the jobs' steps.
+    ServiceSignInFailed,  // cause: why
+    RunListFailed,        // cause: why
+    SiteSignInFailed,     // cause: why
+    SyncFailed,           // cause: why
     SignInRefused,
     NoRunList,
     SessionEndedSignInPage,  // {0} RunID of the post the sign-in page answered

@@ -24,13 +24,14 @@ public:
     bool ok() const { return m_state.index() == 0; }
     explicit operator bool() const { return ok(); }
 
-    // Only after ok() said true.
+    // Only after ok() said true. Of a temporary, the value itself, moved out,
+    // so that `for (auto& run : *store.Runs(...))` holds no dangling reference.
     T& value() & { return std::get<0>(m_state); }
     const T& value() const& { return std::get<0>(m_state); }
-    T&& value() && { return std::get<0>(std::move(m_state)); }
+    T value() && { return std::get<0>(std::move(m_state)); }
     T& operator*() & { return value(); }
     const T& operator*() const& { return value(); }
-    T&& operator*() && { return std::move(*this).value(); }
+    T operator*() && { return std::move(*this).value(); }
     T* operator->() { return &value(); }
     const T* operator->() const { return &value(); }
 

@@ -4,9 +4,12 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "model/Problem.h"
 
 // What a session and its transport share: what a request asks for, how it
 // went, and the settings a session is made with.
@@ -96,6 +99,9 @@ struct TransferOutcome {
     bool requestSent = false;  // a POST went out whole: the server may have acted on it
     std::string location;      // a 3xx not followed: its Location header, as sent
     std::string detail;        // the transport's own words on a failure, if it has any
+    // TimedOut: which limit passed (NetStalled, NetDeadline or NetTooSlow),
+    // its {0}, the host, left for the session to fill.
+    std::optional<Problem> limit;
     bool reusedConnection = false;  // it went out on a kept-alive connection
 };
 

@@ -53,24 +53,24 @@ public:
 
     bool Exceeded(Clock::time_point now = Clock::now()) {
         if (now - m_lastActivity > m_stallLimit) {
-            m_why = "nothing moved for " + Seconds(m_stallLimit);
+            m_why = Problem(ProblemCode::NetStalled, {"", Seconds(m_stallLimit)});
         } else if (now > m_deadline) {
-            m_why = "not done within " + Seconds(m_deadline - m_start);
+            m_why = Problem(ProblemCode::NetDeadline, {"", Seconds(m_deadline - m_start)});
         } else if (now - m_rateStart >= m_window) {
             // The bytes moved since the window began: from the last sample before it.
             while (m_samples.size() >= 2 && m_samples[1].first <= now - m_window) {
                 m_samples.pop_front();
             }
             if (m_total - m_samples.front().second < m_minBytesPerWindow) {
-                m_why = "fewer than " + std::to_string(m_minBytesPerWindow) + " bytes in " +
-                        Seconds(m_window);
+                m_why = Problem(ProblemCode::NetTooSlow,
+                                {"", std::to_string(m_minBytesPerWindow), Seconds(m_window)});
             }
         }
-        return !m_why.empty();
+        return m_why.code != ProblemCode::None;
     }
 
-    // Which limit Exceeded found passed, in a few English words.
-    const std::string& Why() const { return m_why; }
+    // Which limit Exceeded found passed; its {0}, the host, left empty.
+    const Problem& Why() const { return m_why; }
 
     // When the stall limit runs out, if nothing moves before.
     Clock::time_point StallAt() const { return m_lastActivity + m_stallLimit; }
@@ -80,7 +80,7 @@ private:
         const auto tenths =
             std::chrono::duration_cast<std::chrono::milliseconds>(span).count() / 100;
         return std::to_string(tenths / 10) +
-               (tenths % 10 != 0 ? "." + std::to_string(tenths % 10) : "") + " s";
+               (tenths % 10 != 0 ? "." + std::to_string(tenths % 10) : "");
     }
 
     std::chrono::milliseconds m_stallLimit;
@@ -93,7 +93,7 @@ private:
     bool m_answered = false;
     std::uint64_t m_total = 0;
     std::deque<std::pair<Clock::time_point, std::uint64_t>> m_samples;  // (time, total)
-    std::string m_why;
+    Problem m_why;
 };
 
 }  // namespace strivo

@@ -27,9 +27,8 @@ public:
 
 // A transport, or why none could be made.
 struct MadeTransport {
-    std::unique_ptr<Transport> transport;       // null when it cannot be made
-    TransferError error = TransferError::None;  // then why, CertificateFile when the
-    std::string detail;                         // extra CAs cannot be read, in its words
+    std::unique_ptr<Transport> transport;  // null when it cannot be made
+    Problem problem;                       // then why
 };
 
 // The platform's transport, trusting `config`'s extra CAs besides the system's.

@@ -67,12 +67,12 @@ TransferError ErrorFor(CURLcode code, long osErrno) {
 MadeTransport MakeTransport(const WebSessionConfig& config) {
     LoadedCertificates loaded = TrustedCertificates::Load(config.caFile, config.caPem);
     if (!loaded.certificates) {
-        return {nullptr, TransferError::CertificateFile, std::move(loaded.why)};
+        return {nullptr, std::move(loaded.why)};
     }
     auto transport = TransportCurl::Create(
         config, std::make_shared<const TrustedCertificates>(std::move(*loaded.certificates)));
     if (!transport) {
-        return {nullptr, TransferError::OutOfMemory, "libcurl cannot start"};
+        return {nullptr, Problem(ProblemCode::TransportCannotStart, {}, "libcurl")};
     }
     return {std::move(transport)};
 }
@@ -225,7 +225,7 @@ TransferOutcome TransportCurl::Perform(const TransferRequest& request, std::stop
             break;
         case Abort::TimedOut:
             outcome.error = TransferError::TimedOut;
-            outcome.detail = m_clock->Why();
+            outcome.limit = m_clock->Why();
             break;
         case Abort::TooLarge:
             outcome.error = TransferError::TooLarge;

@@ -335,7 +335,7 @@ TransferOutcome TransportWinInet::Perform(const TransferRequest& request, std::s
     } else if (hop.error != TransferError::None && (m_timedOut || Exceeded())) {
         // The watch closed the handles, or WinINet's own time-out came first.
         outcome.error = TransferError::TimedOut;
-        outcome.detail = m_clock->Why();
+        outcome.limit = m_clock->Why();
     } else if (NeedsDetail(outcome.error)) {
         outcome.detail = DetailFor(hop.code);
     }
@@ -527,14 +527,11 @@ MadeTransport MakeTransport(const WebSessionConfig& config) {
     // the password in it) to check it against other authorities. Extra
     // authorities are refused rather than silently left out.
     if (!config.caFile.empty() || !config.caPem.empty()) {
-        return {nullptr, TransferError::CertificateFile,
-                (config.caFile.empty() ? std::string("extra certificates") : config.caFile) +
-                    ": not used on Windows, which trusts only the authorities in its "
-                    "certificate store; import the authority there and remove cafile"};
+        return {nullptr, Problem(ProblemCode::CertificateFileNotUsed, {config.caFile})};
     }
     auto transport = std::make_unique<TransportWinInet>(config);
     if (!transport->Ready()) {
-        return {nullptr, TransferError::Other, DetailFor(GetLastError())};
+        return {nullptr, Problem(ProblemCode::TransportCannotStart, {}, DetailFor(GetLastError()))};
     }
     return {std::move(transport)};
 }

@@ -73,16 +73,15 @@ LoadedCertificates TrustedCertificates::Load(const std::string& pemFile, const s
         std::ifstream in(pemFile, std::ios::binary);
         const std::string text(std::istreambuf_iterator<char>(in), {});
         if (!in.is_open() || in.bad()) {
-            return {std::nullopt, "cannot read the certificate file " + pemFile + ": " +
-                                      (errno != 0 ? std::strerror(errno) : "read error")};
+            return {std::nullopt, Problem(ProblemCode::CertificateFileUnreadable, {pemFile},
+                                          errno != 0 ? std::strerror(errno) : "")};
         }
         if (!trusted.AddPem(text)) {
-            return {std::nullopt, "the certificate file " + pemFile +
-                                      " holds something else than PEM certificates"};
+            return {std::nullopt, Problem(ProblemCode::CertificateFileNotPem, {pemFile})};
         }
     }
     if (!pem.empty() && !trusted.AddPem(pem)) {
-        return {std::nullopt, "the built-in certificates are damaged"};
+        return {std::nullopt, Problem(ProblemCode::BuiltInCertificatesDamaged)};
     }
     return {std::move(trusted), {}};
 }

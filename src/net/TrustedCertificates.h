@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "model/Problem.h"
+
 namespace strivo {
 
 // Where the system keeps its certificate authorities, as libcurl was built to
@@ -43,7 +45,7 @@ private:
 // The certificates, or why they cannot be loaded.
 struct LoadedCertificates {
     std::optional<TrustedCertificates> certificates;
-    std::string why;  // when there are none: which source and why
+    Problem why;  // when there are none: which source and why
 };
 
 }  // namespace strivo

@@ -1,6 +1,7 @@
 #include "net/WebSession.h"
 
 #include <condition_variable>
+#include <algorithm>
 #include <new>
 #include <utility>
 
@@ -16,50 +17,48 @@ constexpr const char* kUserAgent = "User-Agent: Mozilla/4.0 (compatible; MSIE 6.
 // A large POST would otherwise wait for "100 Continue", which old servers never send.
 constexpr const char* kNoExpect = "Expect:";
 
-// What went wrong, in a few English words.
-std::string CauseOf(TransferError error, long status) {
+ProblemCode CodeOf(TransferError error) {
     switch (error) {
         case TransferError::None:
-            return {};
+            return ProblemCode::None;
         case TransferError::Cancelled:
-            return "cancelled";
+            return ProblemCode::NetCancelled;
         case TransferError::TimedOut:
         case TransferError::ConnectTimeout:
-            return "time-out";
+            return ProblemCode::NetTimedOut;
         case TransferError::TooLarge:
-            return "answer too large";
+            return ProblemCode::NetTooLarge;
         case TransferError::Status:
-            return "status " + std::to_string(status);
+            return ProblemCode::NetStatus;
         case TransferError::ConnectionRefused:
-            return "connection refused";
+            return ProblemCode::NetRefused;
         case TransferError::CannotConnect:
-            return "cannot connect";
+            return ProblemCode::NetCannotConnect;
         case TransferError::UnknownHost:
-            return "unknown host";
+            return ProblemCode::NetUnknownHost;
         case TransferError::TooManyRedirects:
-            return "too many redirects";
+            return ProblemCode::NetTooManyRedirects;
         case TransferError::RedirectRefused:
-            return "redirect refused";
+            return ProblemCode::NetRedirectRefused;
         case TransferError::Untrusted:
-            return "certificate not trusted";
+            return ProblemCode::NetUntrusted;
         case TransferError::WrongHost:
-            return "certificate for another host";
+            return ProblemCode::NetWrongHost;
         case TransferError::Tls:
-            return "TLS handshake failed";
+            return ProblemCode::NetTls;
         case TransferError::ConnectionLost:
-            return "connection lost";
+            return ProblemCode::NetConnectionLost;
         case TransferError::BadUrl:
-            return "bad URL";
+            return ProblemCode::NetBadUrl;
         case TransferError::NoSession:
-            return "no session";
-        case TransferError::CertificateFile:
-            return "extra certificates unusable";
+            return ProblemCode::NetNoSession;
         case TransferError::OutOfMemory:
-            return "out of memory";
+            return ProblemCode::NetOutOfMemory;
+        case TransferError::CertificateFile:
         case TransferError::Other:
             break;
     }
-    return "network error";
+    return ProblemCode::NetOther;
 }
 
 // "host:port" of a URL, as written in it; empty when it names none.
@@ -75,15 +74,18 @@ std::string_view HostOf(std::string_view url) {
 
 // "localhost:8443: connection refused (Failed to connect to localhost port 8443)".
 HttpResult Failure(std::string_view url, TransferError error, long status = 0,
-                   std::string_view detail = {}) {
+                   std::string_view detail = {}, const std::optional<Problem>& limit = {}) {
     HttpResult result;
     result.status = status;
     result.error = error;
-    const std::string_view host = HostOf(url);
-    result.reason = std::string(host) + (host.empty() ? "" : ": ") + CauseOf(error, status);
-    if (!detail.empty()) {
-        result.reason += " (" + std::string(detail) + ")";
+    // A time-out says which limit passed.
+    result.problem = limit && limit->code != ProblemCode::None ? *limit : Problem(CodeOf(error));
+    result.problem.values.resize(std::max<std::size_t>(result.problem.values.size(), 1));
+    result.problem.values[0] = std::string(HostOf(url));
+    if (error == TransferError::Status) {
+        result.problem.values.push_back(std::to_string(status));
     }
+    result.problem.detail = std::string(detail);
     return result;
 }
 
@@ -147,9 +149,9 @@ HttpResult WebSession::OpenSession() {
                                  ? MadeTransport{m_config.makeTransport(m_config)}
                                  : MakeTransport(m_config);
         if (!made.transport) {
-            // The file's name and the cause say it all.
-            HttpResult failed = Failure({}, made.error);
-            failed.reason = made.detail.empty() ? failed.reason : made.detail;
+            HttpResult failed;
+            failed.error = TransferError::CertificateFile;
+            failed.problem = std::move(made.problem);
             return failed;
         }
         std::lock_guard lock(m_transportMutex);
@@ -228,7 +230,7 @@ HttpResult WebSession::Request(std::string_view url, RequestOptions options,
                 HttpResult result = Failure(
                     url,
                     outcome.error == TransferError::None ? TransferError::Status : outcome.error,
-                    outcome.status, outcome.detail);
+                    outcome.status, outcome.detail, outcome.limit);
                 result.requestSent = outcome.requestSent;
                 result.location = outcome.location;
                 return result;

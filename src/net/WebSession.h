@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "model/Problem.h"
 #include "net/Transfer.h"
 
 // The workers' HTTP client. Nothing of the transport underneath shows here:
@@ -17,9 +18,9 @@ struct HttpResult {
     long status = 0;   // final status; 0 when no response
     std::string body;  // CR LF line ends (see BodyLineReader); empty unless ok
     TransferError error = TransferError::None;
-    // Why not ok, in English: the host, the cause and the transport's own
-    // words, e.g. "localhost:8443: connection refused".
-    std::string reason;
+    // Why not ok: the cause, with the host ("localhost:8443") as its {0}
+    // and the transport's own words as its detail.
+    Problem problem;
     bool requestSent = false;  // a form went out whole
     // A 3xx not followed (RequestOptions::followRedirects): its Location header, as sent.
     std::string location;

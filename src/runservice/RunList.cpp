@@ -352,26 +352,4 @@ std::string BuildSummary(std::string_view accountData) {
 
 namespace strivo {
 
-void OrderByStart(std::vector<StoredRun>& runs) {
-    std::stable_sort(runs.begin(), runs.end(), [](const StoredRun& a, const StoredRun& b) {
-        return std::tie(a.startUtcMs, a.firstSeen) < std::tie(b.startUtcMs, b.firstSeen);
-    });
-}
-
-RunRows RowsOfStoredRuns(std::span<const StoredRun> runs) {
-    RunRows::Builder rows;
-    long long sequence = 0;
-    for (const StoredRun& run : runs) {
-        const std::string number = std::to_string(++sequence);
-        const std::string start = TrimTimestamp(run.startTime);
-        const std::int32_t durationMs = ReadMilliseconds(run.duration);
-        const std::string duration = FormatDuration(durationMs);
-        const std::string sync = TrimTimestamp(run.syncTime);
-        const std::array<std::string_view, kRunColumnCount> cells = {
-            number, start, run.distance, duration, run.calories, sync, run.runId};
-        rows.Emplace(cells, durationMs);
-    }
-    return rows.Finish();
-}
-
 }  // namespace strivo

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "model/RunTable.h"
-#include "store/RunStore.h"
+#include "model/Runs.h"
 
 namespace strivo {
 
@@ -79,13 +79,6 @@ private:
 
 // The rows of a whole run list.
 RunRows ParseRunList(std::string_view body);
-
-// Stored runs in the order a runner reads them: by UTC start (runs without
-// one first), then by when they were first seen.
-void OrderByStart(std::vector<StoredRun>& runs);
-// The rows a download makes of the same texts, numbered from 1 in the
-// order given, so export and sync see the same bytes as after a download.
-RunRows RowsOfStoredRuns(std::span<const StoredRun> runs);
 
 // Parses the whole body, then adds all its rows to the table in one step.
 void FillRunTable(RunTable& table, std::string_view body);

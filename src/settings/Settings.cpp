@@ -99,8 +99,8 @@ Settings LoadSettings(const std::filesystem::path& path) {
 }
 
 Settings ReadSettings(const std::filesystem::path& path) {
-    FileContent file = ReadWholeFile(path);
-    const SettingsText text(file.ok ? std::move(file.bytes) : std::string());
+    Result<std::string> file = ReadWholeFile(path);
+    const SettingsText text(file ? std::move(*file) : std::string());
     Settings settings;
     settings.serviceUser = text.Read(kServiceSection, "user", kValueBuffer);
     settings.servicePassword = text.Read(kServiceSection, "pwd", kValueBuffer);
@@ -133,16 +133,16 @@ Settings ReadSettings(const std::filesystem::path& path) {
     return settings;
 }
 
-FileResult SaveSettings(const std::filesystem::path& path, std::string_view serviceUser,
-                        std::string_view siteUser) {
-    FileContent file = ReadWholeFile(path);
-    if (file.exists && !file.ok) {
-        return {FileError::CannotRead, "cannot read " + path.string()};
+Outcome SaveSettings(const std::filesystem::path& path, std::string_view serviceUser,
+                     std::string_view siteUser) {
+    Result<std::string> file = ReadWholeFile(path);
+    if (!file && file.problem().code != ProblemCode::FileMissing) {
+        return file.problem();
     }
     // Both names in one replacement of the file, so that a crash between
     // them cannot leave one new and one old. The file keeps its encoding,
     // byte-order mark and line ends.
-    SettingsText text(std::move(file.bytes));
+    SettingsText text(file ? std::move(*file) : std::string());
     text.Write(kServiceSection, "user", serviceUser);
     text.Write(kSiteSection, "user", siteUser);
     return WriteFileAtomically(path, text.Content(), kOwnerOnly);

@@ -67,8 +67,8 @@ Settings LoadSettings(const std::filesystem::path& path);
 Settings ReadSettings(const std::filesystem::path& path);
 
 // Writes the two user names, and nothing else.
-FileResult SaveSettings(const std::filesystem::path& path, std::string_view serviceUser,
-                        std::string_view siteUser);
+Outcome SaveSettings(const std::filesystem::path& path, std::string_view serviceUser,
+                     std::string_view siteUser);
 
 // Where requests go: the scheme, the host and, when it is not the scheme's
 // default, the port, followed by `pathAndQuery` ("/index.php?x=1", or "" for

@@ -71,10 +71,6 @@ constexpr const char* N_(const char* english) {
 // can put them in its own order.
 std::string FillIn(std::string_view pattern, const std::vector<std::string>& values);
 
-// A reason a lower library gave in English, in the user's words: hosts,
-// paths, numbers and a library's own text stay as they are.
-std::string TrReason(std::string_view english);
-
 inline std::string AsText(std::string_view text) {
     return std::string(text);
 }

@@ -57,8 +57,8 @@ public:
     DialogUpdate OnJobStarted(JobKind kind);
     // No thread could be started: the buttons stay as they were.
     static const std::string& CannotStartThreadMessage();
-    // The runner's settling of runs could not be stored: Failure::Store or StoreInUse.
-    static std::string SettleFailedMessage(Failure failure);
+    // The runner's settling of runs could not be stored, and why.
+    static std::string SettleFailedMessage(const Problem& problem);
     // Values of the settings file that cannot be used, one line each.
     // `settingsFile`: the file's name in code page 936.
     static std::string SettingsProblemsMessage(const std::vector<SettingsProblem>& problems,
@@ -71,14 +71,15 @@ public:
     // opens and the dialog calls OnExportStarted, then OnExportFinished.
     std::optional<std::string> OnExportPressed(std::size_t rowCount) const;
     DialogUpdate OnExportStarted();
-    DialogUpdate OnExportFinished(bool ok, std::string_view path);
+    // `path` as the status line shows it (CP936); `problem` when it failed.
+    DialogUpdate OnExportFinished(std::string_view path, const std::optional<Problem>& problem);
 
     // The table now shows `count` stored runs, of a list last downloaded at
     // `downloaded` (local time, CP936; empty when never): the summary line says
     // so, and sync works on them as on downloaded rows.
     DialogUpdate OnStoredRunsShown(std::size_t count, std::string_view downloaded);
     // The store could not be read: why, as a message.
-    static std::string StoreReadFailedMessage(Failure failure);
+    static std::string StoreReadFailedMessage(const Problem& problem);
 
     // No browser could be started for the site's address `url`.
     DialogUpdate OnBrowserFailed(std::string_view url);

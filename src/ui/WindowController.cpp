@@ -5,10 +5,10 @@
 #include <ctime>
 #include <system_error>
 
-#include "export/CsvExport.h"
-#include "history/TcxWriter.h"
-#include "runservice/RunList.h"
-#include "store/SharedStore.h"
+#include "jobs/Export.h"
+#include "jobs/Settle.h"
+#include "jobs/StoredRuns.h"
+#include "text/Catalog.h"
 #include "text/CodePage.h"
 #include "ui/ControlIds.h"
 #include "ui/RunColumns.h"
@@ -20,9 +20,9 @@ namespace {
 // The state column's text for a post (CP936). A post still `sending` is one
 // whose outcome nobody knows yet.
 const std::string& PostStateText(PostState state) {
-    static const std::string confirmed = Utf8ToCp936("已上传");
-    static const std::string unknown = Utf8ToCp936("结果未知");
-    static const std::string failed = Utf8ToCp936("上传失败");
+    static const std::string confirmed = Utf8ToCp936(Zh(N_("Posted")));
+    static const std::string unknown = Utf8ToCp936(Zh(N_("Outcome unknown")));
+    static const std::string failed = Utf8ToCp936(Zh(N_("Posting failed")));
     switch (state) {
         case PostState::Confirmed:
             return confirmed;
@@ -53,11 +53,11 @@ std::string AtOffset(std::int64_t utcMs, int offsetMinutes) {
 // `strivo-cli runs` prints them), and the sync in the runner's local time,
 // which is the offset the run started in.
 std::string RunTimesTip(const StoredRun& run) {
-    std::string tip = Utf8ToCp936("开始时间：") + run.startTime + "\n" +
-                      Utf8ToCp936("同步时间：") + run.syncTime;
+    std::string tip = FillIn(Utf8ToCp936(Zh(N_("Start: {0}\nSynced: {1}"))),
+                             {run.startTime, run.syncTime});
     if (run.syncUtcMs && run.startOffsetMinutes) {
-        tip += Utf8ToCp936("（跑步者当地时间 ") + AtOffset(*run.syncUtcMs, *run.startOffsetMinutes) +
-               Utf8ToCp936("）");
+        tip += FillIn(Utf8ToCp936(Zh(N_(" (the runner's local time {0})"))),
+                      {AtOffset(*run.syncUtcMs, *run.startOffsetMinutes)});
     }
     return tip;
 }
@@ -74,7 +74,8 @@ std::string LocalMinute(StoreTime at) {
 
 }  // namespace
 
-WindowController::WindowController(WindowSurface& surface, WindowOptions options, JobLaunchers jobs)
+WindowController::WindowController(WindowSurface& surface, WindowOptions options,
+                                   jobs::JobLaunchers jobs)
     : m_surface(surface),
       m_options(std::move(options)),
       // Called on the job's thread.
@@ -99,10 +100,10 @@ void WindowController::OnReport(const ProgressReport& report) {
     Apply(m_state.OnReport(report));
     // A sync that starts turns posts left `sending` into unknown ones, and
     // one that ends has posted: the state column shows both.
-    if (report.message == WM_SITE_LOGIN_DONE || report.message == WM_SYNC_DONE) {
+    if (report.step == Step::SiteSignedIn || report.step == Step::SyncDone) {
         ShowPostStates();
     }
-    if (report.message == WM_RUNS_DONE) {
+    if (report.step == Step::RunsDownloaded) {
         m_runsById.reset();  // the download has stored its runs
     }
 }
@@ -120,8 +121,12 @@ void WindowController::Start() {
     });
     m_settings = m_options.settings ? *m_options.settings : LoadSettings(m_options.settingsPath);
     // The demo's store lives as long as the window, like its stand-ins.
-    m_store = m_options.settings ? SharedStore::InMemory()
-                                 : SharedStore::ForSettings(m_options.settingsPath);
+    m_where = jobs::ForSettingsFile(m_options.settingsPath, m_settings, m_options.sessionConfig);
+    if (m_options.settings) {
+        if (Result<jobs::Workspace> demo = jobs::InMemory(m_settings, m_options.sessionConfig)) {
+            m_where = std::move(*demo);
+        }
+    }
     UpdateData(false);
     ShowPostStates();
     Apply(DialogUpdate{m_state.view(), {}, {}, JobKind::None});
@@ -194,7 +199,11 @@ void WindowController::StartJob(JobKind kind) {
         return;
     }
     try {
-        m_jobs.Start(kind, m_settings, m_options.sessionConfig, m_store);
+        if (kind == JobKind::Download) {
+            m_jobs.StartDownload(Where());
+        } else {
+            m_jobs.StartSync(Where());
+        }
     } catch (const std::system_error&) {
         m_surface.ShowAppMessage(DialogState::CannotStartThreadMessage());
         return;
@@ -248,7 +257,7 @@ void WindowController::OnExport() {
     }
     const auto& [rows, file] = *chosen;
     Apply(m_state.OnExportStarted());
-    ShowExported(ExportCsv(file.path, rows), file.text);
+    ShowExported(jobs::ExportCsv(rows, {file.path}), file.text);
 }
 
 std::optional<std::pair<RunRows, ChosenFile>> WindowController::ChooseExport(
@@ -266,8 +275,9 @@ std::optional<std::pair<RunRows, ChosenFile>> WindowController::ChooseExport(
     return std::pair{std::move(rows), std::move(*file)};
 }
 
-void WindowController::ShowExported(const FileResult& written, const std::string& shownPath) {
-    Apply(m_state.OnExportFinished(written.ok(), shownPath));
+void WindowController::ShowExported(const Outcome& written, const std::string& shownPath) {
+    Apply(m_state.OnExportFinished(shownPath, written ? std::nullopt
+                                                      : std::optional<Problem>(written.problem())));
     if (written.ok()) {
         const std::string& status = m_state.view().status;
         ShowStatus(status, status.size() - shownPath.size());
@@ -291,20 +301,24 @@ void WindowController::OnVisitSite() {
     }
 }
 
-SiteKey WindowController::FieldsSite() {
-    Settings settings = m_settings;
-    settings.siteUser = m_surface.Text(IDC_SITE_USER);
-    return SiteKeyOf(settings);
+jobs::Workspace WindowController::Where() const {
+    jobs::Workspace where = m_where;
+    where.settings = m_settings;
+    return where;
+}
+
+jobs::Workspace WindowController::FieldsWhere() {
+    jobs::Workspace where = Where();
+    where.settings.serviceUser = m_surface.Text(IDC_SERVICE_USER);
+    where.settings.siteUser = m_surface.Text(IDC_SITE_USER);
+    return where;
 }
 
 void WindowController::ShowPostStates() {
-    const SiteKey site = FieldsSite();
-    auto posts = m_store->With([&site](RunStore* store) {
-        return store != nullptr ? store->Posts(site)
-                                : std::unordered_map<std::string, PostRecord>();
-    });
+    // A store that cannot be read shows no states; the jobs say why.
+    const Result<jobs::PostStates> posts = jobs::ReadPostStates(FieldsWhere());
     std::unordered_map<std::string, const std::string*> states;
-    for (const auto& [runId, post] : posts) {
+    for (const auto& [runId, post] : posts ? *posts : jobs::PostStates()) {
         states.emplace(runId, &PostStateText(post.state));
     }
     m_list.SetPostStates(std::move(states));
@@ -317,11 +331,11 @@ void WindowController::OnSiteUserEdited() {
 
 std::span<const WindowController::ListAction> WindowController::ListActions() {
     static constexpr ListAction kActions[] = {
-        {"已在网站上看到，标记为已上传", true, &WindowController::SettlePosted},
-        {"重新上传", true, &WindowController::SettleRepost},
-        {"显示本机保存的跑步记录", false, &WindowController::ShowStoredRuns},
-        {"跑量统计…", false, &WindowController::ShowStats},
-        {"导出TCX…", false, &WindowController::ExportTcx},
+        {N_("Seen on the site: mark as posted"), true, &WindowController::SettlePosted},
+        {N_("Post again"), true, &WindowController::SettleRepost},
+        {N_("Show the runs kept on this computer"), false, &WindowController::ShowStoredRuns},
+        {N_("Distance statistics…"), false, &WindowController::ShowStats},
+        {N_("Export TCX…"), false, &WindowController::ExportTcx},
     };
     return kActions;
 }
@@ -338,7 +352,8 @@ void WindowController::OnListMenu(std::span<const std::size_t> selectedRows) {
     const bool idle = !m_closing && !m_jobs.Running();
     std::vector<MenuItem> items;
     for (const ListAction& action : ListActions()) {
-        items.push_back({Utf8ToCp936(action.text), idle && (!action.needsRow || !runIds.empty())});
+        items.push_back(
+            {Utf8ToCp936(Zh(action.text)), idle && (!action.needsRow || !runIds.empty())});
     }
     const std::optional<std::size_t> chosen = m_surface.ShowListMenu(items);
     // The menu ran its own loop: the window may have started closing meanwhile.
@@ -347,67 +362,43 @@ void WindowController::OnListMenu(std::span<const std::size_t> selectedRows) {
     }
 }
 
-template <class Change>
-void WindowController::Settle(Change&& settle) {
-    const SiteKey site = FieldsSite();
+void WindowController::Settle(bool posted, std::span<const std::string> runIds) {
     // Like a sync, settling waits for no one: another process's sync refuses it.
-    SyncLock lock;
-    StoreResult result = lock.Acquire(m_store->path(), m_store->olderRecords());
-    if (result) {
-        result = m_store->With([&](RunStore* store) {
-            return store != nullptr ? settle(*store, site) : m_store->opened();
-        });
-    }
-    lock.Release();
+    const Result<jobs::Settled> settled = jobs::Settle(
+        FieldsWhere(), {posted ? jobs::SettleMode::Posted : jobs::SettleMode::Repost,
+                        std::vector<std::string>(runIds.begin(), runIds.end())});
     ShowPostStates();
-    if (!result) {
-        m_surface.ShowMessage(DialogState::SettleFailedMessage(
-            result.error == StoreError::InUse ? Failure::StoreInUse : Failure::Store));
+    if (!settled) {
+        m_surface.ShowMessage(DialogState::SettleFailedMessage(settled.problem()));
     }
 }
 
 void WindowController::SettlePosted(std::span<const std::string> runIds) {
-    Settle([runIds](RunStore& store, const SiteKey& site) {
-        return store.SettlePosted(site, runIds, std::chrono::system_clock::now());
-    });
+    Settle(/*posted=*/true, runIds);
 }
 
 void WindowController::SettleRepost(std::span<const std::string> runIds) {
-    Settle([runIds](RunStore& store, const SiteKey& site) {
-        return store.SettleRepost(site, runIds);
-    });
+    Settle(/*posted=*/false, runIds);
 }
 
 std::optional<std::vector<StoredRun>> WindowController::ReadStoredRuns(bool ordered) {
-    Settings settings = m_settings;
-    settings.serviceUser = m_surface.Text(IDC_SERVICE_USER);
-    StoreResult read = m_store->opened();
-    auto runs = m_store->With([&](RunStore* store) {
-        return store != nullptr ? store->Runs(ServiceKeyOf(settings), settings.serviceUser, &read)
-                                : std::vector<StoredRun>();
-    });
+    Result<jobs::StoredRunList> read = jobs::ReadStoredRuns(FieldsWhere(), false, ordered);
     if (!read) {
-        m_surface.ShowMessage(DialogState::StoreReadFailedMessage(
-            read.error == StoreError::InUse ? Failure::StoreInUse : Failure::Store));
+        m_surface.ShowMessage(DialogState::StoreReadFailedMessage(read.problem()));
         return std::nullopt;
     }
-    if (ordered) {
-        OrderByStart(runs);
-    }
-    return runs;
+    return std::move(read->runs);
 }
 
 const std::unordered_map<std::string, StoredRun>& WindowController::RunsById() {
     if (!m_runsById) {
         m_runsById.emplace();
-        const Settings& settings = m_settings;
-        m_store->With([&](RunStore* store) {
-            if (store != nullptr) {
-                for (StoredRun& run : store->Runs(ServiceKeyOf(settings), settings.serviceUser)) {
-                    m_runsById->emplace(run.runId, std::move(run));
-                }
+        // Tooltips only: a store that cannot be read gives none.
+        if (Result<jobs::StoredRunList> read = jobs::ReadStoredRuns(Where(), false, false)) {
+            for (StoredRun& run : read->runs) {
+                m_runsById->emplace(run.runId, std::move(run));
             }
-        });
+        }
     }
     return *m_runsById;
 }
@@ -433,7 +424,7 @@ void WindowController::ShowStoredRuns(std::span<const std::string>) {
     for (const StoredRun& run : *runs) {
         downloaded = std::max(downloaded, run.lastSeen);
     }
-    m_table->Replace(RowsOfStoredRuns(*runs));
+    m_table->Replace(jobs::RowsOfStoredRuns(*runs));
     m_runsById.reset();
     Apply(m_state.OnStoredRunsShown(runs->size(),
                                     runs->empty() ? std::string() : LocalMinute(downloaded)));
@@ -453,16 +444,15 @@ void WindowController::ExportTcx(std::span<const std::string>) {
         return;
     }
     const auto& [rows, file] = *chosen;
-    // The table's rows, each with what the store holds of it.
-    std::vector<StoredRun> runs;
-    const auto& stored = RunsById();
+    // The table's runs, each as the store holds it; nothing is written when
+    // the store cannot be read.
+    std::vector<std::string> runIds;
     for (const RunRow& row : rows) {
-        if (const auto run = stored.find(std::string(row[kColumnRunId])); run != stored.end()) {
-            runs.push_back(run->second);
-        }
+        runIds.emplace_back(row[kColumnRunId]);
     }
     Apply(m_state.OnExportStarted());
-    ShowExported(ExportDocument(file.path, WriteTcx(runs).text), file.text);
+    const Result<jobs::TcxExported> exported = jobs::ExportTcx(Where(), {file.path}, runIds);
+    ShowExported(exported ? Outcome() : Outcome(exported.problem()), file.text);
 }
 
 void WindowController::Close() {

@@ -10,19 +10,15 @@
 #include <utility>
 #include <vector>
 
-#include "io/AtomicFile.h"
-#include "net/WebSession.h"
+#include "jobs/JobThreads.h"
+#include "jobs/Workspace.h"
 #include "model/RunTable.h"
 #include "settings/Settings.h"
-#include "store/RunStore.h"
 #include "ui/DialogState.h"
-#include "ui/JobThreads.h"
 #include "ui/ListRows.h"
 #include "ui/WindowSurface.h"
 
 namespace strivo {
-
-class SharedStore;
 
 struct WindowOptions {
     std::filesystem::path settingsPath;  // read at start, user names saved at close
@@ -36,7 +32,7 @@ struct WindowOptions {
 // ended. Called on the window's thread.
 class WindowController {
 public:
-    WindowController(WindowSurface& surface, WindowOptions options, JobLaunchers jobs = {});
+    WindowController(WindowSurface& surface, WindowOptions options, jobs::JobLaunchers jobs = {});
     // Stops and joins the jobs where the window went without closing.
     ~WindowController();
 
@@ -87,12 +83,15 @@ private:
     // there are no rows (the runner is told) or the chooser was cancelled.
     std::optional<std::pair<RunRows, ChosenFile>> ChooseExport(
         std::optional<ChosenFile> (WindowSurface::*choose)());
-    // The end of an export: the status line says where the file went.
-    void ShowExported(const FileResult& written, const std::string& shownPath);
+    // The end of an export: the status line says where the file went, or a
+    // message why it did not.
+    void ShowExported(const Outcome& written, const std::string& shownPath);
     void StartJob(JobKind kind);
     void ShowSettingsProblems();
-    // The site of the settings, for the user now in the site user field.
-    SiteKey FieldsSite();
+    // Where the jobs work, with the settings as the fields hold them now;
+    // the list menu's jobs take the user names from the fields.
+    jobs::Workspace Where() const;
+    jobs::Workspace FieldsWhere();
     // Reads the state column's posts from the store again.
     void ShowPostStates();
     // The list menu's actions, on the selected rows' RunIDs.
@@ -108,9 +107,8 @@ private:
     std::optional<std::vector<StoredRun>> ReadStoredRuns(bool ordered = true);
     // The store's runs of the account by RunID, read once per list.
     const std::unordered_map<std::string, StoredRun>& RunsById();
-    // Runs `settle` on the store under the sync lock and shows the new states.
-    template <class Change>
-    void Settle(Change&& settle);
+    // Settles the runs under the store's sync lock and shows the new states.
+    void Settle(bool posted, std::span<const std::string> runIds);
 
     // One item of the list's menu: adding an item is one line in its table.
     struct ListAction {
@@ -127,7 +125,7 @@ private:
     std::optional<DialogView> m_shown;  // what the controls show
     Settings m_settings;                // with the credentials the fields hold
     std::shared_ptr<RunTable> m_table = std::make_shared<RunTable>();
-    std::shared_ptr<SharedStore> m_store;  // beside the settings file, or in memory
+    jobs::Workspace m_where;            // the settings file's store, or the demo's in memory
     ListRows m_list{m_table};
     int m_tableListener = 0;
     std::optional<std::unordered_map<std::string, StoredRun>> m_runsById;
@@ -136,7 +134,7 @@ private:
     Progress m_progress{*this};
 
     // Last, so they are joined before anything they use is destroyed.
-    JobThreads m_jobs;
+    jobs::JobThreads m_jobs;
 };
 
 }  // namespace strivo

@@ -7,9 +7,11 @@
 #include <sstream>
 
 #include "../support/StandInServices.h"
-#include "app/TerminalTable.h"
+#include "app/cli/TerminalTable.h"
 #include "text/Catalog.h"
 #include "store/RunStore.h"
+#include "store/StorePaths.h"
+#include "store/SyncLock.h"
 
 namespace strivo {
 namespace {
@@ -295,6 +297,10 @@ TEST_F(CliTest, FailuresAndUsageErrorsExitWithTheirCodes) {
     const auto good = WriteDemoConfig().string();
     const auto noPassword = m_folder / "nopwd.ini";
     test::WriteFile(noPassword, "[nike+]\r\nuser=me\r\n");
+    // strivo.db a folder: the same reason as the window's (WindowControllerTest).
+    const auto unusable = m_folder / "unusable" / "config.ini";
+    std::filesystem::create_directories(unusable.parent_path() / "strivo.db");
+    std::filesystem::copy_file(good, unusable);
     const auto badPort = m_folder / "port.ini";
     test::WriteFile(badPort, "[nike+]\r\nuser=me\r\nhttps_port=99999\r\n");
     const struct {
@@ -320,6 +326,7 @@ TEST_F(CliTest, FailuresAndUsageErrorsExitWithTheirCodes) {
         {{"download", "--demo", "--config", good}, 2, "--demo and --config do not go together"},
         {{"download", "--config", good, "--csv", "/proc/nope/x.csv"}, 1, "cannot write /proc/nope/x.csv"},
         {{"runs", "--config", good, "--tcx", "/proc/nope/x.tcx"}, 1, "cannot write /proc/nope/x.tcx"},
+        {{"runs", "--config", unusable.string(), "--tcx", "x.tcx"}, 1, "strivo.db is a folder, not a regular file; left as it is"},
         {{"stats", "--by=fortnight"}, 2, "--by takes week, month or year, not fortnight"},
         {{"sync", "--tcx=-"}, 2, "--tcx goes with runs or download"},
         {{"runs", "--svg=x.svg"}, 2, "--svg goes with stats"},

@@ -7,8 +7,8 @@
 
 #include "../support/RecordingSink.h"
 #include "../support/StandInServices.h"
-#include "runservice/RunServiceWorker.h"
-#include "site/SiteWorker.h"
+#include "jobs/Download.h"
+#include "jobs/Sync.h"
 
 namespace strivo {
 namespace {
@@ -24,10 +24,11 @@ protected:
     }
 
     std::jthread Download(test::RecordingSink& sink) {
-        return StartDownload(m_services.settings(), m_services.config(), sink, m_table);
+        return std::jthread([this, &sink] { (void)jobs::Download(m_where, *m_table, sink); });
     }
 
     test::StandInServices m_services{ManyRuns()};
+    jobs::Workspace m_where = *jobs::InMemory(m_services.settings(), m_services.config());
     std::shared_ptr<RunTable> m_table = std::make_shared<RunTable>();
 };
 
@@ -57,12 +58,13 @@ TEST_F(ConcurrencyTest, RefreshDuringASyncNeverPostsAHalfTable) {
     test::RecordingSink sync, refresh;
     std::atomic<bool> posting = false;
     sync.onReport = [&](const ProgressReport& report) {
-        if (report.message == WM_SYNC_PROGRESS) {
+        if (report.step == Step::Posted) {
             posting = true;
             posting.notify_one();
         }
     };
-    std::jthread syncThread = StartSync(m_services.settings(), m_services.config(), sync, m_table);
+    std::jthread syncThread(
+        [this, &sync, rows = m_table->Snapshot()] { jobs::Sync(m_where, rows, sync); });
     posting.wait(false);
     std::jthread refreshThread = Download(refresh);
     syncThread.join();

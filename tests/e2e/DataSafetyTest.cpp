@@ -16,7 +16,8 @@
 #include "../support/StandInServices.h"
 #include "export/CsvExport.h"
 #include "settings/Settings.h"
-#include "store/SharedStore.h"
+#include "store/RunStore.h"
+#include "store/StorePaths.h"
 
 namespace strivo {
 namespace {
@@ -117,10 +118,10 @@ TEST(DataSafety, KilledSyncsPostNoRunTwiceAndHoldBackTheOneInFlight) {
     const std::multiset<std::string> posted = siteIds();
     // Each run the site lacks is one the store holds back; the runner checks
     // the run log and settles each held run either way.
-    const auto store = SharedStore::ForSettings(config);
+    const auto store = std::move(*RunStore::Open(StorePathFor(config)));
     const SiteKey site = SiteKeyOf(services.settings());
     std::vector<std::string> missing, there;
-    for (const auto& [runId, post] : store->With([&](RunStore* open) { return open->Posts(site); })) {
+    for (const auto& [runId, post] : *store->Posts(site)) {
         if (post.state != PostState::Confirmed) {
             EXPECT_EQ(post.state, PostState::Unknown) << runId;
             (posted.count(runId) == 0 ? missing : there).push_back(runId);
@@ -128,10 +129,8 @@ TEST(DataSafety, KilledSyncsPostNoRunTwiceAndHoldBackTheOneInFlight) {
             EXPECT_EQ(posted.count(runId), 1u) << runId;
         }
     }
-    store->With([&](RunStore* open) {
-        EXPECT_TRUE(open->SettleRepost(site, missing));
-        return open->SettlePosted(site, there, std::chrono::system_clock::now());
-    });
+    EXPECT_TRUE(store->SettleRepost(site, missing));
+    EXPECT_TRUE(store->SettlePosted(site, there, std::chrono::system_clock::now()));
     ::waitpid(sync(), &status, 0);
     ASSERT_EQ(status, 0);
     const std::multiset<std::string> ids = siteIds();

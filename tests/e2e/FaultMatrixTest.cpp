@@ -12,8 +12,8 @@
 #include "../support/Cp936Literal.h"
 #include "../support/RecordingSink.h"
 #include "../support/StandInServices.h"
-#include "runservice/RunServiceWorker.h"
-#include "site/SiteWorker.h"
+#include "jobs/Download.h"
+#include "jobs/Sync.h"
 #include "ui/DialogState.h"
 
 namespace strivo {
@@ -191,7 +191,7 @@ TEST_P(FaultMatrixTest, EndsInTimeWithTheRightReportAndButtons) {
         // A good download first, so that there are runs to post.
         test::RecordingSink download;
         dialog.OnJobStarted(JobKind::Download);
-        StartDownload(settings, config, download, table).join();
+        (void)jobs::Download(*jobs::InMemory(settings, config), *table, download);
         for (const auto& report : download.reports()) {
             dialog.OnReport(report);
         }
@@ -206,7 +206,7 @@ TEST_P(FaultMatrixTest, EndsInTimeWithTheRightReportAndButtons) {
                 break;
             case Stage::AccountData:
                 sink.onReport = [&](const ProgressReport& report) {
-                    if (report.message == WM_SERVICE_LOGIN_DONE)
+                    if (report.step == Step::ServiceSignedIn)
                         service.Stop();
                 };
                 break;
@@ -215,13 +215,13 @@ TEST_P(FaultMatrixTest, EndsInTimeWithTheRightReportAndButtons) {
                 break;
             case Stage::RunList:
                 sink.onReport = [&](const ProgressReport& report) {
-                    if (report.message == WM_SUMMARY_READY)
+                    if (report.step == Step::SummaryReady)
                         service.Stop();
                 };
                 break;
             case Stage::RunLogPosts:
                 sink.onReport = [&](const ProgressReport& report) {
-                    if (report.message == WM_SITE_LOGIN_DONE)
+                    if (report.step == Step::SiteSignedIn)
                         site.Stop();
                 };
                 break;
@@ -236,9 +236,12 @@ TEST_P(FaultMatrixTest, EndsInTimeWithTheRightReportAndButtons) {
 
     const auto started = std::chrono::steady_clock::now();
     dialog.OnJobStarted(siteStage ? JobKind::Sync : JobKind::Download);
-    (siteStage ? StartSync(settings, config, sink, table)
-               : StartDownload(settings, config, sink, table))
-        .join();
+    const jobs::Workspace where = *jobs::InMemory(settings, config);
+    if (siteStage) {
+        jobs::Sync(where, table->Snapshot(), sink);
+    } else {
+        (void)jobs::Download(where, *table, sink);
+    }
     EXPECT_LT(std::chrono::steady_clock::now() - started, 15s);
 
     EXPECT_EQ(sink.Trace(), row.reports);

@@ -7,9 +7,12 @@
 #include "../support/Cp936Literal.h"
 #include "../support/RecordingSink.h"
 #include "../support/StandInServices.h"
-#include "runservice/RunServiceWorker.h"
-#include "site/SiteWorker.h"
-#include "store/SharedStore.h"
+#include "jobs/Download.h"
+#include "jobs/StoredRuns.h"
+#include "jobs/Sync.h"
+#include "model/ProblemWords.h"
+#include "store/RunStore.h"
+#include "store/SyncLock.h"
 #include "text/TextHelpers.h"
 
 namespace strivo {
@@ -31,41 +34,53 @@ RunRow Row(int n) {
             1510000};
 }
 
+// A problem's words in English.
+std::string Words(const std::optional<Problem>& problem) {
+    return problem ? DescribeIn(nullptr, *problem) : std::string();
+}
+
 class JobsTest : public ::testing::Test {
 protected:
+    // The test's workspace with `settings`.
+    jobs::Workspace Where(Settings settings) {
+        jobs::Workspace where = m_where;
+        where.settings = std::move(settings);
+        where.session = m_services.config();
+        return where;
+    }
+
     std::string Download(Settings settings) {
         test::RecordingSink sink;
         sink.onReport = [&](const ProgressReport& report) {
-            if (report.message == WM_SUMMARY_READY) {
+            if (report.step == Step::SummaryReady) {
                 m_rowsAtSummary = m_table->RowCount();
                 m_summary = report.summary;
             }
         };
-        StartDownload(settings, m_services.config(), sink, m_table, {m_store}).join();
+        (void)jobs::Download(Where(std::move(settings)), *m_table, sink);
         m_reports = sink.reports();
         return sink.Trace();
     }
 
     // Syncs rows 1 to `rows`, or `table`, with the test's store.
     std::string Sync(Settings settings, int rows, std::vector<RunRow> table = {},
-                     SyncOptions options = {}) {
+                     jobs::SyncOptions options = {}) {
         for (int i = 1; i <= rows; ++i) {
             table.push_back(Row(i));
         }
         m_table->Replace(std::move(table));
         test::RecordingSink sink;
-        options.store = options.store ? options.store : m_store;
-        StartSync(settings, m_services.config(), sink, m_table, options).join();
+        m_tally = jobs::Sync(Where(std::move(settings)), m_table->Snapshot(), sink, {}, options);
         m_reports = sink.reports();
         return sink.Trace(true);
     }
 
     // The state of each post the store holds, "801:confirmed 802:unknown ...".
     std::string PostStates() {
-        const auto posts = m_store->With(
-            [&](RunStore* store) { return store->Posts(SiteKeyOf(m_services.settings())); });
+        const auto posts = jobs::ReadPostStates(Where(m_services.settings()));
+        EXPECT_TRUE(posts) << Words(posts ? std::nullopt : std::optional(posts.problem()));
         std::map<std::string, std::string> sorted;
-        for (const auto& [runId, post] : posts) {
+        for (const auto& [runId, post] : *posts) {
             sorted[runId] = PostStateName(post.state);
         }
         std::string states;
@@ -88,15 +103,16 @@ protected:
     test::TempFolder m_folder;
     test::StandInServices m_services{OneRun()};
     std::shared_ptr<RunTable> m_table = std::make_shared<RunTable>();
-    std::shared_ptr<SharedStore> m_store = SharedStore::ForSettings(m_folder / "config.ini");
+    jobs::Workspace m_where = jobs::ForSettingsFile(m_folder / "config.ini", {}, {});
     std::vector<ProgressReport> m_reports;
+    SyncTally m_tally;
     std::size_t m_rowsAtSummary = 99;
     std::string m_summary;
 };
 
 TEST_F(JobsTest, DownloadSignsInEncodedAndFillsAnEmptiedTable) {
     m_table->Append({RunRow{{"old"}}});  // left from an earlier download
-    EXPECT_EQ(Download(m_services.settings()), "1026:0 1027:0 1028:0") << m_reports[0].cause.reason;
+    EXPECT_EQ(Download(m_services.settings()), "1026:0 1027:0 1028:0") << Words(m_reports[0].problem);
     EXPECT_EQ(m_rowsAtSummary, 0u) << "the table is emptied before the summary";
     EXPECT_EQ(m_summary,
               Cp936("晨跑的小李，您已完成 5.0321 KM，用时 0小时30分34秒，消耗 356 千卡。"));
@@ -113,13 +129,13 @@ TEST_F(JobsTest, FailedSignInsStopAtOnceAndSayWhy) {
     Settings wrong = m_services.settings();
     wrong.servicePassword = "wrong";
     EXPECT_EQ(Download(wrong), "1026:-1");
-    EXPECT_EQ(m_reports[0].cause.failure, Failure::Refused);
+    EXPECT_EQ(m_reports[0].problem->code, ProblemCode::SignInRefused);
     EXPECT_EQ(m_services.service.requests().size(), 1u) << "nothing asked after a failed sign-in";
 
     wrong = m_services.settings();
     wrong.sitePassword = "wrong";
     EXPECT_EQ(Sync(wrong, 2), "1029:-1");
-    EXPECT_EQ(m_reports[0].cause.failure, Failure::Refused);
+    EXPECT_EQ(m_reports[0].problem->code, ProblemCode::SignInRefused);
     EXPECT_TRUE(m_services.site.entries().empty());
 
     // Extra CAs that cannot be read keep the run service's session shut: a failed
@@ -128,17 +144,17 @@ TEST_F(JobsTest, FailedSignInsStopAtOnceAndSayWhy) {
     Settings noCa = m_services.settings();
     noCa.serviceCaFile = "/nonexistent/ca.pem";
     EXPECT_EQ(Download(noCa), "1026:-1");
-    EXPECT_EQ(m_reports[0].cause.reason,
+    EXPECT_EQ(Words(m_reports[0].problem),
               "cannot read the certificate file /nonexistent/ca.pem: No such file or directory");
-    EXPECT_EQ(m_reports[0].cause.failure, Failure::CertificateFile);
     EXPECT_EQ(Sync(noCa, 2), "1029:0 1031:0 1031:0 1030:0");
     EXPECT_TRUE(m_services.service.requests().empty());
 }
 
 TEST_F(JobsTest, SyncPostsEveryRowInOrderByteForByte) {
     EXPECT_EQ(Sync(m_services.settings(), 3), "1029:0 1031:0 1031:0 1031:0 1030:0");
-    EXPECT_EQ(m_reports[2].processed, 2);
-    EXPECT_EQ(m_reports[2].total, 3);
+    EXPECT_EQ(m_reports[4].step, Step::Posted);
+    EXPECT_EQ(m_reports[4].processed, 2);
+    EXPECT_EQ(m_reports[4].total, 3);
     const auto requests = m_services.site.requests();
     ASSERT_GE(requests.size(), 3u);
     EXPECT_EQ(requests[0].path, "/index.php");  // nobody signed in: no sign-out
@@ -167,11 +183,11 @@ TEST_F(JobsTest, SyncPostsEveryRowInOrderByteForByte) {
 TEST_F(JobsTest, RefusedPostIsCountedAndTheRestArrive) {
     m_services.site.AddFault({.path = "/runlogger.php", .onRequest = 3, .status = 500});
     EXPECT_EQ(Sync(m_services.settings(), 5).substr(42), "1030:-1");
-    const ProgressReport& done = m_reports.back();
+    const SyncTally& done = m_reports.back().tally;
     EXPECT_EQ(done.notPosted, 1);
     EXPECT_EQ(done.total, 5);
-    EXPECT_EQ(done.cause.failure, Failure::ServerError);
-    EXPECT_EQ(done.cause.status, 500);
+    EXPECT_EQ(done.problem->code, ProblemCode::NetStatus);
+    EXPECT_EQ(done.problem->Value(1), "500");
     EXPECT_EQ(m_services.site.entries().size(), 4u);
 }
 
@@ -187,42 +203,40 @@ TEST_F(JobsTest, EachRunReachesTheSiteOnceWhateverTheRetries) {
     m_services.site.AddFault({.path = "/runlogger.php", .onRequest = 2, .status = 500});
     m_services.site.AddFault({.path = "/runlogger.php", .onRequest = 4, .status = 500});
     EXPECT_EQ(Sync(m_services.settings(), 5).substr(42), "1030:-1");
-    EXPECT_EQ(m_reports.back().failedIds, (std::vector<std::string>{"802", "804"}));
+    EXPECT_EQ(m_tally.failedIds, (std::vector<std::string>{"802", "804"}));
     // The retry posts exactly the two that failed.
     EXPECT_EQ(Sync(m_services.settings(), 5), "1029:0 1031:0 1031:0 1030:0");
-    EXPECT_EQ(m_reports.back().alreadyPosted, 3);
+    EXPECT_EQ(m_tally.alreadyPosted, 3);
     // Nothing new: nothing is posted, and the report says so.
     EXPECT_EQ(Sync(m_services.settings(), 5), "1029:0 1030:0");
-    EXPECT_EQ(m_reports.back().total, 0);
-    EXPECT_EQ(m_reports.back().alreadyPosted, 5);
+    EXPECT_EQ(m_tally.total, 0);
+    EXPECT_EQ(m_tally.alreadyPosted, 5);
     // A run twice in the list goes once; a row without a RunID never.
     EXPECT_EQ(Sync(m_services.settings(), 0, {Row(6), Row(6), RunRow{{"7"}}, Row(8)}),
               "1029:0 1031:0 1031:0 1030:0");
-    EXPECT_EQ(m_reports.back().withoutId, 1);
+    EXPECT_EQ(m_tally.withoutId, 1);
     EXPECT_EQ(SiteIds(), "801 803 805 802 804 806 808 ");
-    // Kept on disk: a store opened afresh knows every run.
-    m_store = SharedStore::ForSettings(m_folder / "config.ini");
+    // Kept on disk: each job opens the store afresh.
     EXPECT_EQ(PostStates(),
               "801:confirmed 802:confirmed 803:confirmed 804:confirmed 805:confirmed "
               "806:confirmed 808:confirmed ");
     // --all posts them again, and says so; one durable write per post.
-    const auto commits = [&] { return m_store->With([](RunStore* store) { return store->commits(); }); };
-    const auto before = commits();
+    const auto before = RunStore::CommitsInProcess();
     EXPECT_EQ(Sync(m_services.settings(), 5, {}, {.postAll = true}).substr(42), "1030:0");
-    EXPECT_EQ(m_reports.back().postedAgain, 5);
-    EXPECT_EQ(m_reports.back().alreadyPosted, 0);
-    EXPECT_LE(commits() - before, 5u + 3u);
+    EXPECT_EQ(m_tally.postedAgain, 5);
+    EXPECT_EQ(m_tally.alreadyPosted, 0);
+    EXPECT_LE(RunStore::CommitsInProcess() - before, 5u + 3u);
 }
 
 TEST_F(JobsTest, APostWithoutAnAnswerIsHeldBackUntilSettled) {
     m_services.site.AddFault({.path = "/runlogger.php", .onRequest = 2, .drop = true});
     EXPECT_EQ(Sync(m_services.settings(), 3), "1029:0 1031:0 1031:0 1030:-1");
-    EXPECT_EQ(m_reports.back().unconfirmedIds, std::vector<std::string>{"802"});
-    EXPECT_EQ(m_reports.back().untriedIds, std::vector<std::string>{"803"});
+    EXPECT_EQ(m_tally.unconfirmedIds, std::vector<std::string>{"802"});
+    EXPECT_EQ(m_tally.untriedIds, std::vector<std::string>{"803"});
     EXPECT_EQ(SiteIds(), "801 802 ");
     // Held back, not posted again; the one never tried goes now.
     EXPECT_EQ(Sync(m_services.settings(), 3), "1029:0 1031:0 1030:0");
-    EXPECT_EQ(m_reports.back().heldIds, std::vector<std::string>{"802"});
+    EXPECT_EQ(m_tally.heldIds, std::vector<std::string>{"802"});
     EXPECT_EQ(SiteIds(), "801 802 803 ");
     EXPECT_EQ(PostStates(), "801:confirmed 802:unknown 803:confirmed ");
 }
@@ -235,12 +249,12 @@ TEST_F(JobsTest, ASignedOutSessionFailsThePostAndTheNextSyncPostsItAndTheRest) {
     };
     for (const sim::Fault& fault : signedOut) {
         const std::size_t before = m_services.site.entries().size();
-        m_store = SharedStore::InMemory();
+        m_where = *jobs::InMemory({}, {});
         m_services.site.AddFault(fault);
         EXPECT_EQ(Sync(m_services.settings(), 4), "1029:0 1031:0 1031:0 1030:-1");
-        const ProgressReport& done = m_reports.back();
-        EXPECT_EQ(done.cause.failure, Failure::SessionEnded) << done.cause.reason;
-        EXPECT_NE(done.cause.reason.find("signed the session out"), std::string::npos);
+        const SyncTally& done = m_tally;
+        EXPECT_TRUE(CodeName(done.problem->code).starts_with("session-ended")) << Words(done.problem);
+        EXPECT_NE(Words(done.problem).find("signed the session out"), std::string::npos);
         EXPECT_EQ(done.failedIds, std::vector<std::string>{"802"});
         EXPECT_EQ(done.untriedIds, (std::vector<std::string>{"803", "804"}));
         EXPECT_EQ(PostStates(), "801:confirmed 802:failed ");
@@ -253,12 +267,12 @@ TEST_F(JobsTest, AnyOtherRedirectOfAPostHoldsTheRunAsUnknown) {
     m_services.site.AddFault(
         {.path = "/runlogger.php", .onRequest = 2, .status = 307, .location = "/runlogger.php?view=1"});
     EXPECT_EQ(Sync(m_services.settings(), 3), "1029:0 1031:0 1031:0 1030:-1");
-    EXPECT_EQ(m_reports.back().cause.failure, Failure::Redirected);
-    EXPECT_NE(m_reports.back().cause.reason.find("307 to /runlogger.php?view=1)"), std::string::npos)
-        << m_reports.back().cause.reason;
-    EXPECT_EQ(m_reports.back().unconfirmedIds, std::vector<std::string>{"802"});
+    EXPECT_EQ(m_tally.problem->code, ProblemCode::PostRedirected);
+    EXPECT_NE(Words(m_tally.problem).find("307 to /runlogger.php?view=1)"), std::string::npos)
+        << Words(m_tally.problem);
+    EXPECT_EQ(m_tally.unconfirmedIds, std::vector<std::string>{"802"});
     Sync(m_services.settings(), 3);
-    EXPECT_EQ(m_reports.back().heldIds, std::vector<std::string>{"802"});
+    EXPECT_EQ(m_tally.heldIds, std::vector<std::string>{"802"});
     EXPECT_EQ(SiteIds(), "801 803 ");
 }
 
@@ -271,7 +285,7 @@ TEST_F(JobsTest, AStopLetsThePostInFlightFinishForAWhileAndKeepsItsOutcome) {
         {100ms, "801:confirmed 802:unknown "},  // cut off: it may be on the site
     };
     for (const auto& c : cases) {
-        m_store = SharedStore::InMemory();
+        m_where = *jobs::InMemory({}, {});
         m_services.site.AddFault({.path = "/runlogger.php", .onRequest = 2, .delay = 1500ms});
         for (int i = 1; i <= 4; ++i) {
             m_table->Append({Row(i)});
@@ -280,16 +294,15 @@ TEST_F(JobsTest, AStopLetsThePostInFlightFinishForAWhileAndKeepsItsOutcome) {
         std::jthread stopper;
         test::RecordingSink sink;
         sink.onReport = [&](const ProgressReport& report) {
-            if (report.message == WM_SYNC_PROGRESS && report.processed == 1) {
+            if (report.step == Step::Posted && report.processed == 1) {
                 stopper = std::jthread([&] {
                     std::this_thread::sleep_for(300ms);
                     stop.request_stop();
                 });
             }
         };
-        RunSync(stop.get_token(), m_services.settings(), m_services.config(), sink, *m_table,
-                {.store = m_store, .finishPostInFlight = c.grace});
-        const ProgressReport done = sink.reports().back();
+        const SyncTally done = jobs::Sync(Where(m_services.settings()), m_table->Snapshot(), sink,
+                                          stop.get_token(), {.finishPostInFlight = c.grace});
         EXPECT_TRUE(done.stopped);
         EXPECT_EQ(done.untriedIds, (std::vector<std::string>{"803", "804"}));
         EXPECT_EQ(PostStates(), c.states);
@@ -299,23 +312,22 @@ TEST_F(JobsTest, AStopLetsThePostInFlightFinishForAWhileAndKeepsItsOutcome) {
 
 TEST_F(JobsTest, AStoreThatCannotBeUsedOrIsInUseStopsTheSyncBeforeAnyPost) {
     SyncLock otherSync;  // a window, or another strivo-cli
-    ASSERT_TRUE(otherSync.Acquire(m_store->path()));
+    ASSERT_TRUE(otherSync.Acquire(m_where.StorePath()));
     EXPECT_EQ(Sync(m_services.settings(), 2), "1030:-1");
-    EXPECT_EQ(m_reports.back().cause.failure, Failure::StoreInUse);
-    EXPECT_EQ(m_reports.back().untriedIds, (std::vector<std::string>{"801", "802"}));
+    EXPECT_EQ(m_tally.problem->code, ProblemCode::StoreInUse);
+    EXPECT_EQ(m_tally.untriedIds, (std::vector<std::string>{"801", "802"}));
     otherSync.Release();
 
     std::filesystem::create_directories(m_folder / "fifo");
     ASSERT_EQ(::mkfifo((m_folder / "fifo" / "strivo.db").c_str(), 0600), 0);
     std::filesystem::create_directories(m_folder / "folder" / "strivo.db");
     for (const char* folder : {"missing", "fifo", "folder"}) {
-        EXPECT_EQ(Sync(m_services.settings(), 2, {},
-                       {.store = SharedStore::ForSettings(m_folder / folder / "config.ini")}),
-                  "1030:-1");
-        EXPECT_NE(m_reports.back().cause.reason.find(std::string(folder) + "/strivo.db"),
+        m_where = jobs::ForSettingsFile(m_folder / folder / "config.ini", {}, {});
+        EXPECT_EQ(Sync(m_services.settings(), 2), "1030:-1");
+        EXPECT_NE(Words(m_tally.problem).find(std::string(folder) + "/strivo.db"),
                   std::string::npos)
-            << m_reports.back().cause.reason;
-        EXPECT_EQ(m_reports.back().cause.failure, Failure::Store);
+            << Words(m_tally.problem);
+        EXPECT_TRUE(CodeName(m_tally.problem->code).starts_with("store-"));
     }
     EXPECT_TRUE(m_services.site.requests().empty());
 }
@@ -336,21 +348,20 @@ TEST_F(JobsTest, ALinkedConfigAndItsTargetShareOneStoreAndTheOlderRecordsBesideB
     test::WriteFile(linked / "posted-runs.txt", recordLine("801") + "not a record\n");
     test::WriteFile(real / "posted-runs.txt", recordLine("802"));
 
-    Sync(settings, 4, {}, {.store = SharedStore::ForSettings(linked / "config.ini")});
+    m_where = jobs::ForSettingsFile(linked / "config.ini", {}, {});
+    Sync(settings, 4);
     EXPECT_EQ(m_reports.front().warnings.size(), 1u) << "one warning for the bad line";
-    EXPECT_EQ(m_reports.back().alreadyPosted, 2);
+    EXPECT_EQ(m_tally.alreadyPosted, 2);
     m_table->Append({Row(5)});
-    Sync(settings, 5, {}, {.store = SharedStore::ForSettings(real / "config.ini")});
-    EXPECT_EQ(m_reports.back().alreadyPosted, 4);
+    m_where = jobs::ForSettingsFile(real / "config.ini", {}, {});
+    Sync(settings, 5);
+    EXPECT_EQ(m_tally.alreadyPosted, 4);
     EXPECT_EQ(SiteIds(), "803 804 805 ");
 }
 
 TEST_F(JobsTest, AWholeRunListIsKeptAsSentAndACutOneNotAtAll) {
-    const ServiceKey service = ServiceKeyOf(m_services.settings());
     const auto stored = [&] {
-        return m_store->With([&](RunStore* store) {
-            return store->Runs(service, m_services.settings().serviceUser);
-        });
+        return jobs::ReadStoredRuns(Where(m_services.settings()), false, false)->runs;
     };
     m_services.service.AddFault(
         {.path = "/nikeplus/v1/services/app/run_list.jsp", .onRequest = 1, .cutAfterBytes = 300});
@@ -363,10 +374,10 @@ TEST_F(JobsTest, AWholeRunListIsKeptAsSentAndACutOneNotAtAll) {
     EXPECT_EQ(runs[0].syncTime, "2010-04-18T01:10:42+00:00");
     EXPECT_EQ(runs[0].durationMs, 1834000);
     // A store that cannot be used does not fail the download: the user is told.
-    m_store = SharedStore::ForSettings(m_folder / "missing" / "config.ini");
+    m_where = jobs::ForSettingsFile(m_folder / "missing" / "config.ini", {}, {});
     EXPECT_EQ(Download(m_services.settings()), "1026:0 1027:0 1028:0");
     ASSERT_EQ(m_reports.back().warnings.size(), 1u);
-    EXPECT_NE(m_reports.back().warnings[0].find("missing/strivo.db"), std::string::npos);
+    EXPECT_NE(Words(m_reports.back().warnings[0]).find("missing/strivo.db"), std::string::npos);
 }
 
 }  // namespace

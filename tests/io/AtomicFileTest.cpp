@@ -1,4 +1,5 @@
 #include "io/AtomicFile.h"
+#include "model/ProblemWords.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -43,9 +44,10 @@ TEST(WriteFileAtomically, ReplacesWhatALinkNamesKeepsTheLinkAndLeavesDevicesAlon
     EXPECT_EQ(ReadFile(real), "new");
     ::mkfifo((folder / "fifo").c_str(), 0600);
     for (const auto& path : {folder / "fifo", std::filesystem::path("/dev/null")}) {
-        const FileResult result = WriteFileAtomically(path, "x", perms::owner_read);
-        EXPECT_EQ(result.kind, FileError::NotRegular);
-        EXPECT_EQ(result.error, "not a regular file: " + path.string());
+        const Outcome result = WriteFileAtomically(path, "x", perms::owner_read);
+        ASSERT_FALSE(result);
+        EXPECT_EQ(result.problem().code, ProblemCode::FileNotRegular);
+        EXPECT_EQ(result.problem().Value(0), path.string());
     }
     // A new file gets what the umask leaves of the mode asked for.
     const mode_t before = ::umask(077);
@@ -67,11 +69,11 @@ TEST(WriteFileAtomicallyDeathTest, SignalsAndTheSizeLimitLeaveNoTemporaryFile) {
         if (limited) {
             ::setrlimit(RLIMIT_FSIZE, &small);
         }
-        const FileResult result = WriteFileAtomically(path, big, perms::owner_read);
-        std::fprintf(stderr, "%s", result.error.c_str());
+        const Outcome result = WriteFileAtomically(path, big, perms::owner_read);
+        std::fprintf(stderr, "%s", result ? "" : DescribeIn(nullptr, result.problem()).c_str());
         std::_Exit(result ? 0 : 1);
     };
-    EXPECT_EXIT(save(true), ::testing::ExitedWithCode(1), "cannot write: File too large");
+    EXPECT_EXIT(save(true), ::testing::ExitedWithCode(1), "size limit: File too large");
     const pid_t child = ::fork();
     if (child == 0) {
         save(false);
@@ -85,9 +87,10 @@ TEST(WriteFileAtomicallyDeathTest, SignalsAndTheSizeLimitLeaveNoTemporaryFile) {
 TEST(WriteFileAtomically, FailureLeavesTheOldFileAndSaysWhy) {
     TempFolder folder;
     const auto missingFolder = folder / "gone" / "runs.csv";
-    const FileResult result = WriteFileAtomically(missingFolder, "x", perms::owner_read);
-    EXPECT_EQ(result.kind, FileError::CannotCreate);
-    EXPECT_FALSE(result.error.empty());
+    const Outcome result = WriteFileAtomically(missingFolder, "x", perms::owner_read);
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.problem().code, ProblemCode::FileCannotCreateTemporary);
+    EXPECT_FALSE(result.problem().detail.empty());
 
     const auto directory = folder / "dir";
     std::filesystem::create_directory(directory);

@@ -1,4 +1,5 @@
 #include "net/TransferLimits.h"
+#include "model/ProblemWords.h"
 
 #include <gtest/gtest.h>
 
@@ -24,10 +25,10 @@ TEST(TransferLimits, TheRateIsTheAnswersNotTheWaitBeforeIt) {
         return 0;
     };
     TransferLimits steady(config, 15min, start);
-    EXPECT_EQ(feed(steady, 2048), 0) << steady.Why();
+    EXPECT_EQ(feed(steady, 2048), 0) << DescribeIn(nullptr, steady.Why());
     TransferLimits drip(config, 15min, start);
     EXPECT_EQ(feed(drip, 100), 110);
-    EXPECT_EQ(drip.Why(), "fewer than 61440 bytes in 60 s");
+    EXPECT_EQ(DescribeIn(nullptr, drip.Why()), "time-out (fewer than 61440 bytes in 60 s)");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // strivo-sim --transport-cases, which CTest's fixture starts. Where the
 // transports legitimately differ, the case says so.
 #include "net/WebSession.h"
+#include "model/ProblemWords.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -21,6 +22,11 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+
+// Why a request failed, in English.
+std::string Reason(const HttpResult& result) {
+    return DescribeIn(nullptr, result.problem);
+}
 using ::testing::HasSubstr;
 using ::testing::Not;
 
@@ -173,7 +179,7 @@ TEST_F(WebSessionTest, StallAndSizeLimitsFail) {
     m_config.maxBodyBytes = 1000;
     auto session = Open();
     const auto start = Clock::now();
-    EXPECT_EQ(session->HttpGet(Url("silent", "/"), kOrdinary).reason,
+    EXPECT_EQ(Reason(session->HttpGet(Url("silent", "/"), kOrdinary)),
               std::string(kHost) + ":" + std::to_string(Port("silent")) +
                   ": time-out (nothing moved for 0.4 s)");
     EXPECT_GE(Clock::now() - start, 400ms);
@@ -200,7 +206,7 @@ TEST_F(WebSessionTest, DripsAndOverlongAnswersEndInATimeOut) {
 
 TEST_F(WebSessionTest, ClosedPortFailsAfterOneRetry) {
     const auto start = Clock::now();
-    EXPECT_EQ(Open()->HttpGet(Url("closed", "/"), kOrdinary).reason,
+    EXPECT_EQ(Reason(Open()->HttpGet(Url("closed", "/"), kOrdinary)),
               std::string(kHost) + ":" + std::to_string(Port("closed")) + ": connection refused");
     EXPECT_GE(Clock::now() - start, 900ms);  // the retry waited its second
     EXPECT_LT(Clock::now() - start, 2s);
@@ -280,7 +286,7 @@ TEST_F(WebSessionTest, APostThatFollowsNoRedirectEndsAtTheRedirectWithItsLocatio
         const HttpResult result =
             session->HttpPostForm(Url(route + target), "a=1", {.followRedirects = follow});
         EXPECT_EQ(result.status, route == std::string("/moved/") ? 302 : 307) << route << follow;
-        EXPECT_THAT(result.reason,
+        EXPECT_THAT(Reason(result),
                     HasSubstr(follow ? ": redirect refused (307 to /count/" : ": status 30"))
             << route << follow;
         EXPECT_TRUE(result.requestSent && result.answered() && !result.ok()) << route << follow;
@@ -344,7 +350,7 @@ TEST_F(WebSessionTest, SecureOptionsChooseTlsAndVerifyTheChainAndTheName) {
         EXPECT_EQ(result.Text(), c.text) << c.url;
         EXPECT_EQ(result.error, c.error) << c.url;
         if (c.error != TransferError::None) {
-            EXPECT_THAT(result.reason, HasSubstr(": " + c.reason)) << c.url;
+            EXPECT_THAT(Reason(result), HasSubstr(": " + c.reason)) << c.url;
         }
     }
     EXPECT_EQ(Counted(path("ok")), "2");
@@ -355,7 +361,7 @@ TEST_F(WebSessionTest, SecureOptionsChooseTlsAndVerifyTheChainAndTheName) {
     trusting.caPem = "-----BEGIN CERTIFICATE-----\nMIIB";  // cut short
     EXPECT_EQ(WebSession(trusting).OpenSession().error, TransferError::CertificateFile);
     trusting.caFile = "/no/such/ca.pem";
-    EXPECT_THAT(WebSession(trusting).OpenSession().reason,
+    EXPECT_THAT(Reason(WebSession(trusting).OpenSession()),
                 ::testing::StartsWith(kWinInet ? "/no/such/ca.pem: not used on Windows"
                                                : "cannot read the certificate file "
                                                  "/no/such/ca.pem: No such file or directory"));

@@ -11,6 +11,9 @@
 
 #include "../support/TempFolder.h"
 #include "io/AtomicFile.h"
+#include "model/ProblemWords.h"
+#include "store/StorePaths.h"
+#include "store/SyncLock.h"
 #include "text/CodePage.h"
 
 namespace strivo {
@@ -25,10 +28,19 @@ const SiteKey kSite{"bbs.kelvora.example", 80, Utf8ToCp936("李")};
 const StoreTime kT0 = StoreTime(std::chrono::seconds(1800000000));
 
 std::unique_ptr<RunStore> OpenAt(const std::filesystem::path& path) {
-    std::unique_ptr<RunStore> store;
-    const StoreResult opened = RunStore::Open(path, &store);
-    EXPECT_TRUE(opened) << opened.reason;
-    return store;
+    Result<std::unique_ptr<RunStore>> opened = RunStore::Open(path);
+    EXPECT_TRUE(opened) << DescribeIn(nullptr, opened.problem());
+    return opened ? std::move(*opened) : nullptr;
+}
+
+// A store of its own in this process's memory.
+std::unique_ptr<RunStore> InMemory() {
+    static int next = 0;
+    return std::move(*RunStore::OpenInMemory("store-test-" + std::to_string(++next)));
+}
+
+std::string Words(const Problem& problem) {
+    return DescribeIn(nullptr, problem);
 }
 
 // Runs SQL on a file with SQLite itself, as another program would.
@@ -53,7 +65,7 @@ TEST(RunStore, RunsComeBackByteForByteWithTheirTypedValues) {
         ASSERT_TRUE(store->StoreRuns(kService, chinese, list, kT0));
     }
     auto store = OpenAt(folder / "strivo.db");
-    const std::vector<StoredRun> runs = store->Runs(kService, chinese);
+    const std::vector<StoredRun> runs = *store->Runs(kService, chinese);
     ASSERT_EQ(runs.size(), 3u);
     // Newest instant first; a time without an offset names no instant.
     const StoredRun& two = runs[0];
@@ -81,19 +93,19 @@ TEST(RunStore, RunsComeBackByteForByteWithTheirTypedValues) {
     EXPECT_FALSE(three.distanceMetres);
     EXPECT_FALSE(three.durationMs);
     // Another account, another service: other runs.
-    EXPECT_TRUE(store->Runs(kService, "other").empty());
-    EXPECT_TRUE(store->Runs({"nikeplus.nike.com", 8443}, chinese).empty());
+    EXPECT_TRUE(store->Runs(kService, "other")->empty());
+    EXPECT_TRUE(store->Runs({"nikeplus.nike.com", 8443}, chinese)->empty());
 }
 
 TEST(RunStore, ARunTheServiceStopsListingIsKeptAndComesBack) {
-    auto store = RunStore::OpenInMemory();
+    auto store = InMemory();
     const std::vector<DownloadedRun> both = {{"1", "a", "1", "1", "1", "s"},
                                              {"2", "b", "2", "2", "2", "s"}};
     const std::vector<DownloadedRun> second = {{"2", "b", "2.5", "2", "2", "s"}};
     const auto t1 = kT0 + std::chrono::hours(1), t2 = kT0 + std::chrono::hours(2);
     ASSERT_TRUE(store->StoreRuns(kService, "me", both, kT0));
     ASSERT_TRUE(store->StoreRuns(kService, "me", second, t1));
-    auto runs = store->Runs(kService, "me");
+    auto runs = *store->Runs(kService, "me");
     ASSERT_EQ(runs.size(), 2u);
     const auto byId = [&](std::string_view id) {
         return *std::find_if(runs.begin(), runs.end(), [&](auto& r) { return r.runId == id; });
@@ -105,7 +117,7 @@ TEST(RunStore, ARunTheServiceStopsListingIsKeptAndComesBack) {
     EXPECT_EQ(byId("2").firstSeen, kT0);
     EXPECT_EQ(byId("2").distance, "2.5");
     ASSERT_TRUE(store->StoreRuns(kService, "me", both, t2));
-    runs = store->Runs(kService, "me");
+    runs = *store->Runs(kService, "me");
     EXPECT_TRUE(byId("1").inLatestList);
     EXPECT_EQ(byId("1").lastSeen, t2);
     EXPECT_EQ(byId("2").distance, "2");
@@ -140,17 +152,17 @@ TEST(RunStore, RefusesWhatIsNotItsOwnDatabaseAndLeavesItAsItIs) {
     struct Case {
         const char* name;
         void (*make)(const std::filesystem::path&);
-        StoreError error;
+        ProblemCode code;
         const char* reason;
     };
     const Case cases[] = {
-        {"text file", [](auto& p) { WriteFile(p, "site user run time\n"); }, StoreError::Foreign,
+        {"text file", [](auto& p) { WriteFile(p, "site user run time\n"); }, ProblemCode::StoreForeign,
          "not a database"},
         {"another program's database",
          [](auto& p) { ExecuteOn(p, "CREATE TABLE mail(x); PRAGMA application_id=7"); },
-         StoreError::Foreign, "another program"},
+         ProblemCode::StoreOtherProgram, "another program"},
         {"a database without an application id",
-         [](auto& p) { ExecuteOn(p, "CREATE TABLE runs(x)"); }, StoreError::Foreign,
+         [](auto& p) { ExecuteOn(p, "CREATE TABLE runs(x)"); }, ProblemCode::StoreOtherProgram,
          "another program"},
         {"a newer Strivo's store",
          [](auto& p) {
@@ -158,14 +170,14 @@ TEST(RunStore, RefusesWhatIsNotItsOwnDatabaseAndLeavesItAsItIs) {
                                      std::to_string(kStoreApplicationId) + "; PRAGMA user_version=99";
              ExecuteOn(p, sql.c_str());
          },
-         StoreError::NewerSchema, "newer Strivo"},
+         ProblemCode::StoreNewer, "newer Strivo"},
         {"folder", [](auto& p) { std::filesystem::create_directory(p); },
-         StoreError::NotRegularFile, "a folder"},
+         ProblemCode::StoreNotRegular, "a folder"},
 #ifndef _WIN32  // Windows has no FIFOs in its file system, and its links need privileges
         {"FIFO", [](auto& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); },
-         StoreError::NotRegularFile, "a FIFO"},
+         ProblemCode::StoreNotRegular, "a FIFO"},
         {"link to /dev/zero", [](auto& p) { std::filesystem::create_symlink("/dev/zero", p); },
-         StoreError::NotRegularFile, "symbolic link"},
+         ProblemCode::StoreNotRegular, "symbolic link"},
 #endif
     };
     for (const Case& c : cases) {
@@ -174,12 +186,12 @@ TEST(RunStore, RefusesWhatIsNotItsOwnDatabaseAndLeavesItAsItIs) {
         const auto path = folder / "strivo.db";
         c.make(path);
         const std::string before = std::filesystem::is_regular_file(path) ? ReadFile(path) : "";
-        std::unique_ptr<RunStore> store;
-        const StoreResult opened = RunStore::Open(path, &store);
-        EXPECT_EQ(opened.error, c.error);
-        EXPECT_NE(opened.reason.find(path.string()), std::string::npos) << opened.reason;
-        EXPECT_NE(opened.reason.find(c.reason), std::string::npos) << opened.reason;
-        EXPECT_FALSE(store);
+        const Result<std::unique_ptr<RunStore>> opened = RunStore::Open(path);
+        ASSERT_FALSE(opened);
+        const std::string words = Words(opened.problem());
+        EXPECT_EQ(opened.problem().code, c.code);
+        EXPECT_NE(words.find(path.string()), std::string::npos) << words;
+        EXPECT_NE(words.find(c.reason), std::string::npos) << words;
         if (std::filesystem::is_regular_file(path)) {
             EXPECT_EQ(ReadFile(path), before);
         }
@@ -199,13 +211,13 @@ TEST(RunStore, StorePathIsBesideTheResolvedSettingsFile) {
 #endif
 }
 
-PostOutcome Outcome(std::string id, PostResult result, std::string reason = {}) {
+PostOutcome Ended(std::string id, PostResult result, std::string reason = {}) {
     return {std::move(id), result, std::move(reason), kT0 + std::chrono::minutes(1)};
 }
 
 std::map<std::string, std::string> States(const RunStore& store) {
     std::map<std::string, std::string> states;
-    for (const auto& [id, post] : store.Posts(kSite)) {
+    for (const auto& [id, post] : *store.Posts(kSite)) {
         states[id] = PostStateName(post.state);
     }
     return states;
@@ -220,16 +232,16 @@ TEST(RunStore, EachPostIsOneCommitJoiningItsIntentWithTheOutcomeBefore) {
     ASSERT_TRUE(store->BeginSync(kSite, kT0));
     ASSERT_TRUE(store->CommitIntent(kSite, "a", kT0));
     EXPECT_EQ(States(*store)["a"], "sending");
-    ASSERT_TRUE(store->RecordOutcomeAndIntent(kSite, Outcome("a", PostResult::Confirmed), "b", kT0));
-    ASSERT_TRUE(store->RecordOutcomeAndIntent(kSite, Outcome("b", PostResult::NotSent), "c", kT0));
-    ASSERT_TRUE(store->RecordOutcomeAndIntent(kSite, Outcome("c", PostResult::Failed, "HTTP 500"),
+    ASSERT_TRUE(store->RecordOutcomeAndIntent(kSite, Ended("a", PostResult::Confirmed), "b", kT0));
+    ASSERT_TRUE(store->RecordOutcomeAndIntent(kSite, Ended("b", PostResult::NotSent), "c", kT0));
+    ASSERT_TRUE(store->RecordOutcomeAndIntent(kSite, Ended("c", PostResult::Failed, "HTTP 500"),
                                               "old", kT0));
-    ASSERT_TRUE(store->RecordOutcomeAndIntent(kSite, Outcome("old", PostResult::Failed), "old2", kT0));
-    ASSERT_TRUE(store->RecordOutcomeAndIntent(kSite, Outcome("old2", PostResult::NotSent), "c", kT0));
-    ASSERT_TRUE(store->RecordOutcomeAndIntent(kSite, Outcome("c", PostResult::NotSent), "d", kT0));
-    ASSERT_TRUE(store->RecordOutcome(kSite, Outcome("d", PostResult::Unknown, "no answer")));
+    ASSERT_TRUE(store->RecordOutcomeAndIntent(kSite, Ended("old", PostResult::Failed), "old2", kT0));
+    ASSERT_TRUE(store->RecordOutcomeAndIntent(kSite, Ended("old2", PostResult::NotSent), "c", kT0));
+    ASSERT_TRUE(store->RecordOutcomeAndIntent(kSite, Ended("c", PostResult::NotSent), "d", kT0));
+    ASSERT_TRUE(store->RecordOutcome(kSite, Ended("d", PostResult::Unknown, "no answer")));
     EXPECT_EQ(store->commits() - before, 1u + 7u + 1u);  // begin, then N + 1 for N posts
-    const auto posts = store->Posts(kSite);
+    const auto posts = *store->Posts(kSite);
     EXPECT_EQ(States(*store), (std::map<std::string, std::string>{{"a", "confirmed"},
                                                                    {"c", "failed"},
                                                                    {"d", "unknown"},
@@ -239,7 +251,7 @@ TEST(RunStore, EachPostIsOneCommitJoiningItsIntentWithTheOutcomeBefore) {
     EXPECT_EQ(posts.at("d").reason, "no answer");
     EXPECT_EQ(posts.at("old").outcomeAt, kT0);
     // Another site user has posts of its own.
-    EXPECT_TRUE(store->Posts({kSite.host, kSite.port, "other"}).empty());
+    EXPECT_TRUE(store->Posts({kSite.host, kSite.port, "other"})->empty());
 }
 
 TEST(RunStore, APostLeftSendingByADeadSyncIsUnknownToTheNext) {
@@ -249,41 +261,35 @@ TEST(RunStore, APostLeftSendingByADeadSyncIsUnknownToTheNext) {
         ASSERT_TRUE(store->SettlePosted(kSite, std::vector<std::string>{"was-confirmed"}, kT0));
         ASSERT_TRUE(store->CommitIntent(kSite, "was-confirmed", kT0));
         ASSERT_TRUE(store->RecordOutcomeAndIntent(
-            kSite, Outcome("was-confirmed", PostResult::Unknown), "in-flight", kT0));
+            kSite, Ended("was-confirmed", PostResult::Unknown), "in-flight", kT0));
     }  // killed here
     auto store = OpenAt(folder / "strivo.db");
-    std::vector<std::string> unknown;
-    ASSERT_TRUE(store->BeginSync(kSite, kT0, &unknown));
-    EXPECT_EQ(unknown, std::vector<std::string>{"in-flight"});
+    const auto unknown = store->BeginSync(kSite, kT0);
+    ASSERT_TRUE(unknown);
+    EXPECT_EQ(*unknown, std::vector<std::string>{"in-flight"});
     EXPECT_EQ(States(*store), (std::map<std::string, std::string>{{"in-flight", "unknown"},
                                                                    {"was-confirmed", "confirmed"}}));
 }
 
 TEST(RunStore, TheRunnerSettlesHeldRuns) {
-    auto store = RunStore::OpenInMemory();
+    auto store = InMemory();
     for (const char* id : {"u1", "u2", "u3", "f"}) {
         store->CommitIntent(kSite, id, kT0);
-        store->RecordOutcome(kSite, Outcome(id, id[0] == 'f' ? PostResult::Failed : PostResult::Unknown));
+        store->RecordOutcome(kSite, Ended(id, id[0] == 'f' ? PostResult::Failed : PostResult::Unknown));
     }
     store->CommitIntent(kSite, "dead", kT0);  // a sync that died: held too
-    int changed = 0;
-    ASSERT_TRUE(store->SettlePosted(kSite, std::vector<std::string>{"u1", "never-posted"}, kT0, &changed));
-    EXPECT_EQ(changed, 2);
-    ASSERT_TRUE(store->SettleRepost(kSite, std::vector<std::string>{"u2"}, &changed));
-    EXPECT_EQ(changed, 1);
+    EXPECT_EQ(*store->SettlePosted(kSite, std::vector<std::string>{"u1", "never-posted"}, kT0), 2);
+    EXPECT_EQ(*store->SettleRepost(kSite, std::vector<std::string>{"u2"}), 1);
     EXPECT_EQ(States(*store), (std::map<std::string, std::string>{{"dead", "sending"},
                                                                    {"f", "failed"},
                                                                    {"never-posted", "confirmed"},
                                                                    {"u1", "confirmed"},
                                                                    {"u3", "unknown"}}));
-    auto other = RunStore::OpenInMemory();
-    ASSERT_TRUE(store->SettleAllHeldRepost(kSite, &changed));
-    EXPECT_EQ(changed, 2);
+    EXPECT_EQ(*store->SettleAllHeldRepost(kSite), 2);
     EXPECT_EQ(States(*store).count("u3"), 0u);
     store->CommitIntent(kSite, "u4", kT0);
-    store->RecordOutcome(kSite, Outcome("u4", PostResult::Unknown));
-    ASSERT_TRUE(store->SettleAllHeldPosted(kSite, kT0, &changed));
-    EXPECT_EQ(changed, 1);
+    store->RecordOutcome(kSite, Ended("u4", PostResult::Unknown));
+    EXPECT_EQ(*store->SettleAllHeldPosted(kSite, kT0), 1);
     EXPECT_EQ(States(*store)["u4"], "confirmed");
     EXPECT_EQ(States(*store)["f"], "failed");
 }
@@ -303,27 +309,28 @@ TEST(RunStore, ImportsOlderRecordsOnceAndLinesAddedSince) {
     WriteFile(record, first);
     auto store = OpenAt(folder / "strivo.db");
     store->CommitIntent(kSite, "12", kT0);
-    store->RecordOutcome(kSite, Outcome("12", PostResult::Unknown));
+    store->RecordOutcome(kSite, Ended("12", PostResult::Unknown));
     const std::vector<std::filesystem::path> files = {record, record, folder / "missing.txt"};
-    std::vector<ImportReport> reports;
-    ASSERT_TRUE(store->ImportPostedRuns(files, &reports));
-    ASSERT_EQ(reports.size(), 2u);  // the same file twice is read once
-    EXPECT_EQ(reports[0].imported, 3);
-    EXPECT_EQ(reports[0].badLines, 2);
-    EXPECT_NE(reports[0].warning.find("2 lines of " + record.string()), std::string::npos);
+    auto reports = store->ImportPostedRuns(files);
+    ASSERT_TRUE(reports);
+    ASSERT_EQ(reports->size(), 2u);  // the same file twice is read once
+    EXPECT_EQ((*reports)[0].imported, 3);
+    ASSERT_TRUE((*reports)[0].problem);
+    EXPECT_EQ(Words(*(*reports)[0].problem),
+              "2 lines of " + record.string() + " are not records of posted runs; skipped");
     EXPECT_EQ(States(*store), (std::map<std::string, std::string>{{"11", "confirmed"},
                                                                    {"12", "confirmed"}}));
-    EXPECT_EQ(store->Posts(kSite).at("11").outcomeAt,
+    EXPECT_EQ(store->Posts(kSite)->at("11").outcomeAt,
               StoreTime(std::chrono::seconds(1796638272)));
-    EXPECT_EQ(store->Posts({"other.example", 8080, kSite.user}).size(), 1u);
+    EXPECT_EQ(store->Posts({"other.example", 8080, kSite.user})->size(), 1u);
     EXPECT_EQ(ReadFile(record), first);
 
     // An older strivo-cli finishes its line and adds one.
     WriteFile(record, first + "-07T10:11:15Z\nbbs.kelvora.example%3A80 " + user + " 16 2026-12-07T10:12:00Z\n");
-    reports.clear();
-    ASSERT_TRUE(store->ImportPostedRuns(files, &reports));
-    EXPECT_EQ(reports[0].imported, 2);
-    EXPECT_EQ(reports[0].badLines, 0);
+    reports = store->ImportPostedRuns(files);
+    ASSERT_TRUE(reports);
+    EXPECT_EQ((*reports)[0].imported, 2);
+    EXPECT_FALSE((*reports)[0].problem);
     EXPECT_EQ(States(*store).size(), 4u);
 }
 
@@ -337,14 +344,15 @@ TEST(SyncLock, OneSyncAtATimeAlsoAgainstOlderVersions) {
     ASSERT_TRUE(first.Acquire(store, records));
     EXPECT_TRUE(std::filesystem::exists(folder / "strivo.db.lock"));
     EXPECT_FALSE(std::filesystem::exists(store));  // strivo.db itself is never locked
-    const StoreResult refused = second.Acquire(store, records);
-    EXPECT_EQ(refused.error, StoreError::InUse);
-    EXPECT_NE(refused.reason.find("strivo.db.lock"), std::string::npos);
+    const Outcome refused = second.Acquire(store, records);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.problem().code, ProblemCode::StoreInUse);
+    EXPECT_NE(Words(refused.problem()).find("strivo.db.lock"), std::string::npos);
     first.Release();
     // An older version syncing holds its record open.
     AppendOnlyFile older;
     ASSERT_TRUE(older.Open(record, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write));
-    EXPECT_EQ(second.Acquire(store, records).error, StoreError::InUse);
+    EXPECT_EQ(second.Acquire(store, records).problem().code, ProblemCode::StoreInUse);
     older.Close();
     EXPECT_TRUE(second.Acquire(store, records));
     EXPECT_TRUE(second.held());
@@ -363,12 +371,14 @@ TEST(RunStore, AFullDiskFailsTheCommitAndChangesNothing) {
     for (const std::string& id : ids) {
         runs.push_back({id, "2010-04-18T07:05:11+08:00", "5.0321", "1834000", "321", "x"});
     }
-    const StoreResult stored = store->StoreRuns(kService, "me", runs, kT0);
-    EXPECT_EQ(stored.error, StoreError::DiskFull);
-    EXPECT_NE(stored.reason.find((folder / "strivo.db").string()), std::string::npos);
-    EXPECT_TRUE(store->Runs(kService, "me").empty());
-    const StoreResult posted = store->SettlePosted(kSite, ids, kT0);
-    EXPECT_EQ(posted.error, StoreError::DiskFull);
+    const Outcome stored = store->StoreRuns(kService, "me", runs, kT0);
+    ASSERT_FALSE(stored);
+    EXPECT_EQ(stored.problem().code, ProblemCode::StoreDiskFull);
+    EXPECT_NE(Words(stored.problem()).find((folder / "strivo.db").string()), std::string::npos);
+    EXPECT_TRUE(store->Runs(kService, "me")->empty());
+    const Result<int> posted = store->SettlePosted(kSite, ids, kT0);
+    ASSERT_FALSE(posted);
+    EXPECT_EQ(posted.problem().code, ProblemCode::StoreDiskFull);
     EXPECT_EQ(States(*store), (std::map<std::string, std::string>{{"a", "sending"}}));
 }
 

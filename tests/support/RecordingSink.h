@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "model/Progress.h"
@@ -27,13 +28,19 @@ public:
         return m_reports;
     }
 
-    // "1026:0 1027:0 1028:-1": the messages and outcomes, for comparing orders.
+    // "1026:0 1027:0 1028:-1": the steps, numbered as the window messages
+    // that carried them, and whether each failed, for comparing orders. A
+    // post going out is not in it; a post's end only `withProgress`.
     std::string Trace(bool withProgress = false) const {
         std::string trace;
         for (const auto& report : reports()) {
-            if (report.message != WM_SYNC_PROGRESS || withProgress) {
-                trace +=
-                    std::to_string(report.message) + ":" + std::to_string(report.outcome) + " ";
+            const int number = static_cast<int>(report.step) < 4
+                                   ? 1026 + static_cast<int>(report.step)
+                               : report.step == Step::SyncDone ? 1030
+                               : report.step == Step::Posted   ? 1031
+                                                               : 0;
+            if (number != 0 && (number != 1031 || withProgress)) {
+                trace += std::to_string(number) + (report.ok() ? ":0 " : ":-1 ");
             }
         }
         return trace.substr(0, trace.size() - !trace.empty());

@@ -12,7 +12,10 @@
 
 #include "../support/Cp936Literal.h"
 #include "../support/TempFolder.h"
-#include "store/SharedStore.h"
+#include "jobs/StoreAccess.h"
+#include "model/ProblemWords.h"
+#include "text/CodePage.h"
+#include "store/StorePaths.h"
 #include "ui/ControlIds.h"
 #include "ui/RunColumns.h"
 #include "ui/StatusLine.h"
@@ -122,7 +125,7 @@ struct FakeJobs {
     std::condition_variable letGo;
     bool released = false;
     Settings lastSettings;
-    SyncOptions lastSync;
+    std::filesystem::path lastSyncStore;
     // What the sync leaves in the store: a post's outcome, or nullopt for one
     // still being sent.
     std::vector<std::pair<std::string, std::optional<PostResult>>> posts;
@@ -152,35 +155,40 @@ struct FakeJobs {
         running = false;
     }
 
-    JobLaunchers Launchers() {
-        JobLaunchers jobs;
-        jobs.download = [this](std::stop_token stop, const Settings& settings, WebSessionConfig,
-                               ProgressSink& sink, RunTable& table, DownloadOptions) {
-            sink.Post({.message = WM_SERVICE_LOGIN_DONE});
-            Run(stop, settings);
+    jobs::JobLaunchers Launchers() {
+        jobs::JobLaunchers jobs = jobs::JobLaunchers::Real();
+        jobs.download = [this](std::stop_token stop, const jobs::Workspace& where,
+                               ProgressSink& sink, RunTable& table) {
+            sink.Post({.step = Step::ServiceSignedIn});
+            Run(stop, where.settings);
             table.Replace({RunRow{"1", "2012-07-01", "5.00", "", "", "", "111"},
                            RunRow{"2", "2012-07-02", "6.00", "", "", "", "222"}});
-            sink.Post({.message = WM_RUNS_DONE,
-                       .outcome = stop.stop_requested() ? kOutcomeFailure : kOutcomeSuccess});
+            sink.Post({.step = Step::RunsDownloaded,
+                       .problem = stop.stop_requested()
+                                      ? std::optional(Problem(ProblemCode::NetCancelled))
+                                      : std::nullopt});
         };
-        jobs.sync = [this](std::stop_token stop, const Settings& settings, WebSessionConfig,
-                           ProgressSink& sink, const RunTable& table, SyncOptions options) {
+        jobs.sync = [this](std::stop_token stop, const jobs::Workspace& where, ProgressSink& sink,
+                           const RunTable& table) {
             {
                 std::lock_guard lock(mutex);
-                lastSync = options;
+                lastSyncStore = where.StorePath();
             }
-            sink.Post({.message = WM_SITE_LOGIN_DONE});
-            Run(stop, settings);
-            options.store->With([&](RunStore* store) {
-                const auto now = std::chrono::system_clock::now();
-                for (const auto& [runId, result] : posts) {
-                    store->CommitIntent(SiteKeyOf(settings), runId, now);
-                    if (result) {
-                        store->RecordOutcome(SiteKeyOf(settings), {runId, *result, "", now});
-                    }
+            sink.Post({.step = Step::SiteSignedIn});
+            Run(stop, where.settings);
+            auto store = jobs::OpenStore(where);
+            ASSERT_TRUE(store);
+            const auto now = std::chrono::system_clock::now();
+            const SiteKey site = SiteKeyOf(where.settings);
+            for (const auto& [runId, result] : posts) {
+                ASSERT_TRUE((*store)->CommitIntent(site, runId, now));
+                if (result) {
+                    ASSERT_TRUE((*store)->RecordOutcome(site, {runId, *result, "", now}));
                 }
-            });
-            sink.Post({.message = WM_SYNC_DONE, .total = static_cast<int>(table.RowCount())});
+            }
+            SyncTally tally;
+            tally.total = static_cast<int>(table.RowCount());
+            sink.Post({.step = Step::SyncDone, .tally = tally});
         };
         jobs.startThread = [this, start = jobs.startThread](auto body) {
             if (failThreadStart) {
@@ -245,7 +253,8 @@ TEST_F(WindowControllerTest, DownloadThenSyncRunOnWorkersWithTheFieldsTexts) {
     m_controller->OnSync();
     ASSERT_TRUE(WaitForStatus("同步到Strivo成功！本次上传2条，之前已上传0条")) << Status();
     EXPECT_EQ(m_jobs.lastSettings.siteUser, "poster");
-    EXPECT_NE(m_jobs.lastSync.store, nullptr) << "the sync keeps what it posts";
+    EXPECT_EQ(m_jobs.lastSyncStore, StorePathFor(m_folder / "config.ini"))
+        << "the sync keeps what it posts beside the settings";
     EXPECT_TRUE(m_surface.messages.empty());
 }
 
@@ -438,10 +447,13 @@ TEST_F(WindowControllerTest, ExportWritesTheTableOrSaysWhyNot) {
             EXPECT_NE(test::ReadFile(m_surface.chosen->path).find("2012-07-01"), std::string::npos);
         } else {
             EXPECT_EQ(Status(), Cp936("等待"));
-            EXPECT_EQ(m_surface.messages,
-                      c.file ? std::vector<std::string>{Cp936("导出数据失败，文件没有保存：") +
-                                                        m_surface.chosen->text}
-                             : std::vector<std::string>{});
+            // The message names the file, then why, as strivo-cli says it.
+            ASSERT_EQ(m_surface.messages.size(), c.file ? 1u : 0u);
+            if (c.file) {
+                EXPECT_EQ(m_surface.messages[0].substr(0, m_surface.messages[0].find('\n')),
+                          Cp936("导出数据失败，文件没有保存：") + m_surface.chosen->text);
+                EXPECT_NE(m_surface.messages[0].find(Cp936("无法写入 ")), std::string::npos);
+            }
         }
         m_surface.texts[IDC_STATUS] = Cp936("等待");
     }
@@ -452,8 +464,9 @@ TEST_F(WindowControllerTest, ExportWritesTheTableOrSaysWhyNot) {
 // TCX and sync take them as downloaded rows.
 TEST_F(WindowControllerTest, StoredRunsFillTheTableOfflineAndExportAndSyncAsDownloaded) {
     {
-        std::unique_ptr<RunStore> store;
-        ASSERT_TRUE(RunStore::Open(StorePathFor(m_folder / "config.ini"), &store));
+        auto opened = RunStore::Open(StorePathFor(m_folder / "config.ini"));
+        ASSERT_TRUE(opened);
+        std::unique_ptr<RunStore> store = std::move(*opened);
         const DownloadedRun a{"222", "2010-04-18T07:05:11+08:00", "5.0321", "1834000", "321",
                               "2010-04-18T02:00:00Z"};
         const DownloadedRun b{"111", "2010-04-17T23:05:11Z", "2.5", "600000", "99", ""};
@@ -500,6 +513,25 @@ TEST_F(WindowControllerTest, StoredRunsFillTheTableOfflineAndExportAndSyncAsDown
     ASSERT_TRUE(m_surface.enabled[IDC_SYNC]);
     m_controller->OnSync();
     ASSERT_TRUE(WaitForStatus("同步到Strivo成功！本次上传3条，之前已上传0条")) << Status();
+}
+
+// A store that cannot be read fails the TCX export: no file, no word of
+// success, and the reason strivo-cli gives.
+TEST_F(WindowControllerTest, TcxExportFromAnUnusableStoreWritesNothingAndSaysWhy) {
+    std::filesystem::create_directory(StorePathFor(m_folder / "config.ini"));
+    Open();
+    m_controller->table()->Replace({RunRow{"1", "2012-07-01", "5.00", "", "", "", "111"}});
+    const auto tcx = m_folder / "runs.tcx";
+    m_surface.chosen = ChosenFile{tcx, tcx.string()};
+    m_surface.choice = 4;
+    m_controller->OnListMenu({});
+    EXPECT_FALSE(std::filesystem::exists(tcx));
+    EXPECT_EQ(Status().find(Cp936("成功")), std::string::npos) << Status();
+    const Problem why(ProblemCode::StoreNotRegular,
+                      {StorePathFor(m_folder / "config.ini").string(), kKindFolder});
+    ASSERT_EQ(m_surface.messages.size(), 1u);
+    EXPECT_NE(m_surface.messages[0].find(Utf8ToCp936(DescribeIn(ChineseCatalog(), why))),
+              std::string::npos);
 }
 
 TEST_F(WindowControllerTest, SettingsProblemsAreShownAndNoJobStarts) {

@@ -1,4 +1,4 @@
-#include "app/CliArguments.h"
+#include "app/cli/Arguments.h"
 
 #include <algorithm>
 #include <string_view>
@@ -103,7 +103,14 @@ constexpr struct {
                    {"--svg", &CliOptions::svg},
                    {"--config", &CliOptions::config}};
 
-constexpr std::string_view kCommands[] = {"download", "sync", "runs", "stats", "settle"};
+constexpr struct {
+    std::string_view name;
+    Command command;
+} kCommands[] = {{"download", Command::Download},
+                 {"sync", Command::Sync},
+                 {"runs", Command::Runs},
+                 {"stats", Command::Stats},
+                 {"settle", Command::Settle}};
 
 }  // namespace
 
@@ -142,10 +149,10 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
             } else {
                 options.*fileOption->member = PathFromUtf8(*attached);
             }
-        } else if (std::ranges::find(kCommands, name) != std::end(kCommands) &&
-                   options.command.empty()) {
-            options.command = name;
-        } else if (options.command == "settle" && !name.starts_with("-")) {
+        } else if (const auto* command = std::ranges::find_if(kCommands, named);
+                   command != std::end(kCommands) && options.command == Command::None) {
+            options.command = command->command;
+        } else if (options.command == Command::Settle && !name.starts_with("-")) {
             options.runIds.push_back(args[i]);
         } else {
             return {std::nullopt, Fill(Tr("unknown argument: {0}"), args[i])};
@@ -154,17 +161,17 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     if (options.help || options.version) {
         return {options, {}};
     }
-    if (options.command.empty()) {
+    if (options.command == Command::None) {
         return {std::nullopt, Tr("say download, sync, runs, stats or settle")};
     }
-    if (options.tcx && options.command != "runs" && options.command != "download") {
+    if (options.tcx && options.command != Command::Runs && options.command != Command::Download) {
         return {std::nullopt, Fill(Tr("{0} goes with {1}"), "--tcx", "runs or download")};
     }
-    if ((options.svg || options.byGiven) && options.command != "stats") {
+    if ((options.svg || options.byGiven) && options.command != Command::Stats) {
         return {std::nullopt,
                 Fill(Tr("{0} goes with {1}"), options.svg ? "--svg" : "--by", "stats")};
     }
-    if (options.csv && options.command == "stats") {
+    if (options.csv && options.command == Command::Stats) {
         return {std::nullopt, Fill(Tr("{0} goes with {1}"), "--csv", "download, sync or runs")};
     }
     // A descriptor's link shows the file behind it, which must not be replaced:
@@ -186,21 +193,21 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     if (toStandardOutput(options.csv) && toStandardOutput(options.tcx)) {
         return {std::nullopt, Tr("--csv and --tcx cannot both write to standard output")};
     }
-    if ((options.dryRun || options.all) && options.command != "sync") {
+    if ((options.dryRun || options.all) && options.command != Command::Sync) {
         return {std::nullopt,
                 Fill(Tr("{0} goes with {1}"), options.dryRun ? "--dry-run" : "--all", "sync")};
     }
     if (options.verbose && !options.dryRun) {
         return {std::nullopt, Fill(Tr("{0} goes with {1}"), "--verbose", "--dry-run")};
     }
-    if ((options.posted || options.repost || options.held) && options.command != "settle") {
+    if ((options.posted || options.repost || options.held) && options.command != Command::Settle) {
         return {std::nullopt, Fill(Tr("{0} goes with {1}"),
                                    options.posted   ? "--posted"
                                    : options.repost ? "--repost"
                                                     : "--held",
                                    "settle")};
     }
-    if (options.command == "settle") {
+    if (options.command == Command::Settle) {
         if (options.posted == options.repost) {
             return {std::nullopt, Tr("settle needs one of --posted and --repost")};
         }

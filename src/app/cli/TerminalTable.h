@@ -19,6 +19,8 @@ void WriteRunTable(std::ostream& out, const RunRows& rows);
 // character (C0, DEL, C1) shown as "?": nothing it holds can move the cursor,
 // retitle the window or reach the clipboard.
 std::string ForTerminal(std::string_view cp936);
+// The same for a UTF-8 text (a problem's words, which may carry a server's).
+std::string ForTerminalUtf8(std::string_view utf8);
 
 // Display width of a CP936 text: one per single byte, two per double-byte character.
 std::size_t DisplayWidth(std::string_view cp936);

@@ -1,4 +1,4 @@
-#include "site/SyncPlan.h"
+#include "jobs/SyncPlan.h"
 
 #include <set>
 #include <string_view>

@@ -10,8 +10,11 @@
 // What strivo-cli is asked to do, and what it says when asked for help.
 namespace strivo {
 
+// The commands, each one use case (app/cli/Commands.h).
+enum class Command { None, Download, Sync, Runs, Stats, Settle };
+
 struct CliOptions {
-    std::string command;
+    Command command = Command::None;
     std::optional<std::filesystem::path> csv;
     std::optional<std::filesystem::path> tcx;  // runs, download
     std::optional<std::filesystem::path> svg;  // stats

@@ -1,4 +1,4 @@
-#include "app/TerminalTable.h"
+#include "app/cli/TerminalTable.h"
 
 #include <algorithm>
 #include <array>
@@ -37,8 +37,7 @@ std::string_view Capped(std::string_view cell, std::string& cut) {
 
 // Controls, C0 and C1, become "?", so that no text from the network moves the
 // cursor or retitles the terminal; with `keepLineEnds`, '\n' stays.
-std::string SafeUtf8(std::string_view cp936, bool keepLineEnds) {
-    std::string utf8 = Cp936ToUtf8(cp936);
+std::string SafeUtf8(std::string utf8, bool keepLineEnds) {
     for (std::size_t i = 0; i < utf8.size(); ++i) {
         const auto byte = static_cast<unsigned char>(utf8[i]);
         if ((byte < 0x20 && !(keepLineEnds && byte == '\n')) || byte == 0x7F) {
@@ -60,7 +59,11 @@ std::size_t DisplayWidth(std::string_view cp936) {
 }
 
 std::string ForTerminal(std::string_view cp936) {
-    return SafeUtf8(cp936, false);
+    return SafeUtf8(Cp936ToUtf8(cp936), false);
+}
+
+std::string ForTerminalUtf8(std::string_view utf8) {
+    return SafeUtf8(std::string(utf8), false);
 }
 
 void WriteRunTable(std::ostream& out, const RunRows& rows) {
@@ -101,7 +104,7 @@ void WriteRunTable(std::ostream& out, const RunRows& rows) {
         }
         lines += '\n';
         if (lines.size() >= kBatchBytes) {
-            out << SafeUtf8(lines, true);
+            out << SafeUtf8(Cp936ToUtf8(lines), true);
             lines.clear();
         }
     };
@@ -109,7 +112,7 @@ void WriteRunTable(std::ostream& out, const RunRows& rows) {
     for (const RunRow& row : rows) {
         appendLine(row);
     }
-    out << SafeUtf8(lines, true);
+    out << SafeUtf8(Cp936ToUtf8(lines), true);
 }
 
 }  // namespace strivo

@@ -6,27 +6,24 @@
 #include <stop_token>
 #include <thread>
 
-#include "net/WebSession.h"
+#include "jobs/Workspace.h"
+#include "model/Progress.h"
 #include "model/RunTable.h"
-#include "runservice/RunServiceWorker.h"
-#include "settings/Settings.h"
-#include "site/SiteWorker.h"
-#include "ui/DialogState.h"
 
-namespace strivo {
+namespace strivo::jobs {
 
-// The jobs a window runs, each on the calling thread until it ends or is
-// stopped; tests put fakes in their place.
+// The jobs a window runs on its threads, each on the calling thread until it
+// ends or is stopped; tests put fakes in their place.
 struct JobLaunchers {
-    std::function<void(std::stop_token, const Settings&, WebSessionConfig, ProgressSink&, RunTable&,
-                       DownloadOptions)>
-        download = RunDownload;
-    std::function<void(std::stop_token, const Settings&, WebSessionConfig, ProgressSink&,
-                       const RunTable&, SyncOptions)>
-        sync = RunSync;
+    // Fills the table (Download).
+    std::function<void(std::stop_token, const Workspace&, ProgressSink&, RunTable&)> download;
+    // Posts the table's rows as they are when it starts (Sync).
+    std::function<void(std::stop_token, const Workspace&, ProgressSink&, const RunTable&)> sync;
     // Throws std::system_error when no thread starts.
-    std::function<std::jthread(std::function<void(std::stop_token)>)> startThread =
-        [](std::function<void(std::stop_token)> body) { return std::jthread(std::move(body)); };
+    std::function<std::jthread(std::function<void(std::stop_token)>)> startThread;
+
+    // The real jobs on threads of their own.
+    static JobLaunchers Real();
 };
 
 // A window's two worker threads: one download and one sync at a time, both
@@ -38,12 +35,11 @@ public:
                std::function<void()> ended);
     ~JobThreads() { StopAll(); }
 
-    // Starts `kind`'s job with `settings`, after joining the previous job of
-    // that kind: it has sent its last report, so its thread is ending. The
-    // download fills the table; the sync posts its rows, each post kept in `store`.
+    // Starts a download (or a sync) in `where`, after joining the previous job
+    // of that kind: it has sent its last report, so its thread is ending.
     // Throws std::system_error when no thread starts.
-    void Start(JobKind kind, const Settings& settings, const WebSessionConfig& sessionConfig,
-               std::shared_ptr<SharedStore> store);
+    void StartDownload(Workspace where);
+    void StartSync(Workspace where);
 
     // Asks both jobs to stop; they end soon after.
     void RequestStop();
@@ -59,6 +55,7 @@ private:
         std::jthread thread;
         std::atomic<bool> ended{false};
     };
+    void Start(Slot& slot, std::function<void(std::stop_token)> job);
 
     ProgressSink& m_sink;
     std::shared_ptr<RunTable> m_table;
@@ -68,4 +65,4 @@ private:
     Slot m_sync;
 };
 
-}  // namespace strivo
+}  // namespace strivo::jobs

@@ -5,8 +5,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "model/RunTable.h"
-#include "store/RunStore.h"
+#include "model/RunRows.h"
+#include "model/Runs.h"
 
 namespace strivo {
 

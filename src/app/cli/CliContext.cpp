@@ -1,0 +1,303 @@
+#include "app/cli/CliContext.h"
+
+#include <system_error>
+
+#include "app/cli/CliProgress.h"
+#include "app/cli/CliWords.h"
+#include "app/cli/TerminalTable.h"
+#include "jobs/Download.h"
+#include "model/ProblemWords.h"
+#include "text/Catalog.h"
+#include "text/CodePage.h"
+
+#if STRIVO_STAND_INS
+#include "sim/DemoConnection.h"
+#include "sim/StandIns.h"
+#endif
+
+namespace strivo {
+
+CliContext::CliContext(const CliOptions& options, CliEnvironment& env)
+    : m_options(options), m_env(env) {}
+
+CliContext::~CliContext() = default;
+
+std::ostream& CliContext::Out() {
+    return ToStandardOutput(m_options.csv) || ToStandardOutput(m_options.tcx) ||
+                   ToStandardOutput(m_options.svg)
+               ? m_env.err
+               : m_env.out;
+}
+
+void CliContext::Error(std::string_view sentence) {
+    m_env.err << "strivo-cli: " << ForTerminalUtf8(sentence) << "\n";
+}
+
+void CliContext::Error(const Problem& problem) {
+    Error(Describe(problem));
+}
+
+int CliContext::StoreFailure(const Problem& problem, const char* nothingDone) {
+    if (problem.code == ProblemCode::StoreInUse) {
+        Error(Fill(Tr(nothingDone), Describe(problem)));
+        return kExitInUse;
+    }
+    Error(problem);
+    return kExitFailed;
+}
+
+std::optional<int> CliContext::Load() {
+    WebSessionConfig session = m_env.sessionConfig;
+    Settings settings;
+    if (m_options.demo) {
+#if STRIVO_STAND_INS
+        try {
+            m_demo = std::make_unique<sim::StandIns>();
+            m_demo->Start();
+        } catch (const std::exception& error) {
+            Error(Fill(Tr("cannot start the demo services: {0}"), error.what()));
+            return kExitFailed;
+        }
+        settings = m_demo->ClientSettings();
+        sim::ConnectToStandIns(*m_demo, session);
+        m_source = Tr("the demo settings");
+        Result<jobs::Workspace> where = jobs::InMemory(settings, session);
+        if (!where) {
+            Error(where.problem());
+            return kExitFailed;
+        }
+        m_where = std::move(*where);
+#else
+        Error(Tr("this build has no demo services"));
+        return kExitUsage;
+#endif
+    } else if (std::optional<int> status = LoadSettingsFile()) {
+        return status;
+    }
+    Settings& resolved = m_where.settings;
+    const Command command = m_options.command;
+    const bool needSite = command == Command::Sync && !m_options.dryRun;
+    // Settling, listing and totalling read the store only: no sign-in, no password.
+    const bool needService =
+        command == Command::Download || command == Command::Sync || m_options.demo;
+    if (command == Command::Settle) {
+        return resolved.siteUser.empty()
+                   ? std::optional(Missing(N_("no Kelvora user name; set [kelvora] user in {0}")))
+                   : std::nullopt;
+    }
+    if (resolved.serviceUser.empty()) {
+        return Missing(N_("no Nike+ user name; set [nike+] user in {0}"));
+    }
+    if (needService && !ResolvePassword(resolved.servicePassword, "STRIVO_NIKE_PASSWORD",
+                                        Tr("Nike+ password: "))) {
+        return Missing(N_("no Nike+ password; set STRIVO_NIKE_PASSWORD, or [nike+] pwd in {0}"));
+    }
+    if (needSite && resolved.siteUser.empty()) {
+        return Missing(N_("no Kelvora user name; set [kelvora] user in {0}"));
+    }
+    if (needSite && !ResolvePassword(resolved.sitePassword, "STRIVO_SITE_PASSWORD",
+                                     Tr("Kelvora password: "))) {
+        return Missing(
+            N_("no Kelvora password; set STRIVO_SITE_PASSWORD, or [kelvora] pwd in {0}"));
+    }
+    return std::nullopt;
+}
+
+std::optional<int> CliContext::LoadSettingsFile() {
+    const std::filesystem::path path =
+        m_options.config ? *m_options.config : m_env.defaultSettingsPath;
+    std::error_code error;
+    if (!std::filesystem::exists(path, error) && !error) {
+        // A first run: the file to make, and what goes in it.
+        Error(Fill(Tr("the settings file {0} does not exist; create it with these lines:"),
+                   Utf8Path(path)));
+        m_env.err << "[nike+]\nuser=" << Tr("NAME") << "\npwd=" << Tr("PASSWORD")
+                  << "\n[kelvora]\nuser=" << Tr("NAME") << "\npwd=" << Tr("PASSWORD") << "\n";
+        return kExitUsage;
+    }
+    if (m_options.config && !std::filesystem::is_regular_file(path, error)) {
+        Error(Fill(Tr("cannot read the settings file {0}"), Utf8Path(path)));
+        return kExitUsage;
+    }
+    Settings settings = ReadSettings(path);
+    for (const SettingsProblem& problem : settings.problems) {
+        Error(Fill(problem.kind == SettingsProblem::Kind::NotAPort
+                       ? Tr("{0}: {1}={2}: not a port (1 to 65535)")
+                   : problem.kind == SettingsProblem::Kind::NoSuchFile
+                       ? Tr("{0}: {1}={2}: no such file")
+                       : Tr("{0}: {1}={2}: not used on Windows, which trusts only the "
+                            "authorities in its certificate store; import the authority "
+                            "there and remove the line"),
+                   Utf8Path(path), problem.key, problem.value));
+    }
+    if (!settings.problems.empty()) {
+        return kExitUsage;
+    }
+    m_where = jobs::ForSettingsFile(path, std::move(settings), m_env.sessionConfig);
+    m_source = Utf8Path(path);
+    return std::nullopt;
+}
+
+int CliContext::Missing(const char* sentence) {
+    Error(Fill(Tr(sentence), m_source));
+    return kExitUsage;
+}
+
+// The environment comes before the settings file, so that a script can
+// give another password without editing the file; the demo's accounts
+// are its own.
+bool CliContext::ResolvePassword(std::string& password, std::string_view variable,
+                                 std::string_view prompt) {
+    if (auto value = m_env.getenv && !m_options.demo ? m_env.getenv(variable) : std::nullopt;
+        value && !value->empty()) {
+        password = Utf8ToCp936(*value);
+        return true;
+    }
+    if (!password.empty()) {
+        return true;
+    }
+    if (m_env.readPassword) {
+        if (auto typed = m_env.readPassword(prompt); typed && !typed->empty()) {
+            password = Utf8ToCp936(*typed);
+            return true;
+        }
+    }
+    return false;
+}
+
+int CliContext::Download(bool print) {
+    CliProgress progress(m_env.err, m_env.stderrIsTerminal, m_options.quiet);
+    progress.Status(Tr("signing in to Nike+…"));
+    const Result<jobs::Downloaded> downloaded = jobs::Download(
+        m_where, *m_table, progress, {},
+        {.onRunListBytes = [&progress](std::size_t bytes) { progress.RunListBytes(bytes); }});
+    progress.Clear();
+    if (progress.summary() && print) {
+        Out() << ForTerminal(*progress.summary()) << "\n\n";
+    }
+    if (!downloaded) {
+        Error(downloaded.problem());
+        Error(NextStep(downloaded.problem(), /*site=*/false));
+        return kExitFailed;
+    }
+    PrintWarnings(downloaded->warnings);
+    if (print) {
+        WriteRunTable(Out(), m_table->Snapshot());
+        Out().flush();
+    }
+    return kExitDone;
+}
+
+jobs::ExportTarget CliContext::Target(const std::filesystem::path& file) {
+    return file == "-" ? jobs::ExportTarget{{}, &m_env.out} : jobs::ExportTarget{file};
+}
+
+int CliContext::SaveDocument(const std::filesystem::path& file, std::string_view content) {
+    if (Outcome written = jobs::ExportDocument(content, Target(file)); !written) {
+        Error(written.problem());
+        return kExitFailed;
+    }
+    return kExitDone;
+}
+
+int CliContext::SaveCsv(const RunRows& rows) {
+    if (!m_options.csv) {
+        return kExitDone;
+    }
+    if (Outcome written = jobs::ExportCsv(rows, Target(*m_options.csv)); !written) {
+        Error(written.problem());
+        return kExitFailed;
+    }
+    if (!ToStandardOutput(m_options.csv) && !m_options.quiet) {
+        m_env.err << Fill(TrN("Saved {0} run to {1}", "Saved {0} runs to {1}", rows.size()),
+                          rows.size(), Utf8Path(*m_options.csv))
+                  << "\n";
+    }
+    return kExitDone;
+}
+
+int CliContext::SaveTcx() {
+    if (!m_options.tcx) {
+        return kExitDone;
+    }
+    // Every stored run of the account, also those the service no longer lists.
+    const Result<jobs::TcxExported> tcx = jobs::ExportTcx(m_where, Target(*m_options.tcx));
+    if (!tcx) {
+        return StoreFailure(tcx.problem(), N_("{0}; nothing was changed, try again later"));
+    }
+    NameProblems(tcx->problems);
+    if (!ToStandardOutput(m_options.tcx) && !m_options.quiet) {
+        const auto count = static_cast<unsigned long>(tcx->activities);
+        m_env.err << Fill(TrN("Saved {0} run to {1}", "Saved {0} runs to {1}", count),
+                          tcx->activities, Utf8Path(*m_options.tcx))
+                  << "\n";
+    }
+    return kExitDone;
+}
+
+void CliContext::NameProblems(const std::vector<RunProblem>& problems) {
+    for (const RunProblem& problem : problems) {
+        Error(Fill(Tr("warning: run {0}: {1}"), ForTerminal(problem.runId),
+                   DescribeRunProblem(problem)));
+    }
+}
+
+void CliContext::PrintWarnings(const std::vector<Problem>& warnings) {
+    for (const Problem& warning : warnings) {
+        Error(Fill(Tr("warning: {0}"), Describe(warning)));
+    }
+}
+
+void CliContext::SayNothingStored() {
+    Out() << Fill(Tr("Nothing stored yet in {0}; 'strivo-cli download' stores the runs it reads."),
+                  StoreName())
+          << "\n";
+}
+
+void CliContext::SayRunsStored(std::size_t count) {
+    Out() << Fill(TrN("{0} run stored in {1}:", "{0} runs stored in {1}:", count), count,
+                  StoreName())
+          << "\n";
+}
+
+std::string CliContext::StoreName() const {
+    return m_options.demo ? Tr("the demo's store in memory") : Utf8Path(m_where.StorePath());
+}
+
+std::string CliContext::NextStep(const Problem& problem, bool site) const {
+    const Problem& root = problem.Root();
+    switch (root.code) {
+        case ProblemCode::SignInRefused:
+            return site ? Fill(Tr("fix the Kelvora user name or password in {0} "
+                                  "([kelvora] user, pwd) or STRIVO_SITE_PASSWORD"),
+                               m_source)
+                        : Fill(Tr("fix the Nike+ user name or password in {0} "
+                                  "([nike+] user, pwd) or STRIVO_NIKE_PASSWORD"),
+                               m_source);
+        case ProblemCode::NetBadUrl:
+        case ProblemCode::NetUntrusted:
+        case ProblemCode::NetWrongHost:
+        case ProblemCode::NetTls:
+        case ProblemCode::CertificateFileUnreadable:
+        case ProblemCode::CertificateFileNotPem:
+        case ProblemCode::CertificateFileNotUsed:
+        case ProblemCode::BuiltInCertificatesDamaged:
+            return site ? Fill(Tr("check host and http_port in [kelvora] of {0}"), m_source)
+                        : Fill(Tr("check host, https_port and cafile in [nike+] of {0}"),
+                               m_source);
+        default:
+            break;
+    }
+    if (CodeName(root.code).starts_with("store-") && root.code != ProblemCode::StoreInUse) {
+        return Fill(Tr("make room on the disk or fix {0}, then try again"), StoreName());
+    }
+    return Tr("try again later");
+}
+
+std::string CliContext::SettleAdvice() {
+    return Tr(
+        "look at the Kelvora run log, then run 'strivo-cli settle --posted RUNID...' "
+        "for the runs it shows and 'strivo-cli settle --repost RUNID...' for the others");
+}
+
+}  // namespace strivo

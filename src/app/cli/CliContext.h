@@ -1,0 +1,99 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/Cli.h"
+#include "app/cli/Arguments.h"
+#include "history/RunFigures.h"
+#include "jobs/Export.h"
+#include "jobs/Workspace.h"
+#include "model/Problem.h"
+#include "model/RunTable.h"
+
+#if STRIVO_STAND_INS
+namespace strivo::sim {
+class StandIns;
+}
+#endif
+
+namespace strivo {
+
+// What every command of one strivo-cli run shares: its options and
+// environment, the settings and the workspace the jobs run in, the run table
+// a download fills, and the ways it speaks: results to standard output,
+// everything else to standard error, each problem in the user's words.
+class CliContext {
+public:
+    CliContext(const CliOptions& options, CliEnvironment& env);
+    ~CliContext();
+
+    const CliOptions& options() const { return m_options; }
+    CliEnvironment& env() { return m_env; }
+    const jobs::Workspace& where() const { return m_where; }
+    RunTable& table() { return *m_table; }
+
+    // Reads the settings (or starts the demo) and resolves every credential
+    // the command needs before any network work; an exit status when it cannot.
+    std::optional<int> Load();
+
+    // Where results go: standard error while standard output carries a file.
+    std::ostream& Out();
+    // "strivo-cli: " and the sentence, on standard error, controls shown as "?".
+    void Error(std::string_view sentence);
+    // A problem in the user's words.
+    void Error(const Problem& problem);
+    // Another sync has the store: said, with exit status 75; any other
+    // failure to use it is 1. `nothingDone` ends the sentence of the first.
+    int StoreFailure(const Problem& problem, const char* nothingDone);
+
+    // Downloads into the table, and prints the summary and the table unless
+    // `print` is false.
+    int Download(bool print);
+    // The table, or every stored run, to --csv / --tcx where asked.
+    int SaveCsv(const RunRows& rows);
+    int SaveTcx();
+    // A document of its own making (the SVG) to `file`.
+    int SaveDocument(const std::filesystem::path& file, std::string_view content);
+    static bool ToStandardOutput(const std::optional<std::filesystem::path>& file) {
+        return file && *file == "-";
+    }
+    // Each run a total or a file left out or wrote in part, one line each.
+    void NameProblems(const std::vector<RunProblem>& problems);
+    void PrintWarnings(const std::vector<Problem>& warnings);
+
+    // Said in place of runs, listed or totalled, when there are none; and
+    // before them, how many there are.
+    void SayNothingStored();
+    void SayRunsStored(std::size_t count);
+
+    // How the store and the settings are named in what is said.
+    std::string StoreName() const;
+    const std::string& Source() const { return m_source; }
+    // The one line that ends a failure: what the runner can do about it.
+    std::string NextStep(const Problem& problem, bool site) const;
+    static std::string SettleAdvice();
+
+private:
+    std::optional<int> LoadSettingsFile();
+    bool ResolvePassword(std::string& password, std::string_view variable,
+                         std::string_view prompt);
+    int Missing(const char* sentence);
+    jobs::ExportTarget Target(const std::filesystem::path& file);
+
+    const CliOptions& m_options;
+    CliEnvironment& m_env;
+#if STRIVO_STAND_INS
+    std::unique_ptr<sim::StandIns> m_demo;  // before the jobs that use it
+#endif
+    jobs::Workspace m_where;
+    std::shared_ptr<RunTable> m_table = std::make_shared<RunTable>();
+    std::string m_source;  // the settings file's name, or the demo's
+};
+
+}  // namespace strivo

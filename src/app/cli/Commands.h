@@ -1,0 +1,17 @@
+#pragma once
+
+#include "app/cli/CliContext.h"
+
+// One function per command of strivo-cli, each one use case of jobs/: it
+// gathers what the command needs, runs the job and says what came of it.
+// Each returns the exit status.
+namespace strivo::cli {
+
+int Download(CliContext& cli);
+int Sync(CliContext& cli);
+int DryRun(CliContext& cli);
+int Runs(CliContext& cli);
+int Stats(CliContext& cli);
+int Settle(CliContext& cli);
+
+}  // namespace strivo::cli

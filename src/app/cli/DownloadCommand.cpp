@@ -1,0 +1,16 @@
+#include "app/cli/Commands.h"
+
+namespace strivo::cli {
+
+// The summary and the run table, and the files asked for.
+int Download(CliContext& cli) {
+    if (const int status = cli.Download(/*print=*/true); status != kExitDone) {
+        return status;
+    }
+    if (const int status = cli.SaveCsv(cli.table().Snapshot()); status != kExitDone) {
+        return status;
+    }
+    return cli.SaveTcx();
+}
+
+}  // namespace strivo::cli

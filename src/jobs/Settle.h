@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "jobs/Workspace.h"
+#include "model/Result.h"
+
+namespace strivo::jobs {
+
+// What the runner says became of runs a sync held back.
+enum class SettleMode {
+    Posted,  // they are on the run log: record them as posted
+    Repost,  // they are not: post them next sync
+};
+
+struct SettleRequest {
+    SettleMode mode = SettleMode::Posted;
+    std::vector<std::string> runIds;  // CP936
+    bool held = false;                // every held run, in place of RunIDs
+};
+
+struct Settled {
+    int changed = 0;                   // runs whose post changed
+    std::vector<std::string> unknown;  // RunIDs the store knows nothing of to settle (CP936)
+};
+
+// Settles runs of the site user under the store's sync lock, as a sync
+// would take it: another sync refuses it (StoreInUse).
+Result<Settled> Settle(const Workspace& where, const SettleRequest& request);
+
+}  // namespace strivo::jobs

@@ -1,0 +1,275 @@
+#include "jobs/Sync.h"
+
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "jobs/StoreAccess.h"
+#include "jobs/SyncPlan.h"
+#include "model/ProblemWords.h"
+#include "site/SiteClient.h"
+#include "store/SyncLock.h"
+
+namespace strivo::jobs {
+namespace {
+
+StoreTime Now() {
+    return std::chrono::system_clock::now();
+}
+
+// One sync: the plan, the site's session and the store's ledger.
+class SyncRun {
+public:
+    SyncRun(const Workspace& where, ProgressSink& sink, std::stop_token stop,
+            const SyncOptions& options)
+        : m_where(where),
+          m_sink(sink),
+          m_stop(std::move(stop)),
+          m_options(options),
+          m_site(SiteKeyOf(where.settings)),
+          m_cutAtOnce(std::in_place, m_stop, [this] { m_cut.request_stop(); }),
+          m_client(where.settings, where.session, m_cut.get_token()) {}
+
+    SyncTally Run(const RunRows& rows);
+
+private:
+    // Takes the lock, reads what the store knows and plans; a problem when
+    // nothing can be posted that the store would keep.
+    Outcome Prepare(const RunRows& rows);
+    void Plan(const RunRows& rows, const std::unordered_map<std::string, PostRecord>& posts);
+    // Ends the sync before anything is posted: every run to post is untried.
+    SyncTally FailBeforePosting(Problem why);
+    // Posts the runs one after another, each one's intent committed before it
+    // goes out, together with the outcome of the one before.
+    void PostRuns();
+    // Commits the previous post's outcome and the next one's intent, if any.
+    Outcome KeepOutcomeAndIntent(const std::optional<PostOutcome>& previous,
+                                 std::optional<std::string_view> next);
+    // After the stop, the post in flight gets its grace period, then is cut.
+    std::jthread GracePeriod();
+    void Finish();
+
+    const Workspace& m_where;
+    ProgressSink& m_sink;
+    std::stop_token m_stop;  // the job's
+    const SyncOptions m_options;
+    const SiteKey m_site;
+    // Cuts the session's request in flight: at once during the sign-in, a
+    // grace period after the job's stop while posting.
+    std::stop_source m_cut;
+    std::optional<std::stop_callback<std::function<void()>>> m_cutAtOnce;
+    SiteClient m_client;
+    SyncLock m_lock;
+    std::unique_ptr<RunStore> m_store;
+    std::vector<PlannedRun> m_plan;
+    std::vector<const PlannedRun*> m_toPost;
+    SyncTally m_tally;
+    std::optional<Problem> m_failure;  // why the last failed post failed
+};
+
+SyncTally SyncRun::Run(const RunRows& rows) {
+    if (Outcome prepared = Prepare(rows); !prepared) {
+        return FailBeforePosting(prepared.problem());
+    }
+    if (Outcome signedIn = m_client.SignIn(); !signedIn) {
+        m_sink.Post({.step = Step::SiteSignedIn, .problem = signedIn.problem(),
+                     .warnings = m_tally.warnings});
+        m_tally.problem = Problem(ProblemCode::SiteSignInFailed).Because(signedIn.problem());
+        m_tally.stopped = m_stop.stop_requested();
+        return m_tally;
+    }
+    m_tally.signedIn = true;
+    m_sink.Post({.step = Step::SiteSignedIn, .warnings = m_tally.warnings});
+    PostRuns();
+    m_client.Close();
+    Finish();
+    m_sink.Post({.step = Step::SyncDone, .problem = m_tally.problem, .tally = m_tally});
+    return m_tally;
+}
+
+Outcome SyncRun::Prepare(const RunRows& rows) {
+    Result<std::unique_ptr<RunStore>> opened = OpenStore(m_where);
+    if (!opened) {
+        Plan(rows, {});
+        return opened.problem();
+    }
+    m_store = std::move(*opened);
+    // Other syncs, of this version or an older one, are kept out for as long
+    // as this one runs, and no longer.
+    const std::vector<std::filesystem::path> older = m_where.OlderRecords();
+    if (Outcome locked = m_lock.Acquire(m_where.StorePath(), older); !locked) {
+        Plan(rows, {});
+        return locked;
+    }
+    Result<std::vector<OlderRecordImport>> imported = m_store->ImportPostedRuns(older);
+    if (imported) {
+        for (const OlderRecordImport& import : *imported) {
+            if (import.problem) {
+                m_tally.warnings.push_back(*import.problem);
+            }
+        }
+    }
+    if (!imported) {
+        Plan(rows, {});
+        return imported.problem();
+    }
+    if (Result<std::vector<std::string>> begun = m_store->BeginSync(m_site, Now()); !begun) {
+        Plan(rows, {});
+        return begun.problem();
+    }
+    Result<std::unordered_map<std::string, PostRecord>> posts = m_store->Posts(m_site);
+    Plan(rows, posts ? *posts : std::unordered_map<std::string, PostRecord>());
+    return posts ? Outcome() : Outcome(posts.problem());
+}
+
+void SyncRun::Plan(const RunRows& rows, const std::unordered_map<std::string, PostRecord>& posts) {
+    m_plan = PlanSync(rows, posts, m_options.postAll);
+    for (const PlannedRun& run : m_plan) {
+        m_tally.withoutId += run.action == RunAction::WithoutId ? 1 : 0;
+        m_tally.alreadyPosted += run.action == RunAction::AlreadyPosted ? 1 : 0;
+        if (run.action == RunAction::Held) {
+            m_tally.heldIds.emplace_back((*run.row)[kColumnRunId]);
+        }
+        if (run.action == RunAction::Post) {
+            m_toPost.push_back(&run);
+        }
+    }
+    m_tally.total = static_cast<int>(m_toPost.size());
+}
+
+SyncTally SyncRun::FailBeforePosting(Problem why) {
+    m_tally.problem = std::move(why);
+    for (const PlannedRun* planned : m_toPost) {
+        m_tally.untriedIds.emplace_back((*planned->row)[kColumnRunId]);
+    }
+    m_tally.notPosted = m_tally.total;
+    m_tally.stopped = m_stop.stop_requested();
+    m_sink.Post({.step = Step::SyncDone, .problem = m_tally.problem, .tally = m_tally});
+    return m_tally;
+}
+
+Outcome SyncRun::KeepOutcomeAndIntent(const std::optional<PostOutcome>& previous,
+                                      std::optional<std::string_view> next) {
+    return m_store->RecordOutcomeAndIntent(m_site, previous, next, Now());
+}
+
+std::jthread SyncRun::GracePeriod() {
+    return std::jthread([this](std::stop_token finished) {
+        std::mutex mutex;
+        std::condition_variable_any wake;
+        const std::stop_callback onStop(m_stop, [&] {
+            const std::lock_guard lock(mutex);
+            wake.notify_all();
+        });
+        std::unique_lock lock(mutex);
+        if (!wake.wait(lock, finished, [this] { return m_stop.stop_requested(); })) {
+            return;  // the posts ended first
+        }
+        wake.wait_for(lock, finished, m_options.finishPostInFlight, [] { return false; });
+        if (!finished.stop_requested()) {
+            m_cut.request_stop();
+        }
+    });
+}
+
+void SyncRun::PostRuns() {
+    // No more sign-in: a stop now lets the post in flight finish, for a while.
+    m_cutAtOnce.reset();
+    if (m_stop.stop_requested()) {
+        m_cut.request_stop();
+    }
+    const std::jthread grace = GracePeriod();
+    const int total = m_tally.total;
+    std::optional<PostOutcome> previous;
+    int processed = 0;
+    // Kept: the outcome of the post before is in the store now.
+    const auto kept = [&] {
+        if (previous) {
+            m_sink.Post({.step = Step::Posted, .runId = previous->runId,
+                         .result = previous->result, .total = total, .processed = processed});
+        }
+    };
+    const auto keepFailed = [&](const Outcome& commit) {
+        // The site has the previous run but the store does not say so: it
+        // stays `sending`, so the next sync holds it back rather than post it
+        // twice, and nothing more is posted that the store cannot hold.
+        if (previous && previous->result == PostResult::Confirmed) {
+            m_tally.unrecordedIds.push_back(previous->runId);
+        }
+        m_failure = commit.problem();
+    };
+    int next = 0;
+    for (; next < total; ++next) {
+        const PlannedRun& planned = *m_toPost[static_cast<std::size_t>(next)];
+        const std::string_view runId = (*planned.row)[kColumnRunId];
+        if (m_stop.stop_requested()) {
+            m_failure = Problem(ProblemCode::SyncStopped);
+            break;
+        }
+        if (Outcome commit = KeepOutcomeAndIntent(previous, runId); !commit) {
+            keepFailed(commit);
+            previous.reset();
+            break;
+        }
+        kept();
+        previous.reset();
+        m_sink.Post({.step = Step::Posting, .runId = std::string(runId), .total = total,
+                     .processed = next});
+        PostVerdict verdict = m_client.Post(*planned.row);
+        if (verdict.problem) {
+            m_failure = verdict.problem;
+        }
+        previous = PostOutcome{std::string(runId), verdict.result,
+                               verdict.problem ? ProblemKey(*verdict.problem) : std::string(), Now()};
+        processed = next + 1;
+        switch (verdict.result) {
+            case PostResult::Confirmed:
+                m_tally.postedAgain += planned.wasConfirmed ? 1 : 0;
+                break;
+            case PostResult::Unknown:
+                m_tally.unconfirmedIds.emplace_back(runId);
+                break;
+            case PostResult::Failed:
+            case PostResult::NotSent:
+                m_tally.failedIds.emplace_back(runId);
+                break;
+        }
+        if (verdict.stop) {
+            ++next;
+            break;
+        }
+    }
+    if (previous) {
+        if (Outcome commit = KeepOutcomeAndIntent(previous, std::nullopt); !commit) {
+            keepFailed(commit);
+        }
+        kept();
+    }
+    for (; next < total; ++next) {
+        m_tally.untriedIds.emplace_back((*m_toPost[static_cast<std::size_t>(next)]->row)[kColumnRunId]);
+    }
+}
+
+void SyncRun::Finish() {
+    m_tally.stopped = m_stop.stop_requested();
+    m_tally.notPosted =
+        static_cast<int>(m_tally.failedIds.size() + m_tally.unconfirmedIds.size() +
+                         m_tally.untriedIds.size() + m_tally.unrecordedIds.size());
+    if (m_tally.notPosted != 0 || m_failure) {
+        m_tally.problem = m_failure ? *m_failure : Problem();
+    }
+}
+
+}  // namespace
+
+SyncTally Sync(const Workspace& where, const RunRows& rows, ProgressSink& sink,
+               std::stop_token stop, const SyncOptions& options) {
+    // One snapshot for the whole sync: rows that change meanwhile cannot make
+    // it read past the end.
+    return SyncRun(where, sink, std::move(stop), options).Run(rows);
+}
+
+}  // namespace strivo::jobs

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <chrono>
+#include <stop_token>
+
+#include "jobs/Workspace.h"
+#include "model/Progress.h"
+#include "model/RunRows.h"
+
+namespace strivo::jobs {
+
+struct SyncOptions {
+    bool postAll = false;  // post the confirmed and the held runs too
+    // Once a stop is asked for, the post in flight gets this long to be
+    // answered, so that its outcome is known and kept.
+    std::chrono::milliseconds finishPostInFlight{10000};
+};
+
+// Posts each run of `rows` to the run log once: not a row without a RunID,
+// nor a run the store holds as confirmed or unknown, and never a post a
+// second time. Takes the store's sync lock for as long as it runs; each
+// post's intent is committed before it goes out, with the outcome of the one
+// before. Reports SiteSignedIn, then Posting and Posted for each post, and
+// SyncDone with the tally it returns (also when it fails before posting).
+// Stopping `stop` during the sign-in cancels it at once; during the posts,
+// the post in flight gets options.finishPostInFlight to be answered, its
+// outcome is committed, and no more are posted.
+SyncTally Sync(const Workspace& where, const RunRows& rows, ProgressSink& sink,
+               std::stop_token stop = {}, const SyncOptions& options = {});
+
+}  // namespace strivo::jobs

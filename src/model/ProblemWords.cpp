@@ -1,0 +1,388 @@
+#include "model/ProblemWords.h"
+
+#include <array>
+#include <optional>
+
+#include "text/TextHelpers.h"
+
+namespace strivo {
+namespace {
+
+// How a code's words are put together.
+enum Shape : unsigned {
+    kPlain = 0,
+    kHost = 1u << 0,          // "{host}: " before the words, when the URL named one
+    kDetailBrackets = 1u << 1,  // the lower library's words after, in brackets
+    kDetailColon = 1u << 2,     // the lower library's words after a colon
+    kCauseFirst = 1u << 3,      // {0} is the cause's words; the values follow from {1}
+    kStorePath = 1u << 4,       // {0} is the store's path; empty: the store in memory
+    kKindAt1 = 1u << 5,         // {1} is what a path turned out to be (kKind... key)
+    kFieldAt0 = 1u << 6,        // {0} is a run's field (kField... key)
+};
+
+struct Entry {
+    ProblemCode code;
+    const char* name;
+    const char* english;
+    unsigned shape;
+};
+
+constexpr unsigned kNet = kHost | kDetailBrackets;
+constexpr unsigned kStore = kStorePath | kDetailColon;
+constexpr unsigned kFile = kDetailColon;
+
+// The words of every code. Kept in the code's order; a test checks that
+// every code has its entry.
+constexpr Entry kEntries[] = {
+    {ProblemCode::None, "none", "", kPlain},
+    {ProblemCode::Words, "words", "", kPlain},
+
+    {ProblemCode::NetCancelled, "net-cancelled", N_("cancelled"), kNet},
+    {ProblemCode::NetTimedOut, "net-timed-out", N_("time-out"), kNet},
+    {ProblemCode::NetStalled, "net-stalled", N_("time-out (nothing moved for {1} s)"), kNet},
+    {ProblemCode::NetDeadline, "net-deadline", N_("time-out (not done within {1} s)"), kNet},
+    {ProblemCode::NetTooSlow, "net-too-slow", N_("time-out (fewer than {1} bytes in {2} s)"), kNet},
+    {ProblemCode::NetTooLarge, "net-too-large", N_("answer too large"), kNet},
+    {ProblemCode::NetStatus, "net-status", N_("status {1}"), kNet},
+    {ProblemCode::NetRefused, "net-refused", N_("connection refused"), kNet},
+    {ProblemCode::NetCannotConnect, "net-cannot-connect", N_("cannot connect"), kNet},
+    {ProblemCode::NetUnknownHost, "net-unknown-host", N_("unknown host"), kNet},
+    {ProblemCode::NetTooManyRedirects, "net-redirects", N_("too many redirects"), kNet},
+    {ProblemCode::NetRedirectRefused, "net-redirect-refused", N_("redirect refused"), kNet},
+    {ProblemCode::NetUntrusted, "net-untrusted", N_("certificate not trusted"), kNet},
+    {ProblemCode::NetWrongHost, "net-wrong-host", N_("certificate for another host"), kNet},
+    {ProblemCode::NetTls, "net-tls", N_("TLS handshake failed"), kNet},
+    {ProblemCode::NetConnectionLost, "net-connection-lost", N_("connection lost"), kNet},
+    {ProblemCode::NetBadUrl, "net-bad-url", N_("bad URL"), kNet},
+    {ProblemCode::NetNoSession, "net-no-session", N_("no session"), kNet},
+    {ProblemCode::NetOutOfMemory, "net-out-of-memory", N_("out of memory"), kNet},
+    {ProblemCode::NetOther, "net-other", N_("network error"), kNet},
+    {ProblemCode::CertificateFileUnreadable, "certificate-file-unreadable",
+     N_("cannot read the certificate file {0}"), kDetailColon},
+    {ProblemCode::CertificateFileNotPem, "certificate-file-not-pem",
+     N_("the certificate file {0} holds something else than PEM certificates"), kPlain},
+    {ProblemCode::CertificateFileNotUsed, "certificate-file-not-used",
+     N_("{0}: not used on Windows, which trusts only the authorities in its certificate store; "
+        "import the authority there and remove cafile"),
+     kPlain},
+    {ProblemCode::BuiltInCertificatesDamaged, "built-in-certificates-damaged",
+     N_("the built-in certificates are damaged"), kPlain},
+    {ProblemCode::TransportCannotStart, "transport-cannot-start",
+     N_("the network library cannot start"), kDetailColon},
+
+    {ProblemCode::ServiceSignInFailed, "service-sign-in-failed", N_("Nike+ sign-in failed: {0}"),
+     kCauseFirst},
+    {ProblemCode::RunListFailed, "run-list-failed", N_("downloading the run list failed: {0}"),
+     kCauseFirst},
+    {ProblemCode::SiteSignInFailed, "site-sign-in-failed", N_("Kelvora sign-in failed: {0}"),
+     kCauseFirst},
+    {ProblemCode::SyncFailed, "sync-failed", N_("the sync failed: {0}"), kCauseFirst},
+    {ProblemCode::SignInRefused, "sign-in-refused", N_("user name or password refused"), kPlain},
+    {ProblemCode::NoRunList, "no-run-list", N_("the run service did not send a run list"),
+     kPlain},
+    {ProblemCode::SessionEndedSignInPage, "session-ended-sign-in-page",
+     N_("the site signed the session out: it answered the post of run {0} with its sign-in "
+        "form; it and the runs after it are posted next time"),
+     kPlain},
+    {ProblemCode::SessionEndedRedirect, "session-ended-redirect",
+     N_("the site signed the session out: it answered the post of run {0} with a redirect to "
+        "its sign-in page; it and the runs after it are posted next time"),
+     kPlain},
+    {ProblemCode::SessionEndedForbidden, "session-ended-forbidden",
+     N_("the site signed the session out: it answered the post of run {0} with 403 "
+        "(forbidden); it and the runs after it are posted next time"),
+     kPlain},
+    {ProblemCode::PostRedirected, "post-redirected",
+     N_("the site redirected the post of run {0} ({1} to {2}); the run is held until you check "
+        "the run log"),
+     kPlain},
+    {ProblemCode::ServerErrorsInARow, "server-errors-in-a-row",
+     N_("{0}; the site answered {1} posts in a row with a server error, so the sync stopped"),
+     kCauseFirst},
+    {ProblemCode::SyncStopped, "sync-stopped", N_("stopped"), kPlain},
+    {ProblemCode::SyncEndedBeforeAnswer, "sync-ended-before-answer",
+     N_("the sync ended before the answer"), kPlain},
+    {ProblemCode::SettledByRunner, "settled-by-runner", N_("settled by the runner"), kPlain},
+    {ProblemCode::RunsNotKept, "runs-not-kept", N_("the runs were not kept in the run store: {0}"),
+     kCauseFirst},
+
+    {ProblemCode::StoreNotRegular, "store-not-regular",
+     N_("{0} is {1}, not a regular file; left as it is"), kStore | kKindAt1},
+    {ProblemCode::StoreForeign, "store-foreign", N_("{0} is not a database of Strivo's; left as it is"),
+     kStore},
+    {ProblemCode::StoreOtherProgram, "store-other-program",
+     N_("{0} is a database of another program; left as it is"), kStore},
+    {ProblemCode::StoreNewer, "store-newer",
+     N_("{0} was written by a newer Strivo (schema {1}, this one knows {2}); left as it is"),
+     kStore},
+    {ProblemCode::StoreInUse, "store-in-use", N_("{0} is held by another Strivo's sync"), kStore},
+    {ProblemCode::StoreCannotLock, "store-cannot-lock", N_("cannot lock {0}"), kStore},
+    {ProblemCode::StoreCannotOpen, "store-cannot-open", N_("cannot open {0}"), kStore},
+    {ProblemCode::StoreCannotRead, "store-cannot-read", N_("cannot read {0}"), kStore},
+    {ProblemCode::StoreCannotWrite, "store-cannot-write", N_("cannot write {0}"), kStore},
+    {ProblemCode::StoreDiskFull, "store-disk-full", N_("cannot write {0}: the disk is full"),
+     kStore},
+    {ProblemCode::StoreDamaged, "store-damaged", N_("{0} is damaged"), kStore},
+    {ProblemCode::StoreCannotCopy, "store-cannot-copy", N_("cannot copy before migrating {0}"),
+     kStore},
+    {ProblemCode::OlderRecordNotRegular, "older-record-not-regular",
+     N_("{0} is {1}, not a record of posted runs; skipped"), kKindAt1},
+    {ProblemCode::OlderRecordBadLines, "older-record-bad-lines",
+     N_("{1} lines of {0} are not records of posted runs; skipped"), kPlain},
+
+    {ProblemCode::FileNotRegular, "file-not-regular", N_("{0} is {1}, not a regular file"),
+     kFile | kKindAt1},
+    {ProblemCode::FileCannotFollow, "file-cannot-follow", N_("cannot follow the links of {0}"),
+     kFile},
+    {ProblemCode::FileCannotCreate, "file-cannot-create", N_("cannot create {0}"), kFile},
+    {ProblemCode::FileCannotCreateTemporary, "file-cannot-create-temporary",
+     N_("cannot write {0}: cannot create a file in the folder"), kFile},
+    {ProblemCode::FileCannotSetPermissions, "file-cannot-set-permissions",
+     N_("cannot write {0}: cannot set permissions"), kFile},
+    {ProblemCode::FileCannotWrite, "file-cannot-write", N_("cannot write {0}"), kFile},
+    {ProblemCode::FileCannotFlush, "file-cannot-flush", N_("cannot write {0}: cannot flush to disk"), kFile},
+    {ProblemCode::FileCannotClose, "file-cannot-close", N_("cannot write {0}: cannot close"), kFile},
+    {ProblemCode::FileCannotReplace, "file-cannot-replace", N_("cannot write {0}: cannot replace the file"), kFile},
+    {ProblemCode::FileExists, "file-exists", N_("{0} already exists"), kFile},
+    {ProblemCode::FileCannotOpen, "file-cannot-open", N_("cannot open {0}"), kFile},
+    {ProblemCode::FileCannotRead, "file-cannot-read", N_("cannot read {0}"), kFile},
+    {ProblemCode::FileInUse, "file-in-use", N_("{0} is in use by another Strivo"), kFile},
+    {ProblemCode::FileNotOpen, "file-not-open", N_("{0} is not open"), kFile},
+    {ProblemCode::FileReadOnly, "file-read-only", N_("{0} is a read-only file"), kFile},
+    {ProblemCode::FileNoDescriptor, "file-no-descriptor", N_("no descriptor left for {0}"), kFile},
+    {ProblemCode::FileMissing, "file-missing", N_("{0} does not exist"), kFile},
+    {ProblemCode::FileTooLarge, "file-too-large", N_("cannot write {0}: it would pass the file size limit"), kFile},
+    {ProblemCode::FileDiskFull, "file-disk-full", N_("cannot write {0}: the disk is full"), kFile},
+
+    {ProblemCode::StartUnparsedLeftOut, "start-unparsed-left-out",
+     N_("start \"{0}\" does not parse, left out"), kPlain},
+    {ProblemCode::StartUnparsedNotCounted, "start-unparsed-not-counted",
+     N_("start \"{0}\" does not parse, not counted"), kPlain},
+    {ProblemCode::ValueUnparsedWrittenAsZero, "value-unparsed-written-as-zero",
+     N_("{0} \"{1}\" does not parse, written as 0"), kFieldAt0},
+    {ProblemCode::CaloriesOutOfRange, "calories-out-of-range",
+     N_("calories \"{0}\" are outside 0..65535, written as 0"), kPlain},
+    {ProblemCode::StartSecondTaken, "start-second-taken",
+     N_("starts in the same second as another run, Id moved to {0}"), kPlain},
+    {ProblemCode::ValueNotCounted, "value-not-counted", N_("{0} not counted: does not parse"),
+     kFieldAt0},
+};
+
+const Entry* EntryOf(ProblemCode code) {
+    for (const Entry& entry : kEntries) {
+        if (entry.code == code) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+// The words of a key among a problem's values.
+const char* KeyWords(std::string_view key) {
+    static constexpr std::array<std::pair<const char*, const char*>, 10> kKeys = {{
+        {"descriptor", N_("an open descriptor")},
+        {kKindSymlink, N_("a symbolic link")},
+        {kKindFolder, N_("a folder")},
+        {kKindFifo, N_("a FIFO")},
+        {kKindDevice, N_("a device")},
+        {kKindSocket, N_("a socket")},
+        {kKindOther, N_("something else")},
+        {kFieldDistance, N_("distance")},
+        {kFieldDuration, N_("duration")},
+        {kFieldCalories, N_("calories")},
+    }};
+    for (const auto& [name, words] : kKeys) {
+        if (key == name) {
+            return words;
+        }
+    }
+    return nullptr;
+}
+
+std::string Translated(const MessageCatalog* catalog, const std::string& value) {
+    const char* words = KeyWords(value);
+    return words != nullptr ? TrIn(catalog, words) : value;
+}
+
+}  // namespace
+
+std::string DescribeIn(const MessageCatalog* catalog, const Problem& problem) {
+    const Entry* entry = EntryOf(problem.code);
+    if (entry == nullptr || problem.code == ProblemCode::None) {
+        return problem.detail;
+    }
+    if (problem.code == ProblemCode::Words) {
+        return problem.detail;
+    }
+    std::vector<std::string> values = problem.values;
+    if ((entry->shape & kStorePath) != 0 && !values.empty() && values[0].empty()) {
+        values[0] = TrIn(catalog, N_("the in-memory store"));
+    }
+    if ((entry->shape & kKindAt1) != 0 && values.size() > 1) {
+        values[1] = Translated(catalog, values[1]);
+    }
+    if ((entry->shape & kFieldAt0) != 0 && !values.empty()) {
+        values[0] = Translated(catalog, values[0]);
+    }
+    if ((entry->shape & kCauseFirst) != 0) {
+        values.insert(values.begin(),
+                      problem.cause ? DescribeIn(catalog, *problem.cause) : std::string());
+    }
+    std::string words = FillIn(TrIn(catalog, entry->english), values);
+    if ((entry->shape & kHost) != 0 && !problem.Value(0).empty()) {
+        words = problem.Value(0) + ": " + words;
+    }
+    if (!problem.detail.empty()) {
+        if ((entry->shape & kDetailBrackets) != 0) {
+            words += " (" + problem.detail + ")";
+        } else if ((entry->shape & kDetailColon) != 0) {
+            words += ": " + problem.detail;
+        }
+    }
+    if (problem.cause && (entry->shape & kCauseFirst) == 0) {
+        words += TrIn(catalog, N_(": ")) + DescribeIn(catalog, *problem.cause);
+    }
+    return words;
+}
+
+std::string Describe(const Problem& problem) {
+    return DescribeIn(CatalogInUse(), problem);
+}
+
+std::string ShortCause(const Problem& problem) {
+    const Problem& root = problem.Root();
+    const char* words = nullptr;
+    switch (root.code) {
+        case ProblemCode::None:
+        case ProblemCode::Words:
+            return {};
+        case ProblemCode::SignInRefused:
+            words = N_("user name or password refused");
+            break;
+        case ProblemCode::NetRefused:
+        case ProblemCode::NetCannotConnect:
+        case ProblemCode::NetUnknownHost:
+            words = N_("cannot connect to the server");
+            break;
+        case ProblemCode::NetBadUrl:
+            words = N_("the server's address is not usable");
+            break;
+        case ProblemCode::NetTimedOut:
+        case ProblemCode::NetStalled:
+        case ProblemCode::NetDeadline:
+        case ProblemCode::NetTooSlow:
+            words = N_("the connection timed out");
+            break;
+        case ProblemCode::NetUntrusted:
+            words = N_("the server's certificate is not trusted");
+            break;
+        case ProblemCode::NetWrongHost:
+            words = N_("the server's certificate is for another address");
+            break;
+        case ProblemCode::NetTls:
+            words = N_("cannot set up a secure connection");
+            break;
+        case ProblemCode::NetStatus:
+            return FillIn(Zh(N_("(server error {0})")), {root.Value(1)});
+        case ProblemCode::NetTooManyRedirects:
+        case ProblemCode::NetRedirectRefused:
+            words = N_("the server's redirects went wrong");
+            break;
+        case ProblemCode::NetConnectionLost:
+            words = N_("the connection broke");
+            break;
+        case ProblemCode::NetTooLarge:
+            words = N_("the server's answer is too large");
+            break;
+        case ProblemCode::NoRunList:
+            words = N_("the server's answer cannot be read");
+            break;
+        case ProblemCode::CertificateFileUnreadable:
+        case ProblemCode::CertificateFileNotPem:
+        case ProblemCode::BuiltInCertificatesDamaged:
+            words = N_("cannot read the certificate file");
+            break;
+        case ProblemCode::StoreInUse:
+            words = N_("another Strivo is syncing");
+            break;
+        case ProblemCode::SessionEndedSignInPage:
+        case ProblemCode::SessionEndedRedirect:
+        case ProblemCode::SessionEndedForbidden:
+            words = N_("the forum session has ended");
+            break;
+        case ProblemCode::PostRedirected:
+            words = N_("the forum answered with a redirect");
+            break;
+        case ProblemCode::NetCancelled:
+        case ProblemCode::SyncStopped:
+            words = N_("cancelled");
+            break;
+        case ProblemCode::NetOutOfMemory:
+            words = N_("out of memory");
+            break;
+        default:
+            if (CodeName(root.code).starts_with("store-") ||
+                CodeName(root.code).starts_with("older-record-")) {
+                words = N_("cannot write the post record");
+            } else {
+                words = N_("network error");
+            }
+            break;
+    }
+    return FillIn(Zh(N_("({0})")), {Zh(words)});
+}
+
+std::string_view CodeName(ProblemCode code) {
+    const Entry* entry = EntryOf(code);
+    return entry != nullptr ? entry->name : "unknown";
+}
+
+std::string ProblemKey(const Problem& problem) {
+    std::string key(CodeName(problem.code));
+    for (const std::string& value : problem.values) {
+        key += " " + PercentEncode(value);
+    }
+    if (!problem.detail.empty()) {
+        key += " !" + PercentEncode(problem.detail);  // "!" is encoded in every value
+    }
+    if (problem.cause) {
+        key += " | " + ProblemKey(*problem.cause);
+    }
+    return key;
+}
+
+Problem ProblemFromKey(std::string_view key) {
+    const auto words = [key] { return Problem(ProblemCode::Words, {}, std::string(key)); };
+    const std::size_t bar = key.find(" | ");
+    const std::string_view own = key.substr(0, bar);
+    const std::size_t space = own.find(' ');
+    const std::string_view name = own.substr(0, space);
+    std::optional<ProblemCode> code;
+    for (const Entry& entry : kEntries) {
+        if (name == entry.name && entry.code != ProblemCode::Words) {
+            code = entry.code;
+        }
+    }
+    if (!code) {
+        return words();
+    }
+    Problem problem(*code);
+    std::string_view rest = space == std::string_view::npos ? "" : own.substr(space + 1);
+    while (!rest.empty()) {
+        const std::size_t end = std::min(rest.find(' '), rest.size());
+        const bool isDetail = rest.front() == '!';
+        const std::optional<std::string> value =
+            PercentDecode(rest.substr(isDetail ? 1 : 0, end - (isDetail ? 1 : 0)));
+        if (!value) {
+            return words();
+        }
+        (isDetail ? problem.detail : problem.values.emplace_back()) = *value;
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+    }
+    if (bar != std::string_view::npos) {
+        problem = std::move(problem).Because(ProblemFromKey(key.substr(bar + 3)));
+    }
+    return problem;
+}
+
+}  // namespace strivo

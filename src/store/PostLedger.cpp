@@ -1,0 +1,234 @@
+// The post ledger: each run-log post's intent before it goes out, its outcome
+// after, and the runner's settling of held runs.
+
+#include "store/RunStore.h"
+#include "store/Statement.h"
+
+namespace strivo {
+
+using store_detail::FromMillis;
+using store_detail::Millis;
+using store_detail::Statement;
+
+namespace {
+
+constexpr const char* kPostStates[] = {"sending", "confirmed", "failed", "unknown"};
+
+PostState StateFromName(std::string_view name) {
+    for (int i = 0; i < 4; ++i) {
+        if (name == kPostStates[i]) {
+            return static_cast<PostState>(i);
+        }
+    }
+    return PostState::Unknown;
+}
+
+// The outcome of the previous post: confirmed; failed or unknown (a run
+// confirmed before stays confirmed, whatever this post did); or not sent
+// (back to what the row was before its intent; a new row goes).
+const char* OutcomeSql(PostResult result) {
+    switch (result) {
+        case PostResult::Confirmed:
+            return "INSERT INTO posts(site_host, site_port, site_user, run_id, state, "
+                   "outcome_ms, reason) VALUES(?1, ?2, ?3, ?4, 'confirmed', ?5, NULL) "
+                   "ON CONFLICT DO UPDATE SET state='confirmed', outcome_ms=?5, reason=NULL, "
+                   "prior_state=NULL, prior_intent_ms=NULL, prior_outcome_ms=NULL, "
+                   "prior_reason=NULL";
+        case PostResult::Failed:
+        case PostResult::Unknown:
+            return "INSERT INTO posts(site_host, site_port, site_user, run_id, state, "
+                   "outcome_ms, reason) VALUES(?1, ?2, ?3, ?4, ?6, ?5, ?7) "
+                   "ON CONFLICT DO UPDATE SET "
+                   "state=iif(coalesce(prior_state, state)='confirmed', 'confirmed', ?6), "
+                   "outcome_ms=iif(coalesce(prior_state, state)='confirmed', "
+                   "coalesce(prior_outcome_ms, outcome_ms), ?5), "
+                   "intent_ms=iif(prior_state='confirmed', prior_intent_ms, intent_ms), "
+                   "reason=iif(coalesce(prior_state, state)='confirmed', "
+                   "iif(prior_state IS NULL, reason, prior_reason), ?7), "
+                   "prior_state=NULL, prior_intent_ms=NULL, prior_outcome_ms=NULL, "
+                   "prior_reason=NULL";
+        case PostResult::NotSent:
+            break;
+    }
+    return "DELETE FROM posts WHERE site_host=?1 AND site_port=?2 AND site_user=?3 "
+           "AND run_id=?4 AND state='sending' AND prior_state IS NULL";
+}
+
+}  // namespace
+
+Result<std::vector<std::string>> RunStore::BeginSync(const SiteKey& site, StoreTime now) {
+    StoreTransaction transaction(*this);
+    if (!transaction.begun()) {
+        return transaction.begun().problem();
+    }
+    Statement turned(m_db,
+                     "UPDATE posts SET "
+                     "state=iif(prior_state='confirmed', 'confirmed', 'unknown'), "
+                     "outcome_ms=iif(prior_state='confirmed', prior_outcome_ms, ?4), "
+                     "intent_ms=iif(prior_state='confirmed', prior_intent_ms, intent_ms), "
+                     "reason=iif(prior_state='confirmed', prior_reason, "
+                     "'sync-ended-before-answer'), "
+                     "prior_state=NULL, prior_intent_ms=NULL, prior_outcome_ms=NULL, prior_reason=NULL "
+                     "WHERE site_host=?1 AND site_port=?2 AND site_user=?3 AND state='sending' "
+                     "RETURNING run_id, state");
+    turned.Bind(1, site.host).Bind(2, site.port).BindCp936(3, site.user).Bind(4, Millis(now));
+    std::vector<std::string> unknown;
+    while (turned.Step() == SQLITE_ROW) {
+        if (turned.Utf8(1) == "unknown") {
+            unknown.push_back(turned.Cp936(0));
+        }
+    }
+    if (!turned.ok()) {
+        return Failure(ProblemCode::StoreCannotWrite);
+    }
+    turned.Reset();
+    if (Outcome committed = transaction.Commit(); !committed) {
+        return committed.problem();
+    }
+    return unknown;
+}
+
+Outcome RunStore::RecordOutcomeAndIntent(const SiteKey& site,
+                                         const std::optional<PostOutcome>& previous,
+                                         std::optional<std::string_view> nextRunId, StoreTime now) {
+    if (!previous && !nextRunId) {
+        return {};
+    }
+    StoreTransaction transaction(*this);
+    if (!transaction.begun()) {
+        return transaction.begun();
+    }
+    if (previous) {
+        Statement outcome(m_db, OutcomeSql(previous->result));
+        outcome.Bind(1, site.host).Bind(2, site.port).BindCp936(3, site.user);
+        outcome.BindCp936(4, previous->runId).Bind(5, Millis(previous->at));
+        if (previous->result == PostResult::Failed || previous->result == PostResult::Unknown) {
+            outcome.Bind(6, std::string(previous->result == PostResult::Failed ? "failed" : "unknown"));
+            outcome.Bind(7, previous->reason);
+        }
+        if (!outcome.ok() || !outcome.Run()) {
+            return Failure(ProblemCode::StoreCannotWrite);
+        }
+        if (previous->result == PostResult::NotSent) {
+            Statement restore(m_db,
+                              "UPDATE posts SET state=prior_state, intent_ms=prior_intent_ms, "
+                              "outcome_ms=prior_outcome_ms, reason=prior_reason, prior_state=NULL, "
+                              "prior_intent_ms=NULL, prior_outcome_ms=NULL, prior_reason=NULL "
+                              "WHERE site_host=?1 AND site_port=?2 AND site_user=?3 AND run_id=?4 "
+                              "AND state='sending'");
+            restore.Bind(1, site.host).Bind(2, site.port).BindCp936(3, site.user);
+            restore.BindCp936(4, previous->runId);
+            if (!restore.ok() || !restore.Run()) {
+                return Failure(ProblemCode::StoreCannotWrite);
+            }
+        }
+    }
+    if (nextRunId) {
+        Statement intent(m_db,
+                         "INSERT INTO posts(site_host, site_port, site_user, run_id, state, "
+                         "intent_ms) VALUES(?1, ?2, ?3, ?4, 'sending', ?5) ON CONFLICT DO UPDATE SET "
+                         "prior_state=state, prior_intent_ms=intent_ms, prior_outcome_ms=outcome_ms, "
+                         "prior_reason=reason, state='sending', intent_ms=?5, outcome_ms=NULL, "
+                         "reason=NULL");
+        intent.Bind(1, site.host).Bind(2, site.port).BindCp936(3, site.user);
+        intent.BindCp936(4, *nextRunId).Bind(5, Millis(now));
+        if (!intent.ok() || !intent.Run()) {
+            return Failure(ProblemCode::StoreCannotWrite);
+        }
+    }
+    return transaction.Commit();
+}
+
+Result<std::unordered_map<std::string, PostRecord>> RunStore::Posts(const SiteKey& site) const {
+    std::unordered_map<std::string, PostRecord> posts;
+    Statement read(m_db,
+                   "SELECT run_id, state, intent_ms, outcome_ms, reason FROM posts "
+                   "WHERE site_host=? AND site_port=? AND site_user=?");
+    read.Bind(1, site.host).Bind(2, site.port).BindCp936(3, site.user);
+    while (read.Step() == SQLITE_ROW) {
+        PostRecord& post = posts[read.Cp936(0)];
+        post.state = StateFromName(read.Utf8(1));
+        if (!read.IsNull(2)) {
+            post.intentAt = FromMillis(read.Int(2));
+        }
+        if (!read.IsNull(3)) {
+            post.outcomeAt = FromMillis(read.Int(3));
+        }
+        post.reason = read.Utf8(4);
+    }
+    if (!read.ok()) {
+        return Failure(ProblemCode::StoreCannotRead);
+    }
+    return posts;
+}
+
+Result<int> RunStore::Settle(const SiteKey& site, std::span<const std::string> runIds, bool held,
+                             bool posted, StoreTime now) {
+    StoreTransaction transaction(*this);
+    if (!transaction.begun()) {
+        return transaction.begun().problem();
+    }
+    int count = 0;
+    const char* where = held ? "site_host=?1 AND site_port=?2 AND site_user=?3 AND "
+                               "state IN ('unknown', 'sending')"
+                             : "site_host=?1 AND site_port=?2 AND site_user=?3 AND run_id=?4";
+    std::string sql = posted ? std::string("UPDATE posts SET state='confirmed', outcome_ms=?5, "
+                                           "reason='settled-by-runner', prior_state=NULL, "
+                                           "prior_intent_ms=NULL, prior_outcome_ms=NULL, "
+                                           "prior_reason=NULL WHERE ") + where
+                             : std::string("DELETE FROM posts WHERE ") + where;
+    Statement settle(m_db, sql.c_str());
+    Statement add(m_db,
+                  "INSERT OR IGNORE INTO posts(site_host, site_port, site_user, run_id, state, "
+                  "outcome_ms, reason) VALUES(?1, ?2, ?3, ?4, 'confirmed', ?5, "
+                  "'settled-by-runner')");
+    if (!settle.ok() || !add.ok()) {
+        return Failure(ProblemCode::StoreCannotWrite);
+    }
+    settle.Bind(1, site.host).Bind(2, site.port).BindCp936(3, site.user);
+    add.Bind(1, site.host).Bind(2, site.port).BindCp936(3, site.user).Bind(5, Millis(now));
+    if (posted) {
+        settle.Bind(5, Millis(now));
+    }
+    const auto run = [&](Statement& statement) {
+        if (!statement.Run()) {
+            return false;
+        }
+        count += sqlite3_changes(m_db);
+        return true;
+    };
+    if (held) {
+        if (!run(settle)) {
+            return Failure(ProblemCode::StoreCannotWrite);
+        }
+    } else {
+        for (const std::string& runId : runIds) {
+            settle.BindCp936(4, runId);
+            add.BindCp936(4, runId);
+            // A run the store has no post for can be confirmed too.
+            if (!run(settle) || (posted && !run(add))) {
+                return Failure(ProblemCode::StoreCannotWrite);
+            }
+        }
+    }
+    if (Outcome committed = transaction.Commit(); !committed) {
+        return committed.problem();
+    }
+    return count;
+}
+
+Result<int> RunStore::SettlePosted(const SiteKey& site, std::span<const std::string> runIds,
+                                   StoreTime now) {
+    return Settle(site, runIds, false, true, now);
+}
+Result<int> RunStore::SettleRepost(const SiteKey& site, std::span<const std::string> runIds) {
+    return Settle(site, runIds, false, false, {});
+}
+Result<int> RunStore::SettleAllHeldPosted(const SiteKey& site, StoreTime now) {
+    return Settle(site, {}, true, true, now);
+}
+Result<int> RunStore::SettleAllHeldRepost(const SiteKey& site) {
+    return Settle(site, {}, true, false, {});
+}
+
+}  // namespace strivo

@@ -1,0 +1,274 @@
+// Opening strivo.db: what may be opened, the schema and its migrations, and
+// SQLite's failures as problems.
+
+#include <sqlite3.h>
+
+#include <atomic>
+#include <system_error>
+#include <utility>
+
+#include "io/AtomicFile.h"
+#include "store/RunStore.h"
+#include "store/Statement.h"
+#include "store/StorePaths.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace strivo {
+
+using store_detail::Statement;
+
+namespace {
+
+// The first version of the schema; later versions add steps to kMigrations.
+constexpr const char* kSchemaVersion1 = R"sql(
+CREATE TABLE runs(
+    service_host TEXT NOT NULL, service_port INTEGER NOT NULL, account BLOB NOT NULL,
+    run_id BLOB NOT NULL,
+    start_text BLOB NOT NULL, distance_text BLOB NOT NULL, duration_text BLOB NOT NULL,
+    calories_text BLOB NOT NULL, sync_text BLOB NOT NULL,
+    start_utc_ms INTEGER, start_offset_min INTEGER, distance_m REAL, duration_ms INTEGER,
+    calories INTEGER, sync_utc_ms INTEGER, sync_offset_min INTEGER,
+    first_seen_ms INTEGER NOT NULL, last_seen_ms INTEGER,
+    PRIMARY KEY(service_host, service_port, account, run_id)) WITHOUT ROWID;
+CREATE TABLE listings(
+    service_host TEXT NOT NULL, service_port INTEGER NOT NULL, account BLOB NOT NULL,
+    listed_ms INTEGER NOT NULL,
+    PRIMARY KEY(service_host, service_port, account)) WITHOUT ROWID;
+CREATE TABLE posts(
+    site_host TEXT NOT NULL, site_port INTEGER NOT NULL, site_user BLOB NOT NULL,
+    run_id BLOB NOT NULL,
+    state TEXT NOT NULL CHECK(state IN ('sending', 'confirmed', 'failed', 'unknown')),
+    intent_ms INTEGER, outcome_ms INTEGER, reason TEXT,
+    prior_state TEXT, prior_intent_ms INTEGER, prior_outcome_ms INTEGER, prior_reason TEXT,
+    PRIMARY KEY(site_host, site_port, site_user, run_id)) WITHOUT ROWID;
+CREATE TABLE imports(path TEXT PRIMARY KEY, imported_bytes INTEGER NOT NULL);
+)sql";
+
+// kMigrations[v] takes a file from user_version v to v + 1.
+constexpr const char* kMigrations[] = {kSchemaVersion1};
+static_assert(std::size(kMigrations) == kStoreSchemaVersion);
+
+Problem StoreProblem(ProblemCode code, const std::filesystem::path& path,
+                     std::vector<std::string> more = {}) {
+    std::vector<std::string> values{PathText(path)};
+    values.insert(values.end(), more.begin(), more.end());
+    return Problem(code, std::move(values));
+}
+
+}  // namespace
+
+namespace store_detail {
+
+Problem SqliteProblem(sqlite3* db, const std::filesystem::path& path, ProblemCode otherwise) {
+    ProblemCode code = otherwise;
+    switch (sqlite3_extended_errcode(db) & 0xFF) {
+        case SQLITE_FULL:
+            code = ProblemCode::StoreDiskFull;
+            break;
+        case SQLITE_NOTADB:
+            code = ProblemCode::StoreForeign;
+            break;
+        case SQLITE_CORRUPT:
+            code = ProblemCode::StoreDamaged;
+            break;
+        case SQLITE_CANTOPEN:
+            code = ProblemCode::StoreCannotOpen;
+            break;
+        default:
+            break;
+    }
+    Problem problem = StoreProblem(code, path);
+    if (code != ProblemCode::StoreForeign) {  // its words say it all
+        problem.detail = sqlite3_errmsg(db);
+    }
+    return problem;
+}
+
+}  // namespace store_detail
+
+StoreTransaction::StoreTransaction(RunStore& store) : m_store(store) {
+    m_begun = m_store.Execute("BEGIN IMMEDIATE");
+}
+
+StoreTransaction::~StoreTransaction() {
+    if (m_begun && !m_done) {
+        sqlite3_exec(m_store.m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+}
+
+namespace {
+std::atomic<std::uint64_t> g_commits{0};
+}  // namespace
+
+Outcome StoreTransaction::Commit() {
+    Outcome committed = m_store.Execute("COMMIT");
+    if (committed) {
+        m_done = true;
+        ++m_store.m_commits;
+        ++g_commits;
+    }
+    return committed;
+}
+
+std::uint64_t RunStore::CommitsInProcess() {
+    return g_commits;
+}
+
+RunStore::RunStore(sqlite3* db, std::filesystem::path path) : m_db(db), m_path(std::move(path)) {}
+
+RunStore::~RunStore() {
+    sqlite3_close_v2(m_db);
+}
+
+Problem RunStore::Failure(ProblemCode otherwise) const {
+    return store_detail::SqliteProblem(m_db, m_path, otherwise);
+}
+
+Outcome RunStore::Execute(const char* sql, ProblemCode otherwise) {
+    if (sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) {
+        return Failure(otherwise);
+    }
+    return {};
+}
+
+Result<std::unique_ptr<RunStore>> RunStore::Open(const std::filesystem::path& path) {
+    if (const char* kind = store_detail::NotARegularFile(path)) {
+        return StoreProblem(ProblemCode::StoreNotRegular, path, {kind});
+    }
+#ifndef _WIN32
+    if (std::error_code error; !std::filesystem::exists(path, error)) {
+        // Created owner-only before SQLite sees it; its -wal and -shm files
+        // take the same mode.
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NONBLOCK, 0600);
+        if (fd < 0 && errno != EEXIST) {
+            Problem problem = StoreProblem(ProblemCode::StoreCannotOpen, path);
+            problem.detail = std::generic_category().message(errno);
+            return problem;
+        }
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+#endif
+    sqlite3* db = nullptr;
+    const int opened = sqlite3_open_v2(PathText(path).c_str(), &db,
+                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE |
+                                           SQLITE_OPEN_NOFOLLOW | SQLITE_OPEN_EXRESCODE,
+                                       nullptr);
+    std::unique_ptr<RunStore> opening(new RunStore(db, path));
+    if (opened != SQLITE_OK) {
+        return opening->Failure(ProblemCode::StoreCannotOpen);
+    }
+    sqlite3_busy_timeout(db, 5000);  // another process's short write: wait for it
+    if (Outcome prepared = opening->Prepare(); !prepared) {
+        return prepared.problem();
+    }
+    return opening;
+}
+
+Result<std::unique_ptr<RunStore>> RunStore::OpenInMemory(std::string_view name) {
+    // The memdb file system shares a database between the connections of one
+    // process that name it with a leading slash.
+    const std::string uri = "file:/" + std::string(name) + "?vfs=memdb";
+    sqlite3* db = nullptr;
+    const int opened = sqlite3_open_v2(
+        uri.c_str(), &db,
+        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI | SQLITE_OPEN_EXRESCODE,
+        nullptr);
+    std::unique_ptr<RunStore> opening(new RunStore(db, {}));
+    if (opened != SQLITE_OK) {
+        return opening->Failure(ProblemCode::StoreCannotOpen);
+    }
+    sqlite3_busy_timeout(db, 5000);  // another job's short write: wait for it
+    if (Outcome prepared = opening->Prepare(); !prepared) {
+        return prepared.problem();
+    }
+    return opening;
+}
+
+Outcome RunStore::Prepare() {
+    // Looked at before anything is written: a foreign file stays as it is.
+    std::int64_t applicationId = 0, version = 0, objects = 0;
+    {
+        Statement read(m_db,
+                       "SELECT (SELECT application_id FROM pragma_application_id),"
+                       " (SELECT user_version FROM pragma_user_version),"
+                       " (SELECT count(*) FROM sqlite_schema)");
+        if (!read.ok() || read.Step() != SQLITE_ROW) {
+            return Failure(ProblemCode::StoreCannotRead);
+        }
+        applicationId = read.Int(0);
+        version = read.Int(1);
+        objects = read.Int(2);
+    }
+    const bool empty = applicationId == 0 && version == 0 && objects == 0;
+    if (!empty && applicationId != kStoreApplicationId) {
+        return StoreProblem(ProblemCode::StoreOtherProgram, m_path);
+    }
+    if (version > kStoreSchemaVersion) {
+        return StoreProblem(ProblemCode::StoreNewer, m_path,
+                            {std::to_string(version), std::to_string(kStoreSchemaVersion)});
+    }
+    // Never exclusive locking mode: readers keep working during a sync.
+    if (!m_path.empty()) {
+        Statement wal(m_db, "PRAGMA journal_mode=WAL");
+        if (!wal.ok() || wal.Step() != SQLITE_ROW) {
+            return Failure(ProblemCode::StoreCannotOpen);
+        }
+    }
+    if (Outcome set = Execute("PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON"); !set) {
+        return set;
+    }
+    if (version == kStoreSchemaVersion) {
+        return {};
+    }
+    if (version > 0 && !m_path.empty()) {
+        std::filesystem::path backup = m_path;
+        backup += ".v" + std::to_string(version) + ".bak";
+        std::error_code error;
+        std::filesystem::remove(backup, error);
+        Statement vacuum(m_db, "VACUUM INTO ?");
+        vacuum.Bind(1, PathText(backup));
+        if (!vacuum.ok() || !vacuum.Run()) {
+            return Failure(ProblemCode::StoreCannotCopy);
+        }
+    }
+    StoreTransaction transaction(*this);
+    if (!transaction.begun()) {
+        return transaction.begun();
+    }
+    // Another connection (a job beside this one) may have migrated it while
+    // this one waited for the write lock.
+    {
+        Statement again(m_db, "SELECT user_version FROM pragma_user_version");
+        if (!again.ok() || again.Step() != SQLITE_ROW) {
+            return Failure(ProblemCode::StoreCannotRead);
+        }
+        version = again.Int(0);
+    }
+    if (version == kStoreSchemaVersion) {
+        return transaction.Commit();
+    }
+    for (std::int64_t step = version; step < kStoreSchemaVersion; ++step) {
+        if (Outcome migrated = Execute(kMigrations[step]); !migrated) {
+            return migrated;
+        }
+    }
+    const std::string stamp = "PRAGMA application_id=" + std::to_string(kStoreApplicationId) +
+                              "; PRAGMA user_version=" + std::to_string(kStoreSchemaVersion);
+    if (Outcome stamped = Execute(stamp.c_str()); !stamped) {
+        return stamped;
+    }
+    return transaction.Commit();
+}
+
+Outcome RunStore::CapSize(std::int64_t pages) {
+    const std::string sql = "PRAGMA max_page_count=" + std::to_string(pages);
+    return Execute(sql.c_str());
+}
+
+}  // namespace strivo
