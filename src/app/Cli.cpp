@@ -11,6 +11,7 @@
 #include "app/TerminalTable.h"
 #include "app/Translate.h"
 #include "export/CsvExport.h"
+#include "history/RunProblemText.h"
 #include "history/TcxWriter.h"
 #include "history/TotalsText.h"
 #include "io/AtomicFile.h"
@@ -212,7 +213,7 @@ private:
 
     void NameProblems(const std::vector<RunProblem>& problems) {
         for (const RunProblem& problem : problems) {
-            Error(Fill(Tr("warning: run {0}: {1}"), ForTerminal(problem.runId), TrReason(problem.what)));
+            Error(Fill(Tr("warning: run {0}: {1}"), ForTerminal(problem.runId), TrReason(RunProblemEnglish(problem))));
         }
     }
 
@@ -740,7 +741,7 @@ private:
         }
         const RunTotals totals = TotalRuns(runs, m_options.by);
         SayRunsStored(runs.size());
-        for (const std::string& line : TotalsLines(totals.periods)) {
+        for (const std::string& line : TotalsLines(totals.periods, totals.by)) {
             Out() << line << "\n";
         }
         const auto counted = static_cast<unsigned long>(totals.all.runs);
