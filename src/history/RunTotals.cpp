@@ -108,8 +108,11 @@ RunTotals TotalRuns(std::span<const StoredRun> runs, PeriodKind by) {
               totals.problems);
         Count(figures.calories, kMostPlausibleCalories, kFieldCalories, run.calories, run.runId,
               totals.problems);
-        const std::int64_t localMs = *figures.startUtcMs + figures.startOffsetMinutes * 60000LL;
-        counted.push_back({PeriodOf(FloorDiv(localMs, 86400000), by), figures});
+        const std::chrono::sys_time<std::chrono::milliseconds> local{
+            std::chrono::milliseconds{*figures.startUtcMs} +
+            std::chrono::minutes{figures.startOffsetMinutes}};
+        const sys_days localDay = std::chrono::floor<std::chrono::days>(local);
+        counted.push_back({PeriodOf(localDay.time_since_epoch().count(), by), figures});
     }
     std::sort(counted.begin(), counted.end(),
               [](const Counted& a, const Counted& b) { return a.period < b.period; });
