@@ -10,6 +10,7 @@
 #include "history/ChartModel.h"
 #include "history/TcxWriter.h"
 #include "history/TotalsText.h"
+#include "store/RunStore.h"
 #include "ui/StatsChart.h"
 
 namespace {
@@ -40,7 +41,7 @@ void Totals(benchmark::State& state, strivo::PeriodKind by) {
     const auto& runs = Runs();
     for (auto _ : state) {
         const strivo::RunTotals totals = strivo::TotalRuns(runs, by);
-        const auto lines = strivo::TotalsLines(totals.periods);
+        const auto lines = strivo::TotalsLines(totals.periods, totals.by);
         benchmark::DoNotOptimize(lines.data());
         state.counters["periods"] = static_cast<double>(totals.periods.size());
     }

@@ -14,6 +14,7 @@
 //   the line above the chart: ChartSummaryOf(totals, chosen)
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -35,30 +36,35 @@ struct ChartRect {
 };
 
 struct ChartText {
-    std::string text;  // ASCII
+    std::string text;  // UTF-8: digits, the label, or the gap's "…"
     int x = 0, y = 0;  // centre, baseline
 };
 
+// A period's bar, or the narrow marker of a folded stretch of periods without
+// runs (PeriodTotals::foldedPeriods): no bar, no value, "…" for its label,
+// and a click on it chooses nothing. So the content stays as wide as the
+// periods with runs need, however many years lie between them.
 struct ChartBar {
-    ChartRect bar;     // height 0 for an empty period
-    ChartRect column;  // the bar's whole slot, top to bottom: what a click picks
-    ChartText value;   // distance in km, one decimal: "15.1"
-    ChartText label;   // the period: "2010-W15"
+    ChartRect bar;                   // height 0 for an empty period
+    ChartRect column;                // the bar's whole slot, top to bottom: what a click picks
+    ChartText value;                 // distance in km, one decimal: "15.1"
+    ChartText label;                 // the period: "2010-W15"
+    std::int64_t foldedPeriods = 0;  // above 0: a gap marker standing for that many
 };
 
 struct ChartLayout {
     int width = 0, height = 0;  // of the content
     int fontPx = 12;
     int axisY = 0;               // the bars stand on this line
-    std::vector<ChartBar> bars;  // one per period, in order
+    std::vector<ChartBar> bars;  // one per entry of the periods, in order
 };
 
 ChartLayout LayOutChart(std::span<const PeriodTotals> periods, const ChartView& view);
-// The period whose column holds the content point, if any.
+// The period whose column holds the content point, if any (never a gap marker).
 std::optional<std::size_t> BarAt(const ChartLayout& layout, int x, int y);
 
 // The line above the chart: the chosen period's figures, or all runs' when
-// none is chosen. The front end puts them into its translated sentence.
+// none (or a gap marker) is chosen. The front end puts them into its translated sentence.
 struct ChartSummary {
     std::string period;  // the label; empty for all runs
     std::int64_t runs = 0;

@@ -1,8 +1,23 @@
 #include "history/RunFigures.h"
 
-#include <limits>
+#include <chrono>
 
 namespace strivo {
+namespace {
+
+// ParseServiceTime reads years 0000 to 9999 in an offset under a day: a
+// typed start beyond that came from somewhere else and names no date here.
+constexpr std::int64_t kEarliestStartMs =
+    MsOfDay(std::chrono::sys_days{std::chrono::year{0} / 1 / 1} - std::chrono::days{1});
+constexpr std::int64_t kLatestStartMs =
+    MsOfDay(std::chrono::sys_days{std::chrono::year{10000} / 1 / 1} + std::chrono::days{1});
+
+bool ReadableStart(std::int64_t utcMs, int offsetMinutes) {
+    return utcMs >= kEarliestStartMs && utcMs < kLatestStartMs && offsetMinutes > -24 * 60 &&
+           offsetMinutes < 24 * 60;
+}
+
+}  // namespace
 
 std::optional<std::string> ShiftDecimal(std::string_view text, int places) {
     std::string digits;
@@ -58,7 +73,8 @@ std::optional<std::int64_t> DecimalToInteger(std::string_view text, int places) 
 
 RunFigures FiguresOf(const StoredRun& run) {
     RunFigures figures;
-    if (run.startUtcMs && run.startOffsetMinutes) {
+    if (run.startUtcMs && run.startOffsetMinutes &&
+        ReadableStart(*run.startUtcMs, *run.startOffsetMinutes)) {
         figures.startUtcMs = run.startUtcMs;
         figures.startOffsetMinutes = *run.startOffsetMinutes;
     }
@@ -71,26 +87,18 @@ RunFigures FiguresOf(const StoredRun& run) {
     return figures;
 }
 
-// Howard Hinnant's algorithms for the proleptic Gregorian calendar.
 std::int64_t DaysFromCivil(int year, int month, int day) {
-    const std::int64_t y = year - (month <= 2 ? 1 : 0);
-    const std::int64_t era = FloorDiv(y, 400);
-    const std::int64_t yoe = y - era * 400;
-    const std::int64_t doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
+    const std::chrono::year_month_day date{std::chrono::year{year},
+                                           std::chrono::month{static_cast<unsigned>(month)},
+                                           std::chrono::day{static_cast<unsigned>(day)}};
+    return std::chrono::sys_days{date}.time_since_epoch().count();
 }
 
 CivilDate CivilFromDays(std::int64_t days) {
-    days += 719468;
-    const std::int64_t era = FloorDiv(days, 146097);
-    const std::int64_t doe = days - era * 146097;
-    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const std::int64_t mp = (5 * doy + 2) / 153;
-    const int day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    return {static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0)), month, day};
+    using namespace std::chrono;
+    const year_month_day date{sys_days{std::chrono::days{days}}};
+    return {static_cast<int>(date.year()), static_cast<int>(static_cast<unsigned>(date.month())),
+            static_cast<int>(static_cast<unsigned>(date.day()))};
 }
 
 }  // namespace strivo

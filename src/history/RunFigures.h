@@ -7,14 +7,17 @@
 // a binary double, so a total of many runs and a value written to a file are
 // exactly what the service said. The start instant and its offset are the
 // store's typed values (StoredRun::startUtcMs, startOffsetMinutes): a start
-// without a usable offset names no instant.
+// without a usable offset names no instant, nor does one outside the years a
+// service's text can name (0000 to 9999, a day either side for the offset).
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "store/RunStore.h"
+#include "model/Problem.h"
+#include "model/Runs.h"
 
 namespace strivo {
 
@@ -38,18 +41,26 @@ struct RunFigures {
 };
 RunFigures FiguresOf(const StoredRun& run);
 
-// A run the runner is told about: what could not be read, what was done.
+// A run the runner is told about: what could not be read, what was done (the
+// codes of Problem.h's "A run's values").
 struct RunProblem {
     std::string runId;  // CP936, as stored
-    std::string what;   // English: "distance \"abc\" does not parse, written as 0"
+    Problem problem;
 };
 
-// Days since 1970-01-01 of a civil date, and back (proleptic Gregorian).
+// Days since 1970-01-01 of a civil date, and back (proleptic Gregorian), as
+// std::chrono's calendar counts them. A day past the month's end counts on
+// into the next month.
 std::int64_t DaysFromCivil(int year, int month, int day);
 struct CivilDate {
     int year = 1970, month = 1, day = 1;
 };
 CivilDate CivilFromDays(std::int64_t days);
+
+// Milliseconds since 1970-01-01T00:00:00Z of a day's start.
+constexpr std::int64_t MsOfDay(std::chrono::sys_days day) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(day.time_since_epoch()).count();
+}
 
 // Floor division, for instants before 1970.
 constexpr std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {

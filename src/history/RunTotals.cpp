@@ -1,6 +1,7 @@
 #include "history/RunTotals.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 
 #include "text/CodePage.h"
@@ -28,26 +29,57 @@ std::optional<PeriodKind> ParsePeriodKind(std::string_view name) {
     return std::nullopt;
 }
 
-// 1970-01-01 was a Thursday: week n runs from the Monday 7n - 3 days after it
-// to the Sunday, and its Thursday, day 7n, names the ISO week-year.
-std::int64_t PeriodOf(std::int64_t localDays, PeriodKind by) {
-    if (by == PeriodKind::Week) {
-        return FloorDiv(localDays + 3, 7);
+namespace {
+
+using std::chrono::sys_days;
+
+// The Monday that starts ISO week 0 of our count: the week of 1970-01-01.
+constexpr sys_days kFirstMonday =
+    sys_days{std::chrono::year{1970} / 1 / 1} -
+    (std::chrono::weekday{sys_days{std::chrono::year{1970} / 1 / 1}} - std::chrono::Monday);
+
+// A value the totals count: known and within what a run may plausibly hold.
+void Count(std::optional<std::int64_t>& value, std::int64_t most, const char* field,
+           const std::string& text, const std::string& runId, std::vector<RunProblem>& problems) {
+    if (!value || *value > most) {
+        problems.push_back(
+            {runId, Problem(value ? ProblemCode::ValueImplausible : ProblemCode::ValueNotCounted,
+                            {field, Cp936ToUtf8(text)})});
+        value.reset();
     }
-    const CivilDate date = CivilFromDays(localDays);
-    return by == PeriodKind::Month ? std::int64_t{date.year} * 12 + (date.month - 1) : date.year;
+}
+
+}  // namespace
+
+// Weeks are counted from Monday to Monday; a week's Thursday names its
+// ISO week-year.
+std::int64_t PeriodOf(std::int64_t localDays, PeriodKind by) {
+    using namespace std::chrono;
+    const sys_days date{days{localDays}};
+    if (by == PeriodKind::Week) {
+        const sys_days monday = date - (weekday{date} - Monday);
+        return (monday - kFirstMonday) / weeks{1};
+    }
+    const year_month_day civil{date};
+    const int year = static_cast<int>(civil.year());
+    return by == PeriodKind::Month
+               ? std::int64_t{year} * 12 + static_cast<unsigned>(civil.month()) - 1
+               : year;
 }
 
 std::string PeriodLabel(std::int64_t period, PeriodKind by) {
+    using namespace std::chrono;
     char text[24];
     if (by == PeriodKind::Week) {
-        const std::int64_t thursday = period * 7;
-        const int year = CivilFromDays(thursday).year;
-        const std::int64_t week = (thursday - DaysFromCivil(year, 1, 1)) / 7 + 1;
-        std::snprintf(text, sizeof text, "%04d-W%02d", year, static_cast<int>(week));
+        const sys_days thursday = kFirstMonday + weeks{period} + days{3};
+        const year isoYear = year_month_day{thursday}.year();
+        const auto week = (thursday - sys_days{isoYear / January / 1}) / weeks{1} + 1;
+        std::snprintf(text, sizeof text, "%04d-W%02d", static_cast<int>(isoYear),
+                      static_cast<int>(week));
     } else if (by == PeriodKind::Month) {
-        std::snprintf(text, sizeof text, "%04d-%02d", static_cast<int>(FloorDiv(period, 12)),
-                      static_cast<int>(period - FloorDiv(period, 12) * 12 + 1));
+        const year_month month = year{0} / January + months{period};
+        std::snprintf(text, sizeof text, "%04d-%02u", static_cast<int>(month.year()),
+                      static_cast<unsigned>(month.month()));
     } else {
         std::snprintf(text, sizeof text, "%04d", static_cast<int>(period));
     }
@@ -63,43 +95,46 @@ RunTotals TotalRuns(std::span<const StoredRun> runs, PeriodKind by) {
     };
     std::vector<Counted> counted;
     counted.reserve(runs.size());
-    std::int64_t first = 0, last = 0;
     for (const StoredRun& run : runs) {
-        const RunFigures figures = FiguresOf(run);
-        std::string unknown;
-        const auto note = [&](bool known, const char* field, const std::string& text) {
-            if (!known) {
-                unknown += (unknown.empty() ? "" : ", ") + std::string(field) + " \"" +
-                           Cp936ToUtf8(text) + "\"";
-            }
-        };
+        RunFigures figures = FiguresOf(run);
         if (!figures.startUtcMs) {
-            totals.problems.push_back({run.runId, "start \"" + Cp936ToUtf8(run.startTime) +
-                                                      "\" does not parse, not counted"});
+            totals.problems.push_back({run.runId, Problem(ProblemCode::StartUnparsedNotCounted,
+                                                          {Cp936ToUtf8(run.startTime)})});
             continue;
         }
-        note(figures.distanceMm.has_value(), "distance", run.distance);
-        note(figures.durationMs.has_value(), "duration", run.duration);
-        note(figures.calories.has_value(), "calories", run.calories);
-        if (!unknown.empty()) {
-            totals.problems.push_back({run.runId, unknown + " not counted: does not parse"});
-        }
-        const std::int64_t localMs = *figures.startUtcMs + figures.startOffsetMinutes * 60000LL;
-        const std::int64_t period = PeriodOf(FloorDiv(localMs, 86400000), by);
-        first = counted.empty() ? period : std::min(first, period);
-        last = counted.empty() ? period : std::max(last, period);
-        counted.push_back({period, figures});
+        Count(figures.distanceMm, kMostPlausibleDistanceMm, kFieldDistance, run.distance, run.runId,
+              totals.problems);
+        Count(figures.durationMs, kMostPlausibleDurationMs, kFieldDuration, run.duration, run.runId,
+              totals.problems);
+        Count(figures.calories, kMostPlausibleCalories, kFieldCalories, run.calories, run.runId,
+              totals.problems);
+        const std::chrono::sys_time<std::chrono::milliseconds> local{
+            std::chrono::milliseconds{*figures.startUtcMs} +
+            std::chrono::minutes{figures.startOffsetMinutes}};
+        const sys_days localDay = std::chrono::floor<std::chrono::days>(local);
+        counted.push_back({PeriodOf(localDay.time_since_epoch().count(), by), figures});
     }
-    if (counted.empty()) {
-        return totals;
-    }
-    totals.periods.resize(static_cast<std::size_t>(last - first + 1));
-    for (std::size_t i = 0; i < totals.periods.size(); ++i) {
-        totals.periods[i].label = PeriodLabel(first + static_cast<std::int64_t>(i), by);
-    }
+    std::sort(counted.begin(), counted.end(),
+              [](const Counted& a, const Counted& b) { return a.period < b.period; });
+    // Only the periods with runs, the short gaps between them and one entry
+    // per long gap are ever made.
+    std::int64_t current = 0;
     for (const Counted& c : counted) {
-        for (PeriodTotals* sum :
-             {&totals.periods[static_cast<std::size_t>(c.period - first)], &totals.all}) {
+        if (totals.periods.empty() || c.period != current) {
+            if (!totals.periods.empty()) {
+                const std::int64_t gap = c.period - current - 1;
+                if (gap > kLongestListedGap) {
+                    totals.periods.push_back({.foldedPeriods = gap});
+                } else {
+                    for (std::int64_t p = current + 1; p < c.period; ++p) {
+                        totals.periods.push_back({.label = PeriodLabel(p, by)});
+                    }
+                }
+            }
+            current = c.period;
+            totals.periods.push_back({.label = PeriodLabel(current, by)});
+        }
+        for (PeriodTotals* sum : {&totals.periods.back(), &totals.all}) {
             ++sum->runs;
             sum->distanceMm += c.figures.distanceMm.value_or(0);
             sum->durationMs += c.figures.durationMs.value_or(0);

@@ -10,10 +10,16 @@
 // ISO week-year: 2010-01-03 (a Sunday) is in 2009-W53.
 //
 // Every period from the first run's to the last run's is listed, those
-// without runs as 0, so a chart shows the gaps.
+// without runs as 0, so a chart shows the gaps; a stretch of more than
+// kLongestListedGap periods without runs is folded into one entry, so that
+// runs in years 0001 and 9999 make three entries, not half a million.
+//
+// A value beyond a plausible run (kMostPlausible*) is left out of the sums
+// as one that does not parse is, and named. With every counted value bounded
+// so, no sum of any list that fits in memory can overflow.
 //
 //   RunTotals totals = TotalRuns(store.Runs(service, account), PeriodKind::Week);
-//   for (const std::string& line : TotalsLines(totals.periods)) ...   (TotalsText.h)
+//   for (const std::string& line : TotalsLines(totals.periods, totals.by)) ...   (TotalsText.h)
 
 #include <cstdint>
 #include <optional>
@@ -23,7 +29,7 @@
 #include <vector>
 
 #include "history/RunFigures.h"
-#include "store/RunStore.h"
+#include "model/Runs.h"
 
 namespace strivo {
 
@@ -32,6 +38,15 @@ enum class PeriodKind { Week, Month, Year };
 const char* PeriodKindName(PeriodKind kind);
 std::optional<PeriodKind> ParsePeriodKind(std::string_view name);
 
+// Longer stretches of periods without runs are folded into one entry.
+inline constexpr std::int64_t kLongestListedGap = 12;
+
+// The most a run may plausibly hold: 1,000 km; 7 days; 100,000 kcal, which a
+// 100 kg runner (about 1 kcal per kg and km) burns over those 1,000 km.
+inline constexpr std::int64_t kMostPlausibleDistanceMm = 1'000'000'000;
+inline constexpr std::int64_t kMostPlausibleDurationMs = 7 * 24 * 3'600'000LL;
+inline constexpr std::int64_t kMostPlausibleCalories = 100'000;
+
 struct PeriodTotals {
     std::string label;  // "2010-W15", "2010-04" or "2010" (ASCII)
     std::int64_t runs = 0;
@@ -39,15 +54,20 @@ struct PeriodTotals {
     std::int64_t distanceMm = 0;
     std::int64_t durationMs = 0;
     std::int64_t calories = 0;
+    // Above 0: no period but this many periods in a row without runs, folded
+    // into one entry (label empty, figures 0).
+    std::int64_t foldedPeriods = 0;
 };
 
 struct RunTotals {
     PeriodKind by = PeriodKind::Week;
-    std::vector<PeriodTotals> periods;  // oldest first, no gaps; empty without runs
-    PeriodTotals all;                   // label empty; every run with a start
-    // Each run that could not be counted in full, named once: a start that
-    // does not parse (counted nowhere), a distance, duration or calorie count
-    // that does not parse (the run counted without it).
+    // Oldest first, no gaps but folded ones; empty without runs.
+    std::vector<PeriodTotals> periods;
+    PeriodTotals all;  // label empty; every run with a start
+    // What could not be counted, in order of the runs: a start that does not
+    // parse (the run counted nowhere), each distance, duration or calorie
+    // count that does not parse or is beyond a plausible run (the run
+    // counted without it).
     std::vector<RunProblem> problems;
 };
 

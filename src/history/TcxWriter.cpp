@@ -1,6 +1,7 @@
 #include "history/TcxWriter.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <tuple>
 
@@ -12,6 +13,18 @@ namespace {
 
 constexpr std::int64_t kMaxCalories = 65535;
 
+// The schema's xsd:dateTime is read as years 0001 to 9999: an activity with
+// an instant outside them fails the whole file.
+constexpr std::int64_t kFirstMs = MsOfDay(std::chrono::sys_days{std::chrono::year{1} / 1 / 1});
+constexpr std::int64_t kEndMs = MsOfDay(std::chrono::sys_days{std::chrono::year{10000} / 1 / 1});
+constexpr bool InTcxYears(std::int64_t utcMs) {
+    return utcMs >= kFirstMs && utcMs < kEndMs;
+}
+
+RunProblem OutsideYears(const StoredRun& run) {
+    return {run.runId, Problem(ProblemCode::RunOutsideYearsLeftOut, {Cp936ToUtf8(run.startTime)})};
+}
+
 struct Placed {
     const StoredRun* run;
     RunFigures figures;
@@ -20,16 +33,19 @@ struct Placed {
 }  // namespace
 
 std::string FormatUtc(std::int64_t utcMs) {
-    const std::int64_t days = FloorDiv(utcMs, 86400000);
-    const std::int64_t msOfDay = utcMs - days * 86400000;
-    const CivilDate date = CivilFromDays(days);
-    char text[40];
-    const int seconds = static_cast<int>(msOfDay / 1000);
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", date.year, date.month,
-                  date.day, seconds / 3600, seconds / 60 % 60, seconds % 60);
+    using namespace std::chrono;
+    const sys_time<milliseconds> instant{milliseconds{utcMs}};
+    const sys_days day = floor<days>(instant);
+    const year_month_day date{day};
+    const hh_mm_ss<milliseconds> time{instant - day};
+    char text[48];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d", static_cast<int>(date.year()),
+                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                  static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
+                  static_cast<int>(time.seconds().count()));
     std::string out = text;
-    if (const int ms = static_cast<int>(msOfDay % 1000); ms != 0) {
-        std::snprintf(text, sizeof text, ".%03d", ms);
+    if (const auto ms = time.subseconds().count(); ms != 0) {
+        std::snprintf(text, sizeof text, ".%03d", static_cast<int>(ms));
         out += text;
         out.erase(out.find_last_not_of('0') + 1);
     }
@@ -43,8 +59,13 @@ TcxFile WriteTcx(std::span<const StoredRun> runs) {
     for (const StoredRun& run : runs) {
         Placed p{&run, FiguresOf(run)};
         if (!p.figures.startUtcMs) {
-            file.problems.push_back({run.runId, "start \"" + Cp936ToUtf8(run.startTime) +
-                                                    "\" does not parse, left out"});
+            file.problems.push_back({run.runId, Problem(ProblemCode::StartUnparsedLeftOut,
+                                                        {Cp936ToUtf8(run.startTime)})});
+            continue;
+        }
+        const std::int64_t start = *p.figures.startUtcMs;
+        if (!InTcxYears(start) || !InTcxYears(start + p.figures.durationMs.value_or(0))) {
+            file.problems.push_back(OutsideYears(run));
             continue;
         }
         placed.push_back(std::move(p));
@@ -71,33 +92,42 @@ TcxFile WriteTcx(std::span<const StoredRun> runs) {
     std::optional<std::int64_t> lastIdSecond;
     for (const Placed& p : placed) {
         const StoredRun& run = *p.run;
-        const auto zeroed = [&](const char* field, const std::string& text, const char* why) {
-            file.problems.push_back({run.runId, std::string(field) + " \"" + Cp936ToUtf8(text) +
-                                                    "\" " + why + ", written as 0"});
+        const std::int64_t start = *p.figures.startUtcMs;
+        std::int64_t idSecond = FloorDiv(start, 1000);
+        const bool idMoved = lastIdSecond && idSecond <= *lastIdSecond;
+        if (idMoved) {
+            idSecond = *lastIdSecond + 1;
+        }
+        if (!InTcxYears(idSecond * 1000)) {
+            file.problems.push_back(OutsideYears(run));  // Ids moved on past 9999
+            continue;
+        }
+        const auto zeroed = [&](Problem problem) {
+            file.problems.push_back({run.runId, std::move(problem)});
             return std::string("0");
+        };
+        const auto unparsed = [&](const char* field, const std::string& text) {
+            return zeroed(
+                Problem(ProblemCode::ValueUnparsedWrittenAsZero, {field, Cp936ToUtf8(text)}));
         };
         const std::string distance = ShiftDecimal(run.distance, 3).value_or(std::string());
         const std::string metres =
-            distance.empty() ? zeroed("distance", run.distance, "does not parse") : distance;
+            distance.empty() ? unparsed(kFieldDistance, run.distance) : distance;
         const std::optional<std::string> seconds = ShiftDecimal(run.duration, -3);
         const std::string totalSeconds =
-            seconds ? *seconds : zeroed("duration", run.duration, "does not parse");
+            seconds ? *seconds : unparsed(kFieldDuration, run.duration);
         std::string calories;
         if (!p.figures.calories) {
-            calories = zeroed("calories", run.calories, "does not parse");
+            calories = unparsed(kFieldCalories, run.calories);
         } else if (*p.figures.calories > kMaxCalories) {
-            calories = zeroed("calories", run.calories, "is outside 0..65535");
+            calories =
+                zeroed(Problem(ProblemCode::CaloriesOutOfRange, {Cp936ToUtf8(run.calories)}));
         } else {
             calories = std::to_string(*p.figures.calories);
         }
-
-        const std::int64_t start = *p.figures.startUtcMs;
-        std::int64_t idSecond = FloorDiv(start, 1000);
-        if (lastIdSecond && idSecond <= *lastIdSecond) {
-            idSecond = *lastIdSecond + 1;
+        if (idMoved) {
             file.problems.push_back(
-                {run.runId, "starts in the same second as another run, Id moved to " +
-                                FormatUtc(idSecond * 1000)});
+                {run.runId, Problem(ProblemCode::StartSecondTaken, {FormatUtc(idSecond * 1000)})});
         }
         lastIdSecond = idSecond;
         const std::string startText = FormatUtc(start);

@@ -28,6 +28,8 @@
 //   - a distance, duration or calorie count that does not parse, and calories
 //     outside 0..65535: written as 0;
 //   - a start that does not parse (no `Z` or `±hh:mm` offset): the run is left out;
+//   - a start, end or Id outside the years 0001 to 9999 in UTC, which the
+//     schema's dates cannot hold: the run is left out;
 //   - a start in a second another run already took: the Id (only) moves to the
 //     next free second, since the schema wants Ids unique; the lap keeps the
 //     true start.
@@ -40,7 +42,7 @@
 #include <vector>
 
 #include "history/RunFigures.h"
-#include "store/RunStore.h"
+#include "model/Runs.h"
 
 namespace strivo {
 

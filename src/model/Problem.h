@@ -98,13 +98,17 @@ enum class ProblemCode {
     FileTooLarge,
     FileDiskFull,
 
-    // --- A run's values (history/, export/): {0} the text as stored.
+    // --- A run's values (history/, export/): {0} the text as stored (UTF-8).
+    // Each names one run (RunProblem::runId) and, where a field is named, one
+    // value of it.
     StartUnparsedLeftOut,
     StartUnparsedNotCounted,
     ValueUnparsedWrittenAsZero,  // {0} the field (RunField key), {1} the text
     CaloriesOutOfRange,          // {0} the text
     StartSecondTaken,            // {0} the Id it moved to
-    ValueNotCounted,             // {0} the field (RunField key)
+    ValueNotCounted,             // {0} the field (RunField key), {1} the text
+    ValueImplausible,            // {0} the field (RunField key), {1} the text: not counted
+    RunOutsideYearsLeftOut,      // {0} the start text: an instant of it before 0001 or after 9999
 
     // --- Files read for import (files/).
 

@@ -161,11 +161,15 @@ constexpr Entry kEntries[] = {
     {ProblemCode::ValueUnparsedWrittenAsZero, "value-unparsed-written-as-zero",
      N_("{0} \"{1}\" does not parse, written as 0"), kFieldAt0},
     {ProblemCode::CaloriesOutOfRange, "calories-out-of-range",
-     N_("calories \"{0}\" are outside 0..65535, written as 0"), kPlain},
+     N_("calories \"{0}\" is outside 0..65535, written as 0"), kPlain},
     {ProblemCode::StartSecondTaken, "start-second-taken",
      N_("starts in the same second as another run, Id moved to {0}"), kPlain},
-    {ProblemCode::ValueNotCounted, "value-not-counted", N_("{0} not counted: does not parse"),
-     kFieldAt0},
+    {ProblemCode::ValueNotCounted, "value-not-counted",
+     N_("{0} \"{1}\" not counted: does not parse"), kFieldAt0},
+    {ProblemCode::ValueImplausible, "value-implausible",
+     N_("{0} \"{1}\" is beyond a plausible run, not counted"), kFieldAt0},
+    {ProblemCode::RunOutsideYearsLeftOut, "run-outside-years-left-out",
+     N_("start \"{0}\" puts the run outside the years 0001 to 9999 (UTC), left out"), kPlain},
 };
 
 const Entry* EntryOf(ProblemCode code) {

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <charconv>
+#include <chrono>
 #include <cstdlib>
 
 #include "text/CodePage.h"
@@ -33,16 +34,6 @@ bool Digits(std::string_view text, std::size_t at, std::size_t count, int* value
     }
     *value = number;
     return true;
-}
-
-// Days since 1970-01-01 of a date in the proleptic Gregorian calendar.
-std::int64_t DaysFromCivil(int year, int month, int day) {
-    year -= month <= 2;
-    const int era = (year >= 0 ? year : year - 399) / 400;
-    const int yearOfEra = year - era * 400;
-    const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return static_cast<std::int64_t>(era) * 146097 + dayOfEra - 719468;
 }
 
 // FNV-1a, 64 bits, started from whether the bytes are a BLOB.
@@ -106,15 +97,27 @@ TypedTime ParseServiceTime(std::string_view text) {
         !Digits(text, 5, 2, &month) || text[7] != '-' || !Digits(text, 8, 2, &day) ||
         (text[10] != 'T' && text[10] != ' ') || !Digits(text, 11, 2, &hour) || text[13] != ':' ||
         !Digits(text, 14, 2, &minute) || text[16] != ':' || !Digits(text, 17, 2, &second) ||
-        month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) {
+        hour > 23 || minute > 59 || second > 60) {
+        return {};
+    }
+    // A date the calendar does not have (02-29 of a common year, 04-31, month
+    // 13) names no day: it is refused, not carried into the next.
+    const std::chrono::year_month_day date{std::chrono::year{year},
+                                           std::chrono::month{static_cast<unsigned>(month)},
+                                           std::chrono::day{static_cast<unsigned>(day)}};
+    if (!date.ok()) {
         return {};
     }
     std::size_t at = 19;
     int millis = 0;
     if (at < text.size() && text[at] == '.') {
+        const std::size_t first = ++at;
         int scale = 100;
-        for (++at; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at, scale /= 10) {
+        for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at, scale /= 10) {
             millis += (text[at] - '0') * scale;
+        }
+        if (at == first) {
+            return {};
         }
     }
     int offset = 0;
@@ -127,9 +130,15 @@ TypedTime ParseServiceTime(std::string_view text) {
     } else {
         return {};
     }
-    const std::int64_t local =
-        ((DaysFromCivil(year, month, day) * 24 + hour) * 60 + minute) * 60 + second;
-    return {(local - offset * 60) * 1000 + millis, offset};
+    const std::chrono::sys_seconds utc = std::chrono::sys_days{date} + std::chrono::hours{hour} +
+                                         std::chrono::minutes{minute - offset} +
+                                         std::chrono::seconds{second};
+    // A leap second is inserted at 23:59:60 UTC and read, as Unix time reads
+    // it, as the next day's first second; second 60 anywhere else names no time.
+    if (second == 60 && utc != std::chrono::floor<std::chrono::days>(utc)) {
+        return {};
+    }
+    return {utc.time_since_epoch().count() * 1000 + millis, offset};
 }
 
 std::optional<double> ParseDecimal(std::string_view text) {

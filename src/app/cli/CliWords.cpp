@@ -50,7 +50,7 @@ std::size_t Utf8Width(std::string_view utf8) {
 }
 
 std::string DescribeRunProblem(const RunProblem& problem) {
-    return problem.what;
+    return Describe(problem.problem);
 }
 
 }  // namespace strivo

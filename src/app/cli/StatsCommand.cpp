@@ -18,7 +18,7 @@ int Stats(CliContext& cli) {
     }
     const RunTotals& totals = stats->totals;
     cli.SayRunsStored(stats->runs);
-    for (const std::string& line : TotalsLines(totals.periods)) {
+    for (const std::string& line : TotalsLines(totals.periods, totals.by)) {
         cli.Out() << line << "\n";
     }
     const auto counted = static_cast<unsigned long>(totals.all.runs);
