@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "text/Catalog.h"
 #include "text/CodePage.h"
 
 namespace strivo {
@@ -18,12 +19,13 @@ StatsChart::StatsChart(std::vector<StoredRun> runs)
     : m_runs(std::move(runs)), m_totals(TotalRuns(m_runs, PeriodKind::Week)) {}
 
 std::string StatsChart::Title() {
-    return Utf8ToCp936("跑量统计");
+    return Utf8ToCp936(Zh(N_("Distance statistics")));
 }
 
 std::vector<std::string> StatsChart::PeriodChoices() {
-    return {Utf8ToCp936("每周距离（公里）"), Utf8ToCp936("每月距离（公里）"),
-            Utf8ToCp936("每年距离（公里）")};
+    return {Utf8ToCp936(Zh(N_("Distance per week (km)"))),
+            Utf8ToCp936(Zh(N_("Distance per month (km)"))),
+            Utf8ToCp936(Zh(N_("Distance per year (km)")))};
 }
 
 void StatsChart::SetPeriod(PeriodKind by) {
@@ -46,10 +48,10 @@ void StatsChart::Click(int x, int y) {
 
 std::string StatsChart::SummaryLine() const {
     const ChartSummary summary = ChartSummaryOf(m_totals, m_chosen);
-    const std::string who = summary.period.empty() ? "全部" : summary.period;
-    return Utf8ToCp936(who + "：" + std::to_string(summary.runs) + " 次，" + summary.distanceKm +
-                       " 公里，" + summary.time + "，" + std::to_string(summary.calories) +
-                       " 卡路里");
+    const std::string who = summary.period.empty() ? Zh(N_("All runs")) : summary.period;
+    return Utf8ToCp936(FillIn(Zh(N_("{0}: {1} runs, {2} km, {3}, {4} calories")),
+                              {who, std::to_string(summary.runs), summary.distanceKm, summary.time,
+                               std::to_string(summary.calories)}));
 }
 
 void StatsChart::Paint(ChartCanvas& canvas, int fromX, int toX) const {

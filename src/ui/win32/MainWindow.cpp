@@ -47,6 +47,26 @@ int ChineseMessageBox(HWND owner, const std::wstring& text, const wchar_t* title
 }
 
 constexpr UINT kPostedCall = WM_APP + 1;  // a call posted to the window's thread
+
+// The progress messages WM_USER + 2 ... + 7 that other programs may post,
+// and the steps they stand for.
+constexpr struct {
+    UINT message;
+    Step step;
+} kProgressMessages[] = {
+    {WM_USER + 2, Step::ServiceSignedIn}, {WM_USER + 3, Step::SummaryReady},
+    {WM_USER + 4, Step::RunsDownloaded},  {WM_USER + 5, Step::SiteSignedIn},
+    {WM_USER + 6, Step::SyncDone},        {WM_USER + 7, Step::Posted},
+};
+
+std::optional<Step> StepOfMessage(UINT message) {
+    for (const auto& entry : kProgressMessages) {
+        if (entry.message == message) {
+            return entry.step;
+        }
+    }
+    return std::nullopt;
+}
 constexpr UINT kCodePage = 936;           // the dialog's texts and the credentials
 
 std::wstring Wide(std::string_view text, UINT codePage = kCodePage) {
@@ -295,17 +315,15 @@ INT_PTR MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             // message box or the file chooser runs its own loop.
             m_posted.RunOldest();
             return TRUE;
-        case WM_SERVICE_LOGIN_DONE:
-        case WM_SUMMARY_READY:
-        case WM_RUNS_DONE:
-        case WM_SITE_LOGIN_DONE:
-        case WM_SYNC_DONE:
-        case WM_SYNC_PROGRESS:
-            // Posted from elsewhere: the report is the message alone.
-            m_controller.OnReport(ProgressReport{.message = static_cast<ProgressMessage>(message),
-                                                 .outcome = static_cast<long>(lParam)});
-            return TRUE;
         default:
+            // A progress message posted from elsewhere: the report is the
+            // message alone, lParam 0 for success.
+            if (const std::optional<Step> step = StepOfMessage(message)) {
+                m_controller.OnReport(
+                    {.step = *step,
+                     .problem = lParam == 0 ? std::nullopt : std::optional<Problem>(Problem())});
+                return TRUE;
+            }
             return FALSE;
     }
 }
