@@ -93,8 +93,9 @@ Settings LoadSettings(const std::filesystem::path& path) {
         std::filesystem::create_directories(path.parent_path(), error);
         std::filesystem::permissions(path.parent_path(), std::filesystem::perms::owner_all, error);
     }
-    // CreateNewFile refuses to touch a path that exists in any form.
-    CreateNewFile(path, kDefaultSettingsContent, kOwnerOnly);
+    // CreateNewFile refuses to touch a path that exists in any form; a file
+    // that cannot be made reads as defaults, and its problems show there.
+    (void)CreateNewFile(path, kDefaultSettingsContent, kOwnerOnly);
     return ReadSettings(path);
 }
 

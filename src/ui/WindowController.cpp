@@ -477,7 +477,7 @@ void WindowController::CloseWhenJobsEnded() {
     m_tableListener = 0;
     // A failed save changes nothing on disk and is not reported.
     if (!m_options.settings) {
-        SaveSettings(m_options.settingsPath, m_settings.serviceUser, m_settings.siteUser);
+        (void)SaveSettings(m_options.settingsPath, m_settings.serviceUser, m_settings.siteUser);
     }
     m_surface.CloseWindow();
 }

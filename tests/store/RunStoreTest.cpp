@@ -274,10 +274,10 @@ TEST(RunStore, APostLeftSendingByADeadSyncIsUnknownToTheNext) {
 TEST(RunStore, TheRunnerSettlesHeldRuns) {
     auto store = InMemory();
     for (const char* id : {"u1", "u2", "u3", "f"}) {
-        store->CommitIntent(kSite, id, kT0);
-        store->RecordOutcome(kSite, Ended(id, id[0] == 'f' ? PostResult::Failed : PostResult::Unknown));
+        ASSERT_TRUE(store->CommitIntent(kSite, id, kT0));
+        ASSERT_TRUE(store->RecordOutcome(kSite, Ended(id, id[0] == 'f' ? PostResult::Failed : PostResult::Unknown)));
     }
-    store->CommitIntent(kSite, "dead", kT0);  // a sync that died: held too
+    ASSERT_TRUE(store->CommitIntent(kSite, "dead", kT0));  // a sync that died: held too
     EXPECT_EQ(*store->SettlePosted(kSite, std::vector<std::string>{"u1", "never-posted"}, kT0), 2);
     EXPECT_EQ(*store->SettleRepost(kSite, std::vector<std::string>{"u2"}), 1);
     EXPECT_EQ(States(*store), (std::map<std::string, std::string>{{"dead", "sending"},
@@ -287,8 +287,8 @@ TEST(RunStore, TheRunnerSettlesHeldRuns) {
                                                                    {"u3", "unknown"}}));
     EXPECT_EQ(*store->SettleAllHeldRepost(kSite), 2);
     EXPECT_EQ(States(*store).count("u3"), 0u);
-    store->CommitIntent(kSite, "u4", kT0);
-    store->RecordOutcome(kSite, Ended("u4", PostResult::Unknown));
+    ASSERT_TRUE(store->CommitIntent(kSite, "u4", kT0));
+    ASSERT_TRUE(store->RecordOutcome(kSite, Ended("u4", PostResult::Unknown)));
     EXPECT_EQ(*store->SettleAllHeldPosted(kSite, kT0), 1);
     EXPECT_EQ(States(*store)["u4"], "confirmed");
     EXPECT_EQ(States(*store)["f"], "failed");
@@ -308,8 +308,8 @@ TEST(RunStore, ImportsOlderRecordsOnceAndLinesAddedSince) {
         "bbs.kelvora.example%3A80 " + user + " 15 2026-12";  // being written
     WriteFile(record, first);
     auto store = OpenAt(folder / "strivo.db");
-    store->CommitIntent(kSite, "12", kT0);
-    store->RecordOutcome(kSite, Ended("12", PostResult::Unknown));
+    ASSERT_TRUE(store->CommitIntent(kSite, "12", kT0));
+    ASSERT_TRUE(store->RecordOutcome(kSite, Ended("12", PostResult::Unknown)));
     const std::vector<std::filesystem::path> files = {record, record, folder / "missing.txt"};
     auto reports = store->ImportPostedRuns(files);
     ASSERT_TRUE(reports);
