@@ -1,5 +1,6 @@
 #include "files/FitReader.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -19,6 +20,8 @@ using namespace fit;
 constexpr std::size_t kLargestMessage = 1 + 2 * 255 * 255;
 constexpr std::size_t kWindowSize = 192 * 1024;
 static_assert(kWindowSize >= kLargestMessage);
+// Messages are mostly small: the window grows only for one that is not.
+constexpr std::size_t kFirstWindowSize = 16 * 1024;
 
 // The fields this reader uses; every other byte is only counted into the CRC.
 enum Role : std::uint8_t {
@@ -128,7 +131,7 @@ std::uint32_t Little32(const unsigned char* bytes) {
 // Every byte taken passes through the CRC.
 class Input {
 public:
-    explicit Input(ByteSource& source) : m_source(source), m_window(kWindowSize) {}
+    explicit Input(ByteSource& source) : m_source(source), m_window(kFirstWindowSize) {}
 
     // At least `count` (<= kWindowSize) bytes at Here(), or false when the
     // source ends first.
@@ -139,6 +142,9 @@ public:
         std::memmove(m_window.data(), m_window.data() + m_begin, m_end - m_begin);
         m_end -= m_begin;
         m_begin = 0;
+        if (count > m_window.size()) {
+            m_window.resize(std::min(std::max(count, 2 * m_window.size()), kWindowSize));
+        }
         while (m_end < count) {
             const std::size_t got = m_source.Read(reinterpret_cast<char*>(m_window.data()) + m_end,
                                                   m_window.size() - m_end);

@@ -7,7 +7,7 @@
 namespace strivo {
 
 // The runs of a FIT activity file, read from the published protocol as the
-// bytes stream in: memory stays the same (a window of 192 KiB, room for the
+// bytes stream in: memory stays the same (a window of at most 192 KiB, room for the
 // largest message the protocol allows) whatever the file's size.
 //
 // Each session message of the sport running, any sub-sport, is a run: its

@@ -84,7 +84,8 @@ private:
 
     static void PutTo(std::string& out, std::uint64_t value, int size, bool bigEndian) {
         for (int i = 0; i < size; ++i) {
-            out.push_back(static_cast<char>(value >> (8 * (bigEndian ? size - 1 - i : i))));
+            const int shift = 8 * (bigEndian ? size - 1 - i : i);
+            out.push_back(static_cast<char>(shift < 64 ? value >> shift : 0));
         }
     }
     void Put(std::uint64_t value, int size, bool bigEndian) {
@@ -230,6 +231,18 @@ TEST(FitReader, ReadsTheRunsAsAnyWriterMayArrangeThem) {
         .Define(2, kActivityMessage, kActivityFields, false, {250})
         .Data(2, {t + 1, t + 1 - 3 * 3600});
 
+    // The largest message there can be, between two sessions.
+    std::vector<FieldDef> widest;
+    for (int i = 0; i < 255; ++i) {
+        widest.push_back({static_cast<std::uint8_t>(i), 255, kByte});
+    }
+    FitBuilder largest;
+    largest.Define(0, kSessionMessage, kSessionFields)
+        .Data(0, Session(1, t, 1000, 100))
+        .Define(1, 0xFF00, widest, false, std::vector<std::uint8_t>(255, 255))
+        .Data(1, std::vector<std::uint64_t>(255, 0x42))
+        .Data(0, Session(1, t + 100, 2000, 200));
+
     const FitBuilder twoRuns = FitBuilder()
                                    .Define(0, kSessionMessage, kSessionFields)
                                    .Data(0, Session(1, t, 1834567, 503213, 321))
@@ -282,6 +295,10 @@ TEST(FitReader, ReadsTheRunsAsAnyWriterMayArrangeThem) {
          0},
         {"developer fields", developer.File(), {Expected(t, -180, 1000, 0.03)}, 0},
         {"compressed timestamps", compressed.File(), {Expected(t, 60, 65000, 4)}, 0},
+        {"the largest message",
+         largest.File(),
+         {Expected(t, {}, 1000, 1), Expected(t + 100, {}, 2000, 2)},
+         0},
         {"a local type redefined",
          FitBuilder()
              .Define(0, kRecordMessage, kRecordFields)
