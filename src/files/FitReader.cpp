@@ -17,11 +17,11 @@ using namespace fit;
 
 // The largest message: a header byte and 255 fields of 255 bytes, plus as
 // many developer fields.
-constexpr std::size_t kLargestMessage = 1 + 2 * 255 * 255;
-constexpr std::size_t kWindowSize = 192 * 1024;
+constexpr std::size_t kLargestMessage = 1 + std::size_t{2} * 255 * 255;
+constexpr std::size_t kWindowSize = std::size_t{192} * 1024;
 static_assert(kWindowSize >= kLargestMessage);
 // Messages are mostly small: the window grows only for one that is not.
-constexpr std::size_t kFirstWindowSize = 16 * 1024;
+constexpr std::size_t kFirstWindowSize = std::size_t{16} * 1024;
 
 // The fields this reader uses; every other byte is only counted into the CRC.
 enum Role : std::uint8_t {
