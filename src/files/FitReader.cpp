@@ -128,7 +128,8 @@ std::uint32_t Little32(const unsigned char* bytes) {
 }
 
 // The source seen through a window that always holds the message in hand.
-// Every byte taken passes through the CRC.
+// Every byte taken passes through the CRC, in long runs: before the window
+// moves on, and when the CRC is asked for.
 class Input {
 public:
     explicit Input(ByteSource& source) : m_source(source), m_window(kFirstWindowSize) {}
@@ -139,9 +140,11 @@ public:
         if (m_end - m_begin >= count) {
             return true;
         }
+        CountTaken();
         std::memmove(m_window.data(), m_window.data() + m_begin, m_end - m_begin);
         m_end -= m_begin;
         m_begin = 0;
+        m_counted = 0;
         if (count > m_window.size()) {
             m_window.resize(std::min(std::max(count, 2 * m_window.size()), kWindowSize));
         }
@@ -157,7 +160,6 @@ public:
     }
     const unsigned char* Here() const { return m_window.data() + m_begin; }
     void Take(std::size_t count) {
-        m_crc = Crc(m_crc, Here(), count);
         m_begin += count;
         m_offset += count;
     }
@@ -169,14 +171,27 @@ public:
     }
 
     std::uint64_t offset() const { return m_offset; }
-    std::uint16_t crc() const { return m_crc; }
-    void RestartCrc() { m_crc = 0; }
+    // Of the bytes taken since RestartCrc().
+    std::uint16_t crc() {
+        CountTaken();
+        return m_crc;
+    }
+    void RestartCrc() {
+        m_crc = 0;
+        m_counted = m_begin;
+    }
 
 private:
+    void CountTaken() {
+        m_crc = Crc(m_crc, m_window.data() + m_counted, m_begin - m_counted);
+        m_counted = m_begin;
+    }
+
     ByteSource& m_source;
     std::vector<unsigned char> m_window;
     std::size_t m_begin = 0;
     std::size_t m_end = 0;
+    std::size_t m_counted = 0;  // the CRC has counted the window up to here
     std::uint64_t m_offset = 0;
     std::uint16_t m_crc = 0;
 };
