@@ -19,6 +19,7 @@ packages=(
   libxml2-utils librsvg2-bin
   dpkg-dev file lintian appstream
   python3
+  gpsbabel
 )
 if [[ "${1:-}" == "windows" ]]; then
   # Only the cross build: none of the Linux libraries above are linked into it.
@@ -28,6 +29,12 @@ if [[ "${1:-}" == "windows" ]]; then
   packages=(cmake ninja-build make g++-mingw-w64-x86-64-posix wine64 googletest zip
             xvfb xauth fonts-wqy-microhei imagemagick curl
             dpkg-dev tcl gcc libsqlite3-dev)
+fi
+# Node and npm run Garmin's FIT SDK in the FIT tests. Where they came from
+# elsewhere (NodeSource's nodejs holds npm), Debian's npm is not added: it
+# would fight that nodejs.
+if [[ "${1:-}" != "windows" ]] && ! { command -v node && command -v npm; } >/dev/null 2>&1; then
+  packages+=(nodejs npm)
 fi
 
 missing=()

@@ -111,8 +111,23 @@ enum class ProblemCode {
     RunOutsideYearsLeftOut,      // {0} the start text: an instant of it before 0001 or after 9999
 
     // --- Files read for import (files/).
+    // FIT: `detail` empty. A file of several FIT files chained one after
+    // another is read whole; each problem stops the whole file.
+    FitNotFit,             // no FIT header at the start
+    FitTrailingBytes,      // {0} the byte offset after a FIT file where no other begins
+    FitProtocolNewer,      // {0} the protocol version, "major.minor"
+    FitHeaderCrc,          // the header's CRC does not match it
+    FitFileCrc,            // the CRC at the end does not match the file
+    FitTruncated,          // {0} the bytes there are, where the header needs more
+    FitPastDataSize,       // {0} the byte offset of a message, {1} the data size the header gives
+    FitUndefinedLocalType, // {0} the local message type, {1} the byte offset of the message
+    FitBadDefinition,      // {0} the byte offset of the definition (an unknown byte order)
+    FitSessionIncomplete,  // {0} the session's number in the file, from 1, {1} the field
+                           // missing (RunField key: kFieldStart, kFieldDuration, kFieldDistance)
 
     // --- Schedules, status and manners (jobs/schedule, jobs/status).
+
+    LastCode,  // none: the end of the list, for the test that every code has words
 };
 
 // What a path turned out to be, where a regular file was wanted: the keys
@@ -125,10 +140,11 @@ inline constexpr const char* kKindSocket = "socket";
 inline constexpr const char* kKindOther = "other";
 
 // The fields of a run, as keys of ValueUnparsedWrittenAsZero's and
-// ValueNotCounted's {0}.
+// ValueNotCounted's {0}, and FitSessionIncomplete's {1}.
 inline constexpr const char* kFieldDistance = "distance";
 inline constexpr const char* kFieldDuration = "duration";
 inline constexpr const char* kFieldCalories = "calories";
+inline constexpr const char* kFieldStart = "start";  // FitSessionIncomplete's only
 
 // A code, the values its words need (UTF-8: hosts, paths, numbers, RunIDs),
 // the words of whoever reported it below us (a library, the system), and

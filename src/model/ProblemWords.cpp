@@ -18,6 +18,7 @@ enum Shape : unsigned {
     kStorePath = 1u << 4,       // {0} is the store's path; empty: the store in memory
     kKindAt1 = 1u << 5,         // {1} is what a path turned out to be (kKind... key)
     kFieldAt0 = 1u << 6,        // {0} is a run's field (kField... key)
+    kFieldAt1 = 1u << 7,        // {1} is a run's field (kField... key)
 };
 
 struct Entry {
@@ -170,6 +171,27 @@ constexpr Entry kEntries[] = {
      N_("{0} \"{1}\" is beyond a plausible run, not counted"), kFieldAt0},
     {ProblemCode::RunOutsideYearsLeftOut, "run-outside-years-left-out",
      N_("start \"{0}\" puts the run outside the years 0001 to 9999 (UTC), left out"), kPlain},
+
+    {ProblemCode::FitNotFit, "fit-not-fit", N_("this is not a FIT file"), kPlain},
+    {ProblemCode::FitTrailingBytes, "fit-trailing-bytes",
+     N_("the bytes from byte {0} on, after the FIT data, are not another FIT file"), kPlain},
+    {ProblemCode::FitProtocolNewer, "fit-protocol-newer",
+     N_("the file uses FIT protocol {0}, newer than this program reads"), kPlain},
+    {ProblemCode::FitHeaderCrc, "fit-header-crc",
+     N_("the FIT file's header is damaged (its check sum does not match)"), kPlain},
+    {ProblemCode::FitFileCrc, "fit-file-crc",
+     N_("the FIT file is damaged (its check sum does not match)"), kPlain},
+    {ProblemCode::FitTruncated, "fit-truncated", N_("the FIT file is cut off after {0} bytes"),
+     kPlain},
+    {ProblemCode::FitPastDataSize, "fit-past-data-size",
+     N_("the message at byte {0} runs past the {1} bytes of data the FIT header announces"),
+     kPlain},
+    {ProblemCode::FitUndefinedLocalType, "fit-undefined-local-type",
+     N_("the message at byte {1} uses local type {0}, which no definition gave"), kPlain},
+    {ProblemCode::FitBadDefinition, "fit-bad-definition",
+     N_("the definition at byte {0} names an unknown byte order"), kPlain},
+    {ProblemCode::FitSessionIncomplete, "fit-session-incomplete",
+     N_("session {0} of the FIT file, a run, has no {1}"), kFieldAt1},
 };
 
 const Entry* EntryOf(ProblemCode code) {
@@ -183,7 +205,8 @@ const Entry* EntryOf(ProblemCode code) {
 
 // The words of a key among a problem's values.
 const char* KeyWords(std::string_view key) {
-    static constexpr std::array<std::pair<const char*, const char*>, 10> kKeys = {{
+    static constexpr std::array<std::pair<const char*, const char*>, 11> kKeys = {{
+        {kFieldStart, N_("start time")},
         {"descriptor", N_("an open descriptor")},
         {kKindSymlink, N_("a symbolic link")},
         {kKindFolder, N_("a folder")},
@@ -227,6 +250,9 @@ std::string DescribeIn(const MessageCatalog* catalog, const Problem& problem) {
     }
     if ((entry->shape & kFieldAt0) != 0 && !values.empty()) {
         values[0] = Translated(catalog, values[0]);
+    }
+    if ((entry->shape & kFieldAt1) != 0 && values.size() > 1) {
+        values[1] = Translated(catalog, values[1]);
     }
     if ((entry->shape & kCauseFirst) != 0) {
         values.insert(values.begin(),
