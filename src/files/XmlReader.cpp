@@ -20,12 +20,11 @@ constexpr char kSpaceSeparator = '\x01';
 constexpr std::size_t kPieceSize = 64 * 1024;
 
 std::pair<std::string_view, std::string_view> SplitName(const char* name) {
-    const std::string_view whole(name);
-    const std::size_t separator = whole.find(kSpaceSeparator);
-    if (separator == std::string_view::npos) {
-        return {{}, whole};
+    const char* separator = std::strchr(name, kSpaceSeparator);
+    if (separator == nullptr) {
+        return {{}, name};
     }
-    return {whole.substr(0, separator), whole.substr(separator + 1)};
+    return {std::string_view(name, static_cast<std::size_t>(separator - name)), separator + 1};
 }
 
 bool IsBlank(char c) {
@@ -67,6 +66,7 @@ struct XmlReader::Callbacks {
         if (self.m_keepingAt == self.m_depth) {
             text = std::string_view(self.m_text.data(), self.m_textSize);
             self.m_keepingAt = 0;
+            XML_SetCharacterDataHandler(self.m_parser, nullptr);
         }
         self.m_handler.OnEnd(self, text);
         --self.m_depth;
@@ -111,6 +111,9 @@ XmlReader::~XmlReader() {
 }
 
 void XmlReader::KeepText() {
+    // Only while a text is kept: expat calls nobody for the blanks between
+    // elements, which are most of the text of a file.
+    XML_SetCharacterDataHandler(m_parser, &Callbacks::OnText);
     m_keepingAt = m_depth;
     m_textSize = 0;
     m_keptName.assign(m_name);
@@ -130,7 +133,7 @@ std::size_t XmlReader::Line() const {
 std::optional<std::string_view> XmlReader::Attribute(const char** attributes,
                                                      std::string_view name) {
     for (; attributes[0] != nullptr; attributes += 2) {
-        if (name == attributes[0]) {
+        if (name.compare(attributes[0]) == 0) {
             return std::string_view(attributes[1]);
         }
     }
@@ -144,7 +147,6 @@ Outcome XmlReader::Read(ByteSource& source) {
     }
     XML_SetUserData(m_parser, this);
     XML_SetElementHandler(m_parser, &Callbacks::OnStart, &Callbacks::OnEnd);
-    XML_SetCharacterDataHandler(m_parser, &Callbacks::OnText);
     XML_SetEntityDeclHandler(m_parser, &Callbacks::OnEntityDeclaration);
     // No external entity is read (no handler loads one), nor the external
     // subset or parameter entities; the expansion guard stays on, tighter
