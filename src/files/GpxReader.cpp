@@ -49,10 +49,10 @@ public:
             ++m_tracks;
         } else if (parent == Tag::Track && name == "name") {
             tag = Tag::TrackName;
-            reader.KeepText();
+            reader.KeepText(XmlReader::Overflow::Cut);
         } else if (parent == Tag::Track && name == "type") {
             tag = Tag::TrackType;
-            reader.KeepText();
+            reader.KeepText(XmlReader::Overflow::Cut);
         } else if (parent == Tag::Track && name == "trkseg") {
             tag = Tag::Segment;
             m_track.segmentPoints = 0;

@@ -84,7 +84,7 @@ struct XmlReader::Callbacks {
             }
             if (self.m_textSize < kTextLimit) {
                 self.m_text[self.m_textSize++] = c;
-            } else if (!IsBlank(c)) {
+            } else if (!IsBlank(c) && self.m_overflow == Overflow::Refuse) {
                 self.m_keepingAt = 0;
                 self.Stop(Problem(ProblemCode::XmlBadValue,
                                   {Number(self.Line()), self.m_keptName,
@@ -110,7 +110,8 @@ XmlReader::~XmlReader() {
     }
 }
 
-void XmlReader::KeepText() {
+void XmlReader::KeepText(Overflow overflow) {
+    m_overflow = overflow;
     // Only while a text is kept: expat calls nobody for the blanks between
     // elements, which are most of the text of a file.
     XML_SetCharacterDataHandler(m_parser, &Callbacks::OnText);
@@ -141,6 +142,11 @@ std::optional<std::string_view> XmlReader::Attribute(const char** attributes,
 }
 
 Outcome XmlReader::Read(ByteSource& source) {
+    if (m_parser != nullptr) {
+        XML_ParserFree(m_parser);
+    }
+    m_problem.reset();
+    m_depth = m_keepingAt = 0;
     m_parser = XML_ParserCreateNS(nullptr, kSpaceSeparator);
     if (m_parser == nullptr) {
         return Problem(ProblemCode::XmlMalformed, {"0", "0"}, "out of memory");

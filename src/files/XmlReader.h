@@ -46,7 +46,10 @@ public:
     Outcome Read(ByteSource& source);
 
     // From OnStart: collect the element's character data for its OnEnd.
-    void KeepText();
+    // A text beyond kTextLimit is refused as a bad value, or, for a text
+    // that may be long and is only quoted (a name), `cut` to the limit.
+    enum class Overflow { Refuse, Cut };
+    void KeepText(Overflow overflow = Overflow::Refuse);
     // From either call: stop reading; Read returns `problem`.
     void Stop(Problem problem);
     // The line the parser is at, from 1.
@@ -64,6 +67,7 @@ private:
     int m_depth = 0;
     std::string_view m_name;  // the element OnStart is handling
     int m_keepingAt = 0;      // the depth whose text is kept, 0 for none
+    Overflow m_overflow = Overflow::Refuse;
     std::string m_keptName;
     std::size_t m_textSize = 0;
     std::array<char, kTextLimit> m_text{};

@@ -113,10 +113,13 @@ TEST(ReadGpx, ARunningTrackWithoutTimesIsRefusedNamingIt) {
     EXPECT_EQ(unnamed.problem().code, ProblemCode::GpxTrackWithoutTimes);
     EXPECT_EQ(unnamed.problem().values, (std::vector<std::string>{"3"}));
 
-    const Result<RunFile> named = Gpx(Gpx11(Track("<name>Morning &amp; more</name>", untimed)));
+    // A long name is no fault of the file: it is quoted in part.
+    const Result<RunFile> named =
+        Gpx(Gpx11(Track("<name>Morning &amp; " + std::string(150, 'x') + "</name>", untimed)));
     ASSERT_FALSE(named);
     EXPECT_EQ(named.problem().code, ProblemCode::GpxNamedTrackWithoutTimes);
-    EXPECT_EQ(named.problem().values, (std::vector<std::string>{"1", "Morning & more"}));
+    EXPECT_EQ(named.problem().values,
+              (std::vector<std::string>{"1", "Morning & " + std::string(54, 'x')}));
 }
 
 TEST(ReadGpx, ValuesThatDoNotReadAreRefusedWithTheirLine) {
