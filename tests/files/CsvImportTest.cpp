@@ -25,15 +25,17 @@ Result<RunFile> Csv(std::string_view content) {
 
 TEST(ReadCsvRuns, ReadsBackWhatTheExportWritesQuotedAndGuardedCellsIncluded) {
     // The sequence and sync cells are passed over, but how the export wrote
-    // them (quotes, an apostrophe, a line break) must not shift the others.
+    // them (quotes, an apostrophe, a line break) must not shift the others;
+    // a value the export guarded with an apostrophe reads as itself.
     const RunRows rows = {
-        {"1", "2010-04-20 06:30:15", "5.0123", Cp936("0小时25分10秒"), "350", "2010-04-20 08:00:00",
-         "815"},
+        {"1", "2010-04-20 06:30:15", "5.0123", Cp936("0小时25分10秒"), "\t350",
+         "2010-04-20 08:00:00", "815"},
         {"=1+1", "2010-04-20 06:30:15", "10", Cp936("1小时2分3秒"), "", "@x,\"y\"\r\nz", "9"},
     };
     std::ostringstream exported;
     WriteCsv(exported, rows);
     ASSERT_NE(exported.str().find("\"'@x,"), std::string::npos);
+    ASSERT_NE(exported.str().find(",'\t350,"), std::string::npos);
 
     const Result<RunFile> file = Csv(exported.str());
     ASSERT_TRUE(file) << file.problem().Value(0);
