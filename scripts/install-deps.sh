@@ -17,6 +17,7 @@ packages=(
   clang-14 libclang-rt-14-dev
   libsqlite3-dev
   libxml2-utils librsvg2-bin
+  libexpat1-dev zlib1g-dev gpsbabel python3
   dpkg-dev file lintian appstream
   python3
   gpsbabel
@@ -25,10 +26,12 @@ if [[ "${1:-}" == "windows" ]]; then
   # Only the cross build: none of the Linux libraries above are linked into it.
   # Xvfb, a CJK font and ImageMagick for the window under Wine and its screenshot.
   # dpkg-dev, tcl and libsqlite3-dev (its version) to make SQLite's single-file
-  # source from Debian's source package (scripts/sqlite-amalgamation.sh).
+  # source from Debian's source package (scripts/sqlite-amalgamation.sh);
+  # libexpat1-dev names the version of expat whose source the Windows build
+  # compiles (scripts/expat-source.sh); zlib comes built for MinGW.
   packages=(cmake ninja-build make g++-mingw-w64-x86-64-posix wine64 googletest zip
             xvfb xauth fonts-wqy-microhei imagemagick curl
-            dpkg-dev tcl gcc libsqlite3-dev)
+            dpkg-dev tcl gcc libsqlite3-dev libexpat1-dev libz-mingw-w64-dev)
 fi
 # Node and npm run Garmin's FIT SDK in the FIT tests. Where they came from
 # elsewhere (NodeSource's nodejs holds npm), Debian's npm is not added: it

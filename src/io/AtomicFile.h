@@ -5,12 +5,10 @@
 #include <string>
 #include <string_view>
 
+#include "io/PathText.h"
 #include "model/Result.h"
 
 namespace strivo {
-
-// A path in UTF-8, as every message and SQLite take it.
-std::string PathText(const std::filesystem::path& path);
 
 // What a path named when it led to an open descriptor: FileNotRegular's {1}.
 inline constexpr const char* kKindDescriptor = "descriptor";

@@ -1,4 +1,4 @@
-#include "io/AtomicFile.h"
+#include "io/PathText.h"
 
 namespace strivo {
 

@@ -124,6 +124,30 @@ enum class ProblemCode {
     FitBadDefinition,      // {0} the byte offset of the definition (an unknown byte order)
     FitSessionIncomplete,  // {0} the session's number in the file, from 1, {1} the field
                            // missing (RunField key: kFieldStart, kFieldDuration, kFieldDistance)
+    // A reader's problem says what in the
+    // file was wrong and stands as the cause of ImportFileFailed, which names
+    // the file. Walking folders reports FileMissing, FileCannotFollow,
+    // FileCannotRead and FileNotRegular (above) for what it cannot walk.
+    ImportFileFailed,           // {0} the file; cause: what was wrong in it
+    ImportNotARunFile,          // {0} the file
+    ImportZip,                  // {0} the file (an archive: unpack it first)
+    ImportNameMismatch,         // {0} the file, {1} what it holds, {2} what its name
+                                // says, both as file endings (".tcx.gz", ".gpx")
+    ImportFormatNotReadable,    // {0} the format ("FIT")
+    GzipTruncated,              // `detail` zlib's words, if any
+    GzipDamaged,                // `detail` zlib's words
+    XmlMalformed,               // {0} line, {1} column; `detail` expat's words
+    XmlEntitiesRefused,         // {0} line (a document that declares entities)
+    XmlTooDeep,                 // {0} line
+    XmlBadValue,                // {0} line, {1} the element, {2} its text (at most 64 bytes)
+    GpxTrackWithoutTimes,       // {0} the track's number in the file, from 1
+    GpxNamedTrackWithoutTimes,  // {0} the track's number, {1} its name
+    TcxActivityWithoutStart,    // {0} the activity's number in the file, from 1
+    TcxActivityWithoutLaps,     // {0} the activity's number
+    CsvBadStart,                // {0} line, {1} the text
+    CsvBadValue,                // {0} line, {1} the field (RunField key), {2} the text
+    CsvCellCount,               // {0} line, {1} how many cells it has
+    CsvLineTooLong,             // {0} line
 
     // --- Schedules, status and manners (jobs/schedule, jobs/status).
 

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "files/ByteSource.h"
+#include "files/ImportedRun.h"
+#include "model/Result.h"
+
+namespace strivo {
+
+// GPX 1.0 and 1.1. Each track (<trk>) whose <type> is absent or says running
+// ("running" or "run", any case) is a run; a track of another type counts
+// among otherSports, and a track without points is no activity at all.
+//   start     the earliest <time> of its points (the instant: a time's offset
+//             only places it; offsetMinutes stays empty)
+//   duration  the latest time less the earliest, pauses between segments included
+//   distance  the great-circle distances between consecutive points of each
+//             segment, summed over the segments. The gap between two segments
+//             is not bridged: a new segment is where the recording stopped.
+// A running track with points but no times is refused, naming it.
+Result<RunFile> ReadGpx(ByteSource& source);
+
+}  // namespace strivo

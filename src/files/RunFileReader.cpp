@@ -1,0 +1,107 @@
+#include "files/RunFileReader.h"
+
+#include <optional>
+#include <string>
+
+#include "files/CsvRunReader.h"
+#include "files/FileSource.h"
+#include "files/GpxReader.h"
+#include "files/GzipSource.h"
+#include "io/PathText.h"
+#include "files/TcxReader.h"
+
+namespace strivo {
+namespace {
+
+// The bytes read ahead to recognise a file, handed out again before the rest.
+class ReplayedSource : public ByteSource {
+public:
+    ReplayedSource(std::string head, ByteSource& rest) : m_head(std::move(head)), m_rest(rest) {}
+
+    std::size_t Read(char* into, std::size_t room) override {
+        if (m_given < m_head.size()) {
+            const std::size_t n = std::min(room, m_head.size() - m_given);
+            m_head.copy(into, n, m_given);
+            m_given += n;
+            return n;
+        }
+        return m_rest.Read(into, room);
+    }
+
+private:
+    std::string m_head;
+    std::size_t m_given = 0;
+    ByteSource& m_rest;
+};
+
+std::string ReadHead(ByteSource& source) {
+    std::string head(kRecogniseBytes, '\0');
+    std::size_t size = 0;
+    while (size < head.size()) {
+        const std::size_t got = source.Read(head.data() + size, head.size() - size);
+        if (got == 0) {
+            break;
+        }
+        size += got;
+    }
+    head.resize(size);
+    return head;
+}
+
+}  // namespace
+
+RunFileReader ReaderFor(RunFileFormat format) {
+    switch (format) {
+        case RunFileFormat::Gpx:
+            return &ReadGpx;
+        case RunFileFormat::Tcx:
+            return &ReadTcx;
+        case RunFileFormat::Csv:
+            return &ReadCsvRuns;
+        case RunFileFormat::Fit:
+            break;  // ReadFit (files/FitReader.h) goes here
+    }
+    return nullptr;
+}
+
+Result<RunFile> ReadRunFile(ByteSource& source, const std::filesystem::path& name) {
+    std::string head = ReadHead(source);
+    const Result<RunFileKind> kind = RecogniseRunFile(head, name);
+    if (!kind) {
+        return kind.problem();
+    }
+    const RunFileReader reader = ReaderFor(kind->format);
+    if (reader == nullptr) {
+        return Problem(ProblemCode::ImportFormatNotReadable, {"FIT"});
+    }
+    ReplayedSource whole(std::move(head), source);
+    std::optional<GzipSource> inflated;
+    if (kind->gzip) {
+        inflated.emplace(whole);
+    }
+    Result<RunFile> file = reader(inflated ? static_cast<ByteSource&>(*inflated) : whole);
+    // A gzip stream that broke off explains whatever the reader then made of it.
+    if (inflated && !inflated->Status()) {
+        return Problem(ProblemCode::ImportFileFailed, {PathText(name)})
+            .Because(inflated->Status().problem());
+    }
+    if (!file) {
+        return Problem(ProblemCode::ImportFileFailed, {PathText(name)}).Because(file.problem());
+    }
+    return file;
+}
+
+Result<RunFile> ReadRunFile(const std::filesystem::path& path) {
+    FileSource source(path);
+    if (!source.Status()) {
+        return source.Status().problem();
+    }
+    Result<RunFile> file = ReadRunFile(source, path);
+    // A read that failed ends the file early: that is what went wrong.
+    if (!source.Status()) {
+        return source.Status().problem();
+    }
+    return file;
+}
+
+}  // namespace strivo
