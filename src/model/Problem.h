@@ -103,6 +103,8 @@ enum class ProblemCode {
     // --- Files read for import (files/).
 
     // --- Schedules, status and manners (jobs/schedule, jobs/status).
+    // `detail` the system's words (io/RandomBytes).
+    RandomUnavailable,
 };
 
 // What a path turned out to be, where a regular file was wanted: the keys
