@@ -21,6 +21,7 @@ packages=(
   dpkg-dev file lintian appstream
   python3
   gpsbabel
+  libsystemd-dev dbus openssl
 )
 if [[ "${1:-}" == "windows" ]]; then
   # Only the cross build: none of the Linux libraries above are linked into it.

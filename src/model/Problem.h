@@ -152,6 +152,15 @@ enum class ProblemCode {
     // --- Schedules, status and manners (jobs/schedule, jobs/status).
 
     LastCode,  // none: the end of the list, for the test that every code has words
+    // `detail` the system's words (io/RandomBytes).
+    RandomUnavailable,
+    // A desktop notice not shown (notify/); `detail` the bus library's words,
+    // or the D-Bus error's name and message.
+    NoticeNoSessionBus,   // no session bus to reach
+    NoticeNoService,      // the session bus has no notification service
+    NoticeNoAnswer,       // {0} seconds waited for the notification service
+    NoticeRefused,        // the bus or the notification service answered with an error
+    NoticeUnsupported,    // this system's build shows no desktop notices
 };
 
 // What a path turned out to be, where a regular file was wanted: the keys

@@ -230,6 +230,18 @@ constexpr Entry kEntries[] = {
      N_("line {0} has {1} cells, not the 6 of a Strivo export"), kPlain},
     {ProblemCode::CsvLineTooLong, "csv-line-too-long", N_("line {0} is too long to be a run"),
      kPlain},
+    {ProblemCode::RandomUnavailable, "random-unavailable",
+     N_("the system gave no random bytes"), kDetailColon},
+    {ProblemCode::NoticeNoSessionBus, "notice-no-session-bus",
+     N_("there is no desktop session bus to show a notice on"), kDetailColon},
+    {ProblemCode::NoticeNoService, "notice-no-service",
+     N_("the desktop has no notification service"), kDetailColon},
+    {ProblemCode::NoticeNoAnswer, "notice-no-answer",
+     N_("the desktop's notification service did not answer within {0} s"), kPlain},
+    {ProblemCode::NoticeRefused, "notice-refused", N_("the desktop did not accept the notice"),
+     kDetailColon},
+    {ProblemCode::NoticeUnsupported, "notice-unsupported",
+     N_("desktop notices are not available on this system"), kPlain},
 };
 
 const Entry* EntryOf(ProblemCode code) {
