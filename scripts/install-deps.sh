@@ -18,6 +18,7 @@ packages=(
   libsqlite3-dev
   libxml2-utils librsvg2-bin
   dpkg-dev file lintian appstream
+  systemd  # systemd-analyze verify, for the units `strivo-cli schedule` writes
 )
 if [[ "${1:-}" == "windows" ]]; then
   # Only the cross build: none of the Linux libraries above are linked into it.

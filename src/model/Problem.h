@@ -103,6 +103,20 @@ enum class ProblemCode {
     // --- Files read for import (files/).
 
     // --- Schedules, status and manners (jobs/schedule, jobs/status).
+    ScheduleBadTime,            // {0} the time as given (HH:MM wanted, 00:00 to 23:59)
+    ScheduleUnusablePath,       // {0} the path: not absolute, or holding a character the
+                                // scheduler cannot carry (a control character; % on Windows)
+    ScheduleForeignEntry,       // {0} the unit file, or the task \Strivo\Sync, of
+                                // Strivo's name that Strivo did not write; left as it is
+    ScheduleCommandNotStarted,  // {0} the command ("systemctl --user daemon-reload");
+                                // `detail` the system's words
+    ScheduleCommandFailed,      // {0} the command, {1} its exit status; `detail` its stderr
+    ScheduleCommandKilled,      // {0} the command, {1} the signal's number; `detail` its stderr
+    ScheduleCannotRemove,       // {0} the path; `detail` the system's words
+    ScheduleTaskScheduler,      // {0} the call ("ITaskFolder::RegisterTaskDefinition"), {1} its
+                                // HRESULT ("0x80070005"); `detail` the system's words
+    ScheduleNeedsPasswords,     // {0} the settings lines missing ("[nike+] pwd, [kelvora] pwd"),
+                                // {1} the variables that could stand in for them
 };
 
 // What a path turned out to be, where a regular file was wanted: the keys
