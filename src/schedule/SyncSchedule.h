@@ -21,8 +21,8 @@ struct SyncSchedule {
     friend bool operator==(const SyncSchedule&, const SyncSchedule&) = default;
 };
 
-// `schedule daily` without a time: 06:30, before most runners head out, so the
-// morning's run is posted by the next day's sync at the latest.
+// `schedule daily` without a time: 06:30, so the runs of the day before are
+// on the run log by breakfast.
 inline constexpr SyncSchedule kDefaultDaily{SyncSchedule::Every::Daily, 6, 30};
 inline constexpr SyncSchedule kHourly{SyncSchedule::Every::Hourly, 0, 0};
 
@@ -38,7 +38,7 @@ struct SyncCommand {
 // else is ScheduleBadTime.
 Result<SyncSchedule> ParseDailyTime(std::string_view text);
 
-// "06:30" for a daily schedule, "hh:00" never: hourly gives "".
+// "06:30" for a daily schedule; "" for hourly.
 std::string ClockText(const SyncSchedule& schedule);
 
 // The first run after `now` in local time. Hourly: the next full hour on the
