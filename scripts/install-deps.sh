@@ -17,11 +17,11 @@ packages=(
   clang-14 libclang-rt-14-dev
   libsqlite3-dev
   libxml2-utils librsvg2-bin
-  libexpat1-dev zlib1g-dev gpsbabel python3
   dpkg-dev file lintian appstream
   python3
-  gpsbabel
+  libexpat1-dev zlib1g-dev gpsbabel
   libsystemd-dev dbus openssl
+  systemd  # systemd-analyze verify, for the units `strivo-cli schedule` writes
 )
 if [[ "${1:-}" == "windows" ]]; then
   # Only the cross build: none of the Linux libraries above are linked into it.

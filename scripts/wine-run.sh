@@ -29,6 +29,9 @@ flock 9
 if [[ ! -f "$prefix/.ready" ]]; then
   rm -rf "$prefix"
   "$wine" wineboot --init </dev/null >/dev/null 2>&1 9>&-
+  # The session that made the prefix ends first: its service manager cannot
+  # start services (the Task Scheduler) that the prefix's set-up registered.
+  "$wineserver" -w </dev/null >/dev/null 2>&1 9>&-
   touch "$prefix/.ready"
 fi
 # Exit status 0: no server ran for this prefix, this one now does. It stays

@@ -149,9 +149,7 @@ enum class ProblemCode {
     CsvCellCount,               // {0} line, {1} how many cells it has
     CsvLineTooLong,             // {0} line
 
-    // --- Schedules, status and manners (jobs/schedule, jobs/status).
-
-    LastCode,  // none: the end of the list, for the test that every code has words
+    // --- Schedules, status and manners (jobs/schedule, jobs/status, notify/).
     // `detail` the system's words (io/RandomBytes).
     RandomUnavailable,
     // A desktop notice not shown (notify/); `detail` the bus library's words,
@@ -161,6 +159,22 @@ enum class ProblemCode {
     NoticeNoAnswer,       // {0} seconds waited for the notification service
     NoticeRefused,        // the bus or the notification service answered with an error
     NoticeUnsupported,    // this system's build shows no desktop notices
+    ScheduleBadTime,            // {0} the time as given (HH:MM wanted, 00:00 to 23:59)
+    ScheduleUnusablePath,       // {0} the path: not absolute, or holding a character the
+                                // scheduler cannot carry (a control character; % on Windows)
+    ScheduleForeignEntry,       // {0} the unit file, or the task \Strivo\Sync, of
+                                // Strivo's name that Strivo did not write; left as it is
+    ScheduleCommandNotStarted,  // {0} the command ("systemctl --user daemon-reload");
+                                // `detail` the system's words
+    ScheduleCommandFailed,      // {0} the command, {1} its exit status; `detail` its stderr
+    ScheduleCommandKilled,      // {0} the command, {1} the signal's number; `detail` its stderr
+    ScheduleCannotRemove,       // {0} the path; `detail` the system's words
+    ScheduleTaskScheduler,      // {0} the call ("ITaskFolder::RegisterTaskDefinition"), {1} its
+                                // HRESULT ("0x80070005"); `detail` the system's words
+    ScheduleNeedsPasswords,     // {0} the settings lines missing ("[nike+] pwd, [kelvora] pwd"),
+                                // {1} the variables that could stand in for them
+
+    LastCode,  // none: the end of the list, for the test that every code has words
 };
 
 // What a path turned out to be, where a regular file was wanted: the keys

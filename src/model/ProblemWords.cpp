@@ -242,6 +242,26 @@ constexpr Entry kEntries[] = {
      kDetailColon},
     {ProblemCode::NoticeUnsupported, "notice-unsupported",
      N_("desktop notices are not available on this system"), kPlain},
+    {ProblemCode::ScheduleBadTime, "schedule-bad-time",
+     N_("not a time of day: {0} (write HH:MM, 00:00 to 23:59)"), kPlain},
+    {ProblemCode::ScheduleUnusablePath, "schedule-unusable-path",
+     N_("the scheduler cannot run with this path: {0}"), kPlain},
+    {ProblemCode::ScheduleForeignEntry, "schedule-foreign-entry",
+     N_("{0} was not written by Strivo; it is left as it is"), kPlain},
+    {ProblemCode::ScheduleCommandNotStarted, "schedule-command-not-started",
+     N_("could not start {0}"), kDetailColon},
+    {ProblemCode::ScheduleCommandFailed, "schedule-command-failed",
+     N_("{0} failed (exit status {1})"), kDetailColon},
+    {ProblemCode::ScheduleCommandKilled, "schedule-command-killed",
+     N_("{0} was ended by signal {1}"), kDetailColon},
+    {ProblemCode::ScheduleCannotRemove, "schedule-cannot-remove", N_("cannot remove {0}"),
+     kDetailColon},
+    {ProblemCode::ScheduleTaskScheduler, "schedule-task-scheduler",
+     N_("the Task Scheduler refused {0} ({1})"), kDetailColon},
+    {ProblemCode::ScheduleNeedsPasswords, "schedule-needs-passwords",
+     N_("a scheduled sync cannot ask for passwords: put {0} in the settings file (or set {1} "
+        "where the scheduled run can see it)"),
+     kPlain},
 };
 
 const Entry* EntryOf(ProblemCode code) {
