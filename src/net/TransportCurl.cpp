@@ -209,6 +209,7 @@ void TransportCurl::SetUp(const TransferRequest& request, const std::string& url
     m_form = request.form != nullptr ? *request.form : std::string_view();
     m_formTaken = 0;
     m_location.clear();
+    m_retryAfter.reset();
     m_headerBytes = 0;
     m_headEnded = true;
     if (request.form != nullptr) {
@@ -247,6 +248,10 @@ TransportCurl::Ended TransportCurl::Transfer(const TransferRequest& request,
     if (!request.options.followRedirects && outcome.status / 100 == 3) {
         // libcurl works out its redirect URL only for an answer read whole.
         outcome.location = m_location;
+    }
+    // The headers of the last answer, which is the final one, came in whole.
+    if ((outcome.status == 429 || outcome.status == 503) && m_headEnded) {
+        outcome.retryAfter = m_retryAfter.value_or("");
     }
     long headerBytes = 0;
     curl_easy_getinfo(easy, CURLINFO_REQUEST_SIZE, &headerBytes);
@@ -389,11 +394,16 @@ std::size_t TransportCurl::OnHeader(char* data, std::size_t size, std::size_t co
     }
     if (line.starts_with("HTTP/")) {
         transfer.m_location.clear();  // a new response
+        transfer.m_retryAfter.reset();
         transfer.m_headEnded = false;
     } else if (line == "\r\n" || line == "\n") {
         transfer.m_headEnded = true;
     } else if (const auto location = HeaderValue(line, "location:")) {
         transfer.m_location = *location;
+    } else if (const auto retryAfter = HeaderValue(line, "retry-after:");
+               retryAfter && !transfer.m_retryAfter) {
+        // The first, as WinINet gives it.
+        transfer.m_retryAfter = std::string(retryAfter->substr(0, kMaxRetryAfterBytes));
     }
     return size * count;
 }

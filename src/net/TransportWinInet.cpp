@@ -323,6 +323,11 @@ TransferOutcome TransportWinInet::Perform(const TransferRequest& request, std::s
         }
         if (hop.status < 200 || hop.status > 299) {
             hop.error = TransferError::Status;
+            if (hop.status == 429 || hop.status == 503) {
+                outcome.retryAfter = QueryText(Request(), HTTP_QUERY_RETRY_AFTER)
+                                         .value_or("")
+                                         .substr(0, kMaxRetryAfterBytes);
+            }
             break;
         }
         hop = ReadBody(body);
