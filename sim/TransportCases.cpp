@@ -130,6 +130,16 @@ void AddRoutes(httplib::Server& server, int plainPort) {
         Echo(req, res);
         res.status = std::stoi(req.matches[1]);
     });
+    // That status with a Retry-After header; a 3xx leads on to a 503 without one.
+    Route(server, R"(/retry/(\d+)/(\d+))", [](const Request& req, Response& res) {
+        const int status = std::stoi(req.matches[1]);
+        res.set_header("Retry-After", req.matches[2].str());
+        if (status / 100 == 3) {
+            res.set_redirect("/status/503", status);
+        } else {
+            res.status = status;
+        }
+    });
     Route(server, R"(/hops/(\d+))", [](const Request& req, Response& res) {
         const int left = std::stoi(req.matches[1]);
         left == 0 ? res.set_content("arrived", "text/plain")

@@ -61,6 +61,9 @@ struct WebSessionConfig {
 // browser allows: more is a flood, not an answer.
 inline constexpr std::size_t kMaxHeaderBytes = 256u << 10;
 
+// The most bytes of a Retry-After header kept; a longer one is cut there.
+inline constexpr std::size_t kMaxRetryAfterBytes = 256;
+
 // Why a request did not give a complete status-200 answer.
 enum class TransferError {
     None,
@@ -98,6 +101,9 @@ struct TransferOutcome {
     long redirects = 0;        // redirects followed before the outcome
     bool requestSent = false;  // a POST went out whole: the server may have acted on it
     std::string location;      // a 3xx not followed: its Location header, as sent
+    // A final 429 or 503: its Retry-After header as sent (at most
+    // kMaxRetryAfterBytes of it), or empty.
+    std::string retryAfter;
     std::string detail;        // the transport's own words on a failure, if it has any
     // TimedOut: which limit passed (NetStalled, NetDeadline or NetTooSlow),
     // its {0}, the host, left for the session to fill.

@@ -22,6 +22,37 @@ constexpr std::chrono::milliseconds kLongestPoll{250};
 struct HeaderListDeleter {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
+using HeaderList = std::unique_ptr<curl_slist, HeaderListDeleter>;
+
+// The request's header lines as libcurl takes them; none when memory runs out.
+std::optional<HeaderList> MakeHeaderList(const std::vector<std::string>& lines) {
+    HeaderList list;
+    for (const auto& line : lines) {
+        curl_slist* longer = curl_slist_append(list.get(), line.c_str());
+        if (longer == nullptr) {
+            return std::nullopt;
+        }
+        static_cast<void>(list.release());  // now the tail of `longer`
+        list.reset(longer);
+    }
+    return list;
+}
+
+// The value of a header line, without the spaces around it, when the line
+// names that header (`name` in lower case, with its colon).
+std::optional<std::string_view> HeaderValue(std::string_view line, std::string_view name) {
+    if (line.size() <= name.size() ||
+        !std::equal(name.begin(), name.end(), line.begin(), [](char a, char b) {
+            return a == (b >= 'A' && b <= 'Z' ? static_cast<char>(b - 'A' + 'a') : b);
+        })) {
+        return std::nullopt;
+    }
+    line.remove_prefix(name.size());
+    const std::size_t begin = line.find_first_not_of(" \t");
+    const std::size_t end = line.find_last_not_of(" \t\r\n");
+    return begin == std::string_view::npos ? std::string_view()
+                                           : line.substr(begin, end - begin + 1);
+}
 
 TransferError ErrorFor(CURLcode code, long osErrno) {
     switch (code) {
@@ -153,27 +184,32 @@ TransferOutcome TransportCurl::Perform(const TransferRequest& request, std::stop
         outcome.error = TransferError::BadUrl;
         return outcome;
     }
-    curl_slist* list = nullptr;
-    for (const auto& line : request.headers) {
-        curl_slist* longer = curl_slist_append(list, line.c_str());
-        if (longer == nullptr) {
-            curl_slist_free_all(list);
-            outcome.error = TransferError::OutOfMemory;
-            return outcome;
-        }
-        list = longer;
+    std::optional<HeaderList> headers = MakeHeaderList(request.headers);
+    if (!headers) {
+        outcome.error = TransferError::OutOfMemory;
+        return outcome;
     }
-    const std::unique_ptr<curl_slist, HeaderListDeleter> headers(list);
+    SetUp(request, *url, headers->get());
+    const Ended ended = Transfer(request, outcome);
+    curl_easy_setopt(m_easy.get(), CURLOPT_HTTPHEADER, nullptr);
+    m_body = nullptr;
+    Judge(ended, outcome);
+    return outcome;
+}
+
+void TransportCurl::SetUp(const TransferRequest& request, const std::string& url,
+                          curl_slist* headers) {
     CURL* easy = m_easy.get();
-    curl_easy_setopt(easy, CURLOPT_URL, url->c_str());
+    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, request.options.followRedirects ? 1L : 0L);
-    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers.get());
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
     // A secure request followed to plain HTTP would send the session's cookies in clear.
     curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR,
                      request.options.secure ? "https" : "http,https");
     m_form = request.form != nullptr ? *request.form : std::string_view();
     m_formTaken = 0;
     m_location.clear();
+    m_retryAfter.reset();
     m_headerBytes = 0;
     m_headEnded = true;
     if (request.form != nullptr) {
@@ -189,75 +225,83 @@ TransferOutcome TransportCurl::Perform(const TransferRequest& request, std::stop
     } else {
         curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
     }
+}
 
-    CURLcode code = CURLE_OUT_OF_MEMORY;
-    long osErrno = 0;
-    long verifyResult = 0;
-    if (curl_multi_add_handle(m_multi.get(), easy) == CURLM_OK) {
-        code = Run();
-        curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &outcome.status);
-        curl_easy_getinfo(easy, CURLINFO_REDIRECT_COUNT, &outcome.redirects);
-        curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osErrno);
-        curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &verifyResult);
-        long connects = 0;
-        curl_easy_getinfo(easy, CURLINFO_NUM_CONNECTS, &connects);
-        // libcurl wants to rewind a post only to send it again on a fresh
-        // connection when the kept-alive one died, or to follow a redirect.
-        outcome.reusedConnection =
-            connects == 0 || (code == CURLE_SEND_FAIL_REWIND && outcome.status == 0);
-        if (!request.options.followRedirects && outcome.status / 100 == 3) {
-            // libcurl works out its redirect URL only for an answer read whole.
-            outcome.location = m_location;
-        }
-        long headerBytes = 0;
-        curl_easy_getinfo(easy, CURLINFO_REQUEST_SIZE, &headerBytes);
-        outcome.requestSent = request.form != nullptr && m_formTaken == m_form.size() &&
-                              (m_formTaken > 0 || headerBytes > 0);
-        // Taking the handle out mid-transfer also closes that connection.
-        curl_multi_remove_handle(m_multi.get(), easy);
+TransportCurl::Ended TransportCurl::Transfer(const TransferRequest& request,
+                                             TransferOutcome& outcome) {
+    Ended ended;
+    CURL* easy = m_easy.get();
+    if (curl_multi_add_handle(m_multi.get(), easy) != CURLM_OK) {
+        return ended;
     }
-    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
-    m_body = nullptr;
+    ended.code = Run();
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &outcome.status);
+    curl_easy_getinfo(easy, CURLINFO_REDIRECT_COUNT, &outcome.redirects);
+    curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &ended.osErrno);
+    curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &ended.verifyResult);
+    long connects = 0;
+    curl_easy_getinfo(easy, CURLINFO_NUM_CONNECTS, &connects);
+    // libcurl wants to rewind a post only to send it again on a fresh
+    // connection when the kept-alive one died, or to follow a redirect.
+    outcome.reusedConnection =
+        connects == 0 || (ended.code == CURLE_SEND_FAIL_REWIND && outcome.status == 0);
+    if (!request.options.followRedirects && outcome.status / 100 == 3) {
+        // libcurl works out its redirect URL only for an answer read whole.
+        outcome.location = m_location;
+    }
+    // The headers of the last answer, which is the final one, came in whole.
+    if ((outcome.status == 429 || outcome.status == 503) && m_headEnded) {
+        outcome.retryAfter = m_retryAfter.value_or("");
+    }
+    long headerBytes = 0;
+    curl_easy_getinfo(easy, CURLINFO_REQUEST_SIZE, &headerBytes);
+    outcome.requestSent = request.form != nullptr && m_formTaken == m_form.size() &&
+                          (m_formTaken > 0 || headerBytes > 0);
+    // Taking the handle out mid-transfer also closes that connection.
+    curl_multi_remove_handle(m_multi.get(), easy);
+    return ended;
+}
 
+void TransportCurl::Judge(const Ended& ended, TransferOutcome& outcome) const {
     switch (m_abort) {
         case Abort::Cancelled:
             outcome.error = TransferError::Cancelled;
-            break;
+            return;
         case Abort::TimedOut:
             outcome.error = TransferError::TimedOut;
             outcome.limit = m_clock->Why();
-            break;
+            return;
         case Abort::TooLarge:
             outcome.error = TransferError::TooLarge;
-            break;
+            return;
         case Abort::Status:
             outcome.error = TransferError::Status;
-            break;
+            return;
         case Abort::None:
-            outcome.error = ErrorFor(code, osErrno);
-            // libcurl refuses a header line longer than it holds as "out of memory".
-            if (code == CURLE_OUT_OF_MEMORY && !m_headEnded) {
-                outcome.error = TransferError::TooLarge;
-            }
-            // OpenSSL checks the chain during the handshake and leaves its
-            // verdict; libcurl checks the host name itself afterwards, with the
-            // verdict still X509_V_OK or, before libcurl stores it, its own 1.
-            if (code == CURLE_SEND_FAIL_REWIND && outcome.status / 100 == 3) {
-                // A 307 or 308 keeps the method: following it would post the form again.
-                outcome.error = TransferError::RedirectRefused;
-                outcome.location = m_location;
-                outcome.detail = std::to_string(outcome.status) + " to " + m_location;
-            }
-            if (code == CURLE_PEER_FAILED_VERIFICATION) {
-                outcome.error =
-                    verifyResult > 1 ? TransferError::Untrusted : TransferError::WrongHost;
-            }
-            if (NeedsDetail(outcome.error)) {
-                outcome.detail = m_errorText[0] != '\0' ? m_errorText : curl_easy_strerror(code);
-            }
             break;
     }
-    return outcome;
+    const CURLcode code = ended.code;
+    outcome.error = ErrorFor(code, ended.osErrno);
+    // libcurl refuses a header line longer than it holds as "out of memory".
+    if (code == CURLE_OUT_OF_MEMORY && !m_headEnded) {
+        outcome.error = TransferError::TooLarge;
+    }
+    if (code == CURLE_SEND_FAIL_REWIND && outcome.status / 100 == 3) {
+        // A 307 or 308 keeps the method: following it would post the form again.
+        outcome.error = TransferError::RedirectRefused;
+        outcome.location = m_location;
+        outcome.detail = std::to_string(outcome.status) + " to " + m_location;
+    }
+    // OpenSSL checks the chain during the handshake and leaves its
+    // verdict; libcurl checks the host name itself afterwards, with the
+    // verdict still X509_V_OK or, before libcurl stores it, its own 1.
+    if (code == CURLE_PEER_FAILED_VERIFICATION) {
+        outcome.error =
+            ended.verifyResult > 1 ? TransferError::Untrusted : TransferError::WrongHost;
+    }
+    if (NeedsDetail(outcome.error)) {
+        outcome.detail = m_errorText[0] != '\0' ? m_errorText : curl_easy_strerror(code);
+    }
 }
 
 CURLcode TransportCurl::Run() {
@@ -348,21 +392,18 @@ std::size_t TransportCurl::OnHeader(char* data, std::size_t size, std::size_t co
         transfer.m_abort = Abort::TooLarge;
         return 0;
     }
-    constexpr std::string_view kLocation = "location:";
     if (line.starts_with("HTTP/")) {
         transfer.m_location.clear();  // a new response
+        transfer.m_retryAfter.reset();
         transfer.m_headEnded = false;
     } else if (line == "\r\n" || line == "\n") {
         transfer.m_headEnded = true;
-    } else if (line.size() > kLocation.size() &&
-               std::equal(kLocation.begin(), kLocation.end(), line.begin(), [](char a, char b) {
-                   return a == (b >= 'A' && b <= 'Z' ? static_cast<char>(b - 'A' + 'a') : b);
-               })) {
-        line.remove_prefix(kLocation.size());
-        const std::size_t begin = line.find_first_not_of(" \t");
-        const std::size_t end = line.find_last_not_of(" \t\r\n");
-        transfer.m_location =
-            begin == std::string_view::npos ? "" : std::string(line.substr(begin, end - begin + 1));
+    } else if (const auto location = HeaderValue(line, "location:")) {
+        transfer.m_location = *location;
+    } else if (const auto retryAfter = HeaderValue(line, "retry-after:");
+               retryAfter && !transfer.m_retryAfter) {
+        // The first, as WinINet gives it.
+        transfer.m_retryAfter = std::string(retryAfter->substr(0, kMaxRetryAfterBytes));
     }
     return size * count;
 }

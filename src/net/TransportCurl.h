@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <stop_token>
+#include <string>
 #include <string_view>
 
 #include "net/TransferLimits.h"
@@ -44,12 +45,25 @@ private:
     // What ended a transfer early, seen by the callbacks.
     enum class Abort { None, Cancelled, TimedOut, TooLarge, Status };
 
+    // What libcurl says of a transfer that ran; the defaults when it could not start.
+    struct Ended {
+        CURLcode code = CURLE_OUT_OF_MEMORY;
+        long osErrno = 0;
+        long verifyResult = 0;  // OpenSSL's verdict on the server's chain
+    };
+
     TransportCurl(const WebSessionConfig& config,
                   std::shared_ptr<const TrustedCertificates> trusted);
     // True, and the abort noted, when the transfer is cancelled or out of time.
     bool Ending();
     void Count(std::size_t bytes);
     int PollMilliseconds() const;
+    // The easy handle made ready for the request, and the state of one in flight.
+    void SetUp(const TransferRequest& request, const std::string& url, curl_slist* headers);
+    // Runs the transfer and notes in `outcome` what libcurl saw of the answer.
+    Ended Transfer(const TransferRequest& request, TransferOutcome& outcome);
+    // The outcome's error (and its limit or detail), from how the transfer ended.
+    void Judge(const Ended& ended, TransferOutcome& outcome) const;
     CURLcode Run();
 
     static std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* self);
@@ -72,6 +86,7 @@ private:
     std::string_view m_form;  // a POST body, and how much of it libcurl has taken
     std::size_t m_formTaken = 0;
     std::string m_location;  // the Location header of the latest response, as sent
+    std::optional<std::string> m_retryAfter;  // the first Retry-After of the latest response
     std::size_t m_headerBytes = 0;  // of every response of the request
     bool m_headEnded = true;        // no response's head is coming in
     std::size_t m_received = 0;

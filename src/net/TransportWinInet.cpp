@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "net/BodyLineReader.h"
 #include "net/RequestUrlWinInet.h"
@@ -82,6 +83,22 @@ bool HasHeader(HINTERNET request, const std::string& name) {
            GetLastError() == ERROR_INSUFFICIENT_BUFFER;
 }
 
+// The request's header lines, in order, over WinINet's own.
+void AddHeaders(HINTERNET handle, const std::vector<std::string>& headers) {
+    for (const std::string& line : headers) {
+        const auto colon = line.find(':');
+        const bool empty = colon == std::string::npos ||
+                           line.find_first_not_of(' ', colon + 1) == std::string::npos;
+        if (empty && !HasHeader(handle, line.substr(0, colon))) {
+            continue;  // nothing to remove; Wine would send it empty
+        }
+        // "Name:" removes WinINet's own header of that name; others replace it.
+        HttpAddRequestHeadersA(
+            handle, line.c_str(), static_cast<DWORD>(line.size()),
+            empty ? HTTP_ADDREQ_FLAG_REPLACE : HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE);
+    }
+}
+
 bool IsRedirect(DWORD status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
@@ -145,8 +162,29 @@ private:
         InternetSetOptionA(handle, option, &number, sizeof number);
     }
 
-    Hop Send(const std::string& url, bool secure, const TransferRequest& request,
-             const std::string_view* form, bool* requestSent);
+    // What one hop sends: where, whether over TLS, and the form, if it posts one.
+    struct HopRequest {
+        std::string url;
+        bool secure = false;
+        const std::string_view* form = nullptr;
+    };
+
+    // The request's state set for a new transfer, and the watch told.
+    void Begin(std::stop_token stop, std::chrono::milliseconds deadline);
+    // After a redirect answer: None, and `next` the hop to follow it with, or why not.
+    TransferError Redirect(const TransferRequest& request, DWORD status, HopRequest& next,
+                           TransferOutcome& outcome);
+    // The handles closed, and the outcome's error from the last hop's, the stop and the limits.
+    void End(const Hop& hop, TransferOutcome& outcome);
+    Hop Send(const HopRequest& hop, const TransferRequest& request, bool* requestSent);
+    // The request's handles, opened and made the ones in flight; null, and `hop` saying why,
+    // when they cannot be.
+    HINTERNET Open(const HopRequest& request, Hop& hop);
+    // Sends the request, and its form once only; false, with WinINet's error, when it fails.
+    bool Transmit(HINTERNET handle, const std::string_view* form, bool* requestSent);
+    bool TransmitForm(HINTERNET handle, const std::string_view& form, bool* requestSent);
+    // The status of an answer whose headers are in, or why there is none.
+    Hop Answer(HINTERNET handle);
     Hop ReadBody(BodyLineReader& body);
     Hop Failed(DWORD code);
 
@@ -262,21 +300,12 @@ void CALLBACK TransportWinInet::OnStatus(HINTERNET, DWORD_PTR context, DWORD sta
 
 TransferOutcome TransportWinInet::Perform(const TransferRequest& request, std::stop_token stop,
                                           BodyLineReader& body) {
-    m_stop = std::move(stop);
-    {
-        std::lock_guard lock(m_mutex);
-        m_clock.emplace(m_config, request.options.deadline);
-        m_moved = 0;
-        m_timedOut = false;
-    }
-    m_changed.notify_all();  // the watch looks again
+    Begin(std::move(stop), request.options.deadline);
     TransferOutcome outcome;
     Hop hop;
-    std::string url(request.url);
-    bool secure = request.options.secure;
-    const std::string_view* form = request.form;
+    HopRequest next{std::string(request.url), request.options.secure, request.form};
     for (;;) {
-        hop = Send(url, secure, request, form, &outcome.requestSent);
+        hop = Send(next, request, &outcome.requestSent);
         outcome.status = static_cast<long>(hop.status);
         if (outcome.redirects == 0) {
             outcome.reusedConnection = !m_newConnection;
@@ -285,48 +314,73 @@ TransferOutcome TransportWinInet::Perform(const TransferRequest& request, std::s
             break;
         }
         if (IsRedirect(hop.status)) {
-            const auto location = QueryText(Request(), HTTP_QUERY_LOCATION);
-            if (!request.options.followRedirects) {
-                // The final answer: its body is not read, as for any other non-2xx.
-                outcome.location = location.value_or("");
-                hop.error = TransferError::Status;
+            hop.error = Redirect(request, hop.status, next, outcome);
+            if (hop.error != TransferError::None) {
                 break;
             }
-            const auto next = location ? Resolve(url, *location) : std::nullopt;
-            const auto target = next ? CrackUrl(*next) : std::nullopt;
-            if (!target) {
-                hop.error = TransferError::RedirectRefused;
-                break;
-            }
-            if (++outcome.redirects > kMaxRedirects) {
-                hop.error = TransferError::TooManyRedirects;
-                break;
-            }
-            // A secure request followed to plain HTTP would send its cookies in clear.
-            if (secure && !target->secureScheme) {
-                hop.error = TransferError::RedirectRefused;
-                break;
-            }
-            if (form != nullptr && (hop.status == 307 || hop.status == 308)) {
-                // Following would post the form a second time.
-                hop.error = TransferError::RedirectRefused;
-                outcome.location = location.value_or("");
-                outcome.detail = std::to_string(hop.status) + " to " + outcome.location;
-                break;
-            }
-            form = nullptr;  // 301, 302 and 303 turn a post into a GET, as browsers do
-            url = *next;
-            secure = target->secureScheme;
             CloseRequest();
             continue;
         }
         if (hop.status < 200 || hop.status > 299) {
             hop.error = TransferError::Status;
+            if (hop.status == 429 || hop.status == 503) {
+                outcome.retryAfter = QueryText(Request(), HTTP_QUERY_RETRY_AFTER)
+                                         .value_or("")
+                                         .substr(0, kMaxRetryAfterBytes);
+            }
             break;
         }
         hop = ReadBody(body);
         break;
     }
+    End(hop, outcome);
+    return outcome;
+}
+
+void TransportWinInet::Begin(std::stop_token stop, std::chrono::milliseconds deadline) {
+    m_stop = std::move(stop);
+    {
+        std::lock_guard lock(m_mutex);
+        m_clock.emplace(m_config, deadline);
+        m_moved = 0;
+        m_timedOut = false;
+    }
+    m_changed.notify_all();  // the watch looks again
+}
+
+TransferError TransportWinInet::Redirect(const TransferRequest& request, DWORD status,
+                                         HopRequest& next, TransferOutcome& outcome) {
+    const auto location = QueryText(Request(), HTTP_QUERY_LOCATION);
+    if (!request.options.followRedirects) {
+        // The final answer: its body is not read, as for any other non-2xx.
+        outcome.location = location.value_or("");
+        return TransferError::Status;
+    }
+    const auto url = location ? Resolve(next.url, *location) : std::nullopt;
+    const auto target = url ? CrackUrl(*url) : std::nullopt;
+    if (!target) {
+        return TransferError::RedirectRefused;
+    }
+    if (++outcome.redirects > kMaxRedirects) {
+        return TransferError::TooManyRedirects;
+    }
+    // A secure request followed to plain HTTP would send its cookies in clear.
+    if (next.secure && !target->secureScheme) {
+        return TransferError::RedirectRefused;
+    }
+    if (next.form != nullptr && (status == 307 || status == 308)) {
+        // Following would post the form a second time.
+        outcome.location = location.value_or("");
+        outcome.detail = std::to_string(status) + " to " + outcome.location;
+        return TransferError::RedirectRefused;
+    }
+    next.form = nullptr;  // 301, 302 and 303 turn a post into a GET, as browsers do
+    next.url = *url;
+    next.secure = target->secureScheme;
+    return TransferError::None;
+}
+
+void TransportWinInet::End(const Hop& hop, TransferOutcome& outcome) {
     CloseRequest();
     outcome.error = hop.error;
     std::lock_guard lock(m_mutex);
@@ -340,7 +394,6 @@ TransferOutcome TransportWinInet::Perform(const TransferRequest& request, std::s
         outcome.detail = DetailFor(hop.code);
     }
     m_clock.reset();
-    return outcome;
 }
 
 TransportWinInet::Hop TransportWinInet::Failed(DWORD code) {
@@ -350,21 +403,38 @@ TransportWinInet::Hop TransportWinInet::Failed(DWORD code) {
     return hop;
 }
 
-TransportWinInet::Hop TransportWinInet::Send(const std::string& url, bool secure,
-                                             const TransferRequest& request,
-                                             const std::string_view* form, bool* requestSent) {
+TransportWinInet::Hop TransportWinInet::Send(const HopRequest& hopRequest,
+                                             const TransferRequest& request, bool* requestSent) {
     Hop hop;
-    const std::optional<WinInetUrl> parts = CrackUrl(url);
+    const HINTERNET handle = Open(hopRequest, hop);
+    if (handle == nullptr) {
+        return hop;
+    }
+    AddHeaders(handle, request.headers);
+    m_connected = false;
+    m_newConnection = false;
+    if (!Transmit(handle, hopRequest.form, requestSent)) {
+        hop = Failed(GetLastError());
+        if (hop.error == TransferError::Other && *requestSent) {
+            hop.error = TransferError::ConnectionLost;
+        }
+        return hop;
+    }
+    return Answer(handle);
+}
+
+HINTERNET TransportWinInet::Open(const HopRequest& request, Hop& hop) {
+    const std::optional<WinInetUrl> parts = CrackUrl(request.url);
     if (!parts) {
         hop.error = TransferError::BadUrl;
-        return hop;
+        return nullptr;
     }
     // The scheme of the URL gives only the default port; the options give
     // TLS, which always checks the chain, the dates and the host name.
     DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI |
                   INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_KEEP_CONNECTION |
                   INTERNET_FLAG_NO_AUTH;
-    if (secure) {
+    if (request.secure) {
         flags |= INTERNET_FLAG_SECURE;
     }
     const auto context = reinterpret_cast<DWORD_PTR>(this);
@@ -379,8 +449,8 @@ TransportWinInet::Hop TransportWinInet::Send(const std::string& url, bool secure
     HINTERNET handle =
         connect == nullptr
             ? nullptr
-            : HttpOpenRequestA(connect, form != nullptr ? "POST" : "GET", parts->object.c_str(),
-                               "HTTP/1.1", nullptr, nullptr, flags, context);
+            : HttpOpenRequestA(connect, request.form != nullptr ? "POST" : "GET",
+                               parts->object.c_str(), "HTTP/1.1", nullptr, nullptr, flags, context);
     const DWORD openError = GetLastError();
     {
         std::lock_guard lock(m_mutex);
@@ -391,27 +461,16 @@ TransportWinInet::Hop TransportWinInet::Send(const std::string& url, bool secure
         if (m_stop.stop_requested() || m_timedOut) {
             CloseHandles();
             hop.error = TransferError::Cancelled;
-            return hop;
+            return nullptr;
         }
     }
     if (handle == nullptr) {
-        return Failed(openError);
+        hop = Failed(openError);
     }
-    for (const std::string& line : request.headers) {
-        const auto colon = line.find(':');
-        const bool empty = colon == std::string::npos ||
-                           line.find_first_not_of(' ', colon + 1) == std::string::npos;
-        if (empty && !HasHeader(handle, line.substr(0, colon))) {
-            continue;  // nothing to remove; Wine would send it empty
-        }
-        // "Name:" removes WinINet's own header of that name; others replace it.
-        HttpAddRequestHeadersA(
-            handle, line.c_str(), static_cast<DWORD>(line.size()),
-            empty ? HTTP_ADDREQ_FLAG_REPLACE : HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE);
-    }
+    return handle;
+}
 
-    m_connected = false;
-    m_newConnection = false;
+bool TransportWinInet::Transmit(HINTERNET handle, const std::string_view* form, bool* requestSent) {
     m_countStatus = true;
     BOOL sent = FALSE;
     if (form == nullptr) {
@@ -419,51 +478,57 @@ TransportWinInet::Hop TransportWinInet::Send(const std::string& url, bool secure
         // one turns out dead: harmless for a GET.
         sent = HttpSendRequestA(handle, nullptr, 0, nullptr, 0);
     } else {
-        // HttpSendRequest would send a post again in that case, and the server
-        // may have acted on the first. Sent this way, the body goes out once,
-        // and a connection that dies gives no answer (status 0) instead.
-        INTERNET_BUFFERSA buffers{};
-        buffers.dwStructSize = sizeof buffers;
-        buffers.dwBufferTotal = static_cast<DWORD>(form->size());
-        sent = HttpSendRequestExA(handle, &buffers, nullptr, 0, context);
-        m_countStatus = false;
-        std::size_t written = 0;
-        while (sent && written < form->size()) {
-            DWORD piece = 0;
-            const DWORD want =
-                static_cast<DWORD>(std::min<std::size_t>(form->size() - written, kReadChunk));
-            sent = InternetWriteFile(handle, form->data() + written, want, &piece);
-            if (sent && piece == 0) {
-                sent = FALSE;
-            }
-            written += piece;
-            Count(piece);
-        }
-        if (sent) {
-            *requestSent = true;
-            m_countStatus = true;
-            sent = HttpEndRequestA(handle, nullptr, 0, context);
-        }
+        sent = TransmitForm(handle, *form, requestSent);
     }
     m_countStatus = false;
-    if (!sent) {
-        hop = Failed(GetLastError());
-        if (hop.error == TransferError::Other && *requestSent) {
-            hop.error = TransferError::ConnectionLost;
+    return sent != FALSE;
+}
+
+bool TransportWinInet::TransmitForm(HINTERNET handle, const std::string_view& form,
+                                    bool* requestSent) {
+    // HttpSendRequest would send a post again too when a kept-alive
+    // connection turns out dead, and the server may have acted on the first.
+    // Sent this way, the body goes out once, and a connection that dies gives
+    // no answer (status 0) instead.
+    const auto context = reinterpret_cast<DWORD_PTR>(this);
+    INTERNET_BUFFERSA buffers{};
+    buffers.dwStructSize = sizeof buffers;
+    buffers.dwBufferTotal = static_cast<DWORD>(form.size());
+    BOOL sent = HttpSendRequestExA(handle, &buffers, nullptr, 0, context);
+    m_countStatus = false;
+    std::size_t written = 0;
+    while (sent && written < form.size()) {
+        DWORD piece = 0;
+        const DWORD want =
+            static_cast<DWORD>(std::min<std::size_t>(form.size() - written, kReadChunk));
+        sent = InternetWriteFile(handle, form.data() + written, want, &piece);
+        if (sent && piece == 0) {
+            sent = FALSE;
         }
-        return hop;
+        written += piece;
+        Count(piece);
     }
+    if (sent) {
+        *requestSent = true;
+        m_countStatus = true;
+        sent = HttpEndRequestA(handle, nullptr, 0, context);
+    }
+    return sent != FALSE;
+}
+
+TransportWinInet::Hop TransportWinInet::Answer(HINTERNET handle) {
+    Hop hop;
     hop.status = QueryNumber(handle, HTTP_QUERY_STATUS_CODE, 0);
     if (hop.status == 0) {
         hop.error = TransferError::ConnectionLost;  // no answer at all
-    } else {
-        AnswerStarted();
-        // WinINet takes in headers without end; libcurl stops at its limit.
-        DWORD headerBytes = 0;
-        if (!HttpQueryInfoA(handle, HTTP_QUERY_RAW_HEADERS_CRLF, nullptr, &headerBytes, nullptr) &&
-            GetLastError() == ERROR_INSUFFICIENT_BUFFER && headerBytes > kMaxHeaderBytes) {
-            hop.error = TransferError::TooLarge;
-        }
+        return hop;
+    }
+    AnswerStarted();
+    // WinINet takes in headers without end; libcurl stops at its limit.
+    DWORD headerBytes = 0;
+    if (!HttpQueryInfoA(handle, HTTP_QUERY_RAW_HEADERS_CRLF, nullptr, &headerBytes, nullptr) &&
+        GetLastError() == ERROR_INSUFFICIENT_BUFFER && headerBytes > kMaxHeaderBytes) {
+        hop.error = TransferError::TooLarge;
     }
     return hop;
 }

@@ -233,6 +233,7 @@ HttpResult WebSession::Request(std::string_view url, RequestOptions options,
                     outcome.status, outcome.detail, outcome.limit);
                 result.requestSent = outcome.requestSent;
                 result.location = outcome.location;
+                result.retryAfter = outcome.retryAfter;
                 return result;
             }
             if (!WaitBeforeRetry()) {

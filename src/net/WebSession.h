@@ -24,6 +24,7 @@ struct HttpResult {
     bool requestSent = false;  // a form went out whole
     // A 3xx not followed (RequestOptions::followRedirects): its Location header, as sent.
     std::string location;
+    std::string retryAfter;  // 429/503: the Retry-After header as sent, or empty
 
     // A response with status 200 arrived whole (or the session opened).
     bool ok() const { return error == TransferError::None; }

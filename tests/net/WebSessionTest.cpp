@@ -128,6 +128,32 @@ TEST_F(WebSessionTest, OnlyAFinal200Succeeds) {
     }
 }
 
+TEST_F(WebSessionTest, AFinal429Or503KeepsItsRetryAfterAsSent) {
+    const std::string longest(kMaxRetryAfterBytes, '9');
+    const struct {
+        std::string path;
+        long status;
+        std::string retryAfter;
+    } cases[] = {
+        {"/retry/429/120", 429, "120"},
+        {"/retry/503/86400", 503, "86400"},
+        {"/status/429", 429, ""},
+        {"/status/503", 503, ""},
+        {"/retry/500/120", 500, ""},  // only a 429 or a 503 says when to come again
+        {"/retry/302/120", 503, ""},  // the redirect's, not the final answer's
+        {"/retry/429/" + longest + "99", 429, longest},
+    };
+    auto session = Open();
+    for (const auto& c : cases) {
+        for (const bool post : {false, true}) {
+            const HttpResult result = post ? session->HttpPostForm(Url(c.path), "a=1")
+                                           : session->HttpGet(Url(c.path), kOrdinary);
+            EXPECT_EQ(result.status, c.status) << c.path << post;
+            EXPECT_EQ(result.retryAfter, c.retryAfter) << c.path << post;
+        }
+    }
+}
+
 TEST_F(WebSessionTest, FixedHeaderLinesInOrderAndContentTypeOnlyOnPost) {
     // The echo server answers with the request's head and closes, saying so.
     auto session = Open();
