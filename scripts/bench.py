@@ -602,7 +602,7 @@ def sync_pipeline(job):
 def shm_folder(name):
     """Memory-backed where the machine has it: curl keeps no record of its posts."""
     shm = Path("/dev/shm")
-    return (shm / f"strivo-bench-{os.getuid()}" / name) if shm.is_dir() else WORK / name
+    return shm / f"strivo-bench-{os.getuid()}-{name}" if shm.is_dir() else WORK / name
 
 
 SYNC_FOLDER = shm_folder("sync")
