@@ -20,8 +20,8 @@
 // post's status, a line each.
 namespace strivo::bench {
 
-inline constexpr const char* kPipelineToken =
-    "FORMHASHTOKEN";  // letters: form encoding leaves them alone
+// Letters only: form encoding leaves them alone.
+inline constexpr const char* kPipelineToken = "FORMHASHTOKEN";
 
 // Writes the script and the post template it fills in into `folder`; returns
 // the script's path.
