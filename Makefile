@@ -2,6 +2,7 @@
 #   make test   install what is missing, build, run every test
 #   make demo   install what is missing, build, open the window against the demo services
 #   make asan   the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer
+#   make bench  the figures beside their yardsticks, one table (not in CI; a few minutes)
 #   make windows        dist/strivo-VERSION-windows-x64.zip, cross-built with MinGW-w64
 #   make windows-test   the Windows build's tests under Wine, end to end against the stand-ins
 #   make deb            dist/strivo_VERSION_amd64.deb, made by CPack from the Linux build
@@ -21,7 +22,7 @@ SANITIZER_ENV := \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp:print_suppressions=0
 
-.PHONY: all deps deps-windows build test demo asan tsan fuzz screenshot windows windows-build windows-test deb deb-test clean
+.PHONY: all deps deps-windows build test demo bench asan tsan fuzz screenshot windows windows-build windows-test deb deb-test clean
 
 all: build
 
@@ -37,6 +38,15 @@ test: build
 
 demo: build
 	@scripts/demo.sh $(BUILD_DIR)
+
+# What scripts/bench.py runs, built as `make build` builds it; then one run of
+# every figure, STRIVO_BENCH_ROUNDS rounds each (default 5).
+BENCH_TARGETS := strivo-cli strivo-sim bench_read_run_list bench_sync_pipeline
+
+bench: deps
+	@cmake -S . -B $(BUILD_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target $(BENCH_TARGETS)
+	@python3 scripts/bench.py $(BUILD_DIR)
 
 asan: deps
 	@cmake -S . -B $(ASAN_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug \

@@ -12,7 +12,7 @@ packages=(
   libcpp-httplib-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-wqy-microhei imagemagick
-  curl
+  curl python3
   gettext locales groff-base desktop-file-utils
   clang-14 libclang-rt-14-dev
   libsqlite3-dev

@@ -102,7 +102,7 @@ Run ParseRun(std::string_view value) {
 
 }  // namespace
 
-RunTotals SumRuns(const std::vector<Run>& runs) {
+RunTotals SumRuns(std::span<const Run> runs) {
     RunTotals totals;
     for (const Run& run : runs) {
         totals.distanceTenThousandthsKm += std::llround(run.distanceKm * 10000);
@@ -125,7 +125,7 @@ std::string FormatDistance(double km) {
     return FormatDistanceUnits(std::llround(km * 10000));
 }
 
-std::vector<Run> GenerateRuns(int count, std::uint64_t seed) {
+std::vector<Run> GenerateRuns(int count, std::uint64_t seed, int runsPerDay) {
     using namespace std::chrono;
     Random random(seed);
     std::vector<Run> runs;
@@ -160,7 +160,12 @@ std::vector<Run> GenerateRuns(int count, std::uint64_t seed) {
         run.calories = static_cast<int>((units * 66 + 5000) / 10000);
         runs.push_back(std::move(run));
 
-        day += days{random.Between(2, 5)};
+        const days gap{random.Between(2, 5)};  // drawn either way: the same runs otherwise
+        if (runsPerDay <= 0) {
+            day += gap;
+        } else if ((i + 1) % runsPerDay == 0) {
+            day += days{1};
+        }
         id += random.Between(1000, 99999);
     }
     return runs;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -51,7 +52,7 @@ struct RunTotals {
     std::int64_t calories = 0;
     std::size_t runs = 0;
 };
-RunTotals SumRuns(const std::vector<Run>& runs);
+RunTotals SumRuns(std::span<const Run> runs);
 
 // "5.0321": a distance in km with four decimals; FormatDistanceUnits takes
 // units of 0.0001 km.
@@ -61,8 +62,10 @@ std::string FormatDistanceUnits(std::int64_t tenThousandthsKm);
 // `count` plausible runs, the same for the same seed on every platform:
 // 3–21 km, paces 4:30–7:00 per km, calories from the distance, start times in
 // +08:00 every two to five days from March 2010 on, sync times in UTC a few
-// minutes to two hours after the run ended, ids rising.
-std::vector<Run> GenerateRuns(int count, std::uint64_t seed);
+// minutes to two hours after the run ended, ids rising. With `runsPerDay`,
+// that many runs a day instead (a million runs then stay within years of four
+// digits); the runs are otherwise those of the same seed.
+std::vector<Run> GenerateRuns(int count, std::uint64_t seed, int runsPerDay = 0);
 
 // The demo run-service account: 24 runs over about three months, a Chinese
 // screen name, a password holding a blank and an "&".

@@ -1,9 +1,11 @@
 #include "RunService.h"
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <optional>
 #include <random>
+#include <span>
 
 #include "HttpEndpoint.h"
 #include "Json.h"
@@ -52,8 +54,8 @@ std::string UserDataXml(const ServiceAccount& account) {
     return xml;
 }
 
-std::string RunListXml(const ServiceAccount& account) {
-    const RunTotals totals = SumRuns(account.runs);
+std::string RunListXml(std::span<const Run> runs, bool compact) {
+    const RunTotals totals = SumRuns(runs);
     std::string xml = kXmlDeclaration;
     xml += "<plusService>\n<status>success</status>\n";
     // The summary comes before the runs on purpose: a client that looks for a
@@ -63,21 +65,38 @@ std::string RunListXml(const ServiceAccount& account) {
            std::to_string(totals.durationMs) + "</duration>\n<calories>" +
            std::to_string(totals.calories) + "</calories>\n</runListSummary>\n";
     xml += "<runList endIndex=\"-1\" startIndex=\"0\">\n";
-    for (const Run& run : account.runs) {
+    const char* const lineEnd = compact ? "" : "\n";
+    for (const Run& run : runs) {
         // Clients end the id at the quote that a blank follows.
         xml += "<run id=\"" + MarkupEscape(run.id) + "\" workoutType=\"" +
-               MarkupEscape(run.workoutType) + "\">\n";
-        xml += "<startTime>" + MarkupEscape(run.startTime) + "</startTime>\n";
-        xml += "<distance>" + FormatDistance(run.distanceKm) + "</distance>\n";
-        xml += "<duration>" + std::to_string(run.durationMs) + "</duration>\n";
-        xml += "<syncTime>" + MarkupEscape(run.syncTime) + "</syncTime>\n";
-        xml += "<calories>" + std::to_string(run.calories) + "</calories>\n";
-        xml +=
-            "<name><![CDATA[]]></name>\n<description/>\n<howFelt>3</howFelt>\n"
-            "<weather>1</weather>\n<terrain>1</terrain>\n<intensity/>\n"
-            "<equipmentType>iPod</equipmentType>\n</run>\n";
+               MarkupEscape(run.workoutType) + "\">" + lineEnd;
+        xml += "<startTime>" + MarkupEscape(run.startTime) + "</startTime>" + lineEnd;
+        xml += "<distance>" + FormatDistance(run.distanceKm) + "</distance>" + lineEnd;
+        xml += "<duration>" + std::to_string(run.durationMs) + "</duration>" + lineEnd;
+        xml += "<syncTime>" + MarkupEscape(run.syncTime) + "</syncTime>" + lineEnd;
+        xml += "<calories>" + std::to_string(run.calories) + "</calories>" + lineEnd;
+        if (!compact) {
+            xml +=
+                "<name><![CDATA[]]></name>\n<description/>\n<howFelt>3</howFelt>\n"
+                "<weather>1</weather>\n<terrain>1</terrain>\n<intensity/>\n"
+                "<equipmentType>iPod</equipmentType>\n";
+        }
+        xml += "</run>\n";
     }
     xml += "</runList>\n</plusService>\n";
+    return xml;
+}
+
+// The account's runs as `count` lists, the later ones the longer by at most one run.
+std::vector<std::string> RunListsXml(const ServiceAccount& account, int count, bool compact) {
+    const std::span<const Run> runs = account.runs;
+    const std::size_t lists = static_cast<std::size_t>(std::max(count, 1));
+    std::vector<std::string> xml;
+    for (std::size_t list = 0; list < lists; ++list) {
+        const std::size_t from = runs.size() * list / lists;
+        const std::size_t to = runs.size() * (list + 1) / lists;
+        xml.push_back(RunListXml(runs.subspan(from, to - from), compact));
+    }
     return xml;
 }
 
@@ -92,7 +111,7 @@ struct RunService::Impl {
           log(requestLog),
           faults(faultSet),
           userDataXml(UserDataXml(account)),
-          runListXml(RunListXml(account)),
+          runListXmls(RunListsXml(account, options.runLists, options.compactRunList)),
           rng(std::random_device{}()) {}
 
     bool HasSession(const LoggedRequest& request) const {
@@ -141,7 +160,8 @@ struct RunService::Impl {
         if (!HasSession(request)) {
             return Failure("NotSignedIn", "Sign in first.");
         }
-        return Reply{200, kXmlType, runListXml, {}};
+        const std::size_t list = nextList++ % runListXmls.size();
+        return Reply{200, kXmlType, runListXmls[list], {}};
     }
 
     std::string AccountJson() const {
@@ -169,7 +189,8 @@ struct RunService::Impl {
     RequestLog& log;
     FaultSet& faults;
     const std::string userDataXml;
-    const std::string runListXml;
+    const std::vector<std::string> runListXmls;
+    mutable std::atomic<std::size_t> nextList{0};
 
     mutable std::mutex mutex;
     std::mt19937_64 rng;

@@ -26,7 +26,11 @@
 //         With the cookie: 200, <status>success</status> and one
 //         <run id="…" workoutType="…"> … </run> per run, in the account's
 //         order: startTime, distance (four decimals), duration (ms),
-//         syncTime, calories, and elements clients ignore.
+//         syncTime, calories, and elements clients ignore. With
+//         `compactRunList`, without those elements, a run a line; with
+//         `runLists` above 1, the runs are split into that many lists of
+//         nearly equal size, served in turn, the first again after the last
+//         (a benchmark's big lists, each new to a client's store).
 //   plain HTTP port: the account data too, as older clients asked for it.
 //
 // Without the cookie every data request gets 200 and <status>failure</status>
@@ -46,6 +50,8 @@ struct RunServiceOptions : StandInOptions {
     int httpPort = 0;
     // The names its certificate is made for: clients check the host they ask.
     std::vector<std::string> certificateNames{"localhost", "127.0.0.1", "::1"};
+    bool compactRunList = false;
+    int runLists = 1;
 };
 
 // Requests of both ports are logged together (`secure` tells them apart).

@@ -39,6 +39,10 @@ SimArguments ParseSimArguments(const std::vector<std::string>& args) {
             arguments.help = true;
             continue;
         }
+        if (option == "--compact") {
+            arguments.compact = true;
+            continue;
+        }
         if (option == "--transport-cases") {
             arguments.transportCases = true;
             continue;
@@ -55,6 +59,10 @@ SimArguments ParseSimArguments(const std::vector<std::string>& args) {
             arguments.runs = ReadNumber(option, value, 0, 1000000);
         } else if (option == "--seed") {
             arguments.seed = ReadNumber<std::uint64_t>(option, value, 0, UINT64_MAX);
+        } else if (option == "--runs-per-day") {
+            arguments.runsPerDay = ReadNumber(option, value, 1, 1000000);
+        } else if (option == "--lists") {
+            arguments.lists = ReadNumber(option, value, 1, 1000);
         } else if (option == "--runs-file") {
             arguments.runsFile = value;
         } else if (option == "--https-port") {
@@ -81,9 +89,9 @@ Accounts AccountsFor(const SimArguments& arguments) {
     if (!arguments.runsFile.empty()) {
         accounts = LoadAccountsFile(arguments.runsFile, std::move(accounts));
     }
-    if (arguments.runs || arguments.seed) {
-        accounts.service.runs =
-            GenerateRuns(arguments.runs.value_or(24), arguments.seed.value_or(1));
+    if (arguments.runs || arguments.seed || arguments.runsPerDay > 0) {
+        accounts.service.runs = GenerateRuns(arguments.runs.value_or(24),
+                                             arguments.seed.value_or(1), arguments.runsPerDay);
     }
     return accounts;
 }
@@ -95,7 +103,10 @@ Serves stand-ins for the Nike+ run service and the Kelvora community site on
 
   --runs N           N generated runs instead of the demo account's 24
   --seed S           seed of the generated runs (default 1)
+  --runs-per-day N   generated runs come N a day, not one every two to five days
   --runs-file FILE   accounts and runs from FILE (format in sim/README.md)
+  --compact          the run list without the elements clients ignore
+  --lists K          the runs split into K run lists, served in turn
   --https-port P     run service (default: any free port)
   --http-port P      run service, plain: account data for old clients, inspection
   --host NAME        a further host name in the run service's certificate

@@ -14,6 +14,9 @@ namespace strivo::sim {
 struct SimArguments {
     std::optional<int> runs;
     std::optional<std::uint64_t> seed;
+    int runsPerDay = 0;  // generated runs a day; 0: one every two to five days
+    bool compact = false;
+    int lists = 1;
     std::string runsFile;
     int httpsPort = 0;
     int httpPort = 0;
@@ -30,7 +33,8 @@ struct SimArguments {
 SimArguments ParseSimArguments(const std::vector<std::string>& args);
 
 // The demo accounts, changed by --runs-file, then by --runs and --seed
-// (generated runs; 24 when only --seed is given, seed 1 when only --runs).
+// (generated runs; 24 when only --seed or --runs-per-day is given, seed 1
+// when not given).
 Accounts AccountsFor(const SimArguments& arguments);
 
 std::string SimUsage();

@@ -93,6 +93,8 @@ int main(int argc, char** argv) {
         options.service.certificateNames.push_back(arguments.host);
     }
     options.service.inspection = true;
+    options.service.compactRunList = arguments.compact;
+    options.service.runLists = arguments.lists;
     options.service.faults = arguments.faults;
     options.site.port = arguments.sitePort;
     options.site.inspection = true;

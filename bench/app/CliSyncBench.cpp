@@ -1,9 +1,7 @@
 // A whole sync of 1,000 runs: `strivo-cli sync --all` against a shell
 // pipeline of curl commands making the same requests to the same stand-ins
-// (the Nike+ sign-in, account data and run list, the Kelvora sign-in, then
-// every post over one kept-alive connection). The post bodies for curl are
-// made beforehand; only the token from the sign-in form is put in while it
-// runs. Rounds alternate between the two; medians and their ratio are printed.
+// (bench/support/CurlSyncPipeline.h). Rounds alternate between the two;
+// medians and their ratio are printed.
 // Strivo flushes its record of posted runs to disk after each post, which
 // curl has no counterpart for: the rounds keep that record in memory-backed
 // /dev/shm, and one more sync with the record on disk shows what the flushes
@@ -13,16 +11,14 @@
 // posting's for N posts (at most N + 3: the import of older records, the
 // start, one per post joining its intent with the outcome before it, and the
 // last outcome).
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include "../support/Shell.h"
+#include "../support/CurlSyncPipeline.h"
 #include "../support/StandInProcess.h"
 #include "model/RunTable.h"
 #include "runservice/RunList.h"
@@ -34,72 +30,13 @@
 
 namespace {
 
-using strivo::bench::CurlQuoted;
 using strivo::bench::Median;
 using strivo::bench::Output;
 using strivo::bench::RunChild;
-using strivo::bench::ShellQuoted;
 
 constexpr int kRuns = 1000;
 constexpr int kRounds = 5;
 constexpr double kTarget = 0.6;
-constexpr const char* kToken = "FORMHASHTOKEN";  // letters: form encoding leaves them alone
-
-// The curl pipeline's script and the post template it fills in, in `folder`.
-std::string WriteCurlPipeline(const strivo::Settings& settings,
-                              const strivo::test::TempFolder& folder) {
-    const std::string service = "localhost:" + std::to_string(settings.serviceHttpsPort);
-    const std::string secure = "curl -s --cacert " + ShellQuoted(settings.serviceCaFile) +
-                               " --resolve " + service + ":127.0.0.1 ";
-    const std::string site = "http://127.0.0.1:" + std::to_string(settings.sitePort);
-    const std::string signIn = "https://" + service +
-                               "/nikeplus/v1/services/widget/generate_pin.jsp?login=" +
-                               strivo::PercentEncode(settings.serviceUser) +
-                               "&password=" + strivo::PercentEncode(settings.servicePassword);
-    const std::string runListUrl = "https://" + service + "/nikeplus/v1/services/app/run_list.jsp";
-
-    // The posts, from the run list as the service sends it.
-    const std::string dir = folder.path().string();
-    const std::string runList =
-        Output(secure + "-c " + dir + "/prepare.txt " + ShellQuoted(signIn) + " -o /dev/null && " +
-               secure + "-b " + dir + "/prepare.txt " + ShellQuoted(runListUrl));
-    const strivo::RunRows rows = strivo::ParseRunList(runList);
-    {
-        std::ofstream posts(folder / "posts.template");
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            if (i > 0)
-                posts << "next\n";
-            posts << "url = " << CurlQuoted(site + "/runlogger.php?action=deal_add") << "\n"
-                  << "data-binary = "
-                  << CurlQuoted(strivo::BuildRunLogBody(kToken, rows[i],
-                                                        strivo::EncodedRunLogDescription()))
-                  << "\n"
-                  << "header = \"Content-Type: application/x-www-form-urlencoded\"\n"
-                  << "cookie = \"" << dir << "/site.txt\"\n"
-                  << "output = \"/dev/null\"\nwrite-out = \"%{http_code}\\n\"\n";
-        }
-    }
-    const std::string signInBody =
-        strivo::BuildSignInBody(kToken, "2592000", settings.siteUser, settings.sitePassword);
-
-    const std::string script = folder.path() / "sync.sh";
-    std::ofstream out(script);
-    out << "set -e\ncd " << ShellQuoted(dir) << "\nrm -f service.txt site.txt\n"
-        << secure << "-c service.txt " << ShellQuoted(signIn) << " -o /dev/null\n"
-        << secure << "-b service.txt https://" << service
-        << "/nikeplus/v1/services/app/get_user_data.jsp -o /dev/null\n"
-        << secure << "-b service.txt " << ShellQuoted(runListUrl) << " -o runs.xml\n"
-        << "curl -s -c site.txt -b site.txt " << site << "/index.php -o /dev/null\n"
-        << "token=$(curl -s -c site.txt -b site.txt '" << site << "/logging.php?action=login'"
-        << " | sed -n 's/.*name=\"formhash\" value=\"\\([0-9a-f]*\\)\".*/\\1/p')\n"
-        << "body=" << ShellQuoted(signInBody) << "\n"
-        << "curl -s -c site.txt -b site.txt '" << site
-        << "/logging.php?action=login&loginsubmit=true' --data-binary \"${body/" << kToken
-        << "/$token}\" -o /dev/null\n"
-        << "sed \"s/" << kToken << "/$token/\" posts.template > posts.cfg\n"
-        << "curl -s -K posts.cfg\n";
-    return script;
-}
 
 // Hears nothing: the counts come from the jobs' results.
 class NoReports : public strivo::ProgressSink {
@@ -142,7 +79,8 @@ int main() {
     }
     strivo::test::TempFolder folder;
     strivo::bench::StandInProcess standIns(kRuns, folder.path());
-    const std::string script = WriteCurlPipeline(standIns.settings(), folder);
+    const std::string script =
+        strivo::bench::WriteCurlSyncPipeline(standIns.settings(), folder.path()).string();
 
     // On disk, where the commits cost what they cost a runner.
     {

@@ -139,6 +139,55 @@ TEST(StandIns, InProcessTransportCarriesCookiesAndFaults) {
         << "plain HTTP to the TLS port";
 }
 
+// The benchmarks' big lists: the runs split into lists served in turn, each
+// run on a line of its own, and days holding as many runs as asked.
+TEST(StandIns, CompactRunListsServedInTurn) {
+    Accounts accounts = DemoAccounts();
+    accounts.service.runs = GenerateRuns(5, 3, 2);
+    const auto spread = GenerateRuns(5, 3);
+    for (std::size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(accounts.service.runs[i].id, spread[i].id) << "otherwise the seed's runs";
+        EXPECT_EQ(accounts.service.runs[i].startTime.substr(0, 10),
+                  accounts.service.runs[i / 2 * 2].startTime.substr(0, 10));
+    }
+    EXPECT_NE(accounts.service.runs[1].startTime.substr(0, 10),
+              accounts.service.runs[2].startTime.substr(0, 10));
+    StandInsOptions options;
+    options.service.compactRunList = true;
+    options.service.runLists = 2;
+    StandIns standIns(accounts, options);
+    standIns.Start();
+    const Settings settings = standIns.ClientSettings();
+    WebSessionConfig config;
+    config.makeTransport = InProcessTransports(standIns);
+    WebSession session(config);
+    session.OpenSession();
+    session.HttpGet(ServiceUrl(settings, "/nikeplus/v1/services/widget/generate_pin.jsp?login=" +
+                                             FormEncode(settings.serviceUser) +
+                                             "&password=" + FormEncode(settings.servicePassword)),
+                    kSecureRequestOptions);
+    const auto ids = [&] {
+        const std::string list =
+            session
+                .HttpGet(ServiceUrl(settings, "/nikeplus/v1/services/app/run_list.jsp"),
+                         kSecureRequestOptions)
+                .Text();
+        EXPECT_EQ(list.find("<howFelt>"), std::string::npos);
+        std::vector<std::string> found;
+        for (std::size_t at = 0; (at = list.find("<run id=\"", at)) != std::string::npos;) {
+            EXPECT_EQ(list.substr(at, list.find("</run>", at) - at).find('\n'), std::string::npos)
+                << "a run a line";
+            at += 9;
+            found.push_back(list.substr(at, list.find('"', at) - at));
+        }
+        return found;
+    };
+    const auto& runs = accounts.service.runs;
+    EXPECT_EQ(ids(), (std::vector<std::string>{runs[0].id, runs[1].id}));
+    EXPECT_EQ(ids(), (std::vector<std::string>{runs[2].id, runs[3].id, runs[4].id}));
+    EXPECT_EQ(ids(), (std::vector<std::string>{runs[0].id, runs[1].id})) << "the first again";
+}
+
 TEST(StandIns, AccountsFileCommandLineAndFaultFlags) {
     const Accounts parsed = ParseAccounts(
         "# a comment\n\npassword = 密码 b&c=d\r\nrun = 77 | standard | 2010-04-18T07:05:11+08:00 "
@@ -152,11 +201,15 @@ TEST(StandIns, AccountsFileCommandLineAndFaultFlags) {
          {"nonsense\n", "colour = red\n", "run = 1 | basic | t | 5 | 100 | s\n"}) {
         EXPECT_THROW(ParseAccounts(bad, DemoAccounts()), std::runtime_error) << bad;
     }
-    const SimArguments arguments =
-        ParseSimArguments({"--runs", "100", "--seed=9", "--fault",
-                           "/runlogger.php,on=2,status=500,delay=250,close,drop"});
+    const SimArguments arguments = ParseSimArguments(
+        {"--runs", "100", "--seed=9", "--runs-per-day", "3", "--compact", "--lists=4", "--fault",
+         "/runlogger.php,on=2,status=500,delay=250,close,drop"});
     EXPECT_EQ(arguments.runs, 100);
     EXPECT_EQ(arguments.seed, 9u);
+    EXPECT_EQ(arguments.runsPerDay, 3);
+    EXPECT_TRUE(arguments.compact);
+    EXPECT_EQ(arguments.lists, 4);
+    EXPECT_THROW(ParseSimArguments({"--lists", "0"}), std::invalid_argument);
     ASSERT_EQ(arguments.faults.size(), 1u);
     EXPECT_EQ(arguments.faults[0].onRequest, 2);
     EXPECT_EQ(arguments.faults[0].delay, std::chrono::milliseconds(250));
