@@ -3,7 +3,8 @@
 namespace strivo {
 
 const char* PostStateName(PostState state) {
-    static constexpr const char* kNames[] = {"sending", "confirmed", "failed", "unknown"};
+    static constexpr const char* kNames[] = {"sending", "confirmed", "failed", "unknown",
+                                             "excluded"};
     return kNames[static_cast<int>(state)];
 }
 

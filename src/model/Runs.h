@@ -40,7 +40,9 @@ struct StoredRun {
     bool inLatestList = false;  // false: the service stopped listing it
 };
 
-enum class PostState { Sending, Confirmed, Failed, Unknown };
+// Excluded: the runner keeps the run off the run log (or an imported run not
+// released yet); no sync posts it, not even --all.
+enum class PostState { Sending, Confirmed, Failed, Unknown, Excluded };
 const char* PostStateName(PostState state);  // "sending", "confirmed", ...
 
 struct PostRecord {

@@ -12,12 +12,11 @@ using store_detail::Statement;
 
 namespace {
 
-constexpr const char* kPostStates[] = {"sending", "confirmed", "failed", "unknown"};
-
 PostState StateFromName(std::string_view name) {
-    for (int i = 0; i < 4; ++i) {
-        if (name == kPostStates[i]) {
-            return static_cast<PostState>(i);
+    for (const PostState state : {PostState::Sending, PostState::Confirmed, PostState::Failed,
+                                  PostState::Unknown, PostState::Excluded}) {
+        if (name == PostStateName(state)) {
+            return state;
         }
     }
     return PostState::Unknown;

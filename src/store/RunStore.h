@@ -24,18 +24,26 @@ namespace strivo {
 // unchanged, else a BLOB of the raw bytes; either way the same bytes come back.
 // Times in the file are milliseconds since 1970 UTC.
 //
-// Schema (PRAGMA user_version 1, PRAGMA application_id kStoreApplicationId):
+// Schema (PRAGMA user_version 2, PRAGMA application_id kStoreApplicationId):
 //   runs(service_host, service_port, account, run_id,                 -- the key
 //        start_text, distance_text, duration_text, calories_text, sync_text,   -- as sent
 //        start_utc_ms, start_offset_min, distance_m, duration_ms, calories,
 //        sync_utc_ms, sync_offset_min,        -- typed; NULL where the text says no such thing
-//        first_seen_ms, last_seen_ms)         -- last_seen_ms NULL: in the latest list
+//        first_seen_ms, last_seen_ms,         -- last_seen_ms NULL: in the latest list
+//        source, source_file)                 -- NULL: from the run service; else the
+//                                             -- format ('gpx', 'tcx', 'fit', 'csv') and file
 //   listings(service_host, service_port, account, listed_ms)   -- the latest complete list
 //   posts(site_host, site_port, site_user, run_id,                    -- the key
-//         state,                 -- 'sending' | 'confirmed' | 'failed' | 'unknown'
+//         state,   -- 'sending' | 'confirmed' | 'failed' | 'unknown' | 'excluded'
 //         intent_ms, outcome_ms, reason,     -- reason: a problem's key (ProblemKey)
 //         prior_state, prior_intent_ms, prior_outcome_ms, prior_reason)  -- before the intent
 //   imports(path, imported_bytes)   -- how far each posted-runs.txt was read
+//   syncs(id, started_ms, ended_ms, who, site_host, site_port, site_user, outcome, reason,
+//         posted, failed, held, untried)     -- a record of every sync, the last 1,000
+//   pauses(host, port, not_before_ms, reason)   -- a service asked to be left alone until then
+//   refusals(service, host, port, user, password_mac, refused_ms)  -- a password refused:
+//                                                  -- HMAC-SHA-256 under secrets 'mac-key'
+//   secrets(name, value)             -- the store's own random keys
 // A run's last sighting is COALESCE(runs.last_seen_ms, listings.listed_ms), so
 // storing an unchanged list again writes almost nothing.
 //
@@ -48,7 +56,7 @@ namespace strivo {
 // PRAGMA application_id of strivo.db: "STRV" in ASCII.
 inline constexpr std::int32_t kStoreApplicationId = 0x53545256;
 // PRAGMA user_version this program writes; a newer file is refused.
-inline constexpr int kStoreSchemaVersion = 1;
+inline constexpr int kStoreSchemaVersion = 2;
 
 // What a look at one posted-runs.txt found; `problem` when the runner
 // should know (lines that are no record, a file that is no record).

@@ -54,8 +54,11 @@ Outcome RunStore::StoreRuns(const ServiceKey& service, std::string_view account,
         }
     }
     Statement insert(m_db,
-                     "INSERT INTO runs VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, "
-                     "?14, ?15, ?16, ?17, NULL) ON CONFLICT DO UPDATE SET start_text=?5, "
+                     "INSERT INTO runs(service_host, service_port, account, run_id, start_text, "
+                     "distance_text, duration_text, calories_text, sync_text, start_utc_ms, "
+                     "start_offset_min, distance_m, duration_ms, calories, sync_utc_ms, "
+                     "sync_offset_min, first_seen_ms) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, "
+                     "?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17) ON CONFLICT DO UPDATE SET start_text=?5, "
                      "distance_text=?6, duration_text=?7, calories_text=?8, sync_text=?9, "
                      "start_utc_ms=?10, start_offset_min=?11, distance_m=?12, duration_ms=?13, "
                      "calories=?14, sync_utc_ms=?15, sync_offset_min=?16, last_seen_ms=NULL");

@@ -48,8 +48,43 @@ CREATE TABLE posts(
 CREATE TABLE imports(path TEXT PRIMARY KEY, imported_bytes INTEGER NOT NULL);
 )sql";
 
+// The second: posts a runner keeps off the run log ('excluded'), runs read
+// from files (their format and file), a record of every sync, the hosts
+// that asked to be left alone until a time, refused passwords (as an HMAC
+// under the store's own key, never the password), and an index by start.
+constexpr const char* kSchemaVersion2 = R"sql(
+CREATE TABLE posts_v2(
+    site_host TEXT NOT NULL, site_port INTEGER NOT NULL, site_user BLOB NOT NULL,
+    run_id BLOB NOT NULL,
+    state TEXT NOT NULL
+        CHECK(state IN ('sending', 'confirmed', 'failed', 'unknown', 'excluded')),
+    intent_ms INTEGER, outcome_ms INTEGER, reason TEXT,
+    prior_state TEXT, prior_intent_ms INTEGER, prior_outcome_ms INTEGER, prior_reason TEXT,
+    PRIMARY KEY(site_host, site_port, site_user, run_id)) WITHOUT ROWID;
+INSERT INTO posts_v2 SELECT * FROM posts;
+DROP TABLE posts;
+ALTER TABLE posts_v2 RENAME TO posts;
+ALTER TABLE runs ADD COLUMN source TEXT;
+ALTER TABLE runs ADD COLUMN source_file TEXT;
+CREATE INDEX runs_by_start ON runs(service_host, service_port, account, start_utc_ms);
+CREATE TABLE syncs(
+    id INTEGER PRIMARY KEY, started_ms INTEGER NOT NULL, ended_ms INTEGER, who TEXT NOT NULL,
+    site_host TEXT, site_port INTEGER, site_user BLOB,
+    outcome TEXT NOT NULL, reason TEXT,
+    posted INTEGER NOT NULL DEFAULT 0, failed INTEGER NOT NULL DEFAULT 0,
+    held INTEGER NOT NULL DEFAULT 0, untried INTEGER NOT NULL DEFAULT 0);
+CREATE TABLE pauses(
+    host TEXT NOT NULL, port INTEGER NOT NULL, not_before_ms INTEGER NOT NULL, reason TEXT,
+    PRIMARY KEY(host, port)) WITHOUT ROWID;
+CREATE TABLE refusals(
+    service TEXT NOT NULL, host TEXT NOT NULL, port INTEGER NOT NULL, user BLOB NOT NULL,
+    password_mac BLOB NOT NULL, refused_ms INTEGER NOT NULL,
+    PRIMARY KEY(service, host, port, user)) WITHOUT ROWID;
+CREATE TABLE secrets(name TEXT PRIMARY KEY, value BLOB NOT NULL) WITHOUT ROWID;
+)sql";
+
 // kMigrations[v] takes a file from user_version v to v + 1.
-constexpr const char* kMigrations[] = {kSchemaVersion1};
+constexpr const char* kMigrations[] = {kSchemaVersion1, kSchemaVersion2};
 static_assert(std::size(kMigrations) == kStoreSchemaVersion);
 
 Problem StoreProblem(ProblemCode code, const std::filesystem::path& path,

@@ -23,11 +23,14 @@ const std::string& PostStateText(PostState state) {
     static const std::string confirmed = Utf8ToCp936(Zh(N_("Posted")));
     static const std::string unknown = Utf8ToCp936(Zh(N_("Outcome unknown")));
     static const std::string failed = Utf8ToCp936(Zh(N_("Posting failed")));
+    static const std::string excluded = Utf8ToCp936(Zh(N_("Not to be posted")));
     switch (state) {
         case PostState::Confirmed:
             return confirmed;
         case PostState::Failed:
             return failed;
+        case PostState::Excluded:
+            return excluded;
         case PostState::Sending:
         case PostState::Unknown:
             break;

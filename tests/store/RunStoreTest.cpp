@@ -148,6 +148,51 @@ TEST(RunStore, CreatesAnOwnerOnlyWalDatabaseStampedAsStrivos) {
     sqlite3_close(db);
 }
 
+// A store of the first version, as a Strivo of that version left it, is
+// copied aside and then migrated: its runs and posts stay, and a post may now
+// be kept off the run log.
+TEST(RunStore, AFirstVersionStoreIsCopiedThenMigrated) {
+    TempFolder folder;
+    const auto path = folder / "strivo.db";
+    ExecuteOn(path,
+              "CREATE TABLE runs(service_host TEXT NOT NULL, service_port INTEGER NOT NULL, "
+              "account BLOB NOT NULL, run_id BLOB NOT NULL, start_text BLOB NOT NULL, "
+              "distance_text BLOB NOT NULL, duration_text BLOB NOT NULL, calories_text BLOB NOT "
+              "NULL, sync_text BLOB NOT NULL, start_utc_ms INTEGER, start_offset_min INTEGER, "
+              "distance_m REAL, duration_ms INTEGER, calories INTEGER, sync_utc_ms INTEGER, "
+              "sync_offset_min INTEGER, first_seen_ms INTEGER NOT NULL, last_seen_ms INTEGER, "
+              "PRIMARY KEY(service_host, service_port, account, run_id)) WITHOUT ROWID;"
+              "CREATE TABLE listings(service_host TEXT NOT NULL, service_port INTEGER NOT NULL, "
+              "account BLOB NOT NULL, listed_ms INTEGER NOT NULL, "
+              "PRIMARY KEY(service_host, service_port, account)) WITHOUT ROWID;"
+              "CREATE TABLE posts(site_host TEXT NOT NULL, site_port INTEGER NOT NULL, "
+              "site_user BLOB NOT NULL, run_id BLOB NOT NULL, state TEXT NOT NULL "
+              "CHECK(state IN ('sending', 'confirmed', 'failed', 'unknown')), intent_ms INTEGER, "
+              "outcome_ms INTEGER, reason TEXT, prior_state TEXT, prior_intent_ms INTEGER, "
+              "prior_outcome_ms INTEGER, prior_reason TEXT, "
+              "PRIMARY KEY(site_host, site_port, site_user, run_id)) WITHOUT ROWID;"
+              "CREATE TABLE imports(path TEXT PRIMARY KEY, imported_bytes INTEGER NOT NULL);"
+              "INSERT INTO runs VALUES('nikeplus.nike.com', 443, 'me', '7', "
+              "'2010-04-18T07:05:11+08:00', '5.0321', '1834000', '321', '', 1271545511000, 480, "
+              "5032.1, 1834000, 321, NULL, NULL, 1, NULL);"
+              "INSERT INTO posts(site_host, site_port, site_user, run_id, state, outcome_ms, reason) "
+              "VALUES('bbs.kelvora.example', 80, '李', '7', 'failed', 5, 'HTTP 500');"
+              "PRAGMA application_id=1398035030; PRAGMA user_version=1;");
+    const std::string before = ReadFile(path);
+    auto store = OpenAt(path);
+    ASSERT_TRUE(store);
+    EXPECT_EQ(ReadFile(folder / "strivo.db.v1.bak").size(), before.size()) << "copied aside first";
+    const auto runs = *store->Runs(kService, "me");
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].distance, "5.0321");
+    const auto posts = *store->Posts(kSite);
+    ASSERT_EQ(posts.count("7"), 1u);
+    EXPECT_EQ(posts.at("7").state, PostState::Failed);
+    EXPECT_EQ(posts.at("7").reason, "HTTP 500");
+    store.reset();
+    ExecuteOn(path, "UPDATE posts SET state='excluded'");
+}
+
 TEST(RunStore, RefusesWhatIsNotItsOwnDatabaseAndLeavesItAsItIs) {
     struct Case {
         const char* name;

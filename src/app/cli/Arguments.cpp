@@ -1,6 +1,8 @@
 #include "app/cli/Arguments.h"
 
 #include <algorithm>
+#include <initializer_list>
+#include <span>
 #include <string_view>
 
 #include "text/Catalog.h"
@@ -114,48 +116,140 @@ constexpr struct {
 
 }  // namespace
 
+namespace {
+
+using Error = std::optional<std::string>;
+
+// Reads one option or word at args[i] into `options`, taking the next
+// argument as its value where it needs one.
+Error ReadArgument(const std::vector<std::string>& args, std::size_t& i, CliOptions& options) {
+    std::string_view name = args[i];
+    std::optional<std::string> attached;
+    if (const auto equals = name.find('='); name.starts_with("--") && equals != name.npos) {
+        attached = args[i].substr(equals + 1);
+        name = name.substr(0, equals);
+    }
+    const auto named = [&](const auto& option) { return option.name == name; };
+    if (const auto* option = std::ranges::find_if(kSwitches, named);
+        option != std::end(kSwitches)) {
+        if (attached) {
+            return Fill(Tr("{0} takes no value"), name);
+        }
+        options.*option->member = true;
+        return std::nullopt;
+    }
+    const auto* fileOption = std::ranges::find_if(kFileOptions, named);
+    if (fileOption != std::end(kFileOptions) || name == "--by") {
+        if (!attached && i + 1 < args.size()) {
+            attached = args[++i];
+        }
+        if (!attached || attached->empty()) {
+            return Fill(Tr("{0} needs a value"), name);
+        }
+        if (name != "--by") {
+            options.*fileOption->member = PathFromUtf8(*attached);
+            return std::nullopt;
+        }
+        const std::optional<PeriodKind> by = ParsePeriodKind(*attached);
+        if (!by) {
+            return Fill(Tr("--by takes week, month or year, not {0}"), *attached);
+        }
+        options.by = *by;
+        options.byGiven = true;
+        return std::nullopt;
+    }
+    if (const auto* command = std::ranges::find_if(kCommands, named);
+        command != std::end(kCommands) && options.command == Command::None) {
+        options.command = command->command;
+        return std::nullopt;
+    }
+    if (options.command == Command::Settle && !name.starts_with("-")) {
+        options.runIds.push_back(args[i]);
+        return std::nullopt;
+    }
+    return Fill(Tr("unknown argument: {0}"), args[i]);
+}
+
+// Which commands an option goes with: one line each, in the order a usage
+// error names them.
+struct Combination {
+    const char* option;
+    bool (*given)(const CliOptions&);
+    std::initializer_list<Command> commands;
+    const char* commandsText;
+};
+const Combination kCombinations[] = {
+    {"--tcx", [](const CliOptions& o) { return o.tcx.has_value(); },
+     {Command::Runs, Command::Download}, "runs or download"},
+    {"--svg", [](const CliOptions& o) { return o.svg.has_value(); }, {Command::Stats}, "stats"},
+    {"--by", [](const CliOptions& o) { return o.byGiven; }, {Command::Stats}, "stats"},
+    {"--csv", [](const CliOptions& o) { return o.csv.has_value(); },
+     {Command::Download, Command::Sync, Command::Runs}, "download, sync or runs"},
+};
+const Combination kLateCombinations[] = {
+    {"--dry-run", [](const CliOptions& o) { return o.dryRun; }, {Command::Sync}, "sync"},
+    {"--all", [](const CliOptions& o) { return o.all; }, {Command::Sync}, "sync"},
+    {"--verbose", [](const CliOptions& o) { return o.verbose && !o.dryRun; }, {}, "--dry-run"},
+    {"--posted", [](const CliOptions& o) { return o.posted; }, {Command::Settle}, "settle"},
+    {"--repost", [](const CliOptions& o) { return o.repost; }, {Command::Settle}, "settle"},
+    {"--held", [](const CliOptions& o) { return o.held; }, {Command::Settle}, "settle"},
+    {"--demo", [](const CliOptions& o) { return o.demo; },
+     {Command::Download, Command::Sync, Command::Runs, Command::Stats},
+     "download, sync, runs or stats"},
+};
+
+Error CheckCombinations(std::span<const Combination> combinations, const CliOptions& options) {
+    for (const Combination& combination : combinations) {
+        if (combination.given(options) &&
+            std::ranges::find(combination.commands, options.command) == combination.commands.end()) {
+            return Fill(Tr("{0} goes with {1}"), combination.option, combination.commandsText);
+        }
+    }
+    return std::nullopt;
+}
+
+// A descriptor's link shows the file behind it, which must not be replaced:
+// standard output is written as "-" is, any other is refused. Standard output
+// carries one file alone.
+Error CheckStandardOutput(CliOptions& options) {
+    for (auto* file : {&options.csv, &options.tcx, &options.svg}) {
+        if (const auto descriptor = *file ? DescriptorNamed(**file) : std::nullopt) {
+            if (*descriptor != 1) {
+                return Fill(Tr("{0} is an open descriptor, not a file; - writes to standard output"),
+                            Utf8Path(**file));
+            }
+            **file = "-";
+        }
+    }
+    const auto toStandardOutput = [](const std::optional<std::filesystem::path>& file) {
+        return file && *file == "-";
+    };
+    if (toStandardOutput(options.csv) && toStandardOutput(options.tcx)) {
+        return Tr("--csv and --tcx cannot both write to standard output");
+    }
+    return std::nullopt;
+}
+
+Error CheckSettle(const CliOptions& options) {
+    if (options.command != Command::Settle) {
+        return std::nullopt;
+    }
+    if (options.posted == options.repost) {
+        return Tr("settle needs one of --posted and --repost");
+    }
+    if (options.held == !options.runIds.empty()) {
+        return Tr("settle needs RunIDs or --held, not both");
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     CliOptions options;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string_view name = args[i];
-        std::optional<std::string> attached;
-        if (const auto equals = name.find('='); name.starts_with("--") && equals != name.npos) {
-            attached = args[i].substr(equals + 1);
-            name = name.substr(0, equals);
-        }
-        const auto named = [&](const auto& option) { return option.name == name; };
-        if (const auto* option = std::ranges::find_if(kSwitches, named);
-            option != std::end(kSwitches)) {
-            if (attached) {
-                return {std::nullopt, Fill(Tr("{0} takes no value"), name)};
-            }
-            options.*option->member = true;
-        } else if (const auto* fileOption = std::ranges::find_if(kFileOptions, named);
-                   fileOption != std::end(kFileOptions) || name == "--by") {
-            if (!attached && i + 1 < args.size()) {
-                attached = args[++i];
-            }
-            if (!attached || attached->empty()) {
-                return {std::nullopt, Fill(Tr("{0} needs a value"), name)};
-            }
-            if (name == "--by") {
-                const std::optional<PeriodKind> by = ParsePeriodKind(*attached);
-                if (!by) {
-                    return {std::nullopt, Fill(Tr("--by takes week, month or year, not {0}"),
-                                               *attached)};
-                }
-                options.by = *by;
-                options.byGiven = true;
-            } else {
-                options.*fileOption->member = PathFromUtf8(*attached);
-            }
-        } else if (const auto* command = std::ranges::find_if(kCommands, named);
-                   command != std::end(kCommands) && options.command == Command::None) {
-            options.command = command->command;
-        } else if (options.command == Command::Settle && !name.starts_with("-")) {
-            options.runIds.push_back(args[i]);
-        } else {
-            return {std::nullopt, Fill(Tr("unknown argument: {0}"), args[i])};
+        if (Error error = ReadArgument(args, i, options)) {
+            return {std::nullopt, std::move(*error)};
         }
     }
     if (options.help || options.version) {
@@ -164,65 +258,15 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     if (options.command == Command::None) {
         return {std::nullopt, Tr("say download, sync, runs, stats or settle")};
     }
-    if (options.tcx && options.command != Command::Runs && options.command != Command::Download) {
-        return {std::nullopt, Fill(Tr("{0} goes with {1}"), "--tcx", "runs or download")};
+    Error error = CheckCombinations(kCombinations, options);
+    error = error ? error : CheckStandardOutput(options);
+    error = error ? error : CheckCombinations(kLateCombinations, options);
+    error = error ? error : CheckSettle(options);
+    if (!error && options.demo && options.config) {
+        error = Tr("--demo and --config do not go together: the demo has settings of its own");
     }
-    if ((options.svg || options.byGiven) && options.command != Command::Stats) {
-        return {std::nullopt,
-                Fill(Tr("{0} goes with {1}"), options.svg ? "--svg" : "--by", "stats")};
-    }
-    if (options.csv && options.command == Command::Stats) {
-        return {std::nullopt, Fill(Tr("{0} goes with {1}"), "--csv", "download, sync or runs")};
-    }
-    // A descriptor's link shows the file behind it, which must not be replaced:
-    // standard output is written as "-" is, any other is refused.
-    for (auto* file : {&options.csv, &options.tcx, &options.svg}) {
-        if (const auto descriptor = *file ? DescriptorNamed(**file) : std::nullopt) {
-            if (*descriptor != 1) {
-                return {std::nullopt,
-                        Fill(Tr("{0} is an open descriptor, not a file; - writes to standard output"),
-                             Utf8Path(**file))};
-            }
-            **file = "-";
-        }
-    }
-    // Standard output carries one file alone.
-    const auto toStandardOutput = [](const std::optional<std::filesystem::path>& file) {
-        return file && *file == "-";
-    };
-    if (toStandardOutput(options.csv) && toStandardOutput(options.tcx)) {
-        return {std::nullopt, Tr("--csv and --tcx cannot both write to standard output")};
-    }
-    if ((options.dryRun || options.all) && options.command != Command::Sync) {
-        return {std::nullopt,
-                Fill(Tr("{0} goes with {1}"), options.dryRun ? "--dry-run" : "--all", "sync")};
-    }
-    if (options.verbose && !options.dryRun) {
-        return {std::nullopt, Fill(Tr("{0} goes with {1}"), "--verbose", "--dry-run")};
-    }
-    if ((options.posted || options.repost || options.held) && options.command != Command::Settle) {
-        return {std::nullopt, Fill(Tr("{0} goes with {1}"),
-                                   options.posted   ? "--posted"
-                                   : options.repost ? "--repost"
-                                                    : "--held",
-                                   "settle")};
-    }
-    if (options.command == Command::Settle) {
-        if (options.posted == options.repost) {
-            return {std::nullopt, Tr("settle needs one of --posted and --repost")};
-        }
-        if (options.held == !options.runIds.empty()) {
-            return {std::nullopt, Tr("settle needs RunIDs or --held, not both")};
-        }
-        if (options.csv || options.demo) {
-            return {std::nullopt, Fill(Tr("{0} goes with {1}"), options.csv ? "--csv" : "--demo",
-                                       options.csv ? "download, sync or runs"
-                                                   : "download, sync, runs or stats")};
-        }
-    }
-    if (options.demo && options.config) {
-        return {std::nullopt,
-                Tr("--demo and --config do not go together: the demo has settings of its own")};
+    if (error) {
+        return {std::nullopt, std::move(*error)};
     }
     return {options, {}};
 }

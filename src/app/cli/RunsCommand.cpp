@@ -23,6 +23,8 @@ std::string PostText(const jobs::PostStates& posts, const std::string& runId) {
         case PostState::Sending:
         case PostState::Unknown:
             return Fill(Tr("unknown since {0}"), LocalDate(record.intentAt));
+        case PostState::Excluded:
+            return Tr("not to be posted");
         case PostState::Failed:
             return Fill(Tr("failed {0}: {1}"), LocalDate(record.outcomeAt),
                         ForTerminalUtf8(Describe(ProblemFromKey(record.reason))));
