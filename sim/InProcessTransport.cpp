@@ -10,6 +10,7 @@
 
 #include "Routes.h"
 #include "StandIns.h"
+#include "text/TextHelpers.h"
 #include "net/BodyLineReader.h"
 
 namespace strivo::sim {
@@ -61,18 +62,14 @@ struct CookieJar {
     std::map<std::string, std::string> cookies;
 };
 
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool LessNoCase(const std::string& a, const std::string& b) {
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                        [](char x, char y) { return Lower(x) < Lower(y); });
+                                        [](char x, char y) { return LowerAscii(x) < LowerAscii(y); });
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](char x, char y) { return Lower(x) == Lower(y); });
+                      [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
 }
 
 class InProcessTransport : public Transport {

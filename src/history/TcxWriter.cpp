@@ -52,20 +52,22 @@ std::string FormatUtc(std::int64_t utcMs) {
     return out + "Z";
 }
 
-TcxFile WriteTcx(std::span<const StoredRun> runs) {
-    TcxFile file;
+namespace {
+
+// The runs a TCX file can hold, oldest first; each it cannot is named.
+std::vector<Placed> PlaceRuns(std::span<const StoredRun> runs, std::vector<RunProblem>& problems) {
     std::vector<Placed> placed;
     placed.reserve(runs.size());
     for (const StoredRun& run : runs) {
         Placed p{&run, FiguresOf(run)};
         if (!p.figures.startUtcMs) {
-            file.problems.push_back({run.runId, Problem(ProblemCode::StartUnparsedLeftOut,
-                                                        {Cp936ToUtf8(run.startTime)})});
+            problems.push_back({run.runId, Problem(ProblemCode::StartUnparsedLeftOut,
+                                                   {Cp936ToUtf8(run.startTime)})});
             continue;
         }
         const std::int64_t start = *p.figures.startUtcMs;
         if (!InTcxYears(start) || !InTcxYears(start + p.figures.durationMs.value_or(0))) {
-            file.problems.push_back(OutsideYears(run));
+            problems.push_back(OutsideYears(run));
             continue;
         }
         placed.push_back(std::move(p));
@@ -74,7 +76,73 @@ TcxFile WriteTcx(std::span<const StoredRun> runs) {
         return std::tie(*a.figures.startUtcMs, a.run->firstSeen) <
                std::tie(*b.figures.startUtcMs, b.run->firstSeen);
     });
+    return placed;
+}
 
+// A lap's values as the file writes them: a value that does not parse (or
+// calories past what the schema holds) is written as 0, and named.
+struct LapValues {
+    std::string metres, totalSeconds, calories;
+};
+LapValues ValuesOf(const Placed& p, std::vector<RunProblem>& problems) {
+    const StoredRun& run = *p.run;
+    const auto zeroed = [&](Problem problem) {
+        problems.push_back({run.runId, std::move(problem)});
+        return std::string("0");
+    };
+    const auto unparsed = [&](const char* field, const std::string& text) {
+        return zeroed(Problem(ProblemCode::ValueUnparsedWrittenAsZero, {field, Cp936ToUtf8(text)}));
+    };
+    LapValues values;
+    const std::string distance = ShiftDecimal(run.distance, 3).value_or(std::string());
+    values.metres = distance.empty() ? unparsed(kFieldDistance, run.distance) : distance;
+    const std::optional<std::string> seconds = ShiftDecimal(run.duration, -3);
+    values.totalSeconds = seconds ? *seconds : unparsed(kFieldDuration, run.duration);
+    if (!p.figures.calories) {
+        values.calories = unparsed(kFieldCalories, run.calories);
+    } else if (*p.figures.calories > kMaxCalories) {
+        values.calories =
+            zeroed(Problem(ProblemCode::CaloriesOutOfRange, {Cp936ToUtf8(run.calories)}));
+    } else {
+        values.calories = std::to_string(*p.figures.calories);
+    }
+    return values;
+}
+
+void AppendActivity(std::string& out, const Placed& p, std::int64_t idSecond,
+                    const LapValues& values) {
+    const std::int64_t start = *p.figures.startUtcMs;
+    const std::string startText = FormatUtc(start);
+    const std::string endText = FormatUtc(start + p.figures.durationMs.value_or(0));
+    out += "    <Activity Sport=\"Running\">\n      <Id>";
+    out += FormatUtc(idSecond * 1000);
+    out += "</Id>\n      <Lap StartTime=\"";
+    out += startText;
+    out += "\">\n        <TotalTimeSeconds>";
+    out += values.totalSeconds;
+    out += "</TotalTimeSeconds>\n        <DistanceMeters>";
+    out += values.metres;
+    out += "</DistanceMeters>\n        <Calories>";
+    out += values.calories;
+    out +=
+        "</Calories>\n        <Intensity>Active</Intensity>\n"
+        "        <TriggerMethod>Manual</TriggerMethod>\n        <Track>\n"
+        "          <Trackpoint><Time>";
+    out += startText;
+    out += "</Time><DistanceMeters>0</DistanceMeters></Trackpoint>\n          <Trackpoint><Time>";
+    out += endText;
+    out += "</Time><DistanceMeters>";
+    out += values.metres;
+    out += "</DistanceMeters></Trackpoint>\n        </Track>\n      </Lap>\n      <Notes>";
+    AppendMarkupEscaped(out, Cp936ToUtf8(p.run->runId), /*forXml=*/true);
+    out += "</Notes>\n    </Activity>\n";
+}
+
+}  // namespace
+
+TcxFile WriteTcx(std::span<const StoredRun> runs) {
+    TcxFile file;
+    const std::vector<Placed> placed = PlaceRuns(runs, file.problems);
     std::string& out = file.text;
     out.reserve(placed.size() * 760 + 400);
     out +=
@@ -92,8 +160,7 @@ TcxFile WriteTcx(std::span<const StoredRun> runs) {
     std::optional<std::int64_t> lastIdSecond;
     for (const Placed& p : placed) {
         const StoredRun& run = *p.run;
-        const std::int64_t start = *p.figures.startUtcMs;
-        std::int64_t idSecond = FloorDiv(start, 1000);
+        std::int64_t idSecond = FloorDiv(*p.figures.startUtcMs, 1000);
         const bool idMoved = lastIdSecond && idSecond <= *lastIdSecond;
         if (idMoved) {
             idSecond = *lastIdSecond + 1;
@@ -102,60 +169,13 @@ TcxFile WriteTcx(std::span<const StoredRun> runs) {
             file.problems.push_back(OutsideYears(run));  // Ids moved on past 9999
             continue;
         }
-        const auto zeroed = [&](Problem problem) {
-            file.problems.push_back({run.runId, std::move(problem)});
-            return std::string("0");
-        };
-        const auto unparsed = [&](const char* field, const std::string& text) {
-            return zeroed(
-                Problem(ProblemCode::ValueUnparsedWrittenAsZero, {field, Cp936ToUtf8(text)}));
-        };
-        const std::string distance = ShiftDecimal(run.distance, 3).value_or(std::string());
-        const std::string metres =
-            distance.empty() ? unparsed(kFieldDistance, run.distance) : distance;
-        const std::optional<std::string> seconds = ShiftDecimal(run.duration, -3);
-        const std::string totalSeconds =
-            seconds ? *seconds : unparsed(kFieldDuration, run.duration);
-        std::string calories;
-        if (!p.figures.calories) {
-            calories = unparsed(kFieldCalories, run.calories);
-        } else if (*p.figures.calories > kMaxCalories) {
-            calories =
-                zeroed(Problem(ProblemCode::CaloriesOutOfRange, {Cp936ToUtf8(run.calories)}));
-        } else {
-            calories = std::to_string(*p.figures.calories);
-        }
+        const LapValues values = ValuesOf(p, file.problems);
         if (idMoved) {
             file.problems.push_back(
                 {run.runId, Problem(ProblemCode::StartSecondTaken, {FormatUtc(idSecond * 1000)})});
         }
         lastIdSecond = idSecond;
-        const std::string startText = FormatUtc(start);
-        const std::string endText = FormatUtc(start + p.figures.durationMs.value_or(0));
-
-        out += "    <Activity Sport=\"Running\">\n      <Id>";
-        out += FormatUtc(idSecond * 1000);
-        out += "</Id>\n      <Lap StartTime=\"";
-        out += startText;
-        out += "\">\n        <TotalTimeSeconds>";
-        out += totalSeconds;
-        out += "</TotalTimeSeconds>\n        <DistanceMeters>";
-        out += metres;
-        out += "</DistanceMeters>\n        <Calories>";
-        out += calories;
-        out +=
-            "</Calories>\n        <Intensity>Active</Intensity>\n"
-            "        <TriggerMethod>Manual</TriggerMethod>\n        <Track>\n"
-            "          <Trackpoint><Time>";
-        out += startText;
-        out +=
-            "</Time><DistanceMeters>0</DistanceMeters></Trackpoint>\n          <Trackpoint><Time>";
-        out += endText;
-        out += "</Time><DistanceMeters>";
-        out += metres;
-        out += "</DistanceMeters></Trackpoint>\n        </Track>\n      </Lap>\n      <Notes>";
-        AppendMarkupEscaped(out, Cp936ToUtf8(run.runId), /*forXml=*/true);
-        out += "</Notes>\n    </Activity>\n";
+        AppendActivity(out, p, idSecond, values);
         ++file.activities;
     }
     out += "  </Activities>\n</TrainingCenterDatabase>\n";

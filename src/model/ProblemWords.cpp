@@ -349,85 +349,64 @@ std::string Describe(const Problem& problem) {
     return DescribeIn(CatalogInUse(), problem);
 }
 
+namespace {
+
+// The window's few words for a failure, by the code at the bottom of it.
+constexpr struct {
+    ProblemCode code;
+    const char* words;
+} kShortCauses[] = {
+    {ProblemCode::SignInRefused, N_("user name or password refused")},
+    {ProblemCode::NetRefused, N_("cannot connect to the server")},
+    {ProblemCode::NetCannotConnect, N_("cannot connect to the server")},
+    {ProblemCode::NetUnknownHost, N_("cannot connect to the server")},
+    {ProblemCode::NetBadUrl, N_("the server's address is not usable")},
+    {ProblemCode::NetTimedOut, N_("the connection timed out")},
+    {ProblemCode::NetStalled, N_("the connection timed out")},
+    {ProblemCode::NetDeadline, N_("the connection timed out")},
+    {ProblemCode::NetTooSlow, N_("the connection timed out")},
+    {ProblemCode::NetUntrusted, N_("the server's certificate is not trusted")},
+    {ProblemCode::NetWrongHost, N_("the server's certificate is for another address")},
+    {ProblemCode::NetTls, N_("cannot set up a secure connection")},
+    {ProblemCode::NetTooManyRedirects, N_("the server's redirects went wrong")},
+    {ProblemCode::NetRedirectRefused, N_("the server's redirects went wrong")},
+    {ProblemCode::NetConnectionLost, N_("the connection broke")},
+    {ProblemCode::NetTooLarge, N_("the server's answer is too large")},
+    {ProblemCode::NoRunList, N_("the server's answer cannot be read")},
+    {ProblemCode::CertificateFileUnreadable, N_("cannot read the certificate file")},
+    {ProblemCode::CertificateFileNotPem, N_("cannot read the certificate file")},
+    {ProblemCode::BuiltInCertificatesDamaged, N_("cannot read the certificate file")},
+    {ProblemCode::StoreInUse, N_("another Strivo is syncing")},
+    {ProblemCode::SessionEndedSignInPage, N_("the forum session has ended")},
+    {ProblemCode::SessionEndedRedirect, N_("the forum session has ended")},
+    {ProblemCode::SessionEndedForbidden, N_("the forum session has ended")},
+    {ProblemCode::PostRedirected, N_("the forum answered with a redirect")},
+    {ProblemCode::NetCancelled, N_("cancelled")},
+    {ProblemCode::SyncStopped, N_("cancelled")},
+    {ProblemCode::NetOutOfMemory, N_("out of memory")},
+};
+
+}  // namespace
+
 std::string ShortCause(const Problem& problem) {
     const Problem& root = problem.Root();
+    if (root.code == ProblemCode::None || root.code == ProblemCode::Words) {
+        return {};
+    }
+    if (root.code == ProblemCode::NetStatus) {
+        return FillIn(Zh(N_("(server error {0})")), {root.Value(1)});
+    }
     const char* words = nullptr;
-    switch (root.code) {
-        case ProblemCode::None:
-        case ProblemCode::Words:
-            return {};
-        case ProblemCode::SignInRefused:
-            words = N_("user name or password refused");
-            break;
-        case ProblemCode::NetRefused:
-        case ProblemCode::NetCannotConnect:
-        case ProblemCode::NetUnknownHost:
-            words = N_("cannot connect to the server");
-            break;
-        case ProblemCode::NetBadUrl:
-            words = N_("the server's address is not usable");
-            break;
-        case ProblemCode::NetTimedOut:
-        case ProblemCode::NetStalled:
-        case ProblemCode::NetDeadline:
-        case ProblemCode::NetTooSlow:
-            words = N_("the connection timed out");
-            break;
-        case ProblemCode::NetUntrusted:
-            words = N_("the server's certificate is not trusted");
-            break;
-        case ProblemCode::NetWrongHost:
-            words = N_("the server's certificate is for another address");
-            break;
-        case ProblemCode::NetTls:
-            words = N_("cannot set up a secure connection");
-            break;
-        case ProblemCode::NetStatus:
-            return FillIn(Zh(N_("(server error {0})")), {root.Value(1)});
-        case ProblemCode::NetTooManyRedirects:
-        case ProblemCode::NetRedirectRefused:
-            words = N_("the server's redirects went wrong");
-            break;
-        case ProblemCode::NetConnectionLost:
-            words = N_("the connection broke");
-            break;
-        case ProblemCode::NetTooLarge:
-            words = N_("the server's answer is too large");
-            break;
-        case ProblemCode::NoRunList:
-            words = N_("the server's answer cannot be read");
-            break;
-        case ProblemCode::CertificateFileUnreadable:
-        case ProblemCode::CertificateFileNotPem:
-        case ProblemCode::BuiltInCertificatesDamaged:
-            words = N_("cannot read the certificate file");
-            break;
-        case ProblemCode::StoreInUse:
-            words = N_("another Strivo is syncing");
-            break;
-        case ProblemCode::SessionEndedSignInPage:
-        case ProblemCode::SessionEndedRedirect:
-        case ProblemCode::SessionEndedForbidden:
-            words = N_("the forum session has ended");
-            break;
-        case ProblemCode::PostRedirected:
-            words = N_("the forum answered with a redirect");
-            break;
-        case ProblemCode::NetCancelled:
-        case ProblemCode::SyncStopped:
-            words = N_("cancelled");
-            break;
-        case ProblemCode::NetOutOfMemory:
-            words = N_("out of memory");
-            break;
-        default:
-            if (CodeName(root.code).starts_with("store-") ||
-                CodeName(root.code).starts_with("older-record-")) {
-                words = N_("cannot write the post record");
-            } else {
-                words = N_("network error");
-            }
-            break;
+    for (const auto& entry : kShortCauses) {
+        if (entry.code == root.code) {
+            words = entry.words;
+        }
+    }
+    if (words == nullptr) {
+        const std::string_view name = CodeName(root.code);
+        words = name.starts_with("store-") || name.starts_with("older-record-")
+                    ? N_("cannot write the post record")
+                    : N_("network error");
     }
     return FillIn(Zh(N_("({0})")), {Zh(words)});
 }
