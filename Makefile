@@ -7,6 +7,7 @@
 #   make windows-test   the Windows build's tests under Wine, end to end against the stand-ins
 #   make deb            dist/strivo_VERSION_amd64.deb, made by CPack from the Linux build
 #   make deb-test       that package unpacked and run, lintian, and its AppStream metadata
+#   make format-check   every C++ source as clang-format writes it (.clang-format)
 
 BUILD_DIR ?= build
 ASAN_DIR  ?= build-asan
@@ -123,6 +124,11 @@ deb: build
 # Unpacked, run, and checked by lintian and appstreamcli, as CI does.
 deb-test: deb
 	@scripts/check-deb.sh $(DEB)
+
+# The tree as clang-format writes it; a difference fails, naming the file.
+FORMATTED := $(shell git ls-files '*.cpp' '*.h' 2>/dev/null)
+format-check: deps
+	@clang-format --dry-run --Werror $(FORMATTED)
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(TSAN_DIR) $(FUZZ_DIR) $(WINDOWS_DIR)

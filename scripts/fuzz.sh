@@ -6,7 +6,7 @@
 #   <build>/fuzz/strivo_fuzz_<target> <artifact>
 #
 # Usage: scripts/fuzz.sh [SECONDS]
-# Environment: FUZZ_BUILD_DIR (default build-fuzz), JOBS (default 2),
+# Environment: FUZZ_BUILD_DIR (default build-fuzz), JOBS (default 2: targets run two at a time),
 #              FUZZ_TARGETS (names to run, e.g. "ini_file csv_export"; default all).
 # Installs nothing: clang-14 and libclang-rt-14-dev must be there (make deps).
 set -euo pipefail
@@ -56,36 +56,59 @@ mkdir -p "$artifacts" "$logs"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_stack_use_after_return=1:strict_string_checks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1}
 
-failed=()
-summary=()
-for target in "${targets[@]}"; do
-  exe="$build/fuzz/strivo_fuzz_$target"
-  corpus="$root/fuzz/corpus/$target"
+rm -f "$logs"/*.result
+# One target for its time, its result in $logs/TARGET.result; run JOBS at a time.
+run_target() {
+  local target=$1
+  local exe="$build/fuzz/strivo_fuzz_$target"
+  local corpus="$root/fuzz/corpus/$target"
+  local result="$logs/$target.result"
   if [[ ! -x "$exe" || ! -d "$corpus" ]]; then
     echo "fuzz: target $target has no executable ($exe) or no corpus ($corpus)" >&2
-    failed+=("$target")
-    summary+=("$(printf '%-16s %14s  %s' "$target" "-" "NOT BUILT")")
-    continue
+    printf '%-16s %14s  %s\n' "$target" "-" "NOT BUILT" >"$result"
+    return 1
   fi
   # New inputs go to the first directory only: the checked-in corpus is read, never grown.
-  work="$probe/$target"
+  local work="$probe/$target"
   mkdir -p "$work"
-  log="$logs/$target.log"
+  local log="$logs/$target.log"
   echo "== $target: ${seconds}s"
-  status=0
+  local status=0
   "$exe" "$work" "$corpus" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 \
     -rss_limit_mb=2048 -artifact_prefix="$artifacts/$target-" >"$log" 2>&1 || status=$?
+  local executions
   executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
-  if [[ $status -eq 0 ]]; then
-    summary+=("$(printf '%-16s %14s  %s' "$target" "${executions:-?}" "ok")")
-  else
-    failed+=("$target")
-    summary+=("$(printf '%-16s %14s  %s' "$target" "${executions:-?}" "FOUND (exit $status)")")
-    echo "---- $target failed (exit $status); end of $log:" >&2
-    tail -n 40 "$log" >&2
-    echo "---- inputs kept: $(ls "$artifacts" | grep "^$target-" | tr '\n' ' ')" >&2
-  fi
   rm -rf "$work"
+  if [[ $status -eq 0 ]]; then
+    printf '%-16s %14s  %s\n' "$target" "${executions:-?}" "ok" >"$result"
+    return 0
+  fi
+  printf '%-16s %14s  %s\n' "$target" "${executions:-?}" "FOUND (exit $status)" >"$result"
+  {
+    echo "---- $target failed (exit $status); end of $log:"
+    tail -n 40 "$log"
+    echo "---- inputs kept: $(ls "$artifacts" | grep "^$target-" | tr '\n' ' ')"
+  } >&2
+  return 1
+}
+
+# Two (JOBS) targets at a time: each takes one core for its time.
+running=0
+for target in "${targets[@]}"; do
+  run_target "$target" &
+  running=$((running + 1))
+  if [[ $running -ge $jobs ]]; then
+    wait -n || true
+    running=$((running - 1))
+  fi
+done
+wait || true
+
+summary=()
+failed=()
+for target in "${targets[@]}"; do
+  summary+=("$(cat "$logs/$target.result" 2>/dev/null || printf '%-16s %14s  %s' "$target" "-" "NO RESULT")")
+  grep -q ' ok$' "$logs/$target.result" 2>/dev/null || failed+=("$target")
 done
 
 echo

@@ -14,7 +14,7 @@ packages=(
   xvfb xauth fonts-wqy-microhei imagemagick
   curl python3
   gettext locales groff-base desktop-file-utils
-  clang-14 libclang-rt-14-dev
+  clang-14 libclang-rt-14-dev clang-format
   libsqlite3-dev
   libxml2-utils librsvg2-bin
   dpkg-dev file lintian appstream
