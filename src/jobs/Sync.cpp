@@ -20,6 +20,62 @@ StoreTime Now() {
     return std::chrono::system_clock::now();
 }
 
+// Cuts the site's request in flight once the job is asked to stop: at once
+// while signing in, after a grace period once posting (so that the post in
+// flight is answered and its outcome kept). It looks at the job's stop every
+// 20 ms rather than holding a callback on it: a callback's end can wait on a
+// semaphore that MinGW's C++ library may never wake when the stop comes from
+// another thread at that moment.
+class Cutter {
+public:
+    Cutter(std::stop_token job, std::chrono::milliseconds grace, std::stop_source cut)
+        : m_job(std::move(job)), m_grace(grace), m_cut(std::move(cut)),
+          m_thread([this] { Watch(); }) {}
+    ~Cutter() {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_done = true;
+        }
+        m_wake.notify_all();
+        m_thread.join();
+    }
+    Cutter(const Cutter&) = delete;
+    Cutter& operator=(const Cutter&) = delete;
+
+    // From now on a stop lets the request in flight finish, for a while.
+    void Posting() {
+        const std::lock_guard lock(m_mutex);
+        m_posting = true;
+    }
+
+private:
+    void Watch() {
+        std::unique_lock lock(m_mutex);
+        while (!m_done && !m_job.stop_requested()) {
+            m_wake.wait_for(lock, std::chrono::milliseconds(20));
+        }
+        if (m_done) {
+            return;
+        }
+        if (m_posting) {
+            const auto until = std::chrono::steady_clock::now() + m_grace;
+            m_wake.wait_until(lock, until, [this] { return m_done; });
+        }
+        if (!m_done) {
+            m_cut.request_stop();
+        }
+    }
+
+    const std::stop_token m_job;
+    const std::chrono::milliseconds m_grace;
+    std::stop_source m_cut;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_done = false;
+    bool m_posting = false;
+    std::thread m_thread;  // last: it uses the members above
+};
+
 // One sync: the plan, the site's session and the store's ledger.
 class SyncRun {
 public:
@@ -30,8 +86,8 @@ public:
           m_stop(std::move(stop)),
           m_options(options),
           m_site(SiteKeyOf(where.settings)),
-          m_cutAtOnce(std::in_place, m_stop, [this] { m_cut.request_stop(); }),
-          m_client(where.settings, where.session, m_cut.get_token()) {}
+          m_client(where.settings, where.session, m_cut.get_token()),
+          m_cutter(m_stop, options.finishPostInFlight, m_cut) {}
 
     SyncTally Run(const RunRows& rows);
 
@@ -48,8 +104,6 @@ private:
     // Commits the previous post's outcome and the next one's intent, if any.
     Outcome KeepOutcomeAndIntent(const std::optional<PostOutcome>& previous,
                                  std::optional<std::string_view> next);
-    // After the stop, the post in flight gets its grace period, then is cut.
-    std::jthread GracePeriod();
     void Finish();
 
     const Workspace& m_where;
@@ -60,8 +114,8 @@ private:
     // Cuts the session's request in flight: at once during the sign-in, a
     // grace period after the job's stop while posting.
     std::stop_source m_cut;
-    std::optional<std::stop_callback<std::function<void()>>> m_cutAtOnce;
     SiteClient m_client;
+    Cutter m_cutter;  // after the client: it is stopped before the client goes
     SyncLock m_lock;
     std::unique_ptr<RunStore> m_store;
     std::vector<PlannedRun> m_plan;
@@ -156,32 +210,9 @@ Outcome SyncRun::KeepOutcomeAndIntent(const std::optional<PostOutcome>& previous
     return m_store->RecordOutcomeAndIntent(m_site, previous, next, Now());
 }
 
-std::jthread SyncRun::GracePeriod() {
-    return std::jthread([this](std::stop_token finished) {
-        std::mutex mutex;
-        std::condition_variable_any wake;
-        const std::stop_callback onStop(m_stop, [&] {
-            const std::lock_guard lock(mutex);
-            wake.notify_all();
-        });
-        std::unique_lock lock(mutex);
-        if (!wake.wait(lock, finished, [this] { return m_stop.stop_requested(); })) {
-            return;  // the posts ended first
-        }
-        wake.wait_for(lock, finished, m_options.finishPostInFlight, [] { return false; });
-        if (!finished.stop_requested()) {
-            m_cut.request_stop();
-        }
-    });
-}
-
 void SyncRun::PostRuns() {
     // No more sign-in: a stop now lets the post in flight finish, for a while.
-    m_cutAtOnce.reset();
-    if (m_stop.stop_requested()) {
-        m_cut.request_stop();
-    }
-    const std::jthread grace = GracePeriod();
+    m_cutter.Posting();
     const int total = m_tally.total;
     std::optional<PostOutcome> previous;
     int processed = 0;
