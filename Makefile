@@ -59,10 +59,14 @@ asan: deps
 # stand-ins, cancelling, the run table, the web sessions and the window.
 TSAN_TESTS := Concurrency|FaultMatrix|RunTable|WebSession|JobsTest|CliTest|WindowTests|WindowController
 
+# Only the programs those tests need are built.
+TSAN_TARGETS := strivo_e2e_tests strivo_model_tests strivo_transport_tests strivo_cli_tests \
+	strivo_window_tests strivo_ui_controller_tests strivo-sim strivo-cli
+
 tsan: deps
 	@cmake -S . -B $(TSAN_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DSTRIVO_SANITIZE=thread -DSTRIVO_BUILD_BENCHMARKS=OFF >/dev/null
-	@cmake --build $(TSAN_DIR) -j $(JOBS)
+	@cmake --build $(TSAN_DIR) -j $(JOBS) --target $(TSAN_TARGETS)
 	@cd $(TSAN_DIR) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/scripts/tsan.supp" \
 		ctest --output-on-failure -j $(JOBS) -R '$(TSAN_TESTS)'
 
