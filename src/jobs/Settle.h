@@ -18,6 +18,7 @@ struct SettleRequest {
     SettleMode mode = SettleMode::Posted;
     std::vector<std::string> runIds;  // CP936
     bool held = false;                // every held run, in place of RunIDs
+    bool again = false;               // Repost: runs the site confirmed too, the runner asked
 };
 
 struct Settled {

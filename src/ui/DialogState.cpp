@@ -35,6 +35,13 @@ std::string SyncDoneText(const ProgressReport& report) {
                           {Count(inDoubt)})
                     : std::string();
     std::string status;
+    // Failed before it signed in, the sync could not learn from the store
+    // what was posted before: it says only that it posted nothing.
+    if (!report.ok() && !tally.signedIn) {
+        return report.problem->code == ProblemCode::StoreInUse
+                   ? Say(N_("Another Strivo is syncing: this sync posted nothing"))
+                   : Say(N_("Syncing to Strivo failed: this sync posted nothing")) + Cause(report);
+    }
     if (report.ok()) {
         status = tally.total > 0 ? Say(N_("Synced to Strivo! {0} posted now, {1} before"),
                                        {Count(tally.total), Count(tally.alreadyPosted)})
@@ -111,6 +118,45 @@ const std::string& DialogState::CannotStartThreadMessage() {
 
 std::string DialogState::SettleFailedMessage(const Problem& problem) {
     return Say(N_("Marking failed")) + Utf8ToCp936(ShortCause(problem));
+}
+
+DialogUpdate DialogState::OnSettled(bool posted, int changed) {
+    m_view.status = posted ? Say(N_("Marked {0} runs as posted"), {std::to_string(changed)})
+                           : Say(N_("{0} runs will be posted again at the next sync"),
+                                 {std::to_string(changed)});
+    return Answer();
+}
+
+DialogUpdate DialogState::OnSettleFailed(const Problem& problem) {
+    DialogUpdate update = Answer();
+    m_view.status = update.view.status = SettleFailedMessage(problem);
+    update.message = m_view.status;
+    return update;
+}
+
+std::string DialogState::RepostConfirmedQuestion(const std::vector<std::string>& runIds) {
+    if (runIds.size() == 1) {
+        return Say(N_("The run log already has run {0}; posting it again puts it there twice. "
+                      "Post it again?"),
+                   {runIds[0]});
+    }
+    // A few RunIDs name them; the rest are counted.
+    constexpr std::size_t kNamed = 3;
+    std::string named;
+    for (std::size_t i = 0; i < runIds.size() && i < kNamed; ++i) {
+        named += (i > 0 ? ", " : "") + runIds[i];
+    }
+    if (runIds.size() > kNamed) {
+        named += Utf8ToCp936("…");
+    }
+    return Say(N_("The run log already has {0} of these runs ({1}); posting them again puts "
+                  "each there twice. Post them again?"),
+               {Count(runIds.size()), named});
+}
+
+DialogUpdate DialogState::OnRepostDeclined() {
+    m_view.status = Say(N_("Posting again cancelled"));
+    return Answer();
 }
 
 std::string DialogState::SettingsProblemsMessage(const std::vector<SettingsProblem>& problems,
@@ -219,6 +265,12 @@ DialogUpdate DialogState::OnStoredRunsShown(std::size_t count, std::string_view 
                          : Say(N_("Runs kept on this computer: {0}, last downloaded {1}"),
                                {Count(count), std::string(downloaded)});
     m_view.syncEnabled = count > 0;
+    m_view.status = Say(N_("Showing the {0} runs kept on this computer"), {Count(count)});
+    return Answer();
+}
+
+DialogUpdate DialogState::OnStatsShown(std::size_t count) {
+    m_view.status = Say(N_("Showed the distance statistics of {0} runs"), {Count(count)});
     return Answer();
 }
 

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model/Progress.h"
 #include "settings/Settings.h"
@@ -59,6 +60,15 @@ public:
     static const std::string& CannotStartThreadMessage();
     // The runner's settling of runs could not be stored, and why.
     static std::string SettleFailedMessage(const Problem& problem);
+    // The runner settled runs from the list's menu, `changed` of them as the
+    // store counts: marked as posted, or (`posted` false) released to be
+    // posted again; or failed to, as a message too.
+    DialogUpdate OnSettled(bool posted, int changed);
+    DialogUpdate OnSettleFailed(const Problem& problem);
+    // Before runs the site confirmed are posted again: the question naming
+    // them (CP936), and the answer no.
+    static std::string RepostConfirmedQuestion(const std::vector<std::string>& runIds);
+    DialogUpdate OnRepostDeclined();
     // Values of the settings file that cannot be used, one line each.
     // `settingsFile`: the file's name in code page 936.
     static std::string SettingsProblemsMessage(const std::vector<SettingsProblem>& problems,
@@ -78,6 +88,8 @@ public:
     // `downloaded` (local time, CP936; empty when never): the summary line says
     // so, and sync works on them as on downloaded rows.
     DialogUpdate OnStoredRunsShown(std::size_t count, std::string_view downloaded);
+    // The statistics dialog showed `count` stored runs and was closed.
+    DialogUpdate OnStatsShown(std::size_t count);
     // The store could not be read: why, as a message.
     static std::string StoreReadFailedMessage(const Problem& problem);
 

@@ -40,6 +40,10 @@ public:
     void SetPostStates(std::unordered_map<std::string, const std::string*> states) {
         m_postStates = std::move(states);
     }
+    // One run's; `text` outlives the rows.
+    void SetPostState(const std::string& runId, const std::string& text) {
+        m_postStates.insert_or_assign(runId, &text);
+    }
 
     // The columns' widths: every text whole where `available` pixels allow;
     // else as wide as they can be. `width` measures a CP936 text.

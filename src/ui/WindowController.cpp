@@ -17,13 +17,14 @@
 namespace strivo {
 namespace {
 
-// The state column's text for a post (CP936). A post still `sending` is one
-// whose outcome nobody knows yet.
-const std::string& PostStateText(PostState state) {
+// The state column's text for a post (CP936). A post still `sending` is in
+// flight while this window's sync posts; otherwise nobody knows its outcome.
+const std::string& PostStateText(PostState state, bool syncPosting) {
     static const std::string confirmed = Utf8ToCp936(Zh(N_("Posted")));
     static const std::string unknown = Utf8ToCp936(Zh(N_("Outcome unknown")));
     static const std::string failed = Utf8ToCp936(Zh(N_("Posting failed")));
     static const std::string excluded = Utf8ToCp936(Zh(N_("Not to be posted")));
+    static const std::string posting = Utf8ToCp936(Zh(N_("Posting")));
     switch (state) {
         case PostState::Confirmed:
             return confirmed;
@@ -32,6 +33,7 @@ const std::string& PostStateText(PostState state) {
         case PostState::Excluded:
             return excluded;
         case PostState::Sending:
+            return syncPosting ? posting : unknown;
         case PostState::Unknown:
             break;
     }
@@ -101,13 +103,30 @@ void WindowController::Progress::Post(ProgressReport report) {
 
 void WindowController::OnReport(const ProgressReport& report) {
     Apply(m_state.OnReport(report));
-    // A sync that starts turns posts left `sending` into unknown ones, and
-    // one that ends has posted: the state column shows both.
-    if (report.step == Step::SiteSignedIn || report.step == Step::SyncDone) {
-        ShowPostStates();
-    }
-    if (report.step == Step::RunsDownloaded) {
-        m_runsById.reset();  // the download has stored its runs
+    switch (report.step) {
+        case Step::SiteSignedIn:
+            // The sync has turned posts left `sending` into unknown ones and
+            // holds the store's lock: a post `sending` from now on is its own.
+            m_syncPosting = m_syncStarted && report.ok();
+            m_syncStarted = false;
+            ShowPostStates();
+            break;
+        case Step::Posting:
+            ShowPostState(report.runId, PostState::Sending);
+            break;
+        case Step::Posted:
+            ShowPosted(report.runId, report.result);
+            break;
+        case Step::SyncDone:
+            m_syncPosting = m_syncStarted = false;
+            ShowPostStates();
+            break;
+        case Step::RunsDownloaded:
+            m_runsById.reset();  // the download has stored its runs
+            break;
+        case Step::ServiceSignedIn:
+        case Step::SummaryReady:
+            break;
     }
 }
 
@@ -206,6 +225,7 @@ void WindowController::StartJob(JobKind kind) {
             m_jobs.StartDownload(Where());
         } else {
             m_jobs.StartSync(Where());
+            m_syncStarted = true;
         }
     } catch (const std::system_error&) {
         m_surface.ShowAppMessage(DialogState::CannotStartThreadMessage());
@@ -322,10 +342,39 @@ void WindowController::ShowPostStates() {
     const Result<jobs::PostStates> posts = jobs::ReadPostStates(FieldsWhere());
     std::unordered_map<std::string, const std::string*> states;
     for (const auto& [runId, post] : posts ? *posts : jobs::PostStates()) {
-        states.emplace(runId, &PostStateText(post.state));
+        states.emplace(runId, &PostStateText(post.state, m_syncPosting));
     }
     m_list.SetPostStates(std::move(states));
     m_surface.PostStatesChanged();
+}
+
+void WindowController::ShowPostState(const std::string& runId, PostState state) {
+    // A window message from elsewhere names no run.
+    if (!runId.empty()) {
+        m_list.SetPostState(runId, PostStateText(state, m_syncPosting));
+        m_surface.PostStatesChanged();
+    }
+}
+
+void WindowController::ShowPosted(const std::string& runId, PostResult result) {
+    // The outcome is in the store as reported: the window's sync posts no
+    // run the site confirmed before, which alone the store would keep
+    // confirmed whatever this post did. A post that never went out leaves the
+    // run as it was before, which only the store knows.
+    switch (result) {
+        case PostResult::Confirmed:
+            ShowPostState(runId, PostState::Confirmed);
+            break;
+        case PostResult::Failed:
+            ShowPostState(runId, PostState::Failed);
+            break;
+        case PostResult::Unknown:
+            ShowPostState(runId, PostState::Unknown);
+            break;
+        case PostResult::NotSent:
+            ShowPostStates();
+            break;
+    }
 }
 
 void WindowController::OnSiteUserEdited() {
@@ -365,15 +414,15 @@ void WindowController::OnListMenu(std::span<const std::size_t> selectedRows) {
     }
 }
 
-void WindowController::Settle(bool posted, std::span<const std::string> runIds) {
+void WindowController::Settle(bool posted, std::span<const std::string> runIds, bool again) {
     // Like a sync, settling waits for no one: another process's sync refuses it.
-    const Result<jobs::Settled> settled = jobs::Settle(
-        FieldsWhere(), {posted ? jobs::SettleMode::Posted : jobs::SettleMode::Repost,
-                        std::vector<std::string>(runIds.begin(), runIds.end())});
+    jobs::SettleRequest request{posted ? jobs::SettleMode::Posted : jobs::SettleMode::Repost,
+                                std::vector<std::string>(runIds.begin(), runIds.end())};
+    request.again = again;
+    const Result<jobs::Settled> settled = jobs::Settle(FieldsWhere(), request);
     ShowPostStates();
-    if (!settled) {
-        m_surface.ShowMessage(DialogState::SettleFailedMessage(settled.problem()));
-    }
+    Apply(settled ? m_state.OnSettled(posted, settled->changed)
+                  : m_state.OnSettleFailed(settled.problem()));
 }
 
 void WindowController::SettlePosted(std::span<const std::string> runIds) {
@@ -381,7 +430,22 @@ void WindowController::SettlePosted(std::span<const std::string> runIds) {
 }
 
 void WindowController::SettleRepost(std::span<const std::string> runIds) {
-    Settle(/*posted=*/false, runIds);
+    // A run the site confirmed would be on the run log twice: the runner is
+    // asked first. A store that cannot be read fails the settling itself.
+    std::vector<std::string> confirmed;
+    if (const Result<jobs::PostStates> posts = jobs::ReadPostStates(FieldsWhere())) {
+        for (const std::string& runId : runIds) {
+            const auto post = posts->find(runId);
+            if (post != posts->end() && post->second.state == PostState::Confirmed) {
+                confirmed.push_back(runId);
+            }
+        }
+    }
+    if (!confirmed.empty() && !m_surface.Confirm(DialogState::RepostConfirmedQuestion(confirmed))) {
+        Apply(m_state.OnRepostDeclined());
+        return;
+    }
+    Settle(/*posted=*/false, runIds, /*again=*/!confirmed.empty());
 }
 
 std::optional<std::vector<StoredRun>> WindowController::ReadStoredRuns(bool ordered) {
@@ -436,8 +500,10 @@ void WindowController::ShowStoredRuns(std::span<const std::string>) {
 void WindowController::ShowStats(std::span<const std::string>) {
     // Totals need no order: 100,000 runs are not sorted for nothing.
     if (auto runs = ReadStoredRuns(/*ordered=*/false)) {
+        const std::size_t count = runs->size();
         StatsChart chart(std::move(*runs));
         m_surface.ShowStats(chart);
+        Apply(m_state.OnStatsShown(count));
     }
 }
 

@@ -13,6 +13,7 @@
 #include "jobs/JobThreads.h"
 #include "jobs/Workspace.h"
 #include "model/RunTable.h"
+#include "model/Runs.h"
 #include "settings/Settings.h"
 #include "ui/DialogState.h"
 #include "ui/ListRows.h"
@@ -41,7 +42,8 @@ public:
 
     const std::shared_ptr<RunTable>& table() const { return m_table; }
     // The rows the list shows; the state column is the state of each run's
-    // post for the site user in the field, as the store last said.
+    // post for the site user in the field, as the store last said or, while
+    // a sync runs, as it reports each post kept.
     const ListRows& list() const { return m_list; }
 
     // A button of the window; false for one the front end handles itself.
@@ -94,6 +96,9 @@ private:
     jobs::Workspace FieldsWhere();
     // Reads the state column's posts from the store again.
     void ShowPostStates();
+    // One run's post in the state column, as the sync reports it kept.
+    void ShowPostState(const std::string& runId, PostState state);
+    void ShowPosted(const std::string& runId, PostResult result);
     // The list menu's actions, on the selected rows' RunIDs.
     void SettlePosted(std::span<const std::string> runIds);
     void SettleRepost(std::span<const std::string> runIds);
@@ -107,8 +112,9 @@ private:
     std::optional<std::vector<StoredRun>> ReadStoredRuns(bool ordered = true);
     // The store's runs of the account by RunID, read once per list.
     const std::unordered_map<std::string, StoredRun>& RunsById();
-    // Settles the runs under the store's sync lock and shows the new states.
-    void Settle(bool posted, std::span<const std::string> runIds);
+    // Settles the runs under the store's sync lock and shows the new states;
+    // `again`: the runner agreed to post confirmed runs again.
+    void Settle(bool posted, std::span<const std::string> runIds, bool again = false);
 
     // One item of the list's menu: adding an item is one line in its table.
     struct ListAction {
@@ -129,6 +135,10 @@ private:
     ListRows m_list{m_table};
     int m_tableListener = 0;
     std::optional<std::unordered_map<std::string, StoredRun>> m_runsById;
+    // This window started a sync that has not signed in yet; it has signed
+    // in and not ended (its posts `sending` are in flight).
+    bool m_syncStarted = false;
+    bool m_syncPosting = false;
     bool m_closing = false;
     bool m_closed = false;
     Progress m_progress{*this};

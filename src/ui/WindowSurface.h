@@ -55,6 +55,9 @@ public:
 
     // A message box owned by the window: empty caption, no icon, an OK button.
     virtual void ShowMessage(const std::string& text) = 0;
+    // A question owned by the window, empty caption, buttons yes and no (the
+    // default): true for yes.
+    virtual bool Confirm(const std::string& text) = 0;
     // The application's message box: its name as caption, a warning icon.
     virtual void ShowAppMessage(const std::string& text) = 0;
     virtual void ShowSettingsProblems(const std::string& text) { ShowMessage(text); }

@@ -142,6 +142,7 @@ TEST(DialogState, SyncEndSaysWhatWasPostedAndWhatIsInDoubt) {
         ProgressReport done =
             Report(Step::SyncDone, c.ok ? std::nullopt : std::optional(Problem(c.failure)));
         SyncTally& tally = done.tally;
+        tally.signedIn = true;
         tally.total = c.total;
         tally.notPosted = c.notPosted;
         tally.alreadyPosted = c.alreadyPosted;
@@ -153,6 +154,38 @@ TEST(DialogState, SyncEndSaysWhatWasPostedAndWhatIsInDoubt) {
     }
     EXPECT_EQ(DialogState::SettleFailedMessage(Problem(ProblemCode::StoreInUse)),
               Cp936("标记失败（另一个Strivo正在同步）"));
+}
+
+// A sync that failed before it signed in never read what the store holds:
+// it counts nothing, and says it posted nothing.
+TEST(DialogState, SyncThatNeverSignedInSaysItPostedNothing) {
+    const struct {
+        ProblemCode failure;
+        const char* status;
+    } cases[] = {
+        {ProblemCode::StoreInUse, "另一个Strivo正在同步，本次同步没有上传任何记录"},
+        {ProblemCode::StoreCannotWrite,
+         "同步到Strivo失败：本次同步没有上传任何记录（无法写入上传记录）"},
+    };
+    for (const auto& c : cases) {
+        DialogState state;
+        state.OnJobStarted(JobKind::Sync);
+        ProgressReport done = Report(Step::SyncDone, Problem(c.failure));
+        done.tally.total = done.tally.notPosted = 24;
+        ExpectView(state.OnReport(done).view, c.status, {true, true, true, true}, c.status);
+    }
+}
+
+// The rest of the list menu's words are checked through the controller.
+TEST(DialogState, SettlingSaysWhatItFailedToDoAndNamesRunsToPostAgain) {
+    DialogState state;
+    const DialogUpdate failed = state.OnSettleFailed(Problem(ProblemCode::StoreInUse));
+    EXPECT_EQ(failed.view.status, Cp936("标记失败（另一个Strivo正在同步）"));
+    EXPECT_EQ(failed.message, failed.view.status);
+    // Several confirmed runs: a few named, the rest counted.
+    EXPECT_EQ(DialogState::RepostConfirmedQuestion({"11", "22", "33", "44"}),
+              Cp936("跑步日志中已有其中4条跑步记录（11, 22, 33…），重新上传后日志中将各有两条。"
+                    "仍要重新上传吗？"));
 }
 
 TEST(DialogState, EmptyFieldsAskForInputAndStartNothing) {

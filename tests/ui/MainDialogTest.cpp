@@ -35,6 +35,10 @@ public:
     using MainDialog::MainDialog;
 
     void ShowMessage(const std::string& text) override { messages.push_back(ToWx(text)); }
+    bool Confirm(const std::string& text) override {
+        questions.push_back(ToWx(text));
+        return answer;
+    }
     void ShowAppMessage(const std::string& text) override { messages.push_back(ToWx(text)); }
     std::optional<ChosenFile> ChooseCsvFile() override { return csvFile; }
     std::optional<ChosenFile> ChooseTcxFile() override { return csvFile; }
@@ -55,6 +59,8 @@ public:
     }
 
     std::vector<wxString> messages;
+    std::vector<wxString> questions;
+    bool answer = false;
     std::optional<ChosenFile> csvFile;
     std::vector<wxString> menu;
     std::optional<std::size_t> menuChoice;
@@ -200,16 +206,35 @@ TEST_F(MainDialogTest, DemoDownloadSyncAndExport) {
                                                      Utf8("显示本机保存的跑步记录"),
                                                      Utf8("跑量统计…"), Utf8("导出TCX…")}));
 
+    // The twelfth post takes its time: the rows posted before it read 已上传
+    // meanwhile, it reads 正在上传, and the rows after it nothing yet.
+    demo.site.AddFault({.path = "/runlogger.php", .onRequest = 12, .delay = 2s});
     Press(IDC_SYNC);
+    EXPECT_TRUE(Pump(20s, [&] {
+        return list->GetItemText(11, kColumnPostState) == Utf8("正在上传");
+    })) << Status();
+    for (long row = 0; row < 11; ++row) {
+        EXPECT_EQ(list->GetItemText(row, kColumnPostState), Utf8("已上传")) << row;
+    }
+    EXPECT_EQ(list->GetItemText(12, kColumnPostState), "");
     ASSERT_TRUE(WaitForStatus("同步到Strivo成功！本次上传24条，之前已上传0条")) << Status();
     EXPECT_EQ(demo.site.entries().size(), 24u) << "every run is on the site";
+    EXPECT_EQ(list->GetItemText(11, kColumnPostState), Utf8("已上传"));
 
-    // Two rows marked as posted, then one released: the state column follows.
+    // Two rows marked as posted, then one released once the runner agrees
+    // to post it again: the state column and the status line follow.
     openMenu({0, 1}, 0);
     EXPECT_EQ(m_dialog->menu.at(1), Utf8("重新上传"));
+    EXPECT_EQ(Status(), Utf8("已将2条标记为已上传"));
+    openMenu({1}, 1);
+    ASSERT_EQ(m_dialog->questions.size(), 1u);
+    EXPECT_TRUE(m_dialog->questions[0].Contains(list->GetItemText(1, kColumnRunId)));
+    EXPECT_EQ(list->GetItemText(1, kColumnPostState), Utf8("已上传")) << "the runner said no";
+    m_dialog->answer = true;
     openMenu({1}, 1);
     EXPECT_EQ(list->GetItemText(0, kColumnPostState), Utf8("已上传"));
     EXPECT_EQ(list->GetItemText(1, kColumnPostState), "");
+    EXPECT_EQ(Status(), Utf8("1条将在下次同步时重新上传"));
 
     // A long path keeps the file's name in sight on one line.
     const auto folder = m_folder / std::string(60, 'a') / std::string(60, 'b');
@@ -241,6 +266,11 @@ TEST_F(MainDialogTest, DemoDownloadSyncAndExport) {
         const wxString line = dynamic_cast<wxStaticText*>(stats.GetChildren()[1])->GetLabel();
         EXPECT_TRUE(line.StartsWith(Utf8("全部：24 次，184.38 公里"))) << line;
         SaveScreenshot("stats-dialog-linux", &stats);
+        wxKeyEvent escape(wxEVT_CHAR_HOOK);
+        escape.m_keyCode = WXK_ESCAPE;
+        escape.SetEventObject(&stats);
+        stats.GetEventHandler()->ProcessEvent(escape);
+        EXPECT_FALSE(stats.IsShown()) << "Escape closes the statistics";
     };
     openMenu({}, 3);
     openMenu({}, 4);  // TCX, into the file chosen last
@@ -284,6 +314,47 @@ TEST_F(MainDialogTest, FailuresSayWhyInTheStatusLine) {
     EXPECT_LE(status->GetTextExtent(Status()).x, status->GetSize().x);
     EXPECT_TRUE(whole.EndsWith(Utf8("（连接中断）"))) << whole;
     SaveScreenshot("window-sync-failed");
+
+    // The first right-click on the held row selects it, and its menu settles it.
+    auto* list = Control<wxListCtrl>(IDC_RUN_TABLE);
+    long held = 0;
+    while (held < list->GetItemCount() &&
+           list->GetItemText(held, kColumnPostState) != Utf8("结果未知")) {
+        ++held;
+    }
+    ASSERT_LT(held, list->GetItemCount());
+    const auto selected = [&] {
+        std::vector<long> rows;
+        for (long row = -1;
+             (row = list->GetNextItem(row, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED)) >= 0;) {
+            rows.push_back(row);
+        }
+        return rows;
+    };
+    const auto rightClick = [&](long row, std::vector<long> selectedBefore,
+                                std::optional<std::size_t> choice) {
+        for (long r = 0; r < list->GetItemCount(); ++r) {
+            const bool on =
+                std::find(selectedBefore.begin(), selectedBefore.end(), r) != selectedBefore.end();
+            list->SetItemState(r, on ? wxLIST_STATE_SELECTED : 0, wxLIST_STATE_SELECTED);
+        }
+        wxRect rect;
+        list->GetItemRect(row, rect);
+        m_dialog->menuChoice = choice;
+        wxContextMenuEvent event(
+            wxEVT_CONTEXT_MENU, list->GetId(),
+            list->ClientToScreen(rect.GetPosition() + wxPoint(40, rect.height / 2)));
+        event.SetEventObject(list);
+        list->GetEventHandler()->ProcessEvent(event);
+        Pump(50ms, [] { return false; });
+    };
+    rightClick(held, {0, held}, std::nullopt);
+    EXPECT_EQ(selected(), (std::vector<long>{0, held})) << "a selection holding the row stays";
+    rightClick(held, {0}, 0);
+    EXPECT_EQ(m_dialog->menu.at(0), Utf8("已在网站上看到，标记为已上传"));
+    EXPECT_EQ(selected(), std::vector<long>{held});
+    EXPECT_EQ(list->GetItemText(held, kColumnPostState), Utf8("已上传"));
+    EXPECT_EQ(Status(), Utf8("已将1条标记为已上传"));
 }
 
 // strivo.db a folder: the download still fills the table, and the TCX

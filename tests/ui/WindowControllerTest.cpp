@@ -45,6 +45,8 @@ public:
     std::vector<MenuItem> menu;         // the list's menu as last shown
     std::optional<std::size_t> choice;  // what the user chooses in it
     std::string statsLine;              // the statistics dialog's, after a click on the first bar
+    std::vector<std::string> questions;
+    bool answer = false;  // to each question
 
     std::string Text(int id) override { return texts[id]; }
     void SetText(int id, const std::string& text) override { texts[id] = text; }
@@ -61,6 +63,10 @@ public:
         return choice;
     }
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    bool Confirm(const std::string& text) override {
+        questions.push_back(text);
+        return answer;
+    }
     void ShowAppMessage(const std::string& text) override { appMessages.push_back(text); }
     std::optional<ChosenFile> ChooseCsvFile() override { return chosen; }
     std::optional<ChosenFile> ChooseTcxFile() override { return chosen; }
@@ -129,6 +135,8 @@ struct FakeJobs {
     // What the sync leaves in the store: a post's outcome, or nullopt for one
     // still being sent.
     std::vector<std::pair<std::string, std::optional<PostResult>>> posts;
+    // The post at this index stays in flight until the job is let go.
+    std::optional<std::size_t> holdInFlight;
 
     void Release() {
         std::lock_guard lock(mutex);
@@ -180,10 +188,22 @@ struct FakeJobs {
             ASSERT_TRUE(store);
             const auto now = std::chrono::system_clock::now();
             const SiteKey site = SiteKeyOf(where.settings);
-            for (const auto& [runId, result] : posts) {
+            // Reported as the sync does: each intent, then each outcome, once kept.
+            for (std::size_t i = 0; i < posts.size(); ++i) {
+                const auto& [runId, result] = posts[i];
                 ASSERT_TRUE((*store)->CommitIntent(site, runId, now));
+                sink.Post({.step = Step::Posting, .runId = runId});
+                if (holdInFlight == i) {
+                    std::unique_lock lock(mutex);
+                    letGo.wait(lock, [&] { return released; });
+                }
                 if (result) {
                     ASSERT_TRUE((*store)->RecordOutcome(site, {runId, *result, "", now}));
+                    sink.Post({.step = Step::Posted,
+                               .runId = runId,
+                               .result = *result,
+                               .total = static_cast<int>(posts.size()),
+                               .processed = static_cast<int>(i + 1)});
                 }
             }
             SyncTally tally;
@@ -384,8 +404,24 @@ TEST_F(WindowControllerTest, StateColumnAndListMenuSettleTheSelectedRuns) {
 
     EXPECT_EQ(menu({1, 3, 4}, 0), "on on on on on ") << "marked as posted";
     EXPECT_EQ(column(), Cp936("已上传|已上传|上传失败|已上传||"));
-    EXPECT_EQ(menu({0, 2}, 1), "on on on on on ") << "released for the next sync";
+    EXPECT_EQ(Status(), Cp936("已将2条标记为已上传"));
+    // A run the site does not have is released at once; one it confirmed
+    // only once the runner says yes to the question naming it.
+    EXPECT_EQ(menu({2}, 1), "on on on on on ") << "released for the next sync";
+    EXPECT_EQ(column(), Cp936("已上传|已上传||已上传||"));
+    EXPECT_EQ(Status(), Cp936("1条将在下次同步时重新上传"));
+    EXPECT_TRUE(m_surface.questions.empty());
+    menu({0, 2}, 1);
+    EXPECT_EQ(m_surface.questions,
+              std::vector<std::string>{
+                  Cp936("跑步日志中已有跑步记录 111，重新上传后日志中将有两条。仍要重新上传吗？")});
+    EXPECT_EQ(column(), Cp936("已上传|已上传||已上传||")) << "the runner said no";
+    EXPECT_EQ(Status(), Cp936("已取消重新上传"));
+    m_surface.answer = true;
+    menu({0, 2}, 1);
+    EXPECT_EQ(m_surface.questions.size(), 2u);
     EXPECT_EQ(column(), Cp936("|已上传||已上传||"));
+    EXPECT_EQ(Status(), Cp936("1条将在下次同步时重新上传"));
 
     // Another site user has posted nothing; the column follows the field.
     m_surface.texts[IDC_SITE_USER] = "someone else";
@@ -399,6 +435,44 @@ TEST_F(WindowControllerTest, StateColumnAndListMenuSettleTheSelectedRuns) {
     EXPECT_EQ(menu({1}, 1), "off off off off off ") << "a closing window starts nothing";
     EXPECT_EQ(column(), Cp936("|已上传||已上传||"));
     EXPECT_FALSE(m_surface.enabled[IDC_EXPORT]);
+}
+
+// While a sync runs each row shows what the store holds as each post ends:
+// runs confirmed before and now read 已上传, the post in flight 正在上传, and
+// 结果未知 only a run whose outcome nobody knows.
+TEST_F(WindowControllerTest, StateColumnFollowsEachPostWhileTheSyncRuns) {
+    Open();
+    FillFields();
+    const RunRows rows = {
+        RunRow{"1", "", "", "", "", "", "111"}, RunRow{"2", "", "", "", "", "", "222"},
+        RunRow{"3", "", "", "", "", "", "333"}, RunRow{"4", "", "", "", "", "", "444"},
+        RunRow{"5", "", "", "", "", "", "555"}};
+    m_controller->table()->Replace(rows);
+    const auto column = [&] {
+        std::string cells;
+        for (const RunRow& row : rows) {
+            cells += std::string(m_controller->list().Cell(row, kColumnPostState)) + "|";
+        }
+        return cells;
+    };
+    m_jobs.posts = {{"111", PostResult::Confirmed}, {"555", PostResult::Unknown}};
+    m_controller->OnSync();
+    ASSERT_TRUE(WaitForStatus("同步到Strivo成功！本次上传5条，之前已上传0条")) << Status();
+    EXPECT_EQ(column(), Cp936("已上传||||结果未知|"));
+    m_surface.Pump(50ms);  // the job's thread ends
+
+    // A post that never went out leaves its run as it was.
+    m_jobs.posts = {
+        {"222", PostResult::Confirmed}, {"333", PostResult::NotSent}, {"444", PostResult::Failed}};
+    m_jobs.holdInFlight = 2;
+    m_controller->OnSync();
+    EXPECT_TRUE(m_surface.PumpUntil([&] {
+        return column() == Cp936("已上传|已上传||正在上传|结果未知|");
+    })) << column();
+    EXPECT_EQ(Status(), Cp936("正在同步Nike+跑步数据到Strivo... 2/3"));
+    m_jobs.Release();
+    ASSERT_TRUE(WaitForStatus("同步到Strivo成功！本次上传5条，之前已上传0条")) << Status();
+    EXPECT_EQ(column(), Cp936("已上传|已上传||上传失败|结果未知|"));
 }
 
 TEST(StatusLine, TheMiddleGivesWayAndTheStartTheReasonAndTheFileNameStay) {
@@ -486,6 +560,7 @@ TEST_F(WindowControllerTest, StoredRunsFillTheTableOfflineAndExportAndSyncAsDown
     EXPECT_EQ(m_jobs.started, 0) << "nothing is sent";
     EXPECT_EQ(m_surface.texts[IDC_SUMMARY].rfind(Cp936("本机保存的跑步记录 3 条，最近一次下载于 20"), 0),
               0u);
+    EXPECT_EQ(Status(), Cp936("已显示本机保存的跑步记录3条"));
     EXPECT_EQ(m_controller->RowTip(1),
               Cp936("开始时间：2010-04-18T07:05:11+08:00\n同步时间：2010-04-18T02:00:00Z"
                     "（跑步者当地时间 2010-04-18T10:00:00+08:00）"));
@@ -509,6 +584,7 @@ TEST_F(WindowControllerTest, StoredRunsFillTheTableOfflineAndExportAndSyncAsDown
     m_surface.choice = 3;
     m_controller->OnListMenu({});
     EXPECT_EQ(m_surface.statsLine, Cp936("2010-W14：1 次，3.10 公里，0:00:00，200 卡路里"));
+    EXPECT_EQ(Status(), Cp936("已显示3条跑步记录的跑量统计"));
 
     ASSERT_TRUE(m_surface.enabled[IDC_SYNC]);
     m_controller->OnSync();

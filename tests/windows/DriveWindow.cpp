@@ -64,7 +64,7 @@ bool Enabled(HWND dialog, int id) {
     return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE;
 }
 
-// The save dialog the export button opened.
+// A window `owner` opened: the save dialog of an export, or a message box.
 HWND FileChooser(HWND owner) {
     HWND found = nullptr;
     std::pair<HWND, HWND*> search(owner, &found);
@@ -80,6 +80,28 @@ HWND FileChooser(HWND owner) {
         },
         reinterpret_cast<LPARAM>(&search));
     return found;
+}
+
+// The question the window asks, answered with `button` (IDYES, IDNO): its
+// texts, the buttons' among them.
+std::wstring Answer(HWND dialog, int button) {
+    HWND box = nullptr;
+    Check(WaitFor([&] { return (box = FileChooser(dialog)) != nullptr; }, 10),
+          "the window asks first");
+    if (box == nullptr) {
+        return {};
+    }
+    std::wstring texts;
+    EnumChildWindows(
+        box,
+        [](HWND child, LPARAM data) -> BOOL {
+            *reinterpret_cast<std::wstring*>(data) += Text(child) + L"\n";
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&texts));
+    PostMessageW(GetDlgItem(box, button), BM_CLICK, 0, 0);
+    Check(WaitFor([&] { return !IsWindow(box); }, 10), "the question goes once answered");
+    return texts;
 }
 
 // List-view messages carry pointers: their items and texts live in strivo.exe.
@@ -100,6 +122,22 @@ public:
             item.state = std::find(rows.begin(), rows.end(), row) != rows.end() ? LVIS_SELECTED : 0;
             Send(LVM_SETITEMSTATE, row, item);
         }
+    }
+
+    bool Selected(int row) {
+        return SendMessageW(m_list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) != 0;
+    }
+
+    // Where a right-click on `row` comes from: a point inside it, on the screen.
+    LPARAM PointIn(int row) {
+        RECT rect{.left = LVIR_BOUNDS};
+        WriteProcessMemory(m_process, m_remote, &rect, sizeof rect, nullptr);
+        SendMessageW(m_list, LVM_GETITEMRECT, static_cast<WPARAM>(row),
+                     reinterpret_cast<LPARAM>(m_remote));
+        ReadProcessMemory(m_process, m_remote, &rect, sizeof rect, nullptr);
+        POINT at{rect.left + 40, (rect.top + rect.bottom) / 2};
+        ClientToScreen(m_list, &at);
+        return MAKELPARAM(at.x, at.y);
     }
 
     std::wstring Text(int row, int column) {
@@ -124,10 +162,11 @@ private:
     char* m_remote;
 };
 
-// Opens the list's menu as Shift+F10 does and takes its `choice`th item
-// (from 1) with the arrow keys and Enter.
-void ChooseFromListMenu(HWND list, int choice) {
-    PostMessageW(list, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), -1);
+// Opens the list's menu as Shift+F10 does, or as a right-click `at` a point
+// on the screen, and takes its `choice`th item (from 1) with the arrow keys
+// and Enter.
+void ChooseFromListMenu(HWND list, int choice, LPARAM at = -1) {
+    PostMessageW(list, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), at);
     HWND menu = nullptr;
     Check(WaitFor(
               [&] {
@@ -135,7 +174,7 @@ void ChooseFromListMenu(HWND list, int choice) {
                   return menu != nullptr && IsWindowVisible(menu);
               },
               10),
-          "Shift+F10 opens the list's menu");
+          "the list's menu opens");
     if (menu == nullptr) {
         return;
     }
@@ -258,29 +297,44 @@ int wmain(int argc, wchar_t** argv) {
     Check(!Enabled(dialog, 1002) && Enabled(dialog, 1007) && Enabled(dialog, 1010),
           "after the download: sign-in off, refresh and sync on");
 
-    // Post the runs.
+    // Post the runs. The stand-in takes its time over the twelfth: meanwhile
+    // the rows posted read 已上传, the twelfth 正在上传, the rest nothing yet.
+    ListItems items(process.hProcess, list);
     Type(dialog, 1008, L"李昞赟");
     Type(dialog, 1011, L"run log&1");
     SendMessageW(GetDlgItem(dialog, 1010), BM_CLICK, 0, 0);
+    Check(WaitFor([&] { return items.Text(11, 7) == L"正在上传"; }),
+          "the post in flight reads 正在上传");
+    bool postedRead = true;
+    for (int row = 0; row < 11; ++row) {
+        postedRead = postedRead && items.Text(row, 7) == L"已上传";
+    }
+    Check(postedRead, "mid-sync, the rows posted read 已上传");
+    Check(items.Text(12, 7).empty(), "mid-sync, the rows not posted yet read nothing");
     Check(WaitFor([&] { return status().find(L"同步到Strivo") == 0; }), "the sync ends");
     Check(status() == L"同步到Strivo成功！本次上传24条，之前已上传0条",
           "the sync posted all 24 runs");
     Check(!Enabled(dialog, 1010), "sync stays off after a sync");
 
     // The state column, settled through the list's menu: two rows marked as
-    // posted, then one released for the next sync.
+    // posted, then one released for the next sync once the runner agrees.
     const HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
     Check(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0) == 8, "the list has its state column");
-    {
-        ListItems items(process.hProcess, list);
-        items.Select({0, 1});
-        ChooseFromListMenu(list, 1);
-        Check(WaitFor([&] { return items.Text(1, 7) == L"已上传"; }, 10), "marked rows say 已上传");
-        items.Select({1});
-        ChooseFromListMenu(list, 2);
-        Check(WaitFor([&] { return items.Text(1, 7).empty(); }, 10), "a released row says nothing");
-        Check(items.Text(0, 7) == L"已上传", "the other row stays 已上传");
-    }
+    items.Select({0, 1});
+    ChooseFromListMenu(list, 1);
+    Check(WaitFor([&] { return items.Text(1, 7) == L"已上传"; }, 10), "marked rows say 已上传");
+    Check(status() == L"已将2条标记为已上传", "the status line counts the rows marked");
+    items.Select({1});
+    ChooseFromListMenu(list, 2);
+    Check(Answer(dialog, IDNO).find(items.Text(1, 6)) != std::wstring::npos,
+          "re-posting a posted run asks first, naming it");
+    Check(items.Text(1, 7) == L"已上传" && status() == L"已取消重新上传",
+          "a no leaves it posted, and says so");
+    ChooseFromListMenu(list, 2);
+    Answer(dialog, IDYES);
+    Check(WaitFor([&] { return items.Text(1, 7).empty(); }, 10), "a released row says nothing");
+    Check(items.Text(0, 7) == L"已上传", "the other row stays 已上传");
+    Check(status() == L"1条将在下次同步时重新上传", "the status line counts the rows released");
 
     // Export through a save dialog, opened by `open`, into `path`.
     const auto saveAs = [&](const std::function<void()>& open, const std::wstring& path) {
@@ -317,12 +371,12 @@ int wmain(int argc, wchar_t** argv) {
     // The stored runs through the list's menu: the same rows, so the same
     // file; a sync posts the one released above; their totals; a TCX file.
     const std::wstring stem = csv.substr(0, csv.size() - 4);
-    ListItems items(process.hProcess, list);
     items.Select({0});
     ChooseFromListMenu(list, 3);
     Check(WaitFor([&] { return Text(GetDlgItem(dialog, 1012)).find(L"本机保存的跑步记录 24 条") == 0; },
                   10),
           "the summary says the table shows 24 stored runs");
+    Check(status() == L"已显示本机保存的跑步记录24条", "and so does the status line");
     Check(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == 24, "the table holds the 24 stored runs");
     saveAs(exportCsv, stem + L"-stored.csv");
     SendMessageW(GetDlgItem(dialog, 1010), BM_CLICK, 0, 0);
@@ -348,6 +402,8 @@ int wmain(int argc, wchar_t** argv) {
         shot(L"stats", stats);
         PostMessageW(stats, WM_CLOSE, 0, 0);
         Check(WaitFor([&] { return !IsWindow(stats); }, 10), "the statistics dialog closes");
+        Check(WaitFor([&] { return status() == L"已显示24条跑步记录的跑量统计"; }, 10),
+              "the status line says what it showed");
     }
     saveAs([&] { ChooseFromListMenu(list, 5); }, stem + L".tcx");
 
@@ -357,12 +413,23 @@ int wmain(int argc, wchar_t** argv) {
     Check(WaitFor([&] { return Enabled(dialog, 1010); }), "a new download brings sync back");
     items.Select({2});
     ChooseFromListMenu(list, 2);
+    Answer(dialog, IDYES);
     Check(WaitFor([&] { return items.Text(2, 7).empty(); }, 10), "the released row says nothing");
     SendMessageW(GetDlgItem(dialog, 1010), BM_CLICK, 0, 0);
     Check(WaitFor([&] { return status().find(L"同步到Strivo失败") == 0; }), "the last sync fails");
     Check(status().find(L"…") != std::wstring::npos && status().ends_with(L"（连接中断）"),
           "the status line gives way in its middle, and its reason stays whole");
     shot(L"window", dialog);
+
+    // The first right-click on the row held back selects it alone, and its
+    // menu marks it as posted.
+    Check(items.Text(2, 7) == L"结果未知", "the dropped post's row reads 结果未知");
+    items.Select({0});
+    ChooseFromListMenu(list, 1, items.PointIn(2));
+    Check(WaitFor([&] { return items.Text(2, 7) == L"已上传"; }, 10),
+          "the first right-click on a held row offers to mark it");
+    Check(items.Selected(2) && !items.Selected(0), "the right-click selected the row alone");
+    Check(status() == L"已将1条标记为已上传", "the status line says so");
 
     return Finish(dialog, process, "window");
 }

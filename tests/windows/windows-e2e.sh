@@ -102,7 +102,7 @@ start_sim cut --fault /nikeplus/v1/services/app/run_list.jsp,close
 start_sim loop --fault /logging.php,redirect
 start_sim wronghost
 start_sim untrusted
-start_sim window --fault /runlogger.php,on=26,drop
+start_sim window --fault /runlogger.php,on=26,drop --fault /runlogger.php,on=12,delay=3000
 for name in drip endless road drop ended-403 ended-302 ended-form interrupt status cut loop wronghost \
             window; do trust "$work/$name"; done
 

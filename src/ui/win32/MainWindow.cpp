@@ -22,13 +22,16 @@
 namespace strivo {
 namespace {
 
-// A message box's button says 确定, as the About box's does, whatever the
-// language of Windows: a hook names it as the box comes up.
+// A message box's buttons say 确定, or 是 and 否, as the About box's does,
+// whatever the language of Windows: a hook names them as the box comes up.
 HHOOK g_messageBoxHook = nullptr;
 
 LRESULT CALLBACK NameTheButton(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_ACTIVATE) {
-        SetDlgItemTextW(reinterpret_cast<HWND>(wParam), IDOK, L"确定");
+        const HWND box = reinterpret_cast<HWND>(wParam);
+        SetDlgItemTextW(box, IDOK, L"确定");
+        SetDlgItemTextW(box, IDYES, L"是(&Y)");
+        SetDlgItemTextW(box, IDNO, L"否(&N)");
         UnhookWindowsHookEx(g_messageBoxHook);
         g_messageBoxHook = nullptr;
         return 0;
@@ -126,6 +129,10 @@ public:
     std::optional<std::size_t> ShowListMenu(const std::vector<MenuItem>& items) override;
     void ShowMessage(const std::string& text) override {
         ChineseMessageBox(m_dialog, Wide(text), L"", MB_OK);
+    }
+    bool Confirm(const std::string& text) override {
+        return ChineseMessageBox(m_dialog, Wide(text), L"",
+                                 MB_YESNO | MB_DEFBUTTON2 | MB_ICONQUESTION) == IDYES;
     }
     void ShowAppMessage(const std::string& text) override {
         ChineseMessageBox(m_dialog, Wide(text), L"Strivo（Nike+）", MB_OK | MB_ICONEXCLAMATION);
@@ -392,9 +399,21 @@ void MainWindow::OnGetItemText(NMLVDISPINFOW& info) {
 
 void MainWindow::OnListMenu(LPARAM at) {
     m_menuAt = {GET_X_LPARAM(at), GET_Y_LPARAM(at)};
-    if (at == -1) {  // from the keyboard: at the list's corner
+    if (at == -1) {  // from the keyboard: at the list's corner, for the rows selected
         m_menuAt = {};
         ClientToScreen(m_list, &m_menuAt);
+    } else {
+        // The menu is the row's under the pointer: that row alone is
+        // selected, unless the selection holds it already.
+        LVHITTESTINFO hit{};
+        hit.pt = m_menuAt;
+        ScreenToClient(m_list, &hit.pt);
+        const int row = ListView_HitTest(m_list, &hit);
+        if (row >= 0 && ListView_GetItemState(m_list, row, LVIS_SELECTED) == 0) {
+            ListView_SetItemState(m_list, -1, 0, LVIS_SELECTED);
+            ListView_SetItemState(m_list, row, LVIS_SELECTED | LVIS_FOCUSED,
+                                  LVIS_SELECTED | LVIS_FOCUSED);
+        }
     }
     std::vector<std::size_t> selected;
     for (int item = ListView_GetNextItem(m_list, -1, LVNI_SELECTED); item >= 0;

@@ -47,10 +47,12 @@ MainDialog::MainDialog(wxWindow* parent, MainDialogOptions options)
     });
     // The right button, the menu key or Shift+F10, on rows or on none.
     m_list->Bind(wxEVT_CONTEXT_MENU, [this](wxContextMenuEvent& event) {
-        // From the keyboard: at the list's corner.
-        m_menuAt = event.GetPosition() == wxDefaultPosition
-                       ? wxPoint(0, 0)
-                       : m_list->ScreenToClient(event.GetPosition());
+        // From the keyboard: at the list's corner, for the rows selected.
+        m_menuAt = wxPoint(0, 0);
+        if (event.GetPosition() != wxDefaultPosition) {
+            m_menuAt = m_list->ScreenToClient(event.GetPosition());
+            m_list->SelectForMenu(event.GetPosition());
+        }
         m_controller.OnListMenu(m_list->SelectedRows());
     });
     FindWindow(IDC_SITE_USER)->Bind(wxEVT_KILL_FOCUS, [this](wxFocusEvent& event) {
@@ -165,6 +167,12 @@ void MainDialog::ShowMessage(const std::string& text) {
     wxMessageDialog box(this, ToWx(text), wxEmptyString, wxOK | wxICON_NONE);
     box.SetOKLabel(Utf8("确定"));  // as the About box: the window speaks Chinese
     box.ShowModal();
+}
+
+bool MainDialog::Confirm(const std::string& text) {
+    wxMessageDialog box(this, ToWx(text), wxEmptyString, wxYES_NO | wxNO_DEFAULT | wxICON_NONE);
+    box.SetYesNoLabels(Utf8("是"), Utf8("否"));
+    return box.ShowModal() == wxID_YES;
 }
 
 void MainDialog::ShowAppMessage(const std::string& text) {

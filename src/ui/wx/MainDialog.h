@@ -31,6 +31,7 @@ public:
     void PostStatesChanged() override { m_list->Refresh(); }
     std::optional<std::size_t> ShowListMenu(const std::vector<MenuItem>& items) override;
     void ShowMessage(const std::string& text) override;
+    bool Confirm(const std::string& text) override;
     void ShowAppMessage(const std::string& text) override;
     std::optional<ChosenFile> ChooseCsvFile() override;
     std::optional<ChosenFile> ChooseTcxFile() override;

@@ -2,6 +2,8 @@
 
 #include <wx/settings.h>
 
+#include <algorithm>
+
 #include "ui/wx/WxText.h"
 
 namespace strivo {
@@ -65,6 +67,29 @@ std::vector<std::size_t> RunListView::SelectedRows() const {
         rows.push_back(static_cast<std::size_t>(item));
     }
     return rows;
+}
+
+void RunListView::SelectForMenu(const wxPoint& screen) {
+    // The rows in sight, as GetItemRect places them in the list's coordinates
+    // (HitTest's are those of a child below the header).
+    const wxPoint at = ScreenToClient(screen);
+    long row = -1;
+    const long top = std::max(GetTopItem(), 0L);
+    const long end = std::min<long>(GetItemCount(), top + GetCountPerPage() + 1);
+    for (long item = top; item < end && row < 0; ++item) {
+        wxRect rect;
+        if (GetItemRect(item, rect) && rect.Contains(at)) {
+            row = item;
+        }
+    }
+    if (row < 0 || GetItemState(row, wxLIST_STATE_SELECTED) != 0) {
+        return;
+    }
+    for (const std::size_t selected : SelectedRows()) {
+        SetItemState(static_cast<long>(selected), 0, wxLIST_STATE_SELECTED);
+    }
+    SetItemState(row, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED,
+                 wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
 }
 
 wxString RunListView::OnGetItemText(long item, long column) const {

@@ -22,6 +22,9 @@ public:
     void RowsChanged(ListRows::Change change);
     // The selected rows, as indexes into the table.
     std::vector<std::size_t> SelectedRows() const;
+    // A right-click at `screen` asks for the menu of the row under it: that
+    // row alone is selected, unless the selection holds it already.
+    void SelectForMenu(const wxPoint& screen);
 
 protected:
     wxString OnGetItemText(long item, long column) const override;

@@ -101,6 +101,16 @@ StatsDialog::StatsDialog(wxWindow* parent, StatsChart& chart)
         panel->Refresh();
     });
 
+    // Escape closes it, as it does the Windows dialog; it has no Cancel button
+    // for wx to press.
+    Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
+        if (event.GetKeyCode() == WXK_ESCAPE) {
+            Close();
+        } else {
+            event.Skip();
+        }
+    });
+
     auto* sizer = new wxBoxSizer(wxVERTICAL);
     const int gap = FromDIP(8);
     sizer->Add(period, 0, wxALL, gap);
