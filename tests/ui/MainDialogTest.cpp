@@ -186,6 +186,16 @@ TEST_F(MainDialogTest, DemoDownloadSyncAndExport) {
     list->SetFocus();
     Pump(300ms, [] { return false; });
     EXPECT_EQ(list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_FOCUSED), 0);
+    // The pointer resting on the first row shows when that run started.
+    wxWindow* rowsWindow = list->GetChildren().back();
+    for (wxWindow* child : list->GetChildren()) {
+        rowsWindow = child->GetPosition().y > 0 ? child : rowsWindow;
+    }
+    wxMouseEvent motion(wxEVT_MOTION);
+    motion.SetPosition(wxPoint(20, 5));
+    rowsWindow->GetEventHandler()->ProcessEvent(motion);
+    EXPECT_TRUE(rowsWindow->GetToolTipText().StartsWith(Utf8("开始时间：")))
+        << rowsWindow->GetToolTipText();
     SaveScreenshot("window-signed-in");
 
     // The list's menu, as Shift+F10 asks for it, on no row while nothing runs.
@@ -201,10 +211,10 @@ TEST_F(MainDialogTest, DemoDownloadSyncAndExport) {
         Pump(50ms, [] { return false; });
     };
     openMenu({}, std::nullopt);
-    EXPECT_EQ(m_dialog->menu, (std::vector<wxString>{Utf8("已在网站上看到，标记为已上传 (off)"),
-                                                     Utf8("重新上传 (off)"),
-                                                     Utf8("显示本机保存的跑步记录"),
-                                                     Utf8("跑量统计…"), Utf8("导出TCX…")}));
+    EXPECT_EQ(m_dialog->menu,
+              (std::vector<wxString>{Utf8("已在网站上看到，标记为已上传 (off)"),
+                                     Utf8("重新上传 (off)"), Utf8("显示本机保存的跑步记录"),
+                                     Utf8("跑量统计…"), Utf8("导出TCX…")}));
 
     // The twelfth post takes its time: the rows posted before it read 已上传
     // meanwhile, it reads 正在上传, and the rows after it nothing yet.
@@ -256,7 +266,9 @@ TEST_F(MainDialogTest, DemoDownloadSyncAndExport) {
     list->DeleteAllItems();
     openMenu({}, 2);
     EXPECT_TRUE(Pump(5s, [&] { return list->GetItemCount() == 24; }));
-    EXPECT_TRUE(Control<wxStaticText>(IDC_SUMMARY)->GetLabel().StartsWith(Utf8("本机保存的跑步记录 24 条")));
+    EXPECT_TRUE(Control<wxStaticText>(IDC_SUMMARY)
+                    ->GetLabel()
+                    .StartsWith(Utf8("本机保存的跑步记录 24 条")));
     Press(IDC_EXPORT);
     EXPECT_EQ(test::ReadFile(folder / "runs.csv"), csv);
     Press(IDC_SYNC);
