@@ -44,8 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (input.empty()) {
         return 0;
     }
-    const std::size_t count = std::min<std::size_t>(static_cast<unsigned char>(input[0]) % 8,
-                                                    input.size() - 1);
+    const std::size_t count =
+        std::min<std::size_t>(static_cast<unsigned char>(input[0]) % 8, input.size() - 1);
     const std::string_view sizes = input.substr(1, count);
     const std::string_view body = input.substr(1 + count);
 

@@ -175,10 +175,8 @@ void HttpEndpoint::Serve(const httplib::Request& req, httplib::Response& res) {
     request.body = req.body;
     request.remotePort = req.remote_port;
 
-    Answer answer =
-        m_routes.Respond(std::move(request), [this](std::chrono::milliseconds delay) {
-            WaitUnlessStopping(delay);
-        });
+    Answer answer = m_routes.Respond(
+        std::move(request), [this](std::chrono::milliseconds delay) { WaitUnlessStopping(delay); });
     Reply& reply = answer.reply;
     const Fault& faults = answer.faults;
     if (faults.drop) {

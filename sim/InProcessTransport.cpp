@@ -10,8 +10,8 @@
 
 #include "Routes.h"
 #include "StandIns.h"
-#include "text/TextHelpers.h"
 #include "net/BodyLineReader.h"
+#include "text/TextHelpers.h"
 
 namespace strivo::sim {
 namespace {
@@ -63,8 +63,9 @@ struct CookieJar {
 };
 
 bool LessNoCase(const std::string& a, const std::string& b) {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                        [](char x, char y) { return LowerAscii(x) < LowerAscii(y); });
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return LowerAscii(x) < LowerAscii(y);
+    });
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
@@ -102,12 +103,13 @@ public:
                 outcome.error = TransferError::ConnectionRefused;
                 return outcome;
             }
-            const Answer answer = routes->Respond(Request(*target, request, form), [&stop](auto delay) {
-                std::mutex mutex;
-                std::condition_variable_any wake;
-                std::unique_lock lock(mutex);
-                wake.wait_for(lock, stop, delay, [] { return false; });
-            });
+            const Answer answer =
+                routes->Respond(Request(*target, request, form), [&stop](auto delay) {
+                    std::mutex mutex;
+                    std::condition_variable_any wake;
+                    std::unique_lock lock(mutex);
+                    wake.wait_for(lock, stop, delay, [] { return false; });
+                });
             outcome.requestSent = form != nullptr;
             if (answer.faults.drop || answer.faults.closeMidBody) {
                 outcome.error = TransferError::ConnectionLost;

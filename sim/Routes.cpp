@@ -79,8 +79,9 @@ Answer Routes::Respond(LoggedRequest request,
     } else if (faults.status != 0 || faults.redirectLoop) {
         reply = StatusReply(faults.status != 0 ? faults.status : 302);
         if (faults.status == 0) {
-            reply.headers.emplace_back(
-                "Location", request.query.empty() ? request.path : request.path + "?" + request.query);
+            reply.headers.emplace_back("Location", request.query.empty()
+                                                       ? request.path
+                                                       : request.path + "?" + request.query);
         }
     } else if (faults.signInPage) {
         // The page a browser would be shown, from the site's own handler.

@@ -212,10 +212,11 @@ RunService::RunService(ServiceAccount account, RunServiceOptions options)
                              [&impl](const LoggedRequest& r) { return impl.RunList(r); });
     for (Routes* routes : {&impl.secureRoutes, &impl.plainRoutes}) {
         routes->Handle("GET", kUserDataPath,
-                         [&impl](const LoggedRequest& r) { return impl.UserData(r); });
+                       [&impl](const LoggedRequest& r) { return impl.UserData(r); });
     }
     if (impl.options.inspection) {
-        impl.plainRoutes.Inspect("/__sim/requests", [&impl] { return RequestsJson(impl.log.Snapshot()); });
+        impl.plainRoutes.Inspect("/__sim/requests",
+                                 [&impl] { return RequestsJson(impl.log.Snapshot()); });
         impl.plainRoutes.Inspect("/__sim/sessions", [&impl] { return impl.SessionsJson(); });
         impl.plainRoutes.Inspect("/__sim/account", [&impl] { return impl.AccountJson(); });
     }
@@ -253,7 +254,7 @@ const std::string& RunService::certificatePem() const {
 }
 
 const Routes* RunService::RoutesAt(int port) const {
-    return port == httpsPort() ? &m_impl->secureRoutes
+    return port == httpsPort()  ? &m_impl->secureRoutes
            : port == httpPort() ? &m_impl->plainRoutes
                                 : nullptr;
 }

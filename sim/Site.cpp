@@ -316,12 +316,13 @@ Site::Site(SiteAccount account, SiteOptions options)
     impl.routes.Handle("GET", "/logging.php", logging);
     impl.routes.Handle("POST", "/logging.php", logging);
     impl.routes.Handle("GET", "/runlogger.php",
-                     [&impl](const LoggedRequest&) { return impl.RunLog(); });
+                       [&impl](const LoggedRequest&) { return impl.RunLog(); });
     impl.routes.Handle("POST", "/runlogger.php",
-                     [&impl](const LoggedRequest& r) { return impl.AddRun(r); });
+                       [&impl](const LoggedRequest& r) { return impl.AddRun(r); });
     if (impl.options.inspection) {
         impl.routes.Inspect("/__sim/entries", [&impl] { return impl.EntriesJson(); });
-        impl.routes.Inspect("/__sim/requests", [&impl] { return RequestsJson(impl.log.Snapshot()); });
+        impl.routes.Inspect("/__sim/requests",
+                            [&impl] { return RequestsJson(impl.log.Snapshot()); });
         impl.routes.Inspect("/__sim/sessions", [&impl] { return impl.SessionsJson(); });
     }
 }

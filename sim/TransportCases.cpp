@@ -164,12 +164,10 @@ void AddRoutes(httplib::Server& server, int plainPort) {
     Route(server, R"(/(chunked|trickle)/(\d+))", [](const Request& req, Response& res) {
         const bool trickle = req.matches[1] == "trickle";
         const std::size_t size = std::stoul(req.matches[2]);
-        res.set_chunked_content_provider("text/plain",
-                                         [=](std::size_t at, httplib::DataSink& out) {
-                                             std::this_thread::sleep_for(trickle ? 50ms : 0ms);
-                                             return at < size ? out.write("x", 1)
-                                                              : (out.done(), true);
-                                         });
+        res.set_chunked_content_provider("text/plain", [=](std::size_t at, httplib::DataSink& out) {
+            std::this_thread::sleep_for(trickle ? 50ms : 0ms);
+            return at < size ? out.write("x", 1) : (out.done(), true);
+        });
     });
     Route(server, R"(/connection/(\w+))", [](const Request& req, Response& res) {
         g_tally.Connection(req.matches[1], req.remote_port);
@@ -183,8 +181,7 @@ void AddRoutes(httplib::Server& server, int plainPort) {
         res.set_content("counted", "text/plain");
     });
     Route(server, "/counted", [](const Request& req, Response& res) {
-        res.set_content(std::to_string(g_tally.Counted(req.get_param_value("path"))),
-                        "text/plain");
+        res.set_content(std::to_string(g_tally.Counted(req.get_param_value("path"))), "text/plain");
     });
     Route(server, R"(/temporary/(\w+))", [](const Request& req, Response& res) {
         res.set_redirect("/count/" + req.matches[1].str(), 307);
@@ -219,7 +216,8 @@ void ServeTransportCases(const std::string& caFile, std::ostream& out) {
     out << "http_port=" << plainPort << "\n"
         << "tls_port=" << Bind(tls) << "\n"
         << "untrusted_port=" << Bind(other) << "\n";
-    for (httplib::Server* server : {&plain, static_cast<httplib::Server*>(&tls), static_cast<httplib::Server*>(&other)}) {
+    for (httplib::Server* server :
+         {&plain, static_cast<httplib::Server*>(&tls), static_cast<httplib::Server*>(&other)}) {
         AddRoutes(*server, plainPort);
         std::thread([server] { server->listen_after_bind(); }).detach();
     }
@@ -230,7 +228,8 @@ void ServeTransportCases(const std::string& caFile, std::ostream& out) {
     // Nothing listens there: bound, then closed.
     int closedPort = 0;
     close(Listen(closedPort));
-    out << "silent_port=" << silentPort << "\n" << "closed_port=" << closedPort << "\n";
+    out << "silent_port=" << silentPort << "\n"
+        << "closed_port=" << closedPort << "\n";
 
     // Answers with the request's head as its body, and closes, saying so.
     out << "echo_port=" << ServeRaw([](int connection) {

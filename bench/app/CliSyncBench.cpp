@@ -20,11 +20,11 @@
 
 #include "../support/CurlSyncPipeline.h"
 #include "../support/StandInProcess.h"
+#include "jobs/Download.h"
+#include "jobs/Sync.h"
 #include "model/RunTable.h"
 #include "runservice/RunList.h"
-#include "jobs/Download.h"
 #include "site/RunLogForm.h"
-#include "jobs/Sync.h"
 #include "store/RunStore.h"
 #include "text/TextHelpers.h"
 
@@ -91,11 +91,12 @@ int main() {
         std::filesystem::copy_file(standIns.settingsFile(), countFolder / "config.ini");
         const Commits commits = CountCommits(countFolder / "config.ini");
         const std::uint64_t most = static_cast<std::uint64_t>(commits.posted) + 3;
-        std::printf("store commits of a sync of %d runs into a new store: download %llu; "
-                    "posting %llu for %d posts (at most %llu: %s)\n",
-                    kRuns, static_cast<unsigned long long>(commits.download),
-                    static_cast<unsigned long long>(commits.sync), commits.posted,
-                    static_cast<unsigned long long>(most), commits.sync <= most ? "ok" : "MORE");
+        std::printf(
+            "store commits of a sync of %d runs into a new store: download %llu; "
+            "posting %llu for %d posts (at most %llu: %s)\n",
+            kRuns, static_cast<unsigned long long>(commits.download),
+            static_cast<unsigned long long>(commits.sync), commits.posted,
+            static_cast<unsigned long long>(most), commits.sync <= most ? "ok" : "MORE");
     }
 
     std::vector<double> strivoSeconds, curlSeconds;

@@ -10,10 +10,10 @@
 #include <string>
 
 #include "../support/Shell.h"
+#include "jobs/Sync.h"
 #include "model/RunTable.h"
 #include "sim/Site.h"
 #include "site/RunLogForm.h"
-#include "jobs/Sync.h"
 #include "text/CodePage.h"
 #include "text/TextHelpers.h"
 

@@ -16,8 +16,8 @@
 
 #include "app/Cli.h"
 #include "app/Process.h"
-#include "text/Catalog.h"
 #include "settings/Settings.h"
+#include "text/Catalog.h"
 
 namespace {
 
@@ -60,7 +60,7 @@ std::optional<std::string> ReadPasswordFromTerminal(std::string_view prompt) {
     const bool haveTerminal = ::tcgetattr(STDIN_FILENO, &g_savedTerminal) == 0;
     constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP};
     constexpr int kCount = std::size(kSignals);
-    struct sigaction before[kCount]{};
+    struct sigaction before[kCount] {};
     if (haveTerminal) {
         for (int i = 0; i < kCount; ++i) {
             struct sigaction restore {};
@@ -204,14 +204,13 @@ int main(int argc, char** argv) {
     SignalInterrupts interrupts;
     env.interrupts = &interrupts;
     const int status = strivo::RunCli(std::vector<std::string>(argv + 1, argv + argc), env);
-    const int reported =
-        strivo::ReportOutputFailure(status, env, [] {
-            // The stream keeps no errno of its failed write; a pipe whose
-            // reader has gone is the usual cause, and poll tells it.
-            pollfd out{STDOUT_FILENO, 0, 0};
-            const bool readerGone = ::poll(&out, 1, 0) == 1 && (out.revents & POLLERR) != 0;
-            return std::strerror(readerGone ? EPIPE : errno);
-        });
+    const int reported = strivo::ReportOutputFailure(status, env, [] {
+        // The stream keeps no errno of its failed write; a pipe whose
+        // reader has gone is the usual cause, and poll tells it.
+        pollfd out{STDOUT_FILENO, 0, 0};
+        const bool readerGone = ::poll(&out, 1, 0) == 1 && (out.revents & POLLERR) != 0;
+        return std::strerror(readerGone ? EPIPE : errno);
+    });
     // The sync stopped for a signal and kept its outcome: the process ends
     // by that signal, so that the shell and a supervisor see why.
     if (const int signal = SignalInterrupts::caught(); signal != 0) {

@@ -16,8 +16,8 @@
 
 #include "app/Cli.h"
 #include "app/Process.h"
-#include "text/Catalog.h"
 #include "settings/Settings.h"
+#include "text/Catalog.h"
 #include "text/WideText.h"
 
 namespace {

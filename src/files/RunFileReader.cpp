@@ -7,8 +7,8 @@
 #include "files/FileSource.h"
 #include "files/GpxReader.h"
 #include "files/GzipSource.h"
-#include "io/PathText.h"
 #include "files/TcxReader.h"
+#include "io/PathText.h"
 
 namespace strivo {
 namespace {

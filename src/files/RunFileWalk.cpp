@@ -4,9 +4,9 @@
 #include <set>
 #include <system_error>
 
-#include "io/PathText.h"
 #include "files/RunFileRecogniser.h"
 #include "io/FileIdentity.h"
+#include "io/PathText.h"
 
 namespace strivo {
 namespace {

@@ -29,13 +29,13 @@ std::optional<int> DescriptorNamed(const std::filesystem::path& path);
 // An existing file keeps its permission bits; a new file gets `newFileMode`
 // less the umask.
 Outcome WriteFileAtomically(const std::filesystem::path& path, std::string_view content,
-                               std::filesystem::perms newFileMode);
+                            std::filesystem::perms newFileMode);
 
 // Creates `path` with `content` only if nothing exists there yet; the file
 // appears complete or not at all. Fails, touching nothing, when the path exists
 // in any form (even as a file that cannot be read).
 Outcome CreateNewFile(const std::filesystem::path& path, std::string_view content,
-                         std::filesystem::perms mode);
+                      std::filesystem::perms mode);
 
 // A file that only grows, one line at a time. Each Append reaches the disk
 // before it returns, so a crash, a kill or a power cut keeps every line

@@ -206,8 +206,8 @@ std::optional<int> DescriptorNamed(const std::filesystem::path& path) {
             std::vector<std::string> rest(++part, at.end());
             if (rest.size() >= 3 && rest[rest.size() - 2] == "fd") {
                 const std::string& owner = rest.front();
-                const bool ours =
-                    owner == "self" || owner == "thread-self" || owner == std::to_string(::getpid());
+                const bool ours = owner == "self" || owner == "thread-self" ||
+                                  owner == std::to_string(::getpid());
                 char* end = nullptr;
                 const long number = std::strtol(rest.back().c_str(), &end, 10);
                 return ours && *end == '\0' && number >= 0 ? static_cast<int>(number) : -1;
@@ -227,7 +227,7 @@ std::optional<int> DescriptorNamed(const std::filesystem::path& path) {
 }
 
 Outcome WriteFileAtomically(const std::filesystem::path& path, std::string_view content,
-                               std::filesystem::perms newFileMode) {
+                            std::filesystem::perms newFileMode) {
     // A link (a dotfile kept elsewhere, say) is followed: the file it names
     // is replaced, and the link stays.
     const std::optional<std::filesystem::path> target = FollowLinks(path);
@@ -258,7 +258,7 @@ Outcome WriteFileAtomically(const std::filesystem::path& path, std::string_view 
 }
 
 Outcome CreateNewFile(const std::filesystem::path& path, std::string_view content,
-                         std::filesystem::perms mode) {
+                      std::filesystem::perms mode) {
     struct stat existing {};
     if (::lstat(path.c_str(), &existing) == 0) {
         return Problem(ProblemCode::FileExists, {PathText(path)});
@@ -350,7 +350,7 @@ void FileLock::Unlock() {
 }
 
 Outcome FileLock::Lock(const std::filesystem::path& path, std::filesystem::perms mode,
-                          bool create) {
+                       bool create) {
     // O_NONBLOCK: opening a FIFO would otherwise wait for a writer.
     FileDescriptor fd(::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | (create ? O_CREAT : 0),
                              static_cast<mode_t>(mode)));

@@ -31,8 +31,7 @@ Problem Fail(ProblemCode code, const std::filesystem::path& path, DWORD error) {
     } else if (error == ERROR_TOO_MANY_OPEN_FILES) {
         code = ProblemCode::FileNoDescriptor;
     }
-    return Problem(code, {PathText(path)},
-                   std::system_category().message(static_cast<int>(error)));
+    return Problem(code, {PathText(path)}, std::system_category().message(static_cast<int>(error)));
 }
 
 // What a handle that is no regular file names.
@@ -220,7 +219,7 @@ std::optional<int> DescriptorNamed(const std::filesystem::path& /*path*/) {
 }
 
 Outcome WriteFileAtomically(const std::filesystem::path& path, std::string_view content,
-                               std::filesystem::perms newFileMode) {
+                            std::filesystem::perms newFileMode) {
     // A link is followed: the file it names is replaced, and the link stays.
     const std::optional<std::filesystem::path> target = FollowLinks(path);
     if (!target) {
@@ -254,7 +253,7 @@ Outcome WriteFileAtomically(const std::filesystem::path& path, std::string_view 
 }
 
 Outcome CreateNewFile(const std::filesystem::path& path, std::string_view content,
-                         std::filesystem::perms mode) {
+                      std::filesystem::perms mode) {
     // A link counts as existing, even one that leads nowhere.
     if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES ||
         (GetLastError() != ERROR_FILE_NOT_FOUND && GetLastError() != ERROR_PATH_NOT_FOUND)) {
@@ -345,7 +344,7 @@ void FileLock::Unlock() {
 }
 
 Outcome FileLock::Lock(const std::filesystem::path& path, std::filesystem::perms mode,
-                          bool create) {
+                       bool create) {
     Handle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
                             create ? OPEN_ALWAYS : OPEN_EXISTING, AttributesFor(mode), nullptr));
     if (!file.valid()) {

@@ -12,10 +12,10 @@ namespace {
 // failure: the table has the runs.
 std::optional<Problem> Keep(const Workspace& where, const RawRunTexts& raw) {
     Result<std::unique_ptr<RunStore>> store = OpenStore(where);
-    Outcome kept = store ? (*store)->StoreRuns(ServiceKeyOf(where.settings),
-                                               where.settings.serviceUser, raw.Runs(),
-                                               std::chrono::system_clock::now())
-                         : Outcome(store.problem());
+    Outcome kept =
+        store ? (*store)->StoreRuns(ServiceKeyOf(where.settings), where.settings.serviceUser,
+                                    raw.Runs(), std::chrono::system_clock::now())
+              : Outcome(store.problem());
     if (!kept) {
         return Problem(ProblemCode::RunsNotKept).Because(kept.problem());
     }

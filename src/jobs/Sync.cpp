@@ -29,7 +29,9 @@ StoreTime Now() {
 class Cutter {
 public:
     Cutter(std::stop_token job, std::chrono::milliseconds grace, std::stop_source cut)
-        : m_job(std::move(job)), m_grace(grace), m_cut(std::move(cut)),
+        : m_job(std::move(job)),
+          m_grace(grace),
+          m_cut(std::move(cut)),
           m_thread([this] { Watch(); }) {}
     ~Cutter() {
         {
@@ -129,7 +131,8 @@ SyncTally SyncRun::Run(const RunRows& rows) {
         return FailBeforePosting(prepared.problem());
     }
     if (Outcome signedIn = m_client.SignIn(); !signedIn) {
-        m_sink.Post({.step = Step::SiteSignedIn, .problem = signedIn.problem(),
+        m_sink.Post({.step = Step::SiteSignedIn,
+                     .problem = signedIn.problem(),
                      .warnings = m_tally.warnings});
         m_tally.problem = Problem(ProblemCode::SiteSignInFailed).Because(signedIn.problem());
         m_tally.stopped = m_stop.stop_requested();
@@ -219,8 +222,11 @@ void SyncRun::PostRuns() {
     // Kept: the outcome of the post before is in the store now.
     const auto kept = [&] {
         if (previous) {
-            m_sink.Post({.step = Step::Posted, .runId = previous->runId,
-                         .result = previous->result, .total = total, .processed = processed});
+            m_sink.Post({.step = Step::Posted,
+                         .runId = previous->runId,
+                         .result = previous->result,
+                         .total = total,
+                         .processed = processed});
         }
     };
     const auto keepFailed = [&](const Outcome& commit) {
@@ -247,14 +253,17 @@ void SyncRun::PostRuns() {
         }
         kept();
         previous.reset();
-        m_sink.Post({.step = Step::Posting, .runId = std::string(runId), .total = total,
+        m_sink.Post({.step = Step::Posting,
+                     .runId = std::string(runId),
+                     .total = total,
                      .processed = next});
         PostVerdict verdict = m_client.Post(*planned.row);
         if (verdict.problem) {
             m_failure = verdict.problem;
         }
-        previous = PostOutcome{std::string(runId), verdict.result,
-                               verdict.problem ? ProblemKey(*verdict.problem) : std::string(), Now()};
+        previous =
+            PostOutcome{std::string(runId), verdict.result,
+                        verdict.problem ? ProblemKey(*verdict.problem) : std::string(), Now()};
         processed = next + 1;
         switch (verdict.result) {
             case PostResult::Confirmed:
@@ -280,15 +289,15 @@ void SyncRun::PostRuns() {
         kept();
     }
     for (; next < total; ++next) {
-        m_tally.untriedIds.emplace_back((*m_toPost[static_cast<std::size_t>(next)]->row)[kColumnRunId]);
+        m_tally.untriedIds.emplace_back(
+            (*m_toPost[static_cast<std::size_t>(next)]->row)[kColumnRunId]);
     }
 }
 
 void SyncRun::Finish() {
     m_tally.stopped = m_stop.stop_requested();
-    m_tally.notPosted =
-        static_cast<int>(m_tally.failedIds.size() + m_tally.unconfirmedIds.size() +
-                         m_tally.untriedIds.size() + m_tally.unrecordedIds.size());
+    m_tally.notPosted = static_cast<int>(m_tally.failedIds.size() + m_tally.unconfirmedIds.size() +
+                                         m_tally.untriedIds.size() + m_tally.unrecordedIds.size());
     if (m_tally.notPosted != 0 || m_failure) {
         m_tally.problem = m_failure ? *m_failure : Problem();
     }

@@ -22,10 +22,11 @@ std::vector<PlannedRun> PlanSync(const RunRows& rows,
             const PostRecord& record = post->second;
             // A `sending` row is a sync that died mid-post: unknown too.
             const bool confirmed = record.state == PostState::Confirmed;
-            const bool held = record.state == PostState::Unknown || record.state == PostState::Sending;
+            const bool held =
+                record.state == PostState::Unknown || record.state == PostState::Sending;
             if (confirmed || held) {
                 planned.since = record.outcomeAt ? record.outcomeAt : record.intentAt;
-                planned.action = postAll ? RunAction::Post
+                planned.action = postAll     ? RunAction::Post
                                  : confirmed ? RunAction::AlreadyPosted
                                              : RunAction::Held;
                 planned.wasConfirmed = postAll && confirmed;

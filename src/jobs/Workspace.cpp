@@ -41,8 +41,8 @@ Workspace ForSettingsFile(const std::filesystem::path& settingsPath, Settings se
 
 Result<Workspace> InMemory(Settings settings, WebSessionConfig session) {
     static std::atomic<unsigned> next{0};
-    Workspace where{std::move(settings), std::move(session), {},
-                    "strivo-demo-" + std::to_string(++next), {}};
+    Workspace where{
+        std::move(settings), std::move(session), {}, "strivo-demo-" + std::to_string(++next), {}};
     // The store in memory lives while a connection to it is open.
     Result<std::unique_ptr<RunStore>> anchor = OpenStore(where);
     if (!anchor) {

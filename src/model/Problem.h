@@ -19,11 +19,11 @@ enum class ProblemCode {
     // `detail` the transport's own words, if it has any.
     NetCancelled,
     NetTimedOut,
-    NetStalled,          // {1} seconds nothing moved
-    NetDeadline,         // {1} seconds allowed in all
-    NetTooSlow,          // {1} bytes, {2} seconds
+    NetStalled,   // {1} seconds nothing moved
+    NetDeadline,  // {1} seconds allowed in all
+    NetTooSlow,   // {1} bytes, {2} seconds
     NetTooLarge,
-    NetStatus,           // {1} the status
+    NetStatus,  // {1} the status
     NetRefused,
     NetCannotConnect,
     NetUnknownHost,
@@ -58,14 +58,14 @@ enum class ProblemCode {
     SyncStopped,
     SyncEndedBeforeAnswer,
     SettledByRunner,
-    RunsNotKept,             // cause: why the store did not keep them
+    RunsNotKept,  // cause: why the store did not keep them
 
     // --- The run store (store/): {0} the path of strivo.db (or its lock, or
     // the older record), empty for the store in memory; `detail` SQLite's words.
-    StoreNotRegular,     // {1} what it is (FileKind key)
+    StoreNotRegular,  // {1} what it is (FileKind key)
     StoreForeign,
     StoreOtherProgram,
-    StoreNewer,          // {1} its schema, {2} the one this program knows
+    StoreNewer,  // {1} its schema, {2} the one this program knows
     StoreInUse,
     StoreCannotLock,
     StoreCannotOpen,
@@ -73,12 +73,12 @@ enum class ProblemCode {
     StoreCannotWrite,
     StoreDiskFull,
     StoreDamaged,
-    StoreCannotCopy,     // the copy made before a migration
+    StoreCannotCopy,        // the copy made before a migration
     OlderRecordNotRegular,  // {1} what it is (FileKind key)
     OlderRecordBadLines,    // {1} how many lines
 
     // --- Files (io/): {0} the path; `detail` the system's words (strerror).
-    FileNotRegular,      // {1} what it is (FileKind key)
+    FileNotRegular,  // {1} what it is (FileKind key)
     FileCannotFollow,
     FileCannotCreate,
     FileCannotCreateTemporary,
@@ -113,17 +113,17 @@ enum class ProblemCode {
     // --- Files read for import (files/).
     // FIT: `detail` empty. A file of several FIT files chained one after
     // another is read whole; each problem stops the whole file.
-    FitNotFit,             // no FIT header at the start
-    FitTrailingBytes,      // {0} the byte offset after a FIT file where no other begins
-    FitProtocolNewer,      // {0} the protocol version, "major.minor"
-    FitHeaderCrc,          // the header's CRC does not match it
-    FitFileCrc,            // the CRC at the end does not match the file
-    FitTruncated,          // {0} the bytes there are, where the header needs more
-    FitPastDataSize,       // {0} the byte offset of a message, {1} the data size the header gives
-    FitUndefinedLocalType, // {0} the local message type, {1} the byte offset of the message
-    FitBadDefinition,      // {0} the byte offset of the definition (an unknown byte order)
-    FitSessionIncomplete,  // {0} the session's number in the file, from 1, {1} the field
-                           // missing (RunField key: kFieldStart, kFieldDuration, kFieldDistance)
+    FitNotFit,              // no FIT header at the start
+    FitTrailingBytes,       // {0} the byte offset after a FIT file where no other begins
+    FitProtocolNewer,       // {0} the protocol version, "major.minor"
+    FitHeaderCrc,           // the header's CRC does not match it
+    FitFileCrc,             // the CRC at the end does not match the file
+    FitTruncated,           // {0} the bytes there are, where the header needs more
+    FitPastDataSize,        // {0} the byte offset of a message, {1} the data size the header gives
+    FitUndefinedLocalType,  // {0} the local message type, {1} the byte offset of the message
+    FitBadDefinition,       // {0} the byte offset of the definition (an unknown byte order)
+    FitSessionIncomplete,   // {0} the session's number in the file, from 1, {1} the field
+                            // missing (RunField key: kFieldStart, kFieldDuration, kFieldDistance)
     // A reader's problem says what in the
     // file was wrong and stands as the cause of ImportFileFailed, which names
     // the file. Walking folders reports FileMissing, FileCannotFollow,
@@ -154,11 +154,11 @@ enum class ProblemCode {
     RandomUnavailable,
     // A desktop notice not shown (notify/); `detail` the bus library's words,
     // or the D-Bus error's name and message.
-    NoticeNoSessionBus,   // no session bus to reach
-    NoticeNoService,      // the session bus has no notification service
-    NoticeNoAnswer,       // {0} seconds waited for the notification service
-    NoticeRefused,        // the bus or the notification service answered with an error
-    NoticeUnsupported,    // this system's build shows no desktop notices
+    NoticeNoSessionBus,         // no session bus to reach
+    NoticeNoService,            // the session bus has no notification service
+    NoticeNoAnswer,             // {0} seconds waited for the notification service
+    NoticeRefused,              // the bus or the notification service answered with an error
+    NoticeUnsupported,          // this system's build shows no desktop notices
     ScheduleBadTime,            // {0} the time as given (HH:MM wanted, 00:00 to 23:59)
     ScheduleUnusablePath,       // {0} the path: not absolute, or holding a character the
                                 // scheduler cannot carry (a control character; % on Windows)

@@ -11,7 +11,7 @@ namespace {
 // How a code's words are put together.
 enum Shape : unsigned {
     kPlain = 0,
-    kHost = 1u << 0,          // "{host}: " before the words, when the URL named one
+    kHost = 1u << 0,            // "{host}: " before the words, when the URL named one
     kDetailBrackets = 1u << 1,  // the lower library's words after, in brackets
     kDetailColon = 1u << 2,     // the lower library's words after a colon
     kCauseFirst = 1u << 3,      // {0} is the cause's words; the values follow from {1}
@@ -79,8 +79,7 @@ constexpr Entry kEntries[] = {
      kCauseFirst},
     {ProblemCode::SyncFailed, "sync-failed", N_("the sync failed: {0}"), kCauseFirst},
     {ProblemCode::SignInRefused, "sign-in-refused", N_("user name or password refused"), kPlain},
-    {ProblemCode::NoRunList, "no-run-list", N_("the run service did not send a run list"),
-     kPlain},
+    {ProblemCode::NoRunList, "no-run-list", N_("the run service did not send a run list"), kPlain},
     {ProblemCode::SessionEndedSignInPage, "session-ended-sign-in-page",
      N_("the site signed the session out: it answered the post of run {0} with its sign-in "
         "form; it and the runs after it are posted next time"),
@@ -109,8 +108,8 @@ constexpr Entry kEntries[] = {
 
     {ProblemCode::StoreNotRegular, "store-not-regular",
      N_("{0} is {1}, not a regular file; left as it is"), kStore | kKindAt1},
-    {ProblemCode::StoreForeign, "store-foreign", N_("{0} is not a database of Strivo's; left as it is"),
-     kStore},
+    {ProblemCode::StoreForeign, "store-foreign",
+     N_("{0} is not a database of Strivo's; left as it is"), kStore},
     {ProblemCode::StoreOtherProgram, "store-other-program",
      N_("{0} is a database of another program; left as it is"), kStore},
     {ProblemCode::StoreNewer, "store-newer",
@@ -141,9 +140,12 @@ constexpr Entry kEntries[] = {
     {ProblemCode::FileCannotSetPermissions, "file-cannot-set-permissions",
      N_("cannot write {0}: cannot set permissions"), kFile},
     {ProblemCode::FileCannotWrite, "file-cannot-write", N_("cannot write {0}"), kFile},
-    {ProblemCode::FileCannotFlush, "file-cannot-flush", N_("cannot write {0}: cannot flush to disk"), kFile},
-    {ProblemCode::FileCannotClose, "file-cannot-close", N_("cannot write {0}: cannot close"), kFile},
-    {ProblemCode::FileCannotReplace, "file-cannot-replace", N_("cannot write {0}: cannot replace the file"), kFile},
+    {ProblemCode::FileCannotFlush, "file-cannot-flush",
+     N_("cannot write {0}: cannot flush to disk"), kFile},
+    {ProblemCode::FileCannotClose, "file-cannot-close", N_("cannot write {0}: cannot close"),
+     kFile},
+    {ProblemCode::FileCannotReplace, "file-cannot-replace",
+     N_("cannot write {0}: cannot replace the file"), kFile},
     {ProblemCode::FileExists, "file-exists", N_("{0} already exists"), kFile},
     {ProblemCode::FileCannotOpen, "file-cannot-open", N_("cannot open {0}"), kFile},
     {ProblemCode::FileCannotRead, "file-cannot-read", N_("cannot read {0}"), kFile},
@@ -152,7 +154,8 @@ constexpr Entry kEntries[] = {
     {ProblemCode::FileReadOnly, "file-read-only", N_("{0} is a read-only file"), kFile},
     {ProblemCode::FileNoDescriptor, "file-no-descriptor", N_("no descriptor left for {0}"), kFile},
     {ProblemCode::FileMissing, "file-missing", N_("{0} does not exist"), kFile},
-    {ProblemCode::FileTooLarge, "file-too-large", N_("cannot write {0}: it would pass the file size limit"), kFile},
+    {ProblemCode::FileTooLarge, "file-too-large",
+     N_("cannot write {0}: it would pass the file size limit"), kFile},
     {ProblemCode::FileDiskFull, "file-disk-full", N_("cannot write {0}: the disk is full"), kFile},
 
     {ProblemCode::StartUnparsedLeftOut, "start-unparsed-left-out",
@@ -192,8 +195,7 @@ constexpr Entry kEntries[] = {
      N_("the definition at byte {0} names an unknown byte order"), kPlain},
     {ProblemCode::FitSessionIncomplete, "fit-session-incomplete",
      N_("session {0} of the FIT file, a run, has no {1}"), kFieldAt1},
-    {ProblemCode::ImportFileFailed, "import-file-failed", N_("{0} could not be imported"),
-     kPlain},
+    {ProblemCode::ImportFileFailed, "import-file-failed", N_("{0} could not be imported"), kPlain},
     {ProblemCode::ImportNotARunFile, "import-not-a-run-file",
      N_("{0} is not a GPX, TCX, FIT or Strivo CSV file"), kPlain},
     {ProblemCode::ImportZip, "import-zip",
@@ -230,8 +232,8 @@ constexpr Entry kEntries[] = {
      N_("line {0} has {1} cells, not the 6 of a Strivo export"), kPlain},
     {ProblemCode::CsvLineTooLong, "csv-line-too-long", N_("line {0} is too long to be a run"),
      kPlain},
-    {ProblemCode::RandomUnavailable, "random-unavailable",
-     N_("the system gave no random bytes"), kDetailColon},
+    {ProblemCode::RandomUnavailable, "random-unavailable", N_("the system gave no random bytes"),
+     kDetailColon},
     {ProblemCode::NoticeNoSessionBus, "notice-no-session-bus",
      N_("there is no desktop session bus to show a notice on"), kDetailColon},
     {ProblemCode::NoticeNoService, "notice-no-service",

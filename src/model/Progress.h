@@ -25,11 +25,11 @@ enum class Step {
 // posted (total - notPosted), failedIds, unconfirmedIds, untriedIds,
 // unrecordedIds; notPosted counts the four lists.
 struct SyncTally {
-    int total = 0;          // runs to post
+    int total = 0;  // runs to post
     int notPosted = 0;
-    int alreadyPosted = 0;  // confirmed by an earlier sync: not posted again
-    int postedAgain = 0;    // --all: confirmed by an earlier sync, posted again
-    int withoutId = 0;      // rows without a RunID: never posted
+    int alreadyPosted = 0;                    // confirmed by an earlier sync: not posted again
+    int postedAgain = 0;                      // --all: confirmed by an earlier sync, posted again
+    int withoutId = 0;                        // rows without a RunID: never posted
     std::vector<std::string> failedIds;       // the site did not take them: posted next time
     std::vector<std::string> unconfirmedIds;  // sent without a whole answer: held as unknown
     std::vector<std::string> untriedIds;      // never sent: the sync stopped before them
@@ -52,13 +52,13 @@ struct SyncTally {
 // One report.
 struct ProgressReport {
     Step step = Step::ServiceSignedIn;
-    std::optional<Problem> problem;  // the step failed, and why
-    std::string summary;             // SummaryReady: the sentence (CP936)
-    std::string runId;               // Posting, Posted (CP936)
+    std::optional<Problem> problem;             // the step failed, and why
+    std::string summary;                        // SummaryReady: the sentence (CP936)
+    std::string runId;                          // Posting, Posted (CP936)
     PostResult result = PostResult::Confirmed;  // Posted
-    int total = 0;                   // Posted: runs to post
-    int processed = 0;               // Posted: runs handled so far
-    SyncTally tally;                 // SyncDone
+    int total = 0;                              // Posted: runs to post
+    int processed = 0;                          // Posted: runs handled so far
+    SyncTally tally;                            // SyncDone
     // RunsDownloaded, SiteSignedIn: what the runner should know that did not
     // fail the step (runs the store could not keep, an older record's bad lines).
     std::vector<Problem> warnings;

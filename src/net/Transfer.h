@@ -104,7 +104,7 @@ struct TransferOutcome {
     // A final 429 or 503: its Retry-After header as sent (at most
     // kMaxRetryAfterBytes of it), or empty.
     std::string retryAfter;
-    std::string detail;        // the transport's own words on a failure, if it has any
+    std::string detail;  // the transport's own words on a failure, if it has any
     // TimedOut: which limit passed (NetStalled, NetDeadline or NetTooSlow),
     // its {0}, the host, left for the session to fill.
     std::optional<Problem> limit;

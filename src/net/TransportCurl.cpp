@@ -379,8 +379,7 @@ std::size_t TransportCurl::OnRead(char* buffer, std::size_t size, std::size_t co
     return length;
 }
 
-std::size_t TransportCurl::OnHeader(char* data, std::size_t size, std::size_t count,
-                                    void* self) {
+std::size_t TransportCurl::OnHeader(char* data, std::size_t size, std::size_t count, void* self) {
     auto& transfer = *static_cast<TransportCurl*>(self);
     transfer.m_clock->AnswerStarted();
     transfer.Count(size * count);

@@ -85,10 +85,10 @@ private:
     BodyLineReader* m_body = nullptr;
     std::string_view m_form;  // a POST body, and how much of it libcurl has taken
     std::size_t m_formTaken = 0;
-    std::string m_location;  // the Location header of the latest response, as sent
+    std::string m_location;                   // the Location header of the latest response, as sent
     std::optional<std::string> m_retryAfter;  // the first Retry-After of the latest response
-    std::size_t m_headerBytes = 0;  // of every response of the request
-    bool m_headEnded = true;        // no response's head is coming in
+    std::size_t m_headerBytes = 0;            // of every response of the request
+    bool m_headEnded = true;                  // no response's head is coming in
     std::size_t m_received = 0;
     std::uint64_t m_moved = 0;  // bytes both ways, headers included
     std::optional<TransferLimits> m_clock;

@@ -112,10 +112,12 @@ public:
             return;
         }
         SetOption(m_session.get(), INTERNET_OPTION_CONNECT_TIMEOUT, config.connectTimeout.count());
-        SetOption(m_session.get(), INTERNET_OPTION_CONNECT_RETRIES, 1);  // WebSession retries itself
+        SetOption(m_session.get(), INTERNET_OPTION_CONNECT_RETRIES,
+                  1);  // WebSession retries itself
         // A backstop: the watch ends a stalled send or read a little earlier.
         SetOption(m_session.get(), INTERNET_OPTION_SEND_TIMEOUT, config.stallLimit.count() + 1000);
-        SetOption(m_session.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, config.stallLimit.count() + 1000);
+        SetOption(m_session.get(), INTERNET_OPTION_RECEIVE_TIMEOUT,
+                  config.stallLimit.count() + 1000);
         InternetSetStatusCallbackA(m_session.get(), &TransportWinInet::OnStatus);
         m_watch = std::thread([this] { Watch(); });
     }
@@ -271,7 +273,7 @@ private:
 
     // Seen only on the thread of Perform.
     std::stop_token m_stop;
-    bool m_connected = false;  // the current hop reached the server
+    bool m_connected = false;      // the current hop reached the server
     bool m_newConnection = false;  // the current hop made a connection of its own
     // WinINet's status callback counts the bytes of the headers only; those
     // of a body are counted where they are written or read.

@@ -1,7 +1,7 @@
 #include "net/WebSession.h"
 
-#include <condition_variable>
 #include <algorithm>
+#include <condition_variable>
 #include <new>
 #include <utility>
 

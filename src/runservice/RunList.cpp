@@ -350,6 +350,4 @@ std::string BuildSummary(std::string_view accountData) {
 
 }  // namespace strivo
 
-namespace strivo {
-
-}  // namespace strivo
+namespace strivo {}  // namespace strivo

@@ -25,7 +25,8 @@ WebSessionConfig WithCaFile(WebSessionConfig config, const Settings& settings) {
 
 RunServiceClient::RunServiceClient(const Settings& settings, WebSessionConfig sessionConfig,
                                    std::stop_token stop)
-    : m_settings(settings), m_session(WithCaFile(std::move(sessionConfig), settings), std::move(stop)) {}
+    : m_settings(settings),
+      m_session(WithCaFile(std::move(sessionConfig), settings), std::move(stop)) {}
 
 Outcome RunServiceClient::SignIn() {
     if (const HttpResult opened = m_session.OpenSession(); !opened.ok()) {
@@ -52,14 +53,14 @@ std::string RunServiceClient::FetchSummary() {
 Outcome RunServiceClient::FetchRunList(RunListReader& reader,
                                        const std::function<void(std::size_t)>& onBytes) {
     std::size_t bytes = 0;
-    const HttpResult result = m_session.HttpGet(
-        ServiceUrl(m_settings, kRunListPath), kRunListOptions, [&](std::string_view text) {
-            reader.Feed(text);
-            bytes += text.size();
-            if (onBytes) {
-                onBytes(bytes);
-            }
-        });
+    const HttpResult result = m_session.HttpGet(ServiceUrl(m_settings, kRunListPath),
+                                                kRunListOptions, [&](std::string_view text) {
+                                                    reader.Feed(text);
+                                                    bytes += text.size();
+                                                    if (onBytes) {
+                                                        onBytes(bytes);
+                                                    }
+                                                });
     if (!result.ok()) {
         return result.problem;
     }

@@ -108,11 +108,11 @@ PostVerdict SiteClient::Judge(std::string_view runId, const HttpResult& result) 
     }
     if (answered) {
         if (m_serverErrorsInARow >= kServerErrorsToStop) {
-            return Verdict(PostResult::Failed,
-                           Problem(ProblemCode::ServerErrorsInARow,
-                                   {std::to_string(kServerErrorsToStop)})
-                               .Because(result.problem),
-                           true);
+            return Verdict(
+                PostResult::Failed,
+                Problem(ProblemCode::ServerErrorsInARow, {std::to_string(kServerErrorsToStop)})
+                    .Because(result.problem),
+                true);
         }
         return Verdict(PostResult::Failed, result.problem, false);
     }

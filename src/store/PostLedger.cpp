@@ -60,16 +60,17 @@ Result<std::vector<std::string>> RunStore::BeginSync(const SiteKey& site, StoreT
     if (!transaction.begun()) {
         return transaction.begun().problem();
     }
-    Statement turned(m_db,
-                     "UPDATE posts SET "
-                     "state=iif(prior_state='confirmed', 'confirmed', 'unknown'), "
-                     "outcome_ms=iif(prior_state='confirmed', prior_outcome_ms, ?4), "
-                     "intent_ms=iif(prior_state='confirmed', prior_intent_ms, intent_ms), "
-                     "reason=iif(prior_state='confirmed', prior_reason, "
-                     "'sync-ended-before-answer'), "
-                     "prior_state=NULL, prior_intent_ms=NULL, prior_outcome_ms=NULL, prior_reason=NULL "
-                     "WHERE site_host=?1 AND site_port=?2 AND site_user=?3 AND state='sending' "
-                     "RETURNING run_id, state");
+    Statement turned(
+        m_db,
+        "UPDATE posts SET "
+        "state=iif(prior_state='confirmed', 'confirmed', 'unknown'), "
+        "outcome_ms=iif(prior_state='confirmed', prior_outcome_ms, ?4), "
+        "intent_ms=iif(prior_state='confirmed', prior_intent_ms, intent_ms), "
+        "reason=iif(prior_state='confirmed', prior_reason, "
+        "'sync-ended-before-answer'), "
+        "prior_state=NULL, prior_intent_ms=NULL, prior_outcome_ms=NULL, prior_reason=NULL "
+        "WHERE site_host=?1 AND site_port=?2 AND site_user=?3 AND state='sending' "
+        "RETURNING run_id, state");
     turned.Bind(1, site.host).Bind(2, site.port).BindCp936(3, site.user).Bind(4, Millis(now));
     std::vector<std::string> unknown;
     while (turned.Step() == SQLITE_ROW) {
@@ -102,7 +103,8 @@ Outcome RunStore::RecordOutcomeAndIntent(const SiteKey& site,
         outcome.Bind(1, site.host).Bind(2, site.port).BindCp936(3, site.user);
         outcome.BindCp936(4, previous->runId).Bind(5, Millis(previous->at));
         if (previous->result == PostResult::Failed || previous->result == PostResult::Unknown) {
-            outcome.Bind(6, std::string(previous->result == PostResult::Failed ? "failed" : "unknown"));
+            outcome.Bind(
+                6, std::string(previous->result == PostResult::Failed ? "failed" : "unknown"));
             outcome.Bind(7, previous->reason);
         }
         if (!outcome.ok() || !outcome.Run()) {
@@ -123,12 +125,13 @@ Outcome RunStore::RecordOutcomeAndIntent(const SiteKey& site,
         }
     }
     if (nextRunId) {
-        Statement intent(m_db,
-                         "INSERT INTO posts(site_host, site_port, site_user, run_id, state, "
-                         "intent_ms) VALUES(?1, ?2, ?3, ?4, 'sending', ?5) ON CONFLICT DO UPDATE SET "
-                         "prior_state=state, prior_intent_ms=intent_ms, prior_outcome_ms=outcome_ms, "
-                         "prior_reason=reason, state='sending', intent_ms=?5, outcome_ms=NULL, "
-                         "reason=NULL");
+        Statement intent(
+            m_db,
+            "INSERT INTO posts(site_host, site_port, site_user, run_id, state, "
+            "intent_ms) VALUES(?1, ?2, ?3, ?4, 'sending', ?5) ON CONFLICT DO UPDATE SET "
+            "prior_state=state, prior_intent_ms=intent_ms, prior_outcome_ms=outcome_ms, "
+            "prior_reason=reason, state='sending', intent_ms=?5, outcome_ms=NULL, "
+            "reason=NULL");
         intent.Bind(1, site.host).Bind(2, site.port).BindCp936(3, site.user);
         intent.BindCp936(4, *nextRunId).Bind(5, Millis(now));
         if (!intent.ok() || !intent.Run()) {
@@ -171,10 +174,12 @@ Result<int> RunStore::Settle(const SiteKey& site, std::span<const std::string> r
     const char* where = held ? "site_host=?1 AND site_port=?2 AND site_user=?3 AND "
                                "state IN ('unknown', 'sending')"
                              : "site_host=?1 AND site_port=?2 AND site_user=?3 AND run_id=?4";
-    std::string sql = posted ? std::string("UPDATE posts SET state='confirmed', outcome_ms=?5, "
-                                           "reason='settled-by-runner', prior_state=NULL, "
-                                           "prior_intent_ms=NULL, prior_outcome_ms=NULL, "
-                                           "prior_reason=NULL WHERE ") + where
+    std::string sql = posted ? std::string(
+                                   "UPDATE posts SET state='confirmed', outcome_ms=?5, "
+                                   "reason='settled-by-runner', prior_state=NULL, "
+                                   "prior_intent_ms=NULL, prior_outcome_ms=NULL, "
+                                   "prior_reason=NULL WHERE ") +
+                                   where
                              : std::string("DELETE FROM posts WHERE ") + where;
     Statement settle(m_db, sql.c_str());
     Statement add(m_db,

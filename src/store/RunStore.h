@@ -119,7 +119,8 @@ public:
 
     // The runner settles held runs; each gives how many rows changed.
     // Posted: these runs are on the site (confirmed).
-    Result<int> SettlePosted(const SiteKey& site, std::span<const std::string> runIds, StoreTime now);
+    Result<int> SettlePosted(const SiteKey& site, std::span<const std::string> runIds,
+                             StoreTime now);
     // Repost: these runs are released for the next sync (their rows removed).
     Result<int> SettleRepost(const SiteKey& site, std::span<const std::string> runIds);
     // The same for every held run (unknown, or sending from a sync that died).

@@ -23,7 +23,8 @@ inline std::int64_t Millis(StoreTime time) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count();
 }
 inline StoreTime FromMillis(std::int64_t ms) {
-    return StoreTime(std::chrono::duration_cast<StoreTime::duration>(std::chrono::milliseconds(ms)));
+    return StoreTime(
+        std::chrono::duration_cast<StoreTime::duration>(std::chrono::milliseconds(ms)));
 }
 
 // What SQLite's last failure on `db` means for the store at `path`: a full
@@ -84,7 +85,9 @@ public:
 
     std::int64_t Int(int column) const { return sqlite3_column_int64(m_statement, column); }
     double Real(int column) const { return sqlite3_column_double(m_statement, column); }
-    bool IsNull(int column) const { return sqlite3_column_type(m_statement, column) == SQLITE_NULL; }
+    bool IsNull(int column) const {
+        return sqlite3_column_type(m_statement, column) == SQLITE_NULL;
+    }
     std::optional<std::int64_t> OptionalInt(int column) const {
         return IsNull(column) ? std::nullopt : std::optional(Int(column));
     }

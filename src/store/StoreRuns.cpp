@@ -53,15 +53,16 @@ Outcome RunStore::StoreRuns(const ServiceKey& service, std::string_view account,
             return Failure(ProblemCode::StoreCannotRead);
         }
     }
-    Statement insert(m_db,
-                     "INSERT INTO runs(service_host, service_port, account, run_id, start_text, "
-                     "distance_text, duration_text, calories_text, sync_text, start_utc_ms, "
-                     "start_offset_min, distance_m, duration_ms, calories, sync_utc_ms, "
-                     "sync_offset_min, first_seen_ms) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, "
-                     "?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17) ON CONFLICT DO UPDATE SET start_text=?5, "
-                     "distance_text=?6, duration_text=?7, calories_text=?8, sync_text=?9, "
-                     "start_utc_ms=?10, start_offset_min=?11, distance_m=?12, duration_ms=?13, "
-                     "calories=?14, sync_utc_ms=?15, sync_offset_min=?16, last_seen_ms=NULL");
+    Statement insert(
+        m_db,
+        "INSERT INTO runs(service_host, service_port, account, run_id, start_text, "
+        "distance_text, duration_text, calories_text, sync_text, start_utc_ms, "
+        "start_offset_min, distance_m, duration_ms, calories, sync_utc_ms, "
+        "sync_offset_min, first_seen_ms) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, "
+        "?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17) ON CONFLICT DO UPDATE SET start_text=?5, "
+        "distance_text=?6, duration_text=?7, calories_text=?8, sync_text=?9, "
+        "start_utc_ms=?10, start_offset_min=?11, distance_m=?12, duration_ms=?13, "
+        "calories=?14, sync_utc_ms=?15, sync_offset_min=?16, last_seen_ms=NULL");
     Statement relisted(m_db,
                        "UPDATE runs SET last_seen_ms=NULL WHERE service_host=? AND service_port=? "
                        "AND account=? AND run_id=?");
@@ -73,7 +74,10 @@ Outcome RunStore::StoreRuns(const ServiceKey& service, std::string_view account,
     }
     insert.Bind(1, service.host).Bind(2, service.port).BindCp936(3, account).Bind(17, nowMs);
     relisted.Bind(1, service.host).Bind(2, service.port).BindCp936(3, account);
-    unlisted.Bind(1, previousListing).Bind(2, service.host).Bind(3, service.port).BindCp936(4, account);
+    unlisted.Bind(1, previousListing)
+        .Bind(2, service.host)
+        .Bind(3, service.port)
+        .BindCp936(4, account);
     std::unordered_set<std::string_view> inList;
     inList.reserve(runs.size());
     for (const DownloadedRun& run : runs) {

@@ -178,7 +178,8 @@ Result<std::unique_ptr<RunStore>> RunStore::Open(const std::filesystem::path& pa
     if (std::error_code error; !std::filesystem::exists(path, error)) {
         // Created owner-only before SQLite sees it; its -wal and -shm files
         // take the same mode.
-        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NONBLOCK, 0600);
+        const int fd =
+            ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NONBLOCK, 0600);
         if (fd < 0 && errno != EEXIST) {
             Problem problem = StoreProblem(ProblemCode::StoreCannotOpen, path);
             problem.detail = std::generic_category().message(errno);
@@ -190,10 +191,10 @@ Result<std::unique_ptr<RunStore>> RunStore::Open(const std::filesystem::path& pa
     }
 #endif
     sqlite3* db = nullptr;
-    const int opened = sqlite3_open_v2(PathText(path).c_str(), &db,
-                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE |
-                                           SQLITE_OPEN_NOFOLLOW | SQLITE_OPEN_EXRESCODE,
-                                       nullptr);
+    const int opened = sqlite3_open_v2(
+        PathText(path).c_str(), &db,
+        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW | SQLITE_OPEN_EXRESCODE,
+        nullptr);
     std::unique_ptr<RunStore> opening(new RunStore(db, path));
     if (opened != SQLITE_OK) {
         return opening->Failure(ProblemCode::StoreCannotOpen);

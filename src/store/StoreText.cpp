@@ -83,7 +83,8 @@ std::string ColumnStoreText(sqlite3_stmt* statement, int column) {
     const int type = sqlite3_column_type(statement, column);
     if (type == SQLITE_BLOB) {
         const auto* bytes = static_cast<const char*>(sqlite3_column_blob(statement, column));
-        return std::string(bytes, static_cast<std::size_t>(sqlite3_column_bytes(statement, column)));
+        return std::string(bytes,
+                           static_cast<std::size_t>(sqlite3_column_bytes(statement, column)));
     }
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
     const std::string_view utf8(text ? text : "",
@@ -215,8 +216,8 @@ PostedRunsLines ParsePostedRuns(std::string_view content, std::size_t from) {
             ++result.badLines;
             continue;
         }
-        result.records.push_back({site->substr(0, colon), *port, std::move(*user),
-                                  std::move(*runId), *time.utcMs});
+        result.records.push_back(
+            {site->substr(0, colon), *port, std::move(*user), std::move(*runId), *time.utcMs});
     }
     return result;
 }

@@ -160,8 +160,8 @@ std::optional<std::string> PercentDecode(std::string_view text) {
             decoded.push_back(text[i]);
         } else if (text[i] == '%' && i + 2 < text.size() && PercentHexValue(text[i + 1]) >= 0 &&
                    PercentHexValue(text[i + 2]) >= 0) {
-            decoded.push_back(
-                static_cast<char>(PercentHexValue(text[i + 1]) * 16 + PercentHexValue(text[i + 2])));
+            decoded.push_back(static_cast<char>(PercentHexValue(text[i + 1]) * 16 +
+                                                PercentHexValue(text[i + 2])));
             i += 2;
         } else {
             return std::nullopt;

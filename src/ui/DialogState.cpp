@@ -86,8 +86,9 @@ DialogUpdate DialogState::AskForJob(JobKind kind, std::string_view user,
     DialogUpdate update = Answer();
     // A text of blanks is not empty.
     if (user.empty()) {
-        update.message = service ? Say(N_("Please type the Nike+ sign-in e-mail address or user name."))
-                                 : Say(N_("Please type the Kelvora forum user name."));
+        update.message = service
+                             ? Say(N_("Please type the Nike+ sign-in e-mail address or user name."))
+                             : Say(N_("Please type the Kelvora forum user name."));
         update.focus = service ? DialogField::ServiceUser : DialogField::SiteUser;
     } else if (password.empty()) {
         update.message = service ? Say(N_("Please type the Nike+ password."))
@@ -167,14 +168,14 @@ std::string DialogState::SettingsProblemsMessage(const std::vector<SettingsProbl
                "Strivo again:")) +
         "\n" + std::string(settingsFile);
     for (const SettingsProblem& problem : problems) {
-        message += "\n" + problem.key + "=" + problem.value +
-                   (problem.kind == SettingsProblem::Kind::NotAPort
-                        ? Say(N_(": not a port (1-65535)"))
-                    : problem.kind == SettingsProblem::Kind::NoSuchFile
-                        ? Say(N_(": no such file"))
-                        : Say(N_(": Windows does not use cafile and trusts only the authorities "
-                                 "in the Windows certificate store; import the authority there "
-                                 "and remove this line")));
+        message +=
+            "\n" + problem.key + "=" + problem.value +
+            (problem.kind == SettingsProblem::Kind::NotAPort ? Say(N_(": not a port (1-65535)"))
+             : problem.kind == SettingsProblem::Kind::NoSuchFile
+                 ? Say(N_(": no such file"))
+                 : Say(N_(": Windows does not use cafile and trusts only the authorities "
+                          "in the Windows certificate store; import the authority there "
+                          "and remove this line")));
     }
     return message;
 }
@@ -210,7 +211,8 @@ DialogUpdate DialogState::OnReport(const ProgressReport& report) {
             if (ok) {
                 m_view.status = Say(N_("Syncing the Nike+ runs to Strivo..."));
             } else {
-                m_view.status = Say(N_("Signing in to the Kelvora forum failed...")) + Cause(report);
+                m_view.status =
+                    Say(N_("Signing in to the Kelvora forum failed...")) + Cause(report);
                 m_view.syncEnabled = true;
             }
             break;
@@ -250,8 +252,8 @@ DialogUpdate DialogState::OnExportFinished(std::string_view path,
         return Answer();
     }
     DialogUpdate update = Answer();
-    update.message = Say(N_("Exporting the data failed, the file was not saved: {0}"),
-                         {std::string(path)});
+    update.message =
+        Say(N_("Exporting the data failed, the file was not saved: {0}"), {std::string(path)});
     // Why, in the words strivo-cli says it under a Chinese locale.
     if (problem->code != ProblemCode::None) {
         *update.message += "\n" + Utf8ToCp936(DescribeIn(ChineseCatalog(), *problem));
@@ -275,8 +277,7 @@ DialogUpdate DialogState::OnStatsShown(std::size_t count) {
 }
 
 std::string DialogState::StoreReadFailedMessage(const Problem& problem) {
-    return Say(N_("Cannot read the runs kept on this computer")) +
-           Utf8ToCp936(ShortCause(problem));
+    return Say(N_("Cannot read the runs kept on this computer")) + Utf8ToCp936(ShortCause(problem));
 }
 
 DialogUpdate DialogState::OnBrowserFailed(std::string_view url) {

@@ -58,8 +58,8 @@ std::string AtOffset(std::int64_t utcMs, int offsetMinutes) {
 // `strivo-cli runs` prints them), and the sync in the runner's local time,
 // which is the offset the run started in.
 std::string RunTimesTip(const StoredRun& run) {
-    std::string tip = FillIn(Utf8ToCp936(Zh(N_("Start: {0}\nSynced: {1}"))),
-                             {run.startTime, run.syncTime});
+    std::string tip =
+        FillIn(Utf8ToCp936(Zh(N_("Start: {0}\nSynced: {1}"))), {run.startTime, run.syncTime});
     if (run.syncUtcMs && run.startOffsetMinutes) {
         tip += FillIn(Utf8ToCp936(Zh(N_(" (the runner's local time {0})"))),
                       {AtOffset(*run.syncUtcMs, *run.startOffsetMinutes)});
@@ -299,8 +299,8 @@ std::optional<std::pair<RunRows, ChosenFile>> WindowController::ChooseExport(
 }
 
 void WindowController::ShowExported(const Outcome& written, const std::string& shownPath) {
-    Apply(m_state.OnExportFinished(shownPath, written ? std::nullopt
-                                                      : std::optional<Problem>(written.problem())));
+    Apply(m_state.OnExportFinished(
+        shownPath, written ? std::nullopt : std::optional<Problem>(written.problem())));
     if (written.ok()) {
         const std::string& status = m_state.view().status;
         ShowStatus(status, status.size() - shownPath.size());

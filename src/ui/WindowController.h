@@ -131,7 +131,7 @@ private:
     std::optional<DialogView> m_shown;  // what the controls show
     Settings m_settings;                // with the credentials the fields hold
     std::shared_ptr<RunTable> m_table = std::make_shared<RunTable>();
-    jobs::Workspace m_where;            // the settings file's store, or the demo's in memory
+    jobs::Workspace m_where;  // the settings file's store, or the demo's in memory
     ListRows m_list{m_table};
     int m_tableListener = 0;
     std::optional<std::unordered_map<std::string, StoredRun>> m_runsById;

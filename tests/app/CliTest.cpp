@@ -8,10 +8,10 @@
 
 #include "../support/StandInServices.h"
 #include "app/cli/TerminalTable.h"
-#include "text/Catalog.h"
 #include "store/RunStore.h"
 #include "store/StorePaths.h"
 #include "store/SyncLock.h"
+#include "text/Catalog.h"
 
 namespace strivo {
 namespace {
@@ -183,8 +183,11 @@ TEST_F(CliTest, ThreeServerErrorsInARowStopTheSyncAndNameTheRunsLeft) {
         left += (left.empty() ? "" : " ") + m_service.account().runs[i].id;
     }
     const std::string err = m_err.str();
-    EXPECT_NE(err.find("3 posts in a row with a server error, so the sync stopped\n"), std::string::npos) << err;
-    EXPECT_NE(err.find("not tried, the next sync posts them: " + left + "\n"), std::string::npos) << err;
+    EXPECT_NE(err.find("3 posts in a row with a server error, so the sync stopped\n"),
+              std::string::npos)
+        << err;
+    EXPECT_NE(err.find("not tried, the next sync posts them: " + left + "\n"), std::string::npos)
+        << err;
     EXPECT_TRUE(m_out.str().empty()) << "--quiet: " << m_out.str();
 }
 

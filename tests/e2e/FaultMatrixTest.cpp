@@ -35,7 +35,7 @@ enum class NetFault {
     Untrusted,   // a certificate nobody vouches for (secure requests only)
     WrongName,   // a trusted certificate for another host
     RedirectLoop,
-    Dropped,  // the request is read and handled, the connection closed without an answer
+    Dropped,     // the request is read and handled, the connection closed without an answer
     SignedOut,   // a redirect to the sign-in page (run-log posts only)
     SignInPage,  // a 200 page that is the sign-in form (run-log posts only)
 };
@@ -154,9 +154,9 @@ std::string Describe(const Row& row) {
     static const char* const stages[] = {"ServiceSignIn", "AccountData", "RunList", "SiteSignIn",
                                          "RunLogPosts"};
     static const char* const failures[] = {
-        "Status500",  "Status403", "ClosedMidBody", "NoAnswer",     "Dripping", "TooLarge",
-        "ServerGone", "Untrusted", "WrongName",     "RedirectLoop", "Dropped",  "SignedOut",
-        "SignInPage"};
+        "Status500", "Status403",  "ClosedMidBody", "NoAnswer",  "Dripping",
+        "TooLarge",  "ServerGone", "Untrusted",     "WrongName", "RedirectLoop",
+        "Dropped",   "SignedOut",  "SignInPage"};
     return std::string(stages[static_cast<int>(row.stage)]) + "_" +
            failures[static_cast<int>(row.fault)];
 }

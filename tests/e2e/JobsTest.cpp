@@ -112,7 +112,8 @@ protected:
 
 TEST_F(JobsTest, DownloadSignsInEncodedAndFillsAnEmptiedTable) {
     m_table->Append({RunRow{{"old"}}});  // left from an earlier download
-    EXPECT_EQ(Download(m_services.settings()), "1026:0 1027:0 1028:0") << Words(m_reports[0].problem);
+    EXPECT_EQ(Download(m_services.settings()), "1026:0 1027:0 1028:0")
+        << Words(m_reports[0].problem);
     EXPECT_EQ(m_rowsAtSummary, 0u) << "the table is emptied before the summary";
     EXPECT_EQ(m_summary,
               Cp936("晨跑的小李，您已完成 5.0321 KM，用时 0小时30分34秒，消耗 356 千卡。"));
@@ -253,7 +254,8 @@ TEST_F(JobsTest, ASignedOutSessionFailsThePostAndTheNextSyncPostsItAndTheRest) {
         m_services.site.AddFault(fault);
         EXPECT_EQ(Sync(m_services.settings(), 4), "1029:0 1031:0 1031:0 1030:-1");
         const SyncTally& done = m_tally;
-        EXPECT_TRUE(CodeName(done.problem->code).starts_with("session-ended")) << Words(done.problem);
+        EXPECT_TRUE(CodeName(done.problem->code).starts_with("session-ended"))
+            << Words(done.problem);
         EXPECT_NE(Words(done.problem).find("signed the session out"), std::string::npos);
         EXPECT_EQ(done.failedIds, std::vector<std::string>{"802"});
         EXPECT_EQ(done.untriedIds, (std::vector<std::string>{"803", "804"}));
@@ -264,8 +266,10 @@ TEST_F(JobsTest, ASignedOutSessionFailsThePostAndTheNextSyncPostsItAndTheRest) {
 }
 
 TEST_F(JobsTest, AnyOtherRedirectOfAPostHoldsTheRunAsUnknown) {
-    m_services.site.AddFault(
-        {.path = "/runlogger.php", .onRequest = 2, .status = 307, .location = "/runlogger.php?view=1"});
+    m_services.site.AddFault({.path = "/runlogger.php",
+                              .onRequest = 2,
+                              .status = 307,
+                              .location = "/runlogger.php?view=1"});
     EXPECT_EQ(Sync(m_services.settings(), 3), "1029:0 1031:0 1031:0 1030:-1");
     EXPECT_EQ(m_tally.problem->code, ProblemCode::PostRedirected);
     EXPECT_NE(Words(m_tally.problem).find("307 to /runlogger.php?view=1)"), std::string::npos)

@@ -5,10 +5,10 @@
 #include "../support/TempFolder.h"
 #include "FileTestSupport.h"
 #include "files/GzipSource.h"
-#include "io/PathText.h"
 #include "files/RunFileReader.h"
 #include "files/RunFileRecogniser.h"
 #include "files/RunFileWalk.h"
+#include "io/PathText.h"
 
 namespace strivo {
 namespace {

@@ -6,9 +6,9 @@
 
 #include "../support/TempFolder.h"
 #include "history/ChartModel.h"
-#include "model/ProblemWords.h"
 #include "history/TcxWriter.h"
 #include "history/TotalsText.h"
+#include "model/ProblemWords.h"
 #include "store/StoreText.h"
 #include "text/CodePage.h"
 

@@ -44,8 +44,8 @@ TEST(PlanSync, EachRowGetsTheActionItsPostCallsFor) {
             ASSERT_EQ(plan.size(), 1u);
             EXPECT_EQ(plan[0].row, &rows[0]);
             EXPECT_EQ(plan[0].action, all ? c.actionAll : c.action) << "all " << all;
-            const bool heldOrConfirmed = c.action == RunAction::Held ||
-                                         c.action == RunAction::AlreadyPosted;
+            const bool heldOrConfirmed =
+                c.action == RunAction::Held || c.action == RunAction::AlreadyPosted;
             EXPECT_EQ(plan[0].since, heldOrConfirmed ? c.since : std::nullopt) << "all " << all;
             EXPECT_EQ(plan[0].wasConfirmed, all && c.post == PostState::Confirmed);
             EXPECT_EQ(plan[0].wasHeld, all && c.action == RunAction::Held);
@@ -61,9 +61,9 @@ TEST(PlanSync, ARepeatedRunIdGoesOnceAndARowWithoutOneNever) {
         for (const PlannedRun& step : plan) {
             actions.push_back(step.action);
         }
-        EXPECT_EQ(actions, (std::vector<RunAction>{RunAction::Post, RunAction::Post,
-                                                   RunAction::Twice, RunAction::WithoutId,
-                                                   RunAction::Twice}));
+        EXPECT_EQ(actions,
+                  (std::vector<RunAction>{RunAction::Post, RunAction::Post, RunAction::Twice,
+                                          RunAction::WithoutId, RunAction::Twice}));
     }
     EXPECT_TRUE(PlanSync(RunRows{}, {}, false).empty()) << "an empty table plans nothing";
 }

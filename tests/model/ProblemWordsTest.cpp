@@ -11,8 +11,8 @@ namespace {
 
 TEST(ProblemWords, EveryCodeHasANameWordsAndAChineseTranslation) {
     std::set<std::string_view> names;
-    for (int i = static_cast<int>(ProblemCode::None) + 2; i < static_cast<int>(ProblemCode::LastCode);
-         ++i) {
+    for (int i = static_cast<int>(ProblemCode::None) + 2;
+         i < static_cast<int>(ProblemCode::LastCode); ++i) {
         const auto code = static_cast<ProblemCode>(i);
         const std::string_view name = CodeName(code);
         EXPECT_NE(name, "unknown") << "code " << i << " has no words";

@@ -1,5 +1,5 @@
-#include "net/TransferLimits.h"
 #include "model/ProblemWords.h"
+#include "net/TransferLimits.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // (libcurl, or WinINet under Wine), against the servers of
 // strivo-sim --transport-cases, which CTest's fixture starts. Where the
 // transports legitimately differ, the case says so.
-#include "net/WebSession.h"
 #include "model/ProblemWords.h"
+#include "net/WebSession.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

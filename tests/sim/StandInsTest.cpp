@@ -119,12 +119,12 @@ TEST(StandIns, InProcessTransportCarriesCookiesAndFaults) {
     const auto get = [&](const std::string& url) {
         WebSession session(config);
         session.OpenSession();
-        return session.HttpGet(url, url.starts_with("https") ? kSecureRequestOptions
-                                                             : kOrdinaryRequestOptions);
+        return session.HttpGet(
+            url, url.starts_with("https") ? kSecureRequestOptions : kOrdinaryRequestOptions);
     };
     EXPECT_NE(get(ServiceUrl(settings, "/nikeplus/v1/services/widget/generate_pin.jsp?login=" +
-                                           FormEncode(settings.serviceUser) + "&password=" +
-                                           FormEncode(settings.servicePassword)))
+                                           FormEncode(settings.serviceUser) +
+                                           "&password=" + FormEncode(settings.servicePassword)))
                   .Text()
                   .find("success"),
               std::string::npos);

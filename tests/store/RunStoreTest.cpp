@@ -154,30 +154,31 @@ TEST(RunStore, CreatesAnOwnerOnlyWalDatabaseStampedAsStrivos) {
 TEST(RunStore, AFirstVersionStoreIsCopiedThenMigrated) {
     TempFolder folder;
     const auto path = folder / "strivo.db";
-    ExecuteOn(path,
-              "CREATE TABLE runs(service_host TEXT NOT NULL, service_port INTEGER NOT NULL, "
-              "account BLOB NOT NULL, run_id BLOB NOT NULL, start_text BLOB NOT NULL, "
-              "distance_text BLOB NOT NULL, duration_text BLOB NOT NULL, calories_text BLOB NOT "
-              "NULL, sync_text BLOB NOT NULL, start_utc_ms INTEGER, start_offset_min INTEGER, "
-              "distance_m REAL, duration_ms INTEGER, calories INTEGER, sync_utc_ms INTEGER, "
-              "sync_offset_min INTEGER, first_seen_ms INTEGER NOT NULL, last_seen_ms INTEGER, "
-              "PRIMARY KEY(service_host, service_port, account, run_id)) WITHOUT ROWID;"
-              "CREATE TABLE listings(service_host TEXT NOT NULL, service_port INTEGER NOT NULL, "
-              "account BLOB NOT NULL, listed_ms INTEGER NOT NULL, "
-              "PRIMARY KEY(service_host, service_port, account)) WITHOUT ROWID;"
-              "CREATE TABLE posts(site_host TEXT NOT NULL, site_port INTEGER NOT NULL, "
-              "site_user BLOB NOT NULL, run_id BLOB NOT NULL, state TEXT NOT NULL "
-              "CHECK(state IN ('sending', 'confirmed', 'failed', 'unknown')), intent_ms INTEGER, "
-              "outcome_ms INTEGER, reason TEXT, prior_state TEXT, prior_intent_ms INTEGER, "
-              "prior_outcome_ms INTEGER, prior_reason TEXT, "
-              "PRIMARY KEY(site_host, site_port, site_user, run_id)) WITHOUT ROWID;"
-              "CREATE TABLE imports(path TEXT PRIMARY KEY, imported_bytes INTEGER NOT NULL);"
-              "INSERT INTO runs VALUES('nikeplus.nike.com', 443, 'me', '7', "
-              "'2010-04-18T07:05:11+08:00', '5.0321', '1834000', '321', '', 1271545511000, 480, "
-              "5032.1, 1834000, 321, NULL, NULL, 1, NULL);"
-              "INSERT INTO posts(site_host, site_port, site_user, run_id, state, outcome_ms, reason) "
-              "VALUES('bbs.kelvora.example', 80, '李', '7', 'failed', 5, 'HTTP 500');"
-              "PRAGMA application_id=1398035030; PRAGMA user_version=1;");
+    ExecuteOn(
+        path,
+        "CREATE TABLE runs(service_host TEXT NOT NULL, service_port INTEGER NOT NULL, "
+        "account BLOB NOT NULL, run_id BLOB NOT NULL, start_text BLOB NOT NULL, "
+        "distance_text BLOB NOT NULL, duration_text BLOB NOT NULL, calories_text BLOB NOT "
+        "NULL, sync_text BLOB NOT NULL, start_utc_ms INTEGER, start_offset_min INTEGER, "
+        "distance_m REAL, duration_ms INTEGER, calories INTEGER, sync_utc_ms INTEGER, "
+        "sync_offset_min INTEGER, first_seen_ms INTEGER NOT NULL, last_seen_ms INTEGER, "
+        "PRIMARY KEY(service_host, service_port, account, run_id)) WITHOUT ROWID;"
+        "CREATE TABLE listings(service_host TEXT NOT NULL, service_port INTEGER NOT NULL, "
+        "account BLOB NOT NULL, listed_ms INTEGER NOT NULL, "
+        "PRIMARY KEY(service_host, service_port, account)) WITHOUT ROWID;"
+        "CREATE TABLE posts(site_host TEXT NOT NULL, site_port INTEGER NOT NULL, "
+        "site_user BLOB NOT NULL, run_id BLOB NOT NULL, state TEXT NOT NULL "
+        "CHECK(state IN ('sending', 'confirmed', 'failed', 'unknown')), intent_ms INTEGER, "
+        "outcome_ms INTEGER, reason TEXT, prior_state TEXT, prior_intent_ms INTEGER, "
+        "prior_outcome_ms INTEGER, prior_reason TEXT, "
+        "PRIMARY KEY(site_host, site_port, site_user, run_id)) WITHOUT ROWID;"
+        "CREATE TABLE imports(path TEXT PRIMARY KEY, imported_bytes INTEGER NOT NULL);"
+        "INSERT INTO runs VALUES('nikeplus.nike.com', 443, 'me', '7', "
+        "'2010-04-18T07:05:11+08:00', '5.0321', '1834000', '321', '', 1271545511000, 480, "
+        "5032.1, 1834000, 321, NULL, NULL, 1, NULL);"
+        "INSERT INTO posts(site_host, site_port, site_user, run_id, state, outcome_ms, reason) "
+        "VALUES('bbs.kelvora.example', 80, '李', '7', 'failed', 5, 'HTTP 500');"
+        "PRAGMA application_id=1398035030; PRAGMA user_version=1;");
     const std::string before = ReadFile(path);
     auto store = OpenAt(path);
     ASSERT_TRUE(store);
@@ -201,8 +202,8 @@ TEST(RunStore, RefusesWhatIsNotItsOwnDatabaseAndLeavesItAsItIs) {
         const char* reason;
     };
     const Case cases[] = {
-        {"text file", [](auto& p) { WriteFile(p, "site user run time\n"); }, ProblemCode::StoreForeign,
-         "not a database"},
+        {"text file", [](auto& p) { WriteFile(p, "site user run time\n"); },
+         ProblemCode::StoreForeign, "not a database"},
         {"another program's database",
          [](auto& p) { ExecuteOn(p, "CREATE TABLE mail(x); PRAGMA application_id=7"); },
          ProblemCode::StoreOtherProgram, "another program"},
@@ -212,7 +213,8 @@ TEST(RunStore, RefusesWhatIsNotItsOwnDatabaseAndLeavesItAsItIs) {
         {"a newer Strivo's store",
          [](auto& p) {
              const std::string sql = "CREATE TABLE future(x); PRAGMA application_id=" +
-                                     std::to_string(kStoreApplicationId) + "; PRAGMA user_version=99";
+                                     std::to_string(kStoreApplicationId) +
+                                     "; PRAGMA user_version=99";
              ExecuteOn(p, sql.c_str());
          },
          ProblemCode::StoreNewer, "newer Strivo"},
@@ -281,17 +283,18 @@ TEST(RunStore, EachPostIsOneCommitJoiningItsIntentWithTheOutcomeBefore) {
     ASSERT_TRUE(store->RecordOutcomeAndIntent(kSite, Ended("b", PostResult::NotSent), "c", kT0));
     ASSERT_TRUE(store->RecordOutcomeAndIntent(kSite, Ended("c", PostResult::Failed, "HTTP 500"),
                                               "old", kT0));
-    ASSERT_TRUE(store->RecordOutcomeAndIntent(kSite, Ended("old", PostResult::Failed), "old2", kT0));
+    ASSERT_TRUE(
+        store->RecordOutcomeAndIntent(kSite, Ended("old", PostResult::Failed), "old2", kT0));
     ASSERT_TRUE(store->RecordOutcomeAndIntent(kSite, Ended("old2", PostResult::NotSent), "c", kT0));
     ASSERT_TRUE(store->RecordOutcomeAndIntent(kSite, Ended("c", PostResult::NotSent), "d", kT0));
     ASSERT_TRUE(store->RecordOutcome(kSite, Ended("d", PostResult::Unknown, "no answer")));
     EXPECT_EQ(store->commits() - before, 1u + 7u + 1u);  // begin, then N + 1 for N posts
     const auto posts = *store->Posts(kSite);
     EXPECT_EQ(States(*store), (std::map<std::string, std::string>{{"a", "confirmed"},
-                                                                   {"c", "failed"},
-                                                                   {"d", "unknown"},
-                                                                   {"old", "confirmed"},
-                                                                   {"old2", "confirmed"}}));
+                                                                  {"c", "failed"},
+                                                                  {"d", "unknown"},
+                                                                  {"old", "confirmed"},
+                                                                  {"old2", "confirmed"}}));
     EXPECT_EQ(posts.at("c").reason, "HTTP 500");  // restored as it was before the intent
     EXPECT_EQ(posts.at("d").reason, "no answer");
     EXPECT_EQ(posts.at("old").outcomeAt, kT0);
@@ -313,23 +316,24 @@ TEST(RunStore, APostLeftSendingByADeadSyncIsUnknownToTheNext) {
     ASSERT_TRUE(unknown);
     EXPECT_EQ(*unknown, std::vector<std::string>{"in-flight"});
     EXPECT_EQ(States(*store), (std::map<std::string, std::string>{{"in-flight", "unknown"},
-                                                                   {"was-confirmed", "confirmed"}}));
+                                                                  {"was-confirmed", "confirmed"}}));
 }
 
 TEST(RunStore, TheRunnerSettlesHeldRuns) {
     auto store = InMemory();
     for (const char* id : {"u1", "u2", "u3", "f"}) {
         ASSERT_TRUE(store->CommitIntent(kSite, id, kT0));
-        ASSERT_TRUE(store->RecordOutcome(kSite, Ended(id, id[0] == 'f' ? PostResult::Failed : PostResult::Unknown)));
+        ASSERT_TRUE(store->RecordOutcome(
+            kSite, Ended(id, id[0] == 'f' ? PostResult::Failed : PostResult::Unknown)));
     }
     ASSERT_TRUE(store->CommitIntent(kSite, "dead", kT0));  // a sync that died: held too
     EXPECT_EQ(*store->SettlePosted(kSite, std::vector<std::string>{"u1", "never-posted"}, kT0), 2);
     EXPECT_EQ(*store->SettleRepost(kSite, std::vector<std::string>{"u2"}), 1);
     EXPECT_EQ(States(*store), (std::map<std::string, std::string>{{"dead", "sending"},
-                                                                   {"f", "failed"},
-                                                                   {"never-posted", "confirmed"},
-                                                                   {"u1", "confirmed"},
-                                                                   {"u3", "unknown"}}));
+                                                                  {"f", "failed"},
+                                                                  {"never-posted", "confirmed"},
+                                                                  {"u1", "confirmed"},
+                                                                  {"u3", "unknown"}}));
     EXPECT_EQ(*store->SettleAllHeldRepost(kSite), 2);
     EXPECT_EQ(States(*store).count("u3"), 0u);
     ASSERT_TRUE(store->CommitIntent(kSite, "u4", kT0));
@@ -345,12 +349,21 @@ TEST(RunStore, ImportsOlderRecordsOnceAndLinesAddedSince) {
     const std::string user = "%C0%EE";  // 李
     const std::string first =
         "# Strivo: runs the community site confirmed: site user RunID time\n"
-        "bbs.kelvora.example%3A80 " + user + " 11 2026-12-07T10:11:12Z\n"
-        "bbs.kelvora.example%3A80 " + user + " 12 2026-12-07T10:11:13Z\n"
+        "bbs.kelvora.example%3A80 " +
+        user +
+        " 11 2026-12-07T10:11:12Z\n"
+        "bbs.kelvora.example%3A80 " +
+        user +
+        " 12 2026-12-07T10:11:13Z\n"
         "garbage\n"
-        "bbs.kelvora.example%3A80 " + user + " 13 2026-12-07T10:11\n"
-        "other.example%3A8080 " + user + " 14 2026-12-07T10:11:14Z\n"
-        "bbs.kelvora.example%3A80 " + user + " 15 2026-12";  // being written
+        "bbs.kelvora.example%3A80 " +
+        user +
+        " 13 2026-12-07T10:11\n"
+        "other.example%3A8080 " +
+        user +
+        " 14 2026-12-07T10:11:14Z\n"
+        "bbs.kelvora.example%3A80 " +
+        user + " 15 2026-12";  // being written
     WriteFile(record, first);
     auto store = OpenAt(folder / "strivo.db");
     ASSERT_TRUE(store->CommitIntent(kSite, "12", kT0));
@@ -363,15 +376,15 @@ TEST(RunStore, ImportsOlderRecordsOnceAndLinesAddedSince) {
     ASSERT_TRUE((*reports)[0].problem);
     EXPECT_EQ(Words(*(*reports)[0].problem),
               "2 lines of " + record.string() + " are not records of posted runs; skipped");
-    EXPECT_EQ(States(*store), (std::map<std::string, std::string>{{"11", "confirmed"},
-                                                                   {"12", "confirmed"}}));
-    EXPECT_EQ(store->Posts(kSite)->at("11").outcomeAt,
-              StoreTime(std::chrono::seconds(1796638272)));
+    EXPECT_EQ(States(*store),
+              (std::map<std::string, std::string>{{"11", "confirmed"}, {"12", "confirmed"}}));
+    EXPECT_EQ(store->Posts(kSite)->at("11").outcomeAt, StoreTime(std::chrono::seconds(1796638272)));
     EXPECT_EQ(store->Posts({"other.example", 8080, kSite.user})->size(), 1u);
     EXPECT_EQ(ReadFile(record), first);
 
     // An older strivo-cli finishes its line and adds one.
-    WriteFile(record, first + "-07T10:11:15Z\nbbs.kelvora.example%3A80 " + user + " 16 2026-12-07T10:12:00Z\n");
+    WriteFile(record, first + "-07T10:11:15Z\nbbs.kelvora.example%3A80 " + user +
+                          " 16 2026-12-07T10:12:00Z\n");
     reports = store->ImportPostedRuns(files);
     ASSERT_TRUE(reports);
     EXPECT_EQ((*reports)[0].imported, 2);
@@ -396,7 +409,8 @@ TEST(SyncLock, OneSyncAtATimeAlsoAgainstOlderVersions) {
     first.Release();
     // An older version syncing holds its record open.
     AppendOnlyFile older;
-    ASSERT_TRUE(older.Open(record, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write));
+    ASSERT_TRUE(older.Open(
+        record, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write));
     EXPECT_EQ(second.Acquire(store, records).problem().code, ProblemCode::StoreInUse);
     older.Close();
     EXPECT_TRUE(second.Acquire(store, records));

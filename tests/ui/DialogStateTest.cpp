@@ -115,8 +115,10 @@ TEST(DialogState, SyncEndSaysWhatWasPostedAndWhatIsInDoubt) {
         ProblemCode failure;
         const char* status;
     } cases[] = {
-        {true, 3, 0, 21, 0, 0, 0, ProblemCode::None, "同步到Strivo成功！本次上传3条，之前已上传21条"},
-        {true, 0, 0, 24, 0, 0, 0, ProblemCode::None, "同步到Strivo成功！没有新的跑步数据，之前已上传24条"},
+        {true, 3, 0, 21, 0, 0, 0, ProblemCode::None,
+         "同步到Strivo成功！本次上传3条，之前已上传21条"},
+        {true, 0, 0, 24, 0, 0, 0, ProblemCode::None,
+         "同步到Strivo成功！没有新的跑步数据，之前已上传24条"},
         {true, 2, 0, 0, 1, 0, 0, ProblemCode::None,
          "同步到Strivo成功！本次上传2条，之前已上传0条，1条没有RunID"},
         {true, 3, 0, 19, 1, 0, 2, ProblemCode::None,

@@ -14,8 +14,8 @@
 #include "../support/TempFolder.h"
 #include "jobs/StoreAccess.h"
 #include "model/ProblemWords.h"
-#include "text/CodePage.h"
 #include "store/StorePaths.h"
+#include "text/CodePage.h"
 #include "ui/ControlIds.h"
 #include "ui/RunColumns.h"
 #include "ui/StatusLine.h"
@@ -541,8 +541,8 @@ TEST_F(WindowControllerTest, StoredRunsFillTheTableOfflineAndExportAndSyncAsDown
         auto opened = RunStore::Open(StorePathFor(m_folder / "config.ini"));
         ASSERT_TRUE(opened);
         std::unique_ptr<RunStore> store = std::move(*opened);
-        const DownloadedRun a{"222", "2010-04-18T07:05:11+08:00", "5.0321", "1834000", "321",
-                              "2010-04-18T02:00:00Z"};
+        const DownloadedRun a{"222", "2010-04-18T07:05:11+08:00", "5.0321", "1834000",
+                              "321", "2010-04-18T02:00:00Z"};
         const DownloadedRun b{"111", "2010-04-17T23:05:11Z", "2.5", "600000", "99", ""};
         const DownloadedRun c{"333", "2010-04-10T08:00:00-05:00", "3.1", "abc", "200", ""};
         const DownloadedRun first[] = {a, c}, later[] = {b, a, c};
@@ -558,8 +558,9 @@ TEST_F(WindowControllerTest, StoredRunsFillTheTableOfflineAndExportAndSyncAsDown
     ASSERT_EQ(m_surface.menu.at(2).text, Cp936("显示本机保存的跑步记录"));
     EXPECT_TRUE(m_surface.PumpUntil([&] { return m_surface.rowCount == 3; }));
     EXPECT_EQ(m_jobs.started, 0) << "nothing is sent";
-    EXPECT_EQ(m_surface.texts[IDC_SUMMARY].rfind(Cp936("本机保存的跑步记录 3 条，最近一次下载于 20"), 0),
-              0u);
+    EXPECT_EQ(
+        m_surface.texts[IDC_SUMMARY].rfind(Cp936("本机保存的跑步记录 3 条，最近一次下载于 20"), 0),
+        0u);
     EXPECT_EQ(Status(), Cp936("已显示本机保存的跑步记录3条"));
     EXPECT_EQ(m_controller->RowTip(1),
               Cp936("开始时间：2010-04-18T07:05:11+08:00\n同步时间：2010-04-18T02:00:00Z"

@@ -246,8 +246,9 @@ int DriveDemo(const wchar_t* program, const wchar_t* shotFlag) {
     SendMessageW(GetDlgItem(dialog, 1007), BM_CLICK, 0, 0);
     Check(WaitFor([&] { return Enabled(dialog, 1010); }), "a refresh brings back sync");
     SendMessageW(GetDlgItem(dialog, 1010), BM_CLICK, 0, 0);
-    Check(WaitFor([&] { return status() == L"同步到Strivo成功！没有新的跑步数据，之前已上传24条"; }),
-          "a second sync in the same session posts none");
+    Check(
+        WaitFor([&] { return status() == L"同步到Strivo成功！没有新的跑步数据，之前已上传24条"; }),
+        "a second sync in the same session posts none");
     if (shotFlag != nullptr) {
         Shot(dialog, shotFlag, L"demo");
     }
@@ -261,13 +262,13 @@ int wmain(int argc, wchar_t** argv) {
         return DriveDemo(argv[2], argc > 3 ? argv[3] : nullptr);
     }
     if (argc < 3) {
-        std::printf("usage: drive_window STRIVO.EXE CSV-PATH [SHOT-FLAG]\n"
-                    "       drive_window --demo STRIVO.EXE [SHOT-FLAG]\n");
+        std::printf(
+            "usage: drive_window STRIVO.EXE CSV-PATH [SHOT-FLAG]\n"
+            "       drive_window --demo STRIVO.EXE [SHOT-FLAG]\n");
         return 2;
     }
     PROCESS_INFORMATION process{};
-    const HWND dialog =
-        Launch(argv[1], L"\"" + std::wstring(argv[1]) + L"\"", kTitle, process);
+    const HWND dialog = Launch(argv[1], L"\"" + std::wstring(argv[1]) + L"\"", kTitle, process);
     if (dialog == nullptr) {
         return 1;
     }
@@ -373,8 +374,9 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring stem = csv.substr(0, csv.size() - 4);
     items.Select({0});
     ChooseFromListMenu(list, 3);
-    Check(WaitFor([&] { return Text(GetDlgItem(dialog, 1012)).find(L"本机保存的跑步记录 24 条") == 0; },
-                  10),
+    Check(WaitFor(
+              [&] { return Text(GetDlgItem(dialog, 1012)).find(L"本机保存的跑步记录 24 条") == 0; },
+              10),
           "the summary says the table shows 24 stored runs");
     Check(status() == L"已显示本机保存的跑步记录24条", "and so does the status line");
     Check(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == 24, "the table holds the 24 stored runs");

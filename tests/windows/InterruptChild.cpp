@@ -73,8 +73,8 @@ int wmain(int argc, wchar_t** argv) {
     }
     SetConsoleCtrlHandler(Swallow, TRUE);
     PROCESS_INFORMATION child{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &child)) {
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                        &child)) {
         return Fail(nullptr, "cannot start the program");
     }
     // The flag, or the program's end, within 120 s.

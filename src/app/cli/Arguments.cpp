@@ -5,8 +5,8 @@
 #include <span>
 #include <string_view>
 
-#include "text/Catalog.h"
 #include "io/AtomicFile.h"
+#include "text/Catalog.h"
 
 namespace strivo {
 namespace {
@@ -101,9 +101,9 @@ constexpr struct {
     std::string_view name;
     std::optional<std::filesystem::path> CliOptions::*member;
 } kFileOptions[] = {{"--csv", &CliOptions::csv},
-                   {"--tcx", &CliOptions::tcx},
-                   {"--svg", &CliOptions::svg},
-                   {"--config", &CliOptions::config}};
+                    {"--tcx", &CliOptions::tcx},
+                    {"--svg", &CliOptions::svg},
+                    {"--config", &CliOptions::config}};
 
 constexpr struct {
     std::string_view name;
@@ -179,12 +179,16 @@ struct Combination {
     const char* commandsText;
 };
 const Combination kCombinations[] = {
-    {"--tcx", [](const CliOptions& o) { return o.tcx.has_value(); },
-     {Command::Runs, Command::Download}, "runs or download"},
+    {"--tcx",
+     [](const CliOptions& o) { return o.tcx.has_value(); },
+     {Command::Runs, Command::Download},
+     "runs or download"},
     {"--svg", [](const CliOptions& o) { return o.svg.has_value(); }, {Command::Stats}, "stats"},
     {"--by", [](const CliOptions& o) { return o.byGiven; }, {Command::Stats}, "stats"},
-    {"--csv", [](const CliOptions& o) { return o.csv.has_value(); },
-     {Command::Download, Command::Sync, Command::Runs}, "download, sync or runs"},
+    {"--csv",
+     [](const CliOptions& o) { return o.csv.has_value(); },
+     {Command::Download, Command::Sync, Command::Runs},
+     "download, sync or runs"},
 };
 const Combination kLateCombinations[] = {
     {"--dry-run", [](const CliOptions& o) { return o.dryRun; }, {Command::Sync}, "sync"},
@@ -193,7 +197,8 @@ const Combination kLateCombinations[] = {
     {"--posted", [](const CliOptions& o) { return o.posted; }, {Command::Settle}, "settle"},
     {"--repost", [](const CliOptions& o) { return o.repost; }, {Command::Settle}, "settle"},
     {"--held", [](const CliOptions& o) { return o.held; }, {Command::Settle}, "settle"},
-    {"--demo", [](const CliOptions& o) { return o.demo; },
+    {"--demo",
+     [](const CliOptions& o) { return o.demo; },
      {Command::Download, Command::Sync, Command::Runs, Command::Stats},
      "download, sync, runs or stats"},
 };
@@ -201,7 +206,8 @@ const Combination kLateCombinations[] = {
 Error CheckCombinations(std::span<const Combination> combinations, const CliOptions& options) {
     for (const Combination& combination : combinations) {
         if (combination.given(options) &&
-            std::ranges::find(combination.commands, options.command) == combination.commands.end()) {
+            std::ranges::find(combination.commands, options.command) ==
+                combination.commands.end()) {
             return Fill(Tr("{0} goes with {1}"), combination.option, combination.commandsText);
         }
     }
@@ -215,8 +221,9 @@ Error CheckStandardOutput(CliOptions& options) {
     for (auto* file : {&options.csv, &options.tcx, &options.svg}) {
         if (const auto descriptor = *file ? DescriptorNamed(**file) : std::nullopt) {
             if (*descriptor != 1) {
-                return Fill(Tr("{0} is an open descriptor, not a file; - writes to standard output"),
-                            Utf8Path(**file));
+                return Fill(
+                    Tr("{0} is an open descriptor, not a file; - writes to standard output"),
+                    Utf8Path(**file));
             }
             **file = "-";
         }

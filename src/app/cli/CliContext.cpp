@@ -95,8 +95,8 @@ std::optional<int> CliContext::Load() {
     if (needSite && resolved.siteUser.empty()) {
         return Missing(N_("no Kelvora user name; set [kelvora] user in {0}"));
     }
-    if (needSite && !ResolvePassword(resolved.sitePassword, "STRIVO_SITE_PASSWORD",
-                                     Tr("Kelvora password: "))) {
+    if (needSite &&
+        !ResolvePassword(resolved.sitePassword, "STRIVO_SITE_PASSWORD", Tr("Kelvora password: "))) {
         return Missing(
             N_("no Kelvora password; set STRIVO_SITE_PASSWORD, or [kelvora] pwd in {0}"));
     }
@@ -283,8 +283,7 @@ std::string CliContext::NextStep(const Problem& problem, bool site) const {
         case ProblemCode::CertificateFileNotUsed:
         case ProblemCode::BuiltInCertificatesDamaged:
             return site ? Fill(Tr("check host and http_port in [kelvora] of {0}"), m_source)
-                        : Fill(Tr("check host, https_port and cafile in [nike+] of {0}"),
-                               m_source);
+                        : Fill(Tr("check host, https_port and cafile in [nike+] of {0}"), m_source);
         default:
             break;
     }

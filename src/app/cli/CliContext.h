@@ -81,8 +81,7 @@ public:
 
 private:
     std::optional<int> LoadSettingsFile();
-    bool ResolvePassword(std::string& password, std::string_view variable,
-                         std::string_view prompt);
+    bool ResolvePassword(std::string& password, std::string_view variable, std::string_view prompt);
     int Missing(const char* sentence);
     jobs::ExportTarget Target(const std::filesystem::path& file);
 

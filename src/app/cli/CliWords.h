@@ -16,8 +16,8 @@ std::string LocalDate(const std::optional<StoreTime>& at);
 // RunIDs (CP936) for a terminal, space-separated.
 std::string Ids(const std::vector<std::string>& runIds);
 // One run on one line: start time, kilometres, duration, RunID (all CP936).
-std::string RunLine(std::string_view start, std::string_view distance,
-                    std::string_view duration, std::string_view runId);
+std::string RunLine(std::string_view start, std::string_view distance, std::string_view duration,
+                    std::string_view runId);
 // Columns a UTF-8 text takes: two for a character of three bytes or more
 // (Chinese), one for any other.
 std::size_t Utf8Width(std::string_view utf8);

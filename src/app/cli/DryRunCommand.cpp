@@ -30,8 +30,7 @@ std::string ActionText(const PlannedRun& step) {
 // What a sync would do with each downloaded run; nothing is posted.
 int DryRun(CliContext& cli) {
     const RunRows rows = cli.table().Snapshot();
-    const Result<std::vector<PlannedRun>> plan =
-        jobs::DryRun(cli.where(), rows, cli.options().all);
+    const Result<std::vector<PlannedRun>> plan = jobs::DryRun(cli.where(), rows, cli.options().all);
     if (!plan) {
         cli.Error(plan.problem());
         return kExitFailed;

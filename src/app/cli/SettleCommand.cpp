@@ -9,8 +9,8 @@ namespace strivo::cli {
 // What became of runs held back: the runner says, the store records it.
 int Settle(CliContext& cli) {
     const CliOptions& options = cli.options();
-    jobs::SettleRequest request{options.posted ? jobs::SettleMode::Posted : jobs::SettleMode::Repost,
-                                {}, options.held};
+    jobs::SettleRequest request{
+        options.posted ? jobs::SettleMode::Posted : jobs::SettleMode::Repost, {}, options.held};
     for (const std::string& runId : options.runIds) {
         request.runIds.push_back(Utf8ToCp936(runId));
     }

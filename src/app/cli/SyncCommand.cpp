@@ -58,13 +58,13 @@ int Interrupted(CliContext& cli, const SyncTally& tally) {
 int Failed(CliContext& cli, const SyncTally& tally) {
     // Counted from the lists, so that the counts add up whatever stopped the sync.
     const auto total = static_cast<unsigned long>(tally.total);
-    const auto posted = static_cast<long long>(total - tally.failedIds.size() -
-                                               tally.unconfirmedIds.size() -
-                                               tally.untriedIds.size() - tally.unrecordedIds.size());
+    const auto posted =
+        static_cast<long long>(total - tally.failedIds.size() - tally.unconfirmedIds.size() -
+                               tally.untriedIds.size() - tally.unrecordedIds.size());
     cli.Error(Problem(ProblemCode::SyncFailed).Because(*tally.problem));
-    cli.Error(Fill(TrN("{0} of {1} run posted and recorded", "{0} of {1} runs posted and recorded",
-                       total),
-                   posted, tally.total));
+    cli.Error(Fill(
+        TrN("{0} of {1} run posted and recorded", "{0} of {1} runs posted and recorded", total),
+        posted, tally.total));
     NameUnposted(cli, tally, /*withUnconfirmed=*/true);
     WarnHeld(cli, tally, /*advise=*/false);
     const bool toCheck = !tally.unconfirmedIds.empty() || !tally.heldIds.empty() ||
@@ -151,8 +151,8 @@ int Sync(CliContext& cli) {
     progress.EndLine();
     cli.PrintWarnings(tally.warnings);
     if (tally.problem && tally.problem->Root().code == ProblemCode::StoreInUse) {
-        cli.Error(Fill(Tr("{0}; nothing was posted, try again later"),
-                       Describe(tally.problem->Root())));
+        cli.Error(
+            Fill(Tr("{0}; nothing was posted, try again later"), Describe(tally.problem->Root())));
         return kExitInUse;
     }
     if (interrupt != 0 || tally.stopped) {

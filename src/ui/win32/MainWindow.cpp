@@ -70,7 +70,7 @@ std::optional<Step> StepOfMessage(UINT message) {
     }
     return std::nullopt;
 }
-constexpr UINT kCodePage = 936;           // the dialog's texts and the credentials
+constexpr UINT kCodePage = 936;  // the dialog's texts and the credentials
 
 std::wstring Wide(std::string_view text, UINT codePage = kCodePage) {
     return WideFrom(text, codePage);
@@ -172,8 +172,8 @@ private:
     HWND m_dialog = nullptr;
     HWND m_list = nullptr;
     HWND m_tooltips = nullptr;  // made with the first tooltip
-    std::wstring m_cell;  // the text a list-view item asked for last
-    POINT m_menuAt{};     // where the list's menu opens, on the screen
+    std::wstring m_cell;        // the text a list-view item asked for last
+    POINT m_menuAt{};           // where the list's menu opens, on the screen
     PostedCalls m_posted;
     const bool m_demo;
 
@@ -183,10 +183,10 @@ private:
 void MainWindow::SetToolTip(int id, const std::string& text) {
     const HWND control = GetDlgItem(m_dialog, id);
     if (m_tooltips == nullptr) {
-        m_tooltips = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr,
-                                     WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
-                                     CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_dialog, nullptr,
-                                     GetModuleHandleW(nullptr), nullptr);
+        m_tooltips =
+            CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_dialog,
+                            nullptr, GetModuleHandleW(nullptr), nullptr);
         SendMessageW(m_tooltips, TTM_SETMAXTIPWIDTH, 0, 600);  // a long text wraps
     }
     // A label lets the mouse through to the dialog unless it notifies.

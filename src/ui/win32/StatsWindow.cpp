@@ -93,9 +93,9 @@ LRESULT CALLBACK ChartProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
             RECT client{};
             GetClientRect(window, &client);
             const int from = ScrollPos(window);
-            GdiCanvas canvas(dc, from,
-                             reinterpret_cast<HFONT>(
-                                 SendMessageW(GetParent(window), WM_GETFONT, 0, 0)));
+            GdiCanvas canvas(
+                dc, from,
+                reinterpret_cast<HFONT>(SendMessageW(GetParent(window), WM_GETFONT, 0, 0)));
             chart->Paint(canvas, from, from + client.right);
             EndPaint(window, &paint);
             return 0;
@@ -105,12 +105,23 @@ LRESULT CALLBACK ChartProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
             GetScrollInfo(window, SB_HORZ, &info);
             int pos = info.nPos;
             switch (LOWORD(wParam)) {
-                case SB_LINELEFT: pos -= kScrollStep; break;
-                case SB_LINERIGHT: pos += kScrollStep; break;
-                case SB_PAGELEFT: pos -= static_cast<int>(info.nPage); break;
-                case SB_PAGERIGHT: pos += static_cast<int>(info.nPage); break;
-                case SB_THUMBTRACK: pos = info.nTrackPos; break;
-                default: break;
+                case SB_LINELEFT:
+                    pos -= kScrollStep;
+                    break;
+                case SB_LINERIGHT:
+                    pos += kScrollStep;
+                    break;
+                case SB_PAGELEFT:
+                    pos -= static_cast<int>(info.nPage);
+                    break;
+                case SB_PAGERIGHT:
+                    pos += static_cast<int>(info.nPage);
+                    break;
+                case SB_THUMBTRACK:
+                    pos = info.nTrackPos;
+                    break;
+                default:
+                    break;
             }
             SetScrollPos(window, SB_HORZ, pos, TRUE);
             InvalidateRect(window, nullptr, TRUE);

@@ -43,8 +43,8 @@ public:
 private:
     void CreateControls();
     void OnCharHook(wxKeyEvent& event);
-    std::optional<ChosenFile> ChooseFile(const char* title, const char* wildcard,
-                                         const char* name, const char* extension);
+    std::optional<ChosenFile> ChooseFile(const char* title, const char* wildcard, const char* name,
+                                         const char* extension);
 
     RunListView* m_list = nullptr;
     wxPoint m_menuAt;               // where the list's menu opens, in the list's coordinates
