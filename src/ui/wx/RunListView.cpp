@@ -27,9 +27,11 @@ RunListView::RunListView(wxWindow* parent, wxWindowID id, const wxPoint& positio
         }
         event.Skip();
     });
-    // The rows are drawn by a child window, which gets the mouse and shows the tooltip.
+    // The rows are drawn by a child window, which gets the mouse and shows the
+    // tooltip. wx gives it no class information of its own; the column titles,
+    // the other child, are known by their window name.
     for (wxWindow* child : GetChildren()) {
-        if (child->GetClassInfo()->GetClassName() != wxString("wxListMainWindow")) {
+        if (child->GetName() == wxString("wxlistctrlcolumntitles")) {
             continue;
         }
         child->Bind(wxEVT_MOTION, [this, child](wxMouseEvent& event) {
