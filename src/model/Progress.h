@@ -19,6 +19,8 @@ enum class Step {
     Posting,          // a run-log post goes out now (its intent is kept): runId
     Posted,           // a post ended and its outcome is kept: runId, result, counts
     SyncDone,         // the sync ended: its tally
+    FileImported,     // an import read one file (or failed to): file, total, processed
+    FileExported,     // an export wrote one file: file, total, processed
 };
 
 // How a sync went. Every run of the table to post is in exactly one of:
@@ -56,9 +58,10 @@ struct ProgressReport {
     std::string summary;                        // SummaryReady: the sentence (CP936)
     std::string runId;                          // Posting, Posted (CP936)
     PostResult result = PostResult::Confirmed;  // Posted
-    int total = 0;                              // Posted: runs to post
-    int processed = 0;                          // Posted: runs handled so far
-    SyncTally tally;                            // SyncDone
+    int total = 0;      // Posted: runs to post; FileImported, FileExported: files
+    int processed = 0;  // Posted: runs handled so far; FileImported, FileExported: files
+    std::string file;   // FileImported, FileExported: the path (UTF-8)
+    SyncTally tally;    // SyncDone
     // RunsDownloaded, SiteSignedIn: what the runner should know that did not
     // fail the step (runs the store could not keep, an older record's bad lines).
     std::vector<Problem> warnings;
