@@ -11,7 +11,9 @@
 #include "io/LocalTime.h"
 #include "io/PathText.h"
 #include "jobs/StoreAccess.h"
+#include "runservice/RunList.h"
 #include "store/SyncLock.h"
+#include "text/CodePage.h"
 
 namespace strivo::jobs {
 namespace {
@@ -83,9 +85,9 @@ Outcome ImportFile(RunStore& store, const Workspace& where, const SiteKey* keptO
     tally.imported += stored->added;
     tally.duplicates += static_cast<int>(stored->duplicates.size());
     for (const FileRunsStored::Duplicate& duplicate : stored->duplicates) {
-        tally.duplicated.push_back(
-            Problem(ProblemCode::ImportDuplicateRun,
-                    {name, runs[duplicate.index].startText.substr(0, 19), duplicate.runId}));
+        tally.duplicated.push_back(Problem(
+            ProblemCode::ImportDuplicateRun,
+            {name, TrimTimestamp(runs[duplicate.index].startText), Cp936ToUtf8(duplicate.runId)}));
     }
     return {};
 }

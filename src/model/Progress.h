@@ -32,6 +32,7 @@ struct SyncTally {
     int alreadyPosted = 0;                    // confirmed by an earlier sync: not posted again
     int postedAgain = 0;                      // --all: confirmed by an earlier sync, posted again
     int withoutId = 0;                        // rows without a RunID: never posted
+    int excluded = 0;                         // kept off the run log: never posted
     std::vector<std::string> failedIds;       // the site did not take them: posted next time
     std::vector<std::string> unconfirmedIds;  // sent without a whole answer: held as unknown
     std::vector<std::string> untriedIds;      // never sent: the sync stopped before them

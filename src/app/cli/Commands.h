@@ -13,5 +13,6 @@ int DryRun(CliContext& cli);
 int Runs(CliContext& cli);
 int Stats(CliContext& cli);
 int Settle(CliContext& cli);
+int Import(CliContext& cli);
 
 }  // namespace strivo::cli

@@ -52,6 +52,7 @@ int Runs(CliContext& cli) {
         const std::string state = PostText(read->posts, run.runId);
         cli.Out() << RunLine(run.startTime, run.distance,
                              FormatDuration(std::string_view(run.duration)), run.runId)
+                  << (run.source.empty() ? "" : "  " + Fill(Tr("imported ({0})"), run.source))
                   << (state.empty() ? "" : "  " + state) << "\n";
     }
     if (const int status = cli.SaveCsv(jobs::RowsOfStoredRuns(read->runs)); status != kExitDone) {
