@@ -247,6 +247,9 @@ Error CheckStandardOutput(CliOptions& options) {
     const auto toStandardOutput = [](const std::optional<std::filesystem::path>& file) {
         return file && *file == "-";
     };
+    if (toStandardOutput(options.fit)) {
+        return Tr("--fit names a folder; FIT files cannot go to standard output");
+    }
     if (toStandardOutput(options.csv) && toStandardOutput(options.tcx)) {
         return Tr("--csv and --tcx cannot both write to standard output");
     }

@@ -14,5 +14,7 @@ int Runs(CliContext& cli);
 int Stats(CliContext& cli);
 int Settle(CliContext& cli);
 int Import(CliContext& cli);
+// --fit=DIR of runs and download: every stored run as a FIT file.
+int SaveFit(CliContext& cli);
 
 }  // namespace strivo::cli

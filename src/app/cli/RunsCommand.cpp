@@ -45,7 +45,8 @@ int Runs(CliContext& cli) {
     if (read->runs.empty()) {
         cli.SayNothingStored();
         // An empty TCX file says as much to another service.
-        return cli.SaveTcx();
+        const int status = cli.SaveTcx();
+        return status != kExitDone ? status : SaveFit(cli);
     }
     cli.SayRunsStored(read->runs.size());
     for (const StoredRun& run : read->runs) {
@@ -58,7 +59,10 @@ int Runs(CliContext& cli) {
     if (const int status = cli.SaveCsv(jobs::RowsOfStoredRuns(read->runs)); status != kExitDone) {
         return status;
     }
-    return cli.SaveTcx();
+    if (const int status = cli.SaveTcx(); status != kExitDone) {
+        return status;
+    }
+    return SaveFit(cli);
 }
 
 }  // namespace strivo::cli
