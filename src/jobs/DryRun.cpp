@@ -19,9 +19,8 @@ Result<DryRunPlan> DryRun(const Workspace& where, const RunRows& rows, bool post
     if (!fromFiles) {
         return fromFiles.problem();
     }
-    DryRunPlan made{PlanSync(rows, *posts, postAll), std::move(fromFiles->rows),
-                    std::move(fromFiles->formats)};
-    const std::vector<PlannedRun> fileRuns = PlanSync(made.fileRows, *posts, postAll);
+    DryRunPlan made{PlanSync(rows, *posts, postAll), fromFiles->rows, fromFiles->formats};
+    const std::vector<PlannedRun> fileRuns = PlanFileRuns(*fromFiles, rows, *posts, postAll);
     made.plan.insert(made.plan.end(), fileRuns.begin(), fileRuns.end());
     return made;
 }

@@ -92,10 +92,8 @@ Outcome ImportFile(RunStore& store, const Workspace& where, const SiteKey* keptO
     return {};
 }
 
-}  // namespace
-
-Result<ImportTally> Import(const Workspace& where, const ImportRequest& request, ProgressSink& sink,
-                           std::stop_token stop) {
+Result<ImportTally> ImportPaths(const Workspace& where, const ImportRequest& request,
+                                ProgressSink& sink, std::stop_token stop) {
     Result<std::unique_ptr<RunStore>> opened = OpenStore(where);
     if (!opened) {
         return opened.problem();
@@ -126,6 +124,24 @@ Result<ImportTally> Import(const Workspace& where, const ImportRequest& request,
                    .processed = tally.files,
                    .file = PathText(path)});
     }
+    return tally;
+}
+
+}  // namespace
+
+Result<ImportTally> Import(const Workspace& where, const ImportRequest& request, ProgressSink& sink,
+                           std::stop_token stop) {
+    Result<ImportTally> tally = ImportPaths(where, request, sink, std::move(stop));
+    ProgressReport done{.step = Step::ImportDone};
+    if (!tally) {
+        done.Fail(tally.problem());
+    } else {
+        done.imported = {tally->files, tally->imported, tally->duplicates, tally->unreadable};
+        const std::size_t named = std::min<std::size_t>(tally->problems.size(), 20);
+        done.warnings.assign(tally->problems.begin(),
+                             tally->problems.begin() + static_cast<std::ptrdiff_t>(named));
+    }
+    sink.Post(std::move(done));
     return tally;
 }
 

@@ -38,7 +38,8 @@ struct ImportTally {
 // offset of their own take the machine's time zone at their start. The runs
 // added are kept off the run log for the site user in the settings (excluded)
 // unless `post`. Takes the store's sync lock, as it writes posts. Reports
-// FileImported after each file. Fails only when the store cannot be used;
+// FileImported after each file, and ImportDone at the end (naming the first
+// 20 unreadable files in its warnings). Fails only when the store cannot be used;
 // a file that cannot be read is counted and named, and the others are read.
 Result<ImportTally> Import(const Workspace& where, const ImportRequest& request, ProgressSink& sink,
                            std::stop_token stop = {});

@@ -6,7 +6,9 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
+#include "jobs/SyncPlan.h"
 #include "jobs/Workspace.h"
 #include "model/Result.h"
 #include "model/RunRows.h"
@@ -28,5 +30,10 @@ struct FileRunRows {
     }
 };
 Result<FileRunRows> ReadFileRunRows(const RunStore& store, const Workspace& where);
+// The plan of the runs read from files that `rows` (a downloaded list, or the
+// stored runs the window shows) does not hold already: each is planned once.
+std::vector<PlannedRun> PlanFileRuns(const FileRunRows& fileRuns, const RunRows& rows,
+                                     const std::unordered_map<std::string, PostRecord>& posts,
+                                     bool postAll);
 
 }  // namespace strivo::jobs

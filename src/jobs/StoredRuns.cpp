@@ -4,6 +4,7 @@
 #include <array>
 #include <tuple>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "jobs/StoreAccess.h"
 #include "runservice/RunList.h"
@@ -96,6 +97,21 @@ Result<FileRunRows> ReadFileRunRows(const RunStore& store, const Workspace& wher
     }
     made.rows = RowsOfStoredRuns(*runs);
     return made;
+}
+
+std::vector<PlannedRun> PlanFileRuns(const FileRunRows& fileRuns, const RunRows& rows,
+                                     const std::unordered_map<std::string, PostRecord>& posts,
+                                     bool postAll) {
+    std::unordered_set<std::string_view> listed;
+    for (const RunRow& row : rows) {
+        if (IsImportedRunKey(row[kColumnRunId])) {
+            listed.insert(row[kColumnRunId]);
+        }
+    }
+    std::vector<PlannedRun> plan = PlanSync(fileRuns.rows, posts, postAll);
+    std::erase_if(plan,
+                  [&](const PlannedRun& run) { return listed.contains((*run.row)[kColumnRunId]); });
+    return plan;
 }
 
 void OrderByStart(std::vector<StoredRun>& runs) {

@@ -194,7 +194,7 @@ Outcome SyncRun::Prepare(const RunRows& rows) {
 
 void SyncRun::Plan(const RunRows& rows, const std::unordered_map<std::string, PostRecord>& posts) {
     m_plan = PlanSync(rows, posts, m_options.postAll);
-    std::vector<PlannedRun> fileRuns = PlanSync(m_fileRuns.rows, posts, m_options.postAll);
+    std::vector<PlannedRun> fileRuns = PlanFileRuns(m_fileRuns, rows, posts, m_options.postAll);
     m_plan.insert(m_plan.end(), fileRuns.begin(), fileRuns.end());
     for (const PlannedRun& run : m_plan) {
         m_tally.withoutId += run.action == RunAction::WithoutId ? 1 : 0;

@@ -20,6 +20,7 @@ enum class Step {
     Posted,           // a post ended and its outcome is kept: runId, result, counts
     SyncDone,         // the sync ended: its tally
     FileImported,     // an import read one file (or failed to): file, total, processed
+    ImportDone,       // an import ended: imported; problem when the store failed it
     FileExported,     // an export wrote one file: file, total, processed
 };
 
@@ -52,6 +53,14 @@ struct SyncTally {
     bool ok() const { return !problem; }
 };
 
+// How an import went.
+struct ImportCounts {
+    int files = 0;
+    int imported = 0;    // runs added
+    int duplicates = 0;  // runs already stored
+    int unreadable = 0;  // files or paths not read
+};
+
 // One report.
 struct ProgressReport {
     Step step = Step::ServiceSignedIn;
@@ -59,12 +68,14 @@ struct ProgressReport {
     std::string summary;                        // SummaryReady: the sentence (CP936)
     std::string runId;                          // Posting, Posted (CP936)
     PostResult result = PostResult::Confirmed;  // Posted
-    int total = 0;      // Posted: runs to post; FileImported, FileExported: files
-    int processed = 0;  // Posted: runs handled so far; FileImported, FileExported: files
-    std::string file;   // FileImported, FileExported: the path (UTF-8)
-    SyncTally tally;    // SyncDone
+    int total = 0;          // Posted: runs to post; FileImported, FileExported: files
+    int processed = 0;      // Posted: runs handled so far; FileImported, FileExported: files
+    std::string file;       // FileImported, FileExported: the path (UTF-8)
+    ImportCounts imported;  // ImportDone
+    SyncTally tally;        // SyncDone
     // RunsDownloaded, SiteSignedIn: what the runner should know that did not
-    // fail the step (runs the store could not keep, an older record's bad lines).
+    // fail the step (runs the store could not keep, an older record's bad lines);
+    // ImportDone: the first files that could not be read, and why.
     std::vector<Problem> warnings;
 
     bool ok() const { return !problem; }

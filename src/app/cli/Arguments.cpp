@@ -13,7 +13,8 @@ namespace {
 
 // The synopsis, said again under a usage error.
 constexpr const char* kSynopsis =
-    N_("Usage: strivo-cli download [--csv=FILE] [--tcx=FILE] [--quiet] [--config=FILE | --demo]\n"
+    N_("Usage: strivo-cli download [--csv=FILE] [--tcx=FILE] [--fit=DIR] [--quiet]\n"
+       "                           [--config=FILE | --demo]\n"
        "       strivo-cli sync [--csv=FILE] [--dry-run [--verbose]] [--all] [--quiet]\n"
        "                       [--config=FILE | --demo]\n"
        "       strivo-cli runs [--csv=FILE] [--tcx=FILE] [--fit=DIR] [--config=FILE | --demo]\n"
