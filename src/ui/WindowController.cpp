@@ -105,6 +105,7 @@ void WindowController::OnReport(const ProgressReport& report) {
     // An import ends showing the stored runs, then its counts.
     if (report.step == Step::ImportDone && report.ok()) {
         ShowStoredRuns({});
+        ShowPostStates();  // the runs imported start kept off the run log
     }
     Apply(m_state.OnReport(report));
     switch (report.step) {
