@@ -3,6 +3,7 @@
 
 #include "app/cli/CliProgress.h"
 #include "app/cli/Commands.h"
+#include "app/cli/TerminalTable.h"
 #include "jobs/Import.h"
 #include "model/ProblemWords.h"
 #include "text/Catalog.h"
@@ -42,7 +43,7 @@ int Import(CliContext& cli) {
         constexpr std::size_t kNamed = 20;
         const std::vector<Problem>& duplicated = tally->duplicated;
         for (std::size_t i = 0; i < std::min(kNamed, duplicated.size()); ++i) {
-            env.err << Describe(duplicated[i]) << "\n";
+            env.err << ForTerminalUtf8(Describe(duplicated[i])) << "\n";
         }
         if (duplicated.size() > kNamed) {
             env.err << Fill(Tr("… and {0} more runs already stored"), duplicated.size() - kNamed)
