@@ -29,6 +29,8 @@ int RunCommand(const CliOptions& options, CliEnvironment& env) {
             return options.command == Command::Runs ? cli::Runs(cli) : cli::Stats(cli);
         case Command::Settle:
             return cli::Settle(cli);
+        case Command::Import:
+            return cli::Import(cli);
         case Command::None:
             break;
     }

@@ -5,6 +5,7 @@
 
 #include "files/CsvRunReader.h"
 #include "files/FileSource.h"
+#include "files/FitReader.h"
 #include "files/GpxReader.h"
 #include "files/GzipSource.h"
 #include "files/TcxReader.h"
@@ -59,7 +60,7 @@ RunFileReader ReaderFor(RunFileFormat format) {
         case RunFileFormat::Csv:
             return &ReadCsvRuns;
         case RunFileFormat::Fit:
-            break;  // ReadFit (files/FitReader.h) goes here
+            return &ReadFit;
     }
     return nullptr;
 }

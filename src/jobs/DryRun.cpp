@@ -5,7 +5,7 @@
 
 namespace strivo::jobs {
 
-Result<std::vector<PlannedRun>> DryRun(const Workspace& where, const RunRows& rows, bool postAll) {
+Result<DryRunPlan> DryRun(const Workspace& where, const RunRows& rows, bool postAll) {
     Result<std::unique_ptr<RunStore>> store = OpenStore(where);
     if (!store) {
         return store.problem();
@@ -15,11 +15,22 @@ Result<std::vector<PlannedRun>> DryRun(const Workspace& where, const RunRows& ro
     if (!posts) {
         return posts.problem();
     }
-    return PlanSync(rows, *posts, postAll);
+    Result<FileRunRows> fromFiles = ReadFileRunRows(**store, where);
+    if (!fromFiles) {
+        return fromFiles.problem();
+    }
+    DryRunPlan made{PlanSync(rows, *posts, postAll), fromFiles->rows, fromFiles->formats};
+    const std::vector<PlannedRun> fileRuns = PlanFileRuns(*fromFiles, rows, *posts, postAll);
+    made.plan.insert(made.plan.end(), fileRuns.begin(), fileRuns.end());
+    return made;
 }
 
-std::string RunLogForm(const RunRow& row) {
-    return BuildRunLogBody("", row, EncodedRunLogDescription());
+std::string RunLogForm(const RunRow& row, const DryRunPlan& plan) {
+    const auto format = plan.formats.find(std::string(row[kColumnRunId]));
+    return BuildRunLogBody("", row,
+                           format == plan.formats.end()
+                               ? EncodedRunLogDescription()
+                               : EncodedImportedRunDescription(format->second));
 }
 
 }  // namespace strivo::jobs

@@ -49,6 +49,11 @@ void JobThreads::StartSync(Workspace where) {
     });
 }
 
+void JobThreads::StartWork(std::function<void(std::stop_token, ProgressSink&)> job) {
+    Start(m_work,
+          [this, job = std::move(job)](std::stop_token stop) { job(std::move(stop), m_sink); });
+}
+
 void JobThreads::Start(Slot& slot, std::function<void(std::stop_token)> job) {
     if (slot.thread.joinable()) {
         slot.thread.join();
@@ -65,17 +70,18 @@ void JobThreads::Start(Slot& slot, std::function<void(std::stop_token)> job) {
 void JobThreads::RequestStop() {
     m_download.thread.request_stop();
     m_sync.thread.request_stop();
+    m_work.thread.request_stop();
 }
 
 bool JobThreads::Running() const {
-    return std::ranges::any_of(std::array{&m_download, &m_sync}, [](const Slot* slot) {
+    return std::ranges::any_of(std::array{&m_download, &m_sync, &m_work}, [](const Slot* slot) {
         return slot->thread.joinable() && !slot->ended;
     });
 }
 
 bool JobThreads::JoinEnded() {
     bool running = false;
-    for (Slot* slot : {&m_download, &m_sync}) {
+    for (Slot* slot : {&m_download, &m_sync, &m_work}) {
         if (slot->thread.joinable()) {
             if (slot->ended) {
                 slot->thread.join();
@@ -89,7 +95,7 @@ bool JobThreads::JoinEnded() {
 
 void JobThreads::StopAll() {
     RequestStop();
-    for (Slot* slot : {&m_download, &m_sync}) {
+    for (Slot* slot : {&m_download, &m_sync, &m_work}) {
         if (slot->thread.joinable()) {
             slot->thread.join();
         }

@@ -26,8 +26,8 @@ struct JobLaunchers {
     static JobLaunchers Real();
 };
 
-// A window's two worker threads: one download and one sync at a time, both
-// reporting to one sink and working on one table.
+// A window's worker threads: one download, one sync and one job of the list's
+// menu at a time, all reporting to one sink.
 class JobThreads {
 public:
     // `ended` is called on a job's thread as the last thing it does.
@@ -40,6 +40,8 @@ public:
     // Throws std::system_error when no thread starts.
     void StartDownload(Workspace where);
     void StartSync(Workspace where);
+    // Starts a job of the list's menu (an import) on a third thread, the same way.
+    void StartWork(std::function<void(std::stop_token, ProgressSink&)> job);
 
     // Asks both jobs to stop; they end soon after.
     void RequestStop();
@@ -63,6 +65,7 @@ private:
     std::function<void()> m_ended;
     Slot m_download;
     Slot m_sync;
+    Slot m_work;
 };
 
 }  // namespace strivo::jobs

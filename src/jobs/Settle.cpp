@@ -32,19 +32,29 @@ Result<Settled> Settle(const Workspace& where, const SettleRequest& request) {
         stored.insert(run.runId);
     }
     const bool posted = request.mode == SettleMode::Posted;
+    const bool skip = request.mode == SettleMode::Skip;
     Settled settled;
     // A run without a post has nothing to release; one confirmed that the
     // store never saw may be a typing error.
     for (const std::string& runId : request.runIds) {
-        if (!posts->contains(runId) && (!posted || !stored.contains(runId))) {
+        if (skip ? !stored.contains(runId)
+                 : !posts->contains(runId) && (!posted || !stored.contains(runId))) {
             settled.unknown.push_back(runId);
         }
     }
+    // Nothing is recorded for a RunID the store does not hold.
+    std::vector<std::string> known;
+    for (const std::string& runId : request.runIds) {
+        if (stored.contains(runId)) {
+            known.push_back(runId);
+        }
+    }
     const auto now = std::chrono::system_clock::now();
-    Result<int> changed = request.held ? (posted ? store.SettleAllHeldPosted(site, now)
-                                                 : store.SettleAllHeldRepost(site))
-                                       : (posted ? store.SettlePosted(site, request.runIds, now)
-                                                 : store.SettleRepost(site, request.runIds));
+    Result<int> changed = skip           ? store.SettleExcluded(site, known, now)
+                          : request.held ? (posted ? store.SettleAllHeldPosted(site, now)
+                                                   : store.SettleAllHeldRepost(site))
+                                         : (posted ? store.SettlePosted(site, request.runIds, now)
+                                                   : store.SettleRepost(site, request.runIds));
     if (!changed) {
         return changed.problem();
     }

@@ -11,7 +11,8 @@ namespace strivo::jobs {
 // What the runner says became of runs a sync held back.
 enum class SettleMode {
     Posted,  // they are on the run log: record them as posted
-    Repost,  // they are not: post them next sync
+    Repost,  // they are not: post them next sync (also releases skipped runs)
+    Skip,    // keep them off the run log (excluded) until released by Repost
 };
 
 struct SettleRequest {

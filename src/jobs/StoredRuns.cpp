@@ -3,12 +3,40 @@
 #include <algorithm>
 #include <array>
 #include <tuple>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "jobs/StoreAccess.h"
 #include "runservice/RunList.h"
 #include "text/TextHelpers.h"
 
 namespace strivo::jobs {
+namespace {
+
+// Which of the runs were read from files, and from which.
+Outcome MarkFileRuns(const RunStore& store, const Workspace& where, std::vector<StoredRun>& runs) {
+    Result<std::vector<StoredRun>> fromFiles =
+        store.FileRuns(ServiceKeyOf(where.settings), where.settings.serviceUser);
+    if (!fromFiles) {
+        return fromFiles.problem();
+    }
+    if (fromFiles->empty()) {
+        return {};
+    }
+    std::unordered_map<std::string_view, const StoredRun*> byKey;
+    for (const StoredRun& run : *fromFiles) {
+        byKey.emplace(run.runId, &run);
+    }
+    for (StoredRun& run : runs) {
+        if (const auto found = byKey.find(run.runId); found != byKey.end()) {
+            run.source = found->second->source;
+            run.sourceFile = found->second->sourceFile;
+        }
+    }
+    return {};
+}
+
+}  // namespace
 
 Result<StoredRunList> ReadStoredRuns(const Workspace& where, bool withPosts, bool ordered) {
     StoredRunList list;
@@ -26,6 +54,9 @@ Result<StoredRunList> ReadStoredRuns(const Workspace& where, bool withPosts, boo
         return runs.problem();
     }
     list.runs = std::move(*runs);
+    if (Outcome marked = MarkFileRuns(**store, where, list.runs); !marked) {
+        return marked.problem();
+    }
     if (withPosts && !where.settings.siteUser.empty()) {
         Result<PostStates> posts = (*store)->Posts(SiteKeyOf(where.settings));
         if (!posts) {
@@ -48,6 +79,39 @@ Result<PostStates> ReadPostStates(const Workspace& where) {
         return store.problem();
     }
     return (*store)->Posts(SiteKeyOf(where.settings));
+}
+
+Result<FileRunRows> ReadFileRunRows(const RunStore& store, const Workspace& where) {
+    Result<std::vector<StoredRun>> runs =
+        store.FileRuns(ServiceKeyOf(where.settings), where.settings.serviceUser);
+    if (!runs) {
+        return runs.problem();
+    }
+    FileRunRows made;
+    for (const StoredRun& run : *runs) {
+        std::string format = run.source;
+        for (char& c : format) {
+            c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+        }
+        made.formats.emplace(run.runId, std::move(format));
+    }
+    made.rows = RowsOfStoredRuns(*runs);
+    return made;
+}
+
+std::vector<PlannedRun> PlanFileRuns(const FileRunRows& fileRuns, const RunRows& rows,
+                                     const std::unordered_map<std::string, PostRecord>& posts,
+                                     bool postAll) {
+    std::unordered_set<std::string_view> listed;
+    for (const RunRow& row : rows) {
+        if (IsImportedRunKey(row[kColumnRunId])) {
+            listed.insert(row[kColumnRunId]);
+        }
+    }
+    std::vector<PlannedRun> plan = PlanSync(fileRuns.rows, posts, postAll);
+    std::erase_if(plan,
+                  [&](const PlannedRun& run) { return listed.contains((*run.row)[kColumnRunId]); });
+    return plan;
 }
 
 void OrderByStart(std::vector<StoredRun>& runs) {

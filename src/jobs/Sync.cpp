@@ -120,6 +120,7 @@ private:
     Cutter m_cutter;  // after the client: it is stopped before the client goes
     SyncLock m_lock;
     std::unique_ptr<RunStore> m_store;
+    FileRunRows m_fileRuns;  // the runs read from files: planned after the list's
     std::vector<PlannedRun> m_plan;
     std::vector<const PlannedRun*> m_toPost;
     SyncTally m_tally;
@@ -178,15 +179,27 @@ Outcome SyncRun::Prepare(const RunRows& rows) {
         return begun.problem();
     }
     Result<std::unordered_map<std::string, PostRecord>> posts = m_store->Posts(m_site);
+    // The runs read from files go after the list's; those not released are
+    // planned as excluded.
+    Result<FileRunRows> fromFiles = ReadFileRunRows(*m_store, m_where);
+    if (posts && fromFiles) {
+        m_fileRuns = std::move(*fromFiles);
+    }
     Plan(rows, posts ? *posts : std::unordered_map<std::string, PostRecord>());
-    return posts ? Outcome() : Outcome(posts.problem());
+    if (!posts) {
+        return posts.problem();
+    }
+    return fromFiles ? Outcome() : Outcome(fromFiles.problem());
 }
 
 void SyncRun::Plan(const RunRows& rows, const std::unordered_map<std::string, PostRecord>& posts) {
     m_plan = PlanSync(rows, posts, m_options.postAll);
+    std::vector<PlannedRun> fileRuns = PlanFileRuns(m_fileRuns, rows, posts, m_options.postAll);
+    m_plan.insert(m_plan.end(), fileRuns.begin(), fileRuns.end());
     for (const PlannedRun& run : m_plan) {
         m_tally.withoutId += run.action == RunAction::WithoutId ? 1 : 0;
         m_tally.alreadyPosted += run.action == RunAction::AlreadyPosted ? 1 : 0;
+        m_tally.excluded += run.action == RunAction::Excluded ? 1 : 0;
         if (run.action == RunAction::Held) {
             m_tally.heldIds.emplace_back((*run.row)[kColumnRunId]);
         }
@@ -257,7 +270,7 @@ void SyncRun::PostRuns() {
                      .runId = std::string(runId),
                      .total = total,
                      .processed = next});
-        PostVerdict verdict = m_client.Post(*planned.row);
+        PostVerdict verdict = m_client.Post(*planned.row, m_fileRuns.FormatOf(runId));
         if (verdict.problem) {
             m_failure = verdict.problem;
         }

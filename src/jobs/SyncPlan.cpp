@@ -20,6 +20,11 @@ std::vector<PlannedRun> PlanSync(const RunRows& rows,
             planned.action = RunAction::Twice;
         } else if (const auto post = posts.find(std::string(runId)); post != posts.end()) {
             const PostRecord& record = post->second;
+            if (record.state == PostState::Excluded) {
+                planned.action = RunAction::Excluded;
+                plan.push_back(std::move(planned));
+                continue;
+            }
             // A `sending` row is a sync that died mid-post: unknown too.
             const bool confirmed = record.state == PostState::Confirmed;
             const bool held =

@@ -17,6 +17,8 @@ enum class RunAction {
     Held,           // its earlier post's outcome is unknown: held back until settled
     Twice,          // its RunID stood earlier in the list: posted once
     WithoutId,      // never posted
+    Excluded,       // kept off the run log by the runner, or read from a file and not
+                    // released: never posted, not even under postAll
 };
 struct PlannedRun {
     const RunRow* row;

@@ -134,6 +134,8 @@ enum class ProblemCode {
     ImportNameMismatch,         // {0} the file, {1} what it holds, {2} what its name
                                 // says, both as file endings (".tcx.gz", ".gpx")
     ImportFormatNotReadable,    // {0} the format ("FIT")
+    ImportDuplicateRun,         // {0} the file, {1} the run's start, {2} the stored run it
+                                // matches (its RunID or key): not added
     GzipTruncated,              // `detail` zlib's words, if any
     GzipDamaged,                // `detail` zlib's words
     XmlMalformed,               // {0} line, {1} column; `detail` expat's words

@@ -204,6 +204,8 @@ constexpr Entry kEntries[] = {
      N_("{0} holds {1} data, but its name ends in {2}"), kPlain},
     {ProblemCode::ImportFormatNotReadable, "import-format-not-readable",
      N_("this version cannot read {0} files"), kPlain},
+    {ProblemCode::ImportDuplicateRun, "import-duplicate-run",
+     N_("{0}: the run of {1} is already stored as {2}; not added again"), kPlain},
     {ProblemCode::GzipTruncated, "gzip-truncated",
      N_("the gzip data ends too early (the file is incomplete)"), kDetailColon},
     {ProblemCode::GzipDamaged, "gzip-damaged", N_("the gzip data is damaged"), kDetailColon},

@@ -19,6 +19,9 @@ enum class Step {
     Posting,          // a run-log post goes out now (its intent is kept): runId
     Posted,           // a post ended and its outcome is kept: runId, result, counts
     SyncDone,         // the sync ended: its tally
+    FileImported,     // an import read one file (or failed to): file, total, processed
+    ImportDone,       // an import ended: imported; problem when the store failed it
+    FileExported,     // an export wrote one file: file, total, processed
 };
 
 // How a sync went. Every run of the table to post is in exactly one of:
@@ -30,6 +33,7 @@ struct SyncTally {
     int alreadyPosted = 0;                    // confirmed by an earlier sync: not posted again
     int postedAgain = 0;                      // --all: confirmed by an earlier sync, posted again
     int withoutId = 0;                        // rows without a RunID: never posted
+    int excluded = 0;                         // kept off the run log: never posted
     std::vector<std::string> failedIds;       // the site did not take them: posted next time
     std::vector<std::string> unconfirmedIds;  // sent without a whole answer: held as unknown
     std::vector<std::string> untriedIds;      // never sent: the sync stopped before them
@@ -49,6 +53,14 @@ struct SyncTally {
     bool ok() const { return !problem; }
 };
 
+// How an import went.
+struct ImportCounts {
+    int files = 0;
+    int imported = 0;    // runs added
+    int duplicates = 0;  // runs already stored
+    int unreadable = 0;  // files or paths not read
+};
+
 // One report.
 struct ProgressReport {
     Step step = Step::ServiceSignedIn;
@@ -56,11 +68,14 @@ struct ProgressReport {
     std::string summary;                        // SummaryReady: the sentence (CP936)
     std::string runId;                          // Posting, Posted (CP936)
     PostResult result = PostResult::Confirmed;  // Posted
-    int total = 0;                              // Posted: runs to post
-    int processed = 0;                          // Posted: runs handled so far
-    SyncTally tally;                            // SyncDone
+    int total = 0;          // Posted: runs to post; FileImported, FileExported: files
+    int processed = 0;      // Posted: runs handled so far; FileImported, FileExported: files
+    std::string file;       // FileImported, FileExported: the path (UTF-8)
+    ImportCounts imported;  // ImportDone
+    SyncTally tally;        // SyncDone
     // RunsDownloaded, SiteSignedIn: what the runner should know that did not
-    // fail the step (runs the store could not keep, an older record's bad lines).
+    // fail the step (runs the store could not keep, an older record's bad lines);
+    // ImportDone: the first files that could not be read, and why.
     std::vector<Problem> warnings;
 
     bool ok() const { return !problem; }

@@ -1,5 +1,6 @@
 #include "site/RunLogForm.h"
 
+#include "model/Runs.h"
 #include "text/CodePage.h"
 #include "text/TextHelpers.h"
 
@@ -35,7 +36,9 @@ std::string BuildRunLogBody(std::string_view formHash, const RunRow& row,
     body += "&tcsecond=";
     body += FormEncode(std::to_string(duration.seconds));
     body += "&addr=&nikerunid=";
-    body += FormEncode(row[kColumnRunId]);
+    if (!IsImportedRunKey(row[kColumnRunId])) {
+        body += FormEncode(row[kColumnRunId]);
+    }
     body += "&descrip=";
     body += encodedDescription;
     return body;
@@ -44,6 +47,10 @@ std::string BuildRunLogBody(std::string_view formHash, const RunRow& row,
 const std::string& EncodedRunLogDescription() {
     static const std::string description = FormEncode(Utf8ToCp936("Nike+同步"));
     return description;
+}
+
+std::string EncodedImportedRunDescription(std::string_view format) {
+    return FormEncode(Utf8ToCp936("Strivo导入（" + std::string(format) + "）"));
 }
 
 }  // namespace strivo

@@ -16,10 +16,14 @@ std::string BuildSignInBody(std::string_view formHash, std::string_view cookieTi
 // from the network can add a field of its own; ordinary values (digits, ".",
 // "-") go as they are. Hours, minutes and seconds come from the row's
 // milliseconds; the description comes encoded (it is the same for every row).
+// A run read from a file goes without a RunID: its key is Strivo's own.
 std::string BuildRunLogBody(std::string_view formHash, const RunRow& row,
                             std::string_view encodedDescription);
 
 // "Nike+同步" in CP936, form-encoded: the description of every run-log entry.
 const std::string& EncodedRunLogDescription();
+// "Strivo导入（GPX）" in CP936, form-encoded: the description of a run read
+// from a file of `format` ("GPX", "FIT", ...), which Nike+ never saw.
+std::string EncodedImportedRunDescription(std::string_view format);
 
 }  // namespace strivo

@@ -68,10 +68,13 @@ Outcome SiteClient::SignIn() {
     return {};
 }
 
-PostVerdict SiteClient::Post(const RunRow& row) {
+PostVerdict SiteClient::Post(const RunRow& row, std::string_view importedFormat) {
+    const std::string description = importedFormat.empty()
+                                        ? EncodedRunLogDescription()
+                                        : EncodedImportedRunDescription(importedFormat);
     const HttpResult result = m_session.HttpPostForm(
         SiteUrl(m_settings, "/runlogger.php?action=deal_add"),
-        BuildRunLogBody(m_formHash, row, EncodedRunLogDescription()), {.followRedirects = false});
+        BuildRunLogBody(m_formHash, row, description), {.followRedirects = false});
     return Judge(row[kColumnRunId], result);
 }
 

@@ -31,8 +31,9 @@ public:
     // Signs out a site session that is still open, then signs in through the
     // site's form. A session that cannot be opened is a failed sign-in.
     Outcome SignIn();
-    // Posts one run's row to the run log and judges the answer.
-    PostVerdict Post(const RunRow& row);
+    // Posts one run's row to the run log and judges the answer; a run read
+    // from a file names its `importedFormat` ("GPX") in place of Nike+.
+    PostVerdict Post(const RunRow& row, std::string_view importedFormat = {});
     void Close() { m_session.CloseAll(); }
 
 private:

@@ -235,4 +235,36 @@ Result<int> RunStore::SettleAllHeldRepost(const SiteKey& site) {
     return Settle(site, {}, true, false, {});
 }
 
+Result<int> RunStore::SettleExcluded(const SiteKey& site, std::span<const std::string> runIds,
+                                     StoreTime now) {
+    StoreTransaction transaction(*this);
+    if (!transaction.begun()) {
+        return transaction.begun().problem();
+    }
+    // A run already on the run log stays confirmed: releasing it later would
+    // post it twice.
+    Statement exclude(m_db,
+                      "INSERT INTO posts(site_host, site_port, site_user, run_id, state, "
+                      "outcome_ms, reason) VALUES(?1, ?2, ?3, ?4, 'excluded', ?5, "
+                      "'settled-by-runner') ON CONFLICT DO UPDATE SET state='excluded', "
+                      "outcome_ms=?5, reason='settled-by-runner', prior_state=NULL, "
+                      "prior_intent_ms=NULL, prior_outcome_ms=NULL, prior_reason=NULL "
+                      "WHERE state NOT IN ('confirmed', 'excluded')");
+    if (!exclude.ok()) {
+        return Failure(ProblemCode::StoreCannotWrite);
+    }
+    exclude.Bind(1, site.host).Bind(2, site.port).BindCp936(3, site.user).Bind(5, Millis(now));
+    int count = 0;
+    for (const std::string& runId : runIds) {
+        if (!exclude.BindCp936(4, runId).Run()) {
+            return Failure(ProblemCode::StoreCannotWrite);
+        }
+        count += sqlite3_changes(m_db);
+    }
+    if (Outcome committed = transaction.Commit(); !committed) {
+        return committed.problem();
+    }
+    return count;
+}
+
 }  // namespace strivo

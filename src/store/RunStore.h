@@ -49,8 +49,8 @@ namespace strivo {
 //
 // The class is one connection, used by one thread at a time; its parts live
 // in files by concern: opening and the schema (StoreSchema.cpp), the runs
-// (StoreRuns.cpp), the post ledger (PostLedger.cpp) and the record of older
-// versions (OlderRecord.cpp). Nothing throws; every failure is a Problem
+// (StoreRuns.cpp), the runs read from files (StoreImports.cpp), the post ledger (PostLedger.cpp)
+// and the record of older versions (OlderRecord.cpp). Nothing throws; every failure is a Problem
 // naming the path.
 
 // PRAGMA application_id of strivo.db: "STRV" in ASCII.
@@ -64,6 +64,35 @@ struct OlderRecordImport {
     int imported = 0;  // lines read as confirmed posts this time
     std::optional<Problem> problem;
 };
+
+// A run read from a file, as the importer made it: the texts a run service
+// would send for it and their values. Its key is ImportedRunKey's.
+struct FileRun {
+    std::string key;
+    std::string startText, distanceText, durationText, caloriesText;  // CP936
+    std::int64_t startUtcMs = 0;
+    int offsetMinutes = 0;
+    double distanceMetres = 0;
+    std::int64_t durationMs = 0;
+    std::optional<std::int64_t> calories;
+};
+// What became of one file's runs: how many were added, and which were
+// duplicates of a stored run (by their index in the file's runs).
+struct FileRunsStored {
+    struct Duplicate {
+        std::size_t index = 0;
+        std::string runId, startText;  // the stored run it matches (CP936)
+    };
+    int added = 0;
+    std::vector<Duplicate> duplicates;
+};
+
+// Two runs are one when their UTC starts lie at most this far apart and their
+// distances differ by at most kSameRunShare of the stored one, or
+// kSameRunMetres, whichever is more.
+inline constexpr std::int64_t kSameRunWithinMs = 60'000;
+inline constexpr double kSameRunShare = 0.01;
+inline constexpr double kSameRunMetres = 20.0;
 
 class RunStore {
 public:
@@ -90,6 +119,21 @@ public:
                       std::span<const DownloadedRun> runs, StoreTime now);
     // Every stored run of the account, newest start first.
     Result<std::vector<StoredRun>> Runs(const ServiceKey& service, std::string_view account) const;
+
+    // --- Runs read from files (StoreImports.cpp) ---
+    // Adds the runs of one file to the account's history, all in one
+    // transaction or none. A run that is one with a stored run (from any
+    // source, this file's earlier runs too) is not added but named. Each run
+    // added keeps `format` and `fileName`; under `keptOffFor` it starts
+    // excluded for that site user, so no sync posts it until released.
+    Result<FileRunsStored> StoreFileRuns(const ServiceKey& service, std::string_view account,
+                                         const SiteKey* keptOffFor, std::string_view format,
+                                         std::string_view fileName, std::span<const FileRun> runs,
+                                         StoreTime now);
+    // The account's runs read from files, with their format and file name,
+    // oldest start first.
+    Result<std::vector<StoredRun>> FileRuns(const ServiceKey& service,
+                                            std::string_view account) const;
 
     // --- Posts (PostLedger.cpp; call these while holding the SyncLock) ---
     // At the start of a sync: every `sending` row (a sync that died mid-post)
@@ -126,6 +170,10 @@ public:
     // The same for every held run (unknown, or sending from a sync that died).
     Result<int> SettleAllHeldPosted(const SiteKey& site, StoreTime now);
     Result<int> SettleAllHeldRepost(const SiteKey& site);
+    // Skip: these runs are kept off the run log (excluded) until released by
+    // SettleRepost; a run the site confirmed stays confirmed.
+    Result<int> SettleExcluded(const SiteKey& site, std::span<const std::string> runIds,
+                               StoreTime now);
 
     // --- The record of older versions (OlderRecord.cpp) ---
     // Imports each existing posted-runs.txt as confirmed posts, from where

@@ -128,6 +128,50 @@ DialogUpdate DialogState::OnSettled(bool posted, int changed) {
     return Answer();
 }
 
+DialogUpdate DialogState::OnSkipped(int changed) {
+    m_view.status = Say(N_("Kept {0} runs off the run log"), {std::to_string(changed)});
+    return Answer();
+}
+
+DialogUpdate DialogState::OnImportStarted() {
+    m_view.status = Say(N_("Importing run files..."));
+    return Answer();
+}
+
+DialogUpdate DialogState::OnFitExported(int files, std::string_view path,
+                                        const std::optional<Problem>& problem) {
+    if (problem) {
+        return OnExportFinished(path, problem);
+    }
+    m_view.status = Say(N_("Exported {0} FIT files to {1}"), {Count(files), std::string(path)});
+    return Answer();
+}
+
+namespace {
+
+// "导入了3条跑步记录：21条已保存过，1个文件无法读取", and a message naming the
+// files that could not be read.
+DialogUpdate ImportDoneUpdate(const ProgressReport& report, DialogView& view) {
+    if (!report.ok()) {
+        view.status = Say(N_("Importing the run files failed")) + Cause(report);
+        return {view, view.status, {}, JobKind::None};
+    }
+    const ImportCounts& counts = report.imported;
+    view.status = Say(N_("Imported {0} runs: {1} already kept, {2} files could not be read"),
+                      {Count(counts.imported), Count(counts.duplicates), Count(counts.unreadable)});
+    DialogUpdate update{view, {}, {}, JobKind::None};
+    if (!report.warnings.empty()) {
+        std::string message = Say(N_("These files could not be read:"));
+        for (const Problem& problem : report.warnings) {
+            message += "\n" + Utf8ToCp936(DescribeIn(ChineseCatalog(), problem));
+        }
+        update.message = std::move(message);
+    }
+    return update;
+}
+
+}  // namespace
+
 DialogUpdate DialogState::OnSettleFailed(const Problem& problem) {
     DialogUpdate update = Answer();
     m_view.status = update.view.status = SettleFailedMessage(problem);
@@ -227,6 +271,14 @@ DialogUpdate DialogState::OnReport(const ProgressReport& report) {
             if (!ok) {
                 m_view.syncEnabled = true;  // a retry posts only what is missing
             }
+            break;
+        case Step::FileImported:
+            m_view.status = Say(N_("Importing run files...")) + " " +
+                            std::to_string(report.processed) + "/" + std::to_string(report.total);
+            break;
+        case Step::ImportDone:
+            return ImportDoneUpdate(report, m_view);
+        case Step::FileExported:
             break;
     }
     return Answer();

@@ -65,6 +65,13 @@ public:
     // posted again; or failed to, as a message too.
     DialogUpdate OnSettled(bool posted, int changed);
     DialogUpdate OnSettleFailed(const Problem& problem);
+    // The runner kept `changed` runs off the run log from the list's menu.
+    DialogUpdate OnSkipped(int changed);
+    // An import from the list's menu started; it reports FileImported and ImportDone.
+    DialogUpdate OnImportStarted();
+    // `files` FIT files went to the folder `path` (CP936), or failed to.
+    DialogUpdate OnFitExported(int files, std::string_view path,
+                               const std::optional<Problem>& problem);
     // Before runs the site confirmed are posted again: the question naming
     // them (CP936), and the answer no.
     static std::string RepostConfirmedQuestion(const std::vector<std::string>& runIds);

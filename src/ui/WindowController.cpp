@@ -102,6 +102,11 @@ void WindowController::Progress::Post(ProgressReport report) {
 }
 
 void WindowController::OnReport(const ProgressReport& report) {
+    // An import ends showing the stored runs, then its counts.
+    if (report.step == Step::ImportDone && report.ok()) {
+        ShowStoredRuns({});
+        ShowPostStates();  // the runs imported start kept off the run log
+    }
     Apply(m_state.OnReport(report));
     switch (report.step) {
         case Step::SiteSignedIn:
@@ -126,6 +131,9 @@ void WindowController::OnReport(const ProgressReport& report) {
             break;
         case Step::ServiceSignedIn:
         case Step::SummaryReady:
+        case Step::FileImported:
+        case Step::ImportDone:
+        case Step::FileExported:
             break;
     }
 }
@@ -388,6 +396,9 @@ std::span<const WindowController::ListAction> WindowController::ListActions() {
         {N_("Show the runs kept on this computer"), false, &WindowController::ShowStoredRuns},
         {N_("Distance statistics…"), false, &WindowController::ShowStats},
         {N_("Export TCX…"), false, &WindowController::ExportTcx},
+        {N_("Do not post this run"), true, &WindowController::SettleSkip},
+        {N_("Import run files…"), false, &WindowController::ImportFiles},
+        {N_("Export FIT…"), false, &WindowController::ExportFit},
     };
     return kActions;
 }

@@ -102,6 +102,12 @@ private:
     // The list menu's actions, on the selected rows' RunIDs.
     void SettlePosted(std::span<const std::string> runIds);
     void SettleRepost(std::span<const std::string> runIds);
+    // The list menu's actions on files (WindowFiles.cpp): keep the selected
+    // runs off the run log; import run files as a job; write the table's runs
+    // as FIT files into a folder.
+    void SettleSkip(std::span<const std::string> runIds);
+    void ImportFiles(std::span<const std::string> runIds);
+    void ExportFit(std::span<const std::string> runIds);
     // The list menu's actions on the stored runs of the account in the
     // Nike+ user field; nothing goes over the network.
     void ShowStoredRuns(std::span<const std::string> runIds);

@@ -65,6 +65,11 @@ public:
     virtual std::optional<ChosenFile> ChooseCsvFile() = 0;
     // The save dialog for a TCX file (its own, default name runs.tcx); nullopt when cancelled.
     virtual std::optional<ChosenFile> ChooseTcxFile() = 0;
+    // The open dialog for run files to import (GPX, TCX, FIT, CSV, each also
+    // gzipped), several at once; empty when cancelled.
+    virtual std::vector<std::filesystem::path> ChooseRunFiles() { return {}; }
+    // The folder chooser for FIT files; nullopt when cancelled.
+    virtual std::optional<ChosenFile> ChooseFitFolder() { return std::nullopt; }
     // The statistics dialog over `chart`, modal; returns once it is closed.
     virtual void ShowStats(StatsChart& chart) = 0;
     // False when no browser could be started.

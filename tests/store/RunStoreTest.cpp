@@ -443,3 +443,39 @@ TEST(RunStore, AFullDiskFailsTheCommitAndChangesNothing) {
 
 }  // namespace
 }  // namespace strivo
+
+namespace strivo {
+namespace {
+
+// A run from a file is one with a stored run when it starts within 60 s of
+// it and its distance is within 1% or 20 m, whichever is more.
+TEST(RunStore, ARunFromAFileIsAddedUnlessAStoredRunIsTheSame) {
+    const struct {
+        std::int64_t secondsLater;
+        double metres;
+        bool same;
+    } kCases[] = {{60, 10000, true}, {61, 10000, false}, {-60, 10100, true}, {0, 10101, false},
+                  {0, 1020, true},   {0, 1021, false},   {30, 9900, true},   {0, 9899, false}};
+    for (const auto& c : kCases) {
+        auto store = InMemory();
+        const auto run = [](std::int64_t second, double metres) {
+            FileRun made{ImportedRunKey(second, metres), "t", "k", "1", ""};
+            made.startUtcMs = second * 1000;
+            made.distanceMetres = metres;
+            return made;
+        };
+        const double first = c.metres > 5000 ? 10000 : 1000;
+        const std::vector<FileRun> runs = {run(1'700'000'000, first),
+                                           run(1'700'000'000 + c.secondsLater, c.metres)};
+        // One file: the second run is checked against the first, added just before.
+        const auto stored =
+            store->StoreFileRuns(kService, "a", &kSite, "gpx", "f.gpx", runs, StoreTime());
+        ASSERT_TRUE(stored);
+        EXPECT_EQ(stored->added, c.same ? 1 : 2) << c.secondsLater << " " << c.metres;
+        EXPECT_EQ(stored->duplicates.size(), c.same ? 1u : 0u);
+        EXPECT_EQ(store->Posts(kSite)->at(runs[0].key).state, PostState::Excluded);
+    }
+}
+
+}  // namespace
+}  // namespace strivo

@@ -42,6 +42,8 @@ public:
     void ShowAppMessage(const std::string& text) override { messages.push_back(ToWx(text)); }
     std::optional<ChosenFile> ChooseCsvFile() override { return csvFile; }
     std::optional<ChosenFile> ChooseTcxFile() override { return csvFile; }
+    std::vector<std::filesystem::path> ChooseRunFiles() override { return runFiles; }
+    std::optional<ChosenFile> ChooseFitFolder() override { return csvFile; }
     // The real dialog, shown until the test has looked at it.
     void ShowStats(StatsChart& chart) override {
         StatsDialog dialog(this, chart);
@@ -62,6 +64,7 @@ public:
     std::vector<wxString> questions;
     bool answer = false;
     std::optional<ChosenFile> csvFile;
+    std::vector<std::filesystem::path> runFiles;
     std::vector<wxString> menu;
     std::optional<std::size_t> menuChoice;
     std::function<void(wxDialog&)> onStats;
@@ -212,9 +215,10 @@ TEST_F(MainDialogTest, DemoDownloadSyncAndExport) {
     };
     openMenu({}, std::nullopt);
     EXPECT_EQ(m_dialog->menu,
-              (std::vector<wxString>{Utf8("已在网站上看到，标记为已上传 (off)"),
-                                     Utf8("重新上传 (off)"), Utf8("显示本机保存的跑步记录"),
-                                     Utf8("跑量统计…"), Utf8("导出TCX…")}));
+              (std::vector<wxString>{
+                  Utf8("已在网站上看到，标记为已上传 (off)"), Utf8("重新上传 (off)"),
+                  Utf8("显示本机保存的跑步记录"), Utf8("跑量统计…"), Utf8("导出TCX…"),
+                  Utf8("不上传此记录 (off)"), Utf8("导入跑步文件…"), Utf8("导出FIT…")}));
 
     // The twelfth post takes its time: the rows posted before it read 已上传
     // meanwhile, it reads 正在上传, and the rows after it nothing yet.
@@ -392,6 +396,44 @@ TEST_F(MainDialogTest, TcxExportFromAnUnusableStoreSaysWhyAndWritesNothing) {
     ASSERT_EQ(m_dialog->messages.size(), 1u);
     EXPECT_TRUE(m_dialog->messages[0].Contains(Utf8("是文件夹，不是普通文件")))
         << m_dialog->messages[0];
+}
+
+// Run files imported from the menu as a job: its counts in the status line
+// over the stored runs; then the table's runs written as FIT files.
+TEST_F(MainDialogTest, ImportFromTheMenuShowsItsCountsThenFitExportWritesEachRun) {
+    test::StandInServices services;
+    const auto settings = services.WriteSettingsFile(m_folder.path(), services.settings());
+    Open(settings, services);
+    Control<wxTextCtrl>(IDC_SERVICE_PASSWORD)->ChangeValue(services.settings().servicePassword);
+    Press(IDC_SERVICE_LOGIN);
+    ASSERT_TRUE(WaitForStatus("下载Nike+跑步数据成功结束...")) << Status();
+    const auto gpx = m_folder / "one.gpx";
+    test::WriteFile(gpx,
+                    "<gpx><trk><trkseg><trkpt lat=\"31\" lon=\"121\"><time>2024-03-10T06:00:00Z"
+                    "</time></trkpt><trkpt lat=\"31.01\" lon=\"121\"><time>2024-03-10T06:05:"
+                    "00Z</time></trkpt></trkseg></trk></gpx>");
+    test::WriteFile(m_folder / "cut.fit", "....");
+    m_dialog->runFiles = {gpx, m_folder / "cut.fit"};
+    auto* list = Control<wxListCtrl>(IDC_RUN_TABLE);
+    const auto choose = [&](std::size_t item) {
+        m_dialog->menuChoice = item;
+        wxContextMenuEvent event(wxEVT_CONTEXT_MENU, list->GetId(), wxDefaultPosition);
+        event.SetEventObject(list);
+        list->GetEventHandler()->ProcessEvent(event);
+    };
+    choose(6);
+    ASSERT_TRUE(WaitForStatus("导入了1条跑步记录：0条已保存过，1个文件无法读取")) << Status();
+    Pump(50ms, [] { return false; });
+    EXPECT_EQ(list->GetItemCount(), 25);
+    ASSERT_EQ(m_dialog->messages.size(), 1u);
+    EXPECT_TRUE(m_dialog->messages[0].Contains("cut.fit")) << m_dialog->messages[0];
+    EXPECT_EQ(list->GetItemText(24, kColumnPostState), Utf8("不上传"));
+
+    const auto folder = m_folder / "fit";
+    m_dialog->csvFile = ChosenFile{folder, folder.string()};
+    choose(7);
+    EXPECT_EQ(Status(), Utf8(("已导出25个FIT文件到" + folder.string()).c_str()));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 25);
 }
 
 TEST_F(MainDialogTest, EnterAndEscapeNeitherPressNorClose) {

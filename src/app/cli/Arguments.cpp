@@ -13,12 +13,15 @@ namespace {
 
 // The synopsis, said again under a usage error.
 constexpr const char* kSynopsis =
-    N_("Usage: strivo-cli download [--csv=FILE] [--tcx=FILE] [--quiet] [--config=FILE | --demo]\n"
+    N_("Usage: strivo-cli download [--csv=FILE] [--tcx=FILE] [--fit=DIR] [--quiet]\n"
+       "                           [--config=FILE | --demo]\n"
        "       strivo-cli sync [--csv=FILE] [--dry-run [--verbose]] [--all] [--quiet]\n"
        "                       [--config=FILE | --demo]\n"
-       "       strivo-cli runs [--csv=FILE] [--tcx=FILE] [--config=FILE | --demo]\n"
+       "       strivo-cli runs [--csv=FILE] [--tcx=FILE] [--fit=DIR] [--config=FILE | --demo]\n"
        "       strivo-cli stats [--by=week|month|year] [--svg=FILE] [--config=FILE | --demo]\n"
        "       strivo-cli settle --posted | --repost RUNID... | --held [--config=FILE]\n"
+       "       strivo-cli settle --skip RUNID... [--config=FILE]\n"
+       "       strivo-cli import PATH... [--post] [--config=FILE | --demo]\n"
        "       strivo-cli --help | --version\n");
 
 // What --help lists: a command or an option, and what it does. The first
@@ -32,9 +35,11 @@ constexpr struct {
     {"runs", N_("list the stored runs and their posts; no network")},
     {"stats", N_("print the stored distance per week, month or year; no network")},
     {"settle", N_("say what became of runs held back with an unknown outcome")},
+    {"import", N_("read runs from GPX, TCX, FIT and Strivo CSV files and folders; no network")},
     {nullptr, nullptr},
     {"--csv=FILE", N_("also save the run table as CSV; - for standard output")},
     {"--tcx=FILE", N_("also save every stored run as TCX; - for standard output")},
+    {"--fit=DIR", N_("also write each stored run as a FIT file into the folder DIR")},
     {"--by=PERIOD", N_("stats: total per week (default), month or year")},
     {"--svg=FILE", N_("stats: also save the chart as SVG; - for standard output")},
     {"--dry-run", N_("print what sync would do with each run; post nothing")},
@@ -44,6 +49,8 @@ constexpr struct {
     {"--posted", N_("settle: the runs are on the run log; record them as posted")},
     {"--repost", N_("settle: the runs are not on the run log; post them next sync")},
     {"--held", N_("settle: every held run, in place of RunIDs")},
+    {"--skip", N_("settle: keep the runs off the run log until --repost releases them")},
+    {"--post", N_("import: let the next sync post the runs read (else they wait for --repost)")},
     {"--config=FILE", N_("settings file to read (default: the window's config.ini)")},
     {"--demo", N_("use built-in demo services and accounts; no settings file")},
     {"--help", N_("print this help and exit")},
@@ -95,7 +102,8 @@ constexpr struct {
                  {"--dry-run", &CliOptions::dryRun},  {"--all", &CliOptions::all},
                  {"--verbose", &CliOptions::verbose}, {"--quiet", &CliOptions::quiet},
                  {"-q", &CliOptions::quiet},          {"--posted", &CliOptions::posted},
-                 {"--repost", &CliOptions::repost},   {"--held", &CliOptions::held}};
+                 {"--repost", &CliOptions::repost},   {"--held", &CliOptions::held},
+                 {"--skip", &CliOptions::skip},       {"--post", &CliOptions::post}};
 
 constexpr struct {
     std::string_view name;
@@ -103,16 +111,15 @@ constexpr struct {
 } kFileOptions[] = {{"--csv", &CliOptions::csv},
                     {"--tcx", &CliOptions::tcx},
                     {"--svg", &CliOptions::svg},
+                    {"--fit", &CliOptions::fit},
                     {"--config", &CliOptions::config}};
 
 constexpr struct {
     std::string_view name;
     Command command;
-} kCommands[] = {{"download", Command::Download},
-                 {"sync", Command::Sync},
-                 {"runs", Command::Runs},
-                 {"stats", Command::Stats},
-                 {"settle", Command::Settle}};
+} kCommands[] = {{"download", Command::Download}, {"sync", Command::Sync},
+                 {"runs", Command::Runs},         {"stats", Command::Stats},
+                 {"settle", Command::Settle},     {"import", Command::Import}};
 
 }  // namespace
 
@@ -167,6 +174,10 @@ Error ReadArgument(const std::vector<std::string>& args, std::size_t& i, CliOpti
         options.runIds.push_back(args[i]);
         return std::nullopt;
     }
+    if (options.command == Command::Import && (!name.starts_with("-") || name == "-")) {
+        options.paths.push_back(PathFromUtf8(args[i]));
+        return std::nullopt;
+    }
     return Fill(Tr("unknown argument: {0}"), args[i]);
 }
 
@@ -184,6 +195,10 @@ const Combination kCombinations[] = {
      {Command::Runs, Command::Download},
      "runs or download"},
     {"--svg", [](const CliOptions& o) { return o.svg.has_value(); }, {Command::Stats}, "stats"},
+    {"--fit",
+     [](const CliOptions& o) { return o.fit.has_value(); },
+     {Command::Runs, Command::Download},
+     "runs or download"},
     {"--by", [](const CliOptions& o) { return o.byGiven; }, {Command::Stats}, "stats"},
     {"--csv",
      [](const CliOptions& o) { return o.csv.has_value(); },
@@ -197,10 +212,12 @@ const Combination kLateCombinations[] = {
     {"--posted", [](const CliOptions& o) { return o.posted; }, {Command::Settle}, "settle"},
     {"--repost", [](const CliOptions& o) { return o.repost; }, {Command::Settle}, "settle"},
     {"--held", [](const CliOptions& o) { return o.held; }, {Command::Settle}, "settle"},
+    {"--skip", [](const CliOptions& o) { return o.skip; }, {Command::Settle}, "settle"},
+    {"--post", [](const CliOptions& o) { return o.post; }, {Command::Import}, "import"},
     {"--demo",
      [](const CliOptions& o) { return o.demo; },
-     {Command::Download, Command::Sync, Command::Runs, Command::Stats},
-     "download, sync, runs or stats"},
+     {Command::Download, Command::Sync, Command::Runs, Command::Stats, Command::Import},
+     "download, sync, runs, stats or import"},
 };
 
 Error CheckCombinations(std::span<const Combination> combinations, const CliOptions& options) {
@@ -231,6 +248,9 @@ Error CheckStandardOutput(CliOptions& options) {
     const auto toStandardOutput = [](const std::optional<std::filesystem::path>& file) {
         return file && *file == "-";
     };
+    if (toStandardOutput(options.fit)) {
+        return Tr("--fit names a folder; FIT files cannot go to standard output");
+    }
     if (toStandardOutput(options.csv) && toStandardOutput(options.tcx)) {
         return Tr("--csv and --tcx cannot both write to standard output");
     }
@@ -241,11 +261,14 @@ Error CheckSettle(const CliOptions& options) {
     if (options.command != Command::Settle) {
         return std::nullopt;
     }
-    if (options.posted == options.repost) {
-        return Tr("settle needs one of --posted and --repost");
+    if (int{options.posted} + int{options.repost} + int{options.skip} != 1) {
+        return Tr("settle needs one of --posted, --repost and --skip");
     }
     if (options.held == !options.runIds.empty()) {
         return Tr("settle needs RunIDs or --held, not both");
+    }
+    if (options.skip && options.held) {
+        return Tr("settle --skip needs RunIDs");
     }
     return std::nullopt;
 }
@@ -263,12 +286,15 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
         return {options, {}};
     }
     if (options.command == Command::None) {
-        return {std::nullopt, Tr("say download, sync, runs, stats or settle")};
+        return {std::nullopt, Tr("say download, sync, runs, stats, settle or import")};
     }
     Error error = CheckCombinations(kCombinations, options);
     error = error ? error : CheckStandardOutput(options);
     error = error ? error : CheckCombinations(kLateCombinations, options);
     error = error ? error : CheckSettle(options);
+    if (!error && options.command == Command::Import && options.paths.empty()) {
+        error = Tr("import needs the files or folders to read");
+    }
     if (!error && options.demo && options.config) {
         error = Tr("--demo and --config do not go together: the demo has settings of its own");
     }

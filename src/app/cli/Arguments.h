@@ -11,13 +11,14 @@
 namespace strivo {
 
 // The commands, each one use case (app/cli/Commands.h).
-enum class Command { None, Download, Sync, Runs, Stats, Settle };
+enum class Command { None, Download, Sync, Runs, Stats, Settle, Import };
 
 struct CliOptions {
     Command command = Command::None;
     std::optional<std::filesystem::path> csv;
     std::optional<std::filesystem::path> tcx;  // runs, download
     std::optional<std::filesystem::path> svg;  // stats
+    std::optional<std::filesystem::path> fit;  // runs, download: a folder
     PeriodKind by = PeriodKind::Week;          // stats
     bool byGiven = false;
     std::optional<std::filesystem::path> config;
@@ -25,9 +26,12 @@ struct CliOptions {
     bool verbose = false;
     bool quiet = false;  // the result line and errors only
     bool all = false;
-    // settle: --posted or --repost, and the RunIDs or --held.
+    // settle: --posted, --repost or --skip, and the RunIDs or --held.
     bool posted = false;
     bool repost = false;
+    bool skip = false;
+    bool post = false;                         // import: release the runs for the next sync
+    std::vector<std::filesystem::path> paths;  // import: files and folders
     bool held = false;
     std::vector<std::string> runIds;
     bool demo = false;

@@ -29,6 +29,12 @@ void CliProgress::Post(ProgressReport report) {
         case Step::SummaryReady:
             m_summary = std::move(report.summary);
             break;
+        case Step::FileImported:
+            Status(Fill(Tr("reading files {0}/{1}"), report.processed, report.total));
+            break;
+        case Step::FileExported:
+            Status(Fill(Tr("writing FIT files {0}/{1}"), report.processed, report.total));
+            break;
         default:
             break;
     }

@@ -13,5 +13,8 @@ int DryRun(CliContext& cli);
 int Runs(CliContext& cli);
 int Stats(CliContext& cli);
 int Settle(CliContext& cli);
+int Import(CliContext& cli);
+// --fit=DIR of runs and download: every stored run as a FIT file.
+int SaveFit(CliContext& cli);
 
 }  // namespace strivo::cli

@@ -10,7 +10,10 @@ int Download(CliContext& cli) {
     if (const int status = cli.SaveCsv(cli.table().Snapshot()); status != kExitDone) {
         return status;
     }
-    return cli.SaveTcx();
+    if (const int status = cli.SaveTcx(); status != kExitDone) {
+        return status;
+    }
+    return SaveFit(cli);
 }
 
 }  // namespace strivo::cli

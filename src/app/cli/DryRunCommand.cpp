@@ -19,6 +19,8 @@ std::string ActionText(const PlannedRun& step) {
             return Fill(Tr("held (unknown since {0})"), LocalDate(step.since));
         case RunAction::Twice:
             return Tr("skip (twice in the list)");
+        case RunAction::Excluded:
+            return Tr("skip (not to be posted)");
         case RunAction::WithoutId:
             break;
     }
@@ -30,18 +32,19 @@ std::string ActionText(const PlannedRun& step) {
 // What a sync would do with each downloaded run; nothing is posted.
 int DryRun(CliContext& cli) {
     const RunRows rows = cli.table().Snapshot();
-    const Result<std::vector<PlannedRun>> plan = jobs::DryRun(cli.where(), rows, cli.options().all);
-    if (!plan) {
-        cli.Error(plan.problem());
+    const Result<jobs::DryRunPlan> planned = jobs::DryRun(cli.where(), rows, cli.options().all);
+    if (!planned) {
+        cli.Error(planned.problem());
         return kExitFailed;
     }
+    const std::vector<PlannedRun>* plan = &planned->plan;
     const auto posts = std::count_if(plan->begin(), plan->end(), [](const PlannedRun& run) {
         return run.action == RunAction::Post;
     });
     std::ostream& out = cli.Out();
     out << "\n"
-        << Fill(TrN("Would post {0} of {1} run:", "Would post {0} of {1} runs:", rows.size()),
-                posts, rows.size())
+        << Fill(TrN("Would post {0} of {1} run:", "Would post {0} of {1} runs:", plan->size()),
+                posts, plan->size())
         << "\n";
     std::vector<std::string> actions;
     std::size_t width = 0;
@@ -58,7 +61,8 @@ int DryRun(CliContext& cli) {
         if (cli.options().verbose && (*plan)[i].action == RunAction::Post) {
             // The site's token is known only once signed in.
             out << "    formhash=<formhash>"
-                << ForTerminal(jobs::RunLogForm(row).substr(std::string_view("formhash=").size()))
+                << ForTerminal(
+                       jobs::RunLogForm(row, *planned).substr(std::string_view("formhash=").size()))
                 << "\n";
         }
     }

@@ -45,19 +45,24 @@ int Runs(CliContext& cli) {
     if (read->runs.empty()) {
         cli.SayNothingStored();
         // An empty TCX file says as much to another service.
-        return cli.SaveTcx();
+        const int status = cli.SaveTcx();
+        return status != kExitDone ? status : SaveFit(cli);
     }
     cli.SayRunsStored(read->runs.size());
     for (const StoredRun& run : read->runs) {
         const std::string state = PostText(read->posts, run.runId);
         cli.Out() << RunLine(run.startTime, run.distance,
                              FormatDuration(std::string_view(run.duration)), run.runId)
+                  << (run.source.empty() ? "" : "  " + Fill(Tr("imported ({0})"), run.source))
                   << (state.empty() ? "" : "  " + state) << "\n";
     }
     if (const int status = cli.SaveCsv(jobs::RowsOfStoredRuns(read->runs)); status != kExitDone) {
         return status;
     }
-    return cli.SaveTcx();
+    if (const int status = cli.SaveTcx(); status != kExitDone) {
+        return status;
+    }
+    return SaveFit(cli);
 }
 
 }  // namespace strivo::cli

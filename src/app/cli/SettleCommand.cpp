@@ -9,8 +9,11 @@ namespace strivo::cli {
 // What became of runs held back: the runner says, the store records it.
 int Settle(CliContext& cli) {
     const CliOptions& options = cli.options();
-    jobs::SettleRequest request{
-        options.posted ? jobs::SettleMode::Posted : jobs::SettleMode::Repost, {}, options.held};
+    jobs::SettleRequest request{options.posted ? jobs::SettleMode::Posted
+                                : options.skip ? jobs::SettleMode::Skip
+                                               : jobs::SettleMode::Repost,
+                                {},
+                                options.held};
     for (const std::string& runId : options.runIds) {
         request.runIds.push_back(Utf8ToCp936(runId));
     }
@@ -21,6 +24,8 @@ int Settle(CliContext& cli) {
     const auto count = static_cast<unsigned long>(settled->changed);
     cli.Out() << Fill(options.posted ? TrN("Recorded {0} run as posted.",
                                            "Recorded {0} runs as posted.", count)
+                      : options.skip ? TrN("Kept {0} run off the run log.",
+                                           "Kept {0} runs off the run log.", count)
                                      : TrN("Released {0} run for the next sync.",
                                            "Released {0} runs for the next sync.", count),
                       settled->changed)

@@ -7,6 +7,7 @@
 #include <commctrl.h>
 #include <commdlg.h>
 #include <shellapi.h>
+#include <shlobj.h>
 #include <windowsx.h>
 
 #include <vector>
@@ -144,6 +145,8 @@ public:
     std::optional<ChosenFile> ChooseTcxFile() override {
         return ChooseFile(L"TCX文件(*.tcx)\0*.tcx\0", L"tcx", L"runs.tcx");
     }
+    std::vector<std::filesystem::path> ChooseRunFiles() override;
+    std::optional<ChosenFile> ChooseFitFolder() override;
     void ShowStats(StatsChart& chart) override { ShowStatsWindow(m_dialog, chart); }
     bool OpenBrowser(const std::string& url) override {
         // ShellExecute's success is any value above 32.
@@ -370,6 +373,53 @@ std::optional<ChosenFile> MainWindow::ChooseFile(const wchar_t* filter, const wc
         return std::nullopt;
     }
     return ChosenFile{std::filesystem::path(file), Narrow(file)};
+}
+
+std::vector<std::filesystem::path> MainWindow::ChooseRunFiles() {
+    // Room for many names: the folder, then each name, each ending in a NUL.
+    std::vector<wchar_t> names(1 << 16, L'\0');
+    OPENFILENAMEW chooser{};
+    chooser.lStructSize = sizeof chooser;
+    chooser.hwndOwner = m_dialog;
+    chooser.lpstrFilter =
+        L"跑步文件(*.gpx;*.tcx;*.fit;*.csv;*.gz)\0*.gpx;*.tcx;*.fit;*.csv;*.gz\0所有文件\0*.*\0";
+    chooser.lpstrFile = names.data();
+    chooser.nMaxFile = static_cast<DWORD>(names.size());
+    chooser.lpstrTitle = L"导入跑步文件";
+    chooser.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_ALLOWMULTISELECT |
+                    OFN_NOCHANGEDIR;
+    std::vector<std::filesystem::path> chosen;
+    if (!GetOpenFileNameW(&chooser)) {
+        return chosen;
+    }
+    // One file: its whole path. Several: the folder, then the names.
+    const std::filesystem::path first(names.data());
+    for (const wchar_t* name = names.data() + first.native().size() + 1; *name != L'\0';
+         name += lstrlenW(name) + 1) {
+        chosen.push_back(first / name);
+    }
+    if (chosen.empty()) {
+        chosen.push_back(first);
+    }
+    return chosen;
+}
+
+std::optional<ChosenFile> MainWindow::ChooseFitFolder() {
+    BROWSEINFOW browse{};
+    browse.hwndOwner = m_dialog;
+    browse.lpszTitle = L"导出FIT";
+    browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+    PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&browse);
+    if (chosen == nullptr) {
+        return std::nullopt;
+    }
+    wchar_t folder[MAX_PATH] = {};
+    const bool found = SHGetPathFromIDListW(chosen, folder);
+    CoTaskMemFree(chosen);
+    if (!found) {
+        return std::nullopt;
+    }
+    return ChosenFile{std::filesystem::path(folder), Narrow(folder)};
 }
 
 void MainWindow::ListChanged(const ListRows& rows, ListRows::Change change) {

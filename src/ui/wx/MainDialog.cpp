@@ -2,6 +2,7 @@
 
 #include <wx/app.h>
 #include <wx/button.h>
+#include <wx/dirdlg.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
 #include <wx/log.h>
@@ -202,6 +203,33 @@ std::optional<ChosenFile> MainDialog::ChooseFile(const char* title, const char* 
     if (wxFileName(path).GetExt().empty()) {
         path += extension;  // the default extension
     }
+    return ChosenFile{std::filesystem::path(path.ToUTF8().data()), FromWx(path)};
+}
+
+std::vector<std::filesystem::path> MainDialog::ChooseRunFiles() {
+    wxFileDialog dialog(this, Utf8("导入跑步文件"), wxEmptyString, wxEmptyString,
+                        Utf8("跑步文件(*.gpx;*.tcx;*.fit;*.csv;*.gz)|*.gpx;*.tcx;*.fit;*.csv;*.gz;"
+                             "*.GPX;*.TCX;*.FIT;*.CSV;*.GZ|所有文件|*"),
+                        wxFD_OPEN | wxFD_MULTIPLE | wxFD_FILE_MUST_EXIST);
+    FitOnScreenWhenShown(&dialog);
+    std::vector<std::filesystem::path> chosen;
+    if (dialog.ShowModal() == wxID_OK) {
+        wxArrayString paths;
+        dialog.GetPaths(paths);
+        for (const wxString& path : paths) {
+            chosen.emplace_back(path.ToUTF8().data());
+        }
+    }
+    return chosen;
+}
+
+std::optional<ChosenFile> MainDialog::ChooseFitFolder() {
+    wxDirDialog dialog(this, Utf8("导出FIT"), wxEmptyString, wxDD_DEFAULT_STYLE);
+    FitOnScreenWhenShown(&dialog);
+    if (dialog.ShowModal() != wxID_OK) {
+        return std::nullopt;
+    }
+    const wxString path = dialog.GetPath();
     return ChosenFile{std::filesystem::path(path.ToUTF8().data()), FromWx(path)};
 }
 

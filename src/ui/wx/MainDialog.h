@@ -35,6 +35,8 @@ public:
     void ShowAppMessage(const std::string& text) override;
     std::optional<ChosenFile> ChooseCsvFile() override;
     std::optional<ChosenFile> ChooseTcxFile() override;
+    std::vector<std::filesystem::path> ChooseRunFiles() override;
+    std::optional<ChosenFile> ChooseFitFolder() override;
     void ShowStats(StatsChart& chart) override;
     bool OpenBrowser(const std::string& url) override;
     void Post(std::function<void()> call) override { CallAfter(std::move(call)); }

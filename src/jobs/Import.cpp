@@ -1,0 +1,148 @@
+#include "jobs/Import.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+
+#include "files/RunFileReader.h"
+#include "files/RunFileWalk.h"
+#include "history/RunFigures.h"
+#include "io/LocalTime.h"
+#include "io/PathText.h"
+#include "jobs/StoreAccess.h"
+#include "runservice/RunList.h"
+#include "store/SyncLock.h"
+#include "text/CodePage.h"
+
+namespace strivo::jobs {
+namespace {
+
+const char* FormatName(RunFileFormat format) {
+    switch (format) {
+        case RunFileFormat::Gpx:
+            return "gpx";
+        case RunFileFormat::Tcx:
+            return "tcx";
+        case RunFileFormat::Fit:
+            return "fit";
+        case RunFileFormat::Csv:
+            break;
+    }
+    return "csv";
+}
+
+// A run of a file as the run service would have sent it: the local start
+// with its offset, kilometres, milliseconds, calories.
+FileRun FileRunOf(const ImportedRun& run) {
+    FileRun made;
+    const std::int64_t second = FloorDiv(run.startUtcMs, 1000);
+    made.startUtcMs = second * 1000;
+    made.offsetMinutes = run.offsetMinutes ? *run.offsetMinutes : LocalOffsetMinutes(second);
+    const std::int64_t local = second + std::int64_t{made.offsetMinutes} * 60;
+    const CivilDate date = CivilFromDays(FloorDiv(local, 86400));
+    const std::int64_t time = local - FloorDiv(local, 86400) * 86400;
+    const int offset = std::abs(made.offsetMinutes);
+    char text[96];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", date.year,
+                  date.month, date.day, static_cast<int>(time / 3600),
+                  static_cast<int>(time / 60 % 60), static_cast<int>(time % 60),
+                  made.offsetMinutes < 0 ? '-' : '+', offset / 60, offset % 60);
+    made.startText = text;
+    std::snprintf(text, sizeof text, "%.4f", run.distanceMetres / 1000.0);
+    made.distanceText = text;
+    made.distanceMetres = run.distanceMetres;
+    made.durationMs = run.durationMs;
+    made.durationText = std::to_string(run.durationMs);
+    made.calories = run.calories;
+    made.caloriesText = run.calories ? std::to_string(*run.calories) : std::string();
+    made.key = ImportedRunKey(second, run.distanceMetres);
+    return made;
+}
+
+// Reads one file and stores its runs; a problem only when the store failed.
+Outcome ImportFile(RunStore& store, const Workspace& where, const SiteKey* keptOffFor,
+                   const std::filesystem::path& path, ImportTally& tally) {
+    Result<RunFile> read = ReadRunFile(path);
+    if (!read) {
+        ++tally.unreadable;
+        tally.problems.push_back(read.problem());
+        return {};
+    }
+    tally.otherSports += read->otherSports;
+    std::vector<FileRun> runs;
+    runs.reserve(read->runs.size());
+    for (const ImportedRun& run : read->runs) {
+        runs.push_back(FileRunOf(run));
+    }
+    const std::string name = PathText(path);
+    Result<FileRunsStored> stored =
+        store.StoreFileRuns(ServiceKeyOf(where.settings), where.settings.serviceUser, keptOffFor,
+                            FormatName(read->format), name, runs, std::chrono::system_clock::now());
+    if (!stored) {
+        return stored.problem();
+    }
+    tally.imported += stored->added;
+    tally.duplicates += static_cast<int>(stored->duplicates.size());
+    for (const FileRunsStored::Duplicate& duplicate : stored->duplicates) {
+        tally.duplicated.push_back(Problem(
+            ProblemCode::ImportDuplicateRun,
+            {name, TrimTimestamp(runs[duplicate.index].startText), Cp936ToUtf8(duplicate.runId)}));
+    }
+    return {};
+}
+
+Result<ImportTally> ImportPaths(const Workspace& where, const ImportRequest& request,
+                                ProgressSink& sink, std::stop_token stop) {
+    Result<std::unique_ptr<RunStore>> opened = OpenStore(where);
+    if (!opened) {
+        return opened.problem();
+    }
+    SyncLock lock;
+    if (Outcome locked = lock.Acquire(where.StorePath(), where.OlderRecords()); !locked) {
+        return locked.problem();
+    }
+    RunFilePaths found = FindRunFiles(request.paths);
+    ImportTally tally;
+    tally.unreadable = static_cast<int>(found.problems.size());
+    tally.problems = std::move(found.problems);
+    tally.passedOver = found.passedOver;
+    const SiteKey site = SiteKeyOf(where.settings);
+    const int total = static_cast<int>(found.files.size());
+    for (const std::filesystem::path& path : found.files) {
+        if (stop.stop_requested()) {
+            tally.stopped = true;
+            break;
+        }
+        if (Outcome kept = ImportFile(**opened, where, request.post ? nullptr : &site, path, tally);
+            !kept) {
+            return kept.problem();
+        }
+        ++tally.files;
+        sink.Post({.step = Step::FileImported,
+                   .total = total,
+                   .processed = tally.files,
+                   .file = PathText(path)});
+    }
+    return tally;
+}
+
+}  // namespace
+
+Result<ImportTally> Import(const Workspace& where, const ImportRequest& request, ProgressSink& sink,
+                           std::stop_token stop) {
+    Result<ImportTally> tally = ImportPaths(where, request, sink, std::move(stop));
+    ProgressReport done{.step = Step::ImportDone};
+    if (!tally) {
+        done.Fail(tally.problem());
+    } else {
+        done.imported = {tally->files, tally->imported, tally->duplicates, tally->unreadable};
+        const std::size_t named = std::min<std::size_t>(tally->problems.size(), 20);
+        done.warnings.assign(tally->problems.begin(),
+                             tally->problems.begin() + static_cast<std::ptrdiff_t>(named));
+    }
+    sink.Post(std::move(done));
+    return tally;
+}
+
+}  // namespace strivo::jobs
