@@ -201,6 +201,7 @@ int main(int argc, char** argv) {
         {},
         ::isatty(STDERR_FILENO) == 1,
     };
+    env.stdinIsTerminal = ::isatty(STDIN_FILENO) == 1;
     SignalInterrupts interrupts;
     env.interrupts = &interrupts;
     const int status = strivo::RunCli(std::vector<std::string>(argv + 1, argv + argc), env);

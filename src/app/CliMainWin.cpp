@@ -258,6 +258,8 @@ int main() {
         {},
         errBuffer.IsTerminal(),
     };
+    DWORD consoleMode = 0;
+    env.stdinIsTerminal = GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &consoleMode) != 0;
     ConsoleInterrupts interrupts;
     env.interrupts = &interrupts;
     const int status = strivo::RunCli(args, env);

@@ -191,6 +191,48 @@ TEST_F(CliTest, ThreeServerErrorsInARowStopTheSyncAndNameTheRunsLeft) {
     EXPECT_TRUE(m_out.str().empty()) << "--quiet: " << m_out.str();
 }
 
+// A service that asks to be left alone hears nothing until then; a password
+// refused once is not sent again by runs without a terminal until it changes.
+TEST_F(CliTest, AskedToWaitOrRefusedTheServicesHearNothingMore) {
+    const auto count = [](const auto& requests, std::string_view query) {
+        return std::ranges::count_if(requests, [&](const auto& r) { return r.query == query; });
+    };
+    m_service.AddFault({.path = "/nikeplus/v1/services/widget/generate_pin.jsp",
+                        .onRequest = 1,
+                        .status = 429,
+                        .retryAfter = "120"});
+    const std::string config = WriteDemoConfig().string();
+    for (const char* command : {"sync", "download", "sync"}) {
+        EXPECT_EQ(Run({command, "--quiet", "--config", config}), 75) << command;
+        EXPECT_NE(m_err.str().find("asked to be left alone until "), std::string::npos)
+            << m_err.str();
+    }
+    EXPECT_EQ(m_service.requests().size(), 1u) << "one answer asked for 120 s of quiet";
+
+    test::TempFolder other;
+    Settings settings = m_services.settings();
+    settings.sitePassword = "wrong";
+    const std::string wrong = m_services.WriteSettingsFile(other.path(), settings).string();
+    const std::string_view signIn = "action=login&loginsubmit=true";
+    for (int run = 0; run < 5; ++run) {
+        EXPECT_EQ(Run({"sync", "--quiet", "--config", wrong}), 1);
+    }
+    EXPECT_NE(m_err.str().find("refused the password of"), std::string::npos) << m_err.str();
+    EXPECT_EQ(count(m_site.requests(), signIn), 1) << "one sign-in across five runs";
+    m_site.AddFault({.path = "/runlogger.php",
+                     .onRequest = 2,
+                     .status = 503,
+                     .retryAfter = "Fri, 31 Dec 2100 23:59:59 GMT"});
+    const std::string right =
+        m_services.WriteSettingsFile(other.path(), m_services.settings()).string();
+    EXPECT_EQ(Run({"sync", "--quiet", "--config", right}), 75) << m_err.str();
+    EXPECT_EQ(count(m_site.requests(), signIn), 2) << "a changed password is tried";
+    EXPECT_EQ(m_site.entries().size(), 1u) << "the 503 stopped the sync";
+    const std::size_t asked = m_site.requests().size();
+    EXPECT_EQ(Run({"sync", "--quiet", "--config", right}), 75);
+    EXPECT_EQ(m_site.requests().size(), asked);
+}
+
 TEST_F(CliTest, SettleDecidesWhatTheNextSyncPosts) {
     const std::string config = "--config=" + WriteDemoConfig().string();
     std::vector<std::string> posted = {"settle", "--posted", config};

@@ -74,6 +74,9 @@ std::optional<int> CliContext::Load() {
     } else if (std::optional<int> status = LoadSettingsFile()) {
         return status;
     }
+    // A quiet run without a terminal is a scheduler's (or a script standing in for one).
+    m_where.unattended = !m_env.stdinIsTerminal;
+    m_where.by = m_where.unattended && m_options.quiet ? SyncBy::Schedule : SyncBy::Cli;
     Settings& resolved = m_where.settings;
     const Command command = m_options.command;
     const bool needSite = command == Command::Sync && !m_options.dryRun;
@@ -175,6 +178,10 @@ int CliContext::Download(bool print) {
     if (progress.summary() && print) {
         Out() << ForTerminal(*progress.summary()) << "\n\n";
     }
+    if (!downloaded && downloaded.problem().code == ProblemCode::HostPaused) {
+        Error(Fill(Tr("{0}; nothing was sent, try again later"), Describe(downloaded.problem())));
+        return kExitInUse;
+    }
     if (!downloaded) {
         Error(downloaded.problem());
         Error(NextStep(downloaded.problem(), /*site=*/false));
@@ -268,6 +275,7 @@ std::string CliContext::NextStep(const Problem& problem, bool site) const {
     const Problem& root = problem.Root();
     switch (root.code) {
         case ProblemCode::SignInRefused:
+        case ProblemCode::PasswordRefusedBefore:
             return site ? Fill(Tr("fix the Kelvora user name or password in {0} "
                                   "([kelvora] user, pwd) or STRIVO_SITE_PASSWORD"),
                                m_source)

@@ -155,6 +155,10 @@ int Sync(CliContext& cli) {
             Fill(Tr("{0}; nothing was posted, try again later"), Describe(tally.problem->Root())));
         return kExitInUse;
     }
+    if (tally.problem && tally.problem->code == ProblemCode::HostPaused) {
+        cli.Error(Fill(Tr("{0}; nothing was sent, try again later"), Describe(*tally.problem)));
+        return kExitInUse;
+    }
     if (interrupt != 0 || tally.stopped) {
         return Interrupted(cli, tally);
     }
