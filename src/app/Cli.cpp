@@ -29,6 +29,10 @@ int RunCommand(const CliOptions& options, CliEnvironment& env) {
             return options.command == Command::Runs ? cli::Runs(cli) : cli::Stats(cli);
         case Command::Settle:
             return cli::Settle(cli);
+        case Command::Status:
+            return cli::Status(cli);
+        case Command::Schedule:
+            return cli::Schedule(cli);
         case Command::None:
             break;
     }

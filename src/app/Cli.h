@@ -43,6 +43,8 @@ struct CliEnvironment {
     // Someone at a terminal could see a refused password and fix it; without
     // one (a scheduler, a script) a password refused before is not sent again.
     bool stdinIsTerminal = false;
+    // strivo-cli itself, by its absolute path: what a schedule runs.
+    std::filesystem::path program;
     // Null: an interrupt ends the process as it would without strivo-cli's say.
     Interrupts* interrupts = nullptr;
 };

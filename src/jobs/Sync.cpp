@@ -9,6 +9,7 @@
 
 #include "jobs/Manners.h"
 #include "jobs/StoreAccess.h"
+#include "jobs/SyncNotice.h"
 #include "jobs/SyncPlan.h"
 #include "model/ProblemWords.h"
 #include "site/SiteClient.h"
@@ -140,9 +141,6 @@ SyncTally SyncRun::Run(const RunRows& rows) {
 }
 
 void SyncRun::Record() const {
-    if (!m_store) {
-        return;
-    }
     SyncRecord record{.started = m_started, .ended = Now(), .by = m_where.by, .site = m_site};
     record.end = m_tally.stopped   ? SyncEnd::Stopped
                  : m_tally.problem ? SyncEnd::Failed
@@ -155,7 +153,10 @@ void SyncRun::Record() const {
                                      m_tally.unrecordedIds.size());
     record.held = static_cast<int>(m_tally.heldIds.size());
     record.untried = noneTried ? m_tally.total : static_cast<int>(m_tally.untriedIds.size());
-    (void)m_store->RecordSync(record);
+    if (m_store) {
+        (void)m_store->RecordSync(record);
+    }
+    SpeakUpIfNeeded(m_where, record, m_tally.problem);
 }
 
 SyncTally SyncRun::Steps(const RunRows& rows) {
@@ -353,6 +354,22 @@ SyncTally Sync(const Workspace& where, const RunRows& rows, ProgressSink& sink,
     // One snapshot for the whole sync: rows that change meanwhile cannot make
     // it read past the end.
     return SyncRun(where, sink, std::move(stop), options).Run(rows);
+}
+
+void RecordSyncNotStarted(const Workspace& where, StoreTime started, const Problem& why) {
+    const SyncRecord record{.started = started,
+                            .ended = Now(),
+                            .by = where.by,
+                            .site = SiteKeyOf(where.settings),
+                            .end = SyncEnd::Failed,
+                            .reason = ProblemKey(why)};
+    // Nothing of this account is kept before its first download.
+    if (where.StoreExists()) {
+        if (Result<std::unique_ptr<RunStore>> store = OpenStore(where)) {
+            (void)(*store)->RecordSync(record);
+        }
+    }
+    SpeakUpIfNeeded(where, record, why);
 }
 
 }  // namespace strivo::jobs

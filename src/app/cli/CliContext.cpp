@@ -83,6 +83,11 @@ std::optional<int> CliContext::Load() {
     // Settling, listing and totalling read the store only: no sign-in, no password.
     const bool needService =
         command == Command::Download || command == Command::Sync || m_options.demo;
+    // Status reads the store, and a schedule takes the passwords the settings
+    // file holds: neither asks for one.
+    if (command == Command::Status || command == Command::Schedule) {
+        return std::nullopt;
+    }
     if (command == Command::Settle) {
         return resolved.siteUser.empty()
                    ? std::optional(Missing(N_("no Kelvora user name; set [kelvora] user in {0}")))
@@ -168,13 +173,16 @@ bool CliContext::ResolvePassword(std::string& password, std::string_view variabl
     return false;
 }
 
-int CliContext::Download(bool print) {
+int CliContext::Download(bool print, std::optional<Problem>* why) {
     CliProgress progress(m_env.err, m_env.stderrIsTerminal, m_options.quiet);
     progress.Status(Tr("signing in to Nike+…"));
     const Result<jobs::Downloaded> downloaded = jobs::Download(
         m_where, *m_table, progress, {},
         {.onRunListBytes = [&progress](std::size_t bytes) { progress.RunListBytes(bytes); }});
     progress.Clear();
+    if (!downloaded && why != nullptr) {
+        *why = downloaded.problem();
+    }
     if (progress.summary() && print) {
         Out() << ForTerminal(*progress.summary()) << "\n\n";
     }

@@ -13,5 +13,7 @@ int DryRun(CliContext& cli);
 int Runs(CliContext& cli);
 int Stats(CliContext& cli);
 int Settle(CliContext& cli);
+int Status(CliContext& cli);
+int Schedule(CliContext& cli);
 
 }  // namespace strivo::cli

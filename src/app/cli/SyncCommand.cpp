@@ -1,3 +1,4 @@
+#include <chrono>
 #include <thread>
 
 #include "app/cli/CliProgress.h"
@@ -119,7 +120,12 @@ int Succeeded(CliContext& cli, const SyncTally& tally) {
 int Sync(CliContext& cli) {
     // A quiet sync says its outcome alone.
     const bool print = !cli.options().quiet;
-    if (const int status = cli.Download(print); status != kExitDone) {
+    const auto started = std::chrono::system_clock::now();
+    std::optional<Problem> why;
+    if (const int status = cli.Download(print, &why); status != kExitDone) {
+        if (why && !cli.options().dryRun) {
+            jobs::RecordSyncNotStarted(cli.where(), started, *why);
+        }
         return status;
     }
     if (const int status = cli.SaveCsv(cli.table().Snapshot()); status != kExitDone) {
