@@ -233,6 +233,56 @@ TEST_F(CliTest, AskedToWaitOrRefusedTheServicesHearNothingMore) {
     EXPECT_EQ(m_site.requests().size(), asked);
 }
 
+// After each way a scheduled sync can end, status says what needs the runner,
+// in either language, and its exit status tells monitoring.
+TEST_F(CliTest, StatusSaysWhatNeedsTheRunnerAfterEachOutcome) {
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus", 1);  // no notice shown
+    const std::string pin = "/nikeplus/v1/services/widget/generate_pin.jsp";
+    const struct {
+        sim::Fault fault;
+        bool wrongPassword;
+        int status;
+        const char* english;
+        const char* chinese;
+    } cases[] = {
+        {{}, false, 0, "by the schedule: done\n", "由定时任务发起：完成\n"},
+        {{.path = "/runlogger.php", .onRequest = 1, .drop = true},
+         false,
+         1,
+         "Held back: 1 run, sent without an answer: ",
+         "暂缓：1 条跑步记录已发出但没有回应："},
+        {{.path = "/runlogger.php", .onRequest = 1, .status = 500},
+         false,
+         1,
+         "by the schedule: failed\n",
+         "由定时任务发起：失败\n"},
+        {{.path = pin, .onRequest = 1, .status = 429, .retryAfter = "120"},
+         false,
+         1,
+         "asked to be left alone until ",
+         "要求在 "},
+        {{}, true, 1, "Kelvora refused the password of ", "Kelvora 于 "},
+    };
+    for (const auto& c : cases) {
+        test::TempFolder folder;
+        Settings settings = m_services.settings();
+        settings.sitePassword = c.wrongPassword ? "wrong" : settings.sitePassword;
+        const std::string config = m_services.WriteSettingsFile(folder.path(), settings).string();
+        if (!c.fault.path.empty()) {
+            c.fault.path == pin ? m_service.AddFault(c.fault) : m_site.AddFault(c.fault);
+        }
+        Run({"sync", "--quiet", "--config", config});
+        for (bool chinese : {false, true}) {
+            UseLanguages(chinese ? std::vector<std::string>{"zh_CN"} : std::vector<std::string>{});
+            EXPECT_EQ(Run({"status", "--config", config}), c.status) << c.english;
+            EXPECT_NE(m_out.str().find(chinese ? c.chinese : c.english), std::string::npos)
+                << m_out.str() << m_err.str();
+        }
+        UseLanguages({});
+    }
+    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+}
+
 TEST_F(CliTest, SettleDecidesWhatTheNextSyncPosts) {
     const std::string config = "--config=" + WriteDemoConfig().string();
     std::vector<std::string> posted = {"settle", "--posted", config};
