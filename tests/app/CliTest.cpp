@@ -48,6 +48,7 @@ protected:
             m_folder / "default.ini",
             {}};
         env.sessionConfig.cookies = MakeCookieStore();
+        env.program = "/usr/bin/strivo-cli";
         return RunCli(args, env);
     }
 
@@ -281,6 +282,26 @@ TEST_F(CliTest, StatusSaysWhatNeedsTheRunnerAfterEachOutcome) {
         UseLanguages({});
     }
     ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+}
+
+// A schedule needs passwords it can read without a terminal; where no user
+// manager runs, it installs nothing and gives the crontab line instead.
+TEST_F(CliTest, ScheduleWantsPasswordsAndFallsBackToACrontabLine) {
+    const char* saved = std::getenv("XDG_RUNTIME_DIR");
+    const std::string runtime = saved ? saved : "";
+    ::setenv("XDG_RUNTIME_DIR", m_folder.path().c_str(), 1);  // no systemd/private in it
+    const std::string noSitePassword = WriteConfig(m_service.account().password, "").string();
+    EXPECT_EQ(Run({"schedule", "daily", "--config", noSitePassword}), 2);
+    EXPECT_NE(m_err.str().find("[kelvora] pwd"), std::string::npos) << m_err.str();
+    EXPECT_EQ(
+        Run({"schedule", "daily", "--config", noSitePassword}, {{"STRIVO_SITE_PASSWORD", "x"}}), 1)
+        << m_err.str();
+    EXPECT_EQ(Run({"schedule", "daily", "6:30", "--config", noSitePassword}), 2);
+    EXPECT_EQ(Run({"schedule", "hourly", "--config", WriteDemoConfig().string()}), 1);
+    EXPECT_EQ(m_out.str(), "0 * * * * '/usr/bin/strivo-cli' sync --quiet --config '" +
+                               (m_folder / "config.ini").string() + "'\n");
+    EXPECT_NE(m_err.str().find("nothing was installed"), std::string::npos);
+    saved ? ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1) : ::unsetenv("XDG_RUNTIME_DIR");
 }
 
 TEST_F(CliTest, SettleDecidesWhatTheNextSyncPosts) {
