@@ -70,6 +70,17 @@ bool StatusReport::NeedsRunner() const {
     return held > 0 || !refusals.empty() || (lastSync && lastSync->end == SyncEnd::Failed);
 }
 
+Result<std::vector<SyncRecord>> LastSyncs(const Workspace& where, int count) {
+    if (!where.StoreExists()) {
+        return std::vector<SyncRecord>();
+    }
+    Result<std::unique_ptr<RunStore>> store = OpenStore(where);
+    if (!store) {
+        return store.problem();
+    }
+    return (*store)->LastSyncs(count);
+}
+
 ScheduleState ReadSchedule(StoreTime now) {
     ScheduleState state;
     Result<InstalledSchedule> installed = ReadInstalledSchedule();

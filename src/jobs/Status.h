@@ -46,6 +46,9 @@ struct StatusReport {
 // Reads the store (never creating it) and the scheduler.
 Result<StatusReport> Status(const Workspace& where, StoreTime now);
 
+// The last `count` syncs, the newest first; none while there is no store.
+Result<std::vector<SyncRecord>> LastSyncs(const Workspace& where, int count);
+
 // The schedule alone, as Status reads it.
 ScheduleState ReadSchedule(StoreTime now);
 

@@ -145,6 +145,9 @@ public:
         return ChooseFile(L"TCX文件(*.tcx)\0*.tcx\0", L"tcx", L"runs.tcx");
     }
     void ShowStats(StatsChart& chart) override { ShowStatsWindow(m_dialog, chart); }
+    void ShowSyncRecord(const std::string& text) override {
+        ChineseMessageBox(m_dialog, Wide(text), L"同步记录", MB_OK);
+    }
     bool OpenBrowser(const std::string& url) override {
         // ShellExecute's success is any value above 32.
         return reinterpret_cast<INT_PTR>(ShellExecuteW(m_dialog, L"open", Wide(url).c_str(),

@@ -36,6 +36,7 @@ public:
     std::optional<ChosenFile> ChooseCsvFile() override;
     std::optional<ChosenFile> ChooseTcxFile() override;
     void ShowStats(StatsChart& chart) override;
+    void ShowSyncRecord(const std::string& text) override;
     bool OpenBrowser(const std::string& url) override;
     void Post(std::function<void()> call) override { CallAfter(std::move(call)); }
     void CloseWindow() override;
