@@ -66,6 +66,9 @@ Fault FaultSet::Take(std::string_view path, std::string_view query) {
         if (actions.location.empty()) {
             actions.location = fault.location;
         }
+        if (actions.retryAfter.empty()) {
+            actions.retryAfter = fault.retryAfter;
+        }
         actions.drop = actions.drop || fault.drop;
         actions.endless = actions.endless || fault.endless;
         actions.drip = std::max(actions.drip, fault.drip);
@@ -105,6 +108,9 @@ Fault ParseFault(std::string_view text) {
         } else if (key == "location" && !value.empty()) {
             fault.location = std::string(value);
             acts = true;
+        } else if (key == "retry-after" && !value.empty()) {
+            fault.retryAfter = std::string(value);
+            acts = true;
         } else if (key == "drop" && equals == std::string_view::npos) {
             fault.drop = acts = true;
         } else if (key == "endless" && equals == std::string_view::npos) {
@@ -136,7 +142,7 @@ Fault ParseFault(std::string_view text) {
     if (!acts) {
         throw std::invalid_argument(
             "fault: give at least one of status=N, delay=MS, close, cut=M, size=N, redirect, "
-            "location=URL, signin-page, drop, drip=MS, endless");
+            "location=URL, retry-after=VALUE, signin-page, drop, drip=MS, endless");
     }
     return fault;
 }

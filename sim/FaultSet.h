@@ -19,6 +19,8 @@ namespace strivo::sim {
 //   delay         the answer waits this long (Stop() cuts the wait short);
 //   status        the answer is this status with a short HTML body, and the
 //                 request is not handled: no sign-in, no stored entry;
+//   retryAfter    the answer carries this Retry-After header (with `status`,
+//                 a 429 or 503 that asks the client to wait);
 //   bodySize      the body is padded (inside a trailing comment, no line
 //                 feed) or cut to exactly this many bytes;
 //   cutAfterBytes the body ends after this many bytes, as a complete answer
@@ -43,6 +45,7 @@ struct Fault {
     std::size_t bodySize = 0;
     bool redirectLoop = false;
     std::string location;
+    std::string retryAfter;
     bool signInPage = false;
     bool drop = false;
     std::chrono::milliseconds drip{0};
@@ -51,7 +54,7 @@ struct Fault {
 
 // The flag form of a fault, as strivo-sim takes it:
 //   PATH[,on=K][,status=N][,delay=MS][,close][,cut=M][,size=N][,redirect]
-//       [,location=URL][,signin-page][,drop][,drip=MS][,endless]
+//       [,location=URL][,retry-after=VALUE][,signin-page][,drop][,drip=MS][,endless]
 // e.g. "/nikeplus/v1/services/app/run_list.jsp,cut=300" or "*,delay=250".
 // Throws std::invalid_argument when a piece is unknown or no action is given.
 Fault ParseFault(std::string_view text);

@@ -122,6 +122,8 @@ public:
                     Keep(value);
                 } else if (EqualsNoCase(name, "Location")) {
                     location = value;
+                } else if (EqualsNoCase(name, "Retry-After") && outcome.retryAfter.empty()) {
+                    outcome.retryAfter = value.substr(0, kMaxRetryAfterBytes);
                 }
             }
             outcome.status = reply.status;

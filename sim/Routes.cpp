@@ -94,6 +94,9 @@ Answer Routes::Respond(LoggedRequest request,
     } else {
         reply = Dispatch(request);
     }
+    if (!faults.retryAfter.empty()) {
+        reply.headers.emplace_back("Retry-After", faults.retryAfter);
+    }
     if (faults.bodySize != 0) {
         ResizeBody(reply.body, faults.bodySize);
     }

@@ -115,7 +115,7 @@ Serves stand-ins for the Nike+ run service and the Kelvora community site on
   --ca-out FILE      write the run service's certificate (PEM) to FILE
   --fault FAULT      misbehave on purpose; repeatable. FAULT is
                      PATH[,on=K][,status=N][,delay=MS][,close][,cut=M][,size=N][,redirect]
-                         [,location=URL][,signin-page][,drop][,drip=MS][,endless]
+                         [,location=URL][,retry-after=V][,signin-page][,drop][,drip=MS][,endless]
                      e.g. --fault /runlogger.php,on=2,status=500
                           --fault '/runlogger.php,on=3,location=/logging.php?action=login'
                           --fault /nikeplus/v1/services/app/run_list.jsp,cut=300

@@ -31,6 +31,10 @@ int RunCommand(const CliOptions& options, CliEnvironment& env) {
             return cli::Settle(cli);
         case Command::Import:
             return cli::Import(cli);
+        case Command::Status:
+            return cli::Status(cli);
+        case Command::Schedule:
+            return cli::Schedule(cli);
         case Command::None:
             break;
     }

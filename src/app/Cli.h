@@ -40,6 +40,11 @@ struct CliEnvironment {
     WebSessionConfig sessionConfig;
     // Progress on a terminal rewrites one line; in a log it adds a line per run.
     bool stderrIsTerminal = false;
+    // Someone at a terminal could see a refused password and fix it; without
+    // one (a scheduler, a script) a password refused before is not sent again.
+    bool stdinIsTerminal = false;
+    // strivo-cli itself, by its absolute path: what a schedule runs.
+    std::filesystem::path program;
     // Null: an interrupt ends the process as it would without strivo-cli's say.
     Interrupts* interrupts = nullptr;
 };

@@ -9,9 +9,11 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <iterator>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "app/Cli.h"
@@ -201,6 +203,9 @@ int main(int argc, char** argv) {
         {},
         ::isatty(STDERR_FILENO) == 1,
     };
+    env.stdinIsTerminal = ::isatty(STDIN_FILENO) == 1;
+    std::error_code noLink;
+    env.program = std::filesystem::read_symlink("/proc/self/exe", noLink);
     SignalInterrupts interrupts;
     env.interrupts = &interrupts;
     const int status = strivo::RunCli(std::vector<std::string>(argv + 1, argv + argc), env);

@@ -12,6 +12,7 @@
 #include <iostream>
 #include <mutex>
 #include <streambuf>
+#include <string>
 #include <system_error>
 
 #include "app/Cli.h"
@@ -258,6 +259,19 @@ int main() {
         {},
         errBuffer.IsTerminal(),
     };
+    std::wstring program(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, program.data(), static_cast<DWORD>(program.size()));
+        if (length < program.size()) {
+            program.resize(length);
+            break;
+        }
+        program.resize(program.size() * 2);
+    }
+    env.program = program;
+    DWORD consoleMode = 0;
+    env.stdinIsTerminal = GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &consoleMode) != 0;
     ConsoleInterrupts interrupts;
     env.interrupts = &interrupts;
     const int status = strivo::RunCli(args, env);

@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "jobs/Manners.h"
 #include "jobs/StoreAccess.h"
 #include "runservice/RunServiceClient.h"
 
@@ -26,11 +27,31 @@ std::optional<Problem> Keep(const Workspace& where, const RawRunTexts& raw) {
 
 Result<Downloaded> Download(const Workspace& where, RunTable& table, ProgressSink& sink,
                             std::stop_token stop, const DownloadOptions& options) {
+    // The store keeps the service's manners; a store that cannot be opened
+    // keeps nothing, and the download goes on.
+    Result<std::unique_ptr<RunStore>> store = OpenStore(where);
+    const auto learn = [&](std::optional<Problem> problem, bool signedIn) {
+        return store ? Learn(**store, where, Service::RunService, problem, signedIn,
+                             std::chrono::system_clock::now())
+                     : problem;
+    };
+    if (store) {
+        if (Outcome may =
+                MayContact(**store, where, Service::RunService, std::chrono::system_clock::now());
+            !may) {
+            sink.Post({.step = Step::ServiceSignedIn, .problem = may.problem()});
+            return may.problem();
+        }
+    }
     RunServiceClient client(where.settings, where.session, std::move(stop));
     if (Outcome signedIn = client.SignIn(); !signedIn) {
-        sink.Post({.step = Step::ServiceSignedIn, .problem = signedIn.problem()});
-        return Problem(ProblemCode::ServiceSignInFailed).Because(signedIn.problem());
+        const Problem why = *learn(signedIn.problem(), false);
+        sink.Post({.step = Step::ServiceSignedIn, .problem = why});
+        return why.code == ProblemCode::HostPaused
+                   ? why
+                   : Problem(ProblemCode::ServiceSignInFailed).Because(why);
     }
+    learn(std::nullopt, true);
     sink.Post({.step = Step::ServiceSignedIn});
 
     Downloaded downloaded{client.FetchSummary(), {}};
@@ -42,8 +63,11 @@ Result<Downloaded> Download(const Workspace& where, RunTable& table, ProgressSin
     // Read as it arrives: 100,000 runs are 38 MB of text, never held whole.
     RunListReader reader;
     if (Outcome fetched = client.FetchRunList(reader, options.onRunListBytes); !fetched) {
-        sink.Post({.step = Step::RunsDownloaded, .problem = fetched.problem()});
-        return Problem(ProblemCode::RunListFailed).Because(fetched.problem());
+        const Problem why = *learn(fetched.problem(), true);
+        sink.Post({.step = Step::RunsDownloaded, .problem = why});
+        return why.code == ProblemCode::HostPaused
+                   ? why
+                   : Problem(ProblemCode::RunListFailed).Because(why);
     }
     // A list cut off inside a run still fills the table with the runs before
     // it, but is no whole list to keep.

@@ -7,7 +7,9 @@
 #include <optional>
 #include <thread>
 
+#include "jobs/Manners.h"
 #include "jobs/StoreAccess.h"
+#include "jobs/SyncNotice.h"
 #include "jobs/SyncPlan.h"
 #include "model/ProblemWords.h"
 #include "site/SiteClient.h"
@@ -91,9 +93,14 @@ public:
           m_client(where.settings, where.session, m_cut.get_token()),
           m_cutter(m_stop, options.finishPostInFlight, m_cut) {}
 
+    // Syncs, then keeps a record of how it went.
     SyncTally Run(const RunRows& rows);
 
 private:
+    SyncTally Steps(const RunRows& rows);
+    // The store's record of this sync; a store that cannot keep it loses
+    // the record, not the sync.
+    void Record() const;
     // Takes the lock, reads what the store knows and plans; a problem when
     // nothing can be posted that the store would keep.
     Outcome Prepare(const RunRows& rows);
@@ -125,20 +132,54 @@ private:
     std::vector<const PlannedRun*> m_toPost;
     SyncTally m_tally;
     std::optional<Problem> m_failure;  // why the last failed post failed
+    const StoreTime m_started = Now();
 };
 
 SyncTally SyncRun::Run(const RunRows& rows) {
+    Steps(rows);
+    Record();
+    return m_tally;
+}
+
+void SyncRun::Record() const {
+    SyncRecord record{.started = m_started, .ended = Now(), .by = m_where.by, .site = m_site};
+    record.end = m_tally.stopped   ? SyncEnd::Stopped
+                 : m_tally.problem ? SyncEnd::Failed
+                                   : SyncEnd::Done;
+    record.reason = m_tally.problem ? ProblemKey(*m_tally.problem) : std::string();
+    // A sign-in that failed tried none of the runs to post.
+    const bool noneTried = m_tally.problem && !m_tally.signedIn;
+    record.posted = noneTried ? 0 : m_tally.total - m_tally.notPosted;
+    record.failed = static_cast<int>(m_tally.failedIds.size() + m_tally.unconfirmedIds.size() +
+                                     m_tally.unrecordedIds.size());
+    record.held = static_cast<int>(m_tally.heldIds.size());
+    record.untried = noneTried ? m_tally.total : static_cast<int>(m_tally.untriedIds.size());
+    if (m_store) {
+        (void)m_store->RecordSync(record);
+    }
+    SpeakUpIfNeeded(m_where, record, m_tally.problem);
+}
+
+SyncTally SyncRun::Steps(const RunRows& rows) {
     if (Outcome prepared = Prepare(rows); !prepared) {
         return FailBeforePosting(prepared.problem());
     }
+    // Nothing goes to a site that asked to be left alone, nor a password it
+    // refused to a run that nobody watches.
+    if (Outcome may = MayContact(*m_store, m_where, Service::Site, Now()); !may) {
+        return FailBeforePosting(may.problem());
+    }
     if (Outcome signedIn = m_client.SignIn(); !signedIn) {
-        m_sink.Post({.step = Step::SiteSignedIn,
-                     .problem = signedIn.problem(),
-                     .warnings = m_tally.warnings});
-        m_tally.problem = Problem(ProblemCode::SiteSignInFailed).Because(signedIn.problem());
+        const Problem why = *Learn(*m_store, m_where, Service::Site, signedIn.problem(),
+                                   /*signedIn=*/false, Now());
+        m_sink.Post({.step = Step::SiteSignedIn, .problem = why, .warnings = m_tally.warnings});
+        m_tally.problem = why.code == ProblemCode::HostPaused
+                              ? why
+                              : Problem(ProblemCode::SiteSignInFailed).Because(why);
         m_tally.stopped = m_stop.stop_requested();
         return m_tally;
     }
+    (void)Learn(*m_store, m_where, Service::Site, std::nullopt, /*signedIn=*/true, Now());
     m_tally.signedIn = true;
     m_sink.Post({.step = Step::SiteSignedIn, .warnings = m_tally.warnings});
     PostRuns();
@@ -311,6 +352,9 @@ void SyncRun::Finish() {
     m_tally.stopped = m_stop.stop_requested();
     m_tally.notPosted = static_cast<int>(m_tally.failedIds.size() + m_tally.unconfirmedIds.size() +
                                          m_tally.untriedIds.size() + m_tally.unrecordedIds.size());
+    if (m_failure) {
+        m_failure = Learn(*m_store, m_where, Service::Site, m_failure, /*signedIn=*/true, Now());
+    }
     if (m_tally.notPosted != 0 || m_failure) {
         m_tally.problem = m_failure ? *m_failure : Problem();
     }
@@ -323,6 +367,22 @@ SyncTally Sync(const Workspace& where, const RunRows& rows, ProgressSink& sink,
     // One snapshot for the whole sync: rows that change meanwhile cannot make
     // it read past the end.
     return SyncRun(where, sink, std::move(stop), options).Run(rows);
+}
+
+void RecordSyncNotStarted(const Workspace& where, StoreTime started, const Problem& why) {
+    const SyncRecord record{.started = started,
+                            .ended = Now(),
+                            .by = where.by,
+                            .site = SiteKeyOf(where.settings),
+                            .end = SyncEnd::Failed,
+                            .reason = ProblemKey(why)};
+    // Nothing of this account is kept before its first download.
+    if (where.StoreExists()) {
+        if (Result<std::unique_ptr<RunStore>> store = OpenStore(where)) {
+            (void)(*store)->RecordSync(record);
+        }
+    }
+    SpeakUpIfNeeded(where, record, why);
 }
 
 }  // namespace strivo::jobs

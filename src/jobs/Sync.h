@@ -28,4 +28,9 @@ struct SyncOptions {
 SyncTally Sync(const Workspace& where, const RunRows& rows, ProgressSink& sink,
                std::stop_token stop = {}, const SyncOptions& options = {});
 
+// A sync that ended in the download of the runs it would post, before any
+// of this: its record, so that a scheduled sync that never reached the site
+// is seen too. A store that cannot keep it loses the record.
+void RecordSyncNotStarted(const Workspace& where, StoreTime started, const Problem& why);
+
 }  // namespace strivo::jobs

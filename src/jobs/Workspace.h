@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "model/Result.h"
+#include "model/SyncRecord.h"
 #include "net/Transfer.h"
 #include "settings/Settings.h"
 
@@ -21,6 +22,11 @@ struct Workspace {
     std::filesystem::path settingsPath;  // empty for the demo
     std::string memoryStore;             // the demo's store's name; empty: strivo.db
     std::shared_ptr<const void> keepAlive;
+    // Who runs the jobs: a sync's record names them.
+    SyncBy by = SyncBy::Window;
+    // Nobody at a terminal to see a refused password: one refused before is
+    // not sent again until it changes, so a schedule cannot lock the account.
+    bool unattended = false;
 
     // strivo.db, symbolic links resolved; empty for a store in memory.
     std::filesystem::path StorePath() const;

@@ -23,7 +23,7 @@ enum class ProblemCode {
     NetDeadline,  // {1} seconds allowed in all
     NetTooSlow,   // {1} bytes, {2} seconds
     NetTooLarge,
-    NetStatus,  // {1} the status
+    NetStatus,  // {1} the status, {2} its Retry-After as sent (429/503), if it had one
     NetRefused,
     NetCannotConnect,
     NetUnknownHost,
@@ -175,6 +175,12 @@ enum class ProblemCode {
                                 // HRESULT ("0x80070005"); `detail` the system's words
     ScheduleNeedsPasswords,     // {0} the settings lines missing ("[nike+] pwd, [kelvora] pwd"),
                                 // {1} the variables that could stand in for them
+    // A host asked to be left alone (429, or 503 with Retry-After): {0} "host:port",
+    // {1} until when, in local time ("2026-05-01 14:05"). Nothing is sent to it before then.
+    HostPaused,
+    // A password refused before and not changed since, not sent again by a run
+    // without a terminal: {0} "host:port", {1} the user name (UTF-8).
+    PasswordRefusedBefore,
 
     LastCode,  // none: the end of the list, for the test that every code has words
 };

@@ -266,6 +266,12 @@ constexpr Entry kEntries[] = {
      N_("a scheduled sync cannot ask for passwords: put {0} in the settings file (or set {1} "
         "where the scheduled run can see it)"),
      kPlain},
+    {ProblemCode::HostPaused, "host-paused",
+     N_("{0} asked to be left alone until {1}; nothing is sent to it before then"), kPlain},
+    {ProblemCode::PasswordRefusedBefore, "password-refused-before",
+     N_("{0} refused the password of {1} before, and it has not changed since; it is not sent "
+        "again without a terminal: correct it in the settings, or run strivo-cli in a terminal"),
+     kPlain},
 };
 
 const Entry* EntryOf(ProblemCode code) {
@@ -361,6 +367,7 @@ constexpr struct {
     const char* words;
 } kShortCauses[] = {
     {ProblemCode::SignInRefused, N_("user name or password refused")},
+    {ProblemCode::PasswordRefusedBefore, N_("user name or password refused")},
     {ProblemCode::NetRefused, N_("cannot connect to the server")},
     {ProblemCode::NetCannotConnect, N_("cannot connect to the server")},
     {ProblemCode::NetUnknownHost, N_("cannot connect to the server")},
@@ -399,6 +406,9 @@ std::string ShortCause(const Problem& problem) {
     }
     if (root.code == ProblemCode::NetStatus) {
         return FillIn(Zh(N_("(server error {0})")), {root.Value(1)});
+    }
+    if (root.code == ProblemCode::HostPaused) {
+        return FillIn(Zh(N_("(the server asks to wait until {0})")), {root.Value(1)});
     }
     const char* words = nullptr;
     for (const auto& entry : kShortCauses) {

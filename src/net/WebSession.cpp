@@ -234,6 +234,11 @@ HttpResult WebSession::Request(std::string_view url, RequestOptions options,
                 result.requestSent = outcome.requestSent;
                 result.location = outcome.location;
                 result.retryAfter = outcome.retryAfter;
+                // Kept with the problem, so that whoever the failure reaches can
+                // honour the wait it asks for.
+                if (result.problem.code == ProblemCode::NetStatus && !result.retryAfter.empty()) {
+                    result.problem.values.push_back(result.retryAfter);
+                }
                 return result;
             }
             if (!WaitBeforeRetry()) {

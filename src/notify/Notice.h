@@ -30,6 +30,11 @@ inline constexpr std::chrono::milliseconds kNoticeTimeout{2000};
 // "not shown" and goes on: NoticeNoSessionBus, NoticeNoService, NoticeNoAnswer
 // (after `timeout`), NoticeRefused; on Windows, NoticeUnsupported.
 // Any thread may call it; each call opens and closes its own connection.
+// Whether a notice could be shown at all: NoticeNoSessionBus where no
+// session bus is to be found (a server, a container), NoticeUnsupported on
+// Windows. Looks, connects to nothing.
+Result<void> NoticesPossible();
+
 Result<void> ShowNotice(const Notice& notice, std::chrono::milliseconds timeout = kNoticeTimeout);
 
 }  // namespace strivo

@@ -134,6 +134,14 @@ Result<Message> NotifyCall(sd_bus* bus, const Notice& notice) {
 
 }  // namespace
 
+Result<void> NoticesPossible() {
+    if (!SessionBusAddress()) {
+        return Problem(ProblemCode::NoticeNoSessionBus, {},
+                       "DBUS_SESSION_BUS_ADDRESS unset, no $XDG_RUNTIME_DIR/bus");
+    }
+    return {};
+}
+
 Result<void> ShowNotice(const Notice& notice, std::chrono::milliseconds timeout) {
     const std::optional<std::string> address = SessionBusAddress();
     if (!address) {

@@ -5,6 +5,10 @@
 
 namespace strivo {
 
+Result<void> NoticesPossible() {
+    return Problem(ProblemCode::NoticeUnsupported);
+}
+
 Result<void> ShowNotice(const Notice&, std::chrono::milliseconds) {
     return Problem(ProblemCode::NoticeUnsupported);
 }

@@ -23,6 +23,12 @@ WebSessionConfig WithoutExtraCas(WebSessionConfig config) {
     return config;
 }
 
+// A 429, or a 503 that says when to come back: the site asks to be left
+// alone, and nothing more goes out.
+bool AsksToWait(const HttpResult& result) {
+    return result.status == 429 || (result.status == 503 && !result.retryAfter.empty());
+}
+
 PostVerdict Verdict(PostResult result, std::optional<Problem> problem, bool stop) {
     return {result, std::move(problem), stop};
 }
@@ -38,8 +44,12 @@ Outcome SiteClient::SignIn() {
         return opened.problem;
     }
     // The cookie store outlives sessions: an earlier sign-in may still be open.
-    const std::string home =
-        m_session.HttpGet(SiteUrl(m_settings, "/index.php"), kOrdinaryRequestOptions).Text();
+    const HttpResult homePage =
+        m_session.HttpGet(SiteUrl(m_settings, "/index.php"), kOrdinaryRequestOptions);
+    if (AsksToWait(homePage)) {
+        return homePage.problem;
+    }
+    const std::string& home = homePage.Text();
     if (home.find("formhash=") != std::string::npos) {
         // Encoded, so that a token from the page cannot add a query field.
         const std::string token = FormEncode(TextBetween(home, "formhash=", "\""));
@@ -47,9 +57,12 @@ Outcome SiteClient::SignIn() {
                           kOrdinaryRequestOptions);
     }
 
-    const std::string form =
-        m_session.HttpGet(SiteUrl(m_settings, "/logging.php?action=login"), kOrdinaryRequestOptions)
-            .Text();
+    const HttpResult formPage = m_session.HttpGet(SiteUrl(m_settings, "/logging.php?action=login"),
+                                                  kOrdinaryRequestOptions);
+    if (AsksToWait(formPage)) {
+        return formPage.problem;
+    }
+    const std::string& form = formPage.Text();
     m_formHash = TextBetween(form, "formhash\" value=\"", "\"");
     const std::string cookieTime =
         TextBetween(TextBetween(form, "cookietime", "/>"), "value=\"", "\"");
@@ -108,6 +121,9 @@ PostVerdict SiteClient::Judge(std::string_view runId, const HttpResult& result) 
     }
     if (status == 403) {
         return sessionEnded(ProblemCode::SessionEndedForbidden);
+    }
+    if (AsksToWait(result)) {
+        return Verdict(PostResult::Failed, result.problem, true);
     }
     if (answered) {
         if (m_serverErrorsInARow >= kServerErrorsToStop) {

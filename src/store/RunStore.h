@@ -11,6 +11,7 @@
 
 #include "model/Result.h"
 #include "model/Runs.h"
+#include "model/SyncRecord.h"
 
 struct sqlite3;
 
@@ -49,8 +50,10 @@ namespace strivo {
 //
 // The class is one connection, used by one thread at a time; its parts live
 // in files by concern: opening and the schema (StoreSchema.cpp), the runs
-// (StoreRuns.cpp), the runs read from files (StoreImports.cpp), the post ledger (PostLedger.cpp)
-// and the record of older versions (OlderRecord.cpp). Nothing throws; every failure is a Problem
+// (StoreRuns.cpp), the runs read from files (StoreImports.cpp), the post
+// ledger (PostLedger.cpp), the record of older versions (OlderRecord.cpp),
+// the record of syncs (SyncRecord.cpp) and the services' pauses and refused
+// passwords (Manners.cpp). Nothing throws; every failure is a Problem
 // naming the path.
 
 // PRAGMA application_id of strivo.db: "STRV" in ASCII.
@@ -183,6 +186,28 @@ public:
     Result<std::vector<OlderRecordImport>> ImportPostedRuns(
         std::span<const std::filesystem::path> files);
 
+    // --- The record of syncs (SyncRecord.cpp) ---
+    // Adds one sync's row and forgets all but the last kSyncsKept.
+    Outcome RecordSync(const SyncRecord& sync);
+    // The last `count` syncs, the newest first.
+    Result<std::vector<SyncRecord>> LastSyncs(int count) const;
+
+    // --- Manners toward the services (Manners.cpp) ---
+    // A host asked to be left alone until `notBefore`; a later pause replaces it.
+    Outcome PauseHost(const HostPause& pause);
+    // The pauses still running at `now`.
+    Result<std::vector<HostPause>> Pauses(StoreTime now) const;
+    // A password `service` refused for `user` at host:port, kept as an HMAC
+    // under the store's own random key (made on first use).
+    Outcome RecordRefusal(const PasswordRefusal& refusal, std::string_view password);
+    // Whether `password` is the one refused last for that user; false once
+    // the runner has changed it.
+    Result<bool> RefusedBefore(const PasswordRefusal& who, std::string_view password);
+    // A sign-in went through: the refusal, if any, is forgotten.
+    Outcome ForgetRefusal(const PasswordRefusal& who);
+    // Every refusal kept.
+    Result<std::vector<PasswordRefusal>> Refusals() const;
+
     // Successful commits since the store was opened, and by every store of
     // this process (the tests and the bench count them).
     std::uint64_t commits() const { return m_commits; }
@@ -200,6 +225,7 @@ private:
     // SQLite names nothing more telling.
     Problem Failure(ProblemCode otherwise) const;
     Outcome Execute(const char* sql, ProblemCode otherwise = ProblemCode::StoreCannotWrite);
+    Result<std::string> MacKey();
     Result<int> Settle(const SiteKey& site, std::span<const std::string> runIds, bool held,
                        bool posted, StoreTime now);
 

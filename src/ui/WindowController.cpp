@@ -7,12 +7,15 @@
 
 #include "jobs/Export.h"
 #include "jobs/Settle.h"
+#include "jobs/Status.h"
 #include "jobs/StoredRuns.h"
+#include "model/ProblemWords.h"
 #include "text/Catalog.h"
 #include "text/CodePage.h"
 #include "ui/ControlIds.h"
 #include "ui/RunColumns.h"
 #include "ui/StatusLine.h"
+#include "ui/SyncRecordText.h"
 
 namespace strivo {
 namespace {
@@ -399,6 +402,7 @@ std::span<const WindowController::ListAction> WindowController::ListActions() {
         {N_("Do not post this run"), true, &WindowController::SettleSkip},
         {N_("Import run files…"), false, &WindowController::ImportFiles},
         {N_("Export FIT…"), false, &WindowController::ExportFit},
+        {N_("Sync record…"), false, &WindowController::ShowSyncRecord},
     };
     return kActions;
 }
@@ -533,6 +537,16 @@ void WindowController::ExportTcx(std::span<const std::string>) {
     Apply(m_state.OnExportStarted());
     const Result<jobs::TcxExported> exported = jobs::ExportTcx(Where(), {file.path}, runIds);
     ShowExported(exported ? Outcome() : Outcome(exported.problem()), file.text);
+}
+
+void WindowController::ShowSyncRecord(std::span<const std::string>) {
+    const Result<std::vector<SyncRecord>> syncs = jobs::LastSyncs(Where(), kSyncsShown);
+    if (!syncs) {
+        m_surface.ShowMessage(Utf8ToCp936(Zh(N_("Cannot read the record of syncs"))) +
+                              Utf8ToCp936(ShortCause(syncs.problem())));
+        return;
+    }
+    m_surface.ShowSyncRecord(SyncRecordText(*syncs));
 }
 
 void WindowController::Close() {

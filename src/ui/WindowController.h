@@ -113,6 +113,7 @@ private:
     void ShowStoredRuns(std::span<const std::string> runIds);
     void ShowStats(std::span<const std::string> runIds);
     void ExportTcx(std::span<const std::string> runIds);
+    void ShowSyncRecord(std::span<const std::string> runIds);
     // The stored runs of the account in the field, by UTC start if `ordered`;
     // a message and nullopt when the store cannot be read.
     std::optional<std::vector<StoredRun>> ReadStoredRuns(bool ordered = true);

@@ -61,6 +61,8 @@ public:
     // The application's message box: its name as caption, a warning icon.
     virtual void ShowAppMessage(const std::string& text) = 0;
     virtual void ShowSettingsProblems(const std::string& text) { ShowMessage(text); }
+    // The record of syncs, one line each, read-only and modal.
+    virtual void ShowSyncRecord(const std::string& text) { ShowMessage(text); }
     // The save dialog for a CSV file; nullopt when cancelled.
     virtual std::optional<ChosenFile> ChooseCsvFile() = 0;
     // The save dialog for a TCX file (its own, default name runs.tcx); nullopt when cancelled.

@@ -48,6 +48,7 @@ protected:
             m_folder / "default.ini",
             {}};
         env.sessionConfig.cookies = MakeCookieStore();
+        env.program = "/usr/bin/strivo-cli";
         return RunCli(args, env);
     }
 
@@ -189,6 +190,118 @@ TEST_F(CliTest, ThreeServerErrorsInARowStopTheSyncAndNameTheRunsLeft) {
     EXPECT_NE(err.find("not tried, the next sync posts them: " + left + "\n"), std::string::npos)
         << err;
     EXPECT_TRUE(m_out.str().empty()) << "--quiet: " << m_out.str();
+}
+
+// A service that asks to be left alone hears nothing until then; a password
+// refused once is not sent again by runs without a terminal until it changes.
+TEST_F(CliTest, AskedToWaitOrRefusedTheServicesHearNothingMore) {
+    const auto count = [](const auto& requests, std::string_view query) {
+        return std::ranges::count_if(requests, [&](const auto& r) { return r.query == query; });
+    };
+    m_service.AddFault({.path = "/nikeplus/v1/services/widget/generate_pin.jsp",
+                        .onRequest = 1,
+                        .status = 429,
+                        .retryAfter = "120"});
+    const std::string config = WriteDemoConfig().string();
+    for (const char* command : {"sync", "download", "sync"}) {
+        EXPECT_EQ(Run({command, "--quiet", "--config", config}), 75) << command;
+        EXPECT_NE(m_err.str().find("asked to be left alone until "), std::string::npos)
+            << m_err.str();
+    }
+    EXPECT_EQ(m_service.requests().size(), 1u) << "one answer asked for 120 s of quiet";
+
+    test::TempFolder other;
+    Settings settings = m_services.settings();
+    settings.sitePassword = "wrong";
+    const std::string wrong = m_services.WriteSettingsFile(other.path(), settings).string();
+    const std::string_view signIn = "action=login&loginsubmit=true";
+    for (int run = 0; run < 5; ++run) {
+        EXPECT_EQ(Run({"sync", "--quiet", "--config", wrong}), 1);
+    }
+    EXPECT_NE(m_err.str().find("refused the password of"), std::string::npos) << m_err.str();
+    EXPECT_EQ(count(m_site.requests(), signIn), 1) << "one sign-in across five runs";
+    m_site.AddFault({.path = "/runlogger.php",
+                     .onRequest = 2,
+                     .status = 503,
+                     .retryAfter = "Fri, 31 Dec 2100 23:59:59 GMT"});
+    const std::string right =
+        m_services.WriteSettingsFile(other.path(), m_services.settings()).string();
+    EXPECT_EQ(Run({"sync", "--quiet", "--config", right}), 75) << m_err.str();
+    EXPECT_EQ(count(m_site.requests(), signIn), 2) << "a changed password is tried";
+    EXPECT_EQ(m_site.entries().size(), 1u) << "the 503 stopped the sync";
+    const std::size_t asked = m_site.requests().size();
+    EXPECT_EQ(Run({"sync", "--quiet", "--config", right}), 75);
+    EXPECT_EQ(m_site.requests().size(), asked);
+}
+
+// After each way a scheduled sync can end, status says what needs the runner,
+// in either language, and its exit status tells monitoring.
+TEST_F(CliTest, StatusSaysWhatNeedsTheRunnerAfterEachOutcome) {
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus", 1);  // no notice shown
+    const std::string pin = "/nikeplus/v1/services/widget/generate_pin.jsp";
+    const struct {
+        sim::Fault fault;
+        bool wrongPassword;
+        int status;
+        const char* english;
+        const char* chinese;
+    } cases[] = {
+        {{}, false, 0, "by the schedule: done\n", "由定时任务发起：完成\n"},
+        {{.path = "/runlogger.php", .onRequest = 1, .drop = true},
+         false,
+         1,
+         "Held back: 1 run, sent without an answer: ",
+         "暂缓：1 条跑步记录已发出但没有回应："},
+        {{.path = "/runlogger.php", .onRequest = 1, .status = 500},
+         false,
+         1,
+         "by the schedule: failed\n",
+         "由定时任务发起：失败\n"},
+        {{.path = pin, .onRequest = 1, .status = 429, .retryAfter = "120"},
+         false,
+         1,
+         "asked to be left alone until ",
+         "要求在 "},
+        {{}, true, 1, "Kelvora refused the password of ", "Kelvora 于 "},
+    };
+    for (const auto& c : cases) {
+        test::TempFolder folder;
+        Settings settings = m_services.settings();
+        settings.sitePassword = c.wrongPassword ? "wrong" : settings.sitePassword;
+        const std::string config = m_services.WriteSettingsFile(folder.path(), settings).string();
+        if (!c.fault.path.empty()) {
+            c.fault.path == pin ? m_service.AddFault(c.fault) : m_site.AddFault(c.fault);
+        }
+        Run({"sync", "--quiet", "--config", config});
+        for (bool chinese : {false, true}) {
+            UseLanguages(chinese ? std::vector<std::string>{"zh_CN"} : std::vector<std::string>{});
+            EXPECT_EQ(Run({"status", "--config", config}), c.status) << c.english;
+            EXPECT_NE(m_out.str().find(chinese ? c.chinese : c.english), std::string::npos)
+                << m_out.str() << m_err.str();
+        }
+        UseLanguages({});
+    }
+    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+}
+
+// A schedule needs passwords it can read without a terminal; where no user
+// manager runs, it installs nothing and gives the crontab line instead.
+TEST_F(CliTest, ScheduleWantsPasswordsAndFallsBackToACrontabLine) {
+    const char* saved = std::getenv("XDG_RUNTIME_DIR");
+    const std::string runtime = saved ? saved : "";
+    ::setenv("XDG_RUNTIME_DIR", m_folder.path().c_str(), 1);  // no systemd/private in it
+    const std::string noSitePassword = WriteConfig(m_service.account().password, "").string();
+    EXPECT_EQ(Run({"schedule", "daily", "--config", noSitePassword}), 2);
+    EXPECT_NE(m_err.str().find("[kelvora] pwd"), std::string::npos) << m_err.str();
+    EXPECT_EQ(
+        Run({"schedule", "daily", "--config", noSitePassword}, {{"STRIVO_SITE_PASSWORD", "x"}}), 1)
+        << m_err.str();
+    EXPECT_EQ(Run({"schedule", "daily", "6:30", "--config", noSitePassword}), 2);
+    EXPECT_EQ(Run({"schedule", "hourly", "--config", WriteDemoConfig().string()}), 1);
+    EXPECT_EQ(m_out.str(), "0 * * * * '/usr/bin/strivo-cli' sync --quiet --config '" +
+                               (m_folder / "config.ini").string() + "'\n");
+    EXPECT_NE(m_err.str().find("nothing was installed"), std::string::npos);
+    saved ? ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1) : ::unsetenv("XDG_RUNTIME_DIR");
 }
 
 TEST_F(CliTest, SettleDecidesWhatTheNextSyncPosts) {

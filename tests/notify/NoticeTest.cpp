@@ -15,7 +15,12 @@
 #include <thread>
 #include <vector>
 
+#include "../support/RecordingSink.h"
+#include "../support/StandInServices.h"
 #include "../support/TempFolder.h"
+#include "jobs/Download.h"
+#include "jobs/Sync.h"
+#include "store/RunStore.h"
 
 namespace strivo {
 namespace {
@@ -196,6 +201,39 @@ TEST(ShowNotice, NeverWaitsPastItsTimeout) {
     }
     EXPECT_EQ(silent.calls().size(), 1u);
     ::close(listening);
+}
+
+// A scheduled sync speaks up only when the runner has something to do: a
+// clean sync is silent, a run held back gets one notice.
+TEST(ScheduledSync, OneNoticeForAHeldRunNoneForACleanSync) {
+    test::TempFolder folder;
+    PrivateBus bus(folder);
+    NotificationListener listener(bus.address(), /*answers=*/true);
+    ASSERT_TRUE(listener.ready());
+    FindBusBy(bus.address().c_str(), nullptr);
+    test::StandInServices services;
+    jobs::Workspace where =
+        jobs::ForSettingsFile(folder / "config.ini", services.settings(), services.config());
+    where.by = SyncBy::Schedule;
+    RunTable table;
+    test::RecordingSink sink;
+    ASSERT_TRUE(jobs::Download(where, table, sink));
+    EXPECT_TRUE(jobs::Sync(where, table.Snapshot(), sink).ok());
+    EXPECT_TRUE(listener.calls().empty());
+
+    // One run goes back to "sent, no answer": the next sync holds it back.
+    const std::string runId(table.Snapshot()[0][kColumnRunId]);
+    {
+        auto store = RunStore::Open(where.StorePath());
+        ASSERT_TRUE(store);
+        const SiteKey site = SiteKeyOf(where.settings);
+        ASSERT_TRUE((*store)->SettleRepost(site, std::vector<std::string>{runId}));
+        ASSERT_TRUE((*store)->CommitIntent(site, runId, std::chrono::system_clock::now()));
+    }
+    EXPECT_EQ(jobs::Sync(where, table.Snapshot(), sink).heldIds.size(), 1u);
+    const std::vector<std::string> calls = listener.calls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_NE(calls[0].find("|1 run was sent without an answer"), std::string::npos) << calls[0];
 }
 
 }  // namespace

@@ -218,7 +218,8 @@ TEST_F(MainDialogTest, DemoDownloadSyncAndExport) {
               (std::vector<wxString>{
                   Utf8("已在网站上看到，标记为已上传 (off)"), Utf8("重新上传 (off)"),
                   Utf8("显示本机保存的跑步记录"), Utf8("跑量统计…"), Utf8("导出TCX…"),
-                  Utf8("不上传此记录 (off)"), Utf8("导入跑步文件…"), Utf8("导出FIT…")}));
+                  Utf8("不上传此记录 (off)"), Utf8("导入跑步文件…"), Utf8("导出FIT…"),
+                  Utf8("同步记录…")}));
 
     // The twelfth post takes its time: the rows posted before it read 已上传
     // meanwhile, it reads 正在上传, and the rows after it nothing yet.

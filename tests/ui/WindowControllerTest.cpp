@@ -276,6 +276,21 @@ TEST_F(WindowControllerTest, DownloadThenSyncRunOnWorkersWithTheFieldsTexts) {
     EXPECT_EQ(m_jobs.lastSyncStore, StorePathFor(m_folder / "config.ini"))
         << "the sync keeps what it posts beside the settings";
     EXPECT_TRUE(m_surface.messages.empty());
+
+    // 同步记录… shows the store's record of syncs, why one failed included.
+    jobs::Workspace where{.settingsPath = m_folder / "config.ini"};
+    const Problem paused(ProblemCode::HostPaused, {"bbs:80", "2031-01-01 10:00"});
+    ASSERT_TRUE((*jobs::OpenStore(where))
+                    ->RecordSync({.by = SyncBy::Schedule,
+                                  .end = SyncEnd::Failed,
+                                  .reason = ProblemKey(paused),
+                                  .posted = 1}));
+    m_surface.choice = 5;
+    m_controller->OnListMenu({});
+    ASSERT_EQ(m_surface.messages.size(), 1u);
+    EXPECT_EQ(
+        Cp936ToUtf8(m_surface.messages[0]).substr(16),
+        "  定时任务  失败：上传 1，失败 0，暂缓 0，未尝试 0（服务器要求等到 2031-01-01 10:00）");
 }
 
 TEST_F(WindowControllerTest, EmptyFieldsEmptyTableAndNoThreadStartNothing) {
@@ -382,10 +397,10 @@ TEST_F(WindowControllerTest, StateColumnAndListMenuSettleTheSelectedRuns) {
         }
         return enabled;
     };
-    EXPECT_EQ(menu({}), "off off on on on off on on ") << "opens with no row, its items greyed";
+    EXPECT_EQ(menu({}), "off off on on on off on on on ") << "opens with no row, its items greyed";
     EXPECT_EQ(m_surface.menu[0].text, Cp936("已在网站上看到，标记为已上传"));
     EXPECT_EQ(m_surface.menu[1].text, Cp936("重新上传"));
-    EXPECT_EQ(menu({4}), "off off on on on off on on ")
+    EXPECT_EQ(menu({4}), "off off on on on off on on on ")
         << "a row without a RunID cannot be settled";
 
     // A sync leaves one run of each state; while it runs nothing is settled.
@@ -396,19 +411,19 @@ TEST_F(WindowControllerTest, StateColumnAndListMenuSettleTheSelectedRuns) {
     m_jobs.hold = true;
     m_controller->OnSync();
     ASSERT_TRUE(m_surface.PumpUntil([&] { return m_jobs.running.load(); }));
-    EXPECT_EQ(menu({0, 1}, 2), "off off off off off off off off ") << "nor the store shown";
+    EXPECT_EQ(menu({0, 1}, 2), "off off off off off off off off off ") << "nor the store shown";
     m_jobs.finish = true;
     m_jobs.Release();
     ASSERT_TRUE(WaitForStatus("同步到Strivo成功！本次上传5条，之前已上传0条"));
     EXPECT_EQ(column(), Cp936("已上传|结果未知|上传失败|结果未知||"));
     m_surface.Pump(50ms);  // the job's thread ends
 
-    EXPECT_EQ(menu({1, 3, 4}, 0), "on on on on on on on on ") << "marked as posted";
+    EXPECT_EQ(menu({1, 3, 4}, 0), "on on on on on on on on on ") << "marked as posted";
     EXPECT_EQ(column(), Cp936("已上传|已上传|上传失败|已上传||"));
     EXPECT_EQ(Status(), Cp936("已将2条标记为已上传"));
     // A run the site does not have is released at once; one it confirmed
     // only once the runner says yes to the question naming it.
-    EXPECT_EQ(menu({2}, 1), "on on on on on on on on ") << "released for the next sync";
+    EXPECT_EQ(menu({2}, 1), "on on on on on on on on on ") << "released for the next sync";
     EXPECT_EQ(column(), Cp936("已上传|已上传||已上传||"));
     EXPECT_EQ(Status(), Cp936("1条将在下次同步时重新上传"));
     EXPECT_TRUE(m_surface.questions.empty());
@@ -433,7 +448,7 @@ TEST_F(WindowControllerTest, StateColumnAndListMenuSettleTheSelectedRuns) {
     EXPECT_EQ(column(), Cp936("|已上传||已上传||"));
 
     m_controller->Close();
-    EXPECT_EQ(menu({1}, 1), "off off off off off off off off ")
+    EXPECT_EQ(menu({1}, 1), "off off off off off off off off off ")
         << "a closing window starts nothing";
     EXPECT_EQ(column(), Cp936("|已上传||已上传||"));
     EXPECT_FALSE(m_surface.enabled[IDC_EXPORT]);

@@ -22,6 +22,8 @@ constexpr const char* kSynopsis =
        "       strivo-cli settle --posted | --repost RUNID... | --held [--config=FILE]\n"
        "       strivo-cli settle --skip RUNID... [--config=FILE]\n"
        "       strivo-cli import PATH... [--post] [--config=FILE | --demo]\n"
+       "       strivo-cli status [--config=FILE]\n"
+       "       strivo-cli schedule [daily [HH:MM] | hourly | off] [--config=FILE]\n"
        "       strivo-cli --help | --version\n");
 
 // What --help lists: a command or an option, and what it does. The first
@@ -36,6 +38,8 @@ constexpr struct {
     {"stats", N_("print the stored distance per week, month or year; no network")},
     {"settle", N_("say what became of runs held back with an unknown outcome")},
     {"import", N_("read runs from GPX, TCX, FIT and Strivo CSV files and folders; no network")},
+    {"status", N_("say how the last sync went and what needs you; no network")},
+    {"schedule", N_("sync daily (at 06:30 or HH:MM) or hourly on its own, or off")},
     {nullptr, nullptr},
     {"--csv=FILE", N_("also save the run table as CSV; - for standard output")},
     {"--tcx=FILE", N_("also save every stored run as TCX; - for standard output")},
@@ -89,7 +93,10 @@ std::string Help() {
               "\n"
               "Exit status: 0 done; 1 a sign-in, the download, the export, a post or the\n"
               "store failed; 2 a usage or settings error; 75 another sync is using the\n"
-              "store, try again later; 130 interrupted (SIGINT) after the post in flight.\n");
+              "store, try again later; 130 interrupted (SIGINT) after the post in flight.\n") +
+           Tr("75 also when a service asked to be left alone until a time it named.\n"
+              "status: 0 nothing needs you, 1 something does (held runs, a failed sync,\n"
+              "a refused password). schedule: 1 when it could not be installed.\n");
 }
 
 namespace {
@@ -119,7 +126,8 @@ constexpr struct {
     Command command;
 } kCommands[] = {{"download", Command::Download}, {"sync", Command::Sync},
                  {"runs", Command::Runs},         {"stats", Command::Stats},
-                 {"settle", Command::Settle},     {"import", Command::Import}};
+                 {"settle", Command::Settle},     {"import", Command::Import},
+                 {"status", Command::Status},     {"schedule", Command::Schedule}};
 
 }  // namespace
 
@@ -168,6 +176,10 @@ Error ReadArgument(const std::vector<std::string>& args, std::size_t& i, CliOpti
     if (const auto* command = std::ranges::find_if(kCommands, named);
         command != std::end(kCommands) && options.command == Command::None) {
         options.command = command->command;
+        return std::nullopt;
+    }
+    if (options.command == Command::Schedule && !name.starts_with("-")) {
+        options.scheduleWords.push_back(args[i]);
         return std::nullopt;
     }
     if (options.command == Command::Settle && !name.starts_with("-")) {
@@ -257,6 +269,16 @@ Error CheckStandardOutput(CliOptions& options) {
     return std::nullopt;
 }
 
+Error CheckSchedule(const CliOptions& options) {
+    const std::vector<std::string>& words = options.scheduleWords;
+    if (options.command != Command::Schedule || words.empty()) {
+        return std::nullopt;
+    }
+    const bool fits = (words[0] == "daily" && words.size() <= 2) ||
+                      ((words[0] == "hourly" || words[0] == "off") && words.size() == 1);
+    return fits ? std::nullopt : Error(Tr("schedule takes daily [HH:MM], hourly or off"));
+}
+
 Error CheckSettle(const CliOptions& options) {
     if (options.command != Command::Settle) {
         return std::nullopt;
@@ -286,7 +308,8 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
         return {options, {}};
     }
     if (options.command == Command::None) {
-        return {std::nullopt, Tr("say download, sync, runs, stats, settle or import")};
+        return {std::nullopt,
+                Tr("say download, sync, runs, stats, settle, import, status or schedule")};
     }
     Error error = CheckCombinations(kCombinations, options);
     error = error ? error : CheckStandardOutput(options);
@@ -295,6 +318,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     if (!error && options.command == Command::Import && options.paths.empty()) {
         error = Tr("import needs the files or folders to read");
     }
+    error = error ? error : CheckSchedule(options);
     if (!error && options.demo && options.config) {
         error = Tr("--demo and --config do not go together: the demo has settings of its own");
     }

@@ -11,7 +11,7 @@
 namespace strivo {
 
 // The commands, each one use case (app/cli/Commands.h).
-enum class Command { None, Download, Sync, Runs, Stats, Settle, Import };
+enum class Command { None, Download, Sync, Runs, Stats, Settle, Import, Status, Schedule };
 
 struct CliOptions {
     Command command = Command::None;
@@ -34,6 +34,8 @@ struct CliOptions {
     std::vector<std::filesystem::path> paths;  // import: files and folders
     bool held = false;
     std::vector<std::string> runIds;
+    // schedule: nothing (show it), "daily" [HH:MM], "hourly" or "off".
+    std::vector<std::string> scheduleWords;
     bool demo = false;
     bool help = false;
     bool version = false;

@@ -74,12 +74,20 @@ std::optional<int> CliContext::Load() {
     } else if (std::optional<int> status = LoadSettingsFile()) {
         return status;
     }
+    // A quiet run without a terminal is a scheduler's (or a script standing in for one).
+    m_where.unattended = !m_env.stdinIsTerminal;
+    m_where.by = m_where.unattended && m_options.quiet ? SyncBy::Schedule : SyncBy::Cli;
     Settings& resolved = m_where.settings;
     const Command command = m_options.command;
     const bool needSite = command == Command::Sync && !m_options.dryRun;
     // Settling, listing and totalling read the store only: no sign-in, no password.
     const bool needService =
         command == Command::Download || command == Command::Sync || m_options.demo;
+    // Status reads the store, and a schedule takes the passwords the settings
+    // file holds: neither asks for one.
+    if (command == Command::Status || command == Command::Schedule) {
+        return std::nullopt;
+    }
     if (command == Command::Settle) {
         return resolved.siteUser.empty()
                    ? std::optional(Missing(N_("no Kelvora user name; set [kelvora] user in {0}")))
@@ -165,15 +173,22 @@ bool CliContext::ResolvePassword(std::string& password, std::string_view variabl
     return false;
 }
 
-int CliContext::Download(bool print) {
+int CliContext::Download(bool print, std::optional<Problem>* why) {
     CliProgress progress(m_env.err, m_env.stderrIsTerminal, m_options.quiet);
     progress.Status(Tr("signing in to Nike+…"));
     const Result<jobs::Downloaded> downloaded = jobs::Download(
         m_where, *m_table, progress, {},
         {.onRunListBytes = [&progress](std::size_t bytes) { progress.RunListBytes(bytes); }});
     progress.Clear();
+    if (!downloaded && why != nullptr) {
+        *why = downloaded.problem();
+    }
     if (progress.summary() && print) {
         Out() << ForTerminal(*progress.summary()) << "\n\n";
+    }
+    if (!downloaded && downloaded.problem().code == ProblemCode::HostPaused) {
+        Error(Fill(Tr("{0}; nothing was sent, try again later"), Describe(downloaded.problem())));
+        return kExitInUse;
     }
     if (!downloaded) {
         Error(downloaded.problem());
@@ -268,6 +283,7 @@ std::string CliContext::NextStep(const Problem& problem, bool site) const {
     const Problem& root = problem.Root();
     switch (root.code) {
         case ProblemCode::SignInRefused:
+        case ProblemCode::PasswordRefusedBefore:
             return site ? Fill(Tr("fix the Kelvora user name or password in {0} "
                                   "([kelvora] user, pwd) or STRIVO_SITE_PASSWORD"),
                                m_source)

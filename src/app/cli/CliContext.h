@@ -54,7 +54,8 @@ public:
 
     // Downloads into the table, and prints the summary and the table unless
     // `print` is false.
-    int Download(bool print);
+    // `why`, if given, gets the problem of a download that failed.
+    int Download(bool print, std::optional<Problem>* why = nullptr);
     // The table, or every stored run, to --csv / --tcx where asked.
     int SaveCsv(const RunRows& rows);
     int SaveTcx();

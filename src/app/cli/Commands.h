@@ -16,5 +16,7 @@ int Settle(CliContext& cli);
 int Import(CliContext& cli);
 // --fit=DIR of runs and download: every stored run as a FIT file.
 int SaveFit(CliContext& cli);
+int Status(CliContext& cli);
+int Schedule(CliContext& cli);
 
 }  // namespace strivo::cli

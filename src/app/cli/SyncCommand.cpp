@@ -1,3 +1,4 @@
+#include <chrono>
 #include <thread>
 
 #include "app/cli/CliProgress.h"
@@ -119,7 +120,12 @@ int Succeeded(CliContext& cli, const SyncTally& tally) {
 int Sync(CliContext& cli) {
     // A quiet sync says its outcome alone.
     const bool print = !cli.options().quiet;
-    if (const int status = cli.Download(print); status != kExitDone) {
+    const auto started = std::chrono::system_clock::now();
+    std::optional<Problem> why;
+    if (const int status = cli.Download(print, &why); status != kExitDone) {
+        if (why && !cli.options().dryRun) {
+            jobs::RecordSyncNotStarted(cli.where(), started, *why);
+        }
         return status;
     }
     if (const int status = cli.SaveCsv(cli.table().Snapshot()); status != kExitDone) {
@@ -153,6 +159,10 @@ int Sync(CliContext& cli) {
     if (tally.problem && tally.problem->Root().code == ProblemCode::StoreInUse) {
         cli.Error(
             Fill(Tr("{0}; nothing was posted, try again later"), Describe(tally.problem->Root())));
+        return kExitInUse;
+    }
+    if (tally.problem && tally.problem->code == ProblemCode::HostPaused) {
+        cli.Error(Fill(Tr("{0}; nothing was sent, try again later"), Describe(*tally.problem)));
         return kExitInUse;
     }
     if (interrupt != 0 || tally.stopped) {

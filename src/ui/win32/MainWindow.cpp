@@ -148,6 +148,9 @@ public:
     std::vector<std::filesystem::path> ChooseRunFiles() override;
     std::optional<ChosenFile> ChooseFitFolder() override;
     void ShowStats(StatsChart& chart) override { ShowStatsWindow(m_dialog, chart); }
+    void ShowSyncRecord(const std::string& text) override {
+        ChineseMessageBox(m_dialog, Wide(text), L"同步记录", MB_OK);
+    }
     bool OpenBrowser(const std::string& url) override {
         // ShellExecute's success is any value above 32.
         return reinterpret_cast<INT_PTR>(ShellExecuteW(m_dialog, L"open", Wide(url).c_str(),

@@ -3,11 +3,13 @@
 #include <wx/app.h>
 #include <wx/button.h>
 #include <wx/dirdlg.h>
+#include <wx/dialog.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
 #include <wx/log.h>
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
+#include <wx/sizer.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
@@ -235,6 +237,22 @@ std::optional<ChosenFile> MainDialog::ChooseFitFolder() {
 
 void MainDialog::ShowStats(StatsChart& chart) {
     StatsDialog(this, chart).ShowModal();
+}
+
+void MainDialog::ShowSyncRecord(const std::string& text) {
+    wxDialog box(this, wxID_ANY, Utf8("同步记录"), wxDefaultPosition, wxDefaultSize,
+                 wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER);
+    auto* lines =
+        new wxTextCtrl(&box, wxID_ANY, ToWx(text), wxDefaultPosition, FromDIP(wxSize(560, 300)),
+                       wxTE_MULTILINE | wxTE_READONLY | wxTE_DONTWRAP);
+    auto* sizer = new wxBoxSizer(wxVERTICAL);
+    sizer->Add(lines, 1, wxEXPAND | wxALL, FromDIP(8));
+    auto* ok = new wxButton(&box, wxID_OK, Utf8("确定"));
+    sizer->Add(ok, 0, wxALIGN_RIGHT | wxLEFT | wxRIGHT | wxBOTTOM, FromDIP(8));
+    box.SetSizerAndFit(sizer);
+    ok->SetDefault();
+    ok->SetFocus();
+    box.ShowModal();
 }
 
 bool MainDialog::OpenBrowser(const std::string& url) {

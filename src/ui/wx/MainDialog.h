@@ -38,6 +38,7 @@ public:
     std::vector<std::filesystem::path> ChooseRunFiles() override;
     std::optional<ChosenFile> ChooseFitFolder() override;
     void ShowStats(StatsChart& chart) override;
+    void ShowSyncRecord(const std::string& text) override;
     bool OpenBrowser(const std::string& url) override;
     void Post(std::function<void()> call) override { CallAfter(std::move(call)); }
     void CloseWindow() override;

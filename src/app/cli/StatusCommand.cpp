@@ -1,0 +1,124 @@
+#include <chrono>
+
+#include "app/cli/CliWords.h"
+#include "app/cli/Commands.h"
+#include "jobs/Manners.h"
+#include "jobs/Status.h"
+#include "model/ProblemWords.h"
+#include "text/Catalog.h"
+#include "text/CodePage.h"
+
+namespace strivo::cli {
+namespace {
+
+const char* ByWords(SyncBy by) {
+    switch (by) {
+        case SyncBy::Window:
+            return Tr("by the window");
+        case SyncBy::Cli:
+            return Tr("by strivo-cli");
+        case SyncBy::Schedule:
+            return Tr("by the schedule");
+    }
+    return "";
+}
+
+void SayLastSync(std::ostream& out, const std::optional<SyncRecord>& last) {
+    if (!last) {
+        out << Tr("Last sync: none yet") << "\n";
+        return;
+    }
+    const char* end = last->end == SyncEnd::Done     ? Tr("done")
+                      : last->end == SyncEnd::Failed ? Tr("failed")
+                                                     : Tr("stopped");
+    out << Fill(Tr("Last sync: {0}, {1}: {2}"), jobs::LocalClockText(last->started),
+                ByWords(last->by), end)
+        << "\n";
+    if (!last->reason.empty()) {
+        out << "  " << Describe(ProblemFromKey(last->reason)) << "\n";
+    }
+    out << "  "
+        << Fill(Tr("posted {0}, failed {1}, held back {2}, not tried {3}"), last->posted,
+                last->failed, last->held, last->untried)
+        << "\n";
+}
+
+void SaySchedule(std::ostream& out, const jobs::ScheduleState& schedule) {
+    using Kind = jobs::ScheduleState::Kind;
+    std::string when;
+    switch (schedule.kind) {
+        case Kind::None:
+            out << Tr("Schedule: none (strivo-cli schedule daily makes one)") << "\n";
+            return;
+        case Kind::Unreadable:
+            out << Tr("Schedule: cannot be read")
+                << (schedule.problem ? ": " + Describe(*schedule.problem) : std::string()) << "\n";
+            return;
+        case Kind::Daily:
+            when = Fill(Tr("daily at {0}"), schedule.clock);
+            break;
+        case Kind::Hourly:
+            when = Tr("hourly");
+            break;
+    }
+    out << Fill(Tr("Schedule: {0}; next run {1}"), when,
+                schedule.nextRun ? jobs::LocalClockText(*schedule.nextRun) : "?")
+        << "\n";
+}
+
+void SayAttention(std::ostream& out, const jobs::StatusReport& report) {
+    if (report.held > 0) {
+        out << Fill(TrN("Held back: {0} run, sent without an answer: {1}",
+                        "Held back: {0} runs, sent without an answer: {1}",
+                        static_cast<unsigned long>(report.held)),
+                    report.held, Ids(report.heldIds))
+            << (report.held > static_cast<int>(report.heldIds.size()) ? " …" : "") << "\n";
+        out << "  " << CliContext::SettleAdvice() << "\n";
+    }
+    out << Fill(TrN("Not on the run log yet: {0} stored run",
+                    "Not on the run log yet: {0} stored runs",
+                    static_cast<unsigned long>(report.neverPosted)),
+                report.neverPosted)
+        << "\n";
+    for (const HostPause& pause : report.pauses) {
+        out << Describe(
+                   Problem(ProblemCode::HostPaused, {pause.host + ":" + std::to_string(pause.port),
+                                                     jobs::LocalClockText(pause.notBefore)}))
+            << "\n";
+    }
+    for (const PasswordRefusal& refusal : report.refusals) {
+        out << Fill(Tr("{0} refused the password of {1} on {2}; a run without a terminal does "
+                       "not send it again until it changes"),
+                    refusal.service == kServiceSite ? "Kelvora" : "Nike+",
+                    Cp936ToUtf8(refusal.user), jobs::LocalClockText(refusal.refused))
+            << "\n";
+    }
+}
+
+}  // namespace
+
+// How unattended syncs are going, from the store and the scheduler alone.
+int Status(CliContext& cli) {
+    const Result<jobs::StatusReport> report =
+        jobs::Status(cli.where(), std::chrono::system_clock::now());
+    if (!report) {
+        return cli.StoreFailure(report.problem(), N_("{0}; nothing was changed, try again later"));
+    }
+    std::ostream& out = cli.Out();
+    SayLastSync(out, report->lastSync);
+    SayAttention(out, *report);
+    SaySchedule(out, report->schedule);
+    if (report->noNotices) {
+        out << Fill(Tr("Desktop notices: none can be shown ({0})"), Describe(*report->noNotices))
+            << "\n";
+    }
+    if (!report->storeBytes) {
+        out << Fill(Tr("Store: {0} (not made yet)"), cli.StoreName()) << "\n";
+    } else {
+        out << Fill(Tr("Store: {0} ({1} KB)"), cli.StoreName(), (*report->storeBytes + 1023) / 1024)
+            << "\n";
+    }
+    return report->NeedsRunner() ? kExitFailed : kExitDone;
+}
+
+}  // namespace strivo::cli

@@ -1,0 +1,131 @@
+#include "jobs/Manners.h"
+
+#include <cstdio>
+
+#include "io/LocalTime.h"
+#include "model/ProblemWords.h"
+#include "net/RetryAfter.h"
+#include "text/CodePage.h"
+
+namespace strivo::jobs {
+namespace {
+
+std::string HostText(const std::string& host, int port) {
+    return host + ":" + std::to_string(port);
+}
+
+const std::string& PasswordOf(const Workspace& where, Service service) {
+    return service == Service::Site ? where.settings.sitePassword : where.settings.servicePassword;
+}
+
+// The status answer in the chain of `problem`, if any.
+const Problem* StatusAnswer(const Problem& problem) {
+    for (const Problem* each = &problem; each != nullptr; each = each->cause.get()) {
+        if (each->code == ProblemCode::NetStatus) {
+            return each;
+        }
+    }
+    return nullptr;
+}
+
+Problem Paused(const HostPause& pause) {
+    return Problem(ProblemCode::HostPaused,
+                   {HostText(pause.host, pause.port), LocalClockText(pause.notBefore)});
+}
+
+}  // namespace
+
+HostPause PauseKeyOf(const Workspace& where, Service service) {
+    if (service == Service::Site) {
+        const SiteKey site = SiteKeyOf(where.settings);
+        return {site.host, site.port, {}, {}};
+    }
+    const ServiceKey runService = ServiceKeyOf(where.settings);
+    return {runService.host, runService.port, {}, {}};
+}
+
+PasswordRefusal RefusalKeyOf(const Workspace& where, Service service) {
+    const HostPause host = PauseKeyOf(where, service);
+    return {service == Service::Site ? kServiceSite : kServiceRunService,
+            host.host,
+            host.port,
+            service == Service::Site ? where.settings.siteUser : where.settings.serviceUser,
+            {}};
+}
+
+bool AsksToStop(const Problem& problem) {
+    const Problem* answer = StatusAnswer(problem);
+    if (answer == nullptr) {
+        return false;
+    }
+    const std::string& status = answer->Value(1);
+    return status == "429" || (status == "503" && !answer->Value(2).empty());
+}
+
+Outcome MayContact(RunStore& store, const Workspace& where, Service service, StoreTime now) {
+    const HostPause key = PauseKeyOf(where, service);
+    if (Result<std::vector<HostPause>> pauses = store.Pauses(now)) {
+        for (const HostPause& pause : *pauses) {
+            if (pause.host == key.host && pause.port == key.port) {
+                return Paused(pause);
+            }
+        }
+    }
+    if (!where.unattended) {
+        return {};  // someone sees the answer: the password is always tried
+    }
+    const PasswordRefusal who = RefusalKeyOf(where, service);
+    if (Result<bool> refused = store.RefusedBefore(who, PasswordOf(where, service));
+        refused && *refused) {
+        return Problem(ProblemCode::PasswordRefusedBefore,
+                       {HostText(who.host, who.port), Cp936ToUtf8(who.user)});
+    }
+    return {};
+}
+
+std::optional<Problem> Learn(RunStore& store, const Workspace& where, Service service,
+                             const std::optional<Problem>& problem, bool signedIn, StoreTime now) {
+    const PasswordRefusal who = RefusalKeyOf(where, service);
+    if (signedIn) {
+        (void)store.ForgetRefusal(who);
+    }
+    if (!problem) {
+        return problem;
+    }
+    if (problem->Root().code == ProblemCode::SignInRefused) {
+        PasswordRefusal refusal = who;
+        refusal.refused = now;
+        (void)store.RecordRefusal(refusal, PasswordOf(where, service));
+        return problem;
+    }
+    const Problem* answer = StatusAnswer(*problem);
+    if (answer == nullptr || !AsksToStop(*problem)) {
+        return problem;
+    }
+    const std::optional<StoreTime> until = ParseRetryAfter(answer->Value(2), now);
+    if (!until) {
+        return problem;  // a 429 that names no time: this job stops, the next one may try
+    }
+    HostPause pause = PauseKeyOf(where, service);
+    pause.notBefore = *until;
+    pause.reason = ProblemKey(*answer);
+    (void)store.PauseHost(pause);
+    return Paused(pause);
+}
+
+std::string LocalClockText(StoreTime time) {
+    const auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(time.time_since_epoch()).count();
+    const std::int64_t local = seconds + std::int64_t{LocalOffsetMinutes(seconds)} * 60;
+    const std::chrono::sys_days day{
+        std::chrono::days{local >= 0 ? local / 86400 : (local - 86399) / 86400}};
+    const std::chrono::year_month_day date{day};
+    const std::int64_t inDay = local - day.time_since_epoch().count() * std::int64_t{86400};
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02u %02d:%02d", static_cast<int>(date.year()),
+                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                  static_cast<int>(inDay / 3600), static_cast<int>(inDay / 60 % 60));
+    return text;
+}
+
+}  // namespace strivo::jobs

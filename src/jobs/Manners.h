@@ -1,0 +1,40 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "jobs/Workspace.h"
+#include "model/Result.h"
+#include "store/RunStore.h"
+
+// Manners toward the two services, for the jobs that contact them: a host
+// that asked to be left alone hears nothing before its time, and a refused
+// password is not sent again by a run nobody watches.
+namespace strivo::jobs {
+
+enum class Service { RunService, Site };
+
+// What the store knows of `service`'s host and user, as the workspace names them.
+HostPause PauseKeyOf(const Workspace& where, Service service);
+PasswordRefusal RefusalKeyOf(const Workspace& where, Service service);
+
+// Before a job contacts `service`: HostPaused while its pause runs;
+// PasswordRefusedBefore for an unattended run whose password was refused and
+// has not changed. A store that cannot say lets the job go on.
+Outcome MayContact(RunStore& store, const Workspace& where, Service service, StoreTime now);
+
+// After a job contacted `service`, what its answer teaches: a 429 or a 503
+// with Retry-After pauses the host (the problem returned is then HostPaused);
+// a refused sign-in keeps the password's HMAC; a sign-in that went through
+// forgets it. `signedIn` says the sign-in itself went through.
+std::optional<Problem> Learn(RunStore& store, const Workspace& where, Service service,
+                             const std::optional<Problem>& problem, bool signedIn, StoreTime now);
+
+// A 429, or a 503 with Retry-After, somewhere in the chain of `problem`:
+// the service asked the job to stop.
+bool AsksToStop(const Problem& problem);
+
+// An instant in the machine's local time, "2026-05-01 14:05".
+std::string LocalClockText(StoreTime time);
+
+}  // namespace strivo::jobs
