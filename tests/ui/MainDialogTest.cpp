@@ -422,7 +422,11 @@ TEST_F(MainDialogTest, ImportFromTheMenuShowsItsCountsThenFitExportWritesEachRun
         event.SetEventObject(list);
         list->GetEventHandler()->ProcessEvent(event);
     };
-    choose(6);
+    // The menu offers nothing until the download's job has wound up.
+    ASSERT_TRUE(Pump(5s, [&] {
+        choose(6);
+        return !Status().StartsWith(Utf8("下载Nike+"));
+    }));
     ASSERT_TRUE(WaitForStatus("导入了1条跑步记录：0条已保存过，1个文件无法读取")) << Status();
     Pump(50ms, [] { return false; });
     EXPECT_EQ(list->GetItemCount(), 25);

@@ -285,7 +285,7 @@ TEST_F(WindowControllerTest, DownloadThenSyncRunOnWorkersWithTheFieldsTexts) {
                                   .end = SyncEnd::Failed,
                                   .reason = ProblemKey(paused),
                                   .posted = 1}));
-    m_surface.choice = 5;
+    m_surface.choice = 8;
     m_controller->OnListMenu({});
     ASSERT_EQ(m_surface.messages.size(), 1u);
     EXPECT_EQ(
