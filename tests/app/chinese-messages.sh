@@ -91,7 +91,7 @@ for c in "${cases[@]}"; do
     s/--?[\w-]+(?:=\S*)?//g; s/\bSTRIVO_\w+//g;    # options, environment
     s/\[[^\]]*\]//g;                               # sections
     s/\b(?:Nike|Kelvora|Strivo|strivo|cli|libcurl|TLS|PEM|CSV|TCX|MB|KM|km|RunID|RUNID|Id|
-          download|sync|runs|stats|settle|week|month|year|user|pwd|host|https_port|http_port|cafile)\b//gx;
+          download|sync|runs|stats|settle|import|PATH|FIT|DIR|week|month|year|user|pwd|host|https_port|http_port|cafile)\b//gx;
   ' | grep -oE '[A-Za-z]{2,}' | sort -u | tr '\n' ' ')
   [[ -z $english ]] || fail "$args: English words ($english) in: $out"
 done
