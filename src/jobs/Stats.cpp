@@ -5,12 +5,15 @@
 namespace strivo::jobs {
 
 Result<StoredTotals> Stats(const Workspace& where, PeriodKind by) {
-    // Totals need no order: 100,000 runs are not sorted for nothing.
-    Result<StoredRunList> read = ReadStoredRuns(where, /*withPosts=*/false, /*ordered=*/false);
+    // One pass in no order: a million runs are neither held nor sorted.
+    RunTotaller totaller(by);
+    Result<StoredRunsFound> read = EachStoredRun(
+        where, /*withPosts=*/false, StoredOrder::AsStored, [](const StoredRunsFound&) {},
+        [&totaller](const StoredRun& run) { totaller.Add(run); });
     if (!read) {
         return read.problem();
     }
-    return StoredTotals{read->storeExists, read->runs.size(), TotalRuns(read->runs, by)};
+    return StoredTotals{read->storeExists, read->count, totaller.Finish()};
 }
 
 }  // namespace strivo::jobs

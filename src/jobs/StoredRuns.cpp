@@ -10,32 +10,56 @@
 
 namespace strivo::jobs {
 
-Result<StoredRunList> ReadStoredRuns(const Workspace& where, bool withPosts, bool ordered) {
-    StoredRunList list;
+Result<StoredRunsFound> EachStoredRun(const Workspace& where, bool withPosts, StoredOrder order,
+                                      const std::function<void(const StoredRunsFound&)>& found,
+                                      const std::function<void(const StoredRun&)>& visit) {
+    StoredRunsFound told;
     if (!where.StoreExists()) {
-        list.storeExists = false;
-        return list;
+        told.storeExists = false;
+        found(told);
+        return told;
     }
     Result<std::unique_ptr<RunStore>> store = OpenStore(where);
     if (!store) {
         return store.problem();
     }
-    Result<std::vector<StoredRun>> runs =
-        (*store)->Runs(ServiceKeyOf(where.settings), where.settings.serviceUser);
-    if (!runs) {
-        return runs.problem();
+    const ServiceKey service = ServiceKeyOf(where.settings);
+    const Result<std::size_t> count = (*store)->CountRuns(service, where.settings.serviceUser);
+    if (!count) {
+        return count.problem();
     }
-    list.runs = std::move(*runs);
+    told.count = *count;
     if (withPosts && !where.settings.siteUser.empty()) {
         Result<PostStates> posts = (*store)->Posts(SiteKeyOf(where.settings));
         if (!posts) {
             return posts.problem();
         }
-        list.posts = std::move(*posts);
+        told.posts = std::move(*posts);
     }
-    if (ordered) {
-        OrderByStart(list.runs);
+    found(told);
+    const Outcome read =
+        (*store)->EachRun(service, where.settings.serviceUser,
+                          order == StoredOrder::ByStart       ? RunStore::RunOrder::ByStart
+                          : order == StoredOrder::NewestFirst ? RunStore::RunOrder::NewestFirst
+                                                              : RunStore::RunOrder::AsStored,
+                          visit);
+    if (!read) {
+        return read.problem();
     }
+    return told;
+}
+
+Result<StoredRunList> ReadStoredRuns(const Workspace& where, bool withPosts, bool ordered) {
+    StoredRunList list;
+    Result<StoredRunsFound> read = EachStoredRun(
+        where, withPosts, ordered ? StoredOrder::ByStart : StoredOrder::NewestFirst,
+        [&list](const StoredRunsFound& found) { list.runs.reserve(found.count); },
+        [&list](const StoredRun& run) { list.runs.push_back(run); });
+    if (!read) {
+        return read.problem();
+    }
+    list.storeExists = read->storeExists;
+    list.posts = std::move(read->posts);
     return list;
 }
 
@@ -60,16 +84,20 @@ RunRows RowsOfStoredRuns(std::span<const StoredRun> runs) {
     RunRows::Builder rows;
     long long sequence = 0;
     for (const StoredRun& run : runs) {
-        const std::string number = std::to_string(++sequence);
-        const std::string start = TrimTimestamp(run.startTime);
-        const std::int32_t durationMs = ReadMilliseconds(run.duration);
-        const std::string duration = FormatDuration(durationMs);
-        const std::string sync = TrimTimestamp(run.syncTime);
-        const std::array<std::string_view, kRunColumnCount> cells = {
-            number, start, run.distance, duration, run.calories, sync, run.runId};
-        rows.Emplace(cells, durationMs);
+        AddStoredRunRow(rows, run, ++sequence);
     }
     return rows.Finish();
+}
+
+void AddStoredRunRow(RunRows::Builder& rows, const StoredRun& run, long long number) {
+    const std::string sequence = std::to_string(number);
+    const std::string start = TrimTimestamp(run.startTime);
+    const std::int32_t durationMs = ReadMilliseconds(run.duration);
+    const std::string duration = FormatDuration(durationMs);
+    const std::string sync = TrimTimestamp(run.syncTime);
+    const std::array<std::string_view, kRunColumnCount> cells = {
+        sequence, start, run.distance, duration, run.calories, sync, run.runId};
+    rows.Emplace(cells, durationMs);
 }
 
 }  // namespace strivo::jobs

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -60,6 +61,8 @@ inline constexpr int kStoreSchemaVersion = 2;
 
 // What a look at one posted-runs.txt found; `problem` when the runner
 // should know (lines that are no record, a file that is no record).
+class RunListWriter;
+
 struct OlderRecordImport {
     int imported = 0;  // lines read as confirmed posts this time
     std::optional<Problem> problem;
@@ -83,13 +86,24 @@ public:
     const std::filesystem::path& path() const { return m_path; }
 
     // --- Runs (StoreRuns.cpp) ---
-    // Writes a whole downloaded list (read in full: a cut-off list is not
-    // stored) in one transaction: new runs are added, changed texts replaced,
-    // runs the list no longer has are kept and marked as no longer listed.
+    // Starts keeping a downloaded list as it arrives, in one transaction
+    // that holds the store's write lock until the writer is finished or
+    // dropped; the writer must not outlive the store.
+    Result<std::unique_ptr<RunListWriter>> BeginRunList(const ServiceKey& service,
+                                                        std::string_view account, StoreTime now);
+    // A whole list at once, through a RunListWriter.
     Outcome StoreRuns(const ServiceKey& service, std::string_view account,
                       std::span<const DownloadedRun> runs, StoreTime now);
     // Every stored run of the account, newest start first.
     Result<std::vector<StoredRun>> Runs(const ServiceKey& service, std::string_view account) const;
+    // How many runs of the account are stored.
+    Result<std::size_t> CountRuns(const ServiceKey& service, std::string_view account) const;
+    // Each stored run of the account, read one at a time (a million runs
+    // are never held at once): newest start first; by start, those without
+    // one first, then by when first seen; or as they lie.
+    enum class RunOrder { NewestFirst, ByStart, AsStored };
+    Outcome EachRun(const ServiceKey& service, std::string_view account, RunOrder order,
+                    const std::function<void(const StoredRun&)>& visit) const;
 
     // --- Posts (PostLedger.cpp; call these while holding the SyncLock) ---
     // At the start of a sync: every `sending` row (a sync that died mid-post)
@@ -146,6 +160,7 @@ public:
 private:
     RunStore(sqlite3* db, std::filesystem::path path);
     friend class StoreTransaction;
+    friend class RunListWriter;
 
     Outcome Prepare();
     // SQLite's last failure, as a problem of this store; `otherwise` where
@@ -158,6 +173,34 @@ private:
     sqlite3* m_db = nullptr;
     std::filesystem::path m_path;
     std::uint64_t m_commits = 0;
+};
+
+// One downloaded list, kept run by run as it arrives and committed whole by
+// Finish: new runs are added, changed texts replaced, runs the list no
+// longer has are kept and marked as no longer listed. Dropped unfinished (a
+// cut-off list), it rolls back and the store is as it was. Memory grows with
+// the list's RunIDs only, never with the store.
+class RunListWriter {
+public:
+    ~RunListWriter();
+    RunListWriter(const RunListWriter&) = delete;
+    RunListWriter& operator=(const RunListWriter&) = delete;
+
+    // One run of the list; its texts need live only for the call. A run
+    // without a RunID, or whose RunID came before, is passed over: the
+    // first one counts. After a failure the rest are passed over too.
+    void Add(const DownloadedRun& run);
+    // The list is whole: marks what it no longer has, then commits. Gives
+    // the first failure, if any; then nothing was kept.
+    Outcome Finish();
+
+private:
+    friend class RunStore;
+    struct State;
+    explicit RunListWriter(std::unique_ptr<State> state);
+    Outcome MarkUnlisted();
+
+    std::unique_ptr<State> m_state;
 };
 
 // A transaction that rolls back unless committed; BEGIN IMMEDIATE takes the
