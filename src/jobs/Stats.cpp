@@ -9,7 +9,7 @@ Result<StoredTotals> Stats(const Workspace& where, PeriodKind by) {
     RunTotaller totaller(by);
     Result<StoredRunsFound> read = EachStoredRun(
         where, /*withPosts=*/false, StoredOrder::AsStored, [](const StoredRunsFound&) {},
-        [&totaller](const StoredRun& run) { totaller.Add(run); });
+        [&totaller](const StoredRun& run) { totaller.Add(run); }, /*figuresOnly=*/true);
     if (!read) {
         return read.problem();
     }

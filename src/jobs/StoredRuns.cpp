@@ -12,7 +12,8 @@ namespace strivo::jobs {
 
 Result<StoredRunsFound> EachStoredRun(const Workspace& where, bool withPosts, StoredOrder order,
                                       const std::function<void(const StoredRunsFound&)>& found,
-                                      const std::function<void(const StoredRun&)>& visit) {
+                                      const std::function<void(const StoredRun&)>& visit,
+                                      bool figuresOnly) {
     StoredRunsFound told;
     if (!where.StoreExists()) {
         told.storeExists = false;
@@ -37,12 +38,12 @@ Result<StoredRunsFound> EachStoredRun(const Workspace& where, bool withPosts, St
         told.posts = std::move(*posts);
     }
     found(told);
-    const Outcome read =
-        (*store)->EachRun(service, where.settings.serviceUser,
-                          order == StoredOrder::ByStart       ? RunStore::RunOrder::ByStart
-                          : order == StoredOrder::NewestFirst ? RunStore::RunOrder::NewestFirst
-                                                              : RunStore::RunOrder::AsStored,
-                          visit);
+    const Outcome read = (*store)->EachRun(
+        service, where.settings.serviceUser,
+        order == StoredOrder::ByStart       ? RunStore::RunOrder::ByStart
+        : order == StoredOrder::NewestFirst ? RunStore::RunOrder::NewestFirst
+                                            : RunStore::RunOrder::AsStored,
+        visit, figuresOnly ? RunStore::RunFields::Figures : RunStore::RunFields::All);
     if (!read) {
         return read.problem();
     }

@@ -35,9 +35,12 @@ enum class StoredOrder { ByStart, NewestFirst, AsStored };
 // The stored runs of the account in the settings, one at a time, so that a
 // million of them cost no more memory than one: `found` first, then `visit`
 // for each, in `order`. Reading makes no store where there is none.
+// With `figuresOnly`, a run holds only what totals read (RunFigures.h) and
+// its RunID: half the work.
 Result<StoredRunsFound> EachStoredRun(const Workspace& where, bool withPosts, StoredOrder order,
                                       const std::function<void(const StoredRunsFound&)>& found,
-                                      const std::function<void(const StoredRun&)>& visit);
+                                      const std::function<void(const StoredRun&)>& visit,
+                                      bool figuresOnly = false);
 
 // The stored runs of the account in the settings, in the order a runner reads
 // them when `ordered` (OrderByStart), else newest first; with their posts for

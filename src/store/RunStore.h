@@ -101,9 +101,13 @@ public:
     // Each stored run of the account, read one at a time (a million runs
     // are never held at once): newest start first; by start, those without
     // one first, then by when first seen; or as they lie.
+    // Figures reads only what totals need (the RunID, the start, distance,
+    // duration and calorie texts, and the typed start): half the work.
     enum class RunOrder { NewestFirst, ByStart, AsStored };
+    enum class RunFields { All, Figures };
     Outcome EachRun(const ServiceKey& service, std::string_view account, RunOrder order,
-                    const std::function<void(const StoredRun&)>& visit) const;
+                    const std::function<void(const StoredRun&)>& visit,
+                    RunFields fields = RunFields::All) const;
 
     // --- Posts (PostLedger.cpp; call these while holding the SyncLock) ---
     // At the start of a sync: every `sending` row (a sync that died mid-post)

@@ -260,7 +260,8 @@ Result<std::size_t> RunStore::CountRuns(const ServiceKey& service, std::string_v
 }
 
 Outcome RunStore::EachRun(const ServiceKey& service, std::string_view account, RunOrder order,
-                          const std::function<void(const StoredRun&)>& visit) const {
+                          const std::function<void(const StoredRun&)>& visit,
+                          RunFields fields) const {
     // By start, the index gives the order and only ties are sorted.
     const char* const orders[] = {" ORDER BY start_utc_ms DESC, start_text DESC",
                                   " ORDER BY start_utc_ms, first_seen_ms, start_text DESC", ""};
@@ -276,21 +277,30 @@ Outcome RunStore::EachRun(const ServiceKey& service, std::string_view account, R
             return Failure(ProblemCode::StoreCannotRead);
         }
     }
-    Statement read(m_db,
-                   "SELECT run_id, start_text, distance_text, duration_text, calories_text, "
-                   "sync_text, start_utc_ms, start_offset_min, distance_m, duration_ms, calories, "
-                   "sync_utc_ms, sync_offset_min, first_seen_ms, last_seen_ms FROM runs WHERE " +
-                       std::string(kKey) + orders[static_cast<int>(order)]);
+    const bool all = fields == RunFields::All;
+    Statement read(m_db, std::string(all ? "SELECT run_id, start_text, distance_text, "
+                                           "duration_text, calories_text, sync_text, "
+                                         : "SELECT run_id, start_text, distance_text, "
+                                           "duration_text, calories_text, NULL, ") +
+                             "start_utc_ms, start_offset_min" +
+                             (all ? ", distance_m, duration_ms, calories, sync_utc_ms, "
+                                    "sync_offset_min, first_seen_ms, last_seen_ms"
+                                  : "") +
+                             " FROM runs WHERE " + kKey + orders[static_cast<int>(order)]);
     read.Bind(1, service.host).Bind(2, service.port).BindCp936(3, account);
     StoredRun run;  // its texts' room kept from row to row
     while (read.Step() == SQLITE_ROW) {
         std::string* const texts[] = {&run.runId,    &run.startTime, &run.distance,
                                       &run.duration, &run.calories,  &run.syncTime};
-        for (int i = 0; i < 6; ++i) {
+        for (int i = 0; i < (all ? 6 : 5); ++i) {
             ColumnStoreTextInto(read.get(), i, *texts[i]);
         }
         run.startUtcMs = read.OptionalInt(6);
         run.startOffsetMinutes = read.OptionalInt(7);
+        if (!all) {
+            visit(run);
+            continue;
+        }
         run.distanceMetres = read.IsNull(8) ? std::nullopt : std::optional<double>(read.Real(8));
         run.durationMs = read.OptionalInt(9);
         run.calorieCount = read.OptionalInt(10);
