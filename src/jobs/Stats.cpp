@@ -16,4 +16,26 @@ Result<StoredTotals> Stats(const Workspace& where, PeriodKind by) {
     return StoredTotals{read->storeExists, read->count, totaller.Finish()};
 }
 
+Result<StoredTotalsEveryPeriod> StatsEveryPeriod(const Workspace& where) {
+    std::array<RunTotaller, 3> totallers = {RunTotaller(PeriodKind::Week),
+                                            RunTotaller(PeriodKind::Month),
+                                            RunTotaller(PeriodKind::Year)};
+    Result<StoredRunsFound> read = EachStoredRun(
+        where, /*withPosts=*/false, StoredOrder::AsStored, [](const StoredRunsFound&) {},
+        [&totallers](const StoredRun& run) {
+            for (RunTotaller& totaller : totallers) {
+                totaller.Add(run);
+            }
+        },
+        /*figuresOnly=*/true);
+    if (!read) {
+        return read.problem();
+    }
+    StoredTotalsEveryPeriod every{read->storeExists, read->count, {}};
+    for (std::size_t by = 0; by < totallers.size(); ++by) {
+        every.totals[by] = totallers[by].Finish();
+    }
+    return every;
+}
+
 }  // namespace strivo::jobs
