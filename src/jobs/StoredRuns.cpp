@@ -64,6 +64,17 @@ Result<StoredRunList> ReadStoredRuns(const Workspace& where, bool withPosts, boo
     return list;
 }
 
+Result<std::optional<StoredRun>> ReadStoredRun(const Workspace& where, std::string_view runId) {
+    if (!where.StoreExists()) {
+        return std::optional<StoredRun>();
+    }
+    Result<std::unique_ptr<RunStore>> store = OpenStore(where);
+    if (!store) {
+        return store.problem();
+    }
+    return (*store)->FindRun(ServiceKeyOf(where.settings), where.settings.serviceUser, runId);
+}
+
 Result<PostStates> ReadPostStates(const Workspace& where) {
     if (!where.StoreExists()) {
         return PostStates();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <unordered_map>
@@ -47,6 +48,10 @@ Result<StoredRunsFound> EachStoredRun(const Workspace& where, bool withPosts, St
 // the site user in the settings when `withPosts` and there is one. Reading
 // makes no store where there is none.
 Result<StoredRunList> ReadStoredRuns(const Workspace& where, bool withPosts, bool ordered = true);
+
+// One stored run of the account in the settings, by its RunID (CP936): what
+// a row's tooltip tells, read when asked rather than every run beforehand.
+Result<std::optional<StoredRun>> ReadStoredRun(const Workspace& where, std::string_view runId);
 
 // The posts of the site user in the settings, for the window's state column.
 Result<PostStates> ReadPostStates(const Workspace& where);

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -108,6 +109,9 @@ public:
     Outcome EachRun(const ServiceKey& service, std::string_view account, RunOrder order,
                     const std::function<void(const StoredRun&)>& visit,
                     RunFields fields = RunFields::All) const;
+    // One stored run of the account, if there is one by that RunID.
+    Result<std::optional<StoredRun>> FindRun(const ServiceKey& service, std::string_view account,
+                                             std::string_view runId) const;
 
     // --- Posts (PostLedger.cpp; call these while holding the SyncLock) ---
     // At the start of a sync: every `sending` row (a sync that died mid-post)
@@ -171,6 +175,9 @@ private:
     // SQLite names nothing more telling.
     Problem Failure(ProblemCode otherwise) const;
     Outcome Execute(const char* sql, ProblemCode otherwise = ProblemCode::StoreCannotWrite);
+    Outcome ReadRuns(const ServiceKey& service, std::string_view account, const char* sqlTail,
+                     std::optional<std::string_view> runId, RunFields fields,
+                     const std::function<void(const StoredRun&)>& visit) const;
     Result<int> Settle(const SiteKey& site, std::span<const std::string> runIds, bool held,
                        bool posted, StoreTime now);
 

@@ -265,6 +265,24 @@ Outcome RunStore::EachRun(const ServiceKey& service, std::string_view account, R
     // By start, the index gives the order and only ties are sorted.
     const char* const orders[] = {" ORDER BY start_utc_ms DESC, start_text DESC",
                                   " ORDER BY start_utc_ms, first_seen_ms, start_text DESC", ""};
+    return ReadRuns(service, account, orders[static_cast<int>(order)], std::nullopt, fields, visit);
+}
+
+Result<std::optional<StoredRun>> RunStore::FindRun(const ServiceKey& service,
+                                                   std::string_view account,
+                                                   std::string_view runId) const {
+    std::optional<StoredRun> found;
+    const Outcome read = ReadRuns(service, account, " AND run_id=?4", runId, RunFields::All,
+                                  [&found](const StoredRun& run) { found = run; });
+    if (!read) {
+        return read.problem();
+    }
+    return found;
+}
+
+Outcome RunStore::ReadRuns(const ServiceKey& service, std::string_view account, const char* sqlTail,
+                           std::optional<std::string_view> runId, RunFields fields,
+                           const std::function<void(const StoredRun&)>& visit) const {
     // The latest listing once, not once a run.
     std::int64_t listedMs = 0;
     {
@@ -286,8 +304,11 @@ Outcome RunStore::EachRun(const ServiceKey& service, std::string_view account, R
                              (all ? ", distance_m, duration_ms, calories, sync_utc_ms, "
                                     "sync_offset_min, first_seen_ms, last_seen_ms"
                                   : "") +
-                             " FROM runs WHERE " + kKey + orders[static_cast<int>(order)]);
+                             " FROM runs WHERE " + kKey + sqlTail);
     read.Bind(1, service.host).Bind(2, service.port).BindCp936(3, account);
+    if (runId) {
+        read.BindCp936(4, *runId);
+    }
     StoredRun run;  // its texts' room kept from row to row
     while (read.Step() == SQLITE_ROW) {
         std::string* const texts[] = {&run.runId,    &run.startTime, &run.distance,

@@ -121,6 +121,12 @@ TEST(RunStore, ARunTheServiceStopsListingIsKeptAndComesBack) {
     EXPECT_TRUE(byId("1").inLatestList);
     EXPECT_EQ(byId("1").lastSeen, t2);
     EXPECT_EQ(byId("2").distance, "2");
+    // One run read on its own is the same run.
+    const auto one = *store->FindRun(kService, "me", "2");
+    ASSERT_TRUE(one);
+    EXPECT_EQ(one->distance, "2");
+    EXPECT_EQ(one->firstSeen, kT0);
+    EXPECT_FALSE(*store->FindRun(kService, "me", "3"));
 }
 
 TEST(RunStore, CreatesAnOwnerOnlyWalDatabaseStampedAsStrivos) {
