@@ -3,6 +3,8 @@
 #include <cstring>
 #include <functional>
 
+#include "io/PathText.h"
+#include "store/RunSort.h"
 #include "store/RunStore.h"
 #include "store/Statement.h"
 
@@ -262,10 +264,24 @@ Result<std::size_t> RunStore::CountRuns(const ServiceKey& service, std::string_v
 Outcome RunStore::EachRun(const ServiceKey& service, std::string_view account, RunOrder order,
                           const std::function<void(const StoredRun&)>& visit,
                           RunFields fields) const {
-    // By start, the index gives the order and only ties are sorted.
-    const char* const orders[] = {" ORDER BY start_utc_ms DESC, start_text DESC",
-                                  " ORDER BY start_utc_ms, first_seen_ms, start_text DESC", ""};
-    return ReadRuns(service, account, orders[static_cast<int>(order)], std::nullopt, fields, visit);
+    if (order == RunOrder::ByStart) {
+        // Read as they lie and sorted here: four times faster than SQLite
+        // looking each run up from its index by start.
+        store_detail::RunSorter sorter;
+        const Outcome read = ReadRuns(service, account, "", std::nullopt, fields,
+                                      [&sorter](const StoredRun& run) { sorter.Add(run); });
+        if (!read) {
+            return read;
+        }
+        if (!sorter.Finish(visit)) {
+            return Problem(ProblemCode::StoreCannotRead, {PathText(m_path)});
+        }
+        return {};
+    }
+    return ReadRuns(
+        service, account,
+        order == RunOrder::NewestFirst ? " ORDER BY start_utc_ms DESC, start_text DESC" : "",
+        std::nullopt, fields, visit);
 }
 
 Result<std::optional<StoredRun>> RunStore::FindRun(const ServiceKey& service,
@@ -304,7 +320,11 @@ Outcome RunStore::ReadRuns(const ServiceKey& service, std::string_view account, 
                              (all ? ", distance_m, duration_ms, calories, sync_utc_ms, "
                                     "sync_offset_min, first_seen_ms, last_seen_ms"
                                   : "") +
-                             " FROM runs WHERE " + kKey + sqlTail);
+                             " FROM runs " +
+                             // As they lie, not by the index by start, which
+                             // SQLite may take and then look each run up.
+                             (std::strstr(sqlTail, "ORDER BY") ? "" : "NOT INDEXED ") + "WHERE " +
+                             kKey + sqlTail);
     read.Bind(1, service.host).Bind(2, service.port).BindCp936(3, account);
     if (runId) {
         read.BindCp936(4, *runId);
