@@ -27,6 +27,9 @@ public:
     RunSorter& operator=(const RunSorter&) = delete;
 
     void Add(const StoredRun& run);
+    // False once a piece could not go to a temporary file: Finish would
+    // visit nothing.
+    bool ok() const { return m_ok; }
     // Each run in order; false when a temporary file could not be made,
     // written or read (then not every run was visited).
     bool Finish(const std::function<void(const StoredRun&)>& visit);

@@ -273,10 +273,15 @@ Outcome RunStore::EachRun(const ServiceKey& service, std::string_view account, R
         if (!read) {
             return read;
         }
-        if (!sorter.Finish(visit)) {
-            return Problem(ProblemCode::StoreCannotRead, {PathText(m_path)});
+        if (sorter.ok()) {
+            return sorter.Finish(visit)
+                       ? Outcome()
+                       : Outcome(Problem(ProblemCode::StoreCannotRead, {PathText(m_path)}));
         }
-        return {};
+        // No temporary file to be had: SQLite's own order, slower but sure.
+        return ReadRuns(service, account,
+                        " ORDER BY start_utc_ms, first_seen_ms, start_text DESC, run_id",
+                        std::nullopt, fields, visit);
     }
     return ReadRuns(
         service, account,
