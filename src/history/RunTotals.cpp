@@ -92,7 +92,10 @@ RunTotaller::RunTotaller(PeriodKind by) {
 }
 
 void RunTotaller::Add(const StoredRun& run) {
-    RunFigures figures = FiguresOf(run);
+    Add(run, FiguresOf(run));
+}
+
+void RunTotaller::Add(const StoredRun& run, RunFigures figures) {
     std::vector<RunProblem>& problems = m_totals.problems;
     if (!figures.startUtcMs) {
         problems.push_back({run.runId, Problem(ProblemCode::StartUnparsedNotCounted,

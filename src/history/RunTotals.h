@@ -80,6 +80,9 @@ class RunTotaller {
 public:
     explicit RunTotaller(PeriodKind by);
     void Add(const StoredRun& run);
+    // The same with its figures read already (FiguresOf), for totals of
+    // several periods at once.
+    void Add(const StoredRun& run, RunFigures figures);
     // The totals of the runs added; the totaller starts again empty.
     RunTotals Finish();
 

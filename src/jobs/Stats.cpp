@@ -23,8 +23,9 @@ Result<StoredTotalsEveryPeriod> StatsEveryPeriod(const Workspace& where) {
     Result<StoredRunsFound> read = EachStoredRun(
         where, /*withPosts=*/false, StoredOrder::AsStored, [](const StoredRunsFound&) {},
         [&totallers](const StoredRun& run) {
+            const RunFigures figures = FiguresOf(run);
             for (RunTotaller& totaller : totallers) {
-                totaller.Add(run);
+                totaller.Add(run, figures);
             }
         },
         /*figuresOnly=*/true);
