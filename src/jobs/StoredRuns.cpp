@@ -1,8 +1,6 @@
 #include "jobs/StoredRuns.h"
 
-#include <algorithm>
 #include <array>
-#include <tuple>
 
 #include "jobs/StoreAccess.h"
 #include "runservice/RunList.h"
@@ -84,12 +82,6 @@ Result<PostStates> ReadPostStates(const Workspace& where) {
         return store.problem();
     }
     return (*store)->Posts(SiteKeyOf(where.settings));
-}
-
-void OrderByStart(std::vector<StoredRun>& runs) {
-    std::stable_sort(runs.begin(), runs.end(), [](const StoredRun& a, const StoredRun& b) {
-        return std::tie(a.startUtcMs, a.firstSeen) < std::tie(b.startUtcMs, b.firstSeen);
-    });
 }
 
 RunRows RowsOfStoredRuns(std::span<const StoredRun> runs) {

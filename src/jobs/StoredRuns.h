@@ -29,8 +29,9 @@ struct StoredRunsFound {
     PostStates posts;         // of the site user, when asked for
 };
 
-// The order of the stored runs: the one a runner reads them in (as
-// OrderByStart orders them), newest start first, or as they lie (fastest).
+// The order of the stored runs: the one a runner reads them in (by UTC
+// start, runs without one first, then by when first seen), newest start
+// first, or as they lie (fastest).
 enum class StoredOrder { ByStart, NewestFirst, AsStored };
 
 // The stored runs of the account in the settings, one at a time, so that a
@@ -44,7 +45,7 @@ Result<StoredRunsFound> EachStoredRun(const Workspace& where, bool withPosts, St
                                       bool figuresOnly = false);
 
 // The stored runs of the account in the settings, in the order a runner reads
-// them when `ordered` (OrderByStart), else newest first; with their posts for
+// them when `ordered` (StoredOrder::ByStart), else newest first; with their posts for
 // the site user in the settings when `withPosts` and there is one. Reading
 // makes no store where there is none.
 Result<StoredRunList> ReadStoredRuns(const Workspace& where, bool withPosts, bool ordered = true);
@@ -56,9 +57,6 @@ Result<std::optional<StoredRun>> ReadStoredRun(const Workspace& where, std::stri
 // The posts of the site user in the settings, for the window's state column.
 Result<PostStates> ReadPostStates(const Workspace& where);
 
-// Stored runs in the order a runner reads them: by UTC start (runs without
-// one first), then by when they were first seen.
-void OrderByStart(std::vector<StoredRun>& runs);
 // The rows a download makes of the same texts, numbered from 1 in the
 // order given, so export and sync see the same bytes as after a download.
 RunRows RowsOfStoredRuns(std::span<const StoredRun> runs);
