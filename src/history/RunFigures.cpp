@@ -53,22 +53,54 @@ std::optional<std::string> ShiftDecimal(std::string_view text, int places) {
 }
 
 std::optional<std::int64_t> DecimalToInteger(std::string_view text, int places) {
-    const std::optional<std::string> shifted = ShiftDecimal(text, places);
-    if (!shifted) {
+    // ShiftDecimal's value, read without making its text: a million runs'
+    // totals make no string each.
+    std::size_t digits = 0;
+    std::optional<std::size_t> point;
+    for (const char c : text) {
+        if (c >= '0' && c <= '9') {
+            ++digits;
+        } else if (c == '.' && !point) {
+            point = digits;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (digits == 0 || text.size() > 64) {
         return std::nullopt;
     }
-    const std::size_t point = std::min(shifted->find('.'), shifted->size());
-    if (point > 18) {
-        return std::nullopt;
-    }
+    // The digits before `whole` make the number; the one at `whole` rounds it.
+    const std::ptrdiff_t whole = static_cast<std::ptrdiff_t>(point.value_or(digits)) + places;
     std::int64_t value = 0;
-    for (std::size_t i = 0; i < point; ++i) {
-        value = value * 10 + ((*shifted)[i] - '0');
+    int significant = 0;
+    bool roundUp = false;
+    std::ptrdiff_t at = 0;
+    const auto push = [&](int digit) {
+        if (value == 0 && digit == 0) {
+            return true;
+        }
+        if (++significant > 18) {
+            return false;
+        }
+        value = value * 10 + digit;
+        return true;
+    };
+    for (const char c : text) {
+        if (c == '.') {
+            continue;
+        }
+        if (at < whole && !push(c - '0')) {
+            return std::nullopt;
+        }
+        roundUp |= at == whole && c >= '5';
+        ++at;
     }
-    if (point + 1 < shifted->size() && (*shifted)[point + 1] >= '5') {
-        ++value;
+    for (; at < whole; ++at) {
+        if (!push(0)) {
+            return std::nullopt;
+        }
     }
-    return value;
+    return value + (roundUp ? 1 : 0);
 }
 
 RunFigures FiguresOf(const StoredRun& run) {

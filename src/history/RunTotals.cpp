@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 
 #include "text/CodePage.h"
 
@@ -86,62 +87,72 @@ std::string PeriodLabel(std::int64_t period, PeriodKind by) {
     return text;
 }
 
-RunTotals TotalRuns(std::span<const StoredRun> runs, PeriodKind by) {
-    RunTotals totals;
-    totals.by = by;
-    struct Counted {
-        std::int64_t period;
-        RunFigures figures;
-    };
-    std::vector<Counted> counted;
-    counted.reserve(runs.size());
-    for (const StoredRun& run : runs) {
-        RunFigures figures = FiguresOf(run);
-        if (!figures.startUtcMs) {
-            totals.problems.push_back({run.runId, Problem(ProblemCode::StartUnparsedNotCounted,
-                                                          {Cp936ToUtf8(run.startTime)})});
-            continue;
-        }
-        Count(figures.distanceMm, kMostPlausibleDistanceMm, kFieldDistance, run.distance, run.runId,
-              totals.problems);
-        Count(figures.durationMs, kMostPlausibleDurationMs, kFieldDuration, run.duration, run.runId,
-              totals.problems);
-        Count(figures.calories, kMostPlausibleCalories, kFieldCalories, run.calories, run.runId,
-              totals.problems);
-        const std::chrono::sys_time<std::chrono::milliseconds> local{
-            std::chrono::milliseconds{*figures.startUtcMs} +
-            std::chrono::minutes{figures.startOffsetMinutes}};
-        const sys_days localDay = std::chrono::floor<std::chrono::days>(local);
-        counted.push_back({PeriodOf(localDay.time_since_epoch().count(), by), figures});
+RunTotaller::RunTotaller(PeriodKind by) {
+    m_totals.by = by;
+}
+
+void RunTotaller::Add(const StoredRun& run) {
+    Add(run, FiguresOf(run));
+}
+
+void RunTotaller::Add(const StoredRun& run, RunFigures figures) {
+    std::vector<RunProblem>& problems = m_totals.problems;
+    if (!figures.startUtcMs) {
+        problems.push_back({run.runId, Problem(ProblemCode::StartUnparsedNotCounted,
+                                               {Cp936ToUtf8(run.startTime)})});
+        return;
     }
-    std::sort(counted.begin(), counted.end(),
-              [](const Counted& a, const Counted& b) { return a.period < b.period; });
+    Count(figures.distanceMm, kMostPlausibleDistanceMm, kFieldDistance, run.distance, run.runId,
+          problems);
+    Count(figures.durationMs, kMostPlausibleDurationMs, kFieldDuration, run.duration, run.runId,
+          problems);
+    Count(figures.calories, kMostPlausibleCalories, kFieldCalories, run.calories, run.runId,
+          problems);
+    const std::chrono::sys_time<std::chrono::milliseconds> local{
+        std::chrono::milliseconds{*figures.startUtcMs} +
+        std::chrono::minutes{figures.startOffsetMinutes}};
+    const sys_days localDay = std::chrono::floor<std::chrono::days>(local);
+    const std::int64_t period = PeriodOf(localDay.time_since_epoch().count(), m_totals.by);
+    for (PeriodTotals* sum : {&m_sums[period], &m_totals.all}) {
+        ++sum->runs;
+        sum->distanceMm += figures.distanceMm.value_or(0);
+        sum->durationMs += figures.durationMs.value_or(0);
+        sum->calories += figures.calories.value_or(0);
+    }
+}
+
+RunTotals RunTotaller::Finish() {
     // Only the periods with runs, the short gaps between them and one entry
     // per long gap are ever made.
-    std::int64_t current = 0;
-    for (const Counted& c : counted) {
-        if (totals.periods.empty() || c.period != current) {
-            if (!totals.periods.empty()) {
-                const std::int64_t gap = c.period - current - 1;
-                if (gap > kLongestListedGap) {
-                    totals.periods.push_back({.foldedPeriods = gap});
-                } else {
-                    for (std::int64_t p = current + 1; p < c.period; ++p) {
-                        totals.periods.push_back({.label = PeriodLabel(p, by)});
-                    }
+    std::vector<PeriodTotals>& periods = m_totals.periods;
+    const PeriodKind by = m_totals.by;
+    std::optional<std::int64_t> previous;
+    for (auto& [period, sum] : m_sums) {
+        if (previous) {
+            const std::int64_t gap = period - *previous - 1;
+            if (gap > kLongestListedGap) {
+                periods.push_back({.foldedPeriods = gap});
+            } else {
+                for (std::int64_t p = *previous + 1; p < period; ++p) {
+                    periods.push_back({.label = PeriodLabel(p, by)});
                 }
             }
-            current = c.period;
-            totals.periods.push_back({.label = PeriodLabel(current, by)});
         }
-        for (PeriodTotals* sum : {&totals.periods.back(), &totals.all}) {
-            ++sum->runs;
-            sum->distanceMm += c.figures.distanceMm.value_or(0);
-            sum->durationMs += c.figures.durationMs.value_or(0);
-            sum->calories += c.figures.calories.value_or(0);
-        }
+        previous = period;
+        sum.label = PeriodLabel(period, by);
+        periods.push_back(std::move(sum));
     }
+    RunTotals totals = std::move(m_totals);
+    *this = RunTotaller(by);
     return totals;
+}
+
+RunTotals TotalRuns(std::span<const StoredRun> runs, PeriodKind by) {
+    RunTotaller totaller(by);
+    for (const StoredRun& run : runs) {
+        totaller.Add(run);
+    }
+    return totaller.Finish();
 }
 
 }  // namespace strivo

@@ -22,6 +22,7 @@
 //   for (const std::string& line : TotalsLines(totals.periods, totals.by)) ...   (TotalsText.h)
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -72,6 +73,23 @@ struct RunTotals {
 };
 
 RunTotals TotalRuns(std::span<const StoredRun> runs, PeriodKind by);
+
+// The same one run at a time: what it holds grows with the periods and the
+// problems, never with the runs.
+class RunTotaller {
+public:
+    explicit RunTotaller(PeriodKind by);
+    void Add(const StoredRun& run);
+    // The same with its figures read already (FiguresOf), for totals of
+    // several periods at once.
+    void Add(const StoredRun& run, RunFigures figures);
+    // The totals of the runs added; the totaller starts again empty.
+    RunTotals Finish();
+
+private:
+    RunTotals m_totals;
+    std::map<std::int64_t, PeriodTotals> m_sums;  // by period, those with runs
+};
 
 // The period of a local date given in days since 1970-01-01, as a number
 // that grows by one from each period to the next, and its label.

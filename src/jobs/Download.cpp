@@ -9,18 +9,31 @@
 namespace strivo::jobs {
 namespace {
 
-// Keeps a whole list in the store; what went wrong is a warning, not a
-// failure: the table has the runs.
-std::optional<Problem> Keep(const Workspace& where, const RawRunTexts& raw) {
+// Where the list is kept as it arrives: a transaction of the store's, or
+// nothing, with what kept it from being there (a warning, not a failure:
+// the table still gets the runs).
+struct Keeper {
+    std::unique_ptr<RunStore> store;
+    std::unique_ptr<RunListWriter> writer;
+    std::optional<Problem> problem;
+};
+
+Keeper BeginKeeping(const Workspace& where) {
+    Keeper keeper;
     Result<std::unique_ptr<RunStore>> store = OpenStore(where);
-    Outcome kept =
-        store ? (*store)->StoreRuns(ServiceKeyOf(where.settings), where.settings.serviceUser,
-                                    raw.Runs(), std::chrono::system_clock::now())
-              : Outcome(store.problem());
-    if (!kept) {
-        return Problem(ProblemCode::RunsNotKept).Because(kept.problem());
+    if (!store) {
+        keeper.problem = Problem(ProblemCode::RunsNotKept).Because(store.problem());
+        return keeper;
     }
-    return std::nullopt;
+    keeper.store = std::move(*store);
+    Result<std::unique_ptr<RunListWriter>> writer = keeper.store->BeginRunList(
+        ServiceKeyOf(where.settings), where.settings.serviceUser, std::chrono::system_clock::now());
+    if (!writer) {
+        keeper.problem = Problem(ProblemCode::RunsNotKept).Because(writer.problem());
+        return keeper;
+    }
+    keeper.writer = std::move(*writer);
+    return keeper;
 }
 
 }  // namespace
@@ -60,8 +73,13 @@ Result<Downloaded> Download(const Workspace& where, RunTable& table, ProgressSin
     table.Clear();
     sink.Post({.step = Step::SummaryReady, .summary = downloaded.summary});
 
-    // Read as it arrives: 100,000 runs are 38 MB of text, never held whole.
+    // Read and kept as it arrives: 100,000 runs are 38 MB of text, never
+    // held whole. A list that fails on the way is dropped unkept (rolled back).
+    Keeper keeper = BeginKeeping(where);
     RunListReader reader;
+    if (keeper.writer) {
+        reader = RunListReader([&keeper](const DownloadedRun& run) { keeper.writer->Add(run); });
+    }
     if (Outcome fetched = client.FetchRunList(reader, options.onRunListBytes); !fetched) {
         const Problem why = *learn(fetched.problem(), true);
         sink.Post({.step = Step::RunsDownloaded, .problem = why});
@@ -72,12 +90,15 @@ Result<Downloaded> Download(const Workspace& where, RunTable& table, ProgressSin
     // A list cut off inside a run still fills the table with the runs before
     // it, but is no whole list to keep.
     const bool whole = reader.EndsOutsideARun();
-    RawRunTexts raw;
-    table.Append(reader.Finish(&raw));
-    if (whole) {
-        if (std::optional<Problem> notKept = Keep(where, raw)) {
-            downloaded.warnings.push_back(std::move(*notKept));
+    table.Append(reader.Finish());
+    if (whole && keeper.writer) {
+        if (Outcome kept = keeper.writer->Finish(); !kept) {
+            keeper.problem = Problem(ProblemCode::RunsNotKept).Because(kept.problem());
         }
+    }
+    keeper.writer.reset();  // a list not kept is rolled back now, not when the job ends
+    if (whole && keeper.problem) {
+        downloaded.warnings.push_back(std::move(*keeper.problem));
     }
     sink.Post({.step = Step::RunsDownloaded, .warnings = downloaded.warnings});
     return downloaded;

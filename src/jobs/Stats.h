@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 
 #include "history/RunTotals.h"
@@ -16,5 +17,15 @@ struct StoredTotals {
 
 // The totals of the account's stored runs per week, month or year.
 Result<StoredTotals> Stats(const Workspace& where, PeriodKind by);
+
+// The totals per week, per month and per year (in PeriodKind order), from
+// one reading of the stored runs: the window's statistics switch between
+// them without reading the runs again, nor holding them.
+struct StoredTotalsEveryPeriod {
+    bool storeExists = true;
+    std::size_t runs = 0;
+    std::array<RunTotals, 3> totals;
+};
+Result<StoredTotalsEveryPeriod> StatsEveryPeriod(const Workspace& where);
 
 }  // namespace strivo::jobs

@@ -1,8 +1,6 @@
 #include "jobs/StoredRuns.h"
 
-#include <algorithm>
 #include <array>
-#include <tuple>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -11,63 +9,69 @@
 #include "text/TextHelpers.h"
 
 namespace strivo::jobs {
-namespace {
-
-// Which of the runs were read from files, and from which.
-Outcome MarkFileRuns(const RunStore& store, const Workspace& where, std::vector<StoredRun>& runs) {
-    Result<std::vector<StoredRun>> fromFiles =
-        store.FileRuns(ServiceKeyOf(where.settings), where.settings.serviceUser);
-    if (!fromFiles) {
-        return fromFiles.problem();
-    }
-    if (fromFiles->empty()) {
-        return {};
-    }
-    std::unordered_map<std::string_view, const StoredRun*> byKey;
-    for (const StoredRun& run : *fromFiles) {
-        byKey.emplace(run.runId, &run);
-    }
-    for (StoredRun& run : runs) {
-        if (const auto found = byKey.find(run.runId); found != byKey.end()) {
-            run.source = found->second->source;
-            run.sourceFile = found->second->sourceFile;
-        }
-    }
-    return {};
-}
-
-}  // namespace
-
-Result<StoredRunList> ReadStoredRuns(const Workspace& where, bool withPosts, bool ordered) {
-    StoredRunList list;
+Result<StoredRunsFound> EachStoredRun(const Workspace& where, bool withPosts, StoredOrder order,
+                                      const std::function<void(const StoredRunsFound&)>& found,
+                                      const std::function<void(const StoredRun&)>& visit,
+                                      bool figuresOnly) {
+    StoredRunsFound told;
     if (!where.StoreExists()) {
-        list.storeExists = false;
-        return list;
+        told.storeExists = false;
+        found(told);
+        return told;
     }
     Result<std::unique_ptr<RunStore>> store = OpenStore(where);
     if (!store) {
         return store.problem();
     }
-    Result<std::vector<StoredRun>> runs =
-        (*store)->Runs(ServiceKeyOf(where.settings), where.settings.serviceUser);
-    if (!runs) {
-        return runs.problem();
+    const ServiceKey service = ServiceKeyOf(where.settings);
+    const Result<std::size_t> count = (*store)->CountRuns(service, where.settings.serviceUser);
+    if (!count) {
+        return count.problem();
     }
-    list.runs = std::move(*runs);
-    if (Outcome marked = MarkFileRuns(**store, where, list.runs); !marked) {
-        return marked.problem();
-    }
+    told.count = *count;
     if (withPosts && !where.settings.siteUser.empty()) {
         Result<PostStates> posts = (*store)->Posts(SiteKeyOf(where.settings));
         if (!posts) {
             return posts.problem();
         }
-        list.posts = std::move(*posts);
+        told.posts = std::move(*posts);
     }
-    if (ordered) {
-        OrderByStart(list.runs);
+    found(told);
+    const Outcome read = (*store)->EachRun(
+        service, where.settings.serviceUser,
+        order == StoredOrder::ByStart       ? RunStore::RunOrder::ByStart
+        : order == StoredOrder::NewestFirst ? RunStore::RunOrder::NewestFirst
+                                            : RunStore::RunOrder::AsStored,
+        visit, figuresOnly ? RunStore::RunFields::Figures : RunStore::RunFields::All);
+    if (!read) {
+        return read.problem();
     }
+    return told;
+}
+
+Result<StoredRunList> ReadStoredRuns(const Workspace& where, bool withPosts, bool ordered) {
+    StoredRunList list;
+    Result<StoredRunsFound> read = EachStoredRun(
+        where, withPosts, ordered ? StoredOrder::ByStart : StoredOrder::NewestFirst,
+        [&list](const StoredRunsFound& found) { list.runs.reserve(found.count); },
+        [&list](const StoredRun& run) { list.runs.push_back(run); });
+    if (!read) {
+        return read.problem();
+    }
+    list.storeExists = read->storeExists;
+    list.posts = std::move(read->posts);
     return list;
+}
+
+Result<std::optional<StoredRun>> ReadStoredRun(const Workspace& where, std::string_view runId) {
+    if (!where.StoreExists()) {
+        return std::optional<StoredRun>();
+    }
+    Result<std::unique_ptr<RunStore>> store = OpenStore(where);
+    if (!store) {
+        return store.problem();
+    }
+    return (*store)->FindRun(ServiceKeyOf(where.settings), where.settings.serviceUser, runId);
 }
 
 Result<PostStates> ReadPostStates(const Workspace& where) {
@@ -114,26 +118,24 @@ std::vector<PlannedRun> PlanFileRuns(const FileRunRows& fileRuns, const RunRows&
     return plan;
 }
 
-void OrderByStart(std::vector<StoredRun>& runs) {
-    std::stable_sort(runs.begin(), runs.end(), [](const StoredRun& a, const StoredRun& b) {
-        return std::tie(a.startUtcMs, a.firstSeen) < std::tie(b.startUtcMs, b.firstSeen);
-    });
-}
-
 RunRows RowsOfStoredRuns(std::span<const StoredRun> runs) {
     RunRows::Builder rows;
     long long sequence = 0;
     for (const StoredRun& run : runs) {
-        const std::string number = std::to_string(++sequence);
-        const std::string start = TrimTimestamp(run.startTime);
-        const std::int32_t durationMs = ReadMilliseconds(run.duration);
-        const std::string duration = FormatDuration(durationMs);
-        const std::string sync = TrimTimestamp(run.syncTime);
-        const std::array<std::string_view, kRunColumnCount> cells = {
-            number, start, run.distance, duration, run.calories, sync, run.runId};
-        rows.Emplace(cells, durationMs);
+        AddStoredRunRow(rows, run, ++sequence);
     }
     return rows.Finish();
+}
+
+void AddStoredRunRow(RunRows::Builder& rows, const StoredRun& run, long long number) {
+    const std::string sequence = std::to_string(number);
+    const std::string start = TrimTimestamp(run.startTime);
+    const std::int32_t durationMs = ReadMilliseconds(run.duration);
+    const std::string duration = FormatDuration(durationMs);
+    const std::string sync = TrimTimestamp(run.syncTime);
+    const std::array<std::string_view, kRunColumnCount> cells = {
+        sequence, start, run.distance, duration, run.calories, sync, run.runId};
+    rows.Emplace(cells, durationMs);
 }
 
 }  // namespace strivo::jobs

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <unordered_map>
@@ -20,20 +22,45 @@ struct StoredRunList {
     PostStates posts;  // of the site user, when asked for
 };
 
+// What a reading of the stored runs tells before the first run.
+struct StoredRunsFound {
+    bool storeExists = true;  // false: there is no store yet, and none was made
+    std::size_t count = 0;    // the runs that follow
+    PostStates posts;         // of the site user, when asked for
+};
+
+// The order of the stored runs: the one a runner reads them in (by UTC
+// start, runs without one first, then by when first seen), newest start
+// first, or as they lie (fastest).
+enum class StoredOrder { ByStart, NewestFirst, AsStored };
+
+// The stored runs of the account in the settings, one at a time, so that a
+// million of them cost no more memory than one: `found` first, then `visit`
+// for each, in `order`. Reading makes no store where there is none.
+// With `figuresOnly`, a run holds only what totals read (RunFigures.h) and
+// its RunID: half the work.
+Result<StoredRunsFound> EachStoredRun(const Workspace& where, bool withPosts, StoredOrder order,
+                                      const std::function<void(const StoredRunsFound&)>& found,
+                                      const std::function<void(const StoredRun&)>& visit,
+                                      bool figuresOnly = false);
+
 // The stored runs of the account in the settings, in the order a runner reads
-// them when `ordered` (OrderByStart), else newest first; with their posts for
+// them when `ordered` (StoredOrder::ByStart), else newest first; with their posts for
 // the site user in the settings when `withPosts` and there is one. Reading
 // makes no store where there is none.
 Result<StoredRunList> ReadStoredRuns(const Workspace& where, bool withPosts, bool ordered = true);
 
+// One stored run of the account in the settings, by its RunID (CP936): what
+// a row's tooltip tells, read when asked rather than every run beforehand.
+Result<std::optional<StoredRun>> ReadStoredRun(const Workspace& where, std::string_view runId);
+
 // The posts of the site user in the settings, for the window's state column.
 Result<PostStates> ReadPostStates(const Workspace& where);
 
-// Stored runs in the order a runner reads them: by UTC start (runs without
-// one first), then by when they were first seen.
-void OrderByStart(std::vector<StoredRun>& runs);
 // The rows a download makes of the same texts, numbered from 1 in the
 // order given, so export and sync see the same bytes as after a download.
 RunRows RowsOfStoredRuns(std::span<const StoredRun> runs);
+// The row of one of them, numbered `number`.
+void AddStoredRunRow(RunRows::Builder& rows, const StoredRun& run, long long number);
 
 }  // namespace strivo::jobs

@@ -200,31 +200,9 @@ void RunListReader::Feed(std::string_view text) {
     }
 }
 
-void RawRunTexts::Add(const std::string_view (&texts)[6]) {
-    std::size_t length = 0;
-    for (const std::string_view text : texts) {
-        length += text.size();
-    }
-    if (length > static_cast<std::size_t>(m_end - m_next)) {
-        const std::size_t size = std::max(kBlockSize, length);
-        m_blocks.push_back(std::make_unique_for_overwrite<char[]>(size));
-        m_next = m_blocks.back().get();
-        m_end = m_next + size;
-    }
-    std::string_view copies[6];
-    for (std::size_t field = 0; field < 6; ++field) {
-        m_next = std::copy(texts[field].begin(), texts[field].end(), m_next);
-        copies[field] = std::string_view(m_next - texts[field].size(), texts[field].size());
-    }
-    m_runs.push_back({copies[0], copies[1], copies[2], copies[3], copies[4], copies[5]});
-}
-
-RunRows RunListReader::Finish(RawRunTexts* raw) {
+RunRows RunListReader::Finish() {
     RunRows rows = m_rows.Finish();
-    if (raw != nullptr) {
-        *raw = std::move(m_raw);
-    }
-    *this = RunListReader();
+    *this = RunListReader(std::move(m_onRun));
     return rows;
 }
 
@@ -309,8 +287,10 @@ std::size_t RunListReader::ReadRun(std::string_view text, std::size_t start) {
         TrimTimestampInto(values[kSyncTime], m_syncTime),
         runId};
     m_rows.Emplace(cells, durationMs);
-    m_raw.Add({runId, values[kStartTime], values[kDistance], values[kDuration], values[kCalories],
-               values[kSyncTime]});
+    if (m_onRun) {
+        m_onRun({runId, values[kStartTime], values[kDistance], values[kDuration], values[kCalories],
+                 values[kSyncTime]});
+    }
     return end;
 }
 
@@ -349,5 +329,3 @@ std::string BuildSummary(std::string_view accountData) {
 }
 
 }  // namespace strivo
-
-namespace strivo {}  // namespace strivo

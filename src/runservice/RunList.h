@@ -1,7 +1,7 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -18,28 +18,6 @@ namespace strivo {
 // "-hh:mm" is dropped like "+hh:mm", so such times keep their date and time.
 std::string TrimTimestamp(std::string_view timestamp);
 
-// The texts of each complete run of a list exactly as the service sent them,
-// in body order, for the run store. They are copied into blocks that never
-// move, so keeping them costs the table's fill no reallocation of what came
-// before.
-class RawRunTexts {
-public:
-    std::size_t size() const { return m_runs.size(); }
-    // Views into this object: valid while it lives.
-    DownloadedRun operator[](std::size_t run) const { return m_runs[run]; }
-    std::vector<DownloadedRun> Runs() const { return {m_runs.begin(), m_runs.end()}; }
-    // RunID, start time, distance, duration, calories, sync time.
-    void Add(const std::string_view (&texts)[6]);
-
-private:
-    static constexpr std::size_t kBlockSize = 64 * 1024;
-
-    std::vector<std::unique_ptr<char[]>> m_blocks;
-    char* m_next = nullptr;  // the free end of the last block
-    char* m_end = nullptr;
-    std::deque<DownloadedRun> m_runs;
-};
-
 // Reads a run list as it arrives, in pieces of any size, without holding
 // more of it than the run it is in: one row per "run id=" ... "</run>",
 // numbered from 1 in body order; fields are looked up inside each run only.
@@ -47,6 +25,11 @@ private:
 // runs before it stay. Linear in the size of the text.
 class RunListReader {
 public:
+    // Hears each complete run, its texts exactly as sent, as it is read (the
+    // store keeps them as they arrive); the views live for the call only.
+    using RunHandler = std::function<void(const DownloadedRun& run)>;
+    explicit RunListReader(RunHandler onRun = {}) : m_onRun(std::move(onRun)) {}
+
     void Feed(std::string_view text);
     // Whether "success" stands anywhere in the text so far: the service's
     // answer with a run list, not an error page.
@@ -54,9 +37,8 @@ public:
     // Whether the text so far ends outside a run: a list cut off inside one
     // is not whole, though its complete runs make rows.
     bool EndsOutsideARun() const { return !m_inRun; }
-    // The rows of the complete runs; the reader starts again empty. `raw`,
-    // if given, receives their texts as sent.
-    RunRows Finish(RawRunTexts* raw = nullptr);
+    // The rows of the complete runs; the reader starts again empty.
+    RunRows Finish();
 
 private:
     // Reads the run starting at `start` into a row; returns where its
@@ -67,8 +49,8 @@ private:
     std::size_t ReadRuns(std::string_view text, std::size_t from);
     void LookForSuccess(std::string_view text);
 
+    RunHandler m_onRun;
     RunRows::Builder m_rows;
-    RawRunTexts m_raw;
     std::int64_t m_count = 0;
     std::string m_carried;  // the end of the text so far, where a run may begin or has begun
     bool m_inRun = false;   // m_carried starts with "run id="

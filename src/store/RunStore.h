@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -63,6 +65,8 @@ inline constexpr int kStoreSchemaVersion = 2;
 
 // What a look at one posted-runs.txt found; `problem` when the runner
 // should know (lines that are no record, a file that is no record).
+class RunListWriter;
+
 struct OlderRecordImport {
     int imported = 0;  // lines read as confirmed posts this time
     std::optional<Problem> problem;
@@ -115,13 +119,31 @@ public:
     const std::filesystem::path& path() const { return m_path; }
 
     // --- Runs (StoreRuns.cpp) ---
-    // Writes a whole downloaded list (read in full: a cut-off list is not
-    // stored) in one transaction: new runs are added, changed texts replaced,
-    // runs the list no longer has are kept and marked as no longer listed.
+    // Starts keeping a downloaded list as it arrives, in one transaction
+    // that holds the store's write lock until the writer is finished or
+    // dropped; the writer must not outlive the store.
+    Result<std::unique_ptr<RunListWriter>> BeginRunList(const ServiceKey& service,
+                                                        std::string_view account, StoreTime now);
+    // A whole list at once, through a RunListWriter.
     Outcome StoreRuns(const ServiceKey& service, std::string_view account,
                       std::span<const DownloadedRun> runs, StoreTime now);
     // Every stored run of the account, newest start first.
     Result<std::vector<StoredRun>> Runs(const ServiceKey& service, std::string_view account) const;
+    // How many runs of the account are stored.
+    Result<std::size_t> CountRuns(const ServiceKey& service, std::string_view account) const;
+    // Each stored run of the account, read one at a time (a million runs
+    // are never held at once): newest start first; by start, those without
+    // one first, then by when first seen; or as they lie.
+    // Figures reads only what totals need (the RunID, the start, distance,
+    // duration and calorie texts, and the typed start): half the work.
+    enum class RunOrder { NewestFirst, ByStart, AsStored };
+    enum class RunFields { All, Figures };
+    Outcome EachRun(const ServiceKey& service, std::string_view account, RunOrder order,
+                    const std::function<void(const StoredRun&)>& visit,
+                    RunFields fields = RunFields::All) const;
+    // One stored run of the account, if there is one by that RunID.
+    Result<std::optional<StoredRun>> FindRun(const ServiceKey& service, std::string_view account,
+                                             std::string_view runId) const;
 
     // --- Runs read from files (StoreImports.cpp) ---
     // Adds the runs of one file to the account's history, all in one
@@ -219,6 +241,7 @@ public:
 private:
     RunStore(sqlite3* db, std::filesystem::path path);
     friend class StoreTransaction;
+    friend class RunListWriter;
 
     Outcome Prepare();
     // SQLite's last failure, as a problem of this store; `otherwise` where
@@ -226,12 +249,43 @@ private:
     Problem Failure(ProblemCode otherwise) const;
     Outcome Execute(const char* sql, ProblemCode otherwise = ProblemCode::StoreCannotWrite);
     Result<std::string> MacKey();
+    Outcome ReadRuns(const ServiceKey& service, std::string_view account, const char* sqlTail,
+                     std::optional<std::string_view> runId, RunFields fields,
+                     const std::function<void(const StoredRun&)>& visit) const;
     Result<int> Settle(const SiteKey& site, std::span<const std::string> runIds, bool held,
                        bool posted, StoreTime now);
 
     sqlite3* m_db = nullptr;
     std::filesystem::path m_path;
     std::uint64_t m_commits = 0;
+};
+
+// One downloaded list, kept run by run as it arrives and committed whole by
+// Finish: new runs are added, changed texts replaced, runs the list no
+// longer has are kept and marked as no longer listed. Dropped unfinished (a
+// cut-off list), it rolls back and the store is as it was. Memory grows with
+// the list's RunIDs only, never with the store.
+class RunListWriter {
+public:
+    ~RunListWriter();
+    RunListWriter(const RunListWriter&) = delete;
+    RunListWriter& operator=(const RunListWriter&) = delete;
+
+    // One run of the list; its texts need live only for the call. A run
+    // without a RunID, or whose RunID came before, is passed over: the
+    // first one counts. After a failure the rest are passed over too.
+    void Add(const DownloadedRun& run);
+    // The list is whole: marks what it no longer has, then commits. Gives
+    // the first failure, if any; then nothing was kept.
+    Outcome Finish();
+
+private:
+    friend class RunStore;
+    struct State;
+    explicit RunListWriter(std::unique_ptr<State> state);
+    Outcome MarkUnlisted();
+
+    std::unique_ptr<State> m_state;
 };
 
 // A transaction that rolls back unless committed; BEGIN IMMEDIATE takes the

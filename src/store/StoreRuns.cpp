@@ -1,8 +1,10 @@
 // The store's runs: a downloaded list kept, and the runs read back.
 
-#include <unordered_map>
-#include <unordered_set>
+#include <cstring>
+#include <functional>
 
+#include "io/PathText.h"
+#include "store/RunSort.h"
 #include "store/RunStore.h"
 #include "store/Statement.h"
 
@@ -12,164 +14,365 @@ using store_detail::FromMillis;
 using store_detail::Millis;
 using store_detail::Statement;
 
+namespace {
+
+// The RunIDs of one list, each once: their bytes end to end (each after its
+// length), found through an open-addressed table of where each begins. About
+// 20 bytes a run, where a set of strings takes 60.
+class RunIdSet {
+public:
+    // False when `id` is in already.
+    bool Insert(std::string_view id) {
+        if ((m_count + 1) * 2 > m_slots.size()) {
+            Grow();
+        }
+        std::uint32_t& slot = m_slots[Find(id)];
+        if (slot != 0) {
+            return false;
+        }
+        const auto size = static_cast<std::uint32_t>(id.size());
+        slot = static_cast<std::uint32_t>(m_bytes.size()) + 1;
+        m_bytes.insert(m_bytes.end(), reinterpret_cast<const char*>(&size),
+                       reinterpret_cast<const char*>(&size) + sizeof size);
+        m_bytes.insert(m_bytes.end(), id.begin(), id.end());
+        ++m_count;
+        return true;
+    }
+    bool Contains(std::string_view id) const { return !m_slots.empty() && m_slots[Find(id)] != 0; }
+
+private:
+    std::string_view At(std::uint32_t slot) const {
+        std::uint32_t size = 0;
+        std::memcpy(&size, m_bytes.data() + slot - 1, sizeof size);
+        return {m_bytes.data() + slot - 1 + sizeof size, size};
+    }
+    // Where `id` is, or the empty slot where it would go.
+    std::size_t Find(std::string_view id) const {
+        const std::size_t mask = m_slots.size() - 1;
+        for (std::size_t at = std::hash<std::string_view>()(id) & mask;; at = (at + 1) & mask) {
+            if (m_slots[at] == 0 || At(m_slots[at]) == id) {
+                return at;
+            }
+        }
+    }
+    void Grow() {
+        std::vector<std::uint32_t> old(std::max<std::size_t>(1024, m_slots.size() * 2));
+        old.swap(m_slots);
+        for (const std::uint32_t slot : old) {
+            if (slot != 0) {
+                m_slots[Find(At(slot))] = slot;
+            }
+        }
+    }
+
+    std::vector<char> m_bytes;
+    std::vector<std::uint32_t> m_slots;  // 1 + where an id begins in m_bytes; 0: empty
+    std::size_t m_count = 0;
+};
+
+constexpr const char* kKey = "service_host=?1 AND service_port=?2 AND account=?3";
+
+}  // namespace
+
+struct RunListWriter::State {
+    State(RunStore& store, sqlite3* db, std::int64_t now)
+        : store(store),
+          transaction(store),
+          nowMs(now),
+          lookup(db,
+                 "SELECT start_text, distance_text, duration_text, calories_text, sync_text, "
+                 "last_seen_ms IS NULL FROM runs WHERE service_host=?1 AND service_port=?2 AND "
+                 "account=?3 AND run_id=?4"),
+          insert(db,
+                 "INSERT INTO runs(service_host, service_port, account, run_id, start_text, "
+                 "distance_text, duration_text, calories_text, sync_text, start_utc_ms, "
+                 "start_offset_min, distance_m, duration_ms, calories, sync_utc_ms, "
+                 "sync_offset_min, first_seen_ms) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, "
+                 "?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17) ON CONFLICT DO UPDATE SET "
+                 "start_text=?5, distance_text=?6, duration_text=?7, calories_text=?8, "
+                 "sync_text=?9, start_utc_ms=?10, start_offset_min=?11, distance_m=?12, "
+                 "duration_ms=?13, calories=?14, sync_utc_ms=?15, sync_offset_min=?16, "
+                 "last_seen_ms=NULL"),
+          relisted(db,
+                   "UPDATE runs SET last_seen_ms=NULL WHERE service_host=?1 AND "
+                   "service_port=?2 AND account=?3 AND run_id=?4") {}
+
+    RunStore& store;
+    StoreTransaction transaction;
+    std::int64_t nowMs;
+    Statement lookup, insert, relisted;
+    ServiceKey service;
+    std::string account;
+    std::int64_t previousListing = 0;
+    std::int64_t storedBefore = 0;  // runs of the account stored before this list
+    std::int64_t found = 0;         // how many of them the list has
+    RunIdSet listed;
+    Outcome kept;  // the first failure, if any: then the rest is passed over
+};
+
+RunListWriter::RunListWriter(std::unique_ptr<State> state) : m_state(std::move(state)) {}
+RunListWriter::~RunListWriter() = default;
+
+Result<std::unique_ptr<RunListWriter>> RunStore::BeginRunList(const ServiceKey& service,
+                                                              std::string_view account,
+                                                              StoreTime now) {
+    auto state = std::make_unique<RunListWriter::State>(*this, m_db, Millis(now));
+    if (!state->transaction.begun()) {
+        return state->transaction.begun().problem();
+    }
+    if (!state->lookup.ok() || !state->insert.ok() || !state->relisted.ok()) {
+        return Failure(ProblemCode::StoreCannotWrite);
+    }
+    state->service = service;
+    state->account = std::string(account);
+    for (Statement* statement : {&state->lookup, &state->insert, &state->relisted}) {
+        statement->Bind(1, service.host).Bind(2, service.port).BindCp936(3, account);
+    }
+    state->insert.Bind(17, state->nowMs);
+    // How many runs are stored (counted on the index by start): none, and no
+    // run of the list is looked up; all of them in the list, and none is
+    // marked as no longer listed.
+    state->previousListing = state->nowMs;
+    Statement listing(m_db, "SELECT listed_ms FROM listings WHERE " + std::string(kKey));
+    Statement count(m_db, "SELECT count(*) FROM runs WHERE " + std::string(kKey));
+    for (Statement* statement : {&listing, &count}) {
+        statement->Bind(1, service.host).Bind(2, service.port).BindCp936(3, account);
+    }
+    if (listing.Step() == SQLITE_ROW) {
+        state->previousListing = listing.Int(0);
+    }
+    if (count.Step() == SQLITE_ROW) {
+        state->storedBefore = count.Int(0);
+    }
+    if (!listing.ok() || !count.ok()) {
+        return Failure(ProblemCode::StoreCannotRead);
+    }
+    return std::unique_ptr<RunListWriter>(new RunListWriter(std::move(state)));
+}
+
+void RunListWriter::Add(const DownloadedRun& run) {
+    State& s = *m_state;
+    if (!s.kept || run.runId.empty() || !s.listed.Insert(run.runId)) {
+        return;
+    }
+    const std::string_view texts[5] = {run.startTime, run.distance, run.duration, run.calories,
+                                       run.syncTime};
+    if (s.storedBefore > 0) {
+        s.lookup.BindCp936(4, run.runId);
+        const int step = s.lookup.Step();
+        bool same = step == SQLITE_ROW;
+        for (int i = 0; same && i < 5; ++i) {
+            same = ColumnHolds(s.lookup.get(), i, texts[i]);
+        }
+        const bool listed = step == SQLITE_ROW && s.lookup.Int(5) != 0;
+        s.lookup.Reset();
+        if (step != SQLITE_ROW && step != SQLITE_DONE) {
+            s.kept = s.store.Failure(ProblemCode::StoreCannotRead);
+            return;
+        }
+        s.found += step == SQLITE_ROW;
+        if (same) {
+            if (!listed && !s.relisted.BindCp936(4, run.runId).Run()) {
+                s.kept = s.store.Failure(ProblemCode::StoreCannotWrite);
+            }
+            return;
+        }
+    }
+    const TypedTime start = ParseServiceTime(run.startTime);
+    const TypedTime sync = ParseServiceTime(run.syncTime);
+    const std::optional<double> km = ParseDecimal(run.distance);
+    s.insert.BindCp936(4, run.runId);
+    for (int i = 0; i < 5; ++i) {
+        s.insert.BindCp936(5 + i, texts[i]);
+    }
+    s.insert.BindOptional(10, start.utcMs).BindOptional(11, start.offsetMinutes);
+    s.insert.BindOptional(12, km ? std::optional(*km * 1000.0) : std::nullopt);
+    s.insert.BindOptional(13, ParseInteger(run.duration));
+    s.insert.BindOptional(14, ParseInteger(run.calories));
+    s.insert.BindOptional(15, sync.utcMs).BindOptional(16, sync.offsetMinutes);
+    if (!s.insert.Run()) {
+        s.kept = s.store.Failure(ProblemCode::StoreCannotWrite);
+    }
+}
+
+Outcome RunListWriter::Finish() {
+    State& s = *m_state;
+    if (s.kept && s.found < s.storedBefore) {
+        s.kept = MarkUnlisted();
+    }
+    if (!s.kept) {
+        return s.kept;
+    }
+    Statement listing(s.store.m_db, "INSERT OR REPLACE INTO listings VALUES(?, ?, ?, ?)");
+    listing.Bind(1, s.service.host).Bind(2, s.service.port).BindCp936(3, s.account);
+    if (!listing.ok() || !listing.Bind(4, s.nowMs).Run()) {
+        return s.store.Failure(ProblemCode::StoreCannotWrite);
+    }
+    return s.transaction.Commit();
+}
+
+Outcome RunListWriter::MarkUnlisted() {
+    State& s = *m_state;
+    // Gathered first, then marked: the scan does not walk rows it changes.
+    std::vector<std::string> gone;
+    {
+        Statement read(s.store.m_db, "SELECT run_id FROM runs WHERE " + std::string(kKey) +
+                                         " AND last_seen_ms IS NULL");
+        read.Bind(1, s.service.host).Bind(2, s.service.port).BindCp936(3, s.account);
+        while (read.Step() == SQLITE_ROW) {
+            if (std::string runId = read.Cp936(0); !s.listed.Contains(runId)) {
+                gone.push_back(std::move(runId));
+            }
+        }
+        if (!read.ok()) {
+            return s.store.Failure(ProblemCode::StoreCannotRead);
+        }
+    }
+    Statement unlisted(s.store.m_db, "UPDATE runs SET last_seen_ms=?4 WHERE " + std::string(kKey) +
+                                         " AND run_id=?5");
+    unlisted.Bind(1, s.service.host).Bind(2, s.service.port).BindCp936(3, s.account);
+    unlisted.Bind(4, s.previousListing);
+    for (const std::string& runId : gone) {
+        if (!unlisted.ok() || !unlisted.BindCp936(5, runId).Run()) {
+            return s.store.Failure(ProblemCode::StoreCannotWrite);
+        }
+    }
+    return {};
+}
+
 Outcome RunStore::StoreRuns(const ServiceKey& service, std::string_view account,
                             std::span<const DownloadedRun> runs, StoreTime now) {
-    const std::int64_t nowMs = Millis(now);
-    StoreTransaction transaction(*this);
-    if (!transaction.begun()) {
-        return transaction.begun();
+    Result<std::unique_ptr<RunListWriter>> writer = BeginRunList(service, account, now);
+    if (!writer) {
+        return writer.problem();
     }
-    // What the store holds: compared in memory, so an unchanged list writes
-    // only its listing time.
-    struct Held {
-        std::uint64_t texts;  // a hash of the five texts as stored
-        bool listed;
-    };
-    std::unordered_map<std::string, Held> held;
-    held.reserve(runs.size());
-    std::int64_t previousListing = nowMs;
+    for (const DownloadedRun& run : runs) {
+        (*writer)->Add(run);
+    }
+    return (*writer)->Finish();
+}
+
+Result<std::size_t> RunStore::CountRuns(const ServiceKey& service, std::string_view account) const {
+    Statement count(m_db, "SELECT count(*) FROM runs WHERE " + std::string(kKey));
+    count.Bind(1, service.host).Bind(2, service.port).BindCp936(3, account);
+    if (count.Step() != SQLITE_ROW) {
+        return Failure(ProblemCode::StoreCannotRead);
+    }
+    return static_cast<std::size_t>(count.Int(0));
+}
+
+Outcome RunStore::EachRun(const ServiceKey& service, std::string_view account, RunOrder order,
+                          const std::function<void(const StoredRun&)>& visit,
+                          RunFields fields) const {
+    if (order == RunOrder::ByStart) {
+        // Read as they lie and sorted here: four times faster than SQLite
+        // looking each run up from its index by start.
+        store_detail::RunSorter sorter;
+        const Outcome read = ReadRuns(service, account, "", std::nullopt, fields,
+                                      [&sorter](const StoredRun& run) { sorter.Add(run); });
+        if (!read) {
+            return read;
+        }
+        if (sorter.ok()) {
+            return sorter.Finish(visit)
+                       ? Outcome()
+                       : Outcome(Problem(ProblemCode::StoreCannotRead, {PathText(m_path)}));
+        }
+        // No temporary file to be had: SQLite's own order, slower but sure.
+        return ReadRuns(service, account,
+                        " ORDER BY start_utc_ms, first_seen_ms, start_text DESC, run_id",
+                        std::nullopt, fields, visit);
+    }
+    return ReadRuns(
+        service, account,
+        order == RunOrder::NewestFirst ? " ORDER BY start_utc_ms DESC, start_text DESC" : "",
+        std::nullopt, fields, visit);
+}
+
+Result<std::optional<StoredRun>> RunStore::FindRun(const ServiceKey& service,
+                                                   std::string_view account,
+                                                   std::string_view runId) const {
+    std::optional<StoredRun> found;
+    const Outcome read = ReadRuns(service, account, " AND run_id=?4", runId, RunFields::All,
+                                  [&found](const StoredRun& run) { found = run; });
+    if (!read) {
+        return read.problem();
+    }
+    return found;
+}
+
+Outcome RunStore::ReadRuns(const ServiceKey& service, std::string_view account, const char* sqlTail,
+                           std::optional<std::string_view> runId, RunFields fields,
+                           const std::function<void(const StoredRun&)>& visit) const {
+    // The latest listing once, not once a run.
+    std::int64_t listedMs = 0;
     {
-        Statement listing(m_db,
-                          "SELECT listed_ms FROM listings WHERE service_host=? AND service_port=? "
-                          "AND account=?");
+        Statement listing(m_db, "SELECT listed_ms FROM listings WHERE " + std::string(kKey));
         listing.Bind(1, service.host).Bind(2, service.port).BindCp936(3, account);
         if (listing.Step() == SQLITE_ROW) {
-            previousListing = listing.Int(0);
+            listedMs = listing.Int(0);
         }
-        Statement read(m_db,
-                       "SELECT run_id, start_text, distance_text, duration_text, calories_text, "
-                       "sync_text, last_seen_ms IS NULL FROM runs WHERE service_host=? AND "
-                       "service_port=? AND account=?");
-        read.Bind(1, service.host).Bind(2, service.port).BindCp936(3, account);
-        while (read.Step() == SQLITE_ROW) {
-            Held& run = held[read.Cp936(0)];
-            run.texts = 0;
-            for (int i = 0; i < 5; ++i) {
-                run.texts = run.texts * 31 + ColumnHash(read.get(), i + 1);
-            }
-            run.listed = read.Int(6) != 0;
-        }
-        if (!read.ok() || !listing.ok()) {
+        if (!listing.ok()) {
             return Failure(ProblemCode::StoreCannotRead);
         }
     }
-    Statement insert(
-        m_db,
-        "INSERT INTO runs(service_host, service_port, account, run_id, start_text, "
-        "distance_text, duration_text, calories_text, sync_text, start_utc_ms, "
-        "start_offset_min, distance_m, duration_ms, calories, sync_utc_ms, "
-        "sync_offset_min, first_seen_ms) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, "
-        "?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17) ON CONFLICT DO UPDATE SET start_text=?5, "
-        "distance_text=?6, duration_text=?7, calories_text=?8, sync_text=?9, "
-        "start_utc_ms=?10, start_offset_min=?11, distance_m=?12, duration_ms=?13, "
-        "calories=?14, sync_utc_ms=?15, sync_offset_min=?16, last_seen_ms=NULL");
-    Statement relisted(m_db,
-                       "UPDATE runs SET last_seen_ms=NULL WHERE service_host=? AND service_port=? "
-                       "AND account=? AND run_id=?");
-    Statement unlisted(m_db,
-                       "UPDATE runs SET last_seen_ms=? WHERE service_host=? AND service_port=? "
-                       "AND account=? AND run_id=?");
-    if (!insert.ok() || !relisted.ok() || !unlisted.ok()) {
-        return Failure(ProblemCode::StoreCannotWrite);
-    }
-    insert.Bind(1, service.host).Bind(2, service.port).BindCp936(3, account).Bind(17, nowMs);
-    relisted.Bind(1, service.host).Bind(2, service.port).BindCp936(3, account);
-    unlisted.Bind(1, previousListing)
-        .Bind(2, service.host)
-        .Bind(3, service.port)
-        .BindCp936(4, account);
-    std::unordered_set<std::string_view> inList;
-    inList.reserve(runs.size());
-    for (const DownloadedRun& run : runs) {
-        if (run.runId.empty() || !inList.insert(run.runId).second) {
-            continue;  // no key, or listed twice: the first one counts
-        }
-        const std::string_view texts[5] = {run.startTime, run.distance, run.duration, run.calories,
-                                           run.syncTime};
-        const auto found = held.find(std::string(run.runId));
-        std::uint64_t hash = 0;
-        for (const std::string_view text : texts) {
-            hash = hash * 31 + StoreTextHash(text);
-        }
-        if (found != held.end() && found->second.texts == hash) {
-            if (!found->second.listed && !relisted.BindCp936(4, run.runId).Run()) {
-                return Failure(ProblemCode::StoreCannotWrite);
-            }
-            continue;
-        }
-        const TypedTime start = ParseServiceTime(run.startTime);
-        const TypedTime sync = ParseServiceTime(run.syncTime);
-        const std::optional<double> km = ParseDecimal(run.distance);
-        insert.BindCp936(4, run.runId);
-        for (int i = 0; i < 5; ++i) {
-            insert.BindCp936(5 + i, texts[i]);
-        }
-        insert.BindOptional(10, start.utcMs).BindOptional(11, start.offsetMinutes);
-        insert.BindOptional(12, km ? std::optional(*km * 1000.0) : std::nullopt);
-        insert.BindOptional(13, ParseInteger(run.duration));
-        insert.BindOptional(14, ParseInteger(run.calories));
-        insert.BindOptional(15, sync.utcMs).BindOptional(16, sync.offsetMinutes);
-        if (!insert.Run()) {
-            return Failure(ProblemCode::StoreCannotWrite);
-        }
-    }
-    for (const auto& [runId, run] : held) {
-        if (run.listed && !inList.contains(runId) && !unlisted.BindCp936(5, runId).Run()) {
-            return Failure(ProblemCode::StoreCannotWrite);
-        }
-    }
-    Statement listing(m_db, "INSERT OR REPLACE INTO listings VALUES(?, ?, ?, ?)");
-    listing.Bind(1, service.host).Bind(2, service.port).BindCp936(3, account).Bind(4, nowMs);
-    if (!listing.ok() || !listing.Run()) {
-        return Failure(ProblemCode::StoreCannotWrite);
-    }
-    return transaction.Commit();
-}
-
-Result<std::vector<StoredRun>> RunStore::Runs(const ServiceKey& service,
-                                              std::string_view account) const {
-    std::vector<StoredRun> runs;
-    // Room for all at once: growing a vector of 100,000 runs step by step
-    // costs more than reading them.
-    Statement count(m_db,
-                    "SELECT count(*) FROM runs WHERE service_host=? AND service_port=? AND "
-                    "account=?");
-    count.Bind(1, service.host).Bind(2, service.port).BindCp936(3, account);
-    if (count.Step() == SQLITE_ROW) {
-        runs.reserve(static_cast<std::size_t>(count.Int(0)));
-    }
-    Statement read(m_db,
-                   "SELECT run_id, start_text, distance_text, duration_text, calories_text, "
-                   "sync_text, start_utc_ms, start_offset_min, distance_m, duration_ms, calories, "
-                   "sync_utc_ms, sync_offset_min, first_seen_ms, "
-                   "coalesce(last_seen_ms, (SELECT listed_ms FROM listings l WHERE "
-                   "l.service_host=r.service_host AND l.service_port=r.service_port AND "
-                   "l.account=r.account)), last_seen_ms IS NULL FROM runs r WHERE service_host=? "
-                   "AND service_port=? AND account=? ORDER BY start_utc_ms DESC, start_text DESC");
+    const bool all = fields == RunFields::All;
+    Statement read(m_db, std::string(all ? "SELECT run_id, start_text, distance_text, "
+                                           "duration_text, calories_text, sync_text, "
+                                         : "SELECT run_id, start_text, distance_text, "
+                                           "duration_text, calories_text, NULL, ") +
+                             "start_utc_ms, start_offset_min" +
+                             (all ? ", distance_m, duration_ms, calories, sync_utc_ms, "
+                                    "sync_offset_min, first_seen_ms, last_seen_ms, source, "
+                                    "source_file"
+                                  : "") +
+                             " FROM runs " +
+                             // As they lie, not by the index by start, which
+                             // SQLite may take and then look each run up.
+                             (std::strstr(sqlTail, "ORDER BY") ? "" : "NOT INDEXED ") + "WHERE " +
+                             kKey + sqlTail);
     read.Bind(1, service.host).Bind(2, service.port).BindCp936(3, account);
+    if (runId) {
+        read.BindCp936(4, *runId);
+    }
+    StoredRun run;  // its texts' room kept from row to row
     while (read.Step() == SQLITE_ROW) {
-        StoredRun& run = runs.emplace_back();
-        run.runId = read.Cp936(0);
-        run.startTime = read.Cp936(1);
-        run.distance = read.Cp936(2);
-        run.duration = read.Cp936(3);
-        run.calories = read.Cp936(4);
-        run.syncTime = read.Cp936(5);
+        std::string* const texts[] = {&run.runId,    &run.startTime, &run.distance,
+                                      &run.duration, &run.calories,  &run.syncTime};
+        for (int i = 0; i < (all ? 6 : 5); ++i) {
+            ColumnStoreTextInto(read.get(), i, *texts[i]);
+        }
         run.startUtcMs = read.OptionalInt(6);
         run.startOffsetMinutes = read.OptionalInt(7);
-        if (!read.IsNull(8)) {
-            run.distanceMetres = read.Real(8);
+        if (!all) {
+            visit(run);
+            continue;
         }
+        run.distanceMetres = read.IsNull(8) ? std::nullopt : std::optional<double>(read.Real(8));
         run.durationMs = read.OptionalInt(9);
         run.calorieCount = read.OptionalInt(10);
         run.syncUtcMs = read.OptionalInt(11);
         run.syncOffsetMinutes = read.OptionalInt(12);
         run.firstSeen = FromMillis(read.Int(13));
-        run.lastSeen = FromMillis(read.Int(14));
-        run.inLatestList = read.Int(15) != 0;
+        run.inLatestList = read.IsNull(14);
+        run.lastSeen = FromMillis(run.inLatestList ? listedMs : read.Int(14));
+        run.source = read.IsNull(15) ? std::string() : read.Utf8(15);
+        run.sourceFile = read.IsNull(16) ? std::string() : read.Utf8(16);
+        visit(run);
     }
-    if (!read.ok() || !count.ok()) {
+    if (!read.ok()) {
         return Failure(ProblemCode::StoreCannotRead);
+    }
+    return {};
+}
+
+Result<std::vector<StoredRun>> RunStore::Runs(const ServiceKey& service,
+                                              std::string_view account) const {
+    std::vector<StoredRun> runs;
+    Outcome read = EachRun(service, account, RunOrder::NewestFirst,
+                           [&runs](const StoredRun& run) { runs.push_back(run); });
+    if (!read) {
+        return read.problem();
     }
     return runs;
 }

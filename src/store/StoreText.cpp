@@ -36,31 +36,18 @@ bool Digits(std::string_view text, std::size_t at, std::size_t count, int* value
     return true;
 }
 
-// FNV-1a, 64 bits, started from whether the bytes are a BLOB.
-std::uint64_t Hash(std::string_view bytes, bool blob) {
-    std::uint64_t hash = blob ? 0x9E3779B97F4A7C15ull : 0xCBF29CE484222325ull;
-    for (const char c : bytes) {
-        hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001B3ull;
-    }
-    return hash;
-}
-
 }  // namespace
 
-std::uint64_t StoreTextHash(std::string_view cp936) {
-    if (IsAscii(cp936)) {
-        return Hash(cp936, false);
+bool ColumnHolds(sqlite3_stmt* statement, int column, std::string_view cp936) {
+    const int type = sqlite3_column_type(statement, column);
+    if (type != SQLITE_TEXT || !IsAscii(cp936)) {
+        return (type == SQLITE_TEXT || type == SQLITE_BLOB) &&
+               ColumnStoreText(statement, column) == cp936;
     }
-    const std::string utf8 = Cp936ToUtf8(cp936);
-    return Utf8ToCp936(utf8) == cp936 ? Hash(utf8, false) : Hash(cp936, true);
-}
-
-std::uint64_t ColumnHash(sqlite3_stmt* statement, int column) {
-    const bool blob = sqlite3_column_type(statement, column) == SQLITE_BLOB;
-    const void* bytes = blob ? sqlite3_column_blob(statement, column)
-                             : static_cast<const void*>(sqlite3_column_text(statement, column));
-    const auto size = static_cast<std::size_t>(sqlite3_column_bytes(statement, column));
-    return Hash(std::string_view(static_cast<const char*>(bytes ? bytes : ""), size), blob);
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+    const std::string_view stored(
+        text ? text : "", static_cast<std::size_t>(sqlite3_column_bytes(statement, column)));
+    return stored == cp936;
 }
 
 void BindStoreText(sqlite3_stmt* statement, int index, std::string_view cp936) {
@@ -90,6 +77,19 @@ std::string ColumnStoreText(sqlite3_stmt* statement, int column) {
     const std::string_view utf8(text ? text : "",
                                 static_cast<std::size_t>(sqlite3_column_bytes(statement, column)));
     return IsAscii(utf8) ? std::string(utf8) : Utf8ToCp936(utf8);
+}
+
+void ColumnStoreTextInto(sqlite3_stmt* statement, int column, std::string& text) {
+    if (sqlite3_column_type(statement, column) == SQLITE_TEXT) {
+        const auto* utf8 = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+        const std::string_view bytes(
+            utf8, static_cast<std::size_t>(sqlite3_column_bytes(statement, column)));
+        if (IsAscii(bytes)) {
+            text.assign(bytes);
+            return;
+        }
+    }
+    text = ColumnStoreText(statement, column);
 }
 
 TypedTime ParseServiceTime(std::string_view text) {

@@ -17,13 +17,13 @@ namespace strivo {
 // UTF-8 TEXT where the CP936 bytes convert to UTF-8 and back unchanged, else
 // a BLOB of the bytes themselves.
 void BindStoreText(sqlite3_stmt* statement, int index, std::string_view cp936);
-// A hash of what BindStoreText stores for `cp936`, and of what a column
-// holds: equal texts hash alike, so a stored list is compared without
-// reading its texts back.
-std::uint64_t StoreTextHash(std::string_view cp936);
-std::uint64_t ColumnHash(sqlite3_stmt* statement, int column);
+// Whether the column holds what BindStoreText stores for `cp936`: a stored
+// run is compared with the list's without copying its texts out.
+bool ColumnHolds(sqlite3_stmt* statement, int column, std::string_view cp936);
 // The CP936 bytes BindStoreText was given.
 std::string ColumnStoreText(sqlite3_stmt* statement, int column);
+// The same into `text`, keeping its room.
+void ColumnStoreTextInto(sqlite3_stmt* statement, int column, std::string& text);
 
 // "2010-04-18T07:05:11+08:00" (or "...Z", "...-05:00", with or without
 // fractions of a second): the instant and the offset. A time without an

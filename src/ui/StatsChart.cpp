@@ -15,8 +15,8 @@ constexpr ChartColour kAxis{0x88, 0x88, 0x88};
 
 }  // namespace
 
-StatsChart::StatsChart(std::vector<StoredRun> runs)
-    : m_runs(std::move(runs)), m_totals(TotalRuns(m_runs, PeriodKind::Week)) {}
+StatsChart::StatsChart(std::array<RunTotals, 3> totals)
+    : m_every(std::move(totals)), m_totals(m_every[static_cast<std::size_t>(PeriodKind::Week)]) {}
 
 std::string StatsChart::Title() {
     return Utf8ToCp936(Zh(N_("Distance statistics")));
@@ -32,7 +32,7 @@ void StatsChart::SetPeriod(PeriodKind by) {
     if (by == m_totals.by) {
         return;
     }
-    m_totals = TotalRuns(m_runs, by);
+    m_totals = m_every[static_cast<std::size_t>(by)];
     m_chosen.reset();
     Resize(m_view);
 }

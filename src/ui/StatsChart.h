@@ -5,6 +5,7 @@
 // and the drawing as a few primitives, so that each front end only implements
 // ChartCanvas over its own drawing calls (wx on Linux, GDI on Windows).
 
+#include <array>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -31,7 +32,8 @@ public:
 
 class StatsChart {
 public:
-    explicit StatsChart(std::vector<StoredRun> runs);
+    // The totals per week, month and year, in PeriodKind order.
+    explicit StatsChart(std::array<RunTotals, 3> totals);
 
     // The dialog's title and the choice at the top (CP936), in PeriodKind order.
     static std::string Title();
@@ -51,7 +53,7 @@ public:
     void Paint(ChartCanvas& canvas, int fromX, int toX) const;
 
 private:
-    std::vector<StoredRun> m_runs;
+    std::array<RunTotals, 3> m_every;
     RunTotals m_totals;
     ChartView m_view;
     ChartLayout m_layout;

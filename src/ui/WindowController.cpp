@@ -8,6 +8,7 @@
 #include "jobs/Export.h"
 #include "jobs/Settle.h"
 #include "jobs/Status.h"
+#include "jobs/Stats.h"
 #include "jobs/StoredRuns.h"
 #include "model/ProblemWords.h"
 #include "text/Catalog.h"
@@ -130,7 +131,7 @@ void WindowController::OnReport(const ProgressReport& report) {
             ShowPostStates();
             break;
         case Step::RunsDownloaded:
-            m_runsById.reset();  // the download has stored its runs
+            m_lastTip.reset();  // the download has stored its runs
             break;
         case Step::ServiceSignedIn:
         case Step::SummaryReady:
@@ -147,7 +148,7 @@ void WindowController::Start() {
         m_surface.Post([this, rowCount] {
             const ListRows::Change change = m_list.Update(rowCount);
             if (change.newList) {
-                m_runsById.reset();
+                m_lastTip.reset();
             }
             m_surface.ListChanged(m_list, change);
         });
@@ -463,63 +464,55 @@ void WindowController::SettleRepost(std::span<const std::string> runIds) {
     Settle(/*posted=*/false, runIds, /*again=*/!confirmed.empty());
 }
 
-std::optional<std::vector<StoredRun>> WindowController::ReadStoredRuns(bool ordered) {
-    Result<jobs::StoredRunList> read = jobs::ReadStoredRuns(FieldsWhere(), false, ordered);
-    if (!read) {
-        m_surface.ShowMessage(DialogState::StoreReadFailedMessage(read.problem()));
-        return std::nullopt;
-    }
-    return std::move(read->runs);
-}
-
-const std::unordered_map<std::string, StoredRun>& WindowController::RunsById() {
-    if (!m_runsById) {
-        m_runsById.emplace();
-        // Tooltips only: a store that cannot be read gives none.
-        if (Result<jobs::StoredRunList> read = jobs::ReadStoredRuns(Where(), false, false)) {
-            for (StoredRun& run : read->runs) {
-                m_runsById->emplace(run.runId, std::move(run));
-            }
-        }
-    }
-    return *m_runsById;
-}
-
 std::string WindowController::RowTip(std::size_t row) {
     const RunRows rows = m_table->Snapshot();
     if (row >= rows.size()) {
         return {};
     }
-    const auto& runs = RunsById();
-    const auto run = runs.find(std::string(rows[row][kColumnRunId]));
-    return run != runs.end() ? RunTimesTip(run->second) : std::string();
+    // The run under the pointer, read from the store when first asked: a
+    // million rows are never read for their tooltips.
+    const std::string runId(rows[row][kColumnRunId]);
+    if (!m_lastTip || m_lastTip->first != runId) {
+        // Tooltips only: a store that cannot be read gives none.
+        const Result<std::optional<StoredRun>> run = jobs::ReadStoredRun(Where(), runId);
+        m_lastTip.emplace(runId, run && *run ? RunTimesTip(**run) : std::string());
+    }
+    return m_lastTip->second;
 }
 
 void WindowController::ShowStoredRuns(std::span<const std::string>) {
-    auto runs = ReadStoredRuns();
-    if (!runs) {
+    // The rows are made as the runs are read: no run is held beside its row.
+    RunRows::Builder rows;
+    std::size_t count = 0;
+    StoreTime downloaded{};
+    const Result<jobs::StoredRunsFound> read = jobs::EachStoredRun(
+        FieldsWhere(), /*withPosts=*/false, jobs::StoredOrder::ByStart,
+        [](const jobs::StoredRunsFound&) {},
+        [&](const StoredRun& run) {
+            jobs::AddStoredRunRow(rows, run, static_cast<long long>(++count));
+            downloaded = std::max(downloaded, run.lastSeen);
+        });
+    if (!read) {
+        m_surface.ShowMessage(DialogState::StoreReadFailedMessage(read.problem()));
         return;
     }
     // The account whose runs the table shows is the one the tooltips look up.
     m_settings.serviceUser = m_surface.Text(IDC_SERVICE_USER);
-    StoreTime downloaded{};
-    for (const StoredRun& run : *runs) {
-        downloaded = std::max(downloaded, run.lastSeen);
-    }
-    m_table->Replace(jobs::RowsOfStoredRuns(*runs));
-    m_runsById.reset();
-    Apply(m_state.OnStoredRunsShown(runs->size(),
-                                    runs->empty() ? std::string() : LocalMinute(downloaded)));
+    m_table->Replace(rows.Finish());
+    m_lastTip.reset();
+    Apply(m_state.OnStoredRunsShown(count, count == 0 ? std::string() : LocalMinute(downloaded)));
 }
 
 void WindowController::ShowStats(std::span<const std::string>) {
-    // Totals need no order: 100,000 runs are not sorted for nothing.
-    if (auto runs = ReadStoredRuns(/*ordered=*/false)) {
-        const std::size_t count = runs->size();
-        StatsChart chart(std::move(*runs));
-        m_surface.ShowStats(chart);
-        Apply(m_state.OnStatsShown(count));
+    // One pass, in no order, holding no run: a million runs open it in a second.
+    Result<jobs::StoredTotalsEveryPeriod> stats = jobs::StatsEveryPeriod(FieldsWhere());
+    if (!stats) {
+        m_surface.ShowMessage(DialogState::StoreReadFailedMessage(stats.problem()));
+        return;
     }
+    StatsChart chart(std::move(stats->totals));
+    m_surface.ShowStats(chart);
+    Apply(m_state.OnStatsShown(stats->runs));
 }
 
 void WindowController::ExportTcx(std::span<const std::string>) {

@@ -116,9 +116,7 @@ private:
     void ShowSyncRecord(std::span<const std::string> runIds);
     // The stored runs of the account in the field, by UTC start if `ordered`;
     // a message and nullopt when the store cannot be read.
-    std::optional<std::vector<StoredRun>> ReadStoredRuns(bool ordered = true);
     // The store's runs of the account by RunID, read once per list.
-    const std::unordered_map<std::string, StoredRun>& RunsById();
     // Settles the runs under the store's sync lock and shows the new states;
     // `again`: the runner agreed to post confirmed runs again.
     void Settle(bool posted, std::span<const std::string> runIds, bool again = false);
@@ -141,7 +139,7 @@ private:
     jobs::Workspace m_where;  // the settings file's store, or the demo's in memory
     ListRows m_list{m_table};
     int m_tableListener = 0;
-    std::optional<std::unordered_map<std::string, StoredRun>> m_runsById;
+    std::optional<std::pair<std::string, std::string>> m_lastTip;  // a RunID and its tooltip
     // This window started a sync that has not signed in yet; it has signed
     // in and not ended (its posts `sending` are in flight).
     bool m_syncStarted = false;

@@ -12,6 +12,7 @@
 #include "../support/TempFolder.h"
 #include "io/AtomicFile.h"
 #include "model/ProblemWords.h"
+#include "store/RunSort.h"
 #include "store/StorePaths.h"
 #include "store/SyncLock.h"
 #include "text/CodePage.h"
@@ -121,6 +122,69 @@ TEST(RunStore, ARunTheServiceStopsListingIsKeptAndComesBack) {
     EXPECT_TRUE(byId("1").inLatestList);
     EXPECT_EQ(byId("1").lastSeen, t2);
     EXPECT_EQ(byId("2").distance, "2");
+    // One run read on its own is the same run.
+    const auto one = *store->FindRun(kService, "me", "2");
+    ASSERT_TRUE(one);
+    EXPECT_EQ(one->distance, "2");
+    EXPECT_EQ(one->firstSeen, kT0);
+    EXPECT_FALSE(*store->FindRun(kService, "me", "3"));
+}
+
+TEST(RunStore, AListDroppedBeforeItsEndLeavesTheStoreAsItWas) {
+    auto store = InMemory();
+    const std::vector<DownloadedRun> first = {{"1", "a", "1", "1", "1", "s"}};
+    ASSERT_TRUE(store->StoreRuns(kService, "me", first, kT0));
+    {
+        auto writer = *store->BeginRunList(kService, "me", kT0 + std::chrono::hours(1));
+        writer->Add({"1", "a", "9", "1", "1", "s"});
+        writer->Add({"2", "b", "2", "2", "2", "s"});
+    }  // cut off: never finished
+    const auto runs = *store->Runs(kService, "me");
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].distance, "1");
+    EXPECT_EQ(runs[0].lastSeen, kT0);
+}
+
+// Runs by start, in pieces of a few runs on file and merged, come back as
+// one sort of them all puts them: no start first, ties by first sighting,
+// then by start text, latest first, then by RunID.
+TEST(RunSorter, PiecesOnFileMergeIntoTheOrderOfOneSort) {
+    std::vector<StoredRun> runs;
+    for (int i = 0; i < 200; ++i) {
+        StoredRun& run = runs.emplace_back();
+        run.runId = std::to_string(i);
+        run.startTime = "t" + std::to_string(i % 7);
+        if (i % 11 != 0) {
+            run.startUtcMs = (i * 7919) % 23;
+        }
+        run.firstSeen = kT0 + std::chrono::seconds(i % 3);
+        run.distance = std::string(static_cast<std::size_t>(i % 40), 'd');
+        run.durationMs = i;
+    }
+    const auto key = [](const StoredRun& r) {
+        return std::tuple(r.startUtcMs.has_value(), r.startUtcMs.value_or(0), r.firstSeen);
+    };
+    std::vector<StoredRun> expected = runs;
+    std::stable_sort(expected.begin(), expected.end(), [&](const auto& a, const auto& b) {
+        return std::tuple_cat(key(a), std::tie(b.startTime, a.runId)) <
+               std::tuple_cat(key(b), std::tie(a.startTime, b.runId));
+    });
+    for (const std::size_t pieceBytes : {std::size_t{1} << 20, std::size_t{700}}) {
+        store_detail::RunSorter sorter(pieceBytes);
+        for (const StoredRun& run : runs) {
+            sorter.Add(run);
+        }
+        std::vector<std::string> order;
+        ASSERT_TRUE(sorter.Finish([&](const StoredRun& run) {
+            order.push_back(run.runId);
+            EXPECT_EQ(run.durationMs, std::stoll(run.runId));
+            EXPECT_EQ(run.distance.size(), std::stoul(run.runId) % 40);
+        }));
+        ASSERT_EQ(order.size(), expected.size()) << pieceBytes;
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            EXPECT_EQ(order[i], expected[i].runId) << pieceBytes << " " << i;
+        }
+    }
 }
 
 TEST(RunStore, CreatesAnOwnerOnlyWalDatabaseStampedAsStrivos) {

@@ -35,29 +35,46 @@ std::string PostText(const jobs::PostStates& posts, const std::string& runId) {
 }  // namespace
 
 // The stored runs of the account, oldest first, each with its post's state
-// for the site user.
+// for the site user; printed as they are read, so a million runs are never
+// held (but for --csv, whose rows are the file's).
 int Runs(CliContext& cli) {
-    const Result<jobs::StoredRunList> read =
-        jobs::ReadStoredRuns(cli.where(), /*withPosts=*/true, /*ordered=*/true);
+    const bool csv = cli.options().csv.has_value();
+    RunRows::Builder rows;
+    long long number = 0;
+    jobs::PostStates posts;  // known before the first run
+    std::ostream& out = cli.Out();
+    const Result<jobs::StoredRunsFound> read = jobs::EachStoredRun(
+        cli.where(), /*withPosts=*/true, jobs::StoredOrder::ByStart,
+        [&](const jobs::StoredRunsFound& found) {
+            posts = found.posts;
+            if (found.count == 0) {
+                cli.SayNothingStored();
+            } else {
+                cli.SayRunsStored(found.count);
+            }
+        },
+        [&](const StoredRun& run) {
+            const std::string state = PostText(posts, run.runId);
+            out << RunLine(run.startTime, run.distance,
+                           FormatDuration(std::string_view(run.duration)), run.runId);
+            if (!run.source.empty()) {
+                out << "  " << Fill(Tr("imported ({0})"), run.source);
+            }
+            if (!state.empty()) {
+                out << "  " << state;
+            }
+            out << '\n';
+            if (csv) {
+                jobs::AddStoredRunRow(rows, run, ++number);
+            }
+        });
     if (!read) {
         return cli.StoreFailure(read.problem(), N_("{0}; nothing was changed, try again later"));
     }
-    if (read->runs.empty()) {
-        cli.SayNothingStored();
-        // An empty TCX file says as much to another service.
-        const int status = cli.SaveTcx();
-        return status != kExitDone ? status : SaveFit(cli);
-    }
-    cli.SayRunsStored(read->runs.size());
-    for (const StoredRun& run : read->runs) {
-        const std::string state = PostText(read->posts, run.runId);
-        cli.Out() << RunLine(run.startTime, run.distance,
-                             FormatDuration(std::string_view(run.duration)), run.runId)
-                  << (run.source.empty() ? "" : "  " + Fill(Tr("imported ({0})"), run.source))
-                  << (state.empty() ? "" : "  " + state) << "\n";
-    }
-    if (const int status = cli.SaveCsv(jobs::RowsOfStoredRuns(read->runs)); status != kExitDone) {
-        return status;
+    if (number > 0) {
+        if (const int status = cli.SaveCsv(rows.Finish()); status != kExitDone) {
+            return status;
+        }
     }
     if (const int status = cli.SaveTcx(); status != kExitDone) {
         return status;
