@@ -50,8 +50,8 @@ std::optional<std::int64_t> TakeOptional(std::string_view& in) {
 void Pack(const StoredRun& run, std::string& out) {
     PutOptional(out, run.startUtcMs);
     Put<std::int64_t>(out, run.firstSeen.time_since_epoch().count());
-    for (const std::string* text :
-         {&run.startTime, &run.runId, &run.distance, &run.duration, &run.calories, &run.syncTime}) {
+    for (const std::string* text : {&run.startTime, &run.runId, &run.distance, &run.duration,
+                                    &run.calories, &run.syncTime, &run.source, &run.sourceFile}) {
         Put<std::uint32_t>(out, static_cast<std::uint32_t>(text->size()));
         out += *text;
     }
@@ -71,8 +71,8 @@ void Pack(const StoredRun& run, std::string& out) {
 void Unpack(std::string_view in, StoredRun& run) {
     run.startUtcMs = TakeOptional(in);
     run.firstSeen = StoreTime(StoreTime::duration(Take<std::int64_t>(in)));
-    for (std::string* text :
-         {&run.startTime, &run.runId, &run.distance, &run.duration, &run.calories, &run.syncTime}) {
+    for (std::string* text : {&run.startTime, &run.runId, &run.distance, &run.duration,
+                              &run.calories, &run.syncTime, &run.source, &run.sourceFile}) {
         const auto size = Take<std::uint32_t>(in);
         text->assign(in.substr(0, size));
         in.remove_prefix(size);
