@@ -260,6 +260,7 @@ int main() {
     };
     ConsoleInterrupts interrupts;
     env.interrupts = &interrupts;
+    env.stdoutIsTerminal = outBuffer.IsTerminal();
     const int status = strivo::RunCli(args, env);
     return strivo::ReportOutputFailure(status, env, [&outBuffer] {
         return std::system_category().message(static_cast<int>(outBuffer.LastError()));

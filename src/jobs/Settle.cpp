@@ -33,18 +33,25 @@ Result<Settled> Settle(const Workspace& where, const SettleRequest& request) {
     }
     const bool posted = request.mode == SettleMode::Posted;
     Settled settled;
-    // A run without a post has nothing to release; one confirmed that the
-    // store never saw may be a typing error.
+    // Recording an id the store never saw would keep a later run of that id
+    // off the run log; reposting a confirmed run puts it there twice.
+    std::vector<std::string> settling;
     for (const std::string& runId : request.runIds) {
-        if (!posts->contains(runId) && (!posted || !stored.contains(runId))) {
+        const auto post = posts->find(runId);
+        if (post == posts->end() && !stored.contains(runId)) {
             settled.unknown.push_back(runId);
+        } else if (!posted && !request.again && post != posts->end() &&
+                   post->second.state == PostState::Confirmed) {
+            settled.confirmed.push_back(runId);
+        } else {
+            settling.push_back(runId);
         }
     }
     const auto now = std::chrono::system_clock::now();
     Result<int> changed = request.held ? (posted ? store.SettleAllHeldPosted(site, now)
                                                  : store.SettleAllHeldRepost(site))
-                                       : (posted ? store.SettlePosted(site, request.runIds, now)
-                                                 : store.SettleRepost(site, request.runIds));
+                                       : (posted ? store.SettlePosted(site, settling, now)
+                                                 : store.SettleRepost(site, settling));
     if (!changed) {
         return changed.problem();
     }

@@ -62,7 +62,7 @@ RunRows RowsOfStoredRuns(std::span<const StoredRun> runs) {
     for (const StoredRun& run : runs) {
         const std::string number = std::to_string(++sequence);
         const std::string start = TrimTimestamp(run.startTime);
-        const std::int32_t durationMs = ReadMilliseconds(run.duration);
+        const std::int64_t durationMs = ReadMilliseconds(run.duration);
         const std::string duration = FormatDuration(durationMs);
         const std::string sync = TrimTimestamp(run.syncTime);
         const std::array<std::string_view, kRunColumnCount> cells = {

@@ -174,6 +174,13 @@ enum class ProblemCode {
     ScheduleNeedsPasswords,     // {0} the settings lines missing ("[nike+] pwd, [kelvora] pwd"),
                                 // {1} the variables that could stand in for them
 
+    // --- An export (jobs/Export): {0} the file it was to write.
+    ExportOntoOwnFile,  // the store, its -wal, -shm or lock file, or the settings file in use
+
+    // --- The store's files (store/): {0} strivo.db, its -wal, -shm or lock file.
+    StoreNotOwned,          // {1} the user it belongs to (a name, or the number)
+    StoreWritableByOthers,  // group or others may write it
+
     LastCode,  // none: the end of the list, for the test that every code has words
 };
 

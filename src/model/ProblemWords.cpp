@@ -264,6 +264,18 @@ constexpr Entry kEntries[] = {
      N_("a scheduled sync cannot ask for passwords: put {0} in the settings file (or set {1} "
         "where the scheduled run can see it)"),
      kPlain},
+    {ProblemCode::ExportOntoOwnFile, "export-onto-own-file",
+     N_("{0} is Strivo's own store or settings file; an export there would replace it, so "
+        "nothing was written: name another file"),
+     kPlain},
+    {ProblemCode::StoreNotOwned, "store-not-owned",
+     N_("{0} belongs to the user {1}, not to the user running Strivo, who could not trust "
+        "it; left as it is: move it away, or use the store as {1}"),
+     kPlain},
+    {ProblemCode::StoreWritableByOthers, "store-writable-by-others",
+     N_("{0} may be written by other users, who could change what was posted; left as it is: "
+        "make it writable by its owner alone (chmod go-w)"),
+     kPlain},
 };
 
 const Entry* EntryOf(ProblemCode code) {

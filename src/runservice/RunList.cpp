@@ -298,7 +298,7 @@ std::size_t RunListReader::ReadRun(std::string_view text, std::size_t start) {
     char sequence[24];
     const char* const sequenceEnd =
         std::to_chars(sequence, sequence + sizeof sequence, ++m_count).ptr;
-    const std::int32_t durationMs = ReadMilliseconds(values[kDuration]);
+    const std::int64_t durationMs = ReadMilliseconds(values[kDuration]);
     const std::string duration = FormatDuration(durationMs);
     const std::array<std::string_view, kRunColumnCount> cells = {
         std::string_view(sequence, static_cast<std::size_t>(sequenceEnd - sequence)),

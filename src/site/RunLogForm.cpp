@@ -46,4 +46,9 @@ const std::string& EncodedRunLogDescription() {
     return description;
 }
 
+bool IsSignInPage(std::string_view page) {
+    return page.find("loginsubmit") != page.npos ||
+           (page.find("formhash\" value=\"") != page.npos && page.find("cookietime") != page.npos);
+}
+
 }  // namespace strivo

@@ -8,6 +8,7 @@
 #include "../support/RecordingSink.h"
 #include "../support/StandInServices.h"
 #include "jobs/Download.h"
+#include "jobs/Export.h"
 #include "jobs/StoredRuns.h"
 #include "jobs/Sync.h"
 #include "model/ProblemWords.h"
@@ -361,6 +362,21 @@ TEST_F(JobsTest, ALinkedConfigAndItsTargetShareOneStoreAndTheOlderRecordsBesideB
     Sync(settings, 5);
     EXPECT_EQ(m_tally.alreadyPosted, 4);
     EXPECT_EQ(SiteIds(), "803 804 805 ");
+
+    // An export under any name of the store, its companions or the settings is refused.
+    const auto store = real / "strivo.db";
+    std::filesystem::create_hard_link(store, m_folder / "hard.csv");
+    const auto size = std::filesystem::file_size(store);
+    for (const auto& file :
+         {m_folder / "hard.csv", real / "." / "strivo.db-wal", real / "strivo.db.lock",
+          linked / "config.ini", linked / ".." / "real" / "strivo.db-shm"}) {
+        const Outcome written = jobs::ExportCsv(m_where, m_table->Snapshot(), {file});
+        EXPECT_EQ(written ? ProblemCode::None : written.problem().code,
+                  ProblemCode::ExportOntoOwnFile)
+            << file;
+    }
+    EXPECT_EQ(std::filesystem::file_size(store), size);
+    EXPECT_TRUE(jobs::ExportCsv(m_where, m_table->Snapshot(), {real / "runs.csv"}));
 }
 
 TEST_F(JobsTest, AWholeRunListIsKeptAsSentAndACutOneNotAtAll) {

@@ -5,7 +5,9 @@
 
 #include <sys/stat.h>
 #ifndef _WIN32
+#include <pwd.h>
 #include <sys/types.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -416,6 +418,66 @@ TEST(SyncLock, OneSyncAtATimeAlsoAgainstOlderVersions) {
     EXPECT_TRUE(second.Acquire(store, records));
     EXPECT_TRUE(second.held());
 }
+
+#ifndef _WIN32
+// A store another user could change is refused, naming why: as root, files
+// given to nobody or writable by others; as nobody, root's store.
+TEST(RunStore, AStoreOthersCouldChangeIsRefusedNamingItsOwner) {
+    const passwd* nobody = ::getpwnam("nobody");
+    if (::geteuid() != 0 || nobody == nullptr) {
+        GTEST_SKIP() << "needs root and the user nobody";
+    }
+    TempFolder folder;
+    const auto path = folder / "strivo.db";
+    { OpenAt(path); }
+    const struct {
+        const char* file;
+        uid_t owner;
+        mode_t mode;
+        ProblemCode code;
+        const char* says;
+    } cases[] = {
+        {"strivo.db", nobody->pw_uid, 0600, ProblemCode::StoreNotOwned, "to the user nobody"},
+        {"strivo.db-wal", nobody->pw_uid, 0600, ProblemCode::StoreNotOwned, "strivo.db-wal"},
+        {"strivo.db.lock", 0, 0622, ProblemCode::StoreWritableByOthers, "strivo.db.lock may"},
+        {"strivo.db-shm", 0, 0660, ProblemCode::StoreWritableByOthers, "strivo.db-shm may"},
+    };
+    for (const auto& c : cases) {
+        const auto file = folder / c.file;
+        if (!std::filesystem::exists(file)) {
+            WriteFile(file, "");
+        }
+        ASSERT_EQ(::chown(file.c_str(), c.owner, 0), 0);
+        ASSERT_EQ(::chmod(file.c_str(), c.mode), 0);
+        const auto opened = RunStore::Open(path);
+        ASSERT_FALSE(opened) << c.file;
+        EXPECT_EQ(opened.problem().code, c.code) << c.file;
+        EXPECT_NE(Words(opened.problem()).find(c.says), std::string::npos)
+            << Words(opened.problem());
+        if (std::string_view(c.file).ends_with(".lock")) {
+            EXPECT_EQ(SyncLock().Acquire(path, {}).problem().code, c.code);
+        }
+        ASSERT_EQ(::chown(file.c_str(), 0, 0), 0);
+        ASSERT_EQ(::chmod(file.c_str(), 0600), 0);
+    }
+    EXPECT_TRUE(RunStore::Open(path));
+    // The other way round: nobody is refused root's store, by name.
+    std::filesystem::permissions(folder.path(), std::filesystem::perms::all);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        bool refused = false;
+        if (::setuid(nobody->pw_uid) == 0) {
+            const auto opened = RunStore::Open(path);
+            refused = !opened && opened.problem().code == ProblemCode::StoreNotOwned &&
+                      Words(opened.problem()).find("to the user root") != std::string::npos;
+        }
+        ::_exit(refused ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+#endif
 
 TEST(RunStore, AFullDiskFailsTheCommitAndChangesNothing) {
     TempFolder folder;

@@ -18,7 +18,8 @@ constexpr const char* kSynopsis =
        "                       [--config=FILE | --demo]\n"
        "       strivo-cli runs [--csv=FILE] [--tcx=FILE] [--config=FILE | --demo]\n"
        "       strivo-cli stats [--by=week|month|year] [--svg=FILE] [--config=FILE | --demo]\n"
-       "       strivo-cli settle --posted | --repost RUNID... | --held [--config=FILE]\n"
+       "       strivo-cli settle --posted (RUNID... | --held) [--config=FILE]\n"
+       "       strivo-cli settle --repost [--again] (RUNID... | --held) [--config=FILE]\n"
        "       strivo-cli --help | --version\n");
 
 // What --help lists: a command or an option, and what it does. The first
@@ -44,6 +45,7 @@ constexpr struct {
     {"--posted", N_("settle: the runs are on the run log; record them as posted")},
     {"--repost", N_("settle: the runs are not on the run log; post them next sync")},
     {"--held", N_("settle: every held run, in place of RunIDs")},
+    {"--again", N_("with --repost: also runs the run log already has")},
     {"--config=FILE", N_("settings file to read (default: the window's config.ini)")},
     {"--demo", N_("use built-in demo services and accounts; no settings file")},
     {"--help", N_("print this help and exit")},
@@ -95,7 +97,8 @@ constexpr struct {
                  {"--dry-run", &CliOptions::dryRun},  {"--all", &CliOptions::all},
                  {"--verbose", &CliOptions::verbose}, {"--quiet", &CliOptions::quiet},
                  {"-q", &CliOptions::quiet},          {"--posted", &CliOptions::posted},
-                 {"--repost", &CliOptions::repost},   {"--held", &CliOptions::held}};
+                 {"--repost", &CliOptions::repost},   {"--held", &CliOptions::held},
+                 {"--again", &CliOptions::again}};
 
 constexpr struct {
     std::string_view name;
@@ -201,6 +204,7 @@ const Combination kLateCombinations[] = {
      [](const CliOptions& o) { return o.demo; },
      {Command::Download, Command::Sync, Command::Runs, Command::Stats},
      "download, sync, runs or stats"},
+    {"--again", [](const CliOptions& o) { return o.again && !o.repost; }, {}, "settle --repost"},
 };
 
 Error CheckCombinations(std::span<const Combination> combinations, const CliOptions& options) {

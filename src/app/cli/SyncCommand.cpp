@@ -21,7 +21,7 @@ void WarnHeld(CliContext& cli, const SyncTally& tally, bool advise = true) {
                        tally.heldIds.size()),
                    tally.heldIds.size(), Ids(tally.heldIds)));
     if (advise) {
-        cli.Error(CliContext::SettleAdvice());
+        cli.Error(cli.SettleAdvice());
     }
 }
 
@@ -50,7 +50,7 @@ int Interrupted(CliContext& cli, const SyncTally& tally) {
     cli.Error(sentence);
     NameUnposted(cli, tally, /*withUnconfirmed=*/false);
     if (!tally.unconfirmedIds.empty()) {
-        cli.Error(CliContext::SettleAdvice());
+        cli.Error(cli.SettleAdvice());
     }
     return kExitInterrupted;
 }
@@ -70,7 +70,7 @@ int Failed(CliContext& cli, const SyncTally& tally) {
     const bool toCheck = !tally.unconfirmedIds.empty() || !tally.heldIds.empty() ||
                          !tally.unrecordedIds.empty() ||
                          tally.problem->Root().code == ProblemCode::PostRedirected;
-    cli.Error(toCheck ? CliContext::SettleAdvice() : cli.NextStep(*tally.problem, /*site=*/true));
+    cli.Error(toCheck ? cli.SettleAdvice() : cli.NextStep(*tally.problem, /*site=*/true));
     return kExitFailed;
 }
 
