@@ -179,19 +179,19 @@ struct Combination {
     const char* option;
     bool (*given)(const CliOptions&);
     std::initializer_list<Command> commands;
-    const char* commandsText;
+    const char* commandsText;  // a list of several is translated
 };
 const Combination kCombinations[] = {
     {"--tcx",
      [](const CliOptions& o) { return o.tcx.has_value(); },
      {Command::Runs, Command::Download},
-     "runs or download"},
+     N_("runs or download")},
     {"--svg", [](const CliOptions& o) { return o.svg.has_value(); }, {Command::Stats}, "stats"},
     {"--by", [](const CliOptions& o) { return o.byGiven; }, {Command::Stats}, "stats"},
     {"--csv",
      [](const CliOptions& o) { return o.csv.has_value(); },
      {Command::Download, Command::Sync, Command::Runs},
-     "download, sync or runs"},
+     N_("download, sync or runs")},
 };
 const Combination kLateCombinations[] = {
     {"--dry-run", [](const CliOptions& o) { return o.dryRun; }, {Command::Sync}, "sync"},
@@ -203,7 +203,7 @@ const Combination kLateCombinations[] = {
     {"--demo",
      [](const CliOptions& o) { return o.demo; },
      {Command::Download, Command::Sync, Command::Runs, Command::Stats},
-     "download, sync, runs or stats"},
+     N_("download, sync, runs or stats")},
     {"--again", [](const CliOptions& o) { return o.again && !o.repost; }, {}, "settle --repost"},
 };
 
@@ -212,7 +212,7 @@ Error CheckCombinations(std::span<const Combination> combinations, const CliOpti
         if (combination.given(options) &&
             std::ranges::find(combination.commands, options.command) ==
                 combination.commands.end()) {
-            return Fill(Tr("{0} goes with {1}"), combination.option, combination.commandsText);
+            return Fill(Tr("{0} goes with {1}"), combination.option, Tr(combination.commandsText));
         }
     }
     return std::nullopt;

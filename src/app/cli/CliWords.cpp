@@ -7,6 +7,7 @@
 #include "app/cli/TerminalTable.h"
 #include "model/ProblemWords.h"
 #include "text/Catalog.h"
+#include "text/CodePage.h"
 
 namespace strivo {
 
@@ -52,8 +53,9 @@ std::string RunLine(std::string_view start, std::string_view distance, std::stri
                std::string(width > DisplayWidth(cp936) ? width - DisplayWidth(cp936) : 0, ' ');
     };
     // A stored start keeps its offset: "2010-03-07T06:48:38+08:00".
-    return pad(start, start.size() > 19 ? 25 : 19) + "  " + pad(std::string(distance) + " km", 11) +
-           "  " + pad(duration, 14) + "  " + ForTerminal(runId);
+    return pad(start, start.size() > 19 ? 25 : 19) + "  " +
+           pad(std::string(distance) + " " + Utf8ToCp936(Tr("km")), 11) + "  " + pad(duration, 14) +
+           "  " + ForTerminal(runId);
 }
 
 std::size_t Utf8Width(std::string_view utf8) {
