@@ -256,15 +256,24 @@ TEST_F(CliTest, AnotherSyncHoldingTheStoreRefusesWithSeventyFive) {
     EXPECT_EQ(Run({"settle", "--posted", "--held", "--config", config.string()}), 0);
 }
 
-TEST_F(CliTest, NoControlCharacterOfAStoredRunReachesStandardError) {
+// What the store holds is the network's: its controls reach no terminal,
+// and no run of impossible values reaches a total or a file.
+TEST_F(CliTest, StoredRunsOfAnyTextAreNamedNotSummedOrWrittenAndNoControlReachesTheTerminal) {
     const std::string config = WriteDemoConfig().string();
     {
         const auto store = RunStore::Open(StorePathFor(config));
         ASSERT_TRUE(store);
         const Settings settings = m_services.settings();
-        const DownloadedRun run{
-            "\x1b]0;x\x07", "2010-03-07T06:48:38+08:00", "\x1b[2J", "-1x", "1", ""};
-        ASSERT_TRUE((*store)->StoreRuns(ServiceKeyOf(settings), settings.serviceUser, {&run, 1},
+        const DownloadedRun runs[] = {
+            {"\x1b]0;x\x07", "2010-03-07T06:48:38+08:00", "\x1b[2J", "-1x", "1", ""},
+            {"year0", "0000-06-01T00:00:00+00:00", "5", "1000", "1", ""},
+            {"feb29", "2023-02-29T07:00:00+08:00", "5", "1000", "1", ""},
+            {"huge", "2016-05-01T07:00:00+08:00", "999999999999", "1000", "1", ""},
+            {"first", "0001-01-01T00:00:00+08:00", "5", "1000", "1", ""},
+            {"last", "9999-12-31T20:00:00-08:00", "5", "1000", "1", ""},
+            {"fine", "2010-03-08T06:48:38+08:00", "5", "1000", "1", ""},
+        };
+        ASSERT_TRUE((*store)->StoreRuns(ServiceKeyOf(settings), settings.serviceUser, runs,
                                         std::chrono::system_clock::now()));
     }
     const auto file = (m_folder / "out").string();
@@ -274,7 +283,17 @@ TEST_F(CliTest, NoControlCharacterOfAStoredRunReachesStandardError) {
             << m_err.str();
         EXPECT_EQ(m_err.str().find('\x1b'), std::string::npos) << m_err.str();
         EXPECT_NE(m_err.str().find("warning: run ?]0;x?: "), std::string::npos) << m_err.str();
+        // Runs beyond the files' years or any plausible run are named, never written or summed.
+        const std::vector<std::string> named =
+            stats ? std::vector<std::string>{"huge", "feb29"}
+                  : std::vector<std::string>{"feb29", "year0", "first", "last"};
+        for (const std::string& runId : named) {
+            EXPECT_NE(m_err.str().find("warning: run " + runId + ": "), std::string::npos)
+                << runId << ": " << m_err.str();
+        }
+        EXPECT_LT(m_out.str().size() + std::filesystem::file_size(file), 8000u);
     }
+    EXPECT_NE(m_err.str().find("Saved 3 runs"), std::string::npos);
 }
 
 // A tool from Debian the test checks a file with, where it is installed.
