@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "io/FileIdentity.h"
 #include "io/PathText.h"
 #include "model/Problem.h"
 
@@ -14,12 +15,7 @@
 namespace strivo {
 
 std::filesystem::path StorePathFor(const std::filesystem::path& settingsPath) {
-    std::error_code error;
-    std::filesystem::path resolved = std::filesystem::weakly_canonical(settingsPath, error);
-    if (error || resolved.empty()) {
-        resolved = std::filesystem::absolute(settingsPath, error);
-    }
-    return resolved.parent_path() / "strivo.db";
+    return FinalPath(settingsPath).parent_path() / "strivo.db";
 }
 
 std::filesystem::path StoreLockPathFor(const std::filesystem::path& storePath) {

@@ -372,6 +372,9 @@ TEST_F(CliTest, FailuresAndUsageErrorsExitWithTheirCodes) {
     const auto lockFolder = m_folder / "lock" / "config.ini";
     std::filesystem::create_directories(lockFolder.parent_path() / "strivo.db.lock");
     std::filesystem::copy_file(good, lockFolder);
+    std::filesystem::create_directories(m_folder / "badca");
+    const auto badCa = m_services.WriteSettingsFile(m_folder / "badca", m_services.settings());
+    test::WriteFile(m_folder / "badca" / "ca.pem", "not a certificate");
     const auto badPort = m_folder / "port.ini";
     test::WriteFile(badPort, "[nike+]\r\nuser=me\r\nhttps_port=99999\r\n");
     const struct {
@@ -399,6 +402,9 @@ TEST_F(CliTest, FailuresAndUsageErrorsExitWithTheirCodes) {
         {{"download", "--config", good, "--csv", "/proc/nope/x.csv"}, 1, "cannot write /proc/nope/x.csv"},
         {{"runs", "--config", good, "--tcx", "/proc/nope/x.tcx"}, 1, "cannot write /proc/nope/x.tcx"},
         {{"runs", "--config", unusable.string(), "--tcx", "x.tcx"}, 1, "strivo.db is a folder, not a regular file; left as it is"},
+#ifndef _WIN32  // Windows trusts its certificate store alone: the hint names it, not cafile
+        {{"download", "--config", badCa.string()}, 1, "strivo-cli: check host, https_port and cafile in [nike+] of "},
+#endif
         {{"sync", "--config", lockFolder.string()}, 1, "strivo-cli: fix " + (lockFolder.parent_path() / "strivo.db.lock").string() + ", then try again\n"},
         {{"stats", "--by=fortnight"}, 2, "--by takes week, month or year, not fortnight"},
         {{"sync", "--tcx=-"}, 2, "--tcx goes with runs or download"},

@@ -326,8 +326,17 @@ std::string CliContext::NextStep(const Problem& problem, bool site) const {
         case ProblemCode::CertificateFileNotPem:
         case ProblemCode::CertificateFileNotUsed:
         case ProblemCode::BuiltInCertificatesDamaged:
-            return site ? Fill(Tr("check host and http_port in [kelvora] of {0}"), m_source)
-                        : Fill(Tr("check host, https_port and cafile in [nike+] of {0}"), m_source);
+            if (site) {
+                return Fill(Tr("check host and http_port in [kelvora] of {0}"), m_source);
+            }
+#ifdef _WIN32
+            // Windows trusts the authorities of its certificate store alone.
+            return Fill(Tr("check host and https_port in [nike+] of {0}, and that the server's "
+                           "authority is in the Windows certificate store (certmgr.msc)"),
+                        m_source);
+#else
+            return Fill(Tr("check host, https_port and cafile in [nike+] of {0}"), m_source);
+#endif
         default:
             break;
     }
