@@ -4,6 +4,7 @@
 
 #include "jobs/StoreAccess.h"
 #include "runservice/RunServiceClient.h"
+#include "text/CodePage.h"
 
 namespace strivo::jobs {
 namespace {
@@ -48,6 +49,10 @@ Result<Downloaded> Download(const Workspace& where, RunTable& table, ProgressSin
     // A list cut off inside a run still fills the table with the runs before
     // it, but is no whole list to keep.
     const bool whole = reader.EndsOutsideARun();
+    for (const std::string& runId : reader.CutRunIds()) {
+        downloaded.warnings.push_back(
+            Problem(ProblemCode::RunIdHoldsZeroByte, {Cp936ToUtf8(runId)}));
+    }
     RawRunTexts raw;
     table.Append(reader.Finish(&raw));
     if (whole) {

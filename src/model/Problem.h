@@ -181,6 +181,9 @@ enum class ProblemCode {
     StoreNotOwned,          // {1} the user it belongs to (a name, or the number)
     StoreWritableByOthers,  // group or others may write it
 
+    // --- The run list (runservice/, jobs/Download).
+    RunIdHoldsZeroByte,  // {0} the RunID up to its zero byte: the run is left out
+
     LastCode,  // none: the end of the list, for the test that every code has words
 };
 

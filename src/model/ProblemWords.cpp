@@ -276,6 +276,10 @@ constexpr Entry kEntries[] = {
      N_("{0} may be written by other users, who could change what was posted; left as it is: "
         "make it writable by its owner alone (chmod go-w)"),
      kPlain},
+    {ProblemCode::RunIdHoldsZeroByte, "run-id-holds-zero-byte",
+     N_("the RunID of run {0} holds a zero byte, which cuts the rest of its line from the run "
+        "list: the run is left out"),
+     kPlain},
 };
 
 const Entry* EntryOf(ProblemCode code) {

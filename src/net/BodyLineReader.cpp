@@ -1,5 +1,6 @@
 #include "net/BodyLineReader.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -93,6 +94,11 @@ char* BodyLineReader::Convert(std::string_view bytes, char* out) {
         // A zero byte: it cuts the rest of its read, unless it ends the read.
         const std::size_t taken =
             (length + static_cast<std::size_t>(in - lineStart) - carriageReturns) % kReadLimit + 1;
+        if (taken != kReadLimit && m_cuts.size() < kCutsKept) {
+            const char* from = in - std::min<std::size_t>(in - lineStart, kCutContext);
+            std::string& before = m_cuts.emplace_back(from, in);
+            std::erase(before, '\r');
+        }
         ++in;
         if (taken == kReadLimit) {
             lineStart = in;

@@ -228,6 +228,14 @@ RunRows RunListReader::Finish(RawRunTexts* raw) {
     return rows;
 }
 
+void RunListReader::NoteZeroByteCut(std::string_view before) {
+    constexpr std::string_view kIdStart = "run id=\"";
+    const std::size_t at = before.rfind(kIdStart);
+    if (at != std::string_view::npos && before.find('"', at + kIdStart.size()) == before.npos) {
+        m_cutRunIds.emplace_back(before.substr(at + kIdStart.size()));
+    }
+}
+
 std::size_t RunListReader::ReadRuns(std::string_view text, std::size_t from) {
     for (std::size_t at = from;;) {
         const std::size_t start = Find(text, at, "run id=");

@@ -400,5 +400,24 @@ TEST_F(JobsTest, AWholeRunListIsKeptAsSentAndACutOneNotAtAll) {
     EXPECT_NE(Words(m_reports.back().warnings[0]).find("missing/strivo.db"), std::string::npos);
 }
 
+// A zero byte cuts the rest of its line from the run list, as older
+// versions read it: the run is lost, and named.
+TEST_F(JobsTest, ARunWhoseRunIdHoldsAZeroByteIsNamed) {
+    sim::Accounts accounts = OneRun();
+    accounts.service.runs.insert(accounts.service.runs.begin(), accounts.service.runs[0]);
+    accounts.service.runs[0].id = std::string("76\0x", 4);
+    test::StandInServices services(accounts);
+    jobs::Workspace where = Where(services.settings());
+    where.session = services.config();
+    test::RecordingSink sink;
+    const Result<jobs::Downloaded> downloaded = jobs::Download(where, *m_table, sink);
+    ASSERT_TRUE(downloaded) << Words(downloaded.problem());
+    ASSERT_EQ(downloaded->warnings.size(), 1u);
+    EXPECT_EQ(Words(downloaded->warnings[0]),
+              "the RunID of run 76 holds a zero byte, which cuts the rest of its line from the "
+              "run list: the run is left out");
+    EXPECT_EQ(m_table->Snapshot()[1][kColumnRunId], "77") << "the next run is whole";
+}
+
 }  // namespace
 }  // namespace strivo
