@@ -30,6 +30,14 @@ void BodyLineReader::Append(std::string_view bytes) {
     }
 }
 
+void BodyLineReader::NoteCut(std::string_view read) {
+    if (m_cuts.size() < kCutsKept) {
+        std::string& before =
+            m_cuts.emplace_back(read.substr(read.size() - std::min(read.size(), kCutContext)));
+        std::erase(before, '\r');
+    }
+}
+
 char* BodyLineReader::Convert(std::string_view bytes, char* out) {
     const char* in = bytes.data();
     const char* const end = in + bytes.size();
@@ -94,17 +102,13 @@ char* BodyLineReader::Convert(std::string_view bytes, char* out) {
         // A zero byte: it cuts the rest of its read, unless it ends the read.
         const std::size_t taken =
             (length + static_cast<std::size_t>(in - lineStart) - carriageReturns) % kReadLimit + 1;
-        if (taken != kReadLimit && m_cuts.size() < kCutsKept) {
-            const char* from = in - std::min<std::size_t>(in - lineStart, kCutContext);
-            std::string& before = m_cuts.emplace_back(from, in);
-            std::erase(before, '\r');
-        }
         ++in;
         if (taken == kReadLimit) {
             lineStart = in;
             length = 0;
             carriageReturns = 0;
         } else {
+            NoteCut(std::string_view(lineStart, static_cast<std::size_t>(in - 1 - lineStart)));
             length = taken;
             cut = true;
         }

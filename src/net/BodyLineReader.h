@@ -37,6 +37,8 @@ public:
 private:
     // Writes the text of `bytes` from `out` on; returns where it ended.
     char* Convert(std::string_view bytes, char* out);
+    // Keeps the end of a read's text that a zero byte cut.
+    void NoteCut(std::string_view read);
 
     Sink m_sink;
     std::string m_text;

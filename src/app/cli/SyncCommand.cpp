@@ -10,14 +10,15 @@
 namespace strivo::cli {
 namespace {
 
-// Runs an earlier sync sent without an answer are not posted again until the
+// Runs an earlier sync sent with no outcome recorded are not posted again until the
 // runner says what became of them.
 void WarnHeld(CliContext& cli, const SyncTally& tally, bool advise = true) {
     if (tally.heldIds.empty()) {
         return;
     }
-    cli.Error(Fill(TrN("warning: {0} run held back, sent earlier without an answer: {1}",
-                       "warning: {0} runs held back, sent earlier without an answer: {1}",
+    // Said as the store knows them: an answer may have come that it could not record.
+    cli.Error(Fill(TrN("warning: {0} run held back, sent earlier with no outcome recorded: {1}",
+                       "warning: {0} runs held back, sent earlier with no outcome recorded: {1}",
                        tally.heldIds.size()),
                    tally.heldIds.size(), Ids(tally.heldIds)));
     if (advise) {
