@@ -55,7 +55,8 @@ private:
 
     std::array<std::uint32_t, kRunColumnCount> m_ends{};  // where each cell's text ends
     std::unique_ptr<char[]> m_large;                      // the texts, when m_small is too small
-    char m_small[84];                                     // a row of 128 bytes in all
+    char m_small[80];                                     // a row of 128 bytes in all
 };
+static_assert(sizeof(RunRow) <= 128, "a run list of 100,000 rows stays within its memory");
 
 }  // namespace strivo
