@@ -47,6 +47,9 @@ struct CliEnvironment {
     std::filesystem::path program;
     // Null: an interrupt ends the process as it would without strivo-cli's say.
     Interrupts* interrupts = nullptr;
+    // A file written to standard output ("-") shown on a terminal is shown
+    // as text: in UTF-8, its control characters as "?".
+    bool stdoutIsTerminal = false;
 };
 
 // 75 is EX_TEMPFAIL of sysexits.h; 130 is what a shell shows for a process

@@ -208,6 +208,7 @@ int main(int argc, char** argv) {
     env.program = std::filesystem::read_symlink("/proc/self/exe", noLink);
     SignalInterrupts interrupts;
     env.interrupts = &interrupts;
+    env.stdoutIsTerminal = ::isatty(STDOUT_FILENO) == 1;
     const int status = strivo::RunCli(std::vector<std::string>(argv + 1, argv + argc), env);
     const int reported = strivo::ReportOutputFailure(status, env, [] {
         // The stream keeps no errno of its failed write; a pipe whose

@@ -274,6 +274,7 @@ int main() {
     env.stdinIsTerminal = GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &consoleMode) != 0;
     ConsoleInterrupts interrupts;
     env.interrupts = &interrupts;
+    env.stdoutIsTerminal = outBuffer.IsTerminal();
     const int status = strivo::RunCli(args, env);
     return strivo::ReportOutputFailure(status, env, [&outBuffer] {
         return std::system_category().message(static_cast<int>(outBuffer.LastError()));

@@ -40,8 +40,9 @@ std::string PadRight(const std::string& text, std::size_t width) {
     return text + std::string(width > cells ? width - cells : 0, ' ');
 }
 
-// "9,500"
-std::string Grouped(std::int64_t number) {
+}  // namespace
+
+std::string GroupedCount(std::int64_t number) {
     std::string text = std::to_string(number);
     for (auto at = static_cast<std::ptrdiff_t>(text.size()) - 3; at > (text[0] == '-' ? 1 : 0);
          at -= 3) {
@@ -49,6 +50,8 @@ std::string Grouped(std::int64_t number) {
     }
     return text;
 }
+
+namespace {
 
 // Counts of each plural form of the common languages (one, two, few, many,
 // other), so the runs column is as wide as its widest form in any list.
@@ -63,8 +66,8 @@ TotalsWords::TotalsWords()
     : runs([](std::int64_t count) { return std::string(count == 1 ? "run" : "runs"); }),
       unit("km"),
       withoutRuns([](std::int64_t periods, PeriodKind by) {
-          return "… " + Grouped(periods) + " " + PeriodKindName(by) + (periods == 1 ? "" : "s") +
-                 " without runs …";
+          return "… " + GroupedCount(periods) + " " + PeriodKindName(by) +
+                 (periods == 1 ? "" : "s") + " without runs …";
       }),
       chartTitle([](PeriodKind by) {
           return std::string("Distance per ") + PeriodKindName(by) + " (km)";

@@ -42,4 +42,7 @@ std::vector<std::string> TotalsLines(std::span<const PeriodTotals> periods, Peri
 std::string ChartSvg(std::span<const PeriodTotals> periods, PeriodKind by,
                      const TotalsWords& words = {});
 
+// A count with its thousands grouped: "9,500".
+std::string GroupedCount(std::int64_t number);
+
 }  // namespace strivo

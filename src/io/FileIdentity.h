@@ -21,4 +21,10 @@ struct FileIdentity {
 // cannot be reached.
 std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path);
 
+// The absolute path of what `path` names, every symbolic link (and on
+// Windows every junction) on the way resolved, as the system itself resolves
+// it (GetFinalPathNameByHandleW on Windows); for a path that does not exist,
+// its existing part resolved and the rest as given.
+std::filesystem::path FinalPath(const std::filesystem::path& path);
+
 }  // namespace strivo

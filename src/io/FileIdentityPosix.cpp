@@ -14,4 +14,13 @@ std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path) {
                         static_cast<std::uint64_t>(info.st_ino)};
 }
 
+std::filesystem::path FinalPath(const std::filesystem::path& path) {
+    std::error_code error;
+    std::filesystem::path final = std::filesystem::weakly_canonical(path, error);
+    if (error || final.empty()) {
+        final = std::filesystem::absolute(path, error);
+    }
+    return final;
+}
+
 }  // namespace strivo

@@ -5,6 +5,7 @@
 #include "jobs/Manners.h"
 #include "jobs/StoreAccess.h"
 #include "runservice/RunServiceClient.h"
+#include "text/CodePage.h"
 
 namespace strivo::jobs {
 namespace {
@@ -90,6 +91,10 @@ Result<Downloaded> Download(const Workspace& where, RunTable& table, ProgressSin
     // A list cut off inside a run still fills the table with the runs before
     // it, but is no whole list to keep.
     const bool whole = reader.EndsOutsideARun();
+    for (const std::string& runId : reader.CutRunIds()) {
+        downloaded.warnings.push_back(
+            Problem(ProblemCode::RunIdHoldsZeroByte, {Cp936ToUtf8(runId)}));
+    }
     table.Append(reader.Finish());
     if (whole && keeper.writer) {
         if (Outcome kept = keeper.writer->Finish(); !kept) {

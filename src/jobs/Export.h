@@ -22,10 +22,16 @@ struct ExportTarget {
     std::ostream* stream = nullptr;
 };
 
+// Refuses (ExportOntoOwnFile) a file that is the workspace's store, its
+// -wal, -shm or lock file, or its settings file, under whatever name: an
+// export there would replace the record of every post. Each export below
+// asks it first; a face may ask before a long job.
+Outcome RefuseOwnFile(const Workspace& where, const std::filesystem::path& file);
+
 // The rows as CSV (export/CsvExport.h).
-Outcome ExportCsv(const RunRows& rows, const ExportTarget& to);
+Outcome ExportCsv(const Workspace& where, const RunRows& rows, const ExportTarget& to);
 // A document made elsewhere (the chart's SVG).
-Outcome ExportDocument(std::string_view content, const ExportTarget& to);
+Outcome ExportDocument(const Workspace& where, std::string_view content, const ExportTarget& to);
 
 struct TcxExported {
     int activities = 0;

@@ -34,27 +34,27 @@ Result<Settled> Settle(const Workspace& where, const SettleRequest& request) {
     const bool posted = request.mode == SettleMode::Posted;
     const bool skip = request.mode == SettleMode::Skip;
     Settled settled;
-    // A run without a post has nothing to release; one confirmed that the
-    // store never saw may be a typing error.
+    // Recording an id the store never saw would keep a later run of that id
+    // off the run log; reposting a confirmed run puts it there twice. Only a
+    // stored run can be kept off the run log.
+    std::vector<std::string> settling;
     for (const std::string& runId : request.runIds) {
-        if (skip ? !stored.contains(runId)
-                 : !posts->contains(runId) && (!posted || !stored.contains(runId))) {
+        const auto post = posts->find(runId);
+        if (skip ? !stored.contains(runId) : post == posts->end() && !stored.contains(runId)) {
             settled.unknown.push_back(runId);
-        }
-    }
-    // Nothing is recorded for a RunID the store does not hold.
-    std::vector<std::string> known;
-    for (const std::string& runId : request.runIds) {
-        if (stored.contains(runId)) {
-            known.push_back(runId);
+        } else if (!posted && !skip && !request.again && post != posts->end() &&
+                   post->second.state == PostState::Confirmed) {
+            settled.confirmed.push_back(runId);
+        } else {
+            settling.push_back(runId);
         }
     }
     const auto now = std::chrono::system_clock::now();
-    Result<int> changed = skip           ? store.SettleExcluded(site, known, now)
+    Result<int> changed = skip           ? store.SettleExcluded(site, settling, now)
                           : request.held ? (posted ? store.SettleAllHeldPosted(site, now)
                                                    : store.SettleAllHeldRepost(site))
-                                         : (posted ? store.SettlePosted(site, request.runIds, now)
-                                                   : store.SettleRepost(site, request.runIds));
+                                         : (posted ? store.SettlePosted(site, settling, now)
+                                                   : store.SettleRepost(site, settling));
     if (!changed) {
         return changed.problem();
     }

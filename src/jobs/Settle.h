@@ -24,11 +24,15 @@ struct SettleRequest {
 
 struct Settled {
     int changed = 0;                   // runs whose post changed
-    std::vector<std::string> unknown;  // RunIDs the store knows nothing of to settle (CP936)
+    std::vector<std::string> unknown;  // RunIDs the store holds no run or post of (CP936)
+    // Repost without `again`: runs the site confirmed, left as they are (CP936).
+    std::vector<std::string> confirmed;
 };
 
 // Settles runs of the site user under the store's sync lock, as a sync
-// would take it: another sync refuses it (StoreInUse).
+// would take it: another sync refuses it (StoreInUse). RunIDs the store
+// does not hold, and confirmed runs to repost without `again`, are left out
+// of the settling and given back.
 Result<Settled> Settle(const Workspace& where, const SettleRequest& request);
 
 }  // namespace strivo::jobs

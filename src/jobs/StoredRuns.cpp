@@ -130,7 +130,7 @@ RunRows RowsOfStoredRuns(std::span<const StoredRun> runs) {
 void AddStoredRunRow(RunRows::Builder& rows, const StoredRun& run, long long number) {
     const std::string sequence = std::to_string(number);
     const std::string start = TrimTimestamp(run.startTime);
-    const std::int32_t durationMs = ReadMilliseconds(run.duration);
+    const std::int64_t durationMs = ReadMilliseconds(run.duration);
     const std::string duration = FormatDuration(durationMs);
     const std::string sync = TrimTimestamp(run.syncTime);
     const std::array<std::string_view, kRunColumnCount> cells = {

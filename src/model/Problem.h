@@ -182,6 +182,16 @@ enum class ProblemCode {
     // without a terminal: {0} "host:port", {1} the user name (UTF-8).
     PasswordRefusedBefore,
 
+    // --- An export (jobs/Export): {0} the file it was to write.
+    ExportOntoOwnFile,  // the store, its -wal, -shm or lock file, or the settings file in use
+
+    // --- The store's files (store/): {0} strivo.db, its -wal, -shm or lock file.
+    StoreNotOwned,          // {1} the user it belongs to (a name, or the number)
+    StoreWritableByOthers,  // group or others may write it
+
+    // --- The run list (runservice/, jobs/Download).
+    RunIdHoldsZeroByte,  // {0} the RunID up to its zero byte: the run is left out
+
     LastCode,  // none: the end of the list, for the test that every code has words
 };
 

@@ -272,6 +272,22 @@ constexpr Entry kEntries[] = {
      N_("{0} refused the password of {1} before, and it has not changed since; it is not sent "
         "again without a terminal: correct it in the settings, or run strivo-cli in a terminal"),
      kPlain},
+    {ProblemCode::ExportOntoOwnFile, "export-onto-own-file",
+     N_("{0} is Strivo's own store or settings file; an export there would replace it, so "
+        "nothing was written: name another file"),
+     kPlain},
+    {ProblemCode::StoreNotOwned, "store-not-owned",
+     N_("{0} belongs to the user {1}, not to the user running Strivo, who could not trust "
+        "it; left as it is: move it away, or use the store as {1}"),
+     kPlain},
+    {ProblemCode::StoreWritableByOthers, "store-writable-by-others",
+     N_("{0} may be written by other users, who could change what was posted; left as it is: "
+        "make it writable by its owner alone (chmod go-w)"),
+     kPlain},
+    {ProblemCode::RunIdHoldsZeroByte, "run-id-holds-zero-byte",
+     N_("the RunID of run {0} holds a zero byte, which cuts the rest of its line from the run "
+        "list: the run is left out"),
+     kPlain},
 };
 
 const Entry* EntryOf(ProblemCode code) {

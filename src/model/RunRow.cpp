@@ -34,12 +34,12 @@ void CopyCell(char* to, std::string_view cell) {
 
 }  // namespace
 
-RunRow::RunRow(std::initializer_list<std::string_view> cells, std::int32_t durationMs)
+RunRow::RunRow(std::initializer_list<std::string_view> cells, std::int64_t durationMs)
     : durationMs(durationMs) {
     SetCells({cells.begin(), std::min(cells.size(), m_ends.size())});
 }
 
-RunRow::RunRow(std::span<const std::string_view, kRunColumnCount> cells, std::int32_t durationMs)
+RunRow::RunRow(std::span<const std::string_view, kRunColumnCount> cells, std::int64_t durationMs)
     : durationMs(durationMs) {
     SetCells(cells);
 }

@@ -34,8 +34,8 @@ class RunRow {
 public:
     RunRow() = default;
     // The cells in column order; those left out are empty.
-    RunRow(std::initializer_list<std::string_view> cells, std::int32_t durationMs = 0);
-    RunRow(std::span<const std::string_view, kRunColumnCount> cells, std::int32_t durationMs);
+    RunRow(std::initializer_list<std::string_view> cells, std::int64_t durationMs = 0);
+    RunRow(std::span<const std::string_view, kRunColumnCount> cells, std::int64_t durationMs);
     RunRow(const RunRow& other);
     RunRow& operator=(const RunRow& other);
     RunRow(RunRow&& other) noexcept;
@@ -45,7 +45,7 @@ public:
     std::string_view operator[](std::size_t column) const;
     bool operator==(const RunRow& other) const;
 
-    std::int32_t durationMs = 0;
+    std::int64_t durationMs = 0;
 
 private:
     void SetCells(std::span<const std::string_view> cells);
@@ -55,7 +55,8 @@ private:
 
     std::array<std::uint32_t, kRunColumnCount> m_ends{};  // where each cell's text ends
     std::unique_ptr<char[]> m_large;                      // the texts, when m_small is too small
-    char m_small[84];                                     // a row of 128 bytes in all
+    char m_small[80];                                     // a row of 128 bytes in all
 };
+static_assert(sizeof(RunRow) <= 128, "a run list of 100,000 rows stays within its memory");
 
 }  // namespace strivo

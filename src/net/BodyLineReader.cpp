@@ -1,5 +1,6 @@
 #include "net/BodyLineReader.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -26,6 +27,14 @@ void BodyLineReader::Append(std::string_view bytes) {
         m_sink(text);
     } else {
         m_text += text;
+    }
+}
+
+void BodyLineReader::NoteCut(std::string_view read) {
+    if (m_cuts.size() < kCutsKept) {
+        std::string& before =
+            m_cuts.emplace_back(read.substr(read.size() - std::min(read.size(), kCutContext)));
+        std::erase(before, '\r');
     }
 }
 
@@ -99,6 +108,7 @@ char* BodyLineReader::Convert(std::string_view bytes, char* out) {
             length = 0;
             carriageReturns = 0;
         } else {
+            NoteCut(std::string_view(lineStart, static_cast<std::size_t>(in - 1 - lineStart)));
             length = taken;
             cut = true;
         }

@@ -211,6 +211,7 @@ HttpResult WebSession::Request(std::string_view url, RequestOptions options,
                 HttpResult result;
                 result.status = outcome.status;
                 result.body = body.TakeText();
+                result.zeroByteCuts = body.TakeCuts();
                 result.requestSent = outcome.requestSent;
                 return result;
             }

@@ -6,6 +6,7 @@
 #include <stop_token>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model/Problem.h"
 #include "net/Transfer.h"
@@ -25,6 +26,8 @@ struct HttpResult {
     // A 3xx not followed (RequestOptions::followRedirects): its Location header, as sent.
     std::string location;
     std::string retryAfter;  // 429/503: the Retry-After header as sent, or empty
+    // What came before each zero byte that cut a read of the body (BodyLineReader::TakeCuts).
+    std::vector<std::string> zeroByteCuts;
 
     // A response with status 200 arrived whole (or the session opened).
     bool ok() const { return error == TransferError::None; }

@@ -206,6 +206,14 @@ RunRows RunListReader::Finish() {
     return rows;
 }
 
+void RunListReader::NoteZeroByteCut(std::string_view before) {
+    constexpr std::string_view kIdStart = "run id=\"";
+    const std::size_t at = before.rfind(kIdStart);
+    if (at != std::string_view::npos && before.find('"', at + kIdStart.size()) == before.npos) {
+        m_cutRunIds.emplace_back(before.substr(at + kIdStart.size()));
+    }
+}
+
 std::size_t RunListReader::ReadRuns(std::string_view text, std::size_t from) {
     for (std::size_t at = from;;) {
         const std::size_t start = Find(text, at, "run id=");
@@ -276,7 +284,7 @@ std::size_t RunListReader::ReadRun(std::string_view text, std::size_t start) {
     char sequence[24];
     const char* const sequenceEnd =
         std::to_chars(sequence, sequence + sizeof sequence, ++m_count).ptr;
-    const std::int32_t durationMs = ReadMilliseconds(values[kDuration]);
+    const std::int64_t durationMs = ReadMilliseconds(values[kDuration]);
     const std::string duration = FormatDuration(durationMs);
     const std::array<std::string_view, kRunColumnCount> cells = {
         std::string_view(sequence, static_cast<std::size_t>(sequenceEnd - sequence)),

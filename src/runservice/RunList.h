@@ -39,6 +39,11 @@ public:
     bool EndsOutsideARun() const { return !m_inRun; }
     // The rows of the complete runs; the reader starts again empty.
     RunRows Finish();
+    // A zero byte cut a read of the list after `before` (WebSession's
+    // zeroByteCuts): inside a RunID, that run is lost with the rest of its
+    // line, and its RunID up to the zero byte is kept to name it.
+    void NoteZeroByteCut(std::string_view before);
+    const std::vector<std::string>& CutRunIds() const { return m_cutRunIds; }
 
 private:
     // Reads the run starting at `start` into a row; returns where its
@@ -57,6 +62,7 @@ private:
     bool m_success = false;
     std::string m_successTail;            // the last bytes, where "success" may begin
     std::string m_startTime, m_syncTime;  // room for the trimmed times
+    std::vector<std::string> m_cutRunIds;
 };
 
 // The rows of a whole run list.

@@ -64,6 +64,9 @@ Outcome RunServiceClient::FetchRunList(RunListReader& reader,
     if (!result.ok()) {
         return result.problem;
     }
+    for (const std::string& before : result.zeroByteCuts) {
+        reader.NoteZeroByteCut(before);
+    }
     if (!reader.SaysSuccess()) {
         return Problem(ProblemCode::NoRunList);
     }

@@ -53,4 +53,9 @@ std::string EncodedImportedRunDescription(std::string_view format) {
     return FormEncode(Utf8ToCp936("Strivo导入（" + std::string(format) + "）"));
 }
 
+bool IsSignInPage(std::string_view page) {
+    return page.find("loginsubmit") != page.npos ||
+           (page.find("formhash\" value=\"") != page.npos && page.find("cookietime") != page.npos);
+}
+
 }  // namespace strivo

@@ -20,6 +20,11 @@ std::string BuildSignInBody(std::string_view formHash, std::string_view cookieTi
 std::string BuildRunLogBody(std::string_view formHash, const RunRow& row,
                             std::string_view encodedDescription);
 
+// Whether a page is the site's sign-in form, shown in place of a page the
+// session may no longer see: its submit button, or the two fields the
+// sign-in reads from it (the form token and the cookie time).
+bool IsSignInPage(std::string_view page);
+
 // "Nike+同步" in CP936, form-encoded: the description of every run-log entry.
 const std::string& EncodedRunLogDescription();
 // "Strivo导入（GPX）" in CP936, form-encoded: the description of a run read

@@ -104,7 +104,7 @@ PostVerdict SiteClient::Judge(std::string_view runId, const HttpResult& result) 
     if (status / 100 == 2) {
         // Forum software shows its sign-in form in place of a page the
         // session may no longer see.
-        if (result.body.find("loginsubmit") != std::string::npos) {
+        if (IsSignInPage(result.body)) {
             return sessionEnded(ProblemCode::SessionEndedSignInPage);
         }
         return Verdict(PostResult::Confirmed, std::nullopt, false);

@@ -2,17 +2,20 @@
 
 #include <system_error>
 
+#include "io/FileIdentity.h"
+#include "io/PathText.h"
 #include "model/Problem.h"
+
+#ifndef _WIN32
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace strivo {
 
 std::filesystem::path StorePathFor(const std::filesystem::path& settingsPath) {
-    std::error_code error;
-    std::filesystem::path resolved = std::filesystem::weakly_canonical(settingsPath, error);
-    if (error || resolved.empty()) {
-        resolved = std::filesystem::absolute(settingsPath, error);
-    }
-    return resolved.parent_path() / "strivo.db";
+    return FinalPath(settingsPath).parent_path() / "strivo.db";
 }
 
 std::filesystem::path StoreLockPathFor(const std::filesystem::path& storePath) {
@@ -44,6 +47,31 @@ const char* NotARegularFile(const std::filesystem::path& path) {
         default:
             return kKindOther;
     }
+}
+
+Outcome CheckOwner(const std::filesystem::path& path) {
+#ifndef _WIN32
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) {
+        return {};  // missing; anything else, opening it says
+    }
+    if (info.st_uid != ::geteuid()) {
+        std::string owner = std::to_string(info.st_uid);
+        passwd entry{};
+        passwd* found = nullptr;
+        char buffer[1024];
+        if (::getpwuid_r(info.st_uid, &entry, buffer, sizeof buffer, &found) == 0 && found) {
+            owner = found->pw_name;
+        }
+        return Problem(ProblemCode::StoreNotOwned, {PathText(path), owner});
+    }
+    if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        return Problem(ProblemCode::StoreWritableByOthers, {PathText(path)});
+    }
+#else
+    (void)path;
+#endif
+    return {};
 }
 
 }  // namespace store_detail

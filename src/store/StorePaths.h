@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "model/Result.h"
+
 namespace strivo {
 
 // strivo.db beside the settings file, symbolic links resolved, so syncing
@@ -15,6 +17,11 @@ namespace store_detail {
 // a regular file, looked at without opening it (a FIFO would block): a
 // FileKind key, or null when it is a regular file or missing.
 const char* NotARegularFile(const std::filesystem::path& path);
+// Refuses (StoreNotOwned, StoreWritableByOthers) a file of the store that
+// exists and belongs to another user, or that others may write: they could
+// delete the record of posts, and a sync would post every run again. As
+// ssh treats its keys; on Windows, where the folder's rights decide, nothing.
+Outcome CheckOwner(const std::filesystem::path& path);
 }  // namespace store_detail
 
 }  // namespace strivo

@@ -178,6 +178,12 @@ Result<std::unique_ptr<RunStore>> RunStore::Open(const std::filesystem::path& pa
     if (const char* kind = store_detail::NotARegularFile(path)) {
         return StoreProblem(ProblemCode::StoreNotRegular, path, {kind});
     }
+    for (const char* suffix : {"", "-wal", "-shm", ".lock"}) {
+        if (Outcome owned = store_detail::CheckOwner(std::filesystem::path(path) += suffix);
+            !owned) {
+            return owned.problem();
+        }
+    }
 #ifndef _WIN32
     if (std::error_code error; !std::filesystem::exists(path, error)) {
         // Created owner-only before SQLite sees it; its -wal and -shm files

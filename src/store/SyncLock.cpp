@@ -30,6 +30,9 @@ Outcome SyncLock::Acquire(const std::filesystem::path& storePath,
     if (const char* kind = store_detail::NotARegularFile(lockPath)) {
         return Problem(ProblemCode::StoreNotRegular, {PathText(lockPath), kind});
     }
+    if (Outcome owned = store_detail::CheckOwner(lockPath); !owned) {
+        return owned;
+    }
     if (Outcome locked = m_lock.Lock(lockPath, perms::owner_read | perms::owner_write, true);
         !locked) {
         return Refused(lockPath, locked.problem());

@@ -26,7 +26,7 @@ bool IsSpace(char c) {
 
 }  // namespace
 
-std::int32_t ReadMilliseconds(std::string_view text) {
+std::int64_t ReadMilliseconds(std::string_view text) {
     std::size_t pos = 0;
     while (pos < text.size() && IsSpace(text[pos])) {
         ++pos;
@@ -36,18 +36,19 @@ std::int32_t ReadMilliseconds(std::string_view text) {
         negative = text[pos] == '-';
         ++pos;
     }
-    std::int64_t value = 0;
-    constexpr std::int64_t limit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+    // Counted toward the sign's own limit, so that the lowest value fits too.
+    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+    std::uint64_t value = 0;
+    const std::uint64_t limit = negative ? std::uint64_t{kMax} + 1 : std::uint64_t{kMax};
     for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
-        value = value * 10 + (text[pos] - '0');
-        if (value > limit) {
-            value = limit;
-        }
+        const auto digit = static_cast<std::uint64_t>(text[pos] - '0');
+        value = value > (limit - digit) / 10 ? limit : value * 10 + digit;
     }
     if (negative) {
-        return static_cast<std::int32_t>(-value);
+        return value == limit ? std::numeric_limits<std::int64_t>::min()
+                              : -static_cast<std::int64_t>(value);
     }
-    return static_cast<std::int32_t>(value == limit ? limit - 1 : value);
+    return static_cast<std::int64_t>(value);
 }
 
 std::string TextBetween(std::string_view text, std::string_view startMarker,
@@ -114,17 +115,18 @@ std::string PercentEncode(std::string_view text) {
     return encoded;
 }
 
-Duration SplitMilliseconds(std::int32_t milliseconds) {
+Duration SplitMilliseconds(std::int64_t milliseconds) {
     // Integer division truncates toward zero and % takes the dividend's sign,
     // as the duration texts of negative values expect.
     return {milliseconds / 3600000, (milliseconds % 3600000) / 60000,
             ((milliseconds % 3600000) % 60000) / 1000};
 }
 
-std::string FormatDuration(std::int32_t milliseconds) {
+std::string FormatDuration(std::int64_t milliseconds) {
     // Made in place: a run list of 100,000 runs formats as many durations.
     const Duration duration = SplitMilliseconds(milliseconds);
-    char text[3 * 11 + kHours.size() + kMinutes.size() + kSeconds.size()];  // 11: -2147483648
+    char text[3 * 20 + kHours.size() + kMinutes.size() +
+              kSeconds.size()];  // 20: -9223372036854775808
     char* at = text;
     for (const auto& [number, unit] : {std::pair{duration.hours, kHours},
                                        {duration.minutes, kMinutes},

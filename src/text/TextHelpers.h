@@ -33,19 +33,19 @@ std::string PercentEncode(std::string_view text);
 // Exactly what PercentEncode writes, decoded; anything else is empty.
 std::optional<std::string> PercentDecode(std::string_view text);
 
-// The leading decimal number of `text` as strtol on a 32-bit long reads it:
-// leading white space, an optional sign, digits; out-of-range values clamp to
-// the limits; no digits give 0.
-std::int32_t ReadMilliseconds(std::string_view text);
+// The leading decimal number of `text` as strtoll reads it: leading white
+// space, an optional sign, digits; out-of-range values clamp to the 64-bit
+// limits; no digits give 0. A total of years fits.
+std::int64_t ReadMilliseconds(std::string_view text);
 
 // Whole hours, minutes and seconds; the part below a second is dropped, and
 // hours are not carried into days. Negative values give negative parts.
 struct Duration {
-    std::int32_t hours = 0;
-    std::int32_t minutes = 0;
-    std::int32_t seconds = 0;
+    std::int64_t hours = 0;
+    std::int64_t minutes = 0;
+    std::int64_t seconds = 0;
 };
-Duration SplitMilliseconds(std::int32_t milliseconds);
+Duration SplitMilliseconds(std::int64_t milliseconds);
 
 // The unit words of a duration, in CP936.
 inline constexpr std::string_view kHours = "\xD0\xA1\xCA\xB1";  // 小时
@@ -59,7 +59,7 @@ inline constexpr std::string_view kSeconds = "\xC3\xEB";        // 秒
 void AppendMarkupEscaped(std::string& out, std::string_view text, bool forXml);
 
 // "<h>小时<m>分<s>秒" in CP936; from text, the number as ReadMilliseconds reads it.
-std::string FormatDuration(std::int32_t milliseconds);
+std::string FormatDuration(std::int64_t milliseconds);
 std::string FormatDuration(std::string_view milliseconds);
 
 // ASCII letters in lower case; every other byte as it is (CP936 trail

@@ -292,7 +292,7 @@ void WindowController::OnExport() {
     }
     const auto& [rows, file] = *chosen;
     Apply(m_state.OnExportStarted());
-    ShowExported(jobs::ExportCsv(rows, {file.path}), file.text);
+    ShowExported(jobs::ExportCsv(Where(), rows, {file.path}), file.text);
 }
 
 std::optional<std::pair<RunRows, ChosenFile>> WindowController::ChooseExport(

@@ -12,6 +12,7 @@
 #include "store/StorePaths.h"
 #include "store/SyncLock.h"
 #include "text/Catalog.h"
+#include "text/CodePage.h"
 
 namespace strivo {
 namespace {
@@ -49,6 +50,7 @@ protected:
             {}};
         env.sessionConfig.cookies = MakeCookieStore();
         env.program = "/usr/bin/strivo-cli";
+        env.stdoutIsTerminal = m_stdoutTerminal;
         return RunCli(args, env);
     }
 
@@ -57,6 +59,7 @@ protected:
     sim::RunService& m_service = m_services.service;
     sim::Site& m_site = m_services.site;
     std::ostringstream m_out, m_err;
+    bool m_stdoutTerminal = false;
 };
 
 TEST_F(CliTest, DownloadPrintsSummaryAndTableAndWritesCsv) {
@@ -75,12 +78,17 @@ TEST_F(CliTest, DownloadPrintsSummaryAndTableAndWritesCsv) {
     EXPECT_EQ(Run({"download", "--config", WriteDemoConfig().string(), "--csv", "-"}), 0);
     EXPECT_EQ(m_out.str(), file);
     EXPECT_NE(m_err.str().find("序号  跑步时间"), std::string::npos);
+    // On a terminal it is shown as text.
+    m_stdoutTerminal = true;
+    EXPECT_EQ(Run({"download", "--config", WriteDemoConfig().string(), "--csv", "-"}), 0);
+    EXPECT_EQ(m_out.str(), ForTerminalLines(Cp936ToUtf8(file)));
 }
 
 TEST(ForTerminal, NoControlCharacterFromTheNetworkReachesTheTerminal) {
     EXPECT_EQ(ForTerminal("a\x1b]0;x\x07"
                           "b\x7f\r\n\xC5\xDC"),
               "a?]0;x?b???跑");
+    EXPECT_EQ(ForTerminalLines("a\r\n\x1b[2J\rb\n"), "a\r\n?[2J?b\n");
     std::ostringstream written;
     WriteRunTable(written, {RunRow{{"1", "\x1b[2J", "", "", "", "", "7"}}});
     const std::string table = written.str();
@@ -179,10 +187,12 @@ TEST_F(CliTest, ThreeServerErrorsInARowStopTheSyncAndNameTheRunsLeft) {
     const auto posts = std::ranges::count_if(
         m_site.requests(), [](const auto& request) { return request.path == "/runlogger.php"; });
     EXPECT_EQ(posts, 3) << "not 24";
+    // At most 20 RunIDs are named, the rest counted.
     std::string left;
-    for (std::size_t i = 3; i < 24; ++i) {
+    for (std::size_t i = 3; i < 23; ++i) {
         left += (left.empty() ? "" : " ") + m_service.account().runs[i].id;
     }
+    left += " … and 1 more";
     const std::string err = m_err.str();
     EXPECT_NE(err.find("3 posts in a row with a server error, so the sync stopped\n"),
               std::string::npos)
@@ -306,21 +316,31 @@ TEST_F(CliTest, ScheduleWantsPasswordsAndFallsBackToACrontabLine) {
 
 TEST_F(CliTest, SettleDecidesWhatTheNextSyncPosts) {
     const std::string config = "--config=" + WriteDemoConfig().string();
-    std::vector<std::string> posted = {"settle", "--posted", config};
+    ASSERT_EQ(Run({"download", config}), 0) << m_err.str();
+    // Ids the store does not hold are recorded as nothing, counted as nothing, and named cut.
+    std::vector<std::string> posted = {
+        "settle", "--posted", config, "9999", "", "a\nb", std::string(100000, '7')};
     for (const auto& run : m_service.account().runs) {
         posted.push_back(run.id);
     }
-    EXPECT_EQ(Run(posted), 0) << m_err.str();
+    EXPECT_EQ(Run(posted), 1) << m_err.str();
     EXPECT_NE(m_out.str().find("Recorded 24 runs as posted."), std::string::npos) << m_out.str();
-    EXPECT_NE(m_err.str().find("not known to the store: " + posted[3]), std::string::npos)
-        << "no download stored the runs yet";
+    EXPECT_NE(m_err.str().find("nothing recorded: 9999 \"\" a?b " + std::string(40, '7') + "…\n"),
+              std::string::npos)
+        << m_err.str();
     EXPECT_EQ(Run({"sync", config}), 0) << m_err.str();
     EXPECT_TRUE(m_site.entries().empty());
 
+    // A confirmed run is reposted only when asked again; 9999 was never recorded.
     const std::string third = m_service.account().runs[2].id;
-    EXPECT_EQ(Run({"settle", "--repost", third, "1234", config}), 0);
+    EXPECT_EQ(Run({"settle", "--repost", third, config}), 1);
+    EXPECT_NE(m_out.str().find("Released 0 runs"), std::string::npos);
+    EXPECT_NE(m_err.str().find("(add --again to post them all the same): " + third + "\n"),
+              std::string::npos)
+        << m_err.str();
+    EXPECT_EQ(Run({"settle", "--repost", "--again", third, "9999", config}), 1);
     EXPECT_NE(m_out.str().find("Released 1 run for the next sync."), std::string::npos);
-    EXPECT_NE(m_err.str().find("not known to the store: 1234\n"), std::string::npos);
+    EXPECT_NE(m_err.str().find("nothing recorded: 9999\n"), std::string::npos) << m_err.str();
     EXPECT_EQ(Run({"sync", config}), 0) << m_err.str();
     ASSERT_EQ(m_site.entries().size(), 1u);
     EXPECT_NE(m_out.str().find("Posted 1 run to the Kelvora run log; 23 were there already."),
@@ -349,6 +369,46 @@ TEST_F(CliTest, AnotherSyncHoldingTheStoreRefusesWithSeventyFive) {
     EXPECT_EQ(Run({"settle", "--posted", "--held", "--config", config.string()}), 0);
 }
 
+// What the store holds is the network's: its controls reach no terminal,
+// and no run of impossible values reaches a total or a file.
+TEST_F(CliTest, StoredRunsOfAnyTextAreNamedNotSummedOrWrittenAndNoControlReachesTheTerminal) {
+    const std::string config = WriteDemoConfig().string();
+    {
+        const auto store = RunStore::Open(StorePathFor(config));
+        ASSERT_TRUE(store);
+        const Settings settings = m_services.settings();
+        const DownloadedRun runs[] = {
+            {"\x1b]0;x\x07", "2010-03-07T06:48:38+08:00", "\x1b[2J", "-1x", "1", ""},
+            {"year0", "0000-06-01T00:00:00+00:00", "5", "1000", "1", ""},
+            {"feb29", "2023-02-29T07:00:00+08:00", "5", "1000", "1", ""},
+            {"huge", "2016-05-01T07:00:00+08:00", "999999999999", "1000", "1", ""},
+            {"first", "0001-01-01T00:00:00+08:00", "5", "1000", "1", ""},
+            {"last", "9999-12-31T20:00:00-08:00", "5", "1000", "1", ""},
+            {"fine", "2010-03-08T06:48:38+08:00", "5", "1000", "1", ""},
+        };
+        ASSERT_TRUE((*store)->StoreRuns(ServiceKeyOf(settings), settings.serviceUser, runs,
+                                        std::chrono::system_clock::now()));
+    }
+    const auto file = (m_folder / "out").string();
+    for (const char* command : {"stats", "runs"}) {
+        const bool stats = std::string_view(command) == "stats";
+        EXPECT_EQ(Run({command, stats ? "--svg" : "--tcx", file, "--config", config}), 0)
+            << m_err.str();
+        EXPECT_EQ(m_err.str().find('\x1b'), std::string::npos) << m_err.str();
+        EXPECT_NE(m_err.str().find("warning: run ?]0;x?: "), std::string::npos) << m_err.str();
+        // Runs beyond the files' years or any plausible run are named, never written or summed.
+        const std::vector<std::string> named =
+            stats ? std::vector<std::string>{"huge", "feb29"}
+                  : std::vector<std::string>{"feb29", "year0", "first", "last"};
+        for (const std::string& runId : named) {
+            EXPECT_NE(m_err.str().find("warning: run " + runId + ": "), std::string::npos)
+                << runId << ": " << m_err.str();
+        }
+        EXPECT_LT(m_out.str().size() + std::filesystem::file_size(file), 8000u);
+    }
+    EXPECT_NE(m_err.str().find("Saved 3 runs"), std::string::npos);
+}
+
 // A tool from Debian the test checks a file with, where it is installed.
 bool Accepts(const std::string& command, const std::filesystem::path& file) {
     return std::system((command + " '" + file.string() + "' >/dev/null").c_str()) == 0;
@@ -362,7 +422,12 @@ TEST_F(CliTest, RunsAndStatsReadTheStoreWithoutTheNetwork) {
     const std::string store = StorePathFor(config).string();
     for (const char* command : {"runs", "stats"}) {
         EXPECT_EQ(Run({command, "--config", config}), 0) << command;
-        EXPECT_EQ(m_out.str().rfind("Nothing stored yet in " + store, 0), 0u) << m_out.str();
+        EXPECT_EQ(m_out.str().rfind("Nothing stored yet in " + store +
+                                        "; 'strivo-cli download "
+                                        "--config ",
+                                    0),
+                  0u)
+            << m_out.str();
     }
     EXPECT_FALSE(std::filesystem::exists(store)) << "reading makes no store";
 
@@ -417,12 +482,18 @@ TEST_F(CliTest, FailuresAndUsageErrorsExitWithTheirCodes) {
     const auto unusable = m_folder / "unusable" / "config.ini";
     std::filesystem::create_directories(unusable.parent_path() / "strivo.db");
     std::filesystem::copy_file(good, unusable);
+    const auto lockFolder = m_folder / "lock" / "config.ini";
+    std::filesystem::create_directories(lockFolder.parent_path() / "strivo.db.lock");
+    std::filesystem::copy_file(good, lockFolder);
+    std::filesystem::create_directories(m_folder / "badca");
+    const auto badCa = m_services.WriteSettingsFile(m_folder / "badca", m_services.settings());
+    test::WriteFile(m_folder / "badca" / "ca.pem", "not a certificate");
     const auto badPort = m_folder / "port.ini";
     test::WriteFile(badPort, "[nike+]\r\nuser=me\r\nhttps_port=99999\r\n");
     const struct {
         std::vector<std::string> args;
         int status;
-        const char* says;
+        std::string says;
     } cases[] = {
         // clang-format off
         {{"download", "--config", wrong.string()}, 1, "sign-in failed: user name or password refused\n"
@@ -442,15 +513,21 @@ TEST_F(CliTest, FailuresAndUsageErrorsExitWithTheirCodes) {
         {{"runs", "--fit=-"}, 2, "--fit names a folder"},
         {{"import", "--post", "--config", good, (m_folder / "none.gpx").string()}, 1, "none.gpx"},
         {{"settle", "--posted"}, 2, "settle needs RunIDs or --held, not both"},
+        {{"settle", "--posted", "--again", "1"}, 2, "--again goes with settle --repost"},
         {{"settle", "--repost", "--held", "--config", noPassword.string()}, 2, "no Kelvora user name"},
         {{"download", "--demo", "--config", good}, 2, "--demo and --config do not go together"},
         {{"download", "--config", good, "--csv", "/proc/nope/x.csv"}, 1, "cannot write /proc/nope/x.csv"},
         {{"runs", "--config", good, "--tcx", "/proc/nope/x.tcx"}, 1, "cannot write /proc/nope/x.tcx"},
         {{"runs", "--config", unusable.string(), "--tcx", "x.tcx"}, 1, "strivo.db is a folder, not a regular file; left as it is"},
+#ifndef _WIN32  // Windows trusts its certificate store alone: the hint names it, not cafile
+        {{"download", "--config", badCa.string()}, 1, "strivo-cli: check host, https_port and cafile in [nike+] of "},
+#endif
+        {{"sync", "--config", lockFolder.string()}, 1, "strivo-cli: fix " + (lockFolder.parent_path() / "strivo.db.lock").string() + ", then try again\n"},
         {{"stats", "--by=fortnight"}, 2, "--by takes week, month or year, not fortnight"},
         {{"sync", "--tcx=-"}, 2, "--tcx goes with runs or download"},
         {{"runs", "--svg=x.svg"}, 2, "--svg goes with stats"},
         {{"runs", "--csv=-", "--tcx=-"}, 2, "cannot both write to standard output"},
+        {{"download", "--config", good, "--csv", (m_folder / "strivo.db").string()}, 2, "strivo.db is Strivo's own store"},
         // clang-format on
     };
     for (const auto& c : cases) {

@@ -46,6 +46,10 @@ serve() {  # name, then strivo-sim's options
 serve good
 serve busy --fault /runlogger.php,status=503
 serve cut --fault /nikeplus/v1/services/app/run_list.jsp,status=500
+# Three ways a site ends the session, answering a post.
+serve forbid --fault /runlogger.php,status=403
+serve signout --fault '/runlogger.php,location=/logging.php?action=login'
+serve signin --fault /runlogger.php,signin-page
 good=(--config "$dir/good/config.ini")
 export STRIVO_NIKE_PASSWORD='spring run&go' STRIVO_SITE_PASSWORD='run log&1'
 settings() {  # a settings file: the good one with one line changed
@@ -76,6 +80,12 @@ cases=(
   "2 - settle --posted ${good[*]}"
   "2 - download --fast"
   "2 - stats --by=9"
+  "1 - sync --config $dir/forbid/config.ini"
+  "1 - sync --config $dir/signout/config.ini"
+  "1 - sync --config $dir/signin/config.ini"
+  "0 - stats --by=year --svg=$dir/chart.svg ${good[*]}"
+  "1 - settle --posted 9999 ${good[*]}"
+  "2 - settle --held --demo"
 )
 for c in "${cases[@]}"; do
   read -r status variables args <<<"$c"
@@ -95,6 +105,8 @@ for c in "${cases[@]}"; do
   ' | grep -oE '[A-Za-z]{2,}' | sort -u | tr '\n' ' ')
   [[ -z $english ]] || fail "$args: English words ($english) in: $out"
 done
+
+grep -q '<title>每年距离（公里）</title>' "$dir/chart.svg" || fail "the chart's title: $(head -5 "$dir/chart.svg")"
 
 # The system's own words pass through whole, in UTF-8.
 out=$("$cli" download "${good[@]}" --csv "$dir/none/runs.csv" 2>&1)

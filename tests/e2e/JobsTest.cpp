@@ -8,6 +8,7 @@
 #include "../support/RecordingSink.h"
 #include "../support/StandInServices.h"
 #include "jobs/Download.h"
+#include "jobs/Export.h"
 #include "jobs/StoredRuns.h"
 #include "jobs/Sync.h"
 #include "model/ProblemWords.h"
@@ -361,6 +362,21 @@ TEST_F(JobsTest, ALinkedConfigAndItsTargetShareOneStoreAndTheOlderRecordsBesideB
     Sync(settings, 5);
     EXPECT_EQ(m_tally.alreadyPosted, 4);
     EXPECT_EQ(SiteIds(), "803 804 805 ");
+
+    // An export under any name of the store, its companions or the settings is refused.
+    const auto store = real / "strivo.db";
+    std::filesystem::create_hard_link(store, m_folder / "hard.csv");
+    const auto size = std::filesystem::file_size(store);
+    for (const auto& file :
+         {m_folder / "hard.csv", real / "." / "strivo.db-wal", real / "strivo.db.lock",
+          linked / "config.ini", linked / ".." / "real" / "strivo.db-shm"}) {
+        const Outcome written = jobs::ExportCsv(m_where, m_table->Snapshot(), {file});
+        EXPECT_EQ(written ? ProblemCode::None : written.problem().code,
+                  ProblemCode::ExportOntoOwnFile)
+            << file;
+    }
+    EXPECT_EQ(std::filesystem::file_size(store), size);
+    EXPECT_TRUE(jobs::ExportCsv(m_where, m_table->Snapshot(), {real / "runs.csv"}));
 }
 
 TEST_F(JobsTest, AWholeRunListIsKeptAsSentAndACutOneNotAtAll) {
@@ -382,6 +398,25 @@ TEST_F(JobsTest, AWholeRunListIsKeptAsSentAndACutOneNotAtAll) {
     EXPECT_EQ(Download(m_services.settings()), "1026:0 1027:0 1028:0");
     ASSERT_EQ(m_reports.back().warnings.size(), 1u);
     EXPECT_NE(Words(m_reports.back().warnings[0]).find("missing/strivo.db"), std::string::npos);
+}
+
+// A zero byte cuts the rest of its line from the run list, as older
+// versions read it: the run is lost, and named.
+TEST_F(JobsTest, ARunWhoseRunIdHoldsAZeroByteIsNamed) {
+    sim::Accounts accounts = OneRun();
+    accounts.service.runs.insert(accounts.service.runs.begin(), accounts.service.runs[0]);
+    accounts.service.runs[0].id = std::string("76\0x", 4);
+    test::StandInServices services(accounts);
+    jobs::Workspace where = Where(services.settings());
+    where.session = services.config();
+    test::RecordingSink sink;
+    const Result<jobs::Downloaded> downloaded = jobs::Download(where, *m_table, sink);
+    ASSERT_TRUE(downloaded) << Words(downloaded.problem());
+    ASSERT_EQ(downloaded->warnings.size(), 1u);
+    EXPECT_EQ(Words(downloaded->warnings[0]),
+              "the RunID of run 76 holds a zero byte, which cuts the rest of its line from the "
+              "run list: the run is left out");
+    EXPECT_EQ(m_table->Snapshot()[1][kColumnRunId], "77") << "the next run is whole";
 }
 
 }  // namespace

@@ -31,5 +31,17 @@ TEST(BuildRunLogBody, NoValueFromTheNetworkAddsAFieldOfItsOwn) {
               "&nikerunid=1%26descrip%3dINJECTED%26typeevent%3d9&descrip=d");
 }
 
+TEST(IsSignInPage, TheFieldsTheSignInReadsMarkTheFormAsItsButtonDoes) {
+    const std::pair<const char*, bool> cases[] = {
+        {"<button type=\"submit\" name=\"loginsubmit\">", true},
+        {"<input name=\"formhash\" value=\"ab12\" /><input name=\"cookietime\" />", true},
+        {"<input name=\"formhash\" value=\"ab12\" /> run logged", false},
+        {"cookietime", false},
+    };
+    for (const auto& [page, signIn] : cases) {
+        EXPECT_EQ(IsSignInPage(page), signIn) << page;
+    }
+}
+
 }  // namespace
 }  // namespace strivo

@@ -4,8 +4,12 @@
 #include <sqlite3.h>
 
 #include <sys/stat.h>
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <pwd.h>
 #include <sys/types.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -316,10 +320,29 @@ TEST(RunStore, StorePathIsBesideTheResolvedSettingsFile) {
     EXPECT_EQ(StorePathFor(folder / "real" / "config.ini"),
               std::filesystem::canonical(folder / "real") / "strivo.db");
     EXPECT_EQ(StoreLockPathFor(folder / "strivo.db"), folder / "strivo.db.lock");
-#ifndef _WIN32
+    // Through a link to the file, or to its folder.
+#ifdef _WIN32
+    // Resolved by the file system, which names a folder's short name (8.3) by its long one.
+    wchar_t shortName[MAX_PATH];
+    ASSERT_GT(GetShortPathNameW(folder.path().c_str(), shortName, MAX_PATH), 0u);
+    EXPECT_EQ(StorePathFor(std::filesystem::path(shortName) / "real" / "config.ini"),
+              StorePathFor(folder / "real" / "config.ini"))
+        << std::filesystem::path(shortName);
+    // Wine makes links (unprivileged: 2) but its file system does not follow them.
+    if (GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr ||
+        !CreateSymbolicLinkW((folder / "config.ini").c_str(),
+                             (folder / "real" / "config.ini").c_str(), 2) ||
+        !CreateSymbolicLinkW((folder / "linked").c_str(), (folder / "real").c_str(),
+                             SYMBOLIC_LINK_FLAG_DIRECTORY | 2)) {
+        GTEST_SKIP() << "no symbolic links followed here; " << std::filesystem::path(shortName);
+    }
+#else
     std::filesystem::create_symlink(folder / "real" / "config.ini", folder / "config.ini");
-    EXPECT_EQ(StorePathFor(folder / "config.ini"), StorePathFor(folder / "real" / "config.ini"));
+    std::filesystem::create_directory_symlink(folder / "real", folder / "linked");
 #endif
+    EXPECT_EQ(StorePathFor(folder / "config.ini"), StorePathFor(folder / "real" / "config.ini"));
+    EXPECT_EQ(StorePathFor(folder / "linked" / "config.ini"),
+              StorePathFor(folder / "real" / "config.ini"));
 }
 
 PostOutcome Ended(std::string id, PostResult result, std::string reason = {}) {
@@ -480,6 +503,66 @@ TEST(SyncLock, OneSyncAtATimeAlsoAgainstOlderVersions) {
     EXPECT_TRUE(second.Acquire(store, records));
     EXPECT_TRUE(second.held());
 }
+
+#ifndef _WIN32
+// A store another user could change is refused, naming why: as root, files
+// given to nobody or writable by others; as nobody, root's store.
+TEST(RunStore, AStoreOthersCouldChangeIsRefusedNamingItsOwner) {
+    const passwd* nobody = ::getpwnam("nobody");
+    if (::geteuid() != 0 || nobody == nullptr) {
+        GTEST_SKIP() << "needs root and the user nobody";
+    }
+    TempFolder folder;
+    const auto path = folder / "strivo.db";
+    { OpenAt(path); }
+    const struct {
+        const char* file;
+        uid_t owner;
+        mode_t mode;
+        ProblemCode code;
+        const char* says;
+    } cases[] = {
+        {"strivo.db", nobody->pw_uid, 0600, ProblemCode::StoreNotOwned, "to the user nobody"},
+        {"strivo.db-wal", nobody->pw_uid, 0600, ProblemCode::StoreNotOwned, "strivo.db-wal"},
+        {"strivo.db.lock", 0, 0622, ProblemCode::StoreWritableByOthers, "strivo.db.lock may"},
+        {"strivo.db-shm", 0, 0660, ProblemCode::StoreWritableByOthers, "strivo.db-shm may"},
+    };
+    for (const auto& c : cases) {
+        const auto file = folder / c.file;
+        if (!std::filesystem::exists(file)) {
+            WriteFile(file, "");
+        }
+        ASSERT_EQ(::chown(file.c_str(), c.owner, 0), 0);
+        ASSERT_EQ(::chmod(file.c_str(), c.mode), 0);
+        const auto opened = RunStore::Open(path);
+        ASSERT_FALSE(opened) << c.file;
+        EXPECT_EQ(opened.problem().code, c.code) << c.file;
+        EXPECT_NE(Words(opened.problem()).find(c.says), std::string::npos)
+            << Words(opened.problem());
+        if (std::string_view(c.file).ends_with(".lock")) {
+            EXPECT_EQ(SyncLock().Acquire(path, {}).problem().code, c.code);
+        }
+        ASSERT_EQ(::chown(file.c_str(), 0, 0), 0);
+        ASSERT_EQ(::chmod(file.c_str(), 0600), 0);
+    }
+    EXPECT_TRUE(RunStore::Open(path));
+    // The other way round: nobody is refused root's store, by name.
+    std::filesystem::permissions(folder.path(), std::filesystem::perms::all);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        bool refused = false;
+        if (::setuid(nobody->pw_uid) == 0) {
+            const auto opened = RunStore::Open(path);
+            refused = !opened && opened.problem().code == ProblemCode::StoreNotOwned &&
+                      Words(opened.problem()).find("to the user root") != std::string::npos;
+        }
+        ::_exit(refused ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+#endif
 
 TEST(RunStore, AFullDiskFailsTheCommitAndChangesNothing) {
     TempFolder folder;

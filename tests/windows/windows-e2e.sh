@@ -181,7 +181,7 @@ check "the store lies beside config.ini" test -f "$d/strivo.db"
 run_cli "$d" sync
 check "the next sync exits 0" test $? = 0
 check "and warns of the held run" \
-  grep -q 'warning: 1 run held back, sent earlier without an answer: 1100425294$' "$d/err.txt"
+  grep -q 'warning: 1 run held back, sent earlier with no outcome recorded: 1100425294$' "$d/err.txt"
 check "it posted the others, not the held one" test "$(posts)" = 24
 check "so the site holds each run once" each_once
 check "settle --posted exits 0" run_cli "$d" settle --posted 1100425294

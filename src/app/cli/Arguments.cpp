@@ -19,7 +19,8 @@ constexpr const char* kSynopsis =
        "                       [--config=FILE | --demo]\n"
        "       strivo-cli runs [--csv=FILE] [--tcx=FILE] [--fit=DIR] [--config=FILE | --demo]\n"
        "       strivo-cli stats [--by=week|month|year] [--svg=FILE] [--config=FILE | --demo]\n"
-       "       strivo-cli settle --posted | --repost RUNID... | --held [--config=FILE]\n"
+       "       strivo-cli settle --posted (RUNID... | --held) [--config=FILE]\n"
+       "       strivo-cli settle --repost [--again] (RUNID... | --held) [--config=FILE]\n"
        "       strivo-cli settle --skip RUNID... [--config=FILE]\n"
        "       strivo-cli import PATH... [--post] [--config=FILE | --demo]\n"
        "       strivo-cli status [--config=FILE]\n"
@@ -53,6 +54,7 @@ constexpr struct {
     {"--posted", N_("settle: the runs are on the run log; record them as posted")},
     {"--repost", N_("settle: the runs are not on the run log; post them next sync")},
     {"--held", N_("settle: every held run, in place of RunIDs")},
+    {"--again", N_("with --repost: also runs the run log already has")},
     {"--skip", N_("settle: keep the runs off the run log until --repost releases them")},
     {"--post", N_("import: let the next sync post the runs read (else they wait for --repost)")},
     {"--config=FILE", N_("settings file to read (default: the window's config.ini)")},
@@ -110,7 +112,8 @@ constexpr struct {
                  {"--verbose", &CliOptions::verbose}, {"--quiet", &CliOptions::quiet},
                  {"-q", &CliOptions::quiet},          {"--posted", &CliOptions::posted},
                  {"--repost", &CliOptions::repost},   {"--held", &CliOptions::held},
-                 {"--skip", &CliOptions::skip},       {"--post", &CliOptions::post}};
+                 {"--again", &CliOptions::again},     {"--skip", &CliOptions::skip},
+                 {"--post", &CliOptions::post}};
 
 constexpr struct {
     std::string_view name;
@@ -199,13 +202,13 @@ struct Combination {
     const char* option;
     bool (*given)(const CliOptions&);
     std::initializer_list<Command> commands;
-    const char* commandsText;
+    const char* commandsText;  // a list of several is translated
 };
 const Combination kCombinations[] = {
     {"--tcx",
      [](const CliOptions& o) { return o.tcx.has_value(); },
      {Command::Runs, Command::Download},
-     "runs or download"},
+     N_("runs or download")},
     {"--svg", [](const CliOptions& o) { return o.svg.has_value(); }, {Command::Stats}, "stats"},
     {"--fit",
      [](const CliOptions& o) { return o.fit.has_value(); },
@@ -215,7 +218,7 @@ const Combination kCombinations[] = {
     {"--csv",
      [](const CliOptions& o) { return o.csv.has_value(); },
      {Command::Download, Command::Sync, Command::Runs},
-     "download, sync or runs"},
+     N_("download, sync or runs")},
 };
 const Combination kLateCombinations[] = {
     {"--dry-run", [](const CliOptions& o) { return o.dryRun; }, {Command::Sync}, "sync"},
@@ -229,7 +232,8 @@ const Combination kLateCombinations[] = {
     {"--demo",
      [](const CliOptions& o) { return o.demo; },
      {Command::Download, Command::Sync, Command::Runs, Command::Stats, Command::Import},
-     "download, sync, runs, stats or import"},
+     N_("download, sync, runs, stats or import")},
+    {"--again", [](const CliOptions& o) { return o.again && !o.repost; }, {}, "settle --repost"},
 };
 
 Error CheckCombinations(std::span<const Combination> combinations, const CliOptions& options) {
@@ -237,7 +241,7 @@ Error CheckCombinations(std::span<const Combination> combinations, const CliOpti
         if (combination.given(options) &&
             std::ranges::find(combination.commands, options.command) ==
                 combination.commands.end()) {
-            return Fill(Tr("{0} goes with {1}"), combination.option, combination.commandsText);
+            return Fill(Tr("{0} goes with {1}"), combination.option, Tr(combination.commandsText));
         }
     }
     return std::nullopt;

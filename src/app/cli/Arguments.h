@@ -39,6 +39,7 @@ struct CliOptions {
     bool demo = false;
     bool help = false;
     bool version = false;
+    bool again = false;  // settle --repost: also runs the site confirmed
 };
 
 // The options, or why the arguments are none (a usage error, translated).

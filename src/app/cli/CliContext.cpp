@@ -77,6 +77,9 @@ std::optional<int> CliContext::Load() {
     // A quiet run without a terminal is a scheduler's (or a script standing in for one).
     m_where.unattended = !m_env.stdinIsTerminal;
     m_where.by = m_where.unattended && m_options.quiet ? SyncBy::Schedule : SyncBy::Cli;
+    if (std::optional<int> refused = RefuseOwnFiles()) {
+        return refused;
+    }
     Settings& resolved = m_where.settings;
     const Command command = m_options.command;
     const bool needSite = command == Command::Sync && !m_options.dryRun;
@@ -204,25 +207,54 @@ int CliContext::Download(bool print, std::optional<Problem>* why) {
 }
 
 jobs::ExportTarget CliContext::Target(const std::filesystem::path& file) {
-    return file == "-" ? jobs::ExportTarget{{}, &m_env.out} : jobs::ExportTarget{file};
+    if (file != "-") {
+        return {file};
+    }
+    // A file's bytes on a terminal could move the cursor or retitle it.
+    return {{}, m_env.stdoutIsTerminal ? &m_screen : &m_env.out};
+}
+
+void CliContext::ShowOnTerminal(bool cp936) {
+    if (m_screen.tellp() > 0) {
+        const std::string text = std::move(m_screen).str();
+        m_env.out << ForTerminalLines(cp936 ? Cp936ToUtf8(text) : text);
+        m_env.out.flush();
+        m_screen.str({});
+    }
 }
 
 int CliContext::SaveDocument(const std::filesystem::path& file, std::string_view content) {
-    if (Outcome written = jobs::ExportDocument(content, Target(file)); !written) {
-        Error(written.problem());
-        return kExitFailed;
+    if (Outcome written = jobs::ExportDocument(m_where, content, Target(file)); !written) {
+        return ExportFailure(written.problem());
     }
+    ShowOnTerminal(/*cp936=*/false);
     return kExitDone;
+}
+
+int CliContext::ExportFailure(const Problem& problem) {
+    Error(problem);
+    return problem.code == ProblemCode::ExportOntoOwnFile ? kExitUsage : kExitFailed;
+}
+
+std::optional<int> CliContext::RefuseOwnFiles() {
+    for (const auto* file : {&m_options.csv, &m_options.tcx, &m_options.svg}) {
+        if (*file && !ToStandardOutput(*file)) {
+            if (Outcome refused = jobs::RefuseOwnFile(m_where, **file); !refused) {
+                return ExportFailure(refused.problem());
+            }
+        }
+    }
+    return std::nullopt;
 }
 
 int CliContext::SaveCsv(const RunRows& rows) {
     if (!m_options.csv) {
         return kExitDone;
     }
-    if (Outcome written = jobs::ExportCsv(rows, Target(*m_options.csv)); !written) {
-        Error(written.problem());
-        return kExitFailed;
+    if (Outcome written = jobs::ExportCsv(m_where, rows, Target(*m_options.csv)); !written) {
+        return ExportFailure(written.problem());
     }
+    ShowOnTerminal(/*cp936=*/true);
     if (!ToStandardOutput(m_options.csv) && !m_options.quiet) {
         m_env.err << Fill(TrN("Saved {0} run to {1}", "Saved {0} runs to {1}", rows.size()),
                           rows.size(), Utf8Path(*m_options.csv))
@@ -238,8 +270,11 @@ int CliContext::SaveTcx() {
     // Every stored run of the account, also those the service no longer lists.
     const Result<jobs::TcxExported> tcx = jobs::ExportTcx(m_where, Target(*m_options.tcx));
     if (!tcx) {
-        return StoreFailure(tcx.problem(), N_("{0}; nothing was changed, try again later"));
+        return tcx.problem().code == ProblemCode::ExportOntoOwnFile
+                   ? ExportFailure(tcx.problem())
+                   : StoreFailure(tcx.problem(), N_("{0}; nothing was changed, try again later"));
     }
+    ShowOnTerminal(/*cp936=*/false);
     NameProblems(tcx->problems);
     if (!ToStandardOutput(m_options.tcx) && !m_options.quiet) {
         const auto count = static_cast<unsigned long>(tcx->activities);
@@ -263,15 +298,24 @@ void CliContext::PrintWarnings(const std::vector<Problem>& warnings) {
     }
 }
 
+// The demo's store has a sentence of its own: a path is set apart by spaces
+// in a Chinese sentence, a Chinese name is not.
 void CliContext::SayNothingStored() {
-    Out() << Fill(Tr("Nothing stored yet in {0}; 'strivo-cli download' stores the runs it reads."),
-                  StoreName())
+    Out() << (m_options.demo
+                  ? Fill(Tr("Nothing stored yet in the demo's store in memory; '{0}' stores the "
+                            "runs it reads."),
+                         CommandLine("download --demo"))
+                  : Fill(Tr("Nothing stored yet in {0}; '{1}' stores the runs it reads."),
+                         StoreName(), CommandLine("download")))
           << "\n";
 }
 
 void CliContext::SayRunsStored(std::size_t count) {
-    Out() << Fill(TrN("{0} run stored in {1}:", "{0} runs stored in {1}:", count), count,
-                  StoreName())
+    Out() << (m_options.demo ? Fill(TrN("{0} run stored in the demo's store in memory:",
+                                        "{0} runs stored in the demo's store in memory:", count),
+                                    count)
+                             : Fill(TrN("{0} run stored in {1}:", "{0} runs stored in {1}:", count),
+                                    count, StoreName()))
           << "\n";
 }
 
@@ -298,21 +342,43 @@ std::string CliContext::NextStep(const Problem& problem, bool site) const {
         case ProblemCode::CertificateFileNotPem:
         case ProblemCode::CertificateFileNotUsed:
         case ProblemCode::BuiltInCertificatesDamaged:
-            return site ? Fill(Tr("check host and http_port in [kelvora] of {0}"), m_source)
-                        : Fill(Tr("check host, https_port and cafile in [nike+] of {0}"), m_source);
+            if (site) {
+                return Fill(Tr("check host and http_port in [kelvora] of {0}"), m_source);
+            }
+#ifdef _WIN32
+            // Windows trusts the authorities of its certificate store alone.
+            return Fill(Tr("check host and https_port in [nike+] of {0}, and that the server's "
+                           "authority is in the Windows certificate store (certmgr.msc)"),
+                        m_source);
+#else
+            return Fill(Tr("check host, https_port and cafile in [nike+] of {0}"), m_source);
+#endif
         default:
             break;
     }
+    if (root.code == ProblemCode::StoreDiskFull || root.code == ProblemCode::FileDiskFull) {
+        return Tr("make room on the disk, then try again");
+    }
+    // The file the problem names: the lock, the journal, or strivo.db.
     if (CodeName(root.code).starts_with("store-") && root.code != ProblemCode::StoreInUse) {
-        return Fill(Tr("make room on the disk or fix {0}, then try again"), StoreName());
+        return Fill(Tr("fix {0}, then try again"),
+                    root.Value(0).empty() ? StoreName() : root.Value(0));
     }
     return Tr("try again later");
 }
 
-std::string CliContext::SettleAdvice() {
-    return Tr(
-        "look at the Kelvora run log, then run 'strivo-cli settle --posted RUNID...' "
-        "for the runs it shows and 'strivo-cli settle --repost RUNID...' for the others");
+std::string CliContext::CommandLine(std::string_view words) const {
+    std::string line = "strivo-cli " + std::string(words);
+    if (m_options.config) {
+        line += " --config " + ShellQuoted(Utf8Path(*m_options.config));
+    }
+    return line;
+}
+
+std::string CliContext::SettleAdvice() const {
+    return Fill(Tr("look at the Kelvora run log, then run '{0}' for the runs it shows and '{1}' "
+                   "for the others"),
+                CommandLine("settle --posted RUNID..."), CommandLine("settle --repost RUNID..."));
 }
 
 }  // namespace strivo

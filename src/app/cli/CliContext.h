@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -78,13 +79,21 @@ public:
     const std::string& Source() const { return m_source; }
     // The one line that ends a failure: what the runner can do about it.
     std::string NextStep(const Problem& problem, bool site) const;
-    static std::string SettleAdvice();
+    std::string SettleAdvice() const;
+    // "strivo-cli WORDS", with the --config FILE the user gave, to copy as it is.
+    std::string CommandLine(std::string_view words) const;
 
 private:
     std::optional<int> LoadSettingsFile();
     bool ResolvePassword(std::string& password, std::string_view variable, std::string_view prompt);
     int Missing(const char* sentence);
     jobs::ExportTarget Target(const std::filesystem::path& file);
+    // What an export to a terminal held, shown there as text.
+    void ShowOnTerminal(bool cp936);
+    // An export's failure said; one onto Strivo's own files is a usage error (2).
+    int ExportFailure(const Problem& problem);
+    // Refuses, before any work, an export named onto the store or the settings.
+    std::optional<int> RefuseOwnFiles();
 
     const CliOptions& m_options;
     CliEnvironment& m_env;
@@ -93,7 +102,8 @@ private:
 #endif
     jobs::Workspace m_where;
     std::shared_ptr<RunTable> m_table = std::make_shared<RunTable>();
-    std::string m_source;  // the settings file's name, or the demo's
+    std::string m_source;         // the settings file's name, or the demo's
+    std::ostringstream m_screen;  // an export to "-" on a terminal, until shown
 };
 
 }  // namespace strivo

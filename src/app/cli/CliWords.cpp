@@ -1,9 +1,13 @@
 #include "app/cli/CliWords.h"
 
+#include <algorithm>
+#include <cctype>
 #include <ctime>
 
 #include "app/cli/TerminalTable.h"
 #include "model/ProblemWords.h"
+#include "text/Catalog.h"
+#include "text/CodePage.h"
 
 namespace strivo {
 
@@ -21,11 +25,25 @@ std::string LocalDate(const std::optional<StoreTime>& at) {
 }
 
 std::string Ids(const std::vector<std::string>& runIds) {
+    // A million RunIDs, or one of 100,000 characters, would bury the line.
+    constexpr std::size_t kNamed = 20;
+    constexpr std::size_t kIdBytes = 40;
     std::string joined;
-    for (const std::string& runId : runIds) {
-        joined += (joined.empty() ? "" : " ") + runId;
+    for (std::size_t i = 0; i < runIds.size() && i < kNamed; ++i) {
+        std::string shown = ForTerminal(runIds[i]);
+        if (shown.size() > kIdBytes) {
+            std::size_t cut = kIdBytes;
+            while (cut > 0 && (static_cast<unsigned char>(shown[cut]) & 0xC0) == 0x80) {
+                --cut;
+            }
+            shown = shown.substr(0, cut) + "…";
+        }
+        joined += (i > 0 ? " " : "") + (shown.empty() ? std::string("\"\"") : shown);
     }
-    return ForTerminal(joined);
+    if (runIds.size() > kNamed) {
+        joined = Fill(Tr("{0} … and {1} more"), joined, runIds.size() - kNamed);
+    }
+    return joined;
 }
 
 std::string RunLine(std::string_view start, std::string_view distance, std::string_view duration,
@@ -35,8 +53,9 @@ std::string RunLine(std::string_view start, std::string_view distance, std::stri
                std::string(width > DisplayWidth(cp936) ? width - DisplayWidth(cp936) : 0, ' ');
     };
     // A stored start keeps its offset: "2010-03-07T06:48:38+08:00".
-    return pad(start, start.size() > 19 ? 25 : 19) + "  " + pad(std::string(distance) + " km", 11) +
-           "  " + pad(duration, 14) + "  " + ForTerminal(runId);
+    return pad(start, start.size() > 19 ? 25 : 19) + "  " +
+           pad(std::string(distance) + " " + Utf8ToCp936(Tr("km")), 11) + "  " + pad(duration, 14) +
+           "  " + ForTerminal(runId);
 }
 
 std::size_t Utf8Width(std::string_view utf8) {
@@ -46,6 +65,26 @@ std::size_t Utf8Width(std::string_view utf8) {
         width += (byte & 0xC0) == 0x80 ? 0 : byte >= 0xE0 ? 2 : 1;
     }
     return width;
+}
+
+std::string ShellQuoted(std::string_view text) {
+    const bool plain = !text.empty() && std::ranges::all_of(text, [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) ||
+               std::string_view("-_./:=+,@%").find(c) != std::string_view::npos;
+    });
+    if (plain) {
+        return std::string(text);
+    }
+#ifdef _WIN32
+    // cmd.exe and PowerShell both take a path in double quotes, which a path cannot hold.
+    return "\"" + std::string(text) + "\"";
+#else
+    std::string quoted = "'";
+    for (const char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+#endif
 }
 
 std::string DescribeRunProblem(const RunProblem& problem) {

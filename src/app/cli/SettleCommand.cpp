@@ -13,7 +13,8 @@ int Settle(CliContext& cli) {
                                 : options.skip ? jobs::SettleMode::Skip
                                                : jobs::SettleMode::Repost,
                                 {},
-                                options.held};
+                                options.held,
+                                options.again};
     for (const std::string& runId : options.runIds) {
         request.runIds.push_back(Utf8ToCp936(runId));
     }
@@ -31,9 +32,15 @@ int Settle(CliContext& cli) {
                       settled->changed)
               << "\n";
     if (!settled->unknown.empty()) {
-        cli.Error(Fill(Tr("warning: not known to the store: {0}"), Ids(settled->unknown)));
+        cli.Error(Fill(Tr("not known to the store, nothing recorded: {0}"), Ids(settled->unknown)));
     }
-    return kExitDone;
+    if (!settled->confirmed.empty()) {
+        cli.Error(Fill(Tr("the run log already has these runs; posting them again puts each "
+                          "there twice, so they were left as they are (add --again to post "
+                          "them all the same): {0}"),
+                       Ids(settled->confirmed)));
+    }
+    return settled->unknown.empty() && settled->confirmed.empty() ? kExitDone : kExitFailed;
 }
 
 }  // namespace strivo::cli

@@ -4,6 +4,34 @@
 #include "text/Catalog.h"
 
 namespace strivo::cli {
+namespace {
+
+// The words of the totals and the chart, in the user's language.
+TotalsWords Words() {
+    TotalsWords words;
+    words.runs = [](std::int64_t count) {
+        return std::string(TrN("run", "runs", static_cast<unsigned long>(count)));
+    };
+    words.unit = Tr("km");
+    words.withoutRuns = [](std::int64_t periods, PeriodKind by) {
+        const auto count = static_cast<unsigned long>(periods);
+        const char* sentence =
+            by == PeriodKind::Week
+                ? TrN("… {0} week without runs …", "… {0} weeks without runs …", count)
+            : by == PeriodKind::Month
+                ? TrN("… {0} month without runs …", "… {0} months without runs …", count)
+                : TrN("… {0} year without runs …", "… {0} years without runs …", count);
+        return Fill(sentence, GroupedCount(periods));
+    };
+    words.chartTitle = [](PeriodKind by) {
+        return std::string(by == PeriodKind::Week    ? Tr("Distance per week (km)")
+                           : by == PeriodKind::Month ? Tr("Distance per month (km)")
+                                                     : Tr("Distance per year (km)"));
+    };
+    return words;
+}
+
+}  // namespace
 
 // The distance per period of the stored runs, and with --svg its chart.
 int Stats(CliContext& cli) {
@@ -18,7 +46,8 @@ int Stats(CliContext& cli) {
     }
     const RunTotals& totals = stats->totals;
     cli.SayRunsStored(stats->runs);
-    for (const std::string& line : TotalsLines(totals.periods, totals.by)) {
+    const TotalsWords words = Words();
+    for (const std::string& line : TotalsLines(totals.periods, totals.by, words)) {
         cli.Out() << line << "\n";
     }
     const auto counted = static_cast<unsigned long>(totals.all.runs);
@@ -28,7 +57,8 @@ int Stats(CliContext& cli) {
               << "\n";
     cli.NameProblems(totals.problems);
     if (options.svg) {
-        if (const int status = cli.SaveDocument(*options.svg, ChartSvg(totals.periods, totals.by));
+        if (const int status =
+                cli.SaveDocument(*options.svg, ChartSvg(totals.periods, totals.by, words));
             status != kExitDone) {
             return status;
         }

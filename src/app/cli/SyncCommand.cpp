@@ -11,18 +11,19 @@
 namespace strivo::cli {
 namespace {
 
-// Runs an earlier sync sent without an answer are not posted again until the
+// Runs an earlier sync sent with no outcome recorded are not posted again until the
 // runner says what became of them.
 void WarnHeld(CliContext& cli, const SyncTally& tally, bool advise = true) {
     if (tally.heldIds.empty()) {
         return;
     }
-    cli.Error(Fill(TrN("warning: {0} run held back, sent earlier without an answer: {1}",
-                       "warning: {0} runs held back, sent earlier without an answer: {1}",
+    // Said as the store knows them: an answer may have come that it could not record.
+    cli.Error(Fill(TrN("warning: {0} run held back, sent earlier with no outcome recorded: {1}",
+                       "warning: {0} runs held back, sent earlier with no outcome recorded: {1}",
                        tally.heldIds.size()),
                    tally.heldIds.size(), Ids(tally.heldIds)));
     if (advise) {
-        cli.Error(CliContext::SettleAdvice());
+        cli.Error(cli.SettleAdvice());
     }
 }
 
@@ -51,7 +52,7 @@ int Interrupted(CliContext& cli, const SyncTally& tally) {
     cli.Error(sentence);
     NameUnposted(cli, tally, /*withUnconfirmed=*/false);
     if (!tally.unconfirmedIds.empty()) {
-        cli.Error(CliContext::SettleAdvice());
+        cli.Error(cli.SettleAdvice());
     }
     return kExitInterrupted;
 }
@@ -71,7 +72,7 @@ int Failed(CliContext& cli, const SyncTally& tally) {
     const bool toCheck = !tally.unconfirmedIds.empty() || !tally.heldIds.empty() ||
                          !tally.unrecordedIds.empty() ||
                          tally.problem->Root().code == ProblemCode::PostRedirected;
-    cli.Error(toCheck ? CliContext::SettleAdvice() : cli.NextStep(*tally.problem, /*site=*/true));
+    cli.Error(toCheck ? cli.SettleAdvice() : cli.NextStep(*tally.problem, /*site=*/true));
     return kExitFailed;
 }
 

@@ -36,11 +36,13 @@ std::string_view Capped(std::string_view cell, std::string& cut) {
 }
 
 // Controls, C0 and C1, become "?", so that no text from the network moves the
-// cursor or retitles the terminal; with `keepLineEnds`, '\n' stays.
+// cursor or retitles the terminal; with `keepLineEnds`, '\n' and "\r\n" stay.
 std::string SafeUtf8(std::string utf8, bool keepLineEnds) {
     for (std::size_t i = 0; i < utf8.size(); ++i) {
         const auto byte = static_cast<unsigned char>(utf8[i]);
-        if ((byte < 0x20 && !(keepLineEnds && byte == '\n')) || byte == 0x7F) {
+        const bool lineEnd =
+            byte == '\n' || (byte == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n');
+        if ((byte < 0x20 && !(keepLineEnds && lineEnd)) || byte == 0x7F) {
             utf8[i] = '?';
         } else if (byte == 0xC2 && i + 1 < utf8.size() &&
                    static_cast<unsigned char>(utf8[i + 1]) < 0xA0) {
@@ -64,6 +66,10 @@ std::string ForTerminal(std::string_view cp936) {
 
 std::string ForTerminalUtf8(std::string_view utf8) {
     return SafeUtf8(std::string(utf8), false);
+}
+
+std::string ForTerminalLines(std::string_view utf8) {
+    return SafeUtf8(std::string(utf8), true);
 }
 
 void WriteRunTable(std::ostream& out, const RunRows& rows) {

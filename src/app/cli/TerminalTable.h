@@ -21,6 +21,9 @@ void WriteRunTable(std::ostream& out, const RunRows& rows);
 std::string ForTerminal(std::string_view cp936);
 // The same for a UTF-8 text (a problem's words, which may carry a server's).
 std::string ForTerminalUtf8(std::string_view utf8);
+// The same for a whole UTF-8 document (a CSV, TCX or SVG file shown on a
+// terminal), keeping its line ends.
+std::string ForTerminalLines(std::string_view utf8);
 
 // Display width of a CP936 text: one per single byte, two per double-byte character.
 std::size_t DisplayWidth(std::string_view cp936);
