@@ -8,6 +8,7 @@
 #include "files/FitWriter.h"
 #include "io/AtomicFile.h"
 #include "io/PathText.h"
+#include "jobs/Export.h"
 #include "jobs/StoredRuns.h"
 #include "text/CodePage.h"
 
@@ -58,6 +59,10 @@ FitActivity ActivityOf(const StoredRun& run, const RunFigures& figures,
 Result<FitExported> ExportFit(const Workspace& where, const std::filesystem::path& folder,
                               ProgressSink& sink,
                               std::optional<std::span<const std::string>> runIds) {
+    // A folder standing where the store or the settings file is would hide it.
+    if (Outcome refused = RefuseOwnFile(where, folder); !refused) {
+        return refused.problem();
+    }
     Result<StoredRunList> read = ReadStoredRuns(where, /*withPosts=*/false, /*ordered=*/true);
     if (!read) {
         return read.problem();

@@ -50,8 +50,7 @@ char* BodyLineReader::Convert(std::string_view bytes, char* out) {
     const char* lineStart = in;
     std::size_t carriageReturns = 0;
     while (in < end) {
-        if (cut) {
-            // Nothing is taken until the read ends.
+        if (cut) {  // nothing is taken until the read ends
             const char byte = *in++;
             if (byte != '\r' && (++length == kReadLimit || byte == '\n')) {
                 cut = false;

@@ -23,9 +23,8 @@
 
 namespace strivo {
 
-// WinINet keeps one cookie store for the whole process, shared by every
-// session: the store both sign-ins rely on. An "isolated" store is therefore
-// the same store; tests that need isolation run on Linux.
+// WinINet keeps one cookie store for the whole process, which both sign-ins rely on:
+// an "isolated" store is the same store; tests that need isolation run on Linux.
 class CookieStore {};
 
 std::shared_ptr<CookieStore> ProcessCookieStore() {
@@ -144,8 +143,7 @@ public:
     TransferOutcome Perform(const TransferRequest& request, std::stop_token stop,
                             BodyLineReader& body) override;
 
-    // Closing the handles of the request in flight makes the blocking call on
-    // them return at once; Perform then sees its stop token.
+    // Closing the handles in flight returns the blocking call; Perform sees its stop token.
     void Wake() override {
         std::lock_guard lock(m_mutex);
         CloseHandles();
@@ -179,8 +177,7 @@ private:
     // The handles closed, and the outcome's error from the last hop's, the stop and the limits.
     void End(const Hop& hop, TransferOutcome& outcome);
     Hop Send(const HopRequest& hop, const TransferRequest& request, bool* requestSent);
-    // The request's handles, opened and made the ones in flight; null, and `hop` saying why,
-    // when they cannot be.
+    // The request's handles, opened and in flight; null, and `hop` saying why, when not.
     HINTERNET Open(const HopRequest& request, Hop& hop);
     // Sends the request, and its form once only; false, with WinINet's error, when it fails.
     bool Transmit(HINTERNET handle, const std::string_view* form, bool* requestSent);
@@ -190,8 +187,7 @@ private:
     Hop ReadBody(BodyLineReader& body);
     Hop Failed(DWORD code);
 
-    // Synchronous WinINet calls block; a blocking call returns once its
-    // handles are closed. The watch does that when a limit passes.
+    // WinINet's calls block until their handles close: the watch closes them past a limit.
     void Watch() {
         std::unique_lock lock(m_mutex);
         while (!m_closing) {
@@ -219,10 +215,10 @@ private:
         m_clock->Moved(m_moved.load());
         return m_clock->Exceeded();
     }
-    // Called with m_mutex held. Closing a request whose answer was not read
-    // to its end makes WinINet (Wine's) read the rest first, to keep the
-    // connection; an endless answer would hold that call, and the lock, for
-    // ever. Such a request is closed by a thread of its own.
+    // Called with m_mutex held. Closing a request whose answer was not read to its end
+    // makes WinINet (Wine's) read the rest first, to keep the connection; an endless
+    // answer would hold that call and the lock for ever: such a request is closed by a
+    // thread of its own.
     void CloseHandles() {
         const HINTERNET request = std::exchange(m_request, nullptr);
         const HINTERNET connect = std::exchange(m_connect, nullptr);
@@ -275,8 +271,7 @@ private:
     std::stop_token m_stop;
     bool m_connected = false;      // the current hop reached the server
     bool m_newConnection = false;  // the current hop made a connection of its own
-    // WinINet's status callback counts the bytes of the headers only; those
-    // of a body are counted where they are written or read.
+    // WinINet's status callback counts only the headers' bytes; a body's are counted apart.
     bool m_countStatus = false;
 };
 
@@ -431,8 +426,7 @@ HINTERNET TransportWinInet::Open(const HopRequest& request, Hop& hop) {
         hop.error = TransferError::BadUrl;
         return nullptr;
     }
-    // The scheme of the URL gives only the default port; the options give
-    // TLS, which always checks the chain, the dates and the host name.
+    // The URL's scheme gives only the default port; the options give TLS (chain, dates, host).
     DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI |
                   INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_KEEP_CONNECTION |
                   INTERNET_FLAG_NO_AUTH;

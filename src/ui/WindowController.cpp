@@ -7,8 +7,8 @@
 
 #include "jobs/Export.h"
 #include "jobs/Settle.h"
-#include "jobs/Status.h"
 #include "jobs/Stats.h"
+#include "jobs/Status.h"
 #include "jobs/StoredRuns.h"
 #include "model/ProblemWords.h"
 #include "text/Catalog.h"

@@ -256,23 +256,16 @@ TEST_F(CliTest, StatusSaysWhatNeedsTheRunnerAfterEachOutcome) {
         const char* english;
         const char* chinese;
     } cases[] = {
+        // clang-format off
         {{}, false, 0, "by the schedule: done\n", "由定时任务发起：完成\n"},
-        {{.path = "/runlogger.php", .onRequest = 1, .drop = true},
-         false,
-         1,
-         "Held back: 1 run, sent without an answer: ",
-         "暂缓：1 条跑步记录已发出但没有回应："},
-        {{.path = "/runlogger.php", .onRequest = 1, .status = 500},
-         false,
-         1,
-         "by the schedule: failed\n",
-         "由定时任务发起：失败\n"},
-        {{.path = pin, .onRequest = 1, .status = 429, .retryAfter = "120"},
-         false,
-         1,
-         "asked to be left alone until ",
-         "要求在 "},
+        {{.path = "/runlogger.php", .onRequest = 1, .drop = true}, false, 1,
+         "Held back: 1 run, sent without an answer: ", "暂缓：1 条跑步记录已发出但没有回应："},
+        {{.path = "/runlogger.php", .onRequest = 1, .status = 500}, false, 1,
+         "by the schedule: failed\n", "由定时任务发起：失败\n"},
+        {{.path = pin, .onRequest = 1, .status = 429, .retryAfter = "120"}, false, 1,
+         "asked to be left alone until ", "要求在 "},
         {{}, true, 1, "Kelvora refused the password of ", "Kelvora 于 "},
+        // clang-format on
     };
     for (const auto& c : cases) {
         test::TempFolder folder;
@@ -528,6 +521,7 @@ TEST_F(CliTest, FailuresAndUsageErrorsExitWithTheirCodes) {
         {{"runs", "--svg=x.svg"}, 2, "--svg goes with stats"},
         {{"runs", "--csv=-", "--tcx=-"}, 2, "cannot both write to standard output"},
         {{"download", "--config", good, "--csv", (m_folder / "strivo.db").string()}, 2, "strivo.db is Strivo's own store"},
+        {{"runs", "--config", good, "--fit", good}, 2, "is Strivo's own store or settings file"},
         // clang-format on
     };
     for (const auto& c : cases) {

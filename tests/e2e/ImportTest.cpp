@@ -65,7 +65,7 @@ TEST_F(ImportTest, TheDemosRunsExportedComeBackWholeAndOnlyOnce) {
     ASSERT_TRUE(jobs::Download(home, table, sink));
     const std::vector<StoredRun> downloaded = Runs(home);
     ASSERT_EQ(downloaded.size(), 24u);
-    ASSERT_TRUE(jobs::ExportCsv(jobs::RowsOfStoredRuns(downloaded), {m_folder / "runs.csv"}));
+    ASSERT_TRUE(jobs::ExportCsv(home, jobs::RowsOfStoredRuns(downloaded), {m_folder / "runs.csv"}));
     ASSERT_TRUE(jobs::ExportTcx(home, {m_folder / "runs.tcx"}));
     ASSERT_TRUE(jobs::ExportFit(home, m_folder / "fit", sink));
     const struct {

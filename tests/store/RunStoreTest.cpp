@@ -134,21 +134,6 @@ TEST(RunStore, ARunTheServiceStopsListingIsKeptAndComesBack) {
     EXPECT_FALSE(*store->FindRun(kService, "me", "3"));
 }
 
-TEST(RunStore, AListDroppedBeforeItsEndLeavesTheStoreAsItWas) {
-    auto store = InMemory();
-    const std::vector<DownloadedRun> first = {{"1", "a", "1", "1", "1", "s"}};
-    ASSERT_TRUE(store->StoreRuns(kService, "me", first, kT0));
-    {
-        auto writer = *store->BeginRunList(kService, "me", kT0 + std::chrono::hours(1));
-        writer->Add({"1", "a", "9", "1", "1", "s"});
-        writer->Add({"2", "b", "2", "2", "2", "s"});
-    }  // cut off: never finished
-    const auto runs = *store->Runs(kService, "me");
-    ASSERT_EQ(runs.size(), 1u);
-    EXPECT_EQ(runs[0].distance, "1");
-    EXPECT_EQ(runs[0].lastSeen, kT0);
-}
-
 // Runs by start, in pieces of a few runs on file and merged, come back as
 // one sort of them all puts them: no start first, ties by first sighting,
 // then by start text, latest first, then by RunID.

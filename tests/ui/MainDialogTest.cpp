@@ -214,12 +214,11 @@ TEST_F(MainDialogTest, DemoDownloadSyncAndExport) {
         Pump(50ms, [] { return false; });
     };
     openMenu({}, std::nullopt);
-    EXPECT_EQ(m_dialog->menu,
-              (std::vector<wxString>{
-                  Utf8("已在网站上看到，标记为已上传 (off)"), Utf8("重新上传 (off)"),
-                  Utf8("显示本机保存的跑步记录"), Utf8("跑量统计…"), Utf8("导出TCX…"),
-                  Utf8("不上传此记录 (off)"), Utf8("导入跑步文件…"), Utf8("导出FIT…"),
-                  Utf8("同步记录…")}));
+    EXPECT_EQ(m_dialog->menu, (std::vector<wxString>{
+                                  Utf8("已在网站上看到，标记为已上传 (off)"),
+                                  Utf8("重新上传 (off)"), Utf8("显示本机保存的跑步记录"),
+                                  Utf8("跑量统计…"), Utf8("导出TCX…"), Utf8("不上传此记录 (off)"),
+                                  Utf8("导入跑步文件…"), Utf8("导出FIT…"), Utf8("同步记录…")}));
 
     // The twelfth post takes its time: the rows posted before it read 已上传
     // meanwhile, it reads 正在上传, and the rows after it nothing yet.
@@ -376,29 +375,6 @@ TEST_F(MainDialogTest, FailuresSayWhyInTheStatusLine) {
 
 // strivo.db a folder: the download still fills the table, and the TCX
 // export fails without a file or a word of success, saying why.
-TEST_F(MainDialogTest, TcxExportFromAnUnusableStoreSaysWhyAndWritesNothing) {
-    test::StandInServices services;
-    const auto settings = services.WriteSettingsFile(m_folder.path(), services.settings());
-    std::filesystem::create_directory(m_folder / "strivo.db");
-    Open(settings, services);
-    Control<wxTextCtrl>(IDC_SERVICE_PASSWORD)->ChangeValue(services.settings().servicePassword);
-    Press(IDC_SERVICE_LOGIN);
-    ASSERT_TRUE(WaitForStatus("下载Nike+跑步数据成功结束...")) << Status();
-    const auto tcx = m_folder / "runs.tcx";
-    m_dialog->csvFile = ChosenFile{tcx, tcx.string()};
-    m_dialog->menuChoice = 4;
-    auto* list = Control<wxListCtrl>(IDC_RUN_TABLE);
-    wxContextMenuEvent event(wxEVT_CONTEXT_MENU, list->GetId(), wxDefaultPosition);
-    event.SetEventObject(list);
-    list->GetEventHandler()->ProcessEvent(event);
-    Pump(50ms, [] { return false; });
-    EXPECT_FALSE(std::filesystem::exists(tcx));
-    EXPECT_FALSE(Status().StartsWith(Utf8("成功导出"))) << Status();
-    ASSERT_EQ(m_dialog->messages.size(), 1u);
-    EXPECT_TRUE(m_dialog->messages[0].Contains(Utf8("是文件夹，不是普通文件")))
-        << m_dialog->messages[0];
-}
-
 // Run files imported from the menu as a job: its counts in the status line
 // over the stored runs; then the table's runs written as FIT files.
 TEST_F(MainDialogTest, ImportFromTheMenuShowsItsCountsThenFitExportWritesEachRun) {

@@ -237,7 +237,7 @@ int CliContext::ExportFailure(const Problem& problem) {
 }
 
 std::optional<int> CliContext::RefuseOwnFiles() {
-    for (const auto* file : {&m_options.csv, &m_options.tcx, &m_options.svg}) {
+    for (const auto* file : {&m_options.csv, &m_options.tcx, &m_options.svg, &m_options.fit}) {
         if (*file && !ToStandardOutput(*file)) {
             if (Outcome refused = jobs::RefuseOwnFile(m_where, **file); !refused) {
                 return ExportFailure(refused.problem());

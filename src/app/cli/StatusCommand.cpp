@@ -66,14 +66,18 @@ void SaySchedule(std::ostream& out, const jobs::ScheduleState& schedule) {
         << "\n";
 }
 
-void SayAttention(std::ostream& out, const jobs::StatusReport& report) {
+void SayAttention(const CliContext& cli, std::ostream& out, const jobs::StatusReport& report) {
     if (report.held > 0) {
         out << Fill(TrN("Held back: {0} run, sent without an answer: {1}",
                         "Held back: {0} runs, sent without an answer: {1}",
                         static_cast<unsigned long>(report.held)),
                     report.held, Ids(report.heldIds))
-            << (report.held > static_cast<int>(report.heldIds.size()) ? " …" : "") << "\n";
-        out << "  " << CliContext::SettleAdvice() << "\n";
+            << (report.held > static_cast<int>(report.heldIds.size())
+                    ? Fill(Tr(" … and {0} more"),
+                           report.held - static_cast<int>(report.heldIds.size()))
+                    : "")
+            << "\n";
+        out << "  " << cli.SettleAdvice() << "\n";
     }
     out << Fill(TrN("Not on the run log yet: {0} stored run",
                     "Not on the run log yet: {0} stored runs",
@@ -106,7 +110,7 @@ int Status(CliContext& cli) {
     }
     std::ostream& out = cli.Out();
     SayLastSync(out, report->lastSync);
-    SayAttention(out, *report);
+    SayAttention(cli, out, *report);
     SaySchedule(out, report->schedule);
     if (report->noNotices) {
         out << Fill(Tr("Desktop notices: none can be shown ({0})"), Describe(*report->noNotices))

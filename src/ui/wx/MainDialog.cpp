@@ -2,8 +2,8 @@
 
 #include <wx/app.h>
 #include <wx/button.h>
-#include <wx/dirdlg.h>
 #include <wx/dialog.h>
+#include <wx/dirdlg.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
 #include <wx/log.h>
