@@ -375,6 +375,29 @@ TEST_F(MainDialogTest, FailuresSayWhyInTheStatusLine) {
 
 // strivo.db a folder: the download still fills the table, and the TCX
 // export fails without a file or a word of success, saying why.
+TEST_F(MainDialogTest, TcxExportFromAnUnusableStoreSaysWhyAndWritesNothing) {
+    test::StandInServices services;
+    const auto settings = services.WriteSettingsFile(m_folder.path(), services.settings());
+    std::filesystem::create_directory(m_folder / "strivo.db");
+    Open(settings, services);
+    Control<wxTextCtrl>(IDC_SERVICE_PASSWORD)->ChangeValue(services.settings().servicePassword);
+    Press(IDC_SERVICE_LOGIN);
+    ASSERT_TRUE(WaitForStatus("下载Nike+跑步数据成功结束...")) << Status();
+    const auto tcx = m_folder / "runs.tcx";
+    m_dialog->csvFile = ChosenFile{tcx, tcx.string()};
+    m_dialog->menuChoice = 4;
+    auto* list = Control<wxListCtrl>(IDC_RUN_TABLE);
+    wxContextMenuEvent event(wxEVT_CONTEXT_MENU, list->GetId(), wxDefaultPosition);
+    event.SetEventObject(list);
+    list->GetEventHandler()->ProcessEvent(event);
+    Pump(50ms, [] { return false; });
+    EXPECT_FALSE(std::filesystem::exists(tcx));
+    EXPECT_FALSE(Status().StartsWith(Utf8("成功导出"))) << Status();
+    ASSERT_EQ(m_dialog->messages.size(), 1u);
+    EXPECT_TRUE(m_dialog->messages[0].Contains(Utf8("是文件夹，不是普通文件")))
+        << m_dialog->messages[0];
+}
+
 // Run files imported from the menu as a job: its counts in the status line
 // over the stored runs; then the table's runs written as FIT files.
 TEST_F(MainDialogTest, ImportFromTheMenuShowsItsCountsThenFitExportWritesEachRun) {
