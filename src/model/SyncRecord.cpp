@@ -3,6 +3,8 @@
 #include <array>
 #include <utility>
 
+#include "text/Catalog.h"
+
 namespace strivo {
 namespace {
 
@@ -44,6 +46,24 @@ const char* SyncEndKey(SyncEnd end) {
 }
 SyncEnd SyncEndFromKey(std::string_view key) {
     return FromKey(kEnd, key);
+}
+
+const char* SyncByWords(SyncBy by) {
+    switch (by) {
+        case SyncBy::Window:
+            return N_("by the window");
+        case SyncBy::Cli:
+            return N_("by strivo-cli");
+        case SyncBy::Schedule:
+            return N_("by the schedule");
+    }
+    return "";
+}
+
+const char* SyncEndWords(SyncEnd end) {
+    return end == SyncEnd::Done     ? N_("done")
+           : end == SyncEnd::Failed ? N_("failed")
+                                    : N_("stopped");
 }
 
 }  // namespace strivo

@@ -35,6 +35,9 @@ const char* SyncByKey(SyncBy by);
 SyncBy SyncByFromKey(std::string_view key);
 const char* SyncEndKey(SyncEnd end);
 SyncEnd SyncEndFromKey(std::string_view key);
+// What both faces say of them, untranslated ("by the schedule", "failed").
+const char* SyncByWords(SyncBy by);
+const char* SyncEndWords(SyncEnd end);
 
 // A host that asked to be left alone, and until when.
 struct HostPause {

@@ -6,33 +6,6 @@
 #include "text/CodePage.h"
 
 namespace strivo {
-namespace {
-
-const char* ByWords(SyncBy by) {
-    switch (by) {
-        case SyncBy::Window:
-            return N_("window");
-        case SyncBy::Cli:
-            return N_("command line");
-        case SyncBy::Schedule:
-            return N_("schedule");
-    }
-    return "";
-}
-
-const char* EndWords(SyncEnd end) {
-    switch (end) {
-        case SyncEnd::Done:
-            return N_("done");
-        case SyncEnd::Failed:
-            return N_("failed");
-        case SyncEnd::Stopped:
-            return N_("stopped");
-    }
-    return "";
-}
-
-}  // namespace
 
 std::string SyncRecordText(const std::vector<SyncRecord>& syncs) {
     if (syncs.empty()) {
@@ -42,9 +15,9 @@ std::string SyncRecordText(const std::vector<SyncRecord>& syncs) {
     for (const SyncRecord& sync : syncs) {
         std::string line = FillIn(
             Zh(N_("{0}  {1}  {2}: posted {3}, failed {4}, held back {5}, not tried {6}")),
-            {jobs::LocalClockText(sync.started), Zh(ByWords(sync.by)), Zh(EndWords(sync.end)),
-             std::to_string(sync.posted), std::to_string(sync.failed), std::to_string(sync.held),
-             std::to_string(sync.untried)});
+            {jobs::LocalClockText(sync.started), Zh(SyncByWords(sync.by)),
+             Zh(SyncEndWords(sync.end)), std::to_string(sync.posted), std::to_string(sync.failed),
+             std::to_string(sync.held), std::to_string(sync.untried)});
         if (!sync.reason.empty()) {
             line += ShortCause(ProblemFromKey(sync.reason));
         }

@@ -288,9 +288,9 @@ TEST_F(WindowControllerTest, DownloadThenSyncRunOnWorkersWithTheFieldsTexts) {
     m_surface.choice = 8;
     m_controller->OnListMenu({});
     ASSERT_EQ(m_surface.messages.size(), 1u);
-    EXPECT_EQ(
-        Cp936ToUtf8(m_surface.messages[0]).substr(16),
-        "  定时任务  失败：上传 1，失败 0，暂缓 0，未尝试 0（服务器要求等到 2031-01-01 10:00）");
+    EXPECT_EQ(Cp936ToUtf8(m_surface.messages[0]).substr(16),
+              "  由定时任务发起  失败：上传 1，失败 0，暂缓 0，未尝试 0（服务器要求等到 2031-01-01 "
+              "10:00）");
 }
 
 TEST_F(WindowControllerTest, EmptyFieldsEmptyTableAndNoThreadStartNothing) {

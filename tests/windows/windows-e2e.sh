@@ -189,7 +189,9 @@ check "and records it" grep -q '^Recorded 1 run as posted\.$' "$d/out.txt"
 run_cli "$d" sync
 check "a settled run is not posted" grep -q 'Nothing new to post: 24' "$d/out.txt"
 check "nor is anything else" test "$(posts)" = 24
-check "settle --repost exits 0" run_cli "$d" settle --repost 1100425294
+run_cli "$d" settle --repost 1100425294
+check "settle --repost of a confirmed run refuses without --again" test $? = 1
+check "settle --repost --again exits 0" run_cli "$d" settle --repost --again 1100425294
 run_cli "$d" sync
 check "a released run is posted again, alone" grep -q '^Posted 1 run to the Kelvora' "$d/out.txt"
 check "the site has it twice, as asked" test "$(on_site 1100425294)" = 2

@@ -11,28 +11,13 @@
 namespace strivo::cli {
 namespace {
 
-const char* ByWords(SyncBy by) {
-    switch (by) {
-        case SyncBy::Window:
-            return Tr("by the window");
-        case SyncBy::Cli:
-            return Tr("by strivo-cli");
-        case SyncBy::Schedule:
-            return Tr("by the schedule");
-    }
-    return "";
-}
-
 void SayLastSync(std::ostream& out, const std::optional<SyncRecord>& last) {
     if (!last) {
         out << Tr("Last sync: none yet") << "\n";
         return;
     }
-    const char* end = last->end == SyncEnd::Done     ? Tr("done")
-                      : last->end == SyncEnd::Failed ? Tr("failed")
-                                                     : Tr("stopped");
     out << Fill(Tr("Last sync: {0}, {1}: {2}"), jobs::LocalClockText(last->started),
-                ByWords(last->by), end)
+                Tr(SyncByWords(last->by)), Tr(SyncEndWords(last->end)))
         << "\n";
     if (!last->reason.empty()) {
         out << "  " << Describe(ProblemFromKey(last->reason)) << "\n";
