@@ -1,6 +1,7 @@
 #include "app/cli/CliContext.h"
 
 #include <system_error>
+#include <thread>
 
 #include "app/cli/CliProgress.h"
 #include "app/cli/CliWords.h"
@@ -379,6 +380,17 @@ std::string CliContext::SettleAdvice() const {
     return Fill(Tr("look at the Kelvora run log, then run '{0}' for the runs it shows and '{1}' "
                    "for the others"),
                 CommandLine("settle --posted RUNID..."), CommandLine("settle --repost RUNID..."));
+}
+
+int CliContext::RunStoppable(const std::function<void(std::stop_token)>& work) {
+    std::jthread job(work);
+    if (m_env.interrupts == nullptr) {
+        job.join();  // not left to the destructor, which would ask it to stop first
+        return 0;
+    }
+    m_env.interrupts->Arm([&job] { job.request_stop(); });
+    job.join();
+    return m_env.interrupts->Disarm();
 }
 
 }  // namespace strivo

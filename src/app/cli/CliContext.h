@@ -1,10 +1,12 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
 #include <sstream>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,6 +38,9 @@ public:
 
     const CliOptions& options() const { return m_options; }
     CliEnvironment& env() { return m_env; }
+    // Runs `work` on a thread of its own, an interrupt asking it to stop (the
+    // job ends its step in flight and keeps it); the signal taken, or 0.
+    int RunStoppable(const std::function<void(std::stop_token)>& work);
     const jobs::Workspace& where() const { return m_where; }
     RunTable& table() { return *m_table; }
 

@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <thread>
 
 #include "app/cli/CliProgress.h"
 #include "app/cli/Commands.h"
@@ -17,20 +16,9 @@ int Import(CliContext& cli) {
     CliEnvironment& env = cli.env();
     CliProgress progress(env.err, env.stderrIsTerminal, options.quiet);
     Result<jobs::ImportTally> tally = jobs::ImportTally();
-    int interrupt = 0;
-    {
-        std::jthread job([&](std::stop_token stop) {
-            tally =
-                jobs::Import(cli.where(), {options.paths, options.post}, progress, std::move(stop));
-        });
-        if (env.interrupts) {
-            env.interrupts->Arm([&job] { job.request_stop(); });
-        }
-        job.join();
-        if (env.interrupts) {
-            interrupt = env.interrupts->Disarm();
-        }
-    }
+    const int interrupt = cli.RunStoppable([&](std::stop_token stop) {
+        tally = jobs::Import(cli.where(), {options.paths, options.post}, progress, std::move(stop));
+    });
     progress.Clear();
     if (!tally) {
         return cli.StoreFailure(tally.problem(), N_("{0}; nothing more was imported"));

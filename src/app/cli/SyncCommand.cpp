@@ -1,5 +1,4 @@
 #include <chrono>
-#include <thread>
 
 #include "app/cli/CliProgress.h"
 #include "app/cli/CliWords.h"
@@ -139,22 +138,12 @@ int Sync(CliContext& cli) {
     CliProgress progress(env.err, env.stderrIsTerminal, cli.options().quiet);
     progress.Status(Tr("signing in to Kelvora…"));
     SyncTally tally;
-    int interrupt = 0;
-    {
-        std::jthread job([&](std::stop_token stop) {
-            tally = jobs::Sync(cli.where(), cli.table().Snapshot(), progress, std::move(stop),
-                               {.postAll = cli.options().all});
-        });
-        // An interrupt lets the post in flight finish and be kept; no
-        // further post starts.
-        if (env.interrupts) {
-            env.interrupts->Arm([&job] { job.request_stop(); });
-        }
-        job.join();
-        if (env.interrupts) {
-            interrupt = env.interrupts->Disarm();
-        }
-    }
+    // An interrupt lets the post in flight finish and be kept; no further
+    // post starts.
+    const int interrupt = cli.RunStoppable([&](std::stop_token stop) {
+        tally = jobs::Sync(cli.where(), cli.table().Snapshot(), progress, std::move(stop),
+                           {.postAll = cli.options().all});
+    });
     progress.EndLine();
     cli.PrintWarnings(tally.warnings);
     if (tally.problem && tally.problem->Root().code == ProblemCode::StoreInUse) {
