@@ -246,6 +246,14 @@ public:
         return m_surface.PumpUntil([&] { return Status() == Cp936(utf8); });
     }
     std::string Status() { return m_surface.texts[IDC_STATUS]; }
+    // The state column of `rows`, each cell followed by "|".
+    std::string StateColumn(const RunRows& rows) {
+        std::string cells;
+        for (const RunRow& row : rows) {
+            cells += std::string(m_controller->list().Cell(row, kColumnPostState)) + "|";
+        }
+        return cells;
+    }
 
     test::TempFolder m_folder;  // first: the controller saves into it
     FakeSurface m_surface;
@@ -379,13 +387,7 @@ TEST_F(WindowControllerTest, StateColumnAndListMenuSettleTheSelectedRuns) {
                           RunRow{"3", "", "", "", "", "", "333"},
                           RunRow{"4", "", "", "", "", "", "444"}, RunRow{"5"}};
     m_controller->table()->Replace(rows);
-    const auto column = [&] {
-        std::string cells;
-        for (const RunRow& row : rows) {
-            cells += std::string(m_controller->list().Cell(row, kColumnPostState)) + "|";
-        }
-        return cells;
-    };
+    const auto column = [&] { return StateColumn(rows); };
     // Which items are enabled, for the rows selected.
     const auto menu = [&](std::vector<std::size_t> selected,
                           std::optional<std::size_t> choice = std::nullopt) {
@@ -465,13 +467,7 @@ TEST_F(WindowControllerTest, StateColumnFollowsEachPostWhileTheSyncRuns) {
         RunRow{"3", "", "", "", "", "", "333"}, RunRow{"4", "", "", "", "", "", "444"},
         RunRow{"5", "", "", "", "", "", "555"}};
     m_controller->table()->Replace(rows);
-    const auto column = [&] {
-        std::string cells;
-        for (const RunRow& row : rows) {
-            cells += std::string(m_controller->list().Cell(row, kColumnPostState)) + "|";
-        }
-        return cells;
-    };
+    const auto column = [&] { return StateColumn(rows); };
     m_jobs.posts = {{"111", PostResult::Confirmed}, {"555", PostResult::Unknown}};
     m_controller->OnSync();
     ASSERT_TRUE(WaitForStatus("同步到Strivo成功！本次上传5条，之前已上传0条")) << Status();
