@@ -57,7 +57,7 @@ asan: deps
 
 # The thread checker on the tests where threads meet: both workers against the
 # stand-ins, cancelling, the run table, the web sessions and the window.
-TSAN_TESTS := Concurrency|FaultMatrix|RunTable|WebSession|JobsTest|CliTest|WindowTests|WindowController
+TSAN_TESTS := Concurrency|FaultMatrix|RunTable|WebSession|JobsTest|ImportTest|CliTest|WindowTests|WindowController
 
 # Only the programs those tests need are built.
 TSAN_TARGETS := strivo_e2e_tests strivo_model_tests strivo_transport_tests strivo_cli_tests \

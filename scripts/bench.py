@@ -619,6 +619,22 @@ def importing(kind):
     )
 
 
+def gpsbabel_reading(kind, reader):
+    """gpsbabel reading the files an import figure reads, writing nothing."""
+    return Job(
+        f"gpsbabel reading the same {kind.upper()} files",
+        [
+            lambda job: Command(
+                ["gpsbabel", "-i", reader]
+                + [a for f in sorted((IMPORT_FILES / kind).glob(f"*.{kind}")) for a in ("-f", f)]
+                + ["-o", "unicsv", "-F", "/dev/null"]
+            )
+        ],
+        prepare=import_files,
+        skip=lambda: cli_has("import"),
+    )
+
+
 JOBS = {
     # A runner's first download, and the least that fetches the same list:
     # curl making the same three requests over one connection.
@@ -696,18 +712,8 @@ JOBS = {
     "curl sync": Job("curl pipeline of the same sync", [], prepare=sync_pipeline),
     "import fit": importing("fit"),
     "import gpx": importing("gpx"),
-    "gpsbabel fit": Job(
-        "gpsbabel reading the same FIT files",
-        [
-            lambda job: Command(
-                ["gpsbabel", "-i", "garmin_fit"]
-                + [a for f in sorted((IMPORT_FILES / "fit").glob("*.fit")) for a in ("-f", f)]
-                + ["-o", "unicsv", "-F", "/dev/null"]
-            )
-        ],
-        prepare=import_files,
-        skip=lambda: cli_has("import"),
-    ),
+    "gpsbabel fit": gpsbabel_reading("fit", "garmin_fit"),
+    "gpsbabel gpx": gpsbabel_reading("gpx", "gpx"),
 }
 
 J = JOBS
@@ -749,6 +755,8 @@ FIGURES = [
     Figure("import 1,000 FIT files, peak RSS", J["import fit"].peak(), None, at_most(64)),
     Figure("import 1,000 GPX files of 3,600 points, time", J["import gpx"].seconds(), None,
            at_most(3)),
+    Figure("import 1,000 GPX files, time vs gpsbabel reading them", J["import gpx"].seconds(),
+           J["gpsbabel gpx"].seconds(), ratio(0.25)),
     Figure("import 1,000 GPX files of 3,600 points, peak RSS", J["import gpx"].peak(), None,
            at_most(64)),
 ]

@@ -3,7 +3,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
+#include <map>
+#include <mutex>
+#include <thread>
 
 #include "files/RunFileReader.h"
 #include "files/RunFileWalk.h"
@@ -60,10 +64,81 @@ FileRun FileRunOf(const ImportedRun& run) {
     return made;
 }
 
-// Reads one file and stores its runs; a problem only when the store failed.
+// The files read on threads of their own a few ahead of the one being
+// stored, and handed out in order: reading (inflating, parsing) is nearly
+// all of an import, and a machine's cores share it.
+class ReadAhead {
+public:
+    explicit ReadAhead(const std::vector<std::filesystem::path>& files) : m_files(files) {
+        const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+        const std::size_t threads = std::min<std::size_t>({cores, kMostThreads, files.size()});
+        for (std::size_t i = 0; i < threads; ++i) {
+            m_threads.emplace_back([this] { Work(); });
+        }
+    }
+    ~ReadAhead() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_room.notify_all();
+        for (std::thread& thread : m_threads) {
+            thread.join();
+        }
+    }
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    // The runs of the file at `index`, the next in order after the last taken.
+    Result<RunFile> Take(std::size_t index) {
+        std::unique_lock lock(m_mutex);
+        m_read.wait(lock, [&] { return m_done.contains(index); });
+        Result<RunFile> read = std::move(m_done.at(index));
+        m_done.erase(index);
+        m_taken = index + 1;
+        lock.unlock();
+        m_room.notify_all();
+        return read;
+    }
+
+private:
+    // Enough to keep every core reading while the store takes its turn; a
+    // file's runs are small, whatever the file's size.
+    static constexpr std::size_t kMostThreads = 4;
+    static constexpr std::size_t kAhead = 16;
+
+    void Work() {
+        for (;;) {
+            std::unique_lock lock(m_mutex);
+            m_room.wait(lock, [&] {
+                return m_stopping || m_next >= m_files.size() || m_next < m_taken + kAhead;
+            });
+            if (m_stopping || m_next >= m_files.size()) {
+                return;
+            }
+            const std::size_t index = m_next++;
+            lock.unlock();
+            Result<RunFile> read = ReadRunFile(m_files[index]);
+            lock.lock();
+            m_done.emplace(index, std::move(read));
+            lock.unlock();
+            m_read.notify_all();
+        }
+    }
+
+    const std::vector<std::filesystem::path>& m_files;
+    std::mutex m_mutex;
+    std::condition_variable m_read, m_room;
+    std::map<std::size_t, Result<RunFile>> m_done;
+    std::size_t m_next = 0;   // the next file a thread takes up
+    std::size_t m_taken = 0;  // the files handed out so far
+    bool m_stopping = false;
+    std::vector<std::thread> m_threads;
+};
+
+// Stores the runs read from one file; a problem only when the store failed.
 Outcome ImportFile(RunStore& store, const Workspace& where, const SiteKey* keptOffFor,
-                   const std::filesystem::path& path, ImportTally& tally) {
-    Result<RunFile> read = ReadRunFile(path);
+                   const std::filesystem::path& path, Result<RunFile> read, ImportTally& tally) {
     if (!read) {
         ++tally.unreadable;
         tally.problems.push_back(read.problem());
@@ -109,12 +184,15 @@ Result<ImportTally> ImportPaths(const Workspace& where, const ImportRequest& req
     tally.passedOver = found.passedOver;
     const SiteKey site = SiteKeyOf(where.settings);
     const int total = static_cast<int>(found.files.size());
-    for (const std::filesystem::path& path : found.files) {
+    ReadAhead reading(found.files);
+    for (std::size_t index = 0; index < found.files.size(); ++index) {
+        const std::filesystem::path& path = found.files[index];
         if (stop.stop_requested()) {
             tally.stopped = true;
             break;
         }
-        if (Outcome kept = ImportFile(**opened, where, request.post ? nullptr : &site, path, tally);
+        if (Outcome kept = ImportFile(**opened, where, request.post ? nullptr : &site, path,
+                                      reading.Take(index), tally);
             !kept) {
             return kept.problem();
         }
