@@ -29,6 +29,15 @@ const char* KindKey(fs::file_type type) {
     }
 }
 
+// An archive in a folder is named (the reader says to unpack it), never
+// passed over: a bulk export often comes as one.
+bool IsZipName(const fs::path& path) {
+    std::string ending = PathText(path.extension());
+    std::transform(ending.begin(), ending.end(), ending.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
+    return ending == ".zip";
+}
+
 class Walk {
 public:
     RunFilePaths found;
@@ -51,7 +60,7 @@ public:
         if (status.type() == fs::file_type::directory) {
             return EnterFolder(path);
         }
-        if (inFolder && !KindOfName(path)) {
+        if (inFolder && !KindOfName(path) && !IsZipName(path)) {
             ++found.passedOver;
             return;
         }

@@ -22,9 +22,10 @@ struct RunFilePaths {
 
 // Each path as it is given, in order: a file stands for itself, whatever its
 // name; a folder for the files below it whose names end as run files' do
-// (KindOfName), its entries in the order of their names' bytes, each
-// subfolder's files at its place in that order. Links are followed, but a
-// folder already entered (a link back up the tree) is not entered again.
+// (KindOfName) or as a zip archive's (to be named, with the hint to unpack
+// it), its entries in the order of their names' bytes, each subfolder's
+// files at its place in that order. Links are followed, but a folder
+// already entered (a link back up the tree) is not entered again.
 // Holds only paths: a folder of 100,000 files costs their names.
 RunFilePaths FindRunFiles(std::span<const std::filesystem::path> paths);
 

@@ -173,7 +173,7 @@ TEST(FindRunFiles, WalksFoldersInNameOrderOnceEachAndReportsWhatItCannotWalk) {
     fs::create_directories(top / "b" / "deeper");
     fs::create_directories(top / "a");
     for (const char* name : {"c.GPX", "a/2.tcx.gz", "a/1.fit", "b/deeper/x.csv", "b/notes.txt",
-                             "b/photo.jpg", "B.tcx", "loose.dat"}) {
+                             "b/photo.jpg", "B.tcx", "loose.dat", "b/export.ZIP"}) {
         WriteFile(top / name, "x");
     }
     std::error_code noLinks;
@@ -189,6 +189,7 @@ TEST(FindRunFiles, WalksFoldersInNameOrderOnceEachAndReportsWhatItCannotWalk) {
                                       top / "a" / "1.fit",
                                       top / "a" / "2.tcx.gz",
                                       top / "b" / "deeper" / "x.csv",
+                                      top / "b" / "export.ZIP",  // to be named, with the hint
                                       top / "c.GPX"};
     EXPECT_EQ(found.files, expected);
     EXPECT_EQ(found.passedOver, 3u);  // loose.dat, seen again inside its folder, and b's two
