@@ -143,12 +143,20 @@ Outcome RunStore::RecordOutcomeAndIntent(const SiteKey& site,
 
 Result<std::unordered_map<std::string, PostRecord>> RunStore::Posts(const SiteKey& site) const {
     std::unordered_map<std::string, PostRecord> posts;
+    // Runs imported while no site user was set were kept off under none:
+    // they stay off for the user set since, until released.
     Statement read(m_db,
-                   "SELECT run_id, state, intent_ms, outcome_ms, reason FROM posts "
-                   "WHERE site_host=? AND site_port=? AND site_user=?");
-    read.Bind(1, site.host).Bind(2, site.port).BindCp936(3, site.user);
+                   "SELECT run_id, state, intent_ms, outcome_ms, reason, site_user=?3 FROM posts "
+                   "WHERE site_host=?1 AND site_port=?2 AND (site_user=?3 OR "
+                   "(site_user=?4 AND state='excluded'))");
+    read.Bind(1, site.host).Bind(2, site.port).BindCp936(3, site.user).BindCp936(4, "");
     while (read.Step() == SQLITE_ROW) {
-        PostRecord& post = posts[read.Cp936(0)];
+        const bool own = read.Int(5) != 0;
+        auto [at, added] = posts.try_emplace(read.Cp936(0));
+        if (!own && !added) {
+            continue;
+        }
+        PostRecord& post = at->second;
         post.state = StateFromName(read.Utf8(1));
         if (!read.IsNull(2)) {
             post.intentAt = FromMillis(read.Int(2));
@@ -164,11 +172,27 @@ Result<std::unordered_map<std::string, PostRecord>> RunStore::Posts(const SiteKe
     return posts;
 }
 
+Outcome RunStore::AdoptKeptOff(const SiteKey& site) {
+    // What was kept off under no site user becomes the user's own to settle;
+    // a post of the user's own for the same run stays as it is.
+    Statement adopt(m_db,
+                    "UPDATE OR IGNORE posts SET site_user=?3 WHERE site_host=?1 AND "
+                    "site_port=?2 AND site_user=?4 AND state='excluded'");
+    adopt.Bind(1, site.host).Bind(2, site.port).BindCp936(3, site.user).BindCp936(4, "");
+    if (!site.user.empty() && (!adopt.ok() || !adopt.Run())) {
+        return Failure(ProblemCode::StoreCannotWrite);
+    }
+    return {};
+}
+
 Result<int> RunStore::Settle(const SiteKey& site, std::span<const std::string> runIds, bool held,
                              bool posted, StoreTime now) {
     StoreTransaction transaction(*this);
     if (!transaction.begun()) {
         return transaction.begun().problem();
+    }
+    if (Outcome adopted = AdoptKeptOff(site); !adopted) {
+        return adopted.problem();
     }
     int count = 0;
     const char* where = held ? "site_host=?1 AND site_port=?2 AND site_user=?3 AND "
@@ -240,6 +264,9 @@ Result<int> RunStore::SettleExcluded(const SiteKey& site, std::span<const std::s
     StoreTransaction transaction(*this);
     if (!transaction.begun()) {
         return transaction.begun().problem();
+    }
+    if (Outcome adopted = AdoptKeptOff(site); !adopted) {
+        return adopted.problem();
     }
     // A run already on the run log stays confirmed: releasing it later would
     // post it twice.

@@ -252,6 +252,7 @@ private:
     Outcome ReadRuns(const ServiceKey& service, std::string_view account, const char* sqlTail,
                      std::optional<std::string_view> runId, RunFields fields,
                      const std::function<void(const StoredRun&)>& visit) const;
+    Outcome AdoptKeptOff(const SiteKey& site);
     Result<int> Settle(const SiteKey& site, std::span<const std::string> runIds, bool held,
                        bool posted, StoreTime now);
 

@@ -607,6 +607,14 @@ TEST(RunStore, ARunFromAFileIsAddedUnlessAStoredRunIsTheSame) {
         EXPECT_EQ(stored->duplicates.size(), c.same ? 1u : 0u);
         EXPECT_EQ(store->Posts(kSite)->at(runs[0].key).state, PostState::Excluded);
     }
+    // Kept off while no site user was set: off for the one set since, until released.
+    auto store = InMemory();
+    FileRun made{ImportedRunKey(1'700'000'000, 5000), "t", "k", "1", ""};
+    const SiteKey unnamed{kSite.host, kSite.port, ""};
+    ASSERT_TRUE(store->StoreFileRuns(kService, "a", &unnamed, "gpx", "f.gpx", {&made, 1}, {}));
+    EXPECT_EQ(store->Posts(kSite)->at(made.key).state, PostState::Excluded);
+    EXPECT_EQ(*store->SettleRepost(kSite, std::vector{made.key}), 1);
+    EXPECT_FALSE(store->Posts(kSite)->contains(made.key));
 }
 
 }  // namespace
