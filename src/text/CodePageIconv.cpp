@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <stdexcept>
+#include <vector>
 
 #include "text/Utf8Sequence.h"
 
@@ -112,14 +114,11 @@ std::string Utf8ToCp936(std::string_view utf8) {
     return out;
 }
 
-std::string Cp936ToUtf8(std::string_view cp936) {
-    // ASCII reads the same in both: a million RunIDs and times cost no iconv call.
-    if (std::all_of(cp936.begin(), cp936.end(),
-                    [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-        return std::string(cp936);
-    }
+namespace {
+
+// Any CP936 text through iconv, a byte it cannot read as "?".
+std::string ConvertFromCp936(std::string_view cp936) {
     std::string out;
-    out.reserve(cp936.size() * 3 / 2);
     std::string_view rest = cp936;
     while (!rest.empty()) {
         if (FromCp936().Convert(rest, out) == Converter::Stop::Done) {
@@ -127,6 +126,69 @@ std::string Cp936ToUtf8(std::string_view cp936) {
         }
         out.push_back('?');
         rest.remove_prefix(Cp936CharLength(rest, 0));
+    }
+    return out;
+}
+
+// Each double-byte character's UTF-8, found through iconv the first time the
+// thread meets it: a table of a million rows repeats a few dozen characters,
+// and a call into glibc's converter costs far more than a look-up. An entry
+// holds up to three bytes and their count in its top byte; 0 is not yet known.
+class DoubleByteCache {
+public:
+    void Append(unsigned char lead, unsigned char trail, std::string& out) {
+        if (m_entries.empty()) {
+            m_entries.resize(128 * 256);
+        }
+        std::uint32_t& entry = m_entries[static_cast<std::size_t>(lead & 0x7F) << 8 | trail];
+        if (entry == 0) {
+            const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+            const std::string utf8 = ConvertFromCp936({pair, 2});
+            if (utf8.empty() || utf8.size() > 3) {
+                out += utf8;
+                return;
+            }
+            entry = static_cast<std::uint32_t>(utf8.size()) << 24;
+            for (std::size_t i = 0; i < utf8.size(); ++i) {
+                entry |= std::uint32_t{static_cast<unsigned char>(utf8[i])} << (8 * i);
+            }
+        }
+        for (std::uint32_t i = 0, size = entry >> 24; i < size; ++i) {
+            out.push_back(static_cast<char>(entry >> (8 * i) & 0xFF));
+        }
+    }
+
+private:
+    std::vector<std::uint32_t> m_entries;
+};
+
+}  // namespace
+
+std::string Cp936ToUtf8(std::string_view cp936) {
+    thread_local DoubleByteCache characters;
+    std::string out;
+    out.reserve(cp936.size() + cp936.size() / 2);
+    std::size_t pos = 0;
+    while (pos < cp936.size()) {
+        // ASCII reads the same in both.
+        const std::size_t ascii = pos;
+        while (pos < cp936.size() && static_cast<unsigned char>(cp936[pos]) < 0x80) {
+            ++pos;
+        }
+        out.append(cp936.substr(ascii, pos - ascii));
+        if (pos == cp936.size()) {
+            break;
+        }
+        // A character at a time, as iconv steps through the text; a byte
+        // standing alone is rare enough to take iconv's way each time.
+        if (Cp936CharLength(cp936, pos) == 2) {
+            characters.Append(static_cast<unsigned char>(cp936[pos]),
+                              static_cast<unsigned char>(cp936[pos + 1]), out);
+            pos += 2;
+        } else {
+            out += ConvertFromCp936(cp936.substr(pos, 1));
+            ++pos;
+        }
     }
     return out;
 }
