@@ -1,6 +1,11 @@
 #include "jobs/Download.h"
 
+#include <array>
 #include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 
 #include "jobs/Manners.h"
 #include "jobs/StoreAccess.h"
@@ -36,6 +41,109 @@ Keeper BeginKeeping(const Workspace& where) {
     keeper.writer = std::move(*writer);
     return keeper;
 }
+
+// The list's runs kept on a thread of their own, a batch at a time, while
+// this one goes on reading: keeping a run costs more than reading it, and
+// the two then share the machine's cores. Each batch holds its runs' texts
+// end to end; at most a few wait, so a list of any length takes little room.
+class KeepingThread {
+public:
+    explicit KeepingThread(RunListWriter& writer)
+        : m_writer(writer), m_thread([this] { Work(); }) {}
+    // Without Finish (a list that failed on the way): what waits is dropped.
+    ~KeepingThread() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_waiting.clear();
+            m_closing = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+    KeepingThread(const KeepingThread&) = delete;
+    KeepingThread& operator=(const KeepingThread&) = delete;
+
+    void Add(const DownloadedRun& run) {
+        const std::string_view texts[kTexts] = {run.runId,    run.startTime, run.distance,
+                                                run.duration, run.calories,  run.syncTime};
+        std::array<std::uint32_t, kTexts> sizes{};
+        for (std::size_t i = 0; i < kTexts; ++i) {
+            m_filling.bytes += texts[i];
+            sizes[i] = static_cast<std::uint32_t>(texts[i].size());
+        }
+        m_filling.sizes.push_back(sizes);
+        if (m_filling.sizes.size() == kBatchRuns) {
+            Hand();
+        }
+    }
+    // Waits until every run added is kept.
+    void Finish() {
+        Hand();
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_waiting.empty() && !m_busy; });
+    }
+
+private:
+    static constexpr std::size_t kTexts = 6;
+    static constexpr std::size_t kBatchRuns = 512;
+    static constexpr std::size_t kMostWaiting = 4;
+    struct Batch {
+        std::string bytes;
+        std::vector<std::array<std::uint32_t, kTexts>> sizes;
+    };
+
+    void Hand() {
+        if (m_filling.sizes.empty()) {
+            return;
+        }
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_waiting.size() < kMostWaiting; });
+        m_waiting.push_back(std::move(m_filling));
+        m_filling = {};
+        lock.unlock();
+        m_changed.notify_all();
+    }
+
+    void Work() {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_changed.wait(lock, [&] { return m_closing || !m_waiting.empty(); });
+            if (m_waiting.empty()) {
+                return;
+            }
+            Batch batch = std::move(m_waiting.front());
+            m_waiting.pop_front();
+            m_busy = true;
+            lock.unlock();
+            m_changed.notify_all();
+            Keep(batch);
+            lock.lock();
+            m_busy = false;
+            m_changed.notify_all();
+        }
+    }
+
+    void Keep(const Batch& batch) {
+        std::size_t at = 0;
+        for (const auto& sizes : batch.sizes) {
+            std::string_view texts[kTexts];
+            for (std::size_t i = 0; i < kTexts; ++i) {
+                texts[i] = std::string_view(batch.bytes).substr(at, sizes[i]);
+                at += sizes[i];
+            }
+            m_writer.Add({texts[0], texts[1], texts[2], texts[3], texts[4], texts[5]});
+        }
+    }
+
+    RunListWriter& m_writer;
+    Batch m_filling;  // this thread's, until handed over
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<Batch> m_waiting;
+    bool m_busy = false;
+    bool m_closing = false;
+    std::thread m_thread;  // last: it starts once the rest is made
+};
 
 }  // namespace
 
@@ -77,9 +185,11 @@ Result<Downloaded> Download(const Workspace& where, RunTable& table, ProgressSin
     // Read and kept as it arrives: 100,000 runs are 38 MB of text, never
     // held whole. A list that fails on the way is dropped unkept (rolled back).
     Keeper keeper = BeginKeeping(where);
+    std::optional<KeepingThread> keeping;
     RunListReader reader;
     if (keeper.writer) {
-        reader = RunListReader([&keeper](const DownloadedRun& run) { keeper.writer->Add(run); });
+        keeping.emplace(*keeper.writer);
+        reader = RunListReader([&keeping](const DownloadedRun& run) { keeping->Add(run); });
     }
     if (Outcome fetched = client.FetchRunList(reader, options.onRunListBytes); !fetched) {
         const Problem why = *learn(fetched.problem(), true);
@@ -96,6 +206,10 @@ Result<Downloaded> Download(const Workspace& where, RunTable& table, ProgressSin
             Problem(ProblemCode::RunIdHoldsZeroByte, {Cp936ToUtf8(runId)}));
     }
     table.Append(reader.Finish());
+    if (whole && keeping) {
+        keeping->Finish();
+    }
+    keeping.reset();
     if (whole && keeper.writer) {
         if (Outcome kept = keeper.writer->Finish(); !kept) {
             keeper.problem = Problem(ProblemCode::RunsNotKept).Because(kept.problem());
