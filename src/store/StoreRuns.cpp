@@ -71,6 +71,11 @@ private:
 };
 
 constexpr const char* kKey = "service_host=?1 AND service_port=?2 AND account=?3";
+constexpr const char* kInsert =
+    "INSERT INTO runs(service_host, service_port, account, run_id, start_text, distance_text, "
+    "duration_text, calories_text, sync_text, start_utc_ms, start_offset_min, distance_m, "
+    "duration_ms, calories, sync_utc_ms, sync_offset_min, first_seen_ms) VALUES(?1, ?2, ?3, ?4, "
+    "?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17)";
 
 }  // namespace
 
@@ -83,16 +88,12 @@ struct RunListWriter::State {
                  "SELECT start_text, distance_text, duration_text, calories_text, sync_text, "
                  "last_seen_ms IS NULL FROM runs WHERE service_host=?1 AND service_port=?2 AND "
                  "account=?3 AND run_id=?4"),
-          insert(db,
-                 "INSERT INTO runs(service_host, service_port, account, run_id, start_text, "
-                 "distance_text, duration_text, calories_text, sync_text, start_utc_ms, "
-                 "start_offset_min, distance_m, duration_ms, calories, sync_utc_ms, "
-                 "sync_offset_min, first_seen_ms) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, "
-                 "?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17) ON CONFLICT DO UPDATE SET "
-                 "start_text=?5, distance_text=?6, duration_text=?7, calories_text=?8, "
-                 "sync_text=?9, start_utc_ms=?10, start_offset_min=?11, distance_m=?12, "
-                 "duration_ms=?13, calories=?14, sync_utc_ms=?15, sync_offset_min=?16, "
-                 "last_seen_ms=NULL"),
+          insert(db, std::string(kInsert) +
+                         " ON CONFLICT DO UPDATE SET start_text=?5, distance_text=?6, "
+                         "duration_text=?7, calories_text=?8, sync_text=?9, start_utc_ms=?10, "
+                         "start_offset_min=?11, distance_m=?12, duration_ms=?13, calories=?14, "
+                         "sync_utc_ms=?15, sync_offset_min=?16, last_seen_ms=NULL"),
+          fresh(db, kInsert),
           relisted(db,
                    "UPDATE runs SET last_seen_ms=NULL WHERE service_host=?1 AND "
                    "service_port=?2 AND account=?3 AND run_id=?4") {}
@@ -100,7 +101,9 @@ struct RunListWriter::State {
     RunStore& store;
     StoreTransaction transaction;
     std::int64_t nowMs;
-    Statement lookup, insert, relisted;
+    // `fresh` while the account has no runs stored: none can clash (the list's
+    // RunIDs are each added once), and SQLite skips the look for one.
+    Statement lookup, insert, fresh, relisted;
     ServiceKey service;
     std::string account;
     std::int64_t previousListing = 0;
@@ -120,15 +123,16 @@ Result<std::unique_ptr<RunListWriter>> RunStore::BeginRunList(const ServiceKey& 
     if (!state->transaction.begun()) {
         return state->transaction.begun().problem();
     }
-    if (!state->lookup.ok() || !state->insert.ok() || !state->relisted.ok()) {
+    if (!state->lookup.ok() || !state->insert.ok() || !state->fresh.ok() || !state->relisted.ok()) {
         return Failure(ProblemCode::StoreCannotWrite);
     }
     state->service = service;
     state->account = std::string(account);
-    for (Statement* statement : {&state->lookup, &state->insert, &state->relisted}) {
+    for (Statement* statement : {&state->lookup, &state->insert, &state->fresh, &state->relisted}) {
         statement->Bind(1, service.host).Bind(2, service.port).BindCp936(3, account);
     }
     state->insert.Bind(17, state->nowMs);
+    state->fresh.Bind(17, state->nowMs);
     // How many runs are stored (counted on the index by start): none, and no
     // run of the list is looked up; all of them in the list, and none is
     // marked as no longer listed.
@@ -181,16 +185,17 @@ void RunListWriter::Add(const DownloadedRun& run) {
     const TypedTime start = ParseServiceTime(run.startTime);
     const TypedTime sync = ParseServiceTime(run.syncTime);
     const std::optional<double> km = ParseDecimal(run.distance);
-    s.insert.BindCp936(4, run.runId);
+    Statement& insert = s.storedBefore > 0 ? s.insert : s.fresh;
+    insert.BindCp936(4, run.runId);
     for (int i = 0; i < 5; ++i) {
-        s.insert.BindCp936(5 + i, texts[i]);
+        insert.BindCp936(5 + i, texts[i]);
     }
-    s.insert.BindOptional(10, start.utcMs).BindOptional(11, start.offsetMinutes);
-    s.insert.BindOptional(12, km ? std::optional(*km * 1000.0) : std::nullopt);
-    s.insert.BindOptional(13, ParseInteger(run.duration));
-    s.insert.BindOptional(14, ParseInteger(run.calories));
-    s.insert.BindOptional(15, sync.utcMs).BindOptional(16, sync.offsetMinutes);
-    if (!s.insert.Run()) {
+    insert.BindOptional(10, start.utcMs).BindOptional(11, start.offsetMinutes);
+    insert.BindOptional(12, km ? std::optional(*km * 1000.0) : std::nullopt);
+    insert.BindOptional(13, ParseInteger(run.duration));
+    insert.BindOptional(14, ParseInteger(run.calories));
+    insert.BindOptional(15, sync.utcMs).BindOptional(16, sync.offsetMinutes);
+    if (!insert.Run()) {
         s.kept = s.store.Failure(ProblemCode::StoreCannotWrite);
     }
 }
