@@ -261,6 +261,14 @@ Outcome RunStore::Prepare() {
         return StoreProblem(ProblemCode::StoreNewer, m_path,
                             {std::to_string(version), std::to_string(kStoreSchemaVersion)});
     }
+    // A new file takes pages of 16 KiB: a list of 100,000 runs is written in
+    // a quarter of the calls, and a page still reads in one. A file made
+    // before keeps the size it has.
+    if (empty) {
+        if (Outcome sized = Execute("PRAGMA page_size=16384"); !sized) {
+            return sized;
+        }
+    }
     // Never exclusive locking mode: readers keep working during a sync.
     if (!m_path.empty()) {
         Statement wal(m_db, "PRAGMA journal_mode=WAL");
