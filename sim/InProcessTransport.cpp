@@ -155,8 +155,7 @@ public:
                 return outcome;
             }
             // An endless body passes any limit.
-            if (answer.faults.endless ||
-                reply.body.size() > request.options.maxBodyBytes.value_or(m_maxBodyBytes)) {
+            if (answer.faults.endless || reply.body.size() > m_maxBodyBytes) {
                 outcome.error = TransferError::TooLarge;
                 return outcome;
             }

@@ -28,9 +28,6 @@ struct RequestOptions {
     // gives no answer: try once more on a fresh connection. Only for a post
     // that changes nothing on the server (a sign-in); never for a run-log post.
     bool retryOnFreshConnection = false;
-    // The most bytes of the body; unset, the session's maxBodyBytes. Set only
-    // for an answer read as it arrives and never held whole (a run list).
-    std::optional<std::size_t> maxBodyBytes;
 };
 inline constexpr RequestOptions kOrdinaryRequestOptions{};
 inline constexpr RequestOptions kSecureRequestOptions{.secure = true};

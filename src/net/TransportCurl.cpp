@@ -173,7 +173,6 @@ TransferOutcome TransportCurl::Perform(const TransferRequest& request, std::stop
     m_stop = std::move(stop);
     m_body = &body;
     m_received = 0;
-    m_bodyLimit = request.options.maxBodyBytes.value_or(m_config.maxBodyBytes);
     m_moved = 0;
     m_clock.emplace(m_config, request.options.deadline);
     m_abort = Abort::None;
@@ -359,7 +358,7 @@ std::size_t TransportCurl::OnBody(char* data, std::size_t size, std::size_t coun
     }
     curl_off_t announced = -1;
     curl_easy_getinfo(transfer.m_easy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
-    const std::size_t limit = transfer.m_bodyLimit;
+    const std::size_t limit = transfer.m_config.maxBodyBytes;
     if (length > limit - transfer.m_received ||
         (announced > 0 && static_cast<std::size_t>(announced) > limit)) {
         transfer.m_abort = Abort::TooLarge;

@@ -90,8 +90,7 @@ private:
     std::size_t m_headerBytes = 0;            // of every response of the request
     bool m_headEnded = true;                  // no response's head is coming in
     std::size_t m_received = 0;
-    std::size_t m_bodyLimit = 0;  // of this request's body
-    std::uint64_t m_moved = 0;    // bytes both ways, headers included
+    std::uint64_t m_moved = 0;  // bytes both ways, headers included
     std::optional<TransferLimits> m_clock;
     Abort m_abort = Abort::None;
     char m_errorText[CURL_ERROR_SIZE] = {};  // libcurl's words on the last failure

@@ -23,7 +23,8 @@
 
 namespace strivo {
 
-// WinINet keeps one cookie store for the process; an "isolated" one is it too.
+// WinINet keeps one cookie store for the whole process, which both sign-ins rely on:
+// an "isolated" store is the same store; tests that need isolation run on Linux.
 class CookieStore {};
 
 std::shared_ptr<CookieStore> ProcessCookieStore() {
@@ -270,8 +271,8 @@ private:
     std::stop_token m_stop;
     bool m_connected = false;      // the current hop reached the server
     bool m_newConnection = false;  // the current hop made a connection of its own
-    bool m_countStatus = false;    // the status callback counts headers; a body is counted apart
-    std::size_t m_bodyLimit = 0;   // of the current request's body
+    // WinINet's status callback counts only the headers' bytes; a body's are counted apart.
+    bool m_countStatus = false;
 };
 
 // On the thread of the synchronous call; the context is the transport.
@@ -297,7 +298,6 @@ void CALLBACK TransportWinInet::OnStatus(HINTERNET, DWORD_PTR context, DWORD sta
 TransferOutcome TransportWinInet::Perform(const TransferRequest& request, std::stop_token stop,
                                           BodyLineReader& body) {
     Begin(std::move(stop), request.options.deadline);
-    m_bodyLimit = request.options.maxBodyBytes.value_or(m_config.maxBodyBytes);
     TransferOutcome outcome;
     Hop hop;
     HopRequest next{std::string(request.url), request.options.secure, request.form};
@@ -538,7 +538,7 @@ TransportWinInet::Hop TransportWinInet::ReadBody(BodyLineReader& body) {
     }
     // Absent: the body ends with the connection or with its last chunk.
     const DWORD announced = QueryNumber(handle, HTTP_QUERY_CONTENT_LENGTH, MAXDWORD);
-    if (announced != MAXDWORD && announced > m_bodyLimit) {
+    if (announced != MAXDWORD && announced > m_config.maxBodyBytes) {
         hop.error = TransferError::TooLarge;
         return hop;
     }
@@ -571,7 +571,7 @@ TransportWinInet::Hop TransportWinInet::ReadBody(BodyLineReader& body) {
             return hop;
         }
         Count(got);
-        if (got > m_bodyLimit - received) {
+        if (got > m_config.maxBodyBytes - received) {
             hop.error = TransferError::TooLarge;
             return hop;
         }

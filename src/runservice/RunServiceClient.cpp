@@ -9,11 +9,8 @@ namespace {
 constexpr std::string_view kSignInPath = "/nikeplus/v1/services/widget/generate_pin.jsp";
 constexpr std::string_view kAccountDataPath = "/nikeplus/v1/services/app/get_user_data.jsp";
 constexpr std::string_view kRunListPath = "/nikeplus/v1/services/app/run_list.jsp";
-// A long run list may take its time, but not for ever; read as it arrives
-// and kept in the store, never held whole, it may be four times as long as
-// any other answer: a million runs.
-constexpr RequestOptions kRunListOptions{
-    .secure = true, .deadline = std::chrono::minutes(15), .maxBodyBytes = std::size_t{256} << 20};
+// A long run list may take its time, but not for ever.
+constexpr RequestOptions kRunListOptions{.secure = true, .deadline = std::chrono::minutes(15)};
 
 bool Contains(std::string_view text, std::string_view word) {
     return text.find(word) != std::string_view::npos;
