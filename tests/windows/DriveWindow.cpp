@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <chrono>
@@ -138,6 +139,13 @@ public:
         POINT at{rect.left + 40, (rect.top + rect.bottom) / 2};
         ClientToScreen(m_list, &at);
         return MAKELPARAM(at.x, at.y);
+    }
+
+    // `text` in strivo.exe's memory, for a message that points at a string.
+    LPARAM Copy(const std::wstring& text) {
+        WriteProcessMemory(m_process, m_remote + 2048, text.c_str(),
+                           (text.size() + 1) * sizeof(wchar_t), nullptr);
+        return reinterpret_cast<LPARAM>(m_remote + 2048);
     }
 
     std::wstring Text(int row, int column) {
@@ -447,6 +455,23 @@ int wmain(int argc, wchar_t** argv) {
         Check(WaitFor(
                   [&] { return status() == L"导入了0条跑步记录：24条已保存过，0个文件无法读取"; }),
               "the import says it found every run stored");
+    }
+
+    // Every run as a FIT file, into a new folder picked in the folder browser
+    // (through the selection message a caller can send it).
+    const std::wstring fits = stem + L"-fit";
+    ChooseFromListMenu(list, 8);
+    HWND browser = nullptr;
+    Check(WaitFor([&] { return (browser = FileChooser(dialog)) != nullptr; }),
+          "导出FIT… opens the folder browser");
+    if (browser != nullptr && CreateDirectoryW(fits.c_str(), nullptr)) {
+        SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, items.Copy(fits));
+        PostMessageW(GetDlgItem(browser, IDOK), BM_CLICK, 0, 0);
+        Check(WaitFor([&] {
+                  const std::wstring shown = status();
+                  return shown.starts_with(L"已导出24个FIT文件到") && shown.ends_with(L"-fit");
+              }),
+              "the FIT export says it wrote 24 files into the folder chosen");
     }
 
     return Finish(dialog, process, "window");

@@ -55,11 +55,12 @@ trust() {
 run_once() { (cd "$1" && "${wine[@]}" "$cli" "${@:2}" --config config.ini >out.txt 2>err.txt); }
 # run_cli DIR ARGS...: strivo-cli.exe with DIR's config.ini. Now and then Wine's
 # chain engine does not see a root added moments before (12045 for a trusted
-# root); that case is trusted again and run again, up to three times, and says so.
+# root), at times for several runs in a row; that case is trusted again and
+# run again, up to five times, and says so.
 run_cli() {
   run_once "$@" && return 0
   local status=$? try
-  for try in 1 2 3; do
+  for try in 1 2 3 4 5; do
     [[ -f $1/trusted ]] && grep -q '(WinINet 12045' "$1/err.txt" || break
     echo "note: $(basename "$1"): a trusted root was not seen; trusted again" >&2
     sleep "$try"
