@@ -114,10 +114,12 @@ windows: windows-build
 # The stand-ins are Linux programs: the Linux build brings strivo-sim.
 # The demo window's screenshot, taken on the way, goes to docs/.
 # Wine now and then loses a program before it prints a line (a CI run saw a
-# unit test fail in 0.01 s with no output, and pass on every rerun): a failed
-# test gets one more run.
+# unit test fail in 0.01 s with no output, and pass on every rerun), and now
+# and then its chain engine misses a trusted root for a whole session (the
+# end-to-end test names the certificate served and the one trusted): a failed
+# test runs again, up to three times in all.
 windows-test: build windows-build
-	@cd $(WINDOWS_DIR) && ctest --output-on-failure -j $(JOBS) --repeat until-pass:2
+	@cd $(WINDOWS_DIR) && ctest --output-on-failure -j $(JOBS) --repeat until-pass:3
 	@if [ -f $(WINDOWS_DIR)/window-demo.png ]; then \
 		mkdir -p docs && cp $(WINDOWS_DIR)/window-demo.png docs/window-windows-demo.png; fi
 

@@ -31,5 +31,19 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot add to ROOT: error %lu\n", GetLastError());
         return 1;
     }
+    // The machine's ROOT too: Wine's chain engine now and then misses a root
+    // the user's store holds, for every process of a session.
+    HCERTSTORE machine =
+        CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"ROOT");
+    const bool added = machine != nullptr &&
+                       CertAddEncodedCertificateToStore(machine, X509_ASN_ENCODING, der.data(),
+                                                        size, CERT_STORE_ADD_USE_EXISTING, nullptr);
+    if (machine != nullptr) {
+        CertCloseStore(machine, 0);
+    }
+    if (!added) {
+        std::fprintf(stderr, "cannot add to the machine's ROOT: error %lu\n", GetLastError());
+        return 1;
+    }
     return 0;
 }

@@ -67,6 +67,15 @@ run_cli() {
     trust "$1" && run_once "$@" && return 0
     status=$?
   done
+  if [[ -f $1/trusted ]] && grep -q '(WinINet 12045' "$1/err.txt"; then  # served, trusted
+    local port served
+    port=$(sed -n 's/^https_port=//p' "$1/sim.log")
+    served=$(openssl s_client -connect "127.0.0.1:$port" </dev/null 2>/dev/null |
+      openssl x509 -noout -fingerprint -sha1 2>/dev/null)
+    echo "note: port $port served ${served:-nothing}; $1/ca.pem is" \
+      "$(openssl x509 -noout -fingerprint -sha1 -in "$1/ca.pem" 2>&1)" >&2
+    ss -ltnp 2>/dev/null | grep ":$port " >&2
+  fi
   return $status
 }
 posts() { curl -s "http://127.0.0.1:$site/__sim/requests" | grep -o '"method":"POST","path":"/runlogger.php"' | wc -l; }
