@@ -4,7 +4,9 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <chrono>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 #include "io/AtomicFile.h"
@@ -269,12 +271,20 @@ Outcome RunStore::Prepare() {
             return sized;
         }
     }
-    // Never exclusive locking mode: readers keep working during a sync.
-    if (!m_path.empty()) {
+    // Never exclusive locking mode: readers keep working during a sync. Two
+    // first uses of a new file at once (the window reading it while a job
+    // makes it) can meet here, and SQLite then says busy at once rather than
+    // wait: the later one tries again, for two seconds at most.
+    for (int attempt = 0; !m_path.empty(); ++attempt) {
         Statement wal(m_db, "PRAGMA journal_mode=WAL");
-        if (!wal.ok() || wal.Step() != SQLITE_ROW) {
+        const int code = wal.ok() ? wal.Step() : SQLITE_ERROR;
+        if (code == SQLITE_ROW) {
+            break;
+        }
+        if ((code & 0xFF) != SQLITE_BUSY || attempt == 100) {
             return Failure(ProblemCode::StoreCannotOpen);
         }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     if (Outcome set = Execute("PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON"); !set) {
         return set;

@@ -4,6 +4,8 @@
 #include <sqlite3.h>
 
 #include <sys/stat.h>
+
+#include <thread>
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -199,6 +201,17 @@ TEST(RunStore, CreatesAnOwnerOnlyWalDatabaseStampedAsStrivos) {
     EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(read, 2)), "wal");
     sqlite3_finalize(read);
     sqlite3_close(db);
+
+    // Two first uses of a new store at once (a job making it as the window
+    // reads it) both open it.
+    for (int round = 0; round < 20; ++round) {
+        const auto fresh = folder / ("fresh" + std::to_string(round) + ".db");
+        bool opened[2] = {};
+        std::thread other([&] { opened[0] = RunStore::Open(fresh).ok(); });
+        opened[1] = RunStore::Open(fresh).ok();
+        other.join();
+        EXPECT_TRUE(opened[0] && opened[1]) << round;
+    }
 }
 
 // A store of the first version, as a Strivo of that version left it, is
