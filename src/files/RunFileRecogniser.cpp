@@ -5,6 +5,7 @@
 
 #include "files/GzipSource.h"
 #include "io/PathText.h"
+#include "text/TextHelpers.h"
 
 namespace strivo {
 namespace {
@@ -145,12 +146,7 @@ std::string Ending(RunFileKind kind) {
 }  // namespace
 
 std::optional<RunFileKind> KindOfName(const std::filesystem::path& name) {
-    std::string lower = PathText(name.filename());
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
+    const std::string lower = LowerAscii(PathText(name.filename()));
     std::string_view rest = lower;
     RunFileKind kind;
     if (rest.ends_with(".gz")) {

@@ -7,6 +7,7 @@
 #include "files/RunFileRecogniser.h"
 #include "io/FileIdentity.h"
 #include "io/PathText.h"
+#include "text/TextHelpers.h"
 
 namespace strivo {
 namespace {
@@ -32,10 +33,7 @@ const char* KindKey(fs::file_type type) {
 // An archive in a folder is named (the reader says to unpack it), never
 // passed over: a bulk export often comes as one.
 bool IsZipName(const fs::path& path) {
-    std::string ending = PathText(path.extension());
-    std::transform(ending.begin(), ending.end(), ending.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
-    return ending == ".zip";
+    return LowerAscii(PathText(path.extension())) == ".zip";
 }
 
 class Walk {
