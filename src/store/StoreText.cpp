@@ -80,14 +80,10 @@ std::string ColumnStoreText(sqlite3_stmt* statement, int column) {
 }
 
 void ColumnStoreTextInto(sqlite3_stmt* statement, int column, std::string& text) {
-    // The column's value looked up once, then read through it: the column
-    // calls each look it up again (a million rows, five texts each). The
-    // store's connections take no mutex, so an unprotected value reads as
-    // a protected one.
-    sqlite3_value* value = sqlite3_column_value(statement, column);
-    if (sqlite3_value_type(value) == SQLITE_TEXT) {
-        const auto* utf8 = reinterpret_cast<const char*>(sqlite3_value_text(value));
-        const std::string_view bytes(utf8, static_cast<std::size_t>(sqlite3_value_bytes(value)));
+    if (sqlite3_column_type(statement, column) == SQLITE_TEXT) {
+        const auto* utf8 = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+        const std::string_view bytes(
+            utf8, static_cast<std::size_t>(sqlite3_column_bytes(statement, column)));
         if (IsAscii(bytes)) {
             text.assign(bytes);
             return;
