@@ -275,7 +275,7 @@ Outcome RunStore::Prepare() {
     // first uses of a new file at once (the window reading it while a job
     // makes it) can meet here, and SQLite then says busy at once rather than
     // wait: the later one tries again, for two seconds at most.
-    for (int attempt = 0; !m_path.empty(); ++attempt) {
+    for (int attempt = 0; !m_path.empty(); ++attempt) {  // a store in memory keeps its journal
         Statement wal(m_db, "PRAGMA journal_mode=WAL");
         const int code = wal.ok() ? wal.Step() : SQLITE_ERROR;
         if (code == SQLITE_ROW) {
