@@ -50,6 +50,7 @@ CLI = BUILD / "src/app/strivo-cli"
 SIM = BUILD / "sim/strivo-sim"
 READ_RUN_LIST = BUILD / "bench/runservice/bench_read_run_list"
 SYNC_PIPELINE = BUILD / "bench/app/bench_sync_pipeline"
+WINDOW_STORE = BUILD / "bench/store/bench_window_store"
 
 # The demo accounts strivo-sim serves (sim/README.md).
 SERVICE_USER, SERVICE_PASSWORD = "demo.runner@strivo.example", "spring run&go"
@@ -295,6 +296,19 @@ class Job:
 
     def peak(self, step=0):
         return Measure(self, step, "MiB", lambda s: s.peak_kib / 1024)
+
+    def printed(self, label, unit, times=1, step=0):
+        """What the step printed itself on its line beginning with `label`:
+        its seconds, or its peak in MiB; `times` that."""
+        pattern = r"([0-9.]+) s\b" if unit == "s" else r"peak ([0-9.]+) MiB"
+
+        def of(sample):
+            for line in sample.stdout.splitlines():
+                if line.startswith(label):
+                    return times * float(re.search(pattern, line).group(1))
+            raise RuntimeError(f"{self.name}: no line beginning with {label!r}")
+
+        return Measure(self, step, unit, of, f"({times} ×)" if times != 1 else "")
 
     def body(self, step=0):
         """The size of the last number it printed (curl's size_download)."""
@@ -580,6 +594,20 @@ def million(*args):
     return cli(*args, stand_ins="million", folder_of=lambda job: MILLION_STORE)
 
 
+def window_store(folder_of, stand_ins):
+    """bench_window_store: what the window does with the runs stored."""
+    return lambda job: Command(
+        [WINDOW_STORE, STAND_INS[stand_ins].config(folder_of(job))], keep_stdout=True
+    )
+
+
+def downloaded_100k(job):
+    reset(job.folder)
+    sample = run(cli("download", stand_ins="100k")(job))
+    if sample.status != 0:
+        raise RuntimeError(f"{job.name}: the download failed: {sample.stderr_tail}")
+
+
 PYTHON_ELEMENT_TREE = (
     "import sys, xml.etree.ElementTree as ET\n"
     "runs = [(r.get('id'), r.findtext('startTime'), r.findtext('distance'),"
@@ -695,6 +723,19 @@ JOBS = {
         )
         for by in ("week", "month", "year")
     },
+    # The window without a display (bench_window_store): 显示本机保存的跑步记录,
+    # the statistics dialog and the last rows painted, a million runs stored;
+    # and its memory with 100,000.
+    "window 1M": Job(
+        "the window's table and statistics, a million stored",
+        [window_store(lambda job: MILLION_STORE, "million")],
+        prepare=million_store,
+    ),
+    "window 100k": Job(
+        "the window's table and statistics, 100,000 stored",
+        [window_store(lambda job: job.folder, "100k")],
+        prepare=downloaded_100k,
+    ),
     # sync --all against the curl pipeline of bench_sync_pipeline (the same
     # sign-ins and run list, then 1,000 posts of the same bodies over one
     # connection), the store in memory-backed /dev/shm: curl keeps no record of
@@ -745,6 +786,15 @@ FIGURES = [
                    at_most(64)),
         )
     ],
+    Figure("window: stored runs shown, 1M stored, time",
+           J["window 1M"].printed("stored runs shown", "s"), None, at_most(3)),
+    Figure("window: statistics dialog, 1M stored, time",
+           J["window 1M"].printed("statistics", "s"), None, at_most(1)),
+    Figure("window: the last rows painted, 1M stored, time",
+           J["window 1M"].printed("the last 40 rows", "s"), None, at_most(0.1)),
+    Figure("window: peak RSS, 1M stored vs 10 × 100k stored",
+           J["window 1M"].printed("statistics", "MiB"),
+           J["window 100k"].printed("statistics", "MiB", times=10), ratio(2.0)),
     Figure("sync --all 1,000 runs (store in /dev/shm), time vs curl", J["sync"].seconds(),
            J["curl sync"].seconds(), ratio(1.2)),
     Figure("sync --all 1,000 runs, store on disk, time vs curl", J["sync on disk"].seconds(),

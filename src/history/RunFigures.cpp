@@ -47,12 +47,74 @@ std::optional<std::string> ShiftDecimal(std::string_view text, int places) {
     whole.erase(0, std::min(whole.find_first_not_of('0'), whole.size()));
     fraction.erase(fraction.find_last_not_of('0') + 1);
     if (whole.empty()) {
-        whole = "0";
+        whole.assign(1, '0');  // not = "0": g++ 12 warns of an overlap there is not
     }
     return fraction.empty() ? whole : whole + "." + fraction;
 }
 
+namespace {
+
+constexpr std::int64_t kPowersOfTen[] = {1,
+                                         10,
+                                         100,
+                                         1000,
+                                         10000,
+                                         100000,
+                                         1000000,
+                                         10000000,
+                                         100000000,
+                                         1000000000,
+                                         10000000000,
+                                         100000000000,
+                                         1000000000000,
+                                         10000000000000,
+                                         100000000000000,
+                                         1000000000000000,
+                                         10000000000000000,
+                                         100000000000000000,
+                                         1000000000000000000};
+
+// DecimalToInteger of a text of at most 18 characters, whose digits fit a
+// 64-bit number as they stand: one pass, for the figures a run has.
+std::optional<std::int64_t> ShortDecimalToInteger(std::string_view text, int places) {
+    std::int64_t value = 0;
+    int digits = 0;
+    int point = -1;
+    for (const char c : text) {
+        if (c >= '0' && c <= '9') {
+            value = value * 10 + (c - '0');
+            ++digits;
+        } else if (c == '.' && point < 0) {
+            point = digits;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (digits == 0) {
+        return std::nullopt;
+    }
+    const int shift = places - (point < 0 ? 0 : digits - point);
+    if (shift < 0) {
+        const std::int64_t kept = value / kPowersOfTen[-shift];
+        const bool roundUp = value / kPowersOfTen[-shift - 1] % 10 >= 5;
+        return kept + (roundUp ? 1 : 0);
+    }
+    int significant = 0;
+    while (significant < 19 && value >= kPowersOfTen[significant]) {
+        ++significant;
+    }
+    if (significant + shift > 18) {
+        return std::nullopt;
+    }
+    return value * kPowersOfTen[shift];
+}
+
+}  // namespace
+
 std::optional<std::int64_t> DecimalToInteger(std::string_view text, int places) {
+    if (text.size() <= 18 && places >= 0 && places <= 18) {
+        return ShortDecimalToInteger(text, places);
+    }
     // ShiftDecimal's value, read without making its text: a million runs'
     // totals make no string each.
     std::size_t digits = 0;

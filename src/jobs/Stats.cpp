@@ -8,8 +8,8 @@ Result<StoredTotals> Stats(const Workspace& where, PeriodKind by) {
     // One pass in no order: a million runs are neither held nor sorted.
     RunTotaller totaller(by);
     Result<StoredRunsFound> read = EachStoredRun(
-        where, /*withPosts=*/false, StoredOrder::AsStored, [](const StoredRunsFound&) {},
-        [&totaller](const StoredRun& run) { totaller.Add(run); }, /*figuresOnly=*/true);
+        where, /*withPosts=*/false, StoredOrder::AsStored, /*found=*/{},
+        [&totaller](const StoredRun& run) { totaller.Add(run); }, StoredFields::Figures);
     if (!read) {
         return read.problem();
     }
@@ -21,14 +21,14 @@ Result<StoredTotalsEveryPeriod> StatsEveryPeriod(const Workspace& where) {
                                             RunTotaller(PeriodKind::Month),
                                             RunTotaller(PeriodKind::Year)};
     Result<StoredRunsFound> read = EachStoredRun(
-        where, /*withPosts=*/false, StoredOrder::AsStored, [](const StoredRunsFound&) {},
+        where, /*withPosts=*/false, StoredOrder::AsStored, /*found=*/{},
         [&totallers](const StoredRun& run) {
             const RunFigures figures = FiguresOf(run);
             for (RunTotaller& totaller : totallers) {
                 totaller.Add(run, figures);
             }
         },
-        /*figuresOnly=*/true);
+        StoredFields::Figures);
     if (!read) {
         return read.problem();
     }

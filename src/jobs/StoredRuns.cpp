@@ -12,11 +12,13 @@ namespace strivo::jobs {
 Result<StoredRunsFound> EachStoredRun(const Workspace& where, bool withPosts, StoredOrder order,
                                       const std::function<void(const StoredRunsFound&)>& found,
                                       const std::function<void(const StoredRun&)>& visit,
-                                      bool figuresOnly) {
+                                      StoredFields fields) {
     StoredRunsFound told;
     if (!where.StoreExists()) {
         told.storeExists = false;
-        found(told);
+        if (found) {
+            found(told);
+        }
         return told;
     }
     Result<std::unique_ptr<RunStore>> store = OpenStore(where);
@@ -24,11 +26,13 @@ Result<StoredRunsFound> EachStoredRun(const Workspace& where, bool withPosts, St
         return store.problem();
     }
     const ServiceKey service = ServiceKeyOf(where.settings);
-    const Result<std::size_t> count = (*store)->CountRuns(service, where.settings.serviceUser);
-    if (!count) {
-        return count.problem();
+    if (found) {
+        const Result<std::size_t> count = (*store)->CountRuns(service, where.settings.serviceUser);
+        if (!count) {
+            return count.problem();
+        }
+        told.count = *count;
     }
-    told.count = *count;
     if (withPosts && !where.settings.siteUser.empty()) {
         Result<PostStates> posts = (*store)->Posts(SiteKeyOf(where.settings));
         if (!posts) {
@@ -36,15 +40,28 @@ Result<StoredRunsFound> EachStoredRun(const Workspace& where, bool withPosts, St
         }
         told.posts = std::move(*posts);
     }
-    found(told);
-    const Outcome read = (*store)->EachRun(
-        service, where.settings.serviceUser,
-        order == StoredOrder::ByStart       ? RunStore::RunOrder::ByStart
-        : order == StoredOrder::NewestFirst ? RunStore::RunOrder::NewestFirst
-                                            : RunStore::RunOrder::AsStored,
-        visit, figuresOnly ? RunStore::RunFields::Figures : RunStore::RunFields::All);
+    std::size_t visited = 0;
+    const auto count = [&visit, &visited](const StoredRun& run) {
+        ++visited;
+        visit(run);
+    };
+    if (found) {
+        found(told);
+    }
+    const Outcome read =
+        (*store)->EachRun(service, where.settings.serviceUser,
+                          order == StoredOrder::ByStart       ? RunStore::RunOrder::ByStart
+                          : order == StoredOrder::NewestFirst ? RunStore::RunOrder::NewestFirst
+                                                              : RunStore::RunOrder::AsStored,
+                          found ? visit : std::function<void(const StoredRun&)>(count),
+                          fields == StoredFields::Figures ? RunStore::RunFields::Figures
+                          : fields == StoredFields::Lines ? RunStore::RunFields::Lines
+                                                          : RunStore::RunFields::All);
     if (!read) {
         return read.problem();
+    }
+    if (!found) {
+        told.count = visited;
     }
     return told;
 }

@@ -29,6 +29,10 @@ struct StoredRunsFound {
     PostStates posts;         // of the site user, when asked for
 };
 
+// What of each stored run is read: all of it, or only what a line or the
+// totals show (RunStore::RunFields).
+enum class StoredFields { All, Lines, Figures };
+
 // The order of the stored runs: the one a runner reads them in (by UTC
 // start, runs without one first, then by when first seen), newest start
 // first, or as they lie (fastest).
@@ -37,12 +41,14 @@ enum class StoredOrder { ByStart, NewestFirst, AsStored };
 // The stored runs of the account in the settings, one at a time, so that a
 // million of them cost no more memory than one: `found` first, then `visit`
 // for each, in `order`. Reading makes no store where there is none.
-// With `figuresOnly`, a run holds only what totals read (RunFigures.h) and
-// its RunID: half the work.
+// With StoredFields::Figures, a run holds only what totals read (RunFigures.h)
+// and its RunID: half the work; with Lines, what a line of a run shows too
+// (when first seen, the source). An empty `found` is not called, and the count
+// returned is of the runs visited: the store is not counted beforehand.
 Result<StoredRunsFound> EachStoredRun(const Workspace& where, bool withPosts, StoredOrder order,
                                       const std::function<void(const StoredRunsFound&)>& found,
                                       const std::function<void(const StoredRun&)>& visit,
-                                      bool figuresOnly = false);
+                                      StoredFields fields = StoredFields::All);
 
 // The stored runs of the account in the settings, in the order a runner reads
 // them when `ordered` (StoredOrder::ByStart), else newest first; with their posts for

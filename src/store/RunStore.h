@@ -135,9 +135,10 @@ public:
     // are never held at once): newest start first; by start, those without
     // one first, then by when first seen; or as they lie.
     // Figures reads only what totals need (the RunID, the start, distance,
-    // duration and calorie texts, and the typed start): half the work.
+    // duration and calorie texts, and the typed start): half the work. Lines
+    // reads what a line of a run shows too: when first seen, and the source.
     enum class RunOrder { NewestFirst, ByStart, AsStored };
-    enum class RunFields { All, Figures };
+    enum class RunFields { All, Lines, Figures };
     Outcome EachRun(const ServiceKey& service, std::string_view account, RunOrder order,
                     const std::function<void(const StoredRun&)>& visit,
                     RunFields fields = RunFields::All) const;

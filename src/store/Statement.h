@@ -90,7 +90,9 @@ public:
         return sqlite3_column_type(m_statement, column) == SQLITE_NULL;
     }
     std::optional<std::int64_t> OptionalInt(int column) const {
-        return IsNull(column) ? std::nullopt : std::optional(Int(column));
+        // Only a zero may be a NULL: the type is asked then alone.
+        const std::int64_t value = Int(column);
+        return value == 0 && IsNull(column) ? std::nullopt : std::optional(value);
     }
     std::string Cp936(int column) const { return ColumnStoreText(m_statement, column); }
     std::string Utf8(int column) const {

@@ -322,16 +322,16 @@ Outcome RunStore::ReadRuns(const ServiceKey& service, std::string_view account, 
         }
     }
     const bool all = fields == RunFields::All;
-    Statement read(m_db, std::string(all ? "SELECT run_id, start_text, distance_text, "
-                                           "duration_text, calories_text, sync_text, "
-                                         : "SELECT run_id, start_text, distance_text, "
-                                           "duration_text, calories_text, NULL, ") +
-                             "start_utc_ms, start_offset_min" +
-                             (all ? ", distance_m, duration_ms, calories, sync_utc_ms, "
-                                    "sync_offset_min, first_seen_ms, last_seen_ms, source, "
-                                    "source_file"
-                                  : "") +
-                             " FROM runs " +
+    const char* const columns =
+        all ? "run_id, start_text, distance_text, duration_text, calories_text, sync_text, "
+              "start_utc_ms, start_offset_min, distance_m, duration_ms, calories, sync_utc_ms, "
+              "sync_offset_min, first_seen_ms, last_seen_ms, source, source_file"
+        : fields == RunFields::Lines
+            ? "run_id, start_text, distance_text, duration_text, calories_text, NULL, "
+              "start_utc_ms, start_offset_min, first_seen_ms, source"
+            : "run_id, start_text, distance_text, duration_text, calories_text, NULL, "
+              "start_utc_ms, start_offset_min";
+    Statement read(m_db, std::string("SELECT ") + columns + " FROM runs " +
                              // As they lie, not by the index by start, which
                              // SQLite may take and then look each run up.
                              (std::strstr(sqlTail, "ORDER BY") ? "" : "NOT INDEXED ") + "WHERE " +
@@ -349,6 +349,10 @@ Outcome RunStore::ReadRuns(const ServiceKey& service, std::string_view account, 
         }
         run.startUtcMs = read.OptionalInt(6);
         run.startOffsetMinutes = read.OptionalInt(7);
+        if (fields == RunFields::Lines) {
+            run.firstSeen = FromMillis(read.Int(8));
+            run.source = read.Utf8(9);
+        }
         if (!all) {
             visit(run);
             continue;
@@ -361,8 +365,8 @@ Outcome RunStore::ReadRuns(const ServiceKey& service, std::string_view account, 
         run.firstSeen = FromMillis(read.Int(13));
         run.inLatestList = read.IsNull(14);
         run.lastSeen = FromMillis(run.inLatestList ? listedMs : read.Int(14));
-        run.source = read.IsNull(15) ? std::string() : read.Utf8(15);
-        run.sourceFile = read.IsNull(16) ? std::string() : read.Utf8(16);
+        run.source = read.Utf8(15);
+        run.sourceFile = read.Utf8(16);
         visit(run);
     }
     if (!read.ok()) {

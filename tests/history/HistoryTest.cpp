@@ -68,6 +68,13 @@ TEST(ShiftDecimal, MovesThePointInTheText) {
     EXPECT_EQ(DecimalToInteger("5.0321", 6), 5032100);
     EXPECT_EQ(DecimalToInteger("0.0000005", 6), 1);  // half up
     EXPECT_EQ(DecimalToInteger("99999999999999999999", 0), std::nullopt);
+    // Texts short enough to be read in one pass, at the edges of that pass.
+    EXPECT_EQ(DecimalToInteger("999999999999999999", 0), 999999999999999999);
+    EXPECT_EQ(DecimalToInteger("999999999999999999", 1), std::nullopt);
+    EXPECT_EQ(DecimalToInteger("0.00000000000000001", 6), 0);
+    EXPECT_EQ(DecimalToInteger("9.9999995", 6), 10000000);
+    EXPECT_EQ(DecimalToInteger("1.", 6), 1000000);
+    EXPECT_EQ(DecimalToInteger(".", 0), std::nullopt);
 }
 
 TEST(ServiceTime, ImpossibleDatesAndTimesNameNoInstant) {

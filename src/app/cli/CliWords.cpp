@@ -48,14 +48,29 @@ std::string Ids(const std::vector<std::string>& runIds) {
 
 std::string RunLine(std::string_view start, std::string_view distance, std::string_view duration,
                     std::string_view runId) {
-    const auto pad = [](std::string_view cp936, std::size_t width) {
-        return ForTerminal(cp936) +
-               std::string(width > DisplayWidth(cp936) ? width - DisplayWidth(cp936) : 0, ' ');
+    // " km" in CP936, made again only when the catalogue's word changes: a
+    // million lines would convert it a million times.
+    thread_local const char* kmFrom = nullptr;
+    thread_local std::string km;
+    if (const char* word = Tr("km"); word != kmFrom) {
+        km = " " + Utf8ToCp936(word);
+        kmFrom = word;
+    }
+    std::string line;
+    line.reserve(start.size() + distance.size() + duration.size() + runId.size() + 48);
+    const auto pad = [&line](std::string_view cp936, std::size_t width) {
+        line += ForTerminal(cp936);
+        line.append(width > DisplayWidth(cp936) ? width - DisplayWidth(cp936) : 0, ' ');
     };
     // A stored start keeps its offset: "2010-03-07T06:48:38+08:00".
-    return pad(start, start.size() > 19 ? 25 : 19) + "  " +
-           pad(std::string(distance) + " " + Utf8ToCp936(Tr("km")), 11) + "  " + pad(duration, 14) +
-           "  " + ForTerminal(runId);
+    pad(start, start.size() > 19 ? 25 : 19);
+    line += "  ";
+    pad(std::string(distance) + km, 11);
+    line += "  ";
+    pad(duration, 14);
+    line += "  ";
+    line += ForTerminal(runId);
+    return line;
 }
 
 std::size_t Utf8Width(std::string_view utf8) {

@@ -67,7 +67,8 @@ int Runs(CliContext& cli) {
             if (csv) {
                 jobs::AddStoredRunRow(rows, run, ++number);
             }
-        });
+        },
+        csv ? jobs::StoredFields::All : jobs::StoredFields::Lines);
     if (!read) {
         return cli.StoreFailure(read.problem(), N_("{0}; nothing was changed, try again later"));
     }

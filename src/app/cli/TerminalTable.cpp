@@ -61,6 +61,15 @@ std::size_t DisplayWidth(std::string_view cp936) {
 }
 
 std::string ForTerminal(std::string_view cp936) {
+    // ASCII is the same in both code pages: only its controls are masked.
+    if (std::all_of(cp936.begin(), cp936.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        std::string shown(cp936);
+        for (char& c : shown) {
+            c = static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
+        }
+        return shown;
+    }
     return SafeUtf8(Cp936ToUtf8(cp936), false);
 }
 
