@@ -541,6 +541,9 @@ STAND_INS = {
     "quarters": StandIns("quarters", MILLION + ["--lists", "4"], port=MILLION_PORT),
     "million": StandIns("million", MILLION, port=MILLION_PORT),
     "1000": StandIns("1000", ["--runs", "1000"]),
+    # The million runs, each its id and distance alone: a list within the
+    # 64 MiB a response body may have.
+    "bare": StandIns("bare", ["--runs", "1000000", "--runs-per-day", "100", "--bare"]),
 }
 
 
@@ -711,6 +714,22 @@ JOBS = {
         [million("download")],
         prepare=million_store,
     ),
+    # The million-run list that fits, first into a new store, then again into
+    # the store that holds it.
+    "download bare 1M": Job(
+        "download of a million bare runs into a new store",
+        [cli("download", stand_ins="bare")],
+        before=new_store,
+    ),
+    "download bare 1M again": Job(
+        "download of the million bare runs the store holds",
+        [cli("download", stand_ins="bare")],
+        prepare=fill_store,
+    ),
+    "curl bare 1M": Job(
+        "curl fetching the bare million-run list",
+        [shell(lambda job: STAND_INS["bare"].curl())],
+    ),
     "curl 1M": Job(
         "curl fetching the million-run list", [shell(lambda job: STAND_INS["million"].curl())]
     ),
@@ -774,6 +793,14 @@ FIGURES = [
     Figure("download 1M runs, 1M stored, time", J["download 1M"].seconds(), None, at_most(2.5)),
     Figure("download 1M runs, 1M stored, peak RSS vs the list", J["download 1M"].peak(),
            J["curl 1M"].body(), ratio(1.0)),
+    Figure("download 1M bare runs (56 MB list), new store, time",
+           J["download bare 1M"].seconds(), None, at_most(2.5)),
+    Figure("download 1M bare runs, new store, peak RSS vs the list",
+           J["download bare 1M"].peak(), J["curl bare 1M"].body(), ratio(1.0)),
+    Figure("download 1M bare runs, 1M stored, time", J["download bare 1M again"].seconds(),
+           None, at_most(2.5)),
+    Figure("download 1M bare runs, 1M stored, peak RSS vs the list",
+           J["download bare 1M again"].peak(), J["curl bare 1M"].body(), ratio(1.0)),
     Figure("runs, 1M stored, time", J["runs 1M"].seconds(), None, at_most(1.5)),
     Figure("runs, 1M stored, peak RSS", J["runs 1M"].peak(), None, at_most(64)),
     *[

@@ -54,7 +54,8 @@ std::string UserDataXml(const ServiceAccount& account) {
     return xml;
 }
 
-std::string RunListXml(std::span<const Run> runs, bool compact) {
+std::string RunListXml(std::span<const Run> runs, RunListForm form) {
+    const bool compact = form != RunListForm::Full;
     const RunTotals totals = SumRuns(runs);
     std::string xml = kXmlDeclaration;
     xml += "<plusService>\n<status>success</status>\n";
@@ -67,6 +68,12 @@ std::string RunListXml(std::span<const Run> runs, bool compact) {
     xml += "<runList endIndex=\"-1\" startIndex=\"0\">\n";
     const char* const lineEnd = compact ? "" : "\n";
     for (const Run& run : runs) {
+        if (form == RunListForm::Bare) {
+            // The blank after the id's quote is where clients end the id.
+            xml += "<run id=\"" + MarkupEscape(run.id) + "\" ><distance>" +
+                   FormatDistance(run.distanceKm) + "</distance></run>\n";
+            continue;
+        }
         // Clients end the id at the quote that a blank follows.
         xml += "<run id=\"" + MarkupEscape(run.id) + "\" workoutType=\"" +
                MarkupEscape(run.workoutType) + "\">" + lineEnd;
@@ -88,14 +95,14 @@ std::string RunListXml(std::span<const Run> runs, bool compact) {
 }
 
 // The account's runs as `count` lists, the later ones the longer by at most one run.
-std::vector<std::string> RunListsXml(const ServiceAccount& account, int count, bool compact) {
+std::vector<std::string> RunListsXml(const ServiceAccount& account, int count, RunListForm form) {
     const std::span<const Run> runs = account.runs;
     const std::size_t lists = static_cast<std::size_t>(std::max(count, 1));
     std::vector<std::string> xml;
     for (std::size_t list = 0; list < lists; ++list) {
         const std::size_t from = runs.size() * list / lists;
         const std::size_t to = runs.size() * (list + 1) / lists;
-        xml.push_back(RunListXml(runs.subspan(from, to - from), compact));
+        xml.push_back(RunListXml(runs.subspan(from, to - from), form));
     }
     return xml;
 }
@@ -111,7 +118,7 @@ struct RunService::Impl {
           log(requestLog),
           faults(faultSet),
           userDataXml(UserDataXml(account)),
-          runListXmls(RunListsXml(account, options.runLists, options.compactRunList)),
+          runListXmls(RunListsXml(account, options.runLists, options.runListForm)),
           rng(std::random_device{}()) {}
 
     bool HasSession(const LoggedRequest& request) const {

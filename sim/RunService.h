@@ -26,8 +26,10 @@
 //         With the cookie: 200, <status>success</status> and one
 //         <run id="…" workoutType="…"> … </run> per run, in the account's
 //         order: startTime, distance (four decimals), duration (ms),
-//         syncTime, calories, and elements clients ignore. With
-//         `compactRunList`, without those elements, a run a line; with
+//         syncTime, calories, and elements clients ignore. In the Compact
+//         form, without those elements, a run a line; in the Bare form, each
+//         run's id and distance alone, a run a line (a million runs within
+//         the 64 MiB a client takes of a body); with
 //         `runLists` above 1, the runs are split into that many lists of
 //         nearly equal size, served in turn, the first again after the last
 //         (a benchmark's big lists, each new to a client's store).
@@ -43,6 +45,8 @@ namespace strivo::sim {
 
 class Routes;
 
+enum class RunListForm { Full, Compact, Bare };
+
 inline constexpr std::string_view kServiceSessionCookie = "nikeplus_session";
 
 struct RunServiceOptions : StandInOptions {
@@ -50,7 +54,7 @@ struct RunServiceOptions : StandInOptions {
     int httpPort = 0;
     // The names its certificate is made for: clients check the host they ask.
     std::vector<std::string> certificateNames{"localhost", "127.0.0.1", "::1"};
-    bool compactRunList = false;
+    RunListForm runListForm = RunListForm::Full;
     int runLists = 1;
 };
 

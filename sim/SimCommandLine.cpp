@@ -43,6 +43,10 @@ SimArguments ParseSimArguments(const std::vector<std::string>& args) {
             arguments.compact = true;
             continue;
         }
+        if (option == "--bare") {
+            arguments.bare = true;
+            continue;
+        }
         if (option == "--transport-cases") {
             arguments.transportCases = true;
             continue;
@@ -106,6 +110,8 @@ Serves stand-ins for the Nike+ run service and the Kelvora community site on
   --runs-per-day N   generated runs come N a day, not one every two to five days
   --runs-file FILE   accounts and runs from FILE (format in sim/README.md)
   --compact          the run list without the elements clients ignore
+  --bare             the run list with each run's id and distance alone, a run a
+                     line (a million runs in 56 MB)
   --lists K          the runs split into K run lists, served in turn
   --https-port P     run service (default: any free port)
   --http-port P      run service, plain: account data for old clients, inspection

@@ -16,6 +16,7 @@ struct SimArguments {
     std::optional<std::uint64_t> seed;
     int runsPerDay = 0;  // generated runs a day; 0: one every two to five days
     bool compact = false;
+    bool bare = false;
     int lists = 1;
     std::string runsFile;
     int httpsPort = 0;

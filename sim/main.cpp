@@ -93,7 +93,9 @@ int main(int argc, char** argv) {
         options.service.certificateNames.push_back(arguments.host);
     }
     options.service.inspection = true;
-    options.service.compactRunList = arguments.compact;
+    options.service.runListForm = arguments.bare      ? RunListForm::Bare
+                                  : arguments.compact ? RunListForm::Compact
+                                                      : RunListForm::Full;
     options.service.runLists = arguments.lists;
     options.service.faults = arguments.faults;
     options.site.port = arguments.sitePort;

@@ -266,7 +266,8 @@ private:
 // Finish: new runs are added, changed texts replaced, runs the list no
 // longer has are kept and marked as no longer listed. Dropped unfinished (a
 // cut-off list), it rolls back and the store is as it was. Memory grows with
-// the list's RunIDs only, never with the store.
+// the list's RunIDs, and with the store only when the list is much like it:
+// then by 16 bytes a stored run, read to spare a lookup a run.
 class RunListWriter {
 public:
     ~RunListWriter();
@@ -285,6 +286,8 @@ private:
     friend class RunStore;
     struct State;
     explicit RunListWriter(std::unique_ptr<State> state);
+    bool Counted();
+    bool ReadDigests();
     Outcome MarkUnlisted();
 
     std::unique_ptr<State> m_state;

@@ -70,7 +70,85 @@ private:
     std::size_t m_count = 0;
 };
 
+// A run's five texts as one 64-bit value, and its RunID as another
+// (splitmix64's finaliser over the standard hashes).
+std::uint64_t Mixed(std::uint64_t x) {
+    x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
+    return x ^ (x >> 31);
+}
+
+std::uint64_t HashOf(std::string_view text, std::uint64_t seed) {
+    return Mixed(seed ^ std::hash<std::string_view>()(text) ^ (text.size() << 48));
+}
+
+std::uint64_t DigestOf(const std::string_view (&texts)[5]) {
+    std::uint64_t digest = 0x243f6a8885a308d3ULL;
+    for (const std::string_view text : texts) {
+        digest = HashOf(text, digest);
+    }
+    return digest;
+}
+
+// The account's stored runs as hashes, read in one pass: a list much like
+// what is stored is then checked against memory rather than by a lookup a
+// run, which costs a descent of the table (16 bytes a stored run). Only
+// "the same" and "not stored" are told for sure; anything else is looked up.
+class StoredDigests {
+public:
+    enum class Found { NotStored, Same, LookItUp };
+
+    explicit StoredDigests(std::size_t runs) : m_slots(runs + runs / 2 + 16) {}
+
+    void Add(std::string_view runId, std::uint64_t digest, bool listed) {
+        const std::uint64_t id = IdOf(runId);
+        Slot& slot = m_slots[Find(id)];
+        if (slot.id == id) {
+            slot.word |= kTwoRuns;  // two RunIDs, one hash: each is looked up
+            return;
+        }
+        slot = {id, (digest & ~kFlags) | (listed ? kListed : 0)};
+    }
+    // Whether the run is stored with these texts, and then whether it was
+    // in the list before.
+    Found Check(std::string_view runId, std::uint64_t digest, bool* listed) const {
+        const Slot& slot = m_slots[Find(IdOf(runId))];
+        if (slot.id == 0) {
+            return Found::NotStored;
+        }
+        if ((slot.word & kTwoRuns) != 0 || (slot.word & ~kFlags) != (digest & ~kFlags)) {
+            return Found::LookItUp;
+        }
+        *listed = (slot.word & kListed) != 0;
+        return Found::Same;
+    }
+
+private:
+    static constexpr std::uint64_t kListed = 1, kTwoRuns = 2, kFlags = 3;
+    struct Slot {
+        std::uint64_t id = 0;  // 0: empty
+        std::uint64_t word = 0;
+    };
+    static std::uint64_t IdOf(std::string_view runId) {
+        return std::max<std::uint64_t>(1, HashOf(runId, 0x13198a2e03707344ULL));
+    }
+    std::size_t Find(std::uint64_t id) const {
+        std::size_t at =
+            static_cast<std::size_t>((static_cast<unsigned __int128>(id) * m_slots.size()) >> 64);
+        while (m_slots[at].id != 0 && m_slots[at].id != id) {
+            at = at + 1 == m_slots.size() ? 0 : at + 1;
+        }
+        return at;
+    }
+
+    std::vector<Slot> m_slots;  // open addressing, never more than two thirds full
+};
+
 constexpr const char* kKey = "service_host=?1 AND service_port=?2 AND account=?3";
+
+// The first runs of a list are looked up one by one; when most of them are
+// stored unchanged, the stored runs are read as StoredDigests for the rest.
+constexpr std::int64_t kSampledRuns = 256;
 constexpr const char* kInsert =
     "INSERT INTO runs(service_host, service_port, account, run_id, start_text, distance_text, "
     "duration_text, calories_text, sync_text, start_utc_ms, start_offset_min, distance_m, "
@@ -109,6 +187,9 @@ struct RunListWriter::State {
     std::int64_t previousListing = 0;
     std::int64_t storedBefore = 0;  // runs of the account stored before this list
     std::int64_t found = 0;         // how many of them the list has
+    bool counted = false;           // storedBefore and previousListing are known
+    std::int64_t sampled = 0, sampledSame = 0;
+    std::optional<StoredDigests> digests;
     RunIdSet listed;
     Outcome kept;  // the first failure, if any: then the rest is passed over
 };
@@ -133,35 +214,68 @@ Result<std::unique_ptr<RunListWriter>> RunStore::BeginRunList(const ServiceKey& 
     }
     state->insert.Bind(17, state->nowMs);
     state->fresh.Bind(17, state->nowMs);
+    return std::unique_ptr<RunListWriter>(new RunListWriter(std::move(state)));
+}
+
+bool RunListWriter::Counted() {
+    State& s = *m_state;
+    if (s.counted || !s.kept) {
+        return static_cast<bool>(s.kept);
+    }
     // How many runs are stored (counted on the index by start): none, and no
     // run of the list is looked up; all of them in the list, and none is
-    // marked as no longer listed.
-    state->previousListing = state->nowMs;
-    Statement listing(m_db, "SELECT listed_ms FROM listings WHERE " + std::string(kKey));
-    Statement count(m_db, "SELECT count(*) FROM runs WHERE " + std::string(kKey));
+    // marked as no longer listed. Counted with the first run, not before the
+    // list is asked for: a store of a million runs takes a while to count.
+    s.counted = true;
+    s.previousListing = s.nowMs;
+    Statement listing(s.store.m_db, "SELECT listed_ms FROM listings WHERE " + std::string(kKey));
+    Statement count(s.store.m_db, "SELECT count(*) FROM runs WHERE " + std::string(kKey));
     for (Statement* statement : {&listing, &count}) {
-        statement->Bind(1, service.host).Bind(2, service.port).BindCp936(3, account);
+        statement->Bind(1, s.service.host).Bind(2, s.service.port).BindCp936(3, s.account);
     }
     if (listing.Step() == SQLITE_ROW) {
-        state->previousListing = listing.Int(0);
+        s.previousListing = listing.Int(0);
     }
     if (count.Step() == SQLITE_ROW) {
-        state->storedBefore = count.Int(0);
+        s.storedBefore = count.Int(0);
     }
     if (!listing.ok() || !count.ok()) {
-        return Failure(ProblemCode::StoreCannotRead);
+        s.kept = s.store.Failure(ProblemCode::StoreCannotRead);
     }
-    return std::unique_ptr<RunListWriter>(new RunListWriter(std::move(state)));
+    return static_cast<bool>(s.kept);
 }
 
 void RunListWriter::Add(const DownloadedRun& run) {
     State& s = *m_state;
-    if (!s.kept || run.runId.empty() || !s.listed.Insert(run.runId)) {
+    if (!Counted() || run.runId.empty() || !s.listed.Insert(run.runId)) {
         return;
     }
     const std::string_view texts[5] = {run.startTime, run.distance, run.duration, run.calories,
                                        run.syncTime};
-    if (s.storedBefore > 0) {
+    if (s.storedBefore > 0 && s.sampled == kSampledRuns) {
+        ++s.sampled;
+        if (s.sampledSame * 2 > kSampledRuns && !ReadDigests()) {
+            return;
+        }
+    }
+    bool stored = s.storedBefore > 0;
+    if (s.digests) {
+        bool listed = false;
+        switch (s.digests->Check(run.runId, DigestOf(texts), &listed)) {
+            case StoredDigests::Found::NotStored:
+                stored = false;
+                break;
+            case StoredDigests::Found::Same:
+                ++s.found;
+                if (!listed && !s.relisted.BindCp936(4, run.runId).Run()) {
+                    s.kept = s.store.Failure(ProblemCode::StoreCannotWrite);
+                }
+                return;
+            case StoredDigests::Found::LookItUp:
+                break;
+        }
+    }
+    if (stored) {
         s.lookup.BindCp936(4, run.runId);
         const int step = s.lookup.Step();
         bool same = step == SQLITE_ROW;
@@ -175,6 +289,10 @@ void RunListWriter::Add(const DownloadedRun& run) {
             return;
         }
         s.found += step == SQLITE_ROW;
+        if (s.sampled < kSampledRuns) {
+            ++s.sampled;
+            s.sampledSame += same;
+        }
         if (same) {
             if (!listed && !s.relisted.BindCp936(4, run.runId).Run()) {
                 s.kept = s.store.Failure(ProblemCode::StoreCannotWrite);
@@ -185,7 +303,7 @@ void RunListWriter::Add(const DownloadedRun& run) {
     const TypedTime start = ParseServiceTime(run.startTime);
     const TypedTime sync = ParseServiceTime(run.syncTime);
     const std::optional<double> km = ParseDecimal(run.distance);
-    Statement& insert = s.storedBefore > 0 ? s.insert : s.fresh;
+    Statement& insert = stored ? s.insert : s.fresh;
     insert.BindCp936(4, run.runId);
     for (int i = 0; i < 5; ++i) {
         insert.BindCp936(5 + i, texts[i]);
@@ -200,9 +318,34 @@ void RunListWriter::Add(const DownloadedRun& run) {
     }
 }
 
+bool RunListWriter::ReadDigests() {
+    State& s = *m_state;
+    StoredDigests digests(static_cast<std::size_t>(s.storedBefore + kSampledRuns));
+    Statement read(s.store.m_db,
+                   "SELECT start_text, distance_text, duration_text, calories_text, sync_text, "
+                   "run_id, last_seen_ms IS NULL FROM runs NOT INDEXED WHERE " +
+                       std::string(kKey));
+    read.Bind(1, s.service.host).Bind(2, s.service.port).BindCp936(3, s.account);
+    std::string spare[6];
+    std::string_view texts[5];
+    while (read.Step() == SQLITE_ROW) {
+        for (int i = 0; i < 5; ++i) {
+            texts[i] = ColumnStoreTextView(read.get(), i, spare[i]);
+        }
+        digests.Add(ColumnStoreTextView(read.get(), 5, spare[5]), DigestOf(texts),
+                    read.Int(6) != 0);
+    }
+    if (!read.ok()) {
+        s.kept = s.store.Failure(ProblemCode::StoreCannotRead);
+        return false;
+    }
+    s.digests.emplace(std::move(digests));
+    return true;
+}
+
 Outcome RunListWriter::Finish() {
     State& s = *m_state;
-    if (s.kept && s.found < s.storedBefore) {
+    if (Counted() && s.found < s.storedBefore) {
         s.kept = MarkUnlisted();
     }
     if (!s.kept) {

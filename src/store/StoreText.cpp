@@ -79,7 +79,7 @@ std::string ColumnStoreText(sqlite3_stmt* statement, int column) {
     return IsAscii(utf8) ? std::string(utf8) : Utf8ToCp936(utf8);
 }
 
-void ColumnStoreTextInto(sqlite3_stmt* statement, int column, std::string& text) {
+std::string_view ColumnStoreTextView(sqlite3_stmt* statement, int column, std::string& spare) {
     // ASCII reads the same whether SQLite holds it as text or as a blob, so the
     // bytes are taken as they lie, without asking which (a million runs are
     // five million cells).
@@ -87,10 +87,20 @@ void ColumnStoreTextInto(sqlite3_stmt* statement, int column, std::string& text)
     const std::string_view lying(bytes ? bytes : "",
                                  static_cast<std::size_t>(sqlite3_column_bytes(statement, column)));
     if (IsAscii(lying)) {
-        text.assign(lying);
-        return;
+        return lying;
     }
-    text = ColumnStoreText(statement, column);
+    spare = ColumnStoreText(statement, column);
+    return spare;
+}
+
+void ColumnStoreTextInto(sqlite3_stmt* statement, int column, std::string& text) {
+    std::string spare;
+    const std::string_view view = ColumnStoreTextView(statement, column, spare);
+    if (view.data() == spare.data()) {
+        text = std::move(spare);
+    } else {
+        text.assign(view);
+    }
 }
 
 TypedTime ParseServiceTime(std::string_view text) {

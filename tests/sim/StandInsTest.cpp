@@ -153,7 +153,7 @@ TEST(StandIns, CompactRunListsServedInTurn) {
     EXPECT_NE(accounts.service.runs[1].startTime.substr(0, 10),
               accounts.service.runs[2].startTime.substr(0, 10));
     StandInsOptions options;
-    options.service.compactRunList = true;
+    options.service.runListForm = RunListForm::Compact;
     options.service.runLists = 2;
     StandIns standIns(accounts, options);
     standIns.Start();

@@ -136,6 +136,55 @@ TEST(RunStore, ARunTheServiceStopsListingIsKeptAndComesBack) {
     EXPECT_FALSE(*store->FindRun(kService, "me", "3"));
 }
 
+// A long list much like the stored one is checked against what was read of
+// the store at its start, not run by run: every kind of change still lands.
+TEST(RunStore, AListMuchLikeTheStoredOneKeepsEveryChange) {
+    auto store = InMemory();
+    std::vector<std::string> ids;
+    for (int i = 0; i < 600; ++i) {
+        ids.push_back("r" + std::to_string(i));
+    }
+    const auto list = [&](const std::vector<std::pair<std::string, std::string>>& runs) {
+        std::vector<DownloadedRun> made;
+        for (const auto& [id, distance] : runs) {
+            made.push_back({id, "2026-01-01T06:00:00+08:00", distance, "1000", "1", "s"});
+        }
+        return made;
+    };
+    std::vector<std::pair<std::string, std::string>> all, without500, changed;
+    for (const std::string& id : ids) {
+        all.emplace_back(id, "5");
+        if (id != "r500") {
+            without500.emplace_back(id, "5");
+        }
+        if (id == "r300") {
+            changed.emplace_back(id, "6");
+        } else if (id == "r400") {
+            changed.emplace_back("n1", "7");
+            changed.emplace_back(id, "5");
+        } else if (id != "r301") {
+            changed.emplace_back(id, "5");
+        }
+    }
+    changed.emplace_back("r302", "9");  // a second r302: the first counts
+    const auto t1 = kT0 + std::chrono::hours(1), t2 = kT0 + std::chrono::hours(2);
+    ASSERT_TRUE(store->StoreRuns(kService, "me", list(all), kT0));
+    ASSERT_TRUE(store->StoreRuns(kService, "me", list(without500), t1));
+    ASSERT_TRUE(store->StoreRuns(kService, "me", list(changed), t2));
+    const auto run = [&](std::string_view id) { return **store->FindRun(kService, "me", id); };
+    EXPECT_EQ(*store->CountRuns(kService, "me"), 601u);
+    EXPECT_TRUE(run("r500").inLatestList);
+    EXPECT_EQ(run("r500").lastSeen, t2);
+    EXPECT_EQ(run("r300").distance, "6");
+    EXPECT_EQ(run("r300").firstSeen, kT0);
+    EXPECT_FALSE(run("r301").inLatestList);
+    EXPECT_EQ(run("r301").lastSeen, t1);
+    EXPECT_EQ(run("n1").distance, "7");
+    EXPECT_EQ(run("n1").firstSeen, t2);
+    EXPECT_EQ(run("r302").distance, "5");
+    EXPECT_TRUE(run("r599").inLatestList);
+}
+
 // Runs by start, in pieces of a few runs on file and merged, come back as
 // one sort of them all puts them: no start first, ties by first sighting,
 // then by start text, latest first, then by RunID.

@@ -40,6 +40,9 @@ std::string_view Capped(std::string_view cell, std::string& cut) {
 std::string SafeUtf8(std::string utf8, bool keepLineEnds) {
     for (std::size_t i = 0; i < utf8.size(); ++i) {
         const auto byte = static_cast<unsigned char>(utf8[i]);
+        if (byte >= 0x20 && byte != 0x7F && byte != 0xC2) {
+            continue;  // nearly every byte: nothing to look at
+        }
         const bool lineEnd =
             byte == '\n' || (byte == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n');
         if ((byte < 0x20 && !(keepLineEnds && lineEnd)) || byte == 0x7F) {
