@@ -66,6 +66,9 @@ inline constexpr int kStoreSchemaVersion = 2;
 // What a look at one posted-runs.txt found; `problem` when the runner
 // should know (lines that are no record, a file that is no record).
 class RunListWriter;
+namespace store_detail {
+class Statement;
+}
 
 struct OlderRecordImport {
     int imported = 0;  // lines read as confirmed posts this time
@@ -288,6 +291,10 @@ private:
     explicit RunListWriter(std::unique_ptr<State> state);
     bool Counted();
     bool ReadDigests();
+    // SQLITE_DONE, or SQLite's code: a clash with a stored run is no failure
+    // of the statement's, which may be run again.
+    int AddRun(store_detail::Statement& insert, const DownloadedRun& run,
+               const std::string_view (&texts)[5]);
     Outcome MarkUnlisted();
 
     std::unique_ptr<State> m_state;

@@ -83,6 +83,13 @@ public:
         return code == SQLITE_DONE || code == SQLITE_ROW;
     }
     void Reset() { sqlite3_reset(m_statement); }
+    // Runs once and is ready to be bound again; its code, a failure not kept
+    // (a clash an INSERT may meet is expected, and its statement stays good).
+    int RunCode() {
+        const int code = sqlite3_step(m_statement);
+        sqlite3_reset(m_statement);
+        return code;
+    }
 
     std::int64_t Int(int column) const { return sqlite3_column_int64(m_statement, column); }
     double Real(int column) const { return sqlite3_column_double(m_statement, column); }

@@ -188,7 +188,8 @@ struct RunListWriter::State {
     std::int64_t storedBefore = 0;  // runs of the account stored before this list
     std::int64_t found = 0;         // how many of them the list has
     bool counted = false;           // storedBefore and previousListing are known
-    std::int64_t sampled = 0, sampledSame = 0;
+    std::int64_t sampled = 0, sampledFound = 0, sampledSame = 0;
+    bool addFirst = false;  // most runs are new: each is added, and looked up if already there
     std::optional<StoredDigests> digests;
     RunIdSet listed;
     Outcome kept;  // the first failure, if any: then the rest is passed over
@@ -257,6 +258,7 @@ void RunListWriter::Add(const DownloadedRun& run) {
         if (s.sampledSame * 2 > kSampledRuns && !ReadDigests()) {
             return;
         }
+        s.addFirst = (kSampledRuns - s.sampledFound) * 2 > kSampledRuns;
     }
     bool stored = s.storedBefore > 0;
     if (s.digests) {
@@ -275,6 +277,16 @@ void RunListWriter::Add(const DownloadedRun& run) {
                 break;
         }
     }
+    if (stored && s.addFirst) {
+        const int added = AddRun(s.fresh, run, texts);
+        if (added == SQLITE_DONE) {
+            return;
+        }
+        if ((added & 0xFF) != SQLITE_CONSTRAINT) {
+            s.kept = s.store.Failure(ProblemCode::StoreCannotWrite);
+            return;
+        }
+    }
     if (stored) {
         s.lookup.BindCp936(4, run.runId);
         const int step = s.lookup.Step();
@@ -291,6 +303,7 @@ void RunListWriter::Add(const DownloadedRun& run) {
         s.found += step == SQLITE_ROW;
         if (s.sampled < kSampledRuns) {
             ++s.sampled;
+            s.sampledFound += step == SQLITE_ROW;
             s.sampledSame += same;
         }
         if (same) {
@@ -300,10 +313,17 @@ void RunListWriter::Add(const DownloadedRun& run) {
             return;
         }
     }
+    const int added = AddRun(stored ? s.insert : s.fresh, run, texts);
+    if (added != SQLITE_DONE) {
+        s.kept = s.store.Failure(ProblemCode::StoreCannotWrite);
+    }
+}
+
+int RunListWriter::AddRun(Statement& insert, const DownloadedRun& run,
+                          const std::string_view (&texts)[5]) {
     const TypedTime start = ParseServiceTime(run.startTime);
     const TypedTime sync = ParseServiceTime(run.syncTime);
     const std::optional<double> km = ParseDecimal(run.distance);
-    Statement& insert = stored ? s.insert : s.fresh;
     insert.BindCp936(4, run.runId);
     for (int i = 0; i < 5; ++i) {
         insert.BindCp936(5 + i, texts[i]);
@@ -313,9 +333,7 @@ void RunListWriter::Add(const DownloadedRun& run) {
     insert.BindOptional(13, ParseInteger(run.duration));
     insert.BindOptional(14, ParseInteger(run.calories));
     insert.BindOptional(15, sync.utcMs).BindOptional(16, sync.offsetMinutes);
-    if (!insert.Run()) {
-        s.kept = s.store.Failure(ProblemCode::StoreCannotWrite);
-    }
+    return insert.RunCode();
 }
 
 bool RunListWriter::ReadDigests() {
@@ -361,31 +379,31 @@ Outcome RunListWriter::Finish() {
 
 Outcome RunListWriter::MarkUnlisted() {
     State& s = *m_state;
-    // Gathered first, then marked: the scan does not walk rows it changes.
-    std::vector<std::string> gone;
+    // One pass over the table, each listed run the list does not have marked
+    // where the pass finds it: no second look for it, and no list of them held.
+    // The function lives for this statement only.
+    constexpr const char* kInList = "strivo_in_list";
+    const auto inList = [](sqlite3_context* context, int, sqlite3_value** values) {
+        const auto& listed = *static_cast<const RunIdSet*>(sqlite3_user_data(context));
+        std::string spare;
+        sqlite3_result_int(context, listed.Contains(ValueStoreTextView(values[0], spare)));
+    };
+    sqlite3* const db = s.store.m_db;
+    if (sqlite3_create_function_v2(db, kInList, 1, SQLITE_UTF8 | SQLITE_DIRECTONLY, &s.listed,
+                                   inList, nullptr, nullptr, nullptr) != SQLITE_OK) {
+        return s.store.Failure(ProblemCode::StoreCannotWrite);
+    }
+    bool marked = false;
     {
-        Statement read(s.store.m_db, "SELECT run_id FROM runs WHERE " + std::string(kKey) +
-                                         " AND last_seen_ms IS NULL");
-        read.Bind(1, s.service.host).Bind(2, s.service.port).BindCp936(3, s.account);
-        while (read.Step() == SQLITE_ROW) {
-            if (std::string runId = read.Cp936(0); !s.listed.Contains(runId)) {
-                gone.push_back(std::move(runId));
-            }
-        }
-        if (!read.ok()) {
-            return s.store.Failure(ProblemCode::StoreCannotRead);
-        }
+        Statement unlisted(db, "UPDATE runs NOT INDEXED SET last_seen_ms=?4 WHERE " +
+                                   std::string(kKey) + " AND last_seen_ms IS NULL AND NOT " +
+                                   kInList + "(run_id)");
+        unlisted.Bind(1, s.service.host).Bind(2, s.service.port).BindCp936(3, s.account);
+        marked = unlisted.ok() && unlisted.Bind(4, s.previousListing).Run();
     }
-    Statement unlisted(s.store.m_db, "UPDATE runs SET last_seen_ms=?4 WHERE " + std::string(kKey) +
-                                         " AND run_id=?5");
-    unlisted.Bind(1, s.service.host).Bind(2, s.service.port).BindCp936(3, s.account);
-    unlisted.Bind(4, s.previousListing);
-    for (const std::string& runId : gone) {
-        if (!unlisted.ok() || !unlisted.BindCp936(5, runId).Run()) {
-            return s.store.Failure(ProblemCode::StoreCannotWrite);
-        }
-    }
-    return {};
+    sqlite3_create_function_v2(db, kInList, 1, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr,
+                               nullptr);
+    return marked ? Outcome() : s.store.Failure(ProblemCode::StoreCannotWrite);
 }
 
 Outcome RunStore::StoreRuns(const ServiceKey& service, std::string_view account,

@@ -93,6 +93,17 @@ std::string_view ColumnStoreTextView(sqlite3_stmt* statement, int column, std::s
     return spare;
 }
 
+std::string_view ValueStoreTextView(sqlite3_value* value, std::string& spare) {
+    const auto* bytes = static_cast<const char*>(sqlite3_value_blob(value));
+    const std::string_view lying(bytes ? bytes : "",
+                                 static_cast<std::size_t>(sqlite3_value_bytes(value)));
+    if (IsAscii(lying) || sqlite3_value_type(value) == SQLITE_BLOB) {
+        return lying;
+    }
+    spare = Utf8ToCp936(lying);
+    return spare;
+}
+
 void ColumnStoreTextInto(sqlite3_stmt* statement, int column, std::string& text) {
     std::string spare;
     const std::string_view view = ColumnStoreTextView(statement, column, spare);

@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <thread>
 #ifdef _WIN32
 #include <windows.h>
@@ -183,6 +184,47 @@ TEST(RunStore, AListMuchLikeTheStoredOneKeepsEveryChange) {
     EXPECT_EQ(run("n1").firstSeen, t2);
     EXPECT_EQ(run("r302").distance, "5");
     EXPECT_TRUE(run("r599").inLatestList);
+}
+
+// A long list of mostly new runs adds each without looking first: a stored
+// run it meets on the way is still found, and compared. The runs it no longer
+// has are marked as such, whatever their RunIDs' bytes.
+TEST(RunStore, AListOfMostlyNewRunsStillFindsTheStoredOnes) {
+    auto store = InMemory();
+    std::vector<std::string> ids;  // their views live in the lists below
+    for (int i = 0; i < 300; ++i) {
+        ids.push_back("n" + std::to_string(i));
+        ids.push_back("r" + std::to_string(i));
+    }
+    // Stored as UTF-8 text and as bytes: one stays listed, one leaves.
+    const std::string chinese = "r" + Utf8ToCp936("跑"), notUtf8 = "r\x81\x30\xff";
+    ids.push_back(chinese);
+    ids.push_back(notUtf8);
+    std::vector<DownloadedRun> stored, next;
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        const bool old = ids[i][0] == 'r';
+        if (old) {
+            stored.push_back({ids[i], "", "5", "1000", "1", "s"});
+        }
+        if (ids[i] != "r5" && ids[i] != notUtf8) {
+            next.push_back({ids[i], "", ids[i] == "r250" ? "6" : "5", "1000", "1", "s"});
+        }
+    }
+    std::stable_partition(next.begin(), next.end(),
+                          [](const DownloadedRun& run) { return run.runId[0] == 'n'; });
+    const auto t1 = kT0 + std::chrono::hours(1);
+    ASSERT_TRUE(store->StoreRuns(kService, "me", stored, kT0));
+    ASSERT_TRUE(store->StoreRuns(kService, "me", next, t1));
+    const auto run = [&](std::string_view id) { return **store->FindRun(kService, "me", id); };
+    EXPECT_EQ(*store->CountRuns(kService, "me"), 602u);
+    EXPECT_TRUE(run(chinese).inLatestList);
+    EXPECT_FALSE(run(notUtf8).inLatestList);
+    EXPECT_EQ(run("r250").distance, "6");
+    EXPECT_EQ(run("r250").firstSeen, kT0);
+    EXPECT_TRUE(run("r260").inLatestList);
+    EXPECT_EQ(run("r260").firstSeen, kT0);
+    EXPECT_FALSE(run("r5").inLatestList);
+    EXPECT_EQ(run("n299").firstSeen, t1);
 }
 
 // Runs by start, in pieces of a few runs on file and merged, come back as
