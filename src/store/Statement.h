@@ -57,6 +57,13 @@ public:
         BindStoreText(m_statement, index, cp936);
         return *this;
     }
+    // The same for a run's texts, bound where they lie (BindStoreText's
+    // `outlivesStep`): they live until the statement has run, and every run
+    // binds them again.
+    Statement& BindCp936InPlace(int index, std::string_view cp936) {
+        BindStoreText(m_statement, index, cp936, /*outlivesStep=*/true);
+        return *this;
+    }
     template <typename T>
     Statement& BindOptional(int index, const std::optional<T>& value) {
         if (!value) {

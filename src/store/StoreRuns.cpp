@@ -324,9 +324,9 @@ int RunListWriter::AddRun(Statement& insert, const DownloadedRun& run,
     const TypedTime start = ParseServiceTime(run.startTime);
     const TypedTime sync = ParseServiceTime(run.syncTime);
     const std::optional<double> km = ParseDecimal(run.distance);
-    insert.BindCp936(4, run.runId);
+    insert.BindCp936InPlace(4, run.runId);
     for (int i = 0; i < 5; ++i) {
-        insert.BindCp936(5 + i, texts[i]);
+        insert.BindCp936InPlace(5 + i, texts[i]);
     }
     insert.BindOptional(10, start.utcMs).BindOptional(11, start.offsetMinutes);
     insert.BindOptional(12, km ? std::optional(*km * 1000.0) : std::nullopt);

@@ -50,10 +50,10 @@ bool ColumnHolds(sqlite3_stmt* statement, int column, std::string_view cp936) {
     return stored == cp936;
 }
 
-void BindStoreText(sqlite3_stmt* statement, int index, std::string_view cp936) {
+void BindStoreText(sqlite3_stmt* statement, int index, std::string_view cp936, bool outlivesStep) {
     if (IsAscii(cp936)) {
         sqlite3_bind_text(statement, index, cp936.data(), static_cast<int>(cp936.size()),
-                          SQLITE_TRANSIENT);
+                          outlivesStep ? SQLITE_STATIC : SQLITE_TRANSIENT);
         return;
     }
     std::string utf8 = Cp936ToUtf8(cp936);

@@ -17,7 +17,11 @@ namespace strivo {
 
 // UTF-8 TEXT where the CP936 bytes convert to UTF-8 and back unchanged, else
 // a BLOB of the bytes themselves.
-void BindStoreText(sqlite3_stmt* statement, int index, std::string_view cp936);
+// With `outlivesStep`, ASCII is bound where it lies, not copied: the caller
+// keeps it until the statement has run and binds the index again before the
+// next run.
+void BindStoreText(sqlite3_stmt* statement, int index, std::string_view cp936,
+                   bool outlivesStep = false);
 // Whether the column holds what BindStoreText stores for `cp936`: a stored
 // run is compared with the list's without copying its texts out.
 bool ColumnHolds(sqlite3_stmt* statement, int column, std::string_view cp936);
