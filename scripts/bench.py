@@ -604,6 +604,12 @@ def window_store(folder_of, stand_ins):
     )
 
 
+def unusable_store(job):
+    """strivo.db a folder: the download reads and shows the list but keeps nothing."""
+    reset(job.folder)
+    (job.folder / "strivo.db").mkdir()
+
+
 def downloaded_100k(job):
     reset(job.folder)
     sample = run(cli("download", stand_ins="100k")(job))
@@ -694,6 +700,13 @@ JOBS = {
         "download of the 100,000 runs the store holds",
         [cli("download", stand_ins="100k")],
         prepare=fill_store,
+    ),
+    # The same download with a store that cannot be used (it warns and keeps
+    # nothing): what reading and showing the list cost without the store.
+    "download no store 100k": Job(
+        "download of 100,000 runs, keeping none",
+        [cli("download", stand_ins="100k")],
+        prepare=unusable_store,
     ),
     "curl read 100k": Job(
         "curl and the run-list reader",
@@ -786,6 +799,10 @@ FIGURES = [
            J["curl ET 100k"].seconds(), None),
     Figure("download of the stored 100k list, time vs curl + run-list reader",
            J["download again 100k"].seconds(), J["curl read 100k"].seconds(), ratio(1.10)),
+    Figure("download 100k runs, keeping none (no store), time vs curl",
+           J["download no store 100k"].seconds(), J["curl 100k"].seconds(), None),
+    Figure("download of the stored 100k list, time vs the same keeping none",
+           J["download again 100k"].seconds(), J["download no store 100k"].seconds(), None),
     Figure("4th download of 250k new runs vs 1st, time", J["four downloads"].seconds(3),
            J["four downloads"].seconds(0), ratio(1.2)),
     Figure("4th download of 250k new runs vs 1st, peak RSS", J["four downloads"].peak(3),

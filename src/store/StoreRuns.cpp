@@ -133,8 +133,7 @@ private:
         return std::max<std::uint64_t>(1, HashOf(runId, 0x13198a2e03707344ULL));
     }
     std::size_t Find(std::uint64_t id) const {
-        std::size_t at =
-            static_cast<std::size_t>((static_cast<unsigned __int128>(id) * m_slots.size()) >> 64);
+        std::size_t at = static_cast<std::size_t>(id % m_slots.size());
         while (m_slots[at].id != 0 && m_slots[at].id != id) {
             at = at + 1 == m_slots.size() ? 0 : at + 1;
         }
