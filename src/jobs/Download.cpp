@@ -191,6 +191,9 @@ Result<Downloaded> Download(const Workspace& where, RunTable& table, ProgressSin
         keeping.emplace(*keeper.writer);
         reader = RunListReader([&keeping](const DownloadedRun& run) { keeping->Add(run); });
     }
+    if (options.onRow) {
+        reader.SendRowsTo(options.onRow);
+    }
     if (Outcome fetched = client.FetchRunList(reader, options.onRunListBytes); !fetched) {
         const Problem why = *learn(fetched.problem(), true);
         sink.Post({.step = Step::RunsDownloaded, .problem = why});

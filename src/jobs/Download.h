@@ -16,6 +16,9 @@ namespace strivo::jobs {
 struct DownloadOptions {
     // On the job's thread, as the run list arrives: the bytes read so far.
     std::function<void(std::size_t bytes)> onRunListBytes;
+    // On the job's thread, each row as it is read; the table then gets none
+    // (a table printed as it comes holds no million rows).
+    std::function<void(const RunRow& row)> onRow;
 };
 
 struct Downloaded {

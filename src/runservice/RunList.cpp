@@ -294,7 +294,11 @@ std::size_t RunListReader::ReadRun(std::string_view text, std::size_t start) {
         values[kCalories],
         TrimTimestampInto(values[kSyncTime], m_syncTime),
         runId};
-    m_rows.Emplace(cells, durationMs);
+    if (m_onRow) {
+        m_onRow(RunRow(cells, durationMs));
+    } else {
+        m_rows.Emplace(cells, durationMs);
+    }
     if (m_onRun) {
         m_onRun({runId, values[kStartTime], values[kDistance], values[kDuration], values[kCalories],
                  values[kSyncTime]});

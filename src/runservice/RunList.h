@@ -29,6 +29,8 @@ public:
     // store keeps them as they arrive); the views live for the call only.
     using RunHandler = std::function<void(const DownloadedRun& run)>;
     explicit RunListReader(RunHandler onRun = {}) : m_onRun(std::move(onRun)) {}
+    // Each row to `onRow` as it is read, none kept: Finish then gives none.
+    void SendRowsTo(std::function<void(const RunRow& row)> onRow) { m_onRow = std::move(onRow); }
 
     void Feed(std::string_view text);
     // Whether "success" stands anywhere in the text so far: the service's
@@ -55,6 +57,7 @@ private:
     void LookForSuccess(std::string_view text);
 
     RunHandler m_onRun;
+    std::function<void(const RunRow& row)> m_onRow;
     RunRows::Builder m_rows;
     std::int64_t m_count = 0;
     std::string m_carried;  // the end of the text so far, where a run may begin or has begun

@@ -94,9 +94,11 @@ std::uint64_t DigestOf(const std::string_view (&texts)[5]) {
 // what is stored is then checked against memory rather than by a lookup a
 // run, which costs a descent of the table (16 bytes a stored run). Only
 // "the same" and "not stored" are told for sure; anything else is looked up.
+// A run found the same is marked taken: the set of the list's RunIDs need
+// not hold it, and a second of its RunID is known for one.
 class StoredDigests {
 public:
-    enum class Found { NotStored, Same, LookItUp };
+    enum class Found { NotStored, Same, TakenAlready, TakenByItsHash, LookItUp };
 
     explicit StoredDigests(std::size_t runs) : m_slots(runs + runs / 2 + 16) {}
 
@@ -110,21 +112,43 @@ public:
         slot = {id, (digest & ~kFlags) | (listed ? kListed : 0)};
     }
     // Whether the run is stored with these texts, and then whether it was
-    // in the list before.
-    Found Check(std::string_view runId, std::uint64_t digest, bool* listed) const {
-        const Slot& slot = m_slots[Find(IdOf(runId))];
+    // in the list before; whether one of its RunID, or of its RunID's hash,
+    // was taken already.
+    Found Take(std::string_view runId, std::uint64_t digest, bool* listed) {
+        Slot& slot = m_slots[Find(IdOf(runId))];
         if (slot.id == 0) {
             return Found::NotStored;
         }
-        if ((slot.word & kTwoRuns) != 0 || (slot.word & ~kFlags) != (digest & ~kFlags)) {
+        if ((slot.word & kTwoRuns) != 0) {
             return Found::LookItUp;
         }
+        const bool same = (slot.word & ~kFlags) == (digest & ~kFlags);
+        if ((slot.word & kTaken) != 0) {
+            return same ? Found::TakenAlready : Found::TakenByItsHash;
+        }
+        if (!same) {
+            return Found::LookItUp;
+        }
+        slot.word |= kTaken;
         *listed = (slot.word & kListed) != 0;
         return Found::Same;
     }
+    // A run of the list found stored by a lookup is taken too: the one stored
+    // run of its hash, where only one has it.
+    void MarkTaken(std::string_view runId) {
+        Slot& slot = m_slots[Find(IdOf(runId))];
+        if (slot.id != 0 && (slot.word & kTwoRuns) == 0) {
+            slot.word |= kTaken;
+        }
+    }
+    // Whether a stored run of this RunID was taken.
+    bool Taken(std::string_view runId) const {
+        const Slot& slot = m_slots[Find(IdOf(runId))];
+        return slot.id != 0 && (slot.word & (kTwoRuns | kTaken)) == kTaken;
+    }
 
 private:
-    static constexpr std::uint64_t kListed = 1, kTwoRuns = 2, kFlags = 3;
+    static constexpr std::uint64_t kListed = 1, kTwoRuns = 2, kTaken = 4, kFlags = 7;
     struct Slot {
         std::uint64_t id = 0;  // 0: empty
         std::uint64_t word = 0;
@@ -178,8 +202,8 @@ struct RunListWriter::State {
     RunStore& store;
     StoreTransaction transaction;
     std::int64_t nowMs;
-    // `fresh` while the account has no runs stored: none can clash (the list's
-    // RunIDs are each added once), and SQLite skips the look for one.
+    // `fresh` while the account has no runs stored: only a RunID listed twice
+    // can clash, and SQLite skips the look for one otherwise.
     Statement lookup, insert, fresh, relisted;
     ServiceKey service;
     std::string account;
@@ -247,7 +271,7 @@ bool RunListWriter::Counted() {
 
 void RunListWriter::Add(const DownloadedRun& run) {
     State& s = *m_state;
-    if (!Counted() || run.runId.empty() || !s.listed.Insert(run.runId)) {
+    if (!Counted() || run.runId.empty()) {
         return;
     }
     const std::string_view texts[5] = {run.startTime, run.distance, run.duration, run.calories,
@@ -262,7 +286,7 @@ void RunListWriter::Add(const DownloadedRun& run) {
     bool stored = s.storedBefore > 0;
     if (s.digests) {
         bool listed = false;
-        switch (s.digests->Check(run.runId, DigestOf(texts), &listed)) {
+        switch (s.digests->Take(run.runId, DigestOf(texts), &listed)) {
             case StoredDigests::Found::NotStored:
                 stored = false;
                 break;
@@ -272,9 +296,31 @@ void RunListWriter::Add(const DownloadedRun& run) {
                     s.kept = s.store.Failure(ProblemCode::StoreCannotWrite);
                 }
                 return;
+            case StoredDigests::Found::TakenAlready:
+                return;  // listed twice: the first counts
+            case StoredDigests::Found::TakenByItsHash: {
+                // Listed twice, the second with other texts, if it is stored
+                // (the one stored run of that hash); else a new run.
+                const int step = s.lookup.BindCp936(4, run.runId).Step();
+                s.lookup.Reset();
+                if (step != SQLITE_DONE) {
+                    if (step != SQLITE_ROW) {
+                        s.kept = s.store.Failure(ProblemCode::StoreCannotRead);
+                    }
+                    return;
+                }
+                stored = false;
+                break;
+            }
             case StoredDigests::Found::LookItUp:
                 break;
         }
+    }
+    // Into a store without the account's runs, a RunID listed twice meets its
+    // first in the table, and no set of RunIDs need be held; a run taken as
+    // the same above is marked taken instead.
+    if (s.storedBefore > 0 && !s.listed.Insert(run.runId)) {
+        return;
     }
     if (stored && s.addFirst) {
         const int added = AddRun(s.fresh, run, texts);
@@ -300,6 +346,9 @@ void RunListWriter::Add(const DownloadedRun& run) {
             return;
         }
         s.found += step == SQLITE_ROW;
+        if (step == SQLITE_ROW && s.digests) {
+            s.digests->MarkTaken(run.runId);
+        }
         if (s.sampled < kSampledRuns) {
             ++s.sampled;
             s.sampledFound += step == SQLITE_ROW;
@@ -313,7 +362,8 @@ void RunListWriter::Add(const DownloadedRun& run) {
         }
     }
     const int added = AddRun(stored ? s.insert : s.fresh, run, texts);
-    if (added != SQLITE_DONE) {
+    const bool listedTwice = s.storedBefore == 0 && (added & 0xFF) == SQLITE_CONSTRAINT;
+    if (added != SQLITE_DONE && !listedTwice) {
         s.kept = s.store.Failure(ProblemCode::StoreCannotWrite);
     }
 }
@@ -349,8 +399,11 @@ bool RunListWriter::ReadDigests() {
         for (int i = 0; i < 5; ++i) {
             texts[i] = ColumnStoreTextView(read.get(), i, spare[i]);
         }
-        digests.Add(ColumnStoreTextView(read.get(), 5, spare[5]), DigestOf(texts),
-                    read.Int(6) != 0);
+        const std::string_view runId = ColumnStoreTextView(read.get(), 5, spare[5]);
+        digests.Add(runId, DigestOf(texts), read.Int(6) != 0);
+        if (s.listed.Contains(runId)) {
+            digests.MarkTaken(runId);  // looked up already, before the digests
+        }
     }
     if (!read.ok()) {
         s.kept = s.store.Failure(ProblemCode::StoreCannotRead);
@@ -383,13 +436,15 @@ Outcome RunListWriter::MarkUnlisted() {
     // The function lives for this statement only.
     constexpr const char* kInList = "strivo_in_list";
     const auto inList = [](sqlite3_context* context, int, sqlite3_value** values) {
-        const auto& listed = *static_cast<const RunIdSet*>(sqlite3_user_data(context));
+        const auto& state = *static_cast<const State*>(sqlite3_user_data(context));
         std::string spare;
-        sqlite3_result_int(context, listed.Contains(ValueStoreTextView(values[0], spare)));
+        const std::string_view runId = ValueStoreTextView(values[0], spare);
+        sqlite3_result_int(context, state.listed.Contains(runId) ||
+                                        (state.digests && state.digests->Taken(runId)));
     };
     sqlite3* const db = s.store.m_db;
-    if (sqlite3_create_function_v2(db, kInList, 1, SQLITE_UTF8 | SQLITE_DIRECTONLY, &s.listed,
-                                   inList, nullptr, nullptr, nullptr) != SQLITE_OK) {
+    if (sqlite3_create_function_v2(db, kInList, 1, SQLITE_UTF8 | SQLITE_DIRECTONLY, &s, inList,
+                                   nullptr, nullptr, nullptr) != SQLITE_OK) {
         return s.store.Failure(ProblemCode::StoreCannotWrite);
     }
     bool marked = false;

@@ -167,12 +167,16 @@ TEST(RunStore, AListMuchLikeTheStoredOneKeepsEveryChange) {
             changed.emplace_back(id, "5");
         }
     }
+    all.emplace_back("r0", "8");        // a second r0 into an empty store: the first counts
     changed.emplace_back("r302", "9");  // a second r302: the first counts
+    changed.emplace_back("r10", "5");   // so for one looked up before the rest
+    changed.emplace_back("r300", "5");  // and for one changed, listed again as it was
     const auto t1 = kT0 + std::chrono::hours(1), t2 = kT0 + std::chrono::hours(2);
+    const auto run = [&](std::string_view id) { return **store->FindRun(kService, "me", id); };
     ASSERT_TRUE(store->StoreRuns(kService, "me", list(all), kT0));
+    EXPECT_EQ(run("r0").distance, "5");
     ASSERT_TRUE(store->StoreRuns(kService, "me", list(without500), t1));
     ASSERT_TRUE(store->StoreRuns(kService, "me", list(changed), t2));
-    const auto run = [&](std::string_view id) { return **store->FindRun(kService, "me", id); };
     EXPECT_EQ(*store->CountRuns(kService, "me"), 601u);
     EXPECT_TRUE(run("r500").inLatestList);
     EXPECT_EQ(run("r500").lastSeen, t2);

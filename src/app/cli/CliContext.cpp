@@ -6,6 +6,7 @@
 #include "app/cli/CliProgress.h"
 #include "app/cli/CliWords.h"
 #include "app/cli/TerminalTable.h"
+#include "io/PathText.h"
 #include "jobs/Download.h"
 #include "model/ProblemWords.h"
 #include "text/Catalog.h"
@@ -177,12 +178,19 @@ bool CliContext::ResolvePassword(std::string& password, std::string_view variabl
     return false;
 }
 
-int CliContext::Download(bool print, std::optional<Problem>* why) {
+int CliContext::Download(bool print, std::optional<Problem>* why, bool keepRows) {
     CliProgress progress(m_env.err, m_env.stderrIsTerminal, m_options.quiet);
     progress.Status(Tr("signing in to Nike+…"));
+    std::optional<RunTableWriter> printed;
+    if (print && !keepRows) {
+        printed.emplace();
+    }
     const Result<jobs::Downloaded> downloaded = jobs::Download(
         m_where, *m_table, progress, {},
-        {.onRunListBytes = [&progress](std::size_t bytes) { progress.RunListBytes(bytes); }});
+        {.onRunListBytes = [&progress](std::size_t bytes) { progress.RunListBytes(bytes); },
+         .onRow = printed ? std::function<void(const RunRow&)>(
+                                [&printed](const RunRow& row) { printed->Add(row); })
+                          : nullptr});
     progress.Clear();
     if (!downloaded && why != nullptr) {
         *why = downloaded.problem();
@@ -200,10 +208,17 @@ int CliContext::Download(bool print, std::optional<Problem>* why) {
         return kExitFailed;
     }
     PrintWarnings(downloaded->warnings);
-    if (print) {
-        WriteRunTable(Out(), m_table->Snapshot());
+    if (print && printed && !printed->Write(Out())) {
         Out().flush();
+        std::error_code unknown;
+        Error(Problem(ProblemCode::FileCannotWrite,
+                      {PathText(std::filesystem::temp_directory_path(unknown))}));
+        return kExitFailed;
     }
+    if (print && !printed) {
+        WriteRunTable(Out(), m_table->Snapshot());
+    }
+    Out().flush();
     return kExitDone;
 }
 

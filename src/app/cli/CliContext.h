@@ -61,7 +61,8 @@ public:
     // Downloads into the table, and prints the summary and the table unless
     // `print` is false.
     // `why`, if given, gets the problem of a download that failed.
-    int Download(bool print, std::optional<Problem>* why = nullptr);
+    // With `keepRows` false, the table printed is not kept: table() is then empty.
+    int Download(bool print, std::optional<Problem>* why = nullptr, bool keepRows = true);
     // The table, or every stored run, to --csv / --tcx where asked.
     int SaveCsv(const RunRows& rows);
     int SaveTcx();

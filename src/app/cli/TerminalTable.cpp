@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <cstdio>
 
 #include "text/CodePage.h"
 
@@ -84,53 +86,131 @@ std::string ForTerminalLines(std::string_view utf8) {
     return SafeUtf8(std::string(utf8), true);
 }
 
-void WriteRunTable(std::ostream& out, const RunRows& rows) {
-    std::array<std::string, kRunColumnCount> titles;
-    for (std::size_t c = 0; c < kRunColumnCount; ++c) {
-        titles[c] = Utf8ToCp936(kRunColumnTitles[c]);
-    }
+namespace {
 
-    std::array<std::size_t, kRunColumnCount> widths{};
-    for (std::size_t c = 0; c < kRunColumnCount; ++c) {
-        widths[c] = DisplayWidth(titles[c]);
-    }
-    std::size_t lineBytes = 1;
-    for (const RunRow& row : rows) {
+// The table's lines, columns as wide as the widest cell measured (up to
+// kMaxColumnWidth), converted and written a batch at a time.
+class TableLines {
+public:
+    explicit TableLines(std::ostream& out) : m_out(out) {
         for (std::size_t c = 0; c < kRunColumnCount; ++c) {
-            widths[c] = std::max(widths[c], std::min(DisplayWidth(row[c]), kMaxColumnWidth));
+            m_titles[c] = Utf8ToCp936(kRunColumnTitles[c]);
+            m_widths[c] = DisplayWidth(m_titles[c]);
         }
     }
-    for (const std::size_t width : widths) {
-        lineBytes += width + 2;
-    }
-    std::string lines;
-    lines.reserve(kBatchBytes + lineBytes);
-    std::string cut;
-    const auto appendLine = [&](const auto& cells) {
+    template <typename Cells>
+    void Measure(const Cells& cells) {
         for (std::size_t c = 0; c < kRunColumnCount; ++c) {
-            const std::string_view cell = Capped(cells[c], cut);
-            const std::size_t at = lines.size();
-            lines += cell;
+            m_widths[c] = std::max(m_widths[c], std::min(DisplayWidth(cells[c]), kMaxColumnWidth));
+        }
+    }
+    void Widen(const std::array<std::size_t, kRunColumnCount>& widths) {
+        for (std::size_t c = 0; c < kRunColumnCount; ++c) {
+            m_widths[c] = std::max(m_widths[c], widths[c]);
+        }
+    }
+    // The title line: every row is measured by now.
+    void Begin() {
+        std::size_t lineBytes = 1;
+        for (const std::size_t width : m_widths) {
+            lineBytes += width + 2;
+        }
+        m_lines.reserve(kBatchBytes + lineBytes);
+        Line(m_titles);
+    }
+    template <typename Cells>
+    void Line(const Cells& cells) {
+        for (std::size_t c = 0; c < kRunColumnCount; ++c) {
+            const std::string_view cell = Capped(cells[c], m_cut);
+            const std::size_t at = m_lines.size();
+            m_lines += cell;
             // A line end inside a cell would break the table; the batch keeps them.
             if (cell.find('\n') != std::string_view::npos) {
-                std::replace(lines.begin() + static_cast<std::ptrdiff_t>(at), lines.end(), '\n',
+                std::replace(m_lines.begin() + static_cast<std::ptrdiff_t>(at), m_lines.end(), '\n',
                              '?');
             }
             if (c + 1 < kRunColumnCount) {
-                lines.append(widths[c] - DisplayWidth(cell) + 2, ' ');
+                m_lines.append(m_widths[c] - DisplayWidth(cell) + 2, ' ');
             }
         }
-        lines += '\n';
-        if (lines.size() >= kBatchBytes) {
-            out << SafeUtf8(Cp936ToUtf8(lines), true);
-            lines.clear();
+        m_lines += '\n';
+        if (m_lines.size() >= kBatchBytes) {
+            End();
         }
-    };
-    appendLine(titles);
-    for (const RunRow& row : rows) {
-        appendLine(row);
     }
-    out << SafeUtf8(Cp936ToUtf8(lines), true);
+    void End() {
+        m_out << SafeUtf8(Cp936ToUtf8(m_lines), true);
+        m_lines.clear();
+    }
+
+private:
+    std::ostream& m_out;
+    std::array<std::string, kRunColumnCount> m_titles;
+    std::array<std::size_t, kRunColumnCount> m_widths{};
+    std::string m_lines;
+    std::string m_cut;
+};
+
+}  // namespace
+
+void WriteRunTable(std::ostream& out, const RunRows& rows) {
+    TableLines table(out);
+    for (const RunRow& row : rows) {
+        table.Measure(row);
+    }
+    table.Begin();
+    for (const RunRow& row : rows) {
+        table.Line(row);
+    }
+    table.End();
+}
+
+RunTableWriter::RunTableWriter() : m_file(std::tmpfile()) {}
+
+RunTableWriter::~RunTableWriter() {
+    if (m_file != nullptr) {
+        std::fclose(m_file);
+    }
+}
+
+void RunTableWriter::Add(const RunRow& row) {
+    if (m_file == nullptr) {
+        m_rows.Emplace(row);
+        return;
+    }
+    for (std::size_t c = 0; c < kRunColumnCount; ++c) {
+        const std::string_view cell = row[c];
+        const auto size = static_cast<std::uint32_t>(cell.size());
+        m_written = m_written && std::fwrite(&size, sizeof size, 1, m_file) == 1 &&
+                    std::fwrite(cell.data(), 1, cell.size(), m_file) == cell.size();
+        m_widths[c] = std::max(m_widths[c], std::min(DisplayWidth(cell), kMaxColumnWidth));
+    }
+    ++m_count;
+}
+
+bool RunTableWriter::Write(std::ostream& out) {
+    if (m_file == nullptr) {
+        WriteRunTable(out, m_rows.Finish());
+        return true;
+    }
+    TableLines table(out);
+    table.Widen(m_widths);
+    table.Begin();
+    std::rewind(m_file);
+    std::array<std::string, kRunColumnCount> cells;
+    for (std::size_t row = 0; m_written && row < m_count; ++row) {
+        for (std::string& cell : cells) {
+            std::uint32_t size = 0;
+            m_written = m_written && std::fread(&size, sizeof size, 1, m_file) == 1;
+            cell.resize(m_written ? size : 0);
+            m_written = m_written && std::fread(cell.data(), 1, cell.size(), m_file) == cell.size();
+        }
+        if (m_written) {
+            table.Line(cells);
+        }
+    }
+    table.End();
+    return m_written;
 }
 
 }  // namespace strivo

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstdio>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -14,6 +16,29 @@ namespace strivo {
 // cell wider than a column may be cut to end in "…".
 // Written a batch of lines at a time: a long list is never held as text whole.
 void WriteRunTable(std::ostream& out, const RunRows& rows);
+
+// The same table for rows that come one at a time and are not kept: each
+// waits in a temporary file, and the table is written once every row is
+// measured (a million rows, a few megabytes of memory). Where no temporary
+// file can be made, the rows wait in memory.
+class RunTableWriter {
+public:
+    RunTableWriter();
+    ~RunTableWriter();
+    RunTableWriter(const RunTableWriter&) = delete;
+    RunTableWriter& operator=(const RunTableWriter&) = delete;
+
+    void Add(const RunRow& row);
+    // False when the temporary file failed: the table lacks rows from there on.
+    bool Write(std::ostream& out);
+
+private:
+    std::FILE* m_file;
+    bool m_written = true;
+    std::size_t m_count = 0;
+    std::array<std::size_t, kRunColumnCount> m_widths{};
+    RunRows::Builder m_rows;  // without a temporary file
+};
 
 // CP936 text from the network as UTF-8 for a terminal, with every control
 // character (C0, DEL, C1) shown as "?": nothing it holds can move the cursor,
