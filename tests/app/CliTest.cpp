@@ -96,12 +96,24 @@ TEST(ForTerminal, NoControlCharacterFromTheNetworkReachesTheTerminal) {
 
     // One wide cell widens no other row: the table stays within twice its body.
     const std::string wide(1 << 20, 'x');
-    std::vector<RunRow> rows(500, RunRow{{"", "", "", "", "", "", ""}});
+    std::vector<RunRow> rows(5000, RunRow{{"", "", "", "", "", "", ""}});
     rows[0] = RunRow{{"1", "", "", "", "", "", wide}};
     written.str({});
     WriteRunTable(written, RunRows(rows));
     EXPECT_LT(written.str().size(), 2u << 20);
     EXPECT_NE(written.str().find("xxx…\n"), std::string::npos) << "a cut cell ends in …";
+
+    // Rows that come one at a time make the same table, by way of a file.
+    rows[7] = RunRow{{"8", "2010-03-03", "5.1", "\xC5\xDC", "12", "", "a\nb"}};
+    written.str({});
+    WriteRunTable(written, RunRows(rows));
+    RunTableWriter streamed;
+    for (const RunRow& row : rows) {
+        streamed.Add(row);
+    }
+    std::ostringstream printed;
+    ASSERT_TRUE(streamed.Write(printed));
+    EXPECT_EQ(printed.str(), written.str());
 }
 
 // The language follows the variables as gettext reads them; plural forms

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "text/CodePage.h"
 
@@ -181,11 +182,20 @@ void RunTableWriter::Add(const RunRow& row) {
     for (std::size_t c = 0; c < kRunColumnCount; ++c) {
         const std::string_view cell = row[c];
         const auto size = static_cast<std::uint32_t>(cell.size());
-        m_written = m_written && std::fwrite(&size, sizeof size, 1, m_file) == 1 &&
-                    std::fwrite(cell.data(), 1, cell.size(), m_file) == cell.size();
+        m_pending.append(reinterpret_cast<const char*>(&size), sizeof size);
+        m_pending.append(cell);
         m_widths[c] = std::max(m_widths[c], std::min(DisplayWidth(cell), kMaxColumnWidth));
     }
     ++m_count;
+    if (m_pending.size() >= kBatchBytes) {
+        Spill();
+    }
+}
+
+void RunTableWriter::Spill() {
+    m_written =
+        m_written && std::fwrite(m_pending.data(), 1, m_pending.size(), m_file) == m_pending.size();
+    m_pending.clear();
 }
 
 bool RunTableWriter::Write(std::ostream& out) {
@@ -193,21 +203,47 @@ bool RunTableWriter::Write(std::ostream& out) {
         WriteRunTable(out, m_rows.Finish());
         return true;
     }
+    Spill();
     TableLines table(out);
     table.Widen(m_widths);
     table.Begin();
     std::rewind(m_file);
-    std::array<std::string, kRunColumnCount> cells;
-    for (std::size_t row = 0; m_written && row < m_count; ++row) {
-        for (std::string& cell : cells) {
+    // Read back a batch at a time; a row may straddle two.
+    std::string bytes;
+    std::size_t at = 0;
+    const auto have = [&](std::size_t count) {
+        while (m_written && bytes.size() - at < count) {
+            bytes.erase(0, at);
+            at = 0;
+            const std::size_t before = bytes.size();
+            bytes.resize(before + std::max(kBatchBytes, count));
+            const std::size_t read =
+                std::fread(bytes.data() + before, 1, bytes.size() - before, m_file);
+            bytes.resize(before + read);
+            m_written = read > 0;
+        }
+        return m_written;
+    };
+    std::array<std::string_view, kRunColumnCount> cells;
+    for (std::size_t row = 0; row < m_count && m_written; ++row) {
+        // The cells point into `bytes`: the whole row is read before the first is taken.
+        std::size_t rowBytes = 0;
+        for (std::size_t c = 0; c < kRunColumnCount && have(rowBytes + sizeof(std::uint32_t));
+             ++c) {
             std::uint32_t size = 0;
-            m_written = m_written && std::fread(&size, sizeof size, 1, m_file) == 1;
-            cell.resize(m_written ? size : 0);
-            m_written = m_written && std::fread(cell.data(), 1, cell.size(), m_file) == cell.size();
+            std::memcpy(&size, bytes.data() + at + rowBytes, sizeof size);
+            rowBytes += sizeof size + size;
         }
-        if (m_written) {
-            table.Line(cells);
+        if (!have(rowBytes)) {
+            break;
         }
+        for (std::string_view& cell : cells) {
+            std::uint32_t size = 0;
+            std::memcpy(&size, bytes.data() + at, sizeof size);
+            cell = std::string_view(bytes).substr(at + sizeof size, size);
+            at += sizeof size + size;
+        }
+        table.Line(cells);
     }
     table.End();
     return m_written;

@@ -33,7 +33,10 @@ public:
     bool Write(std::ostream& out);
 
 private:
+    void Spill();
+
     std::FILE* m_file;
+    std::string m_pending;  // rows not yet written to the file
     bool m_written = true;
     std::size_t m_count = 0;
     std::array<std::size_t, kRunColumnCount> m_widths{};
