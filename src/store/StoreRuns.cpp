@@ -16,9 +16,10 @@ using store_detail::Statement;
 
 namespace {
 
-// The RunIDs of one list, each once: their bytes end to end (each after its
-// length), found through an open-addressed table of where each begins. About
-// 20 bytes a run, where a set of strings takes 60.
+// The RunIDs of one list, each once: their bytes end to end, each after its
+// length (one byte, or 255 and four), in blocks of 64 KiB that never move,
+// found through an open-addressed table of where each begins. About 20 bytes
+// a run, where a set of strings takes 60, and no copy of them as it grows.
 class RunIdSet {
 public:
     // False when `id` is in already.
@@ -30,21 +31,39 @@ public:
         if (slot != 0) {
             return false;
         }
-        const auto size = static_cast<std::uint32_t>(id.size());
-        slot = static_cast<std::uint32_t>(m_bytes.size()) + 1;
-        m_bytes.insert(m_bytes.end(), reinterpret_cast<const char*>(&size),
-                       reinterpret_cast<const char*>(&size) + sizeof size);
-        m_bytes.insert(m_bytes.end(), id.begin(), id.end());
+        const bool shortId = id.size() < 0xFF;
+        const std::size_t needed = (shortId ? 1 : 1 + sizeof(std::uint32_t)) + id.size();
+        // A block holds what fits; a RunID too long for one has a block of its own.
+        if (m_blocks.empty() || m_blocks.back().size() + needed > kBlockBytes) {
+            m_blocks.emplace_back().reserve(std::max(kBlockBytes, needed));
+        }
+        std::string& block = m_blocks.back();
+        slot = static_cast<std::uint32_t>(((m_blocks.size() - 1) << 16 | block.size()) + 1);
+        if (shortId) {
+            block += static_cast<char>(id.size());
+        } else {
+            const auto size = static_cast<std::uint32_t>(id.size());
+            block += '\xFF';
+            block.append(reinterpret_cast<const char*>(&size), sizeof size);
+        }
+        block.append(id);
         ++m_count;
         return true;
     }
     bool Contains(std::string_view id) const { return !m_slots.empty() && m_slots[Find(id)] != 0; }
 
 private:
+    static constexpr std::size_t kBlockBytes = 1 << 16;
+
     std::string_view At(std::uint32_t slot) const {
-        std::uint32_t size = 0;
-        std::memcpy(&size, m_bytes.data() + slot - 1, sizeof size);
-        return {m_bytes.data() + slot - 1 + sizeof size, size};
+        const std::string& block = m_blocks[(slot - 1) >> 16];
+        const char* start = block.data() + ((slot - 1) & 0xFFFF);
+        std::uint32_t size = static_cast<unsigned char>(*start++);
+        if (size == 0xFF) {
+            std::memcpy(&size, start, sizeof size);
+            start += sizeof size;
+        }
+        return {start, size};
     }
     // Where `id` is, or the empty slot where it would go.
     std::size_t Find(std::string_view id) const {
@@ -65,8 +84,8 @@ private:
         }
     }
 
-    std::vector<char> m_bytes;
-    std::vector<std::uint32_t> m_slots;  // 1 + where an id begins in m_bytes; 0: empty
+    std::vector<std::string> m_blocks;
+    std::vector<std::uint32_t> m_slots;  // 1 + block << 16 | where an id begins; 0: empty
     std::size_t m_count = 0;
 };
 
