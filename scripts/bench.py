@@ -604,6 +604,11 @@ def window_store(folder_of, stand_ins):
     )
 
 
+def download(title, stand_ins, **when):
+    """A job of one strivo-cli download from `stand_ins`; `when` as for Job."""
+    return Job(title, [cli("download", stand_ins=stand_ins)], **when)
+
+
 def unusable_store(job):
     """strivo.db a folder: the download reads and shows the list but keeps nothing."""
     reset(job.folder)
@@ -675,10 +680,8 @@ def gpsbabel_reading(kind, reader):
 JOBS = {
     # A runner's first download, and the least that fetches the same list:
     # curl making the same three requests over one connection.
-    "download 100k": Job(
-        "download of 100,000 runs into a new store",
-        [cli("download", stand_ins="100k")],
-        before=new_store,
+    "download 100k": download(
+        "download of 100,000 runs into a new store", "100k", before=new_store
     ),
     "curl 100k": Job(
         "curl fetching the same list", [shell(lambda job: STAND_INS["100k"].curl())]
@@ -696,17 +699,13 @@ JOBS = {
     # by curl piped into the reader a download feeds (bench_read_run_list): a
     # download that neither prints nor stores. What is left between the two is
     # the store's check that nothing changed, and the table.
-    "download again 100k": Job(
-        "download of the 100,000 runs the store holds",
-        [cli("download", stand_ins="100k")],
-        prepare=fill_store,
+    "download again 100k": download(
+        "download of the 100,000 runs the store holds", "100k", prepare=fill_store
     ),
     # The same download with a store that cannot be used (it warns and keeps
     # nothing): what reading and showing the list cost without the store.
-    "download no store 100k": Job(
-        "download of 100,000 runs, keeping none",
-        [cli("download", stand_ins="100k")],
-        prepare=unusable_store,
+    "download no store 100k": download(
+        "download of 100,000 runs, keeping none", "100k", prepare=unusable_store
     ),
     "curl read 100k": Job(
         "curl and the run-list reader",
@@ -729,15 +728,11 @@ JOBS = {
     ),
     # The million-run list that fits, first into a new store, then again into
     # the store that holds it.
-    "download bare 1M": Job(
-        "download of a million bare runs into a new store",
-        [cli("download", stand_ins="bare")],
-        before=new_store,
+    "download bare 1M": download(
+        "download of a million bare runs into a new store", "bare", before=new_store
     ),
-    "download bare 1M again": Job(
-        "download of the million bare runs the store holds",
-        [cli("download", stand_ins="bare")],
-        prepare=fill_store,
+    "download bare 1M again": download(
+        "download of the million bare runs the store holds", "bare", prepare=fill_store
     ),
     "curl bare 1M": Job(
         "curl fetching the bare million-run list",
