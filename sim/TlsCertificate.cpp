@@ -10,6 +10,7 @@
 #include <arpa/inet.h>
 
 #include <cstdio>
+#include <memory>
 #include <stdexcept>
 
 namespace strivo::sim {
@@ -29,6 +30,18 @@ void AddExtension(X509* certificate, int nid, const char* value) {
     Check(extension != nullptr, "extension");
     X509_add_ext(certificate, extension, -1);
     X509_EXTENSION_free(extension);
+}
+
+// Whether the certificate's ECDSA signature has an r and an s of 32 bytes each.
+bool FullLengthSignature(const X509* certificate) {
+    const ASN1_BIT_STRING* signature = nullptr;
+    X509_get0_signature(&signature, nullptr, certificate);
+    const unsigned char* der = ASN1_STRING_get0_data(signature);
+    std::unique_ptr<ECDSA_SIG, decltype(&ECDSA_SIG_free)> parts(
+        d2i_ECDSA_SIG(nullptr, &der, ASN1_STRING_length(signature)), ECDSA_SIG_free);
+    Check(parts != nullptr, "signature");
+    return BN_num_bytes(ECDSA_SIG_get0_r(parts.get())) == 32 &&
+           BN_num_bytes(ECDSA_SIG_get0_s(parts.get())) == 32;
 }
 
 }  // namespace
@@ -78,7 +91,12 @@ TlsCertificate MakeSelfSignedCertificate(const CertificateOptions& options) {
     }
     AddExtension(cert, NID_subject_alt_name, altName.c_str());
 
-    Check(X509_sign(cert, key.get(), EVP_sha256()) > 0, "signature");
+    // Signed again until both halves of the signature take all 32 bytes: Wine
+    // verifies an ECDSA signature from r and s as encoded, not widened to the
+    // curve's size, so one in about 128 signatures fails there, for good.
+    do {
+        Check(X509_sign(cert, key.get(), EVP_sha256()) > 0, "signature");
+    } while (!FullLengthSignature(cert));
 
     std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new(BIO_s_mem()), BIO_free);
     Check(bio && PEM_write_bio_X509(bio.get(), cert) == 1, "PEM");
