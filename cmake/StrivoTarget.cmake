@@ -26,6 +26,7 @@ function(strivo_test name)
     if(STRIVO_TEST_FILTER)  # tests that do not apply to the platform
         set(filter TEST_FILTER "${STRIVO_TEST_FILTER}")
     endif()
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 ${filter}
+    # Under Wine, a list can wait for a busy machine to start the prefix's server.
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 300 ${filter}
                          PROPERTIES TIMEOUT 120 ${ARG_PROPERTIES})
 endfunction()
