@@ -89,6 +89,11 @@ std::string ForTerminalLines(std::string_view utf8) {
 
 namespace {
 
+// What a cell asks of its column: its display width, up to the cap.
+std::size_t ColumnWidthOf(std::string_view cell) {
+    return std::min(DisplayWidth(cell), kMaxColumnWidth);
+}
+
 // The table's lines, columns as wide as the widest cell measured (up to
 // kMaxColumnWidth), converted and written a batch at a time.
 class TableLines {
@@ -102,7 +107,7 @@ public:
     template <typename Cells>
     void Measure(const Cells& cells) {
         for (std::size_t c = 0; c < kRunColumnCount; ++c) {
-            m_widths[c] = std::max(m_widths[c], std::min(DisplayWidth(cells[c]), kMaxColumnWidth));
+            m_widths[c] = std::max(m_widths[c], ColumnWidthOf(cells[c]));
         }
     }
     void Widen(const std::array<std::size_t, kRunColumnCount>& widths) {
@@ -184,7 +189,7 @@ void RunTableWriter::Add(const RunRow& row) {
         const auto size = static_cast<std::uint32_t>(cell.size());
         m_pending.append(reinterpret_cast<const char*>(&size), sizeof size);
         m_pending.append(cell);
-        m_widths[c] = std::max(m_widths[c], std::min(DisplayWidth(cell), kMaxColumnWidth));
+        m_widths[c] = std::max(m_widths[c], ColumnWidthOf(cell));
     }
     ++m_count;
     if (m_pending.size() >= kBatchBytes) {
