@@ -6,6 +6,11 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
+#include <deque>
+#include <map>
+#include <random>
+#include <set>
 #include <thread>
 #ifdef _WIN32
 #include <windows.h>
@@ -229,6 +234,105 @@ TEST(RunStore, AListOfMostlyNewRunsStillFindsTheStoredOnes) {
     EXPECT_EQ(run("r260").firstSeen, kT0);
     EXPECT_FALSE(run("r5").inLatestList);
     EXPECT_EQ(run("n299").firstSeen, t1);
+}
+
+// Lists of every mix one after another (much like the stored one, mostly new,
+// a random part; RunIDs listed twice, runs dropped and listed again, any text
+// changed): the store keeps what reading each list in turn plainly keeps.
+TEST(RunStore, ListAfterListKeepsWhatReadingEachInTurnKeeps) {
+    struct Kept {
+        std::array<std::string, 5> texts;
+        StoreTime firstSeen, lastSeen;
+        bool inLatestList = true;
+    };
+    std::map<std::string, Kept> model;
+    std::mt19937 random(20261208);
+    const auto draw = [&random](std::size_t below) { return random() % below; };
+    // Long enough that a list's RunIDs fill more than one block of the set
+    // they are checked against; the first two in its long form, one longer
+    // than a block, and one just short of that form.
+    std::vector<std::string> ids;
+    for (int i = 0; i < 4000; ++i) {
+        ids.push_back((i % 97 == 0 ? Utf8ToCp936("跑") : "r") + std::string(24, '0') +
+                      std::to_string(i));
+    }
+    ids[1] = std::string(255, 'L');
+    ids[2] = std::string(70000, 'B');
+    ids[3] = std::string(254, 'S');
+    auto store = InMemory();
+    std::vector<std::size_t> previous;
+    StoreTime listedBefore = kT0;
+    for (int round = 0; round < 12; ++round) {
+        SCOPED_TRACE(round);
+        const StoreTime now = kT0 + std::chrono::hours(round);
+        std::vector<std::size_t> picks;
+        if (round % 3 == 0) {  // the last list, a few runs dropped, a few added
+            for (const std::size_t at : previous) {
+                if (draw(20) != 0) {
+                    picks.push_back(at);
+                }
+            }
+            for (int i = 0; i < 30; ++i) {
+                picks.push_back(draw(ids.size()));
+            }
+        } else {  // a random part of all the runs there are
+            for (int i = 0; i < 2500; ++i) {
+                picks.push_back(draw(round % 3 == 1 ? ids.size() : ids.size() / 3));
+            }
+        }
+        std::deque<std::array<std::string, 5>> texts;
+        std::vector<DownloadedRun> list;
+        for (const std::size_t at : picks) {
+            const auto kept = model.find(ids[at]);
+            texts.push_back(kept != model.end()
+                                ? kept->second.texts
+                                : std::array<std::string, 5>{"a", "5", "1", "1", "s"});
+            if (draw(round % 3 == 0 ? 20 : 2) == 0) {
+                texts.back()[draw(5)] += std::to_string(round);
+            }
+            const auto& t = texts.back();
+            list.push_back({ids[at], t[0], t[1], t[2], t[3], t[4]});
+            if (draw(50) == 0) {  // listed twice, the second otherwise: the first counts
+                texts.push_back(t);
+                texts.back()[1] += "x";
+                list.push_back({ids[at], t[0], texts.back()[1], t[2], t[3], t[4]});
+            }
+        }
+        ASSERT_TRUE(store->StoreRuns(kService, "me", list, now));
+        std::set<std::string_view> listed;
+        for (const DownloadedRun& run : list) {
+            if (listed.insert(run.runId).second) {
+                auto [kept, added] = model.try_emplace(std::string(run.runId));
+                kept->second.texts = {std::string(run.startTime), std::string(run.distance),
+                                      std::string(run.duration), std::string(run.calories),
+                                      std::string(run.syncTime)};
+                kept->second.firstSeen = added ? now : kept->second.firstSeen;
+                kept->second.lastSeen = now;
+                kept->second.inLatestList = true;
+            }
+        }
+        for (auto& [id, kept] : model) {
+            if (kept.inLatestList && !listed.contains(id)) {
+                kept.inLatestList = false;
+                kept.lastSeen = listedBefore;
+            }
+        }
+        listedBefore = now;
+        previous = picks;
+        const std::vector<StoredRun> runs = *store->Runs(kService, "me");
+        ASSERT_EQ(runs.size(), model.size());
+        int wrong = 0;
+        for (const StoredRun& run : runs) {
+            const Kept& kept = model.at(run.runId);
+            const std::array<std::string, 5> texts = {run.startTime, run.distance, run.duration,
+                                                      run.calories, run.syncTime};
+            if (texts != kept.texts || run.firstSeen != kept.firstSeen ||
+                run.lastSeen != kept.lastSeen || run.inLatestList != kept.inLatestList) {
+                ASSERT_LT(++wrong, 4) << "and more";
+                ADD_FAILURE() << "run " << run.runId << " kept otherwise";
+            }
+        }
+    }
 }
 
 // Runs by start, in pieces of a few runs on file and merged, come back as
