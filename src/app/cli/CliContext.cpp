@@ -208,7 +208,7 @@ int CliContext::Download(bool print, std::optional<Problem>* why, bool keepRows)
         return kExitFailed;
     }
     PrintWarnings(downloaded->warnings);
-    if (print && printed && !printed->Write(Out())) {
+    if (printed && !printed->Write(Out())) {
         Out().flush();
         std::error_code unknown;
         Error(Problem(ProblemCode::FileCannotWrite,
