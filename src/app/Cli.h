@@ -24,6 +24,9 @@ public:
     // After this, `stop` is not called again. Returns the interrupt caught
     // while armed (a signal number), or 0.
     virtual int Disarm() = 0;
+    // The interrupt caught while armed, as a sync's record names it (a
+    // kStopBy... key); empty for none.
+    virtual std::string CaughtKey() const { return {}; }
 };
 
 // What strivo-cli needs from the world, so tests can give it other streams,

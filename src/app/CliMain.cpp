@@ -18,6 +18,7 @@
 
 #include "app/Cli.h"
 #include "app/Process.h"
+#include "model/Problem.h"
 #include "settings/Settings.h"
 #include "text/Catalog.h"
 
@@ -135,6 +136,19 @@ public:
 
     // The signal caught while armed, or 0.
     static int caught() { return s_caught; }
+
+    std::string CaughtKey() const override {
+        switch (s_caught) {
+            case SIGINT:
+                return strivo::kStopBySigint;
+            case SIGTERM:
+                return strivo::kStopBySigterm;
+            case SIGHUP:
+                return strivo::kStopBySighup;
+            default:
+                return {};
+        }
+    }
 
 private:
     static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};

@@ -17,6 +17,7 @@
 
 #include "app/Cli.h"
 #include "app/Process.h"
+#include "model/Problem.h"
 #include "settings/Settings.h"
 #include "text/Catalog.h"
 #include "text/WideText.h"
@@ -157,6 +158,22 @@ public:
         SetEvent(m_ended);
         SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
         return m_caught;
+    }
+
+    std::string CaughtKey() const override {
+        switch (m_caught - 1) {
+            case CTRL_C_EVENT:
+                return strivo::kStopByCtrlC;
+            case CTRL_BREAK_EVENT:
+                return strivo::kStopByCtrlBreak;
+            case CTRL_CLOSE_EVENT:
+                return strivo::kStopByConsoleClosed;
+            case CTRL_LOGOFF_EVENT:
+            case CTRL_SHUTDOWN_EVENT:
+                return strivo::kStopByLogoff;
+            default:
+                return {};
+        }
     }
 
 private:

@@ -152,10 +152,11 @@ Result<Downloaded> Download(const Workspace& where, RunTable& table, ProgressSin
     // The store keeps the service's manners; a store that cannot be opened
     // keeps nothing, and the download goes on.
     Result<std::unique_ptr<RunStore>> store = OpenStore(where);
+    std::vector<Problem> notKept;
     const auto learn = [&](std::optional<Problem> problem, bool signedIn) {
-        return store ? Learn(**store, where, Service::RunService, problem, signedIn,
-                             std::chrono::system_clock::now())
-                     : problem;
+        const StoreTime now = std::chrono::system_clock::now();
+        return store ? Learn(**store, where, Service::RunService, problem, signedIn, now, &notKept)
+                     : LearnWithoutStore(where, Service::RunService, problem, store.problem(), now);
     };
     if (store) {
         if (Outcome may =
@@ -169,14 +170,12 @@ Result<Downloaded> Download(const Workspace& where, RunTable& table, ProgressSin
     if (Outcome signedIn = client.SignIn(); !signedIn) {
         const Problem why = *learn(signedIn.problem(), false);
         sink.Post({.step = Step::ServiceSignedIn, .problem = why});
-        return why.code == ProblemCode::HostPaused
-                   ? why
-                   : Problem(ProblemCode::ServiceSignInFailed).Because(why);
+        return IsPause(why) ? why : Problem(ProblemCode::ServiceSignInFailed).Because(why);
     }
     learn(std::nullopt, true);
     sink.Post({.step = Step::ServiceSignedIn});
 
-    Downloaded downloaded{client.FetchSummary(), {}};
+    Downloaded downloaded{client.FetchSummary(), std::move(notKept)};
     // Emptied here rather than by whoever shows the table, so emptying and
     // filling happen in order on this thread.
     table.Clear();
@@ -195,11 +194,13 @@ Result<Downloaded> Download(const Workspace& where, RunTable& table, ProgressSin
         reader.SendRowsTo(options.onRow);
     }
     if (Outcome fetched = client.FetchRunList(reader, options.onRunListBytes); !fetched) {
-        const Problem why = *learn(fetched.problem(), true);
+        // Dropped first: the list's transaction holds the write lock a pause needs.
+        keeping.reset();
+        keeper.writer.reset();
+        keeper.store.reset();
+        const Problem why = *learn(fetched.problem(), false);
         sink.Post({.step = Step::RunsDownloaded, .problem = why});
-        return why.code == ProblemCode::HostPaused
-                   ? why
-                   : Problem(ProblemCode::RunListFailed).Because(why);
+        return IsPause(why) ? why : Problem(ProblemCode::RunListFailed).Because(why);
     }
     // A list cut off inside a run still fills the table with the runs before
     // it, but is no whole list to keep.

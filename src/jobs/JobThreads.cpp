@@ -14,7 +14,11 @@ JobLaunchers JobLaunchers::Real() {
             (void)Download(where, table, sink, std::move(stop));
         },
         [](std::stop_token stop, const Workspace& where, ProgressSink& sink,
-           const RunTable& table) { Sync(where, table.Snapshot(), sink, std::move(stop)); },
+           const RunTable& table) {
+            // The window stops a sync only when it closes.
+            Sync(where, table.Snapshot(), sink, std::move(stop),
+                 {.stoppedBy = [] { return std::string(kStopByWindowClosed); }});
+        },
         [](std::function<void(std::stop_token)> body) { return std::jthread(std::move(body)); },
     };
 }

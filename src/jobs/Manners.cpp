@@ -33,7 +33,32 @@ Problem Paused(const HostPause& pause) {
                    {HostText(pause.host, pause.port), LocalClockText(pause.notBefore)});
 }
 
+// A pause asked for that no later run will know of.
+Problem PauseNotKept(const HostPause& pause, const Problem& why) {
+    return Problem(ProblemCode::HostPauseNotKept,
+                   {HostText(pause.host, pause.port), LocalClockText(pause.notBefore)})
+        .Because(why);
+}
+
 }  // namespace
+
+// The pause a 429, or a 503 with Retry-After, asks for; none for a 429 that
+// names no time: this job stops, the next one may try.
+std::optional<HostPause> PauseAskedFor(const Workspace& where, Service service,
+                                       const Problem& problem, StoreTime now) {
+    const Problem* answer = StatusAnswer(problem);
+    if (answer == nullptr || !AsksToStop(problem)) {
+        return std::nullopt;
+    }
+    const std::optional<StoreTime> until = ParseRetryAfter(answer->Value(2), now);
+    if (!until) {
+        return std::nullopt;
+    }
+    HostPause pause = PauseKeyOf(where, service);
+    pause.notBefore = *until;
+    pause.reason = ProblemKey(*answer);
+    return pause;
+}
 
 HostPause PauseKeyOf(const Workspace& where, Service service) {
     if (service == Service::Site) {
@@ -51,6 +76,10 @@ PasswordRefusal RefusalKeyOf(const Workspace& where, Service service) {
             host.port,
             service == Service::Site ? where.settings.siteUser : where.settings.serviceUser,
             {}};
+}
+
+bool IsPause(const Problem& problem) {
+    return problem.code == ProblemCode::HostPaused || problem.code == ProblemCode::HostPauseNotKept;
 }
 
 bool AsksToStop(const Problem& problem) {
@@ -84,10 +113,16 @@ Outcome MayContact(RunStore& store, const Workspace& where, Service service, Sto
 }
 
 std::optional<Problem> Learn(RunStore& store, const Workspace& where, Service service,
-                             const std::optional<Problem>& problem, bool signedIn, StoreTime now) {
+                             const std::optional<Problem>& problem, bool signedIn, StoreTime now,
+                             std::vector<Problem>* notKept) {
     const PasswordRefusal who = RefusalKeyOf(where, service);
     if (signedIn) {
-        (void)store.ForgetRefusal(who);
+        // Kept, a refusal would keep runs without a terminal from sending a
+        // password that works.
+        if (Outcome forgotten = store.ForgetRefusal(who); !forgotten && notKept != nullptr) {
+            notKept->push_back(
+                Problem(ProblemCode::RefusalNotForgotten).Because(forgotten.problem()));
+        }
     }
     if (!problem) {
         return problem;
@@ -95,22 +130,32 @@ std::optional<Problem> Learn(RunStore& store, const Workspace& where, Service se
     if (problem->Root().code == ProblemCode::SignInRefused) {
         PasswordRefusal refusal = who;
         refusal.refused = now;
-        (void)store.RecordRefusal(refusal, PasswordOf(where, service));
+        if (Outcome kept = store.RecordRefusal(refusal, PasswordOf(where, service)); !kept) {
+            return Problem(ProblemCode::RefusalNotKept).Because(*problem);
+        }
         return problem;
     }
-    const Problem* answer = StatusAnswer(*problem);
-    if (answer == nullptr || !AsksToStop(*problem)) {
+    std::optional<HostPause> pause = PauseAskedFor(where, service, *problem, now);
+    if (!pause) {
         return problem;
     }
-    const std::optional<StoreTime> until = ParseRetryAfter(answer->Value(2), now);
-    if (!until) {
-        return problem;  // a 429 that names no time: this job stops, the next one may try
+    if (Outcome kept = store.PauseHost(*pause); !kept) {
+        return PauseNotKept(*pause, kept.problem());
     }
-    HostPause pause = PauseKeyOf(where, service);
-    pause.notBefore = *until;
-    pause.reason = ProblemKey(*answer);
-    (void)store.PauseHost(pause);
-    return Paused(pause);
+    return Paused(*pause);
+}
+
+std::optional<Problem> LearnWithoutStore(const Workspace& where, Service service,
+                                         const std::optional<Problem>& problem,
+                                         const Problem& whyNoStore, StoreTime now) {
+    if (!problem) {
+        return problem;
+    }
+    if (problem->Root().code == ProblemCode::SignInRefused) {
+        return Problem(ProblemCode::RefusalNotKept).Because(*problem);
+    }
+    const std::optional<HostPause> pause = PauseAskedFor(where, service, *problem, now);
+    return pause ? PauseNotKept(*pause, whyNoStore) : problem;
 }
 
 std::string LocalClockText(StoreTime time) {

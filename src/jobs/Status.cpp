@@ -37,9 +37,15 @@ Outcome ReadPosts(RunStore& store, const Workspace& where, StatusReport& report)
     if (!runs) {
         return runs.problem();
     }
-    for (const StoredRun& run : *runs) {
-        const auto post = posts->find(run.runId);
+    // Runs() gives the newest first.
+    for (auto run = runs->rbegin(); run != runs->rend(); ++run) {
+        const auto post = posts->find(run->runId);
         report.neverPosted += post == posts->end() || post->second.state == PostState::Failed;
+        if (post != posts->end() && post->second.state == PostState::Excluded) {
+            if (++report.keptOff <= static_cast<int>(kHeldNamed)) {
+                report.keptOffIds.push_back(run->runId);
+            }
+        }
     }
     return {};
 }

@@ -31,7 +31,11 @@ struct StatusReport {
     int held = 0;                      // runs held back, for the runner to settle
     std::vector<std::string> heldIds;  // the first kHeldNamed of them (CP936)
     int neverPosted = 0;               // stored runs not on the run log yet
-    std::vector<HostPause> pauses;     // hosts that asked to be left alone, still
+    // Stored runs kept off the run log (imported and not released, or
+    // skipped), and the first kHeldNamed of them, oldest start first.
+    int keptOff = 0;
+    std::vector<std::string> keptOffIds;
+    std::vector<HostPause> pauses;  // hosts that asked to be left alone, still
     std::vector<PasswordRefusal> refusals;
     ScheduleState schedule;
     std::optional<Problem> noNotices;          // why a scheduled sync could show no notice

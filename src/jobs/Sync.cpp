@@ -99,8 +99,10 @@ public:
 private:
     SyncTally Steps(const RunRows& rows);
     // The store's record of this sync; a store that cannot keep it loses
-    // the record, not the sync.
-    void Record() const;
+    // the record, not the sync, and a warning says so.
+    void Record();
+    // SyncInterrupted by what asked the sync to stop, or SyncStopped.
+    Problem StopProblem() const;
     // Takes the lock, reads what the store knows and plans; a problem when
     // nothing can be posted that the store would keep.
     Outcome Prepare(const RunRows& rows);
@@ -136,28 +138,40 @@ private:
 };
 
 SyncTally SyncRun::Run(const RunRows& rows) {
-    Steps(rows);
-    Record();
-    return m_tally;
+    return Steps(rows);
 }
 
-void SyncRun::Record() const {
+void SyncRun::Record() {
     SyncRecord record{.started = m_started, .ended = Now(), .by = m_where.by, .site = m_site};
     record.end = m_tally.stopped   ? SyncEnd::Stopped
                  : m_tally.problem ? SyncEnd::Failed
                                    : SyncEnd::Done;
-    record.reason = m_tally.problem ? ProblemKey(*m_tally.problem) : std::string();
+    // A stop is recorded by what asked for it, whatever it cut short.
+    record.reason = m_tally.stopped   ? ProblemKey(StopProblem())
+                    : m_tally.problem ? ProblemKey(*m_tally.problem)
+                                      : std::string();
     // A sign-in that failed tried none of the runs to post.
     const bool noneTried = m_tally.problem && !m_tally.signedIn;
     record.posted = noneTried ? 0 : m_tally.total - m_tally.notPosted;
-    record.failed = static_cast<int>(m_tally.failedIds.size() + m_tally.unconfirmedIds.size() +
-                                     m_tally.unrecordedIds.size());
-    record.held = static_cast<int>(m_tally.heldIds.size());
+    record.failed = static_cast<int>(m_tally.failedIds.size());
+    // Sent without an answer, or confirmed and not recorded: the store holds
+    // them back, as it does the runs held since an earlier sync.
+    record.held = static_cast<int>(m_tally.heldIds.size() + m_tally.unconfirmedIds.size() +
+                                   m_tally.unrecordedIds.size());
     record.untried = noneTried ? m_tally.total : static_cast<int>(m_tally.untriedIds.size());
     if (m_store) {
-        (void)m_store->RecordSync(record);
+        if (Outcome kept = m_store->RecordSync(record); !kept) {
+            m_tally.warnings.push_back(
+                Problem(ProblemCode::SyncNotRecorded).Because(kept.problem()));
+        }
     }
     SpeakUpIfNeeded(m_where, record, m_tally.problem);
+}
+
+Problem SyncRun::StopProblem() const {
+    const std::string by = m_options.stoppedBy ? m_options.stoppedBy() : std::string();
+    return by.empty() ? Problem(ProblemCode::SyncStopped)
+                      : Problem(ProblemCode::SyncInterrupted, {by});
 }
 
 SyncTally SyncRun::Steps(const RunRows& rows) {
@@ -172,20 +186,24 @@ SyncTally SyncRun::Steps(const RunRows& rows) {
     if (Outcome signedIn = m_client.SignIn(); !signedIn) {
         const Problem why = *Learn(*m_store, m_where, Service::Site, signedIn.problem(),
                                    /*signedIn=*/false, Now());
-        m_sink.Post({.step = Step::SiteSignedIn, .problem = why, .warnings = m_tally.warnings});
-        m_tally.problem = why.code == ProblemCode::HostPaused
-                              ? why
-                              : Problem(ProblemCode::SiteSignInFailed).Because(why);
+        m_tally.problem = IsPause(why) ? why : Problem(ProblemCode::SiteSignInFailed).Because(why);
         m_tally.stopped = m_stop.stop_requested();
+        Record();
+        m_sink.Post({.step = Step::SiteSignedIn, .problem = why, .warnings = m_tally.warnings});
         return m_tally;
     }
-    (void)Learn(*m_store, m_where, Service::Site, std::nullopt, /*signedIn=*/true, Now());
+    Learn(*m_store, m_where, Service::Site, std::nullopt, /*signedIn=*/true, Now(),
+          &m_tally.warnings);
     m_tally.signedIn = true;
     m_sink.Post({.step = Step::SiteSignedIn, .warnings = m_tally.warnings});
     PostRuns();
     m_client.Close();
     Finish();
-    m_sink.Post({.step = Step::SyncDone, .problem = m_tally.problem, .tally = m_tally});
+    Record();
+    m_sink.Post({.step = Step::SyncDone,
+                 .problem = m_tally.problem,
+                 .tally = m_tally,
+                 .warnings = m_tally.warnings});
     return m_tally;
 }
 
@@ -258,7 +276,11 @@ SyncTally SyncRun::FailBeforePosting(Problem why) {
     }
     m_tally.notPosted = m_tally.total;
     m_tally.stopped = m_stop.stop_requested();
-    m_sink.Post({.step = Step::SyncDone, .problem = m_tally.problem, .tally = m_tally});
+    Record();
+    m_sink.Post({.step = Step::SyncDone,
+                 .problem = m_tally.problem,
+                 .tally = m_tally,
+                 .warnings = m_tally.warnings});
     return m_tally;
 }
 
@@ -297,7 +319,7 @@ void SyncRun::PostRuns() {
         const PlannedRun& planned = *m_toPost[static_cast<std::size_t>(next)];
         const std::string_view runId = (*planned.row)[kColumnRunId];
         if (m_stop.stop_requested()) {
-            m_failure = Problem(ProblemCode::SyncStopped);
+            m_failure = StopProblem();
             break;
         }
         if (Outcome commit = KeepOutcomeAndIntent(previous, runId); !commit) {
@@ -353,7 +375,7 @@ void SyncRun::Finish() {
     m_tally.notPosted = static_cast<int>(m_tally.failedIds.size() + m_tally.unconfirmedIds.size() +
                                          m_tally.untriedIds.size() + m_tally.unrecordedIds.size());
     if (m_failure) {
-        m_failure = Learn(*m_store, m_where, Service::Site, m_failure, /*signedIn=*/true, Now());
+        m_failure = Learn(*m_store, m_where, Service::Site, m_failure, /*signedIn=*/false, Now());
     }
     if (m_tally.notPosted != 0 || m_failure) {
         m_tally.problem = m_failure ? *m_failure : Problem();
@@ -369,20 +391,25 @@ SyncTally Sync(const Workspace& where, const RunRows& rows, ProgressSink& sink,
     return SyncRun(where, sink, std::move(stop), options).Run(rows);
 }
 
-void RecordSyncNotStarted(const Workspace& where, StoreTime started, const Problem& why) {
+std::optional<Problem> RecordSyncNotStarted(const Workspace& where, StoreTime started,
+                                            const Problem& why) {
     const SyncRecord record{.started = started,
                             .ended = Now(),
                             .by = where.by,
                             .site = SiteKeyOf(where.settings),
                             .end = SyncEnd::Failed,
                             .reason = ProblemKey(why)};
+    std::optional<Problem> notKept;
     // Nothing of this account is kept before its first download.
     if (where.StoreExists()) {
-        if (Result<std::unique_ptr<RunStore>> store = OpenStore(where)) {
-            (void)(*store)->RecordSync(record);
+        Result<std::unique_ptr<RunStore>> store = OpenStore(where);
+        Outcome kept = store ? (*store)->RecordSync(record) : Outcome(store.problem());
+        if (!kept) {
+            notKept = Problem(ProblemCode::SyncNotRecorded).Because(kept.problem());
         }
     }
     SpeakUpIfNeeded(where, record, why);
+    return notKept;
 }
 
 }  // namespace strivo::jobs

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
+#include <optional>
 #include <stop_token>
+#include <string>
 
 #include "jobs/Workspace.h"
 #include "model/Progress.h"
@@ -14,6 +17,9 @@ struct SyncOptions {
     // Once a stop is asked for, the post in flight gets this long to be
     // answered, so that its outcome is known and kept.
     std::chrono::milliseconds finishPostInFlight{10000};
+    // Asked once the sync sees a stop: what asked for it, as a key of
+    // SyncInterrupted's (kStopBy...), or empty when nobody can say.
+    std::function<std::string()> stoppedBy;
 };
 
 // Posts each run of `rows` to the run log once: not a row without a RunID,
@@ -30,7 +36,9 @@ SyncTally Sync(const Workspace& where, const RunRows& rows, ProgressSink& sink,
 
 // A sync that ended in the download of the runs it would post, before any
 // of this: its record, so that a scheduled sync that never reached the site
-// is seen too. A store that cannot keep it loses the record.
-void RecordSyncNotStarted(const Workspace& where, StoreTime started, const Problem& why);
+// is seen too. A store that cannot keep it loses the record: SyncNotRecorded
+// says so.
+std::optional<Problem> RecordSyncNotStarted(const Workspace& where, StoreTime started,
+                                            const Problem& why);
 
 }  // namespace strivo::jobs

@@ -192,6 +192,14 @@ enum class ProblemCode {
     // --- The run list (runservice/, jobs/Download).
     RunIdHoldsZeroByte,  // {0} the RunID up to its zero byte: the run is left out
 
+    // --- What the store could not keep of a service's answer or a sync (jobs/).
+    HostPauseNotKept,     // {0} "host:port", {1} until when (local time); cause: why not kept
+    RefusalNotKept,       // cause: the refusal (SignInRefused), kept nowhere
+    RefusalNotForgotten,  // cause: why the store could not forget it
+    SyncNotRecorded,      // cause: why the store could not keep the sync's record
+    // A stop asked for from outside: {0} what asked (kStopBy... key).
+    SyncInterrupted,
+
     LastCode,  // none: the end of the list, for the test that every code has words
 };
 
@@ -210,6 +218,16 @@ inline constexpr const char* kFieldDistance = "distance";
 inline constexpr const char* kFieldDuration = "duration";
 inline constexpr const char* kFieldCalories = "calories";
 inline constexpr const char* kFieldStart = "start";  // FitSessionIncomplete's only
+
+// What stopped a sync: the keys of SyncInterrupted's {0}.
+inline constexpr const char* kStopBySigint = "sigint";
+inline constexpr const char* kStopBySigterm = "sigterm";
+inline constexpr const char* kStopBySighup = "sighup";
+inline constexpr const char* kStopByCtrlC = "ctrl-c";
+inline constexpr const char* kStopByCtrlBreak = "ctrl-break";
+inline constexpr const char* kStopByConsoleClosed = "console-closed";
+inline constexpr const char* kStopByLogoff = "logoff";
+inline constexpr const char* kStopByWindowClosed = "window-closed";
 
 // A code, the values its words need (UTF-8: hosts, paths, numbers, RunIDs),
 // the words of whoever reported it below us (a library, the system), and

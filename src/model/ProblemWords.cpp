@@ -19,6 +19,7 @@ enum Shape : unsigned {
     kKindAt1 = 1u << 5,         // {1} is what a path turned out to be (kKind... key)
     kFieldAt0 = 1u << 6,        // {0} is a run's field (kField... key)
     kFieldAt1 = 1u << 7,        // {1} is a run's field (kField... key)
+    kKeyAt0 = 1u << 8,          // {0} is a key of KeyWords' (kStopBy...)
 };
 
 struct Entry {
@@ -288,6 +289,23 @@ constexpr Entry kEntries[] = {
      N_("the RunID of run {0} holds a zero byte, which cuts the rest of its line from the run "
         "list: the run is left out"),
      kPlain},
+
+    {ProblemCode::HostPauseNotKept, "host-pause-not-kept",
+     N_("{1} asked to be left alone until {2}, but the store could not keep this ({0}): a later "
+        "run may contact it sooner, so wait until then"),
+     kCauseFirst},
+    {ProblemCode::RefusalNotKept, "refusal-not-kept",
+     N_("{0}; the store could not keep this refusal, so a run without a terminal may send the "
+        "same password again"),
+     kCauseFirst},
+    {ProblemCode::RefusalNotForgotten, "refusal-not-forgotten",
+     N_("the store could not forget that this password was refused before ({0}): a run without "
+        "a terminal still does not send it"),
+     kCauseFirst},
+    {ProblemCode::SyncNotRecorded, "sync-not-recorded",
+     N_("this sync could not be recorded ({0}): the status and the sync record do not show it"),
+     kCauseFirst},
+    {ProblemCode::SyncInterrupted, "sync-interrupted", N_("interrupted by {0}"), kKeyAt0},
 };
 
 const Entry* EntryOf(ProblemCode code) {
@@ -301,7 +319,7 @@ const Entry* EntryOf(ProblemCode code) {
 
 // The words of a key among a problem's values.
 const char* KeyWords(std::string_view key) {
-    static constexpr std::array<std::pair<const char*, const char*>, 11> kKeys = {{
+    static constexpr std::array<std::pair<const char*, const char*>, 19> kKeys = {{
         {kFieldStart, N_("start time")},
         {"descriptor", N_("an open descriptor")},
         {kKindSymlink, N_("a symbolic link")},
@@ -313,6 +331,14 @@ const char* KeyWords(std::string_view key) {
         {kFieldDistance, N_("distance")},
         {kFieldDuration, N_("duration")},
         {kFieldCalories, N_("calories")},
+        {kStopBySigint, N_("SIGINT (Ctrl+C)")},
+        {kStopBySigterm, N_("SIGTERM")},
+        {kStopBySighup, N_("SIGHUP (its terminal closed)")},
+        {kStopByCtrlC, N_("Ctrl+C")},
+        {kStopByCtrlBreak, N_("Ctrl+Break")},
+        {kStopByConsoleClosed, N_("its console closing")},
+        {kStopByLogoff, N_("Windows logging off or shutting down")},
+        {kStopByWindowClosed, N_("the window closing")},
     }};
     for (const auto& [name, words] : kKeys) {
         if (key == name) {
@@ -344,7 +370,7 @@ std::string DescribeIn(const MessageCatalog* catalog, const Problem& problem) {
     if ((entry->shape & kKindAt1) != 0 && values.size() > 1) {
         values[1] = Translated(catalog, values[1]);
     }
-    if ((entry->shape & kFieldAt0) != 0 && !values.empty()) {
+    if ((entry->shape & (kFieldAt0 | kKeyAt0)) != 0 && !values.empty()) {
         values[0] = Translated(catalog, values[0]);
     }
     if ((entry->shape & kFieldAt1) != 0 && values.size() > 1) {
@@ -410,6 +436,7 @@ constexpr struct {
     {ProblemCode::PostRedirected, N_("the forum answered with a redirect")},
     {ProblemCode::NetCancelled, N_("cancelled")},
     {ProblemCode::SyncStopped, N_("cancelled")},
+    {ProblemCode::SyncInterrupted, N_("cancelled")},
     {ProblemCode::NetOutOfMemory, N_("out of memory")},
 };
 
@@ -425,6 +452,14 @@ std::string ShortCause(const Problem& problem) {
     }
     if (root.code == ProblemCode::HostPaused) {
         return FillIn(Zh(N_("(the server asks to wait until {0})")), {root.Value(1)});
+    }
+    // Not kept: its root is the store's failure, and the wait is what matters.
+    for (const Problem* each = &problem; each != nullptr; each = each->cause.get()) {
+        if (each->code == ProblemCode::HostPauseNotKept) {
+            return FillIn(Zh(N_("(the server asks to wait until {0}; this could not be written "
+                                "down)")),
+                          {each->Value(1)});
+        }
     }
     const char* words = nullptr;
     for (const auto& entry : kShortCauses) {

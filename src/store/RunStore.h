@@ -229,7 +229,8 @@ public:
     // Whether `password` is the one refused last for that user; false once
     // the runner has changed it.
     Result<bool> RefusedBefore(const PasswordRefusal& who, std::string_view password);
-    // A sign-in went through: the refusal, if any, is forgotten.
+    // A sign-in went through: the refusal, if any, is forgotten (with none,
+    // nothing is written).
     Outcome ForgetRefusal(const PasswordRefusal& who);
     // Every refusal kept.
     Result<std::vector<PasswordRefusal>> Refusals() const;

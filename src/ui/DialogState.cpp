@@ -23,49 +23,63 @@ std::string Count(std::size_t count) {
 }
 
 // "同步到Strivo成功！本次上传3条，之前已上传21条", "同步到Strivo失败：3/24条未上传，
-// 其中1条结果未知，请在网站上核对后在列表中标记", with rows without a RunID counted after.
-std::string SyncDoneText(const ProgressReport& report) {
+// 其中1条结果未知，请在网站上核对后在列表中标记", then the runs kept off, the
+// reason and the rows without a RunID. Gives what a narrow line drops
+// first: the advice, then the runs kept off.
+std::vector<StatusPart> ShowSyncDone(const ProgressReport& report, DialogView& view) {
     const SyncTally& tally = report.tally;
-    // Runs held back since an earlier sync and runs sent now without a whole
-    // answer wait alike for the runner to settle them.
-    const std::size_t inDoubt = tally.heldIds.size() + tally.unconfirmedIds.size();
-    const std::string settle =
-        inDoubt > 0 ? Say(N_(", {0} with an unknown outcome: check them on the site, then mark "
-                             "them in the list"),
-                          {Count(inDoubt)})
-                    : std::string();
-    std::string status;
+    std::vector<StatusPart> givesWay;
     // Failed before it signed in, the sync could not learn from the store
     // what was posted before: it says only that it posted nothing.
     if (!report.ok() && !tally.signedIn) {
-        return report.problem->code == ProblemCode::StoreInUse
-                   ? Say(N_("Another Strivo is syncing: this sync posted nothing"))
-                   : Say(N_("Syncing to Strivo failed: this sync posted nothing")) + Cause(report);
+        view.status =
+            report.problem->code == ProblemCode::StoreInUse
+                ? Say(N_("Another Strivo is syncing: this sync posted nothing"))
+                : Say(N_("Syncing to Strivo failed: this sync posted nothing")) + Cause(report);
+        return givesWay;
     }
+    // Runs held back since an earlier sync and runs sent now without a whole
+    // answer wait alike for the runner to settle them.
+    const std::size_t inDoubt = tally.heldIds.size() + tally.unconfirmedIds.size();
+    std::string status;
     if (report.ok()) {
         status = tally.total > 0 ? Say(N_("Synced to Strivo! {0} posted now, {1} before"),
                                        {Count(tally.total), Count(tally.alreadyPosted)})
                                  : Say(N_("Synced to Strivo! Nothing new, {0} posted before"),
                                        {Count(tally.alreadyPosted)});
-        status += settle;
     } else {
         status = Say(N_("Syncing to Strivo failed: {0}/{1} not posted"),
                      {Count(tally.notPosted), Count(tally.total)});
+    }
+    if (inDoubt > 0) {
         // Only runs of this sync are among those not posted.
-        status += tally.heldIds.empty() && inDoubt > 0
-                      ? Say(N_(", {0} of them with an unknown outcome: check them on the site, "
-                               "then mark them in the list"),
-                            {Count(inDoubt)})
-                      : settle;
+        status += !report.ok() && tally.heldIds.empty()
+                      ? Say(N_(", {0} of them with an unknown outcome"), {Count(inDoubt)})
+                      : Say(N_(", {0} with an unknown outcome"), {Count(inDoubt)});
+        const std::size_t at = status.size();
+        status += Say(N_(": check them on the site, then mark them in the list"));
+        givesWay.push_back({at, status.size()});
+    }
+    if (tally.excluded > 0) {
+        const std::size_t at = status.size();
+        status += Say(N_(", {0} more kept off the run log"), {Count(tally.excluded)});
+        givesWay.push_back({at, status.size()});
+    }
+    if (!report.ok()) {
         status += Cause(report);
     }
     if (tally.withoutId > 0) {
         status += Say(N_(", {0} without a RunID"), {Count(tally.withoutId)});
     }
-    return status;
+    view.status = std::move(status);
+    return givesWay;
 }
 
 }  // namespace
+
+std::vector<StatusPart> DialogState::StatusGivesWay() const {
+    return m_view.status == m_givesWayOf ? m_givesWay : std::vector<StatusPart>();
+}
 
 DialogState::DialogState() {
     m_view.status = Say(N_("Waiting"));
@@ -170,6 +184,19 @@ DialogUpdate ImportDoneUpdate(const ProgressReport& report, DialogView& view) {
     return update;
 }
 
+// A job's end, and what it could not keep or found wrong, as a message.
+DialogUpdate WarningsUpdate(const ProgressReport& report, const DialogView& view) {
+    DialogUpdate update{view, {}, {}, JobKind::None};
+    if (!report.warnings.empty()) {
+        std::string message = Say(N_("Please note:"));
+        for (const Problem& problem : report.warnings) {
+            message += "\n" + Utf8ToCp936(DescribeIn(ChineseCatalog(), problem));
+        }
+        update.message = std::move(message);
+    }
+    return update;
+}
+
 }  // namespace
 
 DialogUpdate DialogState::OnSettleFailed(const Problem& problem) {
@@ -250,7 +277,7 @@ DialogUpdate DialogState::OnReport(const ProgressReport& report) {
                 m_view.serviceSignInEnabled = true;
             }
             m_view.refreshEnabled = true;
-            break;
+            return WarningsUpdate(report, m_view);
         case Step::SiteSignedIn:
             if (ok) {
                 m_view.status = Say(N_("Syncing the Nike+ runs to Strivo..."));
@@ -267,11 +294,12 @@ DialogUpdate DialogState::OnReport(const ProgressReport& report) {
                             std::to_string(report.processed) + "/" + std::to_string(report.total);
             break;
         case Step::SyncDone:
-            m_view.status = SyncDoneText(report);
+            m_givesWay = ShowSyncDone(report, m_view);
+            m_givesWayOf = m_view.status;
             if (!ok) {
                 m_view.syncEnabled = true;  // a retry posts only what is missing
             }
-            break;
+            return WarningsUpdate(report, m_view);
         case Step::FileImported:
             m_view.status = Say(N_("Importing run files...")) + " " +
                             std::to_string(report.processed) + "/" + std::to_string(report.total);

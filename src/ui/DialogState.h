@@ -7,6 +7,7 @@
 
 #include "model/Progress.h"
 #include "settings/Settings.h"
+#include "ui/StatusLine.h"
 
 namespace strivo {
 
@@ -47,6 +48,9 @@ public:
     DialogState();
 
     const DialogView& view() const { return m_view; }
+    // The parts of the status line that a line too narrow for it leaves
+    // out, the first first; none for most texts.
+    std::vector<StatusPart> StatusGivesWay() const;
 
     // Sign-in and refresh share this handler. The summary line is emptied at
     // once; with both fields filled the answer asks for a run-service job.
@@ -109,6 +113,8 @@ private:
     DialogUpdate Answer() const { return DialogUpdate{m_view, {}, {}, JobKind::None}; }
 
     DialogView m_view;
+    std::vector<StatusPart> m_givesWay;  // of the status m_givesWayOf, while it shows
+    std::string m_givesWayOf;
 };
 
 }  // namespace strivo

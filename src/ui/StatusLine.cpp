@@ -1,5 +1,6 @@
 #include "ui/StatusLine.h"
 
+#include <algorithm>
 #include <string_view>
 #include <vector>
 
@@ -73,12 +74,39 @@ std::optional<std::size_t> ReasonAt(const std::string& text) {
     return std::nullopt;
 }
 
+// `status` without the first `count` of the parts that give way.
+std::string Without(const std::string& status, const std::vector<StatusPart>& givesWay,
+                    std::size_t count) {
+    std::vector<StatusPart> parts(givesWay.begin(), givesWay.begin() + static_cast<long>(count));
+    std::sort(parts.begin(), parts.end(),
+              [](const StatusPart& a, const StatusPart& b) { return a.begin < b.begin; });
+    std::string shorter;
+    std::size_t from = 0;
+    for (const StatusPart& part : parts) {
+        if (part.begin >= from && part.begin <= part.end && part.end <= status.size()) {
+            shorter += status.substr(from, part.begin - from);
+            from = part.end;
+        }
+    }
+    return shorter + status.substr(from);
+}
+
 }  // namespace
 
 std::string FitStatusLine(const std::string& status, std::optional<std::size_t> pathAt,
-                          const std::function<bool(const std::string&)>& fits) {
+                          const std::function<bool(const std::string&)>& fits,
+                          const std::vector<StatusPart>& givesWay) {
     if (fits(status)) {
         return status;
+    }
+    for (std::size_t count = 1; count <= givesWay.size(); ++count) {
+        const std::string shorter = Without(status, givesWay, count);
+        if (fits(shorter)) {
+            return shorter;
+        }
+        if (count == givesWay.size()) {
+            return FitStatusLine(shorter, pathAt, fits);
+        }
     }
     std::optional<std::size_t> keptFrom;
     std::size_t cutFrom = 0;

@@ -322,9 +322,13 @@ void WindowController::ShowExported(const Outcome& written, const std::string& s
 void WindowController::ShowStatus(const std::string& status, std::optional<std::size_t> pathAt) {
     const int width = m_surface.Width(IDC_STATUS);
     const std::string shown =
-        width <= 0 ? status : FitStatusLine(status, pathAt, [&](const std::string& text) {
-            return m_surface.TextWidth(IDC_STATUS, text) <= width;
-        });
+        width <= 0 ? status
+                   : FitStatusLine(
+                         status, pathAt,
+                         [&](const std::string& text) {
+                             return m_surface.TextWidth(IDC_STATUS, text) <= width;
+                         },
+                         pathAt ? std::vector<StatusPart>() : m_state.StatusGivesWay());
     m_surface.SetText(IDC_STATUS, shown);
     m_surface.SetToolTip(IDC_STATUS, shown == status ? std::string() : status);
 }

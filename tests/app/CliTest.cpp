@@ -51,6 +51,7 @@ protected:
         env.sessionConfig.cookies = MakeCookieStore();
         env.program = "/usr/bin/strivo-cli";
         env.stdoutIsTerminal = m_stdoutTerminal;
+        env.interrupts = m_interrupts;
         return RunCli(args, env);
     }
 
@@ -60,6 +61,15 @@ protected:
     sim::Site& m_site = m_services.site;
     std::ostringstream m_out, m_err;
     bool m_stdoutTerminal = false;
+    Interrupts* m_interrupts = nullptr;
+};
+
+// The terminal hangs up as soon as a sync arms its interrupts.
+class HangUpAtOnce : public Interrupts {
+public:
+    void Arm(std::function<void()> stop) override { stop(); }
+    int Disarm() override { return 1; }
+    std::string CaughtKey() const override { return kStopBySighup; }
 };
 
 TEST_F(CliTest, DownloadPrintsSummaryAndTableAndWritesCsv) {
@@ -193,6 +203,22 @@ TEST_F(CliTest, SyncFollowsTheStoreUnlessAll) {
     EXPECT_EQ(m_site.entries().size(), 48u);
 }
 
+// A sync's summary counts the runs kept off the run log, in either language.
+TEST_F(CliTest, SyncSummariesCountTheRunsKeptOff) {
+    const std::string config = WriteDemoConfig().string();
+    ASSERT_EQ(Run({"download", "--config", config}), 0);
+    ASSERT_EQ(Run({"settle", "--skip", m_service.account().runs[0].id, "--config", config}), 0);
+    EXPECT_EQ(Run({"sync", "--quiet", "--config", config}), 0) << m_err.str();
+    EXPECT_EQ(m_out.str(),
+              "Posted 23 runs to the Kelvora run log; 0 were there already; 1 kept off the run "
+              "log.\n");
+    UseLanguages({"zh_CN"});
+    EXPECT_EQ(Run({"sync", "--quiet", "--config", config}), 0) << m_err.str();
+    UseLanguages({});
+    EXPECT_EQ(m_out.str(),
+              "没有需要上传的新记录：Kelvora 跑步日志中已有 23 条，另有 1 条不上传。\n");
+}
+
 TEST_F(CliTest, ThreeServerErrorsInARowStopTheSyncAndNameTheRunsLeft) {
     m_site.AddFault({.path = "/runlogger.php", .status = 503});
     EXPECT_EQ(Run({"sync", "--quiet", "--config", WriteDemoConfig().string()}), 1);
@@ -261,22 +287,37 @@ TEST_F(CliTest, AskedToWaitOrRefusedTheServicesHearNothingMore) {
 TEST_F(CliTest, StatusSaysWhatNeedsTheRunnerAfterEachOutcome) {
     ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus", 1);  // no notice shown
     const std::string pin = "/nikeplus/v1/services/widget/generate_pin.jsp";
+    const std::string first = m_service.account().runs[0].id;
+    HangUpAtOnce hangUp;
     const struct {
         sim::Fault fault;
         bool wrongPassword;
         int status;
         const char* english;
         const char* chinese;
+        bool skipFirst = false, hangsUp = false;
     } cases[] = {
         // clang-format off
         {{}, false, 0, "by the schedule: done\n", "由定时任务发起：完成\n"},
         {{.path = "/runlogger.php", .onRequest = 1, .drop = true}, false, 1,
          "Held back: 1 run, sent without an answer: ", "暂缓：1 条跑步记录已发出但没有回应："},
+        // A post with no outcome is held back, not failed.
+        {{.path = "/runlogger.php", .onRequest = 1, .drop = true}, false, 1,
+         "posted 0, failed 0, held back 1, not tried 23\n", "已上传 0，失败 0，暂缓 1，未尝试 23\n"},
         {{.path = "/runlogger.php", .onRequest = 1, .status = 500}, false, 1,
          "by the schedule: failed\n", "由定时任务发起：失败\n"},
         {{.path = pin, .onRequest = 1, .status = 429, .retryAfter = "120"}, false, 1,
          "asked to be left alone until ", "要求在 "},
         {{}, true, 1, "Kelvora refused the password of ", "Kelvora 于 "},
+        // Runs kept off are the runner's choice: named, with the way back, and no alarm.
+        {{}, false, 0, "Not on the run log yet: 0 stored runs\nKept off the run log: 1 stored run: ",
+         "尚未上传到跑步日志：本机保存的 0 条跑步记录\n暂不上传到跑步日志：本机保存的 1 条跑步记录：",
+         true},
+        {{}, false, 0, "  release the ones to post with 'strivo-cli settle --repost RUNID... --config ",
+         "  要上传的请用“strivo-cli settle --repost RUNID... --config ", true},
+        // A hang-up stops the sync and names itself.
+        {{}, false, 0, "by the schedule: stopped\n  interrupted by SIGHUP (its terminal closed)\n",
+         "由定时任务发起：已停止\n  因SIGHUP（终端已关闭）而中断\n", false, true},
         // clang-format on
     };
     for (const auto& c : cases) {
@@ -287,7 +328,13 @@ TEST_F(CliTest, StatusSaysWhatNeedsTheRunnerAfterEachOutcome) {
         if (!c.fault.path.empty()) {
             c.fault.path == pin ? m_service.AddFault(c.fault) : m_site.AddFault(c.fault);
         }
+        if (c.skipFirst) {
+            ASSERT_EQ(Run({"download", "--config", config}), 0);
+            ASSERT_EQ(Run({"settle", "--skip", first, "--config", config}), 0);
+        }
+        m_interrupts = c.hangsUp ? &hangUp : nullptr;
         Run({"sync", "--quiet", "--config", config});
+        m_interrupts = nullptr;
         for (bool chinese : {false, true}) {
             UseLanguages(chinese ? std::vector<std::string>{"zh_CN"} : std::vector<std::string>{});
             EXPECT_EQ(Run({"status", "--config", config}), c.status) << c.english;

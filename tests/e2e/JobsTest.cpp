@@ -1,7 +1,9 @@
 // A download and a sync against the stand-ins, byte for byte on the wire.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <csignal>
 #include <thread>
 
 #include "../support/Cp936Literal.h"
@@ -417,6 +419,97 @@ TEST_F(JobsTest, ARunWhoseRunIdHoldsAZeroByteIsNamed) {
               "the RunID of run 76 holds a zero byte, which cuts the rest of its line from the "
               "run list: the run is left out");
     EXPECT_EQ(m_table->Snapshot()[1][kColumnRunId], "77") << "the next run is whole";
+}
+
+// Every write to a file fails while it lives, as on a full disk; reads go on.
+class NoWritesToFiles {
+public:
+    NoWritesToFiles() {
+        ::getrlimit(RLIMIT_FSIZE, &m_before);
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit none{0, m_before.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &none);
+    }
+    ~NoWritesToFiles() { ::setrlimit(RLIMIT_FSIZE, &m_before); }
+    NoWritesToFiles(const NoWritesToFiles&) = delete;
+    NoWritesToFiles& operator=(const NoWritesToFiles&) = delete;
+
+private:
+    rlimit m_before{};
+};
+
+// A service that asks to be left alone is remembered whatever the job was
+// doing, the run list's write open included; what the store cannot keep, the
+// words say, and promise nothing a later run will not know.
+TEST_F(JobsTest, WhatTheStoreCannotKeepIsSaidNotPromised) {
+    const std::string pin = "/nikeplus/v1/services/widget/generate_pin.jsp";
+    const std::string list = "/nikeplus/v1/services/app/run_list.jsp";
+    Settings wrong = m_services.settings();
+    wrong.servicePassword = "wrong";
+    const auto download = [&](const Settings& settings) {
+        test::RecordingSink sink;
+        return jobs::Download(Where(settings), *m_table, sink);
+    };
+    const struct {
+        std::string path;  // answered 429 with Retry-After
+        bool refused, writes;
+        ProblemCode code;
+        const char* words;
+    } cases[] = {
+        {pin, false, true, ProblemCode::HostPaused, "nothing is sent to it before then"},
+        {list, false, true, ProblemCode::HostPaused, "nothing is sent to it before then"},
+        {list, false, false, ProblemCode::HostPauseNotKept,
+         "but the store could not keep this (cannot write"},
+        {"", true, false, ProblemCode::ServiceSignInFailed,
+         "user name or password refused; the store could not keep this refusal"},
+    };
+    for (const auto& c : cases) {
+        test::TempFolder folder;
+        m_where = jobs::ForSettingsFile(folder / "config.ini", {}, {});
+        ASSERT_TRUE(download(m_services.settings()));
+        if (!c.path.empty()) {
+            m_services.service.AddFault(
+                {.path = c.path, .onRequest = 1, .status = 429, .retryAfter = "120"});
+        }
+        std::optional<Problem> why;
+        {
+            // An open connection keeps the store's files as they are: only writes fail.
+            auto held = RunStore::Open(m_where.StorePath());
+            std::optional<NoWritesToFiles> full;
+            if (!c.writes) {
+                full.emplace();
+            }
+            const auto done = download(c.refused ? wrong : m_services.settings());
+            why = done ? std::nullopt : std::optional(done.problem());
+        }
+        ASSERT_TRUE(why) << c.words;
+        EXPECT_EQ(why->code, c.code) << Words(why);
+        EXPECT_NE(Words(why).find(c.words), std::string::npos) << Words(why);
+        m_services.service.ClearRequests();
+        const auto again = download(m_services.settings());
+        EXPECT_EQ(again ? ProblemCode::None : again.problem().code,
+                  c.writes ? ProblemCode::HostPaused : ProblemCode::None)
+            << c.words;
+        EXPECT_EQ(m_services.service.requests().empty(), c.writes) << c.words;
+    }
+
+    // A refusal the store cannot forget, a sync it cannot record: said as warnings.
+    test::TempFolder folder;
+    m_where = jobs::ForSettingsFile(folder / "config.ini", {}, {});
+    ASSERT_FALSE(download(wrong));
+    auto held = RunStore::Open(m_where.StorePath());
+    const NoWritesToFiles full;
+    const auto signedIn = download(m_services.settings());
+    ASSERT_TRUE(signedIn);
+    ASSERT_FALSE(signedIn->warnings.empty());
+    EXPECT_EQ(signedIn->warnings[0].code, ProblemCode::RefusalNotForgotten);
+    Sync(m_services.settings(), 1);
+    ASSERT_FALSE(m_tally.warnings.empty());
+    EXPECT_EQ(m_tally.warnings.back().code, ProblemCode::SyncNotRecorded);
+    EXPECT_EQ(m_reports.back().warnings.size(), m_tally.warnings.size()) << "the window hears it";
+    const auto notRecorded =
+        jobs::RecordSyncNotStarted(Where(m_services.settings()), {}, Problem(ProblemCode::None));
+    EXPECT_EQ(notRecorded ? notRecorded->code : ProblemCode::None, ProblemCode::SyncNotRecorded);
 }
 
 }  // namespace

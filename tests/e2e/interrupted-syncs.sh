@@ -94,4 +94,15 @@ gone=$(comm -23 "$dir/held" "$dir/site" | xargs)
 on_site | sort >"$dir/site"
 [[ -z $(uniq -d "$dir/site") ]] || fail "on the site twice after settling"
 cmp -s "$dir/all" "$dir/site" || fail "lost: $(comm -23 "$dir/all" "$dir/site" | xargs)"
-echo "passed: $kills SIGKILLs, $interrupts SIGINTs, $(wc -w <<<"$there $gone") held and settled"
+# A hang-up stops a sync as SIGINT does, and status names what stopped it.
+"$cli" settle --repost --again $(head -50 "$dir/all" | xargs) "${config[@]}" >/dev/null ||
+  fail "settle --repost --again"
+"$cli" sync "${config[@]}" >"$dir/out" 2>"$dir/err" &
+pid=$!
+for _ in $(seq 600); do grep -q '^posting 1/' "$dir/err" && break; sleep 0.01; done
+kill -s HUP $pid
+{ wait $pid; } 2>/dev/null
+"$cli" status "${config[@]}" >"$dir/status"
+grep -qx '  interrupted by SIGHUP (its terminal closed)' "$dir/status" ||
+  fail "status after SIGHUP: $(cat "$dir/status")"
+echo "passed: $kills SIGKILLs, $interrupts SIGINTs, $(wc -w <<<"$there $gone") held and settled, a SIGHUP named"

@@ -41,6 +41,17 @@ TEST(ProblemWords, CausesHostsDetailsAndKeysComeTogether) {
     const Problem back = ProblemFromKey(ProblemKey(odd));
     EXPECT_EQ(DescribeIn(nullptr, back), DescribeIn(nullptr, odd));
     EXPECT_EQ(back.Root().code, ProblemCode::NetStatus);
+    // A pause the store could not keep says so, and what stopped a sync is named.
+    const Problem notKept = Problem(ProblemCode::HostPauseNotKept, {"h:443", "2031-01-01 10:00"})
+                                .Because(Problem(ProblemCode::StoreDiskFull, {"/s.db"}));
+    EXPECT_EQ(DescribeIn(nullptr, notKept),
+              "h:443 asked to be left alone until 2031-01-01 10:00, but the store could not keep "
+              "this (cannot write /s.db: the disk is full): a later run may contact it sooner, so "
+              "wait until then");
+    EXPECT_EQ(ShortCause(notKept), "（服务器要求等到 2031-01-01 10:00，但无法记下）");
+    const Problem hangUp(ProblemCode::SyncInterrupted, {kStopBySighup});
+    EXPECT_EQ(DescribeIn(nullptr, hangUp), "interrupted by SIGHUP (its terminal closed)");
+    EXPECT_EQ(DescribeIn(ChineseCatalog(), hangUp), "因SIGHUP（终端已关闭）而中断");
     // An older version's words are shown as they are.
     EXPECT_EQ(DescribeIn(nullptr, ProblemFromKey("the sync ended before the answer")),
               "the sync ended before the answer");

@@ -114,6 +114,7 @@ TEST(DialogState, SyncEndSaysWhatWasPostedAndWhatIsInDoubt) {
         int total, notPosted, alreadyPosted, withoutId, unconfirmed, held;
         ProblemCode failure;
         const char* status;
+        int keptOff = 0;
     } cases[] = {
         {true, 3, 0, 21, 0, 0, 0, ProblemCode::None,
          "同步到Strivo成功！本次上传3条，之前已上传21条"},
@@ -137,6 +138,17 @@ TEST(DialogState, SyncEndSaysWhatWasPostedAndWhatIsInDoubt) {
          "同步到Strivo失败：5/24条未上传（论坛登录已失效）"},
         {false, 24, 24, 0, 2, 0, 0, ProblemCode::StoreCannotWrite,
          "同步到Strivo失败：24/24条未上传（无法写入上传记录），2条没有RunID"},
+        // Runs kept off the run log are counted after the rest, before the reason.
+        {true, 10, 0, 14, 0, 0, 0, ProblemCode::None,
+         "同步到Strivo成功！本次上传10条，之前已上传14条，另有4条不上传", 4},
+        {true, 0, 0, 24, 0, 0, 0, ProblemCode::None,
+         "同步到Strivo成功！没有新的跑步数据，之前已上传24条，另有4条不上传", 4},
+        {false, 24, 1, 0, 0, 0, 0, ProblemCode::SessionEndedSignInPage,
+         "同步到Strivo失败：1/24条未上传，另有4条不上传（论坛登录已失效）", 4},
+        {false, 22, 3, 0, 1, 1, 2, ProblemCode::NetConnectionLost,
+         "同步到Strivo失败：3/22条未上传，3条结果未知，请在网站上核对后在列表中标记，另有4条不上传"
+         "（连接中断），1条没有RunID",
+         4},
     };
     for (const auto& c : cases) {
         DialogState state;
@@ -149,6 +161,7 @@ TEST(DialogState, SyncEndSaysWhatWasPostedAndWhatIsInDoubt) {
         tally.notPosted = c.notPosted;
         tally.alreadyPosted = c.alreadyPosted;
         tally.withoutId = c.withoutId;
+        tally.excluded = c.keptOff;
         tally.unconfirmedIds.resize(static_cast<std::size_t>(c.unconfirmed));
         tally.heldIds.resize(static_cast<std::size_t>(c.held));
         ExpectView(state.OnReport(done).view, c.status, {true, true, !c.ok, true},

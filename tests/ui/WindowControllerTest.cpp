@@ -17,6 +17,7 @@
 #include "store/StorePaths.h"
 #include "text/CodePage.h"
 #include "ui/ControlIds.h"
+#include "ui/DialogState.h"
 #include "ui/RunColumns.h"
 #include "ui/StatusLine.h"
 
@@ -503,6 +504,31 @@ TEST(StatusLine, TheMiddleGivesWayAndTheStartTheReasonAndTheFileNameStay) {
     EXPECT_EQ(fit(failed, std::nullopt, 10), Cp936("同步…断）"));  // the reason alone is too wide
     EXPECT_EQ(fit(exported, exported.size() - 55, 40),
               Cp936("成功导出数据到 /home/a…aaaaaaa/runs.csv"));
+
+    // A sync's end gives up its advice first, then the runs kept off; the
+    // counts, the state and the reason stay.
+    DialogState state;
+    ProgressReport done{.step = Step::SyncDone, .problem = Problem(ProblemCode::NetConnectionLost)};
+    done.tally.signedIn = true;
+    done.tally.total = 24;
+    done.tally.notPosted = 11;
+    done.tally.unconfirmedIds.resize(1);
+    done.tally.excluded = 4;
+    state.OnReport(done);
+    const std::string whole = state.view().status;
+    for (const char* shown :
+         {"同步到Strivo失败：11/"
+          "24条未上传，其中1条结果未知，请在网站上核对后在列表中标记，另有4条不"
+          "上传（连接中断）",
+          "同步到Strivo失败：11/24条未上传，其中1条结果未知，另有4条不上传（连接中断）",
+          "同步到Strivo失败：11/24条未上传，其中1条结果未知（连接中断）"}) {
+        const std::size_t width = Cp936(shown).size();
+        EXPECT_EQ(
+            FitStatusLine(
+                whole, std::nullopt, [&](const std::string& text) { return text.size() <= width; },
+                state.StatusGivesWay()),
+            Cp936(shown));
+    }
 }
 
 TEST_F(WindowControllerTest, ExportWritesTheTableOrSaysWhyNot) {

@@ -8,6 +8,7 @@
 #include "app/cli/TerminalTable.h"
 #include "io/PathText.h"
 #include "jobs/Download.h"
+#include "jobs/Manners.h"
 #include "model/ProblemWords.h"
 #include "text/Catalog.h"
 #include "text/CodePage.h"
@@ -198,7 +199,7 @@ int CliContext::Download(bool print, std::optional<Problem>* why, bool keepRows)
     if (progress.summary() && print) {
         Out() << ForTerminal(*progress.summary()) << "\n\n";
     }
-    if (!downloaded && downloaded.problem().code == ProblemCode::HostPaused) {
+    if (!downloaded && jobs::IsPause(downloaded.problem())) {
         Error(Fill(Tr("{0}; nothing was sent, try again later"), Describe(downloaded.problem())));
         return kExitInUse;
     }

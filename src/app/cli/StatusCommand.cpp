@@ -19,8 +19,10 @@ void SayLastSync(std::ostream& out, const std::optional<SyncRecord>& last) {
     out << Fill(Tr("Last sync: {0}, {1}: {2}"), jobs::LocalClockText(last->started),
                 Tr(SyncByWords(last->by)), Tr(SyncEndWords(last->end)))
         << "\n";
-    if (!last->reason.empty()) {
-        out << "  " << Describe(ProblemFromKey(last->reason)) << "\n";
+    // A stop that nobody named says no more than the line above.
+    if (const Problem reason = ProblemFromKey(last->reason);
+        !last->reason.empty() && reason.code != ProblemCode::SyncStopped) {
+        out << "  " << Describe(reason) << "\n";
     }
     out << "  "
         << Fill(Tr("posted {0}, failed {1}, held back {2}, not tried {3}"), last->posted,
@@ -69,6 +71,22 @@ void SayAttention(const CliContext& cli, std::ostream& out, const jobs::StatusRe
                     static_cast<unsigned long>(report.neverPosted)),
                 report.neverPosted)
         << "\n";
+    // Kept off by the runner, so not theirs to mind: named, with the way back.
+    if (report.keptOff > 0) {
+        out << Fill(TrN("Kept off the run log: {0} stored run: {1}",
+                        "Kept off the run log: {0} stored runs: {1}",
+                        static_cast<unsigned long>(report.keptOff)),
+                    report.keptOff, Ids(report.keptOffIds))
+            << (report.keptOff > static_cast<int>(report.keptOffIds.size())
+                    ? Fill(Tr(" … and {0} more"),
+                           report.keptOff - static_cast<int>(report.keptOffIds.size()))
+                    : "")
+            << "\n";
+        out << "  "
+            << Fill(Tr("release the ones to post with '{0}'"),
+                    cli.CommandLine("settle --repost RUNID..."))
+            << "\n";
+    }
     for (const HostPause& pause : report.pauses) {
         out << Describe(
                    Problem(ProblemCode::HostPaused, {pause.host + ":" + std::to_string(pause.port),

@@ -3,6 +3,7 @@
 #include "app/cli/CliProgress.h"
 #include "app/cli/CliWords.h"
 #include "app/cli/Commands.h"
+#include "jobs/Manners.h"
 #include "jobs/Sync.h"
 #include "model/ProblemWords.h"
 #include "text/Catalog.h"
@@ -41,10 +42,22 @@ void NameUnposted(CliContext& cli, const SyncTally& tally, bool withUnconfirmed)
     name(N_("posted but not recorded, check the Kelvora run log: {0}"), tally.unrecordedIds);
 }
 
+// "; 4 kept off the run log", where runs are; `end` ends a sentence with it.
+std::string KeptOff(const SyncTally& tally, bool end = false) {
+    if (tally.excluded == 0) {
+        return {};
+    }
+    const auto count = static_cast<unsigned long>(tally.excluded);
+    return Fill(end ? TrN("; {0} kept off the run log.", "; {0} kept off the run log.", count)
+                    : TrN("; {0} kept off the run log", "; {0} kept off the run log", count),
+                tally.excluded);
+}
+
 int Interrupted(CliContext& cli, const SyncTally& tally) {
     const int posted = tally.total - tally.notPosted;
     std::string sentence =
-        Fill(TrN("interrupted: {0} run posted", "interrupted: {0} runs posted", posted), posted);
+        Fill(TrN("interrupted: {0} run posted", "interrupted: {0} runs posted", posted), posted) +
+        KeptOff(tally);
     if (!tally.unconfirmedIds.empty()) {
         sentence += Fill(Tr("; outcome unknown: {0}"), Ids(tally.unconfirmedIds));
     }
@@ -63,9 +76,10 @@ int Failed(CliContext& cli, const SyncTally& tally) {
         static_cast<long long>(total - tally.failedIds.size() - tally.unconfirmedIds.size() -
                                tally.untriedIds.size() - tally.unrecordedIds.size());
     cli.Error(Problem(ProblemCode::SyncFailed).Because(*tally.problem));
-    cli.Error(Fill(
-        TrN("{0} of {1} run posted and recorded", "{0} of {1} runs posted and recorded", total),
-        posted, tally.total));
+    cli.Error(Fill(TrN("{0} of {1} run posted and recorded", "{0} of {1} runs posted and recorded",
+                       total),
+                   posted, tally.total) +
+              KeptOff(tally));
     NameUnposted(cli, tally, /*withUnconfirmed=*/true);
     WarnHeld(cli, tally, /*advise=*/false);
     const bool toCheck = !tally.unconfirmedIds.empty() || !tally.heldIds.empty() ||
@@ -75,10 +89,34 @@ int Failed(CliContext& cli, const SyncTally& tally) {
     return kExitFailed;
 }
 
+// The counts with the runs kept off, which end the sentence in their place.
+std::string CountsWithKeptOff(const SyncTally& tally, bool all) {
+    const auto already = static_cast<unsigned long>(tally.alreadyPosted);
+    std::string counts;
+    if (tally.total > 0) {
+        counts = Fill(TrN("Posted {0} run to the Kelvora run log",
+                          "Posted {0} runs to the Kelvora run log", tally.total),
+                      tally.total);
+        counts += all ? Fill(TrN("; {0} posted before, posted again",
+                                 "; {0} posted before, posted again", tally.postedAgain),
+                             tally.postedAgain)
+                      : Fill(TrN("; {0} was there already", "; {0} were there already", already),
+                             tally.alreadyPosted);
+    } else {
+        counts =
+            Fill(TrN("Nothing new to post: {0} run was on the Kelvora run log already",
+                     "Nothing new to post: {0} runs were on the Kelvora run log already", already),
+                 tally.alreadyPosted);
+    }
+    return counts + KeptOff(tally, /*end=*/true);
+}
+
 int Succeeded(CliContext& cli, const SyncTally& tally) {
     const bool all = cli.options().all;
     std::string result;
-    if (tally.total > 0) {
+    if (tally.excluded > 0) {
+        result = CountsWithKeptOff(tally, all);
+    } else if (tally.total > 0) {
         result = Fill(TrN("Posted {0} run to the Kelvora run log",
                           "Posted {0} runs to the Kelvora run log", tally.total),
                       tally.total);
@@ -124,7 +162,9 @@ int Sync(CliContext& cli) {
     std::optional<Problem> why;
     if (const int status = cli.Download(print, &why); status != kExitDone) {
         if (why && !cli.options().dryRun) {
-            jobs::RecordSyncNotStarted(cli.where(), started, *why);
+            if (const auto notKept = jobs::RecordSyncNotStarted(cli.where(), started, *why)) {
+                cli.PrintWarnings({*notKept});
+            }
         }
         return status;
     }
@@ -142,7 +182,9 @@ int Sync(CliContext& cli) {
     // post starts.
     const int interrupt = cli.RunStoppable([&](std::stop_token stop) {
         tally = jobs::Sync(cli.where(), cli.table().Snapshot(), progress, std::move(stop),
-                           {.postAll = cli.options().all});
+                           {.postAll = cli.options().all, .stoppedBy = [&env] {
+                                return env.interrupts ? env.interrupts->CaughtKey() : std::string();
+                            }});
     });
     progress.EndLine();
     cli.PrintWarnings(tally.warnings);
@@ -151,7 +193,7 @@ int Sync(CliContext& cli) {
             Fill(Tr("{0}; nothing was posted, try again later"), Describe(tally.problem->Root())));
         return kExitInUse;
     }
-    if (tally.problem && tally.problem->code == ProblemCode::HostPaused) {
+    if (tally.problem && jobs::IsPause(*tally.problem)) {
         cli.Error(Fill(Tr("{0}; nothing was sent, try again later"), Describe(*tally.problem)));
         return kExitInUse;
     }
