@@ -174,7 +174,7 @@ enum class ProblemCode {
     ScheduleTaskScheduler,      // {0} the call ("ITaskFolder::RegisterTaskDefinition"), {1} its
                                 // HRESULT ("0x80070005"); `detail` the system's words
     ScheduleNeedsPasswords,     // {0} the settings lines missing ("[nike+] pwd, [kelvora] pwd"),
-                                // {1} the variables that could stand in for them
+                                // {1} their variables (a scheduled run sees none of them)
     // A host asked to be left alone (429, or 503 with Retry-After): {0} "host:port",
     // {1} until when, in local time ("2026-05-01 14:05"). Nothing is sent to it before then.
     HostPaused,
@@ -199,6 +199,10 @@ enum class ProblemCode {
     SyncNotRecorded,      // cause: why the store could not keep the sync's record
     // A stop asked for from outside: {0} what asked (kStopBy... key).
     SyncInterrupted,
+    // A schedule whose passwords are in this shell's environment alone, which
+    // a scheduled run never sees: {0} the settings lines missing, {1} the
+    // variables this shell has.
+    SchedulePasswordsInShellOnly,
 
     LastCode,  // none: the end of the list, for the test that every code has words
 };

@@ -264,9 +264,7 @@ constexpr Entry kEntries[] = {
     {ProblemCode::ScheduleTaskScheduler, "schedule-task-scheduler",
      N_("the Task Scheduler refused {0} ({1})"), kDetailColon},
     {ProblemCode::ScheduleNeedsPasswords, "schedule-needs-passwords",
-     N_("a scheduled sync cannot ask for passwords: put {0} in the settings file (or set {1} "
-        "where the scheduled run can see it)"),
-     kPlain},
+     N_("a scheduled sync cannot ask for passwords: put {0} in the settings file"), kPlain},
     {ProblemCode::HostPaused, "host-paused",
      N_("{0} asked to be left alone until {1}; nothing is sent to it before then"), kPlain},
     {ProblemCode::PasswordRefusedBefore, "password-refused-before",
@@ -306,6 +304,10 @@ constexpr Entry kEntries[] = {
      N_("this sync could not be recorded ({0}): the status and the sync record do not show it"),
      kCauseFirst},
     {ProblemCode::SyncInterrupted, "sync-interrupted", N_("interrupted by {0}"), kKeyAt0},
+    {ProblemCode::SchedulePasswordsInShellOnly, "schedule-passwords-in-shell-only",
+     N_("this shell's environment is not the schedule's, so {1} would not reach a scheduled "
+        "sync: put {0} in the settings file"),
+     kPlain},
 };
 
 const Entry* EntryOf(ProblemCode code) {

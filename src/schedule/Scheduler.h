@@ -33,12 +33,16 @@ enum class NoUserManager {
     NoManagerSocket,  // no $XDG_RUNTIME_DIR/systemd/private
     NoSystemctl,      // systemctl is not on PATH
     ManagerSilent,    // systemctl --user show-environment failed
+    // A path of the command is not valid UTF-8: systemd ignores such a unit
+    // line ("String is not UTF-8 clean"), while cron runs it as it is.
+    PathNotUtf8,
 };
 
 struct InstallOutcome {
     // Installed: the schedule runs from now on. CrontabInstead: no user
-    // manager answers, nothing was written, and `crontabLine` is the line a
-    // user can add to their crontab (never edited here).
+    // manager answers, or it would not load the unit (`why`), nothing was
+    // written, and `crontabLine` is the line a user can add to their crontab
+    // (never edited here).
     enum class Kind { Installed, CrontabInstead };
     Kind kind = Kind::Installed;
     std::vector<std::string> written;  // the unit files, or the task

@@ -8,9 +8,11 @@
 #include <system_error>
 
 #include "io/AtomicFile.h"
+#include "io/PathText.h"
 #include "schedule/ChildProcess.h"
 #include "schedule/Scheduler.h"
 #include "schedule/SystemdUnits.h"
+#include "text/CodePage.h"
 
 namespace strivo {
 namespace {
@@ -124,7 +126,9 @@ Result<InstallOutcome> InstallSchedule(const SyncSchedule& schedule, const SyncC
     if (Outcome usable = CheckCommandPaths(command); !usable) {
         return usable.problem();
     }
-    const ManagerAnswer manager = AskManager();
+    const bool utf8 = IsUtf8(PathText(command.program)) && IsUtf8(PathText(command.config));
+    const ManagerAnswer manager =
+        utf8 ? AskManager() : ManagerAnswer{false, NoUserManager::PathNotUtf8, {}};
     if (!manager.answers) {
         InstallOutcome outcome;
         outcome.kind = InstallOutcome::Kind::CrontabInstead;

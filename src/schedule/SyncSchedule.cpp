@@ -130,8 +130,11 @@ bool TwoDigits(std::string_view text, int limit, int& value) {
 
 Result<SyncSchedule> ParseDailyTime(std::string_view text) {
     SyncSchedule schedule{SyncSchedule::Every::Daily, 0, 0};
-    if (text.size() != 5 || text[2] != ':' || !TwoDigits(text.substr(0, 2), 24, schedule.hour) ||
-        !TwoDigits(text.substr(3, 2), 60, schedule.minute)) {
+    // "7:30" is "07:30".
+    const std::string padded = text.size() == 4 ? "0" + std::string(text) : std::string(text);
+    if (padded.size() != 5 || padded[2] != ':' ||
+        !TwoDigits(std::string_view(padded).substr(0, 2), 24, schedule.hour) ||
+        !TwoDigits(std::string_view(padded).substr(3, 2), 60, schedule.minute)) {
         return Problem(ProblemCode::ScheduleBadTime, {std::string(text)});
     }
     return schedule;

@@ -34,8 +34,8 @@ struct SyncCommand {
     std::filesystem::path config;
 };
 
-// "HH:MM", two digits each, 00:00 to 23:59, as a daily schedule; anything
-// else is ScheduleBadTime.
+// "HH:MM" or "H:MM", 0:00 to 23:59, as a daily schedule; anything else is
+// ScheduleBadTime.
 Result<SyncSchedule> ParseDailyTime(std::string_view text);
 
 // "06:30" for a daily schedule; "" for hourly.

@@ -354,15 +354,40 @@ TEST_F(CliTest, ScheduleWantsPasswordsAndFallsBackToACrontabLine) {
     ::setenv("XDG_RUNTIME_DIR", m_folder.path().c_str(), 1);  // no systemd/private in it
     const std::string noSitePassword = WriteConfig(m_service.account().password, "").string();
     EXPECT_EQ(Run({"schedule", "daily", "--config", noSitePassword}), 2);
-    EXPECT_NE(m_err.str().find("[kelvora] pwd"), std::string::npos) << m_err.str();
-    EXPECT_EQ(
-        Run({"schedule", "daily", "--config", noSitePassword}, {{"STRIVO_SITE_PASSWORD", "x"}}), 1)
+    EXPECT_NE(m_err.str().find("put [kelvora] pwd in the settings file\n"), std::string::npos)
         << m_err.str();
-    EXPECT_EQ(Run({"schedule", "daily", "6:30", "--config", noSitePassword}), 2);
+    // A variable of this shell never reaches a scheduled run.
+    for (bool chinese : {false, true}) {
+        UseLanguages(chinese ? std::vector<std::string>{"zh_CN"} : std::vector<std::string>{});
+        EXPECT_EQ(Run({"schedule", "daily", "7:30", "--config", noSitePassword},
+                      {{"STRIVO_SITE_PASSWORD", "x"}, {"STRIVO_NIKE_PASSWORD", "y"}}),
+                  2);
+        EXPECT_NE(m_err.str().find(chinese ? "当前 shell 的环境不是计划同步的环境，"
+                                             "STRIVO_SITE_PASSWORD 传不到计划同步：请在设置文件"
+                                             "中填写 [kelvora] pwd"
+                                           : "this shell's environment is not the schedule's, "
+                                             "so STRIVO_SITE_PASSWORD would not reach a scheduled "
+                                             "sync: put [kelvora] pwd in the settings file"),
+                  std::string::npos)
+            << m_err.str();
+    }
+    UseLanguages({});
+    EXPECT_EQ(Run({"schedule", "daily", "7:30", "--config", WriteDemoConfig().string()}), 1);
+    EXPECT_EQ(m_out.str().rfind("30 7 * * * ", 0), 0u) << m_out.str();
     EXPECT_EQ(Run({"schedule", "hourly", "--config", WriteDemoConfig().string()}), 1);
     EXPECT_EQ(m_out.str(), "0 * * * * '/usr/bin/strivo-cli' sync --quiet --config '" +
                                (m_folder / "config.ini").string() + "'\n");
     EXPECT_NE(m_err.str().find("nothing was installed"), std::string::npos);
+    // A path systemd would not load is refused, with the line cron takes as it is.
+    const auto latin1 = m_folder / "caf\xe9";
+    std::filesystem::create_directories(latin1);
+    const std::string config = m_services.WriteSettingsFile(latin1, m_services.settings()).string();
+    EXPECT_EQ(Run({"schedule", "daily", "--config", config}), 2);
+    EXPECT_EQ(m_out.str(),
+              "30 6 * * * '/usr/bin/strivo-cli' sync --quiet --config '" + config + "'\n");
+    EXPECT_NE(m_err.str().find("is not valid UTF-8, and systemd does not load such a unit"),
+              std::string::npos)
+        << m_err.str();
     saved ? ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1) : ::unsetenv("XDG_RUNTIME_DIR");
 }
 

@@ -20,6 +20,10 @@ const char* WhyNoManager(NoUserManager why) {
             return Tr("systemctl cannot be found");
         case NoUserManager::ManagerSilent:
             return Tr("the systemd user manager does not answer");
+        case NoUserManager::PathNotUtf8:
+            return Tr(
+                "a path of the command is not valid UTF-8, and systemd does not load such "
+                "a unit");
     }
     return "";
 }
@@ -99,8 +103,10 @@ int Schedule(CliContext& cli) {
         });
     if (!made) {
         cli.Error(made.problem());
-        return made.problem().code == ProblemCode::ScheduleNeedsPasswords ||
-                       made.problem().code == ProblemCode::ScheduleUnusablePath
+        const ProblemCode code = made.problem().code;
+        return code == ProblemCode::ScheduleNeedsPasswords ||
+                       code == ProblemCode::SchedulePasswordsInShellOnly ||
+                       code == ProblemCode::ScheduleUnusablePath
                    ? kExitUsage
                    : kExitFailed;
     }
@@ -109,7 +115,9 @@ int Schedule(CliContext& cli) {
                           "your crontab (crontab -e):"),
                        WhyNoManager(made->why)));
         cli.Out() << made->crontabLine << "\n";
-        return kExitFailed;
+        // A path systemd will not take is the runner's to change; a missing
+        // user manager is this session's.
+        return made->why == NoUserManager::PathNotUtf8 ? kExitUsage : kExitFailed;
     }
     return Show(cli);
 }
