@@ -549,6 +549,37 @@ TEST_F(CliTest, RunsAndStatsReadTheStoreWithoutTheNetwork) {
     }
 }
 
+// Without a settings file, each command names the lines it needs: a password
+// only where it signs in.
+TEST_F(CliTest, AMissingSettingsFileIsMadeOfTheLinesTheCommandNeeds) {
+    const std::string none = (m_folder / "none.ini").string();
+    const std::string nike = "[nike+]\nuser=NAME\n";
+    const std::string site = "[kelvora]\nuser=NAME\n";
+    const std::string pwd = "pwd=PASSWORD\n";
+    const struct {
+        std::vector<std::string> args;
+        std::string lines;
+    } cases[] = {
+        {{"status"}, nike + site},
+        {{"import", "x.gpx"}, nike},
+        {{"runs"}, nike},
+        {{"stats"}, nike},
+        {{"settle", "--posted", "--held"}, nike + site},
+        {{"download"}, nike + pwd},
+        {{"sync", "--dry-run"}, nike + pwd + site},
+        {{"sync"}, nike + pwd + site + pwd},
+        {{"schedule", "daily"}, nike + pwd + site + pwd},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"--config", none});
+        EXPECT_EQ(Run(args), 2) << c.args[0];
+        EXPECT_EQ(m_err.str(), "strivo-cli: the settings file " + none +
+                                   " does not exist; create it with these lines:\n" + c.lines)
+            << c.args[0];
+    }
+}
+
 TEST_F(CliTest, FailuresAndUsageErrorsExitWithTheirCodes) {
     const auto wrong = m_folder / "wrong.ini";
     std::filesystem::rename(WriteConfig("not-it", ""), wrong);

@@ -122,11 +122,23 @@ std::optional<int> CliContext::LoadSettingsFile() {
         m_options.config ? *m_options.config : m_env.defaultSettingsPath;
     std::error_code error;
     if (!std::filesystem::exists(path, error) && !error) {
-        // A first run: the file to make, and what goes in it.
+        // A first run: the file to make, and what goes in it for this command.
         Error(Fill(Tr("the settings file {0} does not exist; create it with these lines:"),
                    Utf8Path(path)));
-        m_env.err << "[nike+]\nuser=" << Tr("NAME") << "\npwd=" << Tr("PASSWORD")
-                  << "\n[kelvora]\nuser=" << Tr("NAME") << "\npwd=" << Tr("PASSWORD") << "\n";
+        // Every command reads the runs of the Nike+ user; only those that
+        // sign in need a password.
+        const Command command = m_options.command;
+        const bool posts = command == Command::Sync || command == Command::Schedule;
+        const bool site = posts || command == Command::Settle || command == Command::Status;
+        const bool sitePassword = command == Command::Schedule || (posts && !m_options.dryRun);
+        const auto lines = [this](const char* section, bool password) {
+            m_env.err << section << "\nuser=" << Tr("NAME") << "\n"
+                      << (password ? "pwd=" + std::string(Tr("PASSWORD")) + "\n" : "");
+        };
+        lines("[nike+]", command == Command::Download || posts);
+        if (site) {
+            lines("[kelvora]", sitePassword);
+        }
         return kExitUsage;
     }
     if (m_options.config && !std::filesystem::is_regular_file(path, error)) {
