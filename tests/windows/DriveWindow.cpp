@@ -418,7 +418,8 @@ int wmain(int argc, wchar_t** argv) {
     saveAs([&] { ChooseFromListMenu(list, 5); }, stem + L".tcx");
 
     // One run released again, and the stand-in drops its post (the 26th):
-    // the status line is too long, and its reason stays in sight.
+    // the status line is too long, its advice gives way, and the counts,
+    // their state and the reason stay in sight.
     SendMessageW(GetDlgItem(dialog, 1007), BM_CLICK, 0, 0);
     Check(WaitFor([&] { return Enabled(dialog, 1010); }), "a new download brings sync back");
     items.Select({2});
@@ -427,8 +428,10 @@ int wmain(int argc, wchar_t** argv) {
     Check(WaitFor([&] { return items.Text(2, 7).empty(); }, 10), "the released row says nothing");
     SendMessageW(GetDlgItem(dialog, 1010), BM_CLICK, 0, 0);
     Check(WaitFor([&] { return status().find(L"同步到Strivo失败") == 0; }), "the last sync fails");
-    Check(status().find(L"…") != std::wstring::npos && status().ends_with(L"（连接中断）"),
-          "the status line gives way in its middle, and its reason stays whole");
+    Check(status().find(L"条未上传，其中1条结果未知") != std::wstring::npos &&
+              status().find(L"请在网站上核对") == std::wstring::npos &&
+              status().ends_with(L"（连接中断）"),
+          "the status line gives up its advice and keeps its counts and reason");
     shot(L"window", dialog);
 
     // The first right-click on the row held back selects it alone, and its
