@@ -3,6 +3,8 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "text/CodePage.h"
+
 namespace strivo::sim {
 
 StandIns::StandIns() : StandIns(DemoAccounts()) {}
@@ -41,12 +43,16 @@ void StandIns::WriteCertificate(const std::string& path) const {
 }
 
 std::string StandIns::SettingsLines(const std::string& caFile, const std::string& host) const {
-    std::string lines =
-        "[nike+]\nhost=" + host + "\nhttps_port=" + std::to_string(service.httpsPort()) + "\n";
+    // UTF-8, as a terminal shows them and Strivo reads a file saved so.
+    std::string lines = "[nike+]\nuser=" + Cp936ToUtf8(service.account().user) +
+                        "\npwd=" + Cp936ToUtf8(service.account().password) + "\nhost=" + host +
+                        "\nhttps_port=" + std::to_string(service.httpsPort()) + "\n";
     if (!caFile.empty()) {
         lines += "cafile=" + caFile + "\n";
     }
-    lines += "[kelvora]\nhost=127.0.0.1\nhttp_port=" + std::to_string(site.port()) + "\n";
+    lines += "[kelvora]\nuser=" + Cp936ToUtf8(site.account().user) +
+             "\npwd=" + Cp936ToUtf8(site.account().password) +
+             "\nhost=127.0.0.1\nhttp_port=" + std::to_string(site.port()) + "\n";
     return lines;
 }
 

@@ -36,10 +36,10 @@ struct StandIns {
     // Writes the run service's certificate as PEM, the client's "cafile".
     void WriteCertificate(const std::string& path) const;
 
-    // The config.ini lines that point the tool at the stand-ins:
-    //   [nike+] host, https_port, cafile; [kelvora] host, http_port.
-    // Without a `caFile` the cafile line is left out. `host` must be a name
-    // the run service's certificate holds.
+    // The config.ini lines that point the tool at the stand-ins, as they
+    // are (UTF-8): [nike+] user, pwd, host, https_port, cafile; [kelvora]
+    // user, pwd, host, http_port. Without a `caFile` the cafile line is left out. `host` must be a
+    // name the run service's certificate holds.
     std::string SettingsLines(const std::string& caFile,
                               const std::string& host = "127.0.0.1") const;
 

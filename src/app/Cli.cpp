@@ -58,12 +58,17 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     const ParsedArguments parsed = ParseArguments(args);
     const std::optional<CliOptions>& options = parsed.options;
     if (!options) {
-        env.err << "strivo-cli: " << parsed.error << "\n"
-                << Synopsis() << Tr("Try 'strivo-cli --help' for more information.\n");
+        env.err << "strivo-cli: " << parsed.error << "\n" << Usage(parsed.command);
+        if (parsed.command == Command::None) {
+            env.err << Tr("Try 'strivo-cli --help' for more information.\n");
+        } else {
+            env.err << Fill(Tr("Try 'strivo-cli {0} --help' for more information.\n"),
+                            CommandName(parsed.command));
+        }
         return kExitUsage;
     }
     if (options->help) {
-        env.out << Help();
+        env.out << CommandHelp(options->command);
         return kExitDone;
     }
     if (options->version) {

@@ -33,6 +33,7 @@ enum Role : std::uint8_t {
     kDistance,
     kCalories,
     kLocalTimestamp,
+    kFileType,
     kRoleCount,
 };
 
@@ -60,6 +61,9 @@ std::optional<Role> RoleOf(std::uint16_t global, std::uint8_t field) {
     }
     if (global == kActivityMessage && field == 5) {
         return kLocalTimestamp;
+    }
+    if (global == kFileIdMessage && field == 0) {
+        return kFileType;
     }
     return std::nullopt;
 }
@@ -376,6 +380,12 @@ private:
         }
         if (definition.global == kActivityMessage) {
             OnActivity(values, time);
+        }
+        if (definition.global == kFileIdMessage && values[kFileType]) {
+            // The protocol's file types: 5 a workout, 6 a course.
+            m_file.content = *values[kFileType] == 5   ? RunFileContent::Workout
+                             : *values[kFileType] == 6 ? RunFileContent::Course
+                                                       : m_file.content;
         }
         return {};
     }

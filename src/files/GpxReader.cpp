@@ -43,6 +43,8 @@ public:
         if (!ours) {
         } else if (m_path.empty() && name == "gpx") {
             tag = Tag::Gpx;
+        } else if (parent == Tag::Gpx && name == "rte") {
+            file.content = RunFileContent::Course;
         } else if (parent == Tag::Gpx && name == "trk") {
             tag = Tag::Track;
             m_track = Track{};

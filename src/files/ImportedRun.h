@@ -22,12 +22,18 @@ struct ImportedRun {
     std::optional<std::int64_t> calories;
 };
 
+// What a file holds besides activities, so that one without any can say
+// what it is: a course (a route to follow: a TCX or FIT course, a GPX
+// route), a workout (a plan of steps), or neither.
+enum class RunFileContent { Activities, Course, Workout };
+
 // What one file holds: its runs, and how many activities of other sports it
 // skipped (counted, never dropped silently).
 struct RunFile {
     RunFileFormat format = RunFileFormat::Gpx;
     std::vector<ImportedRun> runs;
     int otherSports = 0;
+    RunFileContent content = RunFileContent::Activities;
 };
 
 }  // namespace strivo

@@ -60,6 +60,8 @@ public:
             tag = Tag::Database;
         } else if (parent == Tag::Database && name == "Activities") {
             tag = Tag::Activities;
+        } else if (parent == Tag::Database && (name == "Courses" || name == "Workouts")) {
+            file.content = name == "Courses" ? RunFileContent::Course : RunFileContent::Workout;
         } else if (parent == Tag::Activities && name == "Activity") {
             tag = Tag::Activity;
             m_activity = Activity{};

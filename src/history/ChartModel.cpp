@@ -74,8 +74,12 @@ ChartSummary ChartSummaryOf(const RunTotals& totals, std::optional<std::size_t> 
         chosen && *chosen < totals.periods.size() && totals.periods[*chosen].foldedPeriods == 0
             ? totals.periods[*chosen]
             : totals.all;
-    return {figures.label, figures.runs, FormatKm(figures.distanceMm, 2),
-            FormatHms(figures.durationMs), figures.calories};
+    return {figures.label,
+            figures.runs,
+            FormatKm(figures.distanceMm, 2),
+            FormatHms(figures.durationMs),
+            figures.calories,
+            figures.withoutCalories};
 }
 
 }  // namespace strivo

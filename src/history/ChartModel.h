@@ -68,9 +68,10 @@ std::optional<std::size_t> BarAt(const ChartLayout& layout, int x, int y);
 struct ChartSummary {
     std::string period;  // the label; empty for all runs
     std::int64_t runs = 0;
-    std::string distanceKm;  // "15.10"
-    std::string time;        // "1:23:45"
-    std::int64_t calories = 0;
+    std::string distanceKm;            // "15.10"
+    std::string time;                  // "1:23:45"
+    std::int64_t calories = 0;         // of the runs with a calorie count
+    std::int64_t withoutCalories = 0;  // runs without one
 };
 ChartSummary ChartSummaryOf(const RunTotals& totals, std::optional<std::size_t> chosen);
 

@@ -106,8 +106,11 @@ void RunTotaller::Add(const StoredRun& run, RunFigures figures) {
           problems);
     Count(figures.durationMs, kMostPlausibleDurationMs, kFieldDuration, run.duration, run.runId,
           problems);
-    Count(figures.calories, kMostPlausibleCalories, kFieldCalories, run.calories, run.runId,
-          problems);
+    const bool caloriesKnown = !run.calories.empty();
+    if (caloriesKnown) {
+        Count(figures.calories, kMostPlausibleCalories, kFieldCalories, run.calories, run.runId,
+              problems);
+    }
     const std::chrono::sys_time<std::chrono::milliseconds> local{
         std::chrono::milliseconds{*figures.startUtcMs} +
         std::chrono::minutes{figures.startOffsetMinutes}};
@@ -118,6 +121,7 @@ void RunTotaller::Add(const StoredRun& run, RunFigures figures) {
         sum->distanceMm += figures.distanceMm.value_or(0);
         sum->durationMs += figures.durationMs.value_or(0);
         sum->calories += figures.calories.value_or(0);
+        sum->withoutCalories += caloriesKnown ? 0 : 1;
     }
 }
 

@@ -55,6 +55,8 @@ struct PeriodTotals {
     std::int64_t distanceMm = 0;
     std::int64_t durationMs = 0;
     std::int64_t calories = 0;
+    // Runs without a calorie count (a file that gives none): unknown, not 0.
+    std::int64_t withoutCalories = 0;
     // Above 0: no period but this many periods in a row without runs, folded
     // into one entry (label empty, figures 0).
     std::int64_t foldedPeriods = 0;
@@ -68,7 +70,8 @@ struct RunTotals {
     // What could not be counted, in order of the runs: a start that does not
     // parse (the run counted nowhere), each distance, duration or calorie
     // count that does not parse or is beyond a plausible run (the run
-    // counted without it).
+    // counted without it). A run without a calorie count is no problem:
+    // withoutCalories counts it.
     std::vector<RunProblem> problems;
 };
 

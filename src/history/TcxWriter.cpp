@@ -98,7 +98,9 @@ LapValues ValuesOf(const Placed& p, std::vector<RunProblem>& problems) {
     values.metres = distance.empty() ? unparsed(kFieldDistance, run.distance) : distance;
     const std::optional<std::string> seconds = ShiftDecimal(run.duration, -3);
     values.totalSeconds = seconds ? *seconds : unparsed(kFieldDuration, run.duration);
-    if (!p.figures.calories) {
+    if (run.calories.empty()) {
+        values.calories = "0";  // unknown, but the schema wants a number: no warning
+    } else if (!p.figures.calories) {
         values.calories = unparsed(kFieldCalories, run.calories);
     } else if (*p.figures.calories > kMaxCalories) {
         values.calories =

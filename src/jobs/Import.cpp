@@ -145,6 +145,14 @@ Outcome ImportFile(RunStore& store, const Workspace& where, const SiteKey* keptO
         return {};
     }
     tally.otherSports += read->otherSports;
+    if (read->runs.empty() && read->otherSports == 0) {
+        const ProblemCode holds =
+            read->content == RunFileContent::Course    ? ProblemCode::ImportCourse
+            : read->content == RunFileContent::Workout ? ProblemCode::ImportWorkout
+                                                       : ProblemCode::ImportNoActivity;
+        tally.withoutActivity.push_back(Problem(holds, {PathText(path)}));
+        return {};
+    }
     std::vector<FileRun> runs;
     runs.reserve(read->runs.size());
     for (const ImportedRun& run : read->runs) {
@@ -159,10 +167,17 @@ Outcome ImportFile(RunStore& store, const Workspace& where, const SiteKey* keptO
     }
     tally.imported += stored->added;
     tally.duplicates += static_cast<int>(stored->duplicates.size());
+    std::vector<bool> duplicated(runs.size());
     for (const FileRunsStored::Duplicate& duplicate : stored->duplicates) {
+        duplicated[duplicate.index] = true;
         tally.duplicated.push_back(Problem(
             ProblemCode::ImportDuplicateRun,
             {name, TrimTimestamp(runs[duplicate.index].startText), Cp936ToUtf8(duplicate.runId)}));
+    }
+    for (std::size_t i = 0; i < runs.size() && keptOffFor != nullptr; ++i) {
+        if (!duplicated[i]) {
+            tally.keptOff.push_back(runs[i].key);
+        }
     }
     return {};
 }
@@ -207,6 +222,11 @@ Result<ImportTally> ImportPaths(const Workspace& where, const ImportRequest& req
 
 }  // namespace
 
+ImportCounts ImportTally::counts() const {
+    return {files,      imported,    duplicates,
+            unreadable, otherSports, static_cast<int>(withoutActivity.size())};
+}
+
 Result<ImportTally> Import(const Workspace& where, const ImportRequest& request, ProgressSink& sink,
                            std::stop_token stop) {
     Result<ImportTally> tally = ImportPaths(where, request, sink, std::move(stop));
@@ -214,10 +234,12 @@ Result<ImportTally> Import(const Workspace& where, const ImportRequest& request,
     if (!tally) {
         done.Fail(tally.problem());
     } else {
-        done.imported = {tally->files, tally->imported, tally->duplicates, tally->unreadable};
-        const std::size_t named = std::min<std::size_t>(tally->problems.size(), 20);
-        done.warnings.assign(tally->problems.begin(),
-                             tally->problems.begin() + static_cast<std::ptrdiff_t>(named));
+        done.imported = tally->counts();
+        for (const std::vector<Problem>* named : {&tally->problems, &tally->withoutActivity}) {
+            const std::size_t count = std::min<std::size_t>(named->size(), 20);
+            done.warnings.insert(done.warnings.end(), named->begin(),
+                                 named->begin() + static_cast<std::ptrdiff_t>(count));
+        }
     }
     sink.Post(std::move(done));
     return tally;

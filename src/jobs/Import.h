@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <stop_token>
+#include <string>
 #include <vector>
 
 #include "jobs/Workspace.h"
@@ -26,9 +27,14 @@ struct ImportTally {
     std::size_t passedOver = 0;       // files in the folders whose names are no run file's
     std::vector<Problem> problems;    // each unreadable file or path, named, with why
     std::vector<Problem> duplicated;  // ImportDuplicateRun for each duplicate
-    bool stopped = false;             // a stop was asked for: the files after were not read
+    // Each file read whole that holds no activity: ImportCourse, ImportWorkout
+    // or ImportNoActivity, naming it.
+    std::vector<Problem> withoutActivity;
+    std::vector<std::string> keptOff;  // the keys of the runs added excluded, in order
+    bool stopped = false;              // a stop was asked for: the files after were not read
 
     bool ok() const { return unreadable == 0; }
+    ImportCounts counts() const;
 };
 
 // Reads runs from GPX, TCX, FIT and Strivo CSV files (each also gzipped), and
@@ -39,7 +45,8 @@ struct ImportTally {
 // added are kept off the run log for the site user in the settings (excluded)
 // unless `post`. Takes the store's sync lock, as it writes posts. Reports
 // FileImported after each file, and ImportDone at the end (naming the first
-// 20 unreadable files in its warnings). Fails only when the store cannot be used;
+// 20 unreadable files in its warnings, then the first 20 without an
+// activity). Fails only when the store cannot be used;
 // a file that cannot be read is counted and named, and the others are read.
 Result<ImportTally> Import(const Workspace& where, const ImportRequest& request, ProgressSink& sink,
                            std::stop_token stop = {});

@@ -31,6 +31,16 @@ Result<Settled> Settle(const Workspace& where, const SettleRequest& request) {
     for (const StoredRun& run : *runs) {
         stored.insert(run.runId);
     }
+    std::vector<std::string> runIds = request.runIds;
+    if (request.imported) {
+        for (const StoredRun& run : *runs) {
+            const auto post = posts->find(run.runId);
+            if (!run.source.empty() && post != posts->end() &&
+                post->second.state == PostState::Excluded) {
+                runIds.push_back(run.runId);
+            }
+        }
+    }
     const bool posted = request.mode == SettleMode::Posted;
     const bool skip = request.mode == SettleMode::Skip;
     Settled settled;
@@ -38,7 +48,7 @@ Result<Settled> Settle(const Workspace& where, const SettleRequest& request) {
     // off the run log; reposting a confirmed run puts it there twice. Only a
     // stored run can be kept off the run log.
     std::vector<std::string> settling;
-    for (const std::string& runId : request.runIds) {
+    for (const std::string& runId : runIds) {
         const auto post = posts->find(runId);
         if (skip ? !stored.contains(runId) : post == posts->end() && !stored.contains(runId)) {
             settled.unknown.push_back(runId);

@@ -20,6 +20,9 @@ struct SettleRequest {
     std::vector<std::string> runIds;  // CP936
     bool held = false;                // every held run, in place of RunIDs
     bool again = false;               // Repost: runs the site confirmed too, the runner asked
+    // Repost: every run read from a file and kept off the run log, in place
+    // of RunIDs (their keys): the import's "release them all".
+    bool imported = false;
 };
 
 struct Settled {

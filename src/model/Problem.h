@@ -150,6 +150,10 @@ enum class ProblemCode {
     CsvBadValue,                // {0} line, {1} the field (RunField key), {2} the text
     CsvCellCount,               // {0} line, {1} how many cells it has
     CsvLineTooLong,             // {0} line
+    // A file read whole that holds no activity, so nothing came of it: {0} the file.
+    ImportCourse,      // it holds a course (a route to follow)
+    ImportWorkout,     // it holds a workout (a plan)
+    ImportNoActivity,  // it holds nothing else a run could come from
 
     // --- Schedules, status and manners (jobs/schedule, jobs/status, notify/).
     // `detail` the system's words (io/RandomBytes).
@@ -161,6 +165,8 @@ enum class ProblemCode {
     NoticeNoAnswer,             // {0} seconds waited for the notification service
     NoticeRefused,              // the bus or the notification service answered with an error
     NoticeUnsupported,          // this system's build shows no desktop notices
+    NoticeNoBusAddress,         // neither DBUS_SESSION_BUS_ADDRESS nor $XDG_RUNTIME_DIR/bus
+                                // names a session bus
     ScheduleBadTime,            // {0} the time as given (HH:MM wanted, 00:00 to 23:59)
     ScheduleUnusablePath,       // {0} the path: not absolute, or holding a character the
                                 // scheduler cannot carry (a control character; % on Windows)

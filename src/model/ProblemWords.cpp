@@ -235,6 +235,12 @@ constexpr Entry kEntries[] = {
      N_("line {0} has {1} cells, not the 6 of a Strivo export"), kPlain},
     {ProblemCode::CsvLineTooLong, "csv-line-too-long", N_("line {0} is too long to be a run"),
      kPlain},
+    {ProblemCode::ImportCourse, "import-course",
+     N_("{0} holds a course (a route to follow), not an activity: nothing to import"), kPlain},
+    {ProblemCode::ImportWorkout, "import-workout",
+     N_("{0} holds a workout (a plan of steps), not an activity: nothing to import"), kPlain},
+    {ProblemCode::ImportNoActivity, "import-no-activity",
+     N_("{0} holds no activity: nothing to import"), kPlain},
     {ProblemCode::RandomUnavailable, "random-unavailable", N_("the system gave no random bytes"),
      kDetailColon},
     {ProblemCode::NoticeNoSessionBus, "notice-no-session-bus",
@@ -247,6 +253,10 @@ constexpr Entry kEntries[] = {
      kDetailColon},
     {ProblemCode::NoticeUnsupported, "notice-unsupported",
      N_("desktop notices are not available on this system"), kPlain},
+    {ProblemCode::NoticeNoBusAddress, "notice-no-bus-address",
+     N_("there is no desktop session bus to show a notice on: DBUS_SESSION_BUS_ADDRESS unset, "
+        "no $XDG_RUNTIME_DIR/bus"),
+     kPlain},
     {ProblemCode::ScheduleBadTime, "schedule-bad-time",
      N_("not a time of day: {0} (write HH:MM, 00:00 to 23:59)"), kPlain},
     {ProblemCode::ScheduleUnusablePath, "schedule-unusable-path",
@@ -350,14 +360,37 @@ const char* KeyWords(std::string_view key) {
     return nullptr;
 }
 
+// Whose words a problem's detail holds, as a bracket names it.
+std::string LibraryOf(const MessageCatalog* catalog, const Problem& problem) {
+    const std::string_view name = CodeName(problem.code);
+    static constexpr std::pair<std::string_view, const char*> kLibraries[] = {
+        {"net-", STRIVO_TRANSPORT_LIBRARY},
+        {"transport-", STRIVO_TRANSPORT_LIBRARY},
+        {"store-", "SQLite"},
+        {"older-record-", "SQLite"},
+        {"gzip-", "zlib"},
+        {"xml-", "expat"},
+        {"notice-", "sd-bus"},
+    };
+    for (const auto& [prefix, library] : kLibraries) {
+        if (name.starts_with(prefix)) {
+            return library;
+        }
+    }
+    // A command's own error output: the command names it.
+    if (problem.code == ProblemCode::ScheduleCommandFailed ||
+        problem.code == ProblemCode::ScheduleCommandKilled) {
+        return problem.Value(0).substr(0, problem.Value(0).find(' '));
+    }
+    return TrIn(catalog, N_("the system"));
+}
+
 std::string Translated(const MessageCatalog* catalog, const std::string& value) {
     const char* words = KeyWords(value);
     return words != nullptr ? TrIn(catalog, words) : value;
 }
 
-}  // namespace
-
-std::string DescribeIn(const MessageCatalog* catalog, const Problem& problem) {
+std::string Words(const MessageCatalog* catalog, const Problem& problem) {
     const Entry* entry = EntryOf(problem.code);
     if (entry == nullptr || problem.code == ProblemCode::None) {
         return problem.detail;
@@ -380,27 +413,40 @@ std::string DescribeIn(const MessageCatalog* catalog, const Problem& problem) {
     }
     if ((entry->shape & kCauseFirst) != 0) {
         values.insert(values.begin(),
-                      problem.cause ? DescribeIn(catalog, *problem.cause) : std::string());
+                      problem.cause ? Words(catalog, *problem.cause) : std::string());
     }
     std::string words = FillIn(TrIn(catalog, entry->english), values);
     if ((entry->shape & kHost) != 0 && !problem.Value(0).empty()) {
         words = problem.Value(0) + ": " + words;
     }
-    if (!problem.detail.empty()) {
-        if ((entry->shape & kDetailBrackets) != 0) {
-            words += " (" + problem.detail + ")";
-        } else if ((entry->shape & kDetailColon) != 0) {
-            words += ": " + problem.detail;
-        }
+    const bool detailed = (entry->shape & (kDetailBrackets | kDetailColon)) != 0;
+    if (!problem.detail.empty() && detailed && catalog != nullptr) {
+        // In another language a library's English stays only in a bracket
+        // that names it, after the sentence that says what it means.
+        words +=
+            FillIn(TrIn(catalog, N_(" ({0}: {1})")), {LibraryOf(catalog, problem), problem.detail});
+    } else if (!problem.detail.empty() && detailed) {
+        words += (entry->shape & kDetailBrackets) != 0 ? " (" + problem.detail + ")"
+                                                       : ": " + problem.detail;
     }
     if (problem.cause && (entry->shape & kCauseFirst) == 0) {
-        words += TrIn(catalog, N_(": ")) + DescribeIn(catalog, *problem.cause);
+        words += TrIn(catalog, N_(": ")) + Words(catalog, *problem.cause);
     }
     return words;
 }
 
+}  // namespace
+
+std::string DescribeIn(const MessageCatalog* catalog, const Problem& problem) {
+    return MaskControls(Words(catalog, problem));
+}
+
 std::string Describe(const Problem& problem) {
     return DescribeIn(CatalogInUse(), problem);
+}
+
+std::string DescribeReason(std::string_view key) {
+    return CutText(Describe(ProblemFromKey(key)), kReasonCharacters);
 }
 
 namespace {

@@ -12,8 +12,16 @@ namespace strivo {
 // The problem in words (UTF-8): in the catalogue in use (strivo-cli's, by
 // the user's locale), or in `catalog` (null: English). Causes come first,
 // as "cannot write the store: the disk is full" reads.
+// Whatever came from outside in it (a RunID, a server's words) has its
+// control characters masked (MaskControls).
 std::string Describe(const Problem& problem);
 std::string DescribeIn(const MessageCatalog* catalog, const Problem& problem);
+
+// A reason kept in the store (ProblemKey's text, or an older version's
+// words) in words, as Describe gives them, cut after kReasonCharacters
+// characters: a reason planted in the store cannot bury a screen.
+inline constexpr std::size_t kReasonCharacters = 200;
+std::string DescribeReason(std::string_view key);
 
 // The window's few words for why a step failed, put in brackets after its
 // status line ("（连接超时）"), in Chinese, UTF-8; empty when nobody said why.

@@ -56,9 +56,11 @@ struct SyncTally {
 // How an import went.
 struct ImportCounts {
     int files = 0;
-    int imported = 0;    // runs added
-    int duplicates = 0;  // runs already stored
-    int unreadable = 0;  // files or paths not read
+    int imported = 0;         // runs added
+    int duplicates = 0;       // runs already stored
+    int unreadable = 0;       // files or paths not read
+    int otherSports = 0;      // activities of other sports, skipped
+    int withoutActivity = 0;  // files read whole that hold no activity
 };
 
 // One report.
@@ -75,7 +77,8 @@ struct ProgressReport {
     SyncTally tally;        // SyncDone
     // RunsDownloaded, SiteSignedIn: what the runner should know that did not
     // fail the step (runs the store could not keep, an older record's bad lines);
-    // ImportDone: the first files that could not be read, and why.
+    // ImportDone: the first files that could not be read, and why, then the
+    // first that hold no activity (ImportCourse, ImportWorkout, ImportNoActivity).
     std::vector<Problem> warnings;
 
     bool ok() const { return !problem; }

@@ -27,10 +27,11 @@ inline constexpr std::chrono::milliseconds kNoticeTimeout{2000};
 // the icon "strivo". On Linux, org.freedesktop.Notifications on the session
 // bus (DBUS_SESSION_BUS_ADDRESS, else $XDG_RUNTIME_DIR/bus). A notice that
 // could not be shown is one of the Notice* problems, so a caller records it as
-// "not shown" and goes on: NoticeNoSessionBus, NoticeNoService, NoticeNoAnswer
-// (after `timeout`), NoticeRefused; on Windows, NoticeUnsupported.
+// "not shown" and goes on: NoticeNoBusAddress, NoticeNoSessionBus,
+// NoticeNoService, NoticeNoAnswer (after `timeout`), NoticeRefused; on
+// Windows, NoticeUnsupported.
 // Any thread may call it; each call opens and closes its own connection.
-// Whether a notice could be shown at all: NoticeNoSessionBus where no
+// Whether a notice could be shown at all: NoticeNoBusAddress where no
 // session bus is to be found (a server, a container), NoticeUnsupported on
 // Windows. Looks, connects to nothing.
 Result<void> NoticesPossible();

@@ -136,8 +136,7 @@ Result<Message> NotifyCall(sd_bus* bus, const Notice& notice) {
 
 Result<void> NoticesPossible() {
     if (!SessionBusAddress()) {
-        return Problem(ProblemCode::NoticeNoSessionBus, {},
-                       "DBUS_SESSION_BUS_ADDRESS unset, no $XDG_RUNTIME_DIR/bus");
+        return Problem(ProblemCode::NoticeNoBusAddress);
     }
     return {};
 }
@@ -145,8 +144,7 @@ Result<void> NoticesPossible() {
 Result<void> ShowNotice(const Notice& notice, std::chrono::milliseconds timeout) {
     const std::optional<std::string> address = SessionBusAddress();
     if (!address) {
-        return Problem(ProblemCode::NoticeNoSessionBus, {},
-                       "DBUS_SESSION_BUS_ADDRESS unset, no $XDG_RUNTIME_DIR/bus");
+        return Problem(ProblemCode::NoticeNoBusAddress);
     }
     // Outlives the bus, whose pending call points at it.
     Answer answer;

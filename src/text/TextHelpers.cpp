@@ -219,4 +219,60 @@ int HexDigitValue(char c) {
     return -1;
 }
 
+namespace {
+
+// A control at `i`, and how many bytes it takes.
+std::size_t ControlAt(std::string_view text, std::size_t i, TextEncoding encoding) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte < 0x20 || byte == 0x7F) {
+        return 1;
+    }
+    // U+0080..U+009F
+    return encoding == TextEncoding::Utf8 && byte == 0xC2 && i + 1 < text.size() &&
+                   static_cast<unsigned char>(text[i + 1]) < 0xA0 &&
+                   static_cast<unsigned char>(text[i + 1]) >= 0x80
+               ? 2
+               : 0;
+}
+
+}  // namespace
+
+std::string MaskControls(std::string text, TextEncoding encoding, bool keepLineEnds) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte >= 0x20 && byte != 0x7F && byte != 0xC2) {
+            continue;  // nearly every byte: nothing to look at
+        }
+        const std::size_t size = ControlAt(text, i, encoding);
+        const bool lineEnd =
+            byte == '\n' || (byte == '\r' && i + 1 < text.size() && text[i + 1] == '\n');
+        if (size > 0 && !(keepLineEnds && lineEnd)) {
+            text.replace(i, size, "?");
+        }
+    }
+    return text;
+}
+
+bool HoldsControls(std::string_view text, TextEncoding encoding) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (ControlAt(text, i, encoding) > 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string CutText(std::string_view utf8, std::size_t characters) {
+    std::size_t counted = 0;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        if ((static_cast<unsigned char>(utf8[i]) & 0xC0) == 0x80) {
+            continue;  // within a character
+        }
+        if (counted++ == characters) {
+            return std::string(utf8.substr(0, i)) + "…";
+        }
+    }
+    return std::string(utf8);
+}
+
 }  // namespace strivo

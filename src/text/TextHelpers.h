@@ -70,4 +70,20 @@ std::string LowerAscii(std::string_view text);
 // The value of a hexadecimal digit, either case; -1 for any other byte.
 int HexDigitValue(char c);
 
+// What came from outside (a RunID, a server's words, a redirect's Location,
+// a stored reason) as every face shows it: each control character (C0, DEL,
+// and in UTF-8 C1) becomes "?", so that nothing it holds can move a
+// terminal's cursor, retitle a window or ring its bell. CP936 has no C1
+// controls, and none of its trail bytes is a control. With `keepLineEnds`,
+// '\n' and "\r\n" stay (a document, a message of several lines).
+enum class TextEncoding { Utf8, Cp936 };
+std::string MaskControls(std::string text, TextEncoding encoding = TextEncoding::Utf8,
+                         bool keepLineEnds = false);
+// Whether MaskControls would change `text`.
+bool HoldsControls(std::string_view text, TextEncoding encoding = TextEncoding::Utf8);
+
+// A UTF-8 text cut after `characters` characters, the cut marked with "…";
+// a shorter one as it is.
+std::string CutText(std::string_view utf8, std::size_t characters);
+
 }  // namespace strivo

@@ -1,14 +1,19 @@
 #include "ui/DialogState.h"
 
+#include "model/ImportWords.h"
 #include "model/ProblemWords.h"
 #include "text/CodePage.h"
+#include "text/TextHelpers.h"
 
 namespace strivo {
 namespace {
 
 // A window text in CP936, from the Chinese catalogue, with `values` (CP936)
-// put in its {0}, {1}...
-std::string Say(const char* english, const std::vector<std::string>& values = {}) {
+// put in its {0}, {1}..., their controls masked: a value may be a RunID.
+std::string Say(const char* english, std::vector<std::string> values = {}) {
+    for (std::string& value : values) {
+        value = MaskControls(std::move(value), TextEncoding::Cp936);
+    }
     return FillIn(Utf8ToCp936(Zh(english)), values);
 }
 
@@ -163,23 +168,29 @@ DialogUpdate DialogState::OnFitExported(int files, std::string_view path,
 
 namespace {
 
-// "导入了3条跑步记录：21条已保存过，1个文件无法读取", and a message naming the
-// files that could not be read.
+// The import's summary, as strivo-cli says it in Chinese, and a message
+// naming the files that could not be read and those that hold no activity.
 DialogUpdate ImportDoneUpdate(const ProgressReport& report, DialogView& view) {
     if (!report.ok()) {
         view.status = Say(N_("Importing the run files failed")) + Cause(report);
         return {view, view.status, {}, JobKind::None};
     }
-    const ImportCounts& counts = report.imported;
-    view.status = Say(N_("Imported {0} runs: {1} already kept, {2} files could not be read"),
-                      {Count(counts.imported), Count(counts.duplicates), Count(counts.unreadable)});
+    view.status = Utf8ToCp936(ImportSummary(ChineseCatalog(), report.imported));
     DialogUpdate update{view, {}, {}, JobKind::None};
-    if (!report.warnings.empty()) {
-        std::string message = Say(N_("These files could not be read:"));
-        for (const Problem& problem : report.warnings) {
-            message += "\n" + Utf8ToCp936(DescribeIn(ChineseCatalog(), problem));
-        }
-        update.message = std::move(message);
+    std::string unreadable, withoutActivity;
+    for (const Problem& problem : report.warnings) {
+        const bool holdsNone = problem.code == ProblemCode::ImportCourse ||
+                               problem.code == ProblemCode::ImportWorkout ||
+                               problem.code == ProblemCode::ImportNoActivity;
+        (holdsNone ? withoutActivity : unreadable) +=
+            "\n" + Utf8ToCp936(DescribeIn(ChineseCatalog(), problem));
+    }
+    if (!unreadable.empty()) {
+        update.message = Say(N_("These files could not be read:")) + unreadable;
+    }
+    if (!withoutActivity.empty()) {
+        update.message = (update.message ? *update.message + "\n\n" : std::string()) +
+                         Say(N_("These files hold no activity:")) + withoutActivity;
     }
     return update;
 }

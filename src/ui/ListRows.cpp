@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "text/CodePage.h"
+#include "text/TextHelpers.h"
 
 namespace strivo {
 
@@ -25,7 +26,13 @@ ListRows::Change ListRows::Update(std::size_t changedTo) {
 }
 
 std::string_view ListRows::Cell(std::size_t row, std::size_t column) const {
-    return row < m_rows.size() ? Cell(m_rows[row], column) : std::string_view();
+    const std::string_view cell = row < m_rows.size() ? Cell(m_rows[row], column) : "";
+    // The services' texts: a list draws a control as a box, or worse.
+    if (!HoldsControls(cell, TextEncoding::Cp936)) {
+        return cell;
+    }
+    m_masked = MaskControls(std::string(cell), TextEncoding::Cp936);
+    return m_masked;
 }
 
 std::string_view ListRows::Cell(const RunRow& row, std::size_t column) const {

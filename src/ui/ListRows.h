@@ -33,7 +33,8 @@ public:
     std::size_t size() const { return m_rows.size(); }
     const std::string& longestId() const { return m_longestId; }
     // A cell (CP936): the row's own text, or (kColumnPostState) the state of
-    // its post; empty past the rows taken.
+    // its post; empty past the rows taken. A cell holding control characters
+    // comes masked (MaskControls), valid until the next call.
     std::string_view Cell(std::size_t row, std::size_t column) const;
     std::string_view Cell(const RunRow& row, std::size_t column) const;
     // RunID -> the state column's text, for the runs that have a post.
@@ -56,6 +57,7 @@ private:
     std::size_t m_measured = 0;
     std::string m_longestId;
     std::unordered_map<std::string, const std::string*> m_postStates;
+    mutable std::string m_masked;  // the last cell that needed masking
 };
 
 }  // namespace strivo

@@ -49,9 +49,15 @@ void StatsChart::Click(int x, int y) {
 std::string StatsChart::SummaryLine() const {
     const ChartSummary summary = ChartSummaryOf(m_totals, m_chosen);
     const std::string who = summary.period.empty() ? Zh(N_("All runs")) : summary.period;
-    return Utf8ToCp936(FillIn(Zh(N_("{0}: {1} runs, {2} km, {3}, {4} calories")),
-                              {who, std::to_string(summary.runs), summary.distanceKm, summary.time,
-                               std::to_string(summary.calories)}));
+    // Runs without a calorie count add nothing and are counted: no 0 for unknown.
+    const char* sentence =
+        summary.withoutCalories == 0 ? N_("{0}: {1} runs, {2} km, {3}, {4} calories")
+        : summary.withoutCalories < summary.runs
+            ? N_("{0}: {1} runs, {2} km, {3}, {4} calories ({5} runs without a calorie count)")
+            : N_("{0}: {1} runs, {2} km, {3}, calories unknown");
+    return Utf8ToCp936(FillIn(
+        Zh(sentence), {who, std::to_string(summary.runs), summary.distanceKm, summary.time,
+                       std::to_string(summary.calories), std::to_string(summary.withoutCalories)}));
 }
 
 void StatsChart::Paint(ChartCanvas& canvas, int fromX, int toX) const {

@@ -13,6 +13,7 @@
 #include "model/ProblemWords.h"
 #include "text/Catalog.h"
 #include "text/CodePage.h"
+#include "text/TextHelpers.h"
 #include "ui/ControlIds.h"
 #include "ui/RunColumns.h"
 #include "ui/StatusLine.h"
@@ -62,8 +63,9 @@ std::string AtOffset(std::int64_t utcMs, int offsetMinutes) {
 // `strivo-cli runs` prints them), and the sync in the runner's local time,
 // which is the offset the run started in.
 std::string RunTimesTip(const StoredRun& run) {
-    std::string tip =
-        FillIn(Utf8ToCp936(Zh(N_("Start: {0}\nSynced: {1}"))), {run.startTime, run.syncTime});
+    std::string tip = FillIn(Utf8ToCp936(Zh(N_("Start: {0}\nSynced: {1}"))),
+                             {MaskControls(run.startTime, TextEncoding::Cp936),
+                              MaskControls(run.syncTime, TextEncoding::Cp936)});
     if (run.syncUtcMs && run.startOffsetMinutes) {
         tip += FillIn(Utf8ToCp936(Zh(N_(" (the runner's local time {0})"))),
                       {AtOffset(*run.syncUtcMs, *run.startOffsetMinutes)});
@@ -195,6 +197,9 @@ void WindowController::UpdateData(bool fromFields) {
 
 void WindowController::Apply(const DialogUpdate& update) {
     DialogView view = update.view;
+    // A summary or a status may carry the services' words.
+    view.status = MaskControls(std::move(view.status), TextEncoding::Cp936);
+    view.summary = MaskControls(std::move(view.summary), TextEncoding::Cp936);
     if (m_closing) {  // nothing starts while the window waits for its jobs to end
         view.serviceSignInEnabled = view.refreshEnabled = view.syncEnabled = view.exportEnabled =
             false;
@@ -494,7 +499,10 @@ void WindowController::ShowStoredRuns(std::span<const std::string>) {
         [](const jobs::StoredRunsFound&) {},
         [&](const StoredRun& run) {
             jobs::AddStoredRunRow(rows, run, static_cast<long long>(++count));
-            downloaded = std::max(downloaded, run.lastSeen);
+            // A run read from a file was never downloaded: its import says nothing of when.
+            if (run.source.empty()) {
+                downloaded = std::max(downloaded, run.lastSeen);
+            }
         });
     if (!read) {
         m_surface.ShowMessage(DialogState::StoreReadFailedMessage(read.problem()));
@@ -504,7 +512,8 @@ void WindowController::ShowStoredRuns(std::span<const std::string>) {
     m_settings.serviceUser = m_surface.Text(IDC_SERVICE_USER);
     m_table->Replace(rows.Finish());
     m_lastTip.reset();
-    Apply(m_state.OnStoredRunsShown(count, count == 0 ? std::string() : LocalMinute(downloaded)));
+    Apply(m_state.OnStoredRunsShown(
+        count, downloaded == StoreTime{} ? std::string() : LocalMinute(downloaded)));
 }
 
 void WindowController::ShowStats(std::span<const std::string>) {

@@ -8,6 +8,7 @@
 
 #include "../support/StandInServices.h"
 #include "app/cli/TerminalTable.h"
+#include "model/ProblemWords.h"
 #include "store/RunStore.h"
 #include "store/StorePaths.h"
 #include "store/SyncLock.h"
@@ -465,7 +466,21 @@ TEST_F(CliTest, StoredRunsOfAnyTextAreNamedNotSummedOrWrittenAndNoControlReaches
         };
         ASSERT_TRUE((*store)->StoreRuns(ServiceKeyOf(settings), settings.serviceUser, runs,
                                         std::chrono::system_clock::now()));
+        // A reason planted in the store: status shows it masked and cut.
+        SyncRecord sync{.started = std::chrono::system_clock::now(), .end = SyncEnd::Failed};
+        sync.reason = ProblemKey(
+            Problem(ProblemCode::PostRedirected,
+                    {"1\x1b[31m", "302", "http://x/\x1b]0;T\x07\x1b[2J" + std::string(5000, 'x')}));
+        ASSERT_TRUE((*store)->RecordSync(sync));
     }
+    EXPECT_EQ(Run({"status", "--config", config}), 1);
+    const std::string status = m_out.str();
+    EXPECT_EQ(status.find('\x1b'), std::string::npos) << status;
+    const std::size_t reason = status.find(
+        "  the site redirected the post of run 1?[31m (302 to "
+        "http://x/?]0;T??[2Jxxx");
+    ASSERT_NE(reason, std::string::npos) << status;
+    EXPECT_EQ(status.find("x…\n", reason), reason + 2 + kReasonCharacters - 1) << status;
     const auto file = (m_folder / "out").string();
     for (const char* command : {"stats", "runs"}) {
         const bool stats = std::string_view(command) == "stats";
@@ -645,6 +660,33 @@ TEST_F(CliTest, FailuresAndUsageErrorsExitWithTheirCodes) {
     }
     EXPECT_EQ(Run({"--help"}), 0);
     EXPECT_NE(m_out.str().find("Usage"), std::string::npos);
+    EXPECT_NE(m_out.str().find("\n  --imported     with --repost: "), std::string::npos);
+
+    // Help for one command, and a usage error, speak of that command alone.
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        const char* says;
+    } commands[] = {
+        // clang-format off
+        {{"help", "import"}, 0, "Usage: strivo-cli import PATH... [--post] [--config=FILE | --demo]\n\n"
+                                "read runs from GPX, TCX, FIT and Strivo CSV files and folders; no network\n\n  --quiet "},
+        {{"import", "--help"}, 0, "\n  --post         import: let the next sync post"},
+        {{"import"}, 2, "strivo-cli: import needs the files or folders to read\nUsage: strivo-cli import PATH... "
+                        "[--post] [--config=FILE | --demo]\nTry 'strivo-cli import --help' for more information.\n"},
+        {{"--fast", "settle"}, 2, "\n       strivo-cli settle --repost [--again] (RUNID... | --held | --imported) [--config=FILE]\n"},
+        {{"help", "nothing"}, 2, "unknown argument: nothing"},
+        // clang-format on
+    };
+    for (const auto& c : commands) {
+        EXPECT_EQ(Run(c.args), c.status) << c.says;
+        const std::string said = c.status == 0 ? m_out.str() : m_err.str();
+        EXPECT_NE(said.find(c.says), std::string::npos) << said;
+        // No command named: the whole synopsis.
+        const bool whole = c.args.back() == "nothing";
+        EXPECT_EQ(said.find("strivo-cli download") != std::string::npos, whole) << said;
+        EXPECT_EQ(said.find("--svg") != std::string::npos, whole) << said;
+    }
 }
 
 }  // namespace

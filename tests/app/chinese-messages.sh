@@ -3,7 +3,8 @@
 # a demo sync, a copy in another folder (its catalog is inside it), and every kind of
 # failure it reports, the reasons included. What may stay English: names of
 # products and services, commands, options, settings keys, environment
-# variables, hosts, paths, numbers, and a library's own text in brackets.
+# variables, hosts, paths, numbers, and a library's own text in a bracket
+# that names the library.
 # The catalogs need no locale; the one built in a temporary folder (no root
 # needed) lets the system's own texts come in Chinese too.
 set -u
@@ -61,6 +62,9 @@ settings 's|^https_port=.*|https_port=99999|' badport
 settings 's|^cafile=.*|cafile=/nowhere/ca.pem|' nocafile
 settings '$s|^http_port=.*|http_port=1|' nosite
 mkdir -p "$dir/folder/strivo.db"; cp "$dir/good/config.ini" "$dir/folder/config.ini"
+# Files that hold no run: one expat cannot read, a course.
+printf '<?xml version="1.0"?>' >"$dir/cut.gpx"
+printf '<TrainingCenterDatabase><Courses><Course/></Courses></TrainingCenterDatabase>' >"$dir/course.tcx"
 
 # Each case: exit status, variables to set (or -), then the arguments.
 cases=(
@@ -86,6 +90,8 @@ cases=(
   "0 - stats --by=year --svg=$dir/chart.svg ${good[*]}"
   "1 - settle --posted 9999 ${good[*]}"
   "2 - settle --held --demo"
+  "1 - import $dir/cut.gpx $dir/course.tcx ${good[*]}"
+  "1 DBUS_SESSION_BUS_ADDRESS= status ${good[*]}"
 )
 for c in "${cases[@]}"; do
   read -r status variables args <<<"$c"
@@ -94,13 +100,14 @@ for c in "${cases[@]}"; do
   out=$(env $variables "$cli" $args 2>&1 </dev/null)
   got=$?
   [[ $got == "$status" ]] || fail "$args: exit $got, not $status: $out"
-  english=$(printf '%s\n' "$out" | perl -CSD -pe '
+  english=$(printf '%s\n' "$out" | perl -CSD -Mutf8 -pe '
+    s/（(?:[A-Za-z][\w.+-]*|系统)：[^（）]*）//g;       # a library own text, in a bracket naming it
     1 while s/ \((?:[^()]|\([^()]*\))*\)//;          # a library own text, in brackets
     s/\S*[\/\\]\S*//g;                             # paths, URLs
     s/\S+:\d+//g; s/\b[\w-]+(?:\.[\w-]+)+\b//g;    # hosts, files
-    s/--?[\w-]+(?:=\S*)?//g; s/\bSTRIVO_\w+//g;    # options, environment
+    s/--?[\w-]+(?:=\S*)?//g; s/\b[A-Z]+(?:_[A-Z]+)+\b//g;  # options, environment
     s/\[[^\]]*\]//g;                               # sections
-    s/\b(?:Nike|Kelvora|Strivo|strivo|cli|libcurl|TLS|PEM|CSV|TCX|MB|KM|km|RunID|RUNID|Id|
+    s/\b(?:Nike|Kelvora|Strivo|strivo|cli|libcurl|TLS|PEM|CSV|TCX|GPX|XML|MB|KB|KM|km|RunID|RUNID|Id|
           download|sync|runs|stats|settle|import|PATH|FIT|DIR|status|schedule|daily|hourly|off|week|month|year|user|pwd|host|https_port|http_port|cafile)\b//gx;
   ' | grep -oE '[A-Za-z]{2,}' | sort -u | tr '\n' ' ')
   [[ -z $english ]] || fail "$args: English words ($english) in: $out"

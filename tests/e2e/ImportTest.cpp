@@ -1,16 +1,22 @@
 // Runs from files against the stand-ins: the demo's runs written as CSV, TCX
-// and FIT read back whole and only once, a bad file among good ones, and
-// imported runs kept off the run log until released.
+// and FIT read back whole and only once, a bad file among good ones, files
+// that hold no activity, what strivo-cli says of an import, and imported runs
+// kept off the run log until released.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <time.h>
 
 #include <cmath>
+#include <cstdio>
 #include <fstream>
+#include <tuple>
 
 #include "../support/Cp936Literal.h"
 #include "../support/RecordingSink.h"
 #include "../support/StandInServices.h"
+#include "../support/TempFolder.h"
+#include "files/FitProtocol.h"
 #include "jobs/Download.h"
 #include "jobs/Export.h"
 #include "jobs/FitExport.h"
@@ -18,6 +24,7 @@
 #include "jobs/Settle.h"
 #include "jobs/StoredRuns.h"
 #include "jobs/Sync.h"
+#include "model/ProblemWords.h"
 
 namespace strivo {
 namespace {
@@ -52,6 +59,22 @@ protected:
         Result<jobs::StoredRunList> read = jobs::ReadStoredRuns(where, false);
         EXPECT_TRUE(read);
         return read ? read->runs : std::vector<StoredRun>();
+    }
+
+    // strivo-cli run with `args` under LANG=`lang`: its exit status, what it
+    // printed on standard output, and on standard error.
+    std::tuple<int, std::string, std::string> Cli(const std::string& args, const char* lang) {
+        const std::filesystem::path err = m_folder / "err.txt";
+        const std::string command = std::string("LC_ALL= LANGUAGE= LANG=") + lang + " " +
+                                    STRIVO_CLI + " " + args + " 2>'" + err.string() + "'";
+        FILE* pipe = ::popen(command.c_str(), "r");
+        std::string out;
+        char buffer[4096];
+        for (std::size_t got; pipe && (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+            out.append(buffer, got);
+        }
+        const int status = pipe ? ::pclose(pipe) : -1;
+        return {WEXITSTATUS(status), out, test::ReadFile(err)};
     }
 
     test::TempFolder m_folder;
@@ -125,21 +148,134 @@ TEST_F(ImportTest, ABadFileAmongGoodOnesIsNamedAndTheOthersAreRead) {
     EXPECT_EQ(Import(where, {gpx}).duplicates, 1);
 }
 
+// A FIT file of one file_id message of `type` (6 a course, 5 a workout).
+std::string FitFileOfType(std::uint8_t type) {
+    const std::string data("\x40\x00\x00\x00\x00\x01\x00\x01\x00\x00", 10);
+    std::string file = std::string("\x0e\x10\x54\x08", 4) +
+                       std::string(1, static_cast<char>(data.size() + 1)) +
+                       std::string("\0\0\0.FIT", 7);
+    const std::uint16_t headerCrc = fit::Crc(0, file);
+    file += {static_cast<char>(headerCrc & 0xFF), static_cast<char>(headerCrc >> 8)};
+    file += data + static_cast<char>(type);
+    const std::uint16_t crc = fit::Crc(0, file);
+    return file + static_cast<char>(crc & 0xFF) + static_cast<char>(crc >> 8);
+}
+
+TEST_F(ImportTest, AFileWithoutAnActivityIsNamedWithWhatItHolds) {
+    const struct {
+        const char* name;
+        std::string content;
+        ProblemCode code;
+    } cases[] = {
+        {"course.tcx",
+         "<TrainingCenterDatabase><Courses><Course/></Courses></TrainingCenterDatabase>",
+         ProblemCode::ImportCourse},
+        {"plan.tcx",
+         "<TrainingCenterDatabase><Workouts><Workout/></Workouts></TrainingCenterDatabase>",
+         ProblemCode::ImportWorkout},
+        {"route.gpx", "<gpx><rte><rtept lat=\"1\" lon=\"2\"/></rte></gpx>",
+         ProblemCode::ImportCourse},
+        {"points.gpx", "<gpx><wpt lat=\"1\" lon=\"2\"/></gpx>", ProblemCode::ImportNoActivity},
+        {"course.fit", FitFileOfType(6), ProblemCode::ImportCourse},
+        {"plan.fit", FitFileOfType(5), ProblemCode::ImportWorkout},
+        {"settings.fit", FitFileOfType(2), ProblemCode::ImportNoActivity},
+    };
+    std::vector<std::filesystem::path> paths;
+    for (const auto& c : cases) {
+        paths.push_back(m_folder / c.name);
+        std::ofstream(paths.back(), std::ios::binary) << c.content;
+    }
+    test::RecordingSink sink;
+    const Result<jobs::ImportTally> tally = jobs::Import(Where("none"), {paths}, sink);
+    ASSERT_TRUE(tally);
+    EXPECT_EQ(tally->unreadable, 0) << Describe(tally->problems.at(0));
+    ASSERT_EQ(tally->withoutActivity.size(), std::size(cases));
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(tally->withoutActivity[i].code, cases[i].code) << cases[i].name;
+        EXPECT_EQ(tally->withoutActivity[i].Value(0), paths[i].string());
+    }
+    EXPECT_EQ(tally->counts().withoutActivity, 7);
+    EXPECT_EQ(sink.reports().back().warnings.size(), 7u) << "the window names them too";
+}
+
+// strivo-cli's import names what each file held, counts in the plural forms
+// of either language, gives the keys of the runs it kept off, and `settle
+// --repost --imported` releases them; the demo's import says it keeps nothing.
+// Runs without calories then total without a warning.
+TEST_F(ImportTest, TheCliSaysWhatTheImportDidAndTheKeysToRelease) {
+    const auto config =
+        "--config '" +
+        m_services.WriteSettingsFile(m_folder.path(), m_services.settings()).string() + "'";
+    const auto write = [&](const char* name, const std::string& text) {
+        std::ofstream(m_folder / name) << text;
+        return (m_folder / name).string();
+    };
+    const auto track = [](const char* start) {
+        return "<trk><trkseg><trkpt lat=\"31\" lon=\"121\"><time>" + std::string(start) +
+               ":00Z</time></trkpt><trkpt lat=\"31.01\" lon=\"121\"><time>" + start +
+               ":30Z</time></trkpt></trkseg></trk>";
+    };
+    const std::string one = write("one.gpx", "<gpx>" + track("2024-03-10T06:00") + "</gpx>");
+    const std::string two = write(
+        "two.gpx", "<gpx>" + track("2024-03-11T06:00") + track("2024-03-12T06:00") + "</gpx>");
+    const std::string course =
+        write("course.tcx",
+              "<TrainingCenterDatabase><Courses><Course/></Courses></TrainingCenterDatabase>");
+    const struct {
+        std::string args;
+        const char* lang;
+        std::vector<std::string> out;
+        const char* err;
+    } cases[] = {
+        // clang-format off
+        {"import " + one + " " + course + " " + config, "C",
+         {"Imported 1 run from 2 files: 0 already stored, 0 files unreadable, 0 activities of other sports skipped, 1 file with no activity.\n",
+          "release the ones to post with 'strivo-cli settle --repost KEY... --config ",
+          "or every imported run with 'strivo-cli settle --repost --imported --config ", ": file-20240310T060000Z-1112\n"},
+         "course.tcx holds a course (a route to follow), not an activity: nothing to import\n"},
+        {"import " + one + " " + two + " " + config, "zh_CN.UTF-8",
+         {"从2个文件导入2条记录：1条已有，0个文件无法读取，跳过0项其他运动。\n", "：file-20240311T060000Z-1112 file-20240312T060000Z-1112\n"},
+         "的跑步记录已存储为file-20240310T060000Z-1112，不再添加\n"},
+        {"settle --repost --imported " + config, "C", {"Released 3 runs"}, ""},
+        {"stats " + config, "C", {", 0:01:30; 3 runs without a calorie count\n"}, ""},
+        {"runs --tcx " + (m_folder / "out.tcx").string() + " " + config, "C", {"file-20240312T060000Z-1112"}, "Saved 3 runs"},
+        {"import --demo " + one, "C", {"Imported 1 run from 1 file: ", "The demo keeps nothing"}, ""},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        const auto [status, out, err] = Cli(c.args, c.lang);
+        EXPECT_EQ(status, 0) << c.args << "\n" << err;
+        for (const std::string& piece : c.out) {
+            EXPECT_NE(out.find(piece), std::string::npos) << piece << "\n" << out;
+        }
+        EXPECT_NE(err.find(c.err), std::string::npos) << err;
+        EXPECT_EQ(err.find("warning"), std::string::npos) << "no calories is no fault: " << err;
+        EXPECT_EQ(out.find("settle") != std::string::npos, c.args.find("import " + one) == 0)
+            << "the demo has nothing to settle: " << out;
+    }
+}
+
 TEST_F(ImportTest, ImportedRunsWaitOffTheRunLogUntilReleasedThenGoWithoutARunId) {
     const jobs::Workspace where = Where("post");
     const std::filesystem::path gpx = m_folder / "one.gpx";
     std::ofstream(gpx) << "<gpx><trk><trkseg><trkpt lat=\"31\" lon=\"121\"><time>"
                           "2024-03-10T06:00:00Z</time></trkpt><trkpt lat=\"31.01\" lon=\"121\">"
                           "<time>2024-03-10T06:05:00Z</time></trkpt></trkseg></trk></gpx>";
-    ASSERT_EQ(Import(where, {gpx}).imported, 1);
+    const jobs::ImportTally imported = Import(where, {gpx});
+    ASSERT_EQ(imported.imported, 1);
     const std::string key = Runs(where)[0].runId;
+    EXPECT_EQ(imported.keptOff, std::vector<std::string>{key}) << "the import names its key";
     test::RecordingSink sink;
     SyncTally tally = jobs::Sync(where, RunRows(), sink, {}, {.postAll = true});
     EXPECT_EQ(tally.excluded, 1);
     EXPECT_TRUE(m_services.site.entries().empty()) << "not even under --all";
 
+    // Every imported run not released yet, without naming it.
     const std::vector<std::string> keys{key};
-    ASSERT_TRUE(jobs::Settle(where, {jobs::SettleMode::Repost, keys}));
+    const Result<jobs::Settled> released =
+        jobs::Settle(where, {.mode = jobs::SettleMode::Repost, .imported = true});
+    ASSERT_TRUE(released);
+    EXPECT_EQ(released->changed, 1);
     tally = jobs::Sync(where, RunRows(), sink);
     const auto entries = m_services.site.entries();
     ASSERT_EQ(entries.size(), 1u);

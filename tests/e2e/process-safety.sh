@@ -14,7 +14,9 @@ fail() { echo "FAIL: $*"; exit 1; }
 "$sim" --ca-out "$dir/ca.pem" --fault '*,delay=5000' >"$dir/sim.out" &
 simpid=$!
 for _ in $(seq 50); do grep -q '^cafile=' "$dir/sim.out" && break; sleep 0.1; done
-sed -n '/^\[nike+\]/,$p' "$dir/sim.out" | sed 's/^\[nike+\]/[nike+]\nuser=me/' >"$dir/config.ini"
+# No password in the file: the prompt below asks for one.
+sed -n '/^\[nike+\]/,$p' "$dir/sim.out" | sed -e 's/^\[nike+\]/[nike+]\nuser=me/' -e '/^pwd=/d' \
+  >"$dir/config.ini"
 
 STRIVO_NIKE_PASSWORD=secret-4711 "$cli" download --config "$dir/config.ini" >/dev/null 2>&1 &
 pid=$!

@@ -180,6 +180,8 @@ TEST(Tcx, BadValuesAreWrittenAsZeroOrLeftOutAndNamed) {
         {Stored("l", "9999-12-31T23:59:59Z", "1", "1000"), nullptr, RunOutsideYearsLeftOut,
          {"9999-12-31T23:59:59Z"}, nullptr},  // it ends in 10000
         {Stored("m", "9999-12-31T23:59:59Z", "1", "999"), "<Time>9999-12-31T23:59:59.999Z<", None, {}, nullptr},
+        // No calories at all (a GPX file's run): unknown, not a fault.
+        {Stored("n", "2011-01-10T00:00:00Z", "1", "1", ""), "<Calories>0<", None, {}, nullptr},
         // clang-format on
     };
     for (const auto& c : cases) {
@@ -240,7 +242,8 @@ TEST(Totals, RunsCountInTheLocalDateTheyStartedOn) {
         Stored("3", "2010-01-03T23:59:59+14:00", "4", "60000", "10"),  // Sunday
         Stored("4", "2010-01-04T00:00:00-12:00", "8", "60000", "10"),  // Monday
         Stored("5", "2010-02-15T06:00:00Z", "16", "x", "y"),
-        Stored("6", "2010-02-15T06:00:00", "32"),  // no offset
+        Stored("6", "2010-02-15T06:00:00", "32"),                // no offset
+        Stored("7", "2010-02-16T06:00:00Z", "64", "60000", ""),  // no calories: unknown
     };
     const struct {
         PeriodKind by;
@@ -248,9 +251,9 @@ TEST(Totals, RunsCountInTheLocalDateTheyStartedOn) {
     } cases[] = {
         {PeriodKind::Week,
          {"2009-W53 3 7.00", "2010-W01 1 8.00", "2010-W02 0 0.00", "2010-W03 0 0.00",
-          "2010-W04 0 0.00", "2010-W05 0 0.00", "2010-W06 0 0.00", "2010-W07 1 16.00"}},
-        {PeriodKind::Month, {"2009-12 1 1.00", "2010-01 3 14.00", "2010-02 1 16.00"}},
-        {PeriodKind::Year, {"2009 1 1.00", "2010 4 30.00"}},
+          "2010-W04 0 0.00", "2010-W05 0 0.00", "2010-W06 0 0.00", "2010-W07 2 80.00"}},
+        {PeriodKind::Month, {"2009-12 1 1.00", "2010-01 3 14.00", "2010-02 2 80.00"}},
+        {PeriodKind::Year, {"2009 1 1.00", "2010 5 94.00"}},
     };
     for (const auto& c : cases) {
         const RunTotals totals = TotalRuns(runs, c.by);
@@ -260,9 +263,11 @@ TEST(Totals, RunsCountInTheLocalDateTheyStartedOn) {
                               FormatKm(p.distanceMm, 2));
         }
         EXPECT_EQ(periods, c.periods) << PeriodKindName(c.by);
-        EXPECT_EQ(totals.all.runs, 5);
-        EXPECT_EQ(totals.all.durationMs, 240000);  // run 5's is unknown
+        EXPECT_EQ(totals.all.runs, 6);
+        EXPECT_EQ(totals.all.durationMs, 300000);  // run 5's is unknown
         EXPECT_EQ(totals.all.calories, 40);
+        EXPECT_EQ(totals.all.withoutCalories, 1);
+        EXPECT_EQ(totals.periods.back().withoutCalories, 1);
         ASSERT_EQ(totals.problems.size(), 3u);  // once per value, in order of the runs
         EXPECT_EQ(totals.problems[0].runId + " " + English(totals.problems[0]),
                   "5 duration \"x\" not counted: does not parse");

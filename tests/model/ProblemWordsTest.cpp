@@ -57,5 +57,45 @@ TEST(ProblemWords, CausesHostsDetailsAndKeysComeTogether) {
               "the sync ended before the answer");
 }
 
+// In Chinese a library's English stays only in a bracket naming it, after
+// the Chinese sentence; English reads as it always did.
+TEST(ProblemWords, ALibrarysOwnWordsStayInABracketNamingIt) {
+    const struct {
+        Problem problem;
+        const char* english;
+        const char* chinese;
+    } cases[] = {
+        {Problem(ProblemCode::XmlMalformed, {"1", "0"}, "no element found"),
+         "the XML is not well-formed at line 1, column 0: no element found",
+         "第 1 行第 0 列处的 XML 格式不正确（expat：no element found）"},
+        {Problem(ProblemCode::StoreCannotWrite, {"/s/strivo.db"}, "disk I/O error"),
+         "cannot write /s/strivo.db: disk I/O error",
+         "无法写入 /s/strivo.db（SQLite：disk I/O error）"},
+        {Problem(ProblemCode::ScheduleCommandFailed, {"systemctl --user start", "1"}, "No bus"),
+         "systemctl --user start failed (exit status 1): No bus",
+         "systemctl --user start 执行失败（退出状态 1）（systemctl：No bus）"},
+        {Problem(ProblemCode::NoticeNoBusAddress),
+         "there is no desktop session bus to show a notice on: DBUS_SESSION_BUS_ADDRESS unset, no "
+         "$XDG_RUNTIME_DIR/bus",
+         "没有可用的桌面会话总线，无法显示通知：未设置 DBUS_SESSION_BUS_ADDRESS，也没有 "
+         "$XDG_RUNTIME_DIR/bus"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(DescribeIn(nullptr, c.problem), c.english);
+        EXPECT_EQ(DescribeIn(ChineseCatalog(), c.problem), c.chinese);
+    }
+}
+
+// A reason from the store, whatever was planted in it, is masked and cut.
+TEST(ProblemWords, AStoredReasonIsMaskedAndCut) {
+    const std::string planted = ProblemKey(
+        Problem(ProblemCode::PostRedirected, {"1\x1b[31m", "302", "http://x/\x1b]0;T\x07\x1b[2J"}));
+    EXPECT_EQ(DescribeReason(planted),
+              "the site redirected the post of run 1?[31m (302 to http://x/?]0;T??[2J); the run is "
+              "held until you check the run log");
+    const std::string words = DescribeReason(std::string(5 << 20, 'x'));
+    EXPECT_EQ(words, std::string(kReasonCharacters, 'x') + "…");
+}
+
 }  // namespace
 }  // namespace strivo

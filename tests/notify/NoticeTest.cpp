@@ -152,16 +152,21 @@ TEST(ShowNotice, OneCallReachesTheServiceWithOurNamesAndTexts) {
 TEST(ShowNotice, WithoutASessionBusSaysSo) {
     test::TempFolder folder;
     const std::string missing = "unix:path=" + (folder / "missing").string();
-    const std::pair<const char*, const char*> cases[] = {
-        {nullptr, nullptr},
-        {nullptr, folder.path().c_str()},  // a runtime folder without a bus
-        {missing.c_str(), nullptr},
+    const struct {
+        const char* address;
+        const char* runtime;
+        ProblemCode code;
+    } cases[] = {
+        {nullptr, nullptr, ProblemCode::NoticeNoBusAddress},
+        // a runtime folder without a bus
+        {nullptr, folder.path().c_str(), ProblemCode::NoticeNoBusAddress},
+        {missing.c_str(), nullptr, ProblemCode::NoticeNoSessionBus},
     };
-    for (const auto& [address, runtime] : cases) {
-        FindBusBy(address, runtime);
+    for (const auto& c : cases) {
+        FindBusBy(c.address, c.runtime);
         const Result<void> shown = ShowNotice(kNotice);
         ASSERT_FALSE(shown);
-        EXPECT_EQ(shown.problem().code, ProblemCode::NoticeNoSessionBus) << shown.problem().detail;
+        EXPECT_EQ(shown.problem().code, c.code) << shown.problem().detail;
     }
 }
 

@@ -5,7 +5,9 @@
 #include <httplib.h>
 
 #include "../support/Cp936Literal.h"
+#include "../support/TempFolder.h"
 #include "net/WebSession.h"
+#include "settings/Settings.h"
 #include "sim/InProcessTransport.h"
 #include "sim/SimCommandLine.h"
 #include "sim/StandIns.h"
@@ -49,6 +51,25 @@ std::string SignInBody(const std::string& token, const std::string& user,
     return "formhash=" + token + "&cookietime=2592000&loginfield=" + field +
            "&questionid=" + question + "&username=" + FormEncode(user) +
            "&password=" + FormEncode(password) + "&answer=";
+}
+
+// The settings lines strivo-sim prints make a config.ini as they stand:
+// accounts, hosts, ports and the certificate.
+TEST(StandIns, SettingsLinesWorkAsTheyAre) {
+    StandIns standIns;
+    standIns.Start();
+    test::TempFolder folder;
+    test::WriteFile(folder / "config.ini", standIns.SettingsLines((folder / "ca.pem").string()));
+    standIns.WriteCertificate((folder / "ca.pem").string());
+    const Settings read = ReadSettings(folder / "config.ini");
+    EXPECT_TRUE(read.problems.empty());
+    const Settings client = standIns.ClientSettings();
+    EXPECT_EQ(read.serviceUser, client.serviceUser);
+    EXPECT_EQ(read.servicePassword, client.servicePassword);
+    EXPECT_EQ(read.siteUser, client.siteUser);  // 李昞赟, read back from UTF-8
+    EXPECT_EQ(read.sitePassword, client.sitePassword);
+    EXPECT_EQ(read.serviceHttpsPort, client.serviceHttpsPort);
+    EXPECT_EQ(read.sitePort, client.sitePort);
 }
 
 TEST(StandIns, SiteSignsInOnlyTheRightFormOfTheRightSession) {

@@ -80,3 +80,40 @@ TEST(FormatDuration, ReadsMillisecondsAsSigned64BitAndTruncates) {
 
 }  // namespace
 }  // namespace strivo
+
+namespace strivo {
+namespace {
+
+// What came from outside reaches no face with a control in it; CP936's
+// double-byte characters (0xC2 0x80 is one) are no controls.
+TEST(MaskControls, MasksC0DelAndC1AsEachEncodingHasThem) {
+    const struct {
+        std::string text;
+        TextEncoding encoding;
+        bool keepLineEnds;
+        std::string expected;
+    } cases[] = {
+        {"a\x1b]0;x\x07"
+         "b\x7f",
+         TextEncoding::Utf8, false, "a?]0;x?b?"},
+        {"\xC2\x9B"
+         "31m\xC2\xA0",
+         TextEncoding::Utf8, false, "?31m\xC2\xA0"},  // CSI, then NBSP
+        {"\xC2\x9B"
+         "31m",
+         TextEncoding::Cp936, false,
+         "\xC2\x9B"
+         "31m"},
+        {"a\r\nb\rc\n", TextEncoding::Utf8, true, "a\r\nb?c\n"},
+        {"a\r\nb\n", TextEncoding::Cp936, false, "a??b?"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(MaskControls(c.text, c.encoding, c.keepLineEnds), c.expected) << c.text;
+        EXPECT_EQ(HoldsControls(c.text, c.encoding), c.text != c.expected) << c.text;
+    }
+    EXPECT_EQ(CutText("ab跑步c", 3), "ab跑…");
+    EXPECT_EQ(CutText("ab跑", 3), "ab跑");
+}
+
+}  // namespace
+}  // namespace strivo

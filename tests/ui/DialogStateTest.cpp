@@ -203,6 +203,26 @@ TEST(DialogState, SettlingSaysWhatItFailedToDoAndNamesRunsToPostAgain) {
                     "仍要重新上传吗？"));
 }
 
+// An import ends with the CLI's sentence in Chinese, every count in it, and
+// a message naming the files not read and those without an activity.
+TEST(DialogState, ImportEndSaysWhatTheCliSaysAndNamesTheFiles) {
+    DialogState state;
+    ProgressReport done = Report(Step::ImportDone);
+    done.imported = {
+        .files = 4, .imported = 1, .unreadable = 1, .otherSports = 2, .withoutActivity = 1};
+    done.warnings = {Problem(ProblemCode::ImportNotARunFile, {"a.txt"}),
+                     Problem(ProblemCode::ImportCourse, {"b.tcx"})};
+    const DialogUpdate update = state.OnReport(done);
+    EXPECT_EQ(update.view.status,
+              Cp936("从4个文件导入1条记录：0条已有，1个文件无法读取，跳过2项其他运动，"
+                    "1个文件没有活动记录。"));
+    ASSERT_TRUE(update.message);
+    EXPECT_EQ(*update.message,
+              Cp936("以下文件无法读取：\na.txt 不是 GPX、TCX、FIT 或 Strivo 导出的 CSV "
+                    "文件\n\n以下文件中没有活动记录：\nb.tcx 是一条路线（供跟随"
+                    "的课程），不是活动记录：没有可导入的内容"));
+}
+
 TEST(DialogState, EmptyFieldsAskForInputAndStartNothing) {
     struct Case {
         bool service;

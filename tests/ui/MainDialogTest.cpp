@@ -429,7 +429,8 @@ TEST_F(MainDialogTest, ImportFromTheMenuShowsItsCountsThenFitExportWritesEachRun
         choose(6);
         return !Status().StartsWith(Utf8("下载Nike+"));
     }));
-    ASSERT_TRUE(WaitForStatus("导入了1条跑步记录：0条已保存过，1个文件无法读取")) << Status();
+    ASSERT_TRUE(WaitForStatus("从2个文件导入1条记录：0条已有，1个文件无法读取，跳过0项其他运动。"))
+        << Status();
     Pump(50ms, [] { return false; });
     EXPECT_EQ(list->GetItemCount(), 25);
     ASSERT_EQ(m_dialog->messages.size(), 1u);

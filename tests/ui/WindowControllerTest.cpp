@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <ctime>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -629,6 +630,45 @@ TEST_F(WindowControllerTest, StoredRunsFillTheTableOfflineAndExportAndSyncAsDown
     ASSERT_TRUE(m_surface.enabled[IDC_SYNC]);
     m_controller->OnSync();
     ASSERT_TRUE(WaitForStatus("同步到Strivo成功！本次上传3条，之前已上传0条")) << Status();
+}
+
+// A run from a file was never downloaded and has no calories: the line
+// above the table keeps the last download's time, the chart counts the run
+// without calories rather than as 0, and a RunID's controls are shown masked.
+TEST_F(WindowControllerTest, AnImportedRunLeavesTheLastDownloadAndUnknownCaloriesAlone) {
+    const StoreTime downloaded = std::chrono::system_clock::now() - 49h;
+    {
+        auto opened = RunStore::Open(StorePathFor(m_folder / "config.ini"));
+        ASSERT_TRUE(opened);
+        const DownloadedRun a{
+            "\x1b]0;x\x07", "2010-04-05T07:00:00+08:00", "5", "1834000", "200", ""};
+        ASSERT_TRUE((*opened)->StoreRuns(ServiceKeyOf(Settings{}), "runner", {&a, 1}, downloaded));
+        const FileRun run{.key = "file-20100406T000000Z-3000",
+                          .startText = "2010-04-06T08:00:00+08:00",
+                          .distanceText = "3.0000",
+                          .durationText = "600000",
+                          .startUtcMs = 1270512000000,
+                          .offsetMinutes = 480,
+                          .distanceMetres = 3000,
+                          .durationMs = 600000};
+        ASSERT_TRUE((*opened)->StoreFileRuns(ServiceKeyOf(Settings{}), "runner", nullptr, "gpx",
+                                             "a.gpx", {&run, 1}, std::chrono::system_clock::now()));
+    }
+    Open();
+    FillFields();
+    m_surface.choice = 2;
+    m_controller->OnListMenu({});
+    ASSERT_TRUE(m_surface.PumpUntil([&] { return m_surface.rowCount == 2; }));
+    const std::time_t time = std::chrono::system_clock::to_time_t(downloaded);
+    char minute[32];
+    std::strftime(minute, sizeof minute, "%Y-%m-%d %H:%M", std::localtime(&time));
+    EXPECT_EQ(m_surface.texts[IDC_SUMMARY],
+              Cp936("本机保存的跑步记录 2 条，最近一次下载于 ") + minute);
+    EXPECT_EQ(m_controller->list().Cell(0, kColumnRunId), "?]0;x?");
+    m_surface.choice = 3;
+    m_controller->OnListMenu({});
+    EXPECT_EQ(m_surface.statsLine,
+              Cp936("2010-W14：2 次，8.00 公里，0:40:34，200 卡路里（1 次没有卡路里数据）"));
 }
 
 // A store that cannot be read fails the TCX export: no file, no word of

@@ -5,88 +5,157 @@
 #include <span>
 #include <string_view>
 
+#include "app/cli/CliWords.h"
 #include "io/AtomicFile.h"
 #include "text/Catalog.h"
 
 namespace strivo {
 namespace {
 
-// The synopsis, said again under a usage error.
-constexpr const char* kSynopsis =
-    N_("Usage: strivo-cli download [--csv=FILE] [--tcx=FILE] [--fit=DIR] [--quiet]\n"
-       "                           [--config=FILE | --demo]\n"
-       "       strivo-cli sync [--csv=FILE] [--dry-run [--verbose]] [--all] [--quiet]\n"
-       "                       [--config=FILE | --demo]\n"
-       "       strivo-cli runs [--csv=FILE] [--tcx=FILE] [--fit=DIR] [--config=FILE | --demo]\n"
-       "       strivo-cli stats [--by=week|month|year] [--svg=FILE] [--config=FILE | --demo]\n"
-       "       strivo-cli settle --posted (RUNID... | --held) [--config=FILE]\n"
-       "       strivo-cli settle --repost [--again] (RUNID... | --held) [--config=FILE]\n"
-       "       strivo-cli settle --skip RUNID... [--config=FILE]\n"
-       "       strivo-cli import PATH... [--post] [--config=FILE | --demo]\n"
-       "       strivo-cli status [--config=FILE]\n"
-       "       strivo-cli schedule [daily [HH:MM] | hourly | off] [--config=FILE]\n"
-       "       strivo-cli --help | --version\n");
+// Each command's usage lines, after "strivo-cli ": a line that goes on
+// continues under the command's first option. The synopsis is all of them.
+constexpr struct {
+    Command command;
+    const char* first;
+    const char* more;  // nullptr: one line
+} kUsages[] = {
+    {Command::Download, "download [--csv=FILE] [--tcx=FILE] [--fit=DIR] [--quiet]",
+     "[--config=FILE | --demo]"},
+    {Command::Sync, "sync [--csv=FILE] [--dry-run [--verbose]] [--all] [--quiet]",
+     "[--config=FILE | --demo]"},
+    {Command::Runs, "runs [--csv=FILE] [--tcx=FILE] [--fit=DIR] [--config=FILE | --demo]", nullptr},
+    {Command::Stats, "stats [--by=week|month|year] [--svg=FILE] [--config=FILE | --demo]", nullptr},
+    {Command::Settle, "settle --posted (RUNID... | --held) [--config=FILE]", nullptr},
+    {Command::Settle, "settle --repost [--again] (RUNID... | --held | --imported) [--config=FILE]",
+     nullptr},
+    {Command::Settle, "settle --skip RUNID... [--config=FILE]", nullptr},
+    {Command::Import, "import PATH... [--post] [--config=FILE | --demo]", nullptr},
+    {Command::Status, "status [--config=FILE]", nullptr},
+    {Command::Schedule, "schedule [daily [HH:MM] | hourly | off] [--config=FILE]", nullptr},
+    {Command::None, "--help | --version", nullptr},
+};
 
-// What --help lists: a command or an option, and what it does. The first
-// column stays English: it is what one types.
+constexpr unsigned Bit(Command command) {
+    return 1u << static_cast<unsigned>(command);
+}
+constexpr unsigned kEveryCommand = ~0u;
+
+// What --help lists: a command or an option, what it does, and the commands
+// whose help lists it. The first column stays English: it is what one types.
 constexpr struct {
     const char* item;  // nullptr: a blank line
     const char* description;
+    unsigned commands;
 } kHelpRows[] = {
-    {"download", N_("sign in to Nike+, print the summary and the run table")},
-    {"sync", N_("download, then post the runs the run log does not have yet")},
-    {"runs", N_("list the stored runs and their posts; no network")},
-    {"stats", N_("print the stored distance per week, month or year; no network")},
-    {"settle", N_("say what became of runs held back with an unknown outcome")},
-    {"import", N_("read runs from GPX, TCX, FIT and Strivo CSV files and folders; no network")},
-    {"status", N_("say how the last sync went and what needs you; no network")},
-    {"schedule", N_("sync daily (at 06:30 or HH:MM) or hourly on its own, or off")},
-    {nullptr, nullptr},
-    {"--csv=FILE", N_("also save the run table as CSV; - for standard output")},
-    {"--tcx=FILE", N_("also save every stored run as TCX; - for standard output")},
-    {"--fit=DIR", N_("also write each stored run as a FIT file into the folder DIR")},
-    {"--by=PERIOD", N_("stats: total per week (default), month or year")},
-    {"--svg=FILE", N_("stats: also save the chart as SVG; - for standard output")},
-    {"--dry-run", N_("print what sync would do with each run; post nothing")},
-    {"--verbose", N_("with --dry-run: also print each run-log entry's form")},
-    {"--all", N_("post every run, also those posted before or held back")},
-    {"--quiet", N_("print only the result line and errors; no progress")},
-    {"--posted", N_("settle: the runs are on the run log; record them as posted")},
-    {"--repost", N_("settle: the runs are not on the run log; post them next sync")},
-    {"--held", N_("settle: every held run, in place of RunIDs")},
-    {"--again", N_("with --repost: also runs the run log already has")},
-    {"--skip", N_("settle: keep the runs off the run log until --repost releases them")},
-    {"--post", N_("import: let the next sync post the runs read (else they wait for --repost)")},
-    {"--config=FILE", N_("settings file to read (default: the window's config.ini)")},
-    {"--demo", N_("use built-in demo services and accounts; no settings file")},
-    {"--help", N_("print this help and exit")},
-    {"--version", N_("print the version and exit")},
+    {"download", N_("sign in to Nike+, print the summary and the run table"),
+     Bit(Command::Download)},
+    {"sync", N_("download, then post the runs the run log does not have yet"), Bit(Command::Sync)},
+    {"runs", N_("list the stored runs and their posts; no network"), Bit(Command::Runs)},
+    {"stats", N_("print the stored distance per week, month or year; no network"),
+     Bit(Command::Stats)},
+    {"settle", N_("say what became of runs held back with an unknown outcome"),
+     Bit(Command::Settle)},
+    {"import", N_("read runs from GPX, TCX, FIT and Strivo CSV files and folders; no network"),
+     Bit(Command::Import)},
+    {"status", N_("say how the last sync went and what needs you; no network"),
+     Bit(Command::Status)},
+    {"schedule", N_("sync daily (at 06:30 or HH:MM) or hourly on its own, or off"),
+     Bit(Command::Schedule)},
+    {nullptr, nullptr, 0},
+    {"--csv=FILE", N_("also save the run table as CSV; - for standard output"),
+     Bit(Command::Download) | Bit(Command::Sync) | Bit(Command::Runs)},
+    {"--tcx=FILE", N_("also save every stored run as TCX; - for standard output"),
+     Bit(Command::Download) | Bit(Command::Runs)},
+    {"--fit=DIR", N_("also write each stored run as a FIT file into the folder DIR"),
+     Bit(Command::Download) | Bit(Command::Runs)},
+    {"--by=PERIOD", N_("stats: total per week (default), month or year"), Bit(Command::Stats)},
+    {"--svg=FILE", N_("stats: also save the chart as SVG; - for standard output"),
+     Bit(Command::Stats)},
+    {"--dry-run", N_("print what sync would do with each run; post nothing"), Bit(Command::Sync)},
+    {"--verbose", N_("with --dry-run: also print each run-log entry's form"), Bit(Command::Sync)},
+    {"--all", N_("post every run, also those posted before or held back"), Bit(Command::Sync)},
+    {"--quiet", N_("print only the result line and errors; no progress"),
+     Bit(Command::Download) | Bit(Command::Sync) | Bit(Command::Import)},
+    {"--posted", N_("settle: the runs are on the run log; record them as posted"),
+     Bit(Command::Settle)},
+    {"--repost", N_("settle: the runs are not on the run log; post them next sync"),
+     Bit(Command::Settle)},
+    {"--held", N_("settle: every held run, in place of RunIDs"), Bit(Command::Settle)},
+    {"--again", N_("with --repost: also runs the run log already has"), Bit(Command::Settle)},
+    {"--skip", N_("settle: keep the runs off the run log until --repost releases them"),
+     Bit(Command::Settle)},
+    {"--imported", N_("with --repost: every imported run still kept off, in place of RunIDs"),
+     Bit(Command::Settle)},
+    {"--post", N_("import: let the next sync post the runs read (else they wait for --repost)"),
+     Bit(Command::Import)},
+    {"--config=FILE", N_("settings file to read (default: the window's config.ini)"),
+     kEveryCommand},
+    {"--demo", N_("use built-in demo services and accounts; no settings file"),
+     Bit(Command::Download) | Bit(Command::Sync) | Bit(Command::Runs) | Bit(Command::Stats) |
+         Bit(Command::Import)},
+    {"--help", N_("print this help and exit"), Bit(Command::None)},
+    {"--version", N_("print the version and exit"), Bit(Command::None)},
 };
+
+// "Usage: " and the usage lines of `command` (every command's for None), each
+// further line indented under the first.
+std::string UsageLines(std::optional<Command> command) {
+    const std::string prefix = Tr("Usage: ");
+    const std::string indent(Utf8Width(prefix), ' ');
+    std::string lines;
+    for (const auto& usage : kUsages) {
+        if (command && usage.command != *command) {
+            continue;
+        }
+        lines += (lines.empty() ? prefix : indent) + "strivo-cli " + usage.first + "\n";
+        if (usage.more != nullptr) {
+            const std::string_view first = usage.first;
+            const std::size_t options = first.find(' ') + 1;
+            lines += indent + std::string(std::string_view("strivo-cli ").size() + options, ' ') +
+                     usage.more + "\n";
+        }
+    }
+    return lines;
+}
+
+// The rows of kHelpRows for `commands`, their descriptions in one column;
+// with `optionsOnly`, without the commands' rows.
+std::string HelpRows(unsigned commands, bool optionsOnly) {
+    const auto shown = [&](const auto& row) {
+        return row.item && (row.commands & commands) != 0 && (!optionsOnly || row.item[0] == '-');
+    };
+    std::size_t width = 0;
+    for (const auto& row : kHelpRows) {
+        width = shown(row) ? std::max(width, std::string_view(row.item).size()) : width;
+    }
+    std::string rows;
+    for (const auto& row : kHelpRows) {
+        if (!row.item && !optionsOnly) {
+            rows += "\n";
+        } else if (shown(row)) {
+            rows += "  " + std::string(row.item) +
+                    std::string(width + 2 - std::string_view(row.item).size(), ' ') +
+                    Tr(row.description) + "\n";
+        }
+    }
+    return rows;
+}
 
 }  // namespace
 
 std::string Synopsis() {
-    return Tr(kSynopsis);
+    return UsageLines(std::nullopt);
+}
+
+std::string Usage(Command command) {
+    return command == Command::None ? Synopsis() : UsageLines(command);
 }
 
 std::string Help() {
-    std::size_t width = 0;
-    for (const auto& row : kHelpRows) {
-        width = std::max(width, row.item ? std::string_view(row.item).size() : 0);
-    }
-    std::string help = std::string(Tr(kSynopsis)) + "\n" +
-                       Tr("Signs in to Nike+ and prints your summary and runs; sync then copies\n"
-                          "the runs to your Kelvora run log.\n") +
-                       "\n";
-    for (const auto& row : kHelpRows) {
-        if (row.item) {
-            help += "  " + std::string(row.item) +
-                    std::string(width + 2 - std::string_view(row.item).size(), ' ') +
-                    Tr(row.description);
-        }
-        help += "\n";
-    }
-    return help + "\n" +
+    return Synopsis() + "\n" +
+           Tr("Signs in to Nike+ and prints your summary and runs; sync then copies\n"
+              "the runs to your Kelvora run log.\n") +
+           "\n" + HelpRows(kEveryCommand, false) + "\n" +
            Tr("Passwords come from STRIVO_NIKE_PASSWORD and STRIVO_SITE_PASSWORD, else from\n"
               "the settings file, else from a prompt when run in a terminal. Runs and\n"
               "posts are kept in strivo.db beside the settings file. A post sent without\n"
@@ -101,6 +170,19 @@ std::string Help() {
               "a refused password). schedule: 1 when it could not be installed.\n");
 }
 
+std::string CommandHelp(Command command) {
+    if (command == Command::None) {
+        return Help();
+    }
+    std::string what;
+    for (const auto& row : kHelpRows) {
+        if (row.item && row.item[0] != '-' && row.commands == Bit(command)) {
+            what = Tr(row.description);
+        }
+    }
+    return UsageLines(command) + "\n" + what + "\n\n" + HelpRows(Bit(command), true);
+}
+
 namespace {
 
 constexpr struct {
@@ -113,7 +195,7 @@ constexpr struct {
                  {"-q", &CliOptions::quiet},          {"--posted", &CliOptions::posted},
                  {"--repost", &CliOptions::repost},   {"--held", &CliOptions::held},
                  {"--again", &CliOptions::again},     {"--skip", &CliOptions::skip},
-                 {"--post", &CliOptions::post}};
+                 {"--post", &CliOptions::post},       {"--imported", &CliOptions::imported}};
 
 constexpr struct {
     std::string_view name;
@@ -234,6 +316,10 @@ const Combination kLateCombinations[] = {
      {Command::Download, Command::Sync, Command::Runs, Command::Stats, Command::Import},
      N_("download, sync, runs, stats or import")},
     {"--again", [](const CliOptions& o) { return o.again && !o.repost; }, {}, "settle --repost"},
+    {"--imported",
+     [](const CliOptions& o) { return o.imported && !o.repost; },
+     {},
+     "settle --repost"},
 };
 
 Error CheckCombinations(std::span<const Combination> combinations, const CliOptions& options) {
@@ -290,7 +376,10 @@ Error CheckSettle(const CliOptions& options) {
     if (int{options.posted} + int{options.repost} + int{options.skip} != 1) {
         return Tr("settle needs one of --posted, --repost and --skip");
     }
-    if (options.held == !options.runIds.empty()) {
+    if (options.imported && (options.held || !options.runIds.empty())) {
+        return Tr("settle --repost --imported takes the place of RunIDs and --held");
+    }
+    if (!options.imported && options.held == !options.runIds.empty()) {
         return Tr("settle needs RunIDs or --held, not both");
     }
     if (options.skip && options.held) {
@@ -299,17 +388,46 @@ Error CheckSettle(const CliOptions& options) {
     return std::nullopt;
 }
 
+// The command a usage error is about: the first word that names one.
+Command NamedCommand(const std::vector<std::string>& args) {
+    for (const std::string& arg : args) {
+        const auto* command = std::ranges::find_if(
+            kCommands, [&arg](const auto& known) { return known.name == arg; });
+        if (command != std::end(kCommands)) {
+            return command->command;
+        }
+    }
+    return Command::None;
+}
+
 }  // namespace
 
+const char* CommandName(Command command) {
+    const auto* named = std::ranges::find_if(
+        kCommands, [command](const auto& known) { return known.command == command; });
+    return named != std::end(kCommands) ? named->name.data() : "";
+}
+
 ParsedArguments ParseArguments(const std::vector<std::string>& args) {
+    // "help COMMAND" is "COMMAND --help"; "help" alone, --help.
+    if (!args.empty() && args[0] == "help") {
+        const Command command = NamedCommand(args);
+        if (args.size() > 2 || (args.size() == 2 && command == Command::None)) {
+            return {std::nullopt, Fill(Tr("unknown argument: {0}"), args.back()), command};
+        }
+        CliOptions options;
+        options.help = true;
+        options.command = command;
+        return {options, {}, command};
+    }
     CliOptions options;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (Error error = ReadArgument(args, i, options)) {
-            return {std::nullopt, std::move(*error)};
+            return {std::nullopt, std::move(*error), NamedCommand(args)};
         }
     }
     if (options.help || options.version) {
-        return {options, {}};
+        return {options, {}, options.command};
     }
     if (options.command == Command::None) {
         return {std::nullopt,
@@ -327,9 +445,9 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
         error = Tr("--demo and --config do not go together: the demo has settings of its own");
     }
     if (error) {
-        return {std::nullopt, std::move(*error)};
+        return {std::nullopt, std::move(*error), options.command};
     }
-    return {options, {}};
+    return {options, {}, options.command};
 }
 
 std::filesystem::path PathFromUtf8(const std::string& text) {

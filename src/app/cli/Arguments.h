@@ -39,21 +39,31 @@ struct CliOptions {
     bool demo = false;
     bool help = false;
     bool version = false;
-    bool again = false;  // settle --repost: also runs the site confirmed
+    bool again = false;     // settle --repost: also runs the site confirmed
+    bool imported = false;  // settle --repost: every imported run kept off, in place of RunIDs
 };
 
-// The options, or why the arguments are none (a usage error, translated).
+// The options, or why the arguments are none (a usage error, translated),
+// and the command they name, if any.
 struct ParsedArguments {
     std::optional<CliOptions> options;
     std::string error;
+    Command command = Command::None;
 };
 
 // An option with a value takes it GNU's two ways: --csv=FILE or --csv FILE.
 ParsedArguments ParseArguments(const std::vector<std::string>& args);
 
-// The synopsis, said again under a usage error, and the whole --help text.
+// The synopsis, and the whole --help text.
 std::string Synopsis();
 std::string Help();
+// One command's usage lines (the synopsis for None), said again under a
+// usage error; its help ("strivo-cli help import", "import --help"): usage,
+// what it does, its options.
+std::string Usage(Command command);
+std::string CommandHelp(Command command);
+// "import", as one types it; empty for None.
+const char* CommandName(Command command);
 
 // The arguments and the output are UTF-8; a path's narrow form is not on
 // Windows, where it follows the C library's code page.

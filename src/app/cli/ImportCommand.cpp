@@ -1,14 +1,14 @@
 #include <algorithm>
 
 #include "app/cli/CliProgress.h"
+#include "app/cli/CliWords.h"
 #include "app/cli/Commands.h"
-#include "app/cli/TerminalTable.h"
 #include "jobs/Import.h"
+#include "model/ImportWords.h"
 #include "model/ProblemWords.h"
 #include "text/Catalog.h"
 
 namespace strivo::cli {
-
 // Runs from files and folders into the store; each file that could not be
 // read is named, and the exit status says whether any was.
 int Import(CliContext& cli) {
@@ -31,21 +31,29 @@ int Import(CliContext& cli) {
         constexpr std::size_t kNamed = 20;
         const std::vector<Problem>& duplicated = tally->duplicated;
         for (std::size_t i = 0; i < std::min(kNamed, duplicated.size()); ++i) {
-            env.err << ForTerminalUtf8(Describe(duplicated[i])) << "\n";
+            env.err << Describe(duplicated[i]) << "\n";
         }
-        if (duplicated.size() > kNamed) {
-            env.err << Fill(Tr("… and {0} more runs already stored"), duplicated.size() - kNamed)
+        if (const std::size_t more = duplicated.size() - std::min(kNamed, duplicated.size())) {
+            env.err << Fill(TrN("… and {0} more run already stored",
+                                "… and {0} more runs already stored", more),
+                            more)
                     << "\n";
         }
+        for (const Problem& file : tally->withoutActivity) {
+            env.err << Describe(file) << "\n";
+        }
     }
-    cli.Out() << Fill(Tr("Imported {0} runs from {1} files: {2} already stored, {3} files "
-                         "unreadable, {4} activities of other sports skipped."),
-                      tally->imported, tally->files, tally->duplicates, tally->unreadable,
-                      tally->otherSports)
-              << "\n";
-    if (tally->imported > 0 && !options.post && !options.quiet) {
-        cli.Out() << Tr("They are kept off the run log: release the ones to post with "
-                        "'strivo-cli settle --repost RUNID...'.")
+    cli.Out() << ImportSummary(CatalogInUse(), tally->counts()) << "\n";
+    if (options.demo && !options.quiet) {
+        // Nothing to settle afterwards: the demo's store is gone with the process.
+        cli.Out() << Tr("The demo keeps nothing: its store lives in memory and is gone when "
+                        "strivo-cli ends.")
+                  << "\n";
+    } else if (!tally->keptOff.empty() && !options.quiet) {
+        cli.Out() << Fill(Tr("They are kept off the run log: release the ones to post with "
+                             "'{0}', or every imported run with '{1}': {2}"),
+                          cli.CommandLine("settle --repost KEY..."),
+                          cli.CommandLine("settle --repost --imported"), Ids(tally->keptOff))
                   << "\n";
     }
     if (interrupt != 0 || tally->stopped) {

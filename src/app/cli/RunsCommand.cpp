@@ -27,7 +27,7 @@ std::string PostText(const jobs::PostStates& posts, const std::string& runId) {
             return Tr("not to be posted");
         case PostState::Failed:
             return Fill(Tr("failed {0}: {1}"), LocalDate(record.outcomeAt),
-                        ForTerminalUtf8(Describe(ProblemFromKey(record.reason))));
+                        DescribeReason(record.reason));
     }
     return {};
 }

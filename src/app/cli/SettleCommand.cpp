@@ -14,7 +14,8 @@ int Settle(CliContext& cli) {
                                                : jobs::SettleMode::Repost,
                                 {},
                                 options.held,
-                                options.again};
+                                options.again,
+                                options.imported};
     for (const std::string& runId : options.runIds) {
         request.runIds.push_back(Utf8ToCp936(runId));
     }

@@ -53,8 +53,14 @@ int Stats(CliContext& cli) {
     const auto counted = static_cast<unsigned long>(totals.all.runs);
     cli.Out() << Fill(TrN("In all: {0} run, {1} km, {2}", "In all: {0} runs, {1} km, {2}", counted),
                       totals.all.runs, FormatKm(totals.all.distanceMm, 2),
-                      FormatHms(totals.all.durationMs))
-              << "\n";
+                      FormatHms(totals.all.durationMs));
+    // Unknown, not 0: said once, not a warning a run.
+    if (const auto without = static_cast<unsigned long>(totals.all.withoutCalories)) {
+        cli.Out() << Fill(
+            TrN("; {0} run without a calorie count", "; {0} runs without a calorie count", without),
+            without);
+    }
+    cli.Out() << "\n";
     cli.NameProblems(totals.problems);
     if (options.svg) {
         if (const int status =

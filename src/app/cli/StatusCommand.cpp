@@ -2,11 +2,11 @@
 
 #include "app/cli/CliWords.h"
 #include "app/cli/Commands.h"
+#include "app/cli/TerminalTable.h"
 #include "jobs/Manners.h"
 #include "jobs/Status.h"
 #include "model/ProblemWords.h"
 #include "text/Catalog.h"
-#include "text/CodePage.h"
 
 namespace strivo::cli {
 namespace {
@@ -20,9 +20,8 @@ void SayLastSync(std::ostream& out, const std::optional<SyncRecord>& last) {
                 Tr(SyncByWords(last->by)), Tr(SyncEndWords(last->end)))
         << "\n";
     // A stop that nobody named says no more than the line above.
-    if (const Problem reason = ProblemFromKey(last->reason);
-        !last->reason.empty() && reason.code != ProblemCode::SyncStopped) {
-        out << "  " << Describe(reason) << "\n";
+    if (!last->reason.empty() && ProblemFromKey(last->reason).code != ProblemCode::SyncStopped) {
+        out << "  " << DescribeReason(last->reason) << "\n";
     }
     out << "  "
         << Fill(Tr("posted {0}, failed {1}, held back {2}, not tried {3}"), last->posted,
@@ -97,7 +96,7 @@ void SayAttention(const CliContext& cli, std::ostream& out, const jobs::StatusRe
         out << Fill(Tr("{0} refused the password of {1} on {2}; a run without a terminal does "
                        "not send it again until it changes"),
                     refusal.service == kServiceSite ? "Kelvora" : "Nike+",
-                    Cp936ToUtf8(refusal.user), jobs::LocalClockText(refusal.refused))
+                    ForTerminal(refusal.user), jobs::LocalClockText(refusal.refused))
             << "\n";
     }
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "text/CodePage.h"
+#include "text/TextHelpers.h"
 
 namespace strivo {
 namespace {
@@ -38,26 +39,6 @@ std::string_view Capped(std::string_view cell, std::string& cut) {
     return cut;
 }
 
-// Controls, C0 and C1, become "?", so that no text from the network moves the
-// cursor or retitles the terminal; with `keepLineEnds`, '\n' and "\r\n" stay.
-std::string SafeUtf8(std::string utf8, bool keepLineEnds) {
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(utf8[i]);
-        if (byte >= 0x20 && byte != 0x7F && byte != 0xC2) {
-            continue;  // nearly every byte: nothing to look at
-        }
-        const bool lineEnd =
-            byte == '\n' || (byte == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n');
-        if ((byte < 0x20 && !(keepLineEnds && lineEnd)) || byte == 0x7F) {
-            utf8[i] = '?';
-        } else if (byte == 0xC2 && i + 1 < utf8.size() &&
-                   static_cast<unsigned char>(utf8[i + 1]) < 0xA0) {
-            utf8.replace(i, 2, "?");  // U+0080..U+009F
-        }
-    }
-    return utf8;
-}
-
 }  // namespace
 
 std::size_t DisplayWidth(std::string_view cp936) {
@@ -70,21 +51,17 @@ std::string ForTerminal(std::string_view cp936) {
     // ASCII is the same in both code pages: only its controls are masked.
     if (std::all_of(cp936.begin(), cp936.end(),
                     [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-        std::string shown(cp936);
-        for (char& c : shown) {
-            c = static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
-        }
-        return shown;
+        return MaskControls(std::string(cp936));
     }
-    return SafeUtf8(Cp936ToUtf8(cp936), false);
+    return MaskControls(Cp936ToUtf8(cp936));
 }
 
 std::string ForTerminalUtf8(std::string_view utf8) {
-    return SafeUtf8(std::string(utf8), false);
+    return MaskControls(std::string(utf8));
 }
 
 std::string ForTerminalLines(std::string_view utf8) {
-    return SafeUtf8(std::string(utf8), true);
+    return MaskControls(std::string(utf8), TextEncoding::Utf8, /*keepLineEnds=*/true);
 }
 
 namespace {
@@ -145,7 +122,7 @@ public:
         }
     }
     void End() {
-        m_out << SafeUtf8(Cp936ToUtf8(m_lines), true);
+        m_out << MaskControls(Cp936ToUtf8(m_lines), TextEncoding::Utf8, /*keepLineEnds=*/true);
         m_lines.clear();
     }
 

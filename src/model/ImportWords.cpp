@@ -1,0 +1,26 @@
+#include "model/ImportWords.h"
+
+namespace strivo {
+
+std::string ImportSummary(const MessageCatalog* catalog, const ImportCounts& counts) {
+    const auto files = [catalog](int count) {
+        return Fill(TrNIn(catalog, "{0} file", "{0} files", static_cast<unsigned long>(count)),
+                    count);
+    };
+    // Said only where there are some: a summary of run files stays as it was.
+    const std::string withoutActivity =
+        counts.withoutActivity > 0
+            ? Fill(TrIn(catalog, N_(", {0} with no activity")), files(counts.withoutActivity))
+            : std::string();
+    const auto runs = static_cast<unsigned long>(counts.imported);
+    const auto activities = static_cast<unsigned long>(counts.otherSports);
+    return Fill(
+        TrIn(catalog, N_("Imported {0} from {1}: {2} already stored, {3} unreadable, {4} "
+                         "of other sports skipped{5}.")),
+        Fill(TrNIn(catalog, "{0} run", "{0} runs", runs), counts.imported), files(counts.files),
+        counts.duplicates, files(counts.unreadable),
+        Fill(TrNIn(catalog, "{0} activity", "{0} activities", activities), counts.otherSports),
+        withoutActivity);
+}
+
+}  // namespace strivo
