@@ -9,6 +9,7 @@
 #include <wx/dcmemory.h>
 #include <wx/init.h>
 #include <wx/listctrl.h>
+#include <wx/scrolwin.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
@@ -48,7 +49,7 @@ public:
     void ShowStats(StatsChart& chart) override {
         StatsDialog dialog(this, chart);
         dialog.Show();
-        onStats(dialog);
+        onStats(dialog, chart);
     }
     bool OpenBrowser(const std::string&) override { return false; }
     // The list's menu: what it offered, and the item the user takes.
@@ -67,7 +68,7 @@ public:
     std::vector<std::filesystem::path> runFiles;
     std::vector<wxString> menu;
     std::optional<std::size_t> menuChoice;
-    std::function<void(wxDialog&)> onStats;
+    std::function<void(wxDialog&, StatsChart&)> onStats;
 };
 
 class MainDialogTest : public ::testing::Test {
@@ -277,11 +278,33 @@ TEST_F(MainDialogTest, DemoDownloadSyncAndExport) {
     EXPECT_EQ(test::ReadFile(folder / "runs.csv"), csv);
     Press(IDC_SYNC);
     ASSERT_TRUE(WaitForStatus("同步到Strivo成功！本次上传1条，之前已上传23条")) << Status();
-    m_dialog->onStats = [&](wxDialog& stats) {
+    m_dialog->onStats = [&](wxDialog& stats, StatsChart& chart) {
         Pump(300ms, [] { return false; });
         const wxString line = dynamic_cast<wxStaticText*>(stats.GetChildren()[1])->GetLabel();
         EXPECT_TRUE(line.StartsWith(Utf8("全部：24 次，184.38 公里"))) << line;
+        EXPECT_TRUE(wxString::FromUTF8(chart.layout().bars.back().label.text).EndsWith(Utf8("日")));
         SaveScreenshot("stats-dialog-linux", &stats);
+        // Home and End, wherever the focus is, and the wheel over the chart
+        // scroll it; the latest weeks show first.
+        auto* bars = dynamic_cast<wxScrolledCanvas*>(stats.GetChildren()[2]);
+        const auto viewX = [&] { return bars->CalcUnscrolledPosition({0, 0}).x; };
+        const auto key = [&](int code) {
+            wxKeyEvent press(wxEVT_CHAR_HOOK);
+            press.m_keyCode = code;
+            press.SetEventObject(&stats);
+            stats.GetEventHandler()->ProcessEvent(press);
+        };
+        const int end = viewX();
+        EXPECT_GT(end, 0);
+        key(WXK_HOME);
+        EXPECT_EQ(viewX(), 0);
+        wxMouseEvent wheel(wxEVT_MOUSEWHEEL);
+        wheel.m_wheelRotation = -120;
+        wheel.m_wheelDelta = 120;
+        bars->GetEventHandler()->ProcessEvent(wheel);
+        EXPECT_GE(viewX(), 3 * chart.layout().slot) << "a notch down: three weeks on";
+        key(WXK_END);
+        EXPECT_EQ(viewX(), end);
         wxKeyEvent escape(wxEVT_CHAR_HOOK);
         escape.m_keyCode = WXK_ESCAPE;
         escape.SetEventObject(&stats);

@@ -597,7 +597,8 @@ TEST_F(WindowControllerTest, StoredRunsFillTheTableOfflineAndExportAndSyncAsDown
 
     m_surface.choice = 3;
     m_controller->OnListMenu({});
-    EXPECT_EQ(m_surface.statsLine, Cp936("2010-W14：1 次，3.10 公里，0:00:00，200 卡路里"));
+    EXPECT_EQ(m_surface.statsLine,
+              Cp936("2010年4月5日起的一周：1 次，3.10 公里，0:00:00，200 卡路里"));
     EXPECT_EQ(Status(), Cp936("已显示3条跑步记录的跑量统计"));
 
     ASSERT_TRUE(m_surface.enabled[IDC_SYNC]);
