@@ -36,9 +36,12 @@ public:
     // its post; empty past the rows taken.
     std::string_view Cell(std::size_t row, std::size_t column) const;
     std::string_view Cell(const RunRow& row, std::size_t column) const;
-    // RunID -> the state column's text, for the runs that have a post.
-    void SetPostStates(std::unordered_map<std::string, const std::string*> states) {
+    // RunID -> the state column's text, for the runs that have a post, and
+    // the text of those that have none (null: none either); the texts outlive the rows.
+    void SetPostStates(std::unordered_map<std::string, const std::string*> states,
+                       const std::string* waiting) {
         m_postStates = std::move(states);
+        m_waiting = waiting;
     }
     // One run's; `text` outlives the rows.
     void SetPostState(const std::string& runId, const std::string& text) {
@@ -46,7 +49,8 @@ public:
     }
 
     // The columns' widths: every text whole where `available` pixels allow;
-    // else as wide as they can be. `width` measures a CP936 text.
+    // else as wide as they can be, the RunID's giving way last, down to its
+    // title, so that the state column stays in sight. `width` measures a CP936 text.
     std::array<int, kListColumnCount> FitColumns(
         int available, const std::function<int(std::string_view)>& width) const;
 
@@ -56,6 +60,7 @@ private:
     std::size_t m_measured = 0;
     std::string m_longestId;
     std::unordered_map<std::string, const std::string*> m_postStates;
+    const std::string* m_waiting = nullptr;
 };
 
 }  // namespace strivo

@@ -4,6 +4,7 @@
 
 #include "../support/Cp936Literal.h"
 #include "history/RunFigures.h"
+#include "ui/ListRows.h"
 #include "ui/StatsChart.h"
 
 namespace strivo {
@@ -228,6 +229,35 @@ TEST(DialogState, FailedExportSaysSoAndKeepsTheStatusLine) {
     EXPECT_TRUE(update.view.exportEnabled);
     EXPECT_EQ(update.view.status, Cp936("等待"));
     EXPECT_EQ(update.message, Cp936("导出数据失败，文件没有保存：/full/disk.csv"));
+}
+
+// The list's columns in a list `available` pixels wide, a byte a pixel: the
+// RunID column shows whole ids while there is room, and gives way to keep
+// the state column whole, never narrower than its title.
+TEST(ListRows, TheRunIdColumnGivesWayLastAndTheStateColumnStaysInSight) {
+    const auto fit = [](const std::string& runId, int available) {
+        auto table = std::make_shared<RunTable>();
+        table->Replace({RunRow{"1", "2012-07-01 07:00:00", "5.0", "", "", "", runId}});
+        ListRows rows(table);
+        rows.Update(1);
+        const auto widths = rows.FitColumns(
+            available, [](std::string_view text) { return static_cast<int>(text.size()); });
+        int total = 0;
+        for (const int width : widths) {
+            total += width;
+        }
+        return std::pair{widths, total};
+    };
+    const auto [shortWidths, shortTotal] = fit("1100309028", 700);
+    EXPECT_LE(shortTotal, 700);
+    EXPECT_GE(shortWidths[kColumnRunId], 10 + 2) << "whole";
+    const int stateTitle = static_cast<int>(Cp936("同步状态").size()) + 2;
+    for (const int available : {700, 450}) {
+        const auto [widths, total] = fit(std::string(300, '7'), available);
+        EXPECT_EQ(total, available) << "the RunID cut to the room there is";
+        EXPECT_GE(widths[kColumnPostState], stateTitle) << available;
+    }
+    EXPECT_EQ(fit(std::string(300, '7'), 100).first[kColumnRunId], 50) << "never below its own";
 }
 
 // Weeks are labelled by their first day, and named with their year above the

@@ -3,15 +3,16 @@
 #include "ui/wx/MainDialog.h"
 
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 #include <wx/app.h>
 #include <wx/button.h>
-#include <wx/dcclient.h>
-#include <wx/dcmemory.h>
 #include <wx/init.h>
 #include <wx/listctrl.h>
+#include <wx/menu.h>
 #include <wx/scrolwin.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
+#include <wx/timer.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -19,6 +20,7 @@
 
 #include "../support/StandInServices.h"
 #include "ui/RunColumns.h"
+#include "ui/wx/DialogLayout.h"
 #include "ui/wx/StatsDialog.h"
 #include "ui/wx/WxText.h"
 
@@ -40,6 +42,7 @@ public:
         questions.push_back(ToWx(text));
         return answer;
     }
+    void ShowAbout() override { ++abouts; }
     void ShowAppMessage(const std::string& text) override { messages.push_back(ToWx(text)); }
     std::optional<ChosenFile> ChooseCsvFile() override { return csvFile; }
     std::optional<ChosenFile> ChooseTcxFile() override { return csvFile; }
@@ -56,7 +59,8 @@ public:
     std::optional<std::size_t> ShowListMenu(const std::vector<MenuItem>& items) override {
         menu.clear();
         for (const MenuItem& item : items) {
-            menu.push_back(ToWx(item.text) + (item.enabled ? "" : " (off)"));
+            menu.push_back(item.text.empty() ? wxString("-")
+                                             : ToWx(item.text) + (item.enabled ? "" : " (off)"));
         }
         return menuChoice;
     }
@@ -64,6 +68,7 @@ public:
     std::vector<wxString> messages;
     std::vector<wxString> questions;
     bool answer = false;
+    int abouts = 0;
     std::optional<ChosenFile> csvFile;
     std::vector<std::filesystem::path> runFiles;
     std::vector<wxString> menu;
@@ -133,23 +138,60 @@ protected:
         return Pump(limit, [&] { return Status() == wanted; });
     }
 
+    // The menu bar's item `utf8` chosen, as a click does it, once wx has
+    // asked whether it can be; false when it is greyed.
+    bool ChooseFromMenuBar(const char* utf8) {
+        wxMenuBar* bar = m_dialog->GetMenuBar();
+        for (std::size_t m = 0; m < bar->GetMenuCount(); ++m) {
+            wxMenu* menu = bar->GetMenu(m);
+            menu->UpdateUI();
+            for (const wxMenuItem* item : menu->GetMenuItems()) {
+                if (item->GetItemLabelText() == Utf8(utf8)) {
+                    if (!item->IsEnabled()) {
+                        return false;
+                    }
+                    wxCommandEvent event(wxEVT_MENU, item->GetId());
+                    event.SetEventObject(m_dialog);
+                    m_dialog->ProcessWindowEvent(event);
+                    Pump(50ms, [] { return false; });
+                    return true;
+                }
+            }
+        }
+        ADD_FAILURE() << "no item " << utf8 << " in the menu bar";
+        return false;
+    }
+
     // With STRIVO_SCREENSHOTS naming a folder, the window's picture goes to
-    // `name`.png there (`make screenshot`).
+    // `name`.png there (`make screenshot`): the screen where it lies, so that
+    // its menu bar and a menu open over it are in the picture.
     void SaveScreenshot(const char* name, wxWindow* window = nullptr) {
         const char* folder = std::getenv("STRIVO_SCREENSHOTS");
         if (folder == nullptr) {
             return;
         }
         Pump(1s, [] { return false; });
-        window = window != nullptr ? window : m_dialog;
-        wxClientDC screen(window);
-        const wxSize size = window->GetClientSize();
-        wxBitmap picture(size);
-        wxMemoryDC memory(picture);
-        memory.Blit(0, 0, size.x, size.y, &screen, 0, 0);
-        memory.SelectObject(wxNullBitmap);
+        const wxRect box = (window != nullptr ? window : m_dialog)->GetScreenRect();
+        GdkPixbuf* picture = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), box.x, box.y,
+                                                        box.width, box.height);
+        ASSERT_NE(picture, nullptr);
         const std::string path = std::string(folder) + "/" + name + ".png";
-        EXPECT_TRUE(picture.SaveFile(path, wxBITMAP_TYPE_PNG)) << path;
+        EXPECT_TRUE(gdk_pixbuf_save(picture, path.c_str(), "png", nullptr, nullptr)) << path;
+        g_object_unref(picture);
+    }
+
+    // The 文件 menu open, as Alt+F opens it; then closed again.
+    void SaveMenuScreenshot(const char* name) {
+        if (std::getenv("STRIVO_SCREENSHOTS") == nullptr) {
+            return;
+        }
+        auto* bar = GTK_MENU_SHELL(m_dialog->GetMenuBar()->GetHandle());
+        GList* items = gtk_container_get_children(GTK_CONTAINER(bar));
+        gtk_widget_mnemonic_activate(GTK_WIDGET(items->data), FALSE);
+        g_list_free(items);
+        SaveScreenshot(name);
+        gtk_menu_shell_deactivate(bar);
+        Pump(100ms, [] { return false; });
     }
 
     test::TempFolder m_folder;
@@ -201,6 +243,7 @@ TEST_F(MainDialogTest, DemoDownloadSyncAndExport) {
     EXPECT_TRUE(rowsWindow->GetToolTipText().StartsWith(Utf8("开始时间：")))
         << rowsWindow->GetToolTipText();
     SaveScreenshot("window-signed-in");
+    SaveMenuScreenshot("window-menu-linux");
 
     // The list's menu, as Shift+F10 asks for it, on no row while nothing runs.
     const auto openMenu = [&](std::vector<long> selected, std::optional<std::size_t> choice) {
@@ -215,14 +258,14 @@ TEST_F(MainDialogTest, DemoDownloadSyncAndExport) {
         Pump(50ms, [] { return false; });
     };
     openMenu({}, std::nullopt);
-    EXPECT_EQ(m_dialog->menu, (std::vector<wxString>{
-                                  Utf8("已在网站上看到，标记为已上传 (off)"),
-                                  Utf8("重新上传 (off)"), Utf8("显示本机保存的跑步记录"),
-                                  Utf8("跑量统计…"), Utf8("导出TCX…"), Utf8("不上传此记录 (off)"),
-                                  Utf8("导入跑步文件…"), Utf8("导出FIT…"), Utf8("同步记录…")}));
+    EXPECT_EQ(m_dialog->menu,
+              (std::vector<wxString>{Utf8("已在网站上看到，标记为已上传 (off)"),
+                                     Utf8("重新上传 (off)"), Utf8("不上传此记录 (off)"),
+                                     Utf8("上传此记录 (off)"), "-", Utf8("跑步日志… (off)")}));
+    EXPECT_EQ(list->GetItemText(0, kColumnPostState), Utf8("未上传"));
 
     // The twelfth post takes its time: the rows posted before it read 已上传
-    // meanwhile, it reads 正在上传, and the rows after it nothing yet.
+    // meanwhile, it reads 正在上传, and the rows after it 未上传 still.
     demo.site.AddFault({.path = "/runlogger.php", .onRequest = 12, .delay = 2s});
     Press(IDC_SYNC);
     EXPECT_TRUE(Pump(20s, [&] {
@@ -231,24 +274,22 @@ TEST_F(MainDialogTest, DemoDownloadSyncAndExport) {
     for (long row = 0; row < 11; ++row) {
         EXPECT_EQ(list->GetItemText(row, kColumnPostState), Utf8("已上传")) << row;
     }
-    EXPECT_EQ(list->GetItemText(12, kColumnPostState), "");
+    EXPECT_EQ(list->GetItemText(12, kColumnPostState), Utf8("未上传"));
     ASSERT_TRUE(WaitForStatus("同步到Strivo成功！本次上传24条，之前已上传0条")) << Status();
     EXPECT_EQ(demo.site.entries().size(), 24u) << "every run is on the site";
     EXPECT_EQ(list->GetItemText(11, kColumnPostState), Utf8("已上传"));
 
-    // Two rows marked as posted, then one released once the runner agrees
-    // to post it again: the state column and the status line follow.
-    openMenu({0, 1}, 0);
-    EXPECT_EQ(m_dialog->menu.at(1), Utf8("重新上传"));
-    EXPECT_EQ(Status(), Utf8("已将2条标记为已上传"));
+    // A posted row is released once the runner agrees to post it again:
+    // the state column and the status line follow.
     openMenu({1}, 1);
+    EXPECT_EQ(m_dialog->menu.at(0), Utf8("已在网站上看到，标记为已上传 (off)"));
     ASSERT_EQ(m_dialog->questions.size(), 1u);
     EXPECT_TRUE(m_dialog->questions[0].Contains(list->GetItemText(1, kColumnRunId)));
     EXPECT_EQ(list->GetItemText(1, kColumnPostState), Utf8("已上传")) << "the runner said no";
     m_dialog->answer = true;
     openMenu({1}, 1);
     EXPECT_EQ(list->GetItemText(0, kColumnPostState), Utf8("已上传"));
-    EXPECT_EQ(list->GetItemText(1, kColumnPostState), "");
+    EXPECT_EQ(list->GetItemText(1, kColumnPostState), Utf8("未上传"));
     EXPECT_EQ(Status(), Utf8("1条将在下次同步时重新上传"));
 
     // A long path keeps the file's name in sight on one line.
@@ -256,7 +297,7 @@ TEST_F(MainDialogTest, DemoDownloadSyncAndExport) {
     std::filesystem::create_directories(folder);
     const wxString path = wxString::FromUTF8((folder / "runs.csv").string());
     m_dialog->csvFile = ChosenFile{folder / "runs.csv", FromWx(path)};
-    Press(IDC_EXPORT);
+    EXPECT_TRUE(ChooseFromMenuBar("导出CSV…"));  // Ctrl+S, the export button
     auto* status = Control<wxStaticText>(IDC_STATUS);
     EXPECT_TRUE(Status().StartsWith(Utf8("成功导出数据到 ") + path.substr(0, 4))) << Status();
     EXPECT_TRUE(Status().Contains(Utf8("…")) && Status().EndsWith("b/runs.csv")) << Status();
@@ -269,7 +310,7 @@ TEST_F(MainDialogTest, DemoDownloadSyncAndExport) {
     // The stored runs in place of the downloaded ones: the same rows, the
     // same file; the sync posts the one run released above.
     list->DeleteAllItems();
-    openMenu({}, 2);
+    EXPECT_TRUE(ChooseFromMenuBar("显示本机保存的跑步记录"));
     EXPECT_TRUE(Pump(5s, [&] { return list->GetItemCount() == 24; }));
     EXPECT_TRUE(Control<wxStaticText>(IDC_SUMMARY)
                     ->GetLabel()
@@ -311,8 +352,8 @@ TEST_F(MainDialogTest, DemoDownloadSyncAndExport) {
         stats.GetEventHandler()->ProcessEvent(escape);
         EXPECT_FALSE(stats.IsShown()) << "Escape closes the statistics";
     };
-    openMenu({}, 3);
-    openMenu({}, 4);  // TCX, into the file chosen last
+    EXPECT_TRUE(ChooseFromMenuBar("跑量统计…"));
+    EXPECT_TRUE(ChooseFromMenuBar("导出TCX…"));  // into the file chosen last
     const std::string tcx = test::ReadFile(folder / "runs.csv");
     std::size_t activities = 0;
     for (std::size_t at = 0; (at = tcx.find("<Activity ", at)) != std::string::npos; ++at) {
@@ -408,12 +449,7 @@ TEST_F(MainDialogTest, TcxExportFromAnUnusableStoreSaysWhyAndWritesNothing) {
     ASSERT_TRUE(WaitForStatus("下载Nike+跑步数据成功结束...")) << Status();
     const auto tcx = m_folder / "runs.tcx";
     m_dialog->csvFile = ChosenFile{tcx, tcx.string()};
-    m_dialog->menuChoice = 4;
-    auto* list = Control<wxListCtrl>(IDC_RUN_TABLE);
-    wxContextMenuEvent event(wxEVT_CONTEXT_MENU, list->GetId(), wxDefaultPosition);
-    event.SetEventObject(list);
-    list->GetEventHandler()->ProcessEvent(event);
-    Pump(50ms, [] { return false; });
+    ASSERT_TRUE(Pump(5s, [&] { return ChooseFromMenuBar("导出TCX…"); }));
     EXPECT_FALSE(std::filesystem::exists(tcx));
     EXPECT_FALSE(Status().StartsWith(Utf8("成功导出"))) << Status();
     ASSERT_EQ(m_dialog->messages.size(), 1u);
@@ -421,8 +457,9 @@ TEST_F(MainDialogTest, TcxExportFromAnUnusableStoreSaysWhyAndWritesNothing) {
         << m_dialog->messages[0];
 }
 
-// Run files imported from the menu as a job: its counts in the status line
-// over the stored runs; then the table's runs written as FIT files.
+// Run files imported from the menu bar as a job: its counts in the status
+// line over the stored runs, each column in sight however long the file's
+// key; then the table's runs written as FIT files.
 TEST_F(MainDialogTest, ImportFromTheMenuShowsItsCountsThenFitExportWritesEachRun) {
     test::StandInServices services;
     const auto settings = services.WriteSettingsFile(m_folder.path(), services.settings());
@@ -438,34 +475,69 @@ TEST_F(MainDialogTest, ImportFromTheMenuShowsItsCountsThenFitExportWritesEachRun
     test::WriteFile(m_folder / "cut.fit", "....");
     m_dialog->runFiles = {gpx, m_folder / "cut.fit"};
     auto* list = Control<wxListCtrl>(IDC_RUN_TABLE);
-    const auto choose = [&](std::size_t item) {
-        m_dialog->menuChoice = item;
-        wxContextMenuEvent event(wxEVT_CONTEXT_MENU, list->GetId(), wxDefaultPosition);
-        event.SetEventObject(list);
-        list->GetEventHandler()->ProcessEvent(event);
-    };
     // The menu offers nothing until the download's job has wound up.
-    ASSERT_TRUE(Pump(5s, [&] {
-        choose(6);
-        return !Status().StartsWith(Utf8("下载Nike+"));
-    }));
+    ASSERT_TRUE(Pump(5s, [&] { return ChooseFromMenuBar("导入跑步文件…"); }));
     ASSERT_TRUE(WaitForStatus("导入了1条跑步记录：0条已保存过，1个文件无法读取")) << Status();
     Pump(50ms, [] { return false; });
     EXPECT_EQ(list->GetItemCount(), 25);
     ASSERT_EQ(m_dialog->messages.size(), 1u);
     EXPECT_TRUE(m_dialog->messages[0].Contains("cut.fit")) << m_dialog->messages[0];
     EXPECT_EQ(list->GetItemText(24, kColumnPostState), Utf8("不上传"));
+    int total = 0;
+    for (std::size_t c = 0; c < kListColumnCount; ++c) {
+        total += list->GetColumnWidth(static_cast<int>(c));
+    }
+    EXPECT_LE(total, list->GetClientSize().x);
+    EXPECT_GT(list->GetColumnWidth(kColumnPostState), list->GetTextExtent(Utf8("同步状态")).x);
 
     const auto folder = m_folder / "fit";
     m_dialog->csvFile = ChosenFile{folder, folder.string()};
-    choose(7);
+    EXPECT_TRUE(ChooseFromMenuBar("导出FIT…"));
     EXPECT_EQ(Status(), Utf8(("已导出25个FIT文件到" + folder.string()).c_str()));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 25);
 }
 
-TEST_F(MainDialogTest, EnterAndEscapeNeitherPressNorClose) {
+// The window is a frame for its menu bar, and otherwise the dialog it was:
+// its controls where they were, the window taller by the bar alone; the
+// focus and the tab order as before; Enter and Escape do nothing.
+TEST_F(MainDialogTest, TheMenuBarAddsItsHeightAndNothingElseChanges) {
     Open(m_folder / "config.ini", test::StandInServices());
     EXPECT_EQ(m_dialog->GetTitle(), Utf8("Strivo（Nike+） V2.0422"));
+    wxMenuBar* bar = m_dialog->GetMenuBar();
+    ASSERT_NE(bar, nullptr);
+    ASSERT_EQ(bar->GetMenuCount(), 3u);
+    EXPECT_EQ(bar->GetMenuLabel(0) + bar->GetMenuLabel(1) + bar->GetMenuLabel(2),
+              Utf8("文件(&F)跑步记录(&R)帮助(&H)"));
+    EXPECT_EQ(bar->GetMenu(0)->GetMenuItems()[0]->GetItemLabel(), Utf8("导入跑步文件…\tCtrl+O"));
+    const wxSize client = m_dialog->GetClientSize(), whole = m_dialog->GetSize();
+    EXPECT_EQ(client, ToPixels(m_dialog, {0, 0, 432, 299}).GetSize());
+    EXPECT_GT(bar->GetSize().y, 10);
+    EXPECT_EQ(whole.y - client.y - (whole.x - client.x), bar->GetSize().y);
+    wxWindow* list = Control<wxWindow>(IDC_RUN_TABLE);
+    wxWindow* panel = list->GetParent();
+    EXPECT_EQ(panel->GetRect(), wxRect(client));
+    EXPECT_EQ(list->GetRect(), ToPixels(panel, {7, 116, 418, 157}));
+
+    // Tab goes round the controls in the template's order, from the first;
+    // the sync button, greyed, is passed over.
+    const auto focused = [&] {
+        wxWindow* focus = wxWindow::FindFocus();
+        while (focus != nullptr && focus->GetParent() != panel) {
+            focus = focus->GetParent();
+        }
+        return focus != nullptr ? focus->GetId() : 0;
+    };
+    std::vector<int> order = {focused()};
+    for (int i = 0; i < 10; ++i) {
+        wxWindow::FindFocus()->Navigate();
+        Pump(20ms, [] { return false; });
+        order.push_back(focused());
+    }
+    EXPECT_EQ(order,
+              (std::vector<int>{IDC_SERVICE_LOGIN, IDC_SERVICE_USER, IDC_SERVICE_PASSWORD,
+                                IDC_SITE_USER, IDC_SITE_PASSWORD, IDC_REFRESH, IDC_EXPORT,
+                                IDC_RUN_TABLE, IDC_VISIT_SITE, IDC_ABOUT, IDC_SERVICE_LOGIN}));
+
     // Enter and Escape go no further; the space bar still presses a focused button.
     for (const int key : {WXK_RETURN, WXK_NUMPAD_ENTER, WXK_ESCAPE, WXK_SPACE}) {
         wxKeyEvent event(wxEVT_CHAR_HOOK);
@@ -477,6 +549,9 @@ TEST_F(MainDialogTest, EnterAndEscapeNeitherPressNorClose) {
     Press(IDC_REFRESH);
     EXPECT_EQ(m_dialog->messages, std::vector<wxString>{Utf8("请输入Nike+登陆邮件地址或用户名。")})
         << "the buttons reach the controller";
+    EXPECT_FALSE(ChooseFromMenuBar("跑步日志…")) << "not yet";
+    EXPECT_TRUE(ChooseFromMenuBar("关于 Strivo…"));
+    EXPECT_EQ(m_dialog->abouts, 1);
     Pump(100ms, [] { return false; });
     EXPECT_TRUE(m_dialog->IsShown());
 }
@@ -507,6 +582,26 @@ TEST_F(MainDialogTest, ClosingDuringALongSyncIsCleanAndQuick) {
     EXPECT_NE(test::ReadFile(m_folder / "config.ini").find("user=" + accounts.service.user),
               std::string::npos)
         << "the user names are saved when the window goes";
+}
+
+// The program lives as long as its window: 退出, as the close box, ends the
+// application's loop once the window has gone. Last, as it runs that loop.
+TEST_F(MainDialogTest, ExitEndsTheProgram) {
+    Open(m_folder / "config.ini", test::StandInServices());
+    bool lingered = false;
+    wxTimer watchdog;
+    watchdog.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        lingered = true;
+        wxTheApp->ExitMainLoop();
+    });
+    watchdog.StartOnce(10000);
+    m_dialog->CallAfter([this] {
+        ChooseFromMenuBar("退出");
+        m_dialog = nullptr;  // gone by itself
+    });
+    wxTheApp->OnRun();
+    EXPECT_FALSE(lingered);
+    EXPECT_TRUE(wxTopLevelWindows.empty());
 }
 
 }  // namespace
