@@ -241,9 +241,15 @@ HWND Launch(const wchar_t* program, std::wstring command, const std::wstring& ti
     return dialog;
 }
 
-void Shot(HWND window, const wchar_t* flag, const wchar_t* name) {
+// The picture is of the whole window, menu bar and all, or of its client
+// area alone: Wine draws no caption without a window manager.
+void Shot(HWND window, const wchar_t* flag, const wchar_t* name, bool clientArea = false) {
     RECT box{};
     GetWindowRect(window, &box);
+    if (clientArea) {
+        GetClientRect(window, &box);
+        MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&box), 2);
+    }
     std::printf("SHOT %ls %ld %ld %ld %ld\n", name, box.left, box.top, box.right - box.left,
                 box.bottom - box.top);
     std::fflush(stdout);
@@ -399,7 +405,7 @@ int wmain(int argc, wchar_t** argv) {
     saveAs(exportCsv, csv);
     const auto shot = [&](const wchar_t* name, HWND window) {
         if (argc > 3) {
-            Shot(window, argv[3], name);
+            Shot(window, argv[3], name, window != dialog);
         }
     };
 

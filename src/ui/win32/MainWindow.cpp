@@ -465,6 +465,9 @@ void MainWindow::ListChanged(const ListRows& rows, ListRows::Change change) {
 
 void MainWindow::FillMenuBar() {
     const HMENU bar = GetMenu(m_dialog);
+    while (GetMenuItemCount(bar) > 0) {  // the template's stand-in
+        DeleteMenu(bar, 0, MF_BYPOSITION);
+    }
     std::vector<ACCEL> keys;
     for (const Menu& menu : m_controller.MenuBar()) {
         const HMENU items = CreatePopupMenu();
