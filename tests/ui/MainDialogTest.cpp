@@ -1,202 +1,19 @@
 // The main window driven through its controls, under a private X server when
 // there is no display (scripts/with-display.sh); without any, the tests skip.
-#include "ui/wx/MainDialog.h"
-
 #include <gtest/gtest.h>
-#include <gtk/gtk.h>
-#include <wx/app.h>
-#include <wx/button.h>
 #include <wx/init.h>
 #include <wx/listctrl.h>
-#include <wx/menu.h>
 #include <wx/scrolwin.h>
-#include <wx/stattext.h>
 #include <wx/textctrl.h>
-#include <wx/timer.h>
 
-#include <chrono>
-#include <cstdlib>
-#include <thread>
-
-#include "../support/StandInServices.h"
+#include "WindowTestFixture.h"
 #include "ui/RunColumns.h"
-#include "ui/wx/DialogLayout.h"
-#include "ui/wx/StatsDialog.h"
-#include "ui/wx/WxText.h"
 
 namespace strivo {
 namespace {
 
-bool g_haveDisplay = false;
-
 using namespace std::chrono_literals;
-
-// The dialog with recorders in place of the desktop's message boxes, file
-// chooser and browser.
-class RecordingDialog : public MainDialog {
-public:
-    using MainDialog::MainDialog;
-
-    void ShowMessage(const std::string& text) override { messages.push_back(ToWx(text)); }
-    bool Confirm(const std::string& text) override {
-        questions.push_back(ToWx(text));
-        return answer;
-    }
-    void ShowAbout() override { ++abouts; }
-    void ShowAppMessage(const std::string& text) override { messages.push_back(ToWx(text)); }
-    std::optional<ChosenFile> ChooseCsvFile() override { return csvFile; }
-    std::optional<ChosenFile> ChooseTcxFile() override { return csvFile; }
-    std::vector<std::filesystem::path> ChooseRunFiles() override { return runFiles; }
-    std::optional<ChosenFile> ChooseFitFolder() override { return csvFile; }
-    // The real dialog, shown until the test has looked at it.
-    void ShowStats(StatsChart& chart) override {
-        StatsDialog dialog(this, chart);
-        dialog.Show();
-        onStats(dialog, chart);
-    }
-    bool OpenBrowser(const std::string&) override { return false; }
-    // The list's menu: what it offered, and the item the user takes.
-    std::optional<std::size_t> ShowListMenu(const std::vector<MenuItem>& items) override {
-        menu.clear();
-        for (const MenuItem& item : items) {
-            menu.push_back(item.text.empty() ? wxString("-")
-                                             : ToWx(item.text) + (item.enabled ? "" : " (off)"));
-        }
-        return menuChoice;
-    }
-
-    std::vector<wxString> messages;
-    std::vector<wxString> questions;
-    bool answer = false;
-    int abouts = 0;
-    std::optional<ChosenFile> csvFile;
-    std::vector<std::filesystem::path> runFiles;
-    std::vector<wxString> menu;
-    std::optional<std::size_t> menuChoice;
-    std::function<void(wxDialog&, StatsChart&)> onStats;
-};
-
-class MainDialogTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (!g_haveDisplay) {
-            GTEST_SKIP() << "no X display could be opened";
-        }
-    }
-
-    void TearDown() override {
-        if (m_dialog) {
-            m_dialog->Close();
-            Pump(200ms, [] { return false; });
-        }
-    }
-
-    // Settings from the file at `settingsPath`, or (the demo) in memory.
-    void Open(const std::filesystem::path& settingsPath, const test::StandInServices& services,
-              bool demo = false) {
-        MainDialogOptions options;
-        options.settingsPath = settingsPath;
-        options.sessionConfig = services.config();
-        options.demo = demo;
-        if (demo) {
-            options.settings = services.settings();
-        }
-        m_dialog = new RecordingDialog(nullptr, options);
-        m_dialog->Show();
-        Pump(100ms, [] { return false; });
-    }
-
-    template <typename T>
-    T* Control(int id) {
-        return dynamic_cast<T*>(m_dialog->FindWindow(id));
-    }
-
-    void Press(int id) {
-        wxCommandEvent event(wxEVT_BUTTON, id);
-        event.SetEventObject(Control<wxButton>(id));
-        Control<wxButton>(id)->GetEventHandler()->ProcessEvent(event);
-    }
-
-    wxString Status() { return Control<wxStaticText>(IDC_STATUS)->GetLabel(); }
-
-    // Runs the event loop until `done` holds or the time is up; says whether it held.
-    template <typename Predicate>
-    bool Pump(std::chrono::milliseconds limit, Predicate done) {
-        for (const auto until = std::chrono::steady_clock::now() + limit;
-             std::chrono::steady_clock::now() < until; std::this_thread::sleep_for(5ms)) {
-            wxTheApp->ProcessPendingEvents();
-            wxYield();
-            if (done()) {
-                return true;
-            }
-        }
-        return done();
-    }
-
-    bool WaitForStatus(const char* utf8, std::chrono::milliseconds limit = 20s) {
-        const wxString wanted = Utf8(utf8);
-        return Pump(limit, [&] { return Status() == wanted; });
-    }
-
-    // The menu bar's item `utf8` chosen, as a click does it, once wx has
-    // asked whether it can be; false when it is greyed.
-    bool ChooseFromMenuBar(const char* utf8) {
-        wxMenuBar* bar = m_dialog->GetMenuBar();
-        for (std::size_t m = 0; m < bar->GetMenuCount(); ++m) {
-            wxMenu* menu = bar->GetMenu(m);
-            menu->UpdateUI();
-            for (const wxMenuItem* item : menu->GetMenuItems()) {
-                if (item->GetItemLabelText() == Utf8(utf8)) {
-                    if (!item->IsEnabled()) {
-                        return false;
-                    }
-                    wxCommandEvent event(wxEVT_MENU, item->GetId());
-                    event.SetEventObject(m_dialog);
-                    m_dialog->ProcessWindowEvent(event);
-                    Pump(50ms, [] { return false; });
-                    return true;
-                }
-            }
-        }
-        ADD_FAILURE() << "no item " << utf8 << " in the menu bar";
-        return false;
-    }
-
-    // With STRIVO_SCREENSHOTS naming a folder, the window's picture goes to
-    // `name`.png there (`make screenshot`): the screen where it lies, so that
-    // its menu bar and a menu open over it are in the picture.
-    void SaveScreenshot(const char* name, wxWindow* window = nullptr) {
-        const char* folder = std::getenv("STRIVO_SCREENSHOTS");
-        if (folder == nullptr) {
-            return;
-        }
-        Pump(1s, [] { return false; });
-        const wxRect box = (window != nullptr ? window : m_dialog)->GetScreenRect();
-        GdkPixbuf* picture = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), box.x, box.y,
-                                                        box.width, box.height);
-        ASSERT_NE(picture, nullptr);
-        const std::string path = std::string(folder) + "/" + name + ".png";
-        EXPECT_TRUE(gdk_pixbuf_save(picture, path.c_str(), "png", nullptr, nullptr)) << path;
-        g_object_unref(picture);
-    }
-
-    // The 文件 menu open, as Alt+F opens it; then closed again.
-    void SaveMenuScreenshot(const char* name) {
-        if (std::getenv("STRIVO_SCREENSHOTS") == nullptr) {
-            return;
-        }
-        auto* bar = GTK_MENU_SHELL(m_dialog->GetMenuBar()->GetHandle());
-        GList* items = gtk_container_get_children(GTK_CONTAINER(bar));
-        gtk_widget_mnemonic_activate(GTK_WIDGET(items->data), FALSE);
-        g_list_free(items);
-        SaveScreenshot(name);
-        gtk_menu_shell_deactivate(bar);
-        Pump(100ms, [] { return false; });
-    }
-
-    test::TempFolder m_folder;
-    RecordingDialog* m_dialog = nullptr;
-};
+using test::MainDialogTest;
 
 TEST_F(MainDialogTest, DemoDownloadSyncAndExport) {
     test::StandInServices demo;
@@ -497,65 +314,6 @@ TEST_F(MainDialogTest, ImportFromTheMenuShowsItsCountsThenFitExportWritesEachRun
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 25);
 }
 
-// The window is a frame for its menu bar, and otherwise the dialog it was:
-// its controls where they were, the window taller by the bar alone; the
-// focus and the tab order as before; Enter and Escape do nothing.
-TEST_F(MainDialogTest, TheMenuBarAddsItsHeightAndNothingElseChanges) {
-    Open(m_folder / "config.ini", test::StandInServices());
-    EXPECT_EQ(m_dialog->GetTitle(), Utf8("Strivo（Nike+） V2.0422"));
-    wxMenuBar* bar = m_dialog->GetMenuBar();
-    ASSERT_NE(bar, nullptr);
-    ASSERT_EQ(bar->GetMenuCount(), 3u);
-    EXPECT_EQ(bar->GetMenuLabel(0) + bar->GetMenuLabel(1) + bar->GetMenuLabel(2),
-              Utf8("文件(&F)跑步记录(&R)帮助(&H)"));
-    EXPECT_EQ(bar->GetMenu(0)->GetMenuItems()[0]->GetItemLabel(), Utf8("导入跑步文件…\tCtrl+O"));
-    const wxSize client = m_dialog->GetClientSize(), whole = m_dialog->GetSize();
-    EXPECT_EQ(client, ToPixels(m_dialog, {0, 0, 432, 299}).GetSize());
-    EXPECT_GT(bar->GetSize().y, 10);
-    EXPECT_EQ(whole.y - client.y - (whole.x - client.x), bar->GetSize().y);
-    wxWindow* list = Control<wxWindow>(IDC_RUN_TABLE);
-    wxWindow* panel = list->GetParent();
-    EXPECT_EQ(panel->GetRect(), wxRect(client));
-    EXPECT_EQ(list->GetRect(), ToPixels(panel, {7, 116, 418, 157}));
-
-    // Tab goes round the controls in the template's order, from the first;
-    // the sync button, greyed, is passed over.
-    const auto focused = [&] {
-        wxWindow* focus = wxWindow::FindFocus();
-        while (focus != nullptr && focus->GetParent() != panel) {
-            focus = focus->GetParent();
-        }
-        return focus != nullptr ? focus->GetId() : 0;
-    };
-    std::vector<int> order = {focused()};
-    for (int i = 0; i < 10; ++i) {
-        wxWindow::FindFocus()->Navigate();
-        Pump(20ms, [] { return false; });
-        order.push_back(focused());
-    }
-    EXPECT_EQ(order,
-              (std::vector<int>{IDC_SERVICE_LOGIN, IDC_SERVICE_USER, IDC_SERVICE_PASSWORD,
-                                IDC_SITE_USER, IDC_SITE_PASSWORD, IDC_REFRESH, IDC_EXPORT,
-                                IDC_RUN_TABLE, IDC_VISIT_SITE, IDC_ABOUT, IDC_SERVICE_LOGIN}));
-
-    // Enter and Escape go no further; the space bar still presses a focused button.
-    for (const int key : {WXK_RETURN, WXK_NUMPAD_ENTER, WXK_ESCAPE, WXK_SPACE}) {
-        wxKeyEvent event(wxEVT_CHAR_HOOK);
-        event.m_keyCode = key;
-        event.SetEventObject(m_dialog);
-        m_dialog->GetEventHandler()->ProcessEvent(event);
-        EXPECT_EQ(event.GetSkipped(), key == WXK_SPACE) << "key " << key;
-    }
-    Press(IDC_REFRESH);
-    EXPECT_EQ(m_dialog->messages, std::vector<wxString>{Utf8("请输入Nike+登陆邮件地址或用户名。")})
-        << "the buttons reach the controller";
-    EXPECT_FALSE(ChooseFromMenuBar("跑步日志…")) << "not yet";
-    EXPECT_TRUE(ChooseFromMenuBar("关于 Strivo…"));
-    EXPECT_EQ(m_dialog->abouts, 1);
-    Pump(100ms, [] { return false; });
-    EXPECT_TRUE(m_dialog->IsShown());
-}
-
 TEST_F(MainDialogTest, ClosingDuringALongSyncIsCleanAndQuick) {
     sim::Accounts accounts = sim::DemoAccounts();
     accounts.service.runs = sim::GenerateRuns(2000, 7);
@@ -584,35 +342,15 @@ TEST_F(MainDialogTest, ClosingDuringALongSyncIsCleanAndQuick) {
         << "the user names are saved when the window goes";
 }
 
-// The program lives as long as its window: 退出, as the close box, ends the
-// application's loop once the window has gone. Last, as it runs that loop.
-TEST_F(MainDialogTest, ExitEndsTheProgram) {
-    Open(m_folder / "config.ini", test::StandInServices());
-    bool lingered = false;
-    wxTimer watchdog;
-    watchdog.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
-        lingered = true;
-        wxTheApp->ExitMainLoop();
-    });
-    watchdog.StartOnce(10000);
-    m_dialog->CallAfter([this] {
-        ChooseFromMenuBar("退出");
-        m_dialog = nullptr;  // gone by itself
-    });
-    wxTheApp->OnRun();
-    EXPECT_FALSE(lingered);
-    EXPECT_TRUE(wxTopLevelWindows.empty());
-}
-
 }  // namespace
 }  // namespace strivo
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     wxApp::SetInstance(new wxApp());
-    strivo::g_haveDisplay = wxEntryStart(argc, argv) && wxTheApp->CallOnInit();
+    strivo::test::g_haveDisplay = wxEntryStart(argc, argv) && wxTheApp->CallOnInit();
     const int status = RUN_ALL_TESTS();
-    if (strivo::g_haveDisplay) {
+    if (strivo::test::g_haveDisplay) {
         wxTheApp->OnExit();
         wxEntryCleanup();
     }
