@@ -6,11 +6,13 @@
 
 namespace strivo {
 
-ChartLayout LayOutChart(std::span<const PeriodTotals> periods, const ChartView& view) {
+ChartLayout LayOutChart(std::span<const PeriodTotals> periods, const ChartView& view,
+                        const ChartLabeller& label) {
     const auto px = [&](double value) { return static_cast<int>(std::lround(value * view.scale)); };
     ChartLayout layout;
     layout.fontPx = px(12);
-    const int slot = px(76), gapSlot = px(24), barWidth = px(40), margin = px(12);
+    const int slot = layout.slot = px(76);
+    const int gapSlot = px(24), barWidth = px(40), margin = px(12);
     const int top = layout.fontPx * 2, bottom = layout.fontPx * 2 + px(4);
     int content = 0;
     std::int64_t most = 0;
@@ -31,8 +33,10 @@ ChartLayout LayOutChart(std::span<const PeriodTotals> periods, const ChartView& 
         const int width = period.foldedPeriods > 0 ? gapSlot : slot;
         const int centre = left + width / 2;
         bar.column = {left, 0, width, layout.height};
-        bar.label = {period.foldedPeriods > 0 ? "…" : period.label, centre,
-                     layout.axisY + layout.fontPx + px(6)};
+        bar.label = {period.foldedPeriods > 0 ? "…"
+                     : label                  ? label(period)
+                                              : period.label,
+                     centre, layout.axisY + layout.fontPx + px(6)};
         if (period.foldedPeriods > 0) {
             bar.bar = {centre, layout.axisY, 0, 0};
             bar.value = {"", centre, layout.axisY - px(4)};

@@ -15,6 +15,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -48,7 +49,7 @@ struct ChartBar {
     ChartRect bar;                   // height 0 for an empty period
     ChartRect column;                // the bar's whole slot, top to bottom: what a click picks
     ChartText value;                 // distance in km, one decimal: "15.1"
-    ChartText label;                 // the period: "2010-W15"
+    ChartText label;                 // the period: "2010-W15", or the labeller's
     std::int64_t foldedPeriods = 0;  // above 0: a gap marker standing for that many
 };
 
@@ -56,10 +57,14 @@ struct ChartLayout {
     int width = 0, height = 0;  // of the content
     int fontPx = 12;
     int axisY = 0;               // the bars stand on this line
+    int slot = 0;                // the width of a period's bar with the room around it
     std::vector<ChartBar> bars;  // one per entry of the periods, in order
 };
 
-ChartLayout LayOutChart(std::span<const PeriodTotals> periods, const ChartView& view);
+// The text under a period's bar (UTF-8); the period's own label when none is given.
+using ChartLabeller = std::function<std::string(const PeriodTotals& period)>;
+ChartLayout LayOutChart(std::span<const PeriodTotals> periods, const ChartView& view,
+                        const ChartLabeller& label = {});
 // The period whose column holds the content point, if any (never a gap marker).
 std::optional<std::size_t> BarAt(const ChartLayout& layout, int x, int y);
 

@@ -87,6 +87,17 @@ std::string PeriodLabel(std::int64_t period, PeriodKind by) {
     return text;
 }
 
+std::int64_t PeriodFirstDay(std::int64_t period, PeriodKind by) {
+    using namespace std::chrono;
+    sys_days first = kFirstMonday + weeks{period};
+    if (by == PeriodKind::Month) {
+        first = sys_days{(year{0} / January + months{period}) / 1};
+    } else if (by == PeriodKind::Year) {
+        first = sys_days{year{static_cast<int>(period)} / January / 1};
+    }
+    return first.time_since_epoch().count();
+}
+
 RunTotaller::RunTotaller(PeriodKind by) {
     m_totals.by = by;
 }
@@ -138,12 +149,14 @@ RunTotals RunTotaller::Finish() {
                 periods.push_back({.foldedPeriods = gap});
             } else {
                 for (std::int64_t p = *previous + 1; p < period; ++p) {
-                    periods.push_back({.label = PeriodLabel(p, by)});
+                    periods.push_back(
+                        {.label = PeriodLabel(p, by), .firstDay = PeriodFirstDay(p, by)});
                 }
             }
         }
         previous = period;
         sum.label = PeriodLabel(period, by);
+        sum.firstDay = PeriodFirstDay(period, by);
         periods.push_back(std::move(sum));
     }
     RunTotals totals = std::move(m_totals);

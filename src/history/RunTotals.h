@@ -60,6 +60,8 @@ struct PeriodTotals {
     // Above 0: no period but this many periods in a row without runs, folded
     // into one entry (label empty, figures 0).
     std::int64_t foldedPeriods = 0;
+    // The local date the period starts on, in days since 1970-01-01: a week's Monday.
+    std::int64_t firstDay = 0;
 };
 
 struct RunTotals {
@@ -98,6 +100,8 @@ private:
 // that grows by one from each period to the next, and its label.
 std::int64_t PeriodOf(std::int64_t localDays, PeriodKind by);
 std::string PeriodLabel(std::int64_t period, PeriodKind by);
+// The local date it starts on, in days since 1970-01-01.
+std::int64_t PeriodFirstDay(std::int64_t period, PeriodKind by);
 
 }  // namespace strivo
 

@@ -6,6 +6,7 @@
 #define IDS_ABOUTBOX 101
 #define IDD_MAIN 102
 #define IDR_MAINFRAME 128
+#define IDR_MAINMENU 129     // the main window's menu bar, filled by the window
 #define IDM_ABOUTBOX 0x0010  // the about entry of the Win32 window's system menu
 
 #define IDC_SERVICE_USER 1000

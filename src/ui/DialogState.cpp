@@ -152,6 +152,11 @@ DialogUpdate DialogState::OnSkipped(int changed) {
     return Answer();
 }
 
+DialogUpdate DialogState::OnReleased(int changed) {
+    m_view.status = Say(N_("{0} runs will be posted at the next sync"), {std::to_string(changed)});
+    return Answer();
+}
+
 DialogUpdate DialogState::OnImportStarted() {
     m_view.status = Say(N_("Importing run files..."));
     return Answer();

@@ -71,6 +71,8 @@ public:
     DialogUpdate OnSettleFailed(const Problem& problem);
     // The runner kept `changed` runs off the run log from the list's menu.
     DialogUpdate OnSkipped(int changed);
+    // The runner let the next sync post `changed` runs kept off the run log.
+    DialogUpdate OnReleased(int changed);
     // An import from the list's menu started; it reports FileImported and ImportDone.
     DialogUpdate OnImportStarted();
     // `files` FIT files went to the folder `path` (CP936), or failed to.

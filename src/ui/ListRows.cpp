@@ -40,7 +40,10 @@ std::string_view ListRows::Cell(const RunRow& row, std::size_t column) const {
         return row[column];
     }
     const auto post = m_postStates.find(std::string(row[kColumnRunId]));
-    return post != m_postStates.end() ? std::string_view(*post->second) : std::string_view();
+    if (post != m_postStates.end()) {
+        return *post->second;
+    }
+    return m_waiting != nullptr ? std::string_view(*m_waiting) : std::string_view();
 }
 
 std::array<int, kListColumnCount> ListRows::FitColumns(
@@ -61,6 +64,7 @@ std::array<int, kListColumnCount> ListRows::FitColumns(
             }
         }
     }
+    const int idFloor = std::max(needed[kColumnRunId], kListColumnWidths[kColumnRunId]);
     needed[kColumnRunId] = std::max(needed[kColumnRunId], width(m_longestId) + margin);
     int total = 0;
     for (std::size_t c = 0; c < kListColumnCount; ++c) {
@@ -75,6 +79,10 @@ std::array<int, kListColumnCount> ListRows::FitColumns(
             widths[c] -= spare;
             excess -= spare;
         }
+    }
+    // Long RunIDs (a file's runs have long keys) are cut, and whole in the row's tooltip.
+    if (excess > 0) {
+        widths[kColumnRunId] -= std::max(0, std::min(excess, widths[kColumnRunId] - idFloor));
     }
     return widths;
 }

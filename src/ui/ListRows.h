@@ -37,9 +37,12 @@ public:
     // comes masked (MaskControls), valid until the next call.
     std::string_view Cell(std::size_t row, std::size_t column) const;
     std::string_view Cell(const RunRow& row, std::size_t column) const;
-    // RunID -> the state column's text, for the runs that have a post.
-    void SetPostStates(std::unordered_map<std::string, const std::string*> states) {
+    // RunID -> the state column's text, for the runs that have a post, and
+    // the text of those that have none (null: none either); the texts outlive the rows.
+    void SetPostStates(std::unordered_map<std::string, const std::string*> states,
+                       const std::string* waiting) {
         m_postStates = std::move(states);
+        m_waiting = waiting;
     }
     // One run's; `text` outlives the rows.
     void SetPostState(const std::string& runId, const std::string& text) {
@@ -47,7 +50,8 @@ public:
     }
 
     // The columns' widths: every text whole where `available` pixels allow;
-    // else as wide as they can be. `width` measures a CP936 text.
+    // else as wide as they can be, the RunID's giving way last, down to its
+    // title, so that the state column stays in sight. `width` measures a CP936 text.
     std::array<int, kListColumnCount> FitColumns(
         int available, const std::function<int(std::string_view)>& width) const;
 
@@ -58,6 +62,7 @@ private:
     std::string m_longestId;
     std::unordered_map<std::string, const std::string*> m_postStates;
     mutable std::string m_masked;  // the last cell that needed masking
+    const std::string* m_waiting = nullptr;
 };
 
 }  // namespace strivo

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "history/RunFigures.h"
 #include "text/Catalog.h"
 #include "text/CodePage.h"
 
@@ -13,10 +14,28 @@ constexpr ChartColour kChosenBar{0xe0, 0x7a, 0x1f};
 constexpr ChartColour kText{0x22, 0x22, 0x22};
 constexpr ChartColour kAxis{0x88, 0x88, 0x88};
 
+constexpr int kBarsPerNotch = 3;
+
+// "3月1日": a week's bar is labelled by its first day (UTF-8).
+std::string DayLabel(const PeriodTotals& week) {
+    const CivilDate day = CivilFromDays(week.firstDay);
+    return FillIn(Zh(N_("{0}/{1}")), {std::to_string(day.month), std::to_string(day.day)});
+}
+
 }  // namespace
 
-StatsChart::StatsChart(std::array<RunTotals, 3> totals)
-    : m_every(std::move(totals)), m_totals(m_every[static_cast<std::size_t>(PeriodKind::Week)]) {}
+StatsChart::StatsChart(std::array<RunTotals, 3> totals) : m_every(std::move(totals)) {
+    // A chosen week is named in the line above the chart by its first day and its year.
+    for (PeriodTotals& week : m_every[static_cast<std::size_t>(PeriodKind::Week)].periods) {
+        if (week.foldedPeriods == 0) {
+            const CivilDate day = CivilFromDays(week.firstDay);
+            week.label = FillIn(
+                Zh(N_("Week of {0}-{1}-{2}")),
+                {std::to_string(day.year), std::to_string(day.month), std::to_string(day.day)});
+        }
+    }
+    m_totals = m_every[static_cast<std::size_t>(PeriodKind::Week)];
+}
 
 std::string StatsChart::Title() {
     return Utf8ToCp936(Zh(N_("Distance statistics")));
@@ -39,7 +58,8 @@ void StatsChart::SetPeriod(PeriodKind by) {
 
 void StatsChart::Resize(const ChartView& view) {
     m_view = view;
-    m_layout = LayOutChart(m_totals.periods, view);
+    m_layout = LayOutChart(m_totals.periods, view,
+                           m_totals.by == PeriodKind::Week ? ChartLabeller(DayLabel) : nullptr);
 }
 
 void StatsChart::Click(int x, int y) {
@@ -58,6 +78,39 @@ std::string StatsChart::SummaryLine() const {
     return Utf8ToCp936(FillIn(
         Zh(sentence), {who, std::to_string(summary.runs), summary.distanceKm, summary.time,
                        std::to_string(summary.calories), std::to_string(summary.withoutCalories)}));
+}
+
+int StatsChart::ScrolledTo(int from, ChartScroll how) const {
+    const int last = std::max(0, m_layout.width - m_view.width);
+    const int page = std::max(m_view.width, 1);
+    int to = from;
+    switch (how) {
+        case ChartScroll::Left:
+            to = from - m_layout.slot;
+            break;
+        case ChartScroll::Right:
+            to = from + m_layout.slot;
+            break;
+        case ChartScroll::PageLeft:
+            to = from - page;
+            break;
+        case ChartScroll::PageRight:
+            to = from + page;
+            break;
+        case ChartScroll::Home:
+            to = 0;
+            break;
+        case ChartScroll::End:
+            to = last;
+            break;
+    }
+    return std::clamp(to, 0, last);
+}
+
+int StatsChart::WheeledTo(int from, int notches) const {
+    const long long to = from + static_cast<long long>(notches) * kBarsPerNotch * m_layout.slot;
+    return static_cast<int>(
+        std::clamp<long long>(to, 0, std::max(0, m_layout.width - m_view.width)));
 }
 
 void StatsChart::Paint(ChartCanvas& canvas, int fromX, int toX) const {

@@ -20,13 +20,16 @@ struct ChartColour {
     unsigned char red = 0, green = 0, blue = 0;
 };
 
+// What a key or the mouse wheel asks of the chart.
+enum class ChartScroll { Left, Right, PageLeft, PageRight, Home, End };
+
 // What the chart is drawn on, in content pixels (before scrolling).
 class ChartCanvas {
 public:
     virtual ~ChartCanvas() = default;
     virtual void FillRect(const ChartRect& rect, ChartColour colour) = 0;
     virtual void Line(int x1, int y1, int x2, int y2, ChartColour colour) = 0;
-    // ASCII `text` centred on x, its baseline on y, `fontPx` pixels high.
+    // `text` (UTF-8) centred on x, its baseline on y, `fontPx` pixels high.
     virtual void Text(const ChartText& text, int fontPx, ChartColour colour) = 0;
 };
 
@@ -49,6 +52,11 @@ public:
     std::optional<std::size_t> chosen() const { return m_chosen; }
     // The line above the chart (CP936).
     std::string SummaryLine() const;
+    // Where the view's left edge goes, in content pixels, from `from`: a key
+    // moves it a bar, a view's width or to either end; a notch of the wheel
+    // (positive: towards the later periods) three bars. Never past the content.
+    int ScrolledTo(int from, ChartScroll how) const;
+    int WheeledTo(int from, int notches) const;
     // Draws the bars that meet content columns [fromX, toX).
     void Paint(ChartCanvas& canvas, int fromX, int toX) const;
 

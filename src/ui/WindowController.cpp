@@ -45,6 +45,12 @@ const std::string& PostStateText(PostState state, bool syncPosting) {
     return unknown;
 }
 
+// The state column's text for a run never posted.
+const std::string& WaitingText() {
+    static const std::string waiting = Utf8ToCp936(Zh(N_("Not posted yet")));
+    return waiting;
+}
+
 // "2010-04-18T10:00:00+08:00": the instant at `offsetMinutes` from UTC.
 std::string AtOffset(std::int64_t utcMs, int offsetMinutes) {
     const std::int64_t seconds = FloorDiv(utcMs, 1000) + std::int64_t{offsetMinutes} * 60;
@@ -365,7 +371,7 @@ void WindowController::ShowPostStates() {
     for (const auto& [runId, post] : posts ? *posts : jobs::PostStates()) {
         states.emplace(runId, &PostStateText(post.state, m_syncPosting));
     }
-    m_list.SetPostStates(std::move(states));
+    m_list.SetPostStates(std::move(states), posts ? &WaitingText() : nullptr);
     m_surface.PostStatesChanged();
 }
 
@@ -402,77 +408,6 @@ void WindowController::OnSiteUserEdited() {
     ShowPostStates();
 }
 
-std::span<const WindowController::ListAction> WindowController::ListActions() {
-    static constexpr ListAction kActions[] = {
-        {N_("Seen on the site: mark as posted"), true, &WindowController::SettlePosted},
-        {N_("Post again"), true, &WindowController::SettleRepost},
-        {N_("Show the runs kept on this computer"), false, &WindowController::ShowStoredRuns},
-        {N_("Distance statistics…"), false, &WindowController::ShowStats},
-        {N_("Export TCX…"), false, &WindowController::ExportTcx},
-        {N_("Do not post this run"), true, &WindowController::SettleSkip},
-        {N_("Import run files…"), false, &WindowController::ImportFiles},
-        {N_("Export FIT…"), false, &WindowController::ExportFit},
-        {N_("Sync record…"), false, &WindowController::ShowSyncRecord},
-    };
-    return kActions;
-}
-
-void WindowController::OnListMenu(std::span<const std::size_t> selectedRows) {
-    const RunRows rows = m_table->Snapshot();
-    std::vector<std::string> runIds;
-    for (const std::size_t row : selectedRows) {
-        if (row < rows.size() && !rows[row][kColumnRunId].empty()) {
-            runIds.emplace_back(rows[row][kColumnRunId]);
-        }
-    }
-    // A job may be posting or replacing these runs; a closing window starts nothing.
-    const bool idle = !m_closing && !m_jobs.Running();
-    std::vector<MenuItem> items;
-    for (const ListAction& action : ListActions()) {
-        items.push_back(
-            {Utf8ToCp936(Zh(action.text)), idle && (!action.needsRow || !runIds.empty())});
-    }
-    const std::optional<std::size_t> chosen = m_surface.ShowListMenu(items);
-    // The menu ran its own loop: the window may have started closing meanwhile.
-    if (chosen && *chosen < items.size() && items[*chosen].enabled && !m_closing) {
-        (this->*ListActions()[*chosen].act)(runIds);
-    }
-}
-
-void WindowController::Settle(bool posted, std::span<const std::string> runIds, bool again) {
-    // Like a sync, settling waits for no one: another process's sync refuses it.
-    jobs::SettleRequest request{posted ? jobs::SettleMode::Posted : jobs::SettleMode::Repost,
-                                std::vector<std::string>(runIds.begin(), runIds.end())};
-    request.again = again;
-    const Result<jobs::Settled> settled = jobs::Settle(FieldsWhere(), request);
-    ShowPostStates();
-    Apply(settled ? m_state.OnSettled(posted, settled->changed)
-                  : m_state.OnSettleFailed(settled.problem()));
-}
-
-void WindowController::SettlePosted(std::span<const std::string> runIds) {
-    Settle(/*posted=*/true, runIds);
-}
-
-void WindowController::SettleRepost(std::span<const std::string> runIds) {
-    // A run the site confirmed would be on the run log twice: the runner is
-    // asked first. A store that cannot be read fails the settling itself.
-    std::vector<std::string> confirmed;
-    if (const Result<jobs::PostStates> posts = jobs::ReadPostStates(FieldsWhere())) {
-        for (const std::string& runId : runIds) {
-            const auto post = posts->find(runId);
-            if (post != posts->end() && post->second.state == PostState::Confirmed) {
-                confirmed.push_back(runId);
-            }
-        }
-    }
-    if (!confirmed.empty() && !m_surface.Confirm(DialogState::RepostConfirmedQuestion(confirmed))) {
-        Apply(m_state.OnRepostDeclined());
-        return;
-    }
-    Settle(/*posted=*/false, runIds, /*again=*/!confirmed.empty());
-}
-
 std::string WindowController::RowTip(std::size_t row) {
     const RunRows rows = m_table->Snapshot();
     if (row >= rows.size()) {
@@ -482,9 +417,14 @@ std::string WindowController::RowTip(std::size_t row) {
     // million rows are never read for their tooltips.
     const std::string runId(rows[row][kColumnRunId]);
     if (!m_lastTip || m_lastTip->first != runId) {
-        // Tooltips only: a store that cannot be read gives none.
+        // Tooltips only: a store that cannot be read gives no times. The
+        // RunID is whole here, however narrow its column.
         const Result<std::optional<StoredRun>> run = jobs::ReadStoredRun(Where(), runId);
-        m_lastTip.emplace(runId, run && *run ? RunTimesTip(**run) : std::string());
+        std::string tip = run && *run ? RunTimesTip(**run) + "\n" : std::string();
+        if (!runId.empty()) {
+            tip += FillIn(Utf8ToCp936(Zh(N_("RunID: {0}"))), {runId});
+        }
+        m_lastTip.emplace(runId, std::move(tip));
     }
     return m_lastTip->second;
 }

@@ -55,10 +55,21 @@ public:
     // The site user field lost the focus: the state column follows its user.
     void OnSiteUserEdited();
     // The user asked for the list's menu with `selectedRows` (indexes into
-    // the table) selected: shows it and does what is chosen.
+    // the table) selected: shows it and does what is chosen. It offers the
+    // actions on the selected runs themselves; the rest is in the menu bar.
     void OnListMenu(std::span<const std::size_t> selectedRows);
+    // The menu bar, its items enabled as they are now: the front end builds
+    // it once from this, and asks MenuEnabled again as a menu opens.
+    std::vector<Menu> MenuBar() const;
+    bool MenuEnabled(int id) const;
+    // The runner chose the menu bar's item `id`, or pressed its keys; an id
+    // that is not the menu bar's, or an item greyed now, does nothing.
+    void OnMenu(int id);
+    // The ids of the menu bar's items, in the order of its tables.
+    static constexpr int kFirstMenuId = 20001;  // below 0x7fff for wx, clear of its own
     // The tooltip of a row (CP936): its start and sync times with their
-    // offsets, as stored; empty for a row the store does not hold.
+    // offsets, as stored, then its RunID whole; the RunID alone for a row
+    // the store does not hold.
     std::string RowTip(std::size_t row);
     // Asks the jobs to stop; the window closes once they have ended.
     void Close();
@@ -99,9 +110,11 @@ private:
     // One run's post in the state column, as the sync reports it kept.
     void ShowPostState(const std::string& runId, PostState state);
     void ShowPosted(const std::string& runId, PostResult result);
-    // The list menu's actions, on the selected rows' RunIDs.
+    // The list menu's actions, on the selected runs they change (RunIDs).
     void SettlePosted(std::span<const std::string> runIds);
     void SettleRepost(std::span<const std::string> runIds);
+    // Lets the next sync post runs kept off the run log.
+    void SettleRelease(std::span<const std::string> runIds);
     // The list menu's actions on files (WindowFiles.cpp): keep the selected
     // runs off the run log; import run files as a job; write the table's runs
     // as FIT files into a folder.
@@ -121,13 +134,44 @@ private:
     // `again`: the runner agreed to post confirmed runs again.
     void Settle(bool posted, std::span<const std::string> runIds, bool again = false);
 
-    // One item of the list's menu: adding an item is one line in its table.
-    struct ListAction {
-        const char* text;  // UTF-8
-        bool needsRow;     // greyed without a selected row with a RunID
-        void (WindowController::*act)(std::span<const std::string> runIds);
+    // The menu bar's actions that take no runs (WindowMenus.cpp).
+    void ExportCsv(std::span<const std::string>) { OnExport(); }
+    void ShowAboutBox(std::span<const std::string>) { m_surface.ShowAbout(); }
+    void Exit(std::span<const std::string>) { Close(); }
+    // The run log's window, with the runs selected in the list; not yet.
+    void OpenRunLog(std::span<const std::string> runIds);
+
+    // When an item of a menu can be chosen.
+    enum class Offered {
+        Always,
+        NotYet,    // comes with a later version
+        AsExport,  // as the export button
+        WhenIdle,  // no job runs (it may be posting or replacing the runs), no closing
+        // The list's: when idle, for the selected runs whose post it changes.
+        Unconfirmed,  // the site did not confirm
+        Sent,         // sent at least once
+        Skippable,    // neither confirmed nor kept off
+        KeptOff,      // kept off the run log
     };
-    static std::span<const ListAction> ListActions();
+    // One item of a menu: adding an item is one line in its table.
+    struct MenuAction {
+        const char* text;  // UTF-8, through the catalogue; null: a separator
+        Offered offered;
+        void (WindowController::*act)(std::span<const std::string> runIds);
+        char ctrlKey = 0;  // 'O': Ctrl+O chooses it too
+    };
+    struct MenuOfActions {
+        const char* title;  // UTF-8, through the catalogue
+        std::span<const MenuAction> actions;
+    };
+    static std::span<const MenuOfActions> MenuBarActions();
+    static std::span<const MenuAction> ListActions();
+    // The menu bar's action of `id`; null for any other id.
+    static const MenuAction* MenuBarAction(int id);
+    // Whether the rule offers its item now, for some runs if it looks at runs.
+    bool Offers(Offered offered) const;
+    // Whether the rule's action changes a run whose post is `post` (none: never posted).
+    static bool Changes(Offered offered, std::optional<PostState> post);
     void CloseWhenJobsEnded();
 
     WindowSurface& m_surface;

@@ -19,10 +19,20 @@ struct ChosenFile {
     std::string text;
 };
 
-// One entry of a menu: its text (CP936) and whether it can be chosen.
+// One entry of a menu: its text (CP936) and whether it can be chosen; an
+// empty text is a separator. An item of the menu bar has the id the front
+// end hands to WindowController::OnMenu, and may have a key: 'O' for Ctrl+O.
 struct MenuItem {
     std::string text;
     bool enabled = false;
+    int id = 0;
+    char ctrlKey = 0;
+};
+
+// A menu of the menu bar: its title (CP936, "&" before its access key) and items.
+struct Menu {
+    std::string title;
+    std::vector<MenuItem> items;
 };
 
 // What the window controller asks of a front end: the wx dialog, the Win32
@@ -58,6 +68,8 @@ public:
     // A question owned by the window, empty caption, buttons yes and no (the
     // default): true for yes.
     virtual bool Confirm(const std::string& text) = 0;
+    // The about box, modal.
+    virtual void ShowAbout() = 0;
     // The application's message box: its name as caption, a warning icon.
     virtual void ShowAppMessage(const std::string& text) = 0;
     virtual void ShowSettingsProblems(const std::string& text) { ShowMessage(text); }

@@ -304,6 +304,14 @@ TEST(Totals, WeeksAreIsoWeeksInTheirWeekYear) {
         EXPECT_EQ(PeriodLabel(PeriodOf(c.days, PeriodKind::Week), PeriodKind::Week), c.weekLabel);
         EXPECT_EQ(PeriodLabel(PeriodOf(c.days, PeriodKind::Month), PeriodKind::Month),
                   c.monthLabel);
+        // A week starts on its Monday (1970-01-05 is one), a month on its first.
+        const std::int64_t monday =
+            PeriodFirstDay(PeriodOf(c.days, PeriodKind::Week), PeriodKind::Week);
+        EXPECT_TRUE(c.days - monday >= 0 && c.days - monday < 7 && (monday - 4) % 7 == 0);
+        const CivilDate first =
+            CivilFromDays(PeriodFirstDay(PeriodOf(c.days, PeriodKind::Month), PeriodKind::Month));
+        EXPECT_EQ(std::vector<int>({first.year, first.month, first.day}),
+                  std::vector<int>({c.year, c.month, 1}));
     }
 }
 

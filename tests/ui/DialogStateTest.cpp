@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "../support/Cp936Literal.h"
+#include "history/RunFigures.h"
+#include "ui/ListRows.h"
+#include "ui/StatsChart.h"
 
 namespace strivo {
 namespace {
@@ -259,6 +262,73 @@ TEST(DialogState, FailedExportSaysSoAndKeepsTheStatusLine) {
     EXPECT_TRUE(update.view.exportEnabled);
     EXPECT_EQ(update.view.status, Cp936("等待"));
     EXPECT_EQ(update.message, Cp936("导出数据失败，文件没有保存：/full/disk.csv"));
+}
+
+// The list's columns in a list `available` pixels wide, a byte a pixel: the
+// RunID column shows whole ids while there is room, and gives way to keep
+// the state column whole, never narrower than its title.
+TEST(ListRows, TheRunIdColumnGivesWayLastAndTheStateColumnStaysInSight) {
+    const auto fit = [](const std::string& runId, int available) {
+        auto table = std::make_shared<RunTable>();
+        table->Replace({RunRow{"1", "2012-07-01 07:00:00", "5.0", "", "", "", runId}});
+        ListRows rows(table);
+        rows.Update(1);
+        const auto widths = rows.FitColumns(
+            available, [](std::string_view text) { return static_cast<int>(text.size()); });
+        int total = 0;
+        for (const int width : widths) {
+            total += width;
+        }
+        return std::pair{widths, total};
+    };
+    const auto [shortWidths, shortTotal] = fit("1100309028", 700);
+    EXPECT_LE(shortTotal, 700);
+    EXPECT_GE(shortWidths[kColumnRunId], 10 + 2) << "whole";
+    const int stateTitle = static_cast<int>(Cp936("同步状态").size()) + 2;
+    for (const int available : {700, 450}) {
+        const auto [widths, total] = fit(std::string(300, '7'), available);
+        EXPECT_EQ(total, available) << "the RunID cut to the room there is";
+        EXPECT_GE(widths[kColumnPostState], stateTitle) << available;
+    }
+    EXPECT_EQ(fit(std::string(300, '7'), 100).first[kColumnRunId], 50) << "never below its own";
+}
+
+// Weeks are labelled by their first day, and named with their year above the
+// chart; keys move the chart a bar, a view or to either end, the wheel three bars.
+TEST(StatsChart, WeeksGoByTheirFirstDayAndKeysAndTheWheelScroll) {
+    std::array<RunTotals, 3> totals;
+    for (int week = 0; week < 10; ++week) {
+        totals[0].periods.push_back({.label = "2010-W09",
+                                     .runs = 1,
+                                     .distanceMm = 5000000,
+                                     .firstDay = DaysFromCivil(2010, 3, 1) + 7 * week});
+    }
+    StatsChart chart(totals);
+    chart.Resize({200, 150, 1.0});
+    const ChartLayout& layout = chart.layout();
+    EXPECT_EQ(layout.bars[0].label.text, "3月1日");
+    EXPECT_EQ(layout.bars[9].label.text, "5月3日");
+    chart.Click(layout.bars[0].column.x + 1, 10);
+    EXPECT_EQ(chart.SummaryLine().rfind(Cp936("2010年3月1日起的一周：1 次，5.00 公里"), 0), 0u)
+        << Cp936ToUtf8(chart.SummaryLine());
+    const int end = layout.width - 200, bar = layout.slot;
+    const struct {
+        int from;
+        ChartScroll how;
+        int to;
+    } keys[] = {
+        {0, ChartScroll::Right, bar},       {0, ChartScroll::Left, 0},
+        {bar, ChartScroll::Left, 0},        {0, ChartScroll::PageRight, 200},
+        {end, ChartScroll::PageRight, end}, {300, ChartScroll::PageLeft, 100},
+        {300, ChartScroll::Home, 0},        {0, ChartScroll::End, end},
+        {end - 1, ChartScroll::Right, end},
+    };
+    for (const auto& key : keys) {
+        EXPECT_EQ(chart.ScrolledTo(key.from, key.how), key.to) << key.from << " " << key.to;
+    }
+    EXPECT_EQ(chart.WheeledTo(0, 1), 3 * bar);
+    EXPECT_EQ(chart.WheeledTo(3 * bar, -2), 0);
+    EXPECT_EQ(chart.WheeledTo(0, 1 << 30), end);
 }
 
 }  // namespace

@@ -5,21 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <ctime>
-#include <deque>
-#include <map>
-#include <mutex>
 
-#include "../support/Cp936Literal.h"
-#include "../support/TempFolder.h"
-#include "jobs/StoreAccess.h"
+#include "FakeWindow.h"
 #include "model/ProblemWords.h"
 #include "store/StorePaths.h"
 #include "text/CodePage.h"
-#include "ui/ControlIds.h"
 #include "ui/DialogState.h"
-#include "ui/RunColumns.h"
 #include "ui/StatusLine.h"
 
 namespace strivo {
@@ -27,241 +19,9 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::Cp936;
-
-// Records what the controller shows; runs posted calls when the test pumps.
-class FakeSurface : public WindowSurface {
-public:
-    std::map<int, std::string> texts;
-    std::map<int, bool> enabled;
-    int focus = 0;
-    std::size_t rowCount = 0;
-    int statusWidth = 1000;
-    std::map<int, std::string> toolTips;
-    std::vector<std::string> messages;
-    std::vector<std::string> appMessages;
-    std::optional<ChosenFile> chosen;
-    bool haveBrowser = true;
-    std::string openedUrl;
-    int closes = 0;
-    int postsAfterClose = 0;
-    std::vector<MenuItem> menu;         // the list's menu as last shown
-    std::optional<std::size_t> choice;  // what the user chooses in it
-    std::string statsLine;              // the statistics dialog's, after a click on the first bar
-    std::vector<std::string> questions;
-    bool answer = false;  // to each question
-
-    std::string Text(int id) override { return texts[id]; }
-    void SetText(int id, const std::string& text) override { texts[id] = text; }
-    void SetEnabled(int id, bool on) override { enabled[id] = on; }
-    void Focus(int id) override { focus = id; }
-    // A byte a pixel.
-    int TextWidth(int, const std::string& text) override { return static_cast<int>(text.size()); }
-    int Width(int id) override { return id == IDC_STATUS ? statusWidth : 0; }
-    void SetToolTip(int id, const std::string& text) override { toolTips[id] = text; }
-    void ListChanged(const ListRows& rows, ListRows::Change) override { rowCount = rows.size(); }
-    void PostStatesChanged() override {}
-    std::optional<std::size_t> ShowListMenu(const std::vector<MenuItem>& items) override {
-        menu = items;
-        return choice;
-    }
-    void ShowMessage(const std::string& text) override { messages.push_back(text); }
-    bool Confirm(const std::string& text) override {
-        questions.push_back(text);
-        return answer;
-    }
-    void ShowAppMessage(const std::string& text) override { appMessages.push_back(text); }
-    std::optional<ChosenFile> ChooseCsvFile() override { return chosen; }
-    std::optional<ChosenFile> ChooseTcxFile() override { return chosen; }
-    void ShowStats(StatsChart& chart) override {
-        chart.Resize({400, 300, 1.0});
-        chart.Click(chart.layout().bars.at(0).column.x, 10);
-        statsLine = chart.SummaryLine();
-    }
-    bool OpenBrowser(const std::string& url) override {
-        openedUrl = url;
-        return haveBrowser;
-    }
-    void CloseWindow() override {
-        std::lock_guard lock(m_mutex);
-        ++closes;
-    }
-
-    void Post(std::function<void()> call) override {
-        std::lock_guard lock(m_mutex);
-        if (closes > 0) {
-            ++postsAfterClose;  // a worker outlived the window
-        }
-        m_posted.push_back(std::move(call));
-        m_wake.notify_all();
-    }
-
-    // Runs posted calls until `done` holds or `limit` passes; says whether it held.
-    // `done` may be made true by a job's thread too, so it is looked at often.
-    bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
-        const auto until = std::chrono::steady_clock::now() + limit;
-        while (!done() && std::chrono::steady_clock::now() < until) {
-            std::unique_lock lock(m_mutex);
-            if (!m_wake.wait_for(lock, 5ms, [&] { return !m_posted.empty(); })) {
-                continue;
-            }
-            auto call = std::move(m_posted.front());
-            m_posted.pop_front();
-            lock.unlock();
-            call();
-        }
-        return done();
-    }
-    void Pump(std::chrono::milliseconds limit) {
-        PumpUntil([] { return false; }, limit);
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::deque<std::function<void()>> m_posted;
-};
-
-// Jobs that report as the workers do, at once or once they are let go.
-struct FakeJobs {
-    bool hold = false;                // a job waits until it is stopped and then let go
-    std::atomic<bool> finish{false};  // a held job ends without a stop once let go
-    bool failThreadStart = false;
-    std::atomic<int> started{0};
-    std::atomic<bool> running{false};
-    std::atomic<bool> stopSeen{false};
-    std::mutex mutex;
-    std::condition_variable letGo;
-    bool released = false;
-    Settings lastSettings;
-    std::filesystem::path lastSyncStore;
-    // What the sync leaves in the store: a post's outcome, or nullopt for one
-    // still being sent.
-    std::vector<std::pair<std::string, std::optional<PostResult>>> posts;
-    // The post at this index stays in flight until the job is let go.
-    std::optional<std::size_t> holdInFlight;
-
-    void Release() {
-        std::lock_guard lock(mutex);
-        released = true;
-        letGo.notify_all();
-    }
-
-    // Called on the job's thread.
-    void Run(std::stop_token stop, const Settings& settings) {
-        {
-            std::unique_lock lock(mutex);
-            lastSettings = settings;
-        }
-        running = true;
-        ++started;
-        if (hold) {
-            std::unique_lock lock(mutex);
-            while (!stop.stop_requested() && !finish) {
-                letGo.wait_for(lock, 5ms);
-            }
-            stopSeen = stop.stop_requested();
-            letGo.wait(lock, [&] { return released; });
-        }
-        running = false;
-    }
-
-    jobs::JobLaunchers Launchers() {
-        jobs::JobLaunchers jobs = jobs::JobLaunchers::Real();
-        jobs.download = [this](std::stop_token stop, const jobs::Workspace& where,
-                               ProgressSink& sink, RunTable& table) {
-            sink.Post({.step = Step::ServiceSignedIn});
-            Run(stop, where.settings);
-            table.Replace({RunRow{"1", "2012-07-01", "5.00", "", "", "", "111"},
-                           RunRow{"2", "2012-07-02", "6.00", "", "", "", "222"}});
-            sink.Post({.step = Step::RunsDownloaded,
-                       .problem = stop.stop_requested()
-                                      ? std::optional(Problem(ProblemCode::NetCancelled))
-                                      : std::nullopt});
-        };
-        jobs.sync = [this](std::stop_token stop, const jobs::Workspace& where, ProgressSink& sink,
-                           const RunTable& table) {
-            {
-                std::lock_guard lock(mutex);
-                lastSyncStore = where.StorePath();
-            }
-            sink.Post({.step = Step::SiteSignedIn});
-            Run(stop, where.settings);
-            auto store = jobs::OpenStore(where);
-            ASSERT_TRUE(store);
-            const auto now = std::chrono::system_clock::now();
-            const SiteKey site = SiteKeyOf(where.settings);
-            // Reported as the sync does: each intent, then each outcome, once kept.
-            for (std::size_t i = 0; i < posts.size(); ++i) {
-                const auto& [runId, result] = posts[i];
-                ASSERT_TRUE((*store)->CommitIntent(site, runId, now));
-                sink.Post({.step = Step::Posting, .runId = runId});
-                if (holdInFlight == i) {
-                    std::unique_lock lock(mutex);
-                    letGo.wait(lock, [&] { return released; });
-                }
-                if (result) {
-                    ASSERT_TRUE((*store)->RecordOutcome(site, {runId, *result, "", now}));
-                    sink.Post({.step = Step::Posted,
-                               .runId = runId,
-                               .result = *result,
-                               .total = static_cast<int>(posts.size()),
-                               .processed = static_cast<int>(i + 1)});
-                }
-            }
-            SyncTally tally;
-            tally.total = static_cast<int>(table.RowCount());
-            sink.Post({.step = Step::SyncDone, .tally = tally});
-        };
-        jobs.startThread = [this, start = jobs.startThread](auto body) {
-            if (failThreadStart) {
-                throw std::system_error(
-                    std::make_error_code(std::errc::resource_unavailable_try_again));
-            }
-            return start(std::move(body));
-        };
-        return jobs;
-    }
-};
-
-// The controller on the fake surface, with fake jobs.
-class Window {
-public:
-    ~Window() { m_jobs.Release(); }  // a job held by a failed test ends too
-
-    // With `settings`, in memory (nothing is saved); else from config.ini in a folder.
-    WindowController& Open(std::optional<Settings> settings = std::nullopt) {
-        m_controller.emplace(m_surface,
-                             WindowOptions{m_folder / "config.ini", std::move(settings), {}},
-                             m_jobs.Launchers());
-        m_controller->Start();
-        return *m_controller;
-    }
-
-    void FillFields() {
-        m_surface.texts[IDC_SERVICE_USER] = "runner";
-        m_surface.texts[IDC_SERVICE_PASSWORD] = "pw";
-        m_surface.texts[IDC_SITE_USER] = "poster";
-        m_surface.texts[IDC_SITE_PASSWORD] = "pw2";
-    }
-
-    bool WaitForStatus(const char* utf8) {
-        return m_surface.PumpUntil([&] { return Status() == Cp936(utf8); });
-    }
-    std::string Status() { return m_surface.texts[IDC_STATUS]; }
-    // The state column of `rows`, each cell followed by "|".
-    std::string StateColumn(const RunRows& rows) {
-        std::string cells;
-        for (const RunRow& row : rows) {
-            cells += std::string(m_controller->list().Cell(row, kColumnPostState)) + "|";
-        }
-        return cells;
-    }
-
-    test::TempFolder m_folder;  // first: the controller saves into it
-    FakeSurface m_surface;
-    FakeJobs m_jobs;
-    std::optional<WindowController> m_controller;
-};
+using test::FakeJobs;
+using test::FakeSurface;
+using test::Window;
 
 class WindowControllerTest : public ::testing::Test, protected Window {};
 
@@ -295,8 +55,7 @@ TEST_F(WindowControllerTest, DownloadThenSyncRunOnWorkersWithTheFieldsTexts) {
                                   .end = SyncEnd::Failed,
                                   .reason = ProblemKey(paused),
                                   .posted = 1}));
-    m_surface.choice = 8;
-    m_controller->OnListMenu({});
+    ChooseFromMenuBar("同步记录…");
     ASSERT_EQ(m_surface.messages.size(), 1u);
     EXPECT_EQ(Cp936ToUtf8(m_surface.messages[0]).substr(16),
               "  由定时任务发起  失败：上传 1，失败 0，暂缓 0，未尝试 0（服务器要求等到 2031-01-01 "
@@ -379,85 +138,6 @@ TEST_F(WindowControllerTest, DestroyingTheControllerStopsAndJoinsItsJobs) {
     EXPECT_TRUE(m_jobs.stopSeen);
 }
 
-// The state column follows the store for the site user in the field; the
-// list's menu settles the selected rows, and only when nothing runs.
-TEST_F(WindowControllerTest, StateColumnAndListMenuSettleTheSelectedRuns) {
-    Open(Settings{});
-    FillFields();
-    const RunRows rows = {RunRow{"1", "", "", "", "", "", "111"},
-                          RunRow{"2", "", "", "", "", "", "222"},
-                          RunRow{"3", "", "", "", "", "", "333"},
-                          RunRow{"4", "", "", "", "", "", "444"}, RunRow{"5"}};
-    m_controller->table()->Replace(rows);
-    const auto column = [&] { return StateColumn(rows); };
-    // Which items are enabled, for the rows selected.
-    const auto menu = [&](std::vector<std::size_t> selected,
-                          std::optional<std::size_t> choice = std::nullopt) {
-        m_surface.choice = choice;
-        m_controller->OnListMenu(selected);
-        std::string enabled;
-        for (const MenuItem& item : m_surface.menu) {
-            enabled += item.enabled ? "on " : "off ";
-        }
-        return enabled;
-    };
-    EXPECT_EQ(menu({}), "off off on on on off on on on ") << "opens with no row, its items greyed";
-    EXPECT_EQ(m_surface.menu[0].text, Cp936("已在网站上看到，标记为已上传"));
-    EXPECT_EQ(m_surface.menu[1].text, Cp936("重新上传"));
-    EXPECT_EQ(menu({4}), "off off on on on off on on on ")
-        << "a row without a RunID cannot be settled";
-
-    // A sync leaves one run of each state; while it runs nothing is settled.
-    m_jobs.posts = {{"111", PostResult::Confirmed},
-                    {"222", std::nullopt},
-                    {"333", PostResult::Failed},
-                    {"444", PostResult::Unknown}};
-    m_jobs.hold = true;
-    m_controller->OnSync();
-    ASSERT_TRUE(m_surface.PumpUntil([&] { return m_jobs.running.load(); }));
-    EXPECT_EQ(menu({0, 1}, 2), "off off off off off off off off off ") << "nor the store shown";
-    m_jobs.finish = true;
-    m_jobs.Release();
-    ASSERT_TRUE(WaitForStatus("同步到Strivo成功！本次上传5条，之前已上传0条"));
-    EXPECT_EQ(column(), Cp936("已上传|结果未知|上传失败|结果未知||"));
-    m_surface.Pump(50ms);  // the job's thread ends
-
-    EXPECT_EQ(menu({1, 3, 4}, 0), "on on on on on on on on on ") << "marked as posted";
-    EXPECT_EQ(column(), Cp936("已上传|已上传|上传失败|已上传||"));
-    EXPECT_EQ(Status(), Cp936("已将2条标记为已上传"));
-    // A run the site does not have is released at once; one it confirmed
-    // only once the runner says yes to the question naming it.
-    EXPECT_EQ(menu({2}, 1), "on on on on on on on on on ") << "released for the next sync";
-    EXPECT_EQ(column(), Cp936("已上传|已上传||已上传||"));
-    EXPECT_EQ(Status(), Cp936("1条将在下次同步时重新上传"));
-    EXPECT_TRUE(m_surface.questions.empty());
-    menu({0, 2}, 1);
-    EXPECT_EQ(m_surface.questions,
-              std::vector<std::string>{
-                  Cp936("跑步日志中已有跑步记录 111，重新上传后日志中将有两条。仍要重新上传吗？")});
-    EXPECT_EQ(column(), Cp936("已上传|已上传||已上传||")) << "the runner said no";
-    EXPECT_EQ(Status(), Cp936("已取消重新上传"));
-    m_surface.answer = true;
-    menu({0, 2}, 1);
-    EXPECT_EQ(m_surface.questions.size(), 2u);
-    EXPECT_EQ(column(), Cp936("|已上传||已上传||"));
-    EXPECT_EQ(Status(), Cp936("1条将在下次同步时重新上传"));
-
-    // Another site user has posted nothing; the column follows the field.
-    m_surface.texts[IDC_SITE_USER] = "someone else";
-    m_controller->OnSiteUserEdited();
-    EXPECT_EQ(column(), "|||||");
-    m_surface.texts[IDC_SITE_USER] = "poster";
-    m_controller->OnSiteUserEdited();
-    EXPECT_EQ(column(), Cp936("|已上传||已上传||"));
-
-    m_controller->Close();
-    EXPECT_EQ(menu({1}, 1), "off off off off off off off off off ")
-        << "a closing window starts nothing";
-    EXPECT_EQ(column(), Cp936("|已上传||已上传||"));
-    EXPECT_FALSE(m_surface.enabled[IDC_EXPORT]);
-}
-
 // While a sync runs each row shows what the store holds as each post ends:
 // runs confirmed before and now read 已上传, the post in flight 正在上传, and
 // 结果未知 only a run whose outcome nobody knows.
@@ -473,7 +153,7 @@ TEST_F(WindowControllerTest, StateColumnFollowsEachPostWhileTheSyncRuns) {
     m_jobs.posts = {{"111", PostResult::Confirmed}, {"555", PostResult::Unknown}};
     m_controller->OnSync();
     ASSERT_TRUE(WaitForStatus("同步到Strivo成功！本次上传5条，之前已上传0条")) << Status();
-    EXPECT_EQ(column(), Cp936("已上传||||结果未知|"));
+    EXPECT_EQ(column(), Cp936("已上传|未上传|未上传|未上传|结果未知|"));
     m_surface.Pump(50ms);  // the job's thread ends
 
     // A post that never went out leaves its run as it was.
@@ -482,12 +162,12 @@ TEST_F(WindowControllerTest, StateColumnFollowsEachPostWhileTheSyncRuns) {
     m_jobs.holdInFlight = 2;
     m_controller->OnSync();
     EXPECT_TRUE(m_surface.PumpUntil([&] {
-        return column() == Cp936("已上传|已上传||正在上传|结果未知|");
+        return column() == Cp936("已上传|已上传|未上传|正在上传|结果未知|");
     })) << column();
     EXPECT_EQ(Status(), Cp936("正在同步Nike+跑步数据到Strivo... 2/3"));
     m_jobs.Release();
     ASSERT_TRUE(WaitForStatus("同步到Strivo成功！本次上传5条，之前已上传0条")) << Status();
-    EXPECT_EQ(column(), Cp936("已上传|已上传||上传失败|结果未知|"));
+    EXPECT_EQ(column(), Cp936("已上传|已上传|未上传|上传失败|结果未知|"));
 }
 
 TEST(StatusLine, TheMiddleGivesWayAndTheStartTheReasonAndTheFileNameStay) {
@@ -593,9 +273,7 @@ TEST_F(WindowControllerTest, StoredRunsFillTheTableOfflineAndExportAndSyncAsDown
     Open();
     EXPECT_EQ(m_surface.rowCount, 0u) << "start-up shows an empty table";
     FillFields();
-    m_surface.choice = 2;
-    m_controller->OnListMenu({});
-    ASSERT_EQ(m_surface.menu.at(2).text, Cp936("显示本机保存的跑步记录"));
+    ChooseFromMenuBar("显示本机保存的跑步记录");
     EXPECT_TRUE(m_surface.PumpUntil([&] { return m_surface.rowCount == 3; }));
     EXPECT_EQ(m_jobs.started, 0) << "nothing is sent";
     EXPECT_EQ(
@@ -604,7 +282,7 @@ TEST_F(WindowControllerTest, StoredRunsFillTheTableOfflineAndExportAndSyncAsDown
     EXPECT_EQ(Status(), Cp936("已显示本机保存的跑步记录3条"));
     EXPECT_EQ(m_controller->RowTip(1),
               Cp936("开始时间：2010-04-18T07:05:11+08:00\n同步时间：2010-04-18T02:00:00Z"
-                    "（跑步者当地时间 2010-04-18T10:00:00+08:00）"));
+                    "（跑步者当地时间 2010-04-18T10:00:00+08:00）\nRunID：222"));
 
     const auto path = m_folder / "runs.csv";
     m_surface.chosen = ChosenFile{path, path.string()};
@@ -615,16 +293,15 @@ TEST_F(WindowControllerTest, StoredRunsFillTheTableOfflineAndExportAndSyncAsDown
                     "3,2010-04-17 23:05:11,2.5,0小时10分0秒,99,\r\n"));
     const auto tcx = m_folder / "runs.tcx";
     m_surface.chosen = ChosenFile{tcx, tcx.string()};
-    m_surface.choice = 4;
-    m_controller->OnListMenu({});
+    ChooseFromMenuBar("导出TCX…");
     EXPECT_EQ(Status(), Cp936("成功导出数据到 ") + tcx.string());
     const std::string file = test::ReadFile(tcx);
     EXPECT_NE(file.find("<Id>2010-04-17T23:05:11Z</Id>"), std::string::npos) << file;
     EXPECT_NE(file.find("<Id>2010-04-17T23:05:12Z</Id>"), std::string::npos) << "unique Ids";
 
-    m_surface.choice = 3;
-    m_controller->OnListMenu({});
-    EXPECT_EQ(m_surface.statsLine, Cp936("2010-W14：1 次，3.10 公里，0:00:00，200 卡路里"));
+    ChooseFromMenuBar("跑量统计…");
+    EXPECT_EQ(m_surface.statsLine,
+              Cp936("2010年4月5日起的一周：1 次，3.10 公里，0:00:00，200 卡路里"));
     EXPECT_EQ(Status(), Cp936("已显示3条跑步记录的跑量统计"));
 
     ASSERT_TRUE(m_surface.enabled[IDC_SYNC]);
@@ -656,8 +333,7 @@ TEST_F(WindowControllerTest, AnImportedRunLeavesTheLastDownloadAndUnknownCalorie
     }
     Open();
     FillFields();
-    m_surface.choice = 2;
-    m_controller->OnListMenu({});
+    ChooseFromMenuBar("显示本机保存的跑步记录");
     ASSERT_TRUE(m_surface.PumpUntil([&] { return m_surface.rowCount == 2; }));
     const std::time_t time = std::chrono::system_clock::to_time_t(downloaded);
     char minute[32];
@@ -665,10 +341,9 @@ TEST_F(WindowControllerTest, AnImportedRunLeavesTheLastDownloadAndUnknownCalorie
     EXPECT_EQ(m_surface.texts[IDC_SUMMARY],
               Cp936("本机保存的跑步记录 2 条，最近一次下载于 ") + minute);
     EXPECT_EQ(m_controller->list().Cell(0, kColumnRunId), "?]0;x?");
-    m_surface.choice = 3;
-    m_controller->OnListMenu({});
+    ChooseFromMenuBar("跑量统计…");
     EXPECT_EQ(m_surface.statsLine,
-              Cp936("2010-W14：2 次，8.00 公里，0:40:34，200 卡路里（1 次没有卡路里数据）"));
+              Cp936("2010年4月5日起的一周：2 次，8.00 公里，0:40:34，200 卡路里（1 次没有卡路里数据）"));
 }
 
 // A store that cannot be read fails the TCX export: no file, no word of
@@ -679,8 +354,7 @@ TEST_F(WindowControllerTest, TcxExportFromAnUnusableStoreWritesNothingAndSaysWhy
     m_controller->table()->Replace({RunRow{"1", "2012-07-01", "5.00", "", "", "", "111"}});
     const auto tcx = m_folder / "runs.tcx";
     m_surface.chosen = ChosenFile{tcx, tcx.string()};
-    m_surface.choice = 4;
-    m_controller->OnListMenu({});
+    ChooseFromMenuBar("导出TCX…");
     EXPECT_FALSE(std::filesystem::exists(tcx));
     EXPECT_EQ(Status().find(Cp936("成功")), std::string::npos) << Status();
     const Problem why(ProblemCode::StoreNotRegular,

@@ -1,5 +1,6 @@
-// Drives strivo.exe as a user would, through the window's own messages, and
-// checks what it shows: drive_window STRIVO.EXE CSV-PATH [SHOT-FLAG]
+// Drives strivo.exe as a user would, through the window's own messages, its
+// menu bar and the list's menu, and checks what it shows:
+//   drive_window STRIVO.EXE CSV-PATH [SHOT-FLAG]
 // With SHOT-FLAG it prints "SHOT NAME x y width height" once the main window
 // ("window") and the statistics dialog ("stats") are worth a picture, and
 // waits for SHOT-FLAG.NAME to appear, so that a screenshot can be taken.
@@ -195,6 +196,29 @@ void ChooseFromListMenu(HWND list, int choice, LPARAM at = -1) {
     Check(WaitFor([&] { return !IsWindowVisible(menu); }, 10), "the menu closes");
 }
 
+// Opens a menu of the menu bar as Alt and its `letter` do, and takes its
+// `choice`th item (from 1, separators not counted) with the arrow keys and
+// Enter. A menu opened from the keyboard shows its first item chosen.
+void ChooseFromMenuBar(HWND dialog, wchar_t letter, int choice) {
+    PostMessageW(dialog, WM_SYSCOMMAND, SC_KEYMENU, letter);
+    HWND menu = nullptr;
+    Check(WaitFor(
+              [&] {
+                  menu = FindWindowW(L"#32768", nullptr);
+                  return menu != nullptr && IsWindowVisible(menu);
+              },
+              10),
+          "a menu of the menu bar opens");
+    if (menu == nullptr) {
+        return;
+    }
+    for (int i = 1; i < choice; ++i) {
+        PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
+    }
+    PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+    Check(WaitFor([&] { return !IsWindowVisible(menu); }, 10), "the menu closes");
+}
+
 // Starts `command` and waits for its main window, visible once its controls
 // are made and initialised; null when none shows.
 HWND Launch(const wchar_t* program, std::wstring command, const std::wstring& title,
@@ -217,9 +241,15 @@ HWND Launch(const wchar_t* program, std::wstring command, const std::wstring& ti
     return dialog;
 }
 
-void Shot(HWND window, const wchar_t* flag, const wchar_t* name) {
+// The picture is of the whole window, menu bar and all, or of its client
+// area alone: Wine draws no caption without a window manager.
+void Shot(HWND window, const wchar_t* flag, const wchar_t* name, bool clientArea = false) {
     RECT box{};
     GetWindowRect(window, &box);
+    if (clientArea) {
+        GetClientRect(window, &box);
+        MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&box), 2);
+    }
     std::printf("SHOT %ls %ld %ld %ld %ld\n", name, box.left, box.top, box.right - box.left,
                 box.bottom - box.top);
     std::fflush(stdout);
@@ -284,6 +314,12 @@ int wmain(int argc, wchar_t** argv) {
     const auto status = [&] { return Text(g_status); };
     Check(status() == L"等待", "the status line starts at 等待");
     Check(!Enabled(dialog, 1010), "sync starts disabled");
+    RECT outside{}, inside{};
+    GetWindowRect(dialog, &outside);
+    GetClientRect(dialog, &inside);
+    Check(outside.bottom - outside.top - inside.bottom >=
+              GetSystemMetrics(SM_CYCAPTION) + GetSystemMetrics(SM_CYMENU),
+          "the window has a menu bar above its controls");
 
     // Sign in and fill the table.
     Type(dialog, 1000, L"demo.runner@strivo.example");
@@ -307,7 +343,7 @@ int wmain(int argc, wchar_t** argv) {
           "after the download: sign-in off, refresh and sync on");
 
     // Post the runs. The stand-in takes its time over the twelfth: meanwhile
-    // the rows posted read 已上传, the twelfth 正在上传, the rest nothing yet.
+    // the rows posted read 已上传, the twelfth 正在上传, the rest 未上传.
     ListItems items(process.hProcess, list);
     Type(dialog, 1008, L"李昞赟");
     Type(dialog, 1011, L"run log&1");
@@ -319,20 +355,16 @@ int wmain(int argc, wchar_t** argv) {
         postedRead = postedRead && items.Text(row, 7) == L"已上传";
     }
     Check(postedRead, "mid-sync, the rows posted read 已上传");
-    Check(items.Text(12, 7).empty(), "mid-sync, the rows not posted yet read nothing");
+    Check(items.Text(12, 7) == L"未上传", "mid-sync, the rows not posted yet read 未上传");
     Check(WaitFor([&] { return status().find(L"同步到Strivo") == 0; }), "the sync ends");
     Check(status() == L"同步到Strivo成功！本次上传24条，之前已上传0条",
           "the sync posted all 24 runs");
     Check(!Enabled(dialog, 1010), "sync stays off after a sync");
 
-    // The state column, settled through the list's menu: two rows marked as
-    // posted, then one released for the next sync once the runner agrees.
+    // The state column, settled through the list's menu: a posted row is
+    // released for the next sync once the runner agrees.
     const HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
     Check(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0) == 8, "the list has its state column");
-    items.Select({0, 1});
-    ChooseFromListMenu(list, 1);
-    Check(WaitFor([&] { return items.Text(1, 7) == L"已上传"; }, 10), "marked rows say 已上传");
-    Check(status() == L"已将2条标记为已上传", "the status line counts the rows marked");
     items.Select({1});
     ChooseFromListMenu(list, 2);
     Check(Answer(dialog, IDNO).find(items.Text(1, 6)) != std::wstring::npos,
@@ -341,7 +373,7 @@ int wmain(int argc, wchar_t** argv) {
           "a no leaves it posted, and says so");
     ChooseFromListMenu(list, 2);
     Answer(dialog, IDYES);
-    Check(WaitFor([&] { return items.Text(1, 7).empty(); }, 10), "a released row says nothing");
+    Check(WaitFor([&] { return items.Text(1, 7) == L"未上传"; }, 10), "a released row says 未上传");
     Check(items.Text(0, 7) == L"已上传", "the other row stays 已上传");
     Check(status() == L"1条将在下次同步时重新上传", "the status line counts the rows released");
 
@@ -373,27 +405,27 @@ int wmain(int argc, wchar_t** argv) {
     saveAs(exportCsv, csv);
     const auto shot = [&](const wchar_t* name, HWND window) {
         if (argc > 3) {
-            Shot(window, argv[3], name);
+            Shot(window, argv[3], name, window != dialog);
         }
     };
 
-    // The stored runs through the list's menu: the same rows, so the same
-    // file; a sync posts the one released above; their totals; a TCX file.
+    // The stored runs through the menu bar: the same rows, so the same file
+    // (saved by 导出CSV…); a sync posts the one released above; their totals; a TCX file.
     const std::wstring stem = csv.substr(0, csv.size() - 4);
     items.Select({0});
-    ChooseFromListMenu(list, 3);
+    ChooseFromMenuBar(dialog, L'r', 2);
     Check(WaitFor(
               [&] { return Text(GetDlgItem(dialog, 1012)).find(L"本机保存的跑步记录 24 条") == 0; },
               10),
           "the summary says the table shows 24 stored runs");
     Check(status() == L"已显示本机保存的跑步记录24条", "and so does the status line");
     Check(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == 24, "the table holds the 24 stored runs");
-    saveAs(exportCsv, stem + L"-stored.csv");
+    saveAs([&] { ChooseFromMenuBar(dialog, L'f', 2); }, stem + L"-stored.csv");
     SendMessageW(GetDlgItem(dialog, 1010), BM_CLICK, 0, 0);
     Check(WaitFor([&] { return status() == L"同步到Strivo成功！本次上传1条，之前已上传23条"; }),
           "a sync of the stored rows posts the released run");
 
-    ChooseFromListMenu(list, 4);
+    ChooseFromMenuBar(dialog, L'r', 3);
     HWND stats = nullptr;
     Check(WaitFor([&] {
               stats = FindWindowW(L"#32770", L"跑量统计");
@@ -403,19 +435,35 @@ int wmain(int argc, wchar_t** argv) {
     if (stats != nullptr) {
         const HWND line = GetDlgItem(stats, 1014);
         Check(Text(line).find(L"全部：24 次，184.38 公里") == 0, "its line counts all 24 runs");
+        // The latest weeks show first; Home, the wheel and End scroll the
+        // chart, and a click in one place names another week each time.
+        const HWND chartWindow = GetDlgItem(stats, 1015);
         RECT chart{};
-        GetClientRect(GetDlgItem(stats, 1015), &chart);
-        PostMessageW(GetDlgItem(stats, 1015), WM_LBUTTONDOWN, MK_LBUTTON,
-                     MAKELPARAM(chart.right - 20, chart.bottom / 2));
-        Check(WaitFor([&] { return Text(line).find(L"2010-W") == 0; }, 10),
-              "a click on a bar gives that week's figures");
+        GetClientRect(chartWindow, &chart);
+        const auto weekClicked = [&](UINT message, WPARAM wParam) {
+            if (message != 0) {
+                PostMessageW(chartWindow, message, wParam, 0);
+            }
+            PostMessageW(chartWindow, WM_LBUTTONDOWN, MK_LBUTTON,
+                         MAKELPARAM(chart.right - 20, chart.bottom / 2));
+            const std::wstring before = Text(line);
+            WaitFor([&] { return Text(line) != before; }, 5);
+            return Text(line);
+        };
+        const std::wstring last = weekClicked(0, 0);
+        Check(last.find(L"2010年") == 0 && last.find(L"起的一周：") != std::wstring::npos,
+              "a click on a bar gives that week's figures, named by its first day");
+        const std::wstring first = weekClicked(WM_KEYDOWN, VK_HOME);
+        const std::wstring wheeled = weekClicked(WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA));
+        Check(first != last && wheeled != first && weekClicked(WM_KEYDOWN, VK_END) == last,
+              "Home, the wheel and End scroll the chart");
         shot(L"stats", stats);
         PostMessageW(stats, WM_CLOSE, 0, 0);
         Check(WaitFor([&] { return !IsWindow(stats); }, 10), "the statistics dialog closes");
         Check(WaitFor([&] { return status() == L"已显示24条跑步记录的跑量统计"; }, 10),
               "the status line says what it showed");
     }
-    saveAs([&] { ChooseFromListMenu(list, 5); }, stem + L".tcx");
+    saveAs([&] { ChooseFromMenuBar(dialog, L'f', 3); }, stem + L".tcx");
 
     // One run released again, and the stand-in drops its post (the 26th):
     // the status line is too long, its advice gives way, and the counts,
@@ -425,7 +473,8 @@ int wmain(int argc, wchar_t** argv) {
     items.Select({2});
     ChooseFromListMenu(list, 2);
     Answer(dialog, IDYES);
-    Check(WaitFor([&] { return items.Text(2, 7).empty(); }, 10), "the released row says nothing");
+    Check(WaitFor([&] { return items.Text(2, 7) == L"未上传"; }, 10),
+          "the released row says 未上传");
     SendMessageW(GetDlgItem(dialog, 1010), BM_CLICK, 0, 0);
     Check(WaitFor([&] { return status().find(L"同步到Strivo失败") == 0; }), "the last sync fails");
     Check(status().find(L"条未上传，其中1条结果未知") != std::wstring::npos &&
@@ -444,9 +493,9 @@ int wmain(int argc, wchar_t** argv) {
     Check(items.Selected(2) && !items.Selected(0), "the right-click selected the row alone");
     Check(status() == L"已将1条标记为已上传", "the status line says so");
 
-    // The TCX file written above, imported through the menu's file chooser:
-    // its runs are the stored ones, so none is added.
-    ChooseFromListMenu(list, 7);
+    // The TCX file written above, imported through the menu bar's file
+    // chooser: its runs are the stored ones, so none is added.
+    ChooseFromMenuBar(dialog, L'f', 1);
     HWND opener = nullptr;
     Check(WaitFor([&] { return (opener = FileChooser(dialog)) != nullptr; }),
           "导入跑步文件… opens the file chooser");
@@ -465,7 +514,7 @@ int wmain(int argc, wchar_t** argv) {
     // Every run as a FIT file, into a new folder picked in the folder browser
     // (through the selection message a caller can send it).
     const std::wstring fits = stem + L"-fit";
-    ChooseFromListMenu(list, 8);
+    ChooseFromMenuBar(dialog, L'f', 4);
     HWND browser = nullptr;
     Check(WaitFor([&] { return (browser = FileChooser(dialog)) != nullptr; }),
           "导出FIT… opens the folder browser");
@@ -479,5 +528,8 @@ int wmain(int argc, wchar_t** argv) {
               "the FIT export says it wrote 24 files into the folder chosen");
     }
 
+    // 退出 closes the window, and the program with it.
+    ChooseFromMenuBar(dialog, L'f', 5);
+    Check(WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0, "退出 ends the program");
     return Finish(dialog, process, "window");
 }

@@ -131,6 +131,10 @@ public:
     void ShowMessage(const std::string& text) override {
         ChineseMessageBox(m_dialog, Wide(text), L"", MB_OK);
     }
+    void ShowAbout() override {
+        DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_ABOUTBOX), m_dialog,
+                        &MainWindow::AboutProc, 0);
+    }
     bool Confirm(const std::string& text) override {
         return ChineseMessageBox(m_dialog, Wide(text), L"",
                                  MB_YESNO | MB_DEFBUTTON2 | MB_ICONQUESTION) == IDYES;
@@ -168,6 +172,9 @@ private:
     static INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
     void OnInitDialog();
+    void FillMenuBar();
+    // A menu of the bar opens: its items greyed or not, as the controller says now.
+    void OnMenuOpens(HMENU menu);
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnCommand(int id);
     void OnGetItemText(NMLVDISPINFOW& info);
@@ -178,6 +185,7 @@ private:
     HWND m_dialog = nullptr;
     HWND m_list = nullptr;
     HWND m_tooltips = nullptr;  // made with the first tooltip
+    HACCEL m_keys = nullptr;    // the menu bar's keys
     std::wstring m_cell;        // the text a list-view item asked for last
     POINT m_menuAt{};           // where the list's menu opens, on the screen
     PostedCalls m_posted;
@@ -225,6 +233,9 @@ int MainWindow::Run() {
             (message.hwnd == m_dialog || IsChild(m_dialog, message.hwnd))) {
             continue;
         }
+        if (m_keys != nullptr && TranslateAcceleratorW(m_dialog, m_keys, &message)) {
+            continue;
+        }
         if (!IsDialogMessageW(m_dialog, &message)) {
             TranslateMessage(&message);
             DispatchMessageW(&message);
@@ -266,6 +277,7 @@ void MainWindow::OnInitDialog() {
         AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, text);
     }
 
+    FillMenuBar();
     m_list = GetDlgItem(m_dialog, IDC_RUN_TABLE);
     ListView_SetExtendedListViewStyle(m_list,
                                       LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_INFOTIP);
@@ -284,7 +296,10 @@ void MainWindow::OnInitDialog() {
 INT_PTR MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_COMMAND:
-            if (HIWORD(wParam) == BN_CLICKED) {
+            // The menu bar (0) or its keys (1) name no control.
+            if (lParam == 0 && HIWORD(wParam) <= 1) {
+                m_controller.OnMenu(LOWORD(wParam));
+            } else if (HIWORD(wParam) == BN_CLICKED) {
                 OnCommand(LOWORD(wParam));
             } else if (HIWORD(wParam) == EN_KILLFOCUS && LOWORD(wParam) == IDC_SITE_USER) {
                 m_controller.OnSiteUserEdited();
@@ -296,6 +311,9 @@ INT_PTR MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 return FALSE;
             }
             OnListMenu(lParam);
+            return TRUE;
+        case WM_INITMENUPOPUP:
+            OnMenuOpens(reinterpret_cast<HMENU>(wParam));
             return TRUE;
         case WM_SYSCOMMAND:
             if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
@@ -321,6 +339,9 @@ INT_PTR MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             m_controller.Close();
             return TRUE;
         case WM_DESTROY:
+            if (m_keys != nullptr) {
+                DestroyAcceleratorTable(m_keys);
+            }
             PostQuitMessage(0);
             return TRUE;
         case kPostedCall:
@@ -344,8 +365,7 @@ INT_PTR MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 void MainWindow::OnCommand(int id) {
     // IDOK and IDCANCEL, from Enter and Escape, do nothing.
     if (id == IDC_ABOUT) {
-        DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_ABOUTBOX), m_dialog,
-                        &MainWindow::AboutProc, 0);
+        ShowAbout();
     } else {
         m_controller.OnButton(id);
     }
@@ -426,19 +446,60 @@ std::optional<ChosenFile> MainWindow::ChooseFitFolder() {
 }
 
 void MainWindow::ListChanged(const ListRows& rows, ListRows::Change change) {
-    if (change.newList) {
-        ListView_SetColumnWidth(m_list, kColumnRunId, kListColumnWidths[kColumnRunId]);
-    }
-    // The RunID column as wide as the longest id, with the cell's margins.
-    if (change.longer) {
-        const int wanted = strivo::TextWidth(m_list, Wide(rows.longestId())) + 16;
-        if (ListView_GetColumnWidth(m_list, kColumnRunId) < wanted) {
-            ListView_SetColumnWidth(m_list, kColumnRunId, wanted);
+    // Widths are set again only when a new list starts or an id grows, so
+    // that a column the user resized stays as it is.
+    if (change.newList || change.longer) {
+        RECT client{};
+        GetClientRect(m_list, &client);
+        const auto widths = rows.FitColumns(
+            client.right - GetSystemMetrics(SM_CXVSCROLL),
+            [this](std::string_view text) { return strivo::TextWidth(m_list, Wide(text)); });
+        for (std::size_t c = 0; c < kListColumnCount; ++c) {
+            ListView_SetColumnWidth(m_list, static_cast<int>(c), widths[c]);
         }
     }
     ListView_SetItemCountEx(m_list, static_cast<int>(rows.size()),
                             LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
     InvalidateRect(m_list, nullptr, FALSE);
+}
+
+void MainWindow::FillMenuBar() {
+    const HMENU bar = GetMenu(m_dialog);
+    while (GetMenuItemCount(bar) > 0) {  // the template's stand-in
+        DeleteMenu(bar, 0, MF_BYPOSITION);
+    }
+    std::vector<ACCEL> keys;
+    for (const Menu& menu : m_controller.MenuBar()) {
+        const HMENU items = CreatePopupMenu();
+        for (const MenuItem& item : menu.items) {
+            if (item.text.empty()) {
+                AppendMenuW(items, MF_SEPARATOR, 0, nullptr);
+                continue;
+            }
+            std::wstring text = Wide(item.text);
+            if (item.ctrlKey != 0) {
+                text += L"\tCtrl+" + std::wstring(1, static_cast<wchar_t>(item.ctrlKey));
+                keys.push_back({FCONTROL | FVIRTKEY, static_cast<WORD>(item.ctrlKey),
+                                static_cast<WORD>(item.id)});
+            }
+            AppendMenuW(items, MF_STRING | (item.enabled ? 0 : MF_GRAYED),
+                        static_cast<UINT_PTR>(item.id), text.c_str());
+        }
+        AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(items), Wide(menu.title).c_str());
+    }
+    DrawMenuBar(m_dialog);
+    m_keys = CreateAcceleratorTableW(keys.data(), static_cast<int>(keys.size()));
+}
+
+void MainWindow::OnMenuOpens(HMENU menu) {
+    // The list's menu, open too, has its own ids and states.
+    for (int i = 0, count = GetMenuItemCount(menu); i < count; ++i) {
+        const int id = static_cast<int>(GetMenuItemID(menu, i));
+        if (id >= WindowController::kFirstMenuId) {
+            EnableMenuItem(menu, static_cast<UINT>(i),
+                           MF_BYPOSITION | (m_controller.MenuEnabled(id) ? MF_ENABLED : MF_GRAYED));
+        }
+    }
 }
 
 void MainWindow::OnGetItemText(NMLVDISPINFOW& info) {
@@ -479,8 +540,12 @@ void MainWindow::OnListMenu(LPARAM at) {
 std::optional<std::size_t> MainWindow::ShowListMenu(const std::vector<MenuItem>& items) {
     const HMENU menu = CreatePopupMenu();
     for (std::size_t i = 0; i < items.size(); ++i) {
-        AppendMenuW(menu, MF_STRING | (items[i].enabled ? 0 : MF_GRAYED), i + 1,
-                    Wide(items[i].text).c_str());
+        if (items[i].text.empty()) {
+            AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        } else {
+            AppendMenuW(menu, MF_STRING | (items[i].enabled ? 0 : MF_GRAYED), i + 1,
+                        Wide(items[i].text).c_str());
+        }
     }
     const int chosen = static_cast<int>(TrackPopupMenu(
         menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, m_menuAt.x, m_menuAt.y, 0, m_dialog, nullptr));

@@ -3,6 +3,8 @@
 // windows.h comes before every other Windows header.
 #include <windows.h>
 
+#include <optional>
+
 #include "text/WideText.h"
 #include "ui/ControlIds.h"
 #include "ui/win32/StatsWindow.h"
@@ -59,6 +61,31 @@ StatsChart* ChartOf(HWND window) {
 
 int ScrollPos(HWND window) {
     return GetScrollPos(window, SB_HORZ);
+}
+
+void ScrollTo(HWND window, int pos) {
+    SetScrollPos(window, SB_HORZ, pos, TRUE);
+    InvalidateRect(window, nullptr, TRUE);
+}
+
+// The keys that scroll the chart, as the wx dialog has them.
+std::optional<ChartScroll> ScrollOfKey(WPARAM key) {
+    switch (key) {
+        case VK_LEFT:
+            return ChartScroll::Left;
+        case VK_RIGHT:
+            return ChartScroll::Right;
+        case VK_PRIOR:
+            return ChartScroll::PageLeft;
+        case VK_NEXT:
+            return ChartScroll::PageRight;
+        case VK_HOME:
+            return ChartScroll::Home;
+        case VK_END:
+            return ChartScroll::End;
+        default:
+            return std::nullopt;
+    }
 }
 
 // Lays the chart out for the window's size and DPI; `toEnd` shows the latest periods.
@@ -123,11 +150,29 @@ LRESULT CALLBACK ChartProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
                 default:
                     break;
             }
-            SetScrollPos(window, SB_HORZ, pos, TRUE);
-            InvalidateRect(window, nullptr, TRUE);
+            ScrollTo(window, pos);
+            return 0;
+        }
+        // The chart takes the focus when the dialog opens and on a click, so
+        // that the wheel and the keys reach it.
+        case WM_GETDLGCODE:
+            return DLGC_WANTARROWS;
+        case WM_KEYDOWN:
+            if (const std::optional<ChartScroll> how = ScrollOfKey(wParam)) {
+                ScrollTo(window, chart->ScrolledTo(ScrollPos(window), *how));
+                return 0;
+            }
+            return DefWindowProcW(window, message, wParam, lParam);
+        case WM_MOUSEWHEEL:
+        case WM_MOUSEHWHEEL: {
+            // Down and to the right are towards the later periods.
+            const int notches = GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA;
+            ScrollTo(window, chart->WheeledTo(ScrollPos(window),
+                                              message == WM_MOUSEHWHEEL ? notches : -notches));
             return 0;
         }
         case WM_LBUTTONDOWN:
+            SetFocus(window);
             chart->Click(static_cast<short>(LOWORD(lParam)) + ScrollPos(window),
                          static_cast<short>(HIWORD(lParam)));
             InvalidateRect(window, nullptr, TRUE);
@@ -157,7 +202,8 @@ INT_PTR CALLBACK StatsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
         const HWND chartWindow = GetDlgItem(dialog, IDC_STATS_CHART);
         SetWindowLongPtrW(chartWindow, GWLP_USERDATA, lParam);
         LayOut(chartWindow, true);
-        return TRUE;
+        SetFocus(chartWindow);
+        return FALSE;  // the focus was set
     }
     auto* chart = reinterpret_cast<StatsChart*>(GetWindowLongPtrW(dialog, DWLP_USER));
     if (message != WM_COMMAND || chart == nullptr) {

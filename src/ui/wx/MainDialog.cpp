@@ -9,6 +9,7 @@
 #include <wx/log.h>
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
+#include <wx/panel.h>
 #include <wx/sizer.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
@@ -32,18 +33,23 @@ wxString MainDialogTitle(bool demo) {
 }
 
 MainDialog::MainDialog(wxWindow* parent, MainDialogOptions options)
-    : wxDialog(parent, wxID_ANY, MainDialogTitle(options.demo), wxDefaultPosition, wxDefaultSize,
-               wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX),
+    : wxFrame(parent, wxID_ANY, MainDialogTitle(options.demo), wxDefaultPosition, wxDefaultSize,
+              wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX),
       m_controller(*this, std::move(options)) {
     UseCompactControls();
     UseDialogFont(this);
     SetIcons(AppIcons());
-    CreateControls();
+    CreateMenuBar();
+    // The panel gives the controls a dialog's background and its tab order.
+    auto* panel = new wxPanel(this, wxID_ANY);
+    panel->SetFont(GetFont());
+    CreateControls(panel);
+    // The menu bar lies above the client area: the window grows by its height alone.
     SetClientSize(ToPixels(this, {0, 0, 432, 299}).GetSize());
 
     Bind(wxEVT_BUTTON, [this](wxCommandEvent& event) {
         if (event.GetId() == IDC_ABOUT) {
-            AboutDialog(this).ShowModal();
+            ShowAbout();
         } else if (!m_controller.OnButton(event.GetId())) {
             event.Skip();
         }
@@ -64,22 +70,51 @@ MainDialog::MainDialog(wxWindow* parent, MainDialogOptions options)
     });
     Bind(wxEVT_CHAR_HOOK, &MainDialog::OnCharHook, this);
     Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { m_controller.Close(); });
-    SetEscapeId(wxID_NONE);
-    SetAffirmativeId(wxID_NONE);
 
     m_controller.Start();
     Centre();
 }
 
-void MainDialog::CreateControls() {
-    const auto button = [this](int id, const char* label, long style = 0) {
-        return new wxButton(this, id, Utf8(label), {}, {}, style);
+void MainDialog::CreateMenuBar() {
+    auto* bar = new wxMenuBar();
+    const int first = WindowController::kFirstMenuId;
+    int last = first;
+    for (const Menu& menu : m_controller.MenuBar()) {
+        auto* items = new wxMenu();
+        for (const MenuItem& item : menu.items) {
+            if (item.text.empty()) {
+                items->AppendSeparator();
+                continue;
+            }
+            wxString text = ToWx(item.text);
+            if (item.ctrlKey != 0) {
+                text += wxString::Format("\tCtrl+%c", item.ctrlKey);
+            }
+            items->Append(item.id, text)->Enable(item.enabled);
+            last = std::max(last, item.id);
+        }
+        bar->Append(items, ToWx(menu.title));
+    }
+    SetMenuBar(bar);
+    // wx asks as a menu opens and before a key acts; the controller asks again.
+    Bind(
+        wxEVT_MENU, [this](wxCommandEvent& event) { m_controller.OnMenu(event.GetId()); }, first,
+        last);
+    Bind(
+        wxEVT_UPDATE_UI,
+        [this](wxUpdateUIEvent& event) { event.Enable(m_controller.MenuEnabled(event.GetId())); },
+        first, last);
+}
+
+void MainDialog::CreateControls(wxWindow* panel) {
+    const auto button = [panel](int id, const char* label, long style = 0) {
+        return new wxButton(panel, id, Utf8(label), {}, {}, style);
     };
-    const auto field = [this](int id, long style = 0) {
-        return new wxTextCtrl(this, id, {}, {}, {}, wxTE_LEFT | style);
+    const auto field = [panel](int id, long style = 0) {
+        return new wxTextCtrl(panel, id, {}, {}, {}, wxTE_LEFT | style);
     };
-    const auto label = [this](const char* text) {
-        return new wxStaticText(this, wxID_ANY, Utf8(text));
+    const auto label = [panel](const char* text) {
+        return new wxStaticText(panel, wxID_ANY, Utf8(text));
     };
     // Created in tab order.
     wxButton* signIn = button(IDC_SERVICE_LOGIN, "登陆Nike+");
@@ -90,19 +125,19 @@ void MainDialog::CreateControls() {
     wxButton* sync = button(IDC_SYNC, "同步Nike+数据到Strivo");
     wxButton* refresh = button(IDC_REFRESH, "刷新", wxBU_EXACTFIT);
     wxButton* exportButton = button(IDC_EXPORT, "导出", wxBU_EXACTFIT);
-    m_list = new RunListView(this, IDC_RUN_TABLE, {}, {}, m_controller.list(),
+    m_list = new RunListView(panel, IDC_RUN_TABLE, {}, {}, m_controller.list(),
                              [this](std::size_t row) { return m_controller.RowTip(row); });
     wxButton* visitSite = button(IDC_VISIT_SITE, "访问Kelvora网站", wxBORDER_NONE);
     wxButton* about = button(IDC_ABOUT, "关于...", wxBORDER_NONE);
-    auto* serviceGroup = new wxStaticBox(this, wxID_ANY, Utf8("# 1，Nike+"));
+    auto* serviceGroup = new wxStaticBox(panel, wxID_ANY, Utf8("# 1，Nike+"));
     wxStaticText* serviceUserLabel = label("用户名： ");
     wxStaticText* servicePasswordLabel = label("密  码： ");
     wxStaticText* dataLabel = label("Nike+ 数据");
-    auto* siteGroup = new wxStaticBox(this, wxID_ANY, Utf8("# 2，Strivo（Kelvora论坛）"));
-    auto* status = new wxStaticText(this, IDC_STATUS, Utf8("等待"), {}, {}, wxST_NO_AUTORESIZE);
+    auto* siteGroup = new wxStaticBox(panel, wxID_ANY, Utf8("# 2，Strivo（Kelvora论坛）"));
+    auto* status = new wxStaticText(panel, IDC_STATUS, Utf8("等待"), {}, {}, wxST_NO_AUTORESIZE);
     wxStaticText* siteUserLabel = label("用户名： ");
     wxStaticText* sitePasswordLabel = label("密  码： ");
-    auto* summary = new wxStaticText(this, IDC_SUMMARY, {}, {}, {},
+    auto* summary = new wxStaticText(panel, IDC_SUMMARY, {}, {}, {},
                                      wxALIGN_RIGHT | wxST_NO_AUTORESIZE | wxBORDER_STATIC);
 
     // The group boxes are created after the controls inside them (their tab
@@ -123,9 +158,9 @@ void MainDialog::CreateControls() {
     for (const auto& [control, rect] : places) {
         PlaceAt(control, rect);
     }
-    m_list->SetSize(ToPixels(this, {7, 116, 418, 157}));
-    serviceGroup->SetSize(ToPixels(this, {7, 7, 195, 86}));
-    siteGroup->SetSize(ToPixels(this, {219, 7, 205, 86}));
+    m_list->SetSize(ToPixels(panel, {7, 116, 418, 157}));
+    serviceGroup->SetSize(ToPixels(panel, {7, 7, 195, 86}));
+    siteGroup->SetSize(ToPixels(panel, {219, 7, 205, 86}));
     DrawFrame(summary);
     LevelWith(serviceUserLabel, serviceUser);
     LevelWith(servicePasswordLabel, servicePassword);
@@ -160,7 +195,11 @@ void MainDialog::SetToolTip(int id, const std::string& text) {
 std::optional<std::size_t> MainDialog::ShowListMenu(const std::vector<MenuItem>& items) {
     wxMenu menu;
     for (std::size_t i = 0; i < items.size(); ++i) {
-        menu.Append(static_cast<int>(i) + 1, ToWx(items[i].text))->Enable(items[i].enabled);
+        if (items[i].text.empty()) {
+            menu.AppendSeparator();
+        } else {
+            menu.Append(static_cast<int>(i) + 1, ToWx(items[i].text))->Enable(items[i].enabled);
+        }
     }
     const int chosen = m_list->GetPopupMenuSelectionFromUser(menu, m_menuAt);
     return chosen > 0 ? std::optional<std::size_t>(chosen - 1) : std::nullopt;
@@ -176,6 +215,10 @@ bool MainDialog::Confirm(const std::string& text) {
     wxMessageDialog box(this, ToWx(text), wxEmptyString, wxYES_NO | wxNO_DEFAULT | wxICON_NONE);
     box.SetYesNoLabels(Utf8("是"), Utf8("否"));
     return box.ShowModal() == wxID_YES;
+}
+
+void MainDialog::ShowAbout() {
+    AboutDialog(this).ShowModal();
 }
 
 void MainDialog::ShowAppMessage(const std::string& text) {
@@ -261,15 +304,11 @@ bool MainDialog::OpenBrowser(const std::string& url) {
 }
 
 void MainDialog::CloseWindow() {
-    if (IsModal()) {
-        EndModal(wxID_CANCEL);
-    } else {
-        Destroy();
-    }
+    Destroy();
 }
 
 void MainDialog::OnCharHook(wxKeyEvent& event) {
-    // Enter and Escape never act in this dialog: they press no button and do
+    // Enter and Escape never act in this window: they press no button and do
     // not close it. Everything else goes on as usual.
     switch (event.GetKeyCode()) {
         case WXK_RETURN:

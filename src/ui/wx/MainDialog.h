@@ -1,6 +1,6 @@
 #pragma once
 
-#include <wx/dialog.h>
+#include <wx/frame.h>
 
 #include "ui/ControlIds.h"
 #include "ui/WindowController.h"
@@ -12,9 +12,15 @@ struct MainDialogOptions : WindowOptions {
     bool demo = false;  // the title says so
 };
 
-// The main window on wx: the controls, and the surface its controller drives.
-// Tests override the desktop's parts (message boxes, file chooser, browser).
-class MainDialog : public wxDialog, public WindowSurface {
+// The main window on wx: the menu bar and the controls, and the surface its
+// controller drives. Tests override the desktop's parts (message boxes, file
+// chooser, browser).
+//
+// A frame, as wx gives a menu bar only to a frame; it keeps by hand what the
+// dialog it was gave: a fixed size, the tab order and first focus of a panel,
+// and Enter and Escape that neither press a button nor close it. The program
+// ends with it, as with any last top-level window.
+class MainDialog : public wxFrame, public WindowSurface {
 public:
     MainDialog(wxWindow* parent, MainDialogOptions options);
 
@@ -32,6 +38,7 @@ public:
     std::optional<std::size_t> ShowListMenu(const std::vector<MenuItem>& items) override;
     void ShowMessage(const std::string& text) override;
     bool Confirm(const std::string& text) override;
+    void ShowAbout() override;
     void ShowAppMessage(const std::string& text) override;
     std::optional<ChosenFile> ChooseCsvFile() override;
     std::optional<ChosenFile> ChooseTcxFile() override;
@@ -44,7 +51,8 @@ public:
     void CloseWindow() override;
 
 private:
-    void CreateControls();
+    void CreateMenuBar();
+    void CreateControls(wxWindow* panel);
     void OnCharHook(wxKeyEvent& event);
     std::optional<ChosenFile> ChooseFile(const char* title, const char* wildcard, const char* name,
                                          const char* extension);

@@ -6,6 +6,9 @@
 #include <wx/sizer.h>
 #include <wx/stattext.h>
 
+#include <algorithm>
+#include <utility>
+
 #include "ui/wx/WxText.h"
 
 namespace strivo {
@@ -57,6 +60,21 @@ public:
             LayOut();
             event.Skip();
         });
+        // GTK's wheel scrolls up and down only, which this chart does not.
+        Bind(wxEVT_MOUSEWHEEL, [this](wxMouseEvent& event) {
+            m_wheel += event.GetWheelRotation();
+            const int notches = m_wheel / std::max(event.GetWheelDelta(), 1);
+            m_wheel -= notches * event.GetWheelDelta();
+            const bool sideways = event.GetWheelAxis() == wxMOUSE_WHEEL_HORIZONTAL;
+            ScrollTo(m_chart.WheeledTo(ViewX(), sideways ? notches : -notches));
+        });
+    }
+
+    // The content x at the view's left edge.
+    int ViewX() const { return CalcUnscrolledPosition({0, 0}).x; }
+    void ScrollTo(int x) {
+        const int step = FromDIP(8);
+        Scroll((x + step - 1) / step, -1);  // at the end, all of the last bar
     }
 
     void LayOut() {
@@ -75,6 +93,7 @@ public:
 private:
     StatsChart& m_chart;
     bool m_laidOut = false;
+    int m_wheel = 0;  // rotation short of a notch
 };
 
 }  // namespace
@@ -102,13 +121,26 @@ StatsDialog::StatsDialog(wxWindow* parent, StatsChart& chart)
     });
 
     // Escape closes it, as it does the Windows dialog; it has no Cancel button
-    // for wx to press.
-    Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
+    // for wx to press. The keys that scroll the chart do so wherever the
+    // focus is: up and down are left to the choice of period.
+    Bind(wxEVT_CHAR_HOOK, [this, &chart, panel](wxKeyEvent& event) {
+        static constexpr std::pair<int, ChartScroll> kKeys[] = {
+            {WXK_LEFT, ChartScroll::Left},        {WXK_RIGHT, ChartScroll::Right},
+            {WXK_PAGEUP, ChartScroll::PageLeft},  {WXK_PAGEDOWN, ChartScroll::PageRight},
+            {WXK_HOME, ChartScroll::Home},        {WXK_END, ChartScroll::End},
+            {WXK_NUMPAD_LEFT, ChartScroll::Left}, {WXK_NUMPAD_RIGHT, ChartScroll::Right},
+            {WXK_NUMPAD_HOME, ChartScroll::Home}, {WXK_NUMPAD_END, ChartScroll::End}};
         if (event.GetKeyCode() == WXK_ESCAPE) {
             Close();
-        } else {
-            event.Skip();
+            return;
         }
+        for (const auto& [key, how] : kKeys) {
+            if (event.GetKeyCode() == key && event.GetModifiers() == wxMOD_NONE) {
+                panel->ScrollTo(chart.ScrolledTo(panel->ViewX(), how));
+                return;
+            }
+        }
+        event.Skip();
     });
 
     auto* sizer = new wxBoxSizer(wxVERTICAL);
