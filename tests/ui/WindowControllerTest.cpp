@@ -342,8 +342,9 @@ TEST_F(WindowControllerTest, AnImportedRunLeavesTheLastDownloadAndUnknownCalorie
               Cp936("本机保存的跑步记录 2 条，最近一次下载于 ") + minute);
     EXPECT_EQ(m_controller->list().Cell(0, kColumnRunId), "?]0;x?");
     ChooseFromMenuBar("跑量统计…");
-    EXPECT_EQ(m_surface.statsLine,
-              Cp936("2010年4月5日起的一周：2 次，8.00 公里，0:40:34，200 卡路里（1 次没有卡路里数据）"));
+    EXPECT_EQ(
+        m_surface.statsLine,
+        Cp936("2010年4月5日起的一周：2 次，8.00 公里，0:40:34，200 卡路里（1 次没有卡路里数据）"));
 }
 
 // A store that cannot be read fails the TCX export: no file, no word of
