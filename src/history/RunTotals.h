@@ -14,7 +14,7 @@
 // kLongestListedGap periods without runs is folded into one entry, so that
 // runs in years 0001 and 9999 make three entries, not half a million.
 //
-// A value beyond a plausible run (kMostPlausible*) is left out of the sums
+// A value beyond a plausible run (kMostPlausible*, PlausibleRun.h) is left out of the sums
 // as one that does not parse is, and named. With every counted value bounded
 // so, no sum of any list that fits in memory can overflow.
 //
@@ -29,6 +29,7 @@
 #include <string_view>
 #include <vector>
 
+#include "history/PlausibleRun.h"
 #include "history/RunFigures.h"
 #include "model/Runs.h"
 
@@ -41,12 +42,6 @@ std::optional<PeriodKind> ParsePeriodKind(std::string_view name);
 
 // Longer stretches of periods without runs are folded into one entry.
 inline constexpr std::int64_t kLongestListedGap = 12;
-
-// The most a run may plausibly hold: 1,000 km; 7 days; 100,000 kcal, which a
-// 100 kg runner (about 1 kcal per kg and km) burns over those 1,000 km.
-inline constexpr std::int64_t kMostPlausibleDistanceMm = 1'000'000'000;
-inline constexpr std::int64_t kMostPlausibleDurationMs = 7 * 24 * 3'600'000LL;
-inline constexpr std::int64_t kMostPlausibleCalories = 100'000;
 
 struct PeriodTotals {
     std::string label;  // "2010-W15", "2010-04" or "2010" (ASCII)

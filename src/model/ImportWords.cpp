@@ -8,10 +8,21 @@ std::string ImportSummary(const MessageCatalog* catalog, const ImportCounts& cou
                     count);
     };
     // Said only where there are some: a summary of run files stays as it was.
-    const std::string withoutActivity =
+    std::string more =
         counts.withoutActivity > 0
             ? Fill(TrIn(catalog, N_(", {0} with no activity")), files(counts.withoutActivity))
             : std::string();
+    if (counts.notRuns > 0) {
+        more += Fill(TrNIn(catalog, ", {0} activity not a run", ", {0} activities not runs",
+                           static_cast<unsigned long>(counts.notRuns)),
+                     counts.notRuns);
+    }
+    if (counts.caloriesFilled > 0) {
+        more += Fill(TrNIn(catalog, ", calories added to {0} stored run",
+                           ", calories added to {0} stored runs",
+                           static_cast<unsigned long>(counts.caloriesFilled)),
+                     counts.caloriesFilled);
+    }
     const auto runs = static_cast<unsigned long>(counts.imported);
     const auto activities = static_cast<unsigned long>(counts.otherSports);
     return Fill(
@@ -20,7 +31,7 @@ std::string ImportSummary(const MessageCatalog* catalog, const ImportCounts& cou
         Fill(TrNIn(catalog, "{0} run", "{0} runs", runs), counts.imported), files(counts.files),
         counts.duplicates, files(counts.unreadable),
         Fill(TrNIn(catalog, "{0} activity", "{0} activities", activities), counts.otherSports),
-        withoutActivity);
+        more);
 }
 
 }  // namespace strivo

@@ -11,7 +11,8 @@ namespace strivo {
 
 // "Imported 5 runs from 3 files: 1 already stored, 0 files unreadable, 2
 // activities of other sports skipped." (UTF-8), each count in its plural
-// form, and the files that hold no activity counted when there are any: in
+// form, and the files that hold no activity, the activities that are no run
+// and the stored runs given calories counted when there are any: in
 // `catalog` (null: English).
 std::string ImportSummary(const MessageCatalog* catalog, const ImportCounts& counts);
 

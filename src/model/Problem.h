@@ -210,6 +210,25 @@ enum class ProblemCode {
     // variables this shell has.
     SchedulePasswordsInShellOnly,
 
+    // --- What an import read but did not add, named (jobs/Import): {0} the file.
+    ImportNotARun,         // {1} the activity's start, as a duplicate's; cause: why (Activity...)
+    ImportTrackSkipped,    // cause: why (GpxTrackWithoutTimes, GpxTrackFewTimes, ...)
+    ImportCaloriesFilled,  // {1} the run's start, {2} the stored run given them (its RunID or
+                           // key), {3} the calories: a richer file completes an imported run
+    // A GPX track of which fewer than half the points have a time: {0} the
+    // track's number, {1} the points with a time, {2} all its points; {3} its name.
+    GpxTrackFewTimes,
+    GpxNamedTrackFewTimes,
+    // Why an activity read from a file is no run (history/PlausibleRun.h).
+    ActivityBefore1990,
+    ActivityInFuture,
+    ActivityWithoutDuration,
+    ActivityWithoutDistance,
+    ActivityPace,             // {0} the distance, {1} the duration ("2,655 km", "10 s")
+    ActivityTooLong,          // {0} the duration
+    ActivityTooFar,           // {0} the distance
+    ActivityTooManyCalories,  // {0} the calories
+
     LastCode,  // none: the end of the list, for the test that every code has words
 };
 

@@ -232,7 +232,7 @@ constexpr Entry kEntries[] = {
     {ProblemCode::CsvBadValue, "csv-bad-value", N_("line {0}: the {1} \"{2}\" cannot be read"),
      kFieldAt1},
     {ProblemCode::CsvCellCount, "csv-cell-count",
-     N_("line {0} has {1} cells, not the 6 of a Strivo export"), kPlain},
+     N_("line {0} has {1} cells; a Strivo export has 6, or 7 with the RunID"), kPlain},
     {ProblemCode::CsvLineTooLong, "csv-line-too-long", N_("line {0} is too long to be a run"),
      kPlain},
     {ProblemCode::ImportCourse, "import-course",
@@ -318,6 +318,28 @@ constexpr Entry kEntries[] = {
      N_("this shell's environment is not the schedule's, so {1} would not reach a scheduled "
         "sync: put {0} in the settings file"),
      kPlain},
+
+    {ProblemCode::ImportNotARun, "import-not-a-run", N_("{0}: skipped the activity of {1}"),
+     kPlain},
+    {ProblemCode::ImportTrackSkipped, "import-track-skipped", N_("{0}: skipped a track"), kPlain},
+    {ProblemCode::ImportCaloriesFilled, "import-calories-filled",
+     N_("{0}: the run of {1}, stored as {2}, takes its {3} kcal from this file"), kPlain},
+    {ProblemCode::GpxTrackFewTimes, "gpx-track-few-times",
+     N_("track {0} has too few timed points ({1} of {2})"), kPlain},
+    {ProblemCode::GpxNamedTrackFewTimes, "gpx-named-track-few-times",
+     N_("track {0} (\"{3}\") has too few timed points ({1} of {2})"), kPlain},
+    {ProblemCode::ActivityBefore1990, "activity-before-1990", N_("it starts before 1990"), kPlain},
+    {ProblemCode::ActivityInFuture, "activity-in-future", N_("it starts in the future"), kPlain},
+    {ProblemCode::ActivityWithoutDuration, "activity-without-duration", N_("it lasts 0 s"), kPlain},
+    {ProblemCode::ActivityWithoutDistance, "activity-without-distance", N_("it covers 0 m"),
+     kPlain},
+    {ProblemCode::ActivityPace, "activity-pace", N_("{0} in {1} is not a run"), kPlain},
+    {ProblemCode::ActivityTooLong, "activity-too-long", N_("it lasts {0}, more than 7 days"),
+     kPlain},
+    {ProblemCode::ActivityTooFar, "activity-too-far", N_("it covers {0}, more than 1,000 km"),
+     kPlain},
+    {ProblemCode::ActivityTooManyCalories, "activity-too-many-calories",
+     N_("it burns {0} kcal, more than 100,000"), kPlain},
 };
 
 const Entry* EntryOf(ProblemCode code) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <utility>
@@ -20,6 +21,7 @@ enum class Step {
     Posted,           // a post ended and its outcome is kept: runId, result, counts
     SyncDone,         // the sync ended: its tally
     FileImported,     // an import read one file (or failed to): file, total, processed
+    ImportReading,    // an import is inside a file of many runs: FileImported's, imported
     ImportDone,       // an import ended: imported; problem when the store failed it
     FileExported,     // an export wrote one file: file, total, processed
 };
@@ -61,6 +63,27 @@ struct ImportCounts {
     int unreadable = 0;       // files or paths not read
     int otherSports = 0;      // activities of other sports, skipped
     int withoutActivity = 0;  // files read whole that hold no activity
+    int notRuns = 0;          // activities that are no run, skipped
+    int caloriesFilled = 0;   // stored runs given the calories they lacked
+};
+
+// What became of one file (or path) of an import, for a face to list: its
+// counts, and the first kNamedPerFile of each kind named, in the file's order.
+struct ImportedFile {
+    static constexpr std::size_t kNamedPerFile = 20;
+
+    std::string path;        // UTF-8, as problems name it
+    int added = 0;           // runs added
+    int duplicates = 0;      // runs already stored: not added
+    int otherSports = 0;     // activities of other sports, skipped
+    int notRuns = 0;         // activities that are no run, skipped
+    int caloriesFilled = 0;  // stored runs given the calories they lacked
+    // ImportDuplicateRun ({2} the stored run it matches); ImportNotARun or
+    // ImportTrackSkipped (the cause says why); ImportCaloriesFilled.
+    std::vector<Problem> duplicated, notRun, filled;
+    std::optional<Problem> unreadable;  // why nothing of it was read
+    // ImportCourse, ImportWorkout or ImportNoActivity: read whole, it holds no activity.
+    std::optional<Problem> withoutActivity;
 };
 
 // One report.
@@ -73,12 +96,15 @@ struct ProgressReport {
     int total = 0;          // Posted: runs to post; FileImported, FileExported: files
     int processed = 0;      // Posted: runs handled so far; FileImported, FileExported: files
     std::string file;       // FileImported, FileExported: the path (UTF-8)
-    ImportCounts imported;  // ImportDone
-    SyncTally tally;        // SyncDone
+    ImportCounts imported;  // ImportDone, ImportReading (so far)
+    std::vector<ImportedFile> importedFiles;  // ImportDone: each file, in order
+    SyncTally tally;                          // SyncDone
     // RunsDownloaded, SiteSignedIn: what the runner should know that did not
     // fail the step (runs the store could not keep, an older record's bad lines);
     // ImportDone: the first files that could not be read, and why, then the
-    // first that hold no activity (ImportCourse, ImportWorkout, ImportNoActivity).
+    // first that hold no activity (ImportCourse, ImportWorkout, ImportNoActivity),
+    // then the first activities that are no run (ImportNotARun, ImportTrackSkipped)
+    // and the first runs given calories (ImportCaloriesFilled).
     std::vector<Problem> warnings;
 
     bool ok() const { return !problem; }

@@ -182,20 +182,28 @@ DialogUpdate ImportDoneUpdate(const ProgressReport& report, DialogView& view) {
     }
     view.status = Utf8ToCp936(ImportSummary(ChineseCatalog(), report.imported));
     DialogUpdate update{view, {}, {}, JobKind::None};
-    std::string unreadable, withoutActivity;
+    // Each kind under its heading, in this order.
+    std::string named[4];
     for (const Problem& problem : report.warnings) {
-        const bool holdsNone = problem.code == ProblemCode::ImportCourse ||
-                               problem.code == ProblemCode::ImportWorkout ||
-                               problem.code == ProblemCode::ImportNoActivity;
-        (holdsNone ? withoutActivity : unreadable) +=
-            "\n" + Utf8ToCp936(DescribeIn(ChineseCatalog(), problem));
+        const ProblemCode code = problem.code;
+        const std::size_t kind =
+            code == ProblemCode::ImportCourse || code == ProblemCode::ImportWorkout ||
+                    code == ProblemCode::ImportNoActivity
+                ? 1
+            : code == ProblemCode::ImportNotARun || code == ProblemCode::ImportTrackSkipped ? 2
+            : code == ProblemCode::ImportCaloriesFilled                                     ? 3
+                                                                                            : 0;
+        named[kind] += "\n" + Utf8ToCp936(DescribeIn(ChineseCatalog(), problem));
     }
-    if (!unreadable.empty()) {
-        update.message = Say(N_("These files could not be read:")) + unreadable;
-    }
-    if (!withoutActivity.empty()) {
-        update.message = (update.message ? *update.message + "\n\n" : std::string()) +
-                         Say(N_("These files hold no activity:")) + withoutActivity;
+    const char* const headings[] = {N_("These files could not be read:"),
+                                    N_("These files hold no activity:"),
+                                    N_("These activities are not runs, so they were not imported:"),
+                                    N_("These stored runs took their calories from a file:")};
+    for (std::size_t kind = 0; kind < std::size(named); ++kind) {
+        if (!named[kind].empty()) {
+            update.message = (update.message ? *update.message + "\n\n" : std::string()) +
+                             Say(headings[kind]) + named[kind];
+        }
     }
     return update;
 }
@@ -319,6 +327,13 @@ DialogUpdate DialogState::OnReport(const ProgressReport& report) {
         case Step::FileImported:
             m_view.status = Say(N_("Importing run files...")) + " " +
                             std::to_string(report.processed) + "/" + std::to_string(report.total);
+            break;
+        case Step::ImportReading:
+            m_view.status =
+                Say(N_("Importing run files... {0}/{1}, {2} runs read"),
+                    {std::to_string(report.processed + 1), std::to_string(report.total),
+                     std::to_string(report.imported.imported + report.imported.duplicates +
+                                    report.imported.notRuns)});
             break;
         case Step::ImportDone:
             return ImportDoneUpdate(report, m_view);

@@ -144,6 +144,7 @@ void WindowController::OnReport(const ProgressReport& report) {
         case Step::ServiceSignedIn:
         case Step::SummaryReady:
         case Step::FileImported:
+        case Step::ImportReading:
         case Step::ImportDone:
         case Step::FileExported:
             break;

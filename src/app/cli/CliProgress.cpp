@@ -32,6 +32,14 @@ void CliProgress::Post(ProgressReport report) {
         case Step::FileImported:
             Status(Fill(Tr("reading files {0}/{1}"), report.processed, report.total));
             break;
+        case Step::ImportReading: {
+            const auto runs = static_cast<unsigned long>(
+                report.imported.imported + report.imported.duplicates + report.imported.notRuns);
+            Status(Fill(TrN("reading files {0}/{1}: {2} run read",
+                            "reading files {0}/{1}: {2} runs read", runs),
+                        report.processed + 1, report.total, runs));
+            break;
+        }
         case Step::FileExported:
             Status(Fill(Tr("writing FIT files {0}/{1}"), report.processed, report.total));
             break;

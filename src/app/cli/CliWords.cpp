@@ -24,7 +24,7 @@ std::string LocalDate(const std::optional<StoreTime>& at) {
     return text;
 }
 
-std::string Ids(const std::vector<std::string>& runIds) {
+std::string Ids(const std::vector<std::string>& runIds, std::size_t total) {
     // A million RunIDs, or one of 100,000 characters, would bury the line.
     constexpr std::size_t kNamed = 20;
     constexpr std::size_t kIdBytes = 40;
@@ -40,8 +40,8 @@ std::string Ids(const std::vector<std::string>& runIds) {
         }
         joined += (i > 0 ? " " : "") + (shown.empty() ? std::string("\"\"") : shown);
     }
-    if (runIds.size() > kNamed) {
-        joined = Fill(Tr("{0} … and {1} more"), joined, runIds.size() - kNamed);
+    if (const std::size_t all = std::max(total, runIds.size()); all > kNamed) {
+        joined = Fill(Tr("{0} … and {1} more"), joined, all - kNamed);
     }
     return joined;
 }

@@ -14,8 +14,9 @@ namespace strivo {
 // "2026-12-07" in this machine's time zone; "?" for no time.
 std::string LocalDate(const std::optional<StoreTime>& at);
 // RunIDs (CP936) for a terminal, space-separated: the first 20, each cut to
-// a readable length ("" for an empty one), then how many more.
-std::string Ids(const std::vector<std::string>& runIds);
+// a readable length ("" for an empty one), then how many more, of `total`
+// where the list holds only the first ones.
+std::string Ids(const std::vector<std::string>& runIds, std::size_t total = 0);
 // One run on one line: start time, kilometres, duration, RunID (all CP936).
 std::string RunLine(std::string_view start, std::string_view distance, std::string_view duration,
                     std::string_view runId);
