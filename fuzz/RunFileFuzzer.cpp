@@ -77,7 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     MemorySource whole(input);
     CheckRuns(ReadRunFile(whole, gzName), input);
 
-    for (const RunFileReader reader : {&ReadGpx, &ReadTcx}) {
+    using WholeFileReader = Result<RunFile> (*)(ByteSource&);
+    for (const WholeFileReader reader : {WholeFileReader{&ReadGpx}, WholeFileReader{&ReadTcx}}) {
         MemorySource plain(input);
         const Result<RunFile> read = reader(plain);
         CheckRuns(read, input);

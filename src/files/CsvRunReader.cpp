@@ -76,6 +76,8 @@ std::optional<std::int64_t> ParseDuration(std::string_view text) {
 
 class CsvLines {
 public:
+    explicit CsvLines(RunSink& sink) : m_sink(sink) {}
+
     RunFile file{.format = RunFileFormat::Csv};
     std::optional<Problem> problem;
 
@@ -237,15 +239,19 @@ private:
             energy = std::llround(*value);
         }
         const LocalInstant instant = FromLocalTime(*wallTime);
-        file.runs.push_back(ImportedRun{.startUtcMs = instant.utcSeconds * 1000,
-                                        .offsetMinutes = instant.offsetMinutes,
-                                        .distanceMetres = *distance * 1000,
-                                        .durationMs = *durationMs,
-                                        .calories = energy});
+        if (Outcome taken = m_sink.Take(ImportedRun{.startUtcMs = instant.utcSeconds * 1000,
+                                                    .offsetMinutes = instant.offsetMinutes,
+                                                    .distanceMetres = *distance * 1000,
+                                                    .durationMs = *durationMs,
+                                                    .calories = energy});
+            !taken) {
+            problem = taken.problem();
+        }
     }
 
     static std::string Quoted(std::string_view cp936) { return QuotedText(Cp936ToUtf8(cp936)); }
 
+    RunSink& m_sink;
     std::vector<std::string> m_cells;
     std::size_t m_cellCount = 0;
     std::size_t m_rowBytes = 0;
@@ -261,8 +267,8 @@ private:
 
 }  // namespace
 
-Result<RunFile> ReadCsvRuns(ByteSource& source) {
-    CsvLines lines;
+Result<RunFile> ReadCsvRuns(ByteSource& source, RunSink& sink) {
+    CsvLines lines(sink);
     const auto piece = std::make_unique<char[]>(kPieceSize);
     for (;;) {
         const std::size_t got = source.Read(piece.get(), kPieceSize);
@@ -279,6 +285,11 @@ Result<RunFile> ReadCsvRuns(ByteSource& source) {
         return *lines.problem;
     }
     return std::move(lines.file);
+}
+
+Result<RunFile> ReadCsvRuns(ByteSource& source) {
+    RunCollector collector;
+    return collector.Into(ReadCsvRuns(source, collector));
 }
 
 }  // namespace strivo

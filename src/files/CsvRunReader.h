@@ -18,7 +18,10 @@ namespace strivo {
 //   distance  the kilometres
 //   duration  "<h>小时<m>分<s>秒"
 //   calories  empty when the cell is
-// A line that does not read so is refused, naming it.
+// A line that does not read so is refused, naming it. Each run is handed to
+// `sink` as its line is read.
+Result<RunFile> ReadCsvRuns(ByteSource& source, RunSink& sink);
+// The same, keeping the runs in the file.
 Result<RunFile> ReadCsvRuns(ByteSource& source);
 
 }  // namespace strivo

@@ -202,7 +202,9 @@ private:
 
 class Decoder {
 public:
-    explicit Decoder(ByteSource& source) : m_in(source) { m_file.format = RunFileFormat::Fit; }
+    Decoder(ByteSource& source, RunSink& sink) : m_in(source), m_sink(sink) {
+        m_file.format = RunFileFormat::Fit;
+    }
 
     Result<RunFile> Read() {
         for (bool first = true; first || m_in.Need(1); first = false) {
@@ -259,7 +261,7 @@ private:
         m_definitions = {};
         m_lastTimestamp = 0;
         m_partOffset.reset();
-        const std::size_t partRuns = m_file.runs.size();
+        m_sink.PartBegins();
         while (m_in.offset() < m_dataEnd) {
             if (Outcome message = ReadMessage(); !message) {
                 return message;
@@ -272,9 +274,7 @@ private:
             return Problem(ProblemCode::FitFileCrc);
         }
         m_in.Take(2);
-        for (std::size_t i = partRuns; i < m_file.runs.size(); ++i) {
-            m_file.runs[i].offsetMinutes = m_partOffset;
-        }
+        m_sink.PartEnds(m_partOffset);
         return {};
     }
 
@@ -418,8 +418,7 @@ private:
         if (values[kCalories] && *values[kCalories] <= 0xFFFFFFFF) {
             run.calories = static_cast<std::int64_t>(*values[kCalories]);
         }
-        m_file.runs.push_back(run);
-        return {};
+        return m_sink.Take(run);
     }
 
     void OnActivity(const Values& values, std::optional<std::uint32_t> time) {
@@ -437,6 +436,7 @@ private:
     }
 
     Input m_in;
+    RunSink& m_sink;
     RunFile m_file;
     int m_sessions = 0;
     // The FIT file in hand, of those chained in the source.
@@ -449,9 +449,14 @@ private:
 
 }  // namespace
 
-Result<RunFile> ReadFit(ByteSource& source) {
-    Decoder decoder(source);
+Result<RunFile> ReadFit(ByteSource& source, RunSink& sink) {
+    Decoder decoder(source, sink);
     return decoder.Read();
+}
+
+Result<RunFile> ReadFit(ByteSource& source) {
+    RunCollector collector;
+    return collector.Into(ReadFit(source, collector));
 }
 
 }  // namespace strivo

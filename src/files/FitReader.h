@@ -10,20 +10,25 @@ namespace strivo {
 // bytes stream in: memory stays the same (a window of at most 192 KiB, room for the
 // largest message the protocol allows) whatever the file's size.
 //
-// Each session message of the sport running, any sub-sport, is a run: its
-// start time, its timer time (else its elapsed time), distance and calories.
+// Each session message of the sport running, any sub-sport, is a run,
+// handed to `sink` as it is read: its start time, its timer time (else its
+// elapsed time), distance and calories.
 // A session of any other sport is counted in `otherSports`. The offset is
 // the activity message's local time less its UTC time; without one the
 // runs' offsets stay empty.
 //
 // Several FIT files chained one after another in one file are all read, each
-// with its own definitions and its own activity offset.
+// with its own definitions and its own activity offset, which comes at its
+// end (RunSink::PartEnds).
 //
-// The runs come all together or not at all: a wrong CRC (the header's, when
+// The runs count all together or not at all (the sink's owner drops those
+// it was handed when the file fails): a wrong CRC (the header's, when
 // not 0, and the file's), a truncated file, one that is not FIT, a message
 // past the data size or of an undefined local type, or a running session
 // without a start, a duration or a distance fails the whole file. A source
 // that fails reads as one that ended; its own accessor says why.
+Result<RunFile> ReadFit(ByteSource& source, RunSink& sink);
+// The same, keeping the runs in the file.
 Result<RunFile> ReadFit(ByteSource& source);
 
 }  // namespace strivo

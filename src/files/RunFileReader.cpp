@@ -65,7 +65,7 @@ RunFileReader ReaderFor(RunFileFormat format) {
     return nullptr;
 }
 
-Result<RunFile> ReadRunFile(ByteSource& source, const std::filesystem::path& name) {
+Result<RunFile> ReadRunFile(ByteSource& source, const std::filesystem::path& name, RunSink& sink) {
     std::string head = ReadHead(source);
     const Result<RunFileKind> kind = RecogniseRunFile(head, name);
     if (!kind) {
@@ -75,12 +75,13 @@ Result<RunFile> ReadRunFile(ByteSource& source, const std::filesystem::path& nam
     if (reader == nullptr) {
         return Problem(ProblemCode::ImportFormatNotReadable, {"FIT"});
     }
+    sink.Recognised(kind->format);
     ReplayedSource whole(std::move(head), source);
     std::optional<GzipSource> inflated;
     if (kind->gzip) {
         inflated.emplace(whole);
     }
-    Result<RunFile> file = reader(inflated ? static_cast<ByteSource&>(*inflated) : whole);
+    Result<RunFile> file = reader(inflated ? static_cast<ByteSource&>(*inflated) : whole, sink);
     // A gzip stream that broke off explains whatever the reader then made of it.
     if (inflated && !inflated->Status()) {
         return Problem(ProblemCode::ImportFileFailed, {PathText(name)})
@@ -92,17 +93,27 @@ Result<RunFile> ReadRunFile(ByteSource& source, const std::filesystem::path& nam
     return file;
 }
 
-Result<RunFile> ReadRunFile(const std::filesystem::path& path) {
+Result<RunFile> ReadRunFile(const std::filesystem::path& path, RunSink& sink) {
     FileSource source(path);
     if (!source.Status()) {
         return source.Status().problem();
     }
-    Result<RunFile> file = ReadRunFile(source, path);
+    Result<RunFile> file = ReadRunFile(source, path, sink);
     // A read that failed ends the file early: that is what went wrong.
     if (!source.Status()) {
         return source.Status().problem();
     }
     return file;
+}
+
+Result<RunFile> ReadRunFile(ByteSource& source, const std::filesystem::path& name) {
+    RunCollector collector;
+    return collector.Into(ReadRunFile(source, name, collector));
+}
+
+Result<RunFile> ReadRunFile(const std::filesystem::path& path) {
+    RunCollector collector;
+    return collector.Into(ReadRunFile(path, collector));
 }
 
 }  // namespace strivo

@@ -47,6 +47,8 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 
 class TcxHandler : public XmlReader::Handler {
 public:
+    explicit TcxHandler(RunSink& sink) : m_sink(sink) {}
+
     RunFile file{.format = RunFileFormat::Tcx};
 
     void OnStart(XmlReader& reader, std::string_view space, std::string_view name,
@@ -194,9 +196,12 @@ private:
         if (m_activity.lapCalories) {
             run.calories = std::llround(m_activity.calories);
         }
-        file.runs.push_back(run);
+        if (Outcome taken = m_sink.Take(run); !taken) {
+            reader.Stop(taken.problem());
+        }
     }
 
+    RunSink& m_sink;
     std::vector<Tag> m_path;
     Activity m_activity;
     std::size_t m_activities = 0;
@@ -204,13 +209,18 @@ private:
 
 }  // namespace
 
-Result<RunFile> ReadTcx(ByteSource& source) {
-    TcxHandler handler;
+Result<RunFile> ReadTcx(ByteSource& source, RunSink& sink) {
+    TcxHandler handler(sink);
     XmlReader reader(handler);
     if (Outcome read = reader.Read(source); !read) {
         return read.problem();
     }
     return std::move(handler.file);
+}
+
+Result<RunFile> ReadTcx(ByteSource& source) {
+    RunCollector collector;
+    return collector.Into(ReadTcx(source, collector));
 }
 
 }  // namespace strivo

@@ -105,21 +105,31 @@ TEST(ReadGpx, ReadsGpx10AndFilesWithoutOrWithPrefixedNamespacesButNotForeignElem
     }
 }
 
-TEST(ReadGpx, ARunningTrackWithoutTimesIsRefusedNamingIt) {
+// A track that cannot be a run is named, and the file's other tracks are
+// still read: one without times, one with a time on fewer than half of its
+// points (which would stretch a run over the few it has).
+TEST(ReadGpx, ARunningTrackWithTooFewTimesIsSkippedNamingIt) {
     const std::string untimed = Point(1, "") + Point(1.01, "");
-    const Result<RunFile> unnamed = Gpx(
-        Gpx11(Track("", kTwoPoints) + Track("<type>Hiking</type>", untimed) + Track("", untimed)));
-    ASSERT_FALSE(unnamed);
-    EXPECT_EQ(unnamed.problem().code, ProblemCode::GpxTrackWithoutTimes);
-    EXPECT_EQ(unnamed.problem().values, (std::vector<std::string>{"3"}));
-
+    const std::string fewTimes = untimed + kTwoPoints.substr(0, kTwoPoints.find('\n') + 1);
     // A long name is no fault of the file: it is quoted in part.
-    const Result<RunFile> named =
-        Gpx(Gpx11(Track("<name>Morning &amp; " + std::string(150, 'x') + "</name>", untimed)));
-    ASSERT_FALSE(named);
-    EXPECT_EQ(named.problem().code, ProblemCode::GpxNamedTrackWithoutTimes);
-    EXPECT_EQ(named.problem().values,
-              (std::vector<std::string>{"1", "Morning & " + std::string(54, 'x')}));
+    const std::string longName = "<name>Morning &amp; " + std::string(150, 'x') + "</name>";
+    const Result<RunFile> file =
+        Gpx(Gpx11(Track("", kTwoPoints) + Track("<type>Hiking</type>", untimed) +
+                  Track("", untimed) + Track(longName, untimed) + Track("", fewTimes) +
+                  Track("<name>b</name>", fewTimes + Point(1.02, "2024-03-10T06:20:00Z"))));
+    ASSERT_TRUE(file) << file.problem().detail;
+    EXPECT_EQ(file->runs.size(), 2u) << "the timed track, and 2 timed points of 4";
+    EXPECT_EQ(file->otherSports, 1);
+    const Problem expected[] = {
+        {ProblemCode::GpxTrackWithoutTimes, {"3"}},
+        {ProblemCode::GpxNamedTrackWithoutTimes, {"4", "Morning & " + std::string(54, 'x')}},
+        {ProblemCode::GpxTrackFewTimes, {"5", "1", "3"}},
+    };
+    ASSERT_EQ(file->skipped.size(), std::size(expected));
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
+        EXPECT_EQ(file->skipped[i].code, expected[i].code) << i;
+        EXPECT_EQ(file->skipped[i].values, expected[i].values) << i;
+    }
 }
 
 TEST(ReadGpx, ValuesThatDoNotReadAreRefusedWithTheirLine) {
