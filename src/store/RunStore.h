@@ -87,15 +87,18 @@ struct FileRun {
     std::optional<std::int64_t> calories;
 };
 // What became of one file's runs: how many were added, and which were
-// duplicates of a stored run (by their index in the file's runs).
+// duplicates of a stored run (by their index in the runs given), that run
+// given the calories it lacked, or not.
 struct FileRunsStored {
     struct Duplicate {
         std::size_t index = 0;
         std::string runId, startText;  // the stored run it matches (CP936)
+        bool caloriesFilled = false;
     };
     int added = 0;
     std::vector<Duplicate> duplicates;
 };
+class FileRunsWriter;
 
 // Two runs are one when their UTC starts lie at most this far apart and their
 // distances differ by at most kSameRunShare of the stored one, or
@@ -150,11 +153,18 @@ public:
                                              std::string_view runId) const;
 
     // --- Runs read from files (StoreImports.cpp) ---
-    // Adds the runs of one file to the account's history, all in one
-    // transaction or none. A run that is one with a stored run (from any
-    // source, this file's earlier runs too) is not added but named. Each run
-    // added keeps `format` and `fileName`; under `keptOffFor` it starts
-    // excluded for that site user, so no sync posts it until released.
+    // Starts adding the runs of one file to the account's history, in one
+    // transaction that holds the store's write lock until the writer is
+    // finished or dropped: all of them or none. Each run added keeps `format`
+    // and `fileName`; under `keptOffFor` it starts excluded for that site
+    // user, so no sync posts it until released. The writer must not outlive
+    // the store, nor `keptOffFor`.
+    Result<std::unique_ptr<FileRunsWriter>> BeginFileRuns(const ServiceKey& service,
+                                                          std::string_view account,
+                                                          const SiteKey* keptOffFor,
+                                                          std::string_view format,
+                                                          std::string_view fileName, StoreTime now);
+    // A whole file's runs at once, through a FileRunsWriter.
     Result<FileRunsStored> StoreFileRuns(const ServiceKey& service, std::string_view account,
                                          const SiteKey* keptOffFor, std::string_view format,
                                          std::string_view fileName, std::span<const FileRun> runs,
@@ -247,6 +257,7 @@ private:
     RunStore(sqlite3* db, std::filesystem::path path);
     friend class StoreTransaction;
     friend class RunListWriter;
+    friend class FileRunsWriter;
 
     Outcome Prepare();
     // SQLite's last failure, as a problem of this store; `otherwise` where
@@ -297,6 +308,41 @@ private:
     int AddRun(store_detail::Statement& insert, const DownloadedRun& run,
                const std::string_view (&texts)[5]);
     Outcome MarkUnlisted();
+
+    std::unique_ptr<State> m_state;
+};
+
+// One file's runs, kept batch by batch as they are read, and committed
+// whole by Finish; dropped unfinished, it rolls back and the store is as it
+// was. A run that is one with a stored run (from any source, this file's
+// earlier runs too) is not added but named; when that run was read from a
+// file, lacks calories and is not posted (no post of it in a state but
+// excluded), it takes this run's calories: the richer file wins. A run of the
+// service, or one posted, is never changed.
+class FileRunsWriter {
+public:
+    ~FileRunsWriter();
+    FileRunsWriter(const FileRunsWriter&) = delete;
+    FileRunsWriter& operator=(const FileRunsWriter&) = delete;
+
+    // The next runs of the file. Those from `provisionalFrom` on start at an
+    // offset the file gives only later: SettleProvisional gives it.
+    Result<FileRunsStored> Add(std::span<const FileRun> runs,
+                               std::size_t provisionalFrom = SIZE_MAX);
+    // The runs added as provisional so far are settled: with `offsetMinutes`,
+    // they start at that offset from UTC, their start texts (the importer's
+    // "YYYY-MM-DDThh:mm:ss+hh:mm") ending in `offsetText` ("+08:00"); without,
+    // they stay as added.
+    Outcome SettleProvisional(std::optional<int> offsetMinutes, std::string_view offsetText);
+    // Commits the file's runs; gives the failure, if any: then nothing was kept.
+    Outcome Finish();
+
+private:
+    friend class RunStore;
+    struct State;
+    explicit FileRunsWriter(std::unique_ptr<State> state);
+    // Notes a run added as provisional; false when the store failed.
+    bool Provisional(std::string_view key);
 
     std::unique_ptr<State> m_state;
 };

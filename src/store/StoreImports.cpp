@@ -1,5 +1,6 @@
 // The runs read from files: one file's runs added all together or not at
-// all, each checked against the stored runs first.
+// all, batch by batch as they are read, each checked against the stored
+// runs first.
 
 #include "store/RunStore.h"
 #include "store/Statement.h"
@@ -10,80 +11,192 @@ using store_detail::FromMillis;
 using store_detail::Millis;
 using store_detail::Statement;
 
-Result<FileRunsStored> RunStore::StoreFileRuns(const ServiceKey& service, std::string_view account,
-                                               const SiteKey* keptOffFor, std::string_view format,
-                                               std::string_view fileName,
-                                               std::span<const FileRun> runs, StoreTime now) {
-    StoreTransaction transaction(*this);
-    if (!transaction.begun()) {
-        return transaction.begun().problem();
+struct FileRunsWriter::State {
+    State(RunStore& store, sqlite3* db)
+        : store(store),
+          transaction(store),
+          // The nearest start first: the run a duplicate is named with.
+          match(db,
+                "SELECT run_id, start_text, source IS NOT NULL AND calories IS NULL FROM runs "
+                "WHERE service_host=?1 AND service_port=?2 AND account=?3 AND start_utc_ms "
+                "BETWEEN ?4 - ?6 AND ?4 + ?6 AND abs(distance_m - ?5) <= "
+                "max(distance_m * ?7, ?8) ORDER BY abs(start_utc_ms - ?4) LIMIT 1"),
+          insert(db,
+                 "INSERT OR IGNORE INTO runs(service_host, service_port, account, run_id, "
+                 "start_text, distance_text, duration_text, calories_text, sync_text, "
+                 "start_utc_ms, start_offset_min, distance_m, duration_ms, calories, "
+                 "first_seen_ms, last_seen_ms, source, source_file) VALUES(?1, ?2, ?3, ?4, ?5, "
+                 "?6, ?7, ?8, '', ?9, ?10, ?11, ?12, ?13, ?14, ?14, ?15, ?16)"),
+          exclude(db,
+                  "INSERT OR IGNORE INTO posts(site_host, site_port, site_user, run_id, state, "
+                  "outcome_ms, reason) VALUES(?1, ?2, ?3, ?4, 'excluded', ?5, NULL)"),
+          posted(db, "SELECT 1 FROM posts WHERE run_id=?1 AND state<>'excluded' LIMIT 1"),
+          fill(db,
+               "UPDATE runs SET calories=?5, calories_text=?6 WHERE service_host=?1 AND "
+               "service_port=?2 AND account=?3 AND run_id=?4") {}
+
+    RunStore& store;
+    StoreTransaction transaction;
+    Statement match, insert, exclude, posted, fill;
+    // The runs whose offset is yet to come, in a table of the connection's
+    // own (on disk, as SQLite keeps temporary tables): a file of ten
+    // million is never held.
+    std::optional<Statement> provisional;
+    ServiceKey service;
+    std::string account;
+    bool keptOff = false;
+};
+
+FileRunsWriter::FileRunsWriter(std::unique_ptr<State> state) : m_state(std::move(state)) {}
+FileRunsWriter::~FileRunsWriter() = default;
+
+Result<std::unique_ptr<FileRunsWriter>> RunStore::BeginFileRuns(
+    const ServiceKey& service, std::string_view account, const SiteKey* keptOffFor,
+    std::string_view format, std::string_view fileName, StoreTime now) {
+    auto state = std::make_unique<FileRunsWriter::State>(*this, m_db);
+    FileRunsWriter::State& s = *state;
+    if (!s.transaction.begun()) {
+        return s.transaction.begun().problem();
     }
-    // The nearest start first: the run a duplicate is named with.
-    Statement match(m_db,
-                    "SELECT run_id, start_text FROM runs WHERE service_host=?1 AND "
-                    "service_port=?2 AND account=?3 AND start_utc_ms BETWEEN ?4 - ?6 AND ?4 + ?6 "
-                    "AND abs(distance_m - ?5) <= max(distance_m * ?7, ?8) "
-                    "ORDER BY abs(start_utc_ms - ?4) LIMIT 1");
-    Statement insert(
-        m_db,
-        "INSERT OR IGNORE INTO runs(service_host, service_port, account, run_id, start_text, "
-        "distance_text, duration_text, calories_text, sync_text, start_utc_ms, "
-        "start_offset_min, distance_m, duration_ms, calories, first_seen_ms, last_seen_ms, "
-        "source, source_file) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, '', ?9, ?10, ?11, ?12, "
-        "?13, ?14, ?14, ?15, ?16)");
-    Statement exclude(m_db,
-                      "INSERT OR IGNORE INTO posts(site_host, site_port, site_user, run_id, "
-                      "state, outcome_ms, reason) VALUES(?1, ?2, ?3, ?4, 'excluded', ?5, "
-                      "NULL)");
-    if (!match.ok() || !insert.ok() || !exclude.ok()) {
+    if (!s.match.ok() || !s.insert.ok() || !s.exclude.ok() || !s.posted.ok() || !s.fill.ok()) {
         return Failure(ProblemCode::StoreCannotWrite);
     }
+    s.service = service;
+    s.account = std::string(account);
     const std::int64_t nowMs = Millis(now);
-    match.Bind(1, service.host).Bind(2, service.port).BindCp936(3, account);
-    match.Bind(6, kSameRunWithinMs);
-    match.BindOptional(7, std::optional(kSameRunShare))
-        .BindOptional(8, std::optional(kSameRunMetres));
-    insert.Bind(1, service.host).Bind(2, service.port).BindCp936(3, account).Bind(14, nowMs);
-    insert.Bind(15, std::string(format)).Bind(16, std::string(fileName));
-    if (keptOffFor != nullptr) {
-        exclude.Bind(1, keptOffFor->host).Bind(2, keptOffFor->port);
-        exclude.BindCp936(3, keptOffFor->user).Bind(5, nowMs);
+    for (Statement* statement : {&s.match, &s.insert, &s.fill}) {
+        statement->Bind(1, service.host).Bind(2, service.port).BindCp936(3, account);
     }
+    s.match.Bind(6, kSameRunWithinMs);
+    s.match.BindOptional(7, std::optional(kSameRunShare))
+        .BindOptional(8, std::optional(kSameRunMetres));
+    s.insert.Bind(14, nowMs).Bind(15, std::string(format)).Bind(16, std::string(fileName));
+    if (keptOffFor != nullptr) {
+        s.keptOff = true;
+        s.exclude.Bind(1, keptOffFor->host).Bind(2, keptOffFor->port);
+        s.exclude.BindCp936(3, keptOffFor->user).Bind(5, nowMs);
+    }
+    return std::unique_ptr<FileRunsWriter>(new FileRunsWriter(std::move(state)));
+}
+
+Result<FileRunsStored> FileRunsWriter::Add(std::span<const FileRun> runs,
+                                           std::size_t provisionalFrom) {
+    State& s = *m_state;
+    const auto failed = [&s](ProblemCode code) { return s.store.Failure(code); };
     FileRunsStored stored;
     for (std::size_t i = 0; i < runs.size(); ++i) {
         const FileRun& run = runs[i];
-        match.Bind(4, run.startUtcMs).BindOptional(5, std::optional(run.distanceMetres));
-        const int found = match.Step();
-        if (found == SQLITE_ROW) {
-            stored.duplicates.push_back({i, match.Cp936(0), match.Cp936(1)});
-        }
-        match.Reset();
-        if (!match.ok()) {
-            return Failure(ProblemCode::StoreCannotRead);
-        }
-        if (found == SQLITE_ROW) {
+        s.match.Bind(4, run.startUtcMs).BindOptional(5, std::optional(run.distanceMetres));
+        if (s.match.Step() == SQLITE_ROW) {
+            FileRunsStored::Duplicate& duplicate =
+                stored.duplicates.emplace_back(i, s.match.Cp936(0), s.match.Cp936(1));
+            const bool fillable = s.match.Int(2) != 0 && run.calories;
+            s.match.Reset();
+            if (fillable) {
+                s.posted.BindCp936(1, duplicate.runId);
+                const int post = s.posted.Step();
+                s.posted.Reset();
+                duplicate.caloriesFilled = post == SQLITE_DONE;
+                if (!s.posted.ok() ||
+                    (duplicate.caloriesFilled && !s.fill.BindCp936(4, duplicate.runId)
+                                                      .BindOptional(5, run.calories)
+                                                      .BindCp936(6, run.caloriesText)
+                                                      .Run())) {
+                    return failed(ProblemCode::StoreCannotWrite);
+                }
+            }
             continue;
         }
-        insert.BindCp936(4, run.key).BindCp936(5, run.startText).BindCp936(6, run.distanceText);
-        insert.BindCp936(7, run.durationText).BindCp936(8, run.caloriesText);
-        insert.Bind(9, run.startUtcMs).Bind(10, std::int64_t{run.offsetMinutes});
-        insert.BindOptional(11, std::optional(run.distanceMetres)).Bind(12, run.durationMs);
-        insert.BindOptional(13, run.calories);
-        if (!insert.Run()) {
-            return Failure(ProblemCode::StoreCannotWrite);
+        s.match.Reset();
+        if (!s.match.ok()) {
+            return failed(ProblemCode::StoreCannotRead);
         }
-        if (sqlite3_changes(m_db) == 0) {
+        s.insert.BindCp936(4, run.key).BindCp936(5, run.startText).BindCp936(6, run.distanceText);
+        s.insert.BindCp936(7, run.durationText).BindCp936(8, run.caloriesText);
+        s.insert.Bind(9, run.startUtcMs).Bind(10, std::int64_t{run.offsetMinutes});
+        s.insert.BindOptional(11, std::optional(run.distanceMetres)).Bind(12, run.durationMs);
+        s.insert.BindOptional(13, run.calories);
+        if (!s.insert.Run()) {
+            return failed(ProblemCode::StoreCannotWrite);
+        }
+        if (sqlite3_changes(s.store.m_db) == 0) {
             // The same key: the same second and metre, a duplicate by any measure.
             stored.duplicates.push_back({i, run.key, run.startText});
             continue;
         }
         ++stored.added;
-        if (keptOffFor != nullptr && !exclude.BindCp936(4, run.key).Run()) {
-            return Failure(ProblemCode::StoreCannotWrite);
+        if (s.keptOff && !s.exclude.BindCp936(4, run.key).Run()) {
+            return failed(ProblemCode::StoreCannotWrite);
+        }
+        if (i >= provisionalFrom && !Provisional(run.key)) {
+            return failed(ProblemCode::StoreCannotWrite);
         }
     }
-    if (Outcome committed = transaction.Commit(); !committed) {
-        return committed.problem();
+    return stored;
+}
+
+bool FileRunsWriter::Provisional(std::string_view key) {
+    State& s = *m_state;
+    if (!s.provisional) {
+        if (!s.store
+                 .Execute("CREATE TEMP TABLE IF NOT EXISTS provisional_runs(run_id BLOB "
+                          "PRIMARY KEY) WITHOUT ROWID")
+                 .ok()) {
+            return false;
+        }
+        s.provisional.emplace(s.store.m_db,
+                              "INSERT OR IGNORE INTO temp.provisional_runs VALUES(?1)");
+    }
+    return s.provisional->ok() && s.provisional->BindCp936(1, key).Run();
+}
+
+Outcome FileRunsWriter::SettleProvisional(std::optional<int> offsetMinutes,
+                                          std::string_view offsetText) {
+    State& s = *m_state;
+    if (!s.provisional) {
+        return {};
+    }
+    if (offsetMinutes) {
+        // The importer's text, made again in SQL for runs the store holds
+        // already: the local time at the offset, then the offset.
+        Statement restamp(
+            s.store.m_db,
+            "UPDATE runs SET start_offset_min=?4, start_text=strftime('%Y-%m-%dT%H:%M:%S', "
+            "start_utc_ms / 1000 + ?4 * 60, 'unixepoch') || ?5 WHERE service_host=?1 AND "
+            "service_port=?2 AND account=?3 AND run_id IN (SELECT run_id FROM "
+            "temp.provisional_runs)");
+        restamp.Bind(1, s.service.host).Bind(2, s.service.port).BindCp936(3, s.account);
+        restamp.Bind(4, std::int64_t{*offsetMinutes}).Bind(5, std::string(offsetText));
+        if (!restamp.ok() || !restamp.Run()) {
+            return s.store.Failure(ProblemCode::StoreCannotWrite);
+        }
+    }
+    return s.store.Execute("DELETE FROM temp.provisional_runs");
+}
+
+Outcome FileRunsWriter::Finish() {
+    State& s = *m_state;
+    if (Outcome settled = SettleProvisional(std::nullopt, {}); !settled) {
+        return settled;
+    }
+    return s.transaction.Commit();
+}
+
+Result<FileRunsStored> RunStore::StoreFileRuns(const ServiceKey& service, std::string_view account,
+                                               const SiteKey* keptOffFor, std::string_view format,
+                                               std::string_view fileName,
+                                               std::span<const FileRun> runs, StoreTime now) {
+    Result<std::unique_ptr<FileRunsWriter>> writer =
+        BeginFileRuns(service, account, keptOffFor, format, fileName, now);
+    if (!writer) {
+        return writer.problem();
+    }
+    Result<FileRunsStored> stored = (*writer)->Add(runs);
+    if (!stored) {
+        return stored;
+    }
+    if (Outcome finished = (*writer)->Finish(); !finished) {
+        return finished.problem();
     }
     return stored;
 }
