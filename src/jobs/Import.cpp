@@ -3,17 +3,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <condition_variable>
 #include <cstdio>
-#include <map>
-#include <mutex>
-#include <thread>
 
-#include "files/RunFileReader.h"
 #include "files/RunFileWalk.h"
+#include "history/PlausibleRun.h"
 #include "history/RunFigures.h"
 #include "io/LocalTime.h"
 #include "io/PathText.h"
+#include "jobs/ImportReading.h"
 #include "jobs/StoreAccess.h"
 #include "runservice/RunList.h"
 #include "store/SyncLock.h"
@@ -21,6 +18,8 @@
 
 namespace strivo::jobs {
 namespace {
+
+constexpr std::size_t kNamedPerFile = ImportedFile::kNamedPerFile;
 
 const char* FormatName(RunFileFormat format) {
     switch (format) {
@@ -36,23 +35,38 @@ const char* FormatName(RunFileFormat format) {
     return "csv";
 }
 
+// "+08:00".
+std::string OffsetText(int offsetMinutes) {
+    const int offset = std::abs(offsetMinutes);
+    char text[16];
+    std::snprintf(text, sizeof text, "%c%02d:%02d", offsetMinutes < 0 ? '-' : '+', offset / 60,
+                  offset % 60);
+    return text;
+}
+
+// The local start with its offset, as the run service sends it:
+// "2024-03-10T14:00:00+08:00".
+std::string StartText(std::int64_t second, int offsetMinutes) {
+    const std::int64_t local = second + std::int64_t{offsetMinutes} * 60;
+    const CivilDate date = CivilFromDays(FloorDiv(local, 86400));
+    const std::int64_t time = local - FloorDiv(local, 86400) * 86400;
+    char text[96];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", date.year, date.month,
+                  date.day, static_cast<int>(time / 3600), static_cast<int>(time / 60 % 60),
+                  static_cast<int>(time % 60));
+    return text + OffsetText(offsetMinutes);
+}
+
 // A run of a file as the run service would have sent it: the local start
-// with its offset, kilometres, milliseconds, calories.
+// with its offset, kilometres, milliseconds, calories. A run without an
+// offset of its own (or whose FIT file gives it later) takes the machine's.
 FileRun FileRunOf(const ImportedRun& run) {
     FileRun made;
     const std::int64_t second = FloorDiv(run.startUtcMs, 1000);
     made.startUtcMs = second * 1000;
     made.offsetMinutes = run.offsetMinutes ? *run.offsetMinutes : LocalOffsetMinutes(second);
-    const std::int64_t local = second + std::int64_t{made.offsetMinutes} * 60;
-    const CivilDate date = CivilFromDays(FloorDiv(local, 86400));
-    const std::int64_t time = local - FloorDiv(local, 86400) * 86400;
-    const int offset = std::abs(made.offsetMinutes);
-    char text[96];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", date.year,
-                  date.month, date.day, static_cast<int>(time / 3600),
-                  static_cast<int>(time / 60 % 60), static_cast<int>(time % 60),
-                  made.offsetMinutes < 0 ? '-' : '+', offset / 60, offset % 60);
-    made.startText = text;
+    made.startText = StartText(second, made.offsetMinutes);
+    char text[64];
     std::snprintf(text, sizeof text, "%.4f", run.distanceMetres / 1000.0);
     made.distanceText = text;
     made.distanceMetres = run.distanceMetres;
@@ -64,121 +78,197 @@ FileRun FileRunOf(const ImportedRun& run) {
     return made;
 }
 
-// The files read on threads of their own a few ahead of the one being
-// stored, and handed out in order: reading (inflating, parsing) is nearly
-// all of an import, and a machine's cores share it.
-class ReadAhead {
+// One file's runs going into the store batch by batch, and what became of
+// them: counted into the tally only when the file is read to its end.
+class FileImport {
 public:
-    explicit ReadAhead(const std::vector<std::filesystem::path>& files) : m_files(files) {
-        const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-        const std::size_t threads = std::min<std::size_t>({cores, kMostThreads, files.size()});
-        for (std::size_t i = 0; i < threads; ++i) {
-            m_threads.emplace_back([this] { Work(); });
-        }
+    FileImport(RunStore& store, const Workspace& where, const SiteKey* keptOffFor,
+               std::filesystem::path path, StoreTime now)
+        : m_store(store),
+          m_where(where),
+          m_keptOffFor(keptOffFor),
+          m_path(std::move(path)),
+          m_now(now) {
+        m_result.path = PathText(m_path);
     }
-    ~ReadAhead() {
-        {
-            std::lock_guard lock(m_mutex);
-            m_stopping = true;
-        }
-        m_room.notify_all();
-        for (std::thread& thread : m_threads) {
-            thread.join();
-        }
-    }
-    ReadAhead(const ReadAhead&) = delete;
-    ReadAhead& operator=(const ReadAhead&) = delete;
 
-    // The runs of the file at `index`, the next in order after the last taken.
-    Result<RunFile> Take(std::size_t index) {
-        std::unique_lock lock(m_mutex);
-        m_read.wait(lock, [&] { return m_done.contains(index); });
-        Result<RunFile> read = std::move(m_done.at(index));
-        m_done.erase(index);
-        m_taken = index + 1;
-        lock.unlock();
-        m_room.notify_all();
-        return read;
-    }
+    // Stores a batch; a problem only when the store failed.
+    Outcome Store(RunBatch batch);
+    // The file's end: its runs kept (or, when it failed, none), and what
+    // became of it in `tally`. A problem only when the store failed.
+    Outcome End(Result<RunFile> file, ImportTally& tally);
+    // The runs read so far.
+    int read() const { return m_result.added + m_result.duplicates + m_result.notRuns; }
+    const ImportedFile& result() const { return m_result; }
 
 private:
-    // Enough to keep every core reading while the store takes its turn; a
-    // file's runs are small, whatever the file's size.
-    static constexpr std::size_t kMostThreads = 4;
-    static constexpr std::size_t kAhead = 16;
+    // A run named by its start, whose offset comes later when `provisional`.
+    struct Named {
+        std::vector<Problem>* list;
+        std::size_t index;
+        std::int64_t second;
+    };
+    void Name(std::vector<Problem>& list, Problem problem, const FileRun& run, bool provisional);
+    Outcome Settle(std::optional<int> offsetMinutes);
 
-    void Work() {
-        for (;;) {
-            std::unique_lock lock(m_mutex);
-            m_room.wait(lock, [&] {
-                return m_stopping || m_next >= m_files.size() || m_next < m_taken + kAhead;
-            });
-            if (m_stopping || m_next >= m_files.size()) {
-                return;
-            }
-            const std::size_t index = m_next++;
-            lock.unlock();
-            Result<RunFile> read = ReadRunFile(m_files[index]);
-            lock.lock();
-            m_done.emplace(index, std::move(read));
-            lock.unlock();
-            m_read.notify_all();
-        }
-    }
-
-    const std::vector<std::filesystem::path>& m_files;
-    std::mutex m_mutex;
-    std::condition_variable m_read, m_room;
-    std::map<std::size_t, Result<RunFile>> m_done;
-    std::size_t m_next = 0;   // the next file a thread takes up
-    std::size_t m_taken = 0;  // the files handed out so far
-    bool m_stopping = false;
-    std::vector<std::thread> m_threads;
+    RunStore& m_store;
+    const Workspace& m_where;
+    const SiteKey* m_keptOffFor;
+    const std::filesystem::path m_path;
+    const StoreTime m_now;
+    std::unique_ptr<FileRunsWriter> m_writer;
+    ImportedFile m_result;
+    std::vector<std::string> m_keptOff;  // the first keys added excluded
+    std::vector<Named> m_provisional;
 };
 
-// Stores the runs read from one file; a problem only when the store failed.
-Outcome ImportFile(RunStore& store, const Workspace& where, const SiteKey* keptOffFor,
-                   const std::filesystem::path& path, Result<RunFile> read, ImportTally& tally) {
-    if (!read) {
-        ++tally.unreadable;
-        tally.problems.push_back(read.problem());
-        return {};
+void FileImport::Name(std::vector<Problem>& list, Problem problem, const FileRun& run,
+                      bool provisional) {
+    if (list.size() >= kNamedPerFile) {
+        return;
     }
-    tally.otherSports += read->otherSports;
-    if (read->runs.empty() && read->otherSports == 0) {
-        const ProblemCode holds =
-            read->content == RunFileContent::Course    ? ProblemCode::ImportCourse
-            : read->content == RunFileContent::Workout ? ProblemCode::ImportWorkout
-                                                       : ProblemCode::ImportNoActivity;
-        tally.withoutActivity.push_back(Problem(holds, {PathText(path)}));
-        return {};
+    if (provisional) {
+        m_provisional.push_back({&list, list.size(), run.startUtcMs / 1000});
     }
+    list.push_back(std::move(problem));
+}
+
+Outcome FileImport::Settle(std::optional<int> offsetMinutes) {
+    if (m_writer) {
+        if (Outcome settled = m_writer->SettleProvisional(
+                offsetMinutes, offsetMinutes ? OffsetText(*offsetMinutes) : std::string());
+            !settled) {
+            return settled;
+        }
+    }
+    for (const Named& named : m_provisional) {
+        if (offsetMinutes) {
+            (*named.list)[named.index].values.at(1) =
+                TrimTimestamp(StartText(named.second, *offsetMinutes));
+        }
+    }
+    m_provisional.clear();
+    return {};
+}
+
+Outcome FileImport::Store(RunBatch batch) {
+    if (batch.settled) {
+        if (Outcome settled = Settle(*batch.settled); !settled) {
+            return settled;
+        }
+    }
+    const std::string& name = m_result.path;
+    for (Problem& why : batch.skipped) {
+        ++m_result.notRuns;
+        if (m_result.notRun.size() < kNamedPerFile) {
+            m_result.notRun.push_back(
+                Problem(ProblemCode::ImportTrackSkipped, {name}).Because(std::move(why)));
+        }
+    }
+    // The plausible runs go to the store; each other one is named with why.
+    const std::int64_t nowMs =
+        std::chrono::duration_cast<std::chrono::milliseconds>(m_now.time_since_epoch()).count();
     std::vector<FileRun> runs;
-    runs.reserve(read->runs.size());
-    for (const ImportedRun& run : read->runs) {
-        runs.push_back(FileRunOf(run));
+    std::vector<bool> provisional;
+    std::size_t provisionalFrom = SIZE_MAX;
+    for (std::size_t i = 0; i < batch.runs.size(); ++i) {
+        const ImportedRun& read = batch.runs[i];
+        FileRun run = FileRunOf(read);
+        const bool awaited = i >= batch.provisionalFrom;
+        if (std::optional<Problem> why = WhyNotARun(
+                {read.startUtcMs, read.durationMs, read.distanceMetres, read.calories}, nowMs)) {
+            ++m_result.notRuns;
+            Name(m_result.notRun,
+                 Problem(ProblemCode::ImportNotARun, {name, TrimTimestamp(run.startText)})
+                     .Because(std::move(*why)),
+                 run, awaited);
+            continue;
+        }
+        if (awaited && provisionalFrom == SIZE_MAX) {
+            provisionalFrom = runs.size();
+        }
+        runs.push_back(std::move(run));
+        provisional.push_back(awaited);
     }
-    const std::string name = PathText(path);
-    Result<FileRunsStored> stored =
-        store.StoreFileRuns(ServiceKeyOf(where.settings), where.settings.serviceUser, keptOffFor,
-                            FormatName(read->format), name, runs, std::chrono::system_clock::now());
+    if (runs.empty()) {
+        return {};
+    }
+    if (!m_writer) {
+        Result<std::unique_ptr<FileRunsWriter>> begun =
+            m_store.BeginFileRuns(ServiceKeyOf(m_where.settings), m_where.settings.serviceUser,
+                                  m_keptOffFor, FormatName(batch.format), name, m_now);
+        if (!begun) {
+            return begun.problem();
+        }
+        m_writer = std::move(*begun);
+    }
+    Result<FileRunsStored> stored = m_writer->Add(runs, provisionalFrom);
     if (!stored) {
         return stored.problem();
     }
-    tally.imported += stored->added;
-    tally.duplicates += static_cast<int>(stored->duplicates.size());
+    m_result.added += stored->added;
+    m_result.duplicates += static_cast<int>(stored->duplicates.size());
     std::vector<bool> duplicated(runs.size());
     for (const FileRunsStored::Duplicate& duplicate : stored->duplicates) {
+        const FileRun& run = runs[duplicate.index];
         duplicated[duplicate.index] = true;
-        tally.duplicated.push_back(Problem(
-            ProblemCode::ImportDuplicateRun,
-            {name, TrimTimestamp(runs[duplicate.index].startText), Cp936ToUtf8(duplicate.runId)}));
-    }
-    for (std::size_t i = 0; i < runs.size() && keptOffFor != nullptr; ++i) {
-        if (!duplicated[i]) {
-            tally.keptOff.push_back(runs[i].key);
+        const std::string start = TrimTimestamp(run.startText);
+        const std::string storedAs = Cp936ToUtf8(duplicate.runId);
+        Name(m_result.duplicated, Problem(ProblemCode::ImportDuplicateRun, {name, start, storedAs}),
+             run, provisional[duplicate.index]);
+        if (duplicate.caloriesFilled) {
+            ++m_result.caloriesFilled;
+            Name(m_result.filled,
+                 Problem(ProblemCode::ImportCaloriesFilled,
+                         {name, start, storedAs, run.caloriesText}),
+                 run, provisional[duplicate.index]);
         }
     }
+    for (std::size_t i = 0; i < runs.size() && m_keptOffFor != nullptr; ++i) {
+        if (!duplicated[i] && m_keptOff.size() < ImportTally::kNamed) {
+            m_keptOff.push_back(runs[i].key);
+        }
+    }
+    return {};
+}
+
+Outcome FileImport::End(Result<RunFile> file, ImportTally& tally) {
+    if (!file) {
+        // Whatever was read of it counts for nothing: the writer rolls back.
+        m_writer.reset();
+        ++tally.unreadable;
+        tally.problems.push_back(file.problem());
+        tally.results.push_back({.path = m_result.path, .unreadable = file.problem()});
+        return {};
+    }
+    if (m_writer) {
+        if (Outcome finished = m_writer->Finish(); !finished) {
+            return finished;
+        }
+    }
+    m_result.otherSports = file->otherSports;
+    if (read() == 0 && file->otherSports == 0) {
+        const ProblemCode holds =
+            file->content == RunFileContent::Course    ? ProblemCode::ImportCourse
+            : file->content == RunFileContent::Workout ? ProblemCode::ImportWorkout
+                                                       : ProblemCode::ImportNoActivity;
+        m_result.withoutActivity = Problem(holds, {m_result.path});
+        tally.withoutActivity.push_back(*m_result.withoutActivity);
+    }
+    tally.imported += m_result.added;
+    tally.duplicates += m_result.duplicates;
+    tally.otherSports += m_result.otherSports;
+    tally.notRuns += m_result.notRuns;
+    tally.caloriesFilled += m_result.caloriesFilled;
+    if (m_keptOffFor != nullptr) {
+        tally.keptOffCount += m_result.added;
+        for (std::string& key : m_keptOff) {
+            if (tally.keptOff.size() < ImportTally::kNamed) {
+                tally.keptOff.push_back(std::move(key));
+            }
+        }
+    }
+    tally.results.push_back(std::move(m_result));
     return {};
 }
 
@@ -195,36 +285,77 @@ Result<ImportTally> ImportPaths(const Workspace& where, const ImportRequest& req
     RunFilePaths found = FindRunFiles(request.paths);
     ImportTally tally;
     tally.unreadable = static_cast<int>(found.problems.size());
+    for (const Problem& problem : found.problems) {
+        tally.results.push_back({.path = problem.Value(0), .unreadable = problem});
+    }
     tally.problems = std::move(found.problems);
     tally.passedOver = found.passedOver;
     const SiteKey site = SiteKeyOf(where.settings);
+    const StoreTime now = std::chrono::system_clock::now();
     const int total = static_cast<int>(found.files.size());
     ReadAhead reading(found.files);
-    for (std::size_t index = 0; index < found.files.size(); ++index) {
+    for (std::size_t index = 0; index < found.files.size() && !tally.stopped; ++index) {
         const std::filesystem::path& path = found.files[index];
-        if (stop.stop_requested()) {
-            tally.stopped = true;
+        FileImport file(**opened, where, request.post ? nullptr : &site, path, now);
+        ProgressReport progress{.step = Step::FileImported,
+                                .total = total,
+                                .processed = tally.files,
+                                .file = PathText(path)};
+        for (;;) {
+            // A stop between batches leaves the file as it was: not imported.
+            if (stop.stop_requested()) {
+                tally.stopped = true;
+                break;
+            }
+            ReadPiece piece = reading.Next(index);
+            if (RunBatch* batch = std::get_if<RunBatch>(&piece)) {
+                const bool full = batch->runs.size() + batch->skipped.size() >= RunBatch::kSize;
+                if (Outcome stored = file.Store(std::move(*batch)); !stored) {
+                    return stored.problem();
+                }
+                if (full) {
+                    progress.step = Step::ImportReading;
+                    progress.imported = tally.counts();
+                    progress.imported.imported += file.result().added;
+                    progress.imported.duplicates += file.result().duplicates;
+                    progress.imported.notRuns += file.result().notRuns;
+                    sink.Post(progress);
+                }
+                continue;
+            }
+            if (Outcome ended = file.End(std::get<Result<RunFile>>(std::move(piece)), tally);
+                !ended) {
+                return ended.problem();
+            }
+            ++tally.files;
+            progress.step = Step::FileImported;
+            progress.processed = tally.files;
+            sink.Post(progress);
             break;
         }
-        if (Outcome kept = ImportFile(**opened, where, request.post ? nullptr : &site, path,
-                                      reading.Take(index), tally);
-            !kept) {
-            return kept.problem();
-        }
-        ++tally.files;
-        sink.Post({.step = Step::FileImported,
-                   .total = total,
-                   .processed = tally.files,
-                   .file = PathText(path)});
     }
     return tally;
+}
+
+// The first of each kind named in the files' results.
+void NameFirst(const std::vector<ImportedFile>& results, std::vector<Problem> ImportedFile::*named,
+               std::vector<Problem>& into) {
+    std::size_t count = 0;
+    for (const ImportedFile& result : results) {
+        for (const Problem& problem : result.*named) {
+            if (count++ < ImportTally::kNamed) {
+                into.push_back(problem);
+            }
+        }
+    }
 }
 
 }  // namespace
 
 ImportCounts ImportTally::counts() const {
-    return {files,      imported,    duplicates,
-            unreadable, otherSports, static_cast<int>(withoutActivity.size())};
+    return {files,      imported,      duplicates,
+            unreadable, otherSports,   static_cast<int>(withoutActivity.size()),
+            notRuns,    caloriesFilled};
 }
 
 Result<ImportTally> Import(const Workspace& where, const ImportRequest& request, ProgressSink& sink,
@@ -236,10 +367,13 @@ Result<ImportTally> Import(const Workspace& where, const ImportRequest& request,
     } else {
         done.imported = tally->counts();
         for (const std::vector<Problem>* named : {&tally->problems, &tally->withoutActivity}) {
-            const std::size_t count = std::min<std::size_t>(named->size(), 20);
+            const std::size_t count = std::min(named->size(), ImportTally::kNamed);
             done.warnings.insert(done.warnings.end(), named->begin(),
                                  named->begin() + static_cast<std::ptrdiff_t>(count));
         }
+        NameFirst(tally->results, &ImportedFile::notRun, done.warnings);
+        NameFirst(tally->results, &ImportedFile::filled, done.warnings);
+        done.importedFiles = tally->results;
     }
     sink.Post(std::move(done));
     return tally;

@@ -19,18 +19,26 @@ struct ImportRequest {
 };
 
 struct ImportTally {
-    int files = 0;        // run files looked at
-    int imported = 0;     // runs added to the store
-    int duplicates = 0;   // runs already stored: not added
-    int unreadable = 0;   // files (or paths) that could not be read: none of their runs added
-    int otherSports = 0;  // activities of other sports, skipped
-    std::size_t passedOver = 0;       // files in the folders whose names are no run file's
-    std::vector<Problem> problems;    // each unreadable file or path, named, with why
-    std::vector<Problem> duplicated;  // ImportDuplicateRun for each duplicate
+    // The runs and files named one by one in the lists below, at most.
+    static constexpr std::size_t kNamed = 20;
+
+    int files = 0;           // run files looked at
+    int imported = 0;        // runs added to the store
+    int duplicates = 0;      // runs already stored: not added
+    int unreadable = 0;      // files (or paths) that could not be read: none of their runs added
+    int otherSports = 0;     // activities of other sports, skipped
+    int notRuns = 0;         // activities that are no plausible run, skipped
+    int caloriesFilled = 0;  // stored runs given the calories they lacked
+    std::size_t passedOver = 0;     // files in the folders whose names are no run file's
+    std::vector<Problem> problems;  // each unreadable file or path, named, with why
     // Each file read whole that holds no activity: ImportCourse, ImportWorkout
     // or ImportNoActivity, naming it.
     std::vector<Problem> withoutActivity;
-    std::vector<std::string> keptOff;  // the keys of the runs added excluded, in order
+    // Each path that could not be walked, then each file, in order: what
+    // became of it, with the runs it named.
+    std::vector<ImportedFile> results;
+    std::vector<std::string> keptOff;  // the keys of the first runs added excluded, in order
+    int keptOffCount = 0;              // all the runs added excluded
     bool stopped = false;              // a stop was asked for: the files after were not read
 
     bool ok() const { return unreadable == 0; }
@@ -39,15 +47,21 @@ struct ImportTally {
 
 // Reads runs from GPX, TCX, FIT and Strivo CSV files (each also gzipped), and
 // from the folders given, into the history of the account in the settings.
-// Each file's runs go into the store together or not at all; a run already
-// stored (from any source) is not added again but named. Runs without an
-// offset of their own take the machine's time zone at their start. The runs
-// added are kept off the run log for the site user in the settings (excluded)
-// unless `post`. Takes the store's sync lock, as it writes posts. Reports
-// FileImported after each file, and ImportDone at the end (naming the first
-// 20 unreadable files in its warnings, then the first 20 without an
-// activity). Fails only when the store cannot be used;
-// a file that cannot be read is counted and named, and the others are read.
+// Only plausible runs (history/PlausibleRun.h) are added; every other
+// activity is skipped and named with why. Each file's runs go into the store
+// as they are read, a batch at a time, in one transaction for the file: all
+// of them or none. A run already stored (from any source) is not added
+// again but named; when the stored one was imported, is not posted and lacks
+// calories that this one has, it takes them. Runs without an offset of
+// their own take the machine's time zone at their start. The runs added are
+// kept off the run log for the site user in the settings (excluded) unless
+// `post`. Takes the store's sync lock, as it writes posts. Reports
+// FileImported after each file, ImportReading after each batch of a file
+// of many runs, and ImportDone at the end (naming the first 20 unreadable
+// files in its warnings, then the first 20 without an activity, the first 20
+// activities that are no run and the first 20 runs given calories, with
+// every file's result). Fails only when the store cannot be used; a file
+// that cannot be read is counted and named, and the others are read.
 Result<ImportTally> Import(const Workspace& where, const ImportRequest& request, ProgressSink& sink,
                            std::stop_token stop = {});
 

@@ -212,12 +212,12 @@ TEST_F(ImportTest, TheCliSaysWhatTheImportDidAndTheKeysToRelease) {
     };
     const auto track = [](const char* start) {
         return "<trk><trkseg><trkpt lat=\"31\" lon=\"121\"><time>" + std::string(start) +
-               ":00Z</time></trkpt><trkpt lat=\"31.01\" lon=\"121\"><time>" + start +
-               ":30Z</time></trkpt></trkseg></trk>";
+               ":00:00Z</time></trkpt><trkpt lat=\"31.01\" lon=\"121\"><time>" + start +
+               ":05:00Z</time></trkpt></trkseg></trk>";
     };
-    const std::string one = write("one.gpx", "<gpx>" + track("2024-03-10T06:00") + "</gpx>");
-    const std::string two = write(
-        "two.gpx", "<gpx>" + track("2024-03-11T06:00") + track("2024-03-12T06:00") + "</gpx>");
+    const std::string one = write("one.gpx", "<gpx>" + track("2024-03-10T06") + "</gpx>");
+    const std::string two =
+        write("two.gpx", "<gpx>" + track("2024-03-11T06") + track("2024-03-12T06") + "</gpx>");
     const std::string course =
         write("course.tcx",
               "<TrainingCenterDatabase><Courses><Course/></Courses></TrainingCenterDatabase>");
@@ -237,7 +237,7 @@ TEST_F(ImportTest, TheCliSaysWhatTheImportDidAndTheKeysToRelease) {
          {"从2个文件导入2条记录：1条已有，0个文件无法读取，跳过0项其他运动。\n", "：file-20240311T060000Z-1112 file-20240312T060000Z-1112\n"},
          "的跑步记录已存储为file-20240310T060000Z-1112，不再添加\n"},
         {"settle --repost --imported " + config, "C", {"Released 3 runs"}, ""},
-        {"stats " + config, "C", {", 0:01:30; 3 runs without a calorie count\n"}, ""},
+        {"stats " + config, "C", {", 0:15:00; 3 runs without a calorie count\n"}, ""},
         {"runs --tcx " + (m_folder / "out.tcx").string() + " " + config, "C", {"file-20240312T060000Z-1112"}, "Saved 3 runs"},
         {"import --demo " + one, "C", {"Imported 1 run from 1 file: ", "The demo keeps nothing"}, ""},
         // clang-format on

@@ -27,15 +27,35 @@ int Import(CliContext& cli) {
         cli.Error(problem);
     }
     if (!options.quiet) {
-        // A folder imported twice would name every run: the first few say enough.
-        constexpr std::size_t kNamed = 20;
-        const std::vector<Problem>& duplicated = tally->duplicated;
-        for (std::size_t i = 0; i < std::min(kNamed, duplicated.size()); ++i) {
-            env.err << Describe(duplicated[i]) << "\n";
-        }
-        if (const std::size_t more = duplicated.size() - std::min(kNamed, duplicated.size())) {
+        // A folder imported twice would name every run: the first few say
+        // enough, then how many more of `all` there are.
+        const auto name = [&](std::vector<Problem> ImportedFile::*named, int all) {
+            std::size_t shown = 0;
+            for (const ImportedFile& file : tally->results) {
+                for (const Problem& problem : file.*named) {
+                    if (shown < jobs::ImportTally::kNamed) {
+                        env.err << Describe(problem) << "\n";
+                        ++shown;
+                    }
+                }
+            }
+            return static_cast<std::size_t>(std::max(all, 0)) - shown;
+        };
+        if (const std::size_t more = name(&ImportedFile::duplicated, tally->duplicates)) {
             env.err << Fill(TrN("… and {0} more run already stored",
                                 "… and {0} more runs already stored", more),
+                            more)
+                    << "\n";
+        }
+        if (const std::size_t more = name(&ImportedFile::filled, tally->caloriesFilled)) {
+            env.err << Fill(TrN("… and {0} more run given calories",
+                                "… and {0} more runs given calories", more),
+                            more)
+                    << "\n";
+        }
+        if (const std::size_t more = name(&ImportedFile::notRun, tally->notRuns)) {
+            env.err << Fill(TrN("… and {0} more activity not a run",
+                                "… and {0} more activities not runs", more),
                             more)
                     << "\n";
         }
@@ -53,7 +73,8 @@ int Import(CliContext& cli) {
         cli.Out() << Fill(Tr("They are kept off the run log: release the ones to post with "
                              "'{0}', or every imported run with '{1}': {2}"),
                           cli.CommandLine("settle --repost KEY..."),
-                          cli.CommandLine("settle --repost --imported"), Ids(tally->keptOff))
+                          cli.CommandLine("settle --repost --imported"),
+                          Ids(tally->keptOff, static_cast<std::size_t>(tally->keptOffCount)))
                   << "\n";
     }
     if (interrupt != 0 || tally->stopped) {
