@@ -87,7 +87,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         strivo::FitActivity activity{run.startUtcMs, run.offsetMinutes.value_or(0), run.durationMs,
                                      run.distanceMetres, run.calories};
-        const Result<RunFile> again = Read(strivo::WriteFitActivity(activity));
+        const std::optional<std::string> file = strivo::WriteFitActivity(activity);
+        FUZZ_CHECK(file.has_value(), context());
+        const Result<RunFile> again = Read(file.value_or(""));
         const std::string written = Describe(again);
         FUZZ_CHECK(again.ok() && again->runs.size() == 1, context() + "\nwritten: " + written);
         const ImportedRun& back = again->runs.front();

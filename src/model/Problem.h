@@ -109,6 +109,14 @@ enum class ProblemCode {
     ValueNotCounted,             // {0} the field (RunField key), {1} the text
     ValueImplausible,            // {0} the field (RunField key), {1} the text: not counted
     RunOutsideYearsLeftOut,      // {0} the start text: an instant of it before 0001 or after 9999
+    // What a FIT file cannot hold, so the run is left out of a FIT export (or,
+    // for calories, the value left unset): {0} the text as stored.
+    FitStartTooEarlyLeftOut,    // {0} the start: before 1998-07-03T21:24:16Z
+    FitEndTooLateLeftOut,       // {0} the start: the run ends after 2126-02-06T06:28:14Z
+    FitDurationTooLongLeftOut,  // {0} the duration (ms): past 4,294,967.294 s
+    FitDistanceTooFarLeftOut,   // {0} the distance (km): past 42,949,672.94 m
+    FitCaloriesLeftUnset,       // {0} the calories: not a whole number from 0 to 65,534
+    ValueUnparsedLeftOut,       // {0} the field (RunField key), {1} the text
 
     // --- Files read for import (files/).
     // FIT: `detail` empty. A file of several FIT files chained one after
@@ -183,7 +191,9 @@ enum class ProblemCode {
     PasswordRefusedBefore,
 
     // --- An export (jobs/Export): {0} the file it was to write.
-    ExportOntoOwnFile,  // the store, its -wal, -shm or lock file, or the settings file in use
+    ExportOntoOwnFile,      // the store, its -wal, -shm or lock file, or the settings file in use
+    ExportEntryNotRegular,  // {1} what stands there (FileKind key): a name Strivo chose in a
+                            // folder, held by a link or else; left as it is, nothing written
 
     // --- The store's files (store/): {0} strivo.db, its -wal, -shm or lock file.
     StoreNotOwned,          // {1} the user it belongs to (a name, or the number)

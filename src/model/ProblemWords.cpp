@@ -174,6 +174,25 @@ constexpr Entry kEntries[] = {
      N_("{0} \"{1}\" is beyond a plausible run, not counted"), kFieldAt0},
     {ProblemCode::RunOutsideYearsLeftOut, "run-outside-years-left-out",
      N_("start \"{0}\" puts the run outside the years 0001 to 9999 (UTC), left out"), kPlain},
+    {ProblemCode::FitStartTooEarlyLeftOut, "fit-start-too-early-left-out",
+     N_("start \"{0}\" is before 1998-07-03 21:24:16 UTC, the first time a FIT file can hold; "
+        "left out"),
+     kPlain},
+    {ProblemCode::FitEndTooLateLeftOut, "fit-end-too-late-left-out",
+     N_("start \"{0}\" puts the run's end after 2126-02-06 06:28:14 UTC, the last time a FIT file "
+        "can hold; left out"),
+     kPlain},
+    {ProblemCode::FitDurationTooLongLeftOut, "fit-duration-too-long-left-out",
+     N_("duration \"{0}\" is longer than the 49 days, 17 hours a FIT file can hold; left out"),
+     kPlain},
+    {ProblemCode::FitDistanceTooFarLeftOut, "fit-distance-too-far-left-out",
+     N_("distance \"{0}\" is farther than the 42,949 km a FIT file can hold; left out"), kPlain},
+    {ProblemCode::FitCaloriesLeftUnset, "fit-calories-left-unset",
+     N_("calories \"{0}\" are not a whole number from 0 to 65,534, which a FIT file can hold; "
+        "left unset"),
+     kPlain},
+    {ProblemCode::ValueUnparsedLeftOut, "value-unparsed-left-out",
+     N_("{0} \"{1}\" does not parse, left out"), kFieldAt0},
 
     {ProblemCode::FitNotFit, "fit-not-fit", N_("this is not a FIT file"), kPlain},
     {ProblemCode::FitTrailingBytes, "fit-trailing-bytes",
@@ -276,6 +295,9 @@ constexpr Entry kEntries[] = {
      N_("{0} is Strivo's own store or settings file; an export there would replace it, so "
         "nothing was written: name another file"),
      kPlain},
+    {ProblemCode::ExportEntryNotRegular, "export-entry-not-regular",
+     N_("{0} is {1}, not a regular file; it is left as it is and nothing was written there"),
+     kFile | kKindAt1},
     {ProblemCode::StoreNotOwned, "store-not-owned",
      N_("{0} belongs to the user {1}, not to the user running Strivo, who could not trust "
         "it; left as it is: move it away, or use the store as {1}"),

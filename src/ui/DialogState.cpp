@@ -139,12 +139,23 @@ DialogUpdate DialogState::OnImportStarted() {
 }
 
 DialogUpdate DialogState::OnFitExported(int files, std::string_view path,
-                                        const std::optional<Problem>& problem) {
+                                        const std::optional<Problem>& problem,
+                                        const std::vector<RunProblem>& named) {
     if (problem) {
         return OnExportFinished(path, problem);
     }
     m_view.status = Say(N_("Exported {0} FIT files to {1}"), {Count(files), std::string(path)});
-    return Answer();
+    DialogUpdate update = Answer();
+    if (!named.empty()) {
+        std::string message = Say(N_("These runs were not written as they are stored:"));
+        for (const RunProblem& run : named) {
+            message +=
+                "\n" + Say(N_("run {0}: {1}"),
+                           {run.runId, Utf8ToCp936(DescribeIn(ChineseCatalog(), run.problem))});
+        }
+        update.message = std::move(message);
+    }
+    return update;
 }
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -196,12 +197,51 @@ TEST(FitRoundTrip, ReaderGetsBackWhatTheWriterWrote) {
         {"calories past uint16", {1700000000000, 60, 1500, 3.5, 65535}, 1700000000000, {}},
     };
     for (const auto& c : cases) {
-        const Result<RunFile> read = Read(WriteFitActivity(c.written));
+        const Result<RunFile> read = Read(*WriteFitActivity(c.written));
         ASSERT_TRUE(read.ok()) << c.name << ": " << static_cast<int>(read.problem().code);
         ExpectRuns(*read,
                    {{c.startRead, c.written.offsetMinutes, c.written.distanceMetres,
                      c.written.durationMs, c.caloriesRead}},
                    0, c.name);
+    }
+}
+
+TEST(FitWriter, WritesNoRunWithAValueFitCannotHold) {
+    constexpr std::int64_t first = kFitFirstStartMs;  // 1998-07-03T...
+    constexpr std::int64_t last = kFitLastEndMs;      // 2126-02-06T...
+    const struct {
+        FitActivity activity;
+        FitMisfit misfit;
+    } cases[] = {
+        {{first, 0, 1000, 1, {}}, FitMisfit::None},
+        {{first - 1, 0, 1000, 1, {}}, FitMisfit::StartTooEarly},
+        {{-2177452800000, 480, 0, 5000, 300}, FitMisfit::StartTooEarly},  // 1901
+        {{last - 1000, 0, 1000, 1, {}}, FitMisfit::None},
+        {{last - 1000, 0, 1001, 1, {}}, FitMisfit::EndTooLate},
+        {{first, 0, kFitLongestMs, 1, {}}, FitMisfit::None},
+        {{first, 0, kFitLongestMs + 1, 1, {}}, FitMisfit::TooLong},
+        {{first, 0, -1, 1, {}}, FitMisfit::TooLong},
+        {{first, 0, 1000, 42949672.94, {}}, FitMisfit::None},
+        {{first, 0, 1000, 42949672.95, {}}, FitMisfit::TooFar},
+        {{first, 0, 1000, -0.01, {}}, FitMisfit::TooFar},
+        {{first, 0, 1000, std::nan(""), {}}, FitMisfit::TooFar},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.activity.startUtcMs) + " " +
+                     std::to_string(c.activity.durationMs) + " " +
+                     std::to_string(c.activity.distanceMetres));
+        EXPECT_EQ(MisfitOf(c.activity), c.misfit);
+        const std::optional<std::string> file = WriteFitActivity(c.activity);
+        ASSERT_EQ(file.has_value(), c.misfit == FitMisfit::None);
+        if (file) {
+            ExpectRuns(*Read(*file),
+                       {{c.activity.startUtcMs / 1000 * 1000,
+                         0,
+                         c.activity.distanceMetres,
+                         c.activity.durationMs,
+                         {}}},
+                       0, "at the bounds");
+        }
     }
 }
 
@@ -405,7 +445,7 @@ TEST(FitReader, RefusesTheWholeFile) {
 }
 
 TEST(FitReader, RefusesEveryTruncation) {
-    const std::string file = WriteFitActivity({1700000000000, 480, 1834567, 5032.13, 321});
+    const std::string file = *WriteFitActivity({1700000000000, 480, 1834567, 5032.13, 321});
     for (std::size_t size = 0; size < file.size(); ++size) {
         const Result<RunFile> read = Read(file.substr(0, size));
         ASSERT_FALSE(read.ok()) << size;

@@ -56,7 +56,7 @@ TEST(FitBySdk, GarminsDecoderReadsEveryFileWeWrite) {
     std::string files;
     for (std::size_t i = 0; i < std::size(kWritten); ++i) {
         const auto path = folder / ("ours-" + std::to_string(i) + ".fit");
-        test::WriteFile(path, WriteFitActivity(kWritten[i]));
+        test::WriteFile(path, *WriteFitActivity(kWritten[i]));
         files += " '" + path.string() + "'";
     }
     int status = 0;
@@ -127,7 +127,7 @@ TEST(FitBySdk, WeReadWhatGarminsEncoderWrote) {
 TEST(FitByGpsbabel, ReadsEveryFileWeWrite) {
     TempFolder folder;
     for (const FitActivity& written : kWritten) {
-        test::WriteFile(folder / "ours.fit", WriteFitActivity(written));
+        test::WriteFile(folder / "ours.fit", *WriteFitActivity(written));
         int status = 0;
         const std::string gpx = Output(
             "gpsbabel -i garmin_fit -f '" + (folder / "ours.fit").string() + "' -o gpx -F - 2>&1",
