@@ -145,6 +145,10 @@ Outcome ImportFile(RunStore& store, const Workspace& where, const SiteKey* keptO
         return {};
     }
     tally.otherSports += read->otherSports;
+    for (Problem& warning : read->warnings) {
+        tally.warnings.push_back(
+            Problem(ProblemCode::ImportFileWarning, {PathText(path)}).Because(std::move(warning)));
+    }
     std::vector<FileRun> runs;
     runs.reserve(read->runs.size());
     for (const ImportedRun& run : read->runs) {
@@ -218,6 +222,9 @@ Result<ImportTally> Import(const Workspace& where, const ImportRequest& request,
         const std::size_t named = std::min<std::size_t>(tally->problems.size(), 20);
         done.warnings.assign(tally->problems.begin(),
                              tally->problems.begin() + static_cast<std::ptrdiff_t>(named));
+        const std::size_t warned = std::min<std::size_t>(tally->warnings.size(), 20);
+        done.warnings.insert(done.warnings.end(), tally->warnings.begin(),
+                             tally->warnings.begin() + static_cast<std::ptrdiff_t>(warned));
     }
     sink.Post(std::move(done));
     return tally;

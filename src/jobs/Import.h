@@ -26,6 +26,7 @@ struct ImportTally {
     std::size_t passedOver = 0;       // files in the folders whose names are no run file's
     std::vector<Problem> problems;    // each unreadable file or path, named, with why
     std::vector<Problem> duplicated;  // ImportDuplicateRun for each duplicate
+    std::vector<Problem> warnings;    // ImportFileWarning: files read, with what was passed over
     bool stopped = false;             // a stop was asked for: the files after were not read
 
     bool ok() const { return unreadable == 0; }
@@ -39,8 +40,9 @@ struct ImportTally {
 // added are kept off the run log for the site user in the settings (excluded)
 // unless `post`. Takes the store's sync lock, as it writes posts. Reports
 // FileImported after each file, and ImportDone at the end (naming the first
-// 20 unreadable files in its warnings). Fails only when the store cannot be used;
-// a file that cannot be read is counted and named, and the others are read.
+// 20 unreadable files in its warnings, then the first 20 files read with a
+// warning). Fails only when the store cannot be used; a file that cannot be
+// read is counted and named, and the others are read.
 Result<ImportTally> Import(const Workspace& where, const ImportRequest& request, ProgressSink& sink,
                            std::stop_token stop = {});
 

@@ -122,7 +122,8 @@ enum class ProblemCode {
     // FIT: `detail` empty. A file of several FIT files chained one after
     // another is read whole; each problem stops the whole file.
     FitNotFit,              // no FIT header at the start
-    FitTrailingBytes,       // {0} the byte offset after a FIT file where no other begins
+    FitTrailingBytes,       // {0} the byte offset after a FIT file where no other begins: a
+                            // warning (RunFile::warnings), the runs before it are read
     FitProtocolNewer,       // {0} the protocol version, "major.minor"
     FitHeaderCrc,           // the header's CRC does not match it
     FitFileCrc,             // the CRC at the end does not match the file
@@ -132,6 +133,10 @@ enum class ProblemCode {
     FitBadDefinition,       // {0} the byte offset of the definition (an unknown byte order)
     FitSessionIncomplete,   // {0} the session's number in the file, from 1, {1} the field
                             // missing (RunField key: kFieldStart, kFieldDuration, kFieldDistance)
+
+    // {0} the session's number: a run whose start counts from the device's
+    // power-on (below 0x10000000), not a time of day.
+    FitDeviceRelativeStart,
     // A reader's problem says what in the
     // file was wrong and stands as the cause of ImportFileFailed, which names
     // the file. Walking folders reports FileMissing, FileCannotFollow,
@@ -144,6 +149,7 @@ enum class ProblemCode {
     ImportFormatNotReadable,    // {0} the format ("FIT")
     ImportDuplicateRun,         // {0} the file, {1} the run's start, {2} the stored run it
                                 // matches (its RunID or key): not added
+    ImportFileWarning,          // {0} the file, read; cause: what in it was passed over
     GzipTruncated,              // `detail` zlib's words, if any
     GzipDamaged,                // `detail` zlib's words
     XmlMalformed,               // {0} line, {1} column; `detail` expat's words

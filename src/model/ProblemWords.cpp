@@ -196,7 +196,9 @@ constexpr Entry kEntries[] = {
 
     {ProblemCode::FitNotFit, "fit-not-fit", N_("this is not a FIT file"), kPlain},
     {ProblemCode::FitTrailingBytes, "fit-trailing-bytes",
-     N_("the bytes from byte {0} on, after the FIT data, are not another FIT file"), kPlain},
+     N_("the bytes from byte {0} on, after the complete FIT data, are no FIT file and were "
+        "passed over"),
+     kPlain},
     {ProblemCode::FitProtocolNewer, "fit-protocol-newer",
      N_("the file uses FIT protocol {0}, newer than this program reads"), kPlain},
     {ProblemCode::FitHeaderCrc, "fit-header-crc",
@@ -214,6 +216,10 @@ constexpr Entry kEntries[] = {
      N_("the definition at byte {0} names an unknown byte order"), kPlain},
     {ProblemCode::FitSessionIncomplete, "fit-session-incomplete",
      N_("session {0} of the FIT file, a run, has no {1}"), kFieldAt1},
+    {ProblemCode::FitDeviceRelativeStart, "fit-device-relative-start",
+     N_("session {0} of the FIT file, a run, starts at a time counted from when the device was "
+        "switched on, not at a date"),
+     kPlain},
     {ProblemCode::ImportFileFailed, "import-file-failed", N_("{0} could not be imported"), kPlain},
     {ProblemCode::ImportNotARunFile, "import-not-a-run-file",
      N_("{0} is not a GPX, TCX, FIT or Strivo CSV file"), kPlain},
@@ -225,6 +231,7 @@ constexpr Entry kEntries[] = {
      N_("this version cannot read {0} files"), kPlain},
     {ProblemCode::ImportDuplicateRun, "import-duplicate-run",
      N_("{0}: the run of {1} is already stored as {2}; not added again"), kPlain},
+    {ProblemCode::ImportFileWarning, "import-file-warning", N_("{0} was imported"), kPlain},
     {ProblemCode::GzipTruncated, "gzip-truncated",
      N_("the gzip data ends too early (the file is incomplete)"), kDetailColon},
     {ProblemCode::GzipDamaged, "gzip-damaged", N_("the gzip data is damaged"), kDetailColon},

@@ -172,9 +172,14 @@ DialogUpdate ImportDoneUpdate(const ProgressReport& report, DialogView& view) {
                       {Count(counts.imported), Count(counts.duplicates), Count(counts.unreadable)});
     DialogUpdate update{view, {}, {}, JobKind::None};
     if (!report.warnings.empty()) {
-        std::string message = Say(N_("These files could not be read:"));
+        // Files read with a warning say so themselves, after those not read.
+        std::string message;
         for (const Problem& problem : report.warnings) {
-            message += "\n" + Utf8ToCp936(DescribeIn(ChineseCatalog(), problem));
+            if (message.empty() && problem.code != ProblemCode::ImportFileWarning) {
+                message = Say(N_("These files could not be read:"));
+            }
+            message +=
+                (message.empty() ? "" : "\n") + Utf8ToCp936(DescribeIn(ChineseCatalog(), problem));
         }
         update.message = std::move(message);
     }

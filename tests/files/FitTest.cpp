@@ -356,6 +356,15 @@ TEST(FitReader, ReadsTheRunsAsAnyWriterMayArrangeThem) {
          {Expected(t, {}, 1000, 1)},
          0},
         {"an offset no time zone has", oneRun(15 * 3600), {Expected(t, {}, 1000, 1)}, 0},
+        {"a triathlon's transitions are no other sport",
+         FitBuilder()
+             .Define(0, kSessionMessage, kSessionFields)
+             .Data(0, Session(kCycling, t, 1000, 100))
+             .Data(0, Session(kSportTransition, t + 100, 1000, 100))
+             .Data(0, Session(1, t + 200, 2000, 200))
+             .File(),
+         {Expected(t + 200, {}, 2000, 2)},
+         1},
         {"half a minute rounds",
          oneRun(-(5 * 3600 + 30 * 60 + 31)),
          {Expected(t, -331, 1000, 1)},
@@ -393,6 +402,12 @@ TEST(FitReader, RefusesTheWholeFile) {
     shortData[4] = static_cast<char>(shortData[4] - 3);
     shortData[12] = static_cast<char>(Crc(0, shortData.substr(0, 12)) & 0xFF);
     shortData[13] = static_cast<char>(Crc(0, shortData.substr(0, 12)) >> 8);
+    // The same bytes, but for a header that announces 4 GiB of data: the
+    // file's CRC then stands where a message would.
+    std::string claims4GiB = good;
+    claims4GiB.replace(4, 4, "\xFF\xFF\xFF\xFF");
+    claims4GiB[12] = static_cast<char>(Crc(0, claims4GiB.substr(0, 12)) & 0xFF);
+    claims4GiB[13] = static_cast<char>(Crc(0, claims4GiB.substr(0, 12)) >> 8);
     const auto sessions = [&](std::vector<std::uint64_t> second) {
         return FitBuilder()
             .Define(0, kSessionMessage, kSessionFields)
@@ -421,13 +436,13 @@ TEST(FitReader, RefusesTheWholeFile) {
          ProblemCode::FitUndefinedLocalType, {"2", "14"}},
         {"past the data size", shortData, ProblemCode::FitPastDataSize, {"41", "48"}},
         {"an unknown byte order", changed(16, 2), ProblemCode::FitBadDefinition, {"14"}},
-        {"bytes after the CRC", good + "junk and more", ProblemCode::FitTrailingBytes, {std::to_string(good.size())}},
         {"a run without distance", sessions(Session(1, t, 1000, kNone32)), ProblemCode::FitSessionIncomplete,
          {"2", kFieldDistance}},
         {"a run without time", sessions(Session(1, t, kNone32, 100)), ProblemCode::FitSessionIncomplete,
          {"2", kFieldDuration}},
-        {"a start in the device's own time", sessions(Session(1, 5000, 1000, 100)), ProblemCode::FitSessionIncomplete,
-         {"2", kFieldStart}},
+        {"a start in the device's own time", sessions(Session(1, 5000, 1000, 100)), ProblemCode::FitDeviceRelativeStart,
+         {"2"}},
+        {"a header that claims 4 GiB", claims4GiB, ProblemCode::FitTruncated, {std::to_string(good.size())}},
         {"a distance of two values",
          FitBuilder().Define(0, kSessionMessage, {{2, 4, kUint32}, {5, 1, kEnum}, {8, 4, kUint32}, {9, 8, kUint32}})
              .Data(0, {t, 1, 1000, 100}).File(),
@@ -441,6 +456,26 @@ TEST(FitReader, RefusesTheWholeFile) {
         ASSERT_FALSE(read.ok()) << c.name;
         EXPECT_EQ(read.problem().code, c.code) << c.name;
         EXPECT_EQ(read.problem().values, c.values) << c.name;
+    }
+}
+
+// What follows a complete FIT file and begins none is passed over, named.
+TEST(FitReader, ReadsACompleteFileWhateverFollowsItThatIsNoFitFile) {
+    const std::string good = FitBuilder()
+                                 .Define(0, kSessionMessage, kSessionFields)
+                                 .Data(0, Session(1, kMay2024, 1000, 100))
+                                 .File();
+    std::string damagedHeader = good;
+    damagedHeader[12] = static_cast<char>(damagedHeader[12] ^ 1);
+    for (const std::string& after : {std::string("junk and more"), std::string(3, '\0'),
+                                     good.substr(0, 8) + ".GIT", damagedHeader}) {
+        SCOPED_TRACE(after.size());
+        const Result<RunFile> read = Read(good + after);
+        ASSERT_TRUE(read.ok()) << static_cast<int>(read.problem().code);
+        ExpectRuns(*read, {Expected(kMay2024, {}, 1000, 1)}, 0, "followed");
+        ASSERT_EQ(read->warnings.size(), 1u);
+        EXPECT_EQ(read->warnings[0].code, ProblemCode::FitTrailingBytes);
+        EXPECT_EQ(read->warnings[0].values, std::vector<std::string>{std::to_string(good.size())});
     }
 }
 
