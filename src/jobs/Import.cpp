@@ -69,7 +69,8 @@ FileRun FileRunOf(const ImportedRun& run) {
 // all of an import, and a machine's cores share it.
 class ReadAhead {
 public:
-    explicit ReadAhead(const std::vector<std::filesystem::path>& files) : m_files(files) {
+    ReadAhead(const std::vector<std::filesystem::path>& files, std::stop_token stop)
+        : m_files(files), m_stop(std::move(stop)) {
         const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
         const std::size_t threads = std::min<std::size_t>({cores, kMostThreads, files.size()});
         for (std::size_t i = 0; i < threads; ++i) {
@@ -118,7 +119,7 @@ private:
             }
             const std::size_t index = m_next++;
             lock.unlock();
-            Result<RunFile> read = ReadRunFile(m_files[index]);
+            Result<RunFile> read = ReadRunFile(m_files[index], m_stop);
             lock.lock();
             m_done.emplace(index, std::move(read));
             lock.unlock();
@@ -127,6 +128,7 @@ private:
     }
 
     const std::vector<std::filesystem::path>& m_files;
+    const std::stop_token m_stop;  // ends the reads in hand at once
     std::mutex m_mutex;
     std::condition_variable m_read, m_room;
     std::map<std::size_t, Result<RunFile>> m_done;
@@ -188,15 +190,17 @@ Result<ImportTally> ImportPaths(const Workspace& where, const ImportRequest& req
     tally.passedOver = found.passedOver;
     const SiteKey site = SiteKeyOf(where.settings);
     const int total = static_cast<int>(found.files.size());
-    ReadAhead reading(found.files);
+    ReadAhead reading(found.files, stop);
     for (std::size_t index = 0; index < found.files.size(); ++index) {
         const std::filesystem::path& path = found.files[index];
+        Result<RunFile> read = reading.Take(index);
+        // A file whose reading a stop cut short is not counted.
         if (stop.stop_requested()) {
             tally.stopped = true;
             break;
         }
         if (Outcome kept = ImportFile(**opened, where, request.post ? nullptr : &site, path,
-                                      reading.Take(index), tally);
+                                      std::move(read), tally);
             !kept) {
             return kept.problem();
         }

@@ -42,7 +42,8 @@ struct ImportTally {
 // FileImported after each file, and ImportDone at the end (naming the first
 // 20 unreadable files in its warnings, then the first 20 files read with a
 // warning). Fails only when the store cannot be used; a file that cannot be
-// read is counted and named, and the others are read.
+// read is counted and named, and the others are read. A stop ends the read
+// of the files in hand at once; none of their runs is stored.
 Result<ImportTally> Import(const Workspace& where, const ImportRequest& request, ProgressSink& sink,
                            std::stop_token stop = {});
 

@@ -150,12 +150,15 @@ enum class ProblemCode {
     ImportDuplicateRun,         // {0} the file, {1} the run's start, {2} the stored run it
                                 // matches (its RunID or key): not added
     ImportFileWarning,          // {0} the file, read; cause: what in it was passed over
+    ImportStopped,              // a stop was asked for while the file was read
     GzipTruncated,              // `detail` zlib's words, if any
     GzipDamaged,                // `detail` zlib's words
     XmlMalformed,               // {0} line, {1} column; `detail` expat's words
     XmlEntitiesRefused,         // {0} line (a document that declares entities)
     XmlTooDeep,                 // {0} line
     XmlBadValue,                // {0} line, {1} the element, {2} its text (at most 64 bytes)
+    XmlTokenTooLong,            // {0} line where it begins, {1} its first bytes: a tag,
+                                // comment, declaration... past 1 MiB
     GpxTrackWithoutTimes,       // {0} the track's number in the file, from 1
     GpxNamedTrackWithoutTimes,  // {0} the track's number, {1} its name
     TcxActivityWithoutStart,    // {0} the activity's number in the file, from 1

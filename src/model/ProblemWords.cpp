@@ -232,6 +232,7 @@ constexpr Entry kEntries[] = {
     {ProblemCode::ImportDuplicateRun, "import-duplicate-run",
      N_("{0}: the run of {1} is already stored as {2}; not added again"), kPlain},
     {ProblemCode::ImportFileWarning, "import-file-warning", N_("{0} was imported"), kPlain},
+    {ProblemCode::ImportStopped, "import-stopped", N_("stopped"), kPlain},
     {ProblemCode::GzipTruncated, "gzip-truncated",
      N_("the gzip data ends too early (the file is incomplete)"), kDetailColon},
     {ProblemCode::GzipDamaged, "gzip-damaged", N_("the gzip data is damaged"), kDetailColon},
@@ -244,6 +245,10 @@ constexpr Entry kEntries[] = {
      kPlain},
     {ProblemCode::XmlBadValue, "xml-bad-value",
      N_("line {0}: the value of <{1}> cannot be read: \"{2}\""), kPlain},
+    {ProblemCode::XmlTokenTooLong, "xml-token-too-long",
+     N_("line {0}: the markup beginning \"{1}\" runs past 1 MiB, longer than any run file "
+        "needs, so the file is refused"),
+     kPlain},
     {ProblemCode::GpxTrackWithoutTimes, "gpx-track-without-times",
      N_("track {0} has no times, so its start and duration are unknown"), kPlain},
     {ProblemCode::GpxNamedTrackWithoutTimes, "gpx-named-track-without-times",
