@@ -35,6 +35,28 @@ private:
     ByteSource& m_rest;
 };
 
+// Another source, which ends once a stop is asked for: a reader deep in a
+// large file comes to an end within the piece in hand.
+class StoppableSource : public ByteSource {
+public:
+    StoppableSource(ByteSource& source, std::stop_token stop)
+        : m_source(source), m_stop(std::move(stop)) {}
+
+    std::size_t Read(char* into, std::size_t room) override {
+        if (m_stop.stop_requested()) {
+            m_stopped = true;
+            return 0;
+        }
+        return m_source.Read(into, room);
+    }
+    bool stopped() const { return m_stopped; }
+
+private:
+    ByteSource& m_source;
+    std::stop_token m_stop;
+    bool m_stopped = false;
+};
+
 std::string ReadHead(ByteSource& source) {
     std::string head(kRecogniseBytes, '\0');
     std::size_t size = 0;
@@ -65,7 +87,8 @@ RunFileReader ReaderFor(RunFileFormat format) {
     return nullptr;
 }
 
-Result<RunFile> ReadRunFile(ByteSource& source, const std::filesystem::path& name) {
+Result<RunFile> ReadRunFile(ByteSource& source, const std::filesystem::path& name,
+                            std::stop_token stop) {
     std::string head = ReadHead(source);
     const Result<RunFileKind> kind = RecogniseRunFile(head, name);
     if (!kind) {
@@ -80,7 +103,12 @@ Result<RunFile> ReadRunFile(ByteSource& source, const std::filesystem::path& nam
     if (kind->gzip) {
         inflated.emplace(whole);
     }
-    Result<RunFile> file = reader(inflated ? static_cast<ByteSource&>(*inflated) : whole);
+    StoppableSource stoppable(inflated ? static_cast<ByteSource&>(*inflated) : whole,
+                              std::move(stop));
+    Result<RunFile> file = reader(stoppable);
+    if (stoppable.stopped()) {
+        return Problem(ProblemCode::ImportStopped);
+    }
     // A gzip stream that broke off explains whatever the reader then made of it.
     if (inflated && !inflated->Status()) {
         return Problem(ProblemCode::ImportFileFailed, {PathText(name)})
@@ -92,12 +120,12 @@ Result<RunFile> ReadRunFile(ByteSource& source, const std::filesystem::path& nam
     return file;
 }
 
-Result<RunFile> ReadRunFile(const std::filesystem::path& path) {
+Result<RunFile> ReadRunFile(const std::filesystem::path& path, std::stop_token stop) {
     FileSource source(path);
     if (!source.Status()) {
         return source.Status().problem();
     }
-    Result<RunFile> file = ReadRunFile(source, path);
+    Result<RunFile> file = ReadRunFile(source, path, std::move(stop));
     // A read that failed ends the file early: that is what went wrong.
     if (!source.Status()) {
         return source.Status().problem();

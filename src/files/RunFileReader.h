@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <stop_token>
 
 #include "files/ByteSource.h"
 #include "files/ImportedRun.h"
@@ -19,11 +20,13 @@ RunFileReader ReaderFor(RunFileFormat format);
 // (RecogniseRunFile), inflated when gzip wraps it, read by its format's
 // reader, in pieces. What is wrong inside the file comes as ImportFileFailed
 // naming it, caused by the reader's or gzip's problem; what keeps it from
-// being read at all, as the problem of opening or reading it.
-Result<RunFile> ReadRunFile(const std::filesystem::path& path);
+// being read at all, as the problem of opening or reading it. Once `stop` is
+// asked for, the reader meets the end of its bytes and ImportStopped comes.
+Result<RunFile> ReadRunFile(const std::filesystem::path& path, std::stop_token stop = {});
 
 // The same for bytes from any source; `name` gives the name to check and to
 // name in problems.
-Result<RunFile> ReadRunFile(ByteSource& source, const std::filesystem::path& name);
+Result<RunFile> ReadRunFile(ByteSource& source, const std::filesystem::path& name,
+                            std::stop_token stop = {});
 
 }  // namespace strivo

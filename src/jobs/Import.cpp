@@ -69,7 +69,8 @@ FileRun FileRunOf(const ImportedRun& run) {
 // all of an import, and a machine's cores share it.
 class ReadAhead {
 public:
-    explicit ReadAhead(const std::vector<std::filesystem::path>& files) : m_files(files) {
+    ReadAhead(const std::vector<std::filesystem::path>& files, std::stop_token stop)
+        : m_files(files), m_stop(std::move(stop)) {
         const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
         const std::size_t threads = std::min<std::size_t>({cores, kMostThreads, files.size()});
         for (std::size_t i = 0; i < threads; ++i) {
@@ -118,7 +119,7 @@ private:
             }
             const std::size_t index = m_next++;
             lock.unlock();
-            Result<RunFile> read = ReadRunFile(m_files[index]);
+            Result<RunFile> read = ReadRunFile(m_files[index], m_stop);
             lock.lock();
             m_done.emplace(index, std::move(read));
             lock.unlock();
@@ -127,6 +128,7 @@ private:
     }
 
     const std::vector<std::filesystem::path>& m_files;
+    const std::stop_token m_stop;  // ends the reads in hand at once
     std::mutex m_mutex;
     std::condition_variable m_read, m_room;
     std::map<std::size_t, Result<RunFile>> m_done;
@@ -145,6 +147,10 @@ Outcome ImportFile(RunStore& store, const Workspace& where, const SiteKey* keptO
         return {};
     }
     tally.otherSports += read->otherSports;
+    for (Problem& warning : read->warnings) {
+        tally.warnings.push_back(
+            Problem(ProblemCode::ImportFileWarning, {PathText(path)}).Because(std::move(warning)));
+    }
     if (read->runs.empty() && read->otherSports == 0) {
         const ProblemCode holds =
             read->content == RunFileContent::Course    ? ProblemCode::ImportCourse
@@ -199,15 +205,17 @@ Result<ImportTally> ImportPaths(const Workspace& where, const ImportRequest& req
     tally.passedOver = found.passedOver;
     const SiteKey site = SiteKeyOf(where.settings);
     const int total = static_cast<int>(found.files.size());
-    ReadAhead reading(found.files);
+    ReadAhead reading(found.files, stop);
     for (std::size_t index = 0; index < found.files.size(); ++index) {
         const std::filesystem::path& path = found.files[index];
+        Result<RunFile> read = reading.Take(index);
+        // A file whose reading a stop cut short is not counted.
         if (stop.stop_requested()) {
             tally.stopped = true;
             break;
         }
         if (Outcome kept = ImportFile(**opened, where, request.post ? nullptr : &site, path,
-                                      reading.Take(index), tally);
+                                      std::move(read), tally);
             !kept) {
             return kept.problem();
         }
@@ -235,7 +243,7 @@ Result<ImportTally> Import(const Workspace& where, const ImportRequest& request,
         done.Fail(tally.problem());
     } else {
         done.imported = tally->counts();
-        for (const std::vector<Problem>* named : {&tally->problems, &tally->withoutActivity}) {
+        for (const std::vector<Problem>* named : {&tally->problems, &tally->withoutActivity, &tally->warnings}) {
             const std::size_t count = std::min<std::size_t>(named->size(), 20);
             done.warnings.insert(done.warnings.end(), named->begin(),
                                  named->begin() + static_cast<std::ptrdiff_t>(count));

@@ -31,6 +31,7 @@ struct ImportTally {
     // or ImportNoActivity, naming it.
     std::vector<Problem> withoutActivity;
     std::vector<std::string> keptOff;  // the keys of the runs added excluded, in order
+    std::vector<Problem> warnings;     // ImportFileWarning: files read, with what was passed over
     bool stopped = false;              // a stop was asked for: the files after were not read
 
     bool ok() const { return unreadable == 0; }
@@ -46,8 +47,10 @@ struct ImportTally {
 // unless `post`. Takes the store's sync lock, as it writes posts. Reports
 // FileImported after each file, and ImportDone at the end (naming the first
 // 20 unreadable files in its warnings, then the first 20 without an
-// activity). Fails only when the store cannot be used;
-// a file that cannot be read is counted and named, and the others are read.
+// activity, then the first 20 files read with a warning). Fails only when the
+// store cannot be used; a file that cannot be read is counted and named, and
+// the others are read. A stop ends the read of the files in hand at once; none
+// of their runs is stored.
 Result<ImportTally> Import(const Workspace& where, const ImportRequest& request, ProgressSink& sink,
                            std::stop_token stop = {});
 

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <tuple>
 
 #include "../support/Cp936Literal.h"
@@ -122,6 +123,61 @@ TEST_F(ImportTest, TheDemosRunsExportedComeBackWholeAndOnlyOnce) {
     const jobs::ImportTally home2 = Import(home, {m_folder / "runs.tcx", m_folder / "fit"});
     EXPECT_EQ(home2.imported, 0);
     EXPECT_EQ(home2.duplicates, 48);
+}
+
+// The run service's runs pass as sent, whatever FIT can hold; the export
+// bends none of them: each that does not fit is left out and named, and the
+// export read back into the same store adds nothing.
+TEST_F(ImportTest, AFitExportBendsNoValueAndReadsBackAddingNothing) {
+    sim::Accounts accounts = sim::DemoAccounts();
+    const struct {
+        sim::Run run;
+        ProblemCode named;  // None: written whole
+    } cases[] = {
+        {{"1901", "standard", "1901-03-01T07:00:00+08:00", 5, 1800000, "", 300},
+         ProblemCode::FitStartTooEarlyLeftOut},
+        {{"1998-", "standard", "1998-07-04T05:24:15+08:00", 5, 1800000, "", 300},
+         ProblemCode::FitStartTooEarlyLeftOut},  // a second before FIT's first
+        {{"1998", "standard", "1998-07-04T05:24:16+08:00", 5, 1800000, "", 300}, ProblemCode::None},
+        {{"2126", "standard", "2126-02-06T06:00:00+00:00", 5, 1800000, "", 300},
+         ProblemCode::FitEndTooLateLeftOut},
+        {{"long", "standard", "2011-05-01T07:00:00+08:00", 50, 4294967295, "", 300},
+         ProblemCode::FitDurationTooLongLeftOut},
+        {{"far", "standard", "2011-05-02T07:00:00+08:00", 42950, 3600000, "", 300},
+         ProblemCode::FitDistanceTooFarLeftOut},
+        {{"hungry", "standard", "2011-05-03T07:00:00+08:00", 10, 3600000, "", 70000},
+         ProblemCode::FitCaloriesLeftUnset},
+    };
+    for (const auto& c : cases) {
+        accounts.service.runs.push_back(c.run);
+    }
+    test::StandInServices services(accounts);
+    std::filesystem::create_directories(m_folder / "edges");
+    const jobs::Workspace where = jobs::ForSettingsFile(m_folder / "edges" / "config.ini",
+                                                        services.settings(), services.config());
+    RunTable table;
+    test::RecordingSink sink;
+    ASSERT_TRUE(jobs::Download(where, table, sink));
+    ASSERT_EQ(Runs(where).size(), 31u);
+
+    const Result<jobs::FitExported> exported = jobs::ExportFit(where, m_folder / "fit", sink);
+    ASSERT_TRUE(exported);
+    EXPECT_EQ(exported->files, 26);
+    EXPECT_EQ(exported->leftOut, 5);
+    std::map<std::string, ProblemCode> named;
+    for (const RunProblem& problem : exported->problems) {
+        named[problem.runId] = problem.problem.code;
+    }
+    for (const auto& c : cases) {
+        EXPECT_EQ(named.contains(c.run.id) ? named[c.run.id] : ProblemCode::None, c.named)
+            << c.run.id;
+    }
+    EXPECT_EQ(named.size(), 6u);
+
+    const jobs::ImportTally back = Import(where, {m_folder / "fit"});
+    EXPECT_EQ(back.unreadable, 0);
+    EXPECT_EQ(back.imported, 0);
+    EXPECT_EQ(back.duplicates, 26);
 }
 
 TEST_F(ImportTest, ABadFileAmongGoodOnesIsNamedAndTheOthersAreRead) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <stop_token>
 #include <string>
 
 #include "../support/TempFolder.h"
@@ -165,6 +166,42 @@ TEST(ReadRunFile, ReadsFilesOnDiskThroughGzipAndNamesTheFileWithWhatWentWrong) {
     const Result<RunFile> missing = ReadRunFile(folder / "none.gpx");
     ASSERT_FALSE(missing);
     EXPECT_EQ(missing.problem().code, ProblemCode::FileCannotOpen);
+}
+
+// A stop asked for in the middle of a file ends its reading within the piece
+// in hand, through gzip too: an import stops at once, whatever the file's size.
+TEST(ReadRunFile, AStopEndsTheFileInHandAtOnce) {
+    std::string points;
+    for (int i = 0; i < 20000; ++i) {
+        points += "<trkpt lat=\"1\" lon=\"2\"><time>2024-03-10T06:00:00Z</time></trkpt>";
+    }
+    const std::string gpx = "<gpx><trk><trkseg>" + points + "</trkseg></trk></gpx>";
+    // Asks for the stop itself, once the reading is under way.
+    class Stopping : public ByteSource {
+    public:
+        Stopping(std::string_view bytes, std::stop_source& stop) : m_bytes(bytes), m_stop(stop) {}
+        std::size_t Read(char* into, std::size_t room) override {
+            if (++reads == 2) {
+                m_stop.request_stop();
+            }
+            return m_bytes.Read(into, std::min<std::size_t>(room, 4096));
+        }
+        int reads = 0;
+
+    private:
+        MemorySource m_bytes;
+        std::stop_source& m_stop;
+    };
+    for (const bool gzip : {false, true}) {
+        const std::string bytes = gzip ? Gzip(gpx) : gpx;
+        std::stop_source stop;
+        Stopping source(bytes, stop);
+        const Result<RunFile> read =
+            ReadRunFile(source, gzip ? "long.gpx.gz" : "long.gpx", stop.get_token());
+        ASSERT_FALSE(read);
+        EXPECT_EQ(read.problem().code, ProblemCode::ImportStopped);
+        EXPECT_LE(source.reads, 3);
+    }
 }
 
 TEST(FindRunFiles, WalksFoldersInNameOrderOnceEachAndReportsWhatItCannotWalk) {
