@@ -105,4 +105,32 @@ Result<RunFile> ReadRunFile(const std::filesystem::path& path) {
     return file;
 }
 
+Result<RunFile> ReadRunFile(const RunFilePlace& place) {
+    if (!place.archive) {
+        return ReadRunFile(place.path);
+    }
+    const std::string name = place.Name();
+    const auto failed = [&](const Problem& why) {
+        return Problem(ProblemCode::ImportFileFailed, {name}).Because(why);
+    };
+    Result<std::shared_ptr<ZipArchive>> archive = place.archive->Acquire();
+    if (!archive) {
+        place.archive->Release();
+        return failed(archive.problem());
+    }
+    Result<RunFile> file = [&]() -> Result<RunFile> {
+        ZipEntrySource source(**archive, place.entry);
+        Result<RunFile> read =
+            ReadRunFile(source, std::filesystem::path(std::u8string(name.begin(), name.end())));
+        source.Finish();
+        // A damaged entry explains whatever the reader made of it.
+        if (!source.Status()) {
+            return failed(source.Status().problem());
+        }
+        return read;
+    }();
+    place.archive->Release();
+    return file;
+}
+
 }  // namespace strivo

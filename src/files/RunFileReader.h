@@ -5,6 +5,7 @@
 #include "files/ByteSource.h"
 #include "files/ImportedRun.h"
 #include "files/RunFileRecogniser.h"
+#include "files/RunFileWalk.h"
 #include "model/Result.h"
 
 namespace strivo {
@@ -25,5 +26,12 @@ Result<RunFile> ReadRunFile(const std::filesystem::path& path);
 // The same for bytes from any source; `name` gives the name to check and to
 // name in problems.
 Result<RunFile> ReadRunFile(ByteSource& source, const std::filesystem::path& name);
+
+// The same for a place the walk found: a file on disk, or an entry of a zip
+// archive, named ARCHIVE/ENTRY. An entry's own problems (ZipEntryUnreadable:
+// a CRC that does not match, a method not read) come as ImportFileFailed
+// naming it; so do the archive's, should it no longer open. Safe on several
+// threads at once, for the entries of one archive too.
+Result<RunFile> ReadRunFile(const RunFilePlace& place);
 
 }  // namespace strivo

@@ -69,7 +69,7 @@ FileRun FileRunOf(const ImportedRun& run) {
 // all of an import, and a machine's cores share it.
 class ReadAhead {
 public:
-    explicit ReadAhead(const std::vector<std::filesystem::path>& files) : m_files(files) {
+    explicit ReadAhead(const std::vector<RunFilePlace>& files) : m_files(files) {
         const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
         const std::size_t threads = std::min<std::size_t>({cores, kMostThreads, files.size()});
         for (std::size_t i = 0; i < threads; ++i) {
@@ -126,7 +126,7 @@ private:
         }
     }
 
-    const std::vector<std::filesystem::path>& m_files;
+    const std::vector<RunFilePlace>& m_files;
     std::mutex m_mutex;
     std::condition_variable m_read, m_room;
     std::map<std::size_t, Result<RunFile>> m_done;
@@ -138,7 +138,7 @@ private:
 
 // Stores the runs read from one file; a problem only when the store failed.
 Outcome ImportFile(RunStore& store, const Workspace& where, const SiteKey* keptOffFor,
-                   const std::filesystem::path& path, Result<RunFile> read, ImportTally& tally) {
+                   const std::string& name, Result<RunFile> read, ImportTally& tally) {
     if (!read) {
         ++tally.unreadable;
         tally.problems.push_back(read.problem());
@@ -150,7 +150,6 @@ Outcome ImportFile(RunStore& store, const Workspace& where, const SiteKey* keptO
     for (const ImportedRun& run : read->runs) {
         runs.push_back(FileRunOf(run));
     }
-    const std::string name = PathText(path);
     Result<FileRunsStored> stored =
         store.StoreFileRuns(ServiceKeyOf(where.settings), where.settings.serviceUser, keptOffFor,
                             FormatName(read->format), name, runs, std::chrono::system_clock::now());
@@ -186,21 +185,19 @@ Result<ImportTally> ImportPaths(const Workspace& where, const ImportRequest& req
     const int total = static_cast<int>(found.files.size());
     ReadAhead reading(found.files);
     for (std::size_t index = 0; index < found.files.size(); ++index) {
-        const std::filesystem::path& path = found.files[index];
+        const std::string name = found.files[index].Name();
         if (stop.stop_requested()) {
             tally.stopped = true;
             break;
         }
-        if (Outcome kept = ImportFile(**opened, where, request.post ? nullptr : &site, path,
+        if (Outcome kept = ImportFile(**opened, where, request.post ? nullptr : &site, name,
                                       reading.Take(index), tally);
             !kept) {
             return kept.problem();
         }
         ++tally.files;
-        sink.Post({.step = Step::FileImported,
-                   .total = total,
-                   .processed = tally.files,
-                   .file = PathText(path)});
+        sink.Post(
+            {.step = Step::FileImported, .total = total, .processed = tally.files, .file = name});
     }
     return tally;
 }

@@ -150,6 +150,13 @@ enum class ProblemCode {
     CsvBadValue,                // {0} line, {1} the field (RunField key), {2} the text
     CsvCellCount,               // {0} line, {1} how many cells it has
     CsvLineTooLong,             // {0} line
+    // A zip archive read like a folder: each cause of ImportFileFailed, which
+    // names the archive, or an entry of it as ARCHIVE/ENTRY.
+    ZipUnreadable,         // `detail` libzip's words (not a zip archive, damaged, unopened)
+    ZipDirectoryTooLarge,  // {0} the most files an archive may list, {1} in how many MiB
+    ZipTooLarge,           // {0} the bytes its run files declare, {1} the archive's bytes:
+                           // more than deflate makes of them (a zip bomb)
+    ZipEntryUnreadable,    // `detail` libzip's words (method, encryption, CRC, damaged data)
 
     // --- Schedules, status and manners (jobs/schedule, jobs/status, notify/).
     // `detail` the system's words (io/RandomBytes).
