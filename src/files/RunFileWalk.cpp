@@ -126,43 +126,56 @@ public:
 
 private:
     void EnterArchive(const fs::path& path) {
-        Result<std::unique_ptr<ZipArchive>> opened = ZipArchive::Open(path);
-        if (!opened) {
-            found.problems.push_back(
-                Problem(ProblemCode::ImportFileFailed, {PathText(path)}).Because(opened.problem()));
+        std::uint64_t bytes = 0;
+        std::optional<std::vector<ZipEntry>> listed = ListArchive(path, bytes);
+        if (!listed) {
             return;
-        }
-        ZipArchive& archive = **opened;
-        std::vector<ZipEntry> entries = archive.Entries();
-        std::sort(entries.begin(), entries.end(), FolderOrder);
-        std::vector<ZipEntry> listed;
-        const std::uint64_t most = ZipArchive::kMostInflation * archive.Bytes();
-        std::uint64_t declared = 0;  // up to one past the most
-        for (ZipEntry& entry : entries) {
-            const std::optional<RunFileKind> kind = KindOfName(EntryPath(entry.name));
-            const bool runFile =
-                kind ? kind->format != RunFileFormat::Csv || IsStrivoCsv(archive, entry)
-                     : IsZipName(EntryPath(entry.name));
-            if (!runFile) {
-                ++found.passedOver;
-                continue;
-            }
-            declared = std::min(declared + std::min(entry.size, most + 1), most + 1);
-            listed.push_back(std::move(entry));
         }
         // What the reader will inflate is bounded as a gzip file of the
         // archive's size is, whatever tricks its directory plays.
+        const std::uint64_t most = ZipArchive::kMostInflation * bytes;
+        std::uint64_t declared = 0;  // up to one past the most
+        for (const ZipEntry& entry : *listed) {
+            declared = std::min(declared + std::min(entry.size, most + 1), most + 1);
+        }
         if (declared > most) {
             found.problems.push_back(
                 Problem(ProblemCode::ImportFileFailed, {PathText(path)})
                     .Because(Problem(ProblemCode::ZipTooLarge,
-                                     {DeclaredBytes(listed), std::to_string(archive.Bytes())})));
+                                     {DeclaredBytes(*listed), std::to_string(bytes)})));
             return;
         }
-        const auto share = std::make_shared<ZipArchiveShare>(path, listed.size());
-        for (ZipEntry& entry : listed) {
-            found.files.push_back({path, share, std::move(entry)});
+        const auto share = std::make_shared<ZipArchiveShare>(path, listed->size());
+        for (ZipEntry& entry : *listed) {
+            found.files.push_back({{}, share, std::move(entry)});
         }
+    }
+
+    // The run files of an archive in a folder's order, the archive closed
+    // again before its files are listed for reading: libzip's hold on its
+    // directory goes before the walk's begins. Empty when it cannot be read.
+    std::optional<std::vector<ZipEntry>> ListArchive(const fs::path& path, std::uint64_t& bytes) {
+        Result<std::unique_ptr<ZipArchive>> opened = ZipArchive::Open(path);
+        if (!opened) {
+            found.problems.push_back(
+                Problem(ProblemCode::ImportFileFailed, {PathText(path)}).Because(opened.problem()));
+            return std::nullopt;
+        }
+        ZipArchive& archive = **opened;
+        bytes = archive.Bytes();
+        std::vector<ZipEntry> entries = archive.Entries();
+        std::sort(entries.begin(), entries.end(), FolderOrder);
+        std::vector<ZipEntry> listed;
+        for (ZipEntry& entry : entries) {
+            const std::optional<RunFileKind> kind = KindOfName(EntryPath(entry.name));
+            if (kind ? kind->format != RunFileFormat::Csv || IsStrivoCsv(archive, entry)
+                     : IsZipName(EntryPath(entry.name))) {
+                listed.push_back(std::move(entry));
+            } else {
+                ++found.passedOver;
+            }
+        }
+        return listed;
     }
 
     void EnterFolder(const fs::path& folder) {
@@ -195,7 +208,7 @@ private:
 }  // namespace
 
 std::string RunFilePlace::Name() const {
-    return archive ? PathText(path) + "/" + entry.name : PathText(path);
+    return archive ? PathText(archive->path()) + "/" + entry.name : PathText(path);
 }
 
 RunFilePaths FindRunFiles(std::span<const std::filesystem::path> paths) {

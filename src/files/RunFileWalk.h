@@ -14,8 +14,10 @@ namespace strivo {
 
 // Where a run file's bytes are: a file on disk, or a file inside a zip archive.
 struct RunFilePlace {
-    std::filesystem::path path;                // the file, or the archive that holds the entry
-    std::shared_ptr<ZipArchiveShare> archive;  // set for an entry, shared by its archive's
+    std::filesystem::path path;  // the file; empty for an entry
+    // For an entry: its archive (with the archive's path), shared by the
+    // archive's entries, so that 65,535 of them cost their names only.
+    std::shared_ptr<ZipArchiveShare> archive;
     ZipEntry entry;
 
     // In messages: the file's path, or ARCHIVE/ENTRY (UTF-8).
