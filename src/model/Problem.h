@@ -130,7 +130,8 @@ enum class ProblemCode {
     // FileCannotRead and FileNotRegular (above) for what it cannot walk.
     ImportFileFailed,           // {0} the file; cause: what was wrong in it
     ImportNotARunFile,          // {0} the file
-    ImportZip,                  // {0} the file (an archive: unpack it first)
+    ImportZip,                  // {0} the file: an archive where a run file was looked for
+                                // (inside an archive, or named otherwise in a folder)
     ImportNameMismatch,         // {0} the file, {1} what it holds, {2} what its name
                                 // says, both as file endings (".tcx.gz", ".gpx")
     ImportFormatNotReadable,    // {0} the format ("FIT")

@@ -190,7 +190,8 @@ check "runs --fit exits 0" run_cli "$work/road" runs --fit=fit
 check "an export archive imports" run_cli "$d" import 导出.zip
 check "its 24 runs, its index passed over" \
   grep -q '^Imported 24 runs from 24 files: 0 already stored, 0 files unreadable' "$d/out.txt"
-check "the same files as a folder add nothing" run_cli "$d" import "$(winpath "$work/road/fit")"
+check "the same files as a folder add nothing" \
+  run_cli "$d" import "$(winpath "$work/road/fit/activities")"
 check "all 24 already stored" grep -q '^Imported 0 runs from 24 files: 24 already stored' "$d/out.txt"
 
 # The store and the hold-back: the third post is stored by the site but
