@@ -1,5 +1,8 @@
 # libzip, which reads zip archives in place for import (src/files/), as
-# `zip_libraries`. Linux links Debian's libzip-dev. The Windows build
+# `zip_libraries`. libzip rather than minizip: it is kept up upstream and in
+# Debian (Debian's minizip has had no maintainer's upload since 2016), checks
+# each file's CRC and size as it is read, reads ZIP64, and opens Unicode
+# paths on Windows. Linux links Debian's libzip-dev. The Windows build
 # compiles libzip from the C sources of Debian's own source package, which
 # scripts/libzip-source.sh copies into the build folder (no copy of libzip
 # lives in the tree), statically, so no DLL travels beside the programs.

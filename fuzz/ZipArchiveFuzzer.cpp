@@ -15,6 +15,7 @@
 #include "files/RunFileReader.h"
 #include "files/RunFileWalk.h"
 #include "files/ZipArchive.h"
+#include "files/ZipEntrySource.h"
 #include "io/PathText.h"
 
 namespace {

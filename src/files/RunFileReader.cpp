@@ -9,6 +9,7 @@
 #include "files/GpxReader.h"
 #include "files/GzipSource.h"
 #include "files/TcxReader.h"
+#include "files/ZipEntrySource.h"
 #include "io/PathText.h"
 
 namespace strivo {

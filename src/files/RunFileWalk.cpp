@@ -7,6 +7,7 @@
 
 #include "files/FileSource.h"
 #include "files/RunFileRecogniser.h"
+#include "files/ZipEntrySource.h"
 #include "io/FileIdentity.h"
 #include "io/PathText.h"
 #include "text/TextHelpers.h"

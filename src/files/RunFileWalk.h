@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "files/ZipArchive.h"
+#include "files/ZipArchiveShare.h"
 #include "model/Problem.h"
 
 namespace strivo {
