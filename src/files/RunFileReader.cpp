@@ -9,6 +9,7 @@
 #include "files/GpxReader.h"
 #include "files/GzipSource.h"
 #include "files/TcxReader.h"
+#include "files/ZipEntrySource.h"
 #include "io/PathText.h"
 
 namespace strivo {
@@ -130,6 +131,35 @@ Result<RunFile> ReadRunFile(const std::filesystem::path& path, std::stop_token s
     if (!source.Status()) {
         return source.Status().problem();
     }
+    return file;
+}
+
+Result<RunFile> ReadRunFile(const RunFilePlace& place, std::stop_token stop) {
+    if (!place.archive) {
+        return ReadRunFile(place.path, std::move(stop));
+    }
+    const std::string name = place.Name();
+    const auto failed = [&](const Problem& why) {
+        return Problem(ProblemCode::ImportFileFailed, {name}).Because(why);
+    };
+    Result<std::shared_ptr<ZipArchive>> archive = place.archive->Acquire();
+    if (!archive) {
+        place.archive->Release();
+        return failed(archive.problem());
+    }
+    Result<RunFile> file = [&]() -> Result<RunFile> {
+        ZipEntrySource source(**archive, place.entry);
+        Result<RunFile> read =
+            ReadRunFile(source, std::filesystem::path(std::u8string(name.begin(), name.end())),
+                        std::move(stop));
+        source.Finish();
+        // A damaged entry explains whatever the reader made of it.
+        if (!source.Status()) {
+            return failed(source.Status().problem());
+        }
+        return read;
+    }();
+    place.archive->Release();
     return file;
 }
 

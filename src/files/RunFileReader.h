@@ -6,6 +6,7 @@
 #include "files/ByteSource.h"
 #include "files/ImportedRun.h"
 #include "files/RunFileRecogniser.h"
+#include "files/RunFileWalk.h"
 #include "model/Result.h"
 
 namespace strivo {
@@ -28,5 +29,12 @@ Result<RunFile> ReadRunFile(const std::filesystem::path& path, std::stop_token s
 // name in problems.
 Result<RunFile> ReadRunFile(ByteSource& source, const std::filesystem::path& name,
                             std::stop_token stop = {});
+
+// The same for a place the walk found: a file on disk, or an entry of a zip
+// archive, named ARCHIVE/ENTRY. An entry's own problems (ZipEntryUnreadable:
+// a CRC that does not match, a method not read) come as ImportFileFailed
+// naming it; so do the archive's, should it no longer open. Safe on several
+// threads at once, for the entries of one archive too.
+Result<RunFile> ReadRunFile(const RunFilePlace& place, std::stop_token stop = {});
 
 }  // namespace strivo

@@ -69,7 +69,7 @@ FileRun FileRunOf(const ImportedRun& run) {
 // all of an import, and a machine's cores share it.
 class ReadAhead {
 public:
-    ReadAhead(const std::vector<std::filesystem::path>& files, std::stop_token stop)
+    ReadAhead(const std::vector<RunFilePlace>& files, std::stop_token stop)
         : m_files(files), m_stop(std::move(stop)) {
         const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
         const std::size_t threads = std::min<std::size_t>({cores, kMostThreads, files.size()});
@@ -127,7 +127,7 @@ private:
         }
     }
 
-    const std::vector<std::filesystem::path>& m_files;
+    const std::vector<RunFilePlace>& m_files;
     const std::stop_token m_stop;  // ends the reads in hand at once
     std::mutex m_mutex;
     std::condition_variable m_read, m_room;
@@ -140,7 +140,7 @@ private:
 
 // Stores the runs read from one file; a problem only when the store failed.
 Outcome ImportFile(RunStore& store, const Workspace& where, const SiteKey* keptOffFor,
-                   const std::filesystem::path& path, Result<RunFile> read, ImportTally& tally) {
+                   const std::string& name, Result<RunFile> read, ImportTally& tally) {
     if (!read) {
         ++tally.unreadable;
         tally.problems.push_back(read.problem());
@@ -149,14 +149,14 @@ Outcome ImportFile(RunStore& store, const Workspace& where, const SiteKey* keptO
     tally.otherSports += read->otherSports;
     for (Problem& warning : read->warnings) {
         tally.warnings.push_back(
-            Problem(ProblemCode::ImportFileWarning, {PathText(path)}).Because(std::move(warning)));
+            Problem(ProblemCode::ImportFileWarning, {name}).Because(std::move(warning)));
     }
     if (read->runs.empty() && read->otherSports == 0) {
         const ProblemCode holds =
             read->content == RunFileContent::Course    ? ProblemCode::ImportCourse
             : read->content == RunFileContent::Workout ? ProblemCode::ImportWorkout
                                                        : ProblemCode::ImportNoActivity;
-        tally.withoutActivity.push_back(Problem(holds, {PathText(path)}));
+        tally.withoutActivity.push_back(Problem(holds, {name}));
         return {};
     }
     std::vector<FileRun> runs;
@@ -164,7 +164,6 @@ Outcome ImportFile(RunStore& store, const Workspace& where, const SiteKey* keptO
     for (const ImportedRun& run : read->runs) {
         runs.push_back(FileRunOf(run));
     }
-    const std::string name = PathText(path);
     Result<FileRunsStored> stored =
         store.StoreFileRuns(ServiceKeyOf(where.settings), where.settings.serviceUser, keptOffFor,
                             FormatName(read->format), name, runs, std::chrono::system_clock::now());
@@ -207,23 +206,21 @@ Result<ImportTally> ImportPaths(const Workspace& where, const ImportRequest& req
     const int total = static_cast<int>(found.files.size());
     ReadAhead reading(found.files, stop);
     for (std::size_t index = 0; index < found.files.size(); ++index) {
-        const std::filesystem::path& path = found.files[index];
+        const std::string name = found.files[index].Name();
         Result<RunFile> read = reading.Take(index);
         // A file whose reading a stop cut short is not counted.
         if (stop.stop_requested()) {
             tally.stopped = true;
             break;
         }
-        if (Outcome kept = ImportFile(**opened, where, request.post ? nullptr : &site, path,
+        if (Outcome kept = ImportFile(**opened, where, request.post ? nullptr : &site, name,
                                       std::move(read), tally);
             !kept) {
             return kept.problem();
         }
         ++tally.files;
-        sink.Post({.step = Step::FileImported,
-                   .total = total,
-                   .processed = tally.files,
-                   .file = PathText(path)});
+        sink.Post(
+            {.step = Step::FileImported, .total = total, .processed = tally.files, .file = name});
     }
     return tally;
 }

@@ -24,7 +24,7 @@ struct ImportTally {
     int duplicates = 0;   // runs already stored: not added
     int unreadable = 0;   // files (or paths) that could not be read: none of their runs added
     int otherSports = 0;  // activities of other sports, skipped
-    std::size_t passedOver = 0;       // files in the folders whose names are no run file's
+    std::size_t passedOver = 0;       // files in the folders and archives that are no run files
     std::vector<Problem> problems;    // each unreadable file or path, named, with why
     std::vector<Problem> duplicated;  // ImportDuplicateRun for each duplicate
     // Each file read whole that holds no activity: ImportCourse, ImportWorkout
@@ -39,7 +39,8 @@ struct ImportTally {
 };
 
 // Reads runs from GPX, TCX, FIT and Strivo CSV files (each also gzipped), and
-// from the folders given, into the history of the account in the settings.
+// from the folders and zip archives given, into the history of the account
+// in the settings; a file in an archive is named ARCHIVE/ENTRY.
 // Each file's runs go into the store together or not at all; a run already
 // stored (from any source) is not added again but named. Runs without an
 // offset of their own take the machine's time zone at their start. The runs

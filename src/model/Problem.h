@@ -143,7 +143,8 @@ enum class ProblemCode {
     // FileCannotRead and FileNotRegular (above) for what it cannot walk.
     ImportFileFailed,           // {0} the file; cause: what was wrong in it
     ImportNotARunFile,          // {0} the file
-    ImportZip,                  // {0} the file (an archive: unpack it first)
+    ImportZip,                  // {0} the file: an archive where a run file was looked for
+                                // (inside an archive, or named otherwise in a folder)
     ImportNameMismatch,         // {0} the file, {1} what it holds, {2} what its name
                                 // says, both as file endings (".tcx.gz", ".gpx")
     ImportFormatNotReadable,    // {0} the format ("FIT")
@@ -171,6 +172,13 @@ enum class ProblemCode {
     ImportCourse,      // it holds a course (a route to follow)
     ImportWorkout,     // it holds a workout (a plan)
     ImportNoActivity,  // it holds nothing else a run could come from
+    // A zip archive read like a folder: each cause of ImportFileFailed, which
+    // names the archive, or an entry of it as ARCHIVE/ENTRY.
+    ZipUnreadable,         // `detail` libzip's words (not a zip archive, damaged, unopened)
+    ZipDirectoryTooLarge,  // {0} the most files an archive may list, {1} in how many MiB
+    ZipTooLarge,           // {0} the bytes its run files declare, {1} the archive's bytes:
+                           // more than deflate makes of them (a zip bomb)
+    ZipEntryUnreadable,    // `detail` libzip's words (method, encryption, CRC, damaged data)
 
     // --- Schedules, status and manners (jobs/schedule, jobs/status, notify/).
     // `detail` the system's words (io/RandomBytes).

@@ -13,11 +13,13 @@
 #include <map>
 #include <tuple>
 
+#include "../files/FileTestSupport.h"
 #include "../support/Cp936Literal.h"
 #include "../support/RecordingSink.h"
 #include "../support/StandInServices.h"
 #include "../support/TempFolder.h"
 #include "files/FitProtocol.h"
+#include "io/PathText.h"
 #include "jobs/Download.h"
 #include "jobs/Export.h"
 #include "jobs/FitExport.h"
@@ -196,9 +198,12 @@ TEST_F(ImportTest, ABadFileAmongGoodOnesIsNamedAndTheOthersAreRead) {
     EXPECT_EQ(tally.imported, 1);
     EXPECT_EQ(tally.unreadable, 3);
     ASSERT_EQ(tally.problems.size(), 3u);
-    EXPECT_EQ(tally.problems[0].code, ProblemCode::FileMissing);  // the walk's, first
-    EXPECT_EQ(tally.problems[1].code, ProblemCode::ImportFileFailed);
-    EXPECT_EQ(tally.problems[2].code, ProblemCode::ImportZip);
+    // The walk's first: an archive that is none, a file missing.
+    EXPECT_EQ(tally.problems[0].code, ProblemCode::ImportFileFailed);
+    ASSERT_TRUE(tally.problems[0].cause);
+    EXPECT_EQ(tally.problems[0].cause->code, ProblemCode::ZipUnreadable);
+    EXPECT_EQ(tally.problems[1].code, ProblemCode::FileMissing);
+    EXPECT_EQ(tally.problems[2].code, ProblemCode::ImportFileFailed);
     EXPECT_FALSE(tally.ok());
     // Within 60 s and 20 m of the stored run: the same run.
     EXPECT_EQ(Import(where, {gpx}).duplicates, 1);
@@ -309,6 +314,41 @@ TEST_F(ImportTest, TheCliSaysWhatTheImportDidAndTheKeysToRelease) {
         EXPECT_EQ(out.find("settle") != std::string::npos, c.args.find("import " + one) == 0)
             << "the demo has nothing to settle: " << out;
     }
+}
+
+// An export archive as a run service hands it out: activities/ of gzipped
+// FIT files (here the demo's runs) beside the service's own index and photos.
+TEST_F(ImportTest, AnExportArchiveImportsAsItsFilesWouldAndNamesEachEntry) {
+    const jobs::Workspace home = Where("home");
+    RunTable table;
+    test::RecordingSink sink;
+    ASSERT_TRUE(jobs::Download(home, table, sink));
+    ASSERT_TRUE(jobs::ExportFit(home, m_folder / "fit", sink));
+    std::vector<test::ZipMember> members = {
+        {.name = "activities.csv", .bytes = "Activity ID,Activity Date,Activity Name\n"},
+        {.name = "media/1.jpg", .bytes = "\xFF\xD8\xFF"}};
+    for (const auto& file : std::filesystem::directory_iterator(m_folder / "fit")) {
+        members.push_back({.name = "activities/" + file.path().filename().string() + ".gz",
+                           .bytes = test::Gzip(test::ReadFile(file.path()))});
+    }
+    const std::filesystem::path archive = m_folder / "export.zip";
+    test::WriteFile(archive, test::Zip(members));
+
+    const jobs::Workspace where = Where("zip");
+    test::RecordingSink importing;
+    const Result<jobs::ImportTally> tally = jobs::Import(where, {{archive}}, importing);
+    ASSERT_TRUE(tally);
+    EXPECT_EQ(tally->files, 24);
+    EXPECT_EQ(tally->imported, 24);
+    EXPECT_EQ(tally->unreadable, 0);
+    EXPECT_EQ(tally->passedOver, 2u);
+    std::size_t named = 0;
+    for (const ProgressReport& report : importing.reports()) {
+        named += report.file.starts_with(PathText(archive) + "/activities/20") ? 1 : 0;
+    }
+    EXPECT_EQ(named, 24u);
+    // The same runs as the files themselves.
+    EXPECT_EQ(Import(where, {m_folder / "fit"}).duplicates, 24);
 }
 
 TEST_F(ImportTest, ImportedRunsWaitOffTheRunLogUntilReleasedThenGoWithoutARunId) {
