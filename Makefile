@@ -94,6 +94,7 @@ WINDOWS_ZIP := dist/strivo-$(VERSION)-windows-x64.zip
 windows-build: deps-windows
 	@scripts/sqlite-amalgamation.sh $(WINDOWS_DIR)/sqlite
 	@scripts/expat-source.sh $(WINDOWS_DIR)/expat
+	@scripts/libzip-source.sh $(WINDOWS_DIR)/libzip
 	@cmake -S . -B $(WINDOWS_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DSTRIVO_SIM_FOR_WINDOWS=$(CURDIR)/$(BUILD_DIR)/sim/strivo-sim \
 		-DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake >/dev/null

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "model/Problem.h"
 #include "model/Result.h"
 
 namespace strivo {
@@ -38,6 +39,9 @@ struct RunFile {
     std::vector<Problem> skipped;
     int otherSports = 0;
     RunFileContent content = RunFileContent::Activities;
+    // What the reader passed over in a file it read all the same (bytes
+    // after a complete FIT file).
+    std::vector<Problem> warnings;
 };
 
 // Where a reader hands each run the moment it has read it, so that a file

@@ -82,14 +82,14 @@ FileRun FileRunOf(const ImportedRun& run) {
 // them: counted into the tally only when the file is read to its end.
 class FileImport {
 public:
-    FileImport(RunStore& store, const Workspace& where, const SiteKey* keptOffFor,
-               std::filesystem::path path, StoreTime now)
+    FileImport(RunStore& store, const Workspace& where, const SiteKey* keptOffFor, std::string name,
+               StoreTime now)
         : m_store(store),
           m_where(where),
           m_keptOffFor(keptOffFor),
-          m_path(std::move(path)),
+          m_name(std::move(name)),
           m_now(now) {
-        m_result.path = PathText(m_path);
+        m_result.path = m_name;
     }
 
     // Stores a batch; a problem only when the store failed.
@@ -114,7 +114,7 @@ private:
     RunStore& m_store;
     const Workspace& m_where;
     const SiteKey* m_keptOffFor;
-    const std::filesystem::path m_path;
+    const std::string m_name;
     const StoreTime m_now;
     std::unique_ptr<FileRunsWriter> m_writer;
     ImportedFile m_result;
@@ -247,6 +247,11 @@ Outcome FileImport::End(Result<RunFile> file, ImportTally& tally) {
         }
     }
     m_result.otherSports = file->otherSports;
+    for (Problem& warning : file->warnings) {
+        m_result.warnings.push_back(
+            Problem(ProblemCode::ImportFileWarning, {m_name}).Because(std::move(warning)));
+        tally.warnings.push_back(m_result.warnings.back());
+    }
     if (read() == 0 && file->otherSports == 0) {
         const ProblemCode holds =
             file->content == RunFileContent::Course    ? ProblemCode::ImportCourse
@@ -293,21 +298,20 @@ Result<ImportTally> ImportPaths(const Workspace& where, const ImportRequest& req
     const SiteKey site = SiteKeyOf(where.settings);
     const StoreTime now = std::chrono::system_clock::now();
     const int total = static_cast<int>(found.files.size());
-    ReadAhead reading(found.files);
+    ReadAhead reading(found.files, stop);
     for (std::size_t index = 0; index < found.files.size() && !tally.stopped; ++index) {
-        const std::filesystem::path& path = found.files[index];
-        FileImport file(**opened, where, request.post ? nullptr : &site, path, now);
-        ProgressReport progress{.step = Step::FileImported,
-                                .total = total,
-                                .processed = tally.files,
-                                .file = PathText(path)};
+        const std::string name = found.files[index].Name();
+        FileImport file(**opened, where, request.post ? nullptr : &site, name, now);
+        ProgressReport progress{
+            .step = Step::FileImported, .total = total, .processed = tally.files, .file = name};
         for (;;) {
-            // A stop between batches leaves the file as it was: not imported.
+            ReadPiece piece = reading.Next(index);
+            // A stop leaves the file in hand as it was (its writer rolls
+            // back), and not counted: its reading was cut short.
             if (stop.stop_requested()) {
                 tally.stopped = true;
                 break;
             }
-            ReadPiece piece = reading.Next(index);
             if (RunBatch* batch = std::get_if<RunBatch>(&piece)) {
                 const bool full = batch->runs.size() + batch->skipped.size() >= RunBatch::kSize;
                 if (Outcome stored = file.Store(std::move(*batch)); !stored) {
@@ -366,7 +370,8 @@ Result<ImportTally> Import(const Workspace& where, const ImportRequest& request,
         done.Fail(tally.problem());
     } else {
         done.imported = tally->counts();
-        for (const std::vector<Problem>* named : {&tally->problems, &tally->withoutActivity}) {
+        for (const std::vector<Problem>* named :
+             {&tally->problems, &tally->withoutActivity, &tally->warnings}) {
             const std::size_t count = std::min(named->size(), ImportTally::kNamed);
             done.warnings.insert(done.warnings.end(), named->begin(),
                                  named->begin() + static_cast<std::ptrdiff_t>(count));

@@ -18,6 +18,10 @@ struct ImportRequest {
     bool post = false;  // release the runs for the next sync; else they start excluded
 };
 
+// What became of one file of an import (model/Progress.h, where the window's
+// ImportDone report carries the same list).
+using ImportedFile = strivo::ImportedFile;
+
 struct ImportTally {
     // The runs and files named one by one in the lists below, at most.
     static constexpr std::size_t kNamed = 20;
@@ -29,7 +33,7 @@ struct ImportTally {
     int otherSports = 0;     // activities of other sports, skipped
     int notRuns = 0;         // activities that are no plausible run, skipped
     int caloriesFilled = 0;  // stored runs given the calories they lacked
-    std::size_t passedOver = 0;     // files in the folders whose names are no run file's
+    std::size_t passedOver = 0;     // files in the folders and archives that are no run files
     std::vector<Problem> problems;  // each unreadable file or path, named, with why
     // Each file read whole that holds no activity: ImportCourse, ImportWorkout
     // or ImportNoActivity, naming it.
@@ -39,6 +43,7 @@ struct ImportTally {
     std::vector<ImportedFile> results;
     std::vector<std::string> keptOff;  // the keys of the first runs added excluded, in order
     int keptOffCount = 0;              // all the runs added excluded
+    std::vector<Problem> warnings;     // ImportFileWarning: files read, with what was passed over
     bool stopped = false;              // a stop was asked for: the files after were not read
 
     bool ok() const { return unreadable == 0; }
@@ -46,7 +51,8 @@ struct ImportTally {
 };
 
 // Reads runs from GPX, TCX, FIT and Strivo CSV files (each also gzipped), and
-// from the folders given, into the history of the account in the settings.
+// from the folders and zip archives given, into the history of the account
+// in the settings; a file in an archive is named ARCHIVE/ENTRY.
 // Only plausible runs (history/PlausibleRun.h) are added; every other
 // activity is skipped and named with why. Each file's runs go into the store
 // as they are read, a batch at a time, in one transaction for the file: all
@@ -58,10 +64,12 @@ struct ImportTally {
 // `post`. Takes the store's sync lock, as it writes posts. Reports
 // FileImported after each file, ImportReading after each batch of a file
 // of many runs, and ImportDone at the end (naming the first 20 unreadable
-// files in its warnings, then the first 20 without an activity, the first 20
-// activities that are no run and the first 20 runs given calories, with
-// every file's result). Fails only when the store cannot be used; a file
-// that cannot be read is counted and named, and the others are read.
+// files in its warnings, then the first 20 without an activity, then the
+// first 20 files read with a warning, the first 20 activities that are no
+// run and the first 20 runs given calories, with every file's result).
+// Fails only when the store cannot be used; a file that cannot be read is
+// counted and named, and the others are read. A stop ends the read of the
+// files in hand at once; none of their runs is stored.
 Result<ImportTally> Import(const Workspace& where, const ImportRequest& request, ProgressSink& sink,
                            std::stop_token stop = {});
 

@@ -75,7 +75,8 @@ private:
     bool m_partSpans = false;    // it began in a batch handed over before
 };
 
-ReadAhead::ReadAhead(const std::vector<std::filesystem::path>& files) : m_files(files) {
+ReadAhead::ReadAhead(const std::vector<RunFilePlace>& files, std::stop_token stop)
+    : m_files(files), m_stop(std::move(stop)) {
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     const std::size_t threads = std::min<std::size_t>({cores, kMostThreads, files.size()});
     for (std::size_t i = 0; i < threads; ++i) {
@@ -140,7 +141,7 @@ void ReadAhead::Work() {
         m_pieces[index];  // read from now on: its pieces wait here
         lock.unlock();
         Sink sink(*this, index);
-        sink.End(ReadRunFile(m_files[index], sink));
+        sink.End(ReadRunFile(m_files[index], sink, m_stop));
     }
 }
 

@@ -8,11 +8,13 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <stop_token>
 #include <thread>
 #include <variant>
 #include <vector>
 
 #include "files/ImportedRun.h"
+#include "files/RunFileWalk.h"
 #include "model/Result.h"
 
 // The import's readers: files read on threads of their own a few ahead of
@@ -43,7 +45,8 @@ using ReadPiece = std::variant<RunBatch, Result<RunFile>>;
 
 class ReadAhead {
 public:
-    explicit ReadAhead(const std::vector<std::filesystem::path>& files);
+    // `stop` ends the reads in hand at once.
+    ReadAhead(const std::vector<RunFilePlace>& files, std::stop_token stop);
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
@@ -64,7 +67,8 @@ private:
     // From a reader: false when the import ended and the reading should stop.
     bool Hand(std::size_t index, ReadPiece piece);
 
-    const std::vector<std::filesystem::path>& m_files;
+    const std::vector<RunFilePlace>& m_files;
+    const std::stop_token m_stop;
     std::mutex m_mutex;
     std::condition_variable m_read, m_room;
     std::map<std::size_t, std::deque<ReadPiece>> m_pieces;  // by file, those not taken yet

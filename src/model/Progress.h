@@ -84,6 +84,8 @@ struct ImportedFile {
     std::optional<Problem> unreadable;  // why nothing of it was read
     // ImportCourse, ImportWorkout or ImportNoActivity: read whole, it holds no activity.
     std::optional<Problem> withoutActivity;
+    // ImportFileWarning: what was passed over in a file read all the same.
+    std::vector<Problem> warnings;
 };
 
 // One report.

@@ -163,12 +163,23 @@ DialogUpdate DialogState::OnImportStarted() {
 }
 
 DialogUpdate DialogState::OnFitExported(int files, std::string_view path,
-                                        const std::optional<Problem>& problem) {
+                                        const std::optional<Problem>& problem,
+                                        const std::vector<RunProblem>& named) {
     if (problem) {
         return OnExportFinished(path, problem);
     }
     m_view.status = Say(N_("Exported {0} FIT files to {1}"), {Count(files), std::string(path)});
-    return Answer();
+    DialogUpdate update = Answer();
+    if (!named.empty()) {
+        std::string message = Say(N_("These runs were not written as they are stored:"));
+        for (const RunProblem& run : named) {
+            message +=
+                "\n" + Say(N_("run {0}: {1}"),
+                           {run.runId, Utf8ToCp936(DescribeIn(ChineseCatalog(), run.problem))});
+        }
+        update.message = std::move(message);
+    }
+    return update;
 }
 
 namespace {
@@ -182,8 +193,9 @@ DialogUpdate ImportDoneUpdate(const ProgressReport& report, DialogView& view) {
     }
     view.status = Utf8ToCp936(ImportSummary(ChineseCatalog(), report.imported));
     DialogUpdate update{view, {}, {}, JobKind::None};
-    // Each kind under its heading, in this order.
-    std::string named[4];
+    // Each kind under its heading, in this order; files read all the same
+    // say so themselves, each on its line.
+    std::string named[5];
     for (const Problem& problem : report.warnings) {
         const ProblemCode code = problem.code;
         const std::size_t kind =
@@ -192,6 +204,7 @@ DialogUpdate ImportDoneUpdate(const ProgressReport& report, DialogView& view) {
                 ? 1
             : code == ProblemCode::ImportNotARun || code == ProblemCode::ImportTrackSkipped ? 2
             : code == ProblemCode::ImportCaloriesFilled                                     ? 3
+            : code == ProblemCode::ImportFileWarning                                        ? 4
                                                                                             : 0;
         named[kind] += "\n" + Utf8ToCp936(DescribeIn(ChineseCatalog(), problem));
     }
@@ -200,10 +213,12 @@ DialogUpdate ImportDoneUpdate(const ProgressReport& report, DialogView& view) {
                                     N_("These activities are not runs, so they were not imported:"),
                                     N_("These stored runs took their calories from a file:")};
     for (std::size_t kind = 0; kind < std::size(named); ++kind) {
-        if (!named[kind].empty()) {
-            update.message = (update.message ? *update.message + "\n\n" : std::string()) +
-                             Say(headings[kind]) + named[kind];
+        if (named[kind].empty()) {
+            continue;
         }
+        std::string part =
+            kind < std::size(headings) ? Say(headings[kind]) + named[kind] : named[kind].substr(1);
+        update.message = update.message ? *update.message + "\n\n" + part : std::move(part);
     }
     return update;
 }
