@@ -32,6 +32,14 @@
 namespace strivo {
 namespace {
 
+// The run of 2024-03-10 06:00Z the tests' GPX tracks hold, with calories.
+std::string RichTcx() {
+    return "<TrainingCenterDatabase><Activities><Activity Sport=\"Running\"><Id>"
+           "2024-03-10T06:00:00Z</Id><Lap StartTime=\"2024-03-10T06:00:00Z\"><TotalTimeSeconds>"
+           "300</TotalTimeSeconds><DistanceMeters>1112</DistanceMeters><Calories>99</Calories>"
+           "</Lap></Activity></Activities></TrainingCenterDatabase>";
+}
+
 class ImportTest : public ::testing::Test {
 protected:
     // The demo's runs start at +08:00; the CSV's wall times are read in the
@@ -383,6 +391,66 @@ TEST_F(ImportTest, ImportedRunsWaitOffTheRunLogUntilReleasedThenGoWithoutARunId)
     // Kept off again, it stays confirmed: releasing it later cannot post it twice.
     ASSERT_TRUE(jobs::Settle(where, {jobs::SettleMode::Skip, keys}));
     EXPECT_EQ(jobs::ReadPostStates(where)->at(key).state, PostState::Confirmed);
+    // Posted, it is what the run log holds: a richer file changes nothing.
+    std::ofstream(m_folder / "rich.tcx") << RichTcx();
+    EXPECT_EQ(Import(where, {m_folder / "rich.tcx"}).caloriesFilled, 0);
+    EXPECT_EQ(Runs(where)[0].calories, "");
+}
+
+// What became of each file, in order, for the run log: runs added, those
+// already stored (naming the stored one), those that are no run (with why),
+// files unreadable or holding no activity. A duplicate from a richer file
+// gives an imported run not yet posted the calories it lacked, once.
+TEST_F(ImportTest, OnlyPlausibleRunsAreAddedAndEachFileSaysWhatBecameOfIt) {
+    const jobs::Workspace where = Where("plausible");
+    const auto track = [](const char* from, const char* to) {
+        return std::string("<trk><trkseg><trkpt lat=\"31\" lon=\"121\"><time>") + from +
+               "</time></trkpt><trkpt lat=\"31.01\" lon=\"121\"><time>" + to +
+               "</time></trkpt></trkseg></trk>";
+    };
+    std::ofstream(m_folder / "mixed.gpx")
+        << "<gpx>" + track("2024-03-10T06:00:00Z", "2024-03-10T06:05:00Z") +
+               track("1901-12-13T20:45:52Z", "1901-12-13T20:45:52Z") +
+               track("2024-03-11T06:00:00Z", "2024-03-11T06:00:10Z") +
+               "<trk><trkseg><trkpt lat=\"1\" lon=\"2\"/></trkseg></trk></gpx>";
+    std::ofstream(m_folder / "cut.gpx") << "<gpx><trk>";
+    std::ofstream(m_folder / "course.tcx")
+        << "<TrainingCenterDatabase><Courses><Course/></Courses></TrainingCenterDatabase>";
+    std::ofstream(m_folder / "rich.tcx") << RichTcx();
+    test::RecordingSink sink;
+    const std::vector<std::filesystem::path> paths = {m_folder / "mixed.gpx", m_folder / "cut.gpx",
+                                                      m_folder / "course.tcx"};
+    const Result<jobs::ImportTally> tally = jobs::Import(where, {paths}, sink);
+    ASSERT_TRUE(tally);
+    EXPECT_EQ(tally->notRuns, 3);
+    ASSERT_EQ(tally->results.size(), 3u);
+    const jobs::ImportedFile& mixed = tally->results[0];
+    EXPECT_EQ(mixed.path, paths[0].string());
+    EXPECT_EQ(mixed.added, 1);
+    ASSERT_EQ(mixed.notRun.size(), 3u);
+    const std::pair<ProblemCode, const char*> why[] = {
+        {ProblemCode::ImportTrackSkipped, "track 4 has no times"},
+        {ProblemCode::ImportNotARun, "1901-12-14 04:45:52: it starts before 1990"},
+        {ProblemCode::ImportNotARun, "2024-03-11 14:00:00: 1.1 km in 10 s is not a run"}};
+    for (std::size_t i = 0; i < std::size(why); ++i) {
+        EXPECT_EQ(mixed.notRun[i].code, why[i].first);
+        EXPECT_NE(Describe(mixed.notRun[i]).find(why[i].second), std::string::npos)
+            << Describe(mixed.notRun[i]);
+    }
+    EXPECT_EQ(tally->results[1].unreadable->code, ProblemCode::ImportFileFailed);
+    EXPECT_EQ(tally->results[2].withoutActivity->code, ProblemCode::ImportCourse);
+    EXPECT_EQ(sink.reports().back().warnings.size(), 5u) << "the window names them too";
+    EXPECT_EQ(sink.reports().back().importedFiles.size(), 3u);
+
+    const std::string key = Runs(where)[0].runId;
+    for (const int filled : {1, 0}) {
+        const jobs::ImportTally rich = Import(where, {m_folder / "rich.tcx"});
+        EXPECT_EQ(rich.caloriesFilled, filled);
+        ASSERT_EQ(rich.results.at(0).duplicated.size(), 1u);
+        EXPECT_EQ(rich.results[0].duplicated[0].Value(2), key) << "names the stored run";
+        EXPECT_EQ(rich.results[0].filled.size(), static_cast<std::size_t>(filled));
+        EXPECT_EQ(Runs(where)[0].calories, "99");
+    }
 }
 
 }  // namespace

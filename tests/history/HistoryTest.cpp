@@ -6,6 +6,7 @@
 
 #include "../support/TempFolder.h"
 #include "history/ChartModel.h"
+#include "history/PlausibleRun.h"
 #include "history/TcxWriter.h"
 #include "history/TotalsText.h"
 #include "model/ProblemWords.h"
@@ -363,6 +364,40 @@ TEST(Totals, LongGapsFoldAndImplausibleValuesAreNotCounted) {
     ASSERT_EQ(lines.size(), 7u);
     EXPECT_EQ(lines[0], "2010   2 runs  1000.00 km  168:00:00  ████████");
     EXPECT_EQ(lines[6], "2016  10 runs     0.00 km    0:00:00");
+}
+
+// What an activity from a file must be to count as a run, on the worked
+// examples of real files and at each bound; the first reason is named.
+TEST(PlausibleRun, OnlyWhatARunnerCouldRunIsARun) {
+    constexpr std::int64_t k2024 = 1'704'067'200'000, kHour = 3'600'000, kDay = 24 * kHour;
+    const struct {
+        std::int64_t start, ms;
+        double metres;
+        std::optional<std::int64_t> calories;
+        const char* why;  // "" for a run
+    } cases[] = {
+        {k2024, 10'000, 2'655'123, {}, "2,655 km in 10 s is not a run"},
+        {k2024, 913 * kDay, 15'311'000, {}, "15,311 km in 21,912 h is not a run"},
+        {k2024, 332 * kHour, 40'000, {}, "40 km in 332 h is not a run"},
+        {k2024, 400, 340, {}, "340 m in 400 ms is not a run"},
+        {k2024, 5 * 60'000, 4'800, {}, "4.8 km in 5 min is not a run"},
+        {-2'147'483'648'000, 0, 0, {}, "it starts before 1990"},  // GPX's 1901 placeholder
+        {k2024, 0, 0, {}, "it lasts 0 s"},
+        {k2024, 600'000, 0, {}, "it covers 0 m"},
+        {k2024 + kDay + 1, 600'000, 2'000, {}, "it starts in the future"},
+        {k2024, 8 * kDay, 8 * 24 * 5'000, {}, "it lasts 192 h, more than 7 days"},
+        {k2024, 35 * kHour, 1'001'000, {}, "it covers 1,001 km, more than 1,000 km"},
+        {k2024, 3 * kHour, 30'000, 100'001, "it burns 100,001 kcal, more than 100,000"},
+        // The bounds themselves are runs.
+        {kFirstPlausibleStartMs, kHour, 1'000, {}, ""},
+        {k2024 + kDay, kHour, 30'000, {}, ""},
+        {k2024, kMostPlausibleDurationMs, 1'000'000, kMostPlausibleCalories, ""},
+    };
+    for (const auto& c : cases) {
+        const std::optional<Problem> why =
+            WhyNotARun({c.start, c.ms, c.metres, c.calories}, k2024 + kDay);
+        EXPECT_EQ(why ? DescribeIn(nullptr, *why) : "", c.why) << c.metres << " m, " << c.ms;
+    }
 }
 
 TEST(TotalsText, LinesAndSvgShowEveryPeriod) {
