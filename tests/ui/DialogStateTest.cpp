@@ -224,6 +224,21 @@ TEST(DialogState, ImportEndSaysWhatTheCliSaysAndNamesTheFiles) {
               Cp936("以下文件无法读取：\na.txt 不是 GPX、TCX、FIT 或 Strivo 导出的 CSV "
                     "文件\n\n以下文件中没有活动记录：\nb.tcx 是一条路线（供跟随"
                     "的课程），不是活动记录：没有可导入的内容"));
+
+    // What was no run, and calories a file gave, under headings of their own.
+    done.imported = {.files = 1, .duplicates = 1, .notRuns = 1, .caloriesFilled = 1};
+    done.warnings = {
+        Problem(ProblemCode::ImportNotARun, {"c.gpx", "2024-03-10 14:00:00"})
+            .Because(Problem(ProblemCode::ActivityPace, {"2,655 km", "10 s"})),
+        Problem(ProblemCode::ImportCaloriesFilled, {"d.fit", "2024-03-10 14:00:00", "k", "637"})};
+    const DialogUpdate skipped = DialogState().OnReport(done);
+    EXPECT_EQ(skipped.view.status,
+              Cp936("从1个文件导入0条记录：1条已有，0个文件无法读取，跳过0项其他运动，"
+                    "1项不是跑步，为1条已有记录补上了卡路里。"));
+    EXPECT_EQ(skipped.message,
+              Cp936("以下活动不是跑步，未导入：\nc.gpx：已跳过2024-03-10 14:00:00的活动："
+                    "10 s跑2,655 km不是跑步\n\n以下已有记录从文件补上了卡路里：\nd.fit："
+                    "2024-03-10 14:00:00的跑步记录（已存储为k）从此文件补上了637千卡"));
 }
 
 TEST(DialogState, EmptyFieldsAskForInputAndStartNothing) {
