@@ -19,6 +19,7 @@
 #include "../support/StandInServices.h"
 #include "../support/TempFolder.h"
 #include "files/FitProtocol.h"
+#include "files/FitWriter.h"
 #include "io/PathText.h"
 #include "jobs/Download.h"
 #include "jobs/Export.h"
@@ -460,6 +461,37 @@ TEST_F(ImportTest, OnlyPlausibleRunsAreAddedAndEachFileSaysWhatBecameOfIt) {
         EXPECT_EQ(rich.results[0].duplicated[0].Value(2), key) << "names the stored run";
         EXPECT_EQ(rich.results[0].filled.size(), static_cast<std::size_t>(filled));
         EXPECT_EQ(Runs(where)[0].calories, "99");
+    }
+}
+
+// A file of many runs goes into the store a batch at a time, yet whole or
+// not at all: FIT files of one run each chained in one file, each run's
+// offset given only after it, and the same file cut short at its end.
+TEST_F(ImportTest, AFileOfManyRunsGoesInWholeOrNotAtAll) {
+    const jobs::Workspace where = Where("many");
+    std::string chained;
+    for (std::int64_t i = 0; i < 5000; ++i) {
+        chained += WriteFitActivity({1'700'000'000'000 + i * 3'600'000, -300, 1'800'000, 5000, {}})
+                       .value_or("");
+    }
+    test::WriteFile(m_folder / "cut.fit", std::string_view(chained).substr(0, chained.size() - 1));
+    test::WriteFile(m_folder / "many.fit", chained);
+    EXPECT_EQ(Import(where, {m_folder / "cut.fit"}).unreadable, 1);
+    EXPECT_TRUE(Runs(where).empty()) << "the batches stored before the cut are gone";
+
+    test::RecordingSink sink;
+    const Result<jobs::ImportTally> many = jobs::Import(where, {{m_folder / "many.fit"}}, sink);
+    ASSERT_TRUE(many);
+    EXPECT_EQ(many->imported, 5000);
+    std::size_t reading = 0;
+    for (const ProgressReport& report : sink.reports()) {
+        reading += report.step == Step::ImportReading ? 1 : 0;
+    }
+    EXPECT_GE(reading, 1u) << "progress inside the file";
+    const std::vector<StoredRun> runs = Runs(where);
+    ASSERT_EQ(runs.size(), 5000u);
+    for (const StoredRun& run : runs) {
+        ASSERT_TRUE(run.startTime.ends_with("-05:00")) << run.startTime;
     }
 }
 
