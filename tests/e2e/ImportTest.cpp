@@ -20,6 +20,8 @@
 #include "../support/TempFolder.h"
 #include "files/FitProtocol.h"
 #include "files/FitWriter.h"
+#include "files/RunFileReader.h"
+#include "history/PlausibleRun.h"
 #include "io/PathText.h"
 #include "jobs/Download.h"
 #include "jobs/Export.h"
@@ -493,6 +495,58 @@ TEST_F(ImportTest, AFileOfManyRunsGoesInWholeOrNotAtAll) {
     for (const StoredRun& run : runs) {
         ASSERT_TRUE(run.startTime.ends_with("-05:00")) << run.startTime;
     }
+}
+
+// Real files as devices wrote them: the store holds of each run just what
+// its reader read, which FitBySdk and TrackFigures check against Garmin's SDK
+// and the points themselves; what is no run is named.
+TEST_F(ImportTest, RealFilesStoreWhatTheirReadersRead) {
+    const jobs::Workspace where = Where("real");
+    const struct {
+        const char* file;
+        int added, otherSports, notRuns;
+    } cases[] = {
+        {"python-fitparse/garmin-fenix-5-run.fit", 1, 0, 0},
+        {"python-fitparse/garmin-fenix-5-walk.fit", 0, 1, 0},
+        {"python-fitparse/sample_mulitple_header.fit", 1, 2, 0},
+        {"gpxpy/cerknicko-jezero.gpx", 6, 0, 1},
+        {"gpxpy/cerknicko-without-times.gpx", 0, 0, 7},
+        {"gpxpy/Mojstrovka.gpx", 0, 0, 1},
+        {"dblock-tcx/treadmill_1.tcx", 1, 0, 0},
+    };
+    std::vector<std::filesystem::path> paths;
+    for (const auto& c : cases) {
+        paths.push_back(std::filesystem::path(STRIVO_REAL_FILES) / c.file);
+    }
+    const jobs::ImportTally tally = Import(where, paths);
+    ASSERT_EQ(tally.results.size(), std::size(cases));
+    std::map<std::int64_t, StoredRun> stored;
+    for (StoredRun& run : Runs(where)) {
+        stored[run.startUtcMs.value_or(0)] = std::move(run);
+    }
+    std::size_t runs = 0;
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].file);
+        const jobs::ImportedFile& result = tally.results[i];
+        EXPECT_EQ(result.added, cases[i].added);
+        EXPECT_EQ(result.otherSports, cases[i].otherSports);
+        EXPECT_EQ(result.notRuns, cases[i].notRuns);
+        const Result<RunFile> read = ReadRunFile(paths[i]);
+        ASSERT_TRUE(read);
+        for (const ImportedRun& run : read->runs) {
+            if (WhyNotARun({run.startUtcMs, run.durationMs, run.distanceMetres, run.calories},
+                           1'900'000'000'000)) {
+                continue;
+            }
+            ++runs;
+            const auto found = stored.find(run.startUtcMs / 1000 * 1000);
+            ASSERT_NE(found, stored.end()) << run.startUtcMs;
+            EXPECT_EQ(found->second.durationMs, run.durationMs);
+            EXPECT_EQ(found->second.distanceMetres, run.distanceMetres);
+            EXPECT_EQ(found->second.calorieCount, run.calories);
+        }
+    }
+    EXPECT_EQ(runs, stored.size());
 }
 
 }  // namespace

@@ -145,7 +145,8 @@ TEST(FitBySdk, WeReadWhatGarminsEncoderWrote) {
 TEST(FitBySdk, WeReadRealFilesAsGarminsDecoderDoes) {
     const std::filesystem::path real = STRIVO_REAL_FILES "/python-fitparse";
     const char* const names[] = {"sample_mulitple_header.fit",
-                                 "activity-settings-corruptheader.fit"};
+                                 "activity-settings-corruptheader.fit", "garmin-fenix-5-run.fit",
+                                 "garmin-fenix-5-walk.fit"};
     std::string files;
     for (const char* name : names) {
         files += " '" + (real / name).string() + "'";

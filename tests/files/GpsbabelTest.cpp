@@ -1,5 +1,6 @@
-// Files written by gpsbabel from a track made here, read by Strivo and
-// checked against what track_figures.py works out from the same files.
+// Files written by gpsbabel from a track made here, and real GPX files as
+// devices wrote them, read by Strivo and checked against what
+// track_figures.py works out from the same files.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -138,6 +139,36 @@ TEST_F(Gpsbabel, ItsTcxOfAnotherSportCountsAsOther) {
     ASSERT_TRUE(read);
     EXPECT_TRUE(read->runs.empty());
     EXPECT_EQ(read->otherSports, 1);
+}
+
+// Each timed track a run as its points say, and each track with too few
+// times named: the runs an import stores from these files are these.
+TEST(TrackFigures, RealGpxFilesReadAsTheirPointsSay) {
+    if (!Have("python3")) {
+        GTEST_SKIP() << "python3 is needed";
+    }
+    for (const char* name :
+         {"cerknicko-jezero.gpx", "cerknicko-without-times.gpx", "Mojstrovka.gpx"}) {
+        SCOPED_TRACE(name);
+        const fs::path file = fs::path(STRIVO_REAL_FILES) / "gpxpy" / name;
+        const Result<RunFile> read = ReadRunFile(file);
+        ASSERT_TRUE(read);
+        std::size_t run = 0, skipped = 0;
+        for (const Figures& track : FiguresOf(file)) {
+            if (track.startMs == -1) {
+                ++skipped;
+                continue;
+            }
+            ASSERT_LT(run, read->runs.size());
+            const ImportedRun& ours = read->runs[run++];
+            EXPECT_EQ(ours.startUtcMs, track.startMs);
+            EXPECT_EQ(ours.durationMs, track.durationMs);
+            EXPECT_NEAR(ours.distanceMetres, track.metres, 0.01);
+        }
+        EXPECT_EQ(run, read->runs.size());
+        EXPECT_EQ(read->skipped.size(), skipped);
+        EXPECT_GT(run + skipped, 0u);
+    }
 }
 
 }  // namespace

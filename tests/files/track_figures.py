@@ -2,6 +2,7 @@
 """Works out each track of a GPX file, or each activity of a TCX file, from
 its points alone, apart from Strivo's code: one line per track or activity,
     <sport> <start, ms since 1970> <duration, ms> <metres>
+(the start -1 for a GPX track with a time on fewer than half of its points)
 where the metres are haversine distances on a sphere of radius 6371008.8 m
 between consecutive points of a GPX segment or of a TCX lap's track."""
 import math
@@ -40,13 +41,19 @@ def gpx(root):
     for track in children(root, "trk"):
         types = children(track, "type")
         sport = types[0].text.strip() if types else "running"
-        times, metres = [], 0.0
+        times, metres, count = [], 0.0, 0
         for segment in children(track, "trkseg"):
             points = []
             for point in children(segment, "trkpt"):
                 points.append((float(point.get("lat")), float(point.get("lon"))))
-                times += [ms(t.text) for t in children(point, "time")]
+                times += [ms(t.text) for t in children(point, "time")[:1]]
             metres += path_length(points)
+            count += len(points)
+        if count == 0:
+            continue
+        if len(times) * 2 < count:  # too few timed points to be a run: -1
+            print(sport, -1, 0, metres)
+            continue
         print(sport, min(times), max(times) - min(times), metres)
 
 
