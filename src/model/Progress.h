@@ -68,7 +68,8 @@ struct ImportCounts {
 };
 
 // What became of one file (or path) of an import, for a face to list: its
-// counts, and the first kNamedPerFile of each kind named, in the file's order.
+// counts, and the first kNamedPerFile of each kind named (of a batch of a
+// file's runs, the tracks skipped before the runs that are no run).
 struct ImportedFile {
     static constexpr std::size_t kNamedPerFile = 20;
 

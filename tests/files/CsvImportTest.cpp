@@ -8,6 +8,7 @@
 #include "export/CsvExport.h"
 #include "files/CsvRunReader.h"
 #include "io/LocalTime.h"
+#include "model/ProblemWords.h"
 
 namespace strivo {
 namespace {
@@ -117,6 +118,9 @@ TEST(ReadCsvRuns, ALineThatDoesNotReadIsRefusedNamingItsLine) {
         EXPECT_EQ(file.problem().code, each.code) << each.line;
         EXPECT_EQ(file.problem().values, each.values) << each.line;
     }
+    // A line of the wrong cells says what is accepted.
+    EXPECT_EQ(DescribeIn(nullptr, Problem(ProblemCode::CsvCellCount, {"4", "9"})),
+              "line 4 has 9 cells; a Strivo export has 6, or 7 with the RunID");
 }
 
 }  // namespace
