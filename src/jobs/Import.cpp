@@ -240,7 +240,8 @@ Result<ImportTally> Import(const Workspace& where, const ImportRequest& request,
         done.Fail(tally.problem());
     } else {
         done.imported = tally->counts();
-        for (const std::vector<Problem>* named : {&tally->problems, &tally->withoutActivity, &tally->warnings}) {
+        for (const std::vector<Problem>* named :
+             {&tally->problems, &tally->withoutActivity, &tally->warnings}) {
             const std::size_t count = std::min<std::size_t>(named->size(), 20);
             done.warnings.insert(done.warnings.end(), named->begin(),
                                  named->begin() + static_cast<std::ptrdiff_t>(count));

@@ -199,8 +199,8 @@ DialogUpdate ImportDoneUpdate(const ProgressReport& report, DialogView& view) {
                                problem.code == ProblemCode::ImportWorkout ||
                                problem.code == ProblemCode::ImportNoActivity;
         std::string& group = problem.code == ProblemCode::ImportFileWarning ? readWithWarning
-                             : holdsNone                                      ? withoutActivity
-                                                                              : unreadable;
+                             : holdsNone                                    ? withoutActivity
+                                                                            : unreadable;
         group += "\n" + Utf8ToCp936(DescribeIn(ChineseCatalog(), problem));
     }
     const auto add = [&update](std::string part) {

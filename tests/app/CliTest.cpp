@@ -510,7 +510,7 @@ TEST_F(CliTest, StoredRunsOfAnyTextAreNamedNotSummedOrWrittenAndNoControlReaches
     }
     EXPECT_NE(m_err.str().find("Saved 1 FIT file to "), std::string::npos) << m_err.str();
     EXPECT_EQ(Run({"import", fit.string(), "--config", config}), 0) << m_err.str();
-    EXPECT_EQ(m_out.str().rfind("Imported 0 runs from 1 files: 1 already stored", 0), 0u)
+    EXPECT_EQ(m_out.str().rfind("Imported 0 runs from 1 file: 1 already stored", 0), 0u)
         << m_out.str();
 }
 
