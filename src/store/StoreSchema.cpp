@@ -281,6 +281,11 @@ Outcome RunStore::Prepare() {
     if (version == kStoreSchemaVersion) {
         return {};
     }
+    return Migrate(version);
+}
+
+Outcome RunStore::Migrate(std::int64_t version) {
+    // The file as it was is copied beside it first (strivo.db.vN.bak).
     if (version > 0 && !m_path.empty()) {
         std::filesystem::path backup = m_path;
         backup += ".v" + std::to_string(version) + ".bak";
