@@ -108,7 +108,7 @@ windows: windows-build
 	@sed 's/$$/\r/' res/README-windows.txt > $(WINDOWS_DIR)/zip/README.txt
 	@sed 's/$$/\r/' LICENSE > $(WINDOWS_DIR)/zip/LICENSE.txt
 	@! x86_64-w64-mingw32-objdump -p $(WINDOWS_DIR)/zip/*.exe | grep 'DLL Name' | \
-		grep -viE ' (kernel32|user32|gdi32|comctl32|comdlg32|shell32|wininet|msvcrt|advapi32|ole32|oleaut32)\.dll$$'
+		grep -viE ' (kernel32|user32|gdi32|comctl32|comdlg32|shell32|wininet|msvcrt|advapi32|ole32|oleaut32|bcrypt)\.dll$$'
 	@rm -f $(WINDOWS_ZIP) && cd $(WINDOWS_DIR)/zip && zip -qX ../../$(WINDOWS_ZIP) strivo.exe strivo-cli.exe README.txt LICENSE.txt
 	@echo "$(WINDOWS_ZIP) written"
 
