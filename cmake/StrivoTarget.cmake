@@ -26,6 +26,7 @@ function(strivo_library name)
     target_link_libraries(${name} PUBLIC ${ARG_DEPENDS} PRIVATE ${ARG_PRIVATE_DEPENDS})
     strivo_warnings(${name})
     strivo_precompiled_headers(${name} ${ARG_PRECOMPILED})
+    strivo_unity_build(${name})
 endfunction()
 
 # strivo_test(name SOURCES ... DEPENDS ... [PROPERTIES ...]): a GoogleTest binary
