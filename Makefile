@@ -61,8 +61,7 @@ asan: deps
 TSAN_TESTS := Concurrency|FaultMatrix|RunTable|WebSession|JobsTest|ImportTest|CliTest|WindowTests|WindowController
 
 # Only the programs those tests need are built.
-TSAN_TARGETS := strivo_e2e_tests strivo_model_tests strivo_transport_tests strivo_cli_tests \
-	strivo_window_tests strivo_ui_controller_tests strivo-sim strivo-cli
+TSAN_TARGETS := strivo_tests strivo_window_tests strivo-sim strivo-cli
 
 tsan: deps
 	@cmake -S . -B $(TSAN_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \

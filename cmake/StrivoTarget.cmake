@@ -29,8 +29,32 @@ function(strivo_library name)
     strivo_unity_build(${name})
 endfunction()
 
-# strivo_test(name SOURCES ... DEPENDS ... [PROPERTIES ...]): a GoogleTest binary
-# registered with CTest, each case with the test properties given.
+# strivo_tests(SOURCES ... DEPENDS ... [SUITES ... PROPERTIES ...]): a
+# folder's GoogleTest files, compiled into strivo_tests, the one program of
+# the tests (tests/CMakeLists.txt), with the libraries they need. A program
+# costs a link, and each of the Windows build's static ones more than most
+# tests take to run. The cases of SUITES are registered apart, with the test
+# PROPERTIES given (a fixture they need, say); the rest once every folder is
+# read (strivo_register_tests).
+function(strivo_tests)
+    cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS;SUITES;PROPERTIES" ${ARGN})
+    target_sources(strivo_tests PRIVATE ${ARG_SOURCES})
+    target_link_libraries(strivo_tests PRIVATE ${ARG_DEPENDS})
+    if(ARG_SUITES)
+        list(TRANSFORM ARG_SUITES APPEND ".*")
+        set_property(GLOBAL APPEND PROPERTY STRIVO_SUITES_APART ${ARG_SUITES})
+        strivo_discover_tests(strivo_tests "${ARG_SUITES}" ${ARG_PROPERTIES})
+    endif()
+endfunction()
+
+# strivo_register_tests(): every case of strivo_tests not registered apart.
+function(strivo_register_tests)
+    get_property(apart GLOBAL PROPERTY STRIVO_SUITES_APART)
+    strivo_discover_tests(strivo_tests "*" LEAVE_OUT ${apart})
+endfunction()
+
+# strivo_test(name SOURCES ... DEPENDS ... [PROPERTIES ...]): a GoogleTest
+# program of its own, each case registered with the test properties given.
 function(strivo_test name)
     cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS;PROPERTIES" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
@@ -38,13 +62,25 @@ function(strivo_test name)
     strivo_warnings(${name})
     strivo_test_code(${name})
     strivo_precompiled_headers(${name} test)
-    set(filter)
-    if(STRIVO_TEST_FILTER)  # tests that do not apply to the platform
-        set(filter TEST_FILTER "${STRIVO_TEST_FILTER}")
+    strivo_discover_tests(${name} "*" ${ARG_PROPERTIES})
+endfunction()
+
+# strivo_discover_tests(program cases [LEAVE_OUT cases] [properties...]): the
+# cases of `program` that match `cases` (GoogleTest patterns, Suite.*), less
+# those left out and those the platform leaves out (STRIVO_TESTS_LEFT_OUT), as
+# CTest tests, each case with the test properties given.
+function(strivo_discover_tests program cases)
+    cmake_parse_arguments(ARG "" "" "LEAVE_OUT" ${ARGN})
+    set(left_out ${ARG_LEAVE_OUT} ${STRIVO_TESTS_LEFT_OUT})
+    list(JOIN cases ":" filter)
+    if(left_out)
+        list(JOIN left_out ":" left_out)
+        string(APPEND filter "-${left_out}")
     endif()
     # Under Wine, a list can wait for a busy machine to start the prefix's server.
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 300 ${filter}
-                         PROPERTIES TIMEOUT 120 ${ARG_PROPERTIES})
+    gtest_discover_tests(${program} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 300
+                         TEST_FILTER "${filter}"
+                         PROPERTIES TIMEOUT 120 ${ARG_UNPARSED_ARGUMENTS})
 endfunction()
 
 include(${CMAKE_CURRENT_LIST_DIR}/FasterBuilds.cmake)
