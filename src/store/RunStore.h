@@ -249,6 +249,8 @@ private:
     friend class RunListWriter;
 
     Outcome Prepare();
+    // From schema `version` (0: a new file) to this one, in one transaction.
+    Outcome Migrate(std::int64_t version);
     // SQLite's last failure, as a problem of this store; `otherwise` where
     // SQLite names nothing more telling.
     Problem Failure(ProblemCode otherwise) const;
@@ -292,6 +294,13 @@ private:
     explicit RunListWriter(std::unique_ptr<State> state);
     bool Counted();
     bool ReadDigests();
+    // The run as the stored digests know it: false when that settles it
+    // (the same as stored, listed before, or a failure); else `stored` says
+    // whether it must be looked up.
+    bool TakeDigest(const DownloadedRun& run, const std::string_view (&texts)[5], bool& stored);
+    // Looks the run up: true when that settles it (stored the same, marked
+    // listed again, or a failure); false when it is to be written.
+    bool KeptAsStored(const DownloadedRun& run, const std::string_view (&texts)[5]);
     // SQLITE_DONE, or SQLite's code: a clash with a stored run is no failure
     // of the statement's, which may be run again.
     int AddRun(store_detail::Statement& insert, const DownloadedRun& run,

@@ -137,37 +137,8 @@ void RunListWriter::Add(const DownloadedRun& run) {
         s.addFirst = (kSampledRuns - s.sampledFound) * 2 > kSampledRuns;
     }
     bool stored = s.storedBefore > 0;
-    if (s.digests) {
-        bool listed = false;
-        switch (s.digests->Take(run.runId, DigestOf(texts), &listed)) {
-            case StoredDigests::Found::NotStored:
-                stored = false;
-                break;
-            case StoredDigests::Found::Same:
-                ++s.found;
-                if (!listed && !s.relisted.BindCp936(4, run.runId).Run()) {
-                    s.kept = s.store.Failure(ProblemCode::StoreCannotWrite);
-                }
-                return;
-            case StoredDigests::Found::TakenAlready:
-                return;  // listed twice: the first counts
-            case StoredDigests::Found::TakenByItsHash: {
-                // Listed twice, the second with other texts, if it is stored
-                // (the one stored run of that hash); else a new run.
-                const int step = s.lookup.BindCp936(4, run.runId).Step();
-                s.lookup.Reset();
-                if (step != SQLITE_DONE) {
-                    if (step != SQLITE_ROW) {
-                        s.kept = s.store.Failure(ProblemCode::StoreCannotRead);
-                    }
-                    return;
-                }
-                stored = false;
-                break;
-            }
-            case StoredDigests::Found::LookItUp:
-                break;
-        }
+    if (s.digests && !TakeDigest(run, texts, stored)) {
+        return;
     }
     // Into a store without the account's runs, a RunID listed twice meets its
     // first in the table, and no set of RunIDs need be held; a run taken as
@@ -185,40 +156,82 @@ void RunListWriter::Add(const DownloadedRun& run) {
             return;
         }
     }
-    if (stored) {
-        s.lookup.BindCp936(4, run.runId);
-        const int step = s.lookup.Step();
-        bool same = step == SQLITE_ROW;
-        for (int i = 0; same && i < 5; ++i) {
-            same = ColumnHolds(s.lookup.get(), i, texts[i]);
-        }
-        const bool listed = step == SQLITE_ROW && s.lookup.Int(5) != 0;
-        s.lookup.Reset();
-        if (step != SQLITE_ROW && step != SQLITE_DONE) {
-            s.kept = s.store.Failure(ProblemCode::StoreCannotRead);
-            return;
-        }
-        s.found += step == SQLITE_ROW;
-        if (step == SQLITE_ROW && s.digests) {
-            s.digests->MarkTaken(run.runId);
-        }
-        if (s.sampled < kSampledRuns) {
-            ++s.sampled;
-            s.sampledFound += step == SQLITE_ROW;
-            s.sampledSame += same;
-        }
-        if (same) {
-            if (!listed && !s.relisted.BindCp936(4, run.runId).Run()) {
-                s.kept = s.store.Failure(ProblemCode::StoreCannotWrite);
-            }
-            return;
-        }
+    if (stored && KeptAsStored(run, texts)) {
+        return;
     }
     const int added = AddRun(stored ? s.insert : s.fresh, run, texts);
     const bool listedTwice = s.storedBefore == 0 && (added & 0xFF) == SQLITE_CONSTRAINT;
     if (added != SQLITE_DONE && !listedTwice) {
         s.kept = s.store.Failure(ProblemCode::StoreCannotWrite);
     }
+}
+
+bool RunListWriter::TakeDigest(const DownloadedRun& run, const std::string_view (&texts)[5],
+                               bool& stored) {
+    State& s = *m_state;
+    bool listed = false;
+    switch (s.digests->Take(run.runId, DigestOf(texts), &listed)) {
+        case StoredDigests::Found::NotStored:
+            stored = false;
+            return true;
+        case StoredDigests::Found::Same:
+            ++s.found;
+            if (!listed && !s.relisted.BindCp936(4, run.runId).Run()) {
+                s.kept = s.store.Failure(ProblemCode::StoreCannotWrite);
+            }
+            return false;
+        case StoredDigests::Found::TakenAlready:
+            return false;  // listed twice: the first counts
+        case StoredDigests::Found::TakenByItsHash: {
+            // Listed twice, the second with other texts, if it is stored
+            // (the one stored run of that hash); else a new run.
+            const int step = s.lookup.BindCp936(4, run.runId).Step();
+            s.lookup.Reset();
+            if (step != SQLITE_DONE) {
+                if (step != SQLITE_ROW) {
+                    s.kept = s.store.Failure(ProblemCode::StoreCannotRead);
+                }
+                return false;
+            }
+            stored = false;
+            return true;
+        }
+        case StoredDigests::Found::LookItUp:
+            break;
+    }
+    return true;
+}
+
+bool RunListWriter::KeptAsStored(const DownloadedRun& run, const std::string_view (&texts)[5]) {
+    State& s = *m_state;
+    s.lookup.BindCp936(4, run.runId);
+    const int step = s.lookup.Step();
+    bool same = step == SQLITE_ROW;
+    for (int i = 0; same && i < 5; ++i) {
+        same = ColumnHolds(s.lookup.get(), i, texts[i]);
+    }
+    const bool listed = step == SQLITE_ROW && s.lookup.Int(5) != 0;
+    s.lookup.Reset();
+    if (step != SQLITE_ROW && step != SQLITE_DONE) {
+        s.kept = s.store.Failure(ProblemCode::StoreCannotRead);
+        return true;
+    }
+    s.found += step == SQLITE_ROW;
+    if (step == SQLITE_ROW && s.digests) {
+        s.digests->MarkTaken(run.runId);
+    }
+    if (s.sampled < kSampledRuns) {
+        ++s.sampled;
+        s.sampledFound += step == SQLITE_ROW;
+        s.sampledSame += same;
+    }
+    if (same) {
+        if (!listed && !s.relisted.BindCp936(4, run.runId).Run()) {
+            s.kept = s.store.Failure(ProblemCode::StoreCannotWrite);
+        }
+        return true;
+    }
+    return false;
 }
 
 int RunListWriter::AddRun(Statement& insert, const DownloadedRun& run,

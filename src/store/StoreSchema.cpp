@@ -10,14 +10,10 @@
 #include <utility>
 
 #include "io/AtomicFile.h"
+#include "io/FileIdentity.h"
 #include "store/RunStore.h"
 #include "store/Statement.h"
 #include "store/StorePaths.h"
-
-#ifndef _WIN32
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 namespace strivo {
 
@@ -186,22 +182,15 @@ Result<std::unique_ptr<RunStore>> RunStore::Open(const std::filesystem::path& pa
             return owned.problem();
         }
     }
-#ifndef _WIN32
     if (std::error_code error; !std::filesystem::exists(path, error)) {
         // Created owner-only before SQLite sees it; its -wal and -shm files
         // take the same mode.
-        const int fd =
-            ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NONBLOCK, 0600);
-        if (fd < 0 && errno != EEXIST) {
+        if (const std::error_code created = CreateOwnerOnly(path)) {
             Problem problem = StoreProblem(ProblemCode::StoreCannotOpen, path);
-            problem.detail = std::generic_category().message(errno);
+            problem.detail = created.message();
             return problem;
         }
-        if (fd >= 0) {
-            ::close(fd);
-        }
     }
-#endif
     sqlite3* db = nullptr;
     const int opened =
         sqlite3_open_v2(PathText(path).c_str(), &db,
@@ -292,6 +281,11 @@ Outcome RunStore::Prepare() {
     if (version == kStoreSchemaVersion) {
         return {};
     }
+    return Migrate(version);
+}
+
+Outcome RunStore::Migrate(std::int64_t version) {
+    // The file as it was is copied beside it first (strivo.db.vN.bak).
     if (version > 0 && !m_path.empty()) {
         std::filesystem::path backup = m_path;
         backup += ".v" + std::to_string(version) + ".bak";
