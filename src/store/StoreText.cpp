@@ -79,7 +79,7 @@ std::string ColumnStoreText(sqlite3_stmt* statement, int column) {
     return IsAscii(utf8) ? std::string(utf8) : Utf8ToCp936(utf8);
 }
 
-std::string_view ColumnStoreTextView(sqlite3_stmt* statement, int column, std::string& spare) {
+void ColumnStoreTextInto(sqlite3_stmt* statement, int column, std::string& text) {
     // ASCII reads the same whether SQLite holds it as text or as a blob, so the
     // bytes are taken as they lie, without asking which (a million runs are
     // five million cells).
@@ -87,30 +87,9 @@ std::string_view ColumnStoreTextView(sqlite3_stmt* statement, int column, std::s
     const std::string_view lying(bytes ? bytes : "",
                                  static_cast<std::size_t>(sqlite3_column_bytes(statement, column)));
     if (IsAscii(lying)) {
-        return lying;
-    }
-    spare = ColumnStoreText(statement, column);
-    return spare;
-}
-
-std::string_view ValueStoreTextView(sqlite3_value* value, std::string& spare) {
-    const auto* bytes = static_cast<const char*>(sqlite3_value_blob(value));
-    const std::string_view lying(bytes ? bytes : "",
-                                 static_cast<std::size_t>(sqlite3_value_bytes(value)));
-    if (IsAscii(lying) || sqlite3_value_type(value) == SQLITE_BLOB) {
-        return lying;
-    }
-    spare = Utf8ToCp936(lying);
-    return spare;
-}
-
-void ColumnStoreTextInto(sqlite3_stmt* statement, int column, std::string& text) {
-    std::string spare;
-    const std::string_view view = ColumnStoreTextView(statement, column, spare);
-    if (view.data() == spare.data()) {
-        text = std::move(spare);
+        text.assign(lying);
     } else {
-        text.assign(view);
+        text = ColumnStoreText(statement, column);
     }
 }
 
