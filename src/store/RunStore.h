@@ -29,8 +29,9 @@ namespace strivo {
 //
 // Schema (PRAGMA user_version 3, PRAGMA application_id kStoreApplicationId):
 //   accounts(id, kind, host, port, name,   -- kind 'service': a run-service account;
-//            listed_ms)                    -- 'site': a site user. listed_ms: the
-//                                          -- account's latest complete list
+//            listed_ms, listed)            -- 'site': a site user. listed_ms: the
+//                                          -- account's latest complete list; listed:
+//                                          -- its runs, a bit a rowid (RowIds)
 //   runs(id,                               -- in the order they came
 //        account, run_id,                  -- unique (runs_by_id); runs_by_start by
 //                                          -- account and start_utc_ms
@@ -301,6 +302,9 @@ private:
     friend class RunStore;
     struct State;
     explicit RunListWriter(std::unique_ptr<State> state);
+    // True when the run was added, or adding it failed; false when it is
+    // stored already.
+    bool Added(const DownloadedRun& run, const std::string_view (&texts)[5]);
     static store_detail::Statement& BindRun(store_detail::Statement& statement,
                                             const DownloadedRun& run,
                                             const std::string_view (&texts)[5]);

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <bit>
+#include <cstring>
 #include <functional>
 #include <map>
 
@@ -17,7 +18,7 @@ using store_detail::Statement;
 namespace {
 
 // Runs by their rowids, a bit each in pages of 4,096: a list of a million
-// runs takes 128 KiB, whatever its RunIDs.
+// runs takes 128 KiB, whatever its RunIDs, and is kept so in the store.
 class RowIds {
 public:
     void Add(std::int64_t id) { m_pages[id >> 12][(id >> 6) & 63] |= Bit(id); }
@@ -25,14 +26,14 @@ public:
         const auto page = m_pages.find(id >> 12);
         return page != m_pages.end() && (page->second[(id >> 6) & 63] & Bit(id)) != 0;
     }
-    // Each id, smallest first.
+    // Each id, smallest first, while `visit` says true.
     template <typename Visit>
     bool Each(Visit visit) const {
         for (const auto& [page, words] : m_pages) {
             for (std::size_t word = 0; word < words.size(); ++word) {
                 for (std::uint64_t bits = words[word]; bits != 0; bits &= bits - 1) {
-                    const int bit = std::countr_zero(bits);
-                    if (!visit(page << 12 | static_cast<std::int64_t>(word << 6) | bit)) {
+                    if (!visit(page << 12 | static_cast<std::int64_t>(word) << 6 |
+                               std::countr_zero(bits))) {
                         return false;
                     }
                 }
@@ -40,10 +41,29 @@ public:
         }
         return true;
     }
+    // As kept in the store: each page's number, then its words (in the
+    // machine's byte order, little-endian wherever Strivo is built).
+    std::string Bytes() const {
+        std::string bytes;
+        for (const auto& [page, words] : m_pages) {
+            bytes.append(reinterpret_cast<const char*>(&page), sizeof page);
+            bytes.append(reinterpret_cast<const char*>(words.data()), sizeof words);
+        }
+        return bytes;
+    }
+    void AddBytes(std::string_view bytes) {
+        constexpr std::size_t kPageBytes = sizeof(std::int64_t) + sizeof(Words);
+        for (; bytes.size() >= kPageBytes; bytes.remove_prefix(kPageBytes)) {
+            std::int64_t page = 0;
+            std::memcpy(&page, bytes.data(), sizeof page);
+            std::memcpy(m_pages[page].data(), bytes.data() + sizeof page, sizeof(Words));
+        }
+    }
 
 private:
+    using Words = std::array<std::uint64_t, 64>;
     static std::uint64_t Bit(std::int64_t id) { return std::uint64_t{1} << (id & 63); }
-    std::map<std::int64_t, std::array<std::uint64_t, 64>> m_pages;
+    std::map<std::int64_t, Words> m_pages;
 };
 
 // ?2 the RunID, ?3 to ?7 its texts, ?8 to ?14 their values: bound alike for
@@ -53,6 +73,8 @@ constexpr const char* kInsert =
     "sync_text, start_utc_ms, start_offset_min, distance_m, duration_ms, calories, sync_utc_ms, "
     "sync_offset_min, first_seen_ms) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, "
     "?13, ?14, ?15) ON CONFLICT DO NOTHING";
+constexpr const char* kColumns =
+    "id, run_id, start_text, distance_text, duration_text, calories_text, sync_text FROM runs";
 
 }  // namespace
 
@@ -62,9 +84,8 @@ struct RunListWriter::State {
           db(db),
           transaction(store),
           nowMs(now),
-          lookup(db,
-                 "SELECT id, start_text, distance_text, duration_text, calories_text, sync_text "
-                 "FROM runs WHERE account=?1 AND run_id=?2"),
+          lookup(db, std::string("SELECT ") + kColumns + " WHERE account=?1 AND run_id=?2"),
+          next(db, std::string("SELECT ") + kColumns + " NOT INDEXED WHERE id>?2 AND account=?1"),
           insert(db, kInsert),
           update(db,
                  "UPDATE runs SET start_text=?3, distance_text=?4, duration_text=?5, "
@@ -76,10 +97,16 @@ struct RunListWriter::State {
     sqlite3* db;
     StoreTransaction transaction;
     std::int64_t nowMs;
-    Statement lookup, insert, update;
+    // `next` walks the stored runs in the order they came, from the one after
+    // the run last found: a list in the order of the one before finds each of
+    // its stored runs there, without a lookup.
+    Statement lookup, next, insert, update;
+    bool nextOnRow = false;
     std::int64_t account = 0;
     std::int64_t previousListing = 0;
-    bool hadRuns = false;  // the account had runs before this list
+    std::int64_t firstNew = 0;  // the runs added by this list take this rowid and later ones
+    std::optional<std::string> previousList;  // RowIds' bytes; none: never kept so
+    bool hadRuns = false;                     // the account had runs before this list
     // The run before was new: this one most likely is too, and is added
     // first, looked up only when it clashes with a stored run.
     bool lastNew = true;
@@ -94,30 +121,36 @@ Result<std::unique_ptr<RunListWriter>> RunStore::BeginRunList(const ServiceKey& 
                                                               std::string_view account,
                                                               StoreTime now) {
     auto state = std::make_unique<RunListWriter::State>(*this, m_db, Millis(now));
-    if (!state->transaction.begun()) {
-        return state->transaction.begun().problem();
+    RunListWriter::State& s = *state;
+    if (!s.transaction.begun()) {
+        return s.transaction.begun().problem();
     }
-    if (!state->lookup.ok() || !state->insert.ok() || !state->update.ok()) {
+    if (!s.lookup.ok() || !s.next.ok() || !s.insert.ok() || !s.update.ok()) {
         return Failure(ProblemCode::StoreCannotWrite);
     }
     const Result<std::int64_t> id = AccountId("service", service.host, service.port, account, true);
     if (!id) {
         return id.problem();
     }
-    state->account = *id;
+    s.account = *id;
     Statement before(m_db,
-                     "SELECT coalesce(listed_ms, ?2), EXISTS(SELECT 1 FROM runs WHERE account=?1) "
-                     "FROM accounts WHERE id=?1");
-    before.Bind(1, *id).Bind(2, state->nowMs);
-    if (before.Step() != SQLITE_ROW) {
+                     "SELECT coalesce(listed_ms, ?2), listed, EXISTS(SELECT 1 FROM runs WHERE "
+                     "account=?1), (SELECT coalesce(max(id), 0) + 1 FROM runs) FROM accounts "
+                     "WHERE id=?1");
+    if (before.Bind(1, s.account).Bind(2, s.nowMs).Step() != SQLITE_ROW) {
         return Failure(ProblemCode::StoreCannotRead);
     }
-    state->previousListing = before.Int(0);
-    state->hadRuns = before.Int(1) != 0;
-    for (Statement* statement : {&state->lookup, &state->insert}) {
-        statement->Bind(1, *id);
+    s.previousListing = before.Int(0);
+    if (!before.IsNull(1)) {
+        s.previousList = before.Blob(1);
     }
-    state->insert.Bind(15, state->nowMs);
+    s.hadRuns = before.Int(2) != 0;
+    s.firstNew = before.Int(3);
+    for (Statement* statement : {&s.lookup, &s.next, &s.insert}) {
+        statement->Bind(1, s.account);
+    }
+    s.nextOnRow = s.hadRuns && s.next.Bind(2, 0).Step() == SQLITE_ROW;
+    s.insert.Bind(15, s.nowMs);
     return std::unique_ptr<RunListWriter>(new RunListWriter(std::move(state)));
 }
 
@@ -128,34 +161,40 @@ void RunListWriter::Add(const DownloadedRun& run) {
     }
     const std::string_view texts[5] = {run.startTime, run.distance, run.duration, run.calories,
                                        run.syncTime};
-    // True when it was added, or on a failure; false when it is stored already.
-    const auto added = [&] {
-        if (BindRun(s.insert, run, texts).RunCode() != SQLITE_DONE) {
-            s.kept = s.store.Failure(ProblemCode::StoreCannotWrite);
-            return true;
+    // Whether the statement's row is this run, stored with these texts.
+    const auto stored = [&](Statement& row, bool* same) {
+        *same = ColumnHolds(row.get(), 1, run.runId);
+        for (int i = 0; *same && i < 5; ++i) {
+            *same = ColumnHolds(row.get(), 2 + i, texts[i]);
         }
-        if (sqlite3_changes(s.db) == 0) {
-            return false;
-        }
-        s.listed.Add(sqlite3_last_insert_rowid(s.db));
-        return true;
+        return row.Int(0);
     };
-    if (s.lastNew && added()) {
-        return;
+    bool same = false;
+    std::int64_t id = 0;
+    if (s.nextOnRow && ColumnHolds(s.next.get(), 1, run.runId)) {
+        id = stored(s.next, &same);
+        s.nextOnRow = s.next.Step() == SQLITE_ROW;
+    } else {
+        if (s.lastNew && Added(run, texts)) {
+            return;
+        }
+        const int step = s.lookup.BindCp936(2, run.runId).Step();
+        id = step == SQLITE_ROW ? stored(s.lookup, &same) : 0;
+        s.lookup.Reset();
+        if (step != SQLITE_ROW && step != SQLITE_DONE) {
+            s.kept = s.store.Failure(ProblemCode::StoreCannotRead);
+            return;
+        }
+        if (step == SQLITE_DONE) {
+            s.lastNew = true;
+            Added(run, texts);
+            return;
+        }
+        s.next.Reset();
+        s.nextOnRow = s.next.Bind(2, id).Step() == SQLITE_ROW;
     }
-    const int step = s.lookup.BindCp936(2, run.runId).Step();
-    const std::int64_t id = step == SQLITE_ROW ? s.lookup.Int(0) : 0;
-    bool same = step == SQLITE_ROW && !s.listed.Has(id);
-    for (int i = 0; same && i < 5; ++i) {
-        same = ColumnHolds(s.lookup.get(), 1 + i, texts[i]);
-    }
-    s.lookup.Reset();
-    s.lastNew = step == SQLITE_DONE;
-    if (step == SQLITE_DONE) {
-        added();
-        return;
-    }
-    if (step != SQLITE_ROW) {
+    s.lastNew = false;
+    if (!s.next.ok()) {
         s.kept = s.store.Failure(ProblemCode::StoreCannotRead);
         return;
     }
@@ -166,6 +205,19 @@ void RunListWriter::Add(const DownloadedRun& run) {
     if (!same && BindRun(s.update, run, texts).Bind(16, id).RunCode() != SQLITE_DONE) {
         s.kept = s.store.Failure(ProblemCode::StoreCannotWrite);
     }
+}
+
+bool RunListWriter::Added(const DownloadedRun& run, const std::string_view (&texts)[5]) {
+    State& s = *m_state;
+    if (BindRun(s.insert, run, texts).RunCode() != SQLITE_DONE) {
+        s.kept = s.store.Failure(ProblemCode::StoreCannotWrite);
+        return true;
+    }
+    if (sqlite3_changes(s.db) == 0) {
+        return false;  // stored already
+    }
+    s.listed.Add(sqlite3_last_insert_rowid(s.db));
+    return true;
 }
 
 Statement& RunListWriter::BindRun(Statement& statement, const DownloadedRun& run,
@@ -186,14 +238,17 @@ Statement& RunListWriter::BindRun(Statement& statement, const DownloadedRun& run
 
 Outcome RunListWriter::Finish() {
     State& s = *m_state;
+    s.next.Reset();
     if (s.kept && s.hadRuns) {
         s.kept = MarkUnlisted();
     }
     if (!s.kept) {
         return s.kept;
     }
-    Statement listing(s.db, "UPDATE accounts SET listed_ms=?2 WHERE id=?1");
-    if (!listing.ok() || !listing.Bind(1, s.account).Bind(2, s.nowMs).Run()) {
+    Statement listing(s.db, "UPDATE accounts SET listed_ms=?2, listed=?3 WHERE id=?1");
+    const std::string listed = s.listed.Bytes();
+    listing.Bind(1, s.account).Bind(2, s.nowMs).BindBlob(3, listed);
+    if (!listing.ok() || !listing.Run()) {
         return s.store.Failure(ProblemCode::StoreCannotWrite);
     }
     return s.transaction.Commit();
@@ -201,31 +256,32 @@ Outcome RunListWriter::Finish() {
 
 Outcome RunListWriter::MarkUnlisted() {
     State& s = *m_state;
-    // The runs no longer listed before this list, and those of the account
-    // this list does not have (read from an index, not the runs): the first
-    // that it has again lose their mark, the others not marked yet get one.
-    RowIds unlistedBefore, dropped;
-    Statement unlisted(s.db, "SELECT run FROM unlisted");
-    while (unlisted.Step() == SQLITE_ROW) {
-        unlistedBefore.Add(unlisted.Int(0));
-    }
-    Statement stored(s.db, "SELECT id FROM runs WHERE account=?");
-    stored.Bind(1, s.account);
-    while (stored.Step() == SQLITE_ROW) {
-        const std::int64_t id = stored.Int(0);
-        if (!s.listed.Has(id) && !unlistedBefore.Has(id)) {
-            dropped.Add(id);
+    // The runs of the list before: as it was kept, or (in a store from before
+    // lists were kept) every run of the account not marked, read once.
+    RowIds before;
+    if (s.previousList) {
+        before.AddBytes(*s.previousList);
+    } else {
+        Statement read(s.db,
+                       "SELECT id FROM runs WHERE account=? AND id NOT IN (SELECT run FROM "
+                       "unlisted)");
+        read.Bind(1, s.account);
+        while (read.Step() == SQLITE_ROW) {
+            before.Add(read.Int(0));
+        }
+        if (!read.ok()) {
+            return s.store.Failure(ProblemCode::StoreCannotRead);
         }
     }
-    if (!unlisted.ok() || !stored.ok()) {
-        return s.store.Failure(ProblemCode::StoreCannotRead);
-    }
+    // Those this list has again lose their mark; those it dropped get one.
     Statement relist(s.db, "DELETE FROM unlisted WHERE run=?");
-    Statement unlist(s.db, "INSERT INTO unlisted(run, last_seen_ms) VALUES(?, ?)");
+    Statement unlist(s.db, "INSERT OR IGNORE INTO unlisted(run, last_seen_ms) VALUES(?, ?)");
     unlist.Bind(2, s.previousListing);
-    const bool marked = relist.ok() && unlist.ok() && unlistedBefore.Each([&](std::int64_t id) {
-        return !s.listed.Has(id) || relist.Bind(1, id).Run();
-    }) && dropped.Each([&](std::int64_t id) { return unlist.Bind(1, id).Run(); });
+    const bool marked = relist.ok() && unlist.ok() && s.listed.Each([&](std::int64_t id) {
+        return id >= s.firstNew || before.Has(id) || relist.Bind(1, id).Run();
+    }) && before.Each([&](std::int64_t id) {
+        return s.listed.Has(id) || unlist.Bind(1, id).Run();
+    });
     return marked ? Outcome() : s.store.Failure(ProblemCode::StoreCannotWrite);
 }
 

@@ -440,6 +440,18 @@ TEST(RunStore, AKillDuringAMigrationLosesNothing) {
         EXPECT_EQ(ReadOn(copy, "SELECT user_version FROM pragma_user_version"), 2);
         EXPECT_EQ(ReadOn(copy, "SELECT count(*) FROM runs"), 50000);
     }
+    // The first list after the migration drops what the list before it had.
+    auto store = OpenAt(path);
+    const StoreTime listedBefore = (*store->FindRun(service, runner, "m4"))->lastSeen;
+    const std::vector<DownloadedRun> list = {{"m1", "t", "5", "1", "1", "s"}};
+    ASSERT_TRUE(store->StoreRuns(service, runner, list, kT0));
+    for (const auto& [id, inList, lastSeen] :
+         {std::tuple("m1", true, kT0), std::tuple("m4", false, listedBefore),
+          std::tuple("m3", false, StoreTime(std::chrono::milliseconds(7)))}) {
+        const StoredRun run = **store->FindRun(service, runner, id);
+        EXPECT_EQ(run.inLatestList, inList) << id;
+        EXPECT_EQ(run.lastSeen, lastSeen) << id;
+    }
 }
 #endif
 
