@@ -87,13 +87,14 @@ CREATE TABLE secrets(name TEXT PRIMARY KEY, value BLOB NOT NULL) WITHOUT ROWID;
 
 // The third: each run-service account and each site user is a small integer
 // of the accounts table, the service's latest complete list its row's
-// listed_ms. Runs lie in the order they came (a rowid table: a list of new runs
-// is appended, not inserted at random places), found by account and RunID or
-// by account and start. A run the service no longer lists has a row in
-// unlisted, so a list that drops runs writes those rows and leaves the runs as
-// they are. Runs are copied in the order they were first seen, ties by start
-// text, latest first, then by RunID: the order of a day's runs stays the one
-// read before.
+// listed_ms, and that list's runs its listed (left NULL here: the next list
+// reads them from unlisted). Runs lie in the order they came (a rowid table:
+// a list of new runs is appended, not inserted at random places), found by
+// account and RunID or by account and start. A run the service no longer
+// lists has a row in unlisted, so a list that drops runs writes those rows
+// and leaves the runs as they are. Runs are copied in the order they were
+// first seen, ties by start text, latest first, then by RunID: runs that
+// start at the same moment keep the order they were read in before.
 constexpr const char* kSchemaVersion3 = R"sql(
 CREATE TABLE accounts(
     id INTEGER PRIMARY KEY, kind TEXT NOT NULL CHECK(kind IN ('service', 'site')),
