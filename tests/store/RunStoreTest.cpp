@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <deque>
 #include <map>
 #include <random>
@@ -26,6 +27,7 @@
 #include "io/AtomicFile.h"
 #include "model/ProblemWords.h"
 #include "store/StorePaths.h"
+#include "store/StoreText.h"
 #include "store/SyncLock.h"
 #include "text/CodePage.h"
 
@@ -108,6 +110,36 @@ TEST(RunStore, RunsComeBackByteForByteWithTheirTypedValues) {
     // Another account, another service: other runs.
     EXPECT_TRUE(store->Runs(kService, "other")->empty());
     EXPECT_TRUE(store->Runs({"nikeplus.nike.com", 8443}, chinese)->empty());
+}
+
+// A distance read without strtod is the number strtod reads, to the last bit.
+TEST(ParseDecimal, ReadsWhatStrtodReads) {
+    std::vector<std::string> texts = {"5.0321",
+                                      "-0",
+                                      ".5",
+                                      "5.",
+                                      "0.1",
+                                      "123456789012345",
+                                      "1234567890123456",
+                                      "9.99999999999999",
+                                      "0.000000000000001"};
+    std::mt19937 random(5);
+    for (int i = 0; i < 20000; ++i) {
+        std::string digits = std::to_string(random()) + std::to_string(random());
+        digits = digits.substr(0, 1 + random() % 17);
+        digits.insert(random() % (digits.size() + 1), ".");
+        texts.push_back((random() % 4 == 0 ? "-" : "") + digits);
+    }
+    for (const std::string& text : texts) {
+        const std::optional<double> read = ParseDecimal(text);
+        ASSERT_TRUE(read) << text;
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(*read),
+                  std::bit_cast<std::uint64_t>(std::strtod(text.c_str(), nullptr)))
+            << text;
+    }
+    for (const char* refused : {"", ".", "-", "1.2.3", "1-2", "1e5", " 1"}) {
+        EXPECT_FALSE(ParseDecimal(refused)) << refused;
+    }
 }
 
 TEST(RunStore, ARunTheServiceStopsListingIsKeptAndComesBack) {
