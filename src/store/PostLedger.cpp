@@ -28,15 +28,15 @@ PostState StateFromName(std::string_view name) {
 const char* OutcomeSql(PostResult result) {
     switch (result) {
         case PostResult::Confirmed:
-            return "INSERT INTO posts(account, run_id, state, "
-                   "outcome_ms, reason) VALUES(?1, ?4, 'confirmed', ?5, NULL) "
+            return "INSERT INTO posts(account, run_id, state, outcome_ms, reason) "
+                   "VALUES(?1, ?4, 'confirmed', ?5, NULL) "
                    "ON CONFLICT DO UPDATE SET state='confirmed', outcome_ms=?5, reason=NULL, "
                    "prior_state=NULL, prior_intent_ms=NULL, prior_outcome_ms=NULL, "
                    "prior_reason=NULL";
         case PostResult::Failed:
         case PostResult::Unknown:
-            return "INSERT INTO posts(account, run_id, state, "
-                   "outcome_ms, reason) VALUES(?1, ?4, ?6, ?5, ?7) "
+            return "INSERT INTO posts(account, run_id, state, outcome_ms, reason) "
+                   "VALUES(?1, ?4, ?6, ?5, ?7) "
                    "ON CONFLICT DO UPDATE SET "
                    "state=iif(coalesce(prior_state, state)='confirmed', 'confirmed', ?6), "
                    "outcome_ms=iif(coalesce(prior_state, state)='confirmed', "
@@ -49,8 +49,8 @@ const char* OutcomeSql(PostResult result) {
         case PostResult::NotSent:
             break;
     }
-    return "DELETE FROM posts WHERE account=?1 "
-           "AND run_id=?4 AND state='sending' AND prior_state IS NULL";
+    return "DELETE FROM posts WHERE account=?1 AND run_id=?4 AND state='sending' "
+           "AND prior_state IS NULL";
 }
 
 }  // namespace
@@ -123,8 +123,7 @@ Outcome RunStore::RecordOutcomeAndIntent(const SiteKey& site,
                               "UPDATE posts SET state=prior_state, intent_ms=prior_intent_ms, "
                               "outcome_ms=prior_outcome_ms, reason=prior_reason, prior_state=NULL, "
                               "prior_intent_ms=NULL, prior_outcome_ms=NULL, prior_reason=NULL "
-                              "WHERE account=?1 AND run_id=?4 "
-                              "AND state='sending'");
+                              "WHERE account=?1 AND run_id=?4 AND state='sending'");
             restore.Bind(1, *account);
             restore.BindCp936(4, previous->runId);
             if (!restore.ok() || !restore.Run()) {
@@ -135,8 +134,8 @@ Outcome RunStore::RecordOutcomeAndIntent(const SiteKey& site,
     if (nextRunId) {
         Statement intent(
             m_db,
-            "INSERT INTO posts(account, run_id, state, "
-            "intent_ms) VALUES(?1, ?4, 'sending', ?5) ON CONFLICT DO UPDATE SET "
+            "INSERT INTO posts(account, run_id, state, intent_ms) "
+            "VALUES(?1, ?4, 'sending', ?5) ON CONFLICT DO UPDATE SET "
             "prior_state=state, prior_intent_ms=intent_ms, prior_outcome_ms=outcome_ms, "
             "prior_reason=reason, state='sending', intent_ms=?5, outcome_ms=NULL, "
             "reason=NULL");
@@ -223,9 +222,8 @@ Result<int> RunStore::Settle(const SiteKey& site, std::span<const std::string> r
                              : std::string("DELETE FROM posts WHERE ") + where;
     Statement settle(m_db, sql.c_str());
     Statement add(m_db,
-                  "INSERT OR IGNORE INTO posts(account, run_id, state, "
-                  "outcome_ms, reason) VALUES(?1, ?4, 'confirmed', ?5, "
-                  "'settled-by-runner')");
+                  "INSERT OR IGNORE INTO posts(account, run_id, state, outcome_ms, reason) "
+                  "VALUES(?1, ?4, 'confirmed', ?5, 'settled-by-runner')");
     if (!settle.ok() || !add.ok()) {
         return Failure(ProblemCode::StoreCannotWrite);
     }
@@ -288,9 +286,9 @@ Result<int> RunStore::SettleExcluded(const SiteKey& site, std::span<const std::s
     // A run already on the run log stays confirmed: releasing it later would
     // post it twice.
     Statement exclude(m_db,
-                      "INSERT INTO posts(account, run_id, state, "
-                      "outcome_ms, reason) VALUES(?1, ?4, 'excluded', ?5, "
-                      "'settled-by-runner') ON CONFLICT DO UPDATE SET state='excluded', "
+                      "INSERT INTO posts(account, run_id, state, outcome_ms, reason) "
+                      "VALUES(?1, ?4, 'excluded', ?5, 'settled-by-runner') "
+                      "ON CONFLICT DO UPDATE SET state='excluded', "
                       "outcome_ms=?5, reason='settled-by-runner', prior_state=NULL, "
                       "prior_intent_ms=NULL, prior_outcome_ms=NULL, prior_reason=NULL "
                       "WHERE state NOT IN ('confirmed', 'excluded')");
