@@ -18,32 +18,31 @@ struct FileRunsWriter::State {
           // The nearest start first: the run a duplicate is named with.
           match(db,
                 "SELECT run_id, start_text, source IS NOT NULL AND calories IS NULL FROM runs "
-                "WHERE service_host=?1 AND service_port=?2 AND account=?3 AND start_utc_ms "
-                "BETWEEN ?4 - ?6 AND ?4 + ?6 AND abs(distance_m - ?5) <= "
-                "max(distance_m * ?7, ?8) ORDER BY abs(start_utc_ms - ?4) LIMIT 1"),
+                "WHERE account=?1 AND start_utc_ms BETWEEN ?4 - ?6 AND ?4 + ?6 AND "
+                "abs(distance_m - ?5) <= max(distance_m * ?7, ?8) "
+                "ORDER BY abs(start_utc_ms - ?4) LIMIT 1"),
+          // Never in a list of the run service: last seen when read.
           insert(db,
-                 "INSERT OR IGNORE INTO runs(service_host, service_port, account, run_id, "
-                 "start_text, distance_text, duration_text, calories_text, sync_text, "
-                 "start_utc_ms, start_offset_min, distance_m, duration_ms, calories, "
-                 "first_seen_ms, last_seen_ms, source, source_file) VALUES(?1, ?2, ?3, ?4, ?5, "
-                 "?6, ?7, ?8, '', ?9, ?10, ?11, ?12, ?13, ?14, ?14, ?15, ?16)"),
+                 "INSERT INTO runs(account, run_id, start_text, distance_text, duration_text, "
+                 "calories_text, sync_text, start_utc_ms, start_offset_min, distance_m, "
+                 "duration_ms, calories, first_seen_ms, source, source_file) VALUES(?1, ?4, ?5, "
+                 "?6, ?7, ?8, '', ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16) ON CONFLICT DO NOTHING"),
+          unlisted(db, "INSERT INTO unlisted(run, last_seen_ms) VALUES(?, ?)"),
           exclude(db,
-                  "INSERT OR IGNORE INTO posts(site_host, site_port, site_user, run_id, state, "
-                  "outcome_ms, reason) VALUES(?1, ?2, ?3, ?4, 'excluded', ?5, NULL)"),
+                  "INSERT OR IGNORE INTO posts(account, run_id, state, outcome_ms, reason) "
+                  "VALUES(?1, ?4, 'excluded', ?5, NULL)"),
           posted(db, "SELECT 1 FROM posts WHERE run_id=?1 AND state<>'excluded' LIMIT 1"),
-          fill(db,
-               "UPDATE runs SET calories=?5, calories_text=?6 WHERE service_host=?1 AND "
-               "service_port=?2 AND account=?3 AND run_id=?4") {}
+          fill(db, "UPDATE runs SET calories=?3, calories_text=?4 WHERE account=?1 AND run_id=?2") {
+    }
 
     RunStore& store;
     StoreTransaction transaction;
-    Statement match, insert, exclude, posted, fill;
+    Statement match, insert, unlisted, exclude, posted, fill;
     // The runs whose offset is yet to come, in a table of the connection's
     // own (on disk, as SQLite keeps temporary tables): a file of ten
     // million is never held.
     std::optional<Statement> provisional;
-    ServiceKey service;
-    std::string account;
+    std::int64_t owner = 0;
     bool keptOff = false;
 };
 
@@ -58,24 +57,29 @@ Result<std::unique_ptr<FileRunsWriter>> RunStore::BeginFileRuns(
     if (!s.transaction.begun()) {
         return s.transaction.begun().problem();
     }
-    if (!s.match.ok() || !s.insert.ok() || !s.exclude.ok() || !s.posted.ok() || !s.fill.ok()) {
+    const Result<std::int64_t> owner =
+        AccountId("service", service.host, service.port, account, true);
+    const Result<std::int64_t> keptOff =
+        keptOffFor ? AccountId("site", keptOffFor->host, keptOffFor->port, keptOffFor->user, true)
+                   : Result<std::int64_t>(0);
+    if (!owner || !keptOff) {
+        return !owner ? owner.problem() : keptOff.problem();
+    }
+    if (!s.match.ok() || !s.insert.ok() || !s.unlisted.ok() || !s.exclude.ok() || !s.posted.ok() ||
+        !s.fill.ok()) {
         return Failure(ProblemCode::StoreCannotWrite);
     }
-    s.service = service;
-    s.account = std::string(account);
+    s.owner = *owner;
+    s.keptOff = keptOffFor != nullptr;
     const std::int64_t nowMs = Millis(now);
-    for (Statement* statement : {&s.match, &s.insert, &s.fill}) {
-        statement->Bind(1, service.host).Bind(2, service.port).BindCp936(3, account);
-    }
-    s.match.Bind(6, kSameRunWithinMs);
+    s.match.Bind(1, *owner).Bind(6, kSameRunWithinMs);
     s.match.BindOptional(7, std::optional(kSameRunShare))
         .BindOptional(8, std::optional(kSameRunMetres));
-    s.insert.Bind(14, nowMs).Bind(15, std::string(format)).Bind(16, std::string(fileName));
-    if (keptOffFor != nullptr) {
-        s.keptOff = true;
-        s.exclude.Bind(1, keptOffFor->host).Bind(2, keptOffFor->port);
-        s.exclude.BindCp936(3, keptOffFor->user).Bind(5, nowMs);
-    }
+    s.insert.Bind(1, *owner).Bind(14, nowMs);
+    s.insert.Bind(15, std::string(format)).Bind(16, std::string(fileName));
+    s.unlisted.Bind(2, nowMs);
+    s.exclude.Bind(1, *keptOff).Bind(5, nowMs);
+    s.fill.Bind(1, *owner);
     return std::unique_ptr<FileRunsWriter>(new FileRunsWriter(std::move(state)));
 }
 
@@ -98,9 +102,9 @@ Result<FileRunsStored> FileRunsWriter::Add(std::span<const FileRun> runs,
                 s.posted.Reset();
                 duplicate.caloriesFilled = post == SQLITE_DONE;
                 if (!s.posted.ok() ||
-                    (duplicate.caloriesFilled && !s.fill.BindCp936(4, duplicate.runId)
-                                                      .BindOptional(5, run.calories)
-                                                      .BindCp936(6, run.caloriesText)
+                    (duplicate.caloriesFilled && !s.fill.BindCp936(2, duplicate.runId)
+                                                      .BindOptional(3, run.calories)
+                                                      .BindCp936(4, run.caloriesText)
                                                       .Run())) {
                     return failed(ProblemCode::StoreCannotWrite);
                 }
@@ -125,7 +129,8 @@ Result<FileRunsStored> FileRunsWriter::Add(std::span<const FileRun> runs,
             continue;
         }
         ++stored.added;
-        if (s.keptOff && !s.exclude.BindCp936(4, run.key).Run()) {
+        if (!s.unlisted.Bind(1, sqlite3_last_insert_rowid(s.store.m_db)).Run() ||
+            (s.keptOff && !s.exclude.BindCp936(4, run.key).Run())) {
             return failed(ProblemCode::StoreCannotWrite);
         }
         if (i >= provisionalFrom && !Provisional(run.key)) {
@@ -162,10 +167,9 @@ Outcome FileRunsWriter::SettleProvisional(std::optional<int> offsetMinutes,
         Statement restamp(
             s.store.m_db,
             "UPDATE runs SET start_offset_min=?4, start_text=strftime('%Y-%m-%dT%H:%M:%S', "
-            "start_utc_ms / 1000 + ?4 * 60, 'unixepoch') || ?5 WHERE service_host=?1 AND "
-            "service_port=?2 AND account=?3 AND run_id IN (SELECT run_id FROM "
-            "temp.provisional_runs)");
-        restamp.Bind(1, s.service.host).Bind(2, s.service.port).BindCp936(3, s.account);
+            "start_utc_ms / 1000 + ?4 * 60, 'unixepoch') || ?5 WHERE account=?1 AND run_id IN "
+            "(SELECT run_id FROM temp.provisional_runs)");
+        restamp.Bind(1, s.owner);
         restamp.Bind(4, std::int64_t{*offsetMinutes}).Bind(5, std::string(offsetText));
         if (!restamp.ok() || !restamp.Run()) {
             return s.store.Failure(ProblemCode::StoreCannotWrite);
@@ -204,12 +208,16 @@ Result<FileRunsStored> RunStore::StoreFileRuns(const ServiceKey& service, std::s
 Result<std::vector<StoredRun>> RunStore::FileRuns(const ServiceKey& service,
                                                   std::string_view account) const {
     std::vector<StoredRun> runs;
+    const Result<std::int64_t> owner = AccountId("service", service.host, service.port, account);
+    if (!owner) {
+        return owner.problem();
+    }
     Statement read(m_db,
                    "SELECT run_id, start_text, distance_text, duration_text, calories_text, "
                    "start_utc_ms, start_offset_min, distance_m, duration_ms, calories, "
-                   "first_seen_ms, source, source_file FROM runs WHERE service_host=? AND "
-                   "service_port=? AND account=? AND source IS NOT NULL ORDER BY start_utc_ms");
-    read.Bind(1, service.host).Bind(2, service.port).BindCp936(3, account);
+                   "first_seen_ms, source, source_file FROM runs WHERE account=? AND "
+                   "source IS NOT NULL ORDER BY start_utc_ms");
+    read.Bind(1, *owner);
     while (read.Step() == SQLITE_ROW) {
         StoredRun& run = runs.emplace_back();
         run.runId = read.Cp936(0);
