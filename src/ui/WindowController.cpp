@@ -408,6 +408,8 @@ void WindowController::OnSiteUserEdited() {
     ShowPostStates();
 }
 
+void WindowController::OnServiceUserEdited() {}
+
 std::string WindowController::RowTip(std::size_t row) {
     const RunRows rows = m_table->Snapshot();
     if (row >= rows.size()) {

@@ -54,6 +54,8 @@ public:
     void OnVisitSite();
     // The site user field lost the focus: the state column follows its user.
     void OnSiteUserEdited();
+    // The Nike+ user field lost the focus: the run log follows its user.
+    void OnServiceUserEdited();
     // The user asked for the list's menu with `selectedRows` (indexes into
     // the table) selected: shows it and does what is chosen. It offers the
     // actions on the selected runs themselves; the rest is in the menu bar.
