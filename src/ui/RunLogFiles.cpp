@@ -162,6 +162,7 @@ void RunLogController::State::ExportTcx() {
     }
     surface->SetStatus(FillIn(RunLogWords(N_("Exported {0} runs to {1}")),
                               {std::to_string(exported->activities), file->text}));
+    ShowLeftOut(exported->problems);
 }
 
 void RunLogController::State::ExportFit() {
@@ -180,6 +181,19 @@ void RunLogController::State::ExportFit() {
     }
     surface->SetStatus(FillIn(RunLogWords(N_("Exported {0} FIT files to {1}")),
                               {std::to_string(exported->files), folder->text}));
+    ShowLeftOut(exported->problems);
+}
+
+void RunLogController::State::ShowLeftOut(std::span<const RunProblem> problems) {
+    if (problems.empty()) {
+        return;
+    }
+    std::string message = RunLogWords(N_("These runs were left out or written in part:"));
+    for (const RunProblem& problem : problems) {
+        message += "\n" + MaskControls(problem.runId, TextEncoding::Cp936) + RunLogWords(N_(": ")) +
+                   Utf8ToCp936(DescribeIn(ChineseCatalog(), problem.problem));
+    }
+    surface->ShowMessage(message);
 }
 
 void RunLogController::State::DeleteSelected() {
