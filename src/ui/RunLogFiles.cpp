@@ -77,9 +77,9 @@ void RunLogController::State::StartImport(std::vector<std::filesystem::path> pat
         return;
     }
     // The runs imported start kept off the run log, as the main window's.
-    auto work = [this, where = where, paths = std::move(paths),
-                 mailbox = mailbox](std::stop_token stop) {
-        ImportProgress progress(mailbox, surface);
+    auto work = [this, where = where, paths = std::move(paths), mailbox = mailbox,
+                 window = surface](std::stop_token stop) {
+        ImportProgress progress(mailbox, window);
         Result<jobs::ImportTally> done =
             jobs::Import(where, {paths, /*post=*/false}, progress, std::move(stop));
         mailbox->Post([this, done = std::move(done), files = std::move(progress.files)]() mutable {
