@@ -43,7 +43,7 @@ demo: build
 # What scripts/bench.py runs, built as `make build` builds it; then one run of
 # every figure, STRIVO_BENCH_ROUNDS rounds each (default 5).
 BENCH_TARGETS := strivo-cli strivo-sim bench_read_run_list bench_sync_pipeline \
-	bench_window_store
+	bench_window_store bench_run_log
 
 bench: deps
 	@cmake -S . -B $(BUILD_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -58,7 +58,7 @@ asan: deps
 
 # The thread checker on the tests where threads meet: both workers against the
 # stand-ins, cancelling, the run table, the web sessions and the window.
-TSAN_TESTS := Concurrency|FaultMatrix|RunTable|WebSession|JobsTest|ImportTest|CliTest|WindowTests|WindowController
+TSAN_TESTS := Concurrency|FaultMatrix|RunTable|WebSession|JobsTest|ImportTest|CliTest|WindowTests|WindowController|RunLogController
 
 # Only the programs those tests need are built.
 TSAN_TARGETS := strivo_tests strivo_window_tests strivo-sim strivo-cli

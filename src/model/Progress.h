@@ -63,6 +63,7 @@ struct ImportCounts {
     int unreadable = 0;       // files or paths not read
     int otherSports = 0;      // activities of other sports, skipped
     int withoutActivity = 0;  // files read whole that hold no activity
+    int keptOff = 0;          // runs added kept off the run log until released
     int notRuns = 0;          // activities that are no run, skipped
     int caloriesFilled = 0;   // stored runs given the calories they lacked
 };

@@ -90,7 +90,8 @@ CREATE TABLE secrets(name TEXT PRIMARY KEY, value BLOB NOT NULL) WITHOUT ROWID;
 // lists has a row in unlisted, so a list that drops runs writes those rows
 // and leaves the runs as they are. Runs are copied in the order they were
 // first seen, ties by start text, latest first, then by RunID: runs that
-// start at the same moment keep the order they were read in before.
+// start at the same moment keep the order they were read in before. And
+// where the run log's window was left, so it opens there again.
 constexpr const char* kSchemaVersion3 = R"sql(
 CREATE TABLE accounts(
     id INTEGER PRIMARY KEY, kind TEXT NOT NULL CHECK(kind IN ('service', 'site')),
@@ -146,6 +147,9 @@ DROP TABLE listings;
 ALTER TABLE runs_v3 RENAME TO runs;
 CREATE INDEX runs_by_start ON runs(account, start_utc_ms);
 CREATE INDEX runs_from_files ON runs(account, start_utc_ms) WHERE source IS NOT NULL;
+CREATE TABLE window_places(
+    window TEXT PRIMARY KEY, x INTEGER NOT NULL, y INTEGER NOT NULL,
+    width INTEGER NOT NULL, height INTEGER NOT NULL, maximized INTEGER NOT NULL) WITHOUT ROWID;
 )sql";
 
 // kMigrations[v] takes a file from user_version v to v + 1; a new file takes

@@ -192,6 +192,12 @@ DialogUpdate ImportDoneUpdate(const ProgressReport& report, DialogView& view) {
         return {view, view.status, {}, JobKind::None};
     }
     view.status = Utf8ToCp936(ImportSummary(ChineseCatalog(), report.imported));
+    // Imported runs wait off the run log: say how many, and where to release them.
+    if (report.imported.keptOff > 0) {
+        view.status += Say(N_("{0} of them are kept off the run log until released in Runs > "
+                              "Run log…"),
+                           {Count(static_cast<std::size_t>(report.imported.keptOff))});
+    }
     DialogUpdate update{view, {}, {}, JobKind::None};
     // Each kind under its heading, in this order; files read all the same
     // say so themselves, each on its line.
@@ -270,22 +276,15 @@ DialogUpdate DialogState::OnRepostDeclined() {
     return Answer();
 }
 
-std::string DialogState::SettingsProblemsMessage(const std::vector<SettingsProblem>& problems,
+std::string DialogState::SettingsProblemsMessage(const std::vector<Problem>& problems,
                                                  std::string_view settingsFile) {
     // The file first, so that the runner knows which one to open.
     std::string message =
         Say(N_("The settings file holds settings that cannot be used; mend them and open "
                "Strivo again:")) +
         "\n" + std::string(settingsFile);
-    for (const SettingsProblem& problem : problems) {
-        message +=
-            "\n" + problem.key + "=" + problem.value +
-            (problem.kind == SettingsProblem::Kind::NotAPort ? Say(N_(": not a port (1-65535)"))
-             : problem.kind == SettingsProblem::Kind::NoSuchFile
-                 ? Say(N_(": no such file"))
-                 : Say(N_(": Windows does not use cafile and trusts only the authorities "
-                          "in the Windows certificate store; import the authority there "
-                          "and remove this line")));
+    for (const Problem& problem : problems) {
+        message += "\n" + Utf8ToCp936(DescribeIn(ChineseCatalog(), problem));
     }
     return message;
 }

@@ -35,6 +35,9 @@ struct Menu {
     std::vector<MenuItem> items;
 };
 
+class RunLogController;
+class RunLogSurface;
+
 // What the window controller asks of a front end: the wx dialog, the Win32
 // window, or a test's fake. Controls are named by the ids of ui/ControlIds.h;
 // texts are CP936. Every call but Post comes on the window's thread.
@@ -88,6 +91,9 @@ public:
     virtual void ShowStats(StatsChart& chart) = 0;
     // False when no browser could be started.
     virtual bool OpenBrowser(const std::string& url) = 0;
+    // Makes the run log's window over `controller`, hidden, and gives its
+    // surface (RunLogController.h); null where the front end has none.
+    virtual RunLogSurface* OpenRunLog(RunLogController& /*controller*/) { return nullptr; }
 
     // Called on any thread: runs `call` on the window's thread, in the order
     // posted, unless the window is gone by then.

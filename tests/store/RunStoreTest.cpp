@@ -474,6 +474,8 @@ TEST(RunStore, AKillDuringAMigrationLosesNothing) {
     }
     // The first list after the migration drops what the list before it had.
     auto store = OpenAt(path);
+    ASSERT_TRUE(store->KeepPlace("run-log", {1, 2, 3, 4, false})) << "schema 3's table too";
+    EXPECT_EQ(*store->PlaceOf("run-log"), (WindowPlace{1, 2, 3, 4, false}));
     const StoreTime listedBefore = (*store->FindRun(service, runner, "m4"))->lastSeen;
     const std::vector<DownloadedRun> list = {{"m1", "t", "5", "1", "1", "s"}};
     ASSERT_TRUE(store->StoreRuns(service, runner, list, kT0));

@@ -21,8 +21,9 @@ for version in v1 v2; do
   for file in runs.txt runs.csv stats.txt status.txt; do
     [[ -f $stores/$version/$file ]] || continue
     case $file in
-      runs.txt) said runs ;;
-      runs.csv) said runs --csv=- ;;
+      # The listing's pace column came after these releases: the rest reads as it did.
+      runs.txt) said runs | sed -E 's| [0-9]+:[0-9]{2}/km +| |' ;;
+      runs.csv) said runs --csv=- | sed -E 's| [0-9]+:[0-9]{2}/km +| |' ;;
       stats.txt) said stats --by=month ;;
       status.txt) said status | grep -v -e '^Schedule:' -e '^Desktop notices:' -e '^Store:' \
         -e 'asked to be left alone' ;;

@@ -147,15 +147,8 @@ std::optional<int> CliContext::LoadSettingsFile() {
         return kExitUsage;
     }
     Settings settings = ReadSettings(path);
-    for (const SettingsProblem& problem : settings.problems) {
-        Error(Fill(problem.kind == SettingsProblem::Kind::NotAPort
-                       ? Tr("{0}: {1}={2}: not a port (1 to 65535)")
-                   : problem.kind == SettingsProblem::Kind::NoSuchFile
-                       ? Tr("{0}: {1}={2}: no such file")
-                       : Tr("{0}: {1}={2}: not used on Windows, which trusts only the "
-                            "authorities in its certificate store; import the authority "
-                            "there and remove the line"),
-                   Utf8Path(path), problem.key, problem.value));
+    for (const Problem& problem : settings.problems) {
+        Error(Fill(Tr("{0}: {1}"), Utf8Path(path), Describe(problem)));
     }
     if (!settings.problems.empty()) {
         return kExitUsage;
@@ -293,12 +286,12 @@ int CliContext::SaveCsv(const RunRows& rows) {
     return kExitDone;
 }
 
-int CliContext::SaveTcx() {
+int CliContext::SaveTcx(std::optional<std::span<const std::string>> runIds) {
     if (!m_options.tcx) {
         return kExitDone;
     }
     // Every stored run of the account, also those the service no longer lists.
-    const Result<jobs::TcxExported> tcx = jobs::ExportTcx(m_where, Target(*m_options.tcx));
+    const Result<jobs::TcxExported> tcx = jobs::ExportTcx(m_where, Target(*m_options.tcx), runIds);
     if (!tcx) {
         return tcx.problem().code == ProblemCode::ExportOntoOwnFile
                    ? ExportFailure(tcx.problem())
@@ -383,7 +376,10 @@ std::string CliContext::NextStep(const Problem& problem, bool site) const {
         return Tr("make room on the disk, then try again");
     }
     // The file the problem names: the lock, the journal, or strivo.db.
-    if (CodeName(root.code).starts_with("store-") && root.code != ProblemCode::StoreInUse) {
+    // An older record of posts is skipped, not to be fixed.
+    const bool olderRecord = root.code == ProblemCode::OlderRecordNotRegular ||
+                             root.code == ProblemCode::OlderRecordBadLines;
+    if (OfTheStore(root.code) && !olderRecord && root.code != ProblemCode::StoreInUse) {
         return Fill(Tr("fix {0}, then try again"),
                     root.Value(0).empty() ? StoreName() : root.Value(0));
     }
