@@ -357,15 +357,9 @@ void NameFirst(const std::vector<ImportedFile>& results, std::vector<Problem> Im
 }  // namespace
 
 ImportCounts ImportTally::counts() const {
-    return {files,
-            imported,
-            duplicates,
-            unreadable,
-            otherSports,
-            static_cast<int>(withoutActivity.size()),
-            keptOffCount,
-            notRuns,
-            caloriesFilled};
+    return {files,        imported,    duplicates,
+            unreadable,   otherSports, static_cast<int>(withoutActivity.size()),
+            keptOffCount, notRuns,     caloriesFilled};
 }
 
 Result<ImportTally> Import(const Workspace& where, const ImportRequest& request, ProgressSink& sink,
