@@ -419,7 +419,9 @@ std::optional<std::size_t> MainWindow::ShowListMenu(const std::vector<MenuItem>&
 }  // namespace
 
 int RunMainWindow(MainWindowOptions options) {
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+    // The run log's status bar is of the bar classes.
+    INITCOMMONCONTROLSEX controls{sizeof controls,
+                                  ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
     MainWindow window(std::move(options));
     return window.Run();
