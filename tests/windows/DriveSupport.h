@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <chrono>
@@ -154,6 +155,21 @@ public:
         return text;
     }
 
+    // The text of the item a tree view has selected.
+    std::wstring TreeSelection(HWND tree) {
+        TVITEMW item{};
+        item.mask = TVIF_TEXT;
+        item.hItem =
+            reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+        item.pszText = reinterpret_cast<wchar_t*>(m_remote + 1024);
+        item.cchTextMax = 256;
+        WriteProcessMemory(m_process, m_remote, &item, sizeof item, nullptr);
+        SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(m_remote));
+        wchar_t text[256] = {};
+        ReadProcessMemory(m_process, m_remote + 1024, text, sizeof text - sizeof(wchar_t), nullptr);
+        return text;
+    }
+
 private:
     void Send(UINT message, int row, const LVITEMW& item) {
         WriteProcessMemory(m_process, m_remote, &item, sizeof item, nullptr);
@@ -213,6 +229,56 @@ inline void ChooseFromMenuBar(HWND dialog, wchar_t letter, int choice) {
     Check(WaitFor([&] { return !IsWindowVisible(menu); }, 10), "the menu closes");
 }
 
+// Opens a file chooser with `open`, owned by `owner`, and takes `path` in
+// it; false when none opened.
+inline bool OpenInChooser(HWND owner, const std::function<void()>& open, const std::wstring& path) {
+    open();
+    HWND chooser = nullptr;
+    if (!WaitFor([&] { return (chooser = FileChooser(owner)) != nullptr; })) {
+        return false;
+    }
+    HWND name = GetDlgItem(chooser, 0x47C);  // the file name box
+    SendMessageW(name ? name : GetDlgItem(chooser, 0x480), WM_SETTEXT, 0,
+                 reinterpret_cast<LPARAM>(path.c_str()));
+    PostMessageW(GetDlgItem(chooser, IDOK), BM_CLICK, 0, 0);
+    // Gone before whatever comes next, which may be owned by `owner` too.
+    WaitFor([&] { return !IsWindowVisible(chooser); }, 10);
+    return true;
+}
+
+// Opens the folder browser with `open`, owned by `owner`, and picks `folder`
+// (made first) through the selection message a caller can send it; false
+// when none opened. Wine's browser may fill its tree again after it shows,
+// losing the selection: it is sent until the tree holds it.
+inline bool PickFolder(HWND owner, const std::function<void()>& open, const std::wstring& folder,
+                       ListItems& remote) {
+    if (!CreateDirectoryW(folder.c_str(), nullptr)) {
+        return false;
+    }
+    open();
+    HWND browser = nullptr;
+    if (!WaitFor([&] { return (browser = FileChooser(owner)) != nullptr; })) {
+        return false;
+    }
+    const HWND tree = FindWindowExW(browser, nullptr, WC_TREEVIEWW, nullptr);
+    const std::wstring name = folder.substr(folder.find_last_of(L"\\/") + 1);
+    WaitFor(
+        [&] {
+            SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, remote.Copy(folder));
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            return tree == nullptr || remote.TreeSelection(tree) == name;
+        },
+        10);
+    PostMessageW(GetDlgItem(browser, IDOK), BM_CLICK, 0, 0);
+    WaitFor([&] { return !IsWindowVisible(browser); }, 10);
+    return true;
+}
+
+// The run log, opened from the main window `dialog` of `process`: its rows,
+// an import by its menu and its results, the import's run exported as FIT
+// into a folder beside `stem`; a picture named "runlog" when `shotFlag` is given.
+void DriveRunLog(HWND dialog, HANDLE process, const std::wstring& stem, const wchar_t* shotFlag);
+
 // Starts `command` and waits for its main window, visible once its controls
 // are made and initialised; null when none shows.
 inline HWND Launch(const wchar_t* program, std::wstring command, const std::wstring& title,
@@ -235,14 +301,20 @@ inline HWND Launch(const wchar_t* program, std::wstring command, const std::wstr
     return dialog;
 }
 
-// The picture is of the whole window, menu bar and all, or of its client
-// area alone: Wine draws no caption without a window manager.
-inline void Shot(HWND window, const wchar_t* flag, const wchar_t* name, bool clientArea = false) {
+// What a picture holds: the whole window, its client area alone, or its
+// client area under its menu bar (Wine draws no caption without a window
+// manager, so that a window over another shows the other's pixels there).
+enum class Area { Window, Client, MenuAndClient };
+
+inline void Shot(HWND window, const wchar_t* flag, const wchar_t* name, Area area = Area::Window) {
     RECT box{};
     GetWindowRect(window, &box);
-    if (clientArea) {
+    if (area != Area::Window) {
         GetClientRect(window, &box);
         MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&box), 2);
+    }
+    if (area == Area::MenuAndClient) {
+        box.top -= GetSystemMetrics(SM_CYMENU);
     }
     std::printf("SHOT %ls %ld %ld %ld %ld\n", name, box.left, box.top, box.right - box.left,
                 box.bottom - box.top);

@@ -146,19 +146,7 @@ int wmain(int argc, wchar_t** argv) {
 
     // Export through a save dialog, opened by `open`, into `path`.
     const auto saveAs = [&](const std::function<void()>& open, const std::wstring& path) {
-        open();
-        HWND chooser = nullptr;
-        Check(WaitFor([&] { return (chooser = FileChooser(dialog)) != nullptr; }),
-              "export opens the save dialog");
-        if (chooser == nullptr) {
-            return;
-        }
-        HWND name = GetDlgItem(chooser, 0x47C);  // the file name box
-        if (name == nullptr) {
-            name = GetDlgItem(chooser, 0x480);
-        }
-        SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
-        PostMessageW(GetDlgItem(chooser, IDOK), BM_CLICK, 0, 0);
+        Check(OpenInChooser(dialog, open, path), "export opens the save dialog");
         // A long path gives way in its middle; its file name stays.
         const std::wstring file = path.substr(path.find_last_of(L"\\/") + 1);
         Check(WaitFor([&] {
@@ -172,7 +160,7 @@ int wmain(int argc, wchar_t** argv) {
     saveAs(exportCsv, csv);
     const auto shot = [&](const wchar_t* name, HWND window) {
         if (argc > 3) {
-            Shot(window, argv[3], name, window != dialog);
+            Shot(window, argv[3], name, window != dialog ? Area::Client : Area::Window);
         }
     };
 
@@ -262,38 +250,26 @@ int wmain(int argc, wchar_t** argv) {
 
     // The TCX file written above, imported through the menu bar's file
     // chooser: its runs are the stored ones, so none is added.
-    ChooseFromMenuBar(dialog, L'f', 1);
-    HWND opener = nullptr;
-    Check(WaitFor([&] { return (opener = FileChooser(dialog)) != nullptr; }),
+    Check(OpenInChooser(
+              dialog, [&] { ChooseFromMenuBar(dialog, L'f', 1); }, stem + L".tcx"),
           "导入跑步文件… opens the file chooser");
-    if (opener != nullptr) {
-        HWND name = GetDlgItem(opener, 0x47C);
-        SendMessageW(name ? name : GetDlgItem(opener, 0x480), WM_SETTEXT, 0,
-                     reinterpret_cast<LPARAM>((stem + L".tcx").c_str()));
-        PostMessageW(GetDlgItem(opener, IDOK), BM_CLICK, 0, 0);
-        Check(WaitFor([&] {
-                  return status() ==
-                         L"从1个文件导入0条记录：24条已有，0个文件无法读取，跳过0项其他运动。";
-              }),
-              "the import says it found every run stored");
-    }
+    Check(WaitFor([&] {
+              return status() ==
+                     L"从1个文件导入0条记录：24条已有，0个文件无法读取，跳过0项其他运动。";
+          }),
+          "the import says it found every run stored");
 
-    // Every run as a FIT file, into a new folder picked in the folder browser
-    // (through the selection message a caller can send it).
-    const std::wstring fits = stem + L"-fit";
-    ChooseFromMenuBar(dialog, L'f', 4);
-    HWND browser = nullptr;
-    Check(WaitFor([&] { return (browser = FileChooser(dialog)) != nullptr; }),
+    // Every run as a FIT file, into a new folder picked in the folder browser.
+    Check(PickFolder(
+              dialog, [&] { ChooseFromMenuBar(dialog, L'f', 4); }, stem + L"-fit", items),
           "导出FIT… opens the folder browser");
-    if (browser != nullptr && CreateDirectoryW(fits.c_str(), nullptr)) {
-        SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, items.Copy(fits));
-        PostMessageW(GetDlgItem(browser, IDOK), BM_CLICK, 0, 0);
-        Check(WaitFor([&] {
-                  const std::wstring shown = status();
-                  return shown.starts_with(L"已导出24个FIT文件到") && shown.ends_with(L"-fit");
-              }),
-              "the FIT export says it wrote 24 files into the folder chosen");
-    }
+    Check(WaitFor([&] {
+              const std::wstring shown = status();
+              return shown.starts_with(L"已导出24个FIT文件到") && shown.ends_with(L"-fit");
+          }),
+          "the FIT export says it wrote 24 files into the folder chosen");
+
+    DriveRunLog(dialog, process.hProcess, stem, argc > 3 ? argv[3] : nullptr);
 
     // 退出 closes the window, and the program with it.
     ChooseFromMenuBar(dialog, L'f', 5);

@@ -1,0 +1,138 @@
+// Drives strivo.exe's run log (跑步日志) through its own messages: opened by
+// the main window's menu bar, a run file imported by its menu, the import's
+// results read, and the new run exported as FIT by its menu.
+
+// windows.h comes before every other Windows header.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <string>
+
+#include "DriveSupport.h"
+
+namespace drive {
+namespace {
+
+// The run log's controls.
+constexpr int kList = 1105, kFooter = 1106, kStatus = 1107, kResultFiles = 1111;
+constexpr int kSourceColumn = 5, kStateColumn = 6;
+
+// One run of 1 km in 5 minutes, not stored yet.
+constexpr char kGpx[] =
+    "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"drive\" "
+    "xmlns=\"http://www.topografix.com/GPX/1/1\"><trk><type>running</type><trkseg>"
+    "<trkpt lat=\"30.000\" lon=\"120.0\"><time>2010-05-01T06:00:00Z</time></trkpt>"
+    "<trkpt lat=\"30.009\" lon=\"120.0\"><time>2010-05-01T06:05:00Z</time></trkpt>"
+    "</trkseg></trk></gpx>\n";
+
+HWND FindRunLog(DWORD processId) {
+    std::pair<DWORD, HWND> search(processId, nullptr);
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto* found = reinterpret_cast<std::pair<DWORD, HWND>*>(data);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == found->first && IsWindowVisible(window) &&
+                Text(window).starts_with(L"跑步日志")) {
+                found->second = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.second;
+}
+
+int FilesIn(const std::wstring& folder, const wchar_t* pattern) {
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileW((folder + L"\\" + pattern).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return 0;
+    }
+    int count = 1;
+    while (FindNextFileW(search, &found)) {
+        ++count;
+    }
+    FindClose(search);
+    return count;
+}
+
+// The import's result dialog, read and closed: its line for the one file.
+void ReadImportResults(HWND runLog, HANDLE process) {
+    HWND results = nullptr;
+    Check(WaitFor([&] { return (results = FileChooser(runLog)) != nullptr; }),
+          "the import shows its results");
+    if (results == nullptr) {
+        return;
+    }
+    const HWND files = GetDlgItem(results, kResultFiles);
+    ListItems lines(process, files);
+    Check(Text(results) == L"导入结果", "the results dialog says what it is");
+    Check(SendMessageW(files, LVM_GETITEMCOUNT, 0, 0) == 1, "it has a line for the one file");
+    Check(lines.Text(0, 0).ends_with(L"-new.gpx") &&
+              lines.Text(0, 1).find(L'1') != std::wstring::npos,
+          "the line names the file and the run it gave");
+    PostMessageW(GetDlgItem(results, IDOK), BM_CLICK, 0, 0);
+    Check(WaitFor([&] { return !IsWindow(results); }, 10), "the results dialog closes");
+}
+
+}  // namespace
+
+void DriveRunLog(HWND dialog, HANDLE process, const std::wstring& stem, const wchar_t* shotFlag) {
+    ChooseFromMenuBar(dialog, L'r', 1);
+    HWND runLog = nullptr;
+    Check(WaitFor([&] { return (runLog = FindRunLog(GetProcessId(process))) != nullptr; }),
+          "跑步日志… opens the run log");
+    if (runLog == nullptr) {
+        return;
+    }
+    Check(GetMenu(runLog) != nullptr, "the run log has a menu bar");
+    const HWND list = GetDlgItem(runLog, kList);
+    const auto rows = [&] { return SendMessageW(list, LVM_GETITEMCOUNT, 0, 0); };
+    const auto status = [&] { return Text(GetDlgItem(runLog, kStatus)); };
+    ListItems items(process, list);
+    Check(WaitFor([&] { return rows() == 24; }, 10), "it lists the 24 stored runs");
+    Check(items.Text(0, kStateColumn) == L"已上传", "a synced run reads 已上传");
+    Check(Text(GetDlgItem(runLog, kFooter)).starts_with(L"显示24条：已上传24"),
+          "the footer counts them, all posted");
+
+    // A run file not stored yet, imported through the menu bar's chooser.
+    const std::wstring gpx = stem + L"-new.gpx";
+    if (FILE* file = _wfopen(gpx.c_str(), L"wb")) {
+        std::fputs(kGpx, file);
+        std::fclose(file);
+    }
+    Check(OpenInChooser(
+              runLog, [&] { ChooseFromMenuBar(runLog, L'f', 1); }, gpx),
+          "导入跑步文件… opens the file chooser");
+    ReadImportResults(runLog, process);
+    Check(WaitFor([&] { return rows() == 25; }, 10), "the imported run joins the list");
+    int imported = -1;
+    for (int row = 0; row < rows(); ++row) {
+        if (items.Text(row, kSourceColumn) == L"GPX") {
+            imported = row;
+        }
+    }
+    Check(imported >= 0 && items.Text(imported, kStateColumn) == L"不上传",
+          "the imported run reads GPX and 不上传");
+    if (shotFlag != nullptr) {
+        Shot(runLog, shotFlag, L"runlog", Area::MenuAndClient);
+    }
+
+    // The imported run selected, and exported as FIT by the menu bar.
+    items.Select({imported});
+    const std::wstring fits = stem + L"-log-fit";
+    Check(PickFolder(
+              runLog, [&] { ChooseFromMenuBar(runLog, L'f', 5); }, fits, items),
+          "导出所选为FIT… opens the folder browser");
+    Check(WaitFor([&] { return status().starts_with(L"已导出1个FIT文件到"); }),
+          "the status bar says it wrote one FIT file");
+    Check(FilesIn(fits, L"*.fit") == 1, "and the folder holds it");
+
+    PostMessageW(runLog, WM_CLOSE, 0, 0);
+    Check(WaitFor([&] { return !IsWindow(runLog); }, 10), "the run log closes");
+}
+
+}  // namespace drive
