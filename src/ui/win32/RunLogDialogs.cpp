@@ -13,6 +13,7 @@
 
 #include "ui/win32/RunLogDialogs.h"
 #include "ui/win32/RunLogIds.h"
+#include "ui/win32/RunLogLayout.h"
 #include "ui/win32/WindowParts.h"
 
 namespace strivo {
@@ -249,24 +250,52 @@ void FillRun(HWND dialog, RunDialog& self) {
     self.buttons.push_back(close);
 }
 
+int ButtonWidth(HWND dialog, HWND button) {
+    return std::max<int>(
+        DialogUnits(dialog, kButtonWidth, 0).cx,
+        TextWidth(button, WindowText(button)) + 2 * DialogUnits(dialog, kGap, 0).cx);
+}
+
+// The buttons at the foot, in rows within `width` that fill from the right,
+// the last button at the right of the lowest row; the top of the highest.
+int LayOutButtons(HWND dialog, const std::vector<HWND>& buttons, int right, int bottom, int width) {
+    const SIZE gap = DialogUnits(dialog, kGap, kGap);
+    const int height = DialogUnits(dialog, 0, kButtonHeight).cy;
+    std::vector<std::vector<HWND>> rows(1);
+    int used = 0;
+    for (auto it = buttons.rbegin(); it != buttons.rend(); ++it) {
+        const int needed = ButtonWidth(dialog, *it) + (rows.back().empty() ? 0 : gap.cx);
+        if (!rows.back().empty() && used + needed > width) {
+            rows.emplace_back();
+            used = 0;
+        }
+        used += rows.back().empty() ? ButtonWidth(dialog, *it) : needed;
+        rows.back().push_back(*it);
+    }
+    int top = bottom - height;
+    for (const auto& row : rows) {
+        int x = right;
+        for (const HWND button : row) {
+            const int buttonWidth = ButtonWidth(dialog, button);
+            x -= buttonWidth;
+            MoveWindow(button, x, top, buttonWidth, height, TRUE);
+            x -= gap.cx;
+        }
+        top -= height + gap.cy;
+    }
+    return top + height + gap.cy;
+}
+
 void LayOutRun(HWND dialog, const RunDialog& self) {
     RECT client{};
     GetClientRect(dialog, &client);
     const SIZE margin = DialogUnits(dialog, kMargin, kMargin);
     const SIZE gap = DialogUnits(dialog, kGap, kGap);
-    const SIZE button = DialogUnits(dialog, kButtonWidth, kButtonHeight);
     const SIZE line = DialogUnits(dialog, 0, 10);
-    // The buttons in a row at the foot, the last at the right.
-    const int buttonTop = client.bottom - margin.cy - button.cy;
-    int x = client.right - margin.cx;
-    for (auto it = self.buttons.rbegin(); it != self.buttons.rend(); ++it) {
-        const int width = std::max(button.cx, TextWidth(*it, WindowText(*it)) + 2 * gap.cx);
-        x -= width;
-        MoveWindow(*it, x, buttonTop, width, button.cy, TRUE);
-        x -= gap.cx;
-    }
-    // The values take three fifths of the height left, the posts the rest.
     const int width = client.right - 2 * margin.cx;
+    const int buttonTop = LayOutButtons(dialog, self.buttons, client.right - margin.cx,
+                                        client.bottom - margin.cy, width);
+    // The values take three fifths of the height left, the posts the rest.
     const int room = std::max<int>(0, buttonTop - 2 * margin.cy - line.cy - gap.cy);
     const int fieldsHeight = room * 3 / 5;
     const HWND fields = GetDlgItem(dialog, IDC_RUN_FIELDS);
@@ -278,11 +307,33 @@ void LayOutRun(HWND dialog, const RunDialog& self) {
     FillLastColumn(fields);
 }
 
+// Wide enough for its buttons in one row, where the screen has room, and
+// over the middle of its owner.
+void FitRun(HWND dialog, const RunDialog& self) {
+    int needed = 2 * DialogUnits(dialog, kMargin, 0).cx;
+    for (const HWND button : self.buttons) {
+        needed += ButtonWidth(dialog, button) + DialogUnits(dialog, kGap, 0).cx;
+    }
+    RECT client{}, outside{};
+    GetClientRect(dialog, &client);
+    GetWindowRect(dialog, &outside);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(dialog, MONITOR_DEFAULTTONEAREST), &monitor);
+    const int frame = (outside.right - outside.left) - client.right;
+    const int width = std::min<int>(std::max<int>(needed, client.right) + frame,
+                                    monitor.rcWork.right - monitor.rcWork.left);
+    SetWindowPos(dialog, nullptr, 0, 0, width, outside.bottom - outside.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    CentreOver(dialog, GetWindow(dialog, GW_OWNER));
+}
+
 INT_PTR CALLBACK RunProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         auto& self = *reinterpret_cast<RunDialog*>(lParam);
         FillRun(dialog, self);
+        FitRun(dialog, self);
         LayOutRun(dialog, self);
         return TRUE;  // the focus to the values
     }
