@@ -16,7 +16,7 @@ namespace drive {
 namespace {
 
 // The run log's controls.
-constexpr int kList = 1105, kFooter = 1106, kStatus = 1107, kResultFiles = 1111;
+constexpr int kList = 1105, kFooter = 1106, kStatus = 1107, kResultFiles = 1111, kRunFields = 1120;
 constexpr int kSourceColumn = 5, kStateColumn = 6;
 
 // One run of 1 km in 5 minutes, not stored yet.
@@ -131,8 +131,32 @@ void DriveRunLog(HWND dialog, HANDLE process, const std::wstring& stem, const wc
           "the status bar says it wrote one FIT file");
     Check(FilesIn(fits, L"*.fit") == 1, "and the folder holds it");
 
+    // The run in full, by the menu bar: its values, and 关闭.
+    ChooseFromMenuBar(runLog, L'r', 6);
+    HWND run = nullptr;
+    Check(WaitFor([&] { return (run = FileChooser(runLog)) != nullptr; }, 10),
+          "跑步记录 opens the run in full");
+    if (run != nullptr) {
+        Check(SendMessageW(GetDlgItem(run, kRunFields), LVM_GETITEMCOUNT, 0, 0) > 5,
+              "it lists the run's values");
+        PostMessageW(GetDlgItem(run, IDCANCEL), BM_CLICK, 0, 0);
+        Check(WaitFor([&] { return !IsWindow(run); }, 10), "and closes");
+    }
+
+    // Moved, closed and opened again: it comes back where it was left.
+    SetWindowPos(runLog, nullptr, 30, 20, 720, 480, SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT left{};
+    GetWindowRect(runLog, &left);
     PostMessageW(runLog, WM_CLOSE, 0, 0);
     Check(WaitFor([&] { return !IsWindow(runLog); }, 10), "the run log closes");
+    ChooseFromMenuBar(dialog, L'r', 1);
+    Check(WaitFor([&] { return (runLog = FindRunLog(GetProcessId(process))) != nullptr; }),
+          "跑步日志… opens it again");
+    RECT back{};
+    GetWindowRect(runLog, &back);
+    Check(EqualRect(&left, &back), "where it was left");
+    PostMessageW(runLog, WM_CLOSE, 0, 0);
+    Check(WaitFor([&] { return !IsWindow(runLog); }, 10), "and closes again");
 }
 
 }  // namespace drive
