@@ -97,9 +97,7 @@ public:
         return ChooseSaveFile(m_dialog, L"TCX文件(*.tcx)\0*.tcx\0", L"tcx", L"runs.tcx");
     }
     std::vector<std::filesystem::path> ChooseRunFiles() override {
-        return ChooseRunFilesToOpen(m_dialog,
-                                    L"跑步文件(*.gpx;*.tcx;*.fit;*.csv;*.gz)\0*.gpx;*.tcx;*.fit;*."
-                                    L"csv;*.gz\0所有文件\0*.*\0");
+        return ChooseRunFilesToOpen(m_dialog);
     }
     std::optional<ChosenFile> ChooseFitFolder() override {
         return ChooseFolder(m_dialog, L"导出FIT");

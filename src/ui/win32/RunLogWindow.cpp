@@ -119,10 +119,7 @@ public:
     }
     std::vector<std::filesystem::path> ChooseRunFiles() override {
         MainWindowWaits waits(m_main);
-        return ChooseRunFilesToOpen(
-            m_window,
-            L"跑步文件(*.gpx;*.tcx;*.fit;*.csv;*.gz;*.zip)\0*.gpx;*.tcx;*.fit;*.csv;*.gz;*.zip\0"
-            L"所有文件\0*.*\0");
+        return ChooseRunFilesToOpen(m_window);
     }
     std::optional<std::filesystem::path> ChooseRunFolder() override {
         MainWindowWaits waits(m_main);

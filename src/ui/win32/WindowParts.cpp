@@ -101,13 +101,15 @@ std::optional<ChosenFile> ChooseSaveFile(HWND owner, const wchar_t* filter,
     return ChosenFile{std::filesystem::path(file), Narrow(file)};
 }
 
-std::vector<std::filesystem::path> ChooseRunFilesToOpen(HWND owner, const wchar_t* filter) {
+std::vector<std::filesystem::path> ChooseRunFilesToOpen(HWND owner) {
     // Room for many names: the folder, then each name, each ending in a NUL.
     std::vector<wchar_t> names(1 << 16, L'\0');
     OPENFILENAMEW chooser{};
     chooser.lStructSize = sizeof chooser;
     chooser.hwndOwner = owner;
-    chooser.lpstrFilter = filter;
+    chooser.lpstrFilter =
+        L"跑步文件(*.gpx;*.tcx;*.fit;*.csv;*.gz;*.zip)\0*.gpx;*.tcx;*.fit;*.csv;*.gz;*.zip\0"
+        L"所有文件\0*.*\0";
     chooser.lpstrFile = names.data();
     chooser.nMaxFile = static_cast<DWORD>(names.size());
     chooser.lpstrTitle = L"导入跑步文件";

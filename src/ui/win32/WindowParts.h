@@ -41,9 +41,9 @@ int ChineseMessageBox(HWND owner, const std::wstring& text, const wchar_t* title
 // existing file is replaced.
 std::optional<ChosenFile> ChooseSaveFile(HWND owner, const wchar_t* filter,
                                          const wchar_t* extension, const wchar_t* name);
-// The open dialog for run files, of the kinds `filter` names, several at
-// once; empty when cancelled.
-std::vector<std::filesystem::path> ChooseRunFilesToOpen(HWND owner, const wchar_t* filter);
+// The open dialog for run files (GPX, TCX, FIT, CSV, each also gzipped, and
+// zip archives), several at once; empty when cancelled.
+std::vector<std::filesystem::path> ChooseRunFilesToOpen(HWND owner);
 // The folder browser titled `title`; nullopt when cancelled.
 std::optional<ChosenFile> ChooseFolder(HWND owner, const wchar_t* title);
 
