@@ -131,17 +131,6 @@ void DriveRunLog(HWND dialog, HANDLE process, const std::wstring& stem, const wc
           "the status bar says it wrote one FIT file");
     Check(FilesIn(fits, L"*.fit") == 1, "and the folder holds it");
 
-    // Released by the list's menu, then taken back by the Delete key.
-    ChooseFromListMenu(list, 1);
-    Check(WaitFor([&] { return items.Text(imported, kStateColumn) == L"未上传"; }, 10),
-          "上传所选 in the list's menu releases it: 未上传");
-    PostMessageW(list, WM_KEYDOWN, VK_DELETE, 0);
-    Check(Answer(runLog, IDNO).find(L"删除") != std::wstring::npos, "Delete asks first");
-    Check(rows() == 25, "a no keeps it");
-    PostMessageW(list, WM_KEYDOWN, VK_DELETE, 0);
-    Answer(runLog, IDYES);
-    Check(WaitFor([&] { return rows() == 24; }, 10), "a yes deletes the imported run");
-
     // The run in full, by the menu bar: its values, and 关闭.
     ChooseFromMenuBar(runLog, L'r', 6);
     HWND run = nullptr;
@@ -153,6 +142,17 @@ void DriveRunLog(HWND dialog, HANDLE process, const std::wstring& stem, const wc
         PostMessageW(GetDlgItem(run, IDCANCEL), BM_CLICK, 0, 0);
         Check(WaitFor([&] { return !IsWindow(run); }, 10), "and closes");
     }
+
+    // Released by the list's menu, then taken back by the Delete key.
+    ChooseFromListMenu(list, 1);
+    Check(WaitFor([&] { return items.Text(imported, kStateColumn) == L"未上传"; }, 10),
+          "上传所选 in the list's menu releases it: 未上传");
+    PostMessageW(list, WM_KEYDOWN, VK_DELETE, 0);
+    Check(Answer(runLog, IDNO).find(L"删除") != std::wstring::npos, "Delete asks first");
+    Check(rows() == 25, "a no keeps it");
+    PostMessageW(list, WM_KEYDOWN, VK_DELETE, 0);
+    Answer(runLog, IDYES);
+    Check(WaitFor([&] { return rows() == 24; }, 10), "a yes deletes the imported run");
 
     // Moved, closed and opened again: it comes back where it was left.
     SetWindowPos(runLog, nullptr, 30, 20, 720, 480, SWP_NOZORDER | SWP_NOACTIVATE);
