@@ -23,8 +23,6 @@
 namespace strivo {
 namespace {
 
-constexpr UINT kPostedCall = WM_APP + 1;  // a call posted to the window's thread
-
 // The progress messages WM_USER + 2 ... + 7 that other programs may post,
 // and the steps they stand for.
 constexpr struct {

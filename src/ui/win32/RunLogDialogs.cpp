@@ -19,8 +19,6 @@
 namespace strivo {
 namespace {
 
-constexpr int kMargin = 7;  // dialog units around the controls
-constexpr int kGap = 4;     // and between them
 constexpr int kButtonHeight = 14;
 constexpr int kButtonWidth = 50;  // at least
 constexpr int kCellPadding = 16;  // pixels beside a cell's text

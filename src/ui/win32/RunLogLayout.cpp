@@ -11,9 +11,6 @@
 namespace strivo {
 namespace {
 
-constexpr int kMargin = 7;  // dialog units around the controls
-constexpr int kGap = 4;     // and between them
-
 // A place kept while other screens were there: it stays where it is when its
 // caption stands on a screen now, and moves onto the nearest screen, no
 // larger than it, when not.

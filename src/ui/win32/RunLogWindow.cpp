@@ -24,8 +24,6 @@
 namespace strivo {
 namespace {
 
-constexpr UINT kPostedCall = WM_APP + 1;  // a call posted to the window's thread
-
 // While the run log shows something modal, the main window waits as well.
 class MainWindowWaits {
 public:

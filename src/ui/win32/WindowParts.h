@@ -17,6 +17,11 @@
 namespace strivo {
 
 inline constexpr UINT kWindowCodePage = 936;  // the windows' texts and the credentials
+// A call posted to a window's thread (PostedCalls), each window its own.
+inline constexpr UINT kPostedCall = WM_APP + 1;
+// Dialog units around the controls of a window laid out by hand, and between them.
+inline constexpr int kMargin = 7;
+inline constexpr int kGap = 4;
 
 // A CP936 text as UTF-16, and back.
 std::wstring Wide(std::string_view text, UINT codePage = kWindowCodePage);

@@ -253,8 +253,8 @@ std::optional<ChosenFile> MainDialog::ChooseFile(const char* title, const char* 
 
 std::vector<std::filesystem::path> MainDialog::ChooseRunFiles() {
     wxFileDialog dialog(this, Utf8("导入跑步文件"), wxEmptyString, wxEmptyString,
-                        Utf8("跑步文件(*.gpx;*.tcx;*.fit;*.csv;*.gz)|*.gpx;*.tcx;*.fit;*.csv;*.gz;"
-                             "*.GPX;*.TCX;*.FIT;*.CSV;*.GZ|所有文件|*"),
+                        Utf8("跑步文件(*.gpx;*.tcx;*.fit;*.csv;*.gz;*.zip)|*.gpx;*.tcx;*.fit;*.csv;"
+                             "*.gz;*.zip;*.GPX;*.TCX;*.FIT;*.CSV;*.GZ;*.ZIP|所有文件|*"),
                         wxFD_OPEN | wxFD_MULTIPLE | wxFD_FILE_MUST_EXIST);
     FitOnScreenWhenShown(&dialog);
     std::vector<std::filesystem::path> chosen;
