@@ -121,7 +121,7 @@ public:
     }
     std::optional<std::filesystem::path> ChooseRunFolder() override {
         MainWindowWaits waits(m_main);
-        std::optional<ChosenFile> folder = ChooseFolder(m_window, L"导入文件夹中的跑步文件");
+        std::optional<ChosenFile> folder = ChooseFolder(m_window, L"导入文件夹");
         return folder ? std::optional(folder->path) : std::nullopt;
     }
     std::optional<ChosenFile> ChooseCsvFile() override {
