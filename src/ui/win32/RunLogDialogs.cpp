@@ -206,8 +206,8 @@ void FillRun(HWND dialog, RunDialog& self) {
     for (const RunLogField& field : run.fields) {
         labels.push_back(field.label);
     }
-    AddColumn(fields, 0, L"", WidestText(fields, labels));
-    AddColumn(fields, 1, L"", 100);
+    AddColumn(fields, 0, {}, WidestText(fields, labels));
+    AddColumn(fields, 1, {}, 100);
     for (std::size_t i = 0; i < run.fields.size(); ++i) {
         SetCell(fields, static_cast<int>(i), 0, run.fields[i].label);
         SetCell(fields, static_cast<int>(i), 1, run.fields[i].value);
