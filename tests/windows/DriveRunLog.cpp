@@ -7,8 +7,11 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cwchar>
 #include <string>
+#include <vector>
 
 #include "DriveSupport.h"
 
@@ -17,7 +20,8 @@ namespace {
 
 // The run log's controls.
 constexpr int kList = 1105, kFooter = 1106, kStatus = 1107, kResultFiles = 1111, kRunFields = 1120;
-constexpr int kSourceColumn = 5, kStateColumn = 6;
+constexpr int kStateFilter = 1104;
+constexpr int kDistanceColumn = 1, kSourceColumn = 5, kStateColumn = 6;
 
 // One run of 1 km in 5 minutes, not stored yet.
 constexpr char kGpx[] =
@@ -57,6 +61,19 @@ int FilesIn(const std::wstring& folder, const wchar_t* pattern) {
     }
     FindClose(search);
     return count;
+}
+
+// A click on the header of a list's `column`, as the mouse gives it.
+void ClickHeader(HWND list, int column) {
+    int x = 0;
+    for (int c = 0; c < column; ++c) {
+        x += static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(c), 0));
+    }
+    x += static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0)) /
+         2;
+    const HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+    PostMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, 5));
+    PostMessageW(header, WM_LBUTTONUP, 0, MAKELPARAM(x, 5));
 }
 
 // The import's result dialog, read and closed: its line for the one file.
@@ -117,6 +134,20 @@ void DriveRunLog(HWND dialog, HANDLE process, const std::wstring& stem, const wc
     }
     Check(imported >= 0 && items.Text(imported, kStateColumn) == L"不上传",
           "the imported run reads GPX and 不上传");
+    // The state filter: 不上传 shows that run alone, and the first choice all again.
+    const HWND states = GetDlgItem(runLog, kStateFilter);
+    const auto choose = [&](LRESULT index) {
+        SendMessageW(states, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+        PostMessageW(runLog, WM_COMMAND, MAKEWPARAM(kStateFilter, CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(states));
+    };
+    // Windows carries a combo box's string across to strivo.exe itself.
+    choose(SendMessageW(states, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                        reinterpret_cast<LPARAM>(L"不上传")));
+    Check(WaitFor([&] { return rows() == 1; }, 10) && items.Text(0, kSourceColumn) == L"GPX",
+          "the state filter 不上传 shows the imported run alone");
+    choose(0);
+    Check(WaitFor([&] { return rows() == 25; }, 10), "and 全部状态 every run");
     if (shotFlag != nullptr) {
         Shot(runLog, shotFlag, L"runlog", Area::MenuAndClient);
     }
@@ -153,6 +184,25 @@ void DriveRunLog(HWND dialog, HANDLE process, const std::wstring& stem, const wc
     PostMessageW(list, WM_KEYDOWN, VK_DELETE, 0);
     Answer(runLog, IDYES);
     Check(WaitFor([&] { return rows() == 24; }, 10), "a yes deletes the imported run");
+
+    // A click on 距离's header sorts by distance, a second the other way.
+    const auto distances = [&] {
+        std::vector<double> kilometres;
+        for (int row = 0; row < rows(); ++row) {
+            kilometres.push_back(std::wcstod(items.Text(row, kDistanceColumn).c_str(), nullptr));
+        }
+        return kilometres;
+    };
+    const std::vector<double> byDate = distances();
+    ClickHeader(list, kDistanceColumn);
+    Check(WaitFor([&] { return distances() != byDate; }, 10), "a header's click sorts");
+    const std::vector<double> sorted = distances();
+    Check(std::is_sorted(sorted.begin(), sorted.end()) ||
+              std::is_sorted(sorted.rbegin(), sorted.rend()),
+          "by distance");
+    ClickHeader(list, kDistanceColumn);
+    Check(WaitFor([&] { return distances() == std::vector(sorted.rbegin(), sorted.rend()); }, 10),
+          "and a second click the other way");
 
     // Moved, closed and opened again: it comes back where it was left.
     SetWindowPos(runLog, nullptr, 30, 20, 720, 480, SWP_NOZORDER | SWP_NOACTIVATE);
