@@ -78,10 +78,12 @@ MainDialog::MainDialog(wxWindow* parent, MainDialogOptions options)
 }
 
 MainDialog::~MainDialog() {
-    // The run log goes with this window; its controller goes first, with
-    // this window's.
-    if (m_runLog) {
-        m_runLog->Detach();
+    // A run log still open goes with this window, after its controller,
+    // which goes with this window's: it must not reach that controller.
+    for (wxWindow* child : GetChildren()) {
+        if (auto* runLog = dynamic_cast<RunLogFrame*>(child)) {
+            runLog->Detach();
+        }
     }
 }
 
@@ -225,8 +227,7 @@ std::optional<ChosenFile> MainDialog::ChooseFitFolder() {
 }
 
 RunLogSurface* MainDialog::OpenRunLog(RunLogController& controller) {
-    m_runLog = new RunLogFrame(this, controller);
-    return m_runLog.get();
+    return new RunLogFrame(this, controller);
 }
 
 void MainDialog::ShowStats(StatsChart& chart) {

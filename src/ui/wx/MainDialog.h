@@ -1,7 +1,6 @@
 #pragma once
 
 #include <wx/frame.h>
-#include <wx/weakref.h>
 
 #include "ui/ControlIds.h"
 #include "ui/WindowController.h"
@@ -61,7 +60,6 @@ private:
 
     RunListView* m_list = nullptr;
     wxPoint m_menuAt;                 // where the list's menu opens, in the list's coordinates
-    wxWeakRef<RunLogFrame> m_runLog;  // while it is open
     WindowController m_controller;    // last: its workers end before the controls go
 };
 

@@ -285,7 +285,9 @@ void RunLogFrame::SetStrip(const std::vector<std::string>& figures) {
         m_figures.clear();
         for (std::size_t i = 0; i < figures.size(); ++i) {
             m_figures.push_back(new wxStaticText(m_panel, wxID_ANY, wxEmptyString));
-            m_strip->Add(m_figures.back(), 0, wxRIGHT | wxBOTTOM, FromDIP(24));
+            auto* figure = new wxBoxSizer(wxHORIZONTAL);  // a wide gap after it, a narrow one below
+            figure->Add(m_figures.back(), 0, wxRIGHT, FromDIP(24));
+            m_strip->Add(figure, 0, wxBOTTOM, FromDIP(4));
         }
     }
     for (std::size_t i = 0; i < figures.size(); ++i) {
