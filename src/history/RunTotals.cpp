@@ -201,4 +201,12 @@ std::string FormatHms(std::int64_t durationMs) {
     return text;
 }
 
+std::string FormatPace(std::int64_t msPerKm) {
+    const std::int64_t seconds = (msPerKm + 500) / 1000;
+    char text[32];
+    std::snprintf(text, sizeof text, "%lld:%02d", static_cast<long long>(seconds / 60),
+                  static_cast<int>(seconds % 60));
+    return text;
+}
+
 }  // namespace strivo

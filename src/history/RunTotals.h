@@ -111,5 +111,8 @@ namespace strivo {
 std::string FormatKm(std::int64_t distanceMm, int decimals);
 // "1:23:45" (hours grow past 24: "123:04:05"), whole seconds.
 std::string FormatHms(std::int64_t durationMs);
+// A pace, "5:24" (minutes grow past 60: "75:00"), to the nearest second;
+// the face adds "/km".
+std::string FormatPace(std::int64_t msPerKm);
 
 }  // namespace strivo

@@ -14,6 +14,7 @@
 #include "model/Result.h"
 #include "model/Runs.h"
 #include "model/SyncRecord.h"
+#include "model/WindowPlace.h"
 
 struct sqlite3;
 
@@ -27,7 +28,7 @@ namespace strivo {
 // unchanged, else a BLOB of the raw bytes; either way the same bytes come back.
 // Times in the file are milliseconds since 1970 UTC.
 //
-// Schema (PRAGMA user_version 2, PRAGMA application_id kStoreApplicationId):
+// Schema (PRAGMA user_version 3, PRAGMA application_id kStoreApplicationId):
 //   runs(service_host, service_port, account, run_id,                 -- the key
 //        start_text, distance_text, duration_text, calories_text, sync_text,   -- as sent
 //        start_utc_ms, start_offset_min, distance_m, duration_ms, calories,
@@ -47,6 +48,7 @@ namespace strivo {
 //   refusals(service, host, port, user, password_mac, refused_ms)  -- a password refused:
 //                                                  -- HMAC-SHA-256 under secrets 'mac-key'
 //   secrets(name, value)             -- the store's own random keys
+//   window_places(window, x, y, width, height, maximized)   -- where a window was left
 // A run's last sighting is COALESCE(runs.last_seen_ms, listings.listed_ms), so
 // storing an unchanged list again writes almost nothing.
 //
@@ -61,7 +63,18 @@ namespace strivo {
 // PRAGMA application_id of strivo.db: "STRV" in ASCII.
 inline constexpr std::int32_t kStoreApplicationId = 0x53545256;
 // PRAGMA user_version this program writes; a newer file is refused.
-inline constexpr int kStoreSchemaVersion = 2;
+inline constexpr int kStoreSchemaVersion = 3;
+
+// Why a run read from a file was not removed.
+enum class RemoveRefusal {
+    NotStored,       // the account holds no run by that key
+    FromRunService,  // a run of the run service: the next download brings it back
+    Posted,          // it has a post (sent, failed, held or confirmed) for some site user
+};
+struct RunsRemoved {
+    std::vector<std::string> removed;  // CP936, in the order asked
+    std::vector<std::pair<std::string, RemoveRefusal>> refused;
+};
 
 // What a look at one posted-runs.txt found; `problem` when the runner
 // should know (lines that are no record, a file that is no record).
@@ -234,6 +247,19 @@ public:
     Outcome ForgetRefusal(const PasswordRefusal& who);
     // Every refusal kept.
     Result<std::vector<PasswordRefusal>> Refusals() const;
+
+    // --- The run log (StoreRunLog.cpp) ---
+    // Removes runs read from files that were never posted (no post, or
+    // kept off the run log), with their kept-off rows where no other account
+    // holds a run by that key; every other run is refused and named. All in
+    // one transaction: a failure removes none.
+    Result<RunsRemoved> RemoveFileRuns(const ServiceKey& service, std::string_view account,
+                                       std::span<const std::string> keys);
+    // Every post of one run, for each site user that has one.
+    Result<std::vector<std::pair<SiteKey, PostRecord>>> RunPosts(std::string_view runId) const;
+    // Where a window (by its name) was left, and keeping it.
+    Result<std::optional<WindowPlace>> PlaceOf(std::string_view window) const;
+    Outcome KeepPlace(std::string_view window, const WindowPlace& place);
 
     // Successful commits since the store was opened, and by every store of
     // this process (the tests and the bench count them).

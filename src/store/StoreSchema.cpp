@@ -85,8 +85,15 @@ CREATE TABLE refusals(
 CREATE TABLE secrets(name TEXT PRIMARY KEY, value BLOB NOT NULL) WITHOUT ROWID;
 )sql";
 
+// The third: where the run log's window was left, so it opens there again.
+constexpr const char* kSchemaVersion3 = R"sql(
+CREATE TABLE window_places(
+    window TEXT PRIMARY KEY, x INTEGER NOT NULL, y INTEGER NOT NULL,
+    width INTEGER NOT NULL, height INTEGER NOT NULL, maximized INTEGER NOT NULL) WITHOUT ROWID;
+)sql";
+
 // kMigrations[v] takes a file from user_version v to v + 1.
-constexpr const char* kMigrations[] = {kSchemaVersion1, kSchemaVersion2};
+constexpr const char* kMigrations[] = {kSchemaVersion1, kSchemaVersion2, kSchemaVersion3};
 static_assert(std::size(kMigrations) == kStoreSchemaVersion);
 
 // A store is one connection used by one thread at a time: SQLite need not

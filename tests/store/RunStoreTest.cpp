@@ -455,6 +455,8 @@ TEST(RunStore, AFirstVersionStoreIsCopiedThenMigrated) {
     ASSERT_EQ(posts.count("7"), 1u);
     EXPECT_EQ(posts.at("7").state, PostState::Failed);
     EXPECT_EQ(posts.at("7").reason, "HTTP 500");
+    ASSERT_TRUE(store->KeepPlace("run-log", {1, 2, 3, 4, false})) << "the third version's table";
+    EXPECT_EQ(*store->PlaceOf("run-log"), (WindowPlace{1, 2, 3, 4, false}));
     store.reset();
     ExecuteOn(path, "UPDATE posts SET state='excluded'");
 }
