@@ -31,6 +31,8 @@ int RunCommand(const CliOptions& options, CliEnvironment& env) {
             return cli::Settle(cli);
         case Command::Import:
             return cli::Import(cli);
+        case Command::Remove:
+            return cli::Remove(cli);
         case Command::Status:
             return cli::Status(cli);
         case Command::Schedule:

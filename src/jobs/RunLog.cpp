@@ -107,30 +107,35 @@ RunSource SourceOf(const StoredRun& run) {
     return RunSource::NikePlus;
 }
 
-std::optional<std::int64_t> LoggedRun::LocalDay() const {
+std::optional<std::int64_t> RunValues::LocalDay() const {
     return localStartMs ? std::optional(FloorDiv(*localStartMs, kMsPerDay)) : std::nullopt;
 }
 
-std::optional<int> LoggedRun::LocalYear() const {
+std::optional<int> RunValues::LocalYear() const {
     const auto day = LocalDay();
     return day ? std::optional(CivilFromDays(*day).year) : std::nullopt;
 }
 
-LoggedRun LogRun(StoredRun run, const PostRecord* post, bool sendingInFlight) {
-    LoggedRun logged;
+RunValues ValuesOf(const StoredRun& run) {
+    RunValues values;
     const RunFigures figures = FiguresOf(run);
     if (figures.startUtcMs) {
-        logged.localStartMs =
+        values.localStartMs =
             *figures.startUtcMs + std::int64_t{figures.startOffsetMinutes} * 60'000;
     }
-    logged.distanceMm = Plausible(figures.distanceMm, kMostPlausibleDistanceMm);
-    logged.durationMs = Plausible(figures.durationMs, kMostPlausibleDurationMs);
-    logged.calories = Plausible(figures.calories, kMostPlausibleCalories);
-    if (logged.distanceMm && logged.durationMs && *logged.distanceMm > 0 &&
-        *logged.durationMs > 0) {
+    values.distanceMm = Plausible(figures.distanceMm, kMostPlausibleDistanceMm);
+    values.durationMs = Plausible(figures.durationMs, kMostPlausibleDurationMs);
+    values.calories = Plausible(figures.calories, kMostPlausibleCalories);
+    if (values.distanceMm > 0 && values.durationMs > 0) {
         // Milliseconds a kilometre: at most 7 days over 1 mm fits easily.
-        logged.paceMsPerKm = *logged.durationMs * 1'000'000 / *logged.distanceMm;
+        values.paceMsPerKm = *values.durationMs * 1'000'000 / *values.distanceMm;
     }
+    return values;
+}
+
+LoggedRun LogRun(StoredRun run, const PostRecord* post, bool sendingInFlight) {
+    LoggedRun logged;
+    static_cast<RunValues&>(logged) = ValuesOf(run);
     logged.state = StateOf(post, sendingInFlight);
     if (post != nullptr) {
         logged.post = *post;
@@ -140,9 +145,9 @@ LoggedRun LogRun(StoredRun run, const PostRecord* post, bool sendingInFlight) {
     return logged;
 }
 
-bool RunLogFilter::Matches(const LoggedRun& run) const {
-    if (state && run.state != *state &&
-        !(*state == RunLogState::Unknown && run.state == RunLogState::Posting)) {
+bool RunLogFilter::Matches(const RunValues& run, RunLogState runState) const {
+    if (state && runState != *state &&
+        !(*state == RunLogState::Unknown && runState == RunLogState::Posting)) {
         return false;
     }
     if (!year && !fromDay && !toDay) {

@@ -45,14 +45,10 @@ RunLogState StateOf(const PostRecord* post, bool sendingInFlight = false);
 enum class RunSource { NikePlus, Gpx, Tcx, Fit, Csv };
 RunSource SourceOf(const StoredRun& run);
 
-// A stored run as the run log holds it: the run, its post, and the values
-// it is sorted, filtered and summed by, read once. A value beyond a
-// plausible run (RunTotals.h) is none, as the totals leave it out.
-struct LoggedRun {
-    StoredRun run;
-    RunLogState state = RunLogState::Waiting;
-    std::optional<PostRecord> post;
-    RunSource source = RunSource::NikePlus;
+// The values a run is sorted, filtered and summed by, read once from a
+// stored run. A value beyond a plausible run (RunTotals.h) is none, as the
+// totals leave it out.
+struct RunValues {
     std::optional<std::int64_t> localStartMs;  // the start in its own offset, as if UTC
     std::optional<std::int64_t> distanceMm, durationMs, calories;
     std::optional<std::int64_t> paceMsPerKm;  // with both distance and time
@@ -60,6 +56,15 @@ struct LoggedRun {
     // The local date it started on, in days since 1970-01-01, and its year.
     std::optional<std::int64_t> LocalDay() const;
     std::optional<int> LocalYear() const;
+};
+RunValues ValuesOf(const StoredRun& run);
+
+// A stored run as the run log holds it: the run, its post and its values.
+struct LoggedRun : RunValues {
+    StoredRun run;
+    RunLogState state = RunLogState::Waiting;
+    std::optional<PostRecord> post;
+    RunSource source = RunSource::NikePlus;
 };
 LoggedRun LogRun(StoredRun run, const PostRecord* post, bool sendingInFlight = false);
 
@@ -69,7 +74,8 @@ struct RunLogFilter {
     std::optional<RunLogState> state;     // Unknown lets Posting through too
     std::optional<std::int64_t> fromDay;  // local dates, days since 1970-01-01,
     std::optional<std::int64_t> toDay;    // both included
-    bool Matches(const LoggedRun& run) const;
+    bool Matches(const RunValues& run, RunLogState state) const;
+    bool Matches(const LoggedRun& run) const { return Matches(run, run.state); }
 };
 
 // The columns runs are sorted by.

@@ -531,7 +531,7 @@ TEST_F(CliTest, RunsAndStatsReadTheStoreWithoutTheNetwork) {
     EXPECT_EQ(Run({"runs", "--config", config, "--csv", listed.string()}), 0) << m_err.str();
     const std::string out = m_out.str();
     EXPECT_EQ(out.rfind("24 runs stored in " + store + ":\n", 0), 0u) << out;
-    EXPECT_NE(out.find("\n2010-03-07T06:48:38+08:00  12.4675 km   1小时15分54秒   "
+    EXPECT_NE(out.find("\n2010-03-07T06:48:38+08:00  12.4675 km   1小时15分54秒   6:05/km     "
                        "1100309028  posted 20"),
               std::string::npos)
         << out;

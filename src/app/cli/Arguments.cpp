@@ -23,13 +23,15 @@ constexpr struct {
      "[--config=FILE | --demo]"},
     {Command::Sync, "sync [--csv=FILE] [--dry-run [--verbose]] [--all] [--quiet]",
      "[--config=FILE | --demo]"},
-    {Command::Runs, "runs [--csv=FILE] [--tcx=FILE] [--fit=DIR] [--config=FILE | --demo]", nullptr},
+    {Command::Runs, "runs [--from=DATE] [--to=DATE] [--state=STATE] [--csv=FILE] [--tcx=FILE]",
+     "[--fit=DIR] [--config=FILE | --demo]"},
     {Command::Stats, "stats [--by=week|month|year] [--svg=FILE] [--config=FILE | --demo]", nullptr},
     {Command::Settle, "settle --posted (RUNID... | --held) [--config=FILE]", nullptr},
     {Command::Settle, "settle --repost [--again] (RUNID... | --held | --imported) [--config=FILE]",
      nullptr},
     {Command::Settle, "settle --skip RUNID... [--config=FILE]", nullptr},
     {Command::Import, "import PATH... [--post] [--config=FILE | --demo]", nullptr},
+    {Command::Remove, "remove KEY... [--config=FILE]", nullptr},
     {Command::Status, "status [--config=FILE]", nullptr},
     {Command::Schedule, "schedule [daily [HH:MM] | hourly | off] [--config=FILE]", nullptr},
     {Command::None, "--help | --version", nullptr},
@@ -57,11 +59,18 @@ constexpr struct {
      Bit(Command::Settle)},
     {"import", N_("read runs from GPX, TCX, FIT and Strivo CSV files and folders; no network"),
      Bit(Command::Import)},
+    {"remove", N_("take back imported runs never posted, by their keys; no network"),
+     Bit(Command::Remove)},
     {"status", N_("say how the last sync went and what needs you; no network"),
      Bit(Command::Status)},
     {"schedule", N_("sync daily (at 06:30 or HH:MM) or hourly on its own, or off"),
      Bit(Command::Schedule)},
     {nullptr, nullptr, 0},
+    {"--from=DATE", N_("runs: only those started on DATE (YYYY-MM-DD, local) or later"),
+     Bit(Command::Runs)},
+    {"--to=DATE", N_("runs: only those started on DATE or earlier"), Bit(Command::Runs)},
+    {"--state=STATE", N_("runs: only those posted, waiting, kept-off, unknown or failed"),
+     Bit(Command::Runs)},
     {"--csv=FILE", N_("also save the run table as CSV; - for standard output"),
      Bit(Command::Download) | Bit(Command::Sync) | Bit(Command::Runs)},
     {"--tcx=FILE", N_("also save every stored run as TCX; - for standard output"),
@@ -209,16 +218,40 @@ constexpr struct {
 constexpr struct {
     std::string_view name;
     Command command;
-} kCommands[] = {{"download", Command::Download}, {"sync", Command::Sync},
-                 {"runs", Command::Runs},         {"stats", Command::Stats},
-                 {"settle", Command::Settle},     {"import", Command::Import},
-                 {"status", Command::Status},     {"schedule", Command::Schedule}};
+} kCommands[] = {
+    {"download", Command::Download}, {"sync", Command::Sync},         {"runs", Command::Runs},
+    {"stats", Command::Stats},       {"settle", Command::Settle},     {"import", Command::Import},
+    {"status", Command::Status},     {"schedule", Command::Schedule}, {"remove", Command::Remove}};
 
 }  // namespace
 
 namespace {
 
 using Error = std::optional<std::string>;
+
+// --from, --to or --state of runs, and its value.
+Error ReadRunsFilter(std::string_view name, std::optional<std::string> value,
+                     const std::vector<std::string>& args, std::size_t& i, CliOptions& options) {
+    if (!value && i + 1 < args.size()) {
+        value = args[++i];
+    }
+    if (!value || value->empty()) {
+        return Fill(Tr("{0} needs a value"), name);
+    }
+    if (name == "--state") {
+        options.state = jobs::ParseRunLogState(*value);
+        return options.state ? Error()
+                             : Fill(Tr("--state takes posted, waiting, kept-off, unknown or "
+                                       "failed, not {0}"),
+                                    *value);
+    }
+    const std::optional<std::int64_t> day = jobs::ParseLocalDate(*value);
+    if (!day) {
+        return Fill(Tr("{0} takes a date as YYYY-MM-DD, not {1}"), name, *value);
+    }
+    (name == "--from" ? options.fromDay : options.toDay) = day;
+    return std::nullopt;
+}
 
 // Reads one option or word at args[i] into `options`, taking the next
 // argument as its value where it needs one.
@@ -237,6 +270,9 @@ Error ReadArgument(const std::vector<std::string>& args, std::size_t& i, CliOpti
         }
         options.*option->member = true;
         return std::nullopt;
+    }
+    if (name == "--from" || name == "--to" || name == "--state") {
+        return ReadRunsFilter(name, attached, args, i, options);
     }
     const auto* fileOption = std::ranges::find_if(kFileOptions, named);
     if (fileOption != std::end(kFileOptions) || name == "--by") {
@@ -267,7 +303,8 @@ Error ReadArgument(const std::vector<std::string>& args, std::size_t& i, CliOpti
         options.scheduleWords.push_back(args[i]);
         return std::nullopt;
     }
-    if (options.command == Command::Settle && !name.starts_with("-")) {
+    if ((options.command == Command::Settle || options.command == Command::Remove) &&
+        !name.starts_with("-")) {
         options.runIds.push_back(args[i]);
         return std::nullopt;
     }
@@ -303,6 +340,9 @@ const Combination kCombinations[] = {
      N_("download, sync or runs")},
 };
 const Combination kLateCombinations[] = {
+    {"--from", [](const CliOptions& o) { return o.fromDay.has_value(); }, {Command::Runs}, "runs"},
+    {"--to", [](const CliOptions& o) { return o.toDay.has_value(); }, {Command::Runs}, "runs"},
+    {"--state", [](const CliOptions& o) { return o.state.has_value(); }, {Command::Runs}, "runs"},
     {"--dry-run", [](const CliOptions& o) { return o.dryRun; }, {Command::Sync}, "sync"},
     {"--all", [](const CliOptions& o) { return o.all; }, {Command::Sync}, "sync"},
     {"--verbose", [](const CliOptions& o) { return o.verbose && !o.dryRun; }, {}, "--dry-run"},
@@ -431,7 +471,8 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     }
     if (options.command == Command::None) {
         return {std::nullopt,
-                Tr("say download, sync, runs, stats, settle, import, status or schedule")};
+                Tr("say download, sync, runs, stats, settle, import, remove, status or "
+                   "schedule")};
     }
     Error error = CheckCombinations(kCombinations, options);
     error = error ? error : CheckStandardOutput(options);
@@ -439,6 +480,12 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     error = error ? error : CheckSettle(options);
     if (!error && options.command == Command::Import && options.paths.empty()) {
         error = Tr("import needs the files or folders to read");
+    }
+    if (!error && options.command == Command::Remove && options.runIds.empty()) {
+        error = Tr("remove needs the keys of the imported runs to take back");
+    }
+    if (!error && options.fromDay && options.toDay && *options.fromDay > *options.toDay) {
+        error = Tr("--from is later than --to: no run could be listed");
     }
     error = error ? error : CheckSchedule(options);
     if (!error && options.demo && options.config) {

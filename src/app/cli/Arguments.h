@@ -6,12 +6,13 @@
 #include <vector>
 
 #include "history/RunTotals.h"
+#include "jobs/RunLog.h"
 
 // What strivo-cli is asked to do, and what it says when asked for help.
 namespace strivo {
 
 // The commands, each one use case (app/cli/Commands.h).
-enum class Command { None, Download, Sync, Runs, Stats, Settle, Import, Status, Schedule };
+enum class Command { None, Download, Sync, Runs, Stats, Settle, Import, Status, Schedule, Remove };
 
 struct CliOptions {
     Command command = Command::None;
@@ -33,7 +34,7 @@ struct CliOptions {
     bool post = false;                         // import: release the runs for the next sync
     std::vector<std::filesystem::path> paths;  // import: files and folders
     bool held = false;
-    std::vector<std::string> runIds;
+    std::vector<std::string> runIds;  // settle's RunIDs, remove's keys
     // schedule: nothing (show it), "daily" [HH:MM], "hourly" or "off".
     std::vector<std::string> scheduleWords;
     bool demo = false;
@@ -41,6 +42,9 @@ struct CliOptions {
     bool version = false;
     bool again = false;     // settle --repost: also runs the site confirmed
     bool imported = false;  // settle --repost: every imported run kept off, in place of RunIDs
+    // runs: the local dates (days since 1970-01-01) and the state of the runs listed.
+    std::optional<std::int64_t> fromDay, toDay;
+    std::optional<jobs::RunLogState> state;
 };
 
 // The options, or why the arguments are none (a usage error, translated),

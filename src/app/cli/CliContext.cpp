@@ -292,12 +292,12 @@ int CliContext::SaveCsv(const RunRows& rows) {
     return kExitDone;
 }
 
-int CliContext::SaveTcx() {
+int CliContext::SaveTcx(std::optional<std::span<const std::string>> runIds) {
     if (!m_options.tcx) {
         return kExitDone;
     }
     // Every stored run of the account, also those the service no longer lists.
-    const Result<jobs::TcxExported> tcx = jobs::ExportTcx(m_where, Target(*m_options.tcx));
+    const Result<jobs::TcxExported> tcx = jobs::ExportTcx(m_where, Target(*m_options.tcx), runIds);
     if (!tcx) {
         return tcx.problem().code == ProblemCode::ExportOntoOwnFile
                    ? ExportFailure(tcx.problem())

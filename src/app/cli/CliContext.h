@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <span>
 #include <sstream>
 #include <stop_token>
 #include <string>
@@ -65,7 +66,8 @@ public:
     int Download(bool print, std::optional<Problem>* why = nullptr, bool keepRows = true);
     // The table, or every stored run, to --csv / --tcx where asked.
     int SaveCsv(const RunRows& rows);
-    int SaveTcx();
+    // `runIds`: those stored runs alone (a listing's, filtered).
+    int SaveTcx(std::optional<std::span<const std::string>> runIds = std::nullopt);
     // A document of its own making (the SVG) to `file`.
     int SaveDocument(const std::filesystem::path& file, std::string_view content);
     static bool ToStandardOutput(const std::optional<std::filesystem::path>& file) {

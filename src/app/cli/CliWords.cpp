@@ -47,7 +47,7 @@ std::string Ids(const std::vector<std::string>& runIds) {
 }
 
 std::string RunLine(std::string_view start, std::string_view distance, std::string_view duration,
-                    std::string_view runId) {
+                    std::string_view runId, const std::string* pace) {
     // " km" in CP936, made again only when the catalogue's word changes: a
     // million lines would convert it a million times.
     thread_local const char* kmFrom = nullptr;
@@ -69,6 +69,10 @@ std::string RunLine(std::string_view start, std::string_view distance, std::stri
     line += "  ";
     pad(duration, 14);
     line += "  ";
+    if (pace != nullptr) {
+        pad(*pace, 10);
+        line += "  ";
+    }
     line += ForTerminal(runId);
     return line;
 }

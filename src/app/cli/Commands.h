@@ -14,8 +14,9 @@ int Runs(CliContext& cli);
 int Stats(CliContext& cli);
 int Settle(CliContext& cli);
 int Import(CliContext& cli);
-// --fit=DIR of runs and download: every stored run as a FIT file.
-int SaveFit(CliContext& cli);
+// --fit=DIR of runs and download: every stored run (or those of `runIds`) as a FIT file.
+int SaveFit(CliContext& cli, std::optional<std::span<const std::string>> runIds = std::nullopt);
+int Remove(CliContext& cli);
 int Status(CliContext& cli);
 int Schedule(CliContext& cli);
 

@@ -6,13 +6,14 @@
 namespace strivo::cli {
 
 // Every stored run as a FIT file in the folder --fit names, where asked.
-int SaveFit(CliContext& cli) {
+int SaveFit(CliContext& cli, std::optional<std::span<const std::string>> runIds) {
     const CliOptions& options = cli.options();
     if (!options.fit) {
         return kExitDone;
     }
     CliProgress progress(cli.env().err, cli.env().stderrIsTerminal, options.quiet);
-    const Result<jobs::FitExported> fit = jobs::ExportFit(cli.where(), *options.fit, progress);
+    const Result<jobs::FitExported> fit =
+        jobs::ExportFit(cli.where(), *options.fit, progress, runIds);
     progress.Clear();
     if (!fit) {
         return cli.StoreFailure(fit.problem(), N_("{0}; nothing more was written"));

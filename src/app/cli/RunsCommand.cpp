@@ -1,6 +1,8 @@
 #include "app/cli/CliWords.h"
 #include "app/cli/Commands.h"
 #include "app/cli/TerminalTable.h"
+#include "history/RunTotals.h"
+#include "jobs/RunLog.h"
 #include "jobs/StoredRuns.h"
 #include "model/ProblemWords.h"
 #include "text/Catalog.h"
@@ -34,19 +36,28 @@ std::string PostText(const jobs::PostStates& posts, const std::string& runId) {
 
 }  // namespace
 
-// The stored runs of the account, oldest first, each with its post's state
-// for the site user; printed as they are read, so a million runs are never
-// held (but for --csv, whose rows are the file's).
+// The stored runs of the account, oldest first, each with its pace and its
+// post's state for the site user; printed as they are read, so a million runs
+// are never held (but for --csv, whose rows are the file's). --from, --to and
+// --state list some of them, and the files take those alone.
 int Runs(CliContext& cli) {
-    const bool csv = cli.options().csv.has_value();
+    const CliOptions& options = cli.options();
+    const bool csv = options.csv.has_value();
+    const jobs::RunLogFilter filter{
+        .state = options.state, .fromDay = options.fromDay, .toDay = options.toDay};
+    const bool filtered = filter.state || filter.fromDay || filter.toDay;
     RunRows::Builder rows;
     long long number = 0;
-    jobs::PostStates posts;  // known before the first run
+    std::size_t listed = 0, stored = 0;
+    std::vector<std::string> listedIds;  // for --tcx and --fit, where filtered
+    jobs::PostStates posts;              // known before the first run
     std::ostream& out = cli.Out();
+    std::string pace;
     const Result<jobs::StoredRunsFound> read = jobs::EachStoredRun(
         cli.where(), /*withPosts=*/true, jobs::StoredOrder::ByStart,
         [&](const jobs::StoredRunsFound& found) {
             posts = found.posts;
+            stored = found.count;
             if (found.count == 0) {
                 cli.SayNothingStored();
             } else {
@@ -54,9 +65,18 @@ int Runs(CliContext& cli) {
             }
         },
         [&](const StoredRun& run) {
+            const auto post = posts.find(run.runId);
+            const jobs::RunValues values = jobs::ValuesOf(run);
+            if (filtered &&
+                !filter.Matches(values,
+                                jobs::StateOf(post == posts.end() ? nullptr : &post->second))) {
+                return;
+            }
+            ++listed;
+            pace = values.paceMsPerKm ? FormatPace(*values.paceMsPerKm) + "/km" : "";
             const std::string state = PostText(posts, run.runId);
             out << RunLine(run.startTime, run.distance,
-                           FormatDuration(std::string_view(run.duration)), run.runId);
+                           FormatDuration(std::string_view(run.duration)), run.runId, &pace);
             if (!run.source.empty()) {
                 out << "  " << Fill(Tr("imported ({0})"), run.source);
             }
@@ -67,20 +87,28 @@ int Runs(CliContext& cli) {
             if (csv) {
                 jobs::AddStoredRunRow(rows, run, ++number);
             }
+            if (filtered && (options.tcx || options.fit)) {
+                listedIds.push_back(run.runId);
+            }
         },
         csv ? jobs::StoredFields::All : jobs::StoredFields::Lines);
     if (!read) {
         return cli.StoreFailure(read.problem(), N_("{0}; nothing was changed, try again later"));
+    }
+    if (filtered && stored > 0) {
+        out << Fill(Tr("{0} of them listed."), listed) << '\n';
     }
     if (number > 0) {
         if (const int status = cli.SaveCsv(rows.Finish()); status != kExitDone) {
             return status;
         }
     }
-    if (const int status = cli.SaveTcx(); status != kExitDone) {
+    const auto only =
+        filtered ? std::optional<std::span<const std::string>>(listedIds) : std::nullopt;
+    if (const int status = cli.SaveTcx(only); status != kExitDone) {
         return status;
     }
-    return SaveFit(cli);
+    return SaveFit(cli, only);
 }
 
 }  // namespace strivo::cli
