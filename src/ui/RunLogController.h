@@ -76,6 +76,9 @@ struct RunLogHost {
     // Starts the import's thread; throws std::system_error when none
     // starts. Empty: a std::jthread.
     std::function<std::jthread(std::function<void(std::stop_token)>)> startThread;
+    // Whether the main window's sync is posting now: a post `sending` is in
+    // flight (正在上传), not of unknown outcome. Empty: never.
+    std::function<bool()> syncPosting;
 };
 
 class RunLogController {
