@@ -148,6 +148,12 @@ void WindowController::OnReport(const ProgressReport& report) {
         case Step::FileExported:
             break;
     }
+    // Reading the run log again after each post would cost a sync of a
+    // thousand runs a thousand readings: it follows as a sync starts and ends.
+    if (report.step == Step::ImportDone || report.step == Step::SiteSignedIn ||
+        report.step == Step::SyncDone || report.step == Step::RunsDownloaded) {
+        RunLogFollows();
+    }
 }
 
 void WindowController::Start() {
@@ -406,9 +412,16 @@ void WindowController::ShowPosted(const std::string& runId, PostResult result) {
 
 void WindowController::OnSiteUserEdited() {
     ShowPostStates();
+    if (m_runLog) {
+        m_runLog->OnFieldsChanged();
+    }
 }
 
-void WindowController::OnServiceUserEdited() {}
+void WindowController::OnServiceUserEdited() {
+    if (m_runLog) {
+        m_runLog->OnFieldsChanged();
+    }
+}
 
 std::string WindowController::RowTip(std::size_t row) {
     const RunRows rows = m_table->Snapshot();
@@ -503,6 +516,9 @@ void WindowController::Close() {
     }
     m_closing = true;
     m_jobs.RequestStop();
+    if (m_runLog) {
+        m_runLog->Close();  // stops its import; its window goes with this one
+    }
     if (m_shown) {
         Apply(DialogUpdate{*m_shown, {}, {}, JobKind::None});  // every button off
     }

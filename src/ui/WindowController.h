@@ -17,6 +17,7 @@
 #include "settings/Settings.h"
 #include "ui/DialogState.h"
 #include "ui/ListRows.h"
+#include "ui/RunLogController.h"
 #include "ui/WindowSurface.h"
 
 namespace strivo {
@@ -140,13 +141,16 @@ private:
     void ExportCsv(std::span<const std::string>) { OnExport(); }
     void ShowAboutBox(std::span<const std::string>) { m_surface.ShowAbout(); }
     void Exit(std::span<const std::string>) { Close(); }
-    // The run log's window, with the runs selected in the list; not yet.
+    // The run log's window, or to the front when it is open.
     void OpenRunLog(std::span<const std::string> runIds);
+    // Runs or posts changed here: the run log shows them again.
+    void RunLogFollows();
 
     // When an item of a menu can be chosen.
     enum class Offered {
         Always,
         NotYet,    // comes with a later version
+        Open,      // not closing
         AsExport,  // as the export button
         WhenIdle,  // no job runs (it may be posting or replacing the runs), no closing
         // The list's: when idle, for the selected runs whose post it changes.
@@ -193,6 +197,9 @@ private:
     bool m_closing = false;
     bool m_closed = false;
     Progress m_progress{*this};
+
+    // The run log's window, while it is open; its import joined before the rest goes.
+    std::unique_ptr<RunLogController> m_runLog;
 
     // Last, so they are joined before anything they use is destroyed.
     jobs::JobThreads m_jobs;

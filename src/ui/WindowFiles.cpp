@@ -24,6 +24,7 @@ void WindowController::SettleSkip(std::span<const std::string> runIds) {
                                 std::vector<std::string>(runIds.begin(), runIds.end())};
     const Result<jobs::Settled> settled = jobs::Settle(FieldsWhere(), request);
     ShowPostStates();
+    RunLogFollows();
     Apply(settled ? m_state.OnSkipped(settled->changed)
                   : m_state.OnSettleFailed(settled.problem()));
 }

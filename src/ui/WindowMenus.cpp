@@ -23,7 +23,7 @@ std::span<const WindowController::MenuOfActions> WindowController::MenuBarAction
         {N_("Exit"), Offered::Always, &W::Exit},
     };
     static constexpr MenuAction kRuns[] = {
-        {N_("Run log…"), Offered::NotYet, &W::OpenRunLog, 'L'},
+        {N_("Run log…"), Offered::Open, &W::OpenRunLog, 'L'},
         {nullptr, Offered::Always, nullptr},
         {N_("Show the runs kept on this computer"), Offered::WhenIdle, &W::ShowStoredRuns},
         {N_("Distance statistics…"), Offered::WhenIdle, &W::ShowStats},
@@ -45,7 +45,7 @@ std::span<const WindowController::MenuAction> WindowController::ListActions() {
         {N_("Do not post this run"), Offered::Skippable, &W::SettleSkip},
         {N_("Post this run"), Offered::KeptOff, &W::SettleRelease},
         {nullptr, Offered::Always, nullptr},
-        {N_("Run log…"), Offered::NotYet, &W::OpenRunLog},
+        {N_("Run log…"), Offered::Open, &W::OpenRunLog},
     };
     return kActions;
 }
@@ -68,6 +68,8 @@ bool WindowController::Offers(Offered offered) const {
             return true;
         case Offered::NotYet:
             return false;
+        case Offered::Open:
+            return !m_closing;
         case Offered::AsExport:
             return m_shown && m_shown->exportEnabled;
         default:
@@ -163,8 +165,30 @@ void WindowController::OnListMenu(std::span<const std::size_t> selectedRows) {
 }
 
 void WindowController::OpenRunLog(std::span<const std::string>) {
-    // The run log's own window comes with a later version; until then its
-    // items are greyed and nothing calls this.
+    if (m_runLog) {
+        m_runLog->Raise();
+        return;
+    }
+    RunLogHost host;
+    host.where = [this] { return FieldsWhere(); };
+    host.keepPlace = !m_options.settings;  // the demo keeps nothing
+    host.changed = [this] { ShowPostStates(); };
+    // Destroyed once its close has returned.
+    host.closed = [this] { m_surface.Post([this] { m_runLog.reset(); }); };
+    host.syncPosting = [this] { return m_syncPosting; };
+    m_runLog = std::make_unique<RunLogController>(std::move(host));
+    RunLogSurface* window = m_surface.OpenRunLog(*m_runLog);
+    if (window == nullptr) {
+        m_runLog.reset();
+        return;
+    }
+    m_runLog->Start(*window);
+}
+
+void WindowController::RunLogFollows() {
+    if (m_runLog) {
+        m_runLog->OnRunsChanged();
+    }
 }
 
 void WindowController::Settle(bool posted, std::span<const std::string> runIds, bool again) {
@@ -174,6 +198,7 @@ void WindowController::Settle(bool posted, std::span<const std::string> runIds, 
     request.again = again;
     const Result<jobs::Settled> settled = jobs::Settle(FieldsWhere(), request);
     ShowPostStates();
+    RunLogFollows();
     Apply(settled ? m_state.OnSettled(posted, settled->changed)
                   : m_state.OnSettleFailed(settled.problem()));
 }
@@ -207,6 +232,7 @@ void WindowController::SettleRelease(std::span<const std::string> runIds) {
                                 std::vector<std::string>(runIds.begin(), runIds.end())};
     const Result<jobs::Settled> settled = jobs::Settle(FieldsWhere(), request);
     ShowPostStates();
+    RunLogFollows();
     Apply(settled ? m_state.OnReleased(settled->changed)
                   : m_state.OnSettleFailed(settled.problem()));
 }
