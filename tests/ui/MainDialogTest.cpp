@@ -78,7 +78,7 @@ TEST_F(MainDialogTest, DemoDownloadSyncAndExport) {
     EXPECT_EQ(m_dialog->menu,
               (std::vector<wxString>{Utf8("已在网站上看到，标记为已上传 (off)"),
                                      Utf8("重新上传 (off)"), Utf8("不上传此记录 (off)"),
-                                     Utf8("上传此记录 (off)"), "-", Utf8("跑步日志… (off)")}));
+                                     Utf8("上传此记录 (off)"), "-", Utf8("跑步日志…")}));
     EXPECT_EQ(list->GetItemText(0, kColumnPostState), Utf8("未上传"));
 
     // The twelfth post takes its time: the rows posted before it read 已上传

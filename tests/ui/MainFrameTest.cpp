@@ -66,7 +66,11 @@ TEST_F(MainDialogTest, TheMenuBarAddsItsHeightAndNothingElseChanges) {
     Press(IDC_REFRESH);
     EXPECT_EQ(m_dialog->messages, std::vector<wxString>{Utf8("请输入Nike+登陆邮件地址或用户名。")})
         << "the buttons reach the controller";
-    EXPECT_FALSE(ChooseFromMenuBar("跑步日志…")) << "not yet";
+    // The run log, with no Nike+ user in the field, says what to do.
+    EXPECT_TRUE(ChooseFromMenuBar("跑步日志…"));
+    ASSERT_NE(m_dialog->runLog.get(), nullptr);
+    EXPECT_EQ(m_dialog->runLog->footer()->GetLabel(),
+              Utf8("请在主窗口输入 Nike+ 用户名，以查看其跑步记录"));
     EXPECT_TRUE(ChooseFromMenuBar("关于 Strivo…"));
     EXPECT_EQ(m_dialog->abouts, 1);
     Pump(100ms, [] { return false; });
