@@ -26,6 +26,7 @@ TEST_F(MainDialogTest, TheMenuBarAddsItsHeightAndNothingElseChanges) {
     EXPECT_EQ(bar->GetMenuLabel(0) + bar->GetMenuLabel(1) + bar->GetMenuLabel(2),
               Utf8("文件(&F)跑步记录(&R)帮助(&H)"));
     EXPECT_EQ(bar->GetMenu(0)->GetMenuItems()[0]->GetItemLabel(), Utf8("导入跑步文件…\tCtrl+O"));
+    EXPECT_EQ(bar->GetMenu(1)->GetMenuItems()[0]->GetItemLabel(), Utf8("跑步日志…\tCtrl+L"));
     const wxSize client = m_dialog->GetClientSize(), whole = m_dialog->GetSize();
     EXPECT_EQ(client, ToPixels(m_dialog, {0, 0, 432, 299}).GetSize());
     EXPECT_GT(bar->GetSize().y, 10);

@@ -89,6 +89,20 @@ protected:
         return cells;
     }
 
+    // Each line of the import's results: its file and what became of it,
+    // which the dialog shows whole.
+    static void RecordResults(RecordingRunLog* log,
+                              std::vector<std::pair<wxString, wxString>>& results) {
+        log->onResults = [&results](ImportResultsDialog& dialog) {
+            wxListCtrl* files = dialog.files();
+            for (long row = 0; row < files->GetItemCount(); ++row) {
+                results.emplace_back(files->GetItemText(row, 0), files->GetItemText(row, 1));
+            }
+            EXPECT_LE(files->GetColumnWidth(0) + files->GetColumnWidth(1),
+                      files->GetClientSize().x);
+        };
+    }
+
     static std::map<wxString, int> Counted(const std::vector<wxString>& cells) {
         std::map<wxString, int> counts;
         for (const wxString& cell : cells) {
@@ -156,12 +170,7 @@ TEST_F(RunLogTest, OpensFiltersSortsSettlesASelectionAndImportsWhatIsDropped) {
     test::WriteFile(gpx, Gpx("2024-03-10T06:00:00Z", "2024-03-10T06:25:00Z", 5));
     test::WriteFile(m_folder / "cut.fit", "....");
     std::vector<std::pair<wxString, wxString>> results;
-    log->onResults = [&](ImportResultsDialog& dialog) {
-        for (long row = 0; row < dialog.files()->GetItemCount(); ++row) {
-            results.emplace_back(dialog.files()->GetItemText(row, 0),
-                                 dialog.files()->GetItemText(row, 1));
-        }
-    };
+    RecordResults(log, results);
     Filter(log, RunLogFilter::Year, "全部年份");
     const auto drop = [&](std::vector<std::filesystem::path> paths) {
         wxArrayString files;
@@ -218,12 +227,7 @@ TEST_F(RunLogTest, ANewRunnerImportsAFolderReleasesTwoRunsAndSyncsThem) {
     RecordingRunLog* log = OpenRunLog(0);
     ASSERT_NE(log, nullptr);
     std::vector<std::pair<wxString, wxString>> results;
-    log->onResults = [&](ImportResultsDialog& dialog) {
-        for (long row = 0; row < dialog.files()->GetItemCount(); ++row) {
-            results.emplace_back(dialog.files()->GetItemText(row, 0),
-                                 dialog.files()->GetItemText(row, 1));
-        }
-    };
+    RecordResults(log, results);
     log->runFolder = folder;
     ASSERT_TRUE(ChooseFromMenuBar("导入文件夹…", log));
     ASSERT_TRUE(Pump(10s, [&] { return log->resultsShown == 1; }));

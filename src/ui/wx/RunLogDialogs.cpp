@@ -1,6 +1,7 @@
 #include "ui/wx/RunLogDialogs.h"
 
 #include <wx/button.h>
+#include <wx/display.h>
 #include <wx/listctrl.h>
 #include <wx/sizer.h>
 #include <wx/stattext.h>
@@ -22,8 +23,8 @@ wxListCtrl* ReportList(wxWindow* parent, const std::vector<std::string>& titles)
 }
 
 // Each column as wide as its title and its widest text, the last one
-// taking what is left of `width`.
-void FitColumns(wxListCtrl* list, const std::vector<std::string>& titles, int width) {
+// taking what is left of `width`; the width they take together.
+int FitColumns(wxListCtrl* list, const std::vector<std::string>& titles, int width) {
     const int count = list->GetColumnCount();
     const int margin = list->FromDIP(16);
     int used = 0;
@@ -37,6 +38,31 @@ void FitColumns(wxListCtrl* list, const std::vector<std::string>& titles, int wi
     }
     if (count > 0 && used < width) {
         list->SetColumnWidth(count - 1, list->GetColumnWidth(count - 1) + width - used);
+    }
+    return used;
+}
+
+// The pointer resting on a row of `list` shows its texts whole, one a line:
+// a long reason may not fit even a wide window.
+void ShowRowsWholeOnHover(wxListCtrl* list) {
+    for (wxWindow* child : list->GetChildren()) {
+        if (child->GetName() == wxString("wxlistctrlcolumntitles")) {
+            continue;
+        }
+        child->Bind(wxEVT_MOTION, [list, child, shown = -2L](wxMouseEvent& event) mutable {
+            event.Skip();
+            int flags = 0;
+            const long row = list->HitTest(event.GetPosition(), flags);
+            if (row == shown) {
+                return;
+            }
+            shown = row;
+            wxString tip;
+            for (int column = 0; row >= 0 && column < list->GetColumnCount(); ++column) {
+                tip += (column > 0 ? "\n" : "") + list->GetItemText(row, column);
+            }
+            tip.empty() ? child->UnsetToolTip() : child->SetToolTip(tip);
+        });
     }
 }
 
@@ -61,10 +87,16 @@ ImportResultsDialog::ImportResultsDialog(wxWindow* parent, const RunLogImportRes
     sizer->Add(m_files, 1, wxEXPAND | wxLEFT | wxRIGHT, gap);
     sizer->Add(ok, 0, wxALIGN_RIGHT | wxALL, gap);
     SetSizer(sizer);
-    SetSize(FromDIP(wxSize(640, 400)));
+    // As wide as the lines need, within the screen.
+    const std::vector<std::string> titles{results.fileTitle, results.resultTitle};
+    const int needed = FitColumns(m_files, titles, 0) + 2 * gap + FromDIP(32);
+    const int screen = wxDisplay(parent != nullptr ? parent : this).GetClientArea().width;
+    SetSize(std::clamp(needed, FromDIP(640), std::max(FromDIP(640), screen * 9 / 10)),
+            FromDIP(400));
     summary->Wrap(GetClientSize().x - 2 * gap);
     Layout();
-    FitColumns(m_files, {results.fileTitle, results.resultTitle}, m_files->GetClientSize().x);
+    FitColumns(m_files, titles, m_files->GetClientSize().x);
+    ShowRowsWholeOnHover(m_files);
     ok->SetDefault();
     ok->SetFocus();
     CentreOnParent();
@@ -115,6 +147,7 @@ RunViewDialog::RunViewDialog(wxWindow* parent, const RunLogRunView& run)
     const wxSize best = GetBestSize();
     SetSize(wxSize(std::max(best.x, FromDIP(560)), best.y + FromDIP(120)));
     FitColumns(m_posts, run.postTitles, m_posts->GetClientSize().x);
+    ShowRowsWholeOnHover(m_posts);
     close->SetDefault();
     close->SetFocus();
     CentreOnParent();
