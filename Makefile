@@ -43,7 +43,7 @@ demo: build
 # What scripts/bench.py runs, built as `make build` builds it; then one run of
 # every figure, STRIVO_BENCH_ROUNDS rounds each (default 5).
 BENCH_TARGETS := strivo-cli strivo-sim bench_read_run_list bench_sync_pipeline \
-	bench_window_store
+	bench_window_store bench_run_log
 
 bench: deps
 	@cmake -S . -B $(BUILD_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

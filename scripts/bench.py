@@ -51,6 +51,7 @@ SIM = BUILD / "sim/strivo-sim"
 READ_RUN_LIST = BUILD / "bench/runservice/bench_read_run_list"
 SYNC_PIPELINE = BUILD / "bench/app/bench_sync_pipeline"
 WINDOW_STORE = BUILD / "bench/store/bench_window_store"
+RUN_LOG = BUILD / "bench/ui/bench_run_log"
 
 # The demo accounts strivo-sim serves (sim/README.md).
 SERVICE_USER, SERVICE_PASSWORD = "demo.runner@strivo.example", "spring run&go"
@@ -763,6 +764,13 @@ JOBS = {
         [window_store(lambda job: job.folder, "100k")],
         prepare=downloaded_100k,
     ),
+    # The run log without a display (bench_run_log): its opening, its slowest
+    # sort and filter, 100,000 runs stored.
+    "run log 100k": Job(
+        "the run log, 100,000 stored",
+        [lambda job: Command([RUN_LOG, STAND_INS["100k"].config(job.folder)], keep_stdout=True)],
+        prepare=downloaded_100k,
+    ),
     # sync --all against the curl pipeline of bench_sync_pipeline (the same
     # sign-ins and run list, then 1,000 posts of the same bodies over one
     # connection), the store in memory-backed /dev/shm: curl keeps no record of
@@ -834,6 +842,12 @@ FIGURES = [
     Figure("window: peak RSS, 1M stored vs 10 × 100k stored",
            J["window 1M"].printed("statistics", "MiB"),
            J["window 100k"].printed("statistics", "MiB", times=10), ratio(2.0)),
+    Figure("run log: opening, 100k stored, time",
+           J["run log 100k"].printed("run log opened", "s"), None, at_most(1)),
+    Figure("run log: the slowest sort by a column, 100k stored, time",
+           J["run log 100k"].printed("the slowest sort", "s"), None, at_most(0.3)),
+    Figure("run log: the slowest filter, 100k stored, time",
+           J["run log 100k"].printed("the slowest filter", "s"), None, at_most(0.3)),
     Figure("sync --all 1,000 runs (store in /dev/shm), time vs curl", J["sync"].seconds(),
            J["curl sync"].seconds(), ratio(1.2)),
     Figure("sync --all 1,000 runs, store on disk, time vs curl", J["sync on disk"].seconds(),

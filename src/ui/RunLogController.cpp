@@ -48,7 +48,18 @@ void RunLogMailbox::Close() {
     m_surface = nullptr;
 }
 
+std::unordered_set<std::string> RunLogController::State::SelectedRunIds() const {
+    std::unordered_set<std::string> ids;
+    for (const std::size_t index : Selected()) {
+        ids.insert(runs[index].run.runId);
+    }
+    return ids;
+}
+
 void RunLogController::State::Read() {
+    if (!reselect) {
+        reselect = SelectedRunIds();
+    }
     where = host.where();
     runs.clear();
     unreadable.reset();
@@ -106,12 +117,8 @@ void RunLogController::State::ShowFigures() {
 
 void RunLogController::State::Show() {
     // The runs selected stay selected where they are still shown.
-    std::unordered_set<std::size_t> selected;
-    for (const std::size_t row : surface->SelectedRows()) {
-        if (row < shown.size()) {
-            selected.insert(shown[row]);
-        }
-    }
+    const std::unordered_set<std::string> selected = reselect ? *reselect : SelectedRunIds();
+    reselect.reset();
     jobs::RunLogFilter filter;
     if (yearChosen < years.size()) {
         filter.year = years[yearChosen];
@@ -123,7 +130,7 @@ void RunLogController::State::Show() {
     surface->ShowRows(shown.size());
     std::vector<std::size_t> reselect;
     for (std::size_t row = 0; row < shown.size() && !selected.empty(); ++row) {
-        if (selected.contains(shown[row])) {
+        if (selected.contains(runs[shown[row]].run.runId)) {
             reselect.push_back(row);
         }
     }

@@ -77,9 +77,9 @@ void RunLogController::State::StartImport(std::vector<std::filesystem::path> pat
         return;
     }
     // The runs imported start kept off the run log, as the main window's.
-    auto work = [this, where = where, paths = std::move(paths),
-                 mailbox = mailbox](std::stop_token stop) {
-        ImportProgress progress(mailbox, surface);
+    auto work = [this, where = where, paths = std::move(paths), mailbox = mailbox,
+                 window = surface](std::stop_token stop) {
+        ImportProgress progress(mailbox, window);
         Result<jobs::ImportTally> done =
             jobs::Import(where, {paths, /*post=*/false}, progress, std::move(stop));
         mailbox->Post([this, done = std::move(done), files = std::move(progress.files)]() mutable {
@@ -162,6 +162,7 @@ void RunLogController::State::ExportTcx() {
     }
     surface->SetStatus(FillIn(RunLogWords(N_("Exported {0} runs to {1}")),
                               {std::to_string(exported->activities), file->text}));
+    ShowLeftOut(exported->problems);
 }
 
 void RunLogController::State::ExportFit() {
@@ -180,6 +181,19 @@ void RunLogController::State::ExportFit() {
     }
     surface->SetStatus(FillIn(RunLogWords(N_("Exported {0} FIT files to {1}")),
                               {std::to_string(exported->files), folder->text}));
+    ShowLeftOut(exported->problems);
+}
+
+void RunLogController::State::ShowLeftOut(std::span<const RunProblem> problems) {
+    if (problems.empty()) {
+        return;
+    }
+    std::string message = RunLogWords(N_("These runs were left out or written in part:"));
+    for (const RunProblem& problem : problems) {
+        message += "\n" + MaskControls(problem.runId, TextEncoding::Cp936) + RunLogWords(N_(": ")) +
+                   Utf8ToCp936(DescribeIn(ChineseCatalog(), problem.problem));
+    }
+    surface->ShowMessage(message);
 }
 
 void RunLogController::State::DeleteSelected() {

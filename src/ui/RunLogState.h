@@ -9,8 +9,10 @@
 #include <span>
 #include <string>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
+#include "history/RunFigures.h"
 #include "jobs/Import.h"
 #include "jobs/RunLog.h"
 #include "model/Problem.h"
@@ -66,9 +68,10 @@ struct RunLogController::State {
     // their posts for its site user.
     void Read();
     // The rows shown again after the runs, a filter or the order changed,
-    // the selected runs selected still; with `sameRows`, only their texts
-    // may have changed.
+    // the runs selected before selected still.
     void Show();
+    // The RunIDs of the selected runs, as `runs` holds them now.
+    std::unordered_set<std::string> SelectedRunIds() const;
     void ShowFigures();
     // The year filter's choices, from the runs' years.
     void ShowYears();
@@ -81,6 +84,8 @@ struct RunLogController::State {
     std::vector<std::string> SelectedIds(Offered offered) const;
     std::vector<MenuItem> Items(std::span<const Action> actions) const;
     void Do(const Action& action);
+    // Runs left out of an export, named in a message.
+    void ShowLeftOut(std::span<const RunProblem> problems);
     // After an action: the runs read again, the main window told.
     void Changed();
     // Since the window opened: the import has ended, the window may go.
@@ -117,6 +122,8 @@ struct RunLogController::State {
     std::size_t sortColumn = kLogDate;
     bool ascending = false;  // newest first
     std::vector<std::string> strip;
+    // Selected before the runs were read again, to be selected again.
+    std::optional<std::unordered_set<std::string>> reselect;
 
     std::jthread import;
     bool importing = false;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <ctime>
 
 #include "history/RunFigures.h"
@@ -27,7 +28,7 @@ std::string OutsideCp936(std::string_view cp936) {
     return MaskControls(std::string(cp936), TextEncoding::Cp936);
 }
 
-const std::string& Unknown() {
+const std::string& UnknownValue() {
     static const std::string dash = Utf8ToCp936("\u2014");
     return dash;
 }
@@ -120,13 +121,13 @@ std::string RunLogCell(const jobs::LoggedRun& run, std::size_t column) {
         case kLogDate:
             return RunLogDate(run);
         case kLogDistance:
-            return run.distanceMm ? Km(*run.distanceMm, 2) + " km" : Unknown();
+            return run.distanceMm ? Km(*run.distanceMm, 2) + " km" : UnknownValue();
         case kLogDuration:
-            return run.durationMs ? FormatHms(*run.durationMs) : Unknown();
+            return run.durationMs ? FormatHms(*run.durationMs) : UnknownValue();
         case kLogPace:
-            return run.paceMsPerKm ? RunLogPace(*run.paceMsPerKm) : Unknown();
+            return run.paceMsPerKm ? RunLogPace(*run.paceMsPerKm) : UnknownValue();
         case kLogCalories:
-            return run.calories ? std::to_string(*run.calories) : Unknown();
+            return run.calories ? std::to_string(*run.calories) : UnknownValue();
         case kLogSource:
             return SourceName(run.source);
         case kLogState:
