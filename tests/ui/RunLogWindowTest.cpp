@@ -193,16 +193,35 @@ TEST_F(RunLogTest, OpensFiltersSortsSettlesASelectionAndImportsWhatIsDropped) {
     EXPECT_EQ(log->list()->GetItemText(0, kLogState), Utf8("不上传"));
     SaveScreenshot("run-log-linux", log);
 
-    // A double-click shows the run in full.
+    // The imported run, selected: the Delete key asks first, and the runner
+    // says no; the list's menu offers the same.
+    Select(log, {0});
+    wxListEvent del(wxEVT_LIST_KEY_DOWN, log->list()->GetId());
+    del.m_code = WXK_DELETE;
+    log->list()->GetEventHandler()->ProcessEvent(del);
+    EXPECT_EQ(log->questions.size(), 1u);
+    EXPECT_EQ(log->list()->GetItemCount(), 25);
+    wxContextMenuEvent menu(wxEVT_CONTEXT_MENU, log->list()->GetId(), wxDefaultPosition);
+    menu.SetEventObject(log->list());
+    log->list()->GetEventHandler()->ProcessEvent(menu);
+    EXPECT_NE(std::find(log->menu.begin(), log->menu.end(), Utf8("删除所选…")), log->menu.end());
+    // A double-click shows it in full, where its button deletes it.
+    log->answer = true;
     log->onRun = [&](RunViewDialog& dialog, const RunLogRunView& run) {
         EXPECT_EQ(dialog.posts()->GetItemCount(), 1);
-        EXPECT_FALSE(run.fields.empty());
+        for (const MenuItem& action : run.actions) {
+            if (ToWx(action.text) == Utf8("删除所选…")) {
+                return std::optional(action.id);
+            }
+        }
         return std::optional<int>();
     };
     wxListEvent activate(wxEVT_LIST_ITEM_ACTIVATED, log->list()->GetId());
     activate.SetIndex(0);
     log->list()->GetEventHandler()->ProcessEvent(activate);
     EXPECT_EQ(log->runsShown, 1);
+    EXPECT_TRUE(Pump(1s, [&] { return log->list()->GetItemCount() == 24; }));
+    EXPECT_EQ(Counted(Cells(log, kLogSource)), (std::map<wxString, int>{{"Nike+", 24}}));
 }
 
 // A runner new to Strivo, with no run downloaded: a folder of files into the
