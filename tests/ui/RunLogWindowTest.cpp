@@ -283,6 +283,15 @@ TEST_F(RunLogTest, ANewRunnerImportsAFolderReleasesTwoRunsAndSyncsThem) {
         EXPECT_EQ(log->list()->GetItemText(row, kLogDate), longest[row]);
         EXPECT_EQ(log->list()->GetItemText(row, kLogState), Utf8("已上传"));
     }
+
+    // Closed where the runner put it, it opens there again.
+    const wxRect place(30, 40, 700, 500);
+    log->SetSize(place);
+    ASSERT_TRUE(ChooseFromMenuBar("关闭", log));
+    ASSERT_TRUE(Pump(1s, [&] { return !m_dialog->runLog; }));
+    log = OpenRunLog(4);
+    ASSERT_NE(log, nullptr);
+    EXPECT_EQ(log->GetRect(), place);
 }
 
 }  // namespace
