@@ -61,8 +61,7 @@ asan: deps
 TSAN_TESTS := Concurrency|FaultMatrix|RunTable|WebSession|JobsTest|ImportTest|CliTest|WindowTests|WindowController
 
 # Only the programs those tests need are built.
-TSAN_TARGETS := strivo_e2e_tests strivo_model_tests strivo_transport_tests strivo_cli_tests \
-	strivo_window_tests strivo_ui_controller_tests strivo-sim strivo-cli
+TSAN_TARGETS := strivo_tests strivo_window_tests strivo-sim strivo-cli
 
 tsan: deps
 	@cmake -S . -B $(TSAN_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -94,6 +93,7 @@ WINDOWS_ZIP := dist/strivo-$(VERSION)-windows-x64.zip
 windows-build: deps-windows
 	@scripts/sqlite-amalgamation.sh $(WINDOWS_DIR)/sqlite
 	@scripts/expat-source.sh $(WINDOWS_DIR)/expat
+	@scripts/libzip-source.sh $(WINDOWS_DIR)/libzip
 	@cmake -S . -B $(WINDOWS_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DSTRIVO_SIM_FOR_WINDOWS=$(CURDIR)/$(BUILD_DIR)/sim/strivo-sim \
 		-DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake >/dev/null
@@ -108,7 +108,7 @@ windows: windows-build
 	@sed 's/$$/\r/' res/README-windows.txt > $(WINDOWS_DIR)/zip/README.txt
 	@sed 's/$$/\r/' LICENSE > $(WINDOWS_DIR)/zip/LICENSE.txt
 	@! x86_64-w64-mingw32-objdump -p $(WINDOWS_DIR)/zip/*.exe | grep 'DLL Name' | \
-		grep -viE ' (kernel32|user32|gdi32|comctl32|comdlg32|shell32|wininet|msvcrt|advapi32|ole32|oleaut32)\.dll$$'
+		grep -viE ' (kernel32|user32|gdi32|comctl32|comdlg32|shell32|wininet|msvcrt|advapi32|ole32|oleaut32|bcrypt)\.dll$$'
 	@rm -f $(WINDOWS_ZIP) && cd $(WINDOWS_DIR)/zip && zip -qX ../../$(WINDOWS_ZIP) strivo.exe strivo-cli.exe README.txt LICENSE.txt
 	@echo "$(WINDOWS_ZIP) written"
 

@@ -37,3 +37,7 @@ else()
     find_package(ZLIB REQUIRED)
     set(text_format_libraries EXPAT::EXPAT ZLIB::ZLIB)
 endif()
+
+# libzip for the archives runners download (cmake/ZipLibrary.cmake).
+include(${CMAKE_CURRENT_LIST_DIR}/ZipLibrary.cmake)
+list(APPEND text_format_libraries ${zip_libraries})

@@ -20,6 +20,7 @@ packages=(
   dpkg-dev file lintian appstream
   python3
   libexpat1-dev zlib1g-dev gpsbabel
+  libzip-dev  # zip archives, read in place for import
   libsystemd-dev dbus openssl
   systemd  # systemd-analyze verify, for the units `strivo-cli schedule` writes
 )
@@ -29,10 +30,11 @@ if [[ "${1:-}" == "windows" ]]; then
   # dpkg-dev, tcl and libsqlite3-dev (its version) to make SQLite's single-file
   # source from Debian's source package (scripts/sqlite-amalgamation.sh);
   # libexpat1-dev names the version of expat whose source the Windows build
-  # compiles (scripts/expat-source.sh); zlib comes built for MinGW.
+  # compiles (scripts/expat-source.sh), libzip-dev that of libzip
+  # (scripts/libzip-source.sh); zlib comes built for MinGW.
   packages=(cmake ninja-build make g++-mingw-w64-x86-64-posix wine64 googletest zip
             xvfb xauth fonts-wqy-microhei imagemagick curl
-            dpkg-dev tcl gcc libsqlite3-dev libexpat1-dev libz-mingw-w64-dev)
+            dpkg-dev tcl gcc libsqlite3-dev libexpat1-dev libz-mingw-w64-dev libzip-dev)
 fi
 # Node and npm run Garmin's FIT SDK in the FIT tests. Where they came from
 # elsewhere (NodeSource's nodejs holds npm), Debian's npm is not added: it

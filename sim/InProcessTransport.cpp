@@ -116,16 +116,7 @@ public:
                 return outcome;
             }
             const Reply& reply = answer.reply;
-            std::string location;
-            for (const auto& [name, value] : reply.headers) {
-                if (EqualsNoCase(name, "Set-Cookie")) {
-                    Keep(value);
-                } else if (EqualsNoCase(name, "Location")) {
-                    location = value;
-                } else if (EqualsNoCase(name, "Retry-After") && outcome.retryAfter.empty()) {
-                    outcome.retryAfter = value.substr(0, kMaxRetryAfterBytes);
-                }
-            }
+            std::string location = ReadHeaders(reply, outcome);
             outcome.status = reply.status;
             if (reply.status >= 300 && reply.status < 400 && !location.empty()) {
                 if (!request.options.followRedirects) {
@@ -167,6 +158,21 @@ public:
     void Wake() override {}  // a wait watches the stop token itself
 
 private:
+    // Keeps the reply's cookies and its Retry-After; gives its Location.
+    std::string ReadHeaders(const Reply& reply, TransferOutcome& outcome) {
+        std::string location;
+        for (const auto& [name, value] : reply.headers) {
+            if (EqualsNoCase(name, "Set-Cookie")) {
+                Keep(value);
+            } else if (EqualsNoCase(name, "Location")) {
+                location = value;
+            } else if (EqualsNoCase(name, "Retry-After") && outcome.retryAfter.empty()) {
+                outcome.retryAfter = value.substr(0, kMaxRetryAfterBytes);
+            }
+        }
+        return location;
+    }
+
     LoggedRequest Request(const Target& target, const TransferRequest& request,
                           const std::string_view* form) {
         LoggedRequest logged;

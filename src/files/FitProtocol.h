@@ -59,8 +59,10 @@ inline constexpr std::uint16_t kActivityMessage = 34;
 inline constexpr std::uint8_t kTimestampField = 253;
 inline constexpr std::uint8_t kMessageIndexField = 254;
 
-// The sport enum's value for running.
+// The sport enum's values for running, and for the transitions between the
+// legs of a multisport race.
 inline constexpr std::uint8_t kSportRunning = 1;
+inline constexpr std::uint8_t kSportTransition = 3;
 
 // The CRC-16 the protocol puts after the header and after the data, carried
 // on from `crc` over `size` bytes (start with 0).

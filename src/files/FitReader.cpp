@@ -205,7 +205,7 @@ public:
     explicit Decoder(ByteSource& source) : m_in(source) { m_file.format = RunFileFormat::Fit; }
 
     Result<RunFile> Read() {
-        for (bool first = true; first || m_in.Need(1); first = false) {
+        for (bool first = true; !m_passedOver && (first || m_in.Need(1)); first = false) {
             if (Outcome part = ReadPart(first); !part) {
                 return part.problem();
             }
@@ -223,9 +223,15 @@ private:
     // One FIT file: its header, its messages, its CRC.
     Outcome ReadPart(bool first) {
         const std::uint64_t start = m_in.offset();
-        const auto notFit = [&] {
-            return first ? Problem(ProblemCode::FitNotFit)
-                         : Problem(ProblemCode::FitTrailingBytes, {Text(start)});
+        // Bytes after a complete FIT file that are none (a damaged header, a
+        // device's padding) are passed over: what came before is whole.
+        const auto notFit = [&]() -> Outcome {
+            if (first) {
+                return Problem(ProblemCode::FitNotFit);
+            }
+            m_file.warnings.push_back(Problem(ProblemCode::FitTrailingBytes, {Text(start)}));
+            m_passedOver = true;
+            return {};
         };
         if (!m_in.Need(kShortHeaderSize)) {
             return notFit();
@@ -243,7 +249,7 @@ private:
         if (headerSize == kHeaderSize) {
             const std::uint16_t stated = Little16(header + kShortHeaderSize);
             if (stated != 0 && stated != Crc(0, header, kShortHeaderSize)) {
-                return Problem(ProblemCode::FitHeaderCrc);
+                return first ? Problem(ProblemCode::FitHeaderCrc) : notFit();
             }
         }
         if (header[1] >> 4 > 2) {
@@ -360,6 +366,11 @@ private:
     Outcome ReadData(std::uint64_t at, unsigned local, std::optional<std::uint32_t> time) {
         const Definition& definition = m_definitions[local];
         if (!definition.defined) {
+            // A file that ends before the data its header announces ends in
+            // its CRC, which reads as a message of a type never defined.
+            if (m_in.Available(3) < at + 3) {
+                return Truncated(3);
+            }
             return Problem(ProblemCode::FitUndefinedLocalType, {Text(local), Text(at)});
         }
         const std::size_t size = 1 + std::size_t{definition.size};
@@ -392,6 +403,10 @@ private:
 
     Outcome OnSession(const Values& values) {
         ++m_sessions;
+        // A race's transitions are parts of it, not activities of their own.
+        if (values[kSport] == kSportTransition) {
+            return {};
+        }
         if (values[kSport] != kSportRunning) {
             ++m_file.otherSports;
             return {};
@@ -400,8 +415,11 @@ private:
             return Problem(ProblemCode::FitSessionIncomplete, {Text(m_sessions), field});
         };
         const auto start = values[kStartTime];
-        if (!start || *start < kFirstAbsoluteTime || *start > 0xFFFFFFFF) {
+        if (!start || *start > 0xFFFFFFFF) {
             return incomplete(kFieldStart);
+        }
+        if (*start < kFirstAbsoluteTime) {
+            return Problem(ProblemCode::FitDeviceRelativeStart, {Text(m_sessions)});
         }
         const auto duration = values[kTimerTime] ? values[kTimerTime] : values[kElapsedTime];
         if (!duration || *duration > 0xFFFFFFFF) {
@@ -439,6 +457,7 @@ private:
     Input m_in;
     RunFile m_file;
     int m_sessions = 0;
+    bool m_passedOver = false;  // bytes after the last FIT file were no FIT file
     // The FIT file in hand, of those chained in the source.
     std::uint64_t m_dataEnd = 0;
     std::uint32_t m_dataSize = 0;

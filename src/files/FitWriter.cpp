@@ -12,9 +12,10 @@ namespace {
 
 using namespace fit;
 
-// The largest value each unsigned field can hold: all ones is "invalid".
-constexpr std::int64_t kMaxUint16 = 0xFFFE;
+// The largest value a uint32 field can hold: all ones is "invalid".
 constexpr std::int64_t kMaxUint32 = 0xFFFFFFFE;
+constexpr std::uint64_t kInvalidUint16 = 0xFFFF;
+constexpr std::uint64_t kInvalidUint32 = 0xFFFFFFFF;
 
 constexpr std::uint8_t kFileActivity = 4;
 constexpr std::uint16_t kManufacturerDevelopment = 255;
@@ -107,30 +108,58 @@ private:
     std::bitset<16> m_defined;
 };
 
-std::uint64_t Bounded(std::int64_t value, std::int64_t low, std::int64_t high) {
-    return static_cast<std::uint64_t>(std::clamp(value, low, high));
+// The start in whole seconds of FIT's epoch, for a start from 1998 on: its
+// milliseconds are dropped.
+std::int64_t StartSeconds(const FitActivity& activity) {
+    return activity.startUtcMs / 1000 - kEpochUnixSeconds;
+}
+
+std::int64_t EndSeconds(const FitActivity& activity) {
+    return StartSeconds(activity) + (activity.durationMs + 999) / 1000;
+}
+
+std::optional<std::int64_t> Centimetres(double metres) {
+    const double centimetres = std::round(metres * 100);
+    if (!std::isfinite(centimetres) || centimetres < 0 ||
+        centimetres > static_cast<double>(kFitFarthestCentimetres)) {
+        return std::nullopt;
+    }
+    return static_cast<std::int64_t>(centimetres);
 }
 
 }  // namespace
 
-std::string WriteFitActivity(const FitActivity& activity) {
-    const std::int64_t startSeconds =
-        (activity.startUtcMs >= 0 ? activity.startUtcMs : activity.startUtcMs - 999) / 1000;
-    const std::uint64_t start =
-        Bounded(startSeconds - kEpochUnixSeconds, kFirstAbsoluteTime, kMaxUint32);
-    const std::uint64_t duration = Bounded(activity.durationMs, 0, kMaxUint32);
-    const std::uint64_t end =
-        Bounded(static_cast<std::int64_t>(start + (duration + 999) / 1000), 0, kMaxUint32);
-    const double centimetres =
-        std::isfinite(activity.distanceMetres) ? std::round(activity.distanceMetres * 100) : 0;
-    const std::uint64_t distance = centimetres >= static_cast<double>(kMaxUint32)
-                                       ? kMaxUint32
-                                       : Bounded(std::llround(centimetres), 0, kMaxUint32);
+FitMisfit MisfitOf(const FitActivity& activity) {
+    if (activity.startUtcMs < kFitFirstStartMs) {
+        return FitMisfit::StartTooEarly;
+    }
+    if (activity.durationMs < 0 || activity.durationMs > kFitLongestMs) {
+        return FitMisfit::TooLong;
+    }
+    if (EndSeconds(activity) > kMaxUint32) {
+        return FitMisfit::EndTooLate;
+    }
+    if (!Centimetres(activity.distanceMetres)) {
+        return FitMisfit::TooFar;
+    }
+    return FitMisfit::None;
+}
+
+std::optional<std::string> WriteFitActivity(const FitActivity& activity) {
+    if (MisfitOf(activity) != FitMisfit::None) {
+        return std::nullopt;
+    }
+    const auto start = static_cast<std::uint64_t>(StartSeconds(activity));
+    const auto end = static_cast<std::uint64_t>(EndSeconds(activity));
+    const auto duration = static_cast<std::uint64_t>(activity.durationMs);
+    const auto distance = static_cast<std::uint64_t>(*Centimetres(activity.distanceMetres));
     const bool hasCalories =
-        activity.calories && *activity.calories >= 0 && *activity.calories <= kMaxUint16;
-    const std::uint64_t calories = hasCalories ? *activity.calories : 0xFFFF;
-    const std::uint64_t localEnd = Bounded(
-        static_cast<std::int64_t>(end) + std::int64_t{activity.offsetMinutes} * 60, 0, kMaxUint32);
+        activity.calories && *activity.calories >= 0 && *activity.calories <= kFitMostCalories;
+    const std::uint64_t calories = hasCalories ? *activity.calories : kInvalidUint16;
+    const std::int64_t local =
+        static_cast<std::int64_t>(end) + std::int64_t{activity.offsetMinutes} * 60;
+    const std::uint64_t localEnd =
+        local >= 0 && local <= kMaxUint32 ? static_cast<std::uint64_t>(local) : kInvalidUint32;
 
     Encoder fit;
     fit.Message(0, kFileIdMessage,

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "model/Problem.h"
+
 namespace strivo {
 
 // The formats a run can be read from.
@@ -34,6 +36,9 @@ struct RunFile {
     std::vector<ImportedRun> runs;
     int otherSports = 0;
     RunFileContent content = RunFileContent::Activities;
+    // What the reader passed over in a file it read all the same (bytes
+    // after a complete FIT file).
+    std::vector<Problem> warnings;
 };
 
 }  // namespace strivo

@@ -9,6 +9,7 @@
 #include "files/GpxReader.h"
 #include "files/GzipSource.h"
 #include "files/TcxReader.h"
+#include "files/ZipEntrySource.h"
 #include "io/PathText.h"
 
 namespace strivo {
@@ -33,6 +34,28 @@ private:
     std::string m_head;
     std::size_t m_given = 0;
     ByteSource& m_rest;
+};
+
+// Another source, which ends once a stop is asked for: a reader deep in a
+// large file comes to an end within the piece in hand.
+class StoppableSource : public ByteSource {
+public:
+    StoppableSource(ByteSource& source, std::stop_token stop)
+        : m_source(source), m_stop(std::move(stop)) {}
+
+    std::size_t Read(char* into, std::size_t room) override {
+        if (m_stop.stop_requested()) {
+            m_stopped = true;
+            return 0;
+        }
+        return m_source.Read(into, room);
+    }
+    bool stopped() const { return m_stopped; }
+
+private:
+    ByteSource& m_source;
+    std::stop_token m_stop;
+    bool m_stopped = false;
 };
 
 std::string ReadHead(ByteSource& source) {
@@ -65,7 +88,8 @@ RunFileReader ReaderFor(RunFileFormat format) {
     return nullptr;
 }
 
-Result<RunFile> ReadRunFile(ByteSource& source, const std::filesystem::path& name) {
+Result<RunFile> ReadRunFile(ByteSource& source, const std::filesystem::path& name,
+                            std::stop_token stop) {
     std::string head = ReadHead(source);
     const Result<RunFileKind> kind = RecogniseRunFile(head, name);
     if (!kind) {
@@ -80,7 +104,12 @@ Result<RunFile> ReadRunFile(ByteSource& source, const std::filesystem::path& nam
     if (kind->gzip) {
         inflated.emplace(whole);
     }
-    Result<RunFile> file = reader(inflated ? static_cast<ByteSource&>(*inflated) : whole);
+    StoppableSource stoppable(inflated ? static_cast<ByteSource&>(*inflated) : whole,
+                              std::move(stop));
+    Result<RunFile> file = reader(stoppable);
+    if (stoppable.stopped()) {
+        return Problem(ProblemCode::ImportStopped);
+    }
     // A gzip stream that broke off explains whatever the reader then made of it.
     if (inflated && !inflated->Status()) {
         return Problem(ProblemCode::ImportFileFailed, {PathText(name)})
@@ -92,16 +121,45 @@ Result<RunFile> ReadRunFile(ByteSource& source, const std::filesystem::path& nam
     return file;
 }
 
-Result<RunFile> ReadRunFile(const std::filesystem::path& path) {
+Result<RunFile> ReadRunFile(const std::filesystem::path& path, std::stop_token stop) {
     FileSource source(path);
     if (!source.Status()) {
         return source.Status().problem();
     }
-    Result<RunFile> file = ReadRunFile(source, path);
+    Result<RunFile> file = ReadRunFile(source, path, std::move(stop));
     // A read that failed ends the file early: that is what went wrong.
     if (!source.Status()) {
         return source.Status().problem();
     }
+    return file;
+}
+
+Result<RunFile> ReadRunFile(const RunFilePlace& place, std::stop_token stop) {
+    if (!place.archive) {
+        return ReadRunFile(place.path, std::move(stop));
+    }
+    const std::string name = place.Name();
+    const auto failed = [&](const Problem& why) {
+        return Problem(ProblemCode::ImportFileFailed, {name}).Because(why);
+    };
+    Result<std::shared_ptr<ZipArchive>> archive = place.archive->Acquire();
+    if (!archive) {
+        place.archive->Release();
+        return failed(archive.problem());
+    }
+    Result<RunFile> file = [&]() -> Result<RunFile> {
+        ZipEntrySource source(**archive, place.entry);
+        Result<RunFile> read =
+            ReadRunFile(source, std::filesystem::path(std::u8string(name.begin(), name.end())),
+                        std::move(stop));
+        source.Finish();
+        // A damaged entry explains whatever the reader made of it.
+        if (!source.Status()) {
+            return failed(source.Status().problem());
+        }
+        return read;
+    }();
+    place.archive->Release();
     return file;
 }
 

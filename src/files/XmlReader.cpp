@@ -8,9 +8,11 @@
 #endif
 #include <expat.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "files/RunFileValues.h"
+#include "files/XmlTokenGuard.h"
 
 namespace strivo {
 namespace {
@@ -161,13 +163,18 @@ Outcome XmlReader::Read(ByteSource& source) {
     XML_SetBillionLaughsAttackProtectionMaximumAmplification(m_parser, 20.0f);
     XML_SetBillionLaughsAttackProtectionActivationThreshold(m_parser, 1024 * 1024);
 
+    XmlTokenGuard guard;
+    std::size_t piece = kPieceSize;
     for (;;) {
-        void* buffer = XML_GetBuffer(m_parser, static_cast<int>(kPieceSize));
+        void* buffer = XML_GetBuffer(m_parser, static_cast<int>(piece));
         if (buffer == nullptr) {
             return Problem(ProblemCode::XmlMalformed, {"0", "0"}, "out of memory");
         }
-        const std::size_t got = source.Read(static_cast<char*>(buffer), kPieceSize);
+        const std::size_t got = source.Read(static_cast<char*>(buffer), piece);
         const bool last = got == 0;
+        if (Outcome guarded = guard.Scan({static_cast<const char*>(buffer), got}); !guarded) {
+            return guarded;
+        }
         if (XML_ParseBuffer(m_parser, static_cast<int>(got), last) != XML_STATUS_OK) {
             if (m_problem) {
                 return *m_problem;
@@ -182,6 +189,9 @@ Outcome XmlReader::Read(ByteSource& source) {
         if (last) {
             return {};
         }
+        // Pieces as long as the open token, which expat scans again with
+        // each: a few times in all.
+        piece = std::clamp(guard.OpenToken(), kPieceSize, kTokenLimit);
     }
 }
 

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "files/ByteSource.h"
+#include "files/XmlTokenGuard.h"
 #include "model/Result.h"
 
 struct XML_ParserStruct;
@@ -18,12 +19,16 @@ namespace strivo {
 // an element is kept only when the handler asks for it, and a text longer
 // than kTextLimit bytes (blanks around it aside) is refused. Documents that declare entities are
 // refused (no run file needs one; that shuts out entity expansion), external entities and DTDs are
-// never loaded, and expat's own guard against expansion stays on.
+// never loaded, and expat's own guard against expansion stays on. A token of markup longer than
+// kTokenLimit is refused as it comes (XmlTokenGuard), and pieces grow with a long token, so
+// reading costs time linear in the input.
 class XmlReader {
 public:
     static constexpr std::size_t kTextLimit = 128;
     // Elements nested deeper than this are refused.
     static constexpr int kDepthLimit = 256;
+    // A token of markup longer than this is refused (XmlTokenTooLong).
+    static constexpr std::size_t kTokenLimit = XmlTokenGuard::kTokenLimit;
 
     class Handler {
     public:

@@ -31,6 +31,16 @@ std::optional<int> DescriptorNamed(const std::filesystem::path& path);
 Outcome WriteFileAtomically(const std::filesystem::path& path, std::string_view content,
                             std::filesystem::perms newFileMode);
 
+// Puts `content` at `path`, a name Strivo chose in a folder the runner named,
+// whole or not at all, and never through a link: the bytes go to a new file
+// beside it, which then takes the name. A regular file of that name is
+// replaced (its other hard links keep the old bytes); a symbolic link, a
+// junction, a folder or anything else there is refused (FileNotRegular) and
+// left as it is, since in a shared folder another user may have put it
+// there. The file gets `newFileMode` less the umask.
+Outcome WriteFileInFolder(const std::filesystem::path& path, std::string_view content,
+                          std::filesystem::perms newFileMode);
+
 // Creates `path` with `content` only if nothing exists there yet; the file
 // appears complete or not at all. Fails, touching nothing, when the path exists
 // in any form (even as a file that cannot be read).

@@ -257,6 +257,27 @@ Outcome WriteFileAtomically(const std::filesystem::path& path, std::string_view 
     return {};
 }
 
+Outcome WriteFileInFolder(const std::filesystem::path& path, std::string_view content,
+                          std::filesystem::perms newFileMode) {
+    struct stat existing {};
+    if (::lstat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+        return NotRegular(path, existing.st_mode);
+    }
+    // mkstemp creates its file new (O_EXCL), and rename() replaces the name
+    // itself: a link put there meanwhile is replaced, never followed.
+    Temporary temporary(path);
+    if (Outcome written =
+            temporary.Write(content, static_cast<mode_t>(newFileMode) & ~CurrentUmask());
+        !written) {
+        return written;
+    }
+    if (::rename(temporary.path().c_str(), path.c_str()) != 0) {
+        return Fail(ProblemCode::FileCannotReplace, path, errno);
+    }
+    SyncFolder(FolderOf(path));
+    return {};
+}
+
 Outcome CreateNewFile(const std::filesystem::path& path, std::string_view content,
                       std::filesystem::perms mode) {
     struct stat existing {};

@@ -252,6 +252,37 @@ Outcome WriteFileAtomically(const std::filesystem::path& path, std::string_view 
     return {};
 }
 
+Outcome WriteFileInFolder(const std::filesystem::path& path, std::string_view content,
+                          std::filesystem::perms newFileMode) {
+    // The entry itself, not what a link or junction leads to.
+    Handle existing(
+        CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (existing.valid()) {
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (GetFileInformationByHandle(existing.get(), &info) &&
+            (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+            return Problem(ProblemCode::FileNotRegular, {PathText(path), kKindSymlink});
+        }
+        if (!IsRegularFile(existing.get())) {
+            return NotRegular(path, existing.get());
+        }
+    }
+    CloseHandle(existing.release());
+    // The new file is made with CREATE_NEW, and the move replaces the name
+    // itself: a link put there meanwhile is replaced, never followed.
+    Temporary temporary(path);
+    if (Outcome written = temporary.Write(content, AttributesFor(newFileMode)); !written) {
+        return written;
+    }
+    if (!MoveFileExW(temporary.path().c_str(), path.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return Fail(ProblemCode::FileCannotReplace, path, GetLastError());
+    }
+    temporary.Placed();
+    return {};
+}
+
 Outcome CreateNewFile(const std::filesystem::path& path, std::string_view content,
                       std::filesystem::perms mode) {
     // A link counts as existing, even one that leads nowhere.

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <string>
+#include <system_error>
 
 namespace strivo {
 
@@ -26,5 +28,25 @@ std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path);
 // it (GetFinalPathNameByHandleW on Windows); for a path that does not exist,
 // its existing part resolved and the rest as given.
 std::filesystem::path FinalPath(const std::filesystem::path& path);
+
+// Who may change what a path names, the path itself looked at (a link is not
+// followed): whether this process's user owns it, and whether its group or
+// anyone else may write it.
+struct FileOwner {
+    bool ours = true;
+    std::string name;  // the owner's user name, or number without one; empty when ours
+    bool writableByOthers = false;
+};
+
+// The owner of `path`; empty when nothing is there or it cannot be looked
+// at. Windows keeps who may write a file in its access list, which this does
+// not read: there every file counts as the user's own, written by no one else.
+std::optional<FileOwner> OwnerOf(const std::filesystem::path& path);
+
+// Creates an empty file at `path` that only its owner may read and write,
+// unless something is there already, which is left as it is. A FIFO put in
+// its place meanwhile is not waited on. On Windows, where a new file takes
+// its folder's access list, nothing is done.
+std::error_code CreateOwnerOnly(const std::filesystem::path& path);
 
 }  // namespace strivo

@@ -60,4 +60,15 @@ std::filesystem::path FinalPath(const std::filesystem::path& path) {
     return final;
 }
 
+std::optional<FileOwner> OwnerOf(const std::filesystem::path& path) {
+    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        return std::nullopt;
+    }
+    return FileOwner{};
+}
+
+std::error_code CreateOwnerOnly(const std::filesystem::path&) {
+    return {};
+}
+
 }  // namespace strivo

@@ -31,27 +31,52 @@ std::string LocalStartName(std::int64_t utcMs, int offsetMinutes) {
     return name;
 }
 
-// The run's values as FIT takes them; a value that does not parse goes as
-// zero and is named.
-FitActivity ActivityOf(const StoredRun& run, const RunFigures& figures,
-                       std::vector<RunProblem>& problems) {
-    FitActivity activity{*figures.startUtcMs, figures.startOffsetMinutes};
-    const auto zeroed = [&](const char* field, const std::string& text) {
-        problems.push_back({run.runId, Problem(ProblemCode::ValueUnparsedWrittenAsZero,
-                                               {field, Cp936ToUtf8(text)})});
-    };
-    if (figures.distanceMm) {
-        activity.distanceMetres = static_cast<double>(*figures.distanceMm) / 1000.0;
-    } else {
-        zeroed(kFieldDistance, run.distance);
+// The run as FIT holds it, or why it is left out: a value that does not
+// parse, or one FIT cannot hold, is never written bent. Calories FIT cannot
+// hold are left unset and named in `problems`.
+Result<FitActivity> ActivityOf(const StoredRun& run, const RunFigures& figures,
+                               std::vector<RunProblem>& problems) {
+    if (!figures.startUtcMs) {
+        return Problem(ProblemCode::StartUnparsedLeftOut, {Cp936ToUtf8(run.startTime)});
     }
-    if (figures.durationMs) {
-        activity.durationMs = *figures.durationMs;
-    } else {
-        zeroed(kFieldDuration, run.duration);
+    if (!figures.distanceMm) {
+        return Problem(ProblemCode::ValueUnparsedLeftOut,
+                       {kFieldDistance, Cp936ToUtf8(run.distance)});
     }
-    activity.calories = figures.calories;
+    if (!figures.durationMs) {
+        return Problem(ProblemCode::ValueUnparsedLeftOut,
+                       {kFieldDuration, Cp936ToUtf8(run.duration)});
+    }
+    FitActivity activity{*figures.startUtcMs, figures.startOffsetMinutes, *figures.durationMs,
+                         static_cast<double>(*figures.distanceMm) / 1000.0, figures.calories};
+    switch (MisfitOf(activity)) {
+        case FitMisfit::StartTooEarly:
+            return Problem(ProblemCode::FitStartTooEarlyLeftOut, {Cp936ToUtf8(run.startTime)});
+        case FitMisfit::EndTooLate:
+            return Problem(ProblemCode::FitEndTooLateLeftOut, {Cp936ToUtf8(run.startTime)});
+        case FitMisfit::TooLong:
+            return Problem(ProblemCode::FitDurationTooLongLeftOut, {Cp936ToUtf8(run.duration)});
+        case FitMisfit::TooFar:
+            return Problem(ProblemCode::FitDistanceTooFarLeftOut, {Cp936ToUtf8(run.distance)});
+        case FitMisfit::None:
+            break;
+    }
+    if (!run.calories.empty() && (!activity.calories || *activity.calories > kFitMostCalories)) {
+        problems.push_back(
+            {run.runId, Problem(ProblemCode::FitCaloriesLeftUnset, {Cp936ToUtf8(run.calories)})});
+        activity.calories.reset();
+    }
     return activity;
+}
+
+// "2010-03-07-064838.fit", or "-2" and on for a name this export took before.
+std::string NameOf(const FitActivity& activity, std::set<std::string>& taken) {
+    const std::string stem = LocalStartName(activity.startUtcMs, activity.offsetMinutes);
+    std::string name = stem + ".fit";
+    for (int n = 2; !taken.insert(name).second; ++n) {
+        name = stem + "-" + std::to_string(n) + ".fit";
+    }
+    return name;
 }
 
 }  // namespace
@@ -83,23 +108,23 @@ Result<FitExported> ExportFit(const Workspace& where, const std::filesystem::pat
     int processed = 0;
     for (const StoredRun& run : runs) {
         ++processed;
-        const RunFigures figures = FiguresOf(run);
-        if (!figures.startUtcMs) {
-            exported.problems.push_back({run.runId, Problem(ProblemCode::StartUnparsedLeftOut,
-                                                            {Cp936ToUtf8(run.startTime)})});
+        const Result<FitActivity> activity = ActivityOf(run, FiguresOf(run), exported.problems);
+        if (!activity) {
+            exported.problems.push_back({run.runId, activity.problem()});
+            ++exported.leftOut;
             continue;
         }
-        const std::string stem = LocalStartName(*figures.startUtcMs, figures.startOffsetMinutes);
-        std::string name = stem + ".fit";
-        for (int n = 2; !taken.insert(name).second; ++n) {
-            name = stem + "-" + std::to_string(n) + ".fit";
-        }
-        const std::filesystem::path path = folder / name;
-        const FitActivity activity = ActivityOf(run, figures, exported.problems);
-        if (Outcome written =
-                WriteFileAtomically(path, WriteFitActivity(activity), kExportFileMode);
-            !written) {
-            return written.problem();
+        const std::filesystem::path path = folder / NameOf(*activity, taken);
+        const std::string bytes = *WriteFitActivity(*activity);  // MisfitOf let it through
+        // A name someone else holds with a link, a folder or a pipe is theirs.
+        if (Outcome written = WriteFileInFolder(path, bytes, kExportFileMode); !written) {
+            if (written.problem().code != ProblemCode::FileNotRegular) {
+                return written.problem();
+            }
+            exported.problems.push_back(
+                {run.runId, Problem(ProblemCode::ExportEntryNotRegular, written.problem().values)});
+            ++exported.leftOut;
+            continue;
         }
         ++exported.files;
         sink.Post({.step = Step::FileExported,

@@ -69,7 +69,8 @@ FileRun FileRunOf(const ImportedRun& run) {
 // all of an import, and a machine's cores share it.
 class ReadAhead {
 public:
-    explicit ReadAhead(const std::vector<std::filesystem::path>& files) : m_files(files) {
+    ReadAhead(const std::vector<RunFilePlace>& files, std::stop_token stop)
+        : m_files(files), m_stop(std::move(stop)) {
         const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
         const std::size_t threads = std::min<std::size_t>({cores, kMostThreads, files.size()});
         for (std::size_t i = 0; i < threads; ++i) {
@@ -118,7 +119,7 @@ private:
             }
             const std::size_t index = m_next++;
             lock.unlock();
-            Result<RunFile> read = ReadRunFile(m_files[index]);
+            Result<RunFile> read = ReadRunFile(m_files[index], m_stop);
             lock.lock();
             m_done.emplace(index, std::move(read));
             lock.unlock();
@@ -126,7 +127,8 @@ private:
         }
     }
 
-    const std::vector<std::filesystem::path>& m_files;
+    const std::vector<RunFilePlace>& m_files;
+    const std::stop_token m_stop;  // ends the reads in hand at once
     std::mutex m_mutex;
     std::condition_variable m_read, m_room;
     std::map<std::size_t, Result<RunFile>> m_done;
@@ -138,19 +140,23 @@ private:
 
 // Stores the runs read from one file; a problem only when the store failed.
 Outcome ImportFile(RunStore& store, const Workspace& where, const SiteKey* keptOffFor,
-                   const std::filesystem::path& path, Result<RunFile> read, ImportTally& tally) {
+                   const std::string& name, Result<RunFile> read, ImportTally& tally) {
     if (!read) {
         ++tally.unreadable;
         tally.problems.push_back(read.problem());
         return {};
     }
     tally.otherSports += read->otherSports;
+    for (Problem& warning : read->warnings) {
+        tally.warnings.push_back(
+            Problem(ProblemCode::ImportFileWarning, {name}).Because(std::move(warning)));
+    }
     if (read->runs.empty() && read->otherSports == 0) {
         const ProblemCode holds =
             read->content == RunFileContent::Course    ? ProblemCode::ImportCourse
             : read->content == RunFileContent::Workout ? ProblemCode::ImportWorkout
                                                        : ProblemCode::ImportNoActivity;
-        tally.withoutActivity.push_back(Problem(holds, {PathText(path)}));
+        tally.withoutActivity.push_back(Problem(holds, {name}));
         return {};
     }
     std::vector<FileRun> runs;
@@ -158,7 +164,6 @@ Outcome ImportFile(RunStore& store, const Workspace& where, const SiteKey* keptO
     for (const ImportedRun& run : read->runs) {
         runs.push_back(FileRunOf(run));
     }
-    const std::string name = PathText(path);
     Result<FileRunsStored> stored =
         store.StoreFileRuns(ServiceKeyOf(where.settings), where.settings.serviceUser, keptOffFor,
                             FormatName(read->format), name, runs, std::chrono::system_clock::now());
@@ -199,23 +204,23 @@ Result<ImportTally> ImportPaths(const Workspace& where, const ImportRequest& req
     tally.passedOver = found.passedOver;
     const SiteKey site = SiteKeyOf(where.settings);
     const int total = static_cast<int>(found.files.size());
-    ReadAhead reading(found.files);
+    ReadAhead reading(found.files, stop);
     for (std::size_t index = 0; index < found.files.size(); ++index) {
-        const std::filesystem::path& path = found.files[index];
+        const std::string name = found.files[index].Name();
+        Result<RunFile> read = reading.Take(index);
+        // A file whose reading a stop cut short is not counted.
         if (stop.stop_requested()) {
             tally.stopped = true;
             break;
         }
-        if (Outcome kept = ImportFile(**opened, where, request.post ? nullptr : &site, path,
-                                      reading.Take(index), tally);
+        if (Outcome kept = ImportFile(**opened, where, request.post ? nullptr : &site, name,
+                                      std::move(read), tally);
             !kept) {
             return kept.problem();
         }
         ++tally.files;
-        sink.Post({.step = Step::FileImported,
-                   .total = total,
-                   .processed = tally.files,
-                   .file = PathText(path)});
+        sink.Post(
+            {.step = Step::FileImported, .total = total, .processed = tally.files, .file = name});
     }
     return tally;
 }
@@ -235,7 +240,8 @@ Result<ImportTally> Import(const Workspace& where, const ImportRequest& request,
         done.Fail(tally.problem());
     } else {
         done.imported = tally->counts();
-        for (const std::vector<Problem>* named : {&tally->problems, &tally->withoutActivity}) {
+        for (const std::vector<Problem>* named :
+             {&tally->problems, &tally->withoutActivity, &tally->warnings}) {
             const std::size_t count = std::min<std::size_t>(named->size(), 20);
             done.warnings.insert(done.warnings.end(), named->begin(),
                                  named->begin() + static_cast<std::ptrdiff_t>(count));

@@ -109,12 +109,21 @@ enum class ProblemCode {
     ValueNotCounted,             // {0} the field (RunField key), {1} the text
     ValueImplausible,            // {0} the field (RunField key), {1} the text: not counted
     RunOutsideYearsLeftOut,      // {0} the start text: an instant of it before 0001 or after 9999
+    // What a FIT file cannot hold, so the run is left out of a FIT export (or,
+    // for calories, the value left unset): {0} the text as stored.
+    FitStartTooEarlyLeftOut,    // {0} the start: before 1998-07-03T21:24:16Z
+    FitEndTooLateLeftOut,       // {0} the start: the run ends after 2126-02-06T06:28:14Z
+    FitDurationTooLongLeftOut,  // {0} the duration (ms): past 4,294,967.294 s
+    FitDistanceTooFarLeftOut,   // {0} the distance (km): past 42,949,672.94 m
+    FitCaloriesLeftUnset,       // {0} the calories: not a whole number from 0 to 65,534
+    ValueUnparsedLeftOut,       // {0} the field (RunField key), {1} the text
 
     // --- Files read for import (files/).
     // FIT: `detail` empty. A file of several FIT files chained one after
     // another is read whole; each problem stops the whole file.
     FitNotFit,              // no FIT header at the start
-    FitTrailingBytes,       // {0} the byte offset after a FIT file where no other begins
+    FitTrailingBytes,       // {0} the byte offset after a FIT file where no other begins: a
+                            // warning (RunFile::warnings), the runs before it are read
     FitProtocolNewer,       // {0} the protocol version, "major.minor"
     FitHeaderCrc,           // the header's CRC does not match it
     FitFileCrc,             // the CRC at the end does not match the file
@@ -124,24 +133,33 @@ enum class ProblemCode {
     FitBadDefinition,       // {0} the byte offset of the definition (an unknown byte order)
     FitSessionIncomplete,   // {0} the session's number in the file, from 1, {1} the field
                             // missing (RunField key: kFieldStart, kFieldDuration, kFieldDistance)
+
+    // {0} the session's number: a run whose start counts from the device's
+    // power-on (below 0x10000000), not a time of day.
+    FitDeviceRelativeStart,
     // A reader's problem says what in the
     // file was wrong and stands as the cause of ImportFileFailed, which names
     // the file. Walking folders reports FileMissing, FileCannotFollow,
     // FileCannotRead and FileNotRegular (above) for what it cannot walk.
     ImportFileFailed,           // {0} the file; cause: what was wrong in it
     ImportNotARunFile,          // {0} the file
-    ImportZip,                  // {0} the file (an archive: unpack it first)
+    ImportZip,                  // {0} the file: an archive where a run file was looked for
+                                // (inside an archive, or named otherwise in a folder)
     ImportNameMismatch,         // {0} the file, {1} what it holds, {2} what its name
                                 // says, both as file endings (".tcx.gz", ".gpx")
     ImportFormatNotReadable,    // {0} the format ("FIT")
     ImportDuplicateRun,         // {0} the file, {1} the run's start, {2} the stored run it
                                 // matches (its RunID or key): not added
+    ImportFileWarning,          // {0} the file, read; cause: what in it was passed over
+    ImportStopped,              // a stop was asked for while the file was read
     GzipTruncated,              // `detail` zlib's words, if any
     GzipDamaged,                // `detail` zlib's words
     XmlMalformed,               // {0} line, {1} column; `detail` expat's words
     XmlEntitiesRefused,         // {0} line (a document that declares entities)
     XmlTooDeep,                 // {0} line
     XmlBadValue,                // {0} line, {1} the element, {2} its text (at most 64 bytes)
+    XmlTokenTooLong,            // {0} line where it begins, {1} its first bytes: a tag,
+                                // comment, declaration... past 1 MiB
     GpxTrackWithoutTimes,       // {0} the track's number in the file, from 1
     GpxNamedTrackWithoutTimes,  // {0} the track's number, {1} its name
     TcxActivityWithoutStart,    // {0} the activity's number in the file, from 1
@@ -154,6 +172,13 @@ enum class ProblemCode {
     ImportCourse,      // it holds a course (a route to follow)
     ImportWorkout,     // it holds a workout (a plan)
     ImportNoActivity,  // it holds nothing else a run could come from
+    // A zip archive read like a folder: each cause of ImportFileFailed, which
+    // names the archive, or an entry of it as ARCHIVE/ENTRY.
+    ZipUnreadable,         // `detail` libzip's words (not a zip archive, damaged, unopened)
+    ZipDirectoryTooLarge,  // {0} the most files an archive may list, {1} in how many MiB
+    ZipTooLarge,           // {0} the bytes its run files declare, {1} the archive's bytes:
+                           // more than deflate makes of them (a zip bomb)
+    ZipEntryUnreadable,    // `detail` libzip's words (method, encryption, CRC, damaged data)
 
     // --- Schedules, status and manners (jobs/schedule, jobs/status, notify/).
     // `detail` the system's words (io/RandomBytes).
@@ -189,7 +214,9 @@ enum class ProblemCode {
     PasswordRefusedBefore,
 
     // --- An export (jobs/Export): {0} the file it was to write.
-    ExportOntoOwnFile,  // the store, its -wal, -shm or lock file, or the settings file in use
+    ExportOntoOwnFile,      // the store, its -wal, -shm or lock file, or the settings file in use
+    ExportEntryNotRegular,  // {1} what stands there (FileKind key): a name Strivo chose in a
+                            // folder, held by a link or else; left as it is, nothing written
 
     // --- The store's files (store/): {0} strivo.db, its -wal, -shm or lock file.
     StoreNotOwned,          // {1} the user it belongs to (a name, or the number)

@@ -175,10 +175,31 @@ constexpr Entry kEntries[] = {
      N_("{0} \"{1}\" is beyond a plausible run, not counted"), kFieldAt0},
     {ProblemCode::RunOutsideYearsLeftOut, "run-outside-years-left-out",
      N_("start \"{0}\" puts the run outside the years 0001 to 9999 (UTC), left out"), kPlain},
+    {ProblemCode::FitStartTooEarlyLeftOut, "fit-start-too-early-left-out",
+     N_("start \"{0}\" is before 1998-07-03 21:24:16 UTC, the first time a FIT file can hold; "
+        "left out"),
+     kPlain},
+    {ProblemCode::FitEndTooLateLeftOut, "fit-end-too-late-left-out",
+     N_("start \"{0}\" puts the run's end after 2126-02-06 06:28:14 UTC, the last time a FIT file "
+        "can hold; left out"),
+     kPlain},
+    {ProblemCode::FitDurationTooLongLeftOut, "fit-duration-too-long-left-out",
+     N_("duration \"{0}\" is longer than the 49 days, 17 hours a FIT file can hold; left out"),
+     kPlain},
+    {ProblemCode::FitDistanceTooFarLeftOut, "fit-distance-too-far-left-out",
+     N_("distance \"{0}\" is farther than the 42,949 km a FIT file can hold; left out"), kPlain},
+    {ProblemCode::FitCaloriesLeftUnset, "fit-calories-left-unset",
+     N_("calories \"{0}\" are not a whole number from 0 to 65,534, which a FIT file can hold; "
+        "left unset"),
+     kPlain},
+    {ProblemCode::ValueUnparsedLeftOut, "value-unparsed-left-out",
+     N_("{0} \"{1}\" does not parse, left out"), kFieldAt0},
 
     {ProblemCode::FitNotFit, "fit-not-fit", N_("this is not a FIT file"), kPlain},
     {ProblemCode::FitTrailingBytes, "fit-trailing-bytes",
-     N_("the bytes from byte {0} on, after the FIT data, are not another FIT file"), kPlain},
+     N_("the bytes from byte {0} on, after the complete FIT data, are no FIT file and were "
+        "passed over"),
+     kPlain},
     {ProblemCode::FitProtocolNewer, "fit-protocol-newer",
      N_("the file uses FIT protocol {0}, newer than this program reads"), kPlain},
     {ProblemCode::FitHeaderCrc, "fit-header-crc",
@@ -196,6 +217,10 @@ constexpr Entry kEntries[] = {
      N_("the definition at byte {0} names an unknown byte order"), kPlain},
     {ProblemCode::FitSessionIncomplete, "fit-session-incomplete",
      N_("session {0} of the FIT file, a run, has no {1}"), kFieldAt1},
+    {ProblemCode::FitDeviceRelativeStart, "fit-device-relative-start",
+     N_("session {0} of the FIT file, a run, starts at a time counted from when the device was "
+        "switched on, not at a date"),
+     kPlain},
     {ProblemCode::ImportFileFailed, "import-file-failed", N_("{0} could not be imported"), kPlain},
     {ProblemCode::ImportNotARunFile, "import-not-a-run-file",
      N_("{0} is not a GPX, TCX, FIT or Strivo CSV file"), kPlain},
@@ -207,6 +232,8 @@ constexpr Entry kEntries[] = {
      N_("this version cannot read {0} files"), kPlain},
     {ProblemCode::ImportDuplicateRun, "import-duplicate-run",
      N_("{0}: the run of {1} is already stored as {2}; not added again"), kPlain},
+    {ProblemCode::ImportFileWarning, "import-file-warning", N_("{0} was imported"), kPlain},
+    {ProblemCode::ImportStopped, "import-stopped", N_("stopped"), kPlain},
     {ProblemCode::GzipTruncated, "gzip-truncated",
      N_("the gzip data ends too early (the file is incomplete)"), kDetailColon},
     {ProblemCode::GzipDamaged, "gzip-damaged", N_("the gzip data is damaged"), kDetailColon},
@@ -219,6 +246,10 @@ constexpr Entry kEntries[] = {
      kPlain},
     {ProblemCode::XmlBadValue, "xml-bad-value",
      N_("line {0}: the value of <{1}> cannot be read: \"{2}\""), kPlain},
+    {ProblemCode::XmlTokenTooLong, "xml-token-too-long",
+     N_("line {0}: the markup beginning \"{1}\" runs past 1 MiB, longer than any run file "
+        "needs, so the file is refused"),
+     kPlain},
     {ProblemCode::GpxTrackWithoutTimes, "gpx-track-without-times",
      N_("track {0} has no times, so its start and duration are unknown"), kPlain},
     {ProblemCode::GpxNamedTrackWithoutTimes, "gpx-named-track-without-times",
@@ -241,6 +272,17 @@ constexpr Entry kEntries[] = {
      N_("{0} holds a workout (a plan of steps), not an activity: nothing to import"), kPlain},
     {ProblemCode::ImportNoActivity, "import-no-activity",
      N_("{0} holds no activity: nothing to import"), kPlain},
+    {ProblemCode::ZipUnreadable, "zip-unreadable", N_("the zip archive cannot be read"),
+     kDetailColon},
+    {ProblemCode::ZipDirectoryTooLarge, "zip-directory-too-large",
+     N_("the zip archive lists more than this program reads (at most {0} files in {1} MiB)"),
+     kPlain},
+    {ProblemCode::ZipTooLarge, "zip-too-large",
+     N_("its files say they hold {0} bytes, more than a zip archive of {1} bytes can: a zip "
+        "bomb, refused"),
+     kPlain},
+    {ProblemCode::ZipEntryUnreadable, "zip-entry-unreadable",
+     N_("the file cannot be read from the zip archive"), kDetailColon},
     {ProblemCode::RandomUnavailable, "random-unavailable", N_("the system gave no random bytes"),
      kDetailColon},
     {ProblemCode::NoticeNoSessionBus, "notice-no-session-bus",
@@ -285,6 +327,9 @@ constexpr Entry kEntries[] = {
      N_("{0} is Strivo's own store or settings file; an export there would replace it, so "
         "nothing was written: name another file"),
      kPlain},
+    {ProblemCode::ExportEntryNotRegular, "export-entry-not-regular",
+     N_("{0} is {1}, not a regular file; it is left as it is and nothing was written there"),
+     kFile | kKindAt1},
     {ProblemCode::StoreNotOwned, "store-not-owned",
      N_("{0} belongs to the user {1}, not to the user running Strivo, who could not trust "
         "it; left as it is: move it away, or use the store as {1}"),
@@ -447,81 +492,6 @@ std::string Describe(const Problem& problem) {
 
 std::string DescribeReason(std::string_view key) {
     return CutText(Describe(ProblemFromKey(key)), kReasonCharacters);
-}
-
-namespace {
-
-// The window's few words for a failure, by the code at the bottom of it.
-constexpr struct {
-    ProblemCode code;
-    const char* words;
-} kShortCauses[] = {
-    {ProblemCode::SignInRefused, N_("user name or password refused")},
-    {ProblemCode::PasswordRefusedBefore, N_("user name or password refused")},
-    {ProblemCode::NetRefused, N_("cannot connect to the server")},
-    {ProblemCode::NetCannotConnect, N_("cannot connect to the server")},
-    {ProblemCode::NetUnknownHost, N_("cannot connect to the server")},
-    {ProblemCode::NetBadUrl, N_("the server's address is not usable")},
-    {ProblemCode::NetTimedOut, N_("the connection timed out")},
-    {ProblemCode::NetStalled, N_("the connection timed out")},
-    {ProblemCode::NetDeadline, N_("the connection timed out")},
-    {ProblemCode::NetTooSlow, N_("the connection timed out")},
-    {ProblemCode::NetUntrusted, N_("the server's certificate is not trusted")},
-    {ProblemCode::NetWrongHost, N_("the server's certificate is for another address")},
-    {ProblemCode::NetTls, N_("cannot set up a secure connection")},
-    {ProblemCode::NetTooManyRedirects, N_("the server's redirects went wrong")},
-    {ProblemCode::NetRedirectRefused, N_("the server's redirects went wrong")},
-    {ProblemCode::NetConnectionLost, N_("the connection broke")},
-    {ProblemCode::NetTooLarge, N_("the server's answer is too large")},
-    {ProblemCode::NoRunList, N_("the server's answer cannot be read")},
-    {ProblemCode::CertificateFileUnreadable, N_("cannot read the certificate file")},
-    {ProblemCode::CertificateFileNotPem, N_("cannot read the certificate file")},
-    {ProblemCode::BuiltInCertificatesDamaged, N_("cannot read the certificate file")},
-    {ProblemCode::StoreInUse, N_("another Strivo is syncing")},
-    {ProblemCode::SessionEndedSignInPage, N_("the forum session has ended")},
-    {ProblemCode::SessionEndedRedirect, N_("the forum session has ended")},
-    {ProblemCode::SessionEndedForbidden, N_("the forum session has ended")},
-    {ProblemCode::PostRedirected, N_("the forum answered with a redirect")},
-    {ProblemCode::NetCancelled, N_("cancelled")},
-    {ProblemCode::SyncStopped, N_("cancelled")},
-    {ProblemCode::SyncInterrupted, N_("cancelled")},
-    {ProblemCode::NetOutOfMemory, N_("out of memory")},
-};
-
-}  // namespace
-
-std::string ShortCause(const Problem& problem) {
-    const Problem& root = problem.Root();
-    if (root.code == ProblemCode::None || root.code == ProblemCode::Words) {
-        return {};
-    }
-    if (root.code == ProblemCode::NetStatus) {
-        return FillIn(Zh(N_("(server error {0})")), {root.Value(1)});
-    }
-    if (root.code == ProblemCode::HostPaused) {
-        return FillIn(Zh(N_("(the server asks to wait until {0})")), {root.Value(1)});
-    }
-    // Not kept: its root is the store's failure, and the wait is what matters.
-    for (const Problem* each = &problem; each != nullptr; each = each->cause.get()) {
-        if (each->code == ProblemCode::HostPauseNotKept) {
-            return FillIn(Zh(N_("(the server asks to wait until {0}; this could not be written "
-                                "down)")),
-                          {each->Value(1)});
-        }
-    }
-    const char* words = nullptr;
-    for (const auto& entry : kShortCauses) {
-        if (entry.code == root.code) {
-            words = entry.words;
-        }
-    }
-    if (words == nullptr) {
-        const std::string_view name = CodeName(root.code);
-        words = name.starts_with("store-") || name.starts_with("older-record-")
-                    ? N_("cannot write the post record")
-                    : N_("network error");
-    }
-    return FillIn(Zh(N_("({0})")), {Zh(words)});
 }
 
 std::string_view CodeName(ProblemCode code) {

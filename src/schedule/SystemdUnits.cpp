@@ -2,17 +2,10 @@
 
 #include <vector>
 
+#include "io/PathText.h"
+
 namespace strivo {
 namespace {
-
-std::string PathText(const std::filesystem::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
-std::filesystem::path PathFrom(std::string_view utf8) {
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
 
 bool HasControlCharacter(std::string_view text) {
     for (const char c : text) {
@@ -226,10 +219,10 @@ std::optional<SyncCommand> CommandFromService(std::string_view serviceText) {
     for (std::size_t i = 1; i < words->size(); ++i) {
         const std::string& word = (*words)[i];
         if (word == "--config" && i + 1 < words->size()) {
-            return SyncCommand{PathFrom((*words)[0]), PathFrom((*words)[i + 1])};
+            return SyncCommand{PathFromText((*words)[0]), PathFromText((*words)[i + 1])};
         }
         if (word.starts_with("--config=")) {
-            return SyncCommand{PathFrom((*words)[0]), PathFrom(word.substr(9))};
+            return SyncCommand{PathFromText((*words)[0]), PathFromText(word.substr(9))};
         }
     }
     return std::nullopt;

@@ -1,16 +1,9 @@
 #include "schedule/TaskDefinition.h"
 
+#include "io/PathText.h"
+
 namespace strivo {
 namespace {
-
-std::string PathText(const std::filesystem::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
-std::filesystem::path PathFrom(std::string_view utf8) {
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
 
 // Absolute the way Windows reads it, also when this code runs elsewhere:
 // "C:\..." (or "C:/...") or "\\server\share\...".
@@ -86,7 +79,8 @@ InstalledSchedule ScheduleFromTask(const TaskDefinition& task) {
     const std::vector<std::string> arguments = WindowsArguments(task.arguments);
     for (std::size_t i = 0; i + 1 < arguments.size(); ++i) {
         if (arguments[i] == "--config") {
-            installed.command = SyncCommand{PathFrom(task.program), PathFrom(arguments[i + 1])};
+            installed.command =
+                SyncCommand{PathFromText(task.program), PathFromText(arguments[i + 1])};
         }
     }
     if (installed.schedule && installed.command) {

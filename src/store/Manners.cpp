@@ -2,10 +2,12 @@
 // time, and the passwords they refused, kept as an HMAC-SHA-256 under a
 // random key of the store's own so that the password itself is never written.
 
+#include "io/PathText.h"
 #include "io/RandomBytes.h"
 #include "store/RunStore.h"
 #include "store/Statement.h"
 #include "text/Sha256.h"
+#include "text/TextHelpers.h"
 
 namespace strivo {
 
@@ -17,6 +19,14 @@ namespace {
 
 constexpr const char* kMacKeyName = "mac-key";
 constexpr std::size_t kMacKeyBytes = 32;
+
+// The platform's HMAC failed: nothing is written, and no password counts as
+// refused before.
+Problem MacFailed(const std::filesystem::path& path, ProblemCode code) {
+    Problem problem(code, {PathText(path)});
+    problem.detail = "HMAC-SHA-256 failed";
+    return problem;
+}
 
 }  // namespace
 
@@ -83,7 +93,10 @@ Outcome RunStore::RecordRefusal(const PasswordRefusal& refusal, std::string_view
     if (!key) {
         return key.problem();
     }
-    const Sha256Digest mac = HmacSha256(*key, password);
+    const std::optional<Sha256Digest> mac = HmacSha256(*key, password);
+    if (!mac) {
+        return MacFailed(m_path, ProblemCode::StoreCannotWrite);
+    }
     Statement write(m_db,
                     "INSERT OR REPLACE INTO refusals(service, host, port, user, password_mac,"
                     " refused_ms) VALUES(?, ?, ?, ?, ?, ?)");
@@ -91,7 +104,7 @@ Outcome RunStore::RecordRefusal(const PasswordRefusal& refusal, std::string_view
         .Bind(2, refusal.host)
         .Bind(3, std::int64_t{refusal.port})
         .BindCp936(4, refusal.user)
-        .Bind(5, ToHex(mac))
+        .Bind(5, ToHex(*mac))
         .Bind(6, Millis(refusal.refused));
     if (!write.ok() || !write.Run()) {
         return Failure(ProblemCode::StoreCannotWrite);
@@ -121,7 +134,11 @@ Result<bool> RunStore::RefusedBefore(const PasswordRefusal& who, std::string_vie
     if (!key) {
         return key.problem();
     }
-    return kept == ToHex(HmacSha256(*key, password));
+    const std::optional<Sha256Digest> mac = HmacSha256(*key, password);
+    if (!mac) {
+        return MacFailed(m_path, ProblemCode::StoreCannotRead);
+    }
+    return kept == ToHex(*mac);
 }
 
 Outcome RunStore::ForgetRefusal(const PasswordRefusal& who) {

@@ -32,8 +32,8 @@ Result<std::vector<OlderRecordImport>> RunStore::ImportPostedRuns(
     Statement offset(m_db, "SELECT imported_bytes FROM imports WHERE path=?");
     Statement remember(m_db, "INSERT OR REPLACE INTO imports VALUES(?, ?)");
     Statement confirm(m_db,
-                      "INSERT INTO posts(site_host, site_port, site_user, run_id, state, "
-                      "outcome_ms) VALUES(?1, ?2, ?3, ?4, 'confirmed', ?5) ON CONFLICT DO UPDATE "
+                      "INSERT INTO posts(account, run_id, state, outcome_ms) "
+                      "VALUES(?1, ?4, 'confirmed', ?5) ON CONFLICT DO UPDATE "
                       "SET state='confirmed', outcome_ms=?5, reason=NULL "
                       "WHERE state IN ('failed', 'unknown')");
     if (!offset.ok() || !remember.ok() || !confirm.ok()) {
@@ -65,8 +65,12 @@ Result<std::vector<OlderRecordImport>> RunStore::ImportPostedRuns(
                 const PostedRunsLines lines =
                     ParsePostedRuns(*content, static_cast<std::size_t>(from));
                 for (const PostedRunLine& line : lines.records) {
-                    confirm.Bind(1, line.host).Bind(2, line.port).BindCp936(3, line.user);
-                    confirm.BindCp936(4, line.runId).Bind(5, line.utcMs);
+                    const Result<std::int64_t> account =
+                        AccountId("site", line.host, line.port, line.user, true);
+                    if (!account) {
+                        return account.problem();
+                    }
+                    confirm.Bind(1, *account).BindCp936(4, line.runId).Bind(5, line.utcMs);
                     if (!confirm.Run()) {
                         return Failure(ProblemCode::StoreCannotWrite);
                     }

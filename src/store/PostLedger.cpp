@@ -28,15 +28,15 @@ PostState StateFromName(std::string_view name) {
 const char* OutcomeSql(PostResult result) {
     switch (result) {
         case PostResult::Confirmed:
-            return "INSERT INTO posts(site_host, site_port, site_user, run_id, state, "
-                   "outcome_ms, reason) VALUES(?1, ?2, ?3, ?4, 'confirmed', ?5, NULL) "
+            return "INSERT INTO posts(account, run_id, state, outcome_ms, reason) "
+                   "VALUES(?1, ?4, 'confirmed', ?5, NULL) "
                    "ON CONFLICT DO UPDATE SET state='confirmed', outcome_ms=?5, reason=NULL, "
                    "prior_state=NULL, prior_intent_ms=NULL, prior_outcome_ms=NULL, "
                    "prior_reason=NULL";
         case PostResult::Failed:
         case PostResult::Unknown:
-            return "INSERT INTO posts(site_host, site_port, site_user, run_id, state, "
-                   "outcome_ms, reason) VALUES(?1, ?2, ?3, ?4, ?6, ?5, ?7) "
+            return "INSERT INTO posts(account, run_id, state, outcome_ms, reason) "
+                   "VALUES(?1, ?4, ?6, ?5, ?7) "
                    "ON CONFLICT DO UPDATE SET "
                    "state=iif(coalesce(prior_state, state)='confirmed', 'confirmed', ?6), "
                    "outcome_ms=iif(coalesce(prior_state, state)='confirmed', "
@@ -49,8 +49,8 @@ const char* OutcomeSql(PostResult result) {
         case PostResult::NotSent:
             break;
     }
-    return "DELETE FROM posts WHERE site_host=?1 AND site_port=?2 AND site_user=?3 "
-           "AND run_id=?4 AND state='sending' AND prior_state IS NULL";
+    return "DELETE FROM posts WHERE account=?1 AND run_id=?4 AND state='sending' "
+           "AND prior_state IS NULL";
 }
 
 }  // namespace
@@ -59,6 +59,10 @@ Result<std::vector<std::string>> RunStore::BeginSync(const SiteKey& site, StoreT
     StoreTransaction transaction(*this);
     if (!transaction.begun()) {
         return transaction.begun().problem();
+    }
+    const Result<std::int64_t> account = AccountId("site", site.host, site.port, site.user);
+    if (!account) {
+        return account.problem();
     }
     Statement turned(
         m_db,
@@ -69,9 +73,9 @@ Result<std::vector<std::string>> RunStore::BeginSync(const SiteKey& site, StoreT
         "reason=iif(prior_state='confirmed', prior_reason, "
         "'sync-ended-before-answer'), "
         "prior_state=NULL, prior_intent_ms=NULL, prior_outcome_ms=NULL, prior_reason=NULL "
-        "WHERE site_host=?1 AND site_port=?2 AND site_user=?3 AND state='sending' "
+        "WHERE account=?1 AND state='sending' "
         "RETURNING run_id, state");
-    turned.Bind(1, site.host).Bind(2, site.port).BindCp936(3, site.user).Bind(4, Millis(now));
+    turned.Bind(1, *account).Bind(4, Millis(now));
     std::vector<std::string> unknown;
     while (turned.Step() == SQLITE_ROW) {
         if (turned.Utf8(1) == "unknown") {
@@ -98,9 +102,13 @@ Outcome RunStore::RecordOutcomeAndIntent(const SiteKey& site,
     if (!transaction.begun()) {
         return transaction.begun();
     }
+    const Result<std::int64_t> account = AccountId("site", site.host, site.port, site.user, true);
+    if (!account) {
+        return account.problem();
+    }
     if (previous) {
         Statement outcome(m_db, OutcomeSql(previous->result));
-        outcome.Bind(1, site.host).Bind(2, site.port).BindCp936(3, site.user);
+        outcome.Bind(1, *account);
         outcome.BindCp936(4, previous->runId).Bind(5, Millis(previous->at));
         if (previous->result == PostResult::Failed || previous->result == PostResult::Unknown) {
             outcome.Bind(
@@ -115,9 +123,8 @@ Outcome RunStore::RecordOutcomeAndIntent(const SiteKey& site,
                               "UPDATE posts SET state=prior_state, intent_ms=prior_intent_ms, "
                               "outcome_ms=prior_outcome_ms, reason=prior_reason, prior_state=NULL, "
                               "prior_intent_ms=NULL, prior_outcome_ms=NULL, prior_reason=NULL "
-                              "WHERE site_host=?1 AND site_port=?2 AND site_user=?3 AND run_id=?4 "
-                              "AND state='sending'");
-            restore.Bind(1, site.host).Bind(2, site.port).BindCp936(3, site.user);
+                              "WHERE account=?1 AND run_id=?4 AND state='sending'");
+            restore.Bind(1, *account);
             restore.BindCp936(4, previous->runId);
             if (!restore.ok() || !restore.Run()) {
                 return Failure(ProblemCode::StoreCannotWrite);
@@ -127,12 +134,12 @@ Outcome RunStore::RecordOutcomeAndIntent(const SiteKey& site,
     if (nextRunId) {
         Statement intent(
             m_db,
-            "INSERT INTO posts(site_host, site_port, site_user, run_id, state, "
-            "intent_ms) VALUES(?1, ?2, ?3, ?4, 'sending', ?5) ON CONFLICT DO UPDATE SET "
+            "INSERT INTO posts(account, run_id, state, intent_ms) "
+            "VALUES(?1, ?4, 'sending', ?5) ON CONFLICT DO UPDATE SET "
             "prior_state=state, prior_intent_ms=intent_ms, prior_outcome_ms=outcome_ms, "
             "prior_reason=reason, state='sending', intent_ms=?5, outcome_ms=NULL, "
             "reason=NULL");
-        intent.Bind(1, site.host).Bind(2, site.port).BindCp936(3, site.user);
+        intent.Bind(1, *account);
         intent.BindCp936(4, *nextRunId).Bind(5, Millis(now));
         if (!intent.ok() || !intent.Run()) {
             return Failure(ProblemCode::StoreCannotWrite);
@@ -145,15 +152,19 @@ Result<std::unordered_map<std::string, PostRecord>> RunStore::Posts(const SiteKe
     std::unordered_map<std::string, PostRecord> posts;
     // Runs imported while no site user was set were kept off under none:
     // they stay off for the user set since, until released.
+    const Result<std::int64_t> own = AccountId("site", site.host, site.port, site.user);
+    const Result<std::int64_t> unnamed = AccountId("site", site.host, site.port, "");
+    if (!own || !unnamed) {
+        return !own ? own.problem() : unnamed.problem();
+    }
     Statement read(m_db,
-                   "SELECT run_id, state, intent_ms, outcome_ms, reason, site_user=?3 FROM posts "
-                   "WHERE site_host=?1 AND site_port=?2 AND (site_user=?3 OR "
-                   "(site_user=?4 AND state='excluded'))");
-    read.Bind(1, site.host).Bind(2, site.port).BindCp936(3, site.user).BindCp936(4, "");
+                   "SELECT run_id, state, intent_ms, outcome_ms, reason, account=?1 FROM posts "
+                   "WHERE account=?1 OR (account=?2 AND state='excluded')");
+    read.Bind(1, *own).Bind(2, *unnamed);
     while (read.Step() == SQLITE_ROW) {
-        const bool own = read.Int(5) != 0;
+        const bool mine = read.Int(5) != 0;
         auto [at, added] = posts.try_emplace(read.Cp936(0));
-        if (!own && !added) {
+        if (!mine && !added) {
             continue;
         }
         PostRecord& post = at->second;
@@ -172,17 +183,21 @@ Result<std::unordered_map<std::string, PostRecord>> RunStore::Posts(const SiteKe
     return posts;
 }
 
-Outcome RunStore::AdoptKeptOff(const SiteKey& site) {
+Result<std::int64_t> RunStore::AdoptKeptOff(const SiteKey& site) {
     // What was kept off under no site user becomes the user's own to settle;
     // a post of the user's own for the same run stays as it is.
+    const Result<std::int64_t> own = AccountId("site", site.host, site.port, site.user, true);
+    const Result<std::int64_t> unnamed = AccountId("site", site.host, site.port, "");
+    if (!own || !unnamed) {
+        return !own ? own.problem() : unnamed.problem();
+    }
     Statement adopt(m_db,
-                    "UPDATE OR IGNORE posts SET site_user=?3 WHERE site_host=?1 AND "
-                    "site_port=?2 AND site_user=?4 AND state='excluded'");
-    adopt.Bind(1, site.host).Bind(2, site.port).BindCp936(3, site.user).BindCp936(4, "");
-    if (!site.user.empty() && (!adopt.ok() || !adopt.Run())) {
+                    "UPDATE OR IGNORE posts SET account=?1 WHERE account=?2 AND state='excluded'");
+    adopt.Bind(1, *own).Bind(2, *unnamed);
+    if (*unnamed != *own && *unnamed != 0 && (!adopt.ok() || !adopt.Run())) {
         return Failure(ProblemCode::StoreCannotWrite);
     }
-    return {};
+    return *own;
 }
 
 Result<int> RunStore::Settle(const SiteKey& site, std::span<const std::string> runIds, bool held,
@@ -191,13 +206,13 @@ Result<int> RunStore::Settle(const SiteKey& site, std::span<const std::string> r
     if (!transaction.begun()) {
         return transaction.begun().problem();
     }
-    if (Outcome adopted = AdoptKeptOff(site); !adopted) {
-        return adopted.problem();
+    const Result<std::int64_t> account = AdoptKeptOff(site);
+    if (!account) {
+        return account.problem();
     }
     int count = 0;
-    const char* where = held ? "site_host=?1 AND site_port=?2 AND site_user=?3 AND "
-                               "state IN ('unknown', 'sending')"
-                             : "site_host=?1 AND site_port=?2 AND site_user=?3 AND run_id=?4";
+    const char* where =
+        held ? "account=?1 AND state IN ('unknown', 'sending')" : "account=?1 AND run_id=?4";
     std::string sql = posted ? std::string(
                                    "UPDATE posts SET state='confirmed', outcome_ms=?5, "
                                    "reason='settled-by-runner', prior_state=NULL, "
@@ -207,14 +222,13 @@ Result<int> RunStore::Settle(const SiteKey& site, std::span<const std::string> r
                              : std::string("DELETE FROM posts WHERE ") + where;
     Statement settle(m_db, sql.c_str());
     Statement add(m_db,
-                  "INSERT OR IGNORE INTO posts(site_host, site_port, site_user, run_id, state, "
-                  "outcome_ms, reason) VALUES(?1, ?2, ?3, ?4, 'confirmed', ?5, "
-                  "'settled-by-runner')");
+                  "INSERT OR IGNORE INTO posts(account, run_id, state, outcome_ms, reason) "
+                  "VALUES(?1, ?4, 'confirmed', ?5, 'settled-by-runner')");
     if (!settle.ok() || !add.ok()) {
         return Failure(ProblemCode::StoreCannotWrite);
     }
-    settle.Bind(1, site.host).Bind(2, site.port).BindCp936(3, site.user);
-    add.Bind(1, site.host).Bind(2, site.port).BindCp936(3, site.user).Bind(5, Millis(now));
+    settle.Bind(1, *account);
+    add.Bind(1, *account).Bind(5, Millis(now));
     if (posted) {
         settle.Bind(5, Millis(now));
     }
@@ -265,22 +279,23 @@ Result<int> RunStore::SettleExcluded(const SiteKey& site, std::span<const std::s
     if (!transaction.begun()) {
         return transaction.begun().problem();
     }
-    if (Outcome adopted = AdoptKeptOff(site); !adopted) {
-        return adopted.problem();
+    const Result<std::int64_t> account = AdoptKeptOff(site);
+    if (!account) {
+        return account.problem();
     }
     // A run already on the run log stays confirmed: releasing it later would
     // post it twice.
     Statement exclude(m_db,
-                      "INSERT INTO posts(site_host, site_port, site_user, run_id, state, "
-                      "outcome_ms, reason) VALUES(?1, ?2, ?3, ?4, 'excluded', ?5, "
-                      "'settled-by-runner') ON CONFLICT DO UPDATE SET state='excluded', "
+                      "INSERT INTO posts(account, run_id, state, outcome_ms, reason) "
+                      "VALUES(?1, ?4, 'excluded', ?5, 'settled-by-runner') "
+                      "ON CONFLICT DO UPDATE SET state='excluded', "
                       "outcome_ms=?5, reason='settled-by-runner', prior_state=NULL, "
                       "prior_intent_ms=NULL, prior_outcome_ms=NULL, prior_reason=NULL "
                       "WHERE state NOT IN ('confirmed', 'excluded')");
     if (!exclude.ok()) {
         return Failure(ProblemCode::StoreCannotWrite);
     }
-    exclude.Bind(1, site.host).Bind(2, site.port).BindCp936(3, site.user).Bind(5, Millis(now));
+    exclude.Bind(1, *account).Bind(5, Millis(now));
     int count = 0;
     for (const std::string& runId : runIds) {
         if (!exclude.BindCp936(4, runId).Run()) {

@@ -29,15 +29,22 @@ namespace strivo {
 // Times in the file are milliseconds since 1970 UTC.
 //
 // Schema (PRAGMA user_version 3, PRAGMA application_id kStoreApplicationId):
-//   runs(service_host, service_port, account, run_id,                 -- the key
+//   accounts(id, kind, host, port, name,   -- kind 'service': a run-service account;
+//            listed_ms, listed)            -- 'site': a site user. listed_ms: the
+//                                          -- account's latest complete list; listed:
+//                                          -- its runs, a bit a rowid (RowIds)
+//   runs(id,                               -- in the order they came
+//        account, run_id,                  -- unique (runs_by_id); runs_by_start by
+//                                          -- account and start_utc_ms
 //        start_text, distance_text, duration_text, calories_text, sync_text,   -- as sent
 //        start_utc_ms, start_offset_min, distance_m, duration_ms, calories,
-//        sync_utc_ms, sync_offset_min,        -- typed; NULL where the text says no such thing
-//        first_seen_ms, last_seen_ms,         -- last_seen_ms NULL: in the latest list
-//        source, source_file)                 -- NULL: from the run service; else the
-//                                             -- format ('gpx', 'tcx', 'fit', 'csv') and file
-//   listings(service_host, service_port, account, listed_ms)   -- the latest complete list
-//   posts(site_host, site_port, site_user, run_id,                    -- the key
+//        sync_utc_ms, sync_offset_min,     -- typed; NULL where the text says no such thing
+//        first_seen_ms,
+//        source, source_file)              -- NULL: from the run service; else the
+//                                          -- format ('gpx', 'tcx', 'fit', 'csv') and file
+//   unlisted(run, last_seen_ms)   -- a run not in its account's latest list (or
+//                                 -- read from a file), and when it was last
+//   posts(account, run_id,                -- the key; the account a site user
 //         state,   -- 'sending' | 'confirmed' | 'failed' | 'unknown' | 'excluded'
 //         intent_ms, outcome_ms, reason,     -- reason: a problem's key (ProblemKey)
 //         prior_state, prior_intent_ms, prior_outcome_ms, prior_reason)  -- before the intent
@@ -49,8 +56,9 @@ namespace strivo {
 //                                                  -- HMAC-SHA-256 under secrets 'mac-key'
 //   secrets(name, value)             -- the store's own random keys
 //   window_places(window, x, y, width, height, maximized)   -- where a window was left
-// A run's last sighting is COALESCE(runs.last_seen_ms, listings.listed_ms), so
-// storing an unchanged list again writes almost nothing.
+// A run's last sighting is its unlisted.last_seen_ms, else its account's
+// listed_ms: storing an unchanged list again writes almost nothing, and a
+// list that drops runs writes their unlisted rows, not the runs.
 //
 // The class is one connection, used by one thread at a time; its parts live
 // in files by concern: opening and the schema (StoreSchema.cpp), the runs
@@ -149,7 +157,7 @@ public:
     Result<std::size_t> CountRuns(const ServiceKey& service, std::string_view account) const;
     // Each stored run of the account, read one at a time (a million runs
     // are never held at once): newest start first; by start, those without
-    // one first, then by when first seen; or as they lie.
+    // one first, then in the order they came; or as they lie.
     // Figures reads only what totals need (the RunID, the start, distance,
     // duration and calorie texts, and the typed start): half the work. Lines
     // reads what a line of a run shows too: when first seen, and the source.
@@ -275,15 +283,23 @@ private:
     friend class RunListWriter;
 
     Outcome Prepare();
+    // From schema `version` (0: a new file) to this one, in one transaction.
+    Outcome Migrate(std::int64_t version);
     // SQLite's last failure, as a problem of this store; `otherwise` where
     // SQLite names nothing more telling.
     Problem Failure(ProblemCode otherwise) const;
     Outcome Execute(const char* sql, ProblemCode otherwise = ProblemCode::StoreCannotWrite);
+    // The small integer of an account ("service": a run-service account;
+    // "site": a site user), made when `make` and missing, else 0 when missing.
+    Result<std::int64_t> AccountId(const char* kind, const std::string& host, std::int64_t port,
+                                   std::string_view name, bool make = false) const;
     Result<std::string> MacKey();
     Outcome ReadRuns(const ServiceKey& service, std::string_view account, const char* sqlTail,
                      std::optional<std::string_view> runId, RunFields fields,
                      const std::function<void(const StoredRun&)>& visit) const;
-    Outcome AdoptKeptOff(const SiteKey& site);
+    // The site user's account, made if missing, having taken over what was
+    // kept off under no site user.
+    Result<std::int64_t> AdoptKeptOff(const SiteKey& site);
     Result<int> Settle(const SiteKey& site, std::span<const std::string> runIds, bool held,
                        bool posted, StoreTime now);
 
@@ -295,9 +311,8 @@ private:
 // One downloaded list, kept run by run as it arrives and committed whole by
 // Finish: new runs are added, changed texts replaced, runs the list no
 // longer has are kept and marked as no longer listed. Dropped unfinished (a
-// cut-off list), it rolls back and the store is as it was. Memory grows with
-// the list's RunIDs, and with the store only when the list is much like it:
-// then by 16 bytes a stored run, read to spare a lookup a run.
+// cut-off list), it rolls back and the store is as it was. It holds a bit
+// for each run of the list, and of the account's when Finish marks them.
 class RunListWriter {
 public:
     ~RunListWriter();
@@ -316,12 +331,12 @@ private:
     friend class RunStore;
     struct State;
     explicit RunListWriter(std::unique_ptr<State> state);
-    bool Counted();
-    bool ReadDigests();
-    // SQLITE_DONE, or SQLite's code: a clash with a stored run is no failure
-    // of the statement's, which may be run again.
-    int AddRun(store_detail::Statement& insert, const DownloadedRun& run,
-               const std::string_view (&texts)[5]);
+    // True when the run was added, or adding it failed; false when it is
+    // stored already.
+    bool Added(const DownloadedRun& run, const std::string_view (&texts)[5]);
+    static store_detail::Statement& BindRun(store_detail::Statement& statement,
+                                            const DownloadedRun& run,
+                                            const std::string_view (&texts)[5]);
     Outcome MarkUnlisted();
 
     std::unique_ptr<State> m_state;

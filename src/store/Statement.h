@@ -53,6 +53,11 @@ public:
                           SQLITE_TRANSIENT);
         return *this;
     }
+    Statement& BindBlob(int index, std::string_view bytes) {
+        sqlite3_bind_blob(m_statement, index, bytes.data(), static_cast<int>(bytes.size()),
+                          SQLITE_TRANSIENT);
+        return *this;
+    }
     Statement& BindCp936(int index, std::string_view cp936) {
         BindStoreText(m_statement, index, cp936);
         return *this;
@@ -107,6 +112,11 @@ public:
         // Only a zero may be a NULL: the type is asked then alone.
         const std::int64_t value = Int(column);
         return value == 0 && IsNull(column) ? std::nullopt : std::optional(value);
+    }
+    std::string Blob(int column) const {
+        const auto* bytes = static_cast<const char*>(sqlite3_column_blob(m_statement, column));
+        return std::string(bytes ? bytes : "",
+                           static_cast<std::size_t>(sqlite3_column_bytes(m_statement, column)));
     }
     std::string Cp936(int column) const { return ColumnStoreText(m_statement, column); }
     std::string Utf8(int column) const {

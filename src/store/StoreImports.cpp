@@ -18,37 +18,41 @@ Result<FileRunsStored> RunStore::StoreFileRuns(const ServiceKey& service, std::s
     if (!transaction.begun()) {
         return transaction.begun().problem();
     }
+    const Result<std::int64_t> owner =
+        AccountId("service", service.host, service.port, account, true);
+    const Result<std::int64_t> keptOff =
+        keptOffFor ? AccountId("site", keptOffFor->host, keptOffFor->port, keptOffFor->user, true)
+                   : Result<std::int64_t>(0);
+    if (!owner || !keptOff) {
+        return !owner ? owner.problem() : keptOff.problem();
+    }
     // The nearest start first: the run a duplicate is named with.
     Statement match(m_db,
-                    "SELECT run_id, start_text FROM runs WHERE service_host=?1 AND "
-                    "service_port=?2 AND account=?3 AND start_utc_ms BETWEEN ?4 - ?6 AND ?4 + ?6 "
-                    "AND abs(distance_m - ?5) <= max(distance_m * ?7, ?8) "
-                    "ORDER BY abs(start_utc_ms - ?4) LIMIT 1");
+                    "SELECT run_id, start_text FROM runs WHERE account=?1 AND start_utc_ms "
+                    "BETWEEN ?4 - ?6 AND ?4 + ?6 AND abs(distance_m - ?5) <= "
+                    "max(distance_m * ?7, ?8) ORDER BY abs(start_utc_ms - ?4) LIMIT 1");
+    // Never in a list of the run service: last seen when read.
     Statement insert(
         m_db,
-        "INSERT OR IGNORE INTO runs(service_host, service_port, account, run_id, start_text, "
-        "distance_text, duration_text, calories_text, sync_text, start_utc_ms, "
-        "start_offset_min, distance_m, duration_ms, calories, first_seen_ms, last_seen_ms, "
-        "source, source_file) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, '', ?9, ?10, ?11, ?12, "
-        "?13, ?14, ?14, ?15, ?16)");
+        "INSERT INTO runs(account, run_id, start_text, distance_text, duration_text, "
+        "calories_text, sync_text, start_utc_ms, start_offset_min, distance_m, duration_ms, "
+        "calories, first_seen_ms, source, source_file) VALUES(?1, ?4, ?5, ?6, ?7, ?8, '', ?9, "
+        "?10, ?11, ?12, ?13, ?14, ?15, ?16) ON CONFLICT DO NOTHING");
+    Statement unlisted(m_db, "INSERT INTO unlisted(run, last_seen_ms) VALUES(?, ?)");
     Statement exclude(m_db,
-                      "INSERT OR IGNORE INTO posts(site_host, site_port, site_user, run_id, "
-                      "state, outcome_ms, reason) VALUES(?1, ?2, ?3, ?4, 'excluded', ?5, "
-                      "NULL)");
-    if (!match.ok() || !insert.ok() || !exclude.ok()) {
+                      "INSERT OR IGNORE INTO posts(account, run_id, state, outcome_ms, reason) "
+                      "VALUES(?1, ?4, 'excluded', ?5, NULL)");
+    if (!match.ok() || !insert.ok() || !unlisted.ok() || !exclude.ok()) {
         return Failure(ProblemCode::StoreCannotWrite);
     }
     const std::int64_t nowMs = Millis(now);
-    match.Bind(1, service.host).Bind(2, service.port).BindCp936(3, account);
-    match.Bind(6, kSameRunWithinMs);
+    match.Bind(1, *owner).Bind(6, kSameRunWithinMs);
     match.BindOptional(7, std::optional(kSameRunShare))
         .BindOptional(8, std::optional(kSameRunMetres));
-    insert.Bind(1, service.host).Bind(2, service.port).BindCp936(3, account).Bind(14, nowMs);
+    insert.Bind(1, *owner).Bind(14, nowMs);
     insert.Bind(15, std::string(format)).Bind(16, std::string(fileName));
-    if (keptOffFor != nullptr) {
-        exclude.Bind(1, keptOffFor->host).Bind(2, keptOffFor->port);
-        exclude.BindCp936(3, keptOffFor->user).Bind(5, nowMs);
-    }
+    unlisted.Bind(2, nowMs);
+    exclude.Bind(1, *keptOff).Bind(5, nowMs);
     FileRunsStored stored;
     for (std::size_t i = 0; i < runs.size(); ++i) {
         const FileRun& run = runs[i];
@@ -78,7 +82,8 @@ Result<FileRunsStored> RunStore::StoreFileRuns(const ServiceKey& service, std::s
             continue;
         }
         ++stored.added;
-        if (keptOffFor != nullptr && !exclude.BindCp936(4, run.key).Run()) {
+        if (!unlisted.Bind(1, sqlite3_last_insert_rowid(m_db)).Run() ||
+            (keptOffFor != nullptr && !exclude.BindCp936(4, run.key).Run())) {
             return Failure(ProblemCode::StoreCannotWrite);
         }
     }
@@ -91,12 +96,16 @@ Result<FileRunsStored> RunStore::StoreFileRuns(const ServiceKey& service, std::s
 Result<std::vector<StoredRun>> RunStore::FileRuns(const ServiceKey& service,
                                                   std::string_view account) const {
     std::vector<StoredRun> runs;
+    const Result<std::int64_t> owner = AccountId("service", service.host, service.port, account);
+    if (!owner) {
+        return owner.problem();
+    }
     Statement read(m_db,
                    "SELECT run_id, start_text, distance_text, duration_text, calories_text, "
                    "start_utc_ms, start_offset_min, distance_m, duration_ms, calories, "
-                   "first_seen_ms, source, source_file FROM runs WHERE service_host=? AND "
-                   "service_port=? AND account=? AND source IS NOT NULL ORDER BY start_utc_ms");
-    read.Bind(1, service.host).Bind(2, service.port).BindCp936(3, account);
+                   "first_seen_ms, source, source_file FROM runs WHERE account=? AND "
+                   "source IS NOT NULL ORDER BY start_utc_ms");
+    read.Bind(1, *owner);
     while (read.Step() == SQLITE_ROW) {
         StoredRun& run = runs.emplace_back();
         run.runId = read.Cp936(0);

@@ -6,12 +6,6 @@
 #include "io/PathText.h"
 #include "model/Problem.h"
 
-#ifndef _WIN32
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 namespace strivo {
 
 std::filesystem::path StorePathFor(const std::filesystem::path& settingsPath) {
@@ -50,27 +44,16 @@ const char* NotARegularFile(const std::filesystem::path& path) {
 }
 
 Outcome CheckOwner(const std::filesystem::path& path) {
-#ifndef _WIN32
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0) {
+    const std::optional<FileOwner> owner = OwnerOf(path);
+    if (!owner) {
         return {};  // missing; anything else, opening it says
     }
-    if (info.st_uid != ::geteuid()) {
-        std::string owner = std::to_string(info.st_uid);
-        passwd entry{};
-        passwd* found = nullptr;
-        char buffer[1024];
-        if (::getpwuid_r(info.st_uid, &entry, buffer, sizeof buffer, &found) == 0 && found) {
-            owner = found->pw_name;
-        }
-        return Problem(ProblemCode::StoreNotOwned, {PathText(path), owner});
+    if (!owner->ours) {
+        return Problem(ProblemCode::StoreNotOwned, {PathText(path), owner->name});
     }
-    if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+    if (owner->writableByOthers) {
         return Problem(ProblemCode::StoreWritableByOthers, {PathText(path)});
     }
-#else
-    (void)path;
-#endif
     return {};
 }
 

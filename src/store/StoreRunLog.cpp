@@ -11,17 +11,15 @@ namespace strivo {
 using store_detail::FromMillis;
 using store_detail::Statement;
 
-namespace {
-
-constexpr const char* kRunKey = "service_host=?1 AND service_port=?2 AND account=?3 AND run_id=?4";
-
-}  // namespace
-
 Result<RunsRemoved> RunStore::RemoveFileRuns(const ServiceKey& service, std::string_view account,
                                              std::span<const std::string> keys) {
     StoreTransaction transaction(*this);
     if (!transaction.begun()) {
         return transaction.begun().problem();
+    }
+    const Result<std::int64_t> owner = AccountId("service", service.host, service.port, account);
+    if (!owner) {
+        return owner.problem();
     }
     // A run sent once may be on the site, even when kept off since: its
     // record must stay, or an import of the same file would post it again.
@@ -32,17 +30,19 @@ Result<RunsRemoved> RunStore::RemoveFileRuns(const ServiceKey& service, std::str
     while (posted.Step() == SQLITE_ROW) {
         sent.insert(posted.Cp936(0));
     }
-    Statement find(m_db, std::string("SELECT source IS NULL FROM runs WHERE ") + kRunKey);
-    Statement remove(m_db, std::string("DELETE FROM runs WHERE ") + kRunKey);
-    if (!posted.ok() || !find.ok() || !remove.ok()) {
+    Statement find(m_db, "SELECT id, source IS NULL FROM runs WHERE account=?1 AND run_id=?2");
+    // A run read from a file has its unlisted row, which goes with it.
+    Statement unlist(m_db, "DELETE FROM unlisted WHERE run=?1");
+    Statement remove(m_db, "DELETE FROM runs WHERE id=?1");
+    if (!posted.ok() || !find.ok() || !unlist.ok() || !remove.ok()) {
         return Failure(ProblemCode::StoreCannotWrite);
     }
-    find.Bind(1, service.host).Bind(2, service.port).BindCp936(3, account);
-    remove.Bind(1, service.host).Bind(2, service.port).BindCp936(3, account);
+    find.Bind(1, *owner);
     RunsRemoved done;
     for (const std::string& key : keys) {
-        const int found = find.BindCp936(4, key).Step();
-        const bool ofService = found == SQLITE_ROW && find.Int(0) != 0;
+        const int found = *owner == 0 ? SQLITE_DONE : find.BindCp936(2, key).Step();
+        const std::int64_t run = found == SQLITE_ROW ? find.Int(0) : 0;
+        const bool ofService = found == SQLITE_ROW && find.Int(1) != 0;
         find.Reset();
         if (!find.ok()) {
             return Failure(ProblemCode::StoreCannotRead);
@@ -53,7 +53,7 @@ Result<RunsRemoved> RunStore::RemoveFileRuns(const ServiceKey& service, std::str
                                                                : RemoveRefusal::Posted);
             continue;
         }
-        if (!remove.BindCp936(4, key).Run()) {
+        if (!unlist.Bind(1, run).Run() || !remove.Bind(1, run).Run()) {
             return Failure(ProblemCode::StoreCannotWrite);
         }
         if (sqlite3_changes(m_db) > 0) {
@@ -86,8 +86,9 @@ Result<std::vector<std::pair<SiteKey, PostRecord>>> RunStore::RunPosts(
     std::string_view runId) const {
     std::vector<std::pair<SiteKey, PostRecord>> posts;
     Statement read(m_db,
-                   "SELECT site_host, site_port, site_user, state, intent_ms, outcome_ms, reason "
-                   "FROM posts WHERE run_id=?1 ORDER BY site_host, site_port, site_user");
+                   "SELECT a.host, a.port, a.name, p.state, p.intent_ms, p.outcome_ms, p.reason "
+                   "FROM posts p JOIN accounts a ON a.id = p.account WHERE p.run_id=?1 "
+                   "ORDER BY a.host, a.port, a.name");
     read.BindCp936(1, runId);
     while (read.Step() == SQLITE_ROW) {
         auto& [site, post] = posts.emplace_back();

@@ -1,74 +1,117 @@
 // The store's runs: a downloaded list kept, and the runs read back.
 
+#include <array>
+#include <bit>
 #include <cstring>
 #include <functional>
+#include <map>
 
-#include "io/PathText.h"
-#include "store/RunListSets.h"
-#include "store/RunSort.h"
 #include "store/RunStore.h"
 #include "store/Statement.h"
 
 namespace strivo {
 
-using store_detail::DigestOf;
 using store_detail::FromMillis;
 using store_detail::Millis;
-using store_detail::RunIdSet;
 using store_detail::Statement;
-using store_detail::StoredDigests;
 
 namespace {
 
-constexpr const char* kKey = "service_host=?1 AND service_port=?2 AND account=?3";
+// Runs by their rowids, a bit each in pages of 4,096: a list of a million
+// runs takes 128 KiB, whatever its RunIDs, and is kept so in the store.
+class RowIds {
+public:
+    void Add(std::int64_t id) { m_pages[id >> 12][(id >> 6) & 63] |= Bit(id); }
+    bool Has(std::int64_t id) const {
+        const auto page = m_pages.find(id >> 12);
+        return page != m_pages.end() && (page->second[(id >> 6) & 63] & Bit(id)) != 0;
+    }
+    // Each id, smallest first, while `visit` says true.
+    template <typename Visit>
+    bool Each(Visit visit) const {
+        for (const auto& [page, words] : m_pages) {
+            for (std::size_t word = 0; word < words.size(); ++word) {
+                for (std::uint64_t bits = words[word]; bits != 0; bits &= bits - 1) {
+                    if (!visit(page << 12 | static_cast<std::int64_t>(word) << 6 |
+                               std::countr_zero(bits))) {
+                        return false;
+                    }
+                }
+            }
+        }
+        return true;
+    }
+    // As kept in the store: each page's number, then its words (in the
+    // machine's byte order, little-endian wherever Strivo is built).
+    std::string Bytes() const {
+        std::string bytes;
+        for (const auto& [page, words] : m_pages) {
+            bytes.append(reinterpret_cast<const char*>(&page), sizeof page);
+            bytes.append(reinterpret_cast<const char*>(words.data()), sizeof words);
+        }
+        return bytes;
+    }
+    void AddBytes(std::string_view bytes) {
+        constexpr std::size_t kPageBytes = sizeof(std::int64_t) + sizeof(Words);
+        for (; bytes.size() >= kPageBytes; bytes.remove_prefix(kPageBytes)) {
+            std::int64_t page = 0;
+            std::memcpy(&page, bytes.data(), sizeof page);
+            std::memcpy(m_pages[page].data(), bytes.data() + sizeof page, sizeof(Words));
+        }
+    }
 
-// The first runs of a list are looked up one by one; when most of them are
-// stored unchanged, the stored runs are read as StoredDigests for the rest.
-constexpr std::int64_t kSampledRuns = 256;
+private:
+    using Words = std::array<std::uint64_t, 64>;
+    static std::uint64_t Bit(std::int64_t id) { return std::uint64_t{1} << (id & 63); }
+    std::map<std::int64_t, Words> m_pages;
+};
+
+// ?2 the RunID, ?3 to ?7 its texts, ?8 to ?14 their values: bound alike for
+// the insert and the update.
 constexpr const char* kInsert =
-    "INSERT INTO runs(service_host, service_port, account, run_id, start_text, distance_text, "
-    "duration_text, calories_text, sync_text, start_utc_ms, start_offset_min, distance_m, "
-    "duration_ms, calories, sync_utc_ms, sync_offset_min, first_seen_ms) VALUES(?1, ?2, ?3, ?4, "
-    "?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17)";
+    "INSERT INTO runs(account, run_id, start_text, distance_text, duration_text, calories_text, "
+    "sync_text, start_utc_ms, start_offset_min, distance_m, duration_ms, calories, sync_utc_ms, "
+    "sync_offset_min, first_seen_ms) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, "
+    "?13, ?14, ?15) ON CONFLICT DO NOTHING";
+constexpr const char* kColumns =
+    "id, run_id, start_text, distance_text, duration_text, calories_text, sync_text FROM runs";
 
 }  // namespace
 
 struct RunListWriter::State {
     State(RunStore& store, sqlite3* db, std::int64_t now)
         : store(store),
+          db(db),
           transaction(store),
           nowMs(now),
-          lookup(db,
-                 "SELECT start_text, distance_text, duration_text, calories_text, sync_text, "
-                 "last_seen_ms IS NULL FROM runs WHERE service_host=?1 AND service_port=?2 AND "
-                 "account=?3 AND run_id=?4"),
-          insert(db, std::string(kInsert) +
-                         " ON CONFLICT DO UPDATE SET start_text=?5, distance_text=?6, "
-                         "duration_text=?7, calories_text=?8, sync_text=?9, start_utc_ms=?10, "
-                         "start_offset_min=?11, distance_m=?12, duration_ms=?13, calories=?14, "
-                         "sync_utc_ms=?15, sync_offset_min=?16, last_seen_ms=NULL"),
-          fresh(db, kInsert),
-          relisted(db,
-                   "UPDATE runs SET last_seen_ms=NULL WHERE service_host=?1 AND "
-                   "service_port=?2 AND account=?3 AND run_id=?4") {}
+          lookup(db, std::string("SELECT ") + kColumns + " WHERE account=?1 AND run_id=?2"),
+          next(db, std::string("SELECT ") + kColumns + " NOT INDEXED WHERE id>?2 AND account=?1"),
+          insert(db, kInsert),
+          update(db,
+                 "UPDATE runs SET start_text=?3, distance_text=?4, duration_text=?5, "
+                 "calories_text=?6, sync_text=?7, start_utc_ms=?8, start_offset_min=?9, "
+                 "distance_m=?10, duration_ms=?11, calories=?12, sync_utc_ms=?13, "
+                 "sync_offset_min=?14 WHERE id=?16") {}
 
     RunStore& store;
+    sqlite3* db;
     StoreTransaction transaction;
     std::int64_t nowMs;
-    // `fresh` while the account has no runs stored: only a RunID listed twice
-    // can clash, and SQLite skips the look for one otherwise.
-    Statement lookup, insert, fresh, relisted;
-    ServiceKey service;
-    std::string account;
+    // `next` walks the stored runs in the order they came, from the one after
+    // the run last found: a list in the order of the one before finds each of
+    // its stored runs there, without a lookup.
+    Statement lookup, next, insert, update;
+    bool nextOnRow = false;
+    std::int64_t account = 0;
     std::int64_t previousListing = 0;
-    std::int64_t storedBefore = 0;  // runs of the account stored before this list
-    std::int64_t found = 0;         // how many of them the list has
-    bool counted = false;           // storedBefore and previousListing are known
-    std::int64_t sampled = 0, sampledFound = 0, sampledSame = 0;
-    bool addFirst = false;  // most runs are new: each is added, and looked up if already there
-    std::optional<StoredDigests> digests;
-    RunIdSet listed;
-    Outcome kept;  // the first failure, if any: then the rest is passed over
+    std::int64_t firstNew = 0;  // the runs added by this list take this rowid and later ones
+    std::optional<std::string> previousList;  // RowIds' bytes; none: never kept so
+    bool hadRuns = false;                     // the account had runs before this list
+    // The run before was new: this one most likely is too, and is added
+    // first, looked up only when it clashes with a stored run.
+    bool lastNew = true;
+    RowIds listed;  // the stored runs of this list, and the ones it added
+    Outcome kept;   // the first failure, if any: then the rest is passed over
 };
 
 RunListWriter::RunListWriter(std::unique_ptr<State> state) : m_state(std::move(state)) {}
@@ -78,205 +121,134 @@ Result<std::unique_ptr<RunListWriter>> RunStore::BeginRunList(const ServiceKey& 
                                                               std::string_view account,
                                                               StoreTime now) {
     auto state = std::make_unique<RunListWriter::State>(*this, m_db, Millis(now));
-    if (!state->transaction.begun()) {
-        return state->transaction.begun().problem();
+    RunListWriter::State& s = *state;
+    if (!s.transaction.begun()) {
+        return s.transaction.begun().problem();
     }
-    if (!state->lookup.ok() || !state->insert.ok() || !state->fresh.ok() || !state->relisted.ok()) {
+    if (!s.lookup.ok() || !s.next.ok() || !s.insert.ok() || !s.update.ok()) {
         return Failure(ProblemCode::StoreCannotWrite);
     }
-    state->service = service;
-    state->account = std::string(account);
-    for (Statement* statement : {&state->lookup, &state->insert, &state->fresh, &state->relisted}) {
-        statement->Bind(1, service.host).Bind(2, service.port).BindCp936(3, account);
+    const Result<std::int64_t> id = AccountId("service", service.host, service.port, account, true);
+    if (!id) {
+        return id.problem();
     }
-    state->insert.Bind(17, state->nowMs);
-    state->fresh.Bind(17, state->nowMs);
+    s.account = *id;
+    Statement before(m_db,
+                     "SELECT coalesce(listed_ms, ?2), listed, EXISTS(SELECT 1 FROM runs WHERE "
+                     "account=?1), (SELECT coalesce(max(id), 0) + 1 FROM runs) FROM accounts "
+                     "WHERE id=?1");
+    if (before.Bind(1, s.account).Bind(2, s.nowMs).Step() != SQLITE_ROW) {
+        return Failure(ProblemCode::StoreCannotRead);
+    }
+    s.previousListing = before.Int(0);
+    if (!before.IsNull(1)) {
+        s.previousList = before.Blob(1);
+    }
+    s.hadRuns = before.Int(2) != 0;
+    s.firstNew = before.Int(3);
+    for (Statement* statement : {&s.lookup, &s.next, &s.insert}) {
+        statement->Bind(1, s.account);
+    }
+    s.nextOnRow = s.hadRuns && s.next.Bind(2, 0).Step() == SQLITE_ROW;
+    s.insert.Bind(15, s.nowMs);
     return std::unique_ptr<RunListWriter>(new RunListWriter(std::move(state)));
-}
-
-bool RunListWriter::Counted() {
-    State& s = *m_state;
-    if (s.counted || !s.kept) {
-        return static_cast<bool>(s.kept);
-    }
-    // How many runs are stored (counted on the index by start): none, and no
-    // run of the list is looked up; all of them in the list, and none is
-    // marked as no longer listed. Counted with the first run, not before the
-    // list is asked for: a store of a million runs takes a while to count.
-    s.counted = true;
-    s.previousListing = s.nowMs;
-    Statement listing(s.store.m_db, "SELECT listed_ms FROM listings WHERE " + std::string(kKey));
-    Statement count(s.store.m_db, "SELECT count(*) FROM runs WHERE " + std::string(kKey));
-    for (Statement* statement : {&listing, &count}) {
-        statement->Bind(1, s.service.host).Bind(2, s.service.port).BindCp936(3, s.account);
-    }
-    if (listing.Step() == SQLITE_ROW) {
-        s.previousListing = listing.Int(0);
-    }
-    if (count.Step() == SQLITE_ROW) {
-        s.storedBefore = count.Int(0);
-    }
-    if (!listing.ok() || !count.ok()) {
-        s.kept = s.store.Failure(ProblemCode::StoreCannotRead);
-    }
-    return static_cast<bool>(s.kept);
 }
 
 void RunListWriter::Add(const DownloadedRun& run) {
     State& s = *m_state;
-    if (!Counted() || run.runId.empty()) {
+    if (!s.kept || run.runId.empty()) {
         return;
     }
     const std::string_view texts[5] = {run.startTime, run.distance, run.duration, run.calories,
                                        run.syncTime};
-    if (s.storedBefore > 0 && s.sampled == kSampledRuns) {
-        ++s.sampled;
-        if (s.sampledSame * 2 > kSampledRuns && !ReadDigests()) {
+    // Whether the statement's row is this run, stored with these texts.
+    const auto stored = [&](Statement& row, bool* same) {
+        *same = ColumnHolds(row.get(), 1, run.runId);
+        for (int i = 0; *same && i < 5; ++i) {
+            *same = ColumnHolds(row.get(), 2 + i, texts[i]);
+        }
+        return row.Int(0);
+    };
+    bool same = false;
+    std::int64_t id = 0;
+    if (s.nextOnRow && ColumnHolds(s.next.get(), 1, run.runId)) {
+        id = stored(s.next, &same);
+        s.nextOnRow = s.next.Step() == SQLITE_ROW;
+    } else {
+        if (s.lastNew && Added(run, texts)) {
             return;
         }
-        s.addFirst = (kSampledRuns - s.sampledFound) * 2 > kSampledRuns;
-    }
-    bool stored = s.storedBefore > 0;
-    if (s.digests) {
-        bool listed = false;
-        switch (s.digests->Take(run.runId, DigestOf(texts), &listed)) {
-            case StoredDigests::Found::NotStored:
-                stored = false;
-                break;
-            case StoredDigests::Found::Same:
-                ++s.found;
-                if (!listed && !s.relisted.BindCp936(4, run.runId).Run()) {
-                    s.kept = s.store.Failure(ProblemCode::StoreCannotWrite);
-                }
-                return;
-            case StoredDigests::Found::TakenAlready:
-                return;  // listed twice: the first counts
-            case StoredDigests::Found::TakenByItsHash: {
-                // Listed twice, the second with other texts, if it is stored
-                // (the one stored run of that hash); else a new run.
-                const int step = s.lookup.BindCp936(4, run.runId).Step();
-                s.lookup.Reset();
-                if (step != SQLITE_DONE) {
-                    if (step != SQLITE_ROW) {
-                        s.kept = s.store.Failure(ProblemCode::StoreCannotRead);
-                    }
-                    return;
-                }
-                stored = false;
-                break;
-            }
-            case StoredDigests::Found::LookItUp:
-                break;
-        }
-    }
-    // Into a store without the account's runs, a RunID listed twice meets its
-    // first in the table, and no set of RunIDs need be held; a run taken as
-    // the same above is marked taken instead.
-    if (s.storedBefore > 0 && !s.listed.Insert(run.runId)) {
-        return;
-    }
-    if (stored && s.addFirst) {
-        const int added = AddRun(s.fresh, run, texts);
-        if (added == SQLITE_DONE) {
-            return;
-        }
-        if ((added & 0xFF) != SQLITE_CONSTRAINT) {
-            s.kept = s.store.Failure(ProblemCode::StoreCannotWrite);
-            return;
-        }
-    }
-    if (stored) {
-        s.lookup.BindCp936(4, run.runId);
-        const int step = s.lookup.Step();
-        bool same = step == SQLITE_ROW;
-        for (int i = 0; same && i < 5; ++i) {
-            same = ColumnHolds(s.lookup.get(), i, texts[i]);
-        }
-        const bool listed = step == SQLITE_ROW && s.lookup.Int(5) != 0;
+        const int step = s.lookup.BindCp936(2, run.runId).Step();
+        id = step == SQLITE_ROW ? stored(s.lookup, &same) : 0;
         s.lookup.Reset();
         if (step != SQLITE_ROW && step != SQLITE_DONE) {
             s.kept = s.store.Failure(ProblemCode::StoreCannotRead);
             return;
         }
-        s.found += step == SQLITE_ROW;
-        if (step == SQLITE_ROW && s.digests) {
-            s.digests->MarkTaken(run.runId);
-        }
-        if (s.sampled < kSampledRuns) {
-            ++s.sampled;
-            s.sampledFound += step == SQLITE_ROW;
-            s.sampledSame += same;
-        }
-        if (same) {
-            if (!listed && !s.relisted.BindCp936(4, run.runId).Run()) {
-                s.kept = s.store.Failure(ProblemCode::StoreCannotWrite);
-            }
+        if (step == SQLITE_DONE) {
+            s.lastNew = true;
+            Added(run, texts);
             return;
         }
+        s.next.Reset();
+        s.nextOnRow = s.next.Bind(2, id).Step() == SQLITE_ROW;
     }
-    const int added = AddRun(stored ? s.insert : s.fresh, run, texts);
-    const bool listedTwice = s.storedBefore == 0 && (added & 0xFF) == SQLITE_CONSTRAINT;
-    if (added != SQLITE_DONE && !listedTwice) {
+    s.lastNew = false;
+    if (!s.next.ok()) {
+        s.kept = s.store.Failure(ProblemCode::StoreCannotRead);
+        return;
+    }
+    if (s.listed.Has(id)) {
+        return;  // listed twice: the first counts
+    }
+    s.listed.Add(id);
+    if (!same && BindRun(s.update, run, texts).Bind(16, id).RunCode() != SQLITE_DONE) {
         s.kept = s.store.Failure(ProblemCode::StoreCannotWrite);
     }
 }
 
-int RunListWriter::AddRun(Statement& insert, const DownloadedRun& run,
-                          const std::string_view (&texts)[5]) {
+bool RunListWriter::Added(const DownloadedRun& run, const std::string_view (&texts)[5]) {
+    State& s = *m_state;
+    if (BindRun(s.insert, run, texts).RunCode() != SQLITE_DONE) {
+        s.kept = s.store.Failure(ProblemCode::StoreCannotWrite);
+        return true;
+    }
+    if (sqlite3_changes(s.db) == 0) {
+        return false;  // stored already
+    }
+    s.listed.Add(sqlite3_last_insert_rowid(s.db));
+    return true;
+}
+
+Statement& RunListWriter::BindRun(Statement& statement, const DownloadedRun& run,
+                                  const std::string_view (&texts)[5]) {
     const TypedTime start = ParseServiceTime(run.startTime);
     const TypedTime sync = ParseServiceTime(run.syncTime);
     const std::optional<double> km = ParseDecimal(run.distance);
-    insert.BindCp936InPlace(4, run.runId);
+    statement.BindCp936InPlace(2, run.runId);
     for (int i = 0; i < 5; ++i) {
-        insert.BindCp936InPlace(5 + i, texts[i]);
+        statement.BindCp936InPlace(3 + i, texts[i]);
     }
-    insert.BindOptional(10, start.utcMs).BindOptional(11, start.offsetMinutes);
-    insert.BindOptional(12, km ? std::optional(*km * 1000.0) : std::nullopt);
-    insert.BindOptional(13, ParseInteger(run.duration));
-    insert.BindOptional(14, ParseInteger(run.calories));
-    insert.BindOptional(15, sync.utcMs).BindOptional(16, sync.offsetMinutes);
-    return insert.RunCode();
-}
-
-bool RunListWriter::ReadDigests() {
-    State& s = *m_state;
-    StoredDigests digests(static_cast<std::size_t>(s.storedBefore + kSampledRuns));
-    Statement read(s.store.m_db,
-                   "SELECT start_text, distance_text, duration_text, calories_text, sync_text, "
-                   "run_id, last_seen_ms IS NULL FROM runs NOT INDEXED WHERE " +
-                       std::string(kKey));
-    read.Bind(1, s.service.host).Bind(2, s.service.port).BindCp936(3, s.account);
-    std::string spare[6];
-    std::string_view texts[5];
-    while (read.Step() == SQLITE_ROW) {
-        for (int i = 0; i < 5; ++i) {
-            texts[i] = ColumnStoreTextView(read.get(), i, spare[i]);
-        }
-        const std::string_view runId = ColumnStoreTextView(read.get(), 5, spare[5]);
-        digests.Add(runId, DigestOf(texts), read.Int(6) != 0);
-        if (s.listed.Contains(runId)) {
-            digests.MarkTaken(runId);  // looked up already, before the digests
-        }
-    }
-    if (!read.ok()) {
-        s.kept = s.store.Failure(ProblemCode::StoreCannotRead);
-        return false;
-    }
-    s.digests.emplace(std::move(digests));
-    return true;
+    statement.BindOptional(8, start.utcMs).BindOptional(9, start.offsetMinutes);
+    statement.BindOptional(10, km ? std::optional(*km * 1000.0) : std::nullopt);
+    statement.BindOptional(11, ParseInteger(run.duration));
+    statement.BindOptional(12, ParseInteger(run.calories));
+    return statement.BindOptional(13, sync.utcMs).BindOptional(14, sync.offsetMinutes);
 }
 
 Outcome RunListWriter::Finish() {
     State& s = *m_state;
-    if (Counted() && s.found < s.storedBefore) {
+    s.next.Reset();
+    if (s.kept && s.hadRuns) {
         s.kept = MarkUnlisted();
     }
     if (!s.kept) {
         return s.kept;
     }
-    Statement listing(s.store.m_db, "INSERT OR REPLACE INTO listings VALUES(?, ?, ?, ?)");
-    listing.Bind(1, s.service.host).Bind(2, s.service.port).BindCp936(3, s.account);
-    if (!listing.ok() || !listing.Bind(4, s.nowMs).Run()) {
+    Statement listing(s.db, "UPDATE accounts SET listed_ms=?2, listed=?3 WHERE id=?1");
+    const std::string listed = s.listed.Bytes();
+    listing.Bind(1, s.account).Bind(2, s.nowMs).BindBlob(3, listed);
+    if (!listing.ok() || !listing.Run()) {
         return s.store.Failure(ProblemCode::StoreCannotWrite);
     }
     return s.transaction.Commit();
@@ -284,32 +256,32 @@ Outcome RunListWriter::Finish() {
 
 Outcome RunListWriter::MarkUnlisted() {
     State& s = *m_state;
-    // One pass over the table, each listed run the list does not have marked
-    // where the pass finds it: no second look for it, and no list of them held.
-    // The function lives for this statement only.
-    constexpr const char* kInList = "strivo_in_list";
-    const auto inList = [](sqlite3_context* context, int, sqlite3_value** values) {
-        const auto& state = *static_cast<const State*>(sqlite3_user_data(context));
-        std::string spare;
-        const std::string_view runId = ValueStoreTextView(values[0], spare);
-        sqlite3_result_int(context, state.listed.Contains(runId) ||
-                                        (state.digests && state.digests->Taken(runId)));
-    };
-    sqlite3* const db = s.store.m_db;
-    if (sqlite3_create_function_v2(db, kInList, 1, SQLITE_UTF8 | SQLITE_DIRECTONLY, &s, inList,
-                                   nullptr, nullptr, nullptr) != SQLITE_OK) {
-        return s.store.Failure(ProblemCode::StoreCannotWrite);
+    // The runs of the list before: as it was kept, or (in a store from before
+    // lists were kept) every run of the account not marked, read once.
+    RowIds before;
+    if (s.previousList) {
+        before.AddBytes(*s.previousList);
+    } else {
+        Statement read(s.db,
+                       "SELECT id FROM runs WHERE account=? AND id NOT IN (SELECT run FROM "
+                       "unlisted)");
+        read.Bind(1, s.account);
+        while (read.Step() == SQLITE_ROW) {
+            before.Add(read.Int(0));
+        }
+        if (!read.ok()) {
+            return s.store.Failure(ProblemCode::StoreCannotRead);
+        }
     }
-    bool marked = false;
-    {
-        Statement unlisted(db, "UPDATE runs NOT INDEXED SET last_seen_ms=?4 WHERE " +
-                                   std::string(kKey) + " AND last_seen_ms IS NULL AND NOT " +
-                                   kInList + "(run_id)");
-        unlisted.Bind(1, s.service.host).Bind(2, s.service.port).BindCp936(3, s.account);
-        marked = unlisted.ok() && unlisted.Bind(4, s.previousListing).Run();
-    }
-    sqlite3_create_function_v2(db, kInList, 1, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr,
-                               nullptr);
+    // Those this list has again lose their mark; those it dropped get one.
+    Statement relist(s.db, "DELETE FROM unlisted WHERE run=?");
+    Statement unlist(s.db, "INSERT OR IGNORE INTO unlisted(run, last_seen_ms) VALUES(?, ?)");
+    unlist.Bind(2, s.previousListing);
+    const bool marked = relist.ok() && unlist.ok() && s.listed.Each([&](std::int64_t id) {
+        return id >= s.firstNew || before.Has(id) || relist.Bind(1, id).Run();
+    }) && before.Each([&](std::int64_t id) {
+        return s.listed.Has(id) || unlist.Bind(1, id).Run();
+    });
     return marked ? Outcome() : s.store.Failure(ProblemCode::StoreCannotWrite);
 }
 
@@ -326,9 +298,12 @@ Outcome RunStore::StoreRuns(const ServiceKey& service, std::string_view account,
 }
 
 Result<std::size_t> RunStore::CountRuns(const ServiceKey& service, std::string_view account) const {
-    Statement count(m_db, "SELECT count(*) FROM runs WHERE " + std::string(kKey));
-    count.Bind(1, service.host).Bind(2, service.port).BindCp936(3, account);
-    if (count.Step() != SQLITE_ROW) {
+    const Result<std::int64_t> id = AccountId("service", service.host, service.port, account);
+    if (!id) {
+        return id.problem();
+    }
+    Statement count(m_db, "SELECT count(*) FROM runs WHERE account=?");
+    if (count.Bind(1, *id).Step() != SQLITE_ROW) {
         return Failure(ProblemCode::StoreCannotRead);
     }
     return static_cast<std::size_t>(count.Int(0));
@@ -337,36 +312,20 @@ Result<std::size_t> RunStore::CountRuns(const ServiceKey& service, std::string_v
 Outcome RunStore::EachRun(const ServiceKey& service, std::string_view account, RunOrder order,
                           const std::function<void(const StoredRun&)>& visit,
                           RunFields fields) const {
-    if (order == RunOrder::ByStart) {
-        // Read as they lie and sorted here: four times faster than SQLite
-        // looking each run up from its index by start.
-        store_detail::RunSorter sorter;
-        const Outcome read = ReadRuns(service, account, "", std::nullopt, fields,
-                                      [&sorter](const StoredRun& run) { sorter.Add(run); });
-        if (!read) {
-            return read;
-        }
-        if (sorter.ok()) {
-            return sorter.Finish(visit)
-                       ? Outcome()
-                       : Outcome(Problem(ProblemCode::StoreCannotRead, {PathText(m_path)}));
-        }
-        // No temporary file to be had: SQLite's own order, slower but sure.
-        return ReadRuns(service, account,
-                        " ORDER BY start_utc_ms, first_seen_ms, start_text DESC, run_id",
-                        std::nullopt, fields, visit);
-    }
-    return ReadRuns(
-        service, account,
-        order == RunOrder::NewestFirst ? " ORDER BY start_utc_ms DESC, start_text DESC" : "",
-        std::nullopt, fields, visit);
+    // By start: SQLite walks its index by account and start, whose ties lie
+    // in the order the runs came. As they lie: a walk of the table.
+    const char* const tail = order == RunOrder::ByStart ? " ORDER BY start_utc_ms, id"
+                             : order == RunOrder::NewestFirst
+                                 ? " ORDER BY start_utc_ms DESC, id DESC"
+                                 : "";
+    return ReadRuns(service, account, tail, std::nullopt, fields, visit);
 }
 
 Result<std::optional<StoredRun>> RunStore::FindRun(const ServiceKey& service,
                                                    std::string_view account,
                                                    std::string_view runId) const {
     std::optional<StoredRun> found;
-    const Outcome read = ReadRuns(service, account, " AND run_id=?4", runId, RunFields::All,
+    const Outcome read = ReadRuns(service, account, " AND run_id=?2", runId, RunFields::All,
                                   [&found](const StoredRun& run) { found = run; });
     if (!read) {
         return read.problem();
@@ -377,36 +336,41 @@ Result<std::optional<StoredRun>> RunStore::FindRun(const ServiceKey& service,
 Outcome RunStore::ReadRuns(const ServiceKey& service, std::string_view account, const char* sqlTail,
                            std::optional<std::string_view> runId, RunFields fields,
                            const std::function<void(const StoredRun&)>& visit) const {
-    // The latest listing once, not once a run.
-    std::int64_t listedMs = 0;
+    std::int64_t id = 0, listedMs = 0;  // the latest listing once, not once a run
     {
-        Statement listing(m_db, "SELECT listed_ms FROM listings WHERE " + std::string(kKey));
-        listing.Bind(1, service.host).Bind(2, service.port).BindCp936(3, account);
-        if (listing.Step() == SQLITE_ROW) {
-            listedMs = listing.Int(0);
+        Statement read(m_db,
+                       "SELECT id, coalesce(listed_ms, 0) FROM accounts WHERE kind='service' AND "
+                       "host=?1 AND port=?2 AND name=?3");
+        read.Bind(1, service.host).Bind(2, service.port).BindCp936(3, account);
+        const int step = read.Step();
+        if (step == SQLITE_DONE) {
+            return {};  // the store has no runs of the account
         }
-        if (!listing.ok()) {
+        if (step != SQLITE_ROW) {
             return Failure(ProblemCode::StoreCannotRead);
         }
+        id = read.Int(0);
+        listedMs = read.Int(1);
     }
     const bool all = fields == RunFields::All;
     const char* const columns =
         all ? "run_id, start_text, distance_text, duration_text, calories_text, sync_text, "
               "start_utc_ms, start_offset_min, distance_m, duration_ms, calories, sync_utc_ms, "
-              "sync_offset_min, first_seen_ms, last_seen_ms, source, source_file"
+              "sync_offset_min, first_seen_ms, unlisted.last_seen_ms, source, source_file"
         : fields == RunFields::Lines
             ? "run_id, start_text, distance_text, duration_text, calories_text, NULL, "
               "start_utc_ms, start_offset_min, first_seen_ms, source"
             : "run_id, start_text, distance_text, duration_text, calories_text, NULL, "
               "start_utc_ms, start_offset_min";
-    Statement read(m_db, std::string("SELECT ") + columns + " FROM runs " +
-                             // As they lie, not by the index by start, which
-                             // SQLite may take and then look each run up.
-                             (std::strstr(sqlTail, "ORDER BY") ? "" : "NOT INDEXED ") + "WHERE " +
-                             kKey + sqlTail);
-    read.Bind(1, service.host).Bind(2, service.port).BindCp936(3, account);
+    // In no order, the table is read as it lies, not through an index and a
+    // lookup a run.
+    Statement read(m_db, std::string("SELECT ") + columns + " FROM runs" +
+                             (*sqlTail == '\0' ? " NOT INDEXED" : "") +
+                             (all ? " LEFT JOIN unlisted ON unlisted.run=runs.id" : "") +
+                             " WHERE account=?1" + sqlTail);
+    read.Bind(1, id);
     if (runId) {
-        read.BindCp936(4, *runId);
+        read.BindCp936(2, *runId);
     }
     StoredRun run;  // its texts' room kept from row to row
     while (read.Step() == SQLITE_ROW) {

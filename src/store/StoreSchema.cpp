@@ -10,14 +10,10 @@
 #include <utility>
 
 #include "io/AtomicFile.h"
+#include "io/FileIdentity.h"
 #include "store/RunStore.h"
 #include "store/Statement.h"
 #include "store/StorePaths.h"
-
-#ifndef _WIN32
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 namespace strivo {
 
@@ -85,20 +81,90 @@ CREATE TABLE refusals(
 CREATE TABLE secrets(name TEXT PRIMARY KEY, value BLOB NOT NULL) WITHOUT ROWID;
 )sql";
 
-// The third: where the run log's window was left, so it opens there again.
+// The third: each run-service account and each site user is a small integer
+// of the accounts table, the service's latest complete list its row's
+// listed_ms, and that list's runs its listed (left NULL here: the next list
+// reads them from unlisted). Runs lie in the order they came (a rowid table:
+// a list of new runs is appended, not inserted at random places), found by
+// account and RunID or by account and start. A run the service no longer
+// lists has a row in unlisted, so a list that drops runs writes those rows
+// and leaves the runs as they are. Runs are copied in the order they were
+// first seen, ties by start text, latest first, then by RunID: runs that
+// start at the same moment keep the order they were read in before. And
+// where the run log's window was left, so it opens there again.
 constexpr const char* kSchemaVersion3 = R"sql(
+CREATE TABLE accounts(
+    id INTEGER PRIMARY KEY, kind TEXT NOT NULL CHECK(kind IN ('service', 'site')),
+    host TEXT NOT NULL, port INTEGER NOT NULL, name BLOB NOT NULL,
+    listed_ms INTEGER, listed BLOB, UNIQUE(kind, host, port, name));
+INSERT INTO accounts(kind, host, port, name, listed_ms)
+    SELECT 'service', service_host, service_port, account, max(listed_ms) FROM (
+        SELECT service_host, service_port, account, listed_ms FROM listings
+        UNION ALL SELECT DISTINCT service_host, service_port, account, NULL FROM runs)
+    GROUP BY service_host, service_port, account;
+INSERT INTO accounts(kind, host, port, name)
+    SELECT DISTINCT 'site', site_host, site_port, site_user FROM posts;
+CREATE TABLE runs_v3(
+    id INTEGER PRIMARY KEY, account INTEGER NOT NULL REFERENCES accounts(id),
+    run_id BLOB NOT NULL,
+    start_text BLOB NOT NULL, distance_text BLOB NOT NULL, duration_text BLOB NOT NULL,
+    calories_text BLOB NOT NULL, sync_text BLOB NOT NULL,
+    start_utc_ms INTEGER, start_offset_min INTEGER, distance_m REAL, duration_ms INTEGER,
+    calories INTEGER, sync_utc_ms INTEGER, sync_offset_min INTEGER,
+    first_seen_ms INTEGER NOT NULL, source TEXT, source_file TEXT);
+INSERT INTO runs_v3(account, run_id, start_text, distance_text, duration_text, calories_text,
+                    sync_text, start_utc_ms, start_offset_min, distance_m, duration_ms, calories,
+                    sync_utc_ms, sync_offset_min, first_seen_ms, source, source_file)
+    SELECT a.id, r.run_id, r.start_text, r.distance_text, r.duration_text, r.calories_text,
+           r.sync_text, r.start_utc_ms, r.start_offset_min, r.distance_m, r.duration_ms,
+           r.calories, r.sync_utc_ms, r.sync_offset_min, r.first_seen_ms, r.source, r.source_file
+    FROM runs r JOIN accounts a ON a.kind = 'service' AND a.host = r.service_host
+        AND a.port = r.service_port AND a.name = r.account
+    ORDER BY r.first_seen_ms, r.start_text DESC, r.run_id;
+CREATE UNIQUE INDEX runs_by_id ON runs_v3(account, run_id);
+CREATE TABLE unlisted(run INTEGER PRIMARY KEY, last_seen_ms INTEGER NOT NULL);
+INSERT INTO unlisted
+    SELECT n.id, r.last_seen_ms FROM runs r JOIN accounts a ON a.kind = 'service'
+        AND a.host = r.service_host AND a.port = r.service_port AND a.name = r.account
+    JOIN runs_v3 n ON n.account = a.id AND n.run_id = r.run_id
+    WHERE r.last_seen_ms IS NOT NULL ORDER BY n.id;
+CREATE TABLE posts_v3(
+    account INTEGER NOT NULL REFERENCES accounts(id), run_id BLOB NOT NULL,
+    state TEXT NOT NULL
+        CHECK(state IN ('sending', 'confirmed', 'failed', 'unknown', 'excluded')),
+    intent_ms INTEGER, outcome_ms INTEGER, reason TEXT,
+    prior_state TEXT, prior_intent_ms INTEGER, prior_outcome_ms INTEGER, prior_reason TEXT,
+    PRIMARY KEY(account, run_id)) WITHOUT ROWID;
+INSERT INTO posts_v3
+    SELECT a.id, p.run_id, p.state, p.intent_ms, p.outcome_ms, p.reason, p.prior_state,
+           p.prior_intent_ms, p.prior_outcome_ms, p.prior_reason
+    FROM posts p JOIN accounts a ON a.kind = 'site' AND a.host = p.site_host
+        AND a.port = p.site_port AND a.name = p.site_user;
+DROP TABLE posts;
+ALTER TABLE posts_v3 RENAME TO posts;
+DROP TABLE runs;
+DROP TABLE listings;
+ALTER TABLE runs_v3 RENAME TO runs;
+CREATE INDEX runs_by_start ON runs(account, start_utc_ms);
+CREATE INDEX runs_from_files ON runs(account, start_utc_ms) WHERE source IS NOT NULL;
 CREATE TABLE window_places(
     window TEXT PRIMARY KEY, x INTEGER NOT NULL, y INTEGER NOT NULL,
     width INTEGER NOT NULL, height INTEGER NOT NULL, maximized INTEGER NOT NULL) WITHOUT ROWID;
 )sql";
 
-// kMigrations[v] takes a file from user_version v to v + 1.
+// kMigrations[v] takes a file from user_version v to v + 1; a new file takes
+// them all.
 constexpr const char* kMigrations[] = {kSchemaVersion1, kSchemaVersion2, kSchemaVersion3};
 static_assert(std::size(kMigrations) == kStoreSchemaVersion);
 
 // A store is one connection used by one thread at a time: SQLite need not
 // lock it for every call (a million rows read are millions of calls).
 constexpr int kOneThreadAtATime = SQLITE_OPEN_NOMUTEX;
+
+// Nor need it count the memory it takes: counting locks a mutex around every
+// allocation (a twentieth of a download's time). Set as the program starts,
+// before SQLite does; the Windows build compiles it so.
+[[maybe_unused]] const bool g_uncounted = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK;
 
 Problem StoreProblem(ProblemCode code, const std::filesystem::path& path,
                      std::vector<std::string> more = {}) {
@@ -183,6 +249,28 @@ Outcome RunStore::Execute(const char* sql, ProblemCode otherwise) {
     return {};
 }
 
+Result<std::int64_t> RunStore::AccountId(const char* kind, const std::string& host,
+                                         std::int64_t port, std::string_view name,
+                                         bool make) const {
+    Statement find(m_db,
+                   "SELECT id FROM accounts WHERE kind=?1 AND host=?2 AND port=?3 AND name=?4");
+    find.Bind(1, std::string(kind)).Bind(2, host).Bind(3, port).BindCp936(4, name);
+    const int step = find.Step();
+    if (step == SQLITE_ROW || (step == SQLITE_DONE && !make)) {
+        return step == SQLITE_ROW ? find.Int(0) : 0;
+    }
+    if (step != SQLITE_DONE) {
+        return Failure(ProblemCode::StoreCannotRead);
+    }
+    // Made only inside a transaction: no other writer comes between the look and the insert.
+    Statement add(m_db, "INSERT INTO accounts(kind, host, port, name) VALUES(?1, ?2, ?3, ?4)");
+    add.Bind(1, std::string(kind)).Bind(2, host).Bind(3, port).BindCp936(4, name);
+    if (!add.Run()) {
+        return Failure(ProblemCode::StoreCannotWrite);
+    }
+    return sqlite3_last_insert_rowid(m_db);
+}
+
 Result<std::unique_ptr<RunStore>> RunStore::Open(const std::filesystem::path& path) {
     if (const char* kind = store_detail::NotARegularFile(path)) {
         return StoreProblem(ProblemCode::StoreNotRegular, path, {kind});
@@ -193,22 +281,15 @@ Result<std::unique_ptr<RunStore>> RunStore::Open(const std::filesystem::path& pa
             return owned.problem();
         }
     }
-#ifndef _WIN32
     if (std::error_code error; !std::filesystem::exists(path, error)) {
         // Created owner-only before SQLite sees it; its -wal and -shm files
         // take the same mode.
-        const int fd =
-            ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NONBLOCK, 0600);
-        if (fd < 0 && errno != EEXIST) {
+        if (const std::error_code created = CreateOwnerOnly(path)) {
             Problem problem = StoreProblem(ProblemCode::StoreCannotOpen, path);
-            problem.detail = std::generic_category().message(errno);
+            problem.detail = created.message();
             return problem;
         }
-        if (fd >= 0) {
-            ::close(fd);
-        }
     }
-#endif
     sqlite3* db = nullptr;
     const int opened =
         sqlite3_open_v2(PathText(path).c_str(), &db,
@@ -299,6 +380,11 @@ Outcome RunStore::Prepare() {
     if (version == kStoreSchemaVersion) {
         return {};
     }
+    return Migrate(version);
+}
+
+Outcome RunStore::Migrate(std::int64_t version) {
+    // The file as it was is copied beside it first (strivo.db.vN.bak).
     if (version > 0 && !m_path.empty()) {
         std::filesystem::path backup = m_path;
         backup += ".v" + std::to_string(version) + ".bak";

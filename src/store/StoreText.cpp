@@ -79,7 +79,7 @@ std::string ColumnStoreText(sqlite3_stmt* statement, int column) {
     return IsAscii(utf8) ? std::string(utf8) : Utf8ToCp936(utf8);
 }
 
-std::string_view ColumnStoreTextView(sqlite3_stmt* statement, int column, std::string& spare) {
+void ColumnStoreTextInto(sqlite3_stmt* statement, int column, std::string& text) {
     // ASCII reads the same whether SQLite holds it as text or as a blob, so the
     // bytes are taken as they lie, without asking which (a million runs are
     // five million cells).
@@ -87,30 +87,9 @@ std::string_view ColumnStoreTextView(sqlite3_stmt* statement, int column, std::s
     const std::string_view lying(bytes ? bytes : "",
                                  static_cast<std::size_t>(sqlite3_column_bytes(statement, column)));
     if (IsAscii(lying)) {
-        return lying;
-    }
-    spare = ColumnStoreText(statement, column);
-    return spare;
-}
-
-std::string_view ValueStoreTextView(sqlite3_value* value, std::string& spare) {
-    const auto* bytes = static_cast<const char*>(sqlite3_value_blob(value));
-    const std::string_view lying(bytes ? bytes : "",
-                                 static_cast<std::size_t>(sqlite3_value_bytes(value)));
-    if (IsAscii(lying) || sqlite3_value_type(value) == SQLITE_BLOB) {
-        return lying;
-    }
-    spare = Utf8ToCp936(lying);
-    return spare;
-}
-
-void ColumnStoreTextInto(sqlite3_stmt* statement, int column, std::string& text) {
-    std::string spare;
-    const std::string_view view = ColumnStoreTextView(statement, column, spare);
-    if (view.data() == spare.data()) {
-        text = std::move(spare);
+        text.assign(lying);
     } else {
-        text.assign(view);
+        text = ColumnStoreText(statement, column);
     }
 }
 
@@ -168,19 +147,31 @@ std::optional<double> ParseDecimal(std::string_view text) {
     if (text.empty() || text.size() > 64) {
         return std::nullopt;
     }
-    bool digit = false, point = false;
+    bool point = false;
+    int digits = 0, places = 0;
+    std::uint64_t whole = 0;  // the digits, point left out, while they are 15 or fewer
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c >= '0' && c <= '9') {
-            digit = true;
+            whole = ++digits <= 15 ? whole * 10 + static_cast<std::uint64_t>(c - '0') : 0;
+            places += point ? 1 : 0;
         } else if (c == '.' && !point) {
             point = true;
         } else if (!(c == '-' && i == 0)) {
             return std::nullopt;
         }
     }
-    if (!digit) {
+    if (digits == 0) {
         return std::nullopt;
+    }
+    // At most 15 digits are a whole number a double holds exactly, over a
+    // power of ten it holds exactly: their quotient, rounded once, is the
+    // number strtod reads, without making a string (a list's every run has one).
+    if (digits <= 15) {
+        constexpr double kTens[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                    1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+        const double value = static_cast<double>(whole) / kTens[places];
+        return text.front() == '-' ? -value : value;
     }
     // strtod, not from_chars: MinGW's library has no floating from_chars.
     return std::strtod(std::string(text).c_str(), nullptr);

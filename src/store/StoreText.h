@@ -11,7 +11,6 @@
 #include <vector>
 
 struct sqlite3_stmt;
-struct sqlite3_value;
 
 namespace strivo {
 
@@ -29,11 +28,6 @@ bool ColumnHolds(sqlite3_stmt* statement, int column, std::string_view cp936);
 std::string ColumnStoreText(sqlite3_stmt* statement, int column);
 // The same into `text`, keeping its room.
 void ColumnStoreTextInto(sqlite3_stmt* statement, int column, std::string& text);
-// The same without a copy where it can: SQLite's own bytes (valid until the
-// statement moves on) when they are ASCII, else the text made in `spare`.
-std::string_view ColumnStoreTextView(sqlite3_stmt* statement, int column, std::string& spare);
-// The same of a function's argument.
-std::string_view ValueStoreTextView(sqlite3_value* value, std::string& spare);
 
 // "2010-04-18T07:05:11+08:00" (or "...Z", "...-05:00", with or without
 // fractions of a second): the instant and the offset. A time without an

@@ -275,4 +275,15 @@ std::string CutText(std::string_view utf8, std::size_t characters) {
     return std::string(utf8);
 }
 
+std::string ToHex(std::span<const std::uint8_t> bytes) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    hex.reserve(bytes.size() * 2);
+    for (std::uint8_t byte : bytes) {
+        hex += kDigits[byte >> 4];
+        hex += kDigits[byte & 0x0F];
+    }
+    return hex;
+}
+
 }  // namespace strivo

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -69,6 +70,8 @@ std::string LowerAscii(std::string_view text);
 
 // The value of a hexadecimal digit, either case; -1 for any other byte.
 int HexDigitValue(char c);
+// The bytes as lowercase hex digits, two per byte.
+std::string ToHex(std::span<const std::uint8_t> bytes);
 
 // What came from outside (a RunID, a server's words, a redirect's Location,
 // a stored reason) as every face shows it: each control character (C0, DEL,

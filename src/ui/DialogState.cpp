@@ -163,12 +163,23 @@ DialogUpdate DialogState::OnImportStarted() {
 }
 
 DialogUpdate DialogState::OnFitExported(int files, std::string_view path,
-                                        const std::optional<Problem>& problem) {
+                                        const std::optional<Problem>& problem,
+                                        const std::vector<RunProblem>& named) {
     if (problem) {
         return OnExportFinished(path, problem);
     }
     m_view.status = Say(N_("Exported {0} FIT files to {1}"), {Count(files), std::string(path)});
-    return Answer();
+    DialogUpdate update = Answer();
+    if (!named.empty()) {
+        std::string message = Say(N_("These runs were not written as they are stored:"));
+        for (const RunProblem& run : named) {
+            message +=
+                "\n" + Say(N_("run {0}: {1}"),
+                           {run.runId, Utf8ToCp936(DescribeIn(ChineseCatalog(), run.problem))});
+        }
+        update.message = std::move(message);
+    }
+    return update;
 }
 
 namespace {
@@ -182,20 +193,28 @@ DialogUpdate ImportDoneUpdate(const ProgressReport& report, DialogView& view) {
     }
     view.status = Utf8ToCp936(ImportSummary(ChineseCatalog(), report.imported));
     DialogUpdate update{view, {}, {}, JobKind::None};
-    std::string unreadable, withoutActivity;
+    std::string unreadable, withoutActivity, readWithWarning;
     for (const Problem& problem : report.warnings) {
         const bool holdsNone = problem.code == ProblemCode::ImportCourse ||
                                problem.code == ProblemCode::ImportWorkout ||
                                problem.code == ProblemCode::ImportNoActivity;
-        (holdsNone ? withoutActivity : unreadable) +=
-            "\n" + Utf8ToCp936(DescribeIn(ChineseCatalog(), problem));
+        std::string& group = problem.code == ProblemCode::ImportFileWarning ? readWithWarning
+                             : holdsNone                                    ? withoutActivity
+                                                                            : unreadable;
+        group += "\n" + Utf8ToCp936(DescribeIn(ChineseCatalog(), problem));
     }
+    const auto add = [&update](std::string part) {
+        update.message = update.message ? *update.message + "\n\n" + part : std::move(part);
+    };
     if (!unreadable.empty()) {
-        update.message = Say(N_("These files could not be read:")) + unreadable;
+        add(Say(N_("These files could not be read:")) + unreadable);
     }
     if (!withoutActivity.empty()) {
-        update.message = (update.message ? *update.message + "\n\n" : std::string()) +
-                         Say(N_("These files hold no activity:")) + withoutActivity;
+        add(Say(N_("These files hold no activity:")) + withoutActivity);
+    }
+    // Files read all the same say so themselves, each on its line.
+    if (!readWithWarning.empty()) {
+        add(readWithWarning.substr(1));
     }
     return update;
 }

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "history/RunFigures.h"
 #include "model/Progress.h"
 #include "settings/Settings.h"
 #include "ui/StatusLine.h"
@@ -75,9 +76,11 @@ public:
     DialogUpdate OnReleased(int changed);
     // An import from the list's menu started; it reports FileImported and ImportDone.
     DialogUpdate OnImportStarted();
-    // `files` FIT files went to the folder `path` (CP936), or failed to.
+    // `files` FIT files went to the folder `path` (CP936), or failed to; a
+    // message names the runs `named` (RunIDs CP936), left out or written in part.
     DialogUpdate OnFitExported(int files, std::string_view path,
-                               const std::optional<Problem>& problem);
+                               const std::optional<Problem>& problem,
+                               const std::vector<RunProblem>& named = {});
     // Before runs the site confirmed are posted again: the question naming
     // them (CP936), and the answer no.
     static std::string RepostConfirmedQuestion(const std::vector<std::string>& runIds);

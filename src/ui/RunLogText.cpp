@@ -258,14 +258,14 @@ RunLogRunView RunLogRunViewOf(const jobs::LoggedRun& run, std::span<const jobs::
 
 namespace {
 
-// What became of one file, from what the tally names it in.
-//
-// FileResultsBeyondTally: the tally names a file only where it was
-// unreadable, a duplicate or held no activity; runs of other sports and runs
-// left out as implausible are counted for the whole import alone. Once
-// ImportTally keeps a result per file, this reads it instead.
-RunLogFileResult FileResult(const jobs::ImportTally& tally, const std::string& file,
-                            std::size_t added) {
+// What became of one file, from what the tally names it in: the hook for a
+// result per file. The tally names a file only where it was
+// unreadable, a duplicate, held no activity or was read with something passed
+// over; runs of other sports and runs left out as implausible are counted for
+// the whole import alone. Once ImportTally keeps a result per file, this
+// reads it instead.
+RunLogFileResult FileResultFromTally(const jobs::ImportTally& tally, const std::string& file,
+                                     std::size_t added) {
     RunLogFileResult line{OutsideUtf8(file), {}, true};
     const auto names = [&](const Problem& problem) { return problem.Value(0) == file; };
     std::vector<std::string> parts;
@@ -287,6 +287,12 @@ RunLogFileResult FileResult(const jobs::ImportTally& tally, const std::string& f
         parts.push_back(
             FillIn(Utf8ToCp936(TrNIn(ChineseCatalog(), N_("{0} run"), N_("{0} runs"), added)),
                    {std::to_string(added)}));
+    }
+    for (const Problem& problem : tally.warnings) {
+        if (names(problem) && problem.cause) {
+            parts.push_back(FillIn(RunLogWords(N_("passed over: {0}")),
+                                   {Utf8ToCp936(DescribeIn(ChineseCatalog(), *problem.cause))}));
+        }
     }
     for (const Problem& problem : tally.duplicated) {
         if (names(problem)) {
@@ -319,7 +325,8 @@ RunLogImportResults RunLogImportResultsOf(const Result<jobs::ImportTally>& done,
     }
     results.summary = Utf8ToCp936(ImportSummary(ChineseCatalog(), done->counts()));
     for (std::size_t i = 0; i < files.size(); ++i) {
-        results.files.push_back(FileResult(*done, files[i], i < added.size() ? added[i] : 0));
+        results.files.push_back(
+            FileResultFromTally(*done, files[i], i < added.size() ? added[i] : 0));
     }
     // A path that could not be walked was never a file read: a line of its own.
     for (const Problem& problem : done->problems) {

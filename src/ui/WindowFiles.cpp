@@ -59,8 +59,9 @@ void WindowController::ExportFit(std::span<const std::string>) {
     Unreported unreported;
     const Result<jobs::FitExported> exported =
         jobs::ExportFit(Where(), folder->path, unreported, runIds);
-    Apply(m_state.OnFitExported(exported ? exported->files : 0, folder->text,
-                                exported ? std::nullopt : std::optional(exported.problem())));
+    Apply(exported ? m_state.OnFitExported(exported->files, folder->text, std::nullopt,
+                                           exported->problems)
+                   : m_state.OnFitExported(0, folder->text, exported.problem()));
 }
 
 }  // namespace strivo

@@ -499,6 +499,55 @@ TEST_F(CliTest, StoredRunsOfAnyTextAreNamedNotSummedOrWrittenAndNoControlReaches
         EXPECT_LT(m_out.str().size() + std::filesystem::file_size(file), 8000u);
     }
     EXPECT_NE(m_err.str().find("Saved 3 runs"), std::string::npos);
+
+    // FIT bends none of them either: what it cannot hold is named and fails
+    // the export, and the export read back adds nothing to the store.
+    const auto fit = m_folder / "fit";
+    EXPECT_EQ(Run({"runs", "--fit", fit.string(), "--config", config}), 1);
+    for (const char* runId : {"?]0;x?", "year0", "feb29", "huge", "first", "last"}) {
+        EXPECT_NE(m_err.str().find("warning: run " + std::string(runId) + ": "), std::string::npos)
+            << runId << ": " << m_err.str();
+    }
+    EXPECT_NE(m_err.str().find("Saved 1 FIT file to "), std::string::npos) << m_err.str();
+    EXPECT_EQ(Run({"import", fit.string(), "--config", config}), 0) << m_err.str();
+    EXPECT_EQ(m_out.str().rfind("Imported 0 runs from 1 file: 1 already stored", 0), 0u)
+        << m_out.str();
+}
+
+// A name Strivo gives a file in the folder --fit names is never written
+// through a link, which another user may have put in a shared folder: the
+// link, or anything there but a regular file, is named and left as it is.
+TEST_F(CliTest, FitExportWritesNoFileThroughALinkInItsFolder) {
+    const std::string config = WriteDemoConfig().string();
+    ASSERT_EQ(Run({"download", "--config", config}), 0) << m_err.str();
+    const auto fit = m_folder / "fit";
+    ASSERT_EQ(Run({"runs", "--config", config, "--fit", fit.string()}), 0) << m_err.str();
+    std::vector<std::filesystem::path> names(std::filesystem::directory_iterator(fit), {});
+    ASSERT_EQ(names.size(), 24u);
+    std::sort(names.begin(), names.end());
+    const std::string written = test::ReadFile(names[2]);
+    std::filesystem::remove(names[0]);
+    std::filesystem::create_directory(names[0]);
+    test::WriteFile(names[2], "an older file of that name");
+#ifndef _WIN32
+    std::filesystem::remove(names[1]);
+    std::filesystem::create_symlink(StorePathFor(config), names[1]);
+#endif
+    EXPECT_EQ(Run({"runs", "--config", config, "--fit", fit.string()}), 1);
+    EXPECT_NE(m_err.str().find(names[0].string() + " is a folder, not a regular file; it is left "
+                                                   "as it is and nothing was written there"),
+              std::string::npos)
+        << m_err.str();
+    EXPECT_TRUE(std::filesystem::is_directory(names[0]));
+    EXPECT_EQ(test::ReadFile(names[2]), written) << "a regular file of the name is replaced";
+#ifndef _WIN32
+    EXPECT_NE(m_err.str().find(names[1].string() + " is a symbolic link"), std::string::npos);
+    EXPECT_NE(m_err.str().find("Saved 22 FIT files"), std::string::npos) << m_err.str();
+    EXPECT_TRUE(std::filesystem::is_symlink(names[1]));
+    // The store behind the link is whole: it still lists every run.
+    EXPECT_EQ(Run({"runs", "--config", config}), 0) << m_err.str();
+    EXPECT_EQ(m_out.str().rfind("24 runs stored in ", 0), 0u) << m_out.str();
+#endif
 }
 
 // A tool from Debian the test checks a file with, where it is installed.

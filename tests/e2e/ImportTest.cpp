@@ -10,13 +10,16 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <tuple>
 
+#include "../files/FileTestSupport.h"
 #include "../support/Cp936Literal.h"
 #include "../support/RecordingSink.h"
 #include "../support/StandInServices.h"
 #include "../support/TempFolder.h"
 #include "files/FitProtocol.h"
+#include "io/PathText.h"
 #include "jobs/Download.h"
 #include "jobs/Export.h"
 #include "jobs/FitExport.h"
@@ -124,6 +127,61 @@ TEST_F(ImportTest, TheDemosRunsExportedComeBackWholeAndOnlyOnce) {
     EXPECT_EQ(home2.duplicates, 48);
 }
 
+// The run service's runs pass as sent, whatever FIT can hold; the export
+// bends none of them: each that does not fit is left out and named, and the
+// export read back into the same store adds nothing.
+TEST_F(ImportTest, AFitExportBendsNoValueAndReadsBackAddingNothing) {
+    sim::Accounts accounts = sim::DemoAccounts();
+    const struct {
+        sim::Run run;
+        ProblemCode named;  // None: written whole
+    } cases[] = {
+        {{"1901", "standard", "1901-03-01T07:00:00+08:00", 5, 1800000, "", 300},
+         ProblemCode::FitStartTooEarlyLeftOut},
+        {{"1998-", "standard", "1998-07-04T05:24:15+08:00", 5, 1800000, "", 300},
+         ProblemCode::FitStartTooEarlyLeftOut},  // a second before FIT's first
+        {{"1998", "standard", "1998-07-04T05:24:16+08:00", 5, 1800000, "", 300}, ProblemCode::None},
+        {{"2126", "standard", "2126-02-06T06:00:00+00:00", 5, 1800000, "", 300},
+         ProblemCode::FitEndTooLateLeftOut},
+        {{"long", "standard", "2011-05-01T07:00:00+08:00", 50, 4294967295, "", 300},
+         ProblemCode::FitDurationTooLongLeftOut},
+        {{"far", "standard", "2011-05-02T07:00:00+08:00", 42950, 3600000, "", 300},
+         ProblemCode::FitDistanceTooFarLeftOut},
+        {{"hungry", "standard", "2011-05-03T07:00:00+08:00", 10, 3600000, "", 70000},
+         ProblemCode::FitCaloriesLeftUnset},
+    };
+    for (const auto& c : cases) {
+        accounts.service.runs.push_back(c.run);
+    }
+    test::StandInServices services(accounts);
+    std::filesystem::create_directories(m_folder / "edges");
+    const jobs::Workspace where = jobs::ForSettingsFile(m_folder / "edges" / "config.ini",
+                                                        services.settings(), services.config());
+    RunTable table;
+    test::RecordingSink sink;
+    ASSERT_TRUE(jobs::Download(where, table, sink));
+    ASSERT_EQ(Runs(where).size(), 31u);
+
+    const Result<jobs::FitExported> exported = jobs::ExportFit(where, m_folder / "fit", sink);
+    ASSERT_TRUE(exported);
+    EXPECT_EQ(exported->files, 26);
+    EXPECT_EQ(exported->leftOut, 5);
+    std::map<std::string, ProblemCode> named;
+    for (const RunProblem& problem : exported->problems) {
+        named[problem.runId] = problem.problem.code;
+    }
+    for (const auto& c : cases) {
+        EXPECT_EQ(named.contains(c.run.id) ? named[c.run.id] : ProblemCode::None, c.named)
+            << c.run.id;
+    }
+    EXPECT_EQ(named.size(), 6u);
+
+    const jobs::ImportTally back = Import(where, {m_folder / "fit"});
+    EXPECT_EQ(back.unreadable, 0);
+    EXPECT_EQ(back.imported, 0);
+    EXPECT_EQ(back.duplicates, 26);
+}
+
 TEST_F(ImportTest, ABadFileAmongGoodOnesIsNamedAndTheOthersAreRead) {
     const jobs::Workspace where = Where("bad");
     test::RecordingSink sink;
@@ -140,9 +198,12 @@ TEST_F(ImportTest, ABadFileAmongGoodOnesIsNamedAndTheOthersAreRead) {
     EXPECT_EQ(tally.imported, 1);
     EXPECT_EQ(tally.unreadable, 3);
     ASSERT_EQ(tally.problems.size(), 3u);
-    EXPECT_EQ(tally.problems[0].code, ProblemCode::FileMissing);  // the walk's, first
-    EXPECT_EQ(tally.problems[1].code, ProblemCode::ImportFileFailed);
-    EXPECT_EQ(tally.problems[2].code, ProblemCode::ImportZip);
+    // The walk's first: an archive that is none, a file missing.
+    EXPECT_EQ(tally.problems[0].code, ProblemCode::ImportFileFailed);
+    ASSERT_TRUE(tally.problems[0].cause);
+    EXPECT_EQ(tally.problems[0].cause->code, ProblemCode::ZipUnreadable);
+    EXPECT_EQ(tally.problems[1].code, ProblemCode::FileMissing);
+    EXPECT_EQ(tally.problems[2].code, ProblemCode::ImportFileFailed);
     EXPECT_FALSE(tally.ok());
     // Within 60 s and 20 m of the stored run: the same run.
     EXPECT_EQ(Import(where, {gpx}).duplicates, 1);
@@ -253,6 +314,41 @@ TEST_F(ImportTest, TheCliSaysWhatTheImportDidAndTheKeysToRelease) {
         EXPECT_EQ(out.find("settle") != std::string::npos, c.args.find("import " + one) == 0)
             << "the demo has nothing to settle: " << out;
     }
+}
+
+// An export archive as a run service hands it out: activities/ of gzipped
+// FIT files (here the demo's runs) beside the service's own index and photos.
+TEST_F(ImportTest, AnExportArchiveImportsAsItsFilesWouldAndNamesEachEntry) {
+    const jobs::Workspace home = Where("home");
+    RunTable table;
+    test::RecordingSink sink;
+    ASSERT_TRUE(jobs::Download(home, table, sink));
+    ASSERT_TRUE(jobs::ExportFit(home, m_folder / "fit", sink));
+    std::vector<test::ZipMember> members = {
+        {.name = "activities.csv", .bytes = "Activity ID,Activity Date,Activity Name\n"},
+        {.name = "media/1.jpg", .bytes = "\xFF\xD8\xFF"}};
+    for (const auto& file : std::filesystem::directory_iterator(m_folder / "fit")) {
+        members.push_back({.name = "activities/" + file.path().filename().string() + ".gz",
+                           .bytes = test::Gzip(test::ReadFile(file.path()))});
+    }
+    const std::filesystem::path archive = m_folder / "export.zip";
+    test::WriteFile(archive, test::Zip(members));
+
+    const jobs::Workspace where = Where("zip");
+    test::RecordingSink importing;
+    const Result<jobs::ImportTally> tally = jobs::Import(where, {{archive}}, importing);
+    ASSERT_TRUE(tally);
+    EXPECT_EQ(tally->files, 24);
+    EXPECT_EQ(tally->imported, 24);
+    EXPECT_EQ(tally->unreadable, 0);
+    EXPECT_EQ(tally->passedOver, 2u);
+    std::size_t named = 0;
+    for (const ProgressReport& report : importing.reports()) {
+        named += report.file.starts_with(PathText(archive) + "/activities/20") ? 1 : 0;
+    }
+    EXPECT_EQ(named, 24u);
+    // The same runs as the files themselves.
+    EXPECT_EQ(Import(where, {m_folder / "fit"}).duplicates, 24);
 }
 
 TEST_F(ImportTest, ImportedRunsWaitOffTheRunLogUntilReleasedThenGoWithoutARunId) {

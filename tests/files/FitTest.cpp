@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -196,12 +197,51 @@ TEST(FitRoundTrip, ReaderGetsBackWhatTheWriterWrote) {
         {"calories past uint16", {1700000000000, 60, 1500, 3.5, 65535}, 1700000000000, {}},
     };
     for (const auto& c : cases) {
-        const Result<RunFile> read = Read(WriteFitActivity(c.written));
+        const Result<RunFile> read = Read(*WriteFitActivity(c.written));
         ASSERT_TRUE(read.ok()) << c.name << ": " << static_cast<int>(read.problem().code);
         ExpectRuns(*read,
                    {{c.startRead, c.written.offsetMinutes, c.written.distanceMetres,
                      c.written.durationMs, c.caloriesRead}},
                    0, c.name);
+    }
+}
+
+TEST(FitWriter, WritesNoRunWithAValueFitCannotHold) {
+    constexpr std::int64_t first = kFitFirstStartMs;  // 1998-07-03T...
+    constexpr std::int64_t last = kFitLastEndMs;      // 2126-02-06T...
+    const struct {
+        FitActivity activity;
+        FitMisfit misfit;
+    } cases[] = {
+        {{first, 0, 1000, 1, {}}, FitMisfit::None},
+        {{first - 1, 0, 1000, 1, {}}, FitMisfit::StartTooEarly},
+        {{-2177452800000, 480, 0, 5000, 300}, FitMisfit::StartTooEarly},  // 1901
+        {{last - 1000, 0, 1000, 1, {}}, FitMisfit::None},
+        {{last - 1000, 0, 1001, 1, {}}, FitMisfit::EndTooLate},
+        {{first, 0, kFitLongestMs, 1, {}}, FitMisfit::None},
+        {{first, 0, kFitLongestMs + 1, 1, {}}, FitMisfit::TooLong},
+        {{first, 0, -1, 1, {}}, FitMisfit::TooLong},
+        {{first, 0, 1000, 42949672.94, {}}, FitMisfit::None},
+        {{first, 0, 1000, 42949672.95, {}}, FitMisfit::TooFar},
+        {{first, 0, 1000, -0.01, {}}, FitMisfit::TooFar},
+        {{first, 0, 1000, std::nan(""), {}}, FitMisfit::TooFar},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.activity.startUtcMs) + " " +
+                     std::to_string(c.activity.durationMs) + " " +
+                     std::to_string(c.activity.distanceMetres));
+        EXPECT_EQ(MisfitOf(c.activity), c.misfit);
+        const std::optional<std::string> file = WriteFitActivity(c.activity);
+        ASSERT_EQ(file.has_value(), c.misfit == FitMisfit::None);
+        if (file) {
+            ExpectRuns(*Read(*file),
+                       {{c.activity.startUtcMs / 1000 * 1000,
+                         0,
+                         c.activity.distanceMetres,
+                         c.activity.durationMs,
+                         {}}},
+                       0, "at the bounds");
+        }
     }
 }
 
@@ -316,6 +356,15 @@ TEST(FitReader, ReadsTheRunsAsAnyWriterMayArrangeThem) {
          {Expected(t, {}, 1000, 1)},
          0},
         {"an offset no time zone has", oneRun(15 * 3600), {Expected(t, {}, 1000, 1)}, 0},
+        {"a triathlon's transitions are no other sport",
+         FitBuilder()
+             .Define(0, kSessionMessage, kSessionFields)
+             .Data(0, Session(kCycling, t, 1000, 100))
+             .Data(0, Session(kSportTransition, t + 100, 1000, 100))
+             .Data(0, Session(1, t + 200, 2000, 200))
+             .File(),
+         {Expected(t + 200, {}, 2000, 2)},
+         1},
         {"half a minute rounds",
          oneRun(-(5 * 3600 + 30 * 60 + 31)),
          {Expected(t, -331, 1000, 1)},
@@ -353,6 +402,12 @@ TEST(FitReader, RefusesTheWholeFile) {
     shortData[4] = static_cast<char>(shortData[4] - 3);
     shortData[12] = static_cast<char>(Crc(0, shortData.substr(0, 12)) & 0xFF);
     shortData[13] = static_cast<char>(Crc(0, shortData.substr(0, 12)) >> 8);
+    // The same bytes, but for a header that announces 4 GiB of data: the
+    // file's CRC then stands where a message would.
+    std::string claims4GiB = good;
+    claims4GiB.replace(4, 4, "\xFF\xFF\xFF\xFF");
+    claims4GiB[12] = static_cast<char>(Crc(0, claims4GiB.substr(0, 12)) & 0xFF);
+    claims4GiB[13] = static_cast<char>(Crc(0, claims4GiB.substr(0, 12)) >> 8);
     const auto sessions = [&](std::vector<std::uint64_t> second) {
         return FitBuilder()
             .Define(0, kSessionMessage, kSessionFields)
@@ -381,13 +436,13 @@ TEST(FitReader, RefusesTheWholeFile) {
          ProblemCode::FitUndefinedLocalType, {"2", "14"}},
         {"past the data size", shortData, ProblemCode::FitPastDataSize, {"41", "48"}},
         {"an unknown byte order", changed(16, 2), ProblemCode::FitBadDefinition, {"14"}},
-        {"bytes after the CRC", good + "junk and more", ProblemCode::FitTrailingBytes, {std::to_string(good.size())}},
         {"a run without distance", sessions(Session(1, t, 1000, kNone32)), ProblemCode::FitSessionIncomplete,
          {"2", kFieldDistance}},
         {"a run without time", sessions(Session(1, t, kNone32, 100)), ProblemCode::FitSessionIncomplete,
          {"2", kFieldDuration}},
-        {"a start in the device's own time", sessions(Session(1, 5000, 1000, 100)), ProblemCode::FitSessionIncomplete,
-         {"2", kFieldStart}},
+        {"a start in the device's own time", sessions(Session(1, 5000, 1000, 100)), ProblemCode::FitDeviceRelativeStart,
+         {"2"}},
+        {"a header that claims 4 GiB", claims4GiB, ProblemCode::FitTruncated, {std::to_string(good.size())}},
         {"a distance of two values",
          FitBuilder().Define(0, kSessionMessage, {{2, 4, kUint32}, {5, 1, kEnum}, {8, 4, kUint32}, {9, 8, kUint32}})
              .Data(0, {t, 1, 1000, 100}).File(),
@@ -404,8 +459,28 @@ TEST(FitReader, RefusesTheWholeFile) {
     }
 }
 
+// What follows a complete FIT file and begins none is passed over, named.
+TEST(FitReader, ReadsACompleteFileWhateverFollowsItThatIsNoFitFile) {
+    const std::string good = FitBuilder()
+                                 .Define(0, kSessionMessage, kSessionFields)
+                                 .Data(0, Session(1, kMay2024, 1000, 100))
+                                 .File();
+    std::string damagedHeader = good;
+    damagedHeader[12] = static_cast<char>(damagedHeader[12] ^ 1);
+    for (const std::string& after : {std::string("junk and more"), std::string(3, '\0'),
+                                     good.substr(0, 8) + ".GIT", damagedHeader}) {
+        SCOPED_TRACE(after.size());
+        const Result<RunFile> read = Read(good + after);
+        ASSERT_TRUE(read.ok()) << static_cast<int>(read.problem().code);
+        ExpectRuns(*read, {Expected(kMay2024, {}, 1000, 1)}, 0, "followed");
+        ASSERT_EQ(read->warnings.size(), 1u);
+        EXPECT_EQ(read->warnings[0].code, ProblemCode::FitTrailingBytes);
+        EXPECT_EQ(read->warnings[0].values, std::vector<std::string>{std::to_string(good.size())});
+    }
+}
+
 TEST(FitReader, RefusesEveryTruncation) {
-    const std::string file = WriteFitActivity({1700000000000, 480, 1834567, 5032.13, 321});
+    const std::string file = *WriteFitActivity({1700000000000, 480, 1834567, 5032.13, 321});
     for (std::size_t size = 0; size < file.size(); ++size) {
         const Result<RunFile> read = Read(file.substr(0, size));
         ASSERT_FALSE(read.ok()) << size;

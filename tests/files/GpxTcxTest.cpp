@@ -5,6 +5,8 @@
 #include "FileTestSupport.h"
 #include "files/GpxReader.h"
 #include "files/TcxReader.h"
+#include "files/XmlReader.h"
+#include "files/XmlTokenGuard.h"
 
 namespace strivo {
 namespace {
@@ -188,6 +190,93 @@ TEST(XmlReader, BrokenAndTooDeepDocumentsAreRefusedWithWhere) {
     const Result<RunFile> tooDeep = Gpx(deep);
     ASSERT_FALSE(tooDeep);
     EXPECT_EQ(tooDeep.problem().code, ProblemCode::XmlTooDeep);
+}
+
+// A token of markup is what expat holds whole until it ends: a '>' in a
+// quoted value or a comment ends none, text and CDATA are none. UTF-16 is
+// read by the unit, whichever way its bytes are split.
+TEST(XmlTokenGuard, FollowsTokensAsExpatHoldsThemInEveryEncoding) {
+    const struct {
+        std::string_view document;
+        std::size_t open;  // bytes of the token still open, a byte a character
+    } cases[] = {
+        {"<gpx a=\"x>y", 11},
+        {"<gpx a='\"'>", 0},
+        {"<!-- a > 'b' --", 15},
+        {"<!-- a > 'b' -->", 0},
+        {"<!---->", 0},
+        {"<![CDATA[ <a b=' ", 0},
+        {"<![CDATA[ ]]><b", 2},
+        {"<?pi a > b ?", 12},
+        {"<?pi ?>", 0},
+        {"<!DOCTYPE a [ <!ENTITY e \"]>\"> <!-- ']>' --> ]", 46},
+        {"<!DOCTYPE a [ <!ENTITY e \"]>\"> <!-- ']>' --> ]>", 0},
+        {"<a>text &amp", 4},
+        {"<a>text &amp;", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.document);
+        XmlTokenGuard plain;
+        ASSERT_TRUE(plain.Scan(c.document));
+        EXPECT_EQ(plain.OpenToken(), c.open);
+        for (const bool bigEndian : {false, true}) {
+            XmlTokenGuard wide;
+            std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+            for (const char ascii : c.document) {
+                bytes += bigEndian ? std::string{'\0', ascii} : std::string{ascii, '\0'};
+            }
+            for (const char byte : bytes) {
+                ASSERT_TRUE(wide.Scan({&byte, 1}));
+            }
+            EXPECT_EQ(wide.OpenToken(), 2 * c.open) << bigEndian;
+        }
+    }
+}
+
+// Expat scans an unfinished token again with each piece it is given, so a
+// long one costs its length squared: past 1 MiB it is refused as it comes,
+// named by its line and first characters; a '>' in a quoted value or a
+// comment ends nothing, and a tag of 1 MiB exactly is read. Text and CDATA, handed out as they
+// come, may run on.
+TEST(XmlReader, MarkupPast1MiBIsRefusedNamingItWhileLongTextIsRead) {
+    const std::string mib(XmlReader::kTokenLimit, 'a');
+    const std::string head = "<trkpt lat=\"10\" lon=\"0\" note=\"";
+    // UTF-16, its markup ASCII beside zero bytes.
+    std::string wide = "\xFF\xFE";
+    std::string narrow = Gpx11(Track("", head + mib.substr(0, mib.size() / 2) + "\"/>"));
+    for (const char c : narrow.replace(narrow.find("UTF-8"), 5, "UTF-16")) {
+        wide += {c, '\0'};
+    }
+    const struct {
+        std::string document;
+        std::vector<std::string> values;
+    } refused[] = {
+        {Gpx11(Track("", head + mib + "\"/>")), {"3", head + "aa"}},
+        // One byte past the limit, whatever pieces it comes in.
+        {Gpx11(Track("", head + mib.substr(31) + "\">")), {"3", head + "aa"}},
+        {wide, {"3", head + "aa"}},
+        {Gpx11("<!--\n" + mib + "-->"), {"3", "<!-- " + std::string(27, 'a')}},
+        {Gpx11("<" + mib + "/>"), {"3", "<" + std::string(31, 'a')}},
+        {Gpx11("<?pi " + mib + "?>"), {"3", "<?pi " + std::string(27, 'a')}},
+        {"<!DOCTYPE gpx [\n<!-- " + mib + " -->]><gpx/>",
+         {"1", "<!DOCTYPE gpx [ <!-- " + std::string(11, 'a')}},
+    };
+    for (const auto& c : refused) {
+        const Result<RunFile> file = Gpx(c.document);
+        ASSERT_FALSE(file) << c.values[1];
+        EXPECT_EQ(file.problem().code, ProblemCode::XmlTokenTooLong) << c.values[1];
+        EXPECT_EQ(file.problem().values, c.values);
+    }
+    const std::string half(XmlReader::kTokenLimit / 2, '>');
+    const std::string readable =
+        Gpx11("<!-- '" + half + "<a b=\"' -->" + "<desc>" + mib + mib + "</desc><desc><![CDATA[" +
+              mib + "<" + mib + "]]></desc>" +
+              Track("", head + "'" + std::string(XmlReader::kTokenLimit - 33, '>') + "\">" +
+                            "<time>2024-03-10T06:00:00Z</time></trkpt>" +
+                            Point(10.01, "2024-03-10T06:10:00Z")));
+    const Result<RunFile> file = Gpx(readable);
+    ASSERT_TRUE(file) << static_cast<int>(file.problem().code) << " " << file.problem().detail;
+    EXPECT_EQ(file->runs.size(), 1u);
 }
 
 std::string Lap(std::string_view children) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <stop_token>
 #include <string>
 
 #include "../support/TempFolder.h"
@@ -167,6 +168,42 @@ TEST(ReadRunFile, ReadsFilesOnDiskThroughGzipAndNamesTheFileWithWhatWentWrong) {
     EXPECT_EQ(missing.problem().code, ProblemCode::FileCannotOpen);
 }
 
+// A stop asked for in the middle of a file ends its reading within the piece
+// in hand, through gzip too: an import stops at once, whatever the file's size.
+TEST(ReadRunFile, AStopEndsTheFileInHandAtOnce) {
+    std::string points;
+    for (int i = 0; i < 20000; ++i) {
+        points += "<trkpt lat=\"1\" lon=\"2\"><time>2024-03-10T06:00:00Z</time></trkpt>";
+    }
+    const std::string gpx = "<gpx><trk><trkseg>" + points + "</trkseg></trk></gpx>";
+    // Asks for the stop itself, once the reading is under way.
+    class Stopping : public ByteSource {
+    public:
+        Stopping(std::string_view bytes, std::stop_source& stop) : m_bytes(bytes), m_stop(stop) {}
+        std::size_t Read(char* into, std::size_t room) override {
+            if (++reads == 2) {
+                m_stop.request_stop();
+            }
+            return m_bytes.Read(into, std::min<std::size_t>(room, 4096));
+        }
+        int reads = 0;
+
+    private:
+        MemorySource m_bytes;
+        std::stop_source& m_stop;
+    };
+    for (const bool gzip : {false, true}) {
+        const std::string bytes = gzip ? Gzip(gpx) : gpx;
+        std::stop_source stop;
+        Stopping source(bytes, stop);
+        const Result<RunFile> read =
+            ReadRunFile(source, gzip ? "long.gpx.gz" : "long.gpx", stop.get_token());
+        ASSERT_FALSE(read);
+        EXPECT_EQ(read.problem().code, ProblemCode::ImportStopped);
+        EXPECT_LE(source.reads, 3);
+    }
+}
+
 TEST(FindRunFiles, WalksFoldersInNameOrderOnceEachAndReportsWhatItCannotWalk) {
     TempFolder folder;
     const fs::path top = folder / "runs";
@@ -189,18 +226,24 @@ TEST(FindRunFiles, WalksFoldersInNameOrderOnceEachAndReportsWhatItCannotWalk) {
                                       top / "a" / "1.fit",
                                       top / "a" / "2.tcx.gz",
                                       top / "b" / "deeper" / "x.csv",
-                                      top / "b" / "export.ZIP",  // to be named, with the hint
                                       top / "c.GPX"};
-    EXPECT_EQ(found.files, expected);
+    std::vector<fs::path> paths;
+    for (const RunFilePlace& place : found.files) {
+        paths.push_back(place.path);
+    }
+    EXPECT_EQ(paths, expected);
     EXPECT_EQ(found.passedOver, 3u);  // loose.dat, seen again inside its folder, and b's two
     std::vector<ProblemCode> codes;
     for (const Problem& problem : found.problems) {
         codes.push_back(problem.code);
     }
+    // export.ZIP is walked as an archive, and is none.
     if (noLinks) {
-        EXPECT_EQ(codes, std::vector<ProblemCode>{ProblemCode::FileMissing});
+        EXPECT_EQ(codes, (std::vector<ProblemCode>{ProblemCode::ImportFileFailed,
+                                                   ProblemCode::FileMissing}));
     } else {
         EXPECT_EQ(codes, (std::vector<ProblemCode>{ProblemCode::FileCannotFollow,
+                                                   ProblemCode::ImportFileFailed,
                                                    ProblemCode::FileMissing}));
         EXPECT_EQ(found.problems[0].Value(0), PathText(top / "a" / "3.gpx"));
     }

@@ -5,6 +5,9 @@
 //     what the SDK's own decoder reads from each:
 //       file NAME OTHER_SPORTS
 //       run START_UTC_MS OFFSET_MINUTES|- DURATION_MS DISTANCE_CM CALORIES|-
+//   node fitsdk.mjs SDK_DIR read FILE...
+//     Prints what the SDK's decoder reads from files written elsewhere (real
+//     ones), in encode's lines; a race's transitions are no other sport.
 //   node fitsdk.mjs SDK_DIR hour FILE [SECONDS]
 //     Writes one run of an hour (or SECONDS) with a record every second.
 //   node fitsdk.mjs SDK_DIR decode FILE...
@@ -131,6 +134,19 @@ const files = {
     }], null, false),
 };
 
+// The lines of encode and read for one file the SDK decoded.
+function describe(name, messages) {
+    const sessions = (messages.sessionMesgs ?? []).filter((s) => s.sport !== "transition");
+    const runs = sessions.filter((s) => s.sport === RUNNING);
+    console.log(`file ${name} ${sessions.length - runs.length}`);
+    const offset = offsetOf(messages);
+    for (const s of runs) {
+        console.log(["run", fitMs(s.startTime), orDash(offset),
+            s.totalTimerTime ?? s.totalElapsedTime, s.totalDistance,
+            orDash(s.totalCalories)].join(" "));
+    }
+}
+
 if (command === "encode") {
     for (const [name, make] of Object.entries(files)) {
         const bytes = make();
@@ -139,15 +155,11 @@ if (command === "encode") {
         if (errors.length > 0) {
             throw new Error(`${name}: ${errors}`);
         }
-        const sessions = messages.sessionMesgs ?? [];
-        const runs = sessions.filter((s) => s.sport === RUNNING);
-        console.log(`file ${name} ${sessions.length - runs.length}`);
-        const offset = offsetOf(messages);
-        for (const s of runs) {
-            console.log(["run", fitMs(s.startTime), orDash(offset),
-                s.totalTimerTime ?? s.totalElapsedTime, s.totalDistance,
-                orDash(s.totalCalories)].join(" "));
-        }
+        describe(name, messages);
+    }
+} else if (command === "read") {
+    for (const file of args) {
+        describe(path.basename(file), decode(fs.readFileSync(file)).messages);
     }
 } else if (command === "hour") {
     const seconds = Number(args[1] ?? 3600);
@@ -166,6 +178,6 @@ if (command === "encode") {
             session.totalDistance, orDash(session.totalCalories)].join(" "));
     }
 } else {
-    console.error("usage: node fitsdk.mjs SDK_DIR encode OUT_DIR | hour FILE [SECONDS] | decode FILE...");
+    console.error("usage: node fitsdk.mjs SDK_DIR encode OUT_DIR | read FILE... | hour FILE [SECONDS] | decode FILE...");
     process.exit(2);
 }

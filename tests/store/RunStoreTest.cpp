@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <deque>
 #include <map>
 #include <random>
@@ -16,6 +17,7 @@
 #include <windows.h>
 #else
 #include <pwd.h>
+#include <signal.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,8 +26,8 @@
 #include "../support/TempFolder.h"
 #include "io/AtomicFile.h"
 #include "model/ProblemWords.h"
-#include "store/RunSort.h"
 #include "store/StorePaths.h"
+#include "store/StoreText.h"
 #include "store/SyncLock.h"
 #include "text/CodePage.h"
 
@@ -108,6 +110,36 @@ TEST(RunStore, RunsComeBackByteForByteWithTheirTypedValues) {
     // Another account, another service: other runs.
     EXPECT_TRUE(store->Runs(kService, "other")->empty());
     EXPECT_TRUE(store->Runs({"nikeplus.nike.com", 8443}, chinese)->empty());
+}
+
+// A distance read without strtod is the number strtod reads, to the last bit.
+TEST(ParseDecimal, ReadsWhatStrtodReads) {
+    std::vector<std::string> texts = {"5.0321",
+                                      "-0",
+                                      ".5",
+                                      "5.",
+                                      "0.1",
+                                      "123456789012345",
+                                      "1234567890123456",
+                                      "9.99999999999999",
+                                      "0.000000000000001"};
+    std::mt19937 random(5);
+    for (int i = 0; i < 20000; ++i) {
+        std::string digits = std::to_string(random()) + std::to_string(random());
+        digits = digits.substr(0, 1 + random() % 17);
+        digits.insert(random() % (digits.size() + 1), ".");
+        texts.push_back((random() % 4 == 0 ? "-" : "") + digits);
+    }
+    for (const std::string& text : texts) {
+        const std::optional<double> read = ParseDecimal(text);
+        ASSERT_TRUE(read) << text;
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(*read),
+                  std::bit_cast<std::uint64_t>(std::strtod(text.c_str(), nullptr)))
+            << text;
+    }
+    for (const char* refused : {"", ".", "-", "1.2.3", "1-2", "1e5", " 1"}) {
+        EXPECT_FALSE(ParseDecimal(refused)) << refused;
+    }
 }
 
 TEST(RunStore, ARunTheServiceStopsListingIsKeptAndComesBack) {
@@ -335,48 +367,6 @@ TEST(RunStore, ListAfterListKeepsWhatReadingEachInTurnKeeps) {
     }
 }
 
-// Runs by start, in pieces of a few runs on file and merged, come back as
-// one sort of them all puts them: no start first, ties by first sighting,
-// then by start text, latest first, then by RunID.
-TEST(RunSorter, PiecesOnFileMergeIntoTheOrderOfOneSort) {
-    std::vector<StoredRun> runs;
-    for (int i = 0; i < 200; ++i) {
-        StoredRun& run = runs.emplace_back();
-        run.runId = std::to_string(i);
-        run.startTime = "t" + std::to_string(i % 7);
-        if (i % 11 != 0) {
-            run.startUtcMs = (i * 7919) % 23;
-        }
-        run.firstSeen = kT0 + std::chrono::seconds(i % 3);
-        run.distance = std::string(static_cast<std::size_t>(i % 40), 'd');
-        run.durationMs = i;
-    }
-    const auto key = [](const StoredRun& r) {
-        return std::tuple(r.startUtcMs.has_value(), r.startUtcMs.value_or(0), r.firstSeen);
-    };
-    std::vector<StoredRun> expected = runs;
-    std::stable_sort(expected.begin(), expected.end(), [&](const auto& a, const auto& b) {
-        return std::tuple_cat(key(a), std::tie(b.startTime, a.runId)) <
-               std::tuple_cat(key(b), std::tie(a.startTime, b.runId));
-    });
-    for (const std::size_t pieceBytes : {std::size_t{1} << 20, std::size_t{700}}) {
-        store_detail::RunSorter sorter(pieceBytes);
-        for (const StoredRun& run : runs) {
-            sorter.Add(run);
-        }
-        std::vector<std::string> order;
-        ASSERT_TRUE(sorter.Finish([&](const StoredRun& run) {
-            order.push_back(run.runId);
-            EXPECT_EQ(run.durationMs, std::stoll(run.runId));
-            EXPECT_EQ(run.distance.size(), std::stoul(run.runId) % 40);
-        }));
-        ASSERT_EQ(order.size(), expected.size()) << pieceBytes;
-        for (std::size_t i = 0; i < order.size(); ++i) {
-            EXPECT_EQ(order[i], expected[i].runId) << pieceBytes << " " << i;
-        }
-    }
-}
-
 TEST(RunStore, CreatesAnOwnerOnlyWalDatabaseStampedAsStrivos) {
     TempFolder folder;
     const auto path = folder / "strivo.db";
@@ -413,53 +403,91 @@ TEST(RunStore, CreatesAnOwnerOnlyWalDatabaseStampedAsStrivos) {
     }
 }
 
-// A store of the first version, as a Strivo of that version left it, is
-// copied aside and then migrated: its runs and posts stay, and a post may now
-// be kept off the run log.
-TEST(RunStore, AFirstVersionStoreIsCopiedThenMigrated) {
-    TempFolder folder;
-    const auto path = folder / "strivo.db";
-    ExecuteOn(
-        path,
-        "CREATE TABLE runs(service_host TEXT NOT NULL, service_port INTEGER NOT NULL, "
-        "account BLOB NOT NULL, run_id BLOB NOT NULL, start_text BLOB NOT NULL, "
-        "distance_text BLOB NOT NULL, duration_text BLOB NOT NULL, calories_text BLOB NOT "
-        "NULL, sync_text BLOB NOT NULL, start_utc_ms INTEGER, start_offset_min INTEGER, "
-        "distance_m REAL, duration_ms INTEGER, calories INTEGER, sync_utc_ms INTEGER, "
-        "sync_offset_min INTEGER, first_seen_ms INTEGER NOT NULL, last_seen_ms INTEGER, "
-        "PRIMARY KEY(service_host, service_port, account, run_id)) WITHOUT ROWID;"
-        "CREATE TABLE listings(service_host TEXT NOT NULL, service_port INTEGER NOT NULL, "
-        "account BLOB NOT NULL, listed_ms INTEGER NOT NULL, "
-        "PRIMARY KEY(service_host, service_port, account)) WITHOUT ROWID;"
-        "CREATE TABLE posts(site_host TEXT NOT NULL, site_port INTEGER NOT NULL, "
-        "site_user BLOB NOT NULL, run_id BLOB NOT NULL, state TEXT NOT NULL "
-        "CHECK(state IN ('sending', 'confirmed', 'failed', 'unknown')), intent_ms INTEGER, "
-        "outcome_ms INTEGER, reason TEXT, prior_state TEXT, prior_intent_ms INTEGER, "
-        "prior_outcome_ms INTEGER, prior_reason TEXT, "
-        "PRIMARY KEY(site_host, site_port, site_user, run_id)) WITHOUT ROWID;"
-        "CREATE TABLE imports(path TEXT PRIMARY KEY, imported_bytes INTEGER NOT NULL);"
-        "INSERT INTO runs VALUES('nikeplus.nike.com', 443, 'me', '7', "
-        "'2010-04-18T07:05:11+08:00', '5.0321', '1834000', '321', '', 1271545511000, 480, "
-        "5032.1, 1834000, 321, NULL, NULL, 1, NULL);"
-        "INSERT INTO posts(site_host, site_port, site_user, run_id, state, outcome_ms, reason) "
-        "VALUES('bbs.kelvora.example', 80, '李', '7', 'failed', 5, 'HTTP 500');"
-        "PRAGMA application_id=1398035030; PRAGMA user_version=1;");
-    const std::string before = ReadFile(path);
-    auto store = OpenAt(path);
-    ASSERT_TRUE(store);
-    EXPECT_EQ(ReadFile(folder / "strivo.db.v1.bak").size(), before.size()) << "copied aside first";
-    const auto runs = *store->Runs(kService, "me");
-    ASSERT_EQ(runs.size(), 1u);
-    EXPECT_EQ(runs[0].distance, "5.0321");
-    const auto posts = *store->Posts(kSite);
-    ASSERT_EQ(posts.count("7"), 1u);
-    EXPECT_EQ(posts.at("7").state, PostState::Failed);
-    EXPECT_EQ(posts.at("7").reason, "HTTP 500");
-    ASSERT_TRUE(store->KeepPlace("run-log", {1, 2, 3, 4, false})) << "the third version's table";
-    EXPECT_EQ(*store->PlaceOf("run-log"), (WindowPlace{1, 2, 3, 4, false}));
-    store.reset();
-    ExecuteOn(path, "UPDATE posts SET state='excluded'");
+#ifndef _WIN32
+// What SQLite itself reads from a file: the first column of the first row.
+std::int64_t ReadOn(const std::filesystem::path& path, const char* sql) {
+    sqlite3* db = nullptr;
+    sqlite3_stmt* read = nullptr;
+    std::int64_t value = -1;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+        sqlite3_prepare_v2(db, sql, -1, &read, nullptr) == SQLITE_OK &&
+        sqlite3_step(read) == SQLITE_ROW) {
+        value = sqlite3_column_int64(read, 0);
+    }
+    sqlite3_finalize(read);
+    sqlite3_close(db);
+    return value;
 }
+
+// A store of the last release (tests/data/stores), grown to 50,000 runs and
+// killed at any moment of its migration, is as it was: the next open copies
+// and migrates it, and no run, sighting or post is lost.
+TEST(RunStore, AKillDuringAMigrationLosesNothing) {
+    TempFolder folder;
+    const auto original = folder / "v2.db", path = folder / "strivo.db";
+    std::filesystem::copy_file(std::filesystem::path(STRIVO_OLDER_STORES) / "v2" / "strivo.db",
+                               original);
+    ExecuteOn(original,
+              "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 49987) "
+              "INSERT INTO runs(service_host, service_port, account, run_id, start_text, "
+              "distance_text, duration_text, calories_text, sync_text, start_utc_ms, "
+              "first_seen_ms, last_seen_ms) SELECT service_host, service_port, account, 'm' || i, "
+              "'t', '5', '1', '1', 's', i, 1, iif(i % 3 = 0, 7, NULL) FROM n, "
+              "(SELECT * FROM runs LIMIT 1)");
+    const std::int64_t posts = ReadOn(original, "SELECT count(*) FROM posts");
+    const ServiceKey service{"127.0.0.1", 47443};
+    const std::string runner = "demo.runner@strivo.example";
+    const auto fresh = [&] {
+        for (const char* suffix : {"", "-wal", "-shm", ".v2.bak"}) {
+            std::filesystem::remove(std::filesystem::path(path) += suffix);
+        }
+        std::filesystem::copy_file(original, path);
+    };
+    fresh();
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_TRUE(OpenAt(path));
+    const auto took = std::chrono::steady_clock::now() - started;
+    std::mt19937 random(38);
+    for (int round = 0; round < 6; ++round) {
+        SCOPED_TRACE(round);
+        fresh();
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::_exit(RunStore::Open(path) ? 0 : 1);
+        }
+        std::this_thread::sleep_for(took * static_cast<int>(random() % 100) / 100);
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        auto store = OpenAt(path);
+        ASSERT_TRUE(store);
+        EXPECT_EQ(*store->CountRuns(service, runner), 50000u);
+        const std::optional<StoredRun> dropped = *store->FindRun(service, runner, "m3");
+        ASSERT_TRUE(dropped);
+        EXPECT_FALSE(dropped->inLatestList);
+        EXPECT_EQ(dropped->lastSeen, StoreTime(std::chrono::milliseconds(7)));
+        EXPECT_TRUE((*store->FindRun(service, runner, "m4"))->inLatestList);
+        store.reset();
+        EXPECT_EQ(ReadOn(path, "SELECT count(*) FROM posts"), posts);
+        const auto copy = std::filesystem::path(path) += ".v2.bak";
+        EXPECT_EQ(ReadOn(copy, "SELECT user_version FROM pragma_user_version"), 2);
+        EXPECT_EQ(ReadOn(copy, "SELECT count(*) FROM runs"), 50000);
+    }
+    // The first list after the migration drops what the list before it had.
+    auto store = OpenAt(path);
+    ASSERT_TRUE(store->KeepPlace("run-log", {1, 2, 3, 4, false})) << "schema 3's table too";
+    EXPECT_EQ(*store->PlaceOf("run-log"), (WindowPlace{1, 2, 3, 4, false}));
+    const StoreTime listedBefore = (*store->FindRun(service, runner, "m4"))->lastSeen;
+    const std::vector<DownloadedRun> list = {{"m1", "t", "5", "1", "1", "s"}};
+    ASSERT_TRUE(store->StoreRuns(service, runner, list, kT0));
+    for (const auto& [id, inList, lastSeen] :
+         {std::tuple("m1", true, kT0), std::tuple("m4", false, listedBefore),
+          std::tuple("m3", false, StoreTime(std::chrono::milliseconds(7)))}) {
+        const StoredRun run = **store->FindRun(service, runner, id);
+        EXPECT_EQ(run.inLatestList, inList) << id;
+        EXPECT_EQ(run.lastSeen, lastSeen) << id;
+    }
+}
+#endif
 
 TEST(RunStore, RefusesWhatIsNotItsOwnDatabaseAndLeavesItAsItIs) {
     struct Case {

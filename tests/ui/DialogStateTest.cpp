@@ -262,6 +262,14 @@ TEST(DialogState, FailedExportSaysSoAndKeepsTheStatusLine) {
     EXPECT_TRUE(update.view.exportEnabled);
     EXPECT_EQ(update.view.status, Cp936("等待"));
     EXPECT_EQ(update.message, Cp936("导出数据失败，文件没有保存：/full/disk.csv"));
+    // A FIT export names the runs it left out, in the catalogue's words.
+    const DialogUpdate fit = state.OnFitExported(
+        1, "/fit", std::nullopt,
+        {{"1901", Problem(ProblemCode::FitStartTooEarlyLeftOut, {"1901-03-01 07:00:00"})}});
+    EXPECT_EQ(fit.view.status, Cp936("已导出1个FIT文件到/fit"));
+    EXPECT_EQ(fit.message, Cp936("以下跑步记录未按原样导出：\n跑步记录 1901：开始时间“1901-03-01 "
+                                 "07:00:00”早于 UTC 1998-07-03 21:24:16，FIT文件无法记录这么早的"
+                                 "时间；已略去"));
 }
 
 // The list's columns in a list `available` pixels wide, a byte a pixel: the

@@ -180,6 +180,20 @@ check "a second sync posts nothing" run_cli "$d" sync
 check "the record of posted runs holds them" grep -q 'Nothing new to post: 24' "$d/out.txt"
 check "no post was made twice" test "$(posts)" = 24
 
+# An export archive as a run service hands it out, under a Chinese name, read
+# in place: the road's runs as FIT files, gzipped into activities/ beside the
+# service's index; then the same files as a folder add nothing.
+d=$work/archive && mkdir -p "$d" && cp "$work/road/config.ini" "$d/"
+check "runs --fit exits 0" run_cli "$work/road" runs --fit=fit
+(cd "$work/road/fit" && mkdir activities && gzip -n ./*.fit && mv ./*.fit.gz activities/ &&
+  printf 'Activity ID,Activity Date\n' >activities.csv && zip -qr "$d/导出.zip" activities activities.csv)
+check "an export archive imports" run_cli "$d" import 导出.zip
+check "its 24 runs, its index passed over" \
+  grep -q '^Imported 24 runs from 24 files: 0 already stored, 0 files unreadable' "$d/out.txt"
+check "the same files as a folder add nothing" \
+  run_cli "$d" import "$(winpath "$work/road/fit/activities")"
+check "all 24 already stored" grep -q '^Imported 0 runs from 24 files: 24 already stored' "$d/out.txt"
+
 # The store and the hold-back: the third post is stored by the site but
 # never answered. Its run is held back, named, until the runner settles it.
 d=$work/drop && config "$d"

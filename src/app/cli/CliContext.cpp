@@ -3,6 +3,7 @@
 #include <system_error>
 #include <thread>
 
+#include "app/cli/CliPlatform.h"
 #include "app/cli/CliProgress.h"
 #include "app/cli/CliWords.h"
 #include "app/cli/TerminalTable.h"
@@ -374,14 +375,7 @@ std::string CliContext::NextStep(const Problem& problem, bool site) const {
             if (site) {
                 return Fill(Tr("check host and http_port in [kelvora] of {0}"), m_source);
             }
-#ifdef _WIN32
-            // Windows trusts the authorities of its certificate store alone.
-            return Fill(Tr("check host and https_port in [nike+] of {0}, and that the server's "
-                           "authority is in the Windows certificate store (certmgr.msc)"),
-                        m_source);
-#else
-            return Fill(Tr("check host, https_port and cafile in [nike+] of {0}"), m_source);
-#endif
+            return CheckTrustHint(m_source);
         default:
             break;
     }

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <ctime>
 
+#include "app/cli/CliPlatform.h"
 #include "app/cli/TerminalTable.h"
 #include "model/ProblemWords.h"
 #include "text/Catalog.h"
@@ -91,19 +92,7 @@ std::string ShellQuoted(std::string_view text) {
         return std::isalnum(static_cast<unsigned char>(c)) ||
                std::string_view("-_./:=+,@%").find(c) != std::string_view::npos;
     });
-    if (plain) {
-        return std::string(text);
-    }
-#ifdef _WIN32
-    // cmd.exe and PowerShell both take a path in double quotes, which a path cannot hold.
-    return "\"" + std::string(text) + "\"";
-#else
-    std::string quoted = "'";
-    for (const char c : text) {
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return quoted + "'";
-#endif
+    return plain ? std::string(text) : QuotedForShell(text);
 }
 
 std::string DescribeRunProblem(const RunProblem& problem) {

@@ -5,7 +5,8 @@
 
 namespace strivo::cli {
 
-// Every stored run as a FIT file in the folder --fit names, where asked.
+// Every stored run (or those of `runIds`) as a FIT file in the folder --fit
+// names, where asked; a run left out is named, and fails the command.
 int SaveFit(CliContext& cli, std::optional<std::span<const std::string>> runIds) {
     const CliOptions& options = cli.options();
     if (!options.fit) {
@@ -25,7 +26,7 @@ int SaveFit(CliContext& cli, std::optional<std::span<const std::string>> runIds)
                               fit->files, Utf8Path(*options.fit))
                       << "\n";
     }
-    return kExitDone;
+    return fit->leftOut > 0 ? kExitFailed : kExitDone;
 }
 
 }  // namespace strivo::cli

@@ -26,6 +26,7 @@ int Import(CliContext& cli) {
     for (const Problem& problem : tally->problems) {
         cli.Error(problem);
     }
+    cli.PrintWarnings(tally->warnings);
     if (!options.quiet) {
         // A folder imported twice would name every run: the first few say enough.
         constexpr std::size_t kNamed = 20;

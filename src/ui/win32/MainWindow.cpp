@@ -405,7 +405,8 @@ std::vector<std::filesystem::path> MainWindow::ChooseRunFiles() {
     chooser.lStructSize = sizeof chooser;
     chooser.hwndOwner = m_dialog;
     chooser.lpstrFilter =
-        L"跑步文件(*.gpx;*.tcx;*.fit;*.csv;*.gz)\0*.gpx;*.tcx;*.fit;*.csv;*.gz\0所有文件\0*.*\0";
+        L"跑步文件(*.gpx;*.tcx;*.fit;*.csv;*.gz;*.zip)\0*.gpx;*.tcx;*.fit;*.csv;*.gz;*.zip\0"
+        L"所有文件\0*.*\0";
     chooser.lpstrFile = names.data();
     chooser.nMaxFile = static_cast<DWORD>(names.size());
     chooser.lpstrTitle = L"导入跑步文件";

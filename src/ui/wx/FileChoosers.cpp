@@ -53,12 +53,10 @@ std::optional<ChosenFile> FitFolder(wxWindow* parent) {
     return path ? std::optional(ChosenFile{PathOf(*path), FromWx(*path)}) : std::nullopt;
 }
 
-std::vector<std::filesystem::path> RunFiles(wxWindow* parent, bool archives) {
+std::vector<std::filesystem::path> RunFiles(wxWindow* parent) {
     const char* wildcard =
-        archives ? "跑步文件(*.gpx;*.tcx;*.fit;*.csv;*.gz;*.zip)|*.gpx;*.tcx;*.fit;*.csv;*.gz;"
-                   "*.zip;*.GPX;*.TCX;*.FIT;*.CSV;*.GZ;*.ZIP|所有文件|*"
-                 : "跑步文件(*.gpx;*.tcx;*.fit;*.csv;*.gz)|*.gpx;*.tcx;*.fit;*.csv;*.gz;"
-                   "*.GPX;*.TCX;*.FIT;*.CSV;*.GZ|所有文件|*";
+        "跑步文件(*.gpx;*.tcx;*.fit;*.csv;*.gz;*.zip)|*.gpx;*.tcx;*.fit;*.csv;*.gz;"
+        "*.zip;*.GPX;*.TCX;*.FIT;*.CSV;*.GZ;*.ZIP|所有文件|*";
     wxFileDialog dialog(parent, Utf8("导入跑步文件"), wxEmptyString, wxEmptyString, Utf8(wildcard),
                         wxFD_OPEN | wxFD_MULTIPLE | wxFD_FILE_MUST_EXIST);
     FitOnScreenWhenShown(&dialog);

@@ -19,9 +19,8 @@ std::optional<ChosenFile> CsvFile(wxWindow* parent);
 std::optional<ChosenFile> TcxFile(wxWindow* parent);
 // The folder for FIT files; nullopt when cancelled.
 std::optional<ChosenFile> FitFolder(wxWindow* parent);
-// Run files to import, several at once, zip archives among them when
-// `archives`; empty when cancelled.
-std::vector<std::filesystem::path> RunFiles(wxWindow* parent, bool archives);
+// Run files and zip archives to import, several at once; empty when cancelled.
+std::vector<std::filesystem::path> RunFiles(wxWindow* parent);
 // A folder whose run files to import; nullopt when cancelled.
 std::optional<std::filesystem::path> RunFolder(wxWindow* parent);
 

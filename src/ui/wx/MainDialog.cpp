@@ -219,7 +219,7 @@ std::optional<ChosenFile> MainDialog::ChooseTcxFile() {
 }
 
 std::vector<std::filesystem::path> MainDialog::ChooseRunFiles() {
-    return choosers::RunFiles(this, /*archives=*/false);
+    return choosers::RunFiles(this);
 }
 
 std::optional<ChosenFile> MainDialog::ChooseFitFolder() {

@@ -59,8 +59,8 @@ private:
     void OnCharHook(wxKeyEvent& event);
 
     RunListView* m_list = nullptr;
-    wxPoint m_menuAt;                 // where the list's menu opens, in the list's coordinates
-    WindowController m_controller;    // last: its workers end before the controls go
+    wxPoint m_menuAt;               // where the list's menu opens, in the list's coordinates
+    WindowController m_controller;  // last: its workers end before the controls go
 };
 
 // The title of the main window.

@@ -327,7 +327,7 @@ bool RunLogFrame::Confirm(const std::string& text) {
 }
 
 std::vector<std::filesystem::path> RunLogFrame::ChooseRunFiles() {
-    return choosers::RunFiles(this, /*archives=*/true);
+    return choosers::RunFiles(this);
 }
 
 std::optional<std::filesystem::path> RunLogFrame::ChooseRunFolder() {
