@@ -58,7 +58,7 @@ asan: deps
 
 # The thread checker on the tests where threads meet: both workers against the
 # stand-ins, cancelling, the run table, the web sessions and the window.
-TSAN_TESTS := Concurrency|FaultMatrix|RunTable|WebSession|JobsTest|ImportTest|CliTest|WindowTests|WindowController
+TSAN_TESTS := Concurrency|FaultMatrix|RunTable|WebSession|JobsTest|ImportTest|CliTest|WindowTests|WindowController|RunLogController
 
 # Only the programs those tests need are built.
 TSAN_TARGETS := strivo_tests strivo_window_tests strivo-sim strivo-cli
