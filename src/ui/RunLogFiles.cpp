@@ -228,8 +228,8 @@ void RunLogController::State::DeleteSelected() {
         }
     }
     const std::size_t count = removed->removed.size();
-    surface->SetStatus(FillIn(Utf8ToCp936(TrNIn(ChineseCatalog(), N_("Removed {0} imported run."),
-                                                N_("Removed {0} imported runs."), count)),
+    surface->SetStatus(FillIn(Utf8ToCp936(TrNIn(ChineseCatalog(), "Removed {0} imported run.",
+                                                "Removed {0} imported runs.", count)),
                               {std::to_string(count)}));
     Changed();
     if (!message.empty()) {

@@ -284,9 +284,8 @@ RunLogFileResult FileResultFromTally(const jobs::ImportTally& tally, const std::
         }
     }
     if (added > 0) {
-        parts.push_back(
-            FillIn(Utf8ToCp936(TrNIn(ChineseCatalog(), N_("{0} run"), N_("{0} runs"), added)),
-                   {std::to_string(added)}));
+        parts.push_back(FillIn(Utf8ToCp936(TrNIn(ChineseCatalog(), "{0} run", "{0} runs", added)),
+                               {std::to_string(added)}));
     }
     for (const Problem& problem : tally.warnings) {
         if (names(problem) && problem.cause) {

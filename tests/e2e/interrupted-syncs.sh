@@ -34,7 +34,11 @@ export STRIVO_NIKE_PASSWORD='spring run&go' STRIVO_SITE_PASSWORD='run log&1'
 config=(--config "$dir/config.ini")
 
 on_site() { curl -s "$site/__sim/entries" | grep -o '\["nikerunid","[0-9]*"\]' | tr -dc '0-9\n'; }
-held() { "$cli" runs "${config[@]}" | awk '/unknown since/ { print $5 }'; }
+# The RunID is the field before the post's state.
+held() {
+  "$cli" runs "${config[@]}" |
+    awk '/unknown since/ { for (i = 2; i <= NF; i++) if ($i == "unknown") print $(i - 1) }'
+}
 
 "$cli" download "${config[@]}" 2>/dev/null | awk 'NR > 2 && $NF ~ /^[0-9]+$/ { print $NF }' |
   sort >"$dir/all"

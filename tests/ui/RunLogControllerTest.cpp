@@ -386,6 +386,15 @@ TEST_F(RunLogControllerTest, ADropImportsOnAThreadAndSaysWhatEachFileGave) {
     EXPECT_EQ(m_window.rows, 7u);
     EXPECT_EQ(Cp936ToUtf8(m_log->Cell(0, kLogState)), "不上传") << "kept off, as imports are";
     EXPECT_EQ(m_changed, 1);
+
+    // Closed while an import runs, the window goes once it has ended.
+    m_window.results.reset();
+    m_log->OnFilesDropped({gpx});
+    m_log->Close();
+    EXPECT_EQ(m_window.closes, 0);
+    ASSERT_TRUE(m_window.PumpUntil([&] { return m_window.closes == 1; }));
+    EXPECT_EQ(m_closed, 1);
+    EXPECT_FALSE(m_window.results) << "no dialog over a closing window";
 }
 
 TEST_F(RunLogControllerTest, ItsPlaceIsKeptInTheStoreButNotUnderTheDemo) {
