@@ -4,11 +4,15 @@
 #include <bcrypt.h>
 
 #include <algorithm>
+#include <limits>
 
 #include "text/Sha256.h"
 
 namespace strivo {
 namespace {
+
+// The most bytes BCrypt takes in one call.
+constexpr std::size_t kMostBytes = std::numeric_limits<ULONG>::max();
 
 // The provider is opened once; its handle serves every thread.
 BCRYPT_ALG_HANDLE OpenSha256(ULONG flags) {
@@ -28,7 +32,7 @@ PUCHAR Bytes(std::string_view text) {
 // object's memory is BCrypt's own (pbHashObject null, as Windows 7 allows).
 std::optional<Sha256Digest> Digest(BCRYPT_ALG_HANDLE algorithm, std::string_view key,
                                    std::string_view message) {
-    if (algorithm == nullptr || key.size() > MAXULONG) {
+    if (algorithm == nullptr || key.size() > kMostBytes) {
         return std::nullopt;
     }
     BCRYPT_HASH_HANDLE hash = nullptr;
@@ -39,8 +43,8 @@ std::optional<Sha256Digest> Digest(BCRYPT_ALG_HANDLE algorithm, std::string_view
     }
     bool hashed = true;
     // BCrypt takes at most 4 GiB a call.
-    for (std::size_t at = 0; hashed && at < message.size(); at += MAXULONG) {
-        const std::string_view part = message.substr(at, MAXULONG);
+    for (std::size_t at = 0; hashed && at < message.size(); at += kMostBytes) {
+        const std::string_view part = message.substr(at, kMostBytes);
         hashed =
             BCRYPT_SUCCESS(BCryptHashData(hash, Bytes(part), static_cast<ULONG>(part.size()), 0));
     }
