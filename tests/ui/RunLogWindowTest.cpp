@@ -192,6 +192,15 @@ TEST_F(RunLogTest, OpensFiltersSortsSettlesASelectionAndImportsWhatIsDropped) {
     EXPECT_EQ(log->list()->GetItemText(0, kLogSource), "GPX");
     EXPECT_EQ(log->list()->GetItemText(0, kLogState), Utf8("不上传"));
     SaveScreenshot("run-log-linux", log);
+    // Wider, the state column takes the room: a reason may be long.
+    log->SetSize(log->GetSize() + wxSize(120, 0));
+    EXPECT_TRUE(Pump(1s, [&] {
+        int columns = 0;
+        for (int column = 0; column < log->list()->GetColumnCount(); ++column) {
+            columns += log->list()->GetColumnWidth(column);
+        }
+        return columns == log->list()->GetClientSize().x;
+    }));
 
     // The imported run, selected: the Delete key asks first, and the runner
     // says no; the list's menu offers the same.

@@ -1,5 +1,7 @@
 #include "ui/wx/RunLogList.h"
 
+#include <algorithm>
+
 #include "ui/wx/WxText.h"
 
 namespace strivo {
@@ -16,6 +18,11 @@ RunLogList::RunLogList(wxWindow* parent, RunLogController& controller)
         }
         event.Skip();
     });
+    // Once the new size is in place.
+    Bind(wxEVT_SIZE, [this](wxSizeEvent& event) {
+        event.Skip();
+        CallAfter([this] { FillWidth(); });
+    });
     // The rows' window, the child that is not the column titles, gets the
     // mouse and shows the tooltip.
     for (wxWindow* child : GetChildren()) {
@@ -31,6 +38,23 @@ void RunLogList::SetColumns(const std::vector<RunLogColumn>& columns) {
     for (const RunLogColumn& column : columns) {
         AppendColumn(ToWx(column.title), column.right ? wxLIST_FORMAT_RIGHT : wxLIST_FORMAT_LEFT,
                      FromDIP(column.width));
+    }
+    m_lastWidth = columns.empty() ? 0 : FromDIP(columns.back().width);
+    FillWidth();
+}
+
+void RunLogList::FillWidth() {
+    const int last = GetColumnCount() - 1;
+    if (last < 0) {
+        return;
+    }
+    int others = 0;
+    for (int column = 0; column < last; ++column) {
+        others += GetColumnWidth(column);
+    }
+    const int width = std::max(m_lastWidth, GetClientSize().x - others);
+    if (width != GetColumnWidth(last)) {
+        SetColumnWidth(last, width);
     }
 }
 

@@ -32,9 +32,13 @@ protected:
 
 private:
     void OnMotion(wxWindow* rows, wxMouseEvent& event);
+    // The last column (the state, which may hold a reason) takes the width
+    // the others leave, never less than it opened with.
+    void FillWidth();
 
     RunLogController* m_controller;
     long m_tipRow = -1, m_tipColumn = -1;  // the cell whose tooltip shows
+    int m_lastWidth = 0;                   // the last column's width as it opened
 };
 
 }  // namespace strivo
