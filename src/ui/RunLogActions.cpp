@@ -191,8 +191,15 @@ void RunLogController::OnRowActivated(std::size_t row) {
 }
 
 void RunLogController::OnFilesDropped(std::vector<std::filesystem::path> paths) {
-    if (!paths.empty() && !m_closed && m_state->Offers(State::Offered::Idle)) {
+    if (paths.empty() || m_closed) {
+        return;
+    }
+    if (m_state->Offers(State::Offered::Idle)) {
         m_state->StartImport(std::move(paths));
+    } else if (m_state->importing) {
+        // Nothing dropped is lost unseen: the runner drops it again after.
+        m_surface->SetStatus(
+            RunLogWords(N_("An import is running: drop the files again once it has ended")));
     }
 }
 

@@ -375,6 +375,8 @@ TEST_F(RunLogControllerTest, ADropImportsOnAThreadAndSaysWhatEachFileGave) {
     std::filesystem::copy_file(gpx, m_folder.path() / "two.gpx");
     m_log->OnFilesDropped({gpx, m_folder.path() / "cut.fit", m_folder.path() / "two.gpx"});
     EXPECT_FALSE(m_log->MenuEnabled(m_log->MenuBar()[0].items[0].id)) << "while it runs";
+    m_log->OnFilesDropped({gpx});
+    EXPECT_EQ(m_window.status, "正在导入：请在导入结束后再拖入这些文件");
     ASSERT_TRUE(m_window.PumpUntil([&] { return m_window.results.has_value(); }));
     ASSERT_EQ(m_window.results->files.size(), 3u);
     const auto line = [&](std::size_t i) { return Cp936ToUtf8(m_window.results->files[i].result); };
