@@ -194,7 +194,7 @@ TEST_F(RunLogTest, OpensFiltersSortsSettlesASelectionAndImportsWhatIsDropped) {
     SaveScreenshot("run-log-linux", log);
     // Wider, the state column takes the room: a reason may be long.
     log->SetSize(log->GetSize() + wxSize(120, 0));
-    EXPECT_TRUE(Pump(1s, [&] {
+    EXPECT_TRUE(Pump(5s, [&] {
         int columns = 0;
         for (int column = 0; column < log->list()->GetColumnCount(); ++column) {
             columns += log->list()->GetColumnWidth(column);
@@ -229,7 +229,7 @@ TEST_F(RunLogTest, OpensFiltersSortsSettlesASelectionAndImportsWhatIsDropped) {
     activate.SetIndex(0);
     log->list()->GetEventHandler()->ProcessEvent(activate);
     EXPECT_EQ(log->runsShown, 1);
-    EXPECT_TRUE(Pump(1s, [&] { return log->list()->GetItemCount() == 24; }));
+    EXPECT_TRUE(Pump(5s, [&] { return log->list()->GetItemCount() == 24; }));
     EXPECT_EQ(Counted(Cells(log, kLogSource)), (std::map<wxString, int>{{"Nike+", 24}}));
 }
 
@@ -297,7 +297,7 @@ TEST_F(RunLogTest, ANewRunnerImportsAFolderReleasesTwoRunsAndSyncsThem) {
     const wxRect place(30, 40, 700, 500);
     log->SetSize(place);
     ASSERT_TRUE(ChooseFromMenuBar("关闭", log));
-    ASSERT_TRUE(Pump(1s, [&] { return !m_dialog->runLog; }));
+    ASSERT_TRUE(Pump(5s, [&] { return !m_dialog->runLog; }));
     log = OpenRunLog(4);
     ASSERT_NE(log, nullptr);
     EXPECT_EQ(log->GetRect(), place);
