@@ -103,6 +103,33 @@ protected:
         };
     }
 
+    // The demo's runs downloaded, and the run log opened from the list's menu.
+    RecordingRunLog* DemoRunLog(const test::StandInServices& demo) {
+        Open({}, demo, true);
+        Press(IDC_SERVICE_LOGIN);
+        EXPECT_TRUE(WaitForStatus("下载Nike+跑步数据成功结束...")) << Status();
+        return OpenRunLog(24, /*fromListMenu=*/true);
+    }
+
+    // Files dropped on the run log; true once its result has shown.
+    bool Drop(RecordingRunLog* log, const std::vector<std::filesystem::path>& paths) {
+        wxArrayString files;
+        for (const auto& path : paths) {
+            files.push_back(wxString::FromUTF8(path.string()));
+        }
+        const int before = log->resultsShown;
+        log->OnFilesDropped(files);
+        return Pump(10s, [&] { return log->resultsShown > before; });
+    }
+
+    static std::vector<double> Km(RecordingRunLog* log) {
+        std::vector<double> values;
+        for (const wxString& cell : Cells(log, kLogDistance)) {
+            values.push_back(std::stod(cell.ToStdString()));
+        }
+        return values;
+    }
+
     static std::map<wxString, int> Counted(const std::vector<wxString>& cells) {
         std::map<wxString, int> counts;
         for (const wxString& cell : cells) {
@@ -112,12 +139,9 @@ protected:
     }
 };
 
-TEST_F(RunLogTest, OpensFiltersSortsSettlesASelectionAndImportsWhatIsDropped) {
+TEST_F(RunLogTest, OpensFromTheListMenuSortsFiltersAndSettlesASelection) {
     test::StandInServices demo;
-    Open({}, demo, true);
-    Press(IDC_SERVICE_LOGIN);
-    ASSERT_TRUE(WaitForStatus("下载Nike+跑步数据成功结束...")) << Status();
-    RecordingRunLog* log = OpenRunLog(24, /*fromListMenu=*/true);
+    RecordingRunLog* log = DemoRunLog(demo);
     ASSERT_NE(log, nullptr);
     EXPECT_TRUE(log->GetTitle().StartsWith(Utf8("跑步日志"))) << log->GetTitle();
     EXPECT_TRUE(log->footer()->GetLabel().StartsWith(Utf8("显示24条：未上传24；共184.4公里，")))
@@ -130,20 +154,13 @@ TEST_F(RunLogTest, OpensFiltersSortsSettlesASelectionAndImportsWhatIsDropped) {
     EXPECT_EQ(Counted(Cells(log, kLogSource)), (std::map<wxString, int>{{"Nike+", 24}}));
     EXPECT_TRUE(log->list()->GetItemText(0, kLogPace).EndsWith("/km"));
     // Newest first; a click on 距离 sorts by it, a second the other way.
-    auto dates = Cells(log, kLogDate);
+    const std::vector<wxString> dates = Cells(log, kLogDate);
     EXPECT_TRUE(std::is_sorted(dates.rbegin(), dates.rend()));
-    const auto km = [&] {
-        std::vector<double> values;
-        for (const wxString& cell : Cells(log, kLogDistance)) {
-            values.push_back(std::stod(cell.ToStdString()));
-        }
-        return values;
-    };
     ClickHeader(log, kLogDistance);
-    const std::vector<double> ascending = km();
+    const std::vector<double> ascending = Km(log);
     EXPECT_TRUE(std::is_sorted(ascending.begin(), ascending.end()));
     ClickHeader(log, kLogDistance);
-    const std::vector<double> descending = km();
+    const std::vector<double> descending = Km(log);
     EXPECT_TRUE(std::is_sorted(descending.rbegin(), descending.rend()));
 
     // Two runs kept off, then one of them released, from the menu bar.
@@ -163,32 +180,27 @@ TEST_F(RunLogTest, OpensFiltersSortsSettlesASelectionAndImportsWhatIsDropped) {
     Filter(log, RunLogFilter::Year, "2010");
     EXPECT_EQ(log->list()->GetItemCount(), 24);
     EXPECT_EQ(Counted(Cells(log, kLogState))[Utf8("不上传")], 1);
-    EXPECT_EQ(log->list()->FindItem(-1, first), 0L);
+    EXPECT_EQ(log->list()->FindItem(-1, first), 0L) << "sorted by distance still";
+}
 
-    // Files dropped on it: a result per file, the run kept off the run log.
+// Files dropped on it: a result per file, the run kept off the run log;
+// then taken back by the keys, the list's menu or the run in full.
+TEST_F(RunLogTest, ImportsWhatIsDroppedAndDeletesAnImportedRun) {
+    test::StandInServices demo;
+    RecordingRunLog* log = DemoRunLog(demo);
+    ASSERT_NE(log, nullptr);
     const auto gpx = m_folder / "one.gpx";
     test::WriteFile(gpx, Gpx("2024-03-10T06:00:00Z", "2024-03-10T06:25:00Z", 5));
     test::WriteFile(m_folder / "cut.fit", "....");
     std::vector<std::pair<wxString, wxString>> results;
     RecordResults(log, results);
-    Filter(log, RunLogFilter::Year, "全部年份");
-    const auto drop = [&](std::vector<std::filesystem::path> paths) {
-        wxArrayString files;
-        for (const auto& path : paths) {
-            files.push_back(wxString::FromUTF8(path.string()));
-        }
-        const int before = log->resultsShown;
-        log->OnFilesDropped(files);
-        return Pump(10s, [&] { return log->resultsShown > before; });
-    };
-    ASSERT_TRUE(drop({gpx}));
-    ASSERT_TRUE(drop({gpx, m_folder / "cut.fit"}));
+    ASSERT_TRUE(Drop(log, {gpx}));
+    ASSERT_TRUE(Drop(log, {gpx, m_folder / "cut.fit"}));
     ASSERT_EQ(results.size(), 3u);
     EXPECT_TRUE(results[0].first.EndsWith("one.gpx")) << results[0].first;
     EXPECT_TRUE(results[1].second.Contains(Utf8("重复"))) << results[1].second;
     EXPECT_TRUE(results[2].second.StartsWith(Utf8("无法读取"))) << results[2].second;
     ASSERT_TRUE(Pump(5s, [&] { return log->list()->GetItemCount() == 25; }));
-    ClickHeader(log, kLogDate);
     EXPECT_EQ(log->list()->GetItemText(0, kLogSource), "GPX");
     EXPECT_EQ(log->list()->GetItemText(0, kLogState), Utf8("不上传"));
     SaveScreenshot("run-log-linux", log);
@@ -202,8 +214,8 @@ TEST_F(RunLogTest, OpensFiltersSortsSettlesASelectionAndImportsWhatIsDropped) {
         return columns == log->list()->GetClientSize().x;
     }));
 
-    // The imported run, selected: the Delete key asks first, and the runner
-    // says no; the list's menu offers the same.
+    // Selected, the Delete key asks first, and the runner says no; the
+    // list's menu offers the same.
     Select(log, {0});
     wxListEvent del(wxEVT_LIST_KEY_DOWN, log->list()->GetId());
     del.m_code = WXK_DELETE;
@@ -292,13 +304,22 @@ TEST_F(RunLogTest, ANewRunnerImportsAFolderReleasesTwoRunsAndSyncsThem) {
         EXPECT_EQ(log->list()->GetItemText(row, kLogDate), longest[row]);
         EXPECT_EQ(log->list()->GetItemText(row, kLogState), Utf8("已上传"));
     }
+}
 
-    // Closed where the runner put it, it opens there again.
+// Closed where the runner put it, it opens there again: its place is kept
+// beside the runs.
+TEST_F(RunLogTest, OpensWhereItWasClosed) {
+    test::StandInServices services;
+    Open(services.WriteSettingsFile(m_folder.path(), services.settings()), services);
+    Press(IDC_SERVICE_LOGIN);
+    ASSERT_TRUE(WaitForStatus("下载Nike+跑步数据成功结束...")) << Status();
+    RecordingRunLog* log = OpenRunLog(24);
+    ASSERT_NE(log, nullptr);
     const wxRect place(30, 40, 700, 500);
     log->SetSize(place);
     ASSERT_TRUE(ChooseFromMenuBar("关闭", log));
     ASSERT_TRUE(Pump(5s, [&] { return !m_dialog->runLog; }));
-    log = OpenRunLog(4);
+    log = OpenRunLog(24);
     ASSERT_NE(log, nullptr);
     EXPECT_EQ(log->GetRect(), place);
 }
