@@ -228,8 +228,13 @@ Result<ImportTally> ImportPaths(const Workspace& where, const ImportRequest& req
 }  // namespace
 
 ImportCounts ImportTally::counts() const {
-    return {files,      imported,    duplicates,
-            unreadable, otherSports, static_cast<int>(withoutActivity.size())};
+    return {files,
+            imported,
+            duplicates,
+            unreadable,
+            otherSports,
+            static_cast<int>(withoutActivity.size()),
+            static_cast<int>(keptOff.size())};
 }
 
 Result<ImportTally> Import(const Workspace& where, const ImportRequest& request, ProgressSink& sink,

@@ -61,6 +61,7 @@ struct ImportCounts {
     int unreadable = 0;       // files or paths not read
     int otherSports = 0;      // activities of other sports, skipped
     int withoutActivity = 0;  // files read whole that hold no activity
+    int keptOff = 0;          // runs added kept off the run log until released
 };
 
 // One report.

@@ -192,6 +192,12 @@ DialogUpdate ImportDoneUpdate(const ProgressReport& report, DialogView& view) {
         return {view, view.status, {}, JobKind::None};
     }
     view.status = Utf8ToCp936(ImportSummary(ChineseCatalog(), report.imported));
+    // Imported runs wait off the run log: say how many, and where to release them.
+    if (report.imported.keptOff > 0) {
+        view.status += Say(N_("{0} of them are kept off the run log until released in Runs > "
+                              "Run log…"),
+                           {Count(static_cast<std::size_t>(report.imported.keptOff))});
+    }
     DialogUpdate update{view, {}, {}, JobKind::None};
     std::string unreadable, withoutActivity, readWithWarning;
     for (const Problem& problem : report.warnings) {

@@ -59,9 +59,10 @@ struct ZipMember {
     std::optional<std::size_t> dataOf;  // the header and data of an earlier member, shared
 };
 
+// `size` bytes of `value`, the lowest first; past its eight, zeros.
 inline void PutLittle(std::string& out, std::uint64_t value, int size) {
     for (int i = 0; i < size; ++i) {
-        out.push_back(static_cast<char>(value >> (8 * i) & 0xFF));
+        out.push_back(i < 8 ? static_cast<char>(value >> (8 * i) & 0xFF) : '\0');
     }
 }
 

@@ -206,19 +206,24 @@ TEST(DialogState, SettlingSaysWhatItFailedToDoAndNamesRunsToPostAgain) {
                     "仍要重新上传吗？"));
 }
 
-// An import ends with the CLI's sentence in Chinese, every count in it, and
-// a message naming the files not read and those without an activity.
+// An import ends with the CLI's sentence in Chinese, every count in it, where
+// the runs it kept off wait, and a message naming the files not read and those without an activity.
 TEST(DialogState, ImportEndSaysWhatTheCliSaysAndNamesTheFiles) {
     DialogState state;
     ProgressReport done = Report(Step::ImportDone);
-    done.imported = {
-        .files = 4, .imported = 1, .unreadable = 1, .otherSports = 2, .withoutActivity = 1};
+    done.imported = {.files = 4,
+                     .imported = 1,
+                     .unreadable = 1,
+                     .otherSports = 2,
+                     .withoutActivity = 1,
+                     .keptOff = 1};
     done.warnings = {Problem(ProblemCode::ImportNotARunFile, {"a.txt"}),
                      Problem(ProblemCode::ImportCourse, {"b.tcx"})};
     const DialogUpdate update = state.OnReport(done);
-    EXPECT_EQ(update.view.status,
-              Cp936("从4个文件导入1条记录：0条已有，1个文件无法读取，跳过2项其他运动，"
-                    "1个文件没有活动记录。"));
+    EXPECT_EQ(
+        update.view.status,
+        Cp936("从4个文件导入1条记录：0条已有，1个文件无法读取，跳过2项其他运动，"
+              "1个文件没有活动记录。其中1条暂不上传，可在“跑步记录 > 跑步日志…”中选中上传。"));
     ASSERT_TRUE(update.message);
     EXPECT_EQ(*update.message,
               Cp936("以下文件无法读取：\na.txt 不是 GPX、TCX、FIT 或 Strivo 导出的 CSV "
