@@ -111,5 +111,8 @@ int main(int argc, char** argv) {
     }
     std::printf("40 rows painted: %.6f s (%zu bytes), peak %.1f MiB\n", Since(start), bytes,
                 PeakMebibytes());
+    if (window.rows == 0) {
+        std::fprintf(stderr, "no runs shown: %s\n", window.footer.c_str());
+    }
     return window.rows > 0 ? 0 : 1;
 }

@@ -20,6 +20,7 @@ enum Shape : unsigned {
     kFieldAt0 = 1u << 6,        // {0} is a run's field (kField... key)
     kFieldAt1 = 1u << 7,        // {1} is a run's field (kField... key)
     kKeyAt0 = 1u << 8,          // {0} is a key of KeyWords' (kStopBy...)
+    kOfStore = 1u << 9,         // the run store's files: the window says the record failed
 };
 
 struct Entry {
@@ -30,7 +31,7 @@ struct Entry {
 };
 
 constexpr unsigned kNet = kHost | kDetailBrackets;
-constexpr unsigned kStore = kStorePath | kDetailColon;
+constexpr unsigned kStore = kStorePath | kDetailColon | kOfStore;
 constexpr unsigned kFile = kDetailColon;
 
 // The words of every code. Kept in the code's order; a test checks that
@@ -127,9 +128,9 @@ constexpr Entry kEntries[] = {
     {ProblemCode::StoreCannotCopy, "store-cannot-copy", N_("cannot copy before migrating {0}"),
      kStore},
     {ProblemCode::OlderRecordNotRegular, "older-record-not-regular",
-     N_("{0} is {1}, not a record of posted runs; skipped"), kKindAt1},
+     N_("{0} is {1}, not a record of posted runs; skipped"), kKindAt1 | kOfStore},
     {ProblemCode::OlderRecordBadLines, "older-record-bad-lines",
-     N_("{1} lines of {0} are not records of posted runs; skipped"), kPlain},
+     N_("{1} lines of {0} are not records of posted runs; skipped"), kOfStore},
 
     {ProblemCode::FileNotRegular, "file-not-regular", N_("{0} is {1}, not a regular file"),
      kFile | kKindAt1},
@@ -333,11 +334,11 @@ constexpr Entry kEntries[] = {
     {ProblemCode::StoreNotOwned, "store-not-owned",
      N_("{0} belongs to the user {1}, not to the user running Strivo, who could not trust "
         "it; left as it is: move it away, or use the store as {1}"),
-     kPlain},
+     kOfStore},
     {ProblemCode::StoreWritableByOthers, "store-writable-by-others",
      N_("{0} may be written by other users, who could change what was posted; left as it is: "
         "make it writable by its owner alone (chmod go-w)"),
-     kPlain},
+     kOfStore},
     {ProblemCode::RunIdHoldsZeroByte, "run-id-holds-zero-byte",
      N_("the RunID of run {0} holds a zero byte, which cuts the rest of its line from the run "
         "list: the run is left out"),
@@ -492,6 +493,11 @@ std::string Describe(const Problem& problem) {
 
 std::string DescribeReason(std::string_view key) {
     return CutText(Describe(ProblemFromKey(key)), kReasonCharacters);
+}
+
+bool OfTheStore(ProblemCode code) {
+    const Entry* entry = EntryOf(code);
+    return entry != nullptr && (entry->shape & kOfStore) != 0;
 }
 
 std::string_view CodeName(ProblemCode code) {

@@ -35,6 +35,10 @@ std::string ShortCause(const Problem& problem);
 std::string ProblemKey(const Problem& problem);
 Problem ProblemFromKey(std::string_view key);
 
+// Whether a code is a failure of the run store or the files beside it
+// (strivo.db, its lock, an older record of posts), as the catalogue marks it.
+bool OfTheStore(ProblemCode code);
+
 // The stable name of a code ("net-status"), for keys and tests.
 std::string_view CodeName(ProblemCode code);
 

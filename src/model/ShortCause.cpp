@@ -74,10 +74,7 @@ std::string ShortCause(const Problem& problem) {
         }
     }
     if (words == nullptr) {
-        const std::string_view name = CodeName(root.code);
-        words = name.starts_with("store-") || name.starts_with("older-record-")
-                    ? N_("cannot write the post record")
-                    : N_("network error");
+        words = OfTheStore(root.code) ? N_("cannot write the post record") : N_("network error");
     }
     return FillIn(Zh(N_("({0})")), {Zh(words)});
 }

@@ -383,7 +383,10 @@ std::string CliContext::NextStep(const Problem& problem, bool site) const {
         return Tr("make room on the disk, then try again");
     }
     // The file the problem names: the lock, the journal, or strivo.db.
-    if (CodeName(root.code).starts_with("store-") && root.code != ProblemCode::StoreInUse) {
+    // An older record of posts is skipped, not to be fixed.
+    const bool olderRecord = root.code == ProblemCode::OlderRecordNotRegular ||
+                             root.code == ProblemCode::OlderRecordBadLines;
+    if (OfTheStore(root.code) && !olderRecord && root.code != ProblemCode::StoreInUse) {
         return Fill(Tr("fix {0}, then try again"),
                     root.Value(0).empty() ? StoreName() : root.Value(0));
     }
