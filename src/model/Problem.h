@@ -225,6 +225,12 @@ enum class ProblemCode {
     // --- The run list (runservice/, jobs/Download).
     RunIdHoldsZeroByte,  // {0} the RunID up to its zero byte: the run is left out
 
+    // --- Values of the settings file that cannot be used (settings/): {0} the
+    // key ("[nike+] https_port"), {1} the value as the file holds it (UTF-8).
+    SettingsNotAPort,
+    SettingsNoSuchFile,
+    SettingsCaFileNotUsed,  // Windows trusts only the authorities in its own store
+
     // --- What the store could not keep of a service's answer or a sync (jobs/).
     HostPauseNotKept,     // {0} "host:port", {1} until when (local time); cause: why not kept
     RefusalNotKept,       // cause: the refusal (SignInRefused), kept nowhere

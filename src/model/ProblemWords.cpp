@@ -344,6 +344,13 @@ constexpr Entry kEntries[] = {
         "list: the run is left out"),
      kPlain},
 
+    {ProblemCode::SettingsNotAPort, "settings-not-a-port", N_("{0}={1}: not a port (1 to 65535)"),
+     kPlain},
+    {ProblemCode::SettingsNoSuchFile, "settings-no-such-file", N_("{0}={1}: no such file"), kPlain},
+    {ProblemCode::SettingsCaFileNotUsed, "settings-cafile-not-used",
+     N_("{0}={1}: not used on Windows, which trusts only the authorities in its certificate "
+        "store; import the authority there and remove the line"),
+     kPlain},
     {ProblemCode::HostPauseNotKept, "host-pause-not-kept",
      N_("{1} asked to be left alone until {2}, but the store could not keep this ({0}): a later "
         "run may contact it sooner, so wait until then"),

@@ -57,9 +57,14 @@ struct SettingsText {
     IniFile ini;
 };
 
+// A path as the file holds it, as the words of a problem take it: UTF-8.
+std::string PathValue(std::string_view bytes) {
+    return IsUtf8(bytes) ? std::string(bytes) : Cp936ToUtf8(bytes);
+}
+
 // The port a key names; a value that is no port is a problem, not a default.
 int ReadPort(const SettingsText& text, std::string_view section, std::string_view key, int fallback,
-             std::vector<SettingsProblem>& problems) {
+             std::vector<Problem>& problems) {
     const std::string value = text.Read(section, key, kValueBuffer);
     if (value.empty()) {
         return fallback;
@@ -69,8 +74,9 @@ int ReadPort(const SettingsText& text, std::string_view section, std::string_vie
             return port;
         }
     }
-    problems.push_back({"[" + std::string(section) + "] " + std::string(key), value,
-                        SettingsProblem::Kind::NotAPort});
+    problems.push_back(
+        Problem(ProblemCode::SettingsNotAPort,
+                {"[" + std::string(section) + "] " + std::string(key), Cp936ToUtf8(value)}));
     return fallback;
 }
 
@@ -121,12 +127,12 @@ Settings ReadSettings(const std::filesystem::path& path) {
     settings.serviceCaFile = text.ini.Read(kServiceSection, "cafile", {}, kPathBuffer);
     std::error_code error;
     if (!settings.serviceCaFile.empty() && !CaFileUsable()) {
-        settings.problems.push_back(
-            {"[nike+] cafile", settings.serviceCaFile, SettingsProblem::Kind::CaFileNotUsed});
+        settings.problems.push_back(Problem(ProblemCode::SettingsCaFileNotUsed,
+                                            {"[nike+] cafile", PathValue(settings.serviceCaFile)}));
     } else if (!settings.serviceCaFile.empty() &&
                !std::filesystem::is_regular_file(settings.serviceCaFile, error)) {
-        settings.problems.push_back(
-            {"[nike+] cafile", settings.serviceCaFile, SettingsProblem::Kind::NoSuchFile});
+        settings.problems.push_back(Problem(ProblemCode::SettingsNoSuchFile,
+                                            {"[nike+] cafile", PathValue(settings.serviceCaFile)}));
     }
     settings.siteHost = readHost(kSiteSection, settings.siteHost);
     settings.sitePort =

@@ -6,18 +6,10 @@
 #include <vector>
 
 #include "io/AtomicFile.h"
+#include "model/Problem.h"
 #include "model/Runs.h"
 
 namespace strivo {
-
-// A value in the settings file that cannot be used.
-struct SettingsProblem {
-    // CaFileNotUsed: a cafile where the platform trusts only its own store.
-    enum class Kind { NotAPort, NoSuchFile, CaFileNotUsed };
-    std::string key;    // "[nike+] https_port"
-    std::string value;  // as the file holds it
-    Kind kind;
-};
 
 // What the settings file holds: the two pairs of credentials, and where the two
 // services are (optional keys a user may add by hand; never written by the tool).
@@ -34,9 +26,10 @@ struct Settings {
     std::string siteHost = "bbs.kelvora.example";
     int sitePort = 80;  // plain HTTP
 
-    // Values the file holds that cannot be used, such as a port of 99999; the
+    // Values the file holds that cannot be used, such as a port of 99999
+    // (SettingsNotAPort, SettingsNoSuchFile, SettingsCaFileNotUsed); the
     // defaults stand in their place, and no job should start on them.
-    std::vector<SettingsProblem> problems;
+    std::vector<Problem> problems;
 };
 
 // The 48 bytes a missing settings file is created with.

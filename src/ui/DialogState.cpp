@@ -272,22 +272,15 @@ DialogUpdate DialogState::OnRepostDeclined() {
     return Answer();
 }
 
-std::string DialogState::SettingsProblemsMessage(const std::vector<SettingsProblem>& problems,
+std::string DialogState::SettingsProblemsMessage(const std::vector<Problem>& problems,
                                                  std::string_view settingsFile) {
     // The file first, so that the runner knows which one to open.
     std::string message =
         Say(N_("The settings file holds settings that cannot be used; mend them and open "
                "Strivo again:")) +
         "\n" + std::string(settingsFile);
-    for (const SettingsProblem& problem : problems) {
-        message +=
-            "\n" + problem.key + "=" + problem.value +
-            (problem.kind == SettingsProblem::Kind::NotAPort ? Say(N_(": not a port (1-65535)"))
-             : problem.kind == SettingsProblem::Kind::NoSuchFile
-                 ? Say(N_(": no such file"))
-                 : Say(N_(": Windows does not use cafile and trusts only the authorities "
-                          "in the Windows certificate store; import the authority there "
-                          "and remove this line")));
+    for (const Problem& problem : problems) {
+        message += "\n" + Utf8ToCp936(DescribeIn(ChineseCatalog(), problem));
     }
     return message;
 }

@@ -87,7 +87,7 @@ public:
     DialogUpdate OnRepostDeclined();
     // Values of the settings file that cannot be used, one line each.
     // `settingsFile`: the file's name in code page 936.
-    static std::string SettingsProblemsMessage(const std::vector<SettingsProblem>& problems,
+    static std::string SettingsProblemsMessage(const std::vector<Problem>& problems,
                                                std::string_view settingsFile);
 
     // A worker's report.

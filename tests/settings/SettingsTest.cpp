@@ -1,3 +1,4 @@
+#include "model/ProblemWords.h"
 #include "settings/Settings.h"
 
 #include <gtest/gtest.h>
@@ -77,11 +78,13 @@ TEST(Settings, LongValuesAreCutAndOptionalKeysPointAtOtherServers) {
               "[nike+]\nhttps_port=99999\ncafile=/nonexistent/ca.pem\n[kelvora]\nhttp_port=x\n");
     settings = ReadSettings(path);
     ASSERT_EQ(settings.problems.size(), 3u);
-    EXPECT_EQ(settings.problems[0].key + "=" + settings.problems[0].value,
-              "[nike+] https_port=99999");
-    EXPECT_EQ(settings.problems[1].kind, CaFileUsable() ? SettingsProblem::Kind::NoSuchFile
-                                                        : SettingsProblem::Kind::CaFileNotUsed);
-    EXPECT_EQ(settings.problems[2].key, "[kelvora] http_port");
+    EXPECT_EQ(Describe(settings.problems[0]), "[nike+] https_port=99999: not a port (1 to 65535)");
+    EXPECT_EQ(settings.problems[1].code, CaFileUsable() ? ProblemCode::SettingsNoSuchFile
+                                                        : ProblemCode::SettingsCaFileNotUsed);
+    EXPECT_EQ(settings.problems[2].values, (std::vector<std::string>{"[kelvora] http_port", "x"}));
+    // A value is named in UTF-8, whichever code page the file is in.
+    WriteFile(path, "[kelvora]\nhttp_port=\xB0\xCB\n");
+    EXPECT_EQ(ReadSettings(path).problems.at(0).Value(1), "\xE5\x85\xAB");
 
     // A section removed by hand comes back with its user name only.
     WriteFile(path, "[nike+]\r\nuser=\r\npwd=\r\n");

@@ -367,8 +367,10 @@ TEST_F(WindowControllerTest, TcxExportFromAnUnusableStoreWritesNothingAndSaysWhy
 
 TEST_F(WindowControllerTest, SettingsProblemsAreShownAndNoJobStarts) {
     Settings settings;
-    settings.problems.push_back({"[nike+] https_port", "99999", SettingsProblem::Kind::NotAPort});
-    settings.problems.push_back({"[nike+] cafile", "ca.pem", SettingsProblem::Kind::CaFileNotUsed});
+    settings.problems.push_back(
+        Problem(ProblemCode::SettingsNotAPort, {"[nike+] https_port", "99999"}));
+    settings.problems.push_back(
+        Problem(ProblemCode::SettingsCaFileNotUsed, {"[nike+] cafile", "ca.pem"}));
     Open(settings);
     EXPECT_TRUE(m_surface.messages.empty()) << "shown once the window shows, not before";
     ASSERT_TRUE(m_surface.PumpUntil([&] { return m_surface.messages.size() == 1; }));

@@ -147,15 +147,8 @@ std::optional<int> CliContext::LoadSettingsFile() {
         return kExitUsage;
     }
     Settings settings = ReadSettings(path);
-    for (const SettingsProblem& problem : settings.problems) {
-        Error(Fill(problem.kind == SettingsProblem::Kind::NotAPort
-                       ? Tr("{0}: {1}={2}: not a port (1 to 65535)")
-                   : problem.kind == SettingsProblem::Kind::NoSuchFile
-                       ? Tr("{0}: {1}={2}: no such file")
-                       : Tr("{0}: {1}={2}: not used on Windows, which trusts only the "
-                            "authorities in its certificate store; import the authority "
-                            "there and remove the line"),
-                   Utf8Path(path), problem.key, problem.value));
+    for (const Problem& problem : settings.problems) {
+        Error(Fill(Tr("{0}: {1}"), Utf8Path(path), Describe(problem)));
     }
     if (!settings.problems.empty()) {
         return kExitUsage;
