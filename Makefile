@@ -82,7 +82,7 @@ screenshot: build
 	@$(MAKE) --no-print-directory windows-build
 	@scripts/with-display.sh tests/windows/windows-e2e.sh $(WINDOWS_DIR) $(BUILD_DIR)/sim/strivo-sim \
 		$(CURDIR)/docs/screenshot-windows.png >/dev/null
-	@echo "docs/screenshot-windows.png and docs/stats-dialog-windows.png written"
+	@echo "docs/screenshot-windows.png, docs/stats-dialog-windows.png and docs/run-log-windows.png written"
 
 deps-windows:
 	@scripts/install-deps.sh windows

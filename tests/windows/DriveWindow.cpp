@@ -14,248 +14,15 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
-#include <algorithm>
-#include <chrono>
-#include <cstdio>
-#include <functional>
-#include <initializer_list>
 #include <string>
-#include <thread>
-#include <utility>
+
+#include "DriveSupport.h"
 
 namespace {
 
+using namespace drive;
+
 const wchar_t* const kTitle = L"Strivo（Nike+） V2.0422";
-int g_failures = 0;
-
-HWND g_status = nullptr;
-std::wstring Text(HWND window);
-
-void Check(bool ok, const char* what) {
-    if (!ok) {
-        const std::wstring status = Text(g_status);
-        char shown[1024] = {};
-        WideCharToMultiByte(CP_UTF8, 0, status.c_str(), -1, shown, sizeof shown, nullptr, nullptr);
-        std::printf("FAILED: %s (status: %s)\n", what, shown);
-        ++g_failures;
-    }
-}
-
-bool WaitFor(const std::function<bool()>& done, int seconds = 30) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return true;
-}
-
-std::wstring Text(HWND window) {
-    wchar_t text[512] = {};
-    SendMessageW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
-    return text;
-}
-
-void Type(HWND dialog, int id, const wchar_t* text) {
-    SendMessageW(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
-}
-
-bool Enabled(HWND dialog, int id) {
-    return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE;
-}
-
-// A window `owner` opened: the save dialog of an export, or a message box.
-HWND FileChooser(HWND owner) {
-    HWND found = nullptr;
-    std::pair<HWND, HWND*> search(owner, &found);
-    EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-            auto* pair = reinterpret_cast<std::pair<HWND, HWND*>*>(data);
-            if (window != pair->first && GetWindow(window, GW_OWNER) == pair->first &&
-                IsWindowVisible(window)) {
-                *pair->second = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return found;
-}
-
-// The question the window asks, answered with `button` (IDYES, IDNO): its
-// texts, the buttons' among them.
-std::wstring Answer(HWND dialog, int button) {
-    HWND box = nullptr;
-    Check(WaitFor([&] { return (box = FileChooser(dialog)) != nullptr; }, 10),
-          "the window asks first");
-    if (box == nullptr) {
-        return {};
-    }
-    std::wstring texts;
-    EnumChildWindows(
-        box,
-        [](HWND child, LPARAM data) -> BOOL {
-            *reinterpret_cast<std::wstring*>(data) += Text(child) + L"\n";
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&texts));
-    PostMessageW(GetDlgItem(box, button), BM_CLICK, 0, 0);
-    Check(WaitFor([&] { return !IsWindow(box); }, 10), "the question goes once answered");
-    return texts;
-}
-
-// List-view messages carry pointers: their items and texts live in strivo.exe.
-class ListItems {
-public:
-    ListItems(HANDLE process, HWND list)
-        : m_process(process),
-          m_list(list),
-          m_remote(static_cast<char*>(
-              VirtualAllocEx(process, nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE))) {}
-    ~ListItems() { VirtualFreeEx(m_process, m_remote, 0, MEM_RELEASE); }
-
-    void Select(std::initializer_list<int> rows) {
-        const int count = static_cast<int>(SendMessageW(m_list, LVM_GETITEMCOUNT, 0, 0));
-        for (int row = 0; row < count; ++row) {
-            LVITEMW item{};
-            item.stateMask = LVIS_SELECTED;
-            item.state = std::find(rows.begin(), rows.end(), row) != rows.end() ? LVIS_SELECTED : 0;
-            Send(LVM_SETITEMSTATE, row, item);
-        }
-    }
-
-    bool Selected(int row) {
-        return SendMessageW(m_list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) != 0;
-    }
-
-    // Where a right-click on `row` comes from: a point inside it, on the screen.
-    LPARAM PointIn(int row) {
-        RECT rect{.left = LVIR_BOUNDS};
-        WriteProcessMemory(m_process, m_remote, &rect, sizeof rect, nullptr);
-        SendMessageW(m_list, LVM_GETITEMRECT, static_cast<WPARAM>(row),
-                     reinterpret_cast<LPARAM>(m_remote));
-        ReadProcessMemory(m_process, m_remote, &rect, sizeof rect, nullptr);
-        POINT at{rect.left + 40, (rect.top + rect.bottom) / 2};
-        ClientToScreen(m_list, &at);
-        return MAKELPARAM(at.x, at.y);
-    }
-
-    // `text` in strivo.exe's memory, for a message that points at a string.
-    LPARAM Copy(const std::wstring& text) {
-        WriteProcessMemory(m_process, m_remote + 2048, text.c_str(),
-                           (text.size() + 1) * sizeof(wchar_t), nullptr);
-        return reinterpret_cast<LPARAM>(m_remote + 2048);
-    }
-
-    std::wstring Text(int row, int column) {
-        LVITEMW item{};
-        item.iSubItem = column;
-        item.pszText = reinterpret_cast<wchar_t*>(m_remote + 1024);
-        item.cchTextMax = 256;
-        Send(LVM_GETITEMTEXTW, row, item);
-        wchar_t text[256] = {};
-        ReadProcessMemory(m_process, m_remote + 1024, text, sizeof text - sizeof(wchar_t), nullptr);
-        return text;
-    }
-
-private:
-    void Send(UINT message, int row, const LVITEMW& item) {
-        WriteProcessMemory(m_process, m_remote, &item, sizeof item, nullptr);
-        SendMessageW(m_list, message, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(m_remote));
-    }
-
-    HANDLE m_process;
-    HWND m_list;
-    char* m_remote;
-};
-
-// Opens the list's menu as Shift+F10 does, or as a right-click `at` a point
-// on the screen, and takes its `choice`th item (from 1) with the arrow keys
-// and Enter.
-void ChooseFromListMenu(HWND list, int choice, LPARAM at = -1) {
-    PostMessageW(list, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), at);
-    HWND menu = nullptr;
-    Check(WaitFor(
-              [&] {
-                  menu = FindWindowW(L"#32768", nullptr);
-                  return menu != nullptr && IsWindowVisible(menu);
-              },
-              10),
-          "the list's menu opens");
-    if (menu == nullptr) {
-        return;
-    }
-    // Wine keeps a menu's items in its own process: what each item does is
-    // what the checks after it see.
-    for (int i = 0; i < choice; ++i) {
-        PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
-    }
-    PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
-    Check(WaitFor([&] { return !IsWindowVisible(menu); }, 10), "the menu closes");
-}
-
-// Opens a menu of the menu bar as Alt and its `letter` do, and takes its
-// `choice`th item (from 1, separators not counted) with the arrow keys and
-// Enter. A menu opened from the keyboard shows its first item chosen.
-void ChooseFromMenuBar(HWND dialog, wchar_t letter, int choice) {
-    PostMessageW(dialog, WM_SYSCOMMAND, SC_KEYMENU, letter);
-    HWND menu = nullptr;
-    Check(WaitFor(
-              [&] {
-                  menu = FindWindowW(L"#32768", nullptr);
-                  return menu != nullptr && IsWindowVisible(menu);
-              },
-              10),
-          "a menu of the menu bar opens");
-    if (menu == nullptr) {
-        return;
-    }
-    for (int i = 1; i < choice; ++i) {
-        PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
-    }
-    PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
-    Check(WaitFor([&] { return !IsWindowVisible(menu); }, 10), "the menu closes");
-}
-
-// Starts `command` and waits for its main window, visible once its controls
-// are made and initialised; null when none shows.
-HWND Launch(const wchar_t* program, std::wstring command, const std::wstring& title,
-            PROCESS_INFORMATION& process) {
-    STARTUPINFOW startup{sizeof startup};
-    if (!CreateProcessW(program, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-        std::printf("FAILED: cannot start strivo.exe\n");
-        return nullptr;
-    }
-    HWND dialog = nullptr;
-    WaitFor([&] {
-        dialog = FindWindowW(L"#32770", title.c_str());
-        return dialog != nullptr && IsWindowVisible(dialog);
-    });
-    if (dialog == nullptr) {
-        std::printf("FAILED: no main window\n");
-        TerminateProcess(process.hProcess, 1);
-    }
-    return dialog;
-}
-
-// The picture is of the whole window, menu bar and all, or of its client
-// area alone: Wine draws no caption without a window manager.
-void Shot(HWND window, const wchar_t* flag, const wchar_t* name, bool clientArea = false) {
-    RECT box{};
-    GetWindowRect(window, &box);
-    if (clientArea) {
-        GetClientRect(window, &box);
-        MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&box), 2);
-    }
-    std::printf("SHOT %ls %ld %ld %ld %ld\n", name, box.left, box.top, box.right - box.left,
-                box.bottom - box.top);
-    std::fflush(stdout);
-    const std::wstring file = std::wstring(flag) + L"." + name;
-    WaitFor([&] { return GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES; });
-}
 
 int Finish(HWND dialog, const PROCESS_INFORMATION& process, const char* name) {
     PostMessageW(dialog, WM_CLOSE, 0, 0);
@@ -379,19 +146,7 @@ int wmain(int argc, wchar_t** argv) {
 
     // Export through a save dialog, opened by `open`, into `path`.
     const auto saveAs = [&](const std::function<void()>& open, const std::wstring& path) {
-        open();
-        HWND chooser = nullptr;
-        Check(WaitFor([&] { return (chooser = FileChooser(dialog)) != nullptr; }),
-              "export opens the save dialog");
-        if (chooser == nullptr) {
-            return;
-        }
-        HWND name = GetDlgItem(chooser, 0x47C);  // the file name box
-        if (name == nullptr) {
-            name = GetDlgItem(chooser, 0x480);
-        }
-        SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
-        PostMessageW(GetDlgItem(chooser, IDOK), BM_CLICK, 0, 0);
+        Check(OpenInChooser(dialog, open, path), "export opens the save dialog");
         // A long path gives way in its middle; its file name stays.
         const std::wstring file = path.substr(path.find_last_of(L"\\/") + 1);
         Check(WaitFor([&] {
@@ -405,7 +160,7 @@ int wmain(int argc, wchar_t** argv) {
     saveAs(exportCsv, csv);
     const auto shot = [&](const wchar_t* name, HWND window) {
         if (argc > 3) {
-            Shot(window, argv[3], name, window != dialog);
+            Shot(window, argv[3], name, window != dialog ? Area::Client : Area::Window);
         }
     };
 
@@ -495,38 +250,26 @@ int wmain(int argc, wchar_t** argv) {
 
     // The TCX file written above, imported through the menu bar's file
     // chooser: its runs are the stored ones, so none is added.
-    ChooseFromMenuBar(dialog, L'f', 1);
-    HWND opener = nullptr;
-    Check(WaitFor([&] { return (opener = FileChooser(dialog)) != nullptr; }),
+    Check(OpenInChooser(
+              dialog, [&] { ChooseFromMenuBar(dialog, L'f', 1); }, stem + L".tcx"),
           "导入跑步文件… opens the file chooser");
-    if (opener != nullptr) {
-        HWND name = GetDlgItem(opener, 0x47C);
-        SendMessageW(name ? name : GetDlgItem(opener, 0x480), WM_SETTEXT, 0,
-                     reinterpret_cast<LPARAM>((stem + L".tcx").c_str()));
-        PostMessageW(GetDlgItem(opener, IDOK), BM_CLICK, 0, 0);
-        Check(WaitFor([&] {
-                  return status() ==
-                         L"从1个文件导入0条记录：24条已有，0个文件无法读取，跳过0项其他运动。";
-              }),
-              "the import says it found every run stored");
-    }
+    Check(WaitFor([&] {
+              return status() ==
+                     L"从1个文件导入0条记录：24条已有，0个文件无法读取，跳过0项其他运动。";
+          }),
+          "the import says it found every run stored");
 
-    // Every run as a FIT file, into a new folder picked in the folder browser
-    // (through the selection message a caller can send it).
-    const std::wstring fits = stem + L"-fit";
-    ChooseFromMenuBar(dialog, L'f', 4);
-    HWND browser = nullptr;
-    Check(WaitFor([&] { return (browser = FileChooser(dialog)) != nullptr; }),
+    // Every run as a FIT file, into a new folder picked in the folder browser.
+    Check(PickFolder(
+              dialog, [&] { ChooseFromMenuBar(dialog, L'f', 4); }, stem + L"-fit", items),
           "导出FIT… opens the folder browser");
-    if (browser != nullptr && CreateDirectoryW(fits.c_str(), nullptr)) {
-        SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, items.Copy(fits));
-        PostMessageW(GetDlgItem(browser, IDOK), BM_CLICK, 0, 0);
-        Check(WaitFor([&] {
-                  const std::wstring shown = status();
-                  return shown.starts_with(L"已导出24个FIT文件到") && shown.ends_with(L"-fit");
-              }),
-              "the FIT export says it wrote 24 files into the folder chosen");
-    }
+    Check(WaitFor([&] {
+              const std::wstring shown = status();
+              return shown.starts_with(L"已导出24个FIT文件到") && shown.ends_with(L"-fit");
+          }),
+          "the FIT export says it wrote 24 files into the folder chosen");
+
+    DriveRunLog(dialog, process.hProcess, stem, argc > 3 ? argv[3] : nullptr);
 
     // 退出 closes the window, and the program with it.
     ChooseFromMenuBar(dialog, L'f', 5);

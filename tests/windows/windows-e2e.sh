@@ -319,9 +319,14 @@ drive_window() {
 drive_window &
 driver=$!
 if [[ -n $shot ]]; then
-  # The statistics dialog beside SCREENSHOT.png, then the main window into it.
-  for name in stats window; do
-    png=$shot && [[ $name == stats ]] && png=$(dirname "$shot")/stats-dialog-windows.png
+  # The statistics dialog beside SCREENSHOT.png, then the main window into
+  # it, then the run log beside it.
+  for name in stats window runlog; do
+    case $name in
+      stats) png=$(dirname "$shot")/stats-dialog-windows.png ;;
+      runlog) png=$(dirname "$shot")/run-log-windows.png ;;
+      *) png=$shot ;;
+    esac
     for _ in $(seq 900); do grep -qs "^SHOT $name" "$d/window.txt" && break; sleep 0.1; done
     read -r _ _ x y w h < <(grep "^SHOT $name" "$d/window.txt")
     sleep 1

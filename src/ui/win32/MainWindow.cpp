@@ -5,52 +5,23 @@
 #include <windows.h>
 
 #include <commctrl.h>
-#include <commdlg.h>
 #include <shellapi.h>
-#include <shlobj.h>
 #include <windowsx.h>
 
+#include <memory>
 #include <vector>
 
-#include "text/WideText.h"
 #include "ui/ControlIds.h"
 #include "ui/PostedCalls.h"
 #include "ui/RunColumns.h"
 #include "ui/WindowController.h"
 #include "ui/win32/MainWindow.h"
+#include "ui/win32/RunLogWindow.h"
 #include "ui/win32/StatsWindow.h"
+#include "ui/win32/WindowParts.h"
 
 namespace strivo {
 namespace {
-
-// A message box's buttons say 确定, or 是 and 否, as the About box's does,
-// whatever the language of Windows: a hook names them as the box comes up.
-HHOOK g_messageBoxHook = nullptr;
-
-LRESULT CALLBACK NameTheButton(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_ACTIVATE) {
-        const HWND box = reinterpret_cast<HWND>(wParam);
-        SetDlgItemTextW(box, IDOK, L"确定");
-        SetDlgItemTextW(box, IDYES, L"是(&Y)");
-        SetDlgItemTextW(box, IDNO, L"否(&N)");
-        UnhookWindowsHookEx(g_messageBoxHook);
-        g_messageBoxHook = nullptr;
-        return 0;
-    }
-    return CallNextHookEx(g_messageBoxHook, code, wParam, lParam);
-}
-
-int ChineseMessageBox(HWND owner, const std::wstring& text, const wchar_t* title, UINT type) {
-    g_messageBoxHook = SetWindowsHookExW(WH_CBT, NameTheButton, nullptr, GetCurrentThreadId());
-    const int chosen = MessageBoxW(owner, text.c_str(), title, type);
-    if (g_messageBoxHook) {
-        UnhookWindowsHookEx(g_messageBoxHook);
-        g_messageBoxHook = nullptr;
-    }
-    return chosen;
-}
-
-constexpr UINT kPostedCall = WM_APP + 1;  // a call posted to the window's thread
 
 // The progress messages WM_USER + 2 ... + 7 that other programs may post,
 // and the steps they stand for.
@@ -71,34 +42,8 @@ std::optional<Step> StepOfMessage(UINT message) {
     }
     return std::nullopt;
 }
-constexpr UINT kCodePage = 936;  // the dialog's texts and the credentials
-
-std::wstring Wide(std::string_view text, UINT codePage = kCodePage) {
-    return WideFrom(text, codePage);
-}
-
-// Pixels `text` takes in `window`'s font (Wine's LVM_GETSTRINGWIDTH counts far too few).
-int TextWidth(HWND window, const std::wstring& text) {
-    HDC dc = GetDC(window);
-    const HGDIOBJ before =
-        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)));
-    SIZE size{};
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    SelectObject(dc, before);
-    ReleaseDC(window, dc);
-    return size.cx;
-}
-
-std::string Narrow(std::wstring_view wide) {
-    return NarrowFrom(wide, kCodePage);
-}
-
 std::wstring ItemText(HWND dialog, int id) {
-    const HWND item = GetDlgItem(dialog, id);
-    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(item)) + 1, L'\0');
-    text.resize(
-        static_cast<std::size_t>(GetWindowTextW(item, text.data(), static_cast<int>(text.size()))));
-    return text;
+    return WindowText(GetDlgItem(dialog, id));
 }
 
 class MainWindow : public WindowSurface {
@@ -144,16 +89,24 @@ public:
     }
     void ShowSettingsProblems(const std::string& text) override { ShowAppMessage(text); }
     std::optional<ChosenFile> ChooseCsvFile() override {
-        return ChooseFile(L"Excel文件(*.csv)\0*.csv\0", L"csv", L"");
+        return ChooseSaveFile(m_dialog, L"Excel文件(*.csv)\0*.csv\0", L"csv", L"");
     }
     std::optional<ChosenFile> ChooseTcxFile() override {
-        return ChooseFile(L"TCX文件(*.tcx)\0*.tcx\0", L"tcx", L"runs.tcx");
+        return ChooseSaveFile(m_dialog, L"TCX文件(*.tcx)\0*.tcx\0", L"tcx", L"runs.tcx");
     }
-    std::vector<std::filesystem::path> ChooseRunFiles() override;
-    std::optional<ChosenFile> ChooseFitFolder() override;
+    std::vector<std::filesystem::path> ChooseRunFiles() override {
+        return ChooseRunFilesToOpen(m_dialog);
+    }
+    std::optional<ChosenFile> ChooseFitFolder() override {
+        return ChooseFolder(m_dialog, L"导出FIT");
+    }
     void ShowStats(StatsChart& chart) override { ShowStatsWindow(m_dialog, chart); }
     void ShowSyncRecord(const std::string& text) override {
         ChineseMessageBox(m_dialog, Wide(text), L"同步记录", MB_OK);
+    }
+    RunLogSurface* OpenRunLog(RunLogController& controller) override {
+        m_runLog = RunLogWindow::Make(controller, m_dialog);
+        return m_runLog.get();
     }
     bool OpenBrowser(const std::string& url) override {
         // ShellExecute's success is any value above 32.
@@ -179,8 +132,6 @@ private:
     void OnCommand(int id);
     void OnGetItemText(NMLVDISPINFOW& info);
     void OnListMenu(LPARAM at);
-    std::optional<ChosenFile> ChooseFile(const wchar_t* filter, const wchar_t* extension,
-                                         const wchar_t* name);
 
     HWND m_dialog = nullptr;
     HWND m_list = nullptr;
@@ -190,6 +141,7 @@ private:
     POINT m_menuAt{};           // where the list's menu opens, on the screen
     PostedCalls m_posted;
     const bool m_demo;
+    std::unique_ptr<RunLogWindow> m_runLog;  // the last made, open or closed
 
     WindowController m_controller;  // last: its workers end before the rest goes
 };
@@ -226,6 +178,10 @@ int MainWindow::Run() {
     }
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        // The run log's window has its own keys and Tab order.
+        if (m_runLog != nullptr && m_runLog->HandleMessage(message)) {
+            continue;
+        }
         // Enter and Escape never act in this dialog: they press no button, do
         // not close it and do not reach the focused control.
         if (message.message == WM_KEYDOWN &&
@@ -303,6 +259,8 @@ INT_PTR MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 OnCommand(LOWORD(wParam));
             } else if (HIWORD(wParam) == EN_KILLFOCUS && LOWORD(wParam) == IDC_SITE_USER) {
                 m_controller.OnSiteUserEdited();
+            } else if (HIWORD(wParam) == EN_KILLFOCUS && LOWORD(wParam) == IDC_SERVICE_USER) {
+                m_controller.OnServiceUserEdited();
             }
             return TRUE;
         case WM_CONTEXTMENU:
@@ -313,7 +271,10 @@ INT_PTR MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             OnListMenu(lParam);
             return TRUE;
         case WM_INITMENUPOPUP:
-            OnMenuOpens(reinterpret_cast<HMENU>(wParam));
+            // A menu of the bar; the window menu keeps its own states.
+            if (HIWORD(lParam) == 0) {
+                OnMenuOpens(reinterpret_cast<HMENU>(wParam));
+            }
             return TRUE;
         case WM_SYSCOMMAND:
             if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
@@ -379,73 +340,6 @@ INT_PTR CALLBACK MainWindow::AboutProc(HWND dialog, UINT message, WPARAM wParam,
     return message == WM_INITDIALOG;
 }
 
-std::optional<ChosenFile> MainWindow::ChooseFile(const wchar_t* filter, const wchar_t* extension,
-                                                 const wchar_t* name) {
-    wchar_t file[MAX_PATH] = {};
-    lstrcpynW(file, name, MAX_PATH);
-    OPENFILENAMEW chooser{};
-    chooser.lStructSize = sizeof chooser;
-    chooser.hwndOwner = m_dialog;
-    chooser.lpstrFilter = filter;
-    chooser.lpstrFile = file;
-    chooser.nMaxFile = MAX_PATH;
-    chooser.lpstrDefExt = extension;
-    // No overwrite question: an existing file is replaced.
-    chooser.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
-    if (!GetSaveFileNameW(&chooser)) {
-        return std::nullopt;
-    }
-    return ChosenFile{std::filesystem::path(file), Narrow(file)};
-}
-
-std::vector<std::filesystem::path> MainWindow::ChooseRunFiles() {
-    // Room for many names: the folder, then each name, each ending in a NUL.
-    std::vector<wchar_t> names(1 << 16, L'\0');
-    OPENFILENAMEW chooser{};
-    chooser.lStructSize = sizeof chooser;
-    chooser.hwndOwner = m_dialog;
-    chooser.lpstrFilter =
-        L"跑步文件(*.gpx;*.tcx;*.fit;*.csv;*.gz;*.zip)\0*.gpx;*.tcx;*.fit;*.csv;*.gz;*.zip\0"
-        L"所有文件\0*.*\0";
-    chooser.lpstrFile = names.data();
-    chooser.nMaxFile = static_cast<DWORD>(names.size());
-    chooser.lpstrTitle = L"导入跑步文件";
-    chooser.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_ALLOWMULTISELECT |
-                    OFN_NOCHANGEDIR;
-    std::vector<std::filesystem::path> chosen;
-    if (!GetOpenFileNameW(&chooser)) {
-        return chosen;
-    }
-    // One file: its whole path. Several: the folder, then the names.
-    const std::filesystem::path first(names.data());
-    for (const wchar_t* name = names.data() + first.native().size() + 1; *name != L'\0';
-         name += lstrlenW(name) + 1) {
-        chosen.push_back(first / name);
-    }
-    if (chosen.empty()) {
-        chosen.push_back(first);
-    }
-    return chosen;
-}
-
-std::optional<ChosenFile> MainWindow::ChooseFitFolder() {
-    BROWSEINFOW browse{};
-    browse.hwndOwner = m_dialog;
-    browse.lpszTitle = L"导出FIT";
-    browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
-    PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&browse);
-    if (chosen == nullptr) {
-        return std::nullopt;
-    }
-    wchar_t folder[MAX_PATH] = {};
-    const bool found = SHGetPathFromIDListW(chosen, folder);
-    CoTaskMemFree(chosen);
-    if (!found) {
-        return std::nullopt;
-    }
-    return ChosenFile{std::filesystem::path(folder), Narrow(folder)};
-}
-
 void MainWindow::ListChanged(const ListRows& rows, ListRows::Change change) {
     // Widths are set again only when a new list starts or an id grows, so
     // that a column the user resized stays as it is.
@@ -469,38 +363,14 @@ void MainWindow::FillMenuBar() {
     while (GetMenuItemCount(bar) > 0) {  // the template's stand-in
         DeleteMenu(bar, 0, MF_BYPOSITION);
     }
-    std::vector<ACCEL> keys;
-    for (const Menu& menu : m_controller.MenuBar()) {
-        const HMENU items = CreatePopupMenu();
-        for (const MenuItem& item : menu.items) {
-            if (item.text.empty()) {
-                AppendMenuW(items, MF_SEPARATOR, 0, nullptr);
-                continue;
-            }
-            std::wstring text = Wide(item.text);
-            if (item.ctrlKey != 0) {
-                text += L"\tCtrl+" + std::wstring(1, static_cast<wchar_t>(item.ctrlKey));
-                keys.push_back({FCONTROL | FVIRTKEY, static_cast<WORD>(item.ctrlKey),
-                                static_cast<WORD>(item.id)});
-            }
-            AppendMenuW(items, MF_STRING | (item.enabled ? 0 : MF_GRAYED),
-                        static_cast<UINT_PTR>(item.id), text.c_str());
-        }
-        AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(items), Wide(menu.title).c_str());
-    }
+    m_keys = strivo::FillMenuBar(bar, m_controller.MenuBar());
     DrawMenuBar(m_dialog);
-    m_keys = CreateAcceleratorTableW(keys.data(), static_cast<int>(keys.size()));
 }
 
 void MainWindow::OnMenuOpens(HMENU menu) {
     // The list's menu, open too, has its own ids and states.
-    for (int i = 0, count = GetMenuItemCount(menu); i < count; ++i) {
-        const int id = static_cast<int>(GetMenuItemID(menu, i));
-        if (id >= WindowController::kFirstMenuId) {
-            EnableMenuItem(menu, static_cast<UINT>(i),
-                           MF_BYPOSITION | (m_controller.MenuEnabled(id) ? MF_ENABLED : MF_GRAYED));
-        }
-    }
+    RefreshMenu(menu, WindowController::kFirstMenuId,
+                [this](int id) { return m_controller.MenuEnabled(id); });
 }
 
 void MainWindow::OnGetItemText(NMLVDISPINFOW& info) {
@@ -539,25 +409,15 @@ void MainWindow::OnListMenu(LPARAM at) {
 }
 
 std::optional<std::size_t> MainWindow::ShowListMenu(const std::vector<MenuItem>& items) {
-    const HMENU menu = CreatePopupMenu();
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        if (items[i].text.empty()) {
-            AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-        } else {
-            AppendMenuW(menu, MF_STRING | (items[i].enabled ? 0 : MF_GRAYED), i + 1,
-                        Wide(items[i].text).c_str());
-        }
-    }
-    const int chosen = static_cast<int>(TrackPopupMenu(
-        menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, m_menuAt.x, m_menuAt.y, 0, m_dialog, nullptr));
-    DestroyMenu(menu);
-    return chosen > 0 ? std::optional<std::size_t>(chosen - 1) : std::nullopt;
+    return TrackMenu(m_dialog, items, m_menuAt);
 }
 
 }  // namespace
 
 int RunMainWindow(MainWindowOptions options) {
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+    // The run log's status bar is of the bar classes.
+    INITCOMMONCONTROLSEX controls{sizeof controls,
+                                  ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
     MainWindow window(std::move(options));
     return window.Run();
