@@ -78,7 +78,7 @@ screenshot: build
 	@mkdir -p docs
 	@STRIVO_SCREENSHOTS=$(CURDIR)/docs scripts/with-display.sh \
 		$(BUILD_DIR)/tests/ui/strivo_window_tests >/dev/null
-	@echo "docs/window-signed-in.png, docs/window-menu-linux.png, docs/window-sync-failed.png and docs/stats-dialog-linux.png written"
+	@echo "docs/window-signed-in.png, docs/window-menu-linux.png, docs/window-sync-failed.png, docs/stats-dialog-linux.png and docs/run-log-linux.png written"
 	@$(MAKE) --no-print-directory windows-build
 	@scripts/with-display.sh tests/windows/windows-e2e.sh $(WINDOWS_DIR) $(BUILD_DIR)/sim/strivo-sim \
 		$(CURDIR)/docs/screenshot-windows.png >/dev/null

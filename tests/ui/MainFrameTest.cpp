@@ -26,6 +26,7 @@ TEST_F(MainDialogTest, TheMenuBarAddsItsHeightAndNothingElseChanges) {
     EXPECT_EQ(bar->GetMenuLabel(0) + bar->GetMenuLabel(1) + bar->GetMenuLabel(2),
               Utf8("文件(&F)跑步记录(&R)帮助(&H)"));
     EXPECT_EQ(bar->GetMenu(0)->GetMenuItems()[0]->GetItemLabel(), Utf8("导入跑步文件…\tCtrl+O"));
+    EXPECT_EQ(bar->GetMenu(1)->GetMenuItems()[0]->GetItemLabel(), Utf8("跑步日志…\tCtrl+L"));
     const wxSize client = m_dialog->GetClientSize(), whole = m_dialog->GetSize();
     EXPECT_EQ(client, ToPixels(m_dialog, {0, 0, 432, 299}).GetSize());
     EXPECT_GT(bar->GetSize().y, 10);
@@ -66,7 +67,11 @@ TEST_F(MainDialogTest, TheMenuBarAddsItsHeightAndNothingElseChanges) {
     Press(IDC_REFRESH);
     EXPECT_EQ(m_dialog->messages, std::vector<wxString>{Utf8("请输入Nike+登陆邮件地址或用户名。")})
         << "the buttons reach the controller";
+    // The run log, with no Nike+ user in the field, says what to do.
     EXPECT_TRUE(ChooseFromMenuBar("跑步日志…"));
+    ASSERT_NE(m_dialog->runLog.get(), nullptr);
+    EXPECT_EQ(m_dialog->runLog->footer()->GetLabel(),
+              Utf8("请在主窗口输入 Nike+ 用户名，以查看其跑步记录"));
     EXPECT_TRUE(ChooseFromMenuBar("关于 Strivo…"));
     EXPECT_EQ(m_dialog->abouts, 1);
     Pump(100ms, [] { return false; });

@@ -10,6 +10,7 @@
 #include <wx/button.h>
 #include <wx/menu.h>
 #include <wx/stattext.h>
+#include <wx/weakref.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -20,6 +21,8 @@
 
 #include "../support/StandInServices.h"
 #include "ui/wx/MainDialog.h"
+#include "ui/wx/RunLogDialogs.h"
+#include "ui/wx/RunLogFrame.h"
 #include "ui/wx/StatsDialog.h"
 #include "ui/wx/WxText.h"
 
@@ -28,6 +31,57 @@ namespace strivo::test {
 inline bool g_haveDisplay = false;
 
 using namespace std::chrono_literals;
+
+// The run log with recorders in place of the desktop's message boxes and
+// choosers; its own dialogs are real, shown until the test has looked at them.
+class RecordingRunLog : public RunLogFrame {
+public:
+    using RunLogFrame::RunLogFrame;
+
+    void ShowMessage(const std::string& text) override { messages.push_back(ToWx(text)); }
+    bool Confirm(const std::string& text) override {
+        questions.push_back(ToWx(text));
+        return answer;
+    }
+    std::vector<std::filesystem::path> ChooseRunFiles() override { return runFiles; }
+    std::optional<std::filesystem::path> ChooseRunFolder() override { return runFolder; }
+    std::optional<ChosenFile> ChooseCsvFile() override { return chosenFile; }
+    std::optional<ChosenFile> ChooseTcxFile() override { return chosenFile; }
+    std::optional<ChosenFile> ChooseFitFolder() override { return chosenFile; }
+    std::optional<std::size_t> ShowContextMenu(const std::vector<MenuItem>& items) override {
+        menu.clear();
+        for (const MenuItem& item : items) {
+            menu.push_back(item.text.empty() ? wxString("-")
+                                             : ToWx(item.text) + (item.enabled ? "" : " (off)"));
+        }
+        return menuChoice;
+    }
+    void ShowImportResults(const RunLogImportResults& results) override {
+        ImportResultsDialog dialog(this, results);
+        dialog.Show();
+        ++resultsShown;
+        if (onResults) {
+            onResults(dialog);
+        }
+    }
+    // The action chosen is `runChoice`'s answer, or none.
+    std::optional<int> ShowRun(const RunLogRunView& run) override {
+        RunViewDialog dialog(this, run);
+        dialog.Show();
+        ++runsShown;
+        return onRun ? onRun(dialog, run) : std::nullopt;
+    }
+
+    std::vector<wxString> messages, questions, menu;
+    bool answer = false;
+    std::vector<std::filesystem::path> runFiles;
+    std::optional<std::filesystem::path> runFolder;
+    std::optional<ChosenFile> chosenFile;
+    std::optional<std::size_t> menuChoice;
+    int resultsShown = 0, runsShown = 0;
+    std::function<void(ImportResultsDialog&)> onResults;
+    std::function<std::optional<int>(RunViewDialog&, const RunLogRunView&)> onRun;
+};
 
 // The dialog with recorders in place of the desktop's message boxes, file
 // chooser and browser.
@@ -53,6 +107,10 @@ public:
         onStats(dialog, chart);
     }
     bool OpenBrowser(const std::string&) override { return false; }
+    RunLogSurface* OpenRunLog(RunLogController& controller) override {
+        runLog = new RecordingRunLog(this, controller);
+        return runLog.get();
+    }
     // The list's menu: what it offered, and the item the user takes.
     std::optional<std::size_t> ShowListMenu(const std::vector<MenuItem>& items) override {
         menu.clear();
@@ -72,6 +130,7 @@ public:
     std::vector<wxString> menu;
     std::optional<std::size_t> menuChoice;
     std::function<void(wxDialog&, StatsChart&)> onStats;
+    wxWeakRef<RecordingRunLog> runLog;  // the run log's window while it is open
 };
 
 class MainDialogTest : public ::testing::Test {
@@ -137,9 +196,11 @@ protected:
     }
 
     // The menu bar's item `utf8` chosen, as a click does it, once wx has
-    // asked whether it can be; false when it is greyed.
-    bool ChooseFromMenuBar(const char* utf8) {
-        wxMenuBar* bar = m_dialog->GetMenuBar();
+    // asked whether it can be; false when it is greyed. The main window's,
+    // or `frame`'s.
+    bool ChooseFromMenuBar(const char* utf8, wxFrame* frame = nullptr) {
+        frame = frame != nullptr ? frame : m_dialog;
+        wxMenuBar* bar = frame->GetMenuBar();
         for (std::size_t m = 0; m < bar->GetMenuCount(); ++m) {
             wxMenu* menu = bar->GetMenu(m);
             menu->UpdateUI();
@@ -149,8 +210,8 @@ protected:
                         return false;
                     }
                     wxCommandEvent event(wxEVT_MENU, item->GetId());
-                    event.SetEventObject(m_dialog);
-                    m_dialog->ProcessWindowEvent(event);
+                    event.SetEventObject(frame);
+                    frame->ProcessWindowEvent(event);
                     Pump(50ms, [] { return false; });
                     return true;
                 }

@@ -3,11 +3,7 @@
 #include <wx/app.h>
 #include <wx/button.h>
 #include <wx/dialog.h>
-#include <wx/dirdlg.h>
-#include <wx/filedlg.h>
-#include <wx/filename.h>
 #include <wx/log.h>
-#include <wx/menu.h>
 #include <wx/msgdlg.h>
 #include <wx/panel.h>
 #include <wx/sizer.h>
@@ -19,7 +15,9 @@
 #include "ui/wx/AboutDialog.h"
 #include "ui/wx/AppIcons.h"
 #include "ui/wx/DialogLayout.h"
+#include "ui/wx/FileChoosers.h"
 #include "ui/wx/StatsDialog.h"
+#include "ui/wx/SurfaceParts.h"
 #include "ui/wx/WxText.h"
 
 namespace strivo {
@@ -68,6 +66,10 @@ MainDialog::MainDialog(wxWindow* parent, MainDialogOptions options)
         m_controller.OnSiteUserEdited();
         event.Skip();
     });
+    FindWindow(IDC_SERVICE_USER)->Bind(wxEVT_KILL_FOCUS, [this](wxFocusEvent& event) {
+        m_controller.OnServiceUserEdited();
+        event.Skip();
+    });
     Bind(wxEVT_CHAR_HOOK, &MainDialog::OnCharHook, this);
     Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { m_controller.Close(); });
 
@@ -75,27 +77,20 @@ MainDialog::MainDialog(wxWindow* parent, MainDialogOptions options)
     Centre();
 }
 
+MainDialog::~MainDialog() {
+    // A run log still open goes with this window, after its controller,
+    // which goes with this window's: it must not reach that controller.
+    for (wxWindow* child : GetChildren()) {
+        if (auto* runLog = dynamic_cast<RunLogFrame*>(child)) {
+            runLog->Detach();
+        }
+    }
+}
+
 void MainDialog::CreateMenuBar() {
-    auto* bar = new wxMenuBar();
     const int first = WindowController::kFirstMenuId;
     int last = first;
-    for (const Menu& menu : m_controller.MenuBar()) {
-        auto* items = new wxMenu();
-        for (const MenuItem& item : menu.items) {
-            if (item.text.empty()) {
-                items->AppendSeparator();
-                continue;
-            }
-            wxString text = ToWx(item.text);
-            if (item.ctrlKey != 0) {
-                text += wxString::Format("\tCtrl+%c", item.ctrlKey);
-            }
-            items->Append(item.id, text)->Enable(item.enabled);
-            last = std::max(last, item.id);
-        }
-        bar->Append(items, ToWx(menu.title));
-    }
-    SetMenuBar(bar);
+    SetMenuBar(MakeMenuBar(m_controller.MenuBar(), last));
     // wx asks as a menu opens and before a key acts; the controller asks again.
     Bind(
         wxEVT_MENU, [this](wxCommandEvent& event) { m_controller.OnMenu(event.GetId()); }, first,
@@ -193,28 +188,15 @@ void MainDialog::SetToolTip(int id, const std::string& text) {
 }
 
 std::optional<std::size_t> MainDialog::ShowListMenu(const std::vector<MenuItem>& items) {
-    wxMenu menu;
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        if (items[i].text.empty()) {
-            menu.AppendSeparator();
-        } else {
-            menu.Append(static_cast<int>(i) + 1, ToWx(items[i].text))->Enable(items[i].enabled);
-        }
-    }
-    const int chosen = m_list->GetPopupMenuSelectionFromUser(menu, m_menuAt);
-    return chosen > 0 ? std::optional<std::size_t>(chosen - 1) : std::nullopt;
+    return PopUpMenu(m_list, items, m_menuAt);
 }
 
 void MainDialog::ShowMessage(const std::string& text) {
-    wxMessageDialog box(this, ToWx(text), wxEmptyString, wxOK | wxICON_NONE);
-    box.SetOKLabel(Utf8("确定"));  // as the About box: the window speaks Chinese
-    box.ShowModal();
+    ShowMessageBox(this, text);
 }
 
 bool MainDialog::Confirm(const std::string& text) {
-    wxMessageDialog box(this, ToWx(text), wxEmptyString, wxYES_NO | wxNO_DEFAULT | wxICON_NONE);
-    box.SetYesNoLabels(Utf8("是"), Utf8("否"));
-    return box.ShowModal() == wxID_YES;
+    return AskYesNo(this, text);
 }
 
 void MainDialog::ShowAbout() {
@@ -229,53 +211,23 @@ void MainDialog::ShowAppMessage(const std::string& text) {
 }
 
 std::optional<ChosenFile> MainDialog::ChooseCsvFile() {
-    return ChooseFile("导出数据", "Excel文件(*.csv)|*.csv", "", ".csv");
+    return choosers::CsvFile(this);
 }
 
 std::optional<ChosenFile> MainDialog::ChooseTcxFile() {
-    return ChooseFile("导出TCX", "TCX文件(*.tcx)|*.tcx", "runs.tcx", ".tcx");
-}
-
-std::optional<ChosenFile> MainDialog::ChooseFile(const char* title, const char* wildcard,
-                                                 const char* name, const char* extension) {
-    // No overwrite question: an existing file is replaced.
-    wxFileDialog dialog(this, Utf8(title), wxEmptyString, Utf8(name), Utf8(wildcard), wxFD_SAVE);
-    FitOnScreenWhenShown(&dialog);
-    if (dialog.ShowModal() != wxID_OK) {
-        return std::nullopt;
-    }
-    wxString path = dialog.GetPath();
-    if (wxFileName(path).GetExt().empty()) {
-        path += extension;  // the default extension
-    }
-    return ChosenFile{std::filesystem::path(path.ToUTF8().data()), FromWx(path)};
+    return choosers::TcxFile(this);
 }
 
 std::vector<std::filesystem::path> MainDialog::ChooseRunFiles() {
-    wxFileDialog dialog(this, Utf8("导入跑步文件"), wxEmptyString, wxEmptyString,
-                        Utf8("跑步文件(*.gpx;*.tcx;*.fit;*.csv;*.gz;*.zip)|*.gpx;*.tcx;*.fit;*.csv;"
-                             "*.gz;*.zip;*.GPX;*.TCX;*.FIT;*.CSV;*.GZ;*.ZIP|所有文件|*"),
-                        wxFD_OPEN | wxFD_MULTIPLE | wxFD_FILE_MUST_EXIST);
-    FitOnScreenWhenShown(&dialog);
-    std::vector<std::filesystem::path> chosen;
-    if (dialog.ShowModal() == wxID_OK) {
-        wxArrayString paths;
-        dialog.GetPaths(paths);
-        for (const wxString& path : paths) {
-            chosen.emplace_back(path.ToUTF8().data());
-        }
-    }
-    return chosen;
+    return choosers::RunFiles(this);
 }
 
 std::optional<ChosenFile> MainDialog::ChooseFitFolder() {
-    wxDirDialog dialog(this, Utf8("导出FIT"), wxEmptyString, wxDD_DEFAULT_STYLE);
-    FitOnScreenWhenShown(&dialog);
-    if (dialog.ShowModal() != wxID_OK) {
-        return std::nullopt;
-    }
-    const wxString path = dialog.GetPath();
-    return ChosenFile{std::filesystem::path(path.ToUTF8().data()), FromWx(path)};
+    return choosers::FitFolder(this);
+}
+
+RunLogSurface* MainDialog::OpenRunLog(RunLogController& controller) {
+    return new RunLogFrame(this, controller);
 }
 
 void MainDialog::ShowStats(StatsChart& chart) {

@@ -5,6 +5,7 @@
 #include "ui/ControlIds.h"
 #include "ui/WindowController.h"
 #include "ui/wx/RunListView.h"
+#include "ui/wx/RunLogFrame.h"
 
 namespace strivo {
 
@@ -23,6 +24,7 @@ struct MainDialogOptions : WindowOptions {
 class MainDialog : public wxFrame, public WindowSurface {
 public:
     MainDialog(wxWindow* parent, MainDialogOptions options);
+    ~MainDialog() override;
 
     std::string Text(int id) override;
     void SetText(int id, const std::string& text) override;
@@ -45,6 +47,7 @@ public:
     std::vector<std::filesystem::path> ChooseRunFiles() override;
     std::optional<ChosenFile> ChooseFitFolder() override;
     void ShowStats(StatsChart& chart) override;
+    RunLogSurface* OpenRunLog(RunLogController& controller) override;
     void ShowSyncRecord(const std::string& text) override;
     bool OpenBrowser(const std::string& url) override;
     void Post(std::function<void()> call) override { CallAfter(std::move(call)); }
@@ -54,8 +57,6 @@ private:
     void CreateMenuBar();
     void CreateControls(wxWindow* panel);
     void OnCharHook(wxKeyEvent& event);
-    std::optional<ChosenFile> ChooseFile(const char* title, const char* wildcard, const char* name,
-                                         const char* extension);
 
     RunListView* m_list = nullptr;
     wxPoint m_menuAt;               // where the list's menu opens, in the list's coordinates

@@ -72,26 +72,31 @@ std::vector<std::size_t> RunListView::SelectedRows() const {
 }
 
 void RunListView::SelectForMenu(const wxPoint& screen) {
+    SelectRowForMenu(*this, screen);
+}
+
+void SelectRowForMenu(wxListCtrl& list, const wxPoint& screen) {
     // The rows in sight, as GetItemRect places them in the list's coordinates
     // (HitTest's are those of a child below the header).
-    const wxPoint at = ScreenToClient(screen);
+    const wxPoint at = list.ScreenToClient(screen);
     long row = -1;
-    const long top = std::max(GetTopItem(), 0L);
-    const long end = std::min<long>(GetItemCount(), top + GetCountPerPage() + 1);
+    const long top = std::max(list.GetTopItem(), 0L);
+    const long end = std::min<long>(list.GetItemCount(), top + list.GetCountPerPage() + 1);
     for (long item = top; item < end && row < 0; ++item) {
         wxRect rect;
-        if (GetItemRect(item, rect) && rect.Contains(at)) {
+        if (list.GetItemRect(item, rect) && rect.Contains(at)) {
             row = item;
         }
     }
-    if (row < 0 || GetItemState(row, wxLIST_STATE_SELECTED) != 0) {
+    if (row < 0 || list.GetItemState(row, wxLIST_STATE_SELECTED) != 0) {
         return;
     }
-    for (const std::size_t selected : SelectedRows()) {
-        SetItemState(static_cast<long>(selected), 0, wxLIST_STATE_SELECTED);
+    for (long item = -1;
+         (item = list.GetNextItem(item, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED)) >= 0;) {
+        list.SetItemState(item, 0, wxLIST_STATE_SELECTED);
     }
-    SetItemState(row, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED,
-                 wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+    list.SetItemState(row, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED,
+                      wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
 }
 
 wxString RunListView::OnGetItemText(long item, long column) const {

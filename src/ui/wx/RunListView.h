@@ -35,4 +35,8 @@ private:
     long m_tipRow = -1;  // the row whose tooltip shows
 };
 
+// A right-click at `screen` on `list`'s row outside the selection selects
+// that row alone; on a selected row, or on none, the selection stays.
+void SelectRowForMenu(wxListCtrl& list, const wxPoint& screen);
+
 }  // namespace strivo
