@@ -172,7 +172,14 @@ void WindowController::OpenRunLog(std::span<const std::string>) {
     RunLogHost host;
     host.where = [this] { return FieldsWhere(); };
     host.keepPlace = !m_options.settings;  // the demo keeps nothing
-    host.changed = [this] { ShowPostStates(); };
+    // A sync posts the runs of the table: the runs the run log imported or
+    // released join it as the main window's own import does, once no job runs.
+    host.changed = [this] {
+        if (Offers(Offered::WhenIdle)) {
+            ShowStoredRuns({});
+        }
+        ShowPostStates();
+    };
     // Destroyed once its close has returned.
     host.closed = [this] { m_surface.Post([this] { m_runLog.reset(); }); };
     host.syncPosting = [this] { return m_syncPosting; };

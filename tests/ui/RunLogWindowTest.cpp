@@ -290,8 +290,8 @@ TEST_F(RunLogTest, ANewRunnerImportsAFolderReleasesTwoRunsAndSyncsThem) {
     ASSERT_TRUE(ChooseFromMenuBar("上传所选", log));
     EXPECT_TRUE(log->questions.empty()) << "the site has neither";
 
-    // The main window syncs the runs kept on this computer.
-    ASSERT_TRUE(ChooseFromMenuBar("显示本机保存的跑步记录"));
+    // The main window's table took the runs the run log imported and released.
+    ASSERT_TRUE(Pump(5s, [&] { return Control<wxListCtrl>(IDC_RUN_TABLE)->GetItemCount() == 4; }));
     Control<wxTextCtrl>(IDC_SITE_PASSWORD)->ChangeValue(wxString::FromUTF8(sitePassword));
     Press(IDC_SYNC);
     ASSERT_TRUE(WaitForStatus("同步到Strivo成功！本次上传2条，之前已上传0条，另有2条不上传"))
