@@ -58,6 +58,8 @@ private:
     bool m_stopped = false;
 };
 
+}  // namespace
+
 std::string ReadHead(ByteSource& source) {
     std::string head(kRecogniseBytes, '\0');
     std::size_t size = 0;
@@ -71,8 +73,6 @@ std::string ReadHead(ByteSource& source) {
     head.resize(size);
     return head;
 }
-
-}  // namespace
 
 RunFileReader ReaderFor(RunFileFormat format) {
     switch (format) {

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <stop_token>
+#include <string>
 
 #include "files/ByteSource.h"
 #include "files/ImportedRun.h"
@@ -10,6 +11,10 @@
 #include "model/Result.h"
 
 namespace strivo {
+
+// The first kRecogniseBytes of `source`, fewer where it ends first: what
+// RecogniseRunFile looks at.
+std::string ReadHead(ByteSource& source);
 
 // The reader of a format, as every one of them is called.
 using RunFileReader = Result<RunFile> (*)(ByteSource& source, RunSink& sink);

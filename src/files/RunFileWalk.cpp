@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "files/FileSource.h"
+#include "files/RunFileReader.h"
 #include "files/RunFileRecogniser.h"
 #include "files/ZipEntrySource.h"
 #include "io/FileIdentity.h"
@@ -74,17 +75,7 @@ bool FolderOrder(const ZipEntry& a, const ZipEntry& b) {
 // read is listed, so that the reader names it.
 bool IsStrivoCsv(ZipArchive& archive, const ZipEntry& entry) {
     ZipEntrySource source(archive, entry);
-    std::string head(kRecogniseBytes, '\0');
-    std::size_t size = 0;
-    while (size < head.size()) {
-        const std::size_t got = source.Read(head.data() + size, head.size() - size);
-        if (got == 0) {
-            break;
-        }
-        size += got;
-    }
-    head.resize(size);
-    const Result<RunFileKind> kind = RecogniseRunFile(head, {});
+    const Result<RunFileKind> kind = RecogniseRunFile(ReadHead(source), {});
     return !source.Status() || (kind && kind->format == RunFileFormat::Csv);
 }
 

@@ -390,11 +390,7 @@ void MainWindow::OnListMenu(LPARAM at) {
     } else {
         // The menu is the row's under the pointer: that row alone is
         // selected, unless the selection holds it already.
-        LVHITTESTINFO hit{};
-        hit.pt = m_menuAt;
-        ScreenToClient(m_list, &hit.pt);
-        const int row = ListView_HitTest(m_list, &hit);
-        if (row >= 0 && ListView_GetItemState(m_list, row, LVIS_SELECTED) == 0) {
+        if (const int row = UnselectedRowAt(m_list, m_menuAt); row >= 0) {
             ListView_SetItemState(m_list, -1, 0, LVIS_SELECTED);
             ListView_SetItemState(m_list, row, LVIS_SELECTED | LVIS_FOCUSED,
                                   LVIS_SELECTED | LVIS_FOCUSED);

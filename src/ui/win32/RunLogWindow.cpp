@@ -428,11 +428,7 @@ void Win32RunLog::OnListMenu(LPARAM at) {
         ClientToScreen(m_list, &m_menuAt);
     } else {
         // A right-click on a row outside the selection selects that row alone.
-        LVHITTESTINFO hit{};
-        hit.pt = m_menuAt;
-        ScreenToClient(m_list, &hit.pt);
-        const int row = ListView_HitTest(m_list, &hit);
-        if (row >= 0 && ListView_GetItemState(m_list, row, LVIS_SELECTED) == 0) {
+        if (const int row = UnselectedRowAt(m_list, m_menuAt); row >= 0) {
             SelectRows({static_cast<std::size_t>(row)});
             m_controller.OnSelectionChanged();
         }

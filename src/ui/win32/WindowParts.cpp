@@ -1,6 +1,7 @@
 // windows.h comes before every other Windows header.
 #include <windows.h>
 
+#include <commctrl.h>
 #include <commdlg.h>
 #include <shlobj.h>
 
@@ -187,6 +188,14 @@ std::optional<std::size_t> TrackMenu(HWND owner, const std::vector<MenuItem>& it
         TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, owner, nullptr));
     DestroyMenu(menu);
     return chosen > 0 ? std::optional<std::size_t>(chosen - 1) : std::nullopt;
+}
+
+int UnselectedRowAt(HWND list, POINT at) {
+    LVHITTESTINFO hit{};
+    hit.pt = at;
+    ScreenToClient(list, &hit.pt);
+    const int row = ListView_HitTest(list, &hit);
+    return row >= 0 && ListView_GetItemState(list, row, LVIS_SELECTED) == 0 ? row : -1;
 }
 
 }  // namespace strivo

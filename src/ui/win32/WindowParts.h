@@ -70,4 +70,9 @@ void RefreshMenu(HMENU menu, int firstId, Enabled&& enabled) {
 // the item chosen, or nullopt when none was.
 std::optional<std::size_t> TrackMenu(HWND owner, const std::vector<MenuItem>& items, POINT at);
 
+// The row of the list view `list` under `at` (on the screen) when the
+// selection does not hold it, as a right-click there asks to select it alone;
+// else -1.
+int UnselectedRowAt(HWND list, POINT at);
+
 }  // namespace strivo
