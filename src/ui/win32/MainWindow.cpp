@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "ui/ChooserWords.h"
 #include "ui/ControlIds.h"
 #include "ui/PostedCalls.h"
 #include "ui/RunColumns.h"
@@ -89,16 +90,18 @@ public:
     }
     void ShowSettingsProblems(const std::string& text) override { ShowAppMessage(text); }
     std::optional<ChosenFile> ChooseCsvFile() override {
-        return ChooseSaveFile(m_dialog, L"Excel文件(*.csv)\0*.csv\0", L"csv", L"");
+        return ChooseSaveFile(m_dialog, SaveFilter(chooser_words::CsvFiles(), L"*.csv").c_str(),
+                              L"csv", L"");
     }
     std::optional<ChosenFile> ChooseTcxFile() override {
-        return ChooseSaveFile(m_dialog, L"TCX文件(*.tcx)\0*.tcx\0", L"tcx", L"runs.tcx");
+        return ChooseSaveFile(m_dialog, SaveFilter(chooser_words::TcxFiles(), L"*.tcx").c_str(),
+                              L"tcx", L"runs.tcx");
     }
     std::vector<std::filesystem::path> ChooseRunFiles() override {
         return ChooseRunFilesToOpen(m_dialog);
     }
     std::optional<ChosenFile> ChooseFitFolder() override {
-        return ChooseFolder(m_dialog, L"导出FIT");
+        return ChooseFolder(m_dialog, Wide(chooser_words::ExportFitTitle(), CP_UTF8).c_str());
     }
     void ShowStats(StatsChart& chart) override { ShowStatsWindow(m_dialog, chart); }
     void ShowSyncRecord(const std::string& text) override {

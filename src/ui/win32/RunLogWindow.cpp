@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "ui/ChooserWords.h"
 #include "ui/ControlIds.h"
 #include "ui/PostedCalls.h"
 #include "ui/win32/RunLogDialogs.h"
@@ -121,20 +122,23 @@ public:
     }
     std::optional<std::filesystem::path> ChooseRunFolder() override {
         MainWindowWaits waits(m_main);
-        std::optional<ChosenFile> folder = ChooseFolder(m_window, L"导入文件夹");
+        std::optional<ChosenFile> folder =
+            ChooseFolder(m_window, Wide(chooser_words::ImportFolderTitle(), CP_UTF8).c_str());
         return folder ? std::optional(folder->path) : std::nullopt;
     }
     std::optional<ChosenFile> ChooseCsvFile() override {
         MainWindowWaits waits(m_main);
-        return ChooseSaveFile(m_window, L"Excel文件(*.csv)\0*.csv\0", L"csv", L"");
+        return ChooseSaveFile(m_window, SaveFilter(chooser_words::CsvFiles(), L"*.csv").c_str(),
+                              L"csv", L"");
     }
     std::optional<ChosenFile> ChooseTcxFile() override {
         MainWindowWaits waits(m_main);
-        return ChooseSaveFile(m_window, L"TCX文件(*.tcx)\0*.tcx\0", L"tcx", L"runs.tcx");
+        return ChooseSaveFile(m_window, SaveFilter(chooser_words::TcxFiles(), L"*.tcx").c_str(),
+                              L"tcx", L"runs.tcx");
     }
     std::optional<ChosenFile> ChooseFitFolder() override {
         MainWindowWaits waits(m_main);
-        return ChooseFolder(m_window, L"导出FIT");
+        return ChooseFolder(m_window, Wide(chooser_words::ExportFitTitle(), CP_UTF8).c_str());
     }
 
     WindowPlace Place() override;

@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include "text/WideText.h"
+#include "ui/ChooserWords.h"
 #include "ui/win32/WindowParts.h"
 
 namespace strivo {
@@ -102,18 +103,26 @@ std::optional<ChosenFile> ChooseSaveFile(HWND owner, const wchar_t* filter,
     return ChosenFile{std::filesystem::path(file), Narrow(file)};
 }
 
+std::wstring SaveFilter(const char* utf8Name, const wchar_t* pattern) {
+    // Each string ends in a NUL; c_str's adds the NUL that ends the list.
+    return Wide(utf8Name, CP_UTF8) + L'\0' + pattern + L'\0';
+}
+
 std::vector<std::filesystem::path> ChooseRunFilesToOpen(HWND owner) {
     // Room for many names: the folder, then each name, each ending in a NUL.
     std::vector<wchar_t> names(1 << 16, L'\0');
     OPENFILENAMEW chooser{};
     chooser.lStructSize = sizeof chooser;
     chooser.hwndOwner = owner;
-    chooser.lpstrFilter =
-        L"跑步文件(*.gpx;*.tcx;*.fit;*.csv;*.gz;*.zip)\0*.gpx;*.tcx;*.fit;*.csv;*.gz;*.zip\0"
-        L"所有文件\0*.*\0";
+    const std::wstring filter = Wide(chooser_words::RunFiles(), CP_UTF8) +
+                                std::wstring(L"\0*.gpx;*.tcx;*.fit;*.csv;*.gz;*.zip\0", 36) +
+                                Wide(chooser_words::AllFiles(), CP_UTF8) +
+                                std::wstring(L"\0*.*\0", 5);
+    const std::wstring title = Wide(chooser_words::ImportFilesTitle(), CP_UTF8);
+    chooser.lpstrFilter = filter.c_str();
     chooser.lpstrFile = names.data();
     chooser.nMaxFile = static_cast<DWORD>(names.size());
-    chooser.lpstrTitle = L"导入跑步文件";
+    chooser.lpstrTitle = title.c_str();
     chooser.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_ALLOWMULTISELECT |
                     OFN_NOCHANGEDIR;
     std::vector<std::filesystem::path> chosen;

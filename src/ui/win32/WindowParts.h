@@ -44,6 +44,8 @@ int ChineseMessageBox(HWND owner, const std::wstring& text, const wchar_t* title
 
 // The save dialog: nullopt when cancelled. No overwrite question: an
 // existing file is replaced.
+// A save chooser's filter of one kind: its name, then its pattern.
+std::wstring SaveFilter(const char* utf8Name, const wchar_t* pattern);
 std::optional<ChosenFile> ChooseSaveFile(HWND owner, const wchar_t* filter,
                                          const wchar_t* extension, const wchar_t* name);
 // The open dialog for run files (GPX, TCX, FIT, CSV, each also gzipped, and

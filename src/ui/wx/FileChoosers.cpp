@@ -4,10 +4,13 @@
 #include <wx/filedlg.h>
 #include <wx/filename.h>
 
+#include "ui/ChooserWords.h"
 #include "ui/wx/DialogLayout.h"
 #include "ui/wx/WxText.h"
 
 namespace strivo::choosers {
+
+namespace words = chooser_words;
 namespace {
 
 std::filesystem::path PathOf(const wxString& path) {
@@ -41,24 +44,28 @@ std::optional<wxString> Folder(wxWindow* parent, const char* title, long style) 
 }  // namespace
 
 std::optional<ChosenFile> CsvFile(wxWindow* parent) {
-    return SaveFile(parent, "导出数据", "Excel文件(*.csv)|*.csv", "", ".csv");
+    return SaveFile(parent, words::ExportCsvTitle(),
+                    (std::string(words::CsvFiles()) + "|*.csv").c_str(), "", ".csv");
 }
 
 std::optional<ChosenFile> TcxFile(wxWindow* parent) {
-    return SaveFile(parent, "导出TCX", "TCX文件(*.tcx)|*.tcx", "runs.tcx", ".tcx");
+    return SaveFile(parent, words::ExportTcxTitle(),
+                    (std::string(words::TcxFiles()) + "|*.tcx").c_str(), "runs.tcx", ".tcx");
 }
 
 std::optional<ChosenFile> FitFolder(wxWindow* parent) {
-    const std::optional<wxString> path = Folder(parent, "导出FIT", wxDD_DEFAULT_STYLE);
+    const std::optional<wxString> path =
+        Folder(parent, words::ExportFitTitle(), wxDD_DEFAULT_STYLE);
     return path ? std::optional(ChosenFile{PathOf(*path), FromWx(*path)}) : std::nullopt;
 }
 
 std::vector<std::filesystem::path> RunFiles(wxWindow* parent) {
-    const char* wildcard =
-        "跑步文件(*.gpx;*.tcx;*.fit;*.csv;*.gz;*.zip)|*.gpx;*.tcx;*.fit;*.csv;*.gz;"
-        "*.zip;*.GPX;*.TCX;*.FIT;*.CSV;*.GZ;*.ZIP|所有文件|*";
-    wxFileDialog dialog(parent, Utf8("导入跑步文件"), wxEmptyString, wxEmptyString, Utf8(wildcard),
-                        wxFD_OPEN | wxFD_MULTIPLE | wxFD_FILE_MUST_EXIST);
+    const std::string wildcard = std::string(words::RunFiles()) +
+                                 "|*.gpx;*.tcx;*.fit;*.csv;*.gz;*.zip;*.GPX;*.TCX;*.FIT;*.CSV;*.GZ;"
+                                 "*.ZIP|" +
+                                 words::AllFiles() + "|*";
+    wxFileDialog dialog(parent, Utf8(words::ImportFilesTitle()), wxEmptyString, wxEmptyString,
+                        Utf8(wildcard.c_str()), wxFD_OPEN | wxFD_MULTIPLE | wxFD_FILE_MUST_EXIST);
     FitOnScreenWhenShown(&dialog);
     std::vector<std::filesystem::path> chosen;
     if (dialog.ShowModal() == wxID_OK) {
@@ -73,7 +80,7 @@ std::vector<std::filesystem::path> RunFiles(wxWindow* parent) {
 
 std::optional<std::filesystem::path> RunFolder(wxWindow* parent) {
     const std::optional<wxString> path =
-        Folder(parent, "导入文件夹", wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
+        Folder(parent, words::ImportFolderTitle(), wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
     return path ? std::optional(PathOf(*path)) : std::nullopt;
 }
 
