@@ -2,7 +2,9 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 // Every time the program shows or writes, in one place: the dates and clock
 // times of the table, the CLI and the run log, ISO times with an offset (as
@@ -50,5 +52,29 @@ int LocalYear(TimePoint at);
 std::string HmsText(std::int64_t durationMs);
 // "4:50": minutes (as many as there are) and seconds.
 std::string MinuteSecondText(std::int64_t seconds);
+
+// The readers: each refuses a date the calendar does not have (no 02-30).
+
+// An XML dateTime ("2024-03-10T06:59:58Z", "...58.250+08:00") as milliseconds
+// since 1970 UTC: the instant counts, the offset only places it. A time
+// without a zone is UTC, as GPX and TCX say. Blanks around it are allowed.
+std::optional<std::int64_t> ParseXmlTime(std::string_view text);
+
+// A wall-clock time "YYYY-MM-DD hh:mm:ss", or as a spreadsheet saves it again
+// ("YYYY/M/D h:mm", seconds optional), counted as if it were UTC, in seconds.
+std::optional<std::int64_t> ParseWallTime(std::string_view text);
+
+// "2010-04-18T07:05:11+08:00" (or "...Z", "...-05:00", with or without
+// fractions of a second), as the run service sends a time: the instant and
+// the offset. A time without an offset names no instant: both empty.
+struct TypedTime {
+    std::optional<std::int64_t> utcMs;
+    std::optional<int> offsetMinutes;
+};
+TypedTime ParseServiceTime(std::string_view text);
+
+// A local date "2010-03-07" (DayText's) as days since 1970-01-01; nullopt
+// for anything else.
+std::optional<std::int64_t> ParseLocalDate(std::string_view text);
 
 }  // namespace strivo
