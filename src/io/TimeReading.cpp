@@ -1,6 +1,7 @@
 // TimeReading.cpp: the readers of io/TimeText.h, each the twin of a writer
 // there or of a file format's time.
 #include <chrono>
+#include <string>
 
 #include "io/TimeText.h"
 
@@ -234,6 +235,18 @@ std::optional<std::int64_t> ParseLocalDate(std::string_view text) {
         return std::nullopt;
     }
     return std::chrono::sys_days{date}.time_since_epoch().count();
+}
+
+std::optional<int> ParseHourMinute(std::string_view text) {
+    // "7:30" is "07:30".
+    const std::string padded = text.size() == 4 ? "0" + std::string(text) : std::string(text);
+    int hour = 0;
+    int minute = 0;
+    if (padded.size() != 5 || padded[2] != ':' || !Digits(padded, 0, 2, &hour) ||
+        !Digits(padded, 3, 2, &minute) || hour >= 24 || minute >= 60) {
+        return std::nullopt;
+    }
+    return hour * 60 + minute;
 }
 
 }  // namespace strivo

@@ -73,6 +73,10 @@ struct TypedTime {
 };
 TypedTime ParseServiceTime(std::string_view text);
 
+// "07:30" or "7:30" (HourMinuteText's), 0:00 to 23:59, as minutes after
+// midnight; nullopt for anything else.
+std::optional<int> ParseHourMinute(std::string_view text);
+
 // A local date "2010-03-07" (DayText's) as days since 1970-01-01; nullopt
 // for anything else.
 std::optional<std::int64_t> ParseLocalDate(std::string_view text);
