@@ -53,6 +53,20 @@ Wall LocalWall(TimePoint at) {
     return WallOf(seconds + std::int64_t{LocalOffsetMinutes(seconds)} * 60);
 }
 
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// True when `text` ends in "-hh:mm".
+bool EndsWithNegativeOffset(std::string_view text) {
+    if (text.size() < 6) {
+        return false;
+    }
+    const std::string_view tail = text.substr(text.size() - 6);
+    return tail[0] == '-' && IsDigit(tail[1]) && IsDigit(tail[2]) && tail[3] == ':' &&
+           IsDigit(tail[4]) && IsDigit(tail[5]);
+}
+
 }  // namespace
 
 std::string DayText(std::int64_t days) {
@@ -157,6 +171,32 @@ std::string MinuteSecondText(std::int64_t seconds) {
     std::snprintf(text, sizeof text, "%lld:%02d", static_cast<long long>(seconds / 60),
                   static_cast<int>(seconds % 60));
     return text;
+}
+
+std::string_view TrimTimestampInto(std::string_view timestamp, std::string& out) {
+    out.resize(timestamp.size());
+    char* const trimmed = out.data();
+    std::size_t kept = 0;
+    bool hasT = false;
+    for (; kept < timestamp.size() && timestamp[kept] != '+'; ++kept) {
+        const char c = timestamp[kept];
+        hasT |= c == 'T';
+        trimmed[kept] = c == 'T' ? ' ' : c;
+    }
+    if (kept == timestamp.size()) {  // no "+hh:mm"
+        if (kept > 0 && timestamp.back() == 'Z') {
+            kept -= 1;
+        } else if (hasT && EndsWithNegativeOffset(timestamp)) {
+            kept -= 6;
+        }
+    }
+    return {trimmed, kept};
+}
+
+std::string TrimTimestamp(std::string_view timestamp) {
+    std::string trimmed;
+    trimmed.resize(TrimTimestampInto(timestamp, trimmed).size());
+    return trimmed;
 }
 
 }  // namespace strivo

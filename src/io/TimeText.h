@@ -48,6 +48,15 @@ std::string LocalDayText(TimePoint at);
 // The year `at` falls in on this machine's calendar.
 int LocalYear(TimePoint at);
 
+// "2010-04-18T07:05:11+08:00" -> "2010-04-18 07:05:11", a service time as
+// the table shows it: the offset is dropped (no time-zone arithmetic) and
+// every "T" becomes a space. A trailing "Z" or "-hh:mm" is dropped like
+// "+hh:mm", so such times keep their date and time.
+std::string TrimTimestamp(std::string_view timestamp);
+// The same into `out`, whose room is kept from run to run (a list of a
+// million runs trims two million times); the view is of `out`.
+std::string_view TrimTimestampInto(std::string_view timestamp, std::string& out);
+
 // "3:23:30": hours (as many as there are), minutes and whole seconds.
 std::string HmsText(std::int64_t durationMs);
 // "4:50": minutes (as many as there are) and seconds.
