@@ -114,9 +114,7 @@ void FileImport::Name(std::vector<Problem>& list, Problem problem, const FileRun
 
 Outcome FileImport::Settle(std::optional<int> offsetMinutes) {
     if (m_writer) {
-        if (Outcome settled = m_writer->SettleProvisional(
-                offsetMinutes, offsetMinutes ? OffsetText(*offsetMinutes) : std::string());
-            !settled) {
+        if (Outcome settled = m_writer->SettleProvisional(offsetMinutes); !settled) {
             return settled;
         }
     }
