@@ -86,6 +86,12 @@ TypedTime ParseServiceTime(std::string_view text);
 // midnight; nullopt for anything else.
 std::optional<int> ParseHourMinute(std::string_view text);
 
+// An HTTP-date in any of its three forms (IMF-fixdate "Sun, 06 Nov 1994
+// 08:49:37 GMT", the obsolete RFC 850 form, asctime), case-sensitive as HTTP
+// defines them, as seconds since 1970 UTC. A two-digit year is taken within
+// 50 years of `nowYear`.
+std::optional<std::int64_t> ParseHttpDate(std::string_view text, int nowYear);
+
 // A local date "2010-03-07" (DayText's) as days since 1970-01-01; nullopt
 // for anything else.
 std::optional<std::int64_t> ParseLocalDate(std::string_view text);
