@@ -6,12 +6,13 @@
 #include <string>
 #include <string_view>
 
-// Every time the program shows or writes, in one place: the dates and clock
-// times of the table, the CLI and the run log, ISO times with an offset (as
-// the run service sends them) and in UTC (as TCX keeps them), FIT file names,
-// the totals' periods and the durations beside them. The machine's zone is
-// io/LocalTime.h's, so a time reads the same in every face and on both
-// platforms. Any thread may call these.
+// Every time the program shows or writes, in one place, and its readers: the
+// dates and clock times of the table, the CLI and the run log, ISO times with
+// an offset (as the run service sends them) and in UTC (as TCX keeps them),
+// FIT file names, the totals' periods and the durations beside them; the
+// times run files, the run service, HTTP and the runner give. The machine's
+// zone is io/LocalTime.h's, so a time reads the same in every face and on
+// both platforms. Any thread may call these.
 namespace strivo {
 
 using TimePoint = std::chrono::system_clock::time_point;
