@@ -12,6 +12,7 @@
 #include "history/ChartModel.h"
 #include "history/TcxWriter.h"
 #include "history/TotalsText.h"
+#include "io/TimeText.h"
 #include "store/RunStore.h"
 #include "ui/StatsChart.h"
 
@@ -29,7 +30,8 @@ const std::vector<strivo::StoredRun>& Runs() {
             run.runId = std::to_string(1100000000 + i);
             run.startUtcMs = from + std::int64_t{i} * 9360000;
             run.startOffsetMinutes = (i % 3 - 1) * 480;
-            run.startTime = strivo::FormatUtc(*run.startUtcMs);  // the bench reads the typed start
+            // The bench reads the typed start.
+            run.startTime = strivo::UtcTimeText(*run.startUtcMs);
             run.distance = std::to_string(3 + i % 17) + ".0123";
             run.duration = std::to_string(1510000 + i);
             run.calories = std::to_string(200 + i % 300);

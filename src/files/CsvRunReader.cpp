@@ -8,6 +8,7 @@
 
 #include "files/RunFileValues.h"
 #include "io/LocalTime.h"
+#include "io/TimeText.h"
 #include "model/Problem.h"
 #include "text/CodePage.h"
 #include "text/TextHelpers.h"

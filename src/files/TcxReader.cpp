@@ -6,6 +6,7 @@
 
 #include "files/RunFileValues.h"
 #include "files/XmlReader.h"
+#include "io/TimeText.h"
 
 namespace strivo {
 namespace {

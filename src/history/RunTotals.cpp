@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "io/TimeText.h"
 #include "text/CodePage.h"
 
 namespace strivo {
@@ -70,21 +71,17 @@ std::int64_t PeriodOf(std::int64_t localDays, PeriodKind by) {
 
 std::string PeriodLabel(std::int64_t period, PeriodKind by) {
     using namespace std::chrono;
-    char text[24];
     if (by == PeriodKind::Week) {
         const sys_days thursday = kFirstMonday + weeks{period} + days{3};
         const year isoYear = year_month_day{thursday}.year();
         const auto week = (thursday - sys_days{isoYear / January / 1}) / weeks{1} + 1;
-        std::snprintf(text, sizeof text, "%04d-W%02d", static_cast<int>(isoYear),
-                      static_cast<int>(week));
-    } else if (by == PeriodKind::Month) {
-        const year_month month = year{0} / January + months{period};
-        std::snprintf(text, sizeof text, "%04d-%02u", static_cast<int>(month.year()),
-                      static_cast<unsigned>(month.month()));
-    } else {
-        std::snprintf(text, sizeof text, "%04d", static_cast<int>(period));
+        return IsoWeekText(static_cast<int>(isoYear), static_cast<int>(week));
     }
-    return text;
+    if (by == PeriodKind::Month) {
+        const year_month month = year{0} / January + months{period};
+        return MonthText(static_cast<int>(month.year()), static_cast<unsigned>(month.month()));
+    }
+    return YearText(static_cast<int>(period));
 }
 
 std::int64_t PeriodFirstDay(std::int64_t period, PeriodKind by) {
@@ -194,19 +191,11 @@ std::string FormatKm(std::int64_t distanceMm, int decimals) {
 }
 
 std::string FormatHms(std::int64_t durationMs) {
-    const std::int64_t seconds = durationMs / 1000;
-    char text[32];
-    std::snprintf(text, sizeof text, "%lld:%02d:%02d", static_cast<long long>(seconds / 3600),
-                  static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
-    return text;
+    return HmsText(durationMs);
 }
 
 std::string FormatPace(std::int64_t msPerKm) {
-    const std::int64_t seconds = (msPerKm + 500) / 1000;
-    char text[32];
-    std::snprintf(text, sizeof text, "%lld:%02d", static_cast<long long>(seconds / 60),
-                  static_cast<int>(seconds % 60));
-    return text;
+    return MinuteSecondText((msPerKm + 500) / 1000);
 }
 
 }  // namespace strivo

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <tuple>
 
+#include "io/TimeText.h"
 #include "text/CodePage.h"
 #include "text/TextHelpers.h"
 
@@ -31,26 +32,6 @@ struct Placed {
 };
 
 }  // namespace
-
-std::string FormatUtc(std::int64_t utcMs) {
-    using namespace std::chrono;
-    const sys_time<milliseconds> instant{milliseconds{utcMs}};
-    const sys_days day = floor<days>(instant);
-    const year_month_day date{day};
-    const hh_mm_ss<milliseconds> time{instant - day};
-    char text[48];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d", static_cast<int>(date.year()),
-                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
-                  static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
-                  static_cast<int>(time.seconds().count()));
-    std::string out = text;
-    if (const auto ms = time.subseconds().count(); ms != 0) {
-        std::snprintf(text, sizeof text, ".%03d", static_cast<int>(ms));
-        out += text;
-        out.erase(out.find_last_not_of('0') + 1);
-    }
-    return out + "Z";
-}
 
 namespace {
 
@@ -114,10 +95,10 @@ LapValues ValuesOf(const Placed& p, std::vector<RunProblem>& problems) {
 void AppendActivity(std::string& out, const Placed& p, std::int64_t idSecond,
                     const LapValues& values) {
     const std::int64_t start = *p.figures.startUtcMs;
-    const std::string startText = FormatUtc(start);
-    const std::string endText = FormatUtc(start + p.figures.durationMs.value_or(0));
+    const std::string startText = UtcTimeText(start);
+    const std::string endText = UtcTimeText(start + p.figures.durationMs.value_or(0));
     out += "    <Activity Sport=\"Running\">\n      <Id>";
-    out += FormatUtc(idSecond * 1000);
+    out += UtcTimeText(idSecond * 1000);
     out += "</Id>\n      <Lap StartTime=\"";
     out += startText;
     out += "\">\n        <TotalTimeSeconds>";
@@ -173,8 +154,8 @@ TcxFile WriteTcx(std::span<const StoredRun> runs) {
         }
         const LapValues values = ValuesOf(p, file.problems);
         if (idMoved) {
-            file.problems.push_back(
-                {run.runId, Problem(ProblemCode::StartSecondTaken, {FormatUtc(idSecond * 1000)})});
+            file.problems.push_back({run.runId, Problem(ProblemCode::StartSecondTaken,
+                                                        {UtcTimeText(idSecond * 1000)})});
         }
         lastIdSecond = idSecond;
         AppendActivity(out, p, idSecond, values);

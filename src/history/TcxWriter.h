@@ -54,7 +54,4 @@ struct TcxFile {
 
 TcxFile WriteTcx(std::span<const StoredRun> runs);
 
-// "2010-04-17T23:05:11Z", with ".5" style fractions when the instant has them.
-std::string FormatUtc(std::int64_t utcMs);
-
 }  // namespace strivo

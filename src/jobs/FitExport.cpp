@@ -1,6 +1,5 @@
 #include "jobs/FitExport.h"
 
-#include <cstdio>
 #include <set>
 #include <system_error>
 #include <unordered_set>
@@ -8,6 +7,7 @@
 #include "files/FitWriter.h"
 #include "io/AtomicFile.h"
 #include "io/PathText.h"
+#include "io/TimeText.h"
 #include "jobs/Export.h"
 #include "jobs/StoredRuns.h"
 #include "text/CodePage.h"
@@ -17,19 +17,6 @@ namespace {
 
 // Like any new document: readable and writable by all, less the umask.
 constexpr std::filesystem::perms kExportFileMode = std::filesystem::perms(0666);
-
-// "2010-03-07-064838": the local start, as the file's name begins.
-std::string LocalStartName(std::int64_t utcMs, int offsetMinutes) {
-    const std::int64_t local = FloorDiv(utcMs, 1000) + std::int64_t{offsetMinutes} * 60;
-    const std::int64_t days = FloorDiv(local, 86400);
-    const std::int64_t time = local - days * 86400;
-    const CivilDate date = CivilFromDays(days);
-    char name[64];
-    std::snprintf(name, sizeof name, "%04d-%02d-%02d-%02d%02d%02d", date.year, date.month, date.day,
-                  static_cast<int>(time / 3600), static_cast<int>(time / 60 % 60),
-                  static_cast<int>(time % 60));
-    return name;
-}
 
 // The run as FIT holds it, or why it is left out: a value that does not
 // parse, or one FIT cannot hold, is never written bent. Calories FIT cannot
@@ -71,7 +58,7 @@ Result<FitActivity> ActivityOf(const StoredRun& run, const RunFigures& figures,
 
 // "2010-03-07-064838.fit", or "-2" and on for a name this export took before.
 std::string NameOf(const FitActivity& activity, std::set<std::string>& taken) {
-    const std::string stem = LocalStartName(activity.startUtcMs, activity.offsetMinutes);
+    const std::string stem = FileNameTime(activity.startUtcMs, activity.offsetMinutes);
     std::string name = stem + ".fit";
     for (int n = 2; !taken.insert(name).second; ++n) {
         name = stem + "-" + std::to_string(n) + ".fit";

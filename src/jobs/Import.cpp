@@ -10,6 +10,7 @@
 #include "history/RunFigures.h"
 #include "io/LocalTime.h"
 #include "io/PathText.h"
+#include "io/TimeText.h"
 #include "jobs/ImportReading.h"
 #include "jobs/StoreAccess.h"
 #include "runservice/RunList.h"
@@ -35,28 +36,6 @@ const char* FormatName(RunFileFormat format) {
     return "csv";
 }
 
-// "+08:00".
-std::string OffsetText(int offsetMinutes) {
-    const int offset = std::abs(offsetMinutes);
-    char text[16];
-    std::snprintf(text, sizeof text, "%c%02d:%02d", offsetMinutes < 0 ? '-' : '+', offset / 60,
-                  offset % 60);
-    return text;
-}
-
-// The local start with its offset, as the run service sends it:
-// "2024-03-10T14:00:00+08:00".
-std::string StartText(std::int64_t second, int offsetMinutes) {
-    const std::int64_t local = second + std::int64_t{offsetMinutes} * 60;
-    const CivilDate date = CivilFromDays(FloorDiv(local, 86400));
-    const std::int64_t time = local - FloorDiv(local, 86400) * 86400;
-    char text[96];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", date.year, date.month,
-                  date.day, static_cast<int>(time / 3600), static_cast<int>(time / 60 % 60),
-                  static_cast<int>(time % 60));
-    return text + OffsetText(offsetMinutes);
-}
-
 // A run of a file as the run service would have sent it: the local start
 // with its offset, kilometres, milliseconds, calories. A run without an
 // offset of its own (or whose FIT file gives it later) takes the machine's.
@@ -65,7 +44,7 @@ FileRun FileRunOf(const ImportedRun& run) {
     const std::int64_t second = FloorDiv(run.startUtcMs, 1000);
     made.startUtcMs = second * 1000;
     made.offsetMinutes = run.offsetMinutes ? *run.offsetMinutes : LocalOffsetMinutes(second);
-    made.startText = StartText(second, made.offsetMinutes);
+    made.startText = OffsetTimeText(made.startUtcMs, made.offsetMinutes);
     char text[64];
     std::snprintf(text, sizeof text, "%.4f", run.distanceMetres / 1000.0);
     made.distanceText = text;
@@ -135,16 +114,14 @@ void FileImport::Name(std::vector<Problem>& list, Problem problem, const FileRun
 
 Outcome FileImport::Settle(std::optional<int> offsetMinutes) {
     if (m_writer) {
-        if (Outcome settled = m_writer->SettleProvisional(
-                offsetMinutes, offsetMinutes ? OffsetText(*offsetMinutes) : std::string());
-            !settled) {
+        if (Outcome settled = m_writer->SettleProvisional(offsetMinutes); !settled) {
             return settled;
         }
     }
     for (const Named& named : m_provisional) {
         if (offsetMinutes) {
             (*named.list)[named.index].values.at(1) =
-                TrimTimestamp(StartText(named.second, *offsetMinutes));
+                TrimTimestamp(OffsetTimeText(named.second * 1000, *offsetMinutes));
         }
     }
     m_provisional.clear();

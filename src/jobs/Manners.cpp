@@ -1,8 +1,6 @@
 #include "jobs/Manners.h"
 
-#include <cstdio>
-
-#include "io/LocalTime.h"
+#include "io/TimeText.h"
 #include "model/ProblemWords.h"
 #include "net/RetryAfter.h"
 #include "text/CodePage.h"
@@ -30,13 +28,13 @@ const Problem* StatusAnswer(const Problem& problem) {
 
 Problem Paused(const HostPause& pause) {
     return Problem(ProblemCode::HostPaused,
-                   {HostText(pause.host, pause.port), LocalClockText(pause.notBefore)});
+                   {HostText(pause.host, pause.port), LocalMinuteText(pause.notBefore)});
 }
 
 // A pause asked for that no later run will know of.
 Problem PauseNotKept(const HostPause& pause, const Problem& why) {
     return Problem(ProblemCode::HostPauseNotKept,
-                   {HostText(pause.host, pause.port), LocalClockText(pause.notBefore)})
+                   {HostText(pause.host, pause.port), LocalMinuteText(pause.notBefore)})
         .Because(why);
 }
 
@@ -156,21 +154,6 @@ std::optional<Problem> LearnWithoutStore(const Workspace& where, Service service
     }
     const std::optional<HostPause> pause = PauseAskedFor(where, service, *problem, now);
     return pause ? PauseNotKept(*pause, whyNoStore) : problem;
-}
-
-std::string LocalClockText(StoreTime time) {
-    const auto seconds =
-        std::chrono::duration_cast<std::chrono::seconds>(time.time_since_epoch()).count();
-    const std::int64_t local = seconds + std::int64_t{LocalOffsetMinutes(seconds)} * 60;
-    const std::chrono::sys_days day{
-        std::chrono::days{local >= 0 ? local / 86400 : (local - 86399) / 86400}};
-    const std::chrono::year_month_day date{day};
-    const std::int64_t inDay = local - day.time_since_epoch().count() * std::int64_t{86400};
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02u %02d:%02d", static_cast<int>(date.year()),
-                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
-                  static_cast<int>(inDay / 3600), static_cast<int>(inDay / 60 % 60));
-    return text;
 }
 
 }  // namespace strivo::jobs

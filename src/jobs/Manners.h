@@ -49,7 +49,4 @@ bool IsPause(const Problem& problem);
 // the service asked the job to stop.
 bool AsksToStop(const Problem& problem);
 
-// An instant in the machine's local time, "2026-05-01 14:05".
-std::string LocalClockText(StoreTime time);
-
 }  // namespace strivo::jobs

@@ -291,33 +291,4 @@ Result<std::vector<RunPost>> ReadRunPosts(const Workspace& where, std::string_vi
     return found;
 }
 
-std::optional<std::int64_t> ParseLocalDate(std::string_view text) {
-    int parts[3] = {};
-    std::size_t at = 0;
-    for (int i = 0; i < 3; ++i) {
-        const std::size_t digits = i == 0 ? 4 : 2;
-        if (text.size() < at + digits) {
-            return std::nullopt;
-        }
-        for (std::size_t j = 0; j < digits; ++j) {
-            const char c = text[at + j];
-            if (c < '0' || c > '9') {
-                return std::nullopt;
-            }
-            parts[i] = parts[i] * 10 + (c - '0');
-        }
-        at += digits;
-        if (i < 2 && (at >= text.size() || text[at++] != '-')) {
-            return std::nullopt;
-        }
-    }
-    const std::int64_t days = DaysFromCivil(parts[0], parts[1], parts[2]);
-    const CivilDate back = CivilFromDays(days);
-    // No 2010-02-30: the date reads back as written.
-    if (at != text.size() || back.month != parts[1] || back.day != parts[2]) {
-        return std::nullopt;
-    }
-    return days;
-}
-
 }  // namespace strivo::jobs

@@ -138,7 +138,4 @@ struct RunPost {
 };
 Result<std::vector<RunPost>> ReadRunPosts(const Workspace& where, std::string_view runId);
 
-// A local date "2010-03-07" as days since 1970-01-01; nullopt for anything else.
-std::optional<std::int64_t> ParseLocalDate(std::string_view text);
-
 }  // namespace strivo::jobs

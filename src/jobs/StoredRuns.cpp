@@ -4,6 +4,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "io/TimeText.h"
 #include "jobs/StoreAccess.h"
 #include "runservice/RunList.h"
 #include "text/TextHelpers.h"

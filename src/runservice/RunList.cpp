@@ -6,6 +6,7 @@
 #include <cstring>
 #include <tuple>
 
+#include "io/TimeText.h"
 #include "text/ByteScan.h"
 #include "text/CodePage.h"
 #include "text/TextHelpers.h"
@@ -27,41 +28,6 @@ constexpr std::array<std::string_view, kFieldCount> kFieldTags = {
 template <std::size_t N>
 bool MarkerAt(std::string_view text, std::size_t at, const char (&marker)[N]) {
     return text.size() - at >= N - 1 && std::memcmp(text.data() + at, marker, N - 1) == 0;
-}
-
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-// True when `text` ends in "-hh:mm".
-bool EndsWithNegativeOffset(std::string_view text) {
-    if (text.size() < 6) {
-        return false;
-    }
-    const std::string_view tail = text.substr(text.size() - 6);
-    return tail[0] == '-' && IsDigit(tail[1]) && IsDigit(tail[2]) && tail[3] == ':' &&
-           IsDigit(tail[4]) && IsDigit(tail[5]);
-}
-
-// TrimTimestamp in one pass, into `out`, whose room is kept from run to run.
-std::string_view TrimTimestampInto(std::string_view timestamp, std::string& out) {
-    out.resize(timestamp.size());
-    char* const trimmed = out.data();
-    std::size_t kept = 0;
-    bool hasT = false;
-    for (; kept < timestamp.size() && timestamp[kept] != '+'; ++kept) {
-        const char c = timestamp[kept];
-        hasT |= c == 'T';
-        trimmed[kept] = c == 'T' ? ' ' : c;
-    }
-    if (kept == timestamp.size()) {  // no "+hh:mm"
-        if (kept > 0 && timestamp.back() == 'Z') {
-            kept -= 1;
-        } else if (hasT && EndsWithNegativeOffset(timestamp)) {
-            kept -= 6;
-        }
-    }
-    return {trimmed, kept};
 }
 
 // The first `marker` at or after `from`, or npos, as std::string_view::find
@@ -153,12 +119,6 @@ const SummaryFrame& Frame() {
 }
 
 }  // namespace
-
-std::string TrimTimestamp(std::string_view timestamp) {
-    std::string trimmed;
-    trimmed.resize(TrimTimestampInto(timestamp, trimmed).size());
-    return trimmed;
-}
 
 void RunListReader::Feed(std::string_view text) {
     LookForSuccess(text);

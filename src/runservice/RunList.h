@@ -13,11 +13,6 @@
 
 namespace strivo {
 
-// "2010-04-18T07:05:11+08:00" -> "2010-04-18 07:05:11": the offset is dropped
-// (no time-zone arithmetic) and every "T" becomes a space. A trailing "Z" or
-// "-hh:mm" is dropped like "+hh:mm", so such times keep their date and time.
-std::string TrimTimestamp(std::string_view timestamp);
-
 // Reads a run list as it arrives, in pieces of any size, without holding
 // more of it than the run it is in: one row per "run id=" ... "</run>",
 // numbered from 1 in body order; fields are looked up inside each run only.

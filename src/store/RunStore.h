@@ -371,10 +371,10 @@ public:
     Result<FileRunsStored> Add(std::span<const FileRun> runs,
                                std::size_t provisionalFrom = SIZE_MAX);
     // The runs added as provisional so far are settled: with `offsetMinutes`,
-    // they start at that offset from UTC, their start texts (the importer's
-    // "YYYY-MM-DDThh:mm:ss+hh:mm") ending in `offsetText` ("+08:00"); without,
-    // they stay as added.
-    Outcome SettleProvisional(std::optional<int> offsetMinutes, std::string_view offsetText);
+    // they start at that offset from UTC, their start texts the importer's
+    // (OffsetTimeText's "YYYY-MM-DDThh:mm:ss+hh:mm"); without, they stay as
+    // added.
+    Outcome SettleProvisional(std::optional<int> offsetMinutes);
     // Commits the file's runs; gives the failure, if any: then nothing was kept.
     Outcome Finish();
 

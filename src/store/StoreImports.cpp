@@ -2,10 +2,28 @@
 // all, batch by batch as they are read, each checked against the stored
 // runs first.
 
+#include <sqlite3.h>
+
+#include "io/TimeText.h"
 #include "store/RunStore.h"
 #include "store/Statement.h"
 
 namespace strivo {
+namespace {
+
+// offset_time_text(utc_ms, offset_min): the importer's start text, made by
+// the one writer of such texts for SQL to put in place.
+void OffsetTimeFunction(sqlite3_context* context, int, sqlite3_value** values) {
+    if (sqlite3_value_type(values[0]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const std::string text =
+        OffsetTimeText(sqlite3_value_int64(values[0]), sqlite3_value_int(values[1]));
+    sqlite3_result_text(context, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
+}  // namespace
 
 using store_detail::FromMillis;
 using store_detail::Millis;
@@ -155,22 +173,25 @@ bool FileRunsWriter::Provisional(std::string_view key) {
     return s.provisional->ok() && s.provisional->BindCp936(1, key).Run();
 }
 
-Outcome FileRunsWriter::SettleProvisional(std::optional<int> offsetMinutes,
-                                          std::string_view offsetText) {
+Outcome FileRunsWriter::SettleProvisional(std::optional<int> offsetMinutes) {
     State& s = *m_state;
     if (!s.provisional) {
         return {};
     }
     if (offsetMinutes) {
-        // The importer's text, made again in SQL for runs the store holds
-        // already: the local time at the offset, then the offset.
-        Statement restamp(
-            s.store.m_db,
-            "UPDATE runs SET start_offset_min=?4, start_text=strftime('%Y-%m-%dT%H:%M:%S', "
-            "start_utc_ms / 1000 + ?4 * 60, 'unixepoch') || ?5 WHERE account=?1 AND run_id IN "
-            "(SELECT run_id FROM temp.provisional_runs)");
+        // The importer's text, made again for runs the store holds already:
+        // the local time at the offset, then the offset.
+        if (sqlite3_create_function_v2(
+                s.store.m_db, "offset_time_text", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                OffsetTimeFunction, nullptr, nullptr, nullptr) != SQLITE_OK) {
+            return s.store.Failure(ProblemCode::StoreCannotWrite);
+        }
+        Statement restamp(s.store.m_db,
+                          "UPDATE runs SET start_offset_min=?4, "
+                          "start_text=offset_time_text(start_utc_ms, ?4) WHERE account=?1 AND "
+                          "run_id IN (SELECT run_id FROM temp.provisional_runs)");
         restamp.Bind(1, s.owner);
-        restamp.Bind(4, std::int64_t{*offsetMinutes}).Bind(5, std::string(offsetText));
+        restamp.Bind(4, std::int64_t{*offsetMinutes});
         if (!restamp.ok() || !restamp.Run()) {
             return s.store.Failure(ProblemCode::StoreCannotWrite);
         }
@@ -180,7 +201,7 @@ Outcome FileRunsWriter::SettleProvisional(std::optional<int> offsetMinutes,
 
 Outcome FileRunsWriter::Finish() {
     State& s = *m_state;
-    if (Outcome settled = SettleProvisional(std::nullopt, {}); !settled) {
+    if (Outcome settled = SettleProvisional(std::nullopt); !settled) {
         return settled;
     }
     return s.transaction.Commit();

@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 
+#include "io/TimeText.h"
 #include "store/RunStore.h"
 #include "store/Statement.h"
 

@@ -3,9 +3,9 @@
 #include <sqlite3.h>
 
 #include <charconv>
-#include <chrono>
 #include <cstdlib>
 
+#include "io/TimeText.h"
 #include "text/CodePage.h"
 #include "text/TextHelpers.h"
 
@@ -18,21 +18,6 @@ bool IsAscii(std::string_view text) {
             return false;
         }
     }
-    return true;
-}
-
-bool Digits(std::string_view text, std::size_t at, std::size_t count, int* value) {
-    if (at + count > text.size()) {
-        return false;
-    }
-    int number = 0;
-    for (std::size_t i = at; i < at + count; ++i) {
-        if (text[i] < '0' || text[i] > '9') {
-            return false;
-        }
-        number = number * 10 + (text[i] - '0');
-    }
-    *value = number;
     return true;
 }
 
@@ -91,56 +76,6 @@ void ColumnStoreTextInto(sqlite3_stmt* statement, int column, std::string& text)
     } else {
         text = ColumnStoreText(statement, column);
     }
-}
-
-TypedTime ParseServiceTime(std::string_view text) {
-    int year, month, day, hour, minute, second;
-    if (!Digits(text, 0, 4, &year) || text.size() < 19 || text[4] != '-' ||
-        !Digits(text, 5, 2, &month) || text[7] != '-' || !Digits(text, 8, 2, &day) ||
-        (text[10] != 'T' && text[10] != ' ') || !Digits(text, 11, 2, &hour) || text[13] != ':' ||
-        !Digits(text, 14, 2, &minute) || text[16] != ':' || !Digits(text, 17, 2, &second) ||
-        hour > 23 || minute > 59 || second > 60) {
-        return {};
-    }
-    // A date the calendar does not have (02-29 of a common year, 04-31, month
-    // 13) names no day: it is refused, not carried into the next.
-    const std::chrono::year_month_day date{std::chrono::year{year},
-                                           std::chrono::month{static_cast<unsigned>(month)},
-                                           std::chrono::day{static_cast<unsigned>(day)}};
-    if (!date.ok()) {
-        return {};
-    }
-    std::size_t at = 19;
-    int millis = 0;
-    if (at < text.size() && text[at] == '.') {
-        const std::size_t first = ++at;
-        int scale = 100;
-        for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at, scale /= 10) {
-            millis += (text[at] - '0') * scale;
-        }
-        if (at == first) {
-            return {};
-        }
-    }
-    int offset = 0;
-    if (at + 1 == text.size() && text[at] == 'Z') {
-        offset = 0;
-    } else if (int hh, mm; at + 6 == text.size() && (text[at] == '+' || text[at] == '-') &&
-                           Digits(text, at + 1, 2, &hh) && text[at + 3] == ':' &&
-                           Digits(text, at + 4, 2, &mm) && hh < 24 && mm < 60) {
-        offset = (text[at] == '-' ? -1 : 1) * (hh * 60 + mm);
-    } else {
-        return {};
-    }
-    const std::chrono::sys_seconds utc = std::chrono::sys_days{date} + std::chrono::hours{hour} +
-                                         std::chrono::minutes{minute - offset} +
-                                         std::chrono::seconds{second};
-    // A leap second is inserted at 23:59:60 UTC and read, as Unix time reads
-    // it, as the next day's first second; second 60 anywhere else names no time.
-    if (second == 60 && utc != std::chrono::floor<std::chrono::days>(utc)) {
-        return {};
-    }
-    return {utc.time_since_epoch().count() * 1000 + millis, offset};
 }
 
 std::optional<double> ParseDecimal(std::string_view text) {

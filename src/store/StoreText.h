@@ -29,14 +29,6 @@ std::string ColumnStoreText(sqlite3_stmt* statement, int column);
 // The same into `text`, keeping its room.
 void ColumnStoreTextInto(sqlite3_stmt* statement, int column, std::string& text);
 
-// "2010-04-18T07:05:11+08:00" (or "...Z", "...-05:00", with or without
-// fractions of a second): the instant and the offset. A time without an
-// offset names no instant: both empty.
-struct TypedTime {
-    std::optional<std::int64_t> utcMs;
-    std::optional<int> offsetMinutes;
-};
-TypedTime ParseServiceTime(std::string_view text);
 // A decimal number written in full ("5.0321"), else empty.
 std::optional<double> ParseDecimal(std::string_view text);
 // Whole digits, optionally signed, else empty.

@@ -1,9 +1,9 @@
 #include "ui/RunLogController.h"
 
 #include <chrono>
-#include <ctime>
 #include <unordered_set>
 
+#include "io/TimeText.h"
 #include "jobs/WindowPlaces.h"
 #include "model/ProblemWords.h"
 #include "text/Catalog.h"
@@ -26,13 +26,6 @@ constexpr jobs::RunLogSort kSorts[kLogColumnCount] = {
     jobs::RunLogSort::Date, jobs::RunLogSort::Distance, jobs::RunLogSort::Duration,
     jobs::RunLogSort::Pace, jobs::RunLogSort::Calories, jobs::RunLogSort::Source,
     jobs::RunLogSort::State};
-
-// This year, on this machine's calendar.
-int ThisYear() {
-    const std::time_t now = std::time(nullptr);
-    const std::tm* local = std::localtime(&now);
-    return local != nullptr ? local->tm_year + 1900 : 1970;
-}
 
 }  // namespace
 
@@ -109,7 +102,8 @@ void RunLogController::State::ShowFigures() {
     if (user.empty()) {
         strip.clear();
     } else {
-        strip = RunLogStripTexts(jobs::StripFigures(runs, ThisYear()), runs);
+        strip = RunLogStripTexts(
+            jobs::StripFigures(runs, LocalYear(std::chrono::system_clock::now())), runs);
     }
     surface->SetStrip(strip);
     ShowYears();

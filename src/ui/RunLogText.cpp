@@ -2,11 +2,10 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
-#include <ctime>
 
 #include "history/RunFigures.h"
 #include "history/RunTotals.h"
+#include "io/TimeText.h"
 #include "model/ImportWords.h"
 #include "model/ProblemWords.h"
 #include "text/Catalog.h"
@@ -33,28 +32,16 @@ const std::string& UnknownValue() {
     return dash;
 }
 
-std::string DayText(std::int64_t day) {
-    const CivilDate date = CivilFromDays(day);
-    char text[16];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d", date.year, date.month, date.day);
-    return text;
-}
-
 std::string Km(std::int64_t distanceMm, int decimals) {
     return FormatKm(distanceMm, decimals);
 }
 
 // "2010-04-18 07:05" in this machine's time zone; empty for none.
-std::string LocalMinuteText(const std::optional<StoreTime>& at) {
+std::string LocalMinuteOrEmpty(const std::optional<StoreTime>& at) {
     if (!at) {
         return {};
     }
-    const std::time_t time = std::chrono::system_clock::to_time_t(*at);
-    char text[32] = {};
-    if (const std::tm* local = std::localtime(&time)) {
-        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", local);
-    }
-    return text;
+    return LocalMinuteText(*at);
 }
 
 // A reason kept in the store, whole, in Chinese.
@@ -104,12 +91,9 @@ std::string RunLogDate(const jobs::LoggedRun& run) {
                                             N_("Saturday")};
     const std::int64_t day = FloorDiv(*run.localStartMs, kMsPerDay);
     const std::int64_t minute = (*run.localStartMs - day * kMsPerDay) / 60'000;
-    char time[8];
-    std::snprintf(time, sizeof time, "%02d:%02d", static_cast<int>(minute / 60),
-                  static_cast<int>(minute % 60));
     // 1970-01-01 was a Thursday.
     const auto weekday = static_cast<std::size_t>((day + 4) % 7 + 7) % 7;
-    return DayText(day) + " " + RunLogWords(kDays[weekday]) + " " + time;
+    return DayText(day) + " " + RunLogWords(kDays[weekday]) + " " + HourMinuteText(minute);
 }
 
 std::string RunLogPace(std::int64_t msPerKm) {
@@ -238,7 +222,7 @@ RunLogRunView RunLogRunViewOf(const jobs::LoggedRun& run, std::span<const jobs::
         add(N_("Source file"), OutsideUtf8(stored.sourceFile));
     }
     add(N_("RunID"), OutsideCp936(stored.runId));
-    add(N_("First stored"), LocalMinuteText(stored.firstSeen));
+    add(N_("First stored"), LocalMinuteOrEmpty(stored.firstSeen));
     add(N_("Post state"), RunLogCell(run, kLogState));
     view.postsLabel = RunLogWords(N_("Posts"));
     view.postTitles = {RunLogWords(N_("Site user")), RunLogWords(N_("Post state")),
@@ -247,8 +231,8 @@ RunLogRunView RunLogRunViewOf(const jobs::LoggedRun& run, std::span<const jobs::
     for (const jobs::RunPost& each : posts) {
         const PostRecord& post = each.post;
         view.posts.push_back({OutsideCp936(each.site.user) + "@" + OutsideCp936(each.site.host),
-                              RunLogStateText(jobs::StateOf(&post)), LocalMinuteText(post.intentAt),
-                              LocalMinuteText(post.outcomeAt),
+                              RunLogStateText(jobs::StateOf(&post)),
+                              LocalMinuteOrEmpty(post.intentAt), LocalMinuteOrEmpty(post.outcomeAt),
                               post.reason.empty() ? std::string() : ReasonText(post.reason)});
     }
     view.actions = std::move(actions);

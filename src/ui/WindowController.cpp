@@ -1,10 +1,9 @@
 #include "ui/WindowController.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <ctime>
 #include <system_error>
 
+#include "io/TimeText.h"
 #include "jobs/Export.h"
 #include "jobs/Settle.h"
 #include "jobs/Stats.h"
@@ -51,20 +50,6 @@ const std::string& WaitingText() {
     return waiting;
 }
 
-// "2010-04-18T10:00:00+08:00": the instant at `offsetMinutes` from UTC.
-std::string AtOffset(std::int64_t utcMs, int offsetMinutes) {
-    const std::int64_t seconds = FloorDiv(utcMs, 1000) + std::int64_t{offsetMinutes} * 60;
-    const CivilDate date = CivilFromDays(FloorDiv(seconds, 86400));
-    const std::int64_t inDay = seconds - FloorDiv(seconds, 86400) * 86400;
-    const int offset = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
-    char text[40];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", date.year,
-                  date.month, date.day, static_cast<int>(inDay / 3600),
-                  static_cast<int>(inDay / 60 % 60), static_cast<int>(inDay % 60),
-                  offsetMinutes < 0 ? '-' : '+', offset / 60, offset % 60);
-    return text;
-}
-
 // A row's tooltip: the times as the service sent them, offsets and all (as
 // `strivo-cli runs` prints them), and the sync in the runner's local time,
 // which is the offset the run started in.
@@ -74,19 +59,9 @@ std::string RunTimesTip(const StoredRun& run) {
                               MaskControls(run.syncTime, TextEncoding::Cp936)});
     if (run.syncUtcMs && run.startOffsetMinutes) {
         tip += FillIn(Utf8ToCp936(Zh(N_(" (the runner's local time {0})"))),
-                      {AtOffset(*run.syncUtcMs, *run.startOffsetMinutes)});
+                      {OffsetTimeText(*run.syncUtcMs, *run.startOffsetMinutes)});
     }
     return tip;
-}
-
-// "2010-04-18 07:05" in this machine's time zone.
-std::string LocalMinute(StoreTime at) {
-    const std::time_t time = std::chrono::system_clock::to_time_t(at);
-    char text[32] = {};
-    if (const std::tm* local = std::localtime(&time)) {
-        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", local);
-    }
-    return text;
 }
 
 }  // namespace
@@ -469,7 +444,7 @@ void WindowController::ShowStoredRuns(std::span<const std::string>) {
     m_table->Replace(rows.Finish());
     m_lastTip.reset();
     Apply(m_state.OnStoredRunsShown(
-        count, downloaded == StoreTime{} ? std::string() : LocalMinute(downloaded)));
+        count, downloaded == StoreTime{} ? std::string() : LocalMinuteText(downloaded)));
 }
 
 void WindowController::ShowStats(std::span<const std::string>) {

@@ -494,6 +494,9 @@ TEST_F(ImportTest, AFileOfManyRunsGoesInWholeOrNotAtAll) {
     ASSERT_EQ(runs.size(), 5000u);
     for (const StoredRun& run : runs) {
         ASSERT_TRUE(run.startTime.ends_with("-05:00")) << run.startTime;
+        if (run.startUtcMs == 1'700'000'000'000) {
+            EXPECT_EQ(run.startTime, "2023-11-14T17:13:20-05:00") << "as if sent so at once";
+        }
     }
 }
 

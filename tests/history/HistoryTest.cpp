@@ -9,8 +9,8 @@
 #include "history/PlausibleRun.h"
 #include "history/TcxWriter.h"
 #include "history/TotalsText.h"
+#include "io/TimeText.h"
 #include "model/ProblemWords.h"
-#include "store/StoreText.h"
 #include "text/CodePage.h"
 
 namespace strivo {

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "io/TimeText.h"
+
 namespace strivo {
 namespace {
 
@@ -91,7 +93,58 @@ TEST(LocalTime, WallTimesTheClocksSkipOrShowTwiceResolveAsDocumented) {
         EXPECT_EQ(instant.offsetMinutes, each.offset) << each.wall;
     }
 }
+
+// The texts of the machine's zone, beside its midnights and the hour skipped.
+TEST(TimeText, LocalTextsFollowTheMachinesZone) {
+    const struct {
+        const char* zone;
+        std::int64_t instant;
+        const char* minute;
+        int year;
+    } cases[] = {
+        {"America/New_York", kMarch10 + 7 * kHour - 60, "2024-03-10 01:59", 2024},
+        {"America/New_York", kMarch10 + 7 * kHour, "2024-03-10 03:00", 2024},
+        {"America/New_York", 1'704'085'199, "2023-12-31 23:59", 2023},
+        {"Asia/Kolkata", kMarch10 - 1, "2024-03-10 05:29", 2024},
+    };
+    for (const auto& each : cases) {
+        InZone zone(each.zone);
+        const TimePoint at{std::chrono::seconds{each.instant}};
+        EXPECT_EQ(LocalMinuteText(at), each.minute) << each.zone << each.instant;
+        EXPECT_EQ(LocalDayText(at), std::string(each.minute).substr(0, 10));
+        EXPECT_EQ(LocalYear(at), each.year);
+    }
+}
 #endif
+
+// Before 1970 and behind UTC, a time is its second's floor, and every text
+// reads back as the instant (and offset) it was written from.
+TEST(TimeText, EachTimeReadsBackAsWritten) {
+    const struct {
+        std::int64_t utcMs;
+        int offset;
+        const char* atOffset;
+        const char* utc;
+        const char* fileName;
+    } cases[] = {
+        {-1500, -210, "1969-12-31T20:29:58-03:30", "1969-12-31T23:59:58.5Z", "1969-12-31-202958"},
+        {kMarch10 * 1000 + 250, 480, "2024-03-10T08:00:00+08:00", "2024-03-10T00:00:00.25Z",
+         "2024-03-10-080000"},
+    };
+    for (const auto& each : cases) {
+        const std::int64_t second = each.utcMs - ((each.utcMs % 1000) + 1000) % 1000;
+        EXPECT_EQ(OffsetTimeText(each.utcMs, each.offset), each.atOffset);
+        EXPECT_EQ(UtcTimeText(each.utcMs), each.utc);
+        EXPECT_EQ(FileNameTime(each.utcMs, each.offset), each.fileName);
+        const TypedTime read = ParseServiceTime(each.atOffset);
+        EXPECT_EQ(read.utcMs, second);
+        EXPECT_EQ(read.offsetMinutes, each.offset);
+        EXPECT_EQ(ParseXmlTime(each.atOffset), second);
+        EXPECT_EQ(ParseXmlTime(each.utc), each.utcMs);
+        const std::int64_t day = (second / 1000 - 86399 * (second < 0)) / 86400;
+        EXPECT_EQ(ParseLocalDate(DayText(day)), day) << DayText(day);
+    }
+}
 
 }  // namespace
 }  // namespace strivo

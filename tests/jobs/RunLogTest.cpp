@@ -8,6 +8,7 @@
 #include <chrono>
 
 #include "history/RunTotals.h"
+#include "io/TimeText.h"
 #include "jobs/Remove.h"
 #include "jobs/StoreAccess.h"
 #include "jobs/WindowPlaces.h"

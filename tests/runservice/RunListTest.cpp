@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "../support/Cp936Literal.h"
+#include "io/TimeText.h"
 
 namespace strivo {
 namespace {

@@ -7,6 +7,7 @@
 
 #include "app/cli/CliWords.h"
 #include "io/AtomicFile.h"
+#include "io/TimeText.h"
 #include "text/Catalog.h"
 
 namespace strivo {
@@ -245,7 +246,7 @@ Error ReadRunsFilter(std::string_view name, std::optional<std::string> value,
                                        "failed, not {0}"),
                                     *value);
     }
-    const std::optional<std::int64_t> day = jobs::ParseLocalDate(*value);
+    const std::optional<std::int64_t> day = ParseLocalDate(*value);
     if (!day) {
         return Fill(Tr("{0} takes a date as YYYY-MM-DD, not {1}"), name, *value);
     }

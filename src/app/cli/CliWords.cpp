@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <ctime>
 
 #include "app/cli/CliPlatform.h"
 #include "app/cli/TerminalTable.h"
+#include "io/TimeText.h"
 #include "model/ProblemWords.h"
 #include "text/Catalog.h"
 #include "text/CodePage.h"
@@ -16,13 +16,7 @@ std::string LocalDate(const std::optional<StoreTime>& at) {
     if (!at) {
         return "?";
     }
-    const std::time_t time = std::chrono::system_clock::to_time_t(*at);
-    const std::tm* local = std::localtime(&time);
-    char text[16] = "?";
-    if (local) {
-        std::strftime(text, sizeof text, "%Y-%m-%d", local);
-    }
-    return text;
+    return LocalDayText(*at);
 }
 
 std::string Ids(const std::vector<std::string>& runIds, std::size_t total) {

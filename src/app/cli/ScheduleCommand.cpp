@@ -1,6 +1,7 @@
 #include <chrono>
 
 #include "app/cli/Commands.h"
+#include "io/TimeText.h"
 #include "jobs/Manners.h"
 #include "jobs/Schedule.h"
 #include "jobs/Status.h"
@@ -47,12 +48,12 @@ int Show(CliContext& cli) {
             return kExitDone;
         case jobs::ScheduleState::Kind::Daily:
             out << Fill(Tr("Syncing daily at {0}; next run {1}."), state.clock,
-                        state.nextRun ? jobs::LocalClockText(*state.nextRun) : "?")
+                        state.nextRun ? LocalMinuteText(*state.nextRun) : "?")
                 << "\n";
             return kExitDone;
         case jobs::ScheduleState::Kind::Hourly:
             out << Fill(Tr("Syncing hourly; next run {0}."),
-                        state.nextRun ? jobs::LocalClockText(*state.nextRun) : "?")
+                        state.nextRun ? LocalMinuteText(*state.nextRun) : "?")
                 << "\n";
             return kExitDone;
     }

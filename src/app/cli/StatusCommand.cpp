@@ -3,6 +3,7 @@
 #include "app/cli/CliWords.h"
 #include "app/cli/Commands.h"
 #include "app/cli/TerminalTable.h"
+#include "io/TimeText.h"
 #include "jobs/Manners.h"
 #include "jobs/Status.h"
 #include "model/ProblemWords.h"
@@ -16,7 +17,7 @@ void SayLastSync(std::ostream& out, const std::optional<SyncRecord>& last) {
         out << Tr("Last sync: none yet") << "\n";
         return;
     }
-    out << Fill(Tr("Last sync: {0}, {1}: {2}"), jobs::LocalClockText(last->started),
+    out << Fill(Tr("Last sync: {0}, {1}: {2}"), LocalMinuteText(last->started),
                 Tr(SyncByWords(last->by)), Tr(SyncEndWords(last->end)))
         << "\n";
     // A stop that nobody named says no more than the line above.
@@ -48,7 +49,7 @@ void SaySchedule(std::ostream& out, const jobs::ScheduleState& schedule) {
             break;
     }
     out << Fill(Tr("Schedule: {0}; next run {1}"), when,
-                schedule.nextRun ? jobs::LocalClockText(*schedule.nextRun) : "?")
+                schedule.nextRun ? LocalMinuteText(*schedule.nextRun) : "?")
         << "\n";
 }
 
@@ -89,14 +90,14 @@ void SayAttention(const CliContext& cli, std::ostream& out, const jobs::StatusRe
     for (const HostPause& pause : report.pauses) {
         out << Describe(
                    Problem(ProblemCode::HostPaused, {pause.host + ":" + std::to_string(pause.port),
-                                                     jobs::LocalClockText(pause.notBefore)}))
+                                                     LocalMinuteText(pause.notBefore)}))
             << "\n";
     }
     for (const PasswordRefusal& refusal : report.refusals) {
         out << Fill(Tr("{0} refused the password of {1} on {2}; a run without a terminal does "
                        "not send it again until it changes"),
                     refusal.service == kServiceSite ? "Kelvora" : "Nike+",
-                    ForTerminal(refusal.user), jobs::LocalClockText(refusal.refused))
+                    ForTerminal(refusal.user), LocalMinuteText(refusal.refused))
             << "\n";
     }
 }
