@@ -4,24 +4,12 @@
 #include <cmath>
 #include <numbers>
 
+#include "text/TextHelpers.h"
+
 namespace strivo {
-namespace {
-
-std::string_view Trimmed(std::string_view text) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && blank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && blank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
-}  // namespace
 
 std::optional<double> ParseNumber(std::string_view text) {
-    text = Trimmed(text);
+    text = TrimBlanks(text);
     if (!text.empty() && text.front() == '+') {
         text.remove_prefix(1);
     }

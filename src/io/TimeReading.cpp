@@ -4,20 +4,10 @@
 #include <string>
 
 #include "io/TimeText.h"
+#include "text/TextHelpers.h"
 
 namespace strivo {
 namespace {
-
-std::string_view Trimmed(std::string_view text) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && blank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && blank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
 
 // Reads between `least` and `most` digits from the front of `text`.
 std::optional<int> TakeDigits(std::string_view& text, std::size_t least, std::size_t most) {
@@ -74,7 +64,7 @@ bool Digits(std::string_view text, std::size_t at, std::size_t count, int* value
 }  // namespace
 
 std::optional<std::int64_t> ParseXmlTime(std::string_view text) {
-    text = Trimmed(text);
+    text = TrimBlanks(text);
     const auto year = TakeDigits(text, 4, 4);
     const bool dash1 = Take(text, '-');
     const auto month = TakeDigits(text, 2, 2);
@@ -132,7 +122,7 @@ std::optional<std::int64_t> ParseXmlTime(std::string_view text) {
 }
 
 std::optional<std::int64_t> ParseWallTime(std::string_view text) {
-    text = Trimmed(text);
+    text = TrimBlanks(text);
     const auto year = TakeDigits(text, 4, 4);
     const char separator = text.empty() ? '\0' : text.front();
     if (!year || (separator != '-' && separator != '/')) {

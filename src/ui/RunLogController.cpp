@@ -173,8 +173,10 @@ void RunLogController::State::FinishClose() {
         return;
     }
     owner.m_closed = true;
-    // The place is kept beside the runs, where there are any; a place that
-    // cannot be kept costs the runner only the window's default place.
+    // The place is kept beside the runs, where there are any. No message
+    // promises it, and the next opening alone reads it: a place that cannot
+    // be kept (the store read-only or gone) opens the window at its default
+    // place, which says nothing was kept, rather than a box as it closes.
     if (host.keepPlace && surface != nullptr && where.StoreExists()) {
         (void)jobs::KeepWindowPlace(where, kPlaceName, surface->Place());
     }
