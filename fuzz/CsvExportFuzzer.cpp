@@ -8,6 +8,7 @@
 
 #include "FuzzSupport.h"
 #include "export/CsvExport.h"
+#include "io/RunText.h"
 
 namespace {
 
@@ -67,7 +68,7 @@ std::optional<std::vector<Record>> ReadCsv(std::string_view text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::vector<strivo::RunRow> rows;
+    std::vector<strivo::Run> rows;
     std::string_view rest = strivo::fuzz::AsText(data, size);
     while (!rest.empty()) {
         // Seven zero-separated cells make a row; those the input lacks stay empty.
@@ -77,7 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             cells[cell] = rest.substr(0, end);
             rest.remove_prefix(std::min(end + 1, rest.size()));
         }
-        rows.emplace_back(cells, 0);
+        rows.push_back(strivo::ServiceRun(cells[strivo::kColumnRunId],
+                                          {cells[1], cells[2], cells[3], cells[4], cells[5]}));
     }
 
     std::ostringstream out;
@@ -90,17 +92,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(records->size() == rows.size(), context());
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const Record& record = (*records)[i];
+        const strivo::RunCells cells = strivo::CellsOf(rows[i], i + 1);
         FUZZ_CHECK(record.size() == strivo::kColumnSyncTime + 1, context());
         for (std::size_t column = 0; column < record.size(); ++column) {
             // A cell that a spreadsheet would run as a formula comes back after an apostrophe.
-            const std::string_view cell = rows[i][column];
+            const std::string_view cell = cells[column];
             const bool formula =
                 !cell.empty() &&
                 std::string_view("=+-@\t\r").find(cell.front()) != std::string_view::npos &&
                 record[column] == "'" + std::string(cell);
-            FUZZ_CHECK(record[column] == cell || formula,
-                       context() + " row " + std::to_string(i) + " column " +
-                           std::to_string(column) + " cell=" + Printable(rows[i][column]));
+            FUZZ_CHECK(record[column] == cell || formula, context() + " row " + std::to_string(i) +
+                                                              " column " + std::to_string(column) +
+                                                              " cell=" + Printable(cell));
         }
     }
     return 0;

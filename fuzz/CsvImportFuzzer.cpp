@@ -1,8 +1,8 @@
 // Strivo's CSV read back. Any bytes: what is read is never negative or not
 // finite. And a row the export writes reads back as the run it was made from,
 // whatever bytes stand in the cells the import passes over (quotes, commas,
-// line breaks, apostrophes). Input: the sequence digits and the sync cell,
-// then, after a NUL, the bytes the row's values are made from.
+// line breaks, apostrophes). Input: the sync cell, then, after a NUL, the
+// bytes the row's values are made from.
 #include <cmath>
 #include <sstream>
 #include <string>
@@ -11,6 +11,7 @@
 #include "export/CsvExport.h"
 #include "files/CsvRunReader.h"
 #include "io/LocalTime.h"
+#include "io/RunText.h"
 #include "text/TextHelpers.h"
 
 namespace {
@@ -48,7 +49,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto parts = strivo::fuzz::Split(input, '\0', 2);
     std::string_view sync = parts[0].substr(0, 1000);
     std::string_view values = parts[1];
-    const std::uint32_t sequence = Take(values);
     const std::uint32_t day = Take(values) % (366 * 200);  // from 1970 to 2170
     const std::uint32_t second = Take(values) % 86400;
     const std::uint32_t metres = Take(values);
@@ -64,9 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string kilometres =
         std::to_string(metres / 1000) + "." + std::to_string(1000 + metres % 1000).substr(1);
     const std::string caloriesText = std::to_string(calories);
-    const RunRows rows = {RunRow{{std::to_string(sequence), start, kilometres,
-                                  FormatDuration(durationMs), caloriesText, sync, "1"},
-                                 durationMs}};
+    const RunList rows = {
+        ServiceRun("1", {start, kilometres, std::to_string(durationMs), caloriesText, sync})};
     std::ostringstream exported;
     WriteCsv(exported, rows);
     const std::string csv = exported.str();

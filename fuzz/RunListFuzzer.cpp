@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "FuzzSupport.h"
+#include "io/RunText.h"
 #include "model/RunTable.h"
 #include "runservice/RunList.h"
 
@@ -36,14 +37,14 @@ bool IsDuration(std::string_view cell) {
     return cell.empty();
 }
 
-void CheckRows(std::string_view body, const strivo::RunRows& rows) {
+void CheckRows(std::string_view body, const strivo::RunList& rows) {
     const auto context = [&] {
         return "rows=" + std::to_string(rows.size()) + " body=" + Printable(body, 400);
     };
     FUZZ_CHECK(rows.size() <= Occurrences(body, "run id="), context());
     FUZZ_CHECK(rows.size() <= Occurrences(body, "</run>"), context());
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        const strivo::RunRow& row = rows[i];
+        const strivo::RunCells row = strivo::CellsOf(rows[i], i + 1);
         const auto rowContext = [&] {
             return context() + " row " + std::to_string(i + 1) + ": " +
                    Printable(row[strivo::kColumnSequence]) + " | " +
@@ -71,7 +72,7 @@ void CheckRows(std::string_view body, const strivo::RunRows& rows) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view body = strivo::fuzz::AsText(data, size);
 
-    const strivo::RunRows rows = strivo::ParseRunList(body);
+    const strivo::RunList rows = strivo::ParseRunList(body);
     CheckRows(body, rows);
 
     strivo::RunTable table;
@@ -81,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // An answer cut off anywhere shows the complete runs before the cut, the
     // same as the whole answer shows them, and nothing more.
     const std::size_t cut = size == 0 ? 0 : data[0] * size / 256;
-    const strivo::RunRows cutRows = strivo::ParseRunList(body.substr(0, cut));
+    const strivo::RunList cutRows = strivo::ParseRunList(body.substr(0, cut));
     FUZZ_CHECK(
         cutRows.size() <= rows.size() && std::equal(cutRows.begin(), cutRows.end(), rows.begin()),
         "cut at " + std::to_string(cut) + " of " + Printable(body, 400));

@@ -12,6 +12,7 @@
 #include "history/ChartModel.h"
 #include "history/TcxWriter.h"
 #include "history/TotalsText.h"
+#include "io/RunText.h"
 #include "io/TimeText.h"
 #include "store/RunStore.h"
 #include "ui/StatsChart.h"
@@ -79,10 +80,10 @@ void ChartDialogOpens(benchmark::State& state) {
     const strivo::ServiceKey service{"nikeplus.nike.com", 443};
     const auto store = *strivo::RunStore::OpenInMemory("history-bench");
     {
-        std::vector<strivo::DownloadedRun> list;
+        std::vector<strivo::Run> list;
         for (const strivo::StoredRun& run : Runs()) {
-            list.push_back({run.runId, run.startTime, run.distance, run.duration, run.calories,
-                            run.startTime});
+            list.push_back(strivo::ServiceRun(run.runId, {run.startTime, run.distance, run.duration,
+                                                          run.calories, run.startTime}));
         }
         store->StoreRuns(service, "runner", list, std::chrono::system_clock::now());
     }

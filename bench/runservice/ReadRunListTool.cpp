@@ -15,7 +15,7 @@ int main() {
     static char piece[kCurlPiece];
     std::size_t handed = 0;
     strivo::RunListReader reader(
-        [&handed](const strivo::DownloadedRun& run) { handed += !run.runId.empty(); });
+        [&handed](const strivo::Run& run) { handed += !run.id().empty(); });
     for (;;) {
         const ssize_t got = ::read(STDIN_FILENO, piece, sizeof piece);
         if (got < 0) {
@@ -31,7 +31,7 @@ int main() {
         std::fprintf(stderr, "bench_read_run_list: no run list\n");
         return 1;
     }
-    const strivo::RunRows rows = reader.Finish();
+    const strivo::RunList rows = reader.Finish();
     std::printf("%zu runs\n", rows.size());
     return rows.size() == handed ? 0 : 1;
 }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "../support/Shell.h"
+#include "io/RunText.h"
 #include "jobs/Sync.h"
 #include "model/RunTable.h"
 #include "sim/Site.h"
@@ -30,13 +31,12 @@ public:
     void Post(strivo::ProgressReport) override {}
 };
 
-std::vector<strivo::RunRow> MakeRows() {
-    std::vector<strivo::RunRow> rows;
+std::vector<strivo::Run> MakeRows() {
+    std::vector<strivo::Run> rows;
     for (int i = 1; i <= kRuns; ++i) {
-        rows.push_back({{std::to_string(i), "2010-04-20 06:30:15", "5.0123",
-                         strivo::Utf8ToCp936("0小时25分10秒"), "350", "2010-04-20 08:00:00",
-                         std::to_string(1100000000 + i)},
-                        1510000});
+        rows.push_back(strivo::ServiceRun(std::to_string(1100000000 + i),
+                                          {"2010-04-20T06:30:15+08:00", "5.0123", "1510000", "350",
+                                           "2010-04-20T08:00:00+08:00"}));
     }
     return rows;
 }
@@ -47,7 +47,7 @@ int main() {
     strivo::sim::Site site(strivo::sim::DemoSiteAccount());
     site.Start();
     const std::string base = "http://127.0.0.1:" + std::to_string(site.port());
-    const std::vector<strivo::RunRow> rows = MakeRows();
+    const std::vector<strivo::Run> rows = MakeRows();
 
     // Strivo: the site worker signs in (three requests) and posts every row.
     auto table = std::make_shared<strivo::RunTable>();

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "io/RunText.h"
 #include "store/RunStore.h"
 
 namespace {
@@ -33,10 +34,11 @@ const std::vector<RunTexts>& Texts() {
     return texts;
 }
 
-std::vector<strivo::DownloadedRun> Runs() {
-    std::vector<strivo::DownloadedRun> runs;
+std::vector<strivo::Run> Runs() {
+    std::vector<strivo::Run> runs;
     for (const RunTexts& t : Texts()) {
-        runs.push_back({t.id, t.start, t.distance, t.duration, t.calories, t.sync});
+        runs.push_back(
+            strivo::ServiceRun(t.id, {t.start, t.distance, t.duration, t.calories, t.sync}));
     }
     return runs;
 }

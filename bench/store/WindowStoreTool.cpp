@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "io/RunText.h"
 #include "jobs/Stats.h"
 #include "jobs/StoredRuns.h"
 #include "model/RunTable.h"
@@ -38,11 +39,14 @@ int main(int argc, char** argv) {
         strivo::jobs::ForSettingsFile(settingsFile, strivo::LoadSettings(settingsFile), {});
 
     auto start = std::chrono::steady_clock::now();
-    strivo::RunRows::Builder rows;
+    strivo::RunList::Builder rows;
     long long count = 0;
     const auto read = strivo::jobs::EachStoredRun(
         where, false, strivo::jobs::StoredOrder::ByStart, [](const auto&) {},
-        [&](const strivo::StoredRun& run) { strivo::jobs::AddStoredRunRow(rows, run, ++count); });
+        [&](const strivo::StoredRun& run) {
+            rows.Add(strivo::jobs::RunOf(run));
+            ++count;
+        });
     strivo::RunTable table;
     table.Replace(rows.Finish());
     std::printf("stored runs shown: %lld rows, %.3f s, peak %.1f MiB\n", count, Since(start),
@@ -57,8 +61,9 @@ int main(int argc, char** argv) {
     std::size_t bytes = 0;
     const std::size_t last = table.RowCount() - 1;
     for (std::size_t row = last > 40 ? last - 40 : 0; row <= last; ++row) {
-        for (std::size_t column = 0; column < strivo::kRunColumnCount; ++column) {
-            bytes += table.Cell(row, column).size();
+        const std::optional<strivo::Run> run = table.RunAt(row);
+        for (std::size_t column = 0; column < strivo::kRunColumnCount && run; ++column) {
+            bytes += strivo::RunCell(*run, row + 1, column).size();
         }
     }
     std::printf("the last 40 rows read as the list paints them: %.6f s (%zu bytes)\n", Since(start),

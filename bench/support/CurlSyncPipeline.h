@@ -42,7 +42,7 @@ inline std::filesystem::path WriteCurlSyncPipeline(const Settings& settings,
     const std::string runList =
         Output(secure + "-c " + dir + "/prepare.txt " + ShellQuoted(signIn) + " -o /dev/null && " +
                secure + "-b " + dir + "/prepare.txt " + ShellQuoted(runListUrl));
-    const RunRows rows = ParseRunList(runList);
+    const RunList rows = ParseRunList(runList);
     {
         std::ofstream posts(folder / "posts.template");
         for (std::size_t i = 0; i < rows.size(); ++i) {

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "io/RunText.h"
 #include "model/RunTable.h"
 #include "ui/wx/RunListView.h"
 
@@ -46,10 +47,11 @@ int main(int argc, char** argv) {
     frame->Show();
     wxTheApp->Yield();
 
-    std::vector<strivo::RunRow> rows;
+    std::vector<strivo::Run> rows;
     for (int i = 1; i <= 100000; ++i) {
-        rows.push_back({std::to_string(i), "2010-04-18 07:05:11", "5.0321", "0h30m34s", "356",
-                        "2010-04-18 01:10:42", std::to_string(1100000000 + i)});
+        rows.push_back(strivo::ServiceRun(std::to_string(1100000000 + i),
+                                          {"2010-04-18T07:05:11+08:00", "5.0321", "1834000", "356",
+                                           "2010-04-18T01:10:42+08:00"}));
     }
 
     // The window's listener only records that a change happened; the list

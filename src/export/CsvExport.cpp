@@ -3,6 +3,7 @@
 #include <sstream>
 #include <string_view>
 
+#include "io/RunText.h"
 #include "text/TextHelpers.h"
 
 namespace strivo {
@@ -62,21 +63,23 @@ void WriteCell(std::ostream& out, std::string_view cell) {
 
 }  // namespace
 
-void WriteCsv(std::ostream& out, const RunRows& rows) {
-    for (const RunRow& row : rows) {
+void WriteCsv(std::ostream& out, const RunList& runs) {
+    std::size_t number = 0;
+    for (const Run& run : runs) {
+        ++number;
         for (std::size_t column = 0; column < kExportedColumns; ++column) {
             if (column > 0) {
                 out << ',';
             }
-            WriteCell(out, row[column]);
+            WriteCell(out, RunCell(run, number, column));
         }
         out << "\r\n";
     }
 }
 
-Outcome ExportCsv(const std::filesystem::path& path, const RunRows& rows) {
+Outcome ExportCsv(const std::filesystem::path& path, const RunList& runs) {
     std::ostringstream content;
-    WriteCsv(content, rows);
+    WriteCsv(content, runs);
     return ExportDocument(path, content.str());
 }
 

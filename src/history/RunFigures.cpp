@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+#include "io/RunText.h"
+
 namespace strivo {
 namespace {
 
@@ -171,6 +173,17 @@ RunFigures FiguresOf(const StoredRun& run) {
         ReadableStart(*run.startUtcMs, *run.startOffsetMinutes)) {
         figures.startUtcMs = run.startUtcMs;
         figures.startOffsetMinutes = *run.startOffsetMinutes;
+    }
+    if (!run.source.empty()) {
+        // A run read from a file: its values, the distance as it shows (to 0.1 m).
+        if (run.distanceMetres) {
+            figures.distanceMm = DecimalToInteger(KilometreText(*run.distanceMetres), 6);
+        }
+        figures.durationMs = run.durationMs;
+        if (run.calorieCount && *run.calorieCount >= 0) {
+            figures.calories = run.calorieCount;
+        }
+        return figures;
     }
     figures.distanceMm = DecimalToInteger(run.distance, 6);
     figures.durationMs = DecimalToInteger(run.duration, 0);

@@ -31,7 +31,8 @@ std::optional<std::string> ShiftDecimal(std::string_view text, int places);
 // == 5032100. Empty when it is no plain decimal or does not fit.
 std::optional<std::int64_t> DecimalToInteger(std::string_view text, int places);
 
-// A stored run's values, where its texts give them.
+// A stored run's values, where its texts give them; a run read from a file
+// has values only.
 struct RunFigures {
     std::optional<std::int64_t> startUtcMs;  // with the offset below, or neither
     int startOffsetMinutes = 0;

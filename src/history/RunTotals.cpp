@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "io/RunText.h"
 #include "io/TimeText.h"
 #include "text/CodePage.h"
 
@@ -105,18 +106,24 @@ void RunTotaller::Add(const StoredRun& run) {
 
 void RunTotaller::Add(const StoredRun& run, RunFigures figures) {
     std::vector<RunProblem>& problems = m_totals.problems;
+    // A run read from a file names its values as texts made from them; the
+    // service's runs (a million of them) are named by what was sent, uncopied.
+    const bool sent = run.source.empty();
+    const StoredTexts made = sent ? StoredTexts() : TextsOf(run);
+    const std::string& start = sent ? run.startTime : made.startTime;
+    const std::string& calories = sent ? run.calories : made.calories;
     if (!figures.startUtcMs) {
-        problems.push_back({run.runId, Problem(ProblemCode::StartUnparsedNotCounted,
-                                               {Cp936ToUtf8(run.startTime)})});
+        problems.push_back(
+            {run.runId, Problem(ProblemCode::StartUnparsedNotCounted, {Cp936ToUtf8(start)})});
         return;
     }
-    Count(figures.distanceMm, kMostPlausibleDistanceMm, kFieldDistance, run.distance, run.runId,
-          problems);
-    Count(figures.durationMs, kMostPlausibleDurationMs, kFieldDuration, run.duration, run.runId,
-          problems);
-    const bool caloriesKnown = !run.calories.empty();
+    Count(figures.distanceMm, kMostPlausibleDistanceMm, kFieldDistance,
+          sent ? run.distance : made.distance, run.runId, problems);
+    Count(figures.durationMs, kMostPlausibleDurationMs, kFieldDuration,
+          sent ? run.duration : made.duration, run.runId, problems);
+    const bool caloriesKnown = !calories.empty();
     if (caloriesKnown) {
-        Count(figures.calories, kMostPlausibleCalories, kFieldCalories, run.calories, run.runId,
+        Count(figures.calories, kMostPlausibleCalories, kFieldCalories, calories, run.runId,
               problems);
     }
     const std::chrono::sys_time<std::chrono::milliseconds> local{

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <tuple>
 
+#include "io/RunText.h"
 #include "io/TimeText.h"
 #include "text/CodePage.h"
 #include "text/TextHelpers.h"
@@ -23,7 +24,8 @@ constexpr bool InTcxYears(std::int64_t utcMs) {
 }
 
 RunProblem OutsideYears(const StoredRun& run) {
-    return {run.runId, Problem(ProblemCode::RunOutsideYearsLeftOut, {Cp936ToUtf8(run.startTime)})};
+    return {run.runId,
+            Problem(ProblemCode::RunOutsideYearsLeftOut, {Cp936ToUtf8(TextsOf(run).startTime)})};
 }
 
 struct Placed {
@@ -43,7 +45,7 @@ std::vector<Placed> PlaceRuns(std::span<const StoredRun> runs, std::vector<RunPr
         Placed p{&run, FiguresOf(run)};
         if (!p.figures.startUtcMs) {
             problems.push_back({run.runId, Problem(ProblemCode::StartUnparsedLeftOut,
-                                                   {Cp936ToUtf8(run.startTime)})});
+                                                   {Cp936ToUtf8(TextsOf(run).startTime)})});
             continue;
         }
         const std::int64_t start = *p.figures.startUtcMs;
@@ -75,17 +77,18 @@ LapValues ValuesOf(const Placed& p, std::vector<RunProblem>& problems) {
         return zeroed(Problem(ProblemCode::ValueUnparsedWrittenAsZero, {field, Cp936ToUtf8(text)}));
     };
     LapValues values;
-    const std::string distance = ShiftDecimal(run.distance, 3).value_or(std::string());
-    values.metres = distance.empty() ? unparsed(kFieldDistance, run.distance) : distance;
-    const std::optional<std::string> seconds = ShiftDecimal(run.duration, -3);
-    values.totalSeconds = seconds ? *seconds : unparsed(kFieldDuration, run.duration);
-    if (run.calories.empty()) {
+    const StoredTexts texts = TextsOf(run);
+    const std::string distance = ShiftDecimal(texts.distance, 3).value_or(std::string());
+    values.metres = distance.empty() ? unparsed(kFieldDistance, texts.distance) : distance;
+    const std::optional<std::string> seconds = ShiftDecimal(texts.duration, -3);
+    values.totalSeconds = seconds ? *seconds : unparsed(kFieldDuration, texts.duration);
+    if (texts.calories.empty()) {
         values.calories = "0";  // unknown, but the schema wants a number: no warning
     } else if (!p.figures.calories) {
-        values.calories = unparsed(kFieldCalories, run.calories);
+        values.calories = unparsed(kFieldCalories, texts.calories);
     } else if (*p.figures.calories > kMaxCalories) {
         values.calories =
-            zeroed(Problem(ProblemCode::CaloriesOutOfRange, {Cp936ToUtf8(run.calories)}));
+            zeroed(Problem(ProblemCode::CaloriesOutOfRange, {Cp936ToUtf8(texts.calories)}));
     } else {
         values.calories = std::to_string(*p.figures.calories);
     }

@@ -99,6 +99,14 @@ std::string OffsetTimeText(std::int64_t utcMs, int offsetMinutes) {
     return text + OffsetText(offsetMinutes);
 }
 
+std::string WallTimeText(std::int64_t utcMs, int offsetMinutes) {
+    const Wall wall = WallOf(FloorDivide(utcMs, 1000) + std::int64_t{offsetMinutes} * 60);
+    char text[48];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02u %02d:%02d:%02d", Year(wall), Month(wall),
+                  Day(wall), Hour(wall), Minute(wall), Second(wall));
+    return text;
+}
+
 std::string UtcTimeText(std::int64_t utcMs) {
     const Wall wall = WallOf(FloorDivide(utcMs, 1000));
     char text[48];

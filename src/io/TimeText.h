@@ -30,6 +30,9 @@ std::string OffsetText(int offsetMinutes);
 // UTC, as the run service writes a start.
 std::string OffsetTimeText(std::int64_t utcMs, int offsetMinutes);
 
+// "2010-04-18 10:00:00": the same second as the table shows it, the offset left out.
+std::string WallTimeText(std::int64_t utcMs, int offsetMinutes);
+
 // "2010-04-18T02:00:00Z", "2010-04-18T02:00:00.25Z": `utcMs` in UTC, the
 // milliseconds given where there are any, as TCX keeps times.
 std::string UtcTimeText(std::int64_t utcMs);

@@ -44,8 +44,8 @@ Keeper BeginKeeping(const Workspace& where) {
 
 // The list's runs kept on a thread of their own, a batch at a time, while
 // this one goes on reading: keeping a run costs more than reading it, and
-// the two then share the machine's cores. Each batch holds its runs' texts
-// end to end; at most a few wait, so a list of any length takes little room.
+// the two then share the machine's cores. At most a few batches wait, so a
+// list of any length takes little room.
 class KeepingThread {
 public:
     explicit KeepingThread(RunListWriter& writer)
@@ -63,16 +63,9 @@ public:
     KeepingThread(const KeepingThread&) = delete;
     KeepingThread& operator=(const KeepingThread&) = delete;
 
-    void Add(const DownloadedRun& run) {
-        const std::string_view texts[kTexts] = {run.runId,    run.startTime, run.distance,
-                                                run.duration, run.calories,  run.syncTime};
-        std::array<std::uint32_t, kTexts> sizes{};
-        for (std::size_t i = 0; i < kTexts; ++i) {
-            m_filling.bytes += texts[i];
-            sizes[i] = static_cast<std::uint32_t>(texts[i].size());
-        }
-        m_filling.sizes.push_back(sizes);
-        if (m_filling.sizes.size() == kBatchRuns) {
+    void Add(const Run& run) {
+        m_filling.push_back(run);
+        if (m_filling.size() == kBatchRuns) {
             Hand();
         }
     }
@@ -84,16 +77,12 @@ public:
     }
 
 private:
-    static constexpr std::size_t kTexts = 6;
     static constexpr std::size_t kBatchRuns = 512;
     static constexpr std::size_t kMostWaiting = 4;
-    struct Batch {
-        std::string bytes;
-        std::vector<std::array<std::uint32_t, kTexts>> sizes;
-    };
+    using Batch = std::vector<Run>;
 
     void Hand() {
-        if (m_filling.sizes.empty()) {
+        if (m_filling.empty()) {
             return;
         }
         std::unique_lock lock(m_mutex);
@@ -124,14 +113,8 @@ private:
     }
 
     void Keep(const Batch& batch) {
-        std::size_t at = 0;
-        for (const auto& sizes : batch.sizes) {
-            std::string_view texts[kTexts];
-            for (std::size_t i = 0; i < kTexts; ++i) {
-                texts[i] = std::string_view(batch.bytes).substr(at, sizes[i]);
-                at += sizes[i];
-            }
-            m_writer.Add({texts[0], texts[1], texts[2], texts[3], texts[4], texts[5]});
+        for (const Run& run : batch) {
+            m_writer.Add(run);
         }
     }
 
@@ -188,10 +171,10 @@ Result<Downloaded> Download(const Workspace& where, RunTable& table, ProgressSin
     RunListReader reader;
     if (keeper.writer) {
         keeping.emplace(*keeper.writer);
-        reader = RunListReader([&keeping](const DownloadedRun& run) { keeping->Add(run); });
+        reader = RunListReader([&keeping](const Run& run) { keeping->Add(run); });
     }
-    if (options.onRow) {
-        reader.SendRowsTo(options.onRow);
+    if (options.onRun) {
+        reader.SendRunsTo(options.onRun);
     }
     if (Outcome fetched = client.FetchRunList(reader, options.onRunListBytes); !fetched) {
         // Dropped first: the list's transaction holds the write lock a pause needs.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <stop_token>
 #include <string>
@@ -16,9 +17,9 @@ namespace strivo::jobs {
 struct DownloadOptions {
     // On the job's thread, as the run list arrives: the bytes read so far.
     std::function<void(std::size_t bytes)> onRunListBytes;
-    // On the job's thread, each row as it is read; the table then gets none
-    // (a table printed as it comes holds no million rows).
-    std::function<void(const RunRow& row)> onRow;
+    // On the job's thread, each run and its 序号 as it is read; the table
+    // then gets none (a table printed as it comes holds no million runs).
+    std::function<void(const Run& run, std::int64_t number)> onRun;
 };
 
 struct Downloaded {

@@ -5,7 +5,7 @@
 
 namespace strivo::jobs {
 
-Result<DryRunPlan> DryRun(const Workspace& where, const RunRows& rows, bool postAll) {
+Result<DryRunPlan> DryRun(const Workspace& where, const RunList& runs, bool postAll) {
     Result<std::unique_ptr<RunStore>> store = OpenStore(where);
     if (!store) {
         return store.problem();
@@ -15,22 +15,18 @@ Result<DryRunPlan> DryRun(const Workspace& where, const RunRows& rows, bool post
     if (!posts) {
         return posts.problem();
     }
-    Result<FileRunRows> fromFiles = ReadFileRunRows(**store, where);
+    Result<RunList> fromFiles = ReadFileRuns(**store, where);
     if (!fromFiles) {
         return fromFiles.problem();
     }
-    DryRunPlan made{PlanSync(rows, *posts, postAll), fromFiles->rows, fromFiles->formats};
-    const std::vector<PlannedRun> fileRuns = PlanFileRuns(*fromFiles, rows, *posts, postAll);
+    DryRunPlan made{PlanSync(runs, *posts, postAll), *fromFiles};
+    const std::vector<PlannedRun> fileRuns = PlanFileRuns(made.fileRuns, runs, *posts, postAll);
     made.plan.insert(made.plan.end(), fileRuns.begin(), fileRuns.end());
     return made;
 }
 
-std::string RunLogForm(const RunRow& row, const DryRunPlan& plan) {
-    const auto format = plan.formats.find(std::string(row[kColumnRunId]));
-    return BuildRunLogBody("", row,
-                           format == plan.formats.end()
-                               ? EncodedRunLogDescription()
-                               : EncodedImportedRunDescription(format->second));
+std::string RunLogForm(const Run& run) {
+    return BuildRunLogBody("", run, RunLogDescription(run));
 }
 
 }  // namespace strivo::jobs

@@ -50,7 +50,7 @@ Outcome ExportDocument(const Workspace& where, std::string_view content, const E
     return strivo::ExportDocument(to.file, content);
 }
 
-Outcome ExportCsv(const Workspace& where, const RunRows& rows, const ExportTarget& to) {
+Outcome ExportCsv(const Workspace& where, const RunList& rows, const ExportTarget& to) {
     if (to.stream != nullptr) {
         WriteCsv(*to.stream, rows);
         to.stream->flush();

@@ -11,7 +11,7 @@
 #include "history/RunFigures.h"
 #include "jobs/Workspace.h"
 #include "model/Result.h"
-#include "model/RunRows.h"
+#include "model/RunList.h"
 
 namespace strivo::jobs {
 
@@ -29,7 +29,7 @@ struct ExportTarget {
 Outcome RefuseOwnFile(const Workspace& where, const std::filesystem::path& file);
 
 // The rows as CSV (export/CsvExport.h).
-Outcome ExportCsv(const Workspace& where, const RunRows& rows, const ExportTarget& to);
+Outcome ExportCsv(const Workspace& where, const RunList& rows, const ExportTarget& to);
 // A document made elsewhere (the chart's SVG).
 Outcome ExportDocument(const Workspace& where, std::string_view content, const ExportTarget& to);
 

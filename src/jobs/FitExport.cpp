@@ -7,6 +7,7 @@
 #include "files/FitWriter.h"
 #include "io/AtomicFile.h"
 #include "io/PathText.h"
+#include "io/RunText.h"
 #include "io/TimeText.h"
 #include "jobs/Export.h"
 #include "jobs/StoredRuns.h"
@@ -23,34 +24,35 @@ constexpr std::filesystem::perms kExportFileMode = std::filesystem::perms(0666);
 // hold are left unset and named in `problems`.
 Result<FitActivity> ActivityOf(const StoredRun& run, const RunFigures& figures,
                                std::vector<RunProblem>& problems) {
+    const StoredTexts texts = TextsOf(run);
     if (!figures.startUtcMs) {
-        return Problem(ProblemCode::StartUnparsedLeftOut, {Cp936ToUtf8(run.startTime)});
+        return Problem(ProblemCode::StartUnparsedLeftOut, {Cp936ToUtf8(texts.startTime)});
     }
     if (!figures.distanceMm) {
         return Problem(ProblemCode::ValueUnparsedLeftOut,
-                       {kFieldDistance, Cp936ToUtf8(run.distance)});
+                       {kFieldDistance, Cp936ToUtf8(texts.distance)});
     }
     if (!figures.durationMs) {
         return Problem(ProblemCode::ValueUnparsedLeftOut,
-                       {kFieldDuration, Cp936ToUtf8(run.duration)});
+                       {kFieldDuration, Cp936ToUtf8(texts.duration)});
     }
     FitActivity activity{*figures.startUtcMs, figures.startOffsetMinutes, *figures.durationMs,
                          static_cast<double>(*figures.distanceMm) / 1000.0, figures.calories};
     switch (MisfitOf(activity)) {
         case FitMisfit::StartTooEarly:
-            return Problem(ProblemCode::FitStartTooEarlyLeftOut, {Cp936ToUtf8(run.startTime)});
+            return Problem(ProblemCode::FitStartTooEarlyLeftOut, {Cp936ToUtf8(texts.startTime)});
         case FitMisfit::EndTooLate:
-            return Problem(ProblemCode::FitEndTooLateLeftOut, {Cp936ToUtf8(run.startTime)});
+            return Problem(ProblemCode::FitEndTooLateLeftOut, {Cp936ToUtf8(texts.startTime)});
         case FitMisfit::TooLong:
-            return Problem(ProblemCode::FitDurationTooLongLeftOut, {Cp936ToUtf8(run.duration)});
+            return Problem(ProblemCode::FitDurationTooLongLeftOut, {Cp936ToUtf8(texts.duration)});
         case FitMisfit::TooFar:
-            return Problem(ProblemCode::FitDistanceTooFarLeftOut, {Cp936ToUtf8(run.distance)});
+            return Problem(ProblemCode::FitDistanceTooFarLeftOut, {Cp936ToUtf8(texts.distance)});
         case FitMisfit::None:
             break;
     }
-    if (!run.calories.empty() && (!activity.calories || *activity.calories > kFitMostCalories)) {
+    if (!texts.calories.empty() && (!activity.calories || *activity.calories > kFitMostCalories)) {
         problems.push_back(
-            {run.runId, Problem(ProblemCode::FitCaloriesLeftUnset, {Cp936ToUtf8(run.calories)})});
+            {run.runId, Problem(ProblemCode::FitCaloriesLeftUnset, {Cp936ToUtf8(texts.calories)})});
         activity.calories.reset();
     }
     return activity;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 
 #include "files/RunFileWalk.h"
 #include "history/PlausibleRun.h"
@@ -22,39 +21,33 @@ namespace {
 
 constexpr std::size_t kNamedPerFile = ImportedFile::kNamedPerFile;
 
-const char* FormatName(RunFileFormat format) {
+RunSource SourceOf(RunFileFormat format) {
     switch (format) {
         case RunFileFormat::Gpx:
-            return "gpx";
+            return RunSource::Gpx;
         case RunFileFormat::Tcx:
-            return "tcx";
+            return RunSource::Tcx;
         case RunFileFormat::Fit:
-            return "fit";
+            return RunSource::Fit;
         case RunFileFormat::Csv:
             break;
     }
-    return "csv";
+    return RunSource::Csv;
 }
 
-// A run of a file as the run service would have sent it: the local start
-// with its offset, kilometres, milliseconds, calories. A run without an
-// offset of its own (or whose FIT file gives it later) takes the machine's.
-FileRun FileRunOf(const ImportedRun& run) {
-    FileRun made;
-    const std::int64_t second = FloorDiv(run.startUtcMs, 1000);
-    made.startUtcMs = second * 1000;
-    made.offsetMinutes = run.offsetMinutes ? *run.offsetMinutes : LocalOffsetMinutes(second);
-    made.startText = OffsetTimeText(made.startUtcMs, made.offsetMinutes);
-    char text[64];
-    std::snprintf(text, sizeof text, "%.4f", run.distanceMetres / 1000.0);
-    made.distanceText = text;
-    made.distanceMetres = run.distanceMetres;
-    made.durationMs = run.durationMs;
-    made.durationText = std::to_string(run.durationMs);
-    made.calories = run.calories;
-    made.caloriesText = run.calories ? std::to_string(*run.calories) : std::string();
-    made.key = ImportedRunKey(second, run.distanceMetres);
-    return made;
+// A run of a file, from its whole second on. A run without an offset of its
+// own (or whose FIT file gives it later) takes the machine's.
+Run RunOf(const ImportedRun& read, RunSource source) {
+    const std::int64_t second = FloorDiv(read.startUtcMs, 1000);
+    const int offsetMinutes = read.offsetMinutes ? *read.offsetMinutes : LocalOffsetMinutes(second);
+    return Run(ImportedRunKey(second, read.distanceMetres), source,
+               {second * 1000, offsetMinutes, read.distanceMetres, read.durationMs, read.calories});
+}
+
+// The start a runner is told of: the wall time at the run's offset.
+std::string StartOf(const Run& run) {
+    const Run::Values values = run.values();
+    return WallTimeText(values.startUtcMs.value_or(0), values.offsetMinutes.value_or(0));
 }
 
 // One file's runs going into the store batch by batch, and what became of
@@ -87,7 +80,7 @@ private:
         std::size_t index;
         std::int64_t second;
     };
-    void Name(std::vector<Problem>& list, Problem problem, const FileRun& run, bool provisional);
+    void Name(std::vector<Problem>& list, Problem problem, const Run& run, bool provisional);
     Outcome Settle(std::optional<int> offsetMinutes);
 
     RunStore& m_store;
@@ -101,13 +94,13 @@ private:
     std::vector<Named> m_provisional;
 };
 
-void FileImport::Name(std::vector<Problem>& list, Problem problem, const FileRun& run,
+void FileImport::Name(std::vector<Problem>& list, Problem problem, const Run& run,
                       bool provisional) {
     if (list.size() >= kNamedPerFile) {
         return;
     }
     if (provisional) {
-        m_provisional.push_back({&list, list.size(), run.startUtcMs / 1000});
+        m_provisional.push_back({&list, list.size(), run.values().startUtcMs.value_or(0) / 1000});
     }
     list.push_back(std::move(problem));
 }
@@ -121,7 +114,7 @@ Outcome FileImport::Settle(std::optional<int> offsetMinutes) {
     for (const Named& named : m_provisional) {
         if (offsetMinutes) {
             (*named.list)[named.index].values.at(1) =
-                TrimTimestamp(OffsetTimeText(named.second * 1000, *offsetMinutes));
+                WallTimeText(named.second * 1000, *offsetMinutes);
         }
     }
     m_provisional.clear();
@@ -145,19 +138,18 @@ Outcome FileImport::Store(RunBatch batch) {
     // The plausible runs go to the store; each other one is named with why.
     const std::int64_t nowMs =
         std::chrono::duration_cast<std::chrono::milliseconds>(m_now.time_since_epoch()).count();
-    std::vector<FileRun> runs;
+    std::vector<Run> runs;
     std::vector<bool> provisional;
     std::size_t provisionalFrom = SIZE_MAX;
     for (std::size_t i = 0; i < batch.runs.size(); ++i) {
         const ImportedRun& read = batch.runs[i];
-        FileRun run = FileRunOf(read);
+        Run run = RunOf(read, SourceOf(batch.format));
         const bool awaited = i >= batch.provisionalFrom;
         if (std::optional<Problem> why = WhyNotARun(
                 {read.startUtcMs, read.durationMs, read.distanceMetres, read.calories}, nowMs)) {
             ++m_result.notRuns;
             Name(m_result.notRun,
-                 Problem(ProblemCode::ImportNotARun, {name, TrimTimestamp(run.startText)})
-                     .Because(std::move(*why)),
+                 Problem(ProblemCode::ImportNotARun, {name, StartOf(run)}).Because(std::move(*why)),
                  run, awaited);
             continue;
         }
@@ -173,7 +165,7 @@ Outcome FileImport::Store(RunBatch batch) {
     if (!m_writer) {
         Result<std::unique_ptr<FileRunsWriter>> begun =
             m_store.BeginFileRuns(ServiceKeyOf(m_where.settings), m_where.settings.serviceUser,
-                                  m_keptOffFor, FormatName(batch.format), name, m_now);
+                                  m_keptOffFor, RunSourceName(runs[0].source()), name, m_now);
         if (!begun) {
             return begun.problem();
         }
@@ -187,9 +179,9 @@ Outcome FileImport::Store(RunBatch batch) {
     m_result.duplicates += static_cast<int>(stored->duplicates.size());
     std::vector<bool> duplicated(runs.size());
     for (const FileRunsStored::Duplicate& duplicate : stored->duplicates) {
-        const FileRun& run = runs[duplicate.index];
+        const Run& run = runs[duplicate.index];
         duplicated[duplicate.index] = true;
-        const std::string start = TrimTimestamp(run.startText);
+        const std::string start = StartOf(run);
         const std::string storedAs = Cp936ToUtf8(duplicate.runId);
         Name(m_result.duplicated, Problem(ProblemCode::ImportDuplicateRun, {name, start, storedAs}),
              run, provisional[duplicate.index]);
@@ -197,13 +189,13 @@ Outcome FileImport::Store(RunBatch batch) {
             ++m_result.caloriesFilled;
             Name(m_result.filled,
                  Problem(ProblemCode::ImportCaloriesFilled,
-                         {name, start, storedAs, run.caloriesText}),
+                         {name, start, storedAs, std::to_string(run.values().kcal.value_or(0))}),
                  run, provisional[duplicate.index]);
         }
     }
     for (std::size_t i = 0; i < runs.size() && m_keptOffFor != nullptr; ++i) {
         if (!duplicated[i] && m_keptOff.size() < ImportTally::kNamed) {
-            m_keptOff.push_back(runs[i].key);
+            m_keptOff.emplace_back(runs[i].id());
         }
     }
     return {};

@@ -95,16 +95,7 @@ RunLogState StateOf(const PostRecord* post, bool sendingInFlight) {
 }
 
 RunSource SourceOf(const StoredRun& run) {
-    constexpr std::pair<std::string_view, RunSource> kSources[] = {{"gpx", RunSource::Gpx},
-                                                                   {"tcx", RunSource::Tcx},
-                                                                   {"fit", RunSource::Fit},
-                                                                   {"csv", RunSource::Csv}};
-    for (const auto& [name, source] : kSources) {
-        if (run.source == name) {
-            return source;
-        }
-    }
-    return RunSource::NikePlus;
+    return RunSourceNamed(run.source);
 }
 
 std::optional<std::int64_t> RunValues::LocalDay() const {

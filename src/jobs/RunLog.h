@@ -16,6 +16,7 @@
 #include "jobs/StoredRuns.h"
 #include "jobs/Workspace.h"
 #include "model/Result.h"
+#include "model/Run.h"
 #include "model/Runs.h"
 
 namespace strivo::jobs {
@@ -41,8 +42,7 @@ std::optional<RunLogState> ParseRunLogState(std::string_view name);
 // it; else nobody knows its outcome.
 RunLogState StateOf(const PostRecord* post, bool sendingInFlight = false);
 
-// Where runs come from, in the order the source column sorts them.
-enum class RunSource { NikePlus, Gpx, Tcx, Fit, Csv };
+// Where a stored run comes from; the source column sorts them in RunSource's order.
 RunSource SourceOf(const StoredRun& run);
 
 // The values a run is sorted, filtered and summed by, read once from a
@@ -64,7 +64,7 @@ struct LoggedRun : RunValues {
     StoredRun run;
     RunLogState state = RunLogState::Waiting;
     std::optional<PostRecord> post;
-    RunSource source = RunSource::NikePlus;
+    RunSource source = RunSource::Service;
 };
 LoggedRun LogRun(StoredRun run, const PostRecord* post, bool sendingInFlight = false);
 

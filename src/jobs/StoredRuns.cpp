@@ -1,10 +1,8 @@
 #include "jobs/StoredRuns.h"
 
-#include <array>
 #include <unordered_map>
 #include <unordered_set>
 
-#include "io/TimeText.h"
 #include "jobs/StoreAccess.h"
 #include "runservice/RunList.h"
 #include "text/TextHelpers.h"
@@ -103,57 +101,46 @@ Result<PostStates> ReadPostStates(const Workspace& where) {
     return (*store)->Posts(SiteKeyOf(where.settings));
 }
 
-Result<FileRunRows> ReadFileRunRows(const RunStore& store, const Workspace& where) {
+Result<RunList> ReadFileRuns(const RunStore& store, const Workspace& where) {
     Result<std::vector<StoredRun>> runs =
         store.FileRuns(ServiceKeyOf(where.settings), where.settings.serviceUser);
     if (!runs) {
         return runs.problem();
     }
-    FileRunRows made;
-    for (const StoredRun& run : *runs) {
-        std::string format = run.source;
-        for (char& c : format) {
-            c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-        }
-        made.formats.emplace(run.runId, std::move(format));
-    }
-    made.rows = RowsOfStoredRuns(*runs);
-    return made;
+    return RunsOfStored(*runs);
 }
 
-std::vector<PlannedRun> PlanFileRuns(const FileRunRows& fileRuns, const RunRows& rows,
+std::vector<PlannedRun> PlanFileRuns(const RunList& fileRuns, const RunList& runs,
                                      const std::unordered_map<std::string, PostRecord>& posts,
                                      bool postAll) {
     std::unordered_set<std::string_view> listed;
-    for (const RunRow& row : rows) {
-        if (IsImportedRunKey(row[kColumnRunId])) {
-            listed.insert(row[kColumnRunId]);
+    for (const Run& run : runs) {
+        if (!run.FromService()) {
+            listed.insert(run.id());
         }
     }
-    std::vector<PlannedRun> plan = PlanSync(fileRuns.rows, posts, postAll);
-    std::erase_if(plan,
-                  [&](const PlannedRun& run) { return listed.contains((*run.row)[kColumnRunId]); });
+    std::vector<PlannedRun> plan = PlanSync(fileRuns, posts, postAll);
+    std::erase_if(plan, [&](const PlannedRun& run) { return listed.contains(run.run->id()); });
     return plan;
 }
 
-RunRows RowsOfStoredRuns(std::span<const StoredRun> runs) {
-    RunRows::Builder rows;
-    long long sequence = 0;
+RunList RunsOfStored(std::span<const StoredRun> runs) {
+    RunList::Builder made;
     for (const StoredRun& run : runs) {
-        AddStoredRunRow(rows, run, ++sequence);
+        made.Add(RunOf(run));
     }
-    return rows.Finish();
+    return made.Finish();
 }
 
-void AddStoredRunRow(RunRows::Builder& rows, const StoredRun& run, long long number) {
-    const std::string sequence = std::to_string(number);
-    const std::string start = TrimTimestamp(run.startTime);
-    const std::int64_t durationMs = ReadMilliseconds(run.duration);
-    const std::string duration = FormatDuration(durationMs);
-    const std::string sync = TrimTimestamp(run.syncTime);
-    const std::array<std::string_view, kRunColumnCount> cells = {
-        sequence, start, run.distance, duration, run.calories, sync, run.runId};
-    rows.Emplace(cells, durationMs);
+Run RunOf(const StoredRun& run) {
+    if (!run.source.empty()) {
+        return Run(run.runId, RunSourceNamed(run.source),
+                   {run.startUtcMs, run.startOffsetMinutes, run.distanceMetres,
+                    run.durationMs.value_or(0), run.calorieCount});
+    }
+    return Run(run.runId, {run.startTime, run.distance, run.duration, run.calories, run.syncTime},
+               {run.startUtcMs, run.startOffsetMinutes, run.distanceMetres,
+                ReadMilliseconds(run.duration), run.calorieCount});
 }
 
 }  // namespace strivo::jobs

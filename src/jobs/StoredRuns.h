@@ -9,7 +9,7 @@
 
 #include "jobs/Workspace.h"
 #include "model/Result.h"
-#include "model/RunRows.h"
+#include "model/RunList.h"
 #include "model/Runs.h"
 
 namespace strivo::jobs {
@@ -63,10 +63,9 @@ Result<std::optional<StoredRun>> ReadStoredRun(const Workspace& where, std::stri
 // The posts of the site user in the settings, for the window's state column.
 Result<PostStates> ReadPostStates(const Workspace& where);
 
-// The rows a download makes of the same texts, numbered from 1 in the
-// order given, so export and sync see the same bytes as after a download.
-RunRows RowsOfStoredRuns(std::span<const StoredRun> runs);
-// The row of one of them, numbered `number`.
-void AddStoredRunRow(RunRows::Builder& rows, const StoredRun& run, long long number);
+// The runs of the stored ones, in the order given, so that export and sync
+// see the same bytes as after a download.
+RunList RunsOfStored(std::span<const StoredRun> runs);
+Run RunOf(const StoredRun& run);
 
 }  // namespace strivo::jobs

@@ -94,10 +94,10 @@ public:
           m_cutter(m_stop, options.finishPostInFlight, m_cut) {}
 
     // Syncs, then keeps a record of how it went.
-    SyncTally Run(const RunRows& rows);
+    SyncTally Run(const RunList& rows);
 
 private:
-    SyncTally Steps(const RunRows& rows);
+    SyncTally Steps(const RunList& rows);
     // The store's record of this sync; a store that cannot keep it loses
     // the record, not the sync, and a warning says so.
     void Record();
@@ -105,8 +105,8 @@ private:
     Problem StopProblem() const;
     // Takes the lock, reads what the store knows and plans; a problem when
     // nothing can be posted that the store would keep.
-    Outcome Prepare(const RunRows& rows);
-    void Plan(const RunRows& rows, const std::unordered_map<std::string, PostRecord>& posts);
+    Outcome Prepare(const RunList& rows);
+    void Plan(const RunList& rows, const std::unordered_map<std::string, PostRecord>& posts);
     // Ends the sync before anything is posted: every run to post is untried.
     SyncTally FailBeforePosting(Problem why);
     // Posts the runs one after another, each one's intent committed before it
@@ -129,7 +129,7 @@ private:
     Cutter m_cutter;  // after the client: it is stopped before the client goes
     SyncLock m_lock;
     std::unique_ptr<RunStore> m_store;
-    FileRunRows m_fileRuns;  // the runs read from files: planned after the list's
+    RunList m_fileRuns;  // the runs read from files: planned after the list's
     std::vector<PlannedRun> m_plan;
     std::vector<const PlannedRun*> m_toPost;
     SyncTally m_tally;
@@ -137,7 +137,7 @@ private:
     const StoreTime m_started = Now();
 };
 
-SyncTally SyncRun::Run(const RunRows& rows) {
+SyncTally SyncRun::Run(const RunList& rows) {
     return Steps(rows);
 }
 
@@ -174,7 +174,7 @@ Problem SyncRun::StopProblem() const {
                       : Problem(ProblemCode::SyncInterrupted, {by});
 }
 
-SyncTally SyncRun::Steps(const RunRows& rows) {
+SyncTally SyncRun::Steps(const RunList& rows) {
     if (Outcome prepared = Prepare(rows); !prepared) {
         return FailBeforePosting(prepared.problem());
     }
@@ -207,7 +207,7 @@ SyncTally SyncRun::Steps(const RunRows& rows) {
     return m_tally;
 }
 
-Outcome SyncRun::Prepare(const RunRows& rows) {
+Outcome SyncRun::Prepare(const RunList& rows) {
     Result<std::unique_ptr<RunStore>> opened = OpenStore(m_where);
     if (!opened) {
         Plan(rows, {});
@@ -240,7 +240,7 @@ Outcome SyncRun::Prepare(const RunRows& rows) {
     Result<std::unordered_map<std::string, PostRecord>> posts = m_store->Posts(m_site);
     // The runs read from files go after the list's; those not released are
     // planned as excluded.
-    Result<FileRunRows> fromFiles = ReadFileRunRows(*m_store, m_where);
+    Result<RunList> fromFiles = ReadFileRuns(*m_store, m_where);
     if (posts && fromFiles) {
         m_fileRuns = std::move(*fromFiles);
     }
@@ -251,7 +251,7 @@ Outcome SyncRun::Prepare(const RunRows& rows) {
     return fromFiles ? Outcome() : Outcome(fromFiles.problem());
 }
 
-void SyncRun::Plan(const RunRows& rows, const std::unordered_map<std::string, PostRecord>& posts) {
+void SyncRun::Plan(const RunList& rows, const std::unordered_map<std::string, PostRecord>& posts) {
     m_plan = PlanSync(rows, posts, m_options.postAll);
     std::vector<PlannedRun> fileRuns = PlanFileRuns(m_fileRuns, rows, posts, m_options.postAll);
     m_plan.insert(m_plan.end(), fileRuns.begin(), fileRuns.end());
@@ -260,7 +260,7 @@ void SyncRun::Plan(const RunRows& rows, const std::unordered_map<std::string, Po
         m_tally.alreadyPosted += run.action == RunAction::AlreadyPosted ? 1 : 0;
         m_tally.excluded += run.action == RunAction::Excluded ? 1 : 0;
         if (run.action == RunAction::Held) {
-            m_tally.heldIds.emplace_back((*run.row)[kColumnRunId]);
+            m_tally.heldIds.emplace_back(run.run->id());
         }
         if (run.action == RunAction::Post) {
             m_toPost.push_back(&run);
@@ -272,7 +272,7 @@ void SyncRun::Plan(const RunRows& rows, const std::unordered_map<std::string, Po
 SyncTally SyncRun::FailBeforePosting(Problem why) {
     m_tally.problem = std::move(why);
     for (const PlannedRun* planned : m_toPost) {
-        m_tally.untriedIds.emplace_back((*planned->row)[kColumnRunId]);
+        m_tally.untriedIds.emplace_back(planned->run->id());
     }
     m_tally.notPosted = m_tally.total;
     m_tally.stopped = m_stop.stop_requested();
@@ -317,7 +317,7 @@ void SyncRun::PostRuns() {
     int next = 0;
     for (; next < total; ++next) {
         const PlannedRun& planned = *m_toPost[static_cast<std::size_t>(next)];
-        const std::string_view runId = (*planned.row)[kColumnRunId];
+        const std::string_view runId = planned.run->id();
         if (m_stop.stop_requested()) {
             m_failure = StopProblem();
             break;
@@ -333,7 +333,7 @@ void SyncRun::PostRuns() {
                      .runId = std::string(runId),
                      .total = total,
                      .processed = next});
-        PostVerdict verdict = m_client.Post(*planned.row, m_fileRuns.FormatOf(runId));
+        PostVerdict verdict = m_client.Post(*planned.run);
         if (verdict.problem) {
             m_failure = verdict.problem;
         }
@@ -365,8 +365,7 @@ void SyncRun::PostRuns() {
         kept();
     }
     for (; next < total; ++next) {
-        m_tally.untriedIds.emplace_back(
-            (*m_toPost[static_cast<std::size_t>(next)]->row)[kColumnRunId]);
+        m_tally.untriedIds.emplace_back(m_toPost[static_cast<std::size_t>(next)]->run->id());
     }
 }
 
@@ -384,7 +383,7 @@ void SyncRun::Finish() {
 
 }  // namespace
 
-SyncTally Sync(const Workspace& where, const RunRows& rows, ProgressSink& sink,
+SyncTally Sync(const Workspace& where, const RunList& rows, ProgressSink& sink,
                std::stop_token stop, const SyncOptions& options) {
     // One snapshot for the whole sync: rows that change meanwhile cannot make
     // it read past the end.

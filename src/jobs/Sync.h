@@ -8,7 +8,7 @@
 
 #include "jobs/Workspace.h"
 #include "model/Progress.h"
-#include "model/RunRows.h"
+#include "model/RunList.h"
 
 namespace strivo::jobs {
 
@@ -31,7 +31,7 @@ struct SyncOptions {
 // Stopping `stop` during the sign-in cancels it at once; during the posts,
 // the post in flight gets options.finishPostInFlight to be answered, its
 // outcome is committed, and no more are posted.
-SyncTally Sync(const Workspace& where, const RunRows& rows, ProgressSink& sink,
+SyncTally Sync(const Workspace& where, const RunList& rows, ProgressSink& sink,
                std::stop_token stop = {}, const SyncOptions& options = {});
 
 // A sync that ended in the download of the runs it would post, before any

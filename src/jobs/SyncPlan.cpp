@@ -5,15 +5,15 @@
 
 namespace strivo {
 
-std::vector<PlannedRun> PlanSync(const RunRows& rows,
+std::vector<PlannedRun> PlanSync(const RunList& runs,
                                  const std::unordered_map<std::string, PostRecord>& posts,
                                  bool postAll) {
     std::vector<PlannedRun> plan;
-    plan.reserve(rows.size());
+    plan.reserve(runs.size());
     std::set<std::string_view> seen;
-    for (const RunRow& row : rows) {
-        const std::string_view runId = row[kColumnRunId];
-        PlannedRun planned{&row, RunAction::Post};
+    for (const Run& run : runs) {
+        const std::string_view runId = run.id();
+        PlannedRun planned{&run, RunAction::Post};
         if (runId.empty()) {
             planned.action = RunAction::WithoutId;
         } else if (!seen.insert(runId).second) {

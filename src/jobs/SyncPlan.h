@@ -5,12 +5,12 @@
 #include <unordered_map>
 #include <vector>
 
-#include "model/RunRows.h"
+#include "model/RunList.h"
 #include "model/Runs.h"
 
 namespace strivo {
 
-// What a sync does with each row of the run table, in table order.
+// What a sync does with each run of the run table, in table order.
 enum class RunAction {
     Post,           // new, or failed before; under postAll also confirmed and held ones
     AlreadyPosted,  // confirmed by an earlier sync: skipped
@@ -21,7 +21,7 @@ enum class RunAction {
                     // released: never posted, not even under postAll
 };
 struct PlannedRun {
-    const RunRow* row;
+    const Run* run;
     RunAction action;
     // AlreadyPosted: when it was confirmed; Held: since when its outcome is
     // unknown; Post: when an earlier post confirmed it (postAll), else none.
@@ -31,7 +31,7 @@ struct PlannedRun {
 };
 
 // Plans a sync from the store's posts of the site user (RunStore::Posts).
-std::vector<PlannedRun> PlanSync(const RunRows& rows,
+std::vector<PlannedRun> PlanSync(const RunList& runs,
                                  const std::unordered_map<std::string, PostRecord>& posts,
                                  bool postAll);
 

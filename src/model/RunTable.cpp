@@ -8,7 +8,7 @@ void RunTable::Clear() {
     Replace({});
 }
 
-void RunTable::Append(const RunRows& rows) {
+void RunTable::Append(const RunList& rows) {
     std::size_t count;
     {
         std::lock_guard lock(m_mutex);
@@ -18,9 +18,9 @@ void RunTable::Append(const RunRows& rows) {
     Notify(count);
 }
 
-void RunTable::Replace(RunRows rows) {
+void RunTable::Replace(RunList rows) {
     std::size_t count;
-    RunRows old;
+    RunList old;
     {
         std::lock_guard lock(m_mutex);
         std::swap(old, m_rows);
@@ -36,15 +36,15 @@ std::size_t RunTable::RowCount() const {
     return m_rows.size();
 }
 
-std::string RunTable::Cell(std::size_t row, std::size_t column) const {
+std::optional<Run> RunTable::RunAt(std::size_t index) const {
     std::lock_guard lock(m_mutex);
-    if (row >= m_rows.size() || column >= kRunColumnCount) {
-        return {};
+    if (index >= m_rows.size()) {
+        return std::nullopt;
     }
-    return std::string(m_rows[row][column]);
+    return m_rows[index];
 }
 
-RunRows RunTable::Snapshot() const {
+RunList RunTable::Snapshot() const {
     std::lock_guard lock(m_mutex);
     return m_rows;
 }

@@ -4,10 +4,11 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "model/RunRows.h"
+#include "model/RunList.h"
 
 namespace strivo {
 
@@ -21,14 +22,14 @@ public:
     using Listener = std::function<void(std::size_t rowCount)>;
 
     void Clear();
-    void Append(const RunRows& rows);
-    void Replace(RunRows rows);
+    void Append(const RunList& runs);
+    void Replace(RunList runs);
 
     std::size_t RowCount() const;
-    // The cell's text; empty when the row or column does not exist (any more).
-    std::string Cell(std::size_t row, std::size_t column) const;
-    // The rows as they are now; they share the table's cells, which never change.
-    RunRows Snapshot() const;
+    // The run at `index`; none when there is none (any more).
+    std::optional<Run> RunAt(std::size_t index) const;
+    // The runs as they are now; they share the table's, which never change.
+    RunList Snapshot() const;
 
     // Returns an id for RemoveListener. A listener removed while another thread
     // changes the table may still be called once by that change.
@@ -39,7 +40,7 @@ private:
     void Notify(std::size_t rowCount);
 
     mutable std::mutex m_mutex;
-    RunRows m_rows;
+    RunList m_rows;
 
     std::mutex m_listenersMutex;
     int m_nextListenerId = 1;

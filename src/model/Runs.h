@@ -23,13 +23,9 @@ struct SiteKey {
     std::string user;
 };
 
-// One run of a downloaded list, the texts exactly as the service sent them
-// ("2010-04-18T07:05:11+08:00", "5.0321" km, "1834000" ms, "321", ...).
-struct DownloadedRun {
-    std::string_view runId, startTime, distance, duration, calories, syncTime;
-};
-
-// A stored run: the texts as sent and what the store read from them.
+// A run as the store keeps it: the texts the service sent (none for a run
+// read from a file), its values, and when and how it was kept. Where it is
+// shown or sent, it is a Run (model/Run.h).
 struct StoredRun {
     std::string runId, startTime, distance, duration, calories, syncTime;
     std::optional<std::int64_t> startUtcMs, syncUtcMs;  // without an offset, no instant

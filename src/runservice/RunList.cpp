@@ -6,6 +6,7 @@
 #include <cstring>
 #include <tuple>
 
+#include "io/RunText.h"
 #include "io/TimeText.h"
 #include "text/ByteScan.h"
 #include "text/CodePage.h"
@@ -160,8 +161,8 @@ void RunListReader::Feed(std::string_view text) {
     }
 }
 
-RunRows RunListReader::Finish() {
-    RunRows rows = m_rows.Finish();
+RunList RunListReader::Finish() {
+    RunList rows = m_rows.Finish();
     *this = RunListReader(std::move(m_onRun));
     return rows;
 }
@@ -241,27 +242,17 @@ std::size_t RunListReader::ReadRun(std::string_view text, std::size_t start) {
             runId = run.substr(quote + 1, close - quote - 1);
         }
     }
-    char sequence[24];
-    const char* const sequenceEnd =
-        std::to_chars(sequence, sequence + sizeof sequence, ++m_count).ptr;
-    const std::int64_t durationMs = ReadMilliseconds(values[kDuration]);
-    const std::string duration = FormatDuration(durationMs);
-    const std::array<std::string_view, kRunColumnCount> cells = {
-        std::string_view(sequence, static_cast<std::size_t>(sequenceEnd - sequence)),
-        TrimTimestampInto(values[kStartTime], m_startTime),
-        values[kDistance],
-        duration,
-        values[kCalories],
-        TrimTimestampInto(values[kSyncTime], m_syncTime),
-        runId};
-    if (m_onRow) {
-        m_onRow(RunRow(cells, durationMs));
-    } else {
-        m_rows.Emplace(cells, durationMs);
+    Run made = ServiceRun(runId, {values[kStartTime], values[kDistance], values[kDuration],
+                                  values[kCalories], values[kSyncTime]});
+    ++m_count;
+    if (m_onNumbered) {
+        m_onNumbered(made, m_count);
     }
     if (m_onRun) {
-        m_onRun({runId, values[kStartTime], values[kDistance], values[kDuration], values[kCalories],
-                 values[kSyncTime]});
+        m_onRun(made);
+    }
+    if (!m_onNumbered) {
+        m_rows.Add(std::move(made));
     }
     return end;
 }
@@ -276,7 +267,7 @@ void RunListReader::LookForSuccess(std::string_view text) {
         Tail(m_successTail + std::string(Tail(text, kSuccess.size())), kSuccess.size() - 1);
 }
 
-RunRows ParseRunList(std::string_view body) {
+RunList ParseRunList(std::string_view body) {
     RunListReader reader;
     reader.Feed(body);
     return reader.Finish();

@@ -1,6 +1,6 @@
 #include "site/RunLogForm.h"
 
-#include "model/Runs.h"
+#include "io/RunText.h"
 #include "text/CodePage.h"
 #include "text/TextHelpers.h"
 
@@ -20,15 +20,15 @@ std::string BuildSignInBody(std::string_view formHash, std::string_view cookieTi
     return body;
 }
 
-std::string BuildRunLogBody(std::string_view formHash, const RunRow& row,
+std::string BuildRunLogBody(std::string_view formHash, const Run& run,
                             std::string_view encodedDescription) {
-    const Duration duration = SplitMilliseconds(row.durationMs);
+    const Duration duration = SplitMilliseconds(run.durationMs());
     std::string body = "formhash=";
     body += FormEncode(formHash);
     body += "&dtevent=";
-    body += FormEncode(row[kColumnStartTime]);
+    body += FormEncode(RunCell(run, 0, kColumnStartTime));
     body += "&typeevent=1&weather=1&tempor=1&distance=";
-    body += FormEncode(row[kColumnDistance]);
+    body += FormEncode(RunCell(run, 0, kColumnDistance));
     body += "&tchour=";
     body += FormEncode(std::to_string(duration.hours));
     body += "&tcminute=";
@@ -36,8 +36,8 @@ std::string BuildRunLogBody(std::string_view formHash, const RunRow& row,
     body += "&tcsecond=";
     body += FormEncode(std::to_string(duration.seconds));
     body += "&addr=&nikerunid=";
-    if (!IsImportedRunKey(row[kColumnRunId])) {
-        body += FormEncode(row[kColumnRunId]);
+    if (run.FromService()) {
+        body += FormEncode(run.id());
     }
     body += "&descrip=";
     body += encodedDescription;
@@ -49,8 +49,15 @@ const std::string& EncodedRunLogDescription() {
     return description;
 }
 
-std::string EncodedImportedRunDescription(std::string_view format) {
-    return FormEncode(Utf8ToCp936("Strivo导入（" + std::string(format) + "）"));
+std::string RunLogDescription(const Run& run) {
+    if (run.FromService()) {
+        return EncodedRunLogDescription();
+    }
+    std::string format(RunSourceName(run.source()));
+    for (char& c : format) {
+        c = static_cast<char>(c - 'a' + 'A');
+    }
+    return FormEncode(Utf8ToCp936("Strivo导入（" + format + "）"));
 }
 
 bool IsSignInPage(std::string_view page) {

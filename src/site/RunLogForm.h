@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "model/RunTable.h"
+#include "model/Run.h"
 
 namespace strivo {
 
@@ -12,12 +12,13 @@ namespace strivo {
 std::string BuildSignInBody(std::string_view formHash, std::string_view cookieTime,
                             std::string_view user, std::string_view password);
 
-// The run-log body for one row, every value form-encoded, so that no value
+// The run-log body for one run, every value form-encoded, so that no value
 // from the network can add a field of its own; ordinary values (digits, ".",
-// "-") go as they are. Hours, minutes and seconds come from the row's
-// milliseconds; the description comes encoded (it is the same for every row).
-// A run read from a file goes without a RunID: its key is Strivo's own.
-std::string BuildRunLogBody(std::string_view formHash, const RunRow& row,
+// "-") go as they are. The start and distance are the table's; hours, minutes
+// and seconds come from the run's milliseconds; the description comes
+// encoded (RunLogDescription). A run read from a file goes without a RunID:
+// its key is Strivo's own.
+std::string BuildRunLogBody(std::string_view formHash, const Run& run,
                             std::string_view encodedDescription);
 
 // Whether a page is the site's sign-in form, shown in place of a page the
@@ -27,8 +28,8 @@ bool IsSignInPage(std::string_view page);
 
 // "Nike+同步" in CP936, form-encoded: the description of every run-log entry.
 const std::string& EncodedRunLogDescription();
-// "Strivo导入（GPX）" in CP936, form-encoded: the description of a run read
-// from a file of `format` ("GPX", "FIT", ...), which Nike+ never saw.
-std::string EncodedImportedRunDescription(std::string_view format);
+// The description of `run`, form-encoded: that one, or "Strivo导入（GPX）" in
+// CP936 for a run read from a file ("GPX", "FIT", ...), which Nike+ never saw.
+std::string RunLogDescription(const Run& run);
 
 }  // namespace strivo

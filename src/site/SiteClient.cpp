@@ -81,14 +81,12 @@ Outcome SiteClient::SignIn() {
     return {};
 }
 
-PostVerdict SiteClient::Post(const RunRow& row, std::string_view importedFormat) {
-    const std::string description = importedFormat.empty()
-                                        ? EncodedRunLogDescription()
-                                        : EncodedImportedRunDescription(importedFormat);
+PostVerdict SiteClient::Post(const Run& run) {
+    const std::string description = RunLogDescription(run);
     const HttpResult result = m_session.HttpPostForm(
         SiteUrl(m_settings, "/runlogger.php?action=deal_add"),
-        BuildRunLogBody(m_formHash, row, description), {.followRedirects = false});
-    return Judge(row[kColumnRunId], result);
+        BuildRunLogBody(m_formHash, run, description), {.followRedirects = false});
+    return Judge(run.id(), result);
 }
 
 PostVerdict SiteClient::Judge(std::string_view runId, const HttpResult& result) {

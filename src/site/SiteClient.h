@@ -5,7 +5,7 @@
 #include <string>
 
 #include "model/Result.h"
-#include "model/RunRow.h"
+#include "model/Run.h"
 #include "model/Runs.h"
 #include "net/WebSession.h"
 #include "settings/Settings.h"
@@ -31,9 +31,9 @@ public:
     // Signs out a site session that is still open, then signs in through the
     // site's form. A session that cannot be opened is a failed sign-in.
     Outcome SignIn();
-    // Posts one run's row to the run log and judges the answer; a run read
-    // from a file names its `importedFormat` ("GPX") in place of Nike+.
-    PostVerdict Post(const RunRow& row, std::string_view importedFormat = {});
+    // Posts one run to the run log and judges the answer; a run read from a
+    // file names its format ("GPX") in place of Nike+.
+    PostVerdict Post(const Run& run);
     void Close() { m_session.CloseAll(); }
 
 private:

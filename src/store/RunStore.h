@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "model/Result.h"
+#include "model/Run.h"
 #include "model/Runs.h"
 #include "model/SyncRecord.h"
 #include "model/WindowPlace.h"
@@ -96,24 +97,15 @@ struct OlderRecordImport {
     std::optional<Problem> problem;
 };
 
-// A run read from a file, as the importer made it: the texts a run service
-// would send for it and their values. Its key is ImportedRunKey's.
-struct FileRun {
-    std::string key;
-    std::string startText, distanceText, durationText, caloriesText;  // CP936
-    std::int64_t startUtcMs = 0;
-    int offsetMinutes = 0;
-    double distanceMetres = 0;
-    std::int64_t durationMs = 0;
-    std::optional<std::int64_t> calories;
-};
 // What became of one file's runs: how many were added, and which were
 // duplicates of a stored run (by their index in the runs given), that run
 // given the calories it lacked, or not.
 struct FileRunsStored {
     struct Duplicate {
         std::size_t index = 0;
-        std::string runId, startText;  // the stored run it matches (CP936)
+        // The stored run it matches (CP936): its RunID and its start as the
+        // service writes one ("2010-03-07T22:48:38+01:00").
+        std::string runId, startText;
         bool caloriesFilled = false;
     };
     int added = 0;
@@ -153,7 +145,7 @@ public:
                                                         std::string_view account, StoreTime now);
     // A whole list at once, through a RunListWriter.
     Outcome StoreRuns(const ServiceKey& service, std::string_view account,
-                      std::span<const DownloadedRun> runs, StoreTime now);
+                      std::span<const Run> runs, StoreTime now);
     // Every stored run of the account, newest start first.
     Result<std::vector<StoredRun>> Runs(const ServiceKey& service, std::string_view account) const;
     // How many runs of the account are stored.
@@ -188,7 +180,7 @@ public:
     // A whole file's runs at once, through a FileRunsWriter.
     Result<FileRunsStored> StoreFileRuns(const ServiceKey& service, std::string_view account,
                                          const SiteKey* keptOffFor, std::string_view format,
-                                         std::string_view fileName, std::span<const FileRun> runs,
+                                         std::string_view fileName, std::span<const Run> runs,
                                          StoreTime now);
     // The account's runs read from files, with their format and file name,
     // oldest start first.
@@ -333,7 +325,7 @@ public:
     // One run of the list; its texts need live only for the call. A run
     // without a RunID, or whose RunID came before, is passed over: the
     // first one counts. After a failure the rest are passed over too.
-    void Add(const DownloadedRun& run);
+    void Add(const Run& run);
     // The list is whole: marks what it no longer has, then commits. Gives
     // the first failure, if any; then nothing was kept.
     Outcome Finish();
@@ -344,9 +336,8 @@ private:
     explicit RunListWriter(std::unique_ptr<State> state);
     // True when the run was added, or adding it failed; false when it is
     // stored already.
-    bool Added(const DownloadedRun& run, const std::string_view (&texts)[5]);
-    static store_detail::Statement& BindRun(store_detail::Statement& statement,
-                                            const DownloadedRun& run,
+    bool Added(const Run& run, const std::string_view (&texts)[5]);
+    static store_detail::Statement& BindRun(store_detail::Statement& statement, const Run& run,
                                             const std::string_view (&texts)[5]);
     Outcome MarkUnlisted();
 
@@ -368,12 +359,9 @@ public:
 
     // The next runs of the file. Those from `provisionalFrom` on start at an
     // offset the file gives only later: SettleProvisional gives it.
-    Result<FileRunsStored> Add(std::span<const FileRun> runs,
-                               std::size_t provisionalFrom = SIZE_MAX);
+    Result<FileRunsStored> Add(std::span<const Run> runs, std::size_t provisionalFrom = SIZE_MAX);
     // The runs added as provisional so far are settled: with `offsetMinutes`,
-    // they start at that offset from UTC, their start texts the importer's
-    // (OffsetTimeText's "YYYY-MM-DDThh:mm:ss+hh:mm"); without, they stay as
-    // added.
+    // they start at that offset from UTC; without, they stay as added.
     Outcome SettleProvisional(std::optional<int> offsetMinutes);
     // Commits the file's runs; gives the failure, if any: then nothing was kept.
     Outcome Finish();

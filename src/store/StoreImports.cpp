@@ -11,16 +11,14 @@
 namespace strivo {
 namespace {
 
-// offset_time_text(utc_ms, offset_min): the importer's start text, made by
-// the one writer of such texts for SQL to put in place.
-void OffsetTimeFunction(sqlite3_context* context, int, sqlite3_value** values) {
-    if (sqlite3_value_type(values[0]) == SQLITE_NULL) {
-        sqlite3_result_null(context);
-        return;
+// How an import names a stored run: a service run by the start it sent, a
+// file's run by its start at its offset.
+std::string NamedStart(const store_detail::Statement& match) {
+    if (match.IsNull(3)) {
+        return match.Cp936(1);
     }
-    const std::string text =
-        OffsetTimeText(sqlite3_value_int64(values[0]), sqlite3_value_int(values[1]));
-    sqlite3_result_text(context, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+    return match.IsNull(4) ? std::string()
+                           : OffsetTimeText(match.Int(4), static_cast<int>(match.Int(5)));
 }
 
 }  // namespace
@@ -35,7 +33,8 @@ struct FileRunsWriter::State {
           transaction(store),
           // The nearest start first: the run a duplicate is named with.
           match(db,
-                "SELECT run_id, start_text, source IS NOT NULL AND calories IS NULL FROM runs "
+                "SELECT run_id, start_text, source IS NOT NULL AND calories IS NULL, source, "
+                "start_utc_ms, coalesce(start_offset_min, 0) FROM runs "
                 "WHERE account=?1 AND start_utc_ms BETWEEN ?4 - ?6 AND ?4 + ?6 AND "
                 "abs(distance_m - ?5) <= max(distance_m * ?7, ?8) "
                 "ORDER BY abs(start_utc_ms - ?4) LIMIT 1"),
@@ -43,15 +42,14 @@ struct FileRunsWriter::State {
           insert(db,
                  "INSERT INTO runs(account, run_id, start_text, distance_text, duration_text, "
                  "calories_text, sync_text, start_utc_ms, start_offset_min, distance_m, "
-                 "duration_ms, calories, first_seen_ms, source, source_file) VALUES(?1, ?4, ?5, "
-                 "?6, ?7, ?8, '', ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16) ON CONFLICT DO NOTHING"),
+                 "duration_ms, calories, first_seen_ms, source, source_file) VALUES(?1, ?4, '', "
+                 "'', '', '', '', ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16) ON CONFLICT DO NOTHING"),
           unlisted(db, "INSERT INTO unlisted(run, last_seen_ms) VALUES(?, ?)"),
           exclude(db,
                   "INSERT OR IGNORE INTO posts(account, run_id, state, outcome_ms, reason) "
                   "VALUES(?1, ?4, 'excluded', ?5, NULL)"),
           posted(db, "SELECT 1 FROM posts WHERE run_id=?1 AND state<>'excluded' LIMIT 1"),
-          fill(db, "UPDATE runs SET calories=?3, calories_text=?4 WHERE account=?1 AND run_id=?2") {
-    }
+          fill(db, "UPDATE runs SET calories=?3 WHERE account=?1 AND run_id=?2") {}
 
     RunStore& store;
     StoreTransaction transaction;
@@ -101,18 +99,20 @@ Result<std::unique_ptr<FileRunsWriter>> RunStore::BeginFileRuns(
     return std::unique_ptr<FileRunsWriter>(new FileRunsWriter(std::move(state)));
 }
 
-Result<FileRunsStored> FileRunsWriter::Add(std::span<const FileRun> runs,
-                                           std::size_t provisionalFrom) {
+Result<FileRunsStored> FileRunsWriter::Add(std::span<const Run> runs, std::size_t provisionalFrom) {
     State& s = *m_state;
     const auto failed = [&s](ProblemCode code) { return s.store.Failure(code); };
     FileRunsStored stored;
     for (std::size_t i = 0; i < runs.size(); ++i) {
-        const FileRun& run = runs[i];
-        s.match.Bind(4, run.startUtcMs).BindOptional(5, std::optional(run.distanceMetres));
+        const Run::Values run = runs[i].values();
+        const std::string_view key = runs[i].id();
+        const std::int64_t startUtcMs = run.startUtcMs.value_or(0);
+        const int offsetMinutes = run.offsetMinutes.value_or(0);
+        s.match.Bind(4, startUtcMs).BindOptional(5, run.metres);
         if (s.match.Step() == SQLITE_ROW) {
             FileRunsStored::Duplicate& duplicate =
-                stored.duplicates.emplace_back(i, s.match.Cp936(0), s.match.Cp936(1));
-            const bool fillable = s.match.Int(2) != 0 && run.calories;
+                stored.duplicates.emplace_back(i, s.match.Cp936(0), NamedStart(s.match));
+            const bool fillable = s.match.Int(2) != 0 && run.kcal;
             s.match.Reset();
             if (fillable) {
                 s.posted.BindCp936(1, duplicate.runId);
@@ -120,10 +120,8 @@ Result<FileRunsStored> FileRunsWriter::Add(std::span<const FileRun> runs,
                 s.posted.Reset();
                 duplicate.caloriesFilled = post == SQLITE_DONE;
                 if (!s.posted.ok() ||
-                    (duplicate.caloriesFilled && !s.fill.BindCp936(2, duplicate.runId)
-                                                      .BindOptional(3, run.calories)
-                                                      .BindCp936(4, run.caloriesText)
-                                                      .Run())) {
+                    (duplicate.caloriesFilled &&
+                     !s.fill.BindCp936(2, duplicate.runId).BindOptional(3, run.kcal).Run())) {
                     return failed(ProblemCode::StoreCannotWrite);
                 }
             }
@@ -133,25 +131,24 @@ Result<FileRunsStored> FileRunsWriter::Add(std::span<const FileRun> runs,
         if (!s.match.ok()) {
             return failed(ProblemCode::StoreCannotRead);
         }
-        s.insert.BindCp936(4, run.key).BindCp936(5, run.startText).BindCp936(6, run.distanceText);
-        s.insert.BindCp936(7, run.durationText).BindCp936(8, run.caloriesText);
-        s.insert.Bind(9, run.startUtcMs).Bind(10, std::int64_t{run.offsetMinutes});
-        s.insert.BindOptional(11, std::optional(run.distanceMetres)).Bind(12, run.durationMs);
-        s.insert.BindOptional(13, run.calories);
+        s.insert.BindCp936(4, key).Bind(9, startUtcMs).Bind(10, std::int64_t{offsetMinutes});
+        s.insert.BindOptional(11, run.metres).Bind(12, run.durationMs);
+        s.insert.BindOptional(13, run.kcal);
         if (!s.insert.Run()) {
             return failed(ProblemCode::StoreCannotWrite);
         }
         if (sqlite3_changes(s.store.m_db) == 0) {
             // The same key: the same second and metre, a duplicate by any measure.
-            stored.duplicates.push_back({i, run.key, run.startText});
+            stored.duplicates.push_back(
+                {i, std::string(key), OffsetTimeText(startUtcMs, offsetMinutes)});
             continue;
         }
         ++stored.added;
         if (!s.unlisted.Bind(1, sqlite3_last_insert_rowid(s.store.m_db)).Run() ||
-            (s.keptOff && !s.exclude.BindCp936(4, run.key).Run())) {
+            (s.keptOff && !s.exclude.BindCp936(4, key).Run())) {
             return failed(ProblemCode::StoreCannotWrite);
         }
-        if (i >= provisionalFrom && !Provisional(run.key)) {
+        if (i >= provisionalFrom && !Provisional(key)) {
             return failed(ProblemCode::StoreCannotWrite);
         }
     }
@@ -179,20 +176,12 @@ Outcome FileRunsWriter::SettleProvisional(std::optional<int> offsetMinutes) {
         return {};
     }
     if (offsetMinutes) {
-        // The importer's text, made again for runs the store holds already:
-        // the local time at the offset, then the offset.
-        if (sqlite3_create_function_v2(
-                s.store.m_db, "offset_time_text", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
-                OffsetTimeFunction, nullptr, nullptr, nullptr) != SQLITE_OK) {
-            return s.store.Failure(ProblemCode::StoreCannotWrite);
-        }
-        Statement restamp(s.store.m_db,
-                          "UPDATE runs SET start_offset_min=?4, "
-                          "start_text=offset_time_text(start_utc_ms, ?4) WHERE account=?1 AND "
-                          "run_id IN (SELECT run_id FROM temp.provisional_runs)");
-        restamp.Bind(1, s.owner);
-        restamp.Bind(4, std::int64_t{*offsetMinutes});
-        if (!restamp.ok() || !restamp.Run()) {
+        Statement settle(s.store.m_db,
+                         "UPDATE runs SET start_offset_min=?4 WHERE account=?1 AND "
+                         "run_id IN (SELECT run_id FROM temp.provisional_runs)");
+        settle.Bind(1, s.owner);
+        settle.Bind(4, std::int64_t{*offsetMinutes});
+        if (!settle.ok() || !settle.Run()) {
             return s.store.Failure(ProblemCode::StoreCannotWrite);
         }
     }
@@ -209,8 +198,8 @@ Outcome FileRunsWriter::Finish() {
 
 Result<FileRunsStored> RunStore::StoreFileRuns(const ServiceKey& service, std::string_view account,
                                                const SiteKey* keptOffFor, std::string_view format,
-                                               std::string_view fileName,
-                                               std::span<const FileRun> runs, StoreTime now) {
+                                               std::string_view fileName, std::span<const Run> runs,
+                                               StoreTime now) {
     Result<std::unique_ptr<FileRunsWriter>> writer =
         BeginFileRuns(service, account, keptOffFor, format, fileName, now);
     if (!writer) {

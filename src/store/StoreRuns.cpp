@@ -155,16 +155,18 @@ Result<std::unique_ptr<RunListWriter>> RunStore::BeginRunList(const ServiceKey& 
     return std::unique_ptr<RunListWriter>(new RunListWriter(std::move(state)));
 }
 
-void RunListWriter::Add(const DownloadedRun& run) {
+void RunListWriter::Add(const Run& run) {
     State& s = *m_state;
-    if (!s.kept || run.runId.empty()) {
+    const std::string_view runId = run.id();
+    if (!s.kept || runId.empty()) {
         return;
     }
-    const std::string_view texts[5] = {run.startTime, run.distance, run.duration, run.calories,
-                                       run.syncTime};
+    const Run::Sent sent = run.sent();
+    const std::string_view texts[5] = {sent.startTime, sent.distance, sent.duration, sent.calories,
+                                       sent.syncTime};
     // Whether the statement's row is this run, stored with these texts.
     const auto stored = [&](Statement& row, bool* same) {
-        *same = ColumnHolds(row.get(), 1, run.runId);
+        *same = ColumnHolds(row.get(), 1, runId);
         for (int i = 0; *same && i < 5; ++i) {
             *same = ColumnHolds(row.get(), 2 + i, texts[i]);
         }
@@ -172,14 +174,14 @@ void RunListWriter::Add(const DownloadedRun& run) {
     };
     bool same = false;
     std::int64_t id = 0;
-    if (s.nextOnRow && ColumnHolds(s.next.get(), 1, run.runId)) {
+    if (s.nextOnRow && ColumnHolds(s.next.get(), 1, runId)) {
         id = stored(s.next, &same);
         s.nextOnRow = s.next.Step() == SQLITE_ROW;
     } else {
         if (s.lastNew && Added(run, texts)) {
             return;
         }
-        const int step = s.lookup.BindCp936(2, run.runId).Step();
+        const int step = s.lookup.BindCp936(2, runId).Step();
         id = step == SQLITE_ROW ? stored(s.lookup, &same) : 0;
         s.lookup.Reset();
         if (step != SQLITE_ROW && step != SQLITE_DONE) {
@@ -208,7 +210,7 @@ void RunListWriter::Add(const DownloadedRun& run) {
     }
 }
 
-bool RunListWriter::Added(const DownloadedRun& run, const std::string_view (&texts)[5]) {
+bool RunListWriter::Added(const Run& run, const std::string_view (&texts)[5]) {
     State& s = *m_state;
     if (BindRun(s.insert, run, texts).RunCode() != SQLITE_DONE) {
         s.kept = s.store.Failure(ProblemCode::StoreCannotWrite);
@@ -221,19 +223,19 @@ bool RunListWriter::Added(const DownloadedRun& run, const std::string_view (&tex
     return true;
 }
 
-Statement& RunListWriter::BindRun(Statement& statement, const DownloadedRun& run,
+Statement& RunListWriter::BindRun(Statement& statement, const Run& run,
                                   const std::string_view (&texts)[5]) {
-    const TypedTime start = ParseServiceTime(run.startTime);
-    const TypedTime sync = ParseServiceTime(run.syncTime);
-    const std::optional<double> km = ParseDecimal(run.distance);
-    statement.BindCp936InPlace(2, run.runId);
+    // The store keeps the milliseconds only where the text is whole digits.
+    const Run::Values values = run.values();
+    const TypedTime sync = ParseServiceTime(texts[4]);
+    statement.BindCp936InPlace(2, run.id());
     for (int i = 0; i < 5; ++i) {
         statement.BindCp936InPlace(3 + i, texts[i]);
     }
-    statement.BindOptional(8, start.utcMs).BindOptional(9, start.offsetMinutes);
-    statement.BindOptional(10, km ? std::optional(*km * 1000.0) : std::nullopt);
-    statement.BindOptional(11, ParseInteger(run.duration));
-    statement.BindOptional(12, ParseInteger(run.calories));
+    statement.BindOptional(8, values.startUtcMs).BindOptional(9, values.offsetMinutes);
+    statement.BindOptional(10, values.metres);
+    statement.BindOptional(11, ParseInteger(texts[2]));
+    statement.BindOptional(12, values.kcal);
     return statement.BindOptional(13, sync.utcMs).BindOptional(14, sync.offsetMinutes);
 }
 
@@ -287,12 +289,12 @@ Outcome RunListWriter::MarkUnlisted() {
 }
 
 Outcome RunStore::StoreRuns(const ServiceKey& service, std::string_view account,
-                            std::span<const DownloadedRun> runs, StoreTime now) {
+                            std::span<const Run> runs, StoreTime now) {
     Result<std::unique_ptr<RunListWriter>> writer = BeginRunList(service, account, now);
     if (!writer) {
         return writer.problem();
     }
-    for (const DownloadedRun& run : runs) {
+    for (const Run& run : runs) {
         (*writer)->Add(run);
     }
     return (*writer)->Finish();
@@ -334,6 +336,24 @@ Result<std::optional<StoredRun>> RunStore::FindRun(const ServiceKey& service,
     return found;
 }
 
+namespace {
+
+// A run's distance, time and calories from column `from` on; a run read from
+// a file has no texts (a store of an earlier version kept made ones).
+void ReadFileRunValues(const Statement& read, int from, StoredRun& run) {
+    run.distanceMetres = read.IsNull(from) ? std::nullopt : std::optional(read.Real(from));
+    run.durationMs = read.OptionalInt(from + 1);
+    run.calorieCount = read.OptionalInt(from + 2);
+    if (!run.source.empty()) {
+        for (std::string* text :
+             {&run.startTime, &run.distance, &run.duration, &run.calories, &run.syncTime}) {
+            text->clear();
+        }
+    }
+}
+
+}  // namespace
+
 Outcome RunStore::ReadRuns(const ServiceKey& service, std::string_view account, const char* sqlTail,
                            std::optional<std::string_view> runId, RunFields fields,
                            const std::function<void(const StoredRun&)>& visit) const {
@@ -360,9 +380,10 @@ Outcome RunStore::ReadRuns(const ServiceKey& service, std::string_view account, 
               "sync_offset_min, first_seen_ms, unlisted.last_seen_ms, source, source_file"
         : fields == RunFields::Lines
             ? "run_id, start_text, distance_text, duration_text, calories_text, NULL, "
-              "start_utc_ms, start_offset_min, first_seen_ms, source"
+              "start_utc_ms, start_offset_min, source, distance_m, duration_ms, calories, "
+              "first_seen_ms"
             : "run_id, start_text, distance_text, duration_text, calories_text, NULL, "
-              "start_utc_ms, start_offset_min";
+              "start_utc_ms, start_offset_min, source, distance_m, duration_ms, calories";
     // In no order, the table is read as it lies, not through an index and a
     // lookup a run.
     Statement read(m_db, std::string("SELECT ") + columns + " FROM runs" +
@@ -382,17 +403,22 @@ Outcome RunStore::ReadRuns(const ServiceKey& service, std::string_view account, 
         }
         run.startUtcMs = read.OptionalInt(6);
         run.startOffsetMinutes = read.OptionalInt(7);
-        if (fields == RunFields::Lines) {
-            run.firstSeen = FromMillis(read.Int(8));
-            run.source = read.Utf8(9);
-        }
         if (!all) {
+            // A run of the service is read from its texts; one of a file, from its values.
+            run.source = read.Utf8(8);
+            if (!run.source.empty()) {
+                ReadFileRunValues(read, 9, run);
+            } else {
+                run.distanceMetres.reset();
+                run.durationMs.reset();
+                run.calorieCount.reset();
+            }
+            if (fields == RunFields::Lines) {
+                run.firstSeen = FromMillis(read.Int(12));
+            }
             visit(run);
             continue;
         }
-        run.distanceMetres = read.IsNull(8) ? std::nullopt : std::optional<double>(read.Real(8));
-        run.durationMs = read.OptionalInt(9);
-        run.calorieCount = read.OptionalInt(10);
         run.syncUtcMs = read.OptionalInt(11);
         run.syncOffsetMinutes = read.OptionalInt(12);
         run.firstSeen = FromMillis(read.Int(13));
@@ -400,6 +426,7 @@ Outcome RunStore::ReadRuns(const ServiceKey& service, std::string_view account, 
         run.lastSeen = FromMillis(run.inLatestList ? listedMs : read.Int(14));
         run.source = read.Utf8(15);
         run.sourceFile = read.Utf8(16);
+        ReadFileRunValues(read, 8, run);
         visit(run);
     }
     if (!read.ok()) {

@@ -78,49 +78,6 @@ void ColumnStoreTextInto(sqlite3_stmt* statement, int column, std::string& text)
     }
 }
 
-std::optional<double> ParseDecimal(std::string_view text) {
-    if (text.empty() || text.size() > 64) {
-        return std::nullopt;
-    }
-    bool point = false;
-    int digits = 0, places = 0;
-    std::uint64_t whole = 0;  // the digits, point left out, while they are 15 or fewer
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c >= '0' && c <= '9') {
-            whole = ++digits <= 15 ? whole * 10 + static_cast<std::uint64_t>(c - '0') : 0;
-            places += point ? 1 : 0;
-        } else if (c == '.' && !point) {
-            point = true;
-        } else if (!(c == '-' && i == 0)) {
-            return std::nullopt;
-        }
-    }
-    if (digits == 0) {
-        return std::nullopt;
-    }
-    // At most 15 digits are a whole number a double holds exactly, over a
-    // power of ten it holds exactly: their quotient, rounded once, is the
-    // number strtod reads, without making a string (a list's every run has one).
-    if (digits <= 15) {
-        constexpr double kTens[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                    1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-        const double value = static_cast<double>(whole) / kTens[places];
-        return text.front() == '-' ? -value : value;
-    }
-    // strtod, not from_chars: MinGW's library has no floating from_chars.
-    return std::strtod(std::string(text).c_str(), nullptr);
-}
-
-std::optional<std::int64_t> ParseInteger(std::string_view text) {
-    std::int64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
-        return std::nullopt;
-    }
-    return value;
-}
-
 PostedRunsLines ParsePostedRuns(std::string_view content, std::size_t from) {
     PostedRunsLines result;
     result.end = from;

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "text/TextHelpers.h"
+
 struct sqlite3_stmt;
 
 namespace strivo {
@@ -28,11 +30,6 @@ bool ColumnHolds(sqlite3_stmt* statement, int column, std::string_view cp936);
 std::string ColumnStoreText(sqlite3_stmt* statement, int column);
 // The same into `text`, keeping its room.
 void ColumnStoreTextInto(sqlite3_stmt* statement, int column, std::string& text);
-
-// A decimal number written in full ("5.0321"), else empty.
-std::optional<double> ParseDecimal(std::string_view text);
-// Whole digits, optionally signed, else empty.
-std::optional<std::int64_t> ParseInteger(std::string_view text);
 
 // The records of posted-runs.txt from byte `from` on:
 //   bbs.kelvora.example%3A80 %C0%EE 1100309028 2026-12-07T10:11:12Z

@@ -39,6 +39,11 @@ std::optional<std::string> PercentDecode(std::string_view text);
 // limits; no digits give 0. A total of years fits.
 std::int64_t ReadMilliseconds(std::string_view text);
 
+// A decimal number written in full ("5.0321", "-2", "7."), else empty.
+std::optional<double> ParseDecimal(std::string_view text);
+// Whole digits, optionally signed, else empty.
+std::optional<std::int64_t> ParseInteger(std::string_view text);
+
 // Whole hours, minutes and seconds; the part below a second is dropped, and
 // hours are not carried into days. Negative values give negative parts.
 struct Duration {

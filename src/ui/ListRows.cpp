@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "io/RunText.h"
 #include "text/CodePage.h"
 #include "text/TextHelpers.h"
 
@@ -16,7 +17,7 @@ ListRows::Change ListRows::Update(std::size_t changedTo) {
     }
     Change change{.newList = m_measured == 0};
     for (; m_measured < m_rows.size(); ++m_measured) {
-        const std::string_view id = m_rows[m_measured][kColumnRunId];
+        const std::string_view id = m_rows[m_measured].id();
         if (id.size() > m_longestId.size()) {
             m_longestId = id;
             change.longer = true;
@@ -26,20 +27,23 @@ ListRows::Change ListRows::Update(std::size_t changedTo) {
 }
 
 std::string_view ListRows::Cell(std::size_t row, std::size_t column) const {
-    const std::string_view cell = row < m_rows.size() ? Cell(m_rows[row], column) : "";
-    // The services' texts: a list draws a control as a box, or worse.
-    if (!HoldsControls(cell, TextEncoding::Cp936)) {
-        return cell;
+    if (row >= m_rows.size()) {
+        return {};
     }
-    m_masked = MaskControls(std::string(cell), TextEncoding::Cp936);
-    return m_masked;
+    const Run& run = m_rows[row];
+    if (column == kColumnPostState) {
+        return PostStateOf(run.id());
+    }
+    m_cell = RunCell(run, row + 1, column);
+    // The services' texts: a list draws a control as a box, or worse.
+    if (HoldsControls(m_cell, TextEncoding::Cp936)) {
+        m_cell = MaskControls(m_cell, TextEncoding::Cp936);
+    }
+    return m_cell;
 }
 
-std::string_view ListRows::Cell(const RunRow& row, std::size_t column) const {
-    if (column != kColumnPostState) {
-        return row[column];
-    }
-    const auto post = m_postStates.find(std::string(row[kColumnRunId]));
+std::string_view ListRows::PostStateOf(std::string_view runId) const {
+    const auto post = m_postStates.find(std::string(runId));
     if (post != m_postStates.end()) {
         return *post->second;
     }
@@ -60,7 +64,7 @@ std::array<int, kListColumnCount> ListRows::FitColumns(
     for (std::size_t row = 0; row < sample; ++row) {
         for (std::size_t c = 0; c < kRunColumnCount; ++c) {
             if (c != kColumnRunId) {
-                needed[c] = std::max(needed[c], width(m_rows[row][c]) + margin);
+                needed[c] = std::max(needed[c], width(RunCell(m_rows[row], row + 1, c)) + margin);
             }
         }
     }

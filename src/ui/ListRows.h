@@ -32,11 +32,12 @@ public:
 
     std::size_t size() const { return m_rows.size(); }
     const std::string& longestId() const { return m_longestId; }
-    // A cell (CP936): the row's own text, or (kColumnPostState) the state of
-    // its post; empty past the rows taken. A cell holding control characters
-    // comes masked (MaskControls), valid until the next call.
+    // A cell (CP936): the run's, as the table shows it (io/RunText.h), or
+    // (kColumnPostState) the state of its post; empty past the rows taken.
+    // Control characters come masked (MaskControls); valid until the next call.
     std::string_view Cell(std::size_t row, std::size_t column) const;
-    std::string_view Cell(const RunRow& row, std::size_t column) const;
+    // The state column's text for a run.
+    std::string_view PostStateOf(std::string_view runId) const;
     // RunID -> the state column's text, for the runs that have a post, and
     // the text of those that have none (null: none either); the texts outlive the rows.
     void SetPostStates(std::unordered_map<std::string, const std::string*> states,
@@ -57,11 +58,11 @@ public:
 
 private:
     std::shared_ptr<const RunTable> m_table;
-    RunRows m_rows;
+    RunList m_rows;
     std::size_t m_measured = 0;
     std::string m_longestId;
     std::unordered_map<std::string, const std::string*> m_postStates;
-    mutable std::string m_masked;  // the last cell that needed masking
+    mutable std::string m_cell;  // the last cell made
     const std::string* m_waiting = nullptr;
 };
 

@@ -4,12 +4,12 @@
 #include <array>
 #include <cstddef>
 
-#include "model/RunRow.h"
+#include "io/RunText.h"
 
 namespace strivo {
 
 // The list's columns: a run's seven, then the state of its post for the site
-// user in the fields, which comes from the store, not from the run's row.
+// user in the fields, which comes from the store, not from the run.
 inline constexpr std::size_t kColumnPostState = kRunColumnCount;
 inline constexpr std::size_t kListColumnCount = kRunColumnCount + 1;
 inline constexpr std::array<const char*, kListColumnCount> kListColumnTitles = [] {

@@ -133,19 +133,18 @@ void RunLogController::State::ExportCsv() {
     if (!file) {
         return;
     }
-    RunRows::Builder rows;
-    long long number = 0;
+    RunList::Builder chosen;
     for (const std::size_t index : selected) {
-        jobs::AddStoredRunRow(rows, runs[index].run, ++number);
+        chosen.Add(jobs::RunOf(runs[index].run));
     }
-    const Outcome written = jobs::ExportCsv(where, rows.Finish(), {file->path});
+    const Outcome written = jobs::ExportCsv(where, chosen.Finish(), {file->path});
     if (!written) {
         surface->ShowMessage(RunLogWords(N_("The runs were not exported: ")) +
                              Utf8ToCp936(DescribeIn(ChineseCatalog(), written.problem())));
         return;
     }
-    surface->SetStatus(
-        FillIn(RunLogWords(N_("Exported {0} runs to {1}")), {std::to_string(number), file->text}));
+    surface->SetStatus(FillIn(RunLogWords(N_("Exported {0} runs to {1}")),
+                              {std::to_string(selected.size()), file->text}));
 }
 
 void RunLogController::State::ExportTcx() {

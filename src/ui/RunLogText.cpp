@@ -5,6 +5,7 @@
 
 #include "history/RunFigures.h"
 #include "history/RunTotals.h"
+#include "io/RunText.h"
 #include "io/TimeText.h"
 #include "model/ImportWords.h"
 #include "model/ProblemWords.h"
@@ -50,7 +51,7 @@ std::string ReasonText(std::string_view key) {
         CutText(DescribeIn(ChineseCatalog(), ProblemFromKey(key)), kReasonCharacters));
 }
 
-const char* SourceName(jobs::RunSource source) {
+const char* SourceName(RunSource source) {
     constexpr const char* kNames[] = {"Nike+", "GPX", "TCX", "FIT", "CSV"};
     return kNames[static_cast<std::size_t>(source)];
 }
@@ -58,7 +59,7 @@ const char* SourceName(jobs::RunSource source) {
 // The date of a run for the strip: its local day.
 std::string RunDay(const jobs::LoggedRun& run) {
     const auto day = run.LocalDay();
-    return day ? DayText(*day) : OutsideCp936(run.run.startTime);
+    return day ? DayText(*day) : OutsideCp936(TextsOf(run.run).startTime);
 }
 
 }  // namespace
@@ -84,7 +85,7 @@ std::string RunLogStateText(jobs::RunLogState state) {
 
 std::string RunLogDate(const jobs::LoggedRun& run) {
     if (!run.localStartMs) {
-        return OutsideCp936(run.run.startTime);
+        return OutsideCp936(TextsOf(run.run).startTime);
     }
     static constexpr const char* kDays[] = {N_("Sunday"),    N_("Monday"),   N_("Tuesday"),
                                             N_("Wednesday"), N_("Thursday"), N_("Friday"),
@@ -129,7 +130,8 @@ std::string RunLogCell(const jobs::LoggedRun& run, std::size_t column) {
 std::string RunLogTip(const jobs::LoggedRun& run, std::size_t column) {
     switch (column) {
         case kLogDate:
-            return FillIn(RunLogWords(N_("Start as sent: {0}")), {OutsideCp936(run.run.startTime)});
+            return FillIn(RunLogWords(N_("Start as sent: {0}")),
+                          {OutsideCp936(TextsOf(run.run).startTime)});
         case kLogSource:
             return run.run.sourceFile.empty()
                        ? FillIn(RunLogWords(N_("RunID: {0}")), {OutsideCp936(run.run.runId)})
@@ -205,18 +207,25 @@ RunLogRunView RunLogRunViewOf(const jobs::LoggedRun& run, std::span<const jobs::
     const auto add = [&](const char* label, std::string value) {
         view.fields.push_back({RunLogWords(label), std::move(value)});
     };
+    // A run read from a file was sent by nobody: its values alone.
+    const bool sent = stored.source.empty();
+    const auto addSent = [&](const char* label, const std::string& text) {
+        if (sent) {
+            add(label, OutsideCp936(text));
+        }
+    };
     add(N_("Date"), RunLogDate(run));
-    add(N_("Start as sent"), OutsideCp936(stored.startTime));
+    addSent(N_("Start as sent"), stored.startTime);
     if (!stored.syncTime.empty()) {
         add(N_("Synced as sent"), OutsideCp936(stored.syncTime));
     }
     add(N_("Distance"), RunLogCell(run, kLogDistance));
-    add(N_("Distance as sent"), OutsideCp936(stored.distance));
+    addSent(N_("Distance as sent"), stored.distance);
     add(N_("Time"), RunLogCell(run, kLogDuration));
-    add(N_("Time as sent"), OutsideCp936(stored.duration));
+    addSent(N_("Time as sent"), stored.duration);
     add(N_("Pace"), RunLogCell(run, kLogPace));
     add(N_("Calories"), RunLogCell(run, kLogCalories));
-    add(N_("Calories as sent"), OutsideCp936(stored.calories));
+    addSent(N_("Calories as sent"), stored.calories);
     add(N_("Source"), RunLogCell(run, kLogSource));
     if (!stored.sourceFile.empty()) {
         add(N_("Source file"), OutsideUtf8(stored.sourceFile));

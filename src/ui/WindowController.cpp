@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <system_error>
 
+#include "io/RunText.h"
 #include "io/TimeText.h"
 #include "jobs/Export.h"
 #include "jobs/Settle.h"
@@ -55,7 +56,7 @@ const std::string& WaitingText() {
 // which is the offset the run started in.
 std::string RunTimesTip(const StoredRun& run) {
     std::string tip = FillIn(Utf8ToCp936(Zh(N_("Start: {0}\nSynced: {1}"))),
-                             {MaskControls(run.startTime, TextEncoding::Cp936),
+                             {MaskControls(TextsOf(run).startTime, TextEncoding::Cp936),
                               MaskControls(run.syncTime, TextEncoding::Cp936)});
     if (run.syncUtcMs && run.startOffsetMinutes) {
         tip += FillIn(Utf8ToCp936(Zh(N_(" (the runner's local time {0})"))),
@@ -288,10 +289,10 @@ void WindowController::OnExport() {
     ShowExported(jobs::ExportCsv(Where(), rows, {file.path}), file.text);
 }
 
-std::optional<std::pair<RunRows, ChosenFile>> WindowController::ChooseExport(
+std::optional<std::pair<RunList, ChosenFile>> WindowController::ChooseExport(
     std::optional<ChosenFile> (WindowSurface::*choose)()) {
     // The rows as they are now decide what is written.
-    RunRows rows = m_table->Snapshot();
+    RunList rows = m_table->Snapshot();
     if (const auto message = m_state.OnExportPressed(rows.size())) {
         m_surface.ShowMessage(*message);
         return std::nullopt;
@@ -400,13 +401,13 @@ void WindowController::OnServiceUserEdited() {
 }
 
 std::string WindowController::RowTip(std::size_t row) {
-    const RunRows rows = m_table->Snapshot();
+    const RunList rows = m_table->Snapshot();
     if (row >= rows.size()) {
         return {};
     }
     // The run under the pointer, read from the store when first asked: a
     // million rows are never read for their tooltips.
-    const std::string runId(rows[row][kColumnRunId]);
+    const std::string runId(rows[row].id());
     if (!m_lastTip || m_lastTip->first != runId) {
         // Tooltips only: a store that cannot be read gives no times. The
         // RunID is whole here, however narrow its column.
@@ -422,14 +423,15 @@ std::string WindowController::RowTip(std::size_t row) {
 
 void WindowController::ShowStoredRuns(std::span<const std::string>) {
     // The rows are made as the runs are read: no run is held beside its row.
-    RunRows::Builder rows;
+    RunList::Builder rows;
     std::size_t count = 0;
     StoreTime downloaded{};
     const Result<jobs::StoredRunsFound> read = jobs::EachStoredRun(
         FieldsWhere(), /*withPosts=*/false, jobs::StoredOrder::ByStart,
         [](const jobs::StoredRunsFound&) {},
         [&](const StoredRun& run) {
-            jobs::AddStoredRunRow(rows, run, static_cast<long long>(++count));
+            rows.Add(jobs::RunOf(run));
+            ++count;
             // A run read from a file was never downloaded: its import says nothing of when.
             if (run.source.empty()) {
                 downloaded = std::max(downloaded, run.lastSeen);
@@ -468,8 +470,8 @@ void WindowController::ExportTcx(std::span<const std::string>) {
     // The table's runs, each as the store holds it; nothing is written when
     // the store cannot be read.
     std::vector<std::string> runIds;
-    for (const RunRow& row : rows) {
-        runIds.emplace_back(row[kColumnRunId]);
+    for (const Run& row : rows) {
+        runIds.emplace_back(row.id());
     }
     Apply(m_state.OnExportStarted());
     const Result<jobs::TcxExported> exported = jobs::ExportTcx(Where(), {file.path}, runIds);

@@ -97,7 +97,7 @@ private:
     void ShowStatus(const std::string& status, std::optional<std::size_t> pathAt = std::nullopt);
     // The table's rows and the file the runner chose for them; nothing when
     // there are no rows (the runner is told) or the chooser was cancelled.
-    std::optional<std::pair<RunRows, ChosenFile>> ChooseExport(
+    std::optional<std::pair<RunList, ChosenFile>> ChooseExport(
         std::optional<ChosenFile> (WindowSurface::*choose)());
     // The end of an export: the status line says where the file went, or a
     // message why it did not.

@@ -53,8 +53,8 @@ void WindowController::ExportFit(std::span<const std::string>) {
     }
     // The table's runs, each as the store holds it.
     std::vector<std::string> runIds;
-    for (const RunRow& row : m_table->Snapshot()) {
-        runIds.emplace_back(row[kColumnRunId]);
+    for (const Run& row : m_table->Snapshot()) {
+        runIds.emplace_back(row.id());
     }
     Unreported unreported;
     const Result<jobs::FitExported> exported =

@@ -123,11 +123,11 @@ void WindowController::OnMenu(int id) {
 }
 
 void WindowController::OnListMenu(std::span<const std::size_t> selectedRows) {
-    const RunRows rows = m_table->Snapshot();
+    const RunList rows = m_table->Snapshot();
     std::vector<std::string> runIds;
     for (const std::size_t row : selectedRows) {
-        if (row < rows.size() && !rows[row][kColumnRunId].empty()) {
-            runIds.emplace_back(rows[row][kColumnRunId]);
+        if (row < rows.size() && !rows[row].id().empty()) {
+            runIds.emplace_back(rows[row].id());
         }
     }
     // The posts as the store holds them now. One that cannot be read offers

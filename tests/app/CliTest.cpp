@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "../support/SentRuns.h"
 #include "../support/StandInServices.h"
 #include "app/cli/TerminalTable.h"
 #include "model/ProblemWords.h"
@@ -101,26 +102,26 @@ TEST(ForTerminal, NoControlCharacterFromTheNetworkReachesTheTerminal) {
               "a?]0;x?b???跑");
     EXPECT_EQ(ForTerminalLines("a\r\n\x1b[2J\rb\n"), "a\r\n?[2J?b\n");
     std::ostringstream written;
-    WriteRunTable(written, {RunRow{{"1", "\x1b[2J", "", "", "", "", "7"}}});
+    WriteRunTable(written, {TableRun("7", "\x1b[2J", "", "", "", "")});
     const std::string table = written.str();
     EXPECT_EQ(table.find('\x1b'), std::string::npos);
 
     // One wide cell widens no other row: the table stays within twice its body.
     const std::string wide(1 << 20, 'x');
-    std::vector<RunRow> rows(5000, RunRow{{"", "", "", "", "", "", ""}});
-    rows[0] = RunRow{{"1", "", "", "", "", "", wide}};
+    std::vector<strivo::Run> rows(5000, TableRun(""));
+    rows[0] = TableRun(wide, "", "", "", "", "");
     written.str({});
-    WriteRunTable(written, RunRows(rows));
+    WriteRunTable(written, RunList(rows));
     EXPECT_LT(written.str().size(), 2u << 20);
     EXPECT_NE(written.str().find("xxx…\n"), std::string::npos) << "a cut cell ends in …";
 
     // Rows that come one at a time make the same table, by way of a file.
-    rows[7] = RunRow{{"8", "2010-03-03", "5.1", "\xC5\xDC", "12", "", "a\nb"}};
+    rows[7] = TableRun("a\nb", "2010-03-03", "5.1", "", "12", "");
     written.str({});
-    WriteRunTable(written, RunRows(rows));
+    WriteRunTable(written, RunList(rows));
     RunTableWriter streamed;
-    for (const RunRow& row : rows) {
-        streamed.Add(row);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        streamed.Add(rows[i], static_cast<std::int64_t>(i + 1));
     }
     std::ostringstream printed;
     ASSERT_TRUE(streamed.Write(printed));
@@ -464,7 +465,7 @@ TEST_F(CliTest, StoredRunsOfAnyTextAreNamedNotSummedOrWrittenAndNoControlReaches
             {"last", "9999-12-31T20:00:00-08:00", "5", "1000", "1", ""},
             {"fine", "2010-03-08T06:48:38+08:00", "5", "1000", "1", ""},
         };
-        ASSERT_TRUE((*store)->StoreRuns(ServiceKeyOf(settings), settings.serviceUser, runs,
+        ASSERT_TRUE((*store)->StoreRuns(ServiceKeyOf(settings), settings.serviceUser, Runs(runs),
                                         std::chrono::system_clock::now()));
         // A reason planted in the store: status shows it masked and cut.
         SyncRecord sync{.started = std::chrono::system_clock::now(), .end = SyncEnd::Failed};

@@ -13,6 +13,7 @@
 #include <random>
 #include <set>
 
+#include "../support/SentRuns.h"
 #include "../support/StandInServices.h"
 #include "export/CsvExport.h"
 #include "settings/Settings.h"
@@ -67,8 +68,8 @@ TEST(DataSafety, SettingsSurviveAKillDuringSave) {
 TEST(DataSafety, CsvSurvivesAKillDuringExport) {
     test::TempFolder folder;
     const auto path = folder / "runs.csv";
-    std::vector<RunRow> many(2000, RunRow{"1", "2010-04-20 06:30:15", "5.0123", "x", "350", "y"});
-    std::vector<RunRow> few(3, RunRow{"2", "2011-01-01 00:00:00", "1", "z", "1", "w"});
+    std::vector<strivo::Run> many(2000, TableRun("1", "2010-04-20 06:30:15", "5.0123", "", "350"));
+    std::vector<strivo::Run> few(3, TableRun("2", "2011-01-01 00:00:00", "1", "", "1"));
     ASSERT_TRUE(ExportCsv(path, many));
     const std::string first = test::ReadFile(path);
     ASSERT_TRUE(ExportCsv(path, few));

@@ -8,6 +8,7 @@
 
 #include "../support/Cp936Literal.h"
 #include "../support/RecordingSink.h"
+#include "../support/SentRuns.h"
 #include "../support/StandInServices.h"
 #include "jobs/Download.h"
 #include "jobs/Export.h"
@@ -31,10 +32,9 @@ sim::Accounts OneRun() {
     return accounts;
 }
 
-RunRow Row(int n) {
-    return {{std::to_string(n), "2010-04-20 06:30:" + std::to_string(10 + n), "5.0123",
-             Cp936("0小时25分10秒"), "350", "2010-04-20 08:00:00", std::to_string(800 + n)},
-            1510000};
+strivo::Run Row(int n) {
+    return TableRun(std::to_string(800 + n), "2010-04-20 06:30:" + std::to_string(10 + n), "5.0123",
+                    "1510000", "350", "2010-04-20 08:00:00");
 }
 
 // A problem's words in English.
@@ -66,7 +66,7 @@ protected:
     }
 
     // Syncs rows 1 to `rows`, or `table`, with the test's store.
-    std::string Sync(Settings settings, int rows, std::vector<RunRow> table = {},
+    std::string Sync(Settings settings, int rows, std::vector<strivo::Run> table = {},
                      jobs::SyncOptions options = {}) {
         for (int i = 1; i <= rows; ++i) {
             table.push_back(Row(i));
@@ -114,14 +114,14 @@ protected:
 };
 
 TEST_F(JobsTest, DownloadSignsInEncodedAndFillsAnEmptiedTable) {
-    m_table->Append({RunRow{{"old"}}});  // left from an earlier download
+    m_table->Append({TableRun("")});  // left from an earlier download
     EXPECT_EQ(Download(m_services.settings()), "1026:0 1027:0 1028:0")
         << Words(m_reports[0].problem);
     EXPECT_EQ(m_rowsAtSummary, 0u) << "the table is emptied before the summary";
     EXPECT_EQ(m_summary,
               Cp936("晨跑的小李，您已完成 5.0321 KM，用时 0小时30分34秒，消耗 356 千卡。"));
     ASSERT_EQ(m_table->RowCount(), 1u);  // the row's cells: RunListTest
-    EXPECT_EQ(m_table->Snapshot()[0].durationMs, 1834000);
+    EXPECT_EQ(m_table->Snapshot()[0].durationMs(), 1834000);
     const auto requests = m_services.service.requests();
     EXPECT_EQ(requests[0].query, "login=demo.runner%40strivo.example&password=spring%20run%26go");
     for (const auto& request : requests) {  // the cookie never travels in clear
@@ -216,7 +216,7 @@ TEST_F(JobsTest, EachRunReachesTheSiteOnceWhateverTheRetries) {
     EXPECT_EQ(m_tally.total, 0);
     EXPECT_EQ(m_tally.alreadyPosted, 5);
     // A run twice in the list goes once; a row without a RunID never.
-    EXPECT_EQ(Sync(m_services.settings(), 0, {Row(6), Row(6), RunRow{{"7"}}, Row(8)}),
+    EXPECT_EQ(Sync(m_services.settings(), 0, {Row(6), Row(6), TableRun(""), Row(8)}),
               "1029:0 1031:0 1031:0 1030:0");
     EXPECT_EQ(m_tally.withoutId, 1);
     EXPECT_EQ(SiteIds(), "801 803 805 802 804 806 808 ");
@@ -418,7 +418,7 @@ TEST_F(JobsTest, ARunWhoseRunIdHoldsAZeroByteIsNamed) {
     EXPECT_EQ(Words(downloaded->warnings[0]),
               "the RunID of run 76 holds a zero byte, which cuts the rest of its line from the "
               "run list: the run is left out");
-    EXPECT_EQ(m_table->Snapshot()[1][kColumnRunId], "77") << "the next run is whole";
+    EXPECT_EQ(m_table->Snapshot()[1].id(), "77") << "the next run is whole";
 }
 
 // Every write to a file fails while it lives, as on a full disk; reads go on.

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "../support/Cp936Literal.h"
+#include "../support/SentRuns.h"
 #include "FileTestSupport.h"
 #include "export/CsvExport.h"
 #include "files/CsvRunReader.h"
@@ -28,10 +29,9 @@ TEST(ReadCsvRuns, ReadsBackWhatTheExportWritesQuotedAndGuardedCellsIncluded) {
     // The sequence and sync cells are passed over, but how the export wrote
     // them (quotes, an apostrophe, a line break) must not shift the others;
     // a value the export guarded with an apostrophe reads as itself.
-    const RunRows rows = {
-        {"1", "2010-04-20 06:30:15", "5.0123", Cp936("0小时25分10秒"), "\t350",
-         "2010-04-20 08:00:00", "815"},
-        {"=1+1", "2010-04-20 06:30:15", "10", Cp936("1小时2分3秒"), "", "@x,\"y\"\r\nz", "9"},
+    const RunList rows = {
+        TableRun("815", "2010-04-20 06:30:15", "5.0123", "1510000", "\t350", "2010-04-20 08:00:00"),
+        TableRun("9", "2010-04-20 06:30:15", "10", "3723000", "", "@x,\"y\"\r\nz"),
     };
     std::ostringstream exported;
     WriteCsv(exported, rows);

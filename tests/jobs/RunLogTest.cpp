@@ -7,6 +7,7 @@
 
 #include <chrono>
 
+#include "../support/SentRuns.h"
 #include "history/RunTotals.h"
 #include "io/TimeText.h"
 #include "jobs/Remove.h"
@@ -25,19 +26,6 @@ Settings Runner() {
     return settings;
 }
 
-FileRun FileRunAt(std::int64_t startUtcMs, double metres, std::int64_t ms) {
-    FileRun run;
-    run.key = ImportedRunKey(startUtcMs / 1000, metres);
-    run.startText = "2011-06-01T07:00:00+08:00";
-    run.distanceText = std::to_string(metres / 1000);
-    run.durationText = std::to_string(ms);
-    run.startUtcMs = startUtcMs;
-    run.offsetMinutes = 480;
-    run.distanceMetres = metres;
-    run.durationMs = ms;
-    return run;
-}
-
 // A store holding runs of every state: the run service's 101 to 106 and
 // two runs read from a GPX file, one kept off the run log.
 class RunLogTest : public ::testing::Test {
@@ -52,7 +40,7 @@ protected:
             {"105", "2011-01-10T07:00:00+08:00", "3", "1080000", "200", ""},    // 6:00/km
             {"106", "2011-01-11", "4", "1200000", "200", ""},                   // no offset
         };
-        ASSERT_TRUE(store->StoreRuns(ServiceKeyOf(m_where.settings), "runner", runs, m_now));
+        ASSERT_TRUE(store->StoreRuns(ServiceKeyOf(m_where.settings), "runner", Runs(runs), m_now));
         const SiteKey site = SiteKeyOf(m_where.settings);
         ASSERT_TRUE(store->CommitIntent(site, "101", m_now));
         ASSERT_TRUE(store->RecordOutcome(site, {"101", PostResult::Confirmed, "", m_now}));
@@ -62,14 +50,14 @@ protected:
         ASSERT_TRUE(
             store->RecordOutcome(site, {"105", PostResult::Failed, "net-timed-out", m_now}));
         ASSERT_TRUE(store->CommitIntent(site, "104", m_now));  // left sending by a crash
-        const FileRun files[] = {FileRunAt(1306882800000, 8000, 2400000)};    // 2011-06-01
-        const FileRun keptOff[] = {FileRunAt(1307487600000, 6000, 1800000)};  // 2011-06-08
+        const strivo::Run files[] = {FileRunAt(1306882800000, 8000, 2400000)};    // 2011-06-01
+        const strivo::Run keptOff[] = {FileRunAt(1307487600000, 6000, 1800000)};  // 2011-06-08
         ASSERT_TRUE(store->StoreFileRuns(ServiceKeyOf(m_where.settings), "runner", nullptr, "gpx",
                                          "a.gpx", files, m_now));
         ASSERT_TRUE(store->StoreFileRuns(ServiceKeyOf(m_where.settings), "runner", &site, "gpx",
                                          "b.gpx", keptOff, m_now));
-        m_fileKey = files[0].key;
-        m_keptOffKey = keptOff[0].key;
+        m_fileKey = std::string(files[0].id());
+        m_keptOffKey = std::string(keptOff[0].id());
     }
 
     std::vector<LoggedRun> Read(bool inFlight = false) {
@@ -173,25 +161,26 @@ TEST_F(RunLogTest, OnlyImportedRunsNeverPostedAreRemoved) {
     auto store = *OpenStore(m_where);
     const SiteKey site = SiteKeyOf(m_where.settings);
     // A run sent once, kept off since: it may be on the site.
-    const FileRun sent[] = {FileRunAt(1308092400000, 7000, 2100000)};
+    const strivo::Run sent[] = {FileRunAt(1308092400000, 7000, 2100000)};
     ASSERT_TRUE(store->StoreFileRuns(ServiceKeyOf(m_where.settings), "runner", nullptr, "gpx",
                                      "c.gpx", sent, m_now));
-    ASSERT_TRUE(store->CommitIntent(site, sent[0].key, m_now));
-    ASSERT_TRUE(store->RecordOutcome(site, {sent[0].key, PostResult::Unknown, "", m_now}));
-    ASSERT_TRUE(*store->SettleExcluded(site, std::vector{sent[0].key}, m_now));
+    ASSERT_TRUE(store->CommitIntent(site, std::string(sent[0].id()), m_now));
+    ASSERT_TRUE(
+        store->RecordOutcome(site, {std::string(sent[0].id()), PostResult::Unknown, "", m_now}));
+    ASSERT_TRUE(*store->SettleExcluded(site, std::vector{std::string(sent[0].id())}, m_now));
     // The same file read into another account keeps its run off the run log.
-    const FileRun again[] = {FileRunAt(1307487600000, 6000, 1800000)};
+    const strivo::Run again[] = {FileRunAt(1307487600000, 6000, 1800000)};
     ASSERT_TRUE(store->StoreFileRuns(ServiceKeyOf(m_where.settings), "other", &site, "gpx", "b.gpx",
                                      again, m_now));
-    const std::vector<std::string> keys = {m_fileKey,    "101",       "102",
-                                           m_keptOffKey, sent[0].key, "file-nothing"};
+    const std::vector<std::string> keys = {
+        m_fileKey, "101", "102", m_keptOffKey, std::string(sent[0].id()), "file-nothing"};
     const Result<Removed> removed = RemoveRuns(m_where, keys);
     ASSERT_TRUE(removed);
     EXPECT_EQ(removed->removed, (std::vector<std::string>{m_fileKey, m_keptOffKey}));
     const std::vector<std::pair<std::string, RemoveRefused>> refused = {
         {"101", RemoveRefused::FromRunService},
         {"102", RemoveRefused::FromRunService},
-        {sent[0].key, RemoveRefused::Posted},
+        {std::string(sent[0].id()), RemoveRefused::Posted},
         {"file-nothing", RemoveRefused::NotStored}};
     EXPECT_EQ(removed->refused, refused);
     EXPECT_EQ(Read().size(), 7u);

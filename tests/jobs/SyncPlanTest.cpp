@@ -1,4 +1,5 @@
 // What a sync does with each row, from what the store holds of its post.
+#include "../support/SentRuns.h"
 #include "jobs/SyncPlan.h"
 
 #include <gtest/gtest.h>
@@ -9,8 +10,8 @@ namespace {
 const StoreTime kIntent = StoreTime(std::chrono::hours(1));
 const StoreTime kOutcome = StoreTime(std::chrono::hours(2));
 
-RunRow Row(const char* runId) {
-    return {{"1", "2010-04-20 06:30:10", "5.0123", "", "350", "", runId}, 1510000};
+strivo::Run Row(const char* runId) {
+    return TableRun(runId, "2010-04-20 06:30:10", "5.0123", "1510000", "350");
 }
 
 TEST(PlanSync, EachRowGetsTheActionItsPostCallsFor) {
@@ -38,11 +39,11 @@ TEST(PlanSync, EachRowGetsTheActionItsPostCallsFor) {
                            *c.post == PostState::Sending ? std::nullopt : std::optional(kOutcome),
                            ""};
         }
-        const RunRows rows{Row("77")};
+        const RunList rows{Row("77")};
         for (const bool all : {false, true}) {
             const std::vector<PlannedRun> plan = PlanSync(rows, posts, all);
             ASSERT_EQ(plan.size(), 1u);
-            EXPECT_EQ(plan[0].row, &rows[0]);
+            EXPECT_EQ(plan[0].run, &rows[0]);
             EXPECT_EQ(plan[0].action, all ? c.actionAll : c.action) << "all " << all;
             const bool heldOrConfirmed =
                 c.action == RunAction::Held || c.action == RunAction::AlreadyPosted;
@@ -54,7 +55,7 @@ TEST(PlanSync, EachRowGetsTheActionItsPostCallsFor) {
 }
 
 TEST(PlanSync, ARepeatedRunIdGoesOnceAndARowWithoutOneNever) {
-    const RunRows rows{Row("5"), Row("6"), Row("5"), Row(""), Row("6")};
+    const RunList rows{Row("5"), Row("6"), Row("5"), Row(""), Row("6")};
     for (const bool all : {false, true}) {
         const std::vector<PlannedRun> plan = PlanSync(rows, {}, all);
         std::vector<RunAction> actions;
@@ -65,7 +66,7 @@ TEST(PlanSync, ARepeatedRunIdGoesOnceAndARowWithoutOneNever) {
                   (std::vector<RunAction>{RunAction::Post, RunAction::Post, RunAction::Twice,
                                           RunAction::WithoutId, RunAction::Twice}));
     }
-    EXPECT_TRUE(PlanSync(RunRows{}, {}, false).empty()) << "an empty table plans nothing";
+    EXPECT_TRUE(PlanSync(RunList{}, {}, false).empty()) << "an empty table plans nothing";
 }
 
 }  // namespace

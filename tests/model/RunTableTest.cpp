@@ -2,36 +2,37 @@
 
 #include <gtest/gtest.h>
 
+#include "../support/SentRuns.h"
+
 namespace strivo {
 namespace {
 
-RunRow Row(int n) {
+strivo::Run Row(int n) {
     const std::string p = std::to_string(n) + ":";
-    return {p + "0", p + "1", p + "2", p + "3", p + "4", p + "5", p + "6"};
+    return TableRun(p + "6", p + "1", p + "2", "3", p + "4", p + "5");
 }
 
 TEST(RunTable, KeepsInsertionOrderAndReadsEmptyOutsideItsRows) {
     RunTable table;
     table.Append({Row(1)});
     table.Append({Row(2), Row(3)});
-    EXPECT_EQ(table.Snapshot(), (std::vector<RunRow>{Row(1), Row(2), Row(3)}));
-    EXPECT_EQ(table.Cell(1, kColumnRunId), "2:6");
-    EXPECT_EQ(table.Cell(3, 0), "");
-    EXPECT_EQ(table.Cell(0, kRunColumnCount), "");
+    EXPECT_EQ(table.Snapshot(), (std::vector<strivo::Run>{Row(1), Row(2), Row(3)}));
+    EXPECT_EQ(table.RunAt(1)->id(), "2:6");
+    EXPECT_FALSE(table.RunAt(3));
     table.Replace({Row(9)});
-    EXPECT_EQ(table.Snapshot(), std::vector<RunRow>{Row(9)});
+    EXPECT_EQ(table.Snapshot(), std::vector<strivo::Run>{Row(9)});
 }
 
-TEST(RunTable, RowsTooLongToHoldInsideKeepEveryCellThroughCopies) {
-    const std::string longCell(300, 'x');
-    RunRow row = {"1", longCell, "", longCell + "y"};
+TEST(RunTable, RunsTooLongToHoldInsideKeepEveryTextThroughCopies) {
+    const std::string longText(300, 'x');
+    strivo::Run run = TableRun("1", longText, "", "", longText + "y");
     RunTable table;
-    table.Append({row, std::move(row), Row(2)});
-    const RunRow copied = table.Snapshot()[1];
-    EXPECT_EQ(std::string(copied[kColumnDistance]) + "|" + std::string(copied[kColumnDuration]),
-              "|" + longCell + "y");
-    EXPECT_EQ(table.Cell(0, kColumnStartTime), longCell);
-    EXPECT_EQ(RunRow(row)[kColumnDuration], "");  // moved from: empty, not read past its end
+    table.Append({run, std::move(run), Row(2)});
+    const strivo::Run copied = table.Snapshot()[1];
+    EXPECT_EQ(std::string(copied.sent().distance) + "|" + std::string(copied.sent().calories),
+              "|" + longText + "y");
+    EXPECT_EQ(table.RunAt(0)->sent().startTime, longText);
+    EXPECT_EQ(strivo::Run(run).sent().calories, "");  // moved from: empty, not read past its end
 }
 
 TEST(RunTable, ListenerMayReadTheTableItWasCalledFor) {

@@ -227,7 +227,7 @@ TEST(ScheduledSync, OneNoticeForAHeldRunNoneForACleanSync) {
     EXPECT_TRUE(listener.calls().empty());
 
     // One run goes back to "sent, no answer": the next sync holds it back.
-    const std::string runId(table.Snapshot()[0][kColumnRunId]);
+    const std::string runId(table.Snapshot()[0].id());
     {
         auto store = RunStore::Open(where.StorePath());
         ASSERT_TRUE(store);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "../support/Cp936Literal.h"
+#include "io/RunText.h"
 #include "io/TimeText.h"
 
 namespace strivo {
@@ -43,14 +44,16 @@ TEST(ParseRunList, WorkedExampleGivesItsCells) {
                "<startTime>2010-04-20T06:30:15+08:00</startTime><distance>5.0123</distance>"
                "<duration>1510000</duration><calories>350</calories>") +
         "</runList></plusService>";
-    const RunRows rows = ParseRunList(body);
+    const RunList rows = ParseRunList(body);
     ASSERT_EQ(rows.size(), 2u);
-    const RunRow expected = {{"1", "2010-04-18 07:05:11", "5.0321", Cp936("0小时30分34秒"), "356",
-                              "2010-04-18 01:10:42", "77"},
-                             1834000};
-    EXPECT_EQ(rows[0], expected);
-    EXPECT_EQ(rows[1][kColumnSequence], "2");
-    EXPECT_EQ(rows[1][kColumnRunId], "78");
+    const RunCells expected = {"1",   "2010-04-18 07:05:11", "5.0321", Cp936("0小时30分34秒"),
+                               "356", "2010-04-18 01:10:42", "77"};
+    EXPECT_EQ(CellsOf(rows[0], 1), expected);
+    EXPECT_EQ(rows[0].durationMs(), 1834000);
+    EXPECT_EQ(rows[0].values().startUtcMs, 1271545511000) << "read with its offset";
+    EXPECT_EQ(rows[0].values().offsetMinutes, 480);
+    EXPECT_EQ(rows[0].values().kcal, 356);
+    EXPECT_EQ(rows[1].id(), "78");
 }
 
 TEST(ParseRunList, EdgesOfTheRunList) {
@@ -80,10 +83,12 @@ TEST(ParseRunList, EdgesOfTheRunList) {
     };
     for (const auto& c : cases) {
         std::string rows;
-        for (const auto& row : ParseRunList(c.body)) {
-            rows += std::string(row[kColumnSequence]) + ":" + std::string(row[kColumnRunId]) + ":" +
-                    std::string(row[kColumnCalories]) + " ";
-            EXPECT_EQ(row[kColumnDuration], Cp936("0小时0分0秒")) << c.name;  // empty, formatted
+        std::size_t number = 0;
+        for (const auto& run : ParseRunList(c.body)) {
+            const RunCells cells = CellsOf(run, ++number);
+            rows += cells[kColumnSequence] + ":" + std::string(run.id()) + ":" +
+                    cells[kColumnCalories] + " ";
+            EXPECT_EQ(cells[kColumnDuration], Cp936("0小时0分0秒")) << c.name;  // empty, formatted
         }
         EXPECT_EQ(rows, c.rows) << c.name;
     }

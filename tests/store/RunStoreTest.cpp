@@ -23,6 +23,7 @@
 #include <unistd.h>
 #endif
 
+#include "../support/SentRuns.h"
 #include "../support/TempFolder.h"
 #include "io/AtomicFile.h"
 #include "model/ProblemWords.h"
@@ -77,7 +78,7 @@ TEST(RunStore, RunsComeBackByteForByteWithTheirTypedValues) {
     };
     {
         auto store = OpenAt(folder / "strivo.db");
-        ASSERT_TRUE(store->StoreRuns(kService, chinese, list, kT0));
+        ASSERT_TRUE(store->StoreRuns(kService, chinese, Runs(list), kT0));
     }
     auto store = OpenAt(folder / "strivo.db");
     const std::vector<StoredRun> runs = *store->Runs(kService, chinese);
@@ -148,8 +149,8 @@ TEST(RunStore, ARunTheServiceStopsListingIsKeptAndComesBack) {
                                              {"2", "b", "2", "2", "2", "s"}};
     const std::vector<DownloadedRun> second = {{"2", "b", "2.5", "2", "2", "s"}};
     const auto t1 = kT0 + std::chrono::hours(1), t2 = kT0 + std::chrono::hours(2);
-    ASSERT_TRUE(store->StoreRuns(kService, "me", both, kT0));
-    ASSERT_TRUE(store->StoreRuns(kService, "me", second, t1));
+    ASSERT_TRUE(store->StoreRuns(kService, "me", Runs(both), kT0));
+    ASSERT_TRUE(store->StoreRuns(kService, "me", Runs(second), t1));
     auto runs = *store->Runs(kService, "me");
     ASSERT_EQ(runs.size(), 2u);
     const auto byId = [&](std::string_view id) {
@@ -161,7 +162,7 @@ TEST(RunStore, ARunTheServiceStopsListingIsKeptAndComesBack) {
     EXPECT_EQ(byId("2").lastSeen, t1);
     EXPECT_EQ(byId("2").firstSeen, kT0);
     EXPECT_EQ(byId("2").distance, "2.5");
-    ASSERT_TRUE(store->StoreRuns(kService, "me", both, t2));
+    ASSERT_TRUE(store->StoreRuns(kService, "me", Runs(both), t2));
     runs = *store->Runs(kService, "me");
     EXPECT_TRUE(byId("1").inLatestList);
     EXPECT_EQ(byId("1").lastSeen, t2);
@@ -210,10 +211,10 @@ TEST(RunStore, AListMuchLikeTheStoredOneKeepsEveryChange) {
     changed.emplace_back("r300", "5");  // and for one changed, listed again as it was
     const auto t1 = kT0 + std::chrono::hours(1), t2 = kT0 + std::chrono::hours(2);
     const auto run = [&](std::string_view id) { return **store->FindRun(kService, "me", id); };
-    ASSERT_TRUE(store->StoreRuns(kService, "me", list(all), kT0));
+    ASSERT_TRUE(store->StoreRuns(kService, "me", Runs(list(all)), kT0));
     EXPECT_EQ(run("r0").distance, "5");
-    ASSERT_TRUE(store->StoreRuns(kService, "me", list(without500), t1));
-    ASSERT_TRUE(store->StoreRuns(kService, "me", list(changed), t2));
+    ASSERT_TRUE(store->StoreRuns(kService, "me", Runs(list(without500)), t1));
+    ASSERT_TRUE(store->StoreRuns(kService, "me", Runs(list(changed)), t2));
     EXPECT_EQ(*store->CountRuns(kService, "me"), 601u);
     EXPECT_TRUE(run("r500").inLatestList);
     EXPECT_EQ(run("r500").lastSeen, t2);
@@ -254,8 +255,8 @@ TEST(RunStore, AListOfMostlyNewRunsStillFindsTheStoredOnes) {
     std::stable_partition(next.begin(), next.end(),
                           [](const DownloadedRun& run) { return run.runId[0] == 'n'; });
     const auto t1 = kT0 + std::chrono::hours(1);
-    ASSERT_TRUE(store->StoreRuns(kService, "me", stored, kT0));
-    ASSERT_TRUE(store->StoreRuns(kService, "me", next, t1));
+    ASSERT_TRUE(store->StoreRuns(kService, "me", Runs(stored), kT0));
+    ASSERT_TRUE(store->StoreRuns(kService, "me", Runs(next), t1));
     const auto run = [&](std::string_view id) { return **store->FindRun(kService, "me", id); };
     EXPECT_EQ(*store->CountRuns(kService, "me"), 602u);
     EXPECT_TRUE(run(chinese).inLatestList);
@@ -330,7 +331,7 @@ TEST(RunStore, ListAfterListKeepsWhatReadingEachInTurnKeeps) {
                 list.push_back({ids[at], t[0], texts.back()[1], t[2], t[3], t[4]});
             }
         }
-        ASSERT_TRUE(store->StoreRuns(kService, "me", list, now));
+        ASSERT_TRUE(store->StoreRuns(kService, "me", Runs(list), now));
         std::set<std::string_view> listed;
         for (const DownloadedRun& run : list) {
             if (listed.insert(run.runId).second) {
@@ -478,7 +479,7 @@ TEST(RunStore, AKillDuringAMigrationLosesNothing) {
     EXPECT_EQ(*store->PlaceOf("run-log"), (WindowPlace{1, 2, 3, 4, false}));
     const StoreTime listedBefore = (*store->FindRun(service, runner, "m4"))->lastSeen;
     const std::vector<DownloadedRun> list = {{"m1", "t", "5", "1", "1", "s"}};
-    ASSERT_TRUE(store->StoreRuns(service, runner, list, kT0));
+    ASSERT_TRUE(store->StoreRuns(service, runner, Runs(list), kT0));
     for (const auto& [id, inList, lastSeen] :
          {std::tuple("m1", true, kT0), std::tuple("m4", false, listedBefore),
           std::tuple("m3", false, StoreTime(std::chrono::milliseconds(7)))}) {
@@ -804,7 +805,7 @@ TEST(RunStore, AFullDiskFailsTheCommitAndChangesNothing) {
     for (const std::string& id : ids) {
         runs.push_back({id, "2010-04-18T07:05:11+08:00", "5.0321", "1834000", "321", "x"});
     }
-    const Outcome stored = store->StoreRuns(kService, "me", runs, kT0);
+    const Outcome stored = store->StoreRuns(kService, "me", Runs(runs), kT0);
     ASSERT_FALSE(stored);
     EXPECT_EQ(stored.problem().code, ProblemCode::StoreDiskFull);
     EXPECT_NE(Words(stored.problem()).find((folder / "strivo.db").string()), std::string::npos);
@@ -833,30 +834,28 @@ TEST(RunStore, ARunFromAFileIsAddedUnlessAStoredRunIsTheSame) {
     for (const auto& c : kCases) {
         auto store = InMemory();
         const auto run = [](std::int64_t second, double metres) {
-            FileRun made{ImportedRunKey(second, metres), "t", "k", "1", ""};
-            made.startUtcMs = second * 1000;
-            made.distanceMetres = metres;
-            return made;
+            return FileRunAt(second * 1000, metres, 1);
         };
         const double first = c.metres > 5000 ? 10000 : 1000;
-        const std::vector<FileRun> runs = {run(1'700'000'000, first),
-                                           run(1'700'000'000 + c.secondsLater, c.metres)};
+        const std::vector<strivo::Run> runs = {run(1'700'000'000, first),
+                                               run(1'700'000'000 + c.secondsLater, c.metres)};
         // One file: the second run is checked against the first, added just before.
         const auto stored =
             store->StoreFileRuns(kService, "a", &kSite, "gpx", "f.gpx", runs, StoreTime());
         ASSERT_TRUE(stored);
         EXPECT_EQ(stored->added, c.same ? 1 : 2) << c.secondsLater << " " << c.metres;
         EXPECT_EQ(stored->duplicates.size(), c.same ? 1u : 0u);
-        EXPECT_EQ(store->Posts(kSite)->at(runs[0].key).state, PostState::Excluded);
+        EXPECT_EQ(store->Posts(kSite)->at(std::string(runs[0].id())).state, PostState::Excluded);
     }
     // Kept off while no site user was set: off for the one set since, until released.
     auto store = InMemory();
-    FileRun made{ImportedRunKey(1'700'000'000, 5000), "t", "k", "1", ""};
+    const strivo::Run made = FileRunAt(1'700'000'000'000, 5000, 1);
+    const std::string key(made.id());
     const SiteKey unnamed{kSite.host, kSite.port, ""};
     ASSERT_TRUE(store->StoreFileRuns(kService, "a", &unnamed, "gpx", "f.gpx", {&made, 1}, {}));
-    EXPECT_EQ(store->Posts(kSite)->at(made.key).state, PostState::Excluded);
-    EXPECT_EQ(*store->SettleRepost(kSite, std::vector{made.key}), 1);
-    EXPECT_FALSE(store->Posts(kSite)->contains(made.key));
+    EXPECT_EQ(store->Posts(kSite)->at(key).state, PostState::Excluded);
+    EXPECT_EQ(*store->SettleRepost(kSite, std::vector{key}), 1);
+    EXPECT_FALSE(store->Posts(kSite)->contains(key));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "../support/Cp936Literal.h"
+#include "../support/SentRuns.h"
 #include "history/RunFigures.h"
 #include "ui/ListRows.h"
 #include "ui/StatsChart.h"
@@ -298,7 +299,7 @@ TEST(DialogState, FailedExportSaysSoAndKeepsTheStatusLine) {
 TEST(ListRows, TheRunIdColumnGivesWayLastAndTheStateColumnStaysInSight) {
     const auto fit = [](const std::string& runId, int available) {
         auto table = std::make_shared<RunTable>();
-        table->Replace({RunRow{"1", "2012-07-01 07:00:00", "5.0", "", "", "", runId}});
+        table->Replace({TableRun(runId, "2012-07-01 07:00:00", "5.0", "", "", "")});
         ListRows rows(table);
         rows.Update(1);
         const auto widths = rows.FitColumns(

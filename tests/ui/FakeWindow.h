@@ -14,6 +14,7 @@
 #include <optional>
 
 #include "../support/Cp936Literal.h"
+#include "../support/SentRuns.h"
 #include "../support/TempFolder.h"
 #include "jobs/StoreAccess.h"
 #include "ui/ControlIds.h"
@@ -169,8 +170,8 @@ struct FakeJobs {
                                ProgressSink& sink, RunTable& table) {
             sink.Post({.step = Step::ServiceSignedIn});
             Run(stop, where.settings);
-            table.Replace({RunRow{"1", "2012-07-01", "5.00", "", "", "", "111"},
-                           RunRow{"2", "2012-07-02", "6.00", "", "", "", "222"}});
+            table.Replace({TableRun("111", "2012-07-01", "5.00", "", "", ""),
+                           TableRun("222", "2012-07-02", "6.00", "", "", "")});
             sink.Post({.step = Step::RunsDownloaded,
                        .problem = stop.stop_requested()
                                       ? std::optional(Problem(ProblemCode::NetCancelled))
@@ -259,10 +260,10 @@ public:
         ADD_FAILURE() << "no item " << utf8 << " in the menu bar";
     }
     // The state column of `rows`, each cell followed by "|".
-    std::string StateColumn(const RunRows& rows) {
+    std::string StateColumn(const RunList& rows) {
         std::string cells;
-        for (const RunRow& row : rows) {
-            cells += std::string(m_controller->list().Cell(row, kColumnPostState)) + "|";
+        for (const strivo::Run& run : rows) {
+            cells += std::string(m_controller->list().PostStateOf(run.id())) + "|";
         }
         return cells;
     }

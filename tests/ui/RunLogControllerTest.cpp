@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "../support/Cp936Literal.h"
+#include "../support/SentRuns.h"
 #include "../support/TempFolder.h"
 #include "jobs/Settle.h"
 #include "jobs/StoreAccess.h"
@@ -134,7 +135,7 @@ protected:
             {"105", "2011-01-11T07:00:00+08:00", "4", "1200000", "200", ""},
         };
         const auto now = std::chrono::system_clock::now();
-        ASSERT_TRUE(store->StoreRuns(ServiceKeyOf(m_settings), "runner", runs, now));
+        ASSERT_TRUE(store->StoreRuns(ServiceKeyOf(m_settings), "runner", Runs(runs), now));
         const SiteKey site = SiteKeyOf(m_settings);
         ASSERT_TRUE(store->CommitIntent(site, "101", now));
         ASSERT_TRUE(store->RecordOutcome(site, {"101", PostResult::Confirmed, "", now}));
@@ -142,15 +143,8 @@ protected:
         ASSERT_TRUE(store->RecordOutcome(site, {"103", PostResult::Unknown, "", now}));
         ASSERT_TRUE(store->CommitIntent(site, "104", now));
         ASSERT_TRUE(store->RecordOutcome(site, {"104", PostResult::Failed, "net-timed-out", now}));
-        FileRun file;
-        file.key = ImportedRunKey(1306882800, 8000);  // 2011-06-01 07:00 +08:00
-        file.startText = "2011-06-01T07:00:00+08:00";
-        file.distanceText = "8.0";
-        file.durationText = "2400000";
-        file.startUtcMs = 1306882800000;
-        file.offsetMinutes = 480;
-        file.distanceMetres = 8000;
-        file.durationMs = 2400000;
+        const strivo::Run file =
+            FileRunAt(1306882800000, 8000, 2400000);  // 2011-06-01 07:00 +08:00
         ASSERT_TRUE(store->StoreFileRuns(ServiceKeyOf(m_settings), "runner", &site, "gpx",
                                          "/runs/a.gpx", std::vector{file}, now));
         store.reset();

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <ctime>
 
+#include "../support/SentRuns.h"
 #include "FakeWindow.h"
 #include "model/ProblemWords.h"
 #include "store/StorePaths.h"
@@ -144,10 +145,8 @@ TEST_F(WindowControllerTest, DestroyingTheControllerStopsAndJoinsItsJobs) {
 TEST_F(WindowControllerTest, StateColumnFollowsEachPostWhileTheSyncRuns) {
     Open();
     FillFields();
-    const RunRows rows = {
-        RunRow{"1", "", "", "", "", "", "111"}, RunRow{"2", "", "", "", "", "", "222"},
-        RunRow{"3", "", "", "", "", "", "333"}, RunRow{"4", "", "", "", "", "", "444"},
-        RunRow{"5", "", "", "", "", "", "555"}};
+    const RunList rows = {TableRun("111"), TableRun("222"), TableRun("333"), TableRun("444"),
+                          TableRun("555")};
     m_controller->table()->Replace(rows);
     const auto column = [&] { return StateColumn(rows); };
     m_jobs.posts = {{"111", PostResult::Confirmed}, {"555", PostResult::Unknown}};
@@ -224,7 +223,7 @@ TEST_F(WindowControllerTest, ExportWritesTheTableOrSaysWhyNot) {
         {"chooser cancelled", std::nullopt, false},
     };
     Open(Settings{});
-    m_controller->table()->Replace({RunRow{"1", "2012-07-01", "5.00", "", "", "", "111"}});
+    m_controller->table()->Replace({TableRun("111", "2012-07-01", "5.00", "", "", "")});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         m_surface.messages.clear();
@@ -267,8 +266,8 @@ TEST_F(WindowControllerTest, StoredRunsFillTheTableOfflineAndExportAndSyncAsDown
         const DownloadedRun c{"333", "2010-04-10T08:00:00-05:00", "3.1", "abc", "200", ""};
         const DownloadedRun first[] = {a, c}, later[] = {b, a, c};
         const StoreTime t = std::chrono::system_clock::now();
-        ASSERT_TRUE(store->StoreRuns(ServiceKeyOf(Settings{}), "runner", first, t - 1h));
-        ASSERT_TRUE(store->StoreRuns(ServiceKeyOf(Settings{}), "runner", later, t));
+        ASSERT_TRUE(store->StoreRuns(ServiceKeyOf(Settings{}), "runner", Runs(first), t - 1h));
+        ASSERT_TRUE(store->StoreRuns(ServiceKeyOf(Settings{}), "runner", Runs(later), t));
     }
     Open();
     EXPECT_EQ(m_surface.rowCount, 0u) << "start-up shows an empty table";
@@ -319,15 +318,9 @@ TEST_F(WindowControllerTest, AnImportedRunLeavesTheLastDownloadAndUnknownCalorie
         ASSERT_TRUE(opened);
         const DownloadedRun a{
             "\x1b]0;x\x07", "2010-04-05T07:00:00+08:00", "5", "1834000", "200", ""};
-        ASSERT_TRUE((*opened)->StoreRuns(ServiceKeyOf(Settings{}), "runner", {&a, 1}, downloaded));
-        const FileRun run{.key = "file-20100406T000000Z-3000",
-                          .startText = "2010-04-06T08:00:00+08:00",
-                          .distanceText = "3.0000",
-                          .durationText = "600000",
-                          .startUtcMs = 1270512000000,
-                          .offsetMinutes = 480,
-                          .distanceMetres = 3000,
-                          .durationMs = 600000};
+        ASSERT_TRUE((*opened)->StoreRuns(ServiceKeyOf(Settings{}), "runner", Runs(std::span(&a, 1)),
+                                         downloaded));
+        const strivo::Run run = FileRunAt(1270512000000, 3000, 600000);
         ASSERT_TRUE((*opened)->StoreFileRuns(ServiceKeyOf(Settings{}), "runner", nullptr, "gpx",
                                              "a.gpx", {&run, 1}, std::chrono::system_clock::now()));
     }
@@ -352,7 +345,7 @@ TEST_F(WindowControllerTest, AnImportedRunLeavesTheLastDownloadAndUnknownCalorie
 TEST_F(WindowControllerTest, TcxExportFromAnUnusableStoreWritesNothingAndSaysWhy) {
     std::filesystem::create_directory(StorePathFor(m_folder / "config.ini"));
     Open();
-    m_controller->table()->Replace({RunRow{"1", "2012-07-01", "5.00", "", "", "", "111"}});
+    m_controller->table()->Replace({TableRun("111", "2012-07-01", "5.00", "", "", "")});
     const auto tcx = m_folder / "runs.tcx";
     m_surface.chosen = ChosenFile{tcx, tcx.string()};
     ChooseFromMenuBar("导出TCX…");

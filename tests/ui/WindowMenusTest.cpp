@@ -3,6 +3,7 @@
 // offers each action for the selected runs it changes.
 #include <gtest/gtest.h>
 
+#include "../support/SentRuns.h"
 #include "FakeWindow.h"
 #include "store/StorePaths.h"
 
@@ -86,15 +87,13 @@ TEST_F(WindowMenusTest, TheListsMenuActsOnTheSelectedRunsItChanges) {
                                       {"222", "2012-07-02T07:00:00+08:00", "5", "1800000", "", ""},
                                       {"333", "2012-07-03T07:00:00+08:00", "5", "1800000", "", ""},
                                       {"444", "2012-07-04T07:00:00+08:00", "5", "1800000", "", ""}};
-        ASSERT_TRUE(
-            (*store)->StoreRuns(ServiceKeyOf(Settings{}), "runner", runs, StoreTime::clock::now()));
+        ASSERT_TRUE((*store)->StoreRuns(ServiceKeyOf(Settings{}), "runner", Runs(runs),
+                                        StoreTime::clock::now()));
     }
     Open();
     FillFields();
-    const RunRows rows = {RunRow{"1", "", "", "", "", "", "111"},
-                          RunRow{"2", "", "", "", "", "", "222"},
-                          RunRow{"3", "", "", "", "", "", "333"},
-                          RunRow{"4", "", "", "", "", "", "444"}, RunRow{"5"}};
+    const RunList rows = {TableRun("111"), TableRun("222"), TableRun("333"), TableRun("444"),
+                          TableRun("")};
     m_controller->table()->Replace(rows);
     const auto column = [&] { return Cp936ToUtf8(StateColumn(rows)); };
     // Which items are offered for the rows selected; then `choice` is taken.

@@ -195,8 +195,10 @@ int CliContext::Download(bool print, std::optional<Problem>* why, bool keepRows)
     const Result<jobs::Downloaded> downloaded = jobs::Download(
         m_where, *m_table, progress, {},
         {.onRunListBytes = [&progress](std::size_t bytes) { progress.RunListBytes(bytes); },
-         .onRow = printed ? std::function<void(const RunRow&)>(
-                                [&printed](const RunRow& row) { printed->Add(row); })
+         .onRun = printed ? std::function<void(const Run&, std::int64_t)>(
+                                [&printed](const Run& run, std::int64_t number) {
+                                    printed->Add(run, number);
+                                })
                           : nullptr});
     progress.Clear();
     if (!downloaded && why != nullptr) {
@@ -270,7 +272,7 @@ std::optional<int> CliContext::RefuseOwnFiles() {
     return std::nullopt;
 }
 
-int CliContext::SaveCsv(const RunRows& rows) {
+int CliContext::SaveCsv(const RunList& rows) {
     if (!m_options.csv) {
         return kExitDone;
     }

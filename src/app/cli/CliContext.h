@@ -65,7 +65,7 @@ public:
     // With `keepRows` false, the table printed is not kept: table() is then empty.
     int Download(bool print, std::optional<Problem>* why = nullptr, bool keepRows = true);
     // The table, or every stored run, to --csv / --tcx where asked.
-    int SaveCsv(const RunRows& rows);
+    int SaveCsv(const RunList& rows);
     // `runIds`: those stored runs alone (a listing's, filtered).
     int SaveTcx(std::optional<std::span<const std::string>> runIds = std::nullopt);
     // A document of its own making (the SVG) to `file`.

@@ -3,6 +3,7 @@
 #include "app/cli/CliWords.h"
 #include "app/cli/Commands.h"
 #include "app/cli/TerminalTable.h"
+#include "io/RunText.h"
 #include "jobs/DryRun.h"
 #include "text/Catalog.h"
 
@@ -31,7 +32,7 @@ std::string ActionText(const PlannedRun& step) {
 
 // What a sync would do with each downloaded run; nothing is posted.
 int DryRun(CliContext& cli) {
-    const RunRows rows = cli.table().Snapshot();
+    const RunList rows = cli.table().Snapshot();
     const Result<jobs::DryRunPlan> planned = jobs::DryRun(cli.where(), rows, cli.options().all);
     if (!planned) {
         cli.Error(planned.problem());
@@ -53,16 +54,16 @@ int DryRun(CliContext& cli) {
         width = std::max(width, Utf8Width(actions.back()));
     }
     for (std::size_t i = 0; i < plan->size(); ++i) {
-        const RunRow& row = *(*plan)[i].row;
+        const Run& run = *(*plan)[i].run;
+        const RunCells cells = CellsOf(run, i + 1);
         out << actions[i] << std::string(width + 2 - Utf8Width(actions[i]), ' ')
-            << RunLine(row[kColumnStartTime], row[kColumnDistance], row[kColumnDuration],
-                       row[kColumnRunId])
+            << RunLine(cells[kColumnStartTime], cells[kColumnDistance], cells[kColumnDuration],
+                       run.id())
             << "\n";
         if (cli.options().verbose && (*plan)[i].action == RunAction::Post) {
             // The site's token is known only once signed in.
             out << "    formhash=<formhash>"
-                << ForTerminal(
-                       jobs::RunLogForm(row, *planned).substr(std::string_view("formhash=").size()))
+                << ForTerminal(jobs::RunLogForm(run).substr(std::string_view("formhash=").size()))
                 << "\n";
         }
     }

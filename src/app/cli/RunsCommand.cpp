@@ -2,6 +2,7 @@
 #include "app/cli/Commands.h"
 #include "app/cli/TerminalTable.h"
 #include "history/RunTotals.h"
+#include "io/RunText.h"
 #include "jobs/RunLog.h"
 #include "jobs/StoredRuns.h"
 #include "model/ProblemWords.h"
@@ -46,7 +47,7 @@ int Runs(CliContext& cli) {
     const jobs::RunLogFilter filter{
         .state = options.state, .fromDay = options.fromDay, .toDay = options.toDay};
     const bool filtered = filter.state || filter.fromDay || filter.toDay;
-    RunRows::Builder rows;
+    RunList::Builder rows;
     long long number = 0;
     std::size_t listed = 0, stored = 0;
     std::vector<std::string> listedIds;  // for --tcx and --fit, where filtered
@@ -75,8 +76,14 @@ int Runs(CliContext& cli) {
             ++listed;
             pace = values.paceMsPerKm ? FormatPace(*values.paceMsPerKm) + "/km" : "";
             const std::string state = PostText(posts, run.runId);
-            out << RunLine(run.startTime, run.distance,
-                           FormatDuration(std::string_view(run.duration)), run.runId, &pace);
+            // A run read from a file has no texts of its own: they are made
+            // from its values (copied only then: a million lines of the service's).
+            const StoredTexts made = run.source.empty() ? StoredTexts() : TextsOf(run);
+            const bool sent = run.source.empty();
+            out << RunLine(sent ? run.startTime : made.startTime,
+                           sent ? run.distance : made.distance,
+                           FormatDuration(std::string_view(sent ? run.duration : made.duration)),
+                           run.runId, &pace);
             if (!run.source.empty()) {
                 out << "  " << Fill(Tr("imported ({0})"), run.source);
             }
@@ -85,7 +92,8 @@ int Runs(CliContext& cli) {
             }
             out << '\n';
             if (csv) {
-                jobs::AddStoredRunRow(rows, run, ++number);
+                rows.Add(jobs::RunOf(run));
+                ++number;
             }
             if (filtered && (options.tcx || options.fit)) {
                 listedIds.push_back(run.runId);

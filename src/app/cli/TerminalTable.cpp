@@ -136,14 +136,16 @@ private:
 
 }  // namespace
 
-void WriteRunTable(std::ostream& out, const RunRows& rows) {
+void WriteRunTable(std::ostream& out, const RunList& runs) {
     TableLines table(out);
-    for (const RunRow& row : rows) {
-        table.Measure(row);
+    std::size_t number = 0;
+    for (const Run& run : runs) {
+        table.Measure(CellsOf(run, ++number));
     }
     table.Begin();
-    for (const RunRow& row : rows) {
-        table.Line(row);
+    number = 0;
+    for (const Run& run : runs) {
+        table.Line(CellsOf(run, ++number));
     }
     table.End();
 }
@@ -156,13 +158,14 @@ RunTableWriter::~RunTableWriter() {
     }
 }
 
-void RunTableWriter::Add(const RunRow& row) {
+void RunTableWriter::Add(const Run& run, std::int64_t number) {
     if (m_file == nullptr) {
-        m_rows.Emplace(row);
+        m_rows.Add(run);
         return;
     }
+    const RunCells cells = CellsOf(run, static_cast<std::size_t>(number));
     for (std::size_t c = 0; c < kRunColumnCount; ++c) {
-        const std::string_view cell = row[c];
+        const std::string_view cell = cells[c];
         const auto size = static_cast<std::uint32_t>(cell.size());
         m_pending.append(reinterpret_cast<const char*>(&size), sizeof size);
         m_pending.append(cell);

@@ -7,15 +7,16 @@
 #include <string_view>
 #include <vector>
 
+#include "io/RunText.h"
 #include "model/RunTable.h"
 
 namespace strivo {
 
 // The run table as UTF-8 text for a terminal: a title line, then one line per
-// row, columns aligned by display width (a Chinese character takes two), a
+// run, numbered from 1, columns aligned by display width (a Chinese character takes two), a
 // cell wider than a column may be cut to end in "…".
 // Written a batch of lines at a time: a long list is never held as text whole.
-void WriteRunTable(std::ostream& out, const RunRows& rows);
+void WriteRunTable(std::ostream& out, const RunList& rows);
 
 // The same table for rows that come one at a time and are not kept: each
 // waits in a temporary file, and the table is written once every row is
@@ -28,7 +29,8 @@ public:
     RunTableWriter(const RunTableWriter&) = delete;
     RunTableWriter& operator=(const RunTableWriter&) = delete;
 
-    void Add(const RunRow& row);
+    // The next run, numbered `number`: the runs come in their order.
+    void Add(const Run& run, std::int64_t number);
     // False when the temporary file failed: the table lacks rows from there on.
     bool Write(std::ostream& out);
 
@@ -40,7 +42,7 @@ private:
     bool m_written = true;
     std::size_t m_count = 0;
     std::array<std::size_t, kRunColumnCount> m_widths{};
-    RunRows::Builder m_rows;  // without a temporary file
+    RunList::Builder m_rows;  // without a temporary file
 };
 
 // CP936 text from the network as UTF-8 for a terminal, with every control

@@ -6,27 +6,27 @@
 #include <memory>
 #include <vector>
 
-#include "model/RunRow.h"
+#include "model/Run.h"
 
 namespace strivo {
 
-// Rows in blocks that are never written once made: a copy shares them, so a
-// snapshot of 100,000 rows copies no cell, and rows grow without moving.
-// Reading is safe from any thread; changing one RunRows from two is not.
-class RunRows {
-    using Block = std::vector<RunRow>;
+// Runs in blocks that are never written once made: a copy shares them, so a
+// snapshot of 100,000 runs copies no text, and the list grows without moving.
+// Reading is safe from any thread; changing one RunList from two is not.
+class RunList {
+    using Block = std::vector<Run>;
 
 public:
-    // Makes rows one at a time, into blocks no RunRows shares until Finish.
+    // Makes the list one run at a time, into blocks no RunList shares until Finish.
     class Builder {
     public:
-        void Add(RunRow row);
+        void Add(Run row);
         template <typename... Arguments>
         void Emplace(Arguments&&... arguments) {
             OpenBlock().emplace_back(std::forward<Arguments>(arguments)...);
         }
-        // The rows added so far; the builder starts again empty.
-        RunRows Finish();
+        // The runs added so far; the builder starts again empty.
+        RunList Finish();
 
     private:
         Block& OpenBlock();
@@ -39,10 +39,10 @@ public:
     class Iterator {
     public:
         using iterator_category = std::forward_iterator_tag;
-        using value_type = RunRow;
+        using value_type = Run;
         using difference_type = std::ptrdiff_t;
-        using pointer = const RunRow*;
-        using reference = const RunRow&;
+        using pointer = const Run*;
+        using reference = const Run&;
 
         Iterator() = default;
         reference operator*() const { return (*m_rows->m_blocks[m_block])[m_row]; }
@@ -54,33 +54,33 @@ public:
         }
 
     private:
-        friend class RunRows;
-        Iterator(const RunRows* rows, std::size_t block) : m_rows(rows), m_block(block) {}
+        friend class RunList;
+        Iterator(const RunList* rows, std::size_t block) : m_rows(rows), m_block(block) {}
 
-        const RunRows* m_rows = nullptr;
+        const RunList* m_rows = nullptr;
         std::size_t m_block = 0;
         std::size_t m_row = 0;
     };
 
-    RunRows() = default;
-    RunRows(std::vector<RunRow> rows);  // one block, the rows moved in
-    RunRows(std::initializer_list<RunRow> rows);
+    RunList() = default;
+    RunList(std::vector<Run> runs);  // one block, the runs moved in
+    RunList(std::initializer_list<Run> runs);
 
     std::size_t size() const { return m_ends.empty() ? 0 : m_ends.back(); }
     bool empty() const { return size() == 0; }
-    const RunRow& operator[](std::size_t row) const;
+    const Run& operator[](std::size_t index) const;
     Iterator begin() const { return {this, 0}; }
     Iterator end() const { return {this, m_blocks.size()}; }
-    bool operator==(const RunRows& other) const;
+    bool operator==(const RunList& other) const;
 
-    // Adds the rows of `other` after these, sharing its blocks.
-    void Append(const RunRows& other);
+    // Adds the runs of `other` after these, sharing its blocks.
+    void Append(const RunList& other);
 
 private:
     void AddBlock(std::shared_ptr<const Block> block);
 
     std::vector<std::shared_ptr<const Block>> m_blocks;  // none of them empty
-    std::vector<std::size_t> m_ends;                     // rows up to the end of each block
+    std::vector<std::size_t> m_ends;                     // runs up to the end of each block
 };
 
 }  // namespace strivo

@@ -1,20 +1,20 @@
-#include "model/RunRows.h"
+#include "model/RunList.h"
 
 #include <algorithm>
 
 namespace strivo {
 namespace {
 
-// Blocks start small and grow to this many rows (128 KiB).
+// Blocks start small and grow to this many runs (160 KiB).
 constexpr std::size_t kBlockRows = 1024;
 
 }  // namespace
 
-void RunRows::Builder::Add(RunRow row) {
+void RunList::Builder::Add(Run row) {
     OpenBlock().push_back(std::move(row));
 }
 
-RunRows::Block& RunRows::Builder::OpenBlock() {
+RunList::Block& RunList::Builder::OpenBlock() {
     if (m_open.size() == m_open.capacity()) {
         if (!m_open.empty()) {
             m_fullRows += m_open.size();
@@ -26,8 +26,8 @@ RunRows::Block& RunRows::Builder::OpenBlock() {
     return m_open;
 }
 
-RunRows RunRows::Builder::Finish() {
-    RunRows rows;
+RunList RunList::Builder::Finish() {
+    RunList rows;
     for (auto& block : m_full) {
         rows.AddBlock(std::move(block));
     }
@@ -38,7 +38,7 @@ RunRows RunRows::Builder::Finish() {
     return rows;
 }
 
-RunRows::Iterator& RunRows::Iterator::operator++() {
+RunList::Iterator& RunList::Iterator::operator++() {
     if (++m_row == m_rows->m_blocks[m_block]->size()) {
         ++m_block;
         m_row = 0;
@@ -46,35 +46,35 @@ RunRows::Iterator& RunRows::Iterator::operator++() {
     return *this;
 }
 
-RunRows::Iterator RunRows::Iterator::operator++(int) {
+RunList::Iterator RunList::Iterator::operator++(int) {
     Iterator before = *this;
     ++*this;
     return before;
 }
 
-RunRows::RunRows(std::vector<RunRow> rows) {
+RunList::RunList(std::vector<Run> rows) {
     AddBlock(std::make_shared<const Block>(std::move(rows)));
 }
 
-RunRows::RunRows(std::initializer_list<RunRow> rows) : RunRows(std::vector<RunRow>(rows)) {}
+RunList::RunList(std::initializer_list<Run> rows) : RunList(std::vector<Run>(rows)) {}
 
-const RunRow& RunRows::operator[](std::size_t row) const {
+const Run& RunList::operator[](std::size_t row) const {
     const std::size_t block = static_cast<std::size_t>(
         std::upper_bound(m_ends.begin(), m_ends.end(), row) - m_ends.begin());
     return (*m_blocks[block])[row - (block == 0 ? 0 : m_ends[block - 1])];
 }
 
-bool RunRows::operator==(const RunRows& other) const {
+bool RunList::operator==(const RunList& other) const {
     return size() == other.size() && std::equal(begin(), end(), other.begin());
 }
 
-void RunRows::Append(const RunRows& other) {
+void RunList::Append(const RunList& other) {
     for (const auto& block : other.m_blocks) {
         AddBlock(block);
     }
 }
 
-void RunRows::AddBlock(std::shared_ptr<const Block> block) {
+void RunList::AddBlock(std::shared_ptr<const Block> block) {
     if (!block->empty()) {
         m_ends.push_back(size() + block->size());
         m_blocks.push_back(std::move(block));
