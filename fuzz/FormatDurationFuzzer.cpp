@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "FuzzSupport.h"
-#include "text/TextHelpers.h"
+#include "io/TimeText.h"
 
 namespace {
 

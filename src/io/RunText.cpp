@@ -1,5 +1,7 @@
 #include "io/RunText.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "io/TimeText.h"
@@ -25,6 +27,11 @@ Run ServiceRun(std::string_view runId, const Run::Sent& sent) {
     return Run(runId, sent,
                {start.utcMs, start.offsetMinutes, km ? std::optional(*km * 1000.0) : std::nullopt,
                 ReadMilliseconds(sent.duration), ParseInteger(sent.calories)});
+}
+
+std::string ImportedRunKey(std::int64_t startUtcSeconds, double distanceMetres) {
+    return "file-" + CompactUtcText(startUtcSeconds * 1000) + "-" +
+           std::to_string(std::llround(std::clamp(distanceMetres, 0.0, 1e12)));
 }
 
 std::string KilometreText(double metres) {

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -33,6 +34,11 @@ inline constexpr std::array<const char*, kRunColumnCount> kRunColumnTitles = {
 // start with its offset, kilometres, milliseconds (as the table shows them
 // from any text, ReadMilliseconds) and calories.
 Run ServiceRun(std::string_view runId, const Run::Sent& sent);
+
+// The key of a run read from a file, in place of a RunID: its UTC start
+// second and its distance in whole metres ("file-20100307T224838Z-5032").
+// Never sent to the site as a RunID.
+std::string ImportedRunKey(std::int64_t startUtcSeconds, double distanceMetres);
 
 // The cell of `run` in `column`; `number` is its 序号.
 std::string RunCell(const Run& run, std::size_t number, std::size_t column);

@@ -37,6 +37,10 @@ std::string WallTimeText(std::int64_t utcMs, int offsetMinutes);
 // milliseconds given where there are any, as TCX keeps times.
 std::string UtcTimeText(std::int64_t utcMs);
 
+// "20100307T224838Z": the second of `utcMs` in UTC, written compact (ISO 8601's
+// basic form), as the key of a run read from a file holds it.
+std::string CompactUtcText(std::int64_t utcMs);
+
 // "2010-03-07-064838": the wall time of `utcMs` at `offsetMinutes`, as a FIT
 // file's name begins.
 std::string FileNameTime(std::int64_t utcMs, int offsetMinutes);
@@ -60,6 +64,11 @@ std::string TrimTimestamp(std::string_view timestamp);
 // The same into `out`, whose room is kept from run to run (a list of a
 // million runs trims two million times); the view is of `out`.
 std::string_view TrimTimestampInto(std::string_view timestamp, std::string& out);
+
+// "<h>小时<m>分<s>秒" in CP936, as the table shows a run's time; from text,
+// the number as ReadMilliseconds reads it.
+std::string FormatDuration(std::int64_t milliseconds);
+std::string FormatDuration(std::string_view milliseconds);
 
 // "3:23:30": hours (as many as there are), minutes and whole seconds.
 std::string HmsText(std::int64_t durationMs);

@@ -39,12 +39,6 @@ struct StoredRun {
     std::string source, sourceFile;
 };
 
-// The key of a run read from a file, in place of a RunID: its UTC start
-// second and its distance in whole metres ("file-20100307T224838Z-5032").
-// Never sent to the site as a RunID.
-std::string ImportedRunKey(std::int64_t startUtcSeconds, double distanceMetres);
-bool IsImportedRunKey(std::string_view runId);
-
 // Excluded: the runner keeps the run off the run log (or an imported run not
 // released yet); no sync posts it, not even --all.
 enum class PostState { Sending, Confirmed, Failed, Unknown, Excluded };

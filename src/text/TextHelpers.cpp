@@ -165,25 +165,6 @@ std::optional<std::int64_t> ParseInteger(std::string_view text) {
     return value;
 }
 
-std::string FormatDuration(std::int64_t milliseconds) {
-    // Made in place: a run list of 100,000 runs formats as many durations.
-    const Duration duration = SplitMilliseconds(milliseconds);
-    char text[3 * 20 + kHours.size() + kMinutes.size() +
-              kSeconds.size()];  // 20: -9223372036854775808
-    char* at = text;
-    for (const auto& [number, unit] : {std::pair{duration.hours, kHours},
-                                       {duration.minutes, kMinutes},
-                                       {duration.seconds, kSeconds}}) {
-        at = std::to_chars(at, text + sizeof text, number).ptr;
-        at = std::copy(unit.begin(), unit.end(), at);
-    }
-    return std::string(text, at);
-}
-
-std::string FormatDuration(std::string_view milliseconds) {
-    return FormatDuration(ReadMilliseconds(milliseconds));
-}
-
 namespace {
 
 // PercentEncode writes upper-case digits only.

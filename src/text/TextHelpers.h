@@ -64,10 +64,6 @@ inline constexpr std::string_view kSeconds = "\xC3\xEB";        // 秒
 // it they stay, as HTML takes them.
 void AppendMarkupEscaped(std::string& out, std::string_view text, bool forXml);
 
-// "<h>小时<m>分<s>秒" in CP936; from text, the number as ReadMilliseconds reads it.
-std::string FormatDuration(std::int64_t milliseconds);
-std::string FormatDuration(std::string_view milliseconds);
-
 // ASCII letters in lower case; every other byte as it is (CP936 trail
 // bytes included, which a locale's tolower might change).
 char LowerAscii(char c);

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "../support/Cp936Literal.h"
 #include "io/TimeText.h"
 
 namespace strivo {
@@ -143,6 +144,31 @@ TEST(TimeText, EachTimeReadsBackAsWritten) {
         EXPECT_EQ(ParseXmlTime(each.utc), each.utcMs);
         const std::int64_t day = (second / 1000 - 86399 * (second < 0)) / 86400;
         EXPECT_EQ(ParseLocalDate(DayText(day)), day) << DayText(day);
+    }
+}
+
+TEST(FormatDuration, ReadsMillisecondsAsSigned64BitAndTruncates) {
+    using test::Cp936;
+    const std::pair<std::string, std::string> cases[] = {
+        {"44604000", "12小时23分24秒"},
+        {"3723000", "1小时2分3秒"},
+        {"3599999", "0小时59分59秒"},
+        {"90000000", "25小时0分0秒"},
+        {"999", "0小时0分0秒"},
+        {"-61000", "0小时-1分-1秒"},
+        {"  5000", "0小时0分5秒"},
+        {"12.9", "0小时0分0秒"},
+        {"", "0小时0分0秒"},
+        {"+7000x", "0小时0分7秒"},
+        {"2147483647", "596小时31分23秒"},
+        {"-2147483648", "-596小时-31分-23秒"},
+        {"99999999999", "27777小时46分39秒"},  // a total past 2^31 ms
+        {"-99999999999", "-27777小时-46分-39秒"},
+        {"99999999999999999999", "2562047788015小时12分55秒"},  // clamps like strtoll
+        {"-99999999999999999999", "-2562047788015小时-12分-55秒"},
+    };
+    for (const auto& [input, expected] : cases) {
+        EXPECT_EQ(FormatDuration(input), Cp936(expected.c_str())) << "input " << input;
     }
 }
 

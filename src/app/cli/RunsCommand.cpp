@@ -3,6 +3,7 @@
 #include "app/cli/TerminalTable.h"
 #include "history/RunTotals.h"
 #include "io/RunText.h"
+#include "io/TimeText.h"
 #include "jobs/RunLog.h"
 #include "jobs/StoredRuns.h"
 #include "model/ProblemWords.h"
