@@ -338,6 +338,9 @@ Result<std::optional<StoredRun>> RunStore::FindRun(const ServiceKey& service,
 
 namespace {
 
+// How Strivo's key of a run read from a file begins (ImportedRunKey's).
+constexpr std::string_view kFileKeyStart = "file-";
+
 // A run's distance, time and calories from column `from` on; a run read from
 // a file has no texts (a store of an earlier version kept made ones).
 void ReadFileRunValues(const Statement& read, int from, StoredRun& run) {
@@ -351,6 +354,44 @@ void ReadFileRunValues(const Statement& read, int from, StoredRun& run) {
         }
     }
 }
+
+// A run read from a file (few, beside a million of the service's) has values
+// where a service run has texts. Its key begins "file-": such a run's source
+// and values are looked up when met, so that the service's runs cost no
+// column (SQLite reads a record's columns up to the last one asked for).
+class FileValues {
+public:
+    FileValues(sqlite3* db, std::int64_t account) : m_db(db), m_account(account) {}
+
+    // Gives `run`, read without them, its source and values; false when the store failed.
+    bool Fill(StoredRun& run) {
+        run.source.clear();
+        run.distanceMetres.reset();
+        run.durationMs.reset();
+        run.calorieCount.reset();
+        if (!run.runId.starts_with(kFileKeyStart)) {
+            return true;
+        }
+        if (!m_lookup) {
+            m_lookup.emplace(m_db,
+                             "SELECT distance_m, duration_ms, calories, source FROM runs "
+                             "WHERE account=?1 AND run_id=?2");
+            m_lookup->Bind(1, m_account);
+        }
+        const int step = m_lookup->BindCp936(2, run.runId).Step();
+        if (step == SQLITE_ROW) {
+            run.source = m_lookup->Utf8(3);
+            ReadFileRunValues(*m_lookup, 0, run);
+        }
+        m_lookup->Reset();
+        return step == SQLITE_ROW;
+    }
+
+private:
+    sqlite3* m_db;
+    std::int64_t m_account;
+    std::optional<Statement> m_lookup;
+};
 
 }  // namespace
 
@@ -380,10 +421,10 @@ Outcome RunStore::ReadRuns(const ServiceKey& service, std::string_view account, 
               "sync_offset_min, first_seen_ms, unlisted.last_seen_ms, source, source_file"
         : fields == RunFields::Lines
             ? "run_id, start_text, distance_text, duration_text, calories_text, NULL, "
-              "start_utc_ms, start_offset_min, source, distance_m, duration_ms, calories, "
-              "first_seen_ms"
+              "start_utc_ms, start_offset_min, first_seen_ms"
             : "run_id, start_text, distance_text, duration_text, calories_text, NULL, "
-              "start_utc_ms, start_offset_min, source, distance_m, duration_ms, calories";
+              "start_utc_ms, start_offset_min";
+    FileValues fileValues(m_db, id);
     // In no order, the table is read as it lies, not through an index and a
     // lookup a run.
     Statement read(m_db, std::string("SELECT ") + columns + " FROM runs" +
@@ -404,17 +445,11 @@ Outcome RunStore::ReadRuns(const ServiceKey& service, std::string_view account, 
         run.startUtcMs = read.OptionalInt(6);
         run.startOffsetMinutes = read.OptionalInt(7);
         if (!all) {
-            // A run of the service is read from its texts; one of a file, from its values.
-            run.source = read.Utf8(8);
-            if (!run.source.empty()) {
-                ReadFileRunValues(read, 9, run);
-            } else {
-                run.distanceMetres.reset();
-                run.durationMs.reset();
-                run.calorieCount.reset();
+            if (!fileValues.Fill(run)) {
+                return Failure(ProblemCode::StoreCannotRead);
             }
             if (fields == RunFields::Lines) {
-                run.firstSeen = FromMillis(read.Int(12));
+                run.firstSeen = FromMillis(read.Int(8));
             }
             visit(run);
             continue;
