@@ -93,37 +93,37 @@ std::string OffsetText(int offsetMinutes) {
     return text;
 }
 
-std::string OffsetTimeText(std::int64_t utcMs, int offsetMinutes) {
+namespace {
+
+// The second `utcMs` falls in, `offsetMinutes` from UTC, in `format` (year,
+// month, day, hour, minute, second).
+std::string SecondText(const char* format, std::int64_t utcMs, int offsetMinutes = 0) {
     const Wall wall = WallOf(FloorDivide(utcMs, 1000) + std::int64_t{offsetMinutes} * 60);
     char text[48];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d", Year(wall), Month(wall),
-                  Day(wall), Hour(wall), Minute(wall), Second(wall));
-    return text + OffsetText(offsetMinutes);
+    std::snprintf(text, sizeof text, format, Year(wall), Month(wall), Day(wall), Hour(wall),
+                  Minute(wall), Second(wall));
+    return text;
+}
+
+}  // namespace
+
+std::string OffsetTimeText(std::int64_t utcMs, int offsetMinutes) {
+    return SecondText("%04d-%02u-%02uT%02d:%02d:%02d", utcMs, offsetMinutes) +
+           OffsetText(offsetMinutes);
 }
 
 std::string WallTimeText(std::int64_t utcMs, int offsetMinutes) {
-    const Wall wall = WallOf(FloorDivide(utcMs, 1000) + std::int64_t{offsetMinutes} * 60);
-    char text[48];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02u %02d:%02d:%02d", Year(wall), Month(wall),
-                  Day(wall), Hour(wall), Minute(wall), Second(wall));
-    return text;
+    return SecondText("%04d-%02u-%02u %02d:%02d:%02d", utcMs, offsetMinutes);
 }
 
 std::string CompactUtcText(std::int64_t utcMs) {
-    const Wall wall = WallOf(FloorDivide(utcMs, 1000));
-    char text[48];
-    std::snprintf(text, sizeof text, "%04d%02u%02uT%02d%02d%02dZ", Year(wall), Month(wall),
-                  Day(wall), Hour(wall), Minute(wall), Second(wall));
-    return text;
+    return SecondText("%04d%02u%02uT%02d%02d%02dZ", utcMs);
 }
 
 std::string UtcTimeText(std::int64_t utcMs) {
-    const Wall wall = WallOf(FloorDivide(utcMs, 1000));
-    char text[48];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d", Year(wall), Month(wall),
-                  Day(wall), Hour(wall), Minute(wall), Second(wall));
-    std::string out = text;
+    std::string out = SecondText("%04d-%02u-%02uT%02d:%02d:%02d", utcMs);
     if (const std::int64_t ms = utcMs - FloorDivide(utcMs, 1000) * 1000; ms != 0) {
+        char text[8];
         std::snprintf(text, sizeof text, ".%03d", static_cast<int>(ms));
         out += text;
         out.erase(out.find_last_not_of('0') + 1);
@@ -132,11 +132,7 @@ std::string UtcTimeText(std::int64_t utcMs) {
 }
 
 std::string FileNameTime(std::int64_t utcMs, int offsetMinutes) {
-    const Wall wall = WallOf(FloorDivide(utcMs, 1000) + std::int64_t{offsetMinutes} * 60);
-    char text[48];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02u-%02d%02d%02d", Year(wall), Month(wall),
-                  Day(wall), Hour(wall), Minute(wall), Second(wall));
-    return text;
+    return SecondText("%04d-%02u-%02u-%02d%02d%02d", utcMs, offsetMinutes);
 }
 
 std::string IsoWeekText(int isoYear, int week) {

@@ -68,13 +68,7 @@ Run::Run(const Run& other) {
 
 Run& Run::operator=(const Run& other) {
     if (this != &other) {
-        m_startUtcMs = other.m_startUtcMs;
-        m_durationMs = other.m_durationMs;
-        m_kcal = other.m_kcal;
-        m_metres = other.m_metres;
-        m_offset = other.m_offset;
-        m_hasMetres = other.m_hasMetres;
-        m_source = other.m_source;
+        CopyValues(other);
         CopyText(other);
     }
     return *this;
@@ -86,13 +80,7 @@ Run::Run(Run&& other) noexcept {
 
 Run& Run::operator=(Run&& other) noexcept {
     if (this != &other) {
-        m_startUtcMs = other.m_startUtcMs;
-        m_durationMs = other.m_durationMs;
-        m_kcal = other.m_kcal;
-        m_metres = other.m_metres;
-        m_offset = other.m_offset;
-        m_hasMetres = other.m_hasMetres;
-        m_source = other.m_source;
+        CopyValues(other);
         m_ends = other.m_ends;
         m_large = std::move(other.m_large);
         if (!m_large) {
@@ -167,6 +155,16 @@ void Run::SetTexts(std::span<const std::string_view, kTexts> texts) {
         end += static_cast<std::uint32_t>(texts[index].size());
         m_ends[index] = end;
     }
+}
+
+void Run::CopyValues(const Run& other) {
+    m_startUtcMs = other.m_startUtcMs;
+    m_durationMs = other.m_durationMs;
+    m_kcal = other.m_kcal;
+    m_metres = other.m_metres;
+    m_offset = other.m_offset;
+    m_hasMetres = other.m_hasMetres;
+    m_source = other.m_source;
 }
 
 void Run::CopyText(const Run& other) {

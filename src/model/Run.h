@@ -66,6 +66,7 @@ private:
 
     void SetValues(const Values& values);
     void SetTexts(std::span<const std::string_view, kTexts> texts);
+    void CopyValues(const Run& other);
     void CopyText(const Run& other);
     std::string_view Text(std::size_t index) const;
     const char* Chars() const { return m_large ? m_large.get() : m_small; }
