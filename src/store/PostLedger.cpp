@@ -107,7 +107,7 @@ Outcome RunStore::RecordOutcomeAndIntent(const SiteKey& site,
         return account.problem();
     }
     if (previous) {
-        Statement outcome(m_db, OutcomeSql(previous->result));
+        Statement& outcome = Cached(OutcomeSql(previous->result));
         outcome.Bind(1, *account);
         outcome.BindCp936(4, previous->runId).Bind(5, Millis(previous->at));
         if (previous->result == PostResult::Failed || previous->result == PostResult::Unknown) {
@@ -119,11 +119,11 @@ Outcome RunStore::RecordOutcomeAndIntent(const SiteKey& site,
             return Failure(ProblemCode::StoreCannotWrite);
         }
         if (previous->result == PostResult::NotSent) {
-            Statement restore(m_db,
-                              "UPDATE posts SET state=prior_state, intent_ms=prior_intent_ms, "
-                              "outcome_ms=prior_outcome_ms, reason=prior_reason, prior_state=NULL, "
-                              "prior_intent_ms=NULL, prior_outcome_ms=NULL, prior_reason=NULL "
-                              "WHERE account=?1 AND run_id=?4 AND state='sending'");
+            Statement& restore = Cached(
+                "UPDATE posts SET state=prior_state, intent_ms=prior_intent_ms, "
+                "outcome_ms=prior_outcome_ms, reason=prior_reason, prior_state=NULL, "
+                "prior_intent_ms=NULL, prior_outcome_ms=NULL, prior_reason=NULL "
+                "WHERE account=?1 AND run_id=?4 AND state='sending'");
             restore.Bind(1, *account);
             restore.BindCp936(4, previous->runId);
             if (!restore.ok() || !restore.Run()) {
@@ -132,8 +132,7 @@ Outcome RunStore::RecordOutcomeAndIntent(const SiteKey& site,
         }
     }
     if (nextRunId) {
-        Statement intent(
-            m_db,
+        Statement& intent = Cached(
             "INSERT INTO posts(account, run_id, state, intent_ms) "
             "VALUES(?1, ?4, 'sending', ?5) ON CONFLICT DO UPDATE SET "
             "prior_state=state, prior_intent_ms=intent_ms, prior_outcome_ms=outcome_ms, "

@@ -95,6 +95,14 @@ public:
         return code == SQLITE_DONE || code == SQLITE_ROW;
     }
     void Reset() { sqlite3_reset(m_statement); }
+    // Ready to be bound and run again as if new: no bindings, no failure kept.
+    void Renew() {
+        sqlite3_reset(m_statement);
+        sqlite3_clear_bindings(m_statement);
+        if (m_statement != nullptr) {
+            m_code = SQLITE_OK;
+        }
+    }
     // Runs once and is ready to be bound again; its code, a failure not kept
     // (a clash an INSERT may meet is expected, and its statement stays good).
     int RunCode() {

@@ -235,7 +235,19 @@ std::uint64_t RunStore::CommitsInProcess() {
 RunStore::RunStore(sqlite3* db, std::filesystem::path path) : m_db(db), m_path(std::move(path)) {}
 
 RunStore::~RunStore() {
+    m_cached.clear();  // finalized first, so that the connection closes now
     sqlite3_close_v2(m_db);
+}
+
+Statement& RunStore::Cached(const char* sql) const {
+    for (auto& [text, statement] : m_cached) {
+        if (text == sql && statement->get() != nullptr) {
+            statement->Renew();
+            return *statement;
+        }
+    }
+    std::erase_if(m_cached, [sql](const auto& cached) { return cached.first == sql; });
+    return *m_cached.emplace_back(sql, std::make_unique<Statement>(m_db, sql)).second;
 }
 
 Problem RunStore::Failure(ProblemCode otherwise) const {
@@ -252,12 +264,14 @@ Outcome RunStore::Execute(const char* sql, ProblemCode otherwise) {
 Result<std::int64_t> RunStore::AccountId(const char* kind, const std::string& host,
                                          std::int64_t port, std::string_view name,
                                          bool make) const {
-    Statement find(m_db,
-                   "SELECT id FROM accounts WHERE kind=?1 AND host=?2 AND port=?3 AND name=?4");
+    Statement& find =
+        Cached("SELECT id FROM accounts WHERE kind=?1 AND host=?2 AND port=?3 AND name=?4");
     find.Bind(1, std::string(kind)).Bind(2, host).Bind(3, port).BindCp936(4, name);
     const int step = find.Step();
+    const std::int64_t found = step == SQLITE_ROW ? find.Int(0) : 0;
+    find.Reset();
     if (step == SQLITE_ROW || (step == SQLITE_DONE && !make)) {
-        return step == SQLITE_ROW ? find.Int(0) : 0;
+        return found;
     }
     if (step != SQLITE_DONE) {
         return Failure(ProblemCode::StoreCannotRead);
