@@ -42,12 +42,14 @@ constexpr sys_days kFirstMonday =
     (std::chrono::weekday{sys_days{std::chrono::year{1970} / 1 / 1}} - std::chrono::Monday);
 
 // A value the totals count: known and within what a run may plausibly hold.
+// A value left out is named by its text (made only then: a million runs).
 void Count(std::optional<std::int64_t>& value, std::int64_t most, const char* field,
-           const std::string& text, const std::string& runId, std::vector<RunProblem>& problems) {
+           const StoredRun& run, std::string StoredTexts::*text,
+           std::vector<RunProblem>& problems) {
     if (!value || *value > most) {
-        problems.push_back(
-            {runId, Problem(value ? ProblemCode::ValueImplausible : ProblemCode::ValueNotCounted,
-                            {field, Cp936ToUtf8(text)})});
+        problems.push_back({run.runId, Problem(value ? ProblemCode::ValueImplausible
+                                                     : ProblemCode::ValueNotCounted,
+                                               {field, Cp936ToUtf8(TextsOf(run).*text)})});
         value.reset();
     }
 }
@@ -106,24 +108,20 @@ void RunTotaller::Add(const StoredRun& run) {
 
 void RunTotaller::Add(const StoredRun& run, RunFigures figures) {
     std::vector<RunProblem>& problems = m_totals.problems;
-    // A run read from a file names its values as texts made from them; the
-    // service's runs (a million of them) are named by what was sent, uncopied.
-    const bool sent = run.source.empty();
-    const StoredTexts made = sent ? StoredTexts() : TextsOf(run);
-    const std::string& start = sent ? run.startTime : made.startTime;
-    const std::string& calories = sent ? run.calories : made.calories;
     if (!figures.startUtcMs) {
-        problems.push_back(
-            {run.runId, Problem(ProblemCode::StartUnparsedNotCounted, {Cp936ToUtf8(start)})});
+        problems.push_back({run.runId, Problem(ProblemCode::StartUnparsedNotCounted,
+                                               {Cp936ToUtf8(TextsOf(run).startTime)})});
         return;
     }
-    Count(figures.distanceMm, kMostPlausibleDistanceMm, kFieldDistance,
-          sent ? run.distance : made.distance, run.runId, problems);
-    Count(figures.durationMs, kMostPlausibleDurationMs, kFieldDuration,
-          sent ? run.duration : made.duration, run.runId, problems);
-    const bool caloriesKnown = !calories.empty();
+    Count(figures.distanceMm, kMostPlausibleDistanceMm, kFieldDistance, run, &StoredTexts::distance,
+          problems);
+    Count(figures.durationMs, kMostPlausibleDurationMs, kFieldDuration, run, &StoredTexts::duration,
+          problems);
+    // A run read from a file has no text: its calories are known or not.
+    const bool caloriesKnown =
+        run.source.empty() ? !run.calories.empty() : run.calorieCount.has_value();
     if (caloriesKnown) {
-        Count(figures.calories, kMostPlausibleCalories, kFieldCalories, calories, run.runId,
+        Count(figures.calories, kMostPlausibleCalories, kFieldCalories, run, &StoredTexts::calories,
               problems);
     }
     const std::chrono::sys_time<std::chrono::milliseconds> local{

@@ -276,15 +276,30 @@ Outcome RunListWriter::MarkUnlisted() {
             return s.store.Failure(ProblemCode::StoreCannotRead);
         }
     }
-    // Those this list has again lose their mark; those it dropped get one.
+    // Those this list has again lose their mark; those it dropped get one. A
+    // list drops runs that came together (a whole list before it, say): each
+    // stretch of them is marked by one statement.
     Statement relist(s.db, "DELETE FROM unlisted WHERE run=?");
-    Statement unlist(s.db, "INSERT OR IGNORE INTO unlisted(run, last_seen_ms) VALUES(?, ?)");
-    unlist.Bind(2, s.previousListing);
+    Statement unlist(s.db,
+                     "INSERT OR IGNORE INTO unlisted(run, last_seen_ms) SELECT id, ?3 FROM runs "
+                     "WHERE id BETWEEN ?1 AND ?2");
+    unlist.Bind(3, s.previousListing);
+    std::int64_t first = 0, last = -1;  // the stretch of dropped runs not yet marked
+    const auto mark = [&] { return last < first || unlist.Bind(1, first).Bind(2, last).Run(); };
     const bool marked = relist.ok() && unlist.ok() && s.listed.Each([&](std::int64_t id) {
         return id >= s.firstNew || before.Has(id) || relist.Bind(1, id).Run();
     }) && before.Each([&](std::int64_t id) {
-        return s.listed.Has(id) || unlist.Bind(1, id).Run();
-    });
+        if (s.listed.Has(id)) {
+            return true;
+        }
+        if (last >= first && id == last + 1) {
+            last = id;
+            return true;
+        }
+        const bool done = mark();
+        first = last = id;
+        return done;
+    }) && mark();
     return marked ? Outcome() : s.store.Failure(ProblemCode::StoreCannotWrite);
 }
 
