@@ -50,16 +50,16 @@ Outcome ExportDocument(const Workspace& where, std::string_view content, const E
     return strivo::ExportDocument(to.file, content);
 }
 
-Outcome ExportCsv(const Workspace& where, const RunList& rows, const ExportTarget& to) {
+Outcome ExportCsv(const Workspace& where, const RunList& runs, const ExportTarget& to) {
     if (to.stream != nullptr) {
-        WriteCsv(*to.stream, rows);
+        WriteCsv(*to.stream, runs);
         to.stream->flush();
         return {};
     }
     if (Outcome refused = RefuseOwnFile(where, to.file); !refused) {
         return refused;
     }
-    return strivo::ExportCsv(to.file, rows);
+    return strivo::ExportCsv(to.file, runs);
 }
 
 Result<TcxExported> ExportTcx(const Workspace& where, const ExportTarget& to,

@@ -28,8 +28,8 @@ struct ExportTarget {
 // asks it first; a face may ask before a long job.
 Outcome RefuseOwnFile(const Workspace& where, const std::filesystem::path& file);
 
-// The rows as CSV (export/CsvExport.h).
-Outcome ExportCsv(const Workspace& where, const RunList& rows, const ExportTarget& to);
+// The runs as CSV (export/CsvExport.h).
+Outcome ExportCsv(const Workspace& where, const RunList& runs, const ExportTarget& to);
 // A document made elsewhere (the chart's SVG).
 Outcome ExportDocument(const Workspace& where, std::string_view content, const ExportTarget& to);
 

@@ -94,10 +94,10 @@ public:
           m_cutter(m_stop, options.finishPostInFlight, m_cut) {}
 
     // Syncs, then keeps a record of how it went.
-    SyncTally Run(const RunList& rows);
+    SyncTally Run(const RunList& runs);
 
 private:
-    SyncTally Steps(const RunList& rows);
+    SyncTally Steps(const RunList& runs);
     // The store's record of this sync; a store that cannot keep it loses
     // the record, not the sync, and a warning says so.
     void Record();
@@ -105,8 +105,8 @@ private:
     Problem StopProblem() const;
     // Takes the lock, reads what the store knows and plans; a problem when
     // nothing can be posted that the store would keep.
-    Outcome Prepare(const RunList& rows);
-    void Plan(const RunList& rows, const std::unordered_map<std::string, PostRecord>& posts);
+    Outcome Prepare(const RunList& runs);
+    void Plan(const RunList& runs, const std::unordered_map<std::string, PostRecord>& posts);
     // Ends the sync before anything is posted: every run to post is untried.
     SyncTally FailBeforePosting(Problem why);
     // Posts the runs one after another, each one's intent committed before it
@@ -137,8 +137,8 @@ private:
     const StoreTime m_started = Now();
 };
 
-SyncTally SyncRun::Run(const RunList& rows) {
-    return Steps(rows);
+SyncTally SyncRun::Run(const RunList& runs) {
+    return Steps(runs);
 }
 
 void SyncRun::Record() {
@@ -174,8 +174,8 @@ Problem SyncRun::StopProblem() const {
                       : Problem(ProblemCode::SyncInterrupted, {by});
 }
 
-SyncTally SyncRun::Steps(const RunList& rows) {
-    if (Outcome prepared = Prepare(rows); !prepared) {
+SyncTally SyncRun::Steps(const RunList& runs) {
+    if (Outcome prepared = Prepare(runs); !prepared) {
         return FailBeforePosting(prepared.problem());
     }
     // Nothing goes to a site that asked to be left alone, nor a password it
@@ -207,10 +207,10 @@ SyncTally SyncRun::Steps(const RunList& rows) {
     return m_tally;
 }
 
-Outcome SyncRun::Prepare(const RunList& rows) {
+Outcome SyncRun::Prepare(const RunList& runs) {
     Result<std::unique_ptr<RunStore>> opened = OpenStore(m_where);
     if (!opened) {
-        Plan(rows, {});
+        Plan(runs, {});
         return opened.problem();
     }
     m_store = std::move(*opened);
@@ -218,7 +218,7 @@ Outcome SyncRun::Prepare(const RunList& rows) {
     // as this one runs, and no longer.
     const std::vector<std::filesystem::path> older = m_where.OlderRecords();
     if (Outcome locked = m_lock.Acquire(m_where.StorePath(), older); !locked) {
-        Plan(rows, {});
+        Plan(runs, {});
         return locked;
     }
     Result<std::vector<OlderRecordImport>> imported = m_store->ImportPostedRuns(older);
@@ -230,11 +230,11 @@ Outcome SyncRun::Prepare(const RunList& rows) {
         }
     }
     if (!imported) {
-        Plan(rows, {});
+        Plan(runs, {});
         return imported.problem();
     }
     if (Result<std::vector<std::string>> begun = m_store->BeginSync(m_site, Now()); !begun) {
-        Plan(rows, {});
+        Plan(runs, {});
         return begun.problem();
     }
     Result<std::unordered_map<std::string, PostRecord>> posts = m_store->Posts(m_site);
@@ -244,16 +244,16 @@ Outcome SyncRun::Prepare(const RunList& rows) {
     if (posts && fromFiles) {
         m_fileRuns = std::move(*fromFiles);
     }
-    Plan(rows, posts ? *posts : std::unordered_map<std::string, PostRecord>());
+    Plan(runs, posts ? *posts : std::unordered_map<std::string, PostRecord>());
     if (!posts) {
         return posts.problem();
     }
     return fromFiles ? Outcome() : Outcome(fromFiles.problem());
 }
 
-void SyncRun::Plan(const RunList& rows, const std::unordered_map<std::string, PostRecord>& posts) {
-    m_plan = PlanSync(rows, posts, m_options.postAll);
-    std::vector<PlannedRun> fileRuns = PlanFileRuns(m_fileRuns, rows, posts, m_options.postAll);
+void SyncRun::Plan(const RunList& runs, const std::unordered_map<std::string, PostRecord>& posts) {
+    m_plan = PlanSync(runs, posts, m_options.postAll);
+    std::vector<PlannedRun> fileRuns = PlanFileRuns(m_fileRuns, runs, posts, m_options.postAll);
     m_plan.insert(m_plan.end(), fileRuns.begin(), fileRuns.end());
     for (const PlannedRun& run : m_plan) {
         m_tally.withoutId += run.action == RunAction::WithoutId ? 1 : 0;
@@ -383,11 +383,11 @@ void SyncRun::Finish() {
 
 }  // namespace
 
-SyncTally Sync(const Workspace& where, const RunList& rows, ProgressSink& sink,
+SyncTally Sync(const Workspace& where, const RunList& runs, ProgressSink& sink,
                std::stop_token stop, const SyncOptions& options) {
-    // One snapshot for the whole sync: rows that change meanwhile cannot make
+    // One snapshot for the whole sync: runs that change meanwhile cannot make
     // it read past the end.
-    return SyncRun(where, sink, std::move(stop), options).Run(rows);
+    return SyncRun(where, sink, std::move(stop), options).Run(runs);
 }
 
 std::optional<Problem> RecordSyncNotStarted(const Workspace& where, StoreTime started,

@@ -22,7 +22,7 @@ struct SyncOptions {
     std::function<std::string()> stoppedBy;
 };
 
-// Posts each run of `rows` to the run log once: not a row without a RunID,
+// Posts each run of `runs` to the run log once: not a run without a RunID,
 // nor a run the store holds as confirmed or unknown, and never a post a
 // second time. Takes the store's sync lock for as long as it runs; each
 // post's intent is committed before it goes out, with the outcome of the one
@@ -31,7 +31,7 @@ struct SyncOptions {
 // Stopping `stop` during the sign-in cancels it at once; during the posts,
 // the post in flight gets options.finishPostInFlight to be answered, its
 // outcome is committed, and no more are posted.
-SyncTally Sync(const Workspace& where, const RunList& rows, ProgressSink& sink,
+SyncTally Sync(const Workspace& where, const RunList& runs, ProgressSink& sink,
                std::stop_token stop = {}, const SyncOptions& options = {});
 
 // A sync that ended in the download of the runs it would post, before any

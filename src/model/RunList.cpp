@@ -10,8 +10,8 @@ constexpr std::size_t kBlockRows = 1024;
 
 }  // namespace
 
-void RunList::Builder::Add(Run row) {
-    OpenBlock().push_back(std::move(row));
+void RunList::Builder::Add(Run run) {
+    OpenBlock().push_back(std::move(run));
 }
 
 RunList::Block& RunList::Builder::OpenBlock() {
@@ -27,15 +27,15 @@ RunList::Block& RunList::Builder::OpenBlock() {
 }
 
 RunList RunList::Builder::Finish() {
-    RunList rows;
+    RunList runs;
     for (auto& block : m_full) {
-        rows.AddBlock(std::move(block));
+        runs.AddBlock(std::move(block));
     }
     if (!m_open.empty()) {
-        rows.AddBlock(std::make_shared<const Block>(std::move(m_open)));
+        runs.AddBlock(std::make_shared<const Block>(std::move(m_open)));
     }
     *this = Builder();
-    return rows;
+    return runs;
 }
 
 RunList::Iterator& RunList::Iterator::operator++() {
@@ -52,16 +52,16 @@ RunList::Iterator RunList::Iterator::operator++(int) {
     return before;
 }
 
-RunList::RunList(std::vector<Run> rows) {
-    AddBlock(std::make_shared<const Block>(std::move(rows)));
+RunList::RunList(std::vector<Run> runs) {
+    AddBlock(std::make_shared<const Block>(std::move(runs)));
 }
 
-RunList::RunList(std::initializer_list<Run> rows) : RunList(std::vector<Run>(rows)) {}
+RunList::RunList(std::initializer_list<Run> runs) : RunList(std::vector<Run>(runs)) {}
 
-const Run& RunList::operator[](std::size_t row) const {
+const Run& RunList::operator[](std::size_t index) const {
     const std::size_t block = static_cast<std::size_t>(
-        std::upper_bound(m_ends.begin(), m_ends.end(), row) - m_ends.begin());
-    return (*m_blocks[block])[row - (block == 0 ? 0 : m_ends[block - 1])];
+        std::upper_bound(m_ends.begin(), m_ends.end(), index) - m_ends.begin());
+    return (*m_blocks[block])[index - (block == 0 ? 0 : m_ends[block - 1])];
 }
 
 bool RunList::operator==(const RunList& other) const {

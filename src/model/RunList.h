@@ -20,7 +20,7 @@ public:
     // Makes the list one run at a time, into blocks no RunList shares until Finish.
     class Builder {
     public:
-        void Add(Run row);
+        void Add(Run run);
         template <typename... Arguments>
         void Emplace(Arguments&&... arguments) {
             OpenBlock().emplace_back(std::forward<Arguments>(arguments)...);
@@ -55,7 +55,7 @@ public:
 
     private:
         friend class RunList;
-        Iterator(const RunList* rows, std::size_t block) : m_rows(rows), m_block(block) {}
+        Iterator(const RunList* runs, std::size_t block) : m_rows(runs), m_block(block) {}
 
         const RunList* m_rows = nullptr;
         std::size_t m_block = 0;

@@ -8,26 +8,26 @@ void RunTable::Clear() {
     Replace({});
 }
 
-void RunTable::Append(const RunList& rows) {
+void RunTable::Append(const RunList& runs) {
     std::size_t count;
     {
         std::lock_guard lock(m_mutex);
-        m_rows.Append(rows);
+        m_rows.Append(runs);
         count = m_rows.size();
     }
     Notify(count);
 }
 
-void RunTable::Replace(RunList rows) {
+void RunTable::Replace(RunList runs) {
     std::size_t count;
     RunList old;
     {
         std::lock_guard lock(m_mutex);
         std::swap(old, m_rows);
-        m_rows = std::move(rows);
+        m_rows = std::move(runs);
         count = m_rows.size();
     }
-    // `old` is freed here, outside the lock: freeing 100,000 rows takes a while.
+    // `old` is freed here, outside the lock: freeing 100,000 runs takes a while.
     Notify(count);
 }
 
