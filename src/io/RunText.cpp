@@ -19,6 +19,16 @@ std::string StartCell(const Run& run) {
                              : std::string();
 }
 
+// A run read from a file: its values as the table writes them, or nothing.
+std::string MadeDistance(const Run& run) {
+    const std::optional<double> metres = run.values().metres;
+    return metres ? KilometreText(*metres) : std::string();
+}
+std::string MadeCalories(const Run& run) {
+    const std::optional<std::int64_t> kcal = run.values().kcal;
+    return kcal ? std::to_string(*kcal) : std::string();
+}
+
 }  // namespace
 
 Run ServiceRun(std::string_view runId, const Run::Sent& sent) {
@@ -47,20 +57,12 @@ std::string RunCell(const Run& run, std::size_t number, std::size_t column) {
             return std::to_string(number);
         case kColumnStartTime:
             return StartCell(run);
-        case kColumnDistance: {
-            const std::optional<double> metres = run.values().metres;
-            return sent     ? std::string(run.sent().distance)
-                   : metres ? KilometreText(*metres)
-                            : std::string();
-        }
+        case kColumnDistance:
+            return sent ? std::string(run.sent().distance) : MadeDistance(run);
         case kColumnDuration:
             return FormatDuration(run.durationMs());
-        case kColumnCalories: {
-            const std::optional<std::int64_t> kcal = run.values().kcal;
-            return sent   ? std::string(run.sent().calories)
-                   : kcal ? std::to_string(*kcal)
-                          : std::string();
-        }
+        case kColumnCalories:
+            return sent ? std::string(run.sent().calories) : MadeCalories(run);
         case kColumnSyncTime:
             return sent ? TrimTimestamp(run.sent().syncTime) : std::string();
         case kColumnRunId:
