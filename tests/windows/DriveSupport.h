@@ -181,11 +181,9 @@ private:
     char* m_remote;
 };
 
-// Opens the list's menu as Shift+F10 does, or as a right-click `at` a point
-// on the screen, and takes its `choice`th item (from 1) with the arrow keys
-// and Enter.
-inline void ChooseFromListMenu(HWND list, int choice, LPARAM at = -1) {
-    PostMessageW(list, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), at);
+// Waits for the popup menu that was asked for (`opens` names it), then moves
+// down `downs` items with the arrow keys and takes the one there with Enter.
+inline void TakeFromOpeningMenu(const char* opens, int downs) {
     HWND menu = nullptr;
     Check(WaitFor(
               [&] {
@@ -193,17 +191,25 @@ inline void ChooseFromListMenu(HWND list, int choice, LPARAM at = -1) {
                   return menu != nullptr && IsWindowVisible(menu);
               },
               10),
-          "the list's menu opens");
+          opens);
     if (menu == nullptr) {
         return;
     }
     // Wine keeps a menu's items in its own process: what each item does is
     // what the checks after it see.
-    for (int i = 0; i < choice; ++i) {
+    for (int i = 0; i < downs; ++i) {
         PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
     }
     PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
     Check(WaitFor([&] { return !IsWindowVisible(menu); }, 10), "the menu closes");
+}
+
+// Opens the list's menu as Shift+F10 does, or as a right-click `at` a point
+// on the screen, and takes its `choice`th item (from 1) with the arrow keys
+// and Enter.
+inline void ChooseFromListMenu(HWND list, int choice, LPARAM at = -1) {
+    PostMessageW(list, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), at);
+    TakeFromOpeningMenu("the list's menu opens", choice);
 }
 
 // Opens a menu of the menu bar as Alt and its `letter` do, and takes its
@@ -211,22 +217,7 @@ inline void ChooseFromListMenu(HWND list, int choice, LPARAM at = -1) {
 // Enter. A menu opened from the keyboard shows its first item chosen.
 inline void ChooseFromMenuBar(HWND dialog, wchar_t letter, int choice) {
     PostMessageW(dialog, WM_SYSCOMMAND, SC_KEYMENU, letter);
-    HWND menu = nullptr;
-    Check(WaitFor(
-              [&] {
-                  menu = FindWindowW(L"#32768", nullptr);
-                  return menu != nullptr && IsWindowVisible(menu);
-              },
-              10),
-          "a menu of the menu bar opens");
-    if (menu == nullptr) {
-        return;
-    }
-    for (int i = 1; i < choice; ++i) {
-        PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
-    }
-    PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
-    Check(WaitFor([&] { return !IsWindowVisible(menu); }, 10), "the menu closes");
+    TakeFromOpeningMenu("a menu of the menu bar opens", choice - 1);
 }
 
 // Opens a file chooser with `open`, owned by `owner`, and takes `path` in
