@@ -8,6 +8,7 @@
 
 #include "../support/SentRuns.h"
 #include "../support/StandInServices.h"
+#include "app/cli/CliWords.h"
 #include "app/cli/TerminalTable.h"
 #include "model/ProblemWords.h"
 #include "store/RunStore.h"
@@ -100,6 +101,9 @@ TEST(ForTerminal, NoControlCharacterFromTheNetworkReachesTheTerminal) {
     EXPECT_EQ(ForTerminal("a\x1b]0;x\x07"
                           "b\x7f\r\n\xC5\xDC"),
               "a?]0;x?b???跑");
+    EXPECT_EQ(ForTerminal("a\x1b[2J\tb\x7f"), "a?[2J?b?");  // ASCII alone: masked in place
+    EXPECT_EQ(RunLine("\x1b[2J", "1", "\xC5\xDC\x07", "7\x1b", nullptr).find('\x1b'),
+              std::string::npos);
     EXPECT_EQ(ForTerminalLines("a\r\n\x1b[2J\rb\n"), "a\r\n?[2J?b\n");
     std::ostringstream written;
     WriteRunTable(written, {TableRun("7", "\x1b[2J", "", "", "", "")});

@@ -43,32 +43,34 @@ std::string Ids(const std::vector<std::string>& runIds, std::size_t total) {
 
 std::string RunLine(std::string_view start, std::string_view distance, std::string_view duration,
                     std::string_view runId, const std::string* pace) {
-    // " km" in CP936, made again only when the catalogue's word changes: a
-    // million lines would convert it a million times.
+    // " km" in CP936 (for its width) and as shown, made again only when the
+    // catalogue's word changes: a million lines would convert it a million times.
     thread_local const char* kmFrom = nullptr;
-    thread_local std::string km;
+    thread_local std::string km, kmShown;
     if (const char* word = Tr("km"); word != kmFrom) {
         km = " " + Utf8ToCp936(word);
+        kmShown = ForTerminal(km);
         kmFrom = word;
     }
     std::string line;
-    line.reserve(start.size() + distance.size() + duration.size() + runId.size() + 48);
-    const auto pad = [&line](std::string_view cp936, std::size_t width) {
-        line += ForTerminal(cp936);
-        line.append(width > DisplayWidth(cp936) ? width - DisplayWidth(cp936) : 0, ' ');
+    line.reserve(start.size() + distance.size() + duration.size() + runId.size() + 64);
+    const auto pad = [&line](std::size_t width, std::size_t cp936Width) {
+        line.append(width > cp936Width ? width - cp936Width : 0, ' ');
+        line += "  ";
     };
     // A stored start keeps its offset: "2010-03-07T06:48:38+08:00".
-    pad(start, start.size() > 19 ? 25 : 19);
-    line += "  ";
-    pad(std::string(distance) + km, 11);
-    line += "  ";
-    pad(duration, 14);
-    line += "  ";
+    AppendForTerminal(line, start);
+    pad(start.size() > 19 ? 25 : 19, DisplayWidth(start));
+    AppendForTerminal(line, distance);
+    line += kmShown;
+    pad(11, DisplayWidth(distance) + DisplayWidth(km));
+    AppendForTerminal(line, duration);
+    pad(14, DisplayWidth(duration));
     if (pace != nullptr) {
-        pad(*pace, 10);
-        line += "  ";
+        AppendForTerminal(line, *pace);
+        pad(10, DisplayWidth(*pace));
     }
-    line += ForTerminal(runId);
+    AppendForTerminal(line, runId);
     return line;
 }
 

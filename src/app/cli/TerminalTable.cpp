@@ -48,12 +48,24 @@ std::size_t DisplayWidth(std::string_view cp936) {
 }
 
 std::string ForTerminal(std::string_view cp936) {
-    // ASCII is the same in both code pages: only its controls are masked.
-    if (std::all_of(cp936.begin(), cp936.end(),
-                    [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-        return MaskControls(std::string(cp936));
+    std::string shown;
+    AppendForTerminal(shown, cp936);
+    return shown;
+}
+
+void AppendForTerminal(std::string& line, std::string_view cp936) {
+    // ASCII is the same in both code pages: only its controls are masked, in
+    // place, so a million printed lines make no string a cell.
+    const std::size_t at = line.size();
+    for (const char c : cp936) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x80) {
+            line.resize(at);
+            line += MaskControls(Cp936ToUtf8(cp936));
+            return;
+        }
+        line += byte < 0x20 || byte == 0x7F ? '?' : c;
     }
-    return MaskControls(Cp936ToUtf8(cp936));
 }
 
 std::string ForTerminalUtf8(std::string_view utf8) {

@@ -49,6 +49,8 @@ private:
 // character (C0, DEL, C1) shown as "?": nothing it holds can move the cursor,
 // retitle the window or reach the clipboard.
 std::string ForTerminal(std::string_view cp936);
+// The same added to the end of `line`.
+void AppendForTerminal(std::string& line, std::string_view cp936);
 // The same for a UTF-8 text (a problem's words, which may carry a server's).
 std::string ForTerminalUtf8(std::string_view utf8);
 // The same for a whole UTF-8 document (a CSV, TCX or SVG file shown on a
