@@ -127,9 +127,13 @@ void RunTotaller::Add(const StoredRun& run, RunFigures figures) {
     const std::chrono::sys_time<std::chrono::milliseconds> local{
         std::chrono::milliseconds{*figures.startUtcMs} +
         std::chrono::minutes{figures.startOffsetMinutes}};
-    const sys_days localDay = std::chrono::floor<std::chrono::days>(local);
-    const std::int64_t period = PeriodOf(localDay.time_since_epoch().count(), m_totals.by);
-    for (PeriodTotals* sum : {&m_sums[period], &m_totals.all}) {
+    const std::int64_t localDay =
+        std::chrono::floor<std::chrono::days>(local).time_since_epoch().count();
+    if (localDay != m_lastDay) {
+        m_lastDay = localDay;
+        m_lastSums = &m_sums[PeriodOf(localDay, m_totals.by)];
+    }
+    for (PeriodTotals* sum : {m_lastSums, &m_totals.all}) {
         ++sum->runs;
         sum->distanceMm += figures.distanceMm.value_or(0);
         sum->durationMs += figures.durationMs.value_or(0);

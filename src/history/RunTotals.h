@@ -79,6 +79,11 @@ RunTotals TotalRuns(std::span<const StoredRun> runs, PeriodKind by);
 class RunTotaller {
 public:
     explicit RunTotaller(PeriodKind by);
+    // Moved, never copied: it points into its own sums.
+    RunTotaller(RunTotaller&&) = default;
+    RunTotaller& operator=(RunTotaller&&) = default;
+    RunTotaller(const RunTotaller&) = delete;
+    RunTotaller& operator=(const RunTotaller&) = delete;
     void Add(const StoredRun& run);
     // The same with its figures read already (FiguresOf), for totals of
     // several periods at once.
@@ -89,6 +94,10 @@ public:
 private:
     RunTotals m_totals;
     std::map<std::int64_t, PeriodTotals> m_sums;  // by period, those with runs
+    // The local day of the run before and its period's sums: runs kept in the
+    // order they came mostly share a day with the one before.
+    std::optional<std::int64_t> m_lastDay;
+    PeriodTotals* m_lastSums = nullptr;
 };
 
 // The period of a local date given in days since 1970-01-01, as a number
