@@ -128,6 +128,20 @@ private:
     std::thread m_thread;  // last: it starts once the rest is made
 };
 
+// A whole list's last runs kept and committed; a list cut off rolled back.
+void FinishKeeping(Keeper& keeper, std::optional<KeepingThread>& keeping, bool whole) {
+    if (whole && keeping) {
+        keeping->Finish();
+    }
+    keeping.reset();
+    if (whole && keeper.writer) {
+        if (Outcome kept = keeper.writer->Finish(); !kept) {
+            keeper.problem = Problem(ProblemCode::RunsNotKept).Because(kept.problem());
+        }
+    }
+    keeper.writer.reset();  // a list not kept is rolled back now, not when the job ends
+}
+
 }  // namespace
 
 Result<Downloaded> Download(const Workspace& where, RunTable& table, ProgressSink& sink,
@@ -193,16 +207,14 @@ Result<Downloaded> Download(const Workspace& where, RunTable& table, ProgressSin
             Problem(ProblemCode::RunIdHoldsZeroByte, {Cp936ToUtf8(runId)}));
     }
     table.Append(reader.Finish());
-    if (whole && keeping) {
-        keeping->Finish();
+    if (whole && options.whileKeeping) {
+        // The store's last marks and its durable commit take as long as
+        // printing a long list: the two share the machine's cores.
+        std::jthread finishing([&] { FinishKeeping(keeper, keeping, whole); });
+        options.whileKeeping();
+    } else {
+        FinishKeeping(keeper, keeping, whole);
     }
-    keeping.reset();
-    if (whole && keeper.writer) {
-        if (Outcome kept = keeper.writer->Finish(); !kept) {
-            keeper.problem = Problem(ProblemCode::RunsNotKept).Because(kept.problem());
-        }
-    }
-    keeper.writer.reset();  // a list not kept is rolled back now, not when the job ends
     if (whole && keeper.problem) {
         downloaded.warnings.push_back(std::move(*keeper.problem));
     }

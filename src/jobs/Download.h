@@ -20,6 +20,10 @@ struct DownloadOptions {
     // On the job's thread, each run and its 序号 as it is read; the table
     // then gets none (a table printed as it comes holds no million runs).
     std::function<void(const Run& run, std::int64_t number)> onRun;
+    // On the job's thread, once the whole list is read, while the store
+    // finishes keeping it on another: a face shows the list meanwhile. Not
+    // called for a download that failed or a list cut off.
+    std::function<void()> whileKeeping;
 };
 
 struct Downloaded {

@@ -97,6 +97,20 @@ TEST_F(CliTest, DownloadPrintsSummaryAndTableAndWritesCsv) {
     EXPECT_EQ(m_out.str(), ForTerminalLines(Cp936ToUtf8(file)));
 }
 
+// The table is printed while the store commits the list: once, after the
+// summary, and the list is kept all the same.
+TEST_F(CliTest, DownloadPrintsTheTableOnceWhileTheListIsKept) {
+    const std::string config = WriteDemoConfig().string();
+    ASSERT_EQ(Run({"download", "--config", config}), 0) << m_err.str();
+    const std::string out = m_out.str();
+    EXPECT_EQ(out.rfind("晨跑的小李，您已完成 ", 0), 0u) << out;
+    const std::size_t title = out.find("序号  跑步时间");
+    ASSERT_NE(title, std::string::npos);
+    EXPECT_EQ(std::count(out.begin() + static_cast<std::ptrdiff_t>(title), out.end(), '\n'), 25);
+    ASSERT_EQ(Run({"runs", "--config", config}), 0) << m_err.str();
+    EXPECT_EQ(m_out.str().rfind("24 runs stored", 0), 0u) << m_out.str();
+}
+
 TEST(ForTerminal, NoControlCharacterFromTheNetworkReachesTheTerminal) {
     EXPECT_EQ(ForTerminal("a\x1b]0;x\x07"
                           "b\x7f\r\n\xC5\xDC"),

@@ -192,6 +192,17 @@ int CliContext::Download(bool print, std::optional<Problem>* why, bool keepRows)
     if (print && !keepRows) {
         printed.emplace();
     }
+    bool summaryShown = false;
+    const auto showSummary = [&] {
+        progress.Clear();
+        if (progress.summary() && print && !summaryShown) {
+            Out() << ForTerminal(*progress.summary()) << "\n\n";
+        }
+        summaryShown = true;
+    };
+    // The table is printed while the store finishes keeping the list; what
+    // the store then says (runs not kept) follows it.
+    std::optional<bool> tableWritten;
     const Result<jobs::Downloaded> downloaded = jobs::Download(
         m_where, *m_table, progress, {},
         {.onRunListBytes = [&progress](std::size_t bytes) { progress.RunListBytes(bytes); },
@@ -199,13 +210,16 @@ int CliContext::Download(bool print, std::optional<Problem>* why, bool keepRows)
                                 [&printed](const Run& run, std::int64_t number) {
                                     printed->Add(run, number);
                                 })
-                          : nullptr});
-    progress.Clear();
+                          : nullptr,
+         .whileKeeping = printed ? std::function<void()>([&] {
+             showSummary();
+             tableWritten = printed->Write(Out());
+             Out().flush();
+         })
+                                 : nullptr});
+    showSummary();
     if (!downloaded && why != nullptr) {
         *why = downloaded.problem();
-    }
-    if (progress.summary() && print) {
-        Out() << ForTerminal(*progress.summary()) << "\n\n";
     }
     if (!downloaded && jobs::IsPause(downloaded.problem())) {
         Error(Fill(Tr("{0}; nothing was sent, try again later"), Describe(downloaded.problem())));
@@ -217,7 +231,7 @@ int CliContext::Download(bool print, std::optional<Problem>* why, bool keepRows)
         return kExitFailed;
     }
     PrintWarnings(downloaded->warnings);
-    if (printed && !printed->Write(Out())) {
+    if (printed && !(tableWritten ? *tableWritten : printed->Write(Out()))) {
         Out().flush();
         std::error_code unknown;
         Error(Problem(ProblemCode::FileCannotWrite,
