@@ -142,6 +142,14 @@ void FinishKeeping(Keeper& keeper, std::optional<KeepingThread>& keeping, bool w
     keeper.writer.reset();  // a list not kept is rolled back now, not when the job ends
 }
 
+// What kept a whole list from the store, said once.
+void WarnNotKept(Keeper& keeper, bool whole, std::vector<Problem>& warnings) {
+    if (whole && keeper.problem) {
+        warnings.push_back(std::move(*keeper.problem));
+        keeper.problem.reset();
+    }
+}
+
 }  // namespace
 
 Result<Downloaded> Download(const Workspace& where, RunTable& table, ProgressSink& sink,
@@ -207,17 +215,17 @@ Result<Downloaded> Download(const Workspace& where, RunTable& table, ProgressSin
             Problem(ProblemCode::RunIdHoldsZeroByte, {Cp936ToUtf8(runId)}));
     }
     table.Append(reader.Finish());
+    // A store that could not be opened is said before the list is shown.
+    WarnNotKept(keeper, whole, downloaded.warnings);
     if (whole && options.whileKeeping) {
         // The store's last marks and its durable commit take as long as
         // printing a long list: the two share the machine's cores.
         std::jthread finishing([&] { FinishKeeping(keeper, keeping, whole); });
-        options.whileKeeping();
+        options.whileKeeping(downloaded.warnings);
     } else {
         FinishKeeping(keeper, keeping, whole);
     }
-    if (whole && keeper.problem) {
-        downloaded.warnings.push_back(std::move(*keeper.problem));
-    }
+    WarnNotKept(keeper, whole, downloaded.warnings);
     sink.Post({.step = Step::RunsDownloaded, .warnings = downloaded.warnings});
     return downloaded;
 }

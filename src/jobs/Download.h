@@ -21,9 +21,10 @@ struct DownloadOptions {
     // then gets none (a table printed as it comes holds no million runs).
     std::function<void(const Run& run, std::int64_t number)> onRun;
     // On the job's thread, once the whole list is read, while the store
-    // finishes keeping it on another: a face shows the list meanwhile. Not
+    // finishes keeping it on another: a face shows the list meanwhile, after
+    // the warnings so far (the download's own warnings start with them). Not
     // called for a download that failed or a list cut off.
-    std::function<void()> whileKeeping;
+    std::function<void(const std::vector<Problem>& warnings)> whileKeeping;
 };
 
 struct Downloaded {

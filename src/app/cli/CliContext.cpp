@@ -203,6 +203,7 @@ int CliContext::Download(bool print, std::optional<Problem>* why, bool keepRows)
     // The table is printed while the store finishes keeping the list; what
     // the store then says (runs not kept) follows it.
     std::optional<bool> tableWritten;
+    std::size_t warned = 0;
     const Result<jobs::Downloaded> downloaded = jobs::Download(
         m_where, *m_table, progress, {},
         {.onRunListBytes = [&progress](std::size_t bytes) { progress.RunListBytes(bytes); },
@@ -211,11 +212,14 @@ int CliContext::Download(bool print, std::optional<Problem>* why, bool keepRows)
                                     printed->Add(run, number);
                                 })
                           : nullptr,
-         .whileKeeping = printed ? std::function<void()>([&] {
-             showSummary();
-             tableWritten = printed->Write(Out());
-             Out().flush();
-         })
+         .whileKeeping = printed ? std::function<void(const std::vector<Problem>&)>(
+                                       [&](const std::vector<Problem>& warnings) {
+                                           showSummary();
+                                           PrintWarnings(warnings);
+                                           warned = warnings.size();
+                                           tableWritten = printed->Write(Out());
+                                           Out().flush();
+                                       })
                                  : nullptr});
     showSummary();
     if (!downloaded && why != nullptr) {
@@ -230,7 +234,8 @@ int CliContext::Download(bool print, std::optional<Problem>* why, bool keepRows)
         Error(NextStep(downloaded.problem(), /*site=*/false));
         return kExitFailed;
     }
-    PrintWarnings(downloaded->warnings);
+    PrintWarnings({downloaded->warnings.begin() + static_cast<std::ptrdiff_t>(warned),
+                   downloaded->warnings.end()});
     if (printed && !(tableWritten ? *tableWritten : printed->Write(Out()))) {
         Out().flush();
         std::error_code unknown;
