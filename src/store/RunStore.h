@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -285,6 +286,9 @@ private:
     friend class RunListWriter;
     friend class FileRunsWriter;
 
+    // A connection to SQLite's `name` (with `flags`), made ready: the store at `path`.
+    static Result<std::unique_ptr<RunStore>> Connect(const std::string& name, int flags,
+                                                     const std::filesystem::path& path);
     Outcome Prepare();
     // From schema `version` (0: a new file) to this one, in one transaction.
     Outcome Migrate(std::int64_t version);
@@ -340,11 +344,16 @@ private:
     friend class RunStore;
     struct State;
     explicit RunListWriter(std::unique_ptr<State> state);
-    // True when the run was added, or adding it failed; false when it is
-    // stored already.
-    bool Added(const Run& run, const std::string_view (&texts)[5]);
+    // The runs waiting to be added: added, or (those stored already) kept.
+    void AddPending();
+    // The stored run of this RunID and whether its texts are these: its rowid;
+    // 0 when none is stored, -1 when the store failed.
+    std::int64_t LookUp(const Run& run, bool* same);
+    // A stored run of this list: listed, and given these texts where they differ.
+    void Keep(std::int64_t id, bool same, const Run& run);
+    // Binds a run's parameters, each `shift` further on (a row of a many-row insert).
     static store_detail::Statement& BindRun(store_detail::Statement& statement, const Run& run,
-                                            const std::string_view (&texts)[5]);
+                                            std::size_t shift = 0);
     Outcome MarkUnlisted();
 
     std::unique_ptr<State> m_state;

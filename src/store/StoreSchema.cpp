@@ -304,38 +304,27 @@ Result<std::unique_ptr<RunStore>> RunStore::Open(const std::filesystem::path& pa
             return problem;
         }
     }
-    sqlite3* db = nullptr;
-    const int opened =
-        sqlite3_open_v2(PathText(path).c_str(), &db,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW |
-                            SQLITE_OPEN_EXRESCODE | kOneThreadAtATime,
-                        nullptr);
-    std::unique_ptr<RunStore> opening(new RunStore(db, path));
-    if (opened != SQLITE_OK) {
-        return opening->Failure(ProblemCode::StoreCannotOpen);
-    }
-    sqlite3_busy_timeout(db, 5000);  // another process's short write: wait for it
-    if (Outcome prepared = opening->Prepare(); !prepared) {
-        return prepared.problem();
-    }
-    return opening;
+    return Connect(PathText(path), SQLITE_OPEN_NOFOLLOW, path);
 }
 
 Result<std::unique_ptr<RunStore>> RunStore::OpenInMemory(std::string_view name) {
     // The memdb file system shares a database between the connections of one
     // process that name it with a leading slash.
-    const std::string uri = "file:/" + std::string(name) + "?vfs=memdb";
+    return Connect("file:/" + std::string(name) + "?vfs=memdb", SQLITE_OPEN_URI, {});
+}
+
+Result<std::unique_ptr<RunStore>> RunStore::Connect(const std::string& name, int flags,
+                                                    const std::filesystem::path& path) {
     sqlite3* db = nullptr;
-    const int opened =
-        sqlite3_open_v2(uri.c_str(), &db,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI |
-                            SQLITE_OPEN_EXRESCODE | kOneThreadAtATime,
-                        nullptr);
-    std::unique_ptr<RunStore> opening(new RunStore(db, {}));
+    const int opened = sqlite3_open_v2(name.c_str(), &db,
+                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE |
+                                           SQLITE_OPEN_EXRESCODE | kOneThreadAtATime | flags,
+                                       nullptr);
+    std::unique_ptr<RunStore> opening(new RunStore(db, path));
     if (opened != SQLITE_OK) {
         return opening->Failure(ProblemCode::StoreCannotOpen);
     }
-    sqlite3_busy_timeout(db, 5000);  // another job's short write: wait for it
+    sqlite3_busy_timeout(db, 5000);  // another process's or job's short write: wait for it
     if (Outcome prepared = opening->Prepare(); !prepared) {
         return prepared.problem();
     }

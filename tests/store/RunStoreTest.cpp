@@ -209,13 +209,16 @@ TEST(RunStore, AListMuchLikeTheStoredOneKeepsEveryChange) {
     changed.emplace_back("r302", "9");  // a second r302: the first counts
     changed.emplace_back("r10", "5");   // so for one looked up before the rest
     changed.emplace_back("r300", "5");  // and for one changed, listed again as it was
+    // and for one waiting to be added with a new run when the next is met in order
+    changed.insert(changed.begin(), {{"n2", "5"}, {"r1", "3"}});
     const auto t1 = kT0 + std::chrono::hours(1), t2 = kT0 + std::chrono::hours(2);
     const auto run = [&](std::string_view id) { return **store->FindRun(kService, "me", id); };
     ASSERT_TRUE(store->StoreRuns(kService, "me", Runs(list(all)), kT0));
     EXPECT_EQ(run("r0").distance, "5");
     ASSERT_TRUE(store->StoreRuns(kService, "me", Runs(list(without500)), t1));
     ASSERT_TRUE(store->StoreRuns(kService, "me", Runs(list(changed)), t2));
-    EXPECT_EQ(*store->CountRuns(kService, "me"), 601u);
+    EXPECT_EQ(*store->CountRuns(kService, "me"), 602u);
+    EXPECT_EQ(run("r1").distance, "3");
     EXPECT_TRUE(run("r500").inLatestList);
     EXPECT_EQ(run("r500").lastSeen, t2);
     EXPECT_EQ(run("r300").distance, "6");
@@ -279,6 +282,7 @@ TEST(RunStore, ListAfterListKeepsWhatReadingEachInTurnKeeps) {
         bool inLatestList = true;
     };
     std::map<std::string, Kept> model;
+    std::vector<std::string> arrived;  // the RunIDs in the order they were first listed
     std::mt19937 random(20261208);
     const auto draw = [&random](std::size_t below) { return random() % below; };
     // Long enough that a list's RunIDs fill more than one block of the set
@@ -340,6 +344,9 @@ TEST(RunStore, ListAfterListKeepsWhatReadingEachInTurnKeeps) {
                                       std::string(run.duration), std::string(run.calories),
                                       std::string(run.syncTime)};
                 kept->second.firstSeen = added ? now : kept->second.firstSeen;
+                if (added) {
+                    arrived.emplace_back(run.runId);
+                }
                 kept->second.lastSeen = now;
                 kept->second.inLatestList = true;
             }
@@ -354,6 +361,10 @@ TEST(RunStore, ListAfterListKeepsWhatReadingEachInTurnKeeps) {
         previous = picks;
         const std::vector<StoredRun> runs = *store->Runs(kService, "me");
         ASSERT_EQ(runs.size(), model.size());
+        std::vector<std::string> asStored;
+        ASSERT_TRUE(store->EachRun(kService, "me", RunStore::RunOrder::AsStored,
+                                   [&](const StoredRun& run) { asStored.push_back(run.runId); }));
+        EXPECT_TRUE(asStored == arrived) << "runs lie in the order they came";
         int wrong = 0;
         for (const StoredRun& run : runs) {
             const Kept& kept = model.at(run.runId);
