@@ -131,6 +131,10 @@ struct RunListWriter::State {
     // the run last found: a list in the order of the one before finds each of
     // its stored runs there, without a lookup.
     Statement lookup, next, update;
+    void NextAfter(std::int64_t id) {
+        next.Reset();
+        nextOnRow = next.Bind(2, id).Step() == SQLITE_ROW;
+    }
     std::array<std::optional<Statement>, kRowsAtOnce> inserts;  // of 1 to kRowsAtOnce runs
     bool nextOnRow = false;
     std::int64_t account = 0;
@@ -192,7 +196,7 @@ void RunListWriter::Add(const Run& run) {
     if (!s.kept || runId.empty()) {
         return;
     }
-    const bool inOrder = s.nextOnRow && ColumnHolds(s.next.get(), 1, runId);
+    bool inOrder = s.nextOnRow && ColumnHolds(s.next.get(), 1, runId);
     if (!inOrder && s.lastNew) {
         // The run before was new: this one most likely is too, and waits to
         // be added with the next ones; looked up only when it clashes.
@@ -202,7 +206,10 @@ void RunListWriter::Add(const Run& run) {
         }
         return;
     }
-    AddPending();  // the runs before this one come first
+    if (!s.pending.empty()) {
+        AddPending();  // the runs before this one come first, and may move `next`
+        inOrder = s.nextOnRow && ColumnHolds(s.next.get(), 1, runId);
+    }
     bool same = false;
     std::int64_t id = 0;
     if (inOrder) {
@@ -217,8 +224,7 @@ void RunListWriter::Add(const Run& run) {
             }
             return;
         }
-        s.next.Reset();
-        s.nextOnRow = s.next.Bind(2, id).Step() == SQLITE_ROW;
+        s.NextAfter(id);
     }
     s.lastNew = false;
     if (!s.next.ok()) {
@@ -231,11 +237,11 @@ void RunListWriter::Add(const Run& run) {
 void RunListWriter::AddPending() {
     State& s = *m_state;
     const std::size_t count = s.pending.size();
-    std::optional<Statement>& insert = s.inserts[std::max<std::size_t>(count, 1) - 1];
     if (count == 0 || !s.kept) {
         s.pending.clear();
         return;
     }
+    std::optional<Statement>& insert = s.inserts[count - 1];
     if (!insert) {
         insert.emplace(s.db, InsertOf(count));
         insert->Bind(1, s.account).Bind(15, s.nowMs);
@@ -250,18 +256,28 @@ void RunListWriter::AddPending() {
     // were stored already, and each is found as it lies now.
     const std::int64_t last = sqlite3_last_insert_rowid(s.db);
     const auto first = last - static_cast<std::int64_t>(count) + 1;
-    const bool inTurn =
-        static_cast<std::size_t>(sqlite3_changes(s.db)) == count && first == s.nextId;
+    const std::int64_t before = s.nextId;  // a rowid below it: stored before this statement
+    const bool inTurn = static_cast<std::size_t>(sqlite3_changes(s.db)) == count && first == before;
     s.nextId = std::max(s.nextId, last + 1);
+    std::int64_t stored = 0;  // the last of them stored before this statement
     for (std::size_t row = 0; row < count && s.kept; ++row) {
         bool same = false;
         if (inTurn) {
             s.listed.Add(first + static_cast<std::int64_t>(row));
         } else if (const std::int64_t id = LookUp(s.pending[row], &same); id > 0) {
             Keep(id, same, s.pending[row]);
+            stored = id < before ? id : stored;
+            s.lastNew = id >= before;
         }
     }
     s.pending.clear();
+    if (stored > 0 && s.kept) {
+        // As one by one: the runs after a stored one are looked for after it.
+        s.NextAfter(stored);
+        if (!s.next.ok()) {
+            s.kept = s.store.Failure(ProblemCode::StoreCannotRead);
+        }
+    }
 }
 
 std::int64_t RunListWriter::LookUp(const Run& run, bool* same) {
